@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/KeyEvent.hpp"
+
+namespace mosaiko {
+
+// A system-wide tap installed in the display server: it sees every key-down and modifier change
+// before the focused application does and may drop it. The key tap (picker/GlobalKeyTap) drives it
+// through its Dependencies record; the live implementation is X11, tests use a fake.
+class KeyTapPort {
+public:
+    // Returns true to drop the event, false to let it through. Also called with the
+    // tapDisabledByTimeout type when an event had to pass unanswered (the callback's answer is then
+    // ignored), so the owner can re-enable the tap.
+    using Callback = std::function<bool(const KeyEvent&)>;
+
+    virtual ~KeyTapPort() = default;
+
+    // Starts (or stops) delivering events to the callback on the main loop.
+    virtual void attachToMainLoop() = 0;
+    virtual void detachFromMainLoop() = 0;
+    // An enabled tap hands events to the callback; a disabled one passes everything through.
+    virtual void setEnabled(bool enabled) = 0;
+};
+
+// The event mask of the key tap: bit 10 (key down) and bit 12 (modifier flags changed).
+inline constexpr unsigned long long kKeyTapEventMask = 0x1400;
+
+}  // namespace mosaiko
