@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Json.hpp"
+
+namespace mosaiko {
+
+// A user-defined text snippet.
+struct CustomSnippet {
+    std::string id;
+    std::string name;
+    std::string insertText;
+    std::vector<std::string> shortcodes;
+    std::vector<std::string> keywords;
+
+    // Throws on a missing key or a wrong type.
+    static CustomSnippet fromJson(const Json& json);
+    Json toJson() const;
+
+    bool operator==(const CustomSnippet&) const = default;
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,82 @@
+#include "platform/Json.hpp"
+
+namespace mosaiko::json {
+
+std::optional<Json> parse(std::string_view text) {
+    auto value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+    if (value.is_discarded()) return std::nullopt;
+    return value;
+}
+
+std::string dump(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
+std::optional<std::string> string(const Json& object, const char* key) {
+    if (!object.is_object()) return std::nullopt;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_string()) return std::nullopt;
+    return it->get<std::string>();
+}
+
+std::optional<bool> boolean(const Json& object, const char* key) {
+    if (!object.is_object()) return std::nullopt;
+    auto it = object.find(key);
+    if (it == object.end() || !it->is_boolean()) return std::nullopt;
+    return it->get<bool>();
+}
+
+std::optional<std::int64_t> integer(const Json& object, const char* key, std::int64_t min, std::int64_t max) {
+    if (!object.is_object()) return std::nullopt;
+    auto it = object.find(key);
+    if (it == object.end()) return std::nullopt;
+    if (it->is_number_unsigned()) {
+        const auto u = it->get<std::uint64_t>();
+        if (max < 0 || u > static_cast<std::uint64_t>(max)) return std::nullopt;
+        return static_cast<std::int64_t>(u);
+    }
+    if (it->is_number_integer()) {
+        const auto i = it->get<std::int64_t>();
+        if (i < min || i > max) return std::nullopt;
+        return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> unsignedInteger(const Json& object, const char* key, std::uint64_t max) {
+    if (!object.is_object()) return std::nullopt;
+    auto it = object.find(key);
+    if (it == object.end()) return std::nullopt;
+    if (it->is_number_unsigned()) {
+        const auto u = it->get<std::uint64_t>();
+        if (u > max) return std::nullopt;
+        return u;
+    }
+    if (it->is_number_integer()) {
+        const auto i = it->get<std::int64_t>();
+        if (i < 0 || static_cast<std::uint64_t>(i) > max) return std::nullopt;
+        return static_cast<std::uint64_t>(i);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::string>> stringArray(const Json& value) {
+    if (!value.is_array()) return std::nullopt;
+    std::vector<std::string> result;
+    result.reserve(value.size());
+    for (const auto& element : value) {
+        if (!element.is_string()) return std::nullopt;
+        result.push_back(element.get<std::string>());
+    }
+    return result;
+}
+
+std::optional<std::map<std::string, std::string>> stringMap(const Json& value) {
+    if (!value.is_object()) return std::nullopt;
+    std::map<std::string, std::string> result;
+    for (const auto& [key, element] : value.items()) {
+        if (!element.is_string()) return std::nullopt;
+        result.emplace(key, element.get<std::string>());
+    }
+    return result;
+}
+
+}  // namespace mosaiko::json

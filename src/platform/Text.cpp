@@ -1,0 +1,223 @@
+#include "platform/Text.hpp"
+
+#include <unicode/brkiter.h>
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utf8.h>
+
+#include <memory>
+
+namespace mosaiko::text {
+
+namespace {
+
+icu::UnicodeString toUnicode(std::string_view s) {
+    return icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
+}
+
+std::string toUtf8(const icu::UnicodeString& u) {
+    std::string out;
+    u.toUTF8String(out);
+    return out;
+}
+
+const icu::Normalizer2& nfcNormalizer() {
+    UErrorCode status = U_ZERO_ERROR;
+    return *icu::Normalizer2::getNFCInstance(status);
+}
+
+// Calls f(scalar) for every code point of s, reading invalid sequences as U+FFFD.
+template <class F>
+void forEachScalar(std::string_view s, F f) {
+    int32_t i = 0;
+    const auto length = static_cast<int32_t>(s.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+    while (i < length) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        f(c < 0 ? char32_t{0xFFFD} : static_cast<char32_t>(c));
+    }
+}
+
+}  // namespace
+
+std::string nfc(std::string_view s) {
+    UErrorCode status = U_ZERO_ERROR;
+    auto normalized = nfcNormalizer().normalize(toUnicode(s), status);
+    if (U_FAILURE(status)) return validUtf8(s);
+    return toUtf8(normalized);
+}
+
+bool canonicallyEqual(std::string_view a, std::string_view b) { return a == b || nfc(a) == nfc(b); }
+
+int canonicalCompare(std::string_view a, std::string_view b) {
+    if (a == b) return 0;
+    const auto x = nfc(a);
+    const auto y = nfc(b);
+    // UTF-8 byte order is code point order.
+    const int c = x.compare(y);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+std::string lowercased(std::string_view s) {
+    auto u = toUnicode(s);
+    u.toLower(icu::Locale::getRoot());
+    return toUtf8(u);
+}
+
+std::string uppercased(std::string_view s) {
+    auto u = toUnicode(s);
+    u.toUpper(icu::Locale::getRoot());
+    return toUtf8(u);
+}
+
+bool caseInsensitiveEqual(std::string_view a, std::string_view b) {
+    return nfc(lowercased(a)) == nfc(lowercased(b));
+}
+
+bool hasPrefixCaseInsensitive(std::string_view s, std::string_view prefix) {
+    const auto x = nfc(lowercased(s));
+    const auto p = nfc(lowercased(prefix));
+    return x.compare(0, p.size(), p) == 0;
+}
+
+std::size_t scalarCount(std::string_view s) {
+    std::size_t n = 0;
+    forEachScalar(s, [&](char32_t) { ++n; });
+    return n;
+}
+
+std::vector<std::string> characters(std::string_view s) {
+    std::vector<std::string> result;
+    if (s.empty()) return result;
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    const auto u = toUnicode(s);
+    if (U_FAILURE(status) || !it) {
+        result.push_back(toUtf8(u));
+        return result;
+    }
+    it->setText(u);
+    int32_t start = it->first();
+    for (int32_t end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
+        result.push_back(toUtf8(u.tempSubStringBetween(start, end)));
+    }
+    return result;
+}
+
+std::size_t characterCount(std::string_view s) { return characters(s).size(); }
+
+std::u32string scalars(std::string_view s) {
+    std::u32string out;
+    out.reserve(s.size());
+    forEachScalar(s, [&](char32_t c) { out.push_back(c); });
+    return out;
+}
+
+std::string fromScalar(char32_t scalar) {
+    std::string out;
+    if (scalar > 0x10FFFF || (scalar >= 0xD800 && scalar <= 0xDFFF)) scalar = 0xFFFD;
+    char buffer[4];
+    int32_t i = 0;
+    U8_APPEND_UNSAFE(reinterpret_cast<uint8_t*>(buffer), i, static_cast<UChar32>(scalar));
+    out.append(buffer, static_cast<std::size_t>(i));
+    return out;
+}
+
+std::string fromScalars(std::u32string_view scalars) {
+    std::string out;
+    out.reserve(scalars.size() * 2);
+    for (char32_t c : scalars) out += fromScalar(c);
+    return out;
+}
+
+std::u16string utf16(std::string_view s) {
+    const auto u = toUnicode(s);
+    return std::u16string(reinterpret_cast<const char16_t*>(u.getBuffer()), static_cast<std::size_t>(u.length()));
+}
+
+std::string fromUtf16(std::u16string_view s) {
+    return toUtf8(icu::UnicodeString(reinterpret_cast<const UChar*>(s.data()), static_cast<int32_t>(s.size())));
+}
+
+std::string prefixScalars(std::string_view s, std::size_t count) {
+    std::u32string all = scalars(s);
+    if (all.size() > count) all.resize(count);
+    return fromScalars(all);
+}
+
+std::string validUtf8(std::string_view s) { return isValidUtf8(s) ? std::string(s) : fromScalars(scalars(s)); }
+
+bool isValidUtf8(std::string_view s) {
+    int32_t i = 0;
+    const auto length = static_cast<int32_t>(s.size());
+    const auto* bytes = reinterpret_cast<const uint8_t*>(s.data());
+    while (i < length) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) return false;
+    }
+    return true;
+}
+
+bool isControl(char32_t c) {
+    const auto category = u_charType(static_cast<UChar32>(c));
+    return category == U_CONTROL_CHAR || category == U_FORMAT_CHAR;
+}
+bool isWhitespace(char32_t c) { return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE); }
+bool isLetter(char32_t c) { return u_isalpha(static_cast<UChar32>(c)); }
+bool isNumber(char32_t c) { return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_N_MASK) != 0; }
+bool isAlphanumeric(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
+}
+bool isPunctuation(char32_t c) { return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_P_MASK) != 0; }
+bool isSymbol(char32_t c) { return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_S_MASK) != 0; }
+
+std::string removingControlCharacters(std::string_view s) {
+    std::u32string kept;
+    forEachScalar(s, [&](char32_t c) {
+        if (!isControl(c)) kept.push_back(c);
+    });
+    return fromScalars(kept);
+}
+
+std::string trimmed(std::string_view s) {
+    const auto all = scalars(s);
+    std::size_t begin = 0, end = all.size();
+    while (begin < end && isWhitespace(all[begin])) ++begin;
+    while (end > begin && isWhitespace(all[end - 1])) --end;
+    return fromScalars(std::u32string_view(all).substr(begin, end - begin));
+}
+
+bool isBlank(std::string_view s) {
+    bool blank = true;
+    forEachScalar(s, [&](char32_t c) { blank = blank && isWhitespace(c); });
+    return blank;
+}
+
+std::vector<std::string> split(std::string_view s, std::string_view separator) {
+    std::vector<std::string> parts;
+    if (separator.empty()) {
+        parts.emplace_back(s);
+        return parts;
+    }
+    std::size_t start = 0;
+    for (auto pos = s.find(separator); pos != std::string_view::npos; pos = s.find(separator, start)) {
+        parts.emplace_back(s.substr(start, pos - start));
+        start = pos + separator.size();
+    }
+    parts.emplace_back(s.substr(start));
+    return parts;
+}
+
+std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i) out += separator;
+        out += parts[i];
+    }
+    return out;
+}
+
+}  // namespace mosaiko::text

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Every Unicode rule the program needs, over ICU. Strings are UTF-8; "characters" are grapheme
+// clusters, "scalars" are code points; equality and ordering follow canonical equivalence.
+// Invalid UTF-8 never crashes anything here: it is read as U+FFFD.
+namespace mosaiko::text {
+
+// Canonical composition (NFC).
+std::string nfc(std::string_view s);
+// True when both texts are canonically equivalent.
+bool canonicallyEqual(std::string_view a, std::string_view b);
+// Orders canonically equivalent texts as equal, others by their NFC code points.
+int canonicalCompare(std::string_view a, std::string_view b);
+inline bool canonicallyLess(std::string_view a, std::string_view b) { return canonicalCompare(a, b) < 0; }
+
+// Full Unicode case mapping, independent of locale.
+std::string lowercased(std::string_view s);
+std::string uppercased(std::string_view s);
+// Equal after full lowercasing (and canonical composition).
+bool caseInsensitiveEqual(std::string_view a, std::string_view b);
+bool hasPrefixCaseInsensitive(std::string_view s, std::string_view prefix);
+
+// Counts and splits.
+std::size_t scalarCount(std::string_view s);
+std::size_t characterCount(std::string_view s);
+std::vector<std::string> characters(std::string_view s);
+std::u32string scalars(std::string_view s);
+std::string fromScalars(std::u32string_view scalars);
+std::u16string utf16(std::string_view s);
+std::string fromUtf16(std::u16string_view s);
+std::string fromScalar(char32_t scalar);
+
+// The first `count` scalars of `s`.
+std::string prefixScalars(std::string_view s, std::size_t count);
+// Replaces every invalid UTF-8 sequence with U+FFFD.
+std::string validUtf8(std::string_view s);
+bool isValidUtf8(std::string_view s);
+
+// Character classes of single scalars.
+bool isControl(char32_t scalar);      // general categories Cc and Cf
+bool isWhitespace(char32_t scalar);   // White_Space (includes newlines)
+bool isLetter(char32_t scalar);       // L*
+bool isNumber(char32_t scalar);       // N*
+bool isAlphanumeric(char32_t scalar); // letters, marks and numbers
+bool isPunctuation(char32_t scalar);  // P*
+bool isSymbol(char32_t scalar);       // S*
+
+// Drops every Cc/Cf scalar.
+std::string removingControlCharacters(std::string_view s);
+// Removes leading and trailing White_Space (spaces, tabs, newlines).
+std::string trimmed(std::string_view s);
+// True when every scalar is White_Space (also for the empty text).
+bool isBlank(std::string_view s);
+
+// Splits at every occurrence of `separator`, keeping empty pieces.
+std::vector<std::string> split(std::string_view s, std::string_view separator);
+std::string join(const std::vector<std::string>& parts, std::string_view separator);
+
+}  // namespace mosaiko::text

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/MemoryDefaults.hpp"
+
+namespace mosaiko {
+
+// The per-user defaults database: one JSON file under $XDG_CONFIG_HOME/mosaiko/ (else
+// ~/.config/mosaiko/). Reads and writes work on memory, so every change is visible at once and a
+// write never waits for the disk; a background thread saves the file within a second of a change
+// and the destructor saves what is left. Saving writes a temporary file, syncs it and renames it
+// over the old one, so a crash leaves either the old or the new file. A lock file keeps two
+// processes from saving at once. A file that cannot be parsed is moved aside (renamed with a
+// timestamp), never overwritten.
+class FileDefaults final : public MemoryDefaults {
+public:
+    explicit FileDefaults(std::filesystem::path file, double saveDelaySeconds = 0.5);
+    ~FileDefaults() override;
+    FileDefaults(const FileDefaults&) = delete;
+    FileDefaults& operator=(const FileDefaults&) = delete;
+
+    // The standard database of this user.
+    static FileDefaults& shared();
+    static std::filesystem::path standardPath();
+
+    std::optional<DefaultsValue> object(std::string_view key) const override;
+    void set(std::string_view key, DefaultsValue value) override;
+    void remove(std::string_view key) override;
+    std::vector<std::string> keys() const override;
+
+    // Writes pending changes now; false when the file could not be written.
+    bool flush();
+    const std::filesystem::path& path() const { return file_; }
+    // Where an unreadable file found at start was moved, if one was.
+    const std::optional<std::filesystem::path>& movedAsideFile() const { return movedAside_; }
+
+private:
+    void load();
+    void markDirty();
+    void saverLoop();
+    bool save(const DefaultsValue::Dictionary& snapshot);
+
+    std::filesystem::path file_;
+    double saveDelaySeconds_;
+    std::optional<std::filesystem::path> movedAside_;
+
+    mutable std::mutex mutex_;  // guards values_ (read by the saver thread) and the flags below
+    std::condition_variable wake_;
+    bool dirty_ = false;
+    bool stopping_ = false;
+    std::uint64_t generation_ = 0;
+    std::thread saver_;
+};
+
+}  // namespace mosaiko
