@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/LoginItemService.hpp"
+#include "platform/MainLoop.hpp"
+#include "platform/Published.hpp"
+
+namespace mosaiko {
+
+// Keeps the login item in step with the launch-at-login preference.
+class AutoStartManager {
+  public:
+    explicit AutoStartManager(LoginItemService& service) : service(service) {}
+
+    // Over this program's XDG autostart entry.
+    static AutoStartManager& shared();
+
+    LoginItemService& service;
+
+    // Registers for true and unregisters for false, for the current value and then every value
+    // that differs from the one before, each as its own main-loop task (so it runs after the code
+    // that changed the preference). Failures are dropped: the preference keeps the user's choice
+    // and the item's state is never read back.
+    [[nodiscard]] Cancellable bind(Published<bool>& launchAtLoginEnabled, MainLoop& mainLoop);
+
+    // The launch-time registration; a failure is dropped.
+    void registerNow() { (void)service.registerLoginItem(); }
+};
+
+}  // namespace mosaiko

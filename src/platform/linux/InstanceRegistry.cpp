@@ -1,0 +1,226 @@
+#include "platform/linux/InstanceRegistry.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace mosaiko {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kDeletedSuffix = " (deleted)";
+
+std::string withoutDeletedSuffix(std::string path) {
+    if (path.ends_with(kDeletedSuffix)) path.resize(path.size() - kDeletedSuffix.size());
+    return path;
+}
+
+std::optional<unsigned long long> startTimeOf(long pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return std::nullopt;
+    // The command name (field 2) may hold spaces and parentheses: fields resume after the last ')'.
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream rest(line.substr(close + 1));
+    std::string field;
+    // Fields 3 to 21, then the start time as field 22.
+    for (int i = 3; i <= 21; ++i) {
+        if (!(rest >> field)) return std::nullopt;
+    }
+    unsigned long long start = 0;
+    if (!(rest >> start)) return std::nullopt;
+    return start;
+}
+
+std::string sanitized(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          c == '.' || c == '-' || c == ':';
+        out += safe ? c : '_';
+    }
+    return out;
+}
+
+bool isOlder(const RunningInstance& a, const RunningInstance& b) {
+    if (a.startTime != b.startTime) return a.startTime < b.startTime;
+    return a.processIdentifier < b.processIdentifier;
+}
+
+int openPidfd(long pid) {
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+int sendViaPidfd(int pidfd, int signalNumber) {
+#ifdef SYS_pidfd_send_signal
+    return static_cast<int>(::syscall(SYS_pidfd_send_signal, pidfd, signalNumber, nullptr, 0));
+#else
+    (void)pidfd;
+    (void)signalNumber;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+}  // namespace
+
+InstanceRegistry::InstanceRegistry(fs::path directory, std::string displayKey)
+    : directory_(std::move(directory)), displayKey_(std::move(displayKey)) {
+    if (auto self = describeProcess(static_cast<long>(::getpid()))) self_ = *self;
+}
+
+InstanceRegistry::InstanceRegistry(fs::path directory, std::string displayKey, RunningInstance self)
+    : directory_(std::move(directory)), displayKey_(std::move(displayKey)), self_(std::move(self)) {}
+
+InstanceRegistry::~InstanceRegistry() {
+    unregisterCurrentProcess();
+}
+
+fs::path InstanceRegistry::standardDirectory(const std::string& identifier) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/') return fs::path(runtime) / identifier;
+    return fs::temp_directory_path() / (identifier + "-" + std::to_string(::getuid()));
+}
+
+std::string InstanceRegistry::displayKey(const char* display) {
+    std::string key = display ? display : "";
+    const auto colon = key.rfind(':');
+    if (colon != std::string::npos) {
+        const auto dot = key.find('.', colon);
+        if (dot != std::string::npos) key.resize(dot);
+    }
+    return key.empty() ? "none" : key;
+}
+
+std::optional<RunningInstance> InstanceRegistry::describeProcess(long processIdentifier) {
+    if (processIdentifier <= 0) return std::nullopt;
+    const auto start = startTimeOf(processIdentifier);
+    if (!start) return std::nullopt;
+    std::error_code ec;
+    const auto exe = fs::read_symlink("/proc/" + std::to_string(processIdentifier) + "/exe", ec);
+    if (ec) return std::nullopt;
+    return RunningInstance{processIdentifier, *start, withoutDeletedSuffix(exe.string())};
+}
+
+fs::path InstanceRegistry::entryPath(long processIdentifier) const {
+    return directory_ / (sanitized(displayKey_) + "." + std::to_string(processIdentifier) + ".instance");
+}
+
+bool InstanceRegistry::directoryIsPrivate() const {
+    struct stat info {};
+    if (::lstat(directory_.c_str(), &info) != 0) return false;
+    return S_ISDIR(info.st_mode) && info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
+}
+
+bool InstanceRegistry::registerCurrentProcess() {
+    if (self_.processIdentifier == 0) return false;
+    ::mkdir(directory_.c_str(), 0700);
+    if (!directoryIsPrivate()) return false;
+
+    const fs::path target = entryPath(self_.processIdentifier);
+    const fs::path temporary = target.string() + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::trunc);
+        out << self_.processIdentifier << '\n' << self_.startTime << '\n' << self_.executable << '\n';
+        if (!out.flush()) return false;
+    }
+    std::error_code ec;
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return false;
+    }
+    registered_ = true;
+    return true;
+}
+
+void InstanceRegistry::unregisterCurrentProcess() {
+    if (!registered_) return;
+    std::error_code ec;
+    fs::remove(entryPath(self_.processIdentifier), ec);
+    registered_ = false;
+}
+
+std::vector<RunningInstance> InstanceRegistry::olderInstances() const {
+    std::vector<RunningInstance> result;
+    if (!directoryIsPrivate()) return result;
+    const std::string prefix = sanitized(displayKey_) + ".";
+    std::error_code ec;
+    for (const auto& item : fs::directory_iterator(directory_, ec)) {
+        const std::string name = item.path().filename().string();
+        if (!name.starts_with(prefix) || !name.ends_with(".instance")) continue;
+
+        std::ifstream in(item.path());
+        RunningInstance recorded;
+        std::string startLine;
+        std::string pidLine;
+        if (!std::getline(in, pidLine) || !std::getline(in, startLine) ||
+            !std::getline(in, recorded.executable)) {
+            continue;
+        }
+        char* end = nullptr;
+        recorded.processIdentifier = std::strtol(pidLine.c_str(), &end, 10);
+        recorded.startTime = std::strtoull(startLine.c_str(), nullptr, 10);
+        if (recorded.processIdentifier == self_.processIdentifier) continue;
+        // The file must be the one this pid wrote: its name and its content agree.
+        if (item.path() != entryPath(recorded.processIdentifier)) continue;
+
+        const auto now = describeProcess(recorded.processIdentifier);
+        if (!now || *now != recorded) {
+            std::error_code removeError;
+            fs::remove(item.path(), removeError);
+            continue;
+        }
+        if (isOlder(recorded, self_)) result.push_back(recorded);
+    }
+    std::sort(result.begin(), result.end(), isOlder);
+    return result;
+}
+
+bool InstanceRegistry::signal(const RunningInstance& instance, int signalNumber) const {
+    if (instance.processIdentifier <= 0 || instance.processIdentifier == self_.processIdentifier)
+        return false;
+    const int pidfd = openPidfd(instance.processIdentifier);
+    // With a pidfd the check below is about the very process we then signal; without one (old
+    // kernels) a pid could in theory be reused between the check and kill().
+    const auto now = describeProcess(instance.processIdentifier);
+    if (!now || *now != instance) {
+        if (pidfd >= 0) ::close(pidfd);
+        return false;
+    }
+    bool sent = false;
+    if (pidfd >= 0) {
+        sent = sendViaPidfd(pidfd, signalNumber) == 0;
+        ::close(pidfd);
+    } else {
+        sent = ::kill(static_cast<pid_t>(instance.processIdentifier), signalNumber) == 0;
+    }
+    return sent;
+}
+
+bool InstanceRegistry::requestTermination(const RunningInstance& instance) const {
+    return signal(instance, SIGTERM);
+}
+
+bool InstanceRegistry::forceTermination(const RunningInstance& instance) const {
+    return signal(instance, SIGKILL);
+}
+
+}  // namespace mosaiko

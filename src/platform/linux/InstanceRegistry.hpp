@@ -1,0 +1,69 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mosaiko {
+
+// One running copy of the program, as it registered itself.
+struct RunningInstance {
+    long processIdentifier = 0;
+    // The process's start time in clock ticks after boot (field 22 of /proc/<pid>/stat): together
+    // with the process identifier it names one process for the whole uptime, recycled pids included.
+    unsigned long long startTime = 0;
+    std::string executable;
+
+    bool operator==(const RunningInstance&) const = default;
+};
+
+// The running copies of the program for one user and one display. Each instance writes one small
+// file (pid, start time, executable) into a private folder; a listed entry counts only while a
+// process with that pid, start time and executable still exists, so a recycled pid is never taken
+// for one of ours. Signals go through a pidfd opened and checked first, so they cannot reach a
+// process that took the pid over in between.
+class InstanceRegistry {
+  public:
+    InstanceRegistry(std::filesystem::path directory, std::string displayKey);
+    // Acting for `self` instead of this process (tests).
+    InstanceRegistry(std::filesystem::path directory, std::string displayKey, RunningInstance self);
+    ~InstanceRegistry();
+    InstanceRegistry(const InstanceRegistry&) = delete;
+    InstanceRegistry& operator=(const InstanceRegistry&) = delete;
+
+    // $XDG_RUNTIME_DIR/<identifier>, else /tmp/<identifier>-<uid>.
+    static std::filesystem::path standardDirectory(const std::string& identifier);
+    // The X display of $DISPLAY without its screen number (":0.0" and ":0" are one display).
+    static std::string displayKey(const char* display);
+
+    // Adds this process; false when the folder is unusable (missing, not ours, open to others).
+    bool registerCurrentProcess();
+    // Removes this process's entry (also done by the destructor).
+    void unregisterCurrentProcess();
+
+    // The registered instances on this display that started before this process (the newest one
+    // wins), in start order. Entries of processes that are gone are removed.
+    std::vector<RunningInstance> olderInstances() const;
+
+    // SIGTERM and SIGKILL, each only after the process was checked to be the registered one.
+    bool requestTermination(const RunningInstance& instance) const;
+    bool forceTermination(const RunningInstance& instance) const;
+
+    // What /proc says about a process now; nothing when there is no such process.
+    static std::optional<RunningInstance> describeProcess(long processIdentifier);
+
+    const RunningInstance& currentProcess() const { return self_; }
+
+  private:
+    bool signal(const RunningInstance& instance, int signalNumber) const;
+    std::filesystem::path entryPath(long processIdentifier) const;
+    bool directoryIsPrivate() const;
+
+    std::filesystem::path directory_;
+    std::string displayKey_;
+    RunningInstance self_;
+    bool registered_ = false;
+};
+
+}  // namespace mosaiko

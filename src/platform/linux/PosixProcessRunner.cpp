@@ -1,0 +1,79 @@
+#include "platform/linux/PosixProcessRunner.hpp"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+extern char** environ;
+
+namespace mosaiko {
+
+namespace {
+
+std::string describeErrno(int error) {
+    return std::string(std::strerror(error));
+}
+
+}  // namespace
+
+ProcessRunner::Outcome PosixProcessRunner::run(const std::string& executable,
+                                               const std::vector<std::string>& arguments) {
+    Outcome outcome;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        outcome.launchError = describeErrno(errno);
+        return outcome;
+    }
+
+    std::vector<std::string> argvStorage;
+    argvStorage.reserve(arguments.size() + 1);
+    argvStorage.push_back(executable);
+    argvStorage.insert(argvStorage.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    argv.reserve(argvStorage.size() + 1);
+    for (auto& a : argvStorage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+
+    pid_t pid = -1;
+    const int spawnError = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (spawnError != 0) {
+        ::close(fds[0]);
+        outcome.launchError = describeErrno(spawnError);
+        return outcome;
+    }
+
+    char buffer[8192];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n > 0) {
+            outcome.output.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    ::close(fds[0]);
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) {
+        outcome.exitStatus = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        outcome.exitStatus = 128 + WTERMSIG(status);
+    }
+    return outcome;
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,145 @@
+#include "platform/linux/XdgAutostartService.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+#include "platform/BuildInfo.hpp"
+#include "platform/linux/ExecutablePath.hpp"
+
+namespace mosaiko {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string errnoText(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
+
+bool writeAll(int fd, const std::string& text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+XdgAutostartService::XdgAutostartService(fs::path autostartDirectory, std::string applicationId,
+                                         std::string displayName, fs::path executable)
+    : directory_(std::move(autostartDirectory)),
+      applicationId_(std::move(applicationId)),
+      displayName_(std::move(displayName)),
+      executable_(std::move(executable)) {}
+
+fs::path XdgAutostartService::standardDirectory() {
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    if (configHome && configHome[0] == '/') return fs::path(configHome) / "autostart";
+    const char* home = std::getenv("HOME");
+    return fs::path(home && home[0] ? home : "/") / ".config" / "autostart";
+}
+
+XdgAutostartService& XdgAutostartService::shared() {
+    static XdgAutostartService service(standardDirectory(), buildinfo::kAppIdentifier, "Mosaiko",
+                                       currentExecutablePath());
+    return service;
+}
+
+fs::path XdgAutostartService::entryPath() const {
+    return directory_ / (applicationId_ + ".desktop");
+}
+
+std::optional<std::string> XdgAutostartService::execValue(const std::string& executable) {
+    if (executable.empty() || executable.find_first_of("\n\r") != std::string::npos) return std::nullopt;
+    // Inside a quoted argument, `"`, `` ` ``, `$` and `\` take a backslash; then the value as a whole
+    // escapes every backslash once more, and `%` (a field code) is doubled.
+    std::string quoted = "\"";
+    for (char c : executable) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    quoted += '"';
+    std::string value;
+    for (char c : quoted) {
+        if (c == '\\') {
+            value += "\\\\";
+        } else if (c == '%') {
+            value += "%%";
+        } else {
+            value += c;
+        }
+    }
+    return value;
+}
+
+std::optional<std::string> XdgAutostartService::entryText() const {
+    const auto exec = execValue(executable_.string());
+    if (!exec) return std::nullopt;
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=" +
+           displayName_ +
+           "\n"
+           "Exec=" +
+           *exec +
+           "\n"
+           "Icon=" +
+           applicationId_ +
+           "\n"
+           "Terminal=false\n"
+           "NoDisplay=true\n"
+           "X-GNOME-Autostart-enabled=true\n";
+}
+
+std::optional<std::string> XdgAutostartService::registerLoginItem() {
+    const auto text = entryText();
+    if (!text) return "The program's path cannot be written into an autostart entry.";
+
+    std::error_code ec;
+    fs::create_directories(directory_, ec);
+    if (ec) return "Cannot create " + directory_.string() + ": " + ec.message();
+
+    std::string temporary = (directory_ / ("." + applicationId_ + ".desktop.XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return errnoText("Cannot write into " + directory_.string(), errno);
+    ::fchmod(fd, 0644);
+    const bool written = writeAll(fd, *text) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(temporary.c_str());
+        return errnoText("Cannot write " + entryPath().string(), writeError);
+    }
+    if (::rename(temporary.c_str(), entryPath().c_str()) != 0) {
+        const int renameError = errno;
+        ::unlink(temporary.c_str());
+        return errnoText("Cannot write " + entryPath().string(), renameError);
+    }
+    const int dirFd = ::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> XdgAutostartService::unregisterLoginItem() {
+    if (::unlink(entryPath().c_str()) != 0 && errno != ENOENT) {
+        return errnoText("Cannot remove " + entryPath().string(), errno);
+    }
+    return std::nullopt;
+}
+
+}  // namespace mosaiko

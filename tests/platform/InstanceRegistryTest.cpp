@@ -1,0 +1,153 @@
+#include "platform/linux/InstanceRegistry.hpp"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+extern char** environ;
+
+namespace mosaiko {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A child process that sleeps until it is signalled.
+class Sleeper {
+  public:
+    Sleeper() {
+        char arg0[] = "/bin/sleep";
+        char arg1[] = "60";
+        char* argv[] = {arg0, arg1, nullptr};
+        ::posix_spawn(&pid_, "/bin/sleep", nullptr, nullptr, argv, environ);
+        // Wait until the child has become /bin/sleep (before exec it still shows our executable).
+        for (int i = 0; i < 200; ++i) {
+            auto d = InstanceRegistry::describeProcess(pid_);
+            if (d && d->executable.find("sleep") != std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    ~Sleeper() {
+        if (!reaped_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    pid_t pid() const { return pid_; }
+    // The signal that ended it, or 0 when it is still running after a moment.
+    int endingSignal() {
+        for (int i = 0; i < 200; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                reaped_ = true;
+                return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return 0;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+class InstanceRegistryTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("mosaiko-instances-" + std::to_string(::getpid()) + "-" +
+                                            testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // A registry acting for a process that started after `other`.
+    InstanceRegistry newerThan(const RunningInstance& other, const std::string& display = ":0") {
+        auto self = *InstanceRegistry::describeProcess(::getpid());
+        self.startTime = other.startTime + 100;
+        return InstanceRegistry(dir_, display, self);
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(InstanceRegistryTest, DisplayKeyDropsTheScreenNumber) {
+    EXPECT_EQ(InstanceRegistry::displayKey(":0"), ":0");
+    EXPECT_EQ(InstanceRegistry::displayKey(":0.1"), ":0");
+    EXPECT_EQ(InstanceRegistry::displayKey("host.example:10.0"), "host.example:10");
+    EXPECT_EQ(InstanceRegistry::displayKey(nullptr), "none");
+}
+
+TEST_F(InstanceRegistryTest, ListsOlderInstancesOnTheSameDisplayAndStopsThem) {
+    Sleeper child;
+    const auto childInstance = *InstanceRegistry::describeProcess(child.pid());
+    InstanceRegistry older(dir_, ":0", childInstance);
+    ASSERT_TRUE(older.registerCurrentProcess());
+    InstanceRegistry elsewhere(dir_, ":1", childInstance);
+
+    auto registry = newerThan(childInstance);
+    ASSERT_TRUE(registry.registerCurrentProcess());
+    EXPECT_EQ(registry.olderInstances(), std::vector<RunningInstance>{childInstance});
+    EXPECT_TRUE(newerThan(childInstance, ":1").olderInstances().empty());
+
+    // The older one does not see the newer one: the newest wins.
+    EXPECT_TRUE(older.olderInstances().empty());
+
+    EXPECT_TRUE(registry.requestTermination(childInstance));
+    EXPECT_EQ(child.endingSignal(), SIGTERM);
+    EXPECT_TRUE(registry.olderInstances().empty());
+    EXPECT_FALSE(fs::exists(dir_ / (":0." + std::to_string(child.pid()) + ".instance")));  // stale entry gone
+}
+
+TEST_F(InstanceRegistryTest, ARecycledPidIsNeverSignalled) {
+    Sleeper child;
+    auto impostor = *InstanceRegistry::describeProcess(child.pid());
+    impostor.startTime -= 1;  // an earlier process that had the same pid
+    InstanceRegistry stale(dir_, ":0", impostor);
+    ASSERT_TRUE(stale.registerCurrentProcess());
+
+    auto registry = newerThan(impostor);
+    EXPECT_TRUE(registry.olderInstances().empty());
+    EXPECT_FALSE(registry.requestTermination(impostor));
+    EXPECT_FALSE(registry.forceTermination(impostor));
+
+    auto otherProgram = *InstanceRegistry::describeProcess(child.pid());
+    otherProgram.executable = "/usr/bin/mosaiko";
+    EXPECT_FALSE(registry.forceTermination(otherProgram));
+    EXPECT_EQ(child.endingSignal(), 0);  // still running
+}
+
+TEST_F(InstanceRegistryTest, ForceKillsAHangingInstance) {
+    Sleeper child;
+    const auto childInstance = *InstanceRegistry::describeProcess(child.pid());
+    auto registry = newerThan(childInstance);
+    EXPECT_TRUE(registry.forceTermination(childInstance));
+    EXPECT_EQ(child.endingSignal(), SIGKILL);
+}
+
+TEST_F(InstanceRegistryTest, UnregisteringRemovesTheEntry) {
+    const auto self = *InstanceRegistry::describeProcess(::getpid());
+    {
+        InstanceRegistry registry(dir_, ":0", self);
+        ASSERT_TRUE(registry.registerCurrentProcess());
+        EXPECT_TRUE(fs::exists(dir_ / (":0." + std::to_string(::getpid()) + ".instance")));
+    }
+    EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+TEST_F(InstanceRegistryTest, AFolderOpenToOthersIsNotUsed) {
+    fs::create_directories(dir_);
+    fs::permissions(dir_, fs::perms::all);
+    InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
+    EXPECT_FALSE(registry.registerCurrentProcess());
+    EXPECT_TRUE(registry.olderInstances().empty());
+}
+
+}  // namespace
+}  // namespace mosaiko
