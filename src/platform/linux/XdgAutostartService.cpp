@@ -99,7 +99,6 @@ std::optional<std::string> XdgAutostartService::entryText() const {
            applicationId_ +
            "\n"
            "Terminal=false\n"
-           "NoDisplay=true\n"
            "X-GNOME-Autostart-enabled=true\n";
 }
 

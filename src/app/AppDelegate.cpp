@@ -1,0 +1,276 @@
+#include "app/AppDelegate.hpp"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPalette>
+#include <QPointer>
+#include <QSystemTrayIcon>
+#include <iostream>
+
+#include "app/AppMenuBuilder.hpp"
+#include "app/StatusBarIcon.hpp"
+#include "app/logic/LibraryKeyHandler.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+AppDelegate* currentDelegate = nullptr;
+
+}  // namespace
+
+AppDelegate::AppDelegate(Dependencies dependencies)
+    : dependencies_(std::move(dependencies)), updates_(*dependencies_.mainLoop) {
+    LibraryInsertion::Dependencies insertion;
+    insertion.workspace = dependencies_.workspace;
+    insertion.currentProcessIdentifier = dependencies_.currentProcessIdentifier;
+    insertion.currentBundleIdentifier = dependencies_.bundle->bundleIdentifier();
+    insertion.isTerminated = dependencies_.isTerminated;
+    insertion.effects = dependencies_.libraryEffects;
+    insertion.window.ensure = [this] { ensureLibraryWindow(); };
+    insertion.window.setInsertionTargetName = [this](const std::optional<std::string>& name) {
+        // The library view shows this name once its view model is in place.
+        libraryInsertionTargetName_ = name;
+    };
+    insertion.window.orderFrontRegardless = [this] {
+        if (libraryWindow_) libraryWindow_->orderFrontRegardless();
+    };
+    insertion.window.orderOut = [this] {
+        if (libraryWindow_) libraryWindow_->orderOut();
+    };
+    libraryInsertion_ = std::make_unique<LibraryInsertion>(std::move(insertion));
+    currentDelegate = this;
+}
+
+AppDelegate::~AppDelegate() {
+    if (currentDelegate == this) currentDelegate = nullptr;
+    cancellables_.clear();
+    // Windows first: the library window's key handler refers to this object.
+    onboardingWindow_.reset();
+    libraryWindow_.reset();
+    statsWindow_.reset();
+    prefsWindow_.reset();
+    delete statusItem_;
+    delete statusMenu_;
+}
+
+AppDelegate* AppDelegate::current() {
+    return currentDelegate;
+}
+
+// ---------------------------------------------------------------- launch and shut-down
+
+LaunchInputs AppDelegate::readLaunchInputs() const {
+    LaunchInputs inputs;
+    // No build of this program carries a setting that forbids automatic downloads.
+    inputs.allowsAutomaticUpdates = true;
+    inputs.launchAtLoginEnabled = dependencies_.launchAtLoginEnabled->value();
+    inputs.arguments = std::set<std::string>(dependencies_.arguments.begin(), dependencies_.arguments.end());
+    inputs.hasCompletedOnboarding = dependencies_.hasCompletedOnboarding();
+    inputs.isTrusted = dependencies_.permissions->trustChecker(false);
+    return inputs;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (launched_) return;
+    launched_ = true;
+    QPointer<AppDelegate> weak(this);
+
+    LaunchSequence::Steps steps;
+    steps.resolveOtherInstances = [this] { SingleInstance(dependencies_.singleInstance).resolveOtherRunningInstancesIfNeeded(); };
+    steps.startContent = [this] {
+        if (dependencies_.startContent) dependencies_.startContent();
+    };
+    steps.readLaunchInputs = [this] { return readLaunchInputs(); };
+    steps.setUpUpdater = [this](const LaunchInputs& inputs) {
+        updates_.setUpAtLaunch(dependencies_.updaterFactory, inputs.allowsAutomaticUpdates);
+    };
+    steps.installAppMenu = [this] { installAppMenu(); };
+    steps.setUpStatusItem = [this] { setUpStatusItem(); };
+    steps.installWorkspaceActivationObserver = [this] { libraryInsertion_->installWorkspaceActivationObserver(); };
+    steps.bindLaunchAtLogin = [this] {
+        cancellables_.push_back(dependencies_.autoStart->bind(*dependencies_.launchAtLoginEnabled, *dependencies_.mainLoop));
+    };
+    steps.postUpdaterStatus = [this] { updates_.postStatusDidChange(); };
+    steps.installLibraryOpenHandler = [this, weak] {
+        if (!dependencies_.picker.setOpenLibraryHandler) return;
+        dependencies_.picker.setOpenLibraryHandler([weak](const LibraryOpenRequest& request) {
+            if (!weak) return;
+            if (request.pickerScope) {
+                weak->openLibraryWindow(*request.pickerScope, std::nullopt, request.deletingCharsBeforeInsertion);
+            } else {
+                weak->openLibraryWindow(std::nullopt, request.deletingCharsBeforeInsertion);
+            }
+        });
+    };
+    steps.registerLoginItem = [this] { dependencies_.autoStart->registerNow(); };
+    steps.showOnboarding = [this](OnboardingPage page) { showOnboarding(page); };
+    steps.startKeyTap = [this] {
+        if (dependencies_.picker.start) dependencies_.picker.start();
+    };
+    LaunchSequence::run(steps);
+}
+
+void AppDelegate::applicationWillTerminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    if (dependencies_.picker.stop) dependencies_.picker.stop();
+}
+
+// ---------------------------------------------------------------- menus and tray
+
+std::string AppDelegate::quitMenuItemTitle() const {
+    return mosaiko::quitMenuItemTitle(dependencies_.bundle->shortVersionString());
+}
+
+void AppDelegate::installAppMenu() {
+    appMainMenu_.reset(AppMenuBuilder::makeAppMainMenu(canCheckForUpdates(), quitMenuItemTitle(),
+                                                       [this](MenuAction a) { perform(a); }));
+}
+
+void AppDelegate::setUpStatusItem() {
+    statusMenu_ =
+        AppMenuBuilder::makeStatusMenu(canCheckForUpdates(), quitMenuItemTitle(), [this](MenuAction a) { perform(a); });
+    const QColor color = QApplication::palette().color(QPalette::WindowText);
+    statusItem_ = new QSystemTrayIcon(
+        StatusBarIcon::make(dependencies_.bundle->resourcePath("MenuBarIcon", "svg"), color), this);
+    statusItem_->setToolTip(QStringLiteral("Mosaiko"));
+    statusItem_->setContextMenu(statusMenu_);
+    // A click opens the menu as the right button does, as a menu-bar item would.
+    connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) statusMenu_->popup(QCursor::pos());
+    });
+    const bool available = dependencies_.systemTrayAvailable ? dependencies_.systemTrayAvailable()
+                                                             : QSystemTrayIcon::isSystemTrayAvailable();
+    if (!available) {
+        std::cerr << "Mosaiko: this desktop offers no system tray, so there is no Mosaiko icon; the keyboard "
+                     "features work without it.\n";
+    }
+    statusItem_->show();
+}
+
+void AppDelegate::perform(MenuAction action) {
+    switch (action) {
+        case MenuAction::openPicker:
+            return openPicker();
+        case MenuAction::openLibrary:
+            return openLibrary();
+        case MenuAction::openSettings:
+            return openSettings();
+        case MenuAction::openStats:
+            return openStats();
+        case MenuAction::openTipps:
+            return openTipps();
+        case MenuAction::openOnboarding:
+            return openOnboarding();
+        case MenuAction::checkForUpdates:
+            return checkForUpdates();
+        case MenuAction::quit:
+            return quit();
+    }
+}
+
+void AppDelegate::openPicker() {
+    if (dependencies_.picker.openQuickFind) dependencies_.picker.openQuickFind();
+}
+
+void AppDelegate::openLibrary() {
+    openLibraryWindow(libraryInsertion_->currentExternalFrontmostApplication(), 0);
+}
+
+void AppDelegate::openTipps() {
+    showOnboarding(OnboardingPage::welcome);
+}
+
+void AppDelegate::openOnboarding() {
+    showOnboarding(OnboardingPage::permissions);
+}
+
+void AppDelegate::checkForUpdates() {
+    // Brings the program forward for whatever the updater shows; this build has no window to raise.
+    updates_.checkForUpdates();
+}
+
+void AppDelegate::quit() {
+    if (dependencies_.terminate) dependencies_.terminate();
+}
+
+// ---------------------------------------------------------------- windows
+
+void AppDelegate::prepareWindow(WindowController& controller) {
+    if (appMainMenu_ && !appMainMenu_->actions().isEmpty()) {
+        if (QMenu* commands = appMainMenu_->actions().first()->menu()) controller.addMenuActions(commands->actions());
+    }
+}
+
+void AppDelegate::openSettings() {
+    if (!prefsWindow_) {
+        prefsWindow_ = std::make_unique<PreferencesWindowController>();
+        prepareWindow(*prefsWindow_);
+    }
+    prefsWindow_->showWindow();
+}
+
+void AppDelegate::openStats() {
+    if (!statsWindow_) {
+        statsWindow_ = std::make_unique<StatsWindowController>();
+        prepareWindow(*statsWindow_);
+    }
+    statsWindow_->showWindow();
+}
+
+void AppDelegate::showOnboarding(OnboardingPage startPage) {
+    if (onboardingWindow_) onboardingWindow_->close();
+    onboardingWindow_ = std::make_unique<OnboardingWindowController>(startPage);
+    prepareWindow(*onboardingWindow_);
+    onboardingWindow_->showWindow();
+}
+
+void AppDelegate::ensureLibraryWindow() {
+    if (libraryWindow_) return;
+    libraryWindow_ = std::make_unique<LibraryWindowController>();
+    prepareWindow(*libraryWindow_);
+    LibraryWindow* window = libraryWindow_->libraryWindow();
+    QPointer<LibraryWindow> weakWindow(window);
+    window->onKeyDown = [weakWindow](const KeyEvent& event) {
+        if (!weakWindow) return false;
+        LibraryKeyHandler::Target target;
+        target.hasAttachedSheet = [weakWindow] { return weakWindow->hasAttachedSheet(); };
+        // Tabs, selection and keyboard insertion belong to the library's view model; until it is
+        // in place there is no selection to act on.
+        target.isShowingPins = [] { return false; };
+        target.insertSelectionFromKeyboard = [] { return false; };
+        target.moveSelection = [](LibraryKeyHandler::Direction) { return false; };
+        target.performClose = [weakWindow] { weakWindow->close(); };
+        return LibraryKeyHandler::handleKeyDown(event, target);
+    };
+}
+
+void AppDelegate::openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,
+                              const std::function<void()>& navigate) {
+    libraryInsertion_->openLibraryWindow(preferredTargetApp, deleting, navigate);
+}
+
+void AppDelegate::openLibraryWindow(const std::optional<RunningApp>& preferredTargetApp, int deleting) {
+    // Navigating to the "all" section is the library view model's.
+    openLibrary(preferredTargetApp, deleting, nullptr);
+}
+
+void AppDelegate::openLibraryWindow(const std::string& pickerScope, const std::optional<RunningApp>& preferredTargetApp,
+                                    int deleting) {
+    // Moving to the scope's tab is the library view model's.
+    (void)pickerScope;
+    openLibrary(preferredTargetApp, deleting, nullptr);
+}
+
+void AppDelegate::insertFromLibrary(const std::string& text, bool keepWindowOpen) {
+    libraryInsertion_->insertFromLibrary(text, keepWindowOpen);
+}
+
+void AppDelegate::copyFromLibrary(const std::string& text) {
+    libraryInsertion_->copyFromLibrary(text);
+}
+
+}  // namespace mosaiko

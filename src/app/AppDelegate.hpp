@@ -1,0 +1,161 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/WindowControllers.hpp"
+#include "app/logic/AppMenus.hpp"
+#include "app/logic/AutoStartManager.hpp"
+#include "app/logic/LaunchSequence.hpp"
+#include "app/logic/LibraryInsertion.hpp"
+#include "app/logic/PermissionsManager.hpp"
+#include "app/logic/SingleInstance.hpp"
+#include "app/logic/UpdateManager.hpp"
+#include "onboarding/OnboardingPage.hpp"
+#include "platform/AppBundle.hpp"
+#include "platform/MainLoop.hpp"
+#include "platform/Published.hpp"
+#include "platform/Workspace.hpp"
+
+class QMenu;
+class QMenuBar;
+class QSystemTrayIcon;
+
+namespace mosaiko {
+
+// The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
+// the update state and the library insertion state, and stops the picker at shut-down.
+class AppDelegate final : public QObject {
+    Q_OBJECT
+
+  public:
+    using UpdaterStatusSnapshot = UpdateManager::UpdaterStatusSnapshot;
+
+    // A request from the picker to open the library.
+    struct LibraryOpenRequest {
+        // The picker's scope ("all", "pinned", "shortcodes", "emoticons", "glyphs") when its panel
+        // was showing; nothing otherwise.
+        std::optional<std::string> pickerScope;
+        int deletingCharsBeforeInsertion = 0;
+    };
+
+    // What the shell drives of the picker controller.
+    struct PickerHooks {
+        std::function<void()> start;
+        std::function<void()> stop;
+        std::function<void()> openQuickFind;
+        std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
+    };
+
+    struct Dependencies {
+        MainLoop* mainLoop = nullptr;
+        Workspace* workspace = nullptr;
+        const AppBundle* bundle = nullptr;
+        long currentProcessIdentifier = 0;
+        std::vector<std::string> arguments;
+
+        SingleInstance::Dependencies singleInstance;
+        std::function<void()> startContent;
+        // The launch-at-login preference and the onboarding flag of the preferences store.
+        Published<bool>* launchAtLoginEnabled = nullptr;
+        std::function<bool()> hasCompletedOnboarding;
+        PermissionsManager* permissions = nullptr;
+        AutoStartManager* autoStart = nullptr;
+        UpdateManager::UpdaterFactory updaterFactory;
+        PickerHooks picker;
+
+        // Whether an application seen earlier has quit since.
+        std::function<bool(const RunningApp&)> isTerminated;
+        LibraryInsertion::Effects libraryEffects;
+
+        std::function<bool()> systemTrayAvailable;
+        // Ends the event loop (the shut-down then follows from it).
+        std::function<void()> terminate;
+    };
+
+    explicit AppDelegate(Dependencies dependencies);
+    ~AppDelegate() override;
+
+    // The program's delegate while one exists; views outside the shell reach it through this.
+    static AppDelegate* current();
+
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+
+    // Menu actions.
+    void perform(MenuAction action);
+    void openPicker();
+    void openLibrary();
+    void openSettings();
+    void openStats();
+    void openTipps();
+    void openOnboarding();
+    void checkForUpdates();
+    void quit();
+
+    void showOnboarding(OnboardingPage startPage);
+
+    // The library on its "all" section, or on the tab of a picker scope.
+    void openLibraryWindow(const std::optional<RunningApp>& preferredTargetApp,
+                           int deletingTypedCharactersBeforeInsertion);
+    void openLibraryWindow(const std::string& pickerScope, const std::optional<RunningApp>& preferredTargetApp,
+                           int deletingTypedCharactersBeforeInsertion);
+    // The library view model's insert and copy requests.
+    void insertFromLibrary(const std::string& text, bool keepWindowOpen);
+    void copyFromLibrary(const std::string& text);
+
+    // Update state, for the menus and the settings window.
+    bool canCheckForUpdates() const { return updates_.canCheckForUpdates(); }
+    UpdaterStatusSnapshot currentUpdaterStatus(const std::string& currentVersion) const {
+        return updates_.currentUpdaterStatus(currentVersion);
+    }
+    void setAutomaticallyChecksForUpdates(bool enabled) { updates_.setAutomaticallyChecksForUpdates(enabled); }
+    void setAutomaticallyDownloadsUpdates(bool enabled) { updates_.setAutomaticallyDownloadsUpdates(enabled); }
+    UpdateManager& updates() { return updates_; }
+
+    std::string quitMenuItemTitle() const;
+
+    // What the delegate holds, for the windows' own code and for tests.
+    QSystemTrayIcon* statusItem() const { return statusItem_; }
+    QMenu* statusMenu() const { return statusMenu_; }
+    QMenuBar* appMainMenu() const { return appMainMenu_.get(); }
+    PreferencesWindowController* prefsWindow() const { return prefsWindow_.get(); }
+    StatsWindowController* statsWindow() const { return statsWindow_.get(); }
+    LibraryWindowController* libraryWindow() const { return libraryWindow_.get(); }
+    OnboardingWindowController* onboardingWindow() const { return onboardingWindow_.get(); }
+    LibraryInsertion& libraryInsertion() { return *libraryInsertion_; }
+    const std::optional<std::string>& libraryInsertionTargetName() const { return libraryInsertionTargetName_; }
+
+  private:
+    void setUpStatusItem();
+    void installAppMenu();
+    void ensureLibraryWindow();
+    void prepareWindow(WindowController& controller);
+    void openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,
+                     const std::function<void()>& navigate);
+    LaunchInputs readLaunchInputs() const;
+
+    Dependencies dependencies_;
+    UpdateManager updates_;
+    std::unique_ptr<LibraryInsertion> libraryInsertion_;
+    std::optional<std::string> libraryInsertionTargetName_;
+
+    QSystemTrayIcon* statusItem_ = nullptr;
+    QMenu* statusMenu_ = nullptr;
+    std::unique_ptr<QMenuBar> appMainMenu_;
+    std::unique_ptr<PreferencesWindowController> prefsWindow_;
+    std::unique_ptr<StatsWindowController> statsWindow_;
+    std::unique_ptr<LibraryWindowController> libraryWindow_;
+    std::unique_ptr<OnboardingWindowController> onboardingWindow_;
+
+    std::vector<Cancellable> cancellables_;
+    bool launched_ = false;
+    bool terminated_ = false;
+};
+
+}  // namespace mosaiko

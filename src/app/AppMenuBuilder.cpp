@@ -1,0 +1,67 @@
+#include "app/AppMenuBuilder.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+namespace mosaiko {
+
+QKeySequence AppMenuBuilder::shortcut(const std::string& keyEquivalent) {
+    if (keyEquivalent.empty()) return {};
+    return QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(keyEquivalent).toUpper());
+}
+
+void AppMenuBuilder::fill(QMenu* menu, const std::vector<MenuItemSpec>& specs, const Dispatch& dispatch) {
+    for (const auto& spec : specs) {
+        if (spec.isSeparator()) {
+            menu->addSeparator();
+            continue;
+        }
+        QAction* action = menu->addAction(QString::fromStdString(spec.title));
+        action->setShortcut(shortcut(spec.keyEquivalent));
+        action->setEnabled(spec.isEnabled);
+        const MenuAction command = *spec.action;
+        QObject::connect(action, &QAction::triggered, menu, [dispatch, command] { dispatch(command); });
+    }
+}
+
+QMenu* AppMenuBuilder::makeStatusMenu(bool canCheckForUpdates, const std::string& quitTitle,
+                                      const Dispatch& dispatch, QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    fill(menu, statusMenuItemSpecs(canCheckForUpdates, quitTitle), dispatch);
+    return menu;
+}
+
+QMenuBar* AppMenuBuilder::makeAppMainMenu(bool canCheckForUpdates, const std::string& quitTitle,
+                                          const Dispatch& dispatch, QWidget* parent) {
+    auto* bar = new QMenuBar(parent);
+    QMenu* app = bar->addMenu(QStringLiteral("Mosaiko"));
+    fill(app, appMenuItemSpecs(canCheckForUpdates, quitTitle), dispatch);
+
+    QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+    const struct {
+        const char* title;
+        QKeySequence::StandardKey key;
+        const char* slot;
+    } editItems[] = {{"Cut", QKeySequence::Cut, "cut"},
+                     {"Copy", QKeySequence::Copy, "copy"},
+                     {"Paste", QKeySequence::Paste, "paste"},
+                     {"Select All", QKeySequence::SelectAll, "selectAll"}};
+    for (const auto& item : editItems) {
+        QAction* action = edit->addAction(QString::fromLatin1(item.title));
+        action->setShortcut(QKeySequence(item.key));
+        const QByteArray slot(item.slot);
+        QObject::connect(action, &QAction::triggered, edit, [slot] {
+            // Text fields (line edits, text edits) offer these as slots; other widgets ignore it.
+            QWidget* focus = QApplication::focusWidget();
+            if (focus && focus->metaObject()->indexOfMethod(slot + "()") >= 0) {
+                QMetaObject::invokeMethod(focus, slot.constData());
+            }
+        });
+    }
+    return bar;
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,134 @@
+#include "app/LiveShell.hpp"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/BuildInfo.hpp"
+#include "platform/linux/FileDefaults.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+// Stands in for the desktop's workspace until the X11 one is wired in: it reports no
+// applications, so the library puts chosen entries on the clipboard instead of typing them.
+class NoWorkspace final : public Workspace {
+  public:
+    std::optional<RunningApp> frontmostApplication() const override { return std::nullopt; }
+    std::vector<RunningApp> runningApplications() const override { return {}; }
+    bool activate(const RunningApp&) override { return false; }
+    Cancellable observeActivations(std::function<void(const RunningApp&)>) override { return {}; }
+};
+
+bool storedBool(const char* key, bool fallback) {
+    const auto& defaults = FileDefaults::shared();
+    if (!defaults.contains(key)) return fallback;
+    return defaults.boolValue(key);
+}
+
+}  // namespace
+
+// The permission services of the running program.
+PermissionsManager& PermissionsManager::shared() {
+    static PermissionsManager manager(
+        // SEAM: the X11 trust check (XTEST present, key grabs possible) replaces this answer once
+        // it is available; until then the program counts itself as trusted.
+        [](bool) { return true; }, [] { return AppBundle::main().bundleIdentifier(); }, resetUnavailable(),
+        [](std::function<void()> work, std::function<void()> then) {
+            std::thread([work = std::move(work), then = std::move(then)]() mutable {
+                work();
+                // Queued onto the main thread's event loop.
+                QMetaObject::invokeMethod(qApp, std::move(then), Qt::QueuedConnection);
+            }).detach();
+        });
+    return manager;
+}
+
+LiveShell::LiveShell(std::vector<std::string> arguments)
+    : arguments_(std::move(arguments)),
+      registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
+                InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
+      workspace_(std::make_unique<NoWorkspace>()),
+      // SEAM: the preferences store's launchAtLoginEnabled (default true) takes this place.
+      launchAtLoginEnabled_(storedBool("launchAtLoginEnabled", true)) {
+    // Registered before the older copies are looked up, so copies started at the same moment see
+    // each other and only the newest survives.
+    registry_.registerCurrentProcess();
+}
+
+LiveShell::~LiveShell() = default;
+
+void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText) {
+    QMessageBox alert(QMessageBox::Information, QStringLiteral("Mosaiko"), QString::fromStdString(message));
+    alert.setInformativeText(QString::fromStdString(informativeText));
+    alert.setTextFormat(Qt::PlainText);
+    alert.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
+    alert.setWindowFlag(Qt::WindowStaysOnTopHint);
+    alert.exec();
+}
+
+AppDelegate::Dependencies LiveShell::dependencies() {
+    AppDelegate::Dependencies d;
+    d.mainLoop = &mainLoop_;
+    d.workspace = workspace_.get();
+    d.bundle = &AppBundle::main();
+    d.currentProcessIdentifier = static_cast<long>(::getpid());
+    d.arguments = arguments_;
+
+    d.singleInstance.bundleIdentifier = [] { return AppBundle::main().bundleIdentifier(); };
+    d.singleInstance.currentProcessIdentifier = [] { return static_cast<long>(::getpid()); };
+    d.singleInstance.runningInstances = [this] { return registry_.olderInstances(); };
+    d.singleInstance.requestTermination = [this](const RunningInstance& i) { registry_.requestTermination(i); };
+    d.singleInstance.forceTermination = [this](const RunningInstance& i) { registry_.forceTermination(i); };
+    d.singleInstance.showAlert = &LiveShell::runDuplicateInstanceAlert;
+    d.singleInstance.uptime = [] { return SystemClock::shared().uptime(); };
+    d.singleInstance.sleep = [](double seconds) { ::usleep(static_cast<useconds_t>(seconds * 1e6)); };
+
+    // SEAM: ContentCoordinator::shared().start() once the content coordinator is available.
+    d.startContent = nullptr;
+    d.launchAtLoginEnabled = &launchAtLoginEnabled_;
+    // SEAM: read through the preferences store's defaults database once it is available; it is
+    // the same file.
+    d.hasCompletedOnboarding = [] { return storedBool("hasCompletedOnboarding", false); };
+    d.permissions = &PermissionsManager::shared();
+    d.autoStart = &AutoStartManager::shared();
+    // This platform has no update framework: the update state reads "Updater unavailable".
+    d.updaterFactory = nullptr;
+    // SEAM: the picker controller's start, stop, openQuickFind and openLibraryHandler.
+    d.picker = {};
+
+    d.isTerminated = [workspace = workspace_.get()](const RunningApp& app) {
+        for (const auto& running : workspace->runningApplications()) {
+            if (running.processIdentifier == app.processIdentifier) return false;
+        }
+        return true;
+    };
+    d.libraryEffects.textWriter = [](const std::string& text) {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(QString::fromStdString(text));
+    };
+    // SEAM: the picker's insertion routine (Delete presses, then the text) over the X11 event
+    // poster. Until it is wired in nothing is typed, and the library falls back to the clipboard.
+    d.libraryEffects.emojiInsertHandler = [](const std::string&, int) { return false; };
+    // SEAM: EmojiUsageStore::shared().recordUsed(text).
+    d.libraryEffects.usageRecorder = [](const std::string&) {};
+    d.libraryEffects.delayExecutor = [this](double seconds, std::function<void()> block) {
+        mainLoop_.postDelayed(seconds, std::move(block));
+    };
+    d.libraryEffects.targetActivator = [workspace = workspace_.get()](const RunningApp& app) {
+        workspace->activate(app);
+    };
+
+    d.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    d.terminate = [] { QCoreApplication::quit(); };
+    return d;
+}
+
+}  // namespace mosaiko

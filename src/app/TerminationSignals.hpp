@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class QSocketNotifier;
+
+namespace mosaiko {
+
+// Turns SIGTERM and SIGINT into a call on the main loop, so the program shuts down as it does
+// from its menu: the handler only writes the signal number into a socket the loop watches.
+class TerminationSignals final : public QObject {
+    Q_OBJECT
+  public:
+    explicit TerminationSignals(std::function<void(int signalNumber)> onSignal);
+    ~TerminationSignals() override;
+
+  private:
+    std::function<void(int)> onSignal_;
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,165 @@
+#include "app/WindowControllers.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/logic/LibraryKeyHandler.hpp"
+
+namespace mosaiko {
+
+// ---------------------------------------------------------------- WindowController
+
+WindowController::WindowController(std::unique_ptr<QWidget> window, int width, int height, const QString& title)
+    : window_(std::move(window)) {
+    window_->resize(width, height);
+    window_->setWindowTitle(title);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        window_->move(available.center() - QPoint(width / 2, height / 2));
+    }
+    auto* layout = new QVBoxLayout(window_.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    contentHost_ = new QWidget(window_.get());
+    layout->addWidget(contentHost_);
+}
+
+WindowController::~WindowController() = default;
+
+void WindowController::showWindow() {
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+void WindowController::close() {
+    window_->close();
+}
+
+void WindowController::addMenuActions(const QList<QAction*>& actions) {
+    for (QAction* action : actions) {
+        if (!action->isSeparator() && !action->shortcut().isEmpty()) window_->addAction(action);
+    }
+}
+
+// ---------------------------------------------------------------- settings, statistics, guide
+
+namespace {
+
+std::unique_ptr<QWidget> plainWindow(Qt::WindowFlags buttons) {
+    auto window = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::WindowTitleHint | buttons);
+    return window;
+}
+
+}  // namespace
+
+PreferencesWindowController::PreferencesWindowController()
+    : WindowController(plainWindow(Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint), 900, 780,
+                       QStringLiteral("Mosaiko Settings")) {
+    window()->setFixedSize(900, 780);
+}
+
+StatsWindowController::StatsWindowController()
+    : WindowController(plainWindow(Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint), 520, 720,
+                       QStringLiteral("Mosaiko Statistics")) {
+    window()->setFixedSize(520, 720);
+}
+
+OnboardingWindowController::OnboardingWindowController(OnboardingPage startPage)
+    : WindowController(plainWindow(Qt::WindowCloseButtonHint), 760, 620, QStringLiteral("Mosaiko Guide")),
+      startPage_(startPage) {
+    window()->setFixedSize(760, 620);
+}
+
+// ---------------------------------------------------------------- library
+
+LibraryWindow::LibraryWindow()
+    : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint |
+                           Qt::WindowStaysOnTopHint) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    qApp->installEventFilter(this);
+}
+
+LibraryWindow::~LibraryWindow() {
+    qApp->removeEventFilter(this);
+}
+
+bool LibraryWindow::hasAttachedSheet() const {
+    for (const QDialog* dialog : findChildren<QDialog*>()) {
+        if (dialog->isVisible()) return true;
+    }
+    return false;
+}
+
+KeyEvent LibraryWindow::keyEvent(int qtKey, Qt::KeyboardModifiers modifiers, const QString& text) {
+    KeyEvent event;
+    event.type = KeyEvent::Type::keyDown;
+    switch (qtKey) {
+        case Qt::Key_Return:
+            event.keyCode = KeyCode::returnKey;
+            break;
+        case Qt::Key_Enter:
+            event.keyCode = KeyCode::keypadEnter;
+            break;
+        case Qt::Key_Escape:
+            event.keyCode = KeyCode::escape;
+            break;
+        case Qt::Key_Left:
+            event.keyCode = KeyCode::leftArrow;
+            break;
+        case Qt::Key_Right:
+            event.keyCode = KeyCode::rightArrow;
+            break;
+        case Qt::Key_Down:
+            event.keyCode = KeyCode::downArrow;
+            break;
+        case Qt::Key_Up:
+            event.keyCode = KeyCode::upArrow;
+            break;
+        case Qt::Key_Tab:
+            event.keyCode = KeyCode::tab;
+            break;
+        case Qt::Key_Backspace:
+            event.keyCode = KeyCode::deleteKey;
+            break;
+        default:
+            // Keys the library does not act on: a code no handled key uses.
+            event.keyCode = 0xFFFF;
+            break;
+    }
+    if (modifiers & Qt::ShiftModifier) event.modifierFlags |= ModifierFlag::shift;
+    if (modifiers & Qt::ControlModifier) event.modifierFlags |= ModifierFlag::control;
+    if (modifiers & Qt::AltModifier) event.modifierFlags |= ModifierFlag::option;
+    if (modifiers & Qt::MetaModifier) event.modifierFlags |= ModifierFlag::command;
+    event.characters = text.toStdString();
+    event.charactersIgnoringModifiers = event.characters;
+    return event;
+}
+
+bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !onKeyDown) return false;
+    // A press is delivered to the focused view first and then, unhandled, to its parents: act at
+    // the first delivery only, and only for presses meant for this window.
+    QWidget* first = QApplication::focusWidget();
+    if (!first || first->window() != this) first = this;
+    if (watched != first) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    return onKeyDown(keyEvent(key->key(), key->modifiers(), key->text()));
+}
+
+LibraryWindowController::LibraryWindowController()
+    : WindowController(std::make_unique<LibraryWindow>(), 1280, 780, QStringLiteral("Emoji Library")) {}
+
+void LibraryWindowController::orderFrontRegardless() {
+    window()->show();
+    window()->raise();
+}
+
+void LibraryWindowController::orderOut() {
+    window()->hide();
+}
+
+}  // namespace mosaiko

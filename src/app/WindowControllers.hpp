@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "onboarding/OnboardingPage.hpp"
+#include "platform/KeyEvent.hpp"
+
+class QAction;
+
+namespace mosaiko {
+
+// Owns one top-level window of the program: builds it at its size, titled and centred on the
+// screen, with an empty content area that the window's view fills.
+class WindowController : public QObject {
+    Q_OBJECT
+
+  public:
+    ~WindowController() override;
+
+    QWidget* window() const { return window_.get(); }
+    // Where the window's view goes.
+    QWidget* contentHost() const { return contentHost_; }
+
+    // Shows the window, in front and focused.
+    void showWindow();
+    void close();
+    // Key equivalents of the application menu that work while this window has the focus.
+    void addMenuActions(const QList<QAction*>& actions);
+
+  protected:
+    WindowController(std::unique_ptr<QWidget> window, int width, int height, const QString& title);
+
+  private:
+    std::unique_ptr<QWidget> window_;
+    QWidget* contentHost_ = nullptr;
+};
+
+class PreferencesWindowController final : public WindowController {
+    Q_OBJECT
+  public:
+    PreferencesWindowController();
+};
+
+class StatsWindowController final : public WindowController {
+    Q_OBJECT
+  public:
+    StatsWindowController();
+};
+
+class OnboardingWindowController final : public WindowController {
+    Q_OBJECT
+  public:
+    explicit OnboardingWindowController(OnboardingPage startPage);
+    OnboardingPage startPage() const { return startPage_; }
+
+  private:
+    OnboardingPage startPage_;
+};
+
+// The library's floating panel: it stays above other windows, does not take the focus when it is
+// shown (only when clicked), and sees key presses before the focused view does.
+class LibraryWindow final : public QWidget {
+    Q_OBJECT
+  public:
+    LibraryWindow();
+    ~LibraryWindow() override;
+
+    // Answers true when it handled the key; then the focused view does not see it.
+    std::function<bool(const KeyEvent&)> onKeyDown;
+
+    // True while a dialog is attached to this window (the library's sheets).
+    bool hasAttachedSheet() const;
+
+    // The key event the key handling understands, from a Qt key press.
+    static KeyEvent keyEvent(int qtKey, Qt::KeyboardModifiers modifiers, const QString& text);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+class LibraryWindowController final : public WindowController {
+    Q_OBJECT
+  public:
+    LibraryWindowController();
+    LibraryWindow* libraryWindow() const { return static_cast<LibraryWindow*>(window()); }
+    // Brings the panel to the front without activating it.
+    void orderFrontRegardless();
+    void orderOut();
+};
+
+}  // namespace mosaiko

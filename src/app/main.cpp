@@ -1,0 +1,34 @@
+// The process entry: a Qt application with no main window that lives in the tray and on the
+// keyboard until it is told to quit.
+#include <QApplication>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "app/AppDelegate.hpp"
+#include "app/LiveShell.hpp"
+#include "app/TerminationSignals.hpp"
+#include "platform/BuildInfo.hpp"
+
+int main(int argc, char** argv) {
+    using namespace mosaiko;
+
+    // The application name becomes the class of every window (WM_CLASS), which is how the key
+    // path recognises the program's own windows.
+    QApplication::setApplicationName(QString::fromLatin1(buildinfo::kAppIdentifier));
+    QApplication::setApplicationVersion(QString::fromLatin1(buildinfo::kShortVersion));
+    QApplication::setDesktopFileName(QString::fromLatin1(buildinfo::kAppIdentifier));
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const std::vector<std::string> arguments(argv, argv + argc);
+    LiveShell shell(arguments);
+    AppDelegate delegate(shell.dependencies());
+
+    TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] { delegate.applicationWillTerminate(); });
+    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+
+    app.exec();
+    return 0;
+}
