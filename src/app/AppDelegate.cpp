@@ -79,7 +79,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     QPointer<AppDelegate> weak(this);
 
     LaunchSequence::Steps steps;
-    steps.resolveOtherInstances = [this] { SingleInstance(dependencies_.singleInstance).resolveOtherRunningInstancesIfNeeded(); };
+    steps.resolveOtherInstances = [this] {
+        SingleInstance(dependencies_.singleInstance).resolveOtherRunningInstancesIfNeeded();
+    };
     steps.startContent = [this] {
         if (dependencies_.startContent) dependencies_.startContent();
     };
@@ -89,9 +91,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     steps.installAppMenu = [this] { installAppMenu(); };
     steps.setUpStatusItem = [this] { setUpStatusItem(); };
-    steps.installWorkspaceActivationObserver = [this] { libraryInsertion_->installWorkspaceActivationObserver(); };
+    steps.installWorkspaceActivationObserver = [this] {
+        libraryInsertion_->installWorkspaceActivationObserver();
+    };
     steps.bindLaunchAtLogin = [this] {
-        cancellables_.push_back(dependencies_.autoStart->bind(*dependencies_.launchAtLoginEnabled, *dependencies_.mainLoop));
+        cancellables_.push_back(
+            dependencies_.autoStart->bind(*dependencies_.launchAtLoginEnabled, *dependencies_.mainLoop));
     };
     steps.postUpdaterStatus = [this] { updates_.postStatusDidChange(); };
     steps.installLibraryOpenHandler = [this, weak] {
@@ -99,7 +104,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         dependencies_.picker.setOpenLibraryHandler([weak](const LibraryOpenRequest& request) {
             if (!weak) return;
             if (request.pickerScope) {
-                weak->openLibraryWindow(*request.pickerScope, std::nullopt, request.deletingCharsBeforeInsertion);
+                weak->openLibraryWindow(*request.pickerScope, std::nullopt,
+                                        request.deletingCharsBeforeInsertion);
             } else {
                 weak->openLibraryWindow(std::nullopt, request.deletingCharsBeforeInsertion);
             }
@@ -131,8 +137,8 @@ void AppDelegate::installAppMenu() {
 }
 
 void AppDelegate::setUpStatusItem() {
-    statusMenu_ =
-        AppMenuBuilder::makeStatusMenu(canCheckForUpdates(), quitMenuItemTitle(), [this](MenuAction a) { perform(a); });
+    statusMenu_ = AppMenuBuilder::makeStatusMenu(canCheckForUpdates(), quitMenuItemTitle(),
+                                                 [this](MenuAction a) { perform(a); });
     const QColor color = QApplication::palette().color(QPalette::WindowText);
     statusItem_ = new QSystemTrayIcon(
         StatusBarIcon::make(dependencies_.bundle->resourcePath("MenuBarIcon", "svg"), color), this);
@@ -201,7 +207,8 @@ void AppDelegate::quit() {
 
 void AppDelegate::prepareWindow(WindowController& controller) {
     if (appMainMenu_ && !appMainMenu_->actions().isEmpty()) {
-        if (QMenu* commands = appMainMenu_->actions().first()->menu()) controller.addMenuActions(commands->actions());
+        if (QMenu* commands = appMainMenu_->actions().first()->menu())
+            controller.addMenuActions(commands->actions());
     }
 }
 
@@ -258,8 +265,8 @@ void AppDelegate::openLibraryWindow(const std::optional<RunningApp>& preferredTa
     openLibrary(preferredTargetApp, deleting, nullptr);
 }
 
-void AppDelegate::openLibraryWindow(const std::string& pickerScope, const std::optional<RunningApp>& preferredTargetApp,
-                                    int deleting) {
+void AppDelegate::openLibraryWindow(const std::string& pickerScope,
+                                    const std::optional<RunningApp>& preferredTargetApp, int deleting) {
     // Moving to the scope's tab is the library view model's.
     (void)pickerScope;
     openLibrary(preferredTargetApp, deleting, nullptr);

@@ -103,7 +103,8 @@ class AppDelegate final : public QObject {
     // The library on its "all" section, or on the tab of a picker scope.
     void openLibraryWindow(const std::optional<RunningApp>& preferredTargetApp,
                            int deletingTypedCharactersBeforeInsertion);
-    void openLibraryWindow(const std::string& pickerScope, const std::optional<RunningApp>& preferredTargetApp,
+    void openLibraryWindow(const std::string& pickerScope,
+                           const std::optional<RunningApp>& preferredTargetApp,
                            int deletingTypedCharactersBeforeInsertion);
     // The library view model's insert and copy requests.
     void insertFromLibrary(const std::string& text, bool keepWindowOpen);
@@ -114,8 +115,12 @@ class AppDelegate final : public QObject {
     UpdaterStatusSnapshot currentUpdaterStatus(const std::string& currentVersion) const {
         return updates_.currentUpdaterStatus(currentVersion);
     }
-    void setAutomaticallyChecksForUpdates(bool enabled) { updates_.setAutomaticallyChecksForUpdates(enabled); }
-    void setAutomaticallyDownloadsUpdates(bool enabled) { updates_.setAutomaticallyDownloadsUpdates(enabled); }
+    void setAutomaticallyChecksForUpdates(bool enabled) {
+        updates_.setAutomaticallyChecksForUpdates(enabled);
+    }
+    void setAutomaticallyDownloadsUpdates(bool enabled) {
+        updates_.setAutomaticallyDownloadsUpdates(enabled);
+    }
     UpdateManager& updates() { return updates_; }
 
     std::string quitMenuItemTitle() const;
@@ -129,7 +134,9 @@ class AppDelegate final : public QObject {
     LibraryWindowController* libraryWindow() const { return libraryWindow_.get(); }
     OnboardingWindowController* onboardingWindow() const { return onboardingWindow_.get(); }
     LibraryInsertion& libraryInsertion() { return *libraryInsertion_; }
-    const std::optional<std::string>& libraryInsertionTargetName() const { return libraryInsertionTargetName_; }
+    const std::optional<std::string>& libraryInsertionTargetName() const {
+        return libraryInsertionTargetName_;
+    }
 
   private:
     void setUpStatusItem();

@@ -18,12 +18,12 @@ class AppMenuBuilder {
     using Dispatch = std::function<void(MenuAction)>;
 
     // The tray's menu.
-    static QMenu* makeStatusMenu(bool canCheckForUpdates, const std::string& quitTitle, const Dispatch& dispatch,
-                                 QWidget* parent = nullptr);
+    static QMenu* makeStatusMenu(bool canCheckForUpdates, const std::string& quitTitle,
+                                 const Dispatch& dispatch, QWidget* parent = nullptr);
     // The application menu ("Mosaiko" with the commands, "Edit" with cut, copy, paste and select
     // all acting on the focused text field).
-    static QMenuBar* makeAppMainMenu(bool canCheckForUpdates, const std::string& quitTitle, const Dispatch& dispatch,
-                                     QWidget* parent = nullptr);
+    static QMenuBar* makeAppMainMenu(bool canCheckForUpdates, const std::string& quitTitle,
+                                     const Dispatch& dispatch, QWidget* parent = nullptr);
 
     // Ctrl plus the key: the key equivalents of this desktop.
     static QKeySequence shortcut(const std::string& keyEquivalent);

@@ -84,7 +84,9 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.singleInstance.bundleIdentifier = [] { return AppBundle::main().bundleIdentifier(); };
     d.singleInstance.currentProcessIdentifier = [] { return static_cast<long>(::getpid()); };
     d.singleInstance.runningInstances = [this] { return registry_.olderInstances(); };
-    d.singleInstance.requestTermination = [this](const RunningInstance& i) { registry_.requestTermination(i); };
+    d.singleInstance.requestTermination = [this](const RunningInstance& i) {
+        registry_.requestTermination(i);
+    };
     d.singleInstance.forceTermination = [this](const RunningInstance& i) { registry_.forceTermination(i); };
     d.singleInstance.showAlert = &LiveShell::runDuplicateInstanceAlert;
     d.singleInstance.uptime = [] { return SystemClock::shared().uptime(); };

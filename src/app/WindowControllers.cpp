@@ -13,7 +13,8 @@ namespace mosaiko {
 
 // ---------------------------------------------------------------- WindowController
 
-WindowController::WindowController(std::unique_ptr<QWidget> window, int width, int height, const QString& title)
+WindowController::WindowController(std::unique_ptr<QWidget> window, int width, int height,
+                                   const QString& title)
     : window_(std::move(window)) {
     window_->resize(width, height);
     window_->setWindowTitle(title);
@@ -77,8 +78,8 @@ OnboardingWindowController::OnboardingWindowController(OnboardingPage startPage)
 // ---------------------------------------------------------------- library
 
 LibraryWindow::LibraryWindow()
-    : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint |
-                           Qt::WindowStaysOnTopHint) {
+    : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::WindowMinMaxButtonsHint | Qt::WindowStaysOnTopHint) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     qApp->installEventFilter(this);
 }

@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     AppDelegate delegate(shell.dependencies());
 
     TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate, [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
     QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
 
     app.exec();

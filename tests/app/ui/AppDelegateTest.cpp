@@ -1,0 +1,252 @@
+#include "app/AppDelegate.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
+
+#include "app/FakeWorkspace.hpp"
+#include "platform/fake/FakeLoginItemService.hpp"
+#include "platform/fake/ManualMainLoop.hpp"
+
+namespace mosaiko {
+namespace {
+
+const std::string kAppId = "io.github.mosaiko.Mosaiko";
+constexpr long kPid = 4242;
+
+class AppDelegateTest : public testing::Test {
+  protected:
+    AppDelegateTest()
+        : bundle(kAppId, " 0.1.0 ", "1", {std::filesystem::path(MOSAIKO_SOURCE_DIR) / "resources"}),
+          permissions(
+              [this](bool prompt) {
+                  trustPrompts.push_back(prompt);
+                  return trusted;
+              },
+              [] { return std::optional<std::string>(kAppId); }, PermissionsManager::resetUnavailable(),
+              [](std::function<void()> work, std::function<void()> then) {
+                  work();
+                  then();
+              }),
+          autoStart(loginItems) {
+        workspace.running = {editor};
+    }
+
+    AppDelegate::Dependencies dependencies() {
+        AppDelegate::Dependencies d;
+        d.mainLoop = &loop;
+        d.workspace = &workspace;
+        d.bundle = &bundle;
+        d.currentProcessIdentifier = kPid;
+        d.arguments = arguments;
+        d.singleInstance.bundleIdentifier = [] { return std::optional<std::string>(kAppId); };
+        d.singleInstance.currentProcessIdentifier = [] { return kPid; };
+        d.singleInstance.runningInstances = [this] {
+            log.push_back("list instances");
+            return std::vector<RunningInstance>{};
+        };
+        d.startContent = [this] { log.push_back("start content"); };
+        d.launchAtLoginEnabled = &launchAtLogin;
+        d.hasCompletedOnboarding = [this] { return onboardingCompleted; };
+        d.permissions = &permissions;
+        d.autoStart = &autoStart;
+        d.picker.start = [this] { log.push_back("start key tap"); };
+        d.picker.stop = [this] { log.push_back("stop picker"); };
+        d.picker.openQuickFind = [this] { log.push_back("quick find"); };
+        d.picker.setOpenLibraryHandler =
+            [this](std::function<void(const AppDelegate::LibraryOpenRequest&)> h) {
+                libraryHandler = std::move(h);
+            };
+        d.isTerminated = [this](const RunningApp& a) { return !workspace.isRunning(a); };
+        d.libraryEffects.textWriter = [this](const std::string& t) { log.push_back("clipboard " + t); };
+        d.libraryEffects.emojiInsertHandler = [this](const std::string& t, int n) {
+            log.push_back("type " + std::to_string(n) + " " + t);
+            return true;
+        };
+        d.libraryEffects.usageRecorder = [this](const std::string& t) { log.push_back("used " + t); };
+        d.libraryEffects.delayExecutor = [this](double s, std::function<void()> b) {
+            loop.postDelayed(s, std::move(b));
+        };
+        d.libraryEffects.targetActivator = [this](const RunningApp& a) { workspace.bringToFront(a); };
+        d.systemTrayAvailable = [] { return false; };
+        d.terminate = [this] { log.push_back("terminate"); };
+        return d;
+    }
+
+    std::unique_ptr<AppDelegate> launch() {
+        auto delegate = std::make_unique<AppDelegate>(dependencies());
+        testing::internal::CaptureStderr();
+        delegate->applicationDidFinishLaunching();
+        stderrText = testing::internal::GetCapturedStderr();
+        return delegate;
+    }
+
+    const RunningApp editor{"org.example.Editor", "Editor", 200, ""};
+    ManualMainLoop loop;
+    FakeWorkspace workspace;
+    AppBundle bundle;
+    bool trusted = true;
+    bool onboardingCompleted = true;
+    std::vector<bool> trustPrompts;
+    PermissionsManager permissions;
+    FakeLoginItemService loginItems;
+    AutoStartManager autoStart;
+    Published<bool> launchAtLogin{true};
+    std::vector<std::string> arguments{"/usr/bin/mosaiko"};
+    std::vector<std::string> log;
+    std::function<void(const AppDelegate::LibraryOpenRequest&)> libraryHandler;
+    std::string stderrText;
+};
+
+TEST_F(AppDelegateTest, LaunchBuildsTheTrayAndMenusAndStartsTheKeyTapLast) {
+    auto delegate = launch();
+    EXPECT_EQ(log, (std::vector<std::string>{"list instances", "start content", "start key tap"}));
+    EXPECT_EQ(trustPrompts, std::vector<bool>{false});
+    EXPECT_EQ(AppDelegate::current(), delegate.get());
+
+    ASSERT_NE(delegate->statusItem(), nullptr);
+    EXPECT_EQ(delegate->statusItem()->contextMenu(), delegate->statusMenu());
+    const auto items = delegate->statusMenu()->actions();
+    EXPECT_EQ(items.last()->text(), QStringLiteral("Quit Mosaiko 0.1.0"));
+    EXPECT_FALSE(items[7]->isEnabled());  // no updater in this build
+    EXPECT_EQ(delegate->updates().updaterState().statusText, "Updater unavailable in this build");
+    ASSERT_NE(delegate->appMainMenu(), nullptr);
+    EXPECT_EQ(delegate->appMainMenu()->actions().size(), 2);
+
+    // Without a tray the program says so, once.
+    EXPECT_NE(stderrText.find("no system tray"), std::string::npos);
+    delegate->applicationDidFinishLaunching();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "start key tap"), 1);
+}
+
+TEST_F(AppDelegateTest, LaunchAtLoginRegistersNowAndAgainFromTheBinding) {
+    auto delegate = launch();
+    EXPECT_EQ(loginItems.calls, std::vector<std::string>{"register"});
+    loop.runPending();
+    EXPECT_EQ(loginItems.calls, (std::vector<std::string>{"register", "register"}));
+    launchAtLogin.set(false);
+    loop.runPending();
+    EXPECT_EQ(loginItems.calls.back(), "unregister");
+}
+
+TEST_F(AppDelegateTest, LaunchWithLoginDisabledOnlyUnregistersFromTheBinding) {
+    launchAtLogin.set(false);
+    auto delegate = launch();
+    EXPECT_TRUE(loginItems.calls.empty());
+    loop.runPending();
+    EXPECT_EQ(loginItems.calls, std::vector<std::string>{"unregister"});
+}
+
+TEST_F(AppDelegateTest, GuideOpensOnThePageTheLaunchChose) {
+    {
+        auto delegate = launch();
+        EXPECT_EQ(delegate->onboardingWindow(), nullptr);
+    }
+    trusted = false;
+    {
+        auto delegate = launch();
+        ASSERT_NE(delegate->onboardingWindow(), nullptr);
+        EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::permissions);
+        EXPECT_TRUE(delegate->onboardingWindow()->window()->isVisible());
+    }
+    onboardingCompleted = false;
+    trusted = true;
+    {
+        auto delegate = launch();
+        EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::welcome);
+    }
+    arguments.push_back("--open-permissions-dialog");
+    {
+        auto delegate = launch();
+        EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::permissions);
+    }
+}
+
+TEST_F(AppDelegateTest, SettingsAreReusedAndEveryGuideIsNew) {
+    auto delegate = launch();
+    delegate->perform(MenuAction::openSettings);
+    auto* settings = delegate->prefsWindow();
+    ASSERT_NE(settings, nullptr);
+    EXPECT_TRUE(settings->window()->isVisible());
+    settings->close();
+    delegate->perform(MenuAction::openSettings);
+    EXPECT_EQ(delegate->prefsWindow(), settings);
+    EXPECT_TRUE(settings->window()->isVisible());
+
+    delegate->perform(MenuAction::openStats);
+    EXPECT_EQ(delegate->statsWindow()->window()->windowTitle(), QStringLiteral("Mosaiko Statistics"));
+
+    delegate->perform(MenuAction::openTipps);
+    auto* first = delegate->onboardingWindow();
+    EXPECT_EQ(first->startPage(), OnboardingPage::welcome);
+    delegate->perform(MenuAction::openOnboarding);
+    EXPECT_NE(delegate->onboardingWindow(), first);
+    EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::permissions);
+
+    // The windows answer the application menu's key equivalents.
+    EXPECT_FALSE(settings->window()->actions().isEmpty());
+}
+
+TEST_F(AppDelegateTest, MenuCommandsReachThePickerTheUpdaterAndTheExit) {
+    auto delegate = launch();
+    log.clear();
+    int posts = 0;
+    auto observation =
+        delegate->updates().updaterStatusDidChange.subscribe([&](const UpdateManager*) { ++posts; });
+    delegate->perform(MenuAction::openPicker);
+    delegate->perform(MenuAction::checkForUpdates);
+    delegate->perform(MenuAction::quit);
+    EXPECT_EQ(log, (std::vector<std::string>{"quick find", "terminate"}));
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(delegate->currentUpdaterStatus("0.1.0").statusText, "Updater unavailable in this build");
+
+    delegate->applicationWillTerminate();
+    delegate->applicationWillTerminate();
+    EXPECT_EQ(std::count(log.begin(), log.end(), "stop picker"), 1);
+}
+
+TEST_F(AppDelegateTest, PickerRequestOpensTheLibraryAndTheNextInsertionErasesTheQuery) {
+    auto delegate = launch();
+    workspace.bringToFront(editor);
+    ASSERT_TRUE(libraryHandler);
+    libraryHandler({"pinned", 4});
+    ASSERT_NE(delegate->libraryWindow(), nullptr);
+    EXPECT_TRUE(delegate->libraryWindow()->window()->isVisible());
+    EXPECT_EQ(delegate->libraryInsertionTargetName(), "Editor");
+
+    log.clear();
+    delegate->insertFromLibrary("🦊", true);
+    EXPECT_FALSE(delegate->libraryWindow()->window()->isVisible());
+    loop.advance(0.12);
+    EXPECT_EQ(log, (std::vector<std::string>{"type 4 🦊", "used 🦊"}));
+    EXPECT_TRUE(delegate->libraryWindow()->window()->isVisible());
+
+    delegate->copyFromLibrary("📎");
+    EXPECT_EQ(log.back(), "clipboard 📎");
+}
+
+TEST_F(AppDelegateTest, LibraryFromTheMenuTargetsTheFrontmostApplication) {
+    auto delegate = launch();
+    workspace.bringToFront(editor);
+    delegate->perform(MenuAction::openLibrary);
+    EXPECT_EQ(delegate->libraryInsertion().libraryInsertionTargetApp(), editor);
+    EXPECT_EQ(delegate->libraryInsertion().pendingLibraryInsertionDeletionCount(), 0);
+}
+
+TEST_F(AppDelegateTest, EscapeClosesTheLibraryWindow) {
+    auto delegate = launch();
+    delegate->perform(MenuAction::openLibrary);
+    auto* window = delegate->libraryWindow()->libraryWindow();
+    ASSERT_TRUE(window->isVisible());
+    KeyEvent escape;
+    escape.keyCode = KeyCode::escape;
+    EXPECT_TRUE(window->onKeyDown(escape));
+    EXPECT_FALSE(window->isVisible());
+    escape.modifierFlags = ModifierFlag::command;
+    EXPECT_FALSE(window->onKeyDown(escape));
+}
+
+}  // namespace
+}  // namespace mosaiko

@@ -1,0 +1,106 @@
+#include "app/WindowControllers.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace mosaiko {
+namespace {
+
+TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
+    PreferencesWindowController settings;
+    StatsWindowController stats;
+    OnboardingWindowController guide(OnboardingPage::permissions);
+    LibraryWindowController library;
+
+    EXPECT_EQ(settings.window()->windowTitle(), QStringLiteral("Mosaiko Settings"));
+    EXPECT_EQ(settings.window()->size(), QSize(900, 780));
+    EXPECT_EQ(stats.window()->windowTitle(), QStringLiteral("Mosaiko Statistics"));
+    EXPECT_EQ(stats.window()->size(), QSize(520, 720));
+    EXPECT_EQ(guide.window()->windowTitle(), QStringLiteral("Mosaiko Guide"));
+    EXPECT_EQ(guide.window()->size(), QSize(760, 620));
+    EXPECT_EQ(guide.startPage(), OnboardingPage::permissions);
+    EXPECT_EQ(library.window()->windowTitle(), QStringLiteral("Emoji Library"));
+    EXPECT_EQ(library.window()->size(), QSize(1280, 780));
+}
+
+TEST(WindowControllers, WindowButtonsMatchWhatEachWindowAllows) {
+    PreferencesWindowController settings;
+    OnboardingWindowController guide(OnboardingPage::welcome);
+    LibraryWindowController library;
+
+    EXPECT_TRUE(settings.window()->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(settings.window()->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(guide.window()->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(guide.window()->windowFlags() & Qt::WindowMinimizeButtonHint);
+
+    const auto flags = library.window()->windowFlags();
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(library.window()->testAttribute(Qt::WA_ShowWithoutActivating));
+}
+
+TEST(WindowControllers, ClosingOnlyHidesTheWindow) {
+    LibraryWindowController library;
+    library.orderFrontRegardless();
+    EXPECT_TRUE(library.window()->isVisible());
+    library.window()->resize(700, 500);
+    library.close();
+    EXPECT_FALSE(library.window()->isVisible());
+    library.orderFrontRegardless();
+    EXPECT_EQ(library.window()->size(), QSize(700, 500));
+}
+
+TEST(WindowControllers, KeyEventsCarryTheKeyCodesAndModifiersTheLibraryUses) {
+    auto e = LibraryWindow::keyEvent(Qt::Key_Return, Qt::ShiftModifier, "\r");
+    EXPECT_EQ(e.keyCode, KeyCode::returnKey);
+    EXPECT_EQ(e.modifierFlags, ModifierFlag::shift);
+    EXPECT_EQ(LibraryWindow::keyEvent(Qt::Key_Enter, Qt::KeypadModifier, "").keyCode, KeyCode::keypadEnter);
+    EXPECT_EQ(LibraryWindow::keyEvent(Qt::Key_Escape, {}, "").keyCode, KeyCode::escape);
+    EXPECT_EQ(LibraryWindow::keyEvent(Qt::Key_Up, {}, "").keyCode, KeyCode::upArrow);
+    EXPECT_EQ(
+        LibraryWindow::keyEvent(Qt::Key_Left, Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier, "")
+            .modifierFlags,
+        ModifierFlag::control | ModifierFlag::option | ModifierFlag::command);
+    EXPECT_NE(LibraryWindow::keyEvent(Qt::Key_A, {}, "a").keyCode, KeyCode::a);  // unhandled keys map to none
+}
+
+TEST(WindowControllers, LibraryWindowSeesKeysBeforeTheFocusedViewAndOnlyOnce) {
+    LibraryWindowController library;
+    auto* field = new QLineEdit(library.contentHost());
+    auto* layout = new QVBoxLayout(library.contentHost());
+    layout->addWidget(field);
+    int calls = 0;
+    bool handle = true;
+    library.libraryWindow()->onKeyDown = [&](const KeyEvent& event) {
+        ++calls;
+        return handle && event.keyCode == KeyCode::escape;
+    };
+    library.showWindow();
+    QApplication::setActiveWindow(library.window());
+    field->setFocus();
+    QWidget* target = QApplication::focusWidget() == field ? static_cast<QWidget*>(field) : library.window();
+
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target, &escape);
+    EXPECT_EQ(calls, 1);
+
+    // Not handled: the press reaches the focused view, and the window's handler is not asked again
+    // as it travels up to the window.
+    if (target == field) {
+        QKeyEvent letter(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+        QApplication::sendEvent(field, &letter);
+        EXPECT_EQ(calls, 2);
+        EXPECT_EQ(field->text(), QStringLiteral("x"));
+        QKeyEvent unhandledEscape(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
+        QApplication::sendEvent(field, &unhandledEscape);
+        EXPECT_EQ(calls, 3);
+    }
+}
+
+}  // namespace
+}  // namespace mosaiko
