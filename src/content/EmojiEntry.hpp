@@ -16,7 +16,7 @@ struct EmojiEntry {
     // The skin-tone variants of an entry. The option list is always normalized: unique by text,
     // in canonical order (untoned, single-tone, mixed; then by tones; then by text).
     class Variants {
-    public:
+      public:
         struct Option {
             std::string emoji;
             std::vector<SkinTone> tones;  // one per person position; empty for the untoned form
@@ -50,7 +50,7 @@ struct EmojiEntry {
 
         bool operator==(const Variants&) const = default;
 
-    private:
+      private:
         static std::vector<Option> normalize(std::vector<Option> options);
         std::vector<SkinTone> preferredTones(SkinTone tone) const;
 

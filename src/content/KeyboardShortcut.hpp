@@ -29,7 +29,7 @@ struct KeyboardShortcut {
 
     bool operator==(const KeyboardShortcut&) const = default;
 
-private:
+  private:
     static std::optional<std::string> keyEquivalentFrom(const KeyEvent& event);
 };
 
