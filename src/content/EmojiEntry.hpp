@@ -2,8 +2,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "content/DecodingError.hpp"
 #include "content/SkinTone.hpp"
 #include "platform/Json.hpp"
 
@@ -14,7 +16,7 @@ struct EmojiEntry {
     // The skin-tone variants of an entry. The option list is always normalized: unique by text,
     // in canonical order (untoned, single-tone, mixed; then by tones; then by text).
     class Variants {
-    public:
+      public:
         struct Option {
             std::string emoji;
             std::vector<SkinTone> tones;  // one per person position; empty for the untoned form
@@ -42,13 +44,13 @@ struct EmojiEntry {
         bool supportsMixedToneMatrix() const;
 
         // Both JSON forms decode ("options" array, or per-tone keys); encoding always writes the
-        // options form. Decoding throws std::runtime_error (or a nlohmann exception) on bad input.
+        // options form. Decoding throws DecodingError on bad input.
         static Variants fromJson(const Json& json);
         Json toJson() const;
 
         bool operator==(const Variants&) const = default;
 
-    private:
+      private:
         static std::vector<Option> normalize(std::vector<Option> options);
         std::vector<SkinTone> preferredTones(SkinTone tone) const;
 
@@ -64,7 +66,7 @@ struct EmojiEntry {
     std::optional<Variants> variants;
     std::optional<std::string> minimumMacOSVersion;
 
-    // Throws on a missing required key, a wrong type or an unknown tone name; no partial entry.
+    // Throws DecodingError on a missing required key, a wrong type or an unknown tone name.
     static EmojiEntry fromJson(const Json& json);
     Json toJson() const;
 

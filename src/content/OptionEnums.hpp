@@ -28,8 +28,8 @@ std::optional<std::string_view> sequence(QuickOpenShortcut value);
 }  // namespace quick_open_shortcut
 
 namespace quick_open_target {
-inline constexpr std::array<QuickOpenTarget, 4> allCases = {QuickOpenTarget::all, QuickOpenTarget::pins,
-                                                            QuickOpenTarget::shortcodes, QuickOpenTarget::emoticons};
+inline constexpr std::array<QuickOpenTarget, 4> allCases = {
+    QuickOpenTarget::all, QuickOpenTarget::pins, QuickOpenTarget::shortcodes, QuickOpenTarget::emoticons};
 std::string_view rawValue(QuickOpenTarget value);
 std::optional<QuickOpenTarget> fromRawValue(std::string_view raw);
 }  // namespace quick_open_target

@@ -18,7 +18,7 @@ struct DefaultsData {
 
 // One typed value of the defaults database.
 class DefaultsValue {
-public:
+  public:
     using Array = std::vector<DefaultsValue>;
     using Dictionary = std::map<std::string, DefaultsValue, std::less<>>;
     using Storage = std::variant<bool, std::int64_t, double, std::string, DefaultsData, Array, Dictionary>;
@@ -42,14 +42,14 @@ public:
 
     bool operator==(const DefaultsValue&) const = default;
 
-private:
+  private:
     Storage storage_;
 };
 
 // The per-user key-value store of preferences and state. Every change is visible to every reader
 // at once; how and when it reaches disk is the implementation's business.
 class DefaultsDatabase {
-public:
+  public:
     virtual ~DefaultsDatabase() = default;
 
     virtual std::optional<DefaultsValue> object(std::string_view key) const = 0;

@@ -8,7 +8,9 @@ std::optional<Json> parse(std::string_view text) {
     return value;
 }
 
-std::string dump(const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); }
+std::string dump(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
 std::optional<std::string> string(const Json& object, const char* key) {
     if (!object.is_object()) return std::nullopt;

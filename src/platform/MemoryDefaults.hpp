@@ -6,7 +6,7 @@ namespace mosaiko {
 
 // A defaults database that lives in memory only (tests, and the base of the file-backed one).
 class MemoryDefaults : public DefaultsDatabase {
-public:
+  public:
     MemoryDefaults() = default;
     explicit MemoryDefaults(DefaultsValue::Dictionary values) : values_(std::move(values)) {}
 
@@ -19,7 +19,7 @@ public:
     // How many writes (set or remove) have reached this database; lets tests count write-through.
     std::size_t writeCount() const { return writeCount_; }
 
-protected:
+  protected:
     DefaultsValue::Dictionary values_;
     std::size_t writeCount_ = 0;
 };

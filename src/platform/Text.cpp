@@ -49,7 +49,9 @@ std::string nfc(std::string_view s) {
     return toUtf8(normalized);
 }
 
-bool canonicallyEqual(std::string_view a, std::string_view b) { return a == b || nfc(a) == nfc(b); }
+bool canonicallyEqual(std::string_view a, std::string_view b) {
+    return a == b || nfc(a) == nfc(b);
+}
 
 int canonicalCompare(std::string_view a, std::string_view b) {
     if (a == b) return 0;
@@ -92,7 +94,8 @@ std::vector<std::string> characters(std::string_view s) {
     std::vector<std::string> result;
     if (s.empty()) return result;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> it(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    std::unique_ptr<icu::BreakIterator> it(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
     const auto u = toUnicode(s);
     if (U_FAILURE(status) || !it) {
         result.push_back(toUtf8(u));
@@ -106,7 +109,9 @@ std::vector<std::string> characters(std::string_view s) {
     return result;
 }
 
-std::size_t characterCount(std::string_view s) { return characters(s).size(); }
+std::size_t characterCount(std::string_view s) {
+    return characters(s).size();
+}
 
 std::u32string scalars(std::string_view s) {
     std::u32string out;
@@ -134,11 +139,13 @@ std::string fromScalars(std::u32string_view scalars) {
 
 std::u16string utf16(std::string_view s) {
     const auto u = toUnicode(s);
-    return std::u16string(reinterpret_cast<const char16_t*>(u.getBuffer()), static_cast<std::size_t>(u.length()));
+    return std::u16string(reinterpret_cast<const char16_t*>(u.getBuffer()),
+                          static_cast<std::size_t>(u.length()));
 }
 
 std::string fromUtf16(std::u16string_view s) {
-    return toUtf8(icu::UnicodeString(reinterpret_cast<const UChar*>(s.data()), static_cast<int32_t>(s.size())));
+    return toUtf8(
+        icu::UnicodeString(reinterpret_cast<const UChar*>(s.data()), static_cast<int32_t>(s.size())));
 }
 
 std::string prefixScalars(std::string_view s, std::size_t count) {
@@ -147,7 +154,9 @@ std::string prefixScalars(std::string_view s, std::size_t count) {
     return fromScalars(all);
 }
 
-std::string validUtf8(std::string_view s) { return isValidUtf8(s) ? std::string(s) : fromScalars(scalars(s)); }
+std::string validUtf8(std::string_view s) {
+    return isValidUtf8(s) ? std::string(s) : fromScalars(scalars(s));
+}
 
 bool isValidUtf8(std::string_view s) {
     int32_t i = 0;
@@ -165,14 +174,24 @@ bool isControl(char32_t c) {
     const auto category = u_charType(static_cast<UChar32>(c));
     return category == U_CONTROL_CHAR || category == U_FORMAT_CHAR;
 }
-bool isWhitespace(char32_t c) { return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE); }
-bool isLetter(char32_t c) { return u_isalpha(static_cast<UChar32>(c)); }
-bool isNumber(char32_t c) { return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_N_MASK) != 0; }
+bool isWhitespace(char32_t c) {
+    return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+}
+bool isLetter(char32_t c) {
+    return u_isalpha(static_cast<UChar32>(c));
+}
+bool isNumber(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_N_MASK) != 0;
+}
 bool isAlphanumeric(char32_t c) {
     return (U_GET_GC_MASK(static_cast<UChar32>(c)) & (U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK)) != 0;
 }
-bool isPunctuation(char32_t c) { return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_P_MASK) != 0; }
-bool isSymbol(char32_t c) { return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_S_MASK) != 0; }
+bool isPunctuation(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_P_MASK) != 0;
+}
+bool isSymbol(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_S_MASK) != 0;
+}
 
 std::string removingControlCharacters(std::string_view s) {
     std::u32string kept;

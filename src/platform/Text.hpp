@@ -16,7 +16,14 @@ std::string nfc(std::string_view s);
 bool canonicallyEqual(std::string_view a, std::string_view b);
 // Orders canonically equivalent texts as equal, others by their NFC code points.
 int canonicalCompare(std::string_view a, std::string_view b);
-inline bool canonicallyLess(std::string_view a, std::string_view b) { return canonicalCompare(a, b) < 0; }
+inline bool canonicallyLess(std::string_view a, std::string_view b) {
+    return canonicalCompare(a, b) < 0;
+}
+// The same order as a comparator, for maps and sets whose canonically equivalent keys are one key.
+struct CanonicalLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return canonicalCompare(a, b) < 0; }
+};
 
 // Full Unicode case mapping, independent of locale.
 std::string lowercased(std::string_view s);
@@ -42,13 +49,13 @@ std::string validUtf8(std::string_view s);
 bool isValidUtf8(std::string_view s);
 
 // Character classes of single scalars.
-bool isControl(char32_t scalar);      // general categories Cc and Cf
-bool isWhitespace(char32_t scalar);   // White_Space (includes newlines)
-bool isLetter(char32_t scalar);       // L*
-bool isNumber(char32_t scalar);       // N*
-bool isAlphanumeric(char32_t scalar); // letters, marks and numbers
-bool isPunctuation(char32_t scalar);  // P*
-bool isSymbol(char32_t scalar);       // S*
+bool isControl(char32_t scalar);       // general categories Cc and Cf
+bool isWhitespace(char32_t scalar);    // White_Space (includes newlines)
+bool isLetter(char32_t scalar);        // L*
+bool isNumber(char32_t scalar);        // N*
+bool isAlphanumeric(char32_t scalar);  // letters, marks and numbers
+bool isPunctuation(char32_t scalar);   // P*
+bool isSymbol(char32_t scalar);        // S*
 
 // Drops every Cc/Cf scalar.
 std::string removingControlCharacters(std::string_view s);

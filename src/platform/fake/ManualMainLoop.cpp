@@ -2,7 +2,9 @@
 
 namespace mosaiko {
 
-void ManualMainLoop::post(std::function<void()> task) { posted_.push_back(std::move(task)); }
+void ManualMainLoop::post(std::function<void()> task) {
+    posted_.push_back(std::move(task));
+}
 
 Cancellable ManualMainLoop::scheduleTimer(double delaySeconds, std::function<void()> task) {
     const auto key = std::make_pair(now_ + std::max(0.0, delaySeconds), nextTimerId_++);

@@ -15,7 +15,7 @@ namespace mosaiko {
 // A main loop and clock for tests: nothing runs until the test drives it, and time moves only when
 // the test advances it.
 class ManualMainLoop final : public MainLoop, public Clock {
-public:
+  public:
     void post(std::function<void()> task) override;
     [[nodiscard]] Cancellable scheduleTimer(double delaySeconds, std::function<void()> task) override;
     void postDelayed(double delaySeconds, std::function<void()> task) override;
@@ -30,7 +30,7 @@ public:
     void advance(double seconds);
     std::size_t pendingTimerCount() const { return timers_.size(); }
 
-private:
+  private:
     struct Timer {
         double due;
         std::function<void()> task;

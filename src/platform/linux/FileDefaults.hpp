@@ -19,7 +19,7 @@ namespace mosaiko {
 // processes from saving at once. A file that cannot be parsed is moved aside (renamed with a
 // timestamp), never overwritten.
 class FileDefaults final : public MemoryDefaults {
-public:
+  public:
     explicit FileDefaults(std::filesystem::path file, double saveDelaySeconds = 0.5);
     ~FileDefaults() override;
     FileDefaults(const FileDefaults&) = delete;
@@ -40,7 +40,7 @@ public:
     // Where an unreadable file found at start was moved, if one was.
     const std::optional<std::filesystem::path>& movedAsideFile() const { return movedAside_; }
 
-private:
+  private:
     void load();
     void markDirty();
     void saverLoop();
@@ -49,6 +49,7 @@ private:
     std::filesystem::path file_;
     double saveDelaySeconds_;
     std::optional<std::filesystem::path> movedAside_;
+    bool saveDisabled_ = false;  // set once at load, before the saver thread starts
 
     mutable std::mutex mutex_;  // guards values_ (read by the saver thread) and the flags below
     std::condition_variable wake_;

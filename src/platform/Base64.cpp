@@ -1,0 +1,76 @@
+#include "platform/Base64.hpp"
+
+#include <array>
+#include <cstdint>
+
+namespace mosaiko::base64 {
+
+namespace {
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+int valueOf(char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+}
+}  // namespace
+
+std::string encode(std::string_view bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const std::uint32_t n =
+            (std::uint8_t(bytes[i]) << 16) | (std::uint8_t(bytes[i + 1]) << 8) | std::uint8_t(bytes[i + 2]);
+        out += kAlphabet[(n >> 18) & 63];
+        out += kAlphabet[(n >> 12) & 63];
+        out += kAlphabet[(n >> 6) & 63];
+        out += kAlphabet[n & 63];
+    }
+    const std::size_t rest = bytes.size() - i;
+    if (rest == 1) {
+        const std::uint32_t n = std::uint8_t(bytes[i]) << 16;
+        out += kAlphabet[(n >> 18) & 63];
+        out += kAlphabet[(n >> 12) & 63];
+        out += "==";
+    } else if (rest == 2) {
+        const std::uint32_t n = (std::uint8_t(bytes[i]) << 16) | (std::uint8_t(bytes[i + 1]) << 8);
+        out += kAlphabet[(n >> 18) & 63];
+        out += kAlphabet[(n >> 12) & 63];
+        out += kAlphabet[(n >> 6) & 63];
+        out += '=';
+    }
+    return out;
+}
+
+std::optional<std::string> decode(std::string_view text) {
+    if (text.size() % 4 != 0) return std::nullopt;
+    std::string out;
+    out.reserve(text.size() / 4 * 3);
+    for (std::size_t i = 0; i < text.size(); i += 4) {
+        std::array<int, 4> v{};
+        int padding = 0;
+        for (int k = 0; k < 4; ++k) {
+            const char c = text[i + k];
+            const bool last = i + 4 == text.size();
+            if (c == '=' && last && k >= 2) {
+                ++padding;
+                v[k] = 0;
+                continue;
+            }
+            if (padding > 0) return std::nullopt;  // data after padding
+            v[k] = valueOf(c);
+            if (v[k] < 0) return std::nullopt;
+        }
+        const std::uint32_t n = (v[0] << 18) | (v[1] << 12) | (v[2] << 6) | v[3];
+        out += static_cast<char>((n >> 16) & 0xFF);
+        if (padding < 2) out += static_cast<char>((n >> 8) & 0xFF);
+        if (padding < 1) out += static_cast<char>(n & 0xFF);
+    }
+    return out;
+}
+
+}  // namespace mosaiko::base64

@@ -1,0 +1,130 @@
+#include "platform/linux/FileDefaults.hpp"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <thread>
+
+namespace mosaiko {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileDefaultsTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        directory_ =
+            fs::temp_directory_path() / ("mosaiko-defaults-" + std::to_string(::getpid()) + "-" +
+                                         testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(directory_);
+        fs::create_directories(directory_);
+    }
+    void TearDown() override { fs::remove_all(directory_); }
+    fs::path file() const { return directory_ / "defaults.json"; }
+
+    fs::path directory_;
+};
+
+TEST_F(FileDefaultsTest, EveryValueTypeSurvivesARestart) {
+    const DefaultsValue::Dictionary nested{{"inner", DefaultsValue::Array{1, "two", 3.5}},
+                                           {"blob", DefaultsData{std::string("\0\xff{", 3)}}};
+    {
+        FileDefaults d(file());
+        d.set("bool", true);
+        d.set("int", std::int64_t{-7});
+        d.set("double", 1.0);
+        d.set("string", "😄 \"quoted\"");
+        d.set("data", DefaultsData{"{\"json\":1}"});
+        d.set("array", DefaultsValue::Array{"a", false});
+        d.set("dict", nested);
+        d.set("gone", 1);
+        d.remove("gone");
+        // Readers see writes at once, before anything reaches the disk.
+        EXPECT_EQ(d.integer("int"), -7);
+    }
+    FileDefaults reloaded(file());
+    EXPECT_EQ(reloaded.object("bool"), DefaultsValue(true));
+    EXPECT_EQ(reloaded.object("int"), DefaultsValue(std::int64_t{-7}));
+    EXPECT_EQ(reloaded.object("double"), DefaultsValue(1.0));
+    EXPECT_EQ(reloaded.string("string"), "😄 \"quoted\"");
+    EXPECT_EQ(reloaded.data("data"), "{\"json\":1}");
+    EXPECT_EQ(reloaded.object("array"), DefaultsValue(DefaultsValue::Array{"a", false}));
+    EXPECT_EQ(reloaded.object("dict"), DefaultsValue(nested));
+    EXPECT_FALSE(reloaded.contains("gone"));
+    EXPECT_FALSE(reloaded.movedAsideFile());
+}
+
+TEST_F(FileDefaultsTest, SavesInTheBackgroundWithinTheDelay) {
+    FileDefaults d(file(), 0.05);
+    d.set("k", 1);
+    for (int i = 0; i < 200 && !fs::exists(file()); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(file()));
+    FileDefaults other(directory_ / "defaults.json");
+    EXPECT_EQ(other.integer("k"), 1);
+}
+
+TEST_F(FileDefaultsTest, AnUnreadableFileIsMovedAsideNeverOverwritten) {
+    {
+        std::ofstream out(file());
+        out << "{ this is not json";
+    }
+    {
+        FileDefaults d(file());
+        ASSERT_TRUE(d.movedAsideFile());
+        EXPECT_TRUE(d.keys().empty());
+        d.set("fresh", true);
+        std::ifstream kept(*d.movedAsideFile());
+        std::string content((std::istreambuf_iterator<char>(kept)), {});
+        EXPECT_EQ(content, "{ this is not json");
+    }
+    FileDefaults reloaded(file());
+    EXPECT_TRUE(reloaded.boolValue("fresh"));
+}
+
+TEST_F(FileDefaultsTest, AWellFormedFileWithAForeignShapeIsAlsoKept) {
+    {
+        std::ofstream out(file());
+        out << R"({"values": {"x": {"$data": "not base64!"}}})";
+    }
+    FileDefaults d(file());
+    ASSERT_TRUE(d.movedAsideFile());
+    EXPECT_TRUE(fs::exists(*d.movedAsideFile()));
+}
+
+// A writer killed at a random moment must leave either the old or a new complete file.
+TEST_F(FileDefaultsTest, AKilledWriterLeavesAReadableFile) {
+    std::mt19937 random(12345);
+    std::string big(64 * 1024, 'x');
+    for (int round = 0; round < 12; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            FileDefaults d(file(), 0.0);
+            for (std::int64_t i = 0;; ++i) {
+                d.set("counter", i);
+                d.set("payload", DefaultsData{big + std::to_string(i)});
+                d.flush();
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(2000 + random() % 30000));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+
+        FileDefaults reloaded(file());
+        ASSERT_FALSE(reloaded.movedAsideFile()) << "round " << round;
+        if (reloaded.contains("counter")) {
+            EXPECT_EQ(reloaded.data("payload"), big + std::to_string(reloaded.integer("counter")));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mosaiko
