@@ -16,37 +16,32 @@ namespace mosaiko {
 namespace {
 
 using Strings = std::vector<std::string>;
+using Dictionary = DefaultsValue::Dictionary;
 
 DefaultsValue data(std::string bytes) {
     return DefaultsValue(DefaultsData{std::move(bytes)});
 }
 
 DefaultsValue strings(const Strings& values) {
-    DefaultsValue::Array array;
-    for (const auto& v : values) array.emplace_back(v);
+    DefaultsValue::Array array(values.begin(), values.end());
     return DefaultsValue(std::move(array));
 }
 
 Json storedJson(const MemoryDefaults& db, std::string_view key) {
     const auto bytes = db.data(key);
-    if (!bytes) return Json();
-    return json::parse(*bytes).value_or(Json());
+    return bytes ? json::parse(*bytes).value_or(Json()) : Json();
 }
 
-std::vector<std::string> keysEndingInCorrupt(const MemoryDefaults& db) {
-    std::vector<std::string> found;
-    for (const auto& key : db.keys()) {
-        if (key.find(".corrupt") != std::string::npos) found.push_back(key);
-    }
-    return found;
+std::size_t keptAsideCount(const MemoryDefaults& db) {
+    const auto keys = db.keys();
+    return std::count_if(keys.begin(), keys.end(), [](const auto& k) { return k.ends_with(".corrupt"); });
 }
 
-// Records every announced value of a property with the value the store held while announcing it.
+// Records every announced value together with the value the store held while announcing it.
 template <class T>
 struct Recorder {
-    std::vector<std::pair<T, T>> seen;  // (announced, held by the store at that moment)
+    std::vector<std::pair<T, T>> seen;
     Cancellable subscription;
-
     explicit Recorder(PreferencesStore::Property<T>& property) {
         subscription =
             property.observe([this, &property](const T& value) { seen.emplace_back(value, property()); });
@@ -54,106 +49,74 @@ struct Recorder {
 };
 
 EmojiEntry thumbsUp() {
-    EmojiEntry entry;
-    entry.id = "thumbs-up";
-    entry.emoji = "👍";
-    entry.name = "thumbs up";
-    entry.category = "People & Body";
+    EmojiEntry entry{"thumbs-up", "👍", "thumbs up", "People & Body", {}, {}, std::nullopt, std::nullopt};
     entry.variants = EmojiEntry::Variants({{"👍", {}, std::nullopt},
                                            {"👍🏻", {SkinTone::light}, std::nullopt},
                                            {"👍🏿", {SkinTone::dark}, std::nullopt}});
     return entry;
 }
 
-// ---------------------------------------------------------------- loading and seeding
-
 TEST(PreferencesStoreTest, EmptyDatabaseIsSeededWithEveryDefault) {
     MemoryDefaults db;
     PreferencesStore store(db);
-
-    EXPECT_EQ(store.popupDelayMs(), 300);
-    EXPECT_EQ(store.inlineTrigger(), ";");
-    EXPECT_TRUE(store.openingSequenceBlocklist().empty());
-    EXPECT_TRUE(store.keepOpenOnShiftEnter());
-    EXPECT_TRUE(store.launchAtLoginEnabled());
-    EXPECT_EQ(store.defaultSkinTone(), SkinTone::defaultTone);
-    EXPECT_EQ(store.excludedApps(), PreferencesStore::defaultExcludedApps());
-    EXPECT_EQ(store.quickOpenShortcut(), QuickOpenShortcut::doubleSemicolon);
-    EXPECT_EQ(store.quickOpenTarget(), QuickOpenTarget::all);
-    EXPECT_FALSE(store.libraryShortcut().has_value());
-    EXPECT_EQ(store.searchSortPriority(), SearchSortPriority::emojiFirst);
-    EXPECT_TRUE(store.showPinsFirstInSearchResults());
-    EXPECT_TRUE(store.pinSortingAffectsGlobalSearchResults());
-    EXPECT_EQ(store.emoticonOrder(), EmoticonCatalog::defaultOrder());
-    EXPECT_TRUE(store.hiddenEmoticonIDs().empty());
-    EXPECT_TRUE(store.rememberedEmojiVariantsByEntryID().empty());
-
-    EXPECT_EQ(db.object("popupDelayMs"), DefaultsValue(std::int64_t{300}));
-    EXPECT_EQ(db.object("inlineTrigger"), DefaultsValue(";"));
-    EXPECT_EQ(db.object("openingSequenceBlocklist"), strings({}));
-    EXPECT_EQ(db.object("keepOpenOnShiftEnter"), DefaultsValue(true));
-    EXPECT_EQ(db.object("launchAtLoginEnabled"), DefaultsValue(true));
-    EXPECT_EQ(db.object("defaultSkinTone"), DefaultsValue("default"));
-    EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleSemicolon"));
-    EXPECT_EQ(db.object("quickOpenTarget"), DefaultsValue("all"));
+    const Dictionary expected = {
+        {"popupDelayMs", std::int64_t{300}},
+        {"inlineTrigger", ";"},
+        {"openingSequenceBlocklist", strings({})},
+        {"keepOpenOnShiftEnter", true},
+        {"launchAtLoginEnabled", true},
+        {"defaultSkinTone", "default"},
+        {"quickOpenShortcut", "doubleSemicolon"},
+        {"quickOpenTarget", "all"},
+        {"searchSortPriority", "emojiFirst"},
+        {"showPinsFirstInSearchResults", true},
+        {"pinSortingAffectsGlobalSearchResults", true},
+        {"emoticonOrder", strings(EmoticonCatalog::defaultOrder())},
+        {"hiddenEmoticonIDs", strings({})},
+        {"hasCompletedOnboarding", false},
+    };
+    for (const auto& [key, value] : expected) EXPECT_EQ(db.object(key), value) << key;
     EXPECT_FALSE(db.contains("libraryShortcut"));
-    EXPECT_EQ(db.object("searchSortPriority"), DefaultsValue("emojiFirst"));
-    EXPECT_EQ(db.object("showPinsFirstInSearchResults"), DefaultsValue(true));
-    EXPECT_EQ(db.object("pinSortingAffectsGlobalSearchResults"), DefaultsValue(true));
-    EXPECT_EQ(db.object("emoticonOrder"), strings(EmoticonCatalog::defaultOrder()));
-    EXPECT_EQ(db.object("hiddenEmoticonIDs"), strings({}));
     EXPECT_EQ(storedJson(db, "rememberedEmojiVariantsByEntryID"), Json::object());
-    EXPECT_EQ(db.object("hasCompletedOnboarding"), DefaultsValue(false));
-
     const auto apps = storedJson(db, "excludedApps");
-    ASSERT_TRUE(apps.is_array());
     ASSERT_EQ(apps.size(), 6u);
     EXPECT_EQ(apps[0], (Json{{"name", "JetBrains IDEs"}, {"bundleIdentifier", "com.jetbrains.*"}}));
     EXPECT_EQ(apps[5], (Json{{"name", "Terminal"}, {"bundleIdentifier", "com.apple.Terminal"}}));
-    EXPECT_TRUE(keysEndingInCorrupt(db).empty());
+
+    EXPECT_EQ(store.popupDelayMs(), 300);
+    EXPECT_EQ(store.excludedApps(), PreferencesStore::defaultExcludedApps());
+    EXPECT_EQ(store.quickOpenShortcut(), QuickOpenShortcut::doubleSemicolon);
+    EXPECT_EQ(store.emoticonOrder(), EmoticonCatalog::defaultOrder());
+    EXPECT_FALSE(store.libraryShortcut().has_value());
+    EXPECT_EQ(keptAsideCount(db), 0u);
 }
 
-TEST(PreferencesStoreTest, OnboardingFlagIsSeededFromEarlierStateOnly) {
-    for (const char* key : {"emojiUsageHistory", "emojiUsageCounts", "emojiCollectionsV1",
-                            "hiddenEmoticonIDs", "rememberedEmojiVariantsByEntryID", "popupDelayMs"}) {
-        MemoryDefaults db({{key, data("[]")}});
+TEST(PreferencesStoreTest, OnboardingFlagIsSeededFromEarlierStateAndNeverChanged) {
+    const auto seeded = [](Dictionary stored) {
+        MemoryDefaults db(std::move(stored));
         PreferencesStore store(db);
-        EXPECT_EQ(db.object("hasCompletedOnboarding"), DefaultsValue(true)) << key;
+        return db.object("hasCompletedOnboarding");
+    };
+    for (const char* key :
+         {"emojiUsageHistory", "emojiUsageCounts", "emojiCollectionsV1", "hiddenEmoticonIDs"}) {
+        EXPECT_EQ(seeded({{key, data("[]")}}), DefaultsValue(true)) << key;
     }
-    {
-        // Snippets alone do not count as earlier use.
-        MemoryDefaults db({{"customSnippetsV1", data("[]")}});
-        PreferencesStore store(db);
-        EXPECT_EQ(db.object("hasCompletedOnboarding"), DefaultsValue(false));
-    }
-    {
-        // A stored flag is never changed by loading.
-        MemoryDefaults db({{"emojiUsageHistory", data("[]")}, {"hasCompletedOnboarding", false}});
-        PreferencesStore store(db);
-        EXPECT_EQ(db.object("hasCompletedOnboarding"), DefaultsValue(false));
-    }
-    {
-        MemoryDefaults db({{"hasCompletedOnboarding", true}});
-        PreferencesStore store(db);
-        EXPECT_EQ(db.object("hasCompletedOnboarding"), DefaultsValue(true));
-    }
+    EXPECT_EQ(seeded({{"customSnippetsV1", data("[]")}}), DefaultsValue(false));
+    EXPECT_EQ(seeded({{"emojiUsageHistory", data("[]")}, {"hasCompletedOnboarding", false}}),
+              DefaultsValue(false));
 }
 
-TEST(PreferencesStoreTest, StoredValuesAreLoadedAndWrittenBack) {
+TEST(PreferencesStoreTest, StoredValuesAreLoadedNormalizedAndWrittenBack) {
     const Json shortcut = {{"keyCode", 14}, {"modifierFlagsRawValue", 0x140000}, {"keyEquivalent", "e"}};
     MemoryDefaults db({
         {"popupDelayMs", std::int64_t{1200}},
-        {"inlineTrigger", "::"},
+        {"inlineTrigger", "\t::"},
         {"openingSequenceBlocklist", strings({"http", "HTTP", "ftp"})},
-        {"keepOpenOnShiftEnter", false},
-        {"launchAtLoginEnabled", false},
         {"defaultSkinTone", "mediumDark"},
         {"excludedApps", data(R"([{"name":"Editor","bundleIdentifier":"org.example.*"},{"name":"Shell"}])")},
-        {"quickOpenShortcut", "doubleSlash"},
         {"quickOpenTarget", "emoticons"},
         {"libraryShortcut", data(json::dump(shortcut))},
         {"searchSortPriority", "emoticonsFirst"},
-        {"showPinsFirstInSearchResults", false},
         {"pinSortingAffectsGlobalSearchResults", false},
         {"emoticonOrder", strings({"emoticon-sob", "emoticon-gone", "emoticon-sob", "emoticon-shrug"})},
         {"hiddenEmoticonIDs", strings({"emoticon-shrug", "emoticon-gone", "emoticon-cat"})},
@@ -162,82 +125,37 @@ TEST(PreferencesStoreTest, StoredValuesAreLoadedAndWrittenBack) {
     PreferencesStore store(db);
 
     EXPECT_EQ(store.popupDelayMs(), 1200);
-    EXPECT_EQ(store.inlineTrigger(), "::");
-    EXPECT_EQ(store.openingSequenceBlocklist(), (Strings{"http", "ftp"}));
+    EXPECT_EQ(db.object("inlineTrigger"), DefaultsValue("::"));
     EXPECT_EQ(db.object("openingSequenceBlocklist"), strings({"http", "ftp"}));
-    EXPECT_FALSE(store.keepOpenOnShiftEnter());
-    EXPECT_FALSE(store.launchAtLoginEnabled());
     EXPECT_EQ(store.defaultSkinTone(), SkinTone::mediumDark);
     EXPECT_EQ(store.excludedApps(),
               (std::vector<ExcludedApp>{{"Editor", "org.example.*"}, {"Shell", std::nullopt}}));
-    EXPECT_EQ(store.quickOpenShortcut(), QuickOpenShortcut::doubleSlash);
     EXPECT_EQ(store.quickOpenTarget(), QuickOpenTarget::emoticons);
-    ASSERT_TRUE(store.libraryShortcut().has_value());
-    EXPECT_EQ(*store.libraryShortcut(), (KeyboardShortcut{14, 0x140000, "e"}));
+    EXPECT_EQ(store.libraryShortcut(), (KeyboardShortcut{14, 0x140000, "e"}));
     EXPECT_EQ(storedJson(db, "libraryShortcut"), shortcut);
     EXPECT_EQ(store.searchSortPriority(), SearchSortPriority::emoticonsFirst);
-    EXPECT_FALSE(store.showPinsFirstInSearchResults());
     EXPECT_FALSE(store.pinSortingAffectsGlobalSearchResults());
-    EXPECT_EQ(store.rememberedEmojiVariantsByEntryID(),
-              (std::map<std::string, std::string>{{"thumbs-up", "👍🏿"}}));
-
-    // The order is normalized and the hidden set keeps known ids only; both are written back.
+    EXPECT_EQ(store.rememberedEmojiVariantsByEntryID().at("thumbs-up"), "👍🏿");
     ASSERT_EQ(store.emoticonOrder().size(), 60u);
-    EXPECT_EQ(store.emoticonOrder()[0], "emoticon-sob");
-    EXPECT_EQ(store.emoticonOrder()[1], "emoticon-shrug");
-    EXPECT_EQ(store.emoticonOrder()[2], "emoticon-tableflip");
+    EXPECT_EQ(Strings(store.emoticonOrder().begin(), store.emoticonOrder().begin() + 3),
+              (Strings{"emoticon-sob", "emoticon-shrug", "emoticon-tableflip"}));
     EXPECT_EQ(db.object("emoticonOrder"), strings(store.emoticonOrder()));
-    EXPECT_EQ(store.hiddenEmoticonIDs(), (std::set<std::string>{"emoticon-cat", "emoticon-shrug"}));
     EXPECT_EQ(db.object("hiddenEmoticonIDs"), strings({"emoticon-cat", "emoticon-shrug"}));
-
-    // Normalizing valid data is no corruption: nothing is kept aside.
-    EXPECT_TRUE(keysEndingInCorrupt(db).empty());
-}
-
-TEST(PreferencesStoreTest, UnknownNamesFallBackToTheirDefaults) {
-    MemoryDefaults db({
-        {"defaultSkinTone", "purple"},
-        {"quickOpenShortcut", "tripleDot"},
-        {"quickOpenTarget", "Pins"},
-        {"searchSortPriority", "EmoticonsFirst"},
-        {"inlineTrigger", "\t;\n"},
-    });
-    PreferencesStore store(db);
-    EXPECT_EQ(store.defaultSkinTone(), SkinTone::defaultTone);
-    EXPECT_EQ(store.quickOpenShortcut(), QuickOpenShortcut::doubleSemicolon);
-    EXPECT_EQ(store.quickOpenTarget(), QuickOpenTarget::all);
-    EXPECT_EQ(store.searchSortPriority(), SearchSortPriority::emojiFirst);
-    EXPECT_EQ(db.object("defaultSkinTone"), DefaultsValue("default"));
-    EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleSemicolon"));
-    EXPECT_EQ(db.object("quickOpenTarget"), DefaultsValue("all"));
-    EXPECT_EQ(db.object("searchSortPriority"), DefaultsValue("emojiFirst"));
-    EXPECT_EQ(store.inlineTrigger(), ";");
-    EXPECT_EQ(db.object("inlineTrigger"), DefaultsValue(";"));
+    // Normalizing readable data is no corruption: nothing is kept aside.
+    EXPECT_EQ(keptAsideCount(db), 0u);
 }
 
 TEST(PreferencesStoreTest, LoadingKeepsTheStoredInstantOpenChoiceUnlessItCollides) {
-    {
-        // The trigger is read first; it must not move the instant-open choice before that is read.
-        MemoryDefaults db({{"inlineTrigger", ";;"}, {"quickOpenShortcut", "doubleSlash"}});
-        PreferencesStore store(db);
-        EXPECT_EQ(store.inlineTrigger(), ";;");
-        EXPECT_EQ(store.quickOpenShortcut(), QuickOpenShortcut::doubleSlash);
-        EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleSlash"));
-    }
-    {
-        MemoryDefaults db({{"inlineTrigger", ";;"}, {"quickOpenShortcut", "doubleSemicolon"}});
-        PreferencesStore store(db);
-        EXPECT_EQ(store.quickOpenShortcut(), QuickOpenShortcut::doubleColon);
-        EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleColon"));
-    }
-    {
-        MemoryDefaults db(DefaultsValue::Dictionary{{"inlineTrigger", "::"}});
-        PreferencesStore store(db);
-        EXPECT_EQ(store.quickOpenShortcut(), QuickOpenShortcut::doubleSemicolon);
-    }
-}
+    // The trigger is read first; it must not move the instant-open choice before that is read.
+    MemoryDefaults kept({{"inlineTrigger", ";;"}, {"quickOpenShortcut", "doubleSlash"}});
+    PreferencesStore first(kept);
+    EXPECT_EQ(first.quickOpenShortcut(), QuickOpenShortcut::doubleSlash);
+    EXPECT_EQ(kept.object("quickOpenShortcut"), DefaultsValue("doubleSlash"));
 
-// ---------------------------------------------------------------- rules of the setters
+    MemoryDefaults moved({{"inlineTrigger", ";;"}, {"quickOpenShortcut", "doubleSemicolon"}});
+    PreferencesStore second(moved);
+    EXPECT_EQ(moved.object("quickOpenShortcut"), DefaultsValue("doubleColon"));
+}
 
 TEST(PreferencesStoreTest, InlineTriggerDropsControlCharactersAndKeepsSixScalars) {
     MemoryDefaults db;
@@ -249,20 +167,15 @@ TEST(PreferencesStoreTest, InlineTriggerDropsControlCharactersAndKeepsSixScalars
     };
     EXPECT_EQ(assign("\t;"), ";");
     EXPECT_EQ(assign("abcdefgh"), "abcdef");
-    // A flag is two scalars.
-    EXPECT_EQ(assign("🇩🇪abcde"), "🇩🇪abcd");
+    EXPECT_EQ(assign("🇩🇪abcde"), "🇩🇪abcd");  // a flag is two scalars
     EXPECT_EQ(assign("a\u200Db\u0007c"), "abc");
     EXPECT_EQ(assign("\t\n\u200B"), "");
     EXPECT_EQ(assign("  "), "  ");
-    EXPECT_EQ(assign("é;"), "é;");
 }
 
 TEST(PreferencesStoreTest, InstantOpenNeverEqualsTheTrigger) {
     using Q = QuickOpenShortcut;
-    EXPECT_EQ(PreferencesStore::resolvedQuickOpenShortcut(Q::doubleSemicolon, ";;"), Q::doubleColon);
-    EXPECT_EQ(PreferencesStore::resolvedQuickOpenShortcut(Q::doubleColon, "::"), Q::doubleSemicolon);
     EXPECT_EQ(PreferencesStore::resolvedQuickOpenShortcut(Q::doubleSlash, "//"), Q::doubleSemicolon);
-    EXPECT_EQ(PreferencesStore::resolvedQuickOpenShortcut(Q::doubleSemicolon, "//"), Q::doubleSemicolon);
     EXPECT_EQ(PreferencesStore::resolvedQuickOpenShortcut(Q::doubleSemicolon, ";"), Q::doubleSemicolon);
     EXPECT_EQ(PreferencesStore::resolvedQuickOpenShortcut(Q::doubleComma, ",,,"), Q::doubleComma);
     EXPECT_EQ(PreferencesStore::resolvedQuickOpenShortcut(Q::disabled, ""), Q::disabled);
@@ -270,22 +183,12 @@ TEST(PreferencesStoreTest, InstantOpenNeverEqualsTheTrigger) {
     MemoryDefaults db;
     PreferencesStore store(db);
     store.setInlineTrigger(";;");
-    EXPECT_EQ(store.quickOpenShortcut(), Q::doubleColon);
     EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleColon"));
-
     store.setInlineTrigger("::");
-    EXPECT_EQ(store.quickOpenShortcut(), Q::doubleSemicolon);
     EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleSemicolon"));
-
-    // Assigning the colliding sequence directly moves it as well.
     store.setQuickOpenShortcut(Q::doubleColon);
     EXPECT_EQ(store.quickOpenShortcut(), Q::doubleSemicolon);
     EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleSemicolon"));
-
-    store.setQuickOpenShortcut(Q::disabled);
-    store.setInlineTrigger("");
-    EXPECT_EQ(store.quickOpenShortcut(), Q::disabled);
-    EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("disabled"));
 }
 
 TEST(PreferencesStoreTest, BlocklistIsCleanedDeduplicatedAndCut) {
@@ -293,16 +196,9 @@ TEST(PreferencesStoreTest, BlocklistIsCleanedDeduplicatedAndCut) {
               (Strings{"Http", "ab"}));
     EXPECT_EQ(PreferencesStore::normalizedOpeningSequenceBlocklist({std::string(40, 'x')}),
               (Strings{std::string(32, 'x')}));
-    // Spaces are not trimmed; the order stays; canonically equal texts are one entry.
+    // Spaces are not trimmed, the order stays, and canonically equal texts are one entry.
     EXPECT_EQ(PreferencesStore::normalizedOpeningSequenceBlocklist({" a ", "b", "a", "\u00C9", "e\u0301"}),
               (Strings{" a ", "b", "a", "\u00C9"}));
-    EXPECT_TRUE(PreferencesStore::normalizedOpeningSequenceBlocklist({}).empty());
-
-    MemoryDefaults db;
-    PreferencesStore store(db);
-    store.setOpeningSequenceBlocklist({"Http", "hTTP", "", "a\u0007b"});
-    EXPECT_EQ(store.openingSequenceBlocklist(), (Strings{"Http", "ab"}));
-    EXPECT_EQ(db.object("openingSequenceBlocklist"), strings({"Http", "ab"}));
 }
 
 TEST(PreferencesStoreTest, ValuesWithoutRulesAreStoredAsAssigned) {
@@ -310,29 +206,19 @@ TEST(PreferencesStoreTest, ValuesWithoutRulesAreStoredAsAssigned) {
     PreferencesStore store(db);
     store.setPopupDelayMs(-40);
     EXPECT_EQ(db.object("popupDelayMs"), DefaultsValue(std::int64_t{-40}));
-    store.setDefaultSkinTone(SkinTone::mediumLight);
-    EXPECT_EQ(db.object("defaultSkinTone"), DefaultsValue("mediumLight"));
-    store.setQuickOpenTarget(QuickOpenTarget::shortcodes);
-    EXPECT_EQ(db.object("quickOpenTarget"), DefaultsValue("shortcodes"));
-    store.setSearchSortPriority(SearchSortPriority::emoticonsFirst);
-    EXPECT_EQ(db.object("searchSortPriority"), DefaultsValue("emoticonsFirst"));
     store.setExcludedApps({{"Only", std::nullopt}});
     EXPECT_EQ(storedJson(db, "excludedApps"), Json::parse(R"([{"name":"Only"}])"));
-
-    // The emoticon order and hidden set are not cleaned on assignment; the set is stored sorted.
+    // The emoticon order and hidden set are cleaned only when loaded; the set is stored sorted.
     store.setEmoticonOrder({"emoticon-nope", "emoticon-shrug", "emoticon-shrug"});
     EXPECT_EQ(db.object("emoticonOrder"), strings({"emoticon-nope", "emoticon-shrug", "emoticon-shrug"}));
-    store.setHiddenEmoticonIDs({"emoticon-zzz", "emoticon-cat", "emoticon-nope"});
-    EXPECT_EQ(db.object("hiddenEmoticonIDs"), strings({"emoticon-cat", "emoticon-nope", "emoticon-zzz"}));
-
+    store.setHiddenEmoticonIDs({"emoticon-zzz", "emoticon-cat"});
+    EXPECT_EQ(db.object("hiddenEmoticonIDs"), strings({"emoticon-cat", "emoticon-zzz"}));
     store.setLibraryShortcut(KeyboardShortcut{49, ModifierFlag::option, " "});
     EXPECT_EQ(storedJson(db, "libraryShortcut"),
               (Json{{"keyCode", 49}, {"modifierFlagsRawValue", 0x80000}, {"keyEquivalent", " "}}));
     store.setLibraryShortcut(std::nullopt);
     EXPECT_FALSE(db.contains("libraryShortcut"));
 }
-
-// ---------------------------------------------------------------- notification and write-through
 
 TEST(PreferencesStoreTest, SubscribersSeeTheAssignedValueThenTheNormalizedOneBeforeEachIsStored) {
     MemoryDefaults db;
@@ -346,7 +232,6 @@ TEST(PreferencesStoreTest, SubscribersSeeTheAssignedValueThenTheNormalizedOneBef
               (std::vector<std::pair<std::string, std::string>>{{"\t;;", ";"}, {";;", "\t;;"}}));
     // One write for the cleaned trigger, one for the instant-open sequence it displaced.
     EXPECT_EQ(db.writeCount() - writesBefore, 2u);
-    EXPECT_EQ(db.object("inlineTrigger"), DefaultsValue(";;"));
     EXPECT_EQ(quickOpen.seen, (std::vector<std::pair<QuickOpenShortcut, QuickOpenShortcut>>{
                                   {QuickOpenShortcut::doubleColon, QuickOpenShortcut::doubleSemicolon}}));
 
@@ -355,65 +240,52 @@ TEST(PreferencesStoreTest, SubscribersSeeTheAssignedValueThenTheNormalizedOneBef
     EXPECT_EQ(quickOpen.seen, (std::vector<std::pair<QuickOpenShortcut, QuickOpenShortcut>>{
                                   {QuickOpenShortcut::doubleSemicolon, QuickOpenShortcut::doubleColon},
                                   {QuickOpenShortcut::doubleColon, QuickOpenShortcut::doubleSemicolon}}));
-    EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleColon"));
 
     Recorder<Strings> blocklist(store.openingSequenceBlocklist);
     store.setOpeningSequenceBlocklist({"a", "A"});
     EXPECT_EQ(blocklist.seen,
               (std::vector<std::pair<Strings, Strings>>{{{"a", "A"}, {}}, {{"a"}, {"a", "A"}}}));
-
-    // A value that needs no cleaning is announced once.
-    Recorder<std::int64_t> delay(store.popupDelayMs);
-    store.setPopupDelayMs(600);
-    EXPECT_EQ(delay.seen, (std::vector<std::pair<std::int64_t, std::int64_t>>{{600, 300}}));
 }
 
 TEST(PreferencesStoreTest, EveryAssignmentWritesOnceEvenWhenNothingChanged) {
     MemoryDefaults db;
     PreferencesStore store(db);
-    const std::vector<std::pair<const char*, std::function<void()>>> assignments = {
-        {"popupDelayMs", [&] { store.setPopupDelayMs(store.popupDelayMs()); }},
-        {"inlineTrigger", [&] { store.setInlineTrigger(store.inlineTrigger()); }},
-        {"openingSequenceBlocklist",
-         [&] { store.setOpeningSequenceBlocklist(store.openingSequenceBlocklist()); }},
-        {"keepOpenOnShiftEnter", [&] { store.setKeepOpenOnShiftEnter(true); }},
-        {"launchAtLoginEnabled", [&] { store.setLaunchAtLoginEnabled(true); }},
-        {"defaultSkinTone", [&] { store.setDefaultSkinTone(SkinTone::defaultTone); }},
-        {"excludedApps", [&] { store.setExcludedApps(store.excludedApps()); }},
-        {"quickOpenShortcut", [&] { store.setQuickOpenShortcut(QuickOpenShortcut::doubleSemicolon); }},
-        {"quickOpenTarget", [&] { store.setQuickOpenTarget(QuickOpenTarget::all); }},
-        {"libraryShortcut", [&] { store.setLibraryShortcut(std::nullopt); }},
-        {"searchSortPriority", [&] { store.setSearchSortPriority(SearchSortPriority::emojiFirst); }},
-        {"showPinsFirstInSearchResults", [&] { store.setShowPinsFirstInSearchResults(true); }},
-        {"pinSortingAffectsGlobalSearchResults",
-         [&] { store.setPinSortingAffectsGlobalSearchResults(true); }},
-        {"emoticonOrder", [&] { store.setEmoticonOrder(store.emoticonOrder()); }},
-        {"hiddenEmoticonIDs", [&] { store.setHiddenEmoticonIDs({}); }},
-        {"rememberedEmojiVariantsByEntryID", [&] { store.setRememberedEmojiVariantsByEntryID({}); }},
+    const std::vector<std::function<void()>> assignments = {
+        [&] { store.setPopupDelayMs(300); },
+        [&] { store.setInlineTrigger(";"); },
+        [&] { store.setOpeningSequenceBlocklist({}); },
+        [&] { store.setKeepOpenOnShiftEnter(true); },
+        [&] { store.setLaunchAtLoginEnabled(true); },
+        [&] { store.setDefaultSkinTone(SkinTone::defaultTone); },
+        [&] { store.setExcludedApps(store.excludedApps()); },
+        [&] { store.setQuickOpenShortcut(QuickOpenShortcut::doubleSemicolon); },
+        [&] { store.setQuickOpenTarget(QuickOpenTarget::all); },
+        [&] { store.setLibraryShortcut(std::nullopt); },
+        [&] { store.setSearchSortPriority(SearchSortPriority::emojiFirst); },
+        [&] { store.setShowPinsFirstInSearchResults(true); },
+        [&] { store.setPinSortingAffectsGlobalSearchResults(true); },
+        [&] { store.setEmoticonOrder(store.emoticonOrder()); },
+        [&] { store.setHiddenEmoticonIDs({}); },
+        [&] { store.setRememberedEmojiVariantsByEntryID({}); },
+        [&] { store.setInlineTrigger("ab\tc"); },  // written once, cleaned
     };
-    for (const auto& [key, assign] : assignments) {
+    for (std::size_t i = 0; i < assignments.size(); ++i) {
         const auto before = db.writeCount();
-        assign();
-        EXPECT_EQ(db.writeCount() - before, 1u) << key;
+        assignments[i]();
+        EXPECT_EQ(db.writeCount() - before, 1u) << "assignment " << i;
     }
-    // A cleaned value is written once, in its cleaned form only.
-    const auto before = db.writeCount();
-    store.setInlineTrigger("ab\tc");
-    EXPECT_EQ(db.writeCount() - before, 1u);
 }
 
-TEST(PreferencesStoreTest, AnAssignmentFromInsideANotificationWins) {
+TEST(PreferencesStoreTest, AnAssignmentFromInsideANotificationIsTheOneWritten) {
     MemoryDefaults db;
     PreferencesStore store(db);
     auto echo = store.popupDelayMs.observe([&](const std::int64_t& value) {
         if (value == 5) store.setPopupDelayMs(10);
     });
     store.setPopupDelayMs(5);
-    EXPECT_EQ(store.popupDelayMs(), 10);
     EXPECT_EQ(db.object("popupDelayMs"), DefaultsValue(std::int64_t{10}));
 
-    // The same inside a normalizing setter: the stale outer value must not be written last.
-    auto override = store.inlineTrigger.observe([&](const std::string& value) {
+    auto replace = store.inlineTrigger.observe([&](const std::string& value) {
         if (value == "x\t") store.setInlineTrigger("yy");
     });
     store.setInlineTrigger("x\t");
@@ -421,57 +293,39 @@ TEST(PreferencesStoreTest, AnAssignmentFromInsideANotificationWins) {
     EXPECT_EQ(db.object("inlineTrigger"), DefaultsValue("yy"));
 }
 
-// ---------------------------------------------------------------- exclusion
-
 TEST(PreferencesStoreTest, ExclusionMatchesPatternsAndNamesWithoutRegardToCase) {
     MemoryDefaults db;
     PreferencesStore store(db);
-    EXPECT_TRUE(store.isExcluded("com.jetbrains.pycharm", std::nullopt));
-    EXPECT_TRUE(store.isExcluded("COM.JetBrains.IntelliJ", "Whatever"));
+    EXPECT_TRUE(store.isExcluded("COM.JetBrains.IntelliJ", std::nullopt));
     EXPECT_FALSE(store.isExcluded("com.jetbrainsx", std::nullopt));
-    EXPECT_TRUE(store.isExcluded("com.googlecode.iterm2", std::nullopt));
     EXPECT_TRUE(store.isExcluded("com.apple.terminal", std::nullopt));
     EXPECT_FALSE(store.isExcluded("com.apple.Terminal2", std::nullopt));
-    // With a known identifier the name is never tried against a patterned entry.
+    // With a known identifier the name is not tried against a patterned entry.
     EXPECT_FALSE(store.isExcluded("org.example.shell", "Terminal"));
     EXPECT_TRUE(store.isExcluded(std::nullopt, "terminal"));
-    EXPECT_TRUE(store.isExcluded(std::nullopt, "VISUAL STUDIO CODE"));
-    EXPECT_FALSE(store.isExcluded(std::nullopt, "Term"));
     EXPECT_FALSE(store.isExcluded(std::nullopt, std::nullopt));
 
     store.setExcludedApps({{"Star", "*"}, {"Blank", ""}, {"Plain", std::nullopt}});
     EXPECT_FALSE(store.isExcluded("org.example.star", "Star"));
     EXPECT_TRUE(store.isExcluded(std::nullopt, "star"));
     EXPECT_FALSE(store.isExcluded("", "Blank"));
-    EXPECT_TRUE(store.isExcluded(std::nullopt, "BLANK"));
-    EXPECT_TRUE(store.isExcluded("org.example.plain", "plain"));
-    EXPECT_FALSE(store.isExcluded("org.example.plain", "other"));
+    EXPECT_TRUE(store.isExcluded("org.example.plain", "PLAIN"));
 }
 
-// ---------------------------------------------------------------- variants
-
-TEST(PreferencesStoreTest, PreferredTextFollowsRememberedVariantThenSkinTone) {
+TEST(PreferencesStoreTest, PreferredTextFollowsTheRememberedVariantThenTheSkinTone) {
     MemoryDefaults db;
     PreferencesStore store(db);
     const auto entry = thumbsUp();
-
-    EXPECT_EQ(store.preferredEmojiText(entry), "👍");
     store.setDefaultSkinTone(SkinTone::dark);
     EXPECT_EQ(store.preferredEmojiText(entry), "👍🏿");
-    // No option for this tone: the untoned one.
     store.setDefaultSkinTone(SkinTone::medium);
     EXPECT_EQ(store.preferredEmojiText(entry), "👍");
-
     store.setRememberedEmojiVariantsByEntryID({{"thumbs-up", "👍🏻"}});
     EXPECT_EQ(store.preferredEmojiText(entry), "👍🏻");
     // A remembered text that is no longer an option is ignored.
     store.setDefaultSkinTone(SkinTone::dark);
     store.setRememberedEmojiVariantsByEntryID({{"thumbs-up", "👍🏽"}});
     EXPECT_EQ(store.preferredEmojiText(entry), "👍🏿");
-
-    EmojiEntry plain = entry;
-    plain.variants.reset();
-    EXPECT_EQ(store.preferredEmojiText(plain), "👍");
     EmojiEntry noOptions = entry;
     noOptions.variants = EmojiEntry::Variants();
     EXPECT_EQ(store.preferredEmojiText(noOptions), "👍");
@@ -484,49 +338,34 @@ TEST(PreferencesStoreTest, RememberingAVariantWritesOnlyRealChanges) {
     const auto& dark = entry.variants->options()[2];
     Recorder<std::map<std::string, std::string>> remembered(store.rememberedEmojiVariantsByEntryID);
 
-    auto before = db.writeCount();
     store.rememberEmojiVariant(dark, entry);
-    EXPECT_EQ(db.writeCount() - before, 1u);
     EXPECT_EQ(storedJson(db, "rememberedEmojiVariantsByEntryID"), (Json{{"thumbs-up", "👍🏿"}}));
     ASSERT_EQ(remembered.seen.size(), 1u);
     EXPECT_TRUE(remembered.seen[0].second.empty());
 
-    before = db.writeCount();
+    const auto before = db.writeCount();
     store.rememberEmojiVariant(dark, entry);
-    EmojiEntry::Variants::Option foreign{"✌🏿", {SkinTone::dark}, std::nullopt};
-    store.rememberEmojiVariant(foreign, entry);
+    store.rememberEmojiVariant({"✌🏿", {SkinTone::dark}, std::nullopt}, entry);
     EmojiEntry plain = entry;
     plain.variants.reset();
     store.rememberEmojiVariant(dark, plain);
     EXPECT_EQ(db.writeCount(), before);
     EXPECT_EQ(remembered.seen.size(), 1u);
-
-    store.rememberEmojiVariant(entry.variants->options()[1], entry);
-    EXPECT_EQ(storedJson(db, "rememberedEmojiVariantsByEntryID"), (Json{{"thumbs-up", "👍🏻"}}));
 }
 
-// ---------------------------------------------------------------- resets
-
 TEST(PreferencesStoreTest, ResetsRestoreDefaultsAndLeaveOtherStateAlone) {
-    MemoryDefaults db({{"emojiCollectionsV1", data("{}")},
-                       {"customSnippetsV1", data("[]")},
-                       {"emojiUsageHistory", data("[]")},
-                       {"hasCompletedOnboarding", true}});
+    const Dictionary other = {{"emojiCollectionsV1", data("{}")},
+                              {"customSnippetsV1", data("[]")},
+                              {"hasCompletedOnboarding", true}};
+    MemoryDefaults db(other);
     PreferencesStore store(db);
     const auto customize = [&] {
         store.setPopupDelayMs(900);
         store.setInlineTrigger("::");
-        store.setOpeningSequenceBlocklist({"x"});
-        store.setKeepOpenOnShiftEnter(false);
-        store.setLaunchAtLoginEnabled(false);
-        store.setDefaultSkinTone(SkinTone::light);
-        store.setExcludedApps({});
-        store.setQuickOpenShortcut(QuickOpenShortcut::doubleComma);
         store.setQuickOpenTarget(QuickOpenTarget::pins);
         store.setLibraryShortcut(KeyboardShortcut{14, ModifierFlag::command, "e"});
-        store.setSearchSortPriority(SearchSortPriority::emoticonsFirst);
-        store.setShowPinsFirstInSearchResults(false);
-        store.setPinSortingAffectsGlobalSearchResults(false);
+        store.setDefaultSkinTone(SkinTone::light);
+        store.setExcludedApps({});
         store.setEmoticonOrder({"emoticon-sob"});
         store.setHiddenEmoticonIDs({"emoticon-sob"});
         store.setRememberedEmojiVariantsByEntryID({{"a", "b"}});
@@ -534,7 +373,6 @@ TEST(PreferencesStoreTest, ResetsRestoreDefaultsAndLeaveOtherStateAlone) {
 
     customize();
     store.resetEmoticonPreferencesToDefaults();
-    EXPECT_EQ(store.emoticonOrder(), EmoticonCatalog::defaultOrder());
     EXPECT_EQ(db.object("emoticonOrder"), strings(EmoticonCatalog::defaultOrder()));
     EXPECT_EQ(db.object("hiddenEmoticonIDs"), strings({}));
     EXPECT_EQ(store.popupDelayMs(), 900);
@@ -542,37 +380,25 @@ TEST(PreferencesStoreTest, ResetsRestoreDefaultsAndLeaveOtherStateAlone) {
     customize();
     store.resetOpenModesToDefaults();
     EXPECT_EQ(db.object("inlineTrigger"), DefaultsValue(";"));
-    EXPECT_EQ(db.object("openingSequenceBlocklist"), strings({}));
-    EXPECT_EQ(db.object("quickOpenShortcut"), DefaultsValue("doubleSemicolon"));
     EXPECT_EQ(db.object("quickOpenTarget"), DefaultsValue("all"));
     EXPECT_FALSE(db.contains("libraryShortcut"));
-    EXPECT_FALSE(store.libraryShortcut().has_value());
-    EXPECT_EQ(store.popupDelayMs(), 900);
     EXPECT_EQ(store.defaultSkinTone(), SkinTone::light);
 
     customize();
     store.resetAllSettingsToDefaults();
     MemoryDefaults fresh;
     PreferencesStore defaults(fresh);
-    for (const char* key : {"popupDelayMs", "inlineTrigger", "openingSequenceBlocklist",
-                            "keepOpenOnShiftEnter", "launchAtLoginEnabled", "defaultSkinTone", "excludedApps",
-                            "quickOpenShortcut", "quickOpenTarget", "libraryShortcut", "searchSortPriority",
-                            "showPinsFirstInSearchResults", "pinSortingAffectsGlobalSearchResults",
-                            "emoticonOrder", "hiddenEmoticonIDs", "rememberedEmojiVariantsByEntryID"}) {
-        EXPECT_EQ(db.object(key), fresh.object(key)) << key;
+    for (const auto& key : fresh.keys()) {
+        if (key != "hasCompletedOnboarding") {
+            EXPECT_EQ(db.object(key), fresh.object(key)) << key;
+        }
     }
-    EXPECT_EQ(store.excludedApps(), PreferencesStore::defaultExcludedApps());
-    EXPECT_EQ(db.object("hasCompletedOnboarding"), DefaultsValue(true));
-    EXPECT_EQ(db.object("emojiCollectionsV1"), data("{}"));
-    EXPECT_EQ(db.object("customSnippetsV1"), data("[]"));
-    EXPECT_EQ(db.object("emojiUsageHistory"), data("[]"));
+    EXPECT_FALSE(db.contains("libraryShortcut"));
+    for (const auto& [key, value] : other) EXPECT_EQ(db.object(key), value) << key;
 }
 
-// ---------------------------------------------------------------- unreadable stored values
-
-TEST(PreferencesStoreTest, UnreadableValuesAreKeptAsideBeforeTheDefaultReplacesThem) {
-    const std::string oneBadApp =
-        R"([{"name":"Editor","bundleIdentifier":"org.example.*"},{"bundleIdentifier":3}])";
+TEST(PreferencesStoreTest, UnreadableValuesAreKeptAsideBeforeTheDefaultsReplaceThem) {
+    const std::string oneBadApp = R"([{"name":"Editor"},{"bundleIdentifier":3}])";
     const std::string badShortcut = R"({"keyCode":70000,"modifierFlagsRawValue":0,"keyEquivalent":"e"})";
     const std::string badMap = R"({"thumbs-up":"👍🏿","wave":7})";
     MemoryDefaults db({
@@ -581,53 +407,33 @@ TEST(PreferencesStoreTest, UnreadableValuesAreKeptAsideBeforeTheDefaultReplacesT
         {"rememberedEmojiVariantsByEntryID", data(badMap)},
         {"popupDelayMs", "soon"},
         {"inlineTrigger", std::int64_t{59}},
-        {"openingSequenceBlocklist", strings({"ok"})},
         {"keepOpenOnShiftEnter", "no"},
-        {"defaultSkinTone", "purple"},
-        {"showPinsFirstInSearchResults", std::int64_t{0}},
+        {"searchSortPriority", "EmoticonsFirst"},
         {"emoticonOrder", "emoticon-sob"},
         {"hiddenEmoticonIDs", DefaultsValue::Array{DefaultsValue("emoticon-sob"), DefaultsValue(true)}},
+        {"openingSequenceBlocklist", data("[\"ok\"")},
     });
     PreferencesStore store(db);
 
-    // The defaults replaced every unreadable value...
     EXPECT_EQ(store.excludedApps(), PreferencesStore::defaultExcludedApps());
     EXPECT_FALSE(db.contains("libraryShortcut"));
     EXPECT_TRUE(store.rememberedEmojiVariantsByEntryID().empty());
-    EXPECT_EQ(store.popupDelayMs(), 0);
     EXPECT_EQ(store.inlineTrigger(), ";");
+    EXPECT_EQ(db.object("searchSortPriority"), DefaultsValue("emojiFirst"));
     EXPECT_EQ(store.emoticonOrder(), EmoticonCatalog::defaultOrder());
-    EXPECT_TRUE(store.hiddenEmoticonIDs().empty());
 
-    // ...but not before their bytes were kept aside.
     EXPECT_EQ(db.object("excludedApps.corrupt"), data(oneBadApp));
     EXPECT_EQ(db.object("libraryShortcut.corrupt"), data(badShortcut));
     EXPECT_EQ(db.object("rememberedEmojiVariantsByEntryID.corrupt"), data(badMap));
     EXPECT_EQ(db.object("popupDelayMs.corrupt"), DefaultsValue("soon"));
     EXPECT_EQ(db.object("inlineTrigger.corrupt"), DefaultsValue(std::int64_t{59}));
-    EXPECT_EQ(db.object("keepOpenOnShiftEnter.corrupt"), DefaultsValue("no"));
-    EXPECT_EQ(db.object("defaultSkinTone.corrupt"), DefaultsValue("purple"));
-    EXPECT_EQ(db.object("showPinsFirstInSearchResults.corrupt"), DefaultsValue(std::int64_t{0}));
-    EXPECT_EQ(db.object("emoticonOrder.corrupt"), DefaultsValue("emoticon-sob"));
-    EXPECT_TRUE(db.contains("hiddenEmoticonIDs.corrupt"));
-    EXPECT_FALSE(db.contains("openingSequenceBlocklist.corrupt"));
-    EXPECT_EQ(keysEndingInCorrupt(db).size(), 10u);
+    EXPECT_EQ(db.object("searchSortPriority.corrupt"), DefaultsValue("EmoticonsFirst"));
+    EXPECT_EQ(db.object("openingSequenceBlocklist.corrupt"), data("[\"ok\""));
+    EXPECT_EQ(keptAsideCount(db), 10u);
 
-    // Loading again finds only readable values and keeps nothing more aside.
+    // The next start finds readable values only and keeps nothing more aside.
     PreferencesStore again(db);
-    EXPECT_EQ(keysEndingInCorrupt(db).size(), 10u);
-}
-
-TEST(PreferencesStoreTest, JsonThatIsNotEvenJsonIsKeptAside) {
-    MemoryDefaults db({{"excludedApps", data("[{\"name\":")},
-                       {"rememberedEmojiVariantsByEntryID", data("\xFF\xFE")},
-                       {"libraryShortcut", "⌘E"}});
-    PreferencesStore store(db);
-    EXPECT_EQ(db.object("excludedApps.corrupt"), data("[{\"name\":"));
-    EXPECT_EQ(db.object("rememberedEmojiVariantsByEntryID.corrupt"), data("\xFF\xFE"));
-    EXPECT_EQ(db.object("libraryShortcut.corrupt"), DefaultsValue("⌘E"));
-    EXPECT_EQ(storedJson(db, "excludedApps").size(), 6u);
-    EXPECT_EQ(storedJson(db, "rememberedEmojiVariantsByEntryID"), Json::object());
+    EXPECT_EQ(keptAsideCount(db), 10u);
 }
 
 }  // namespace
