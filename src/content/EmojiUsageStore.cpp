@@ -140,12 +140,12 @@ EmojiUsageStore& EmojiUsageStore::shared() {
     return store;
 }
 
-void EmojiUsageStore::write(Key& key, const std::string& json) {
+void EmojiUsageStore::write(Key& key, std::string json) {
     if (key.unreadable) {
         defaults_.preserveUndecodable(key.name);
         key.unreadable = false;
     }
-    defaults_.set(key.name, DefaultsData{json});
+    defaults_.set(key.name, DefaultsData{std::move(json)});
 }
 
 void EmojiUsageStore::recordUsed(std::string_view usedText) {
@@ -183,7 +183,7 @@ void EmojiUsageStore::recordUsed(std::string_view usedText) {
 
     write(countsKey_, json::dump(Json(counts())));
     write(recentsKey_, json::dump(Json(recents())));
-    if (auto encoded = encodeHistory(history())) write(historyKey_, *encoded);
+    if (auto encoded = encodeHistory(history())) write(historyKey_, std::move(*encoded));
 }
 
 std::vector<EmojiUsageStore::Ranked> EmojiUsageStore::topEmojis(std::size_t limit,
