@@ -66,9 +66,9 @@ LaunchInputs AppDelegate::readLaunchInputs() const {
     LaunchInputs inputs;
     // No build of this program carries a setting that forbids automatic downloads.
     inputs.allowsAutomaticUpdates = true;
-    inputs.launchAtLoginEnabled = dependencies_.launchAtLoginEnabled->value();
+    inputs.launchAtLoginEnabled = dependencies_.prefs->launchAtLoginEnabled();
     inputs.arguments = std::set<std::string>(dependencies_.arguments.begin(), dependencies_.arguments.end());
-    inputs.hasCompletedOnboarding = dependencies_.hasCompletedOnboarding();
+    inputs.hasCompletedOnboarding = dependencies_.prefs->defaults().boolValue("hasCompletedOnboarding");
     inputs.isTrusted = dependencies_.permissions->trustChecker(false);
     return inputs;
 }
@@ -95,8 +95,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         libraryInsertion_->installWorkspaceActivationObserver();
     };
     steps.bindLaunchAtLogin = [this] {
-        cancellables_.push_back(
-            dependencies_.autoStart->bind(*dependencies_.launchAtLoginEnabled, *dependencies_.mainLoop));
+        cancellables_.push_back(dependencies_.autoStart->bind(dependencies_.prefs->launchAtLoginEnabled,
+                                                              *dependencies_.mainLoop));
     };
     steps.postUpdaterStatus = [this] { updates_.postStatusDidChange(); };
     steps.installLibraryOpenHandler = [this, weak] {

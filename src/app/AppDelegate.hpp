@@ -16,6 +16,7 @@
 #include "app/logic/PermissionsManager.hpp"
 #include "app/logic/SingleInstance.hpp"
 #include "app/logic/UpdateManager.hpp"
+#include "content/PreferencesStore.hpp"
 #include "onboarding/OnboardingPage.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/MainLoop.hpp"
@@ -61,9 +62,7 @@ class AppDelegate final : public QObject {
 
         SingleInstance::Dependencies singleInstance;
         std::function<void()> startContent;
-        // The launch-at-login preference and the onboarding flag of the preferences store.
-        Published<bool>* launchAtLoginEnabled = nullptr;
-        std::function<bool()> hasCompletedOnboarding;
+        PreferencesStore* prefs = nullptr;
         PermissionsManager* permissions = nullptr;
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;

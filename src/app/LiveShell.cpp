@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "content/EmojiUsageStore.hpp"
 #include "platform/BuildInfo.hpp"
-#include "platform/linux/FileDefaults.hpp"
 
 namespace mosaiko {
 
@@ -25,12 +25,6 @@ class NoWorkspace final : public Workspace {
     bool activate(const RunningApp&) override { return false; }
     Cancellable observeActivations(std::function<void(const RunningApp&)>) override { return {}; }
 };
-
-bool storedBool(const char* key, bool fallback) {
-    const auto& defaults = FileDefaults::shared();
-    if (!defaults.contains(key)) return fallback;
-    return defaults.boolValue(key);
-}
 
 }  // namespace
 
@@ -54,9 +48,7 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
     : arguments_(std::move(arguments)),
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
                 InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
-      workspace_(std::make_unique<NoWorkspace>()),
-      // SEAM: the preferences store's launchAtLoginEnabled (default true) takes this place.
-      launchAtLoginEnabled_(storedBool("launchAtLoginEnabled", true)) {
+      workspace_(std::make_unique<NoWorkspace>()) {
     // Registered before the older copies are looked up, so copies started at the same moment see
     // each other and only the newest survives.
     registry_.registerCurrentProcess();
@@ -94,10 +86,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
 
     // SEAM: ContentCoordinator::shared().start() once the content coordinator is available.
     d.startContent = nullptr;
-    d.launchAtLoginEnabled = &launchAtLoginEnabled_;
-    // SEAM: read through the preferences store's defaults database once it is available; it is
-    // the same file.
-    d.hasCompletedOnboarding = [] { return storedBool("hasCompletedOnboarding", false); };
+    d.prefs = &PreferencesStore::shared();
     d.permissions = &PermissionsManager::shared();
     d.autoStart = &AutoStartManager::shared();
     // This platform has no update framework: the update state reads "Updater unavailable".
@@ -119,8 +108,9 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     // SEAM: the picker's insertion routine (Delete presses, then the text) over the X11 event
     // poster. Until it is wired in nothing is typed, and the library falls back to the clipboard.
     d.libraryEffects.emojiInsertHandler = [](const std::string&, int) { return false; };
-    // SEAM: EmojiUsageStore::shared().recordUsed(text).
-    d.libraryEffects.usageRecorder = [](const std::string&) {};
+    d.libraryEffects.usageRecorder = [](const std::string& text) {
+        EmojiUsageStore::shared().recordUsed(text);
+    };
     d.libraryEffects.delayExecutor = [this](double seconds, std::function<void()> block) {
         mainLoop_.postDelayed(seconds, std::move(block));
     };

@@ -6,7 +6,6 @@
 
 #include "app/AppDelegate.hpp"
 #include "app/ShellMainLoop.hpp"
-#include "platform/Published.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
 
 namespace mosaiko {
@@ -29,7 +28,6 @@ class LiveShell {
     ShellMainLoop mainLoop_;
     InstanceRegistry registry_;
     std::unique_ptr<Workspace> workspace_;
-    Published<bool> launchAtLoginEnabled_;
 };
 
 }  // namespace mosaiko

@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 
 #include "app/FakeWorkspace.hpp"
+#include "platform/MemoryDefaults.hpp"
 #include "platform/fake/FakeLoginItemService.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 
@@ -48,8 +49,7 @@ class AppDelegateTest : public testing::Test {
             return std::vector<RunningInstance>{};
         };
         d.startContent = [this] { log.push_back("start content"); };
-        d.launchAtLoginEnabled = &launchAtLogin;
-        d.hasCompletedOnboarding = [this] { return onboardingCompleted; };
+        d.prefs = &prefs;
         d.permissions = &permissions;
         d.autoStart = &autoStart;
         d.picker.start = [this] { log.push_back("start key tap"); };
@@ -76,6 +76,7 @@ class AppDelegateTest : public testing::Test {
     }
 
     std::unique_ptr<AppDelegate> launch() {
+        defaults.set("hasCompletedOnboarding", onboardingCompleted);
         auto delegate = std::make_unique<AppDelegate>(dependencies());
         testing::internal::CaptureStderr();
         delegate->applicationDidFinishLaunching();
@@ -93,7 +94,8 @@ class AppDelegateTest : public testing::Test {
     PermissionsManager permissions;
     FakeLoginItemService loginItems;
     AutoStartManager autoStart;
-    Published<bool> launchAtLogin{true};
+    MemoryDefaults defaults;
+    PreferencesStore prefs{defaults};
     std::vector<std::string> arguments{"/usr/bin/mosaiko"};
     std::vector<std::string> log;
     std::function<void(const AppDelegate::LibraryOpenRequest&)> libraryHandler;
@@ -126,13 +128,13 @@ TEST_F(AppDelegateTest, LaunchAtLoginRegistersNowAndAgainFromTheBinding) {
     EXPECT_EQ(loginItems.calls, std::vector<std::string>{"register"});
     loop.runPending();
     EXPECT_EQ(loginItems.calls, (std::vector<std::string>{"register", "register"}));
-    launchAtLogin.set(false);
+    prefs.setLaunchAtLoginEnabled(false);
     loop.runPending();
     EXPECT_EQ(loginItems.calls.back(), "unregister");
 }
 
 TEST_F(AppDelegateTest, LaunchWithLoginDisabledOnlyUnregistersFromTheBinding) {
-    launchAtLogin.set(false);
+    prefs.setLaunchAtLoginEnabled(false);
     auto delegate = launch();
     EXPECT_TRUE(loginItems.calls.empty());
     loop.runPending();
