@@ -38,11 +38,6 @@ TEST(AppMenus, AppMenuHasItsOwnFirstTitleAndOrder) {
     EXPECT_EQ(specs[3].action, MenuAction::openStats);
 }
 
-TEST(AppMenus, SeparatorsAreEmptyAndDisabled) {
-    const MenuItemSpec separator = statusMenuItemSpecs(true, "Quit Mosaiko")[2];
-    EXPECT_EQ(separator, (MenuItemSpec{"", std::nullopt, "", false}));
-}
-
 TEST(AppMenus, UpdateCheckItemFollowsTheUpdater) {
     for (const auto& specs : {statusMenuItemSpecs(false, "q"), appMenuItemSpecs(false, "q")}) {
         for (const auto& s : specs) {

@@ -222,12 +222,5 @@ TEST_F(LibraryInsertionTest, DisplayNameIsTheNameUnlessBlank) {
     EXPECT_EQ(LibraryInsertion::displayName(std::nullopt), std::nullopt);
 }
 
-TEST_F(LibraryInsertionTest, CopyGoesToTheClipboardWithoutResolvingATarget) {
-    userWorksIn(editor);
-    insertion->copyFromLibrary("📋");
-    EXPECT_EQ(log, std::vector<std::string>{"clipboard 📋"});
-    EXPECT_EQ(insertion->lastExternalActiveApplication(), std::nullopt);
-}
-
 }  // namespace
 }  // namespace mosaiko

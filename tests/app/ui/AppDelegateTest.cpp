@@ -142,28 +142,11 @@ TEST_F(AppDelegateTest, LaunchWithLoginDisabledOnlyUnregistersFromTheBinding) {
 }
 
 TEST_F(AppDelegateTest, GuideOpensOnThePageTheLaunchChose) {
-    {
-        auto delegate = launch();
-        EXPECT_EQ(delegate->onboardingWindow(), nullptr);
-    }
     trusted = false;
-    {
-        auto delegate = launch();
-        ASSERT_NE(delegate->onboardingWindow(), nullptr);
-        EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::permissions);
-        EXPECT_TRUE(delegate->onboardingWindow()->window()->isVisible());
-    }
-    onboardingCompleted = false;
-    trusted = true;
-    {
-        auto delegate = launch();
-        EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::welcome);
-    }
-    arguments.push_back("--open-permissions-dialog");
-    {
-        auto delegate = launch();
-        EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::permissions);
-    }
+    auto delegate = launch();
+    ASSERT_NE(delegate->onboardingWindow(), nullptr);
+    EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::permissions);
+    EXPECT_TRUE(delegate->onboardingWindow()->window()->isVisible());
 }
 
 TEST_F(AppDelegateTest, SettingsAreReusedAndEveryGuideIsNew) {

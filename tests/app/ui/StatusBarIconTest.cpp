@@ -33,13 +33,6 @@ TEST(StatusBarIcon, FallbackDrawsARoundedTileWithEyesAndMouth) {
     EXPECT_TRUE(opaque(image, 12, 14));   // mouth
 }
 
-TEST(StatusBarIcon, FallbackScalesWithTheRectangle) {
-    const QImage small = StatusBarIcon::renderFallback(24, Qt::black);
-    const QImage large = StatusBarIcon::renderFallback(48, Qt::black);
-    EXPECT_EQ(opaque(small, 6, 11), opaque(large, 12, 23));
-    EXPECT_EQ(opaque(small, 12, 6), opaque(large, 24, 12));
-}
-
 TEST(StatusBarIcon, ResourceIconTakesTheGivenColour) {
     const fs::path svg = fs::path(MOSAIKO_SOURCE_DIR) / "resources" / "MenuBarIcon.svg";
     const QImage image = StatusBarIcon::renderResource(svg, 36, QColor(200, 30, 40));

@@ -55,20 +55,6 @@ TEST(WindowControllers, ClosingOnlyHidesTheWindow) {
     EXPECT_EQ(library.window()->size(), QSize(700, 500));
 }
 
-TEST(WindowControllers, KeyEventsCarryTheKeyCodesAndModifiersTheLibraryUses) {
-    auto e = LibraryWindow::keyEvent(Qt::Key_Return, Qt::ShiftModifier, "\r");
-    EXPECT_EQ(e.keyCode, KeyCode::returnKey);
-    EXPECT_EQ(e.modifierFlags, ModifierFlag::shift);
-    EXPECT_EQ(LibraryWindow::keyEvent(Qt::Key_Enter, Qt::KeypadModifier, "").keyCode, KeyCode::keypadEnter);
-    EXPECT_EQ(LibraryWindow::keyEvent(Qt::Key_Escape, {}, "").keyCode, KeyCode::escape);
-    EXPECT_EQ(LibraryWindow::keyEvent(Qt::Key_Up, {}, "").keyCode, KeyCode::upArrow);
-    EXPECT_EQ(
-        LibraryWindow::keyEvent(Qt::Key_Left, Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier, "")
-            .modifierFlags,
-        ModifierFlag::control | ModifierFlag::option | ModifierFlag::command);
-    EXPECT_NE(LibraryWindow::keyEvent(Qt::Key_A, {}, "a").keyCode, KeyCode::a);  // unhandled keys map to none
-}
-
 TEST(WindowControllers, LibraryWindowSeesKeysBeforeTheFocusedViewAndOnlyOnce) {
     LibraryWindowController library;
     auto* field = new QLineEdit(library.contentHost());
