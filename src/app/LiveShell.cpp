@@ -16,8 +16,9 @@ namespace mosaiko {
 
 namespace {
 
-// Stands in for the desktop's workspace until the X11 one is wired in: it reports no
-// applications, so the library puts chosen entries on the clipboard instead of typing them.
+// SEAM: stands in for the desktop's workspace until the X11 one (createX11Workspace()) is wired
+// in: it reports no applications, so the library puts chosen entries on the clipboard instead of
+// typing them.
 class NoWorkspace final : public Workspace {
   public:
     std::optional<RunningApp> frontmostApplication() const override { return std::nullopt; }

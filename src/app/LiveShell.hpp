@@ -25,6 +25,7 @@ class LiveShell {
 
   private:
     std::vector<std::string> arguments_;
+    // SEAM: the platform's QtMainLoop replaces this stand-in once it is available.
     ShellMainLoop mainLoop_;
     InstanceRegistry registry_;
     std::unique_ptr<Workspace> workspace_;
