@@ -248,6 +248,14 @@ TEST(PickerScenario, InstantOpenSequenceFromTheRecentCharacters) {
     EXPECT_EQ(slow.type("::", 0, 0.76), "pp");
     EXPECT_FALSE(slow.session());
 
+    PickerHarness broken;
+    broken.prefs.setQuickOpenShortcut(QuickOpenShortcut::doubleColon);
+    EXPECT_EQ(broken.type(":⏎:"), "ppp") << "a key that is no plain character breaks the sequence";
+    broken.type("x:");
+    broken.type("c", ModifierFlag::command);
+    EXPECT_EQ(broken.type(":"), "p") << "so does a Command shortcut";
+    EXPECT_FALSE(broken.session());
+
     PickerHarness off;
     off.prefs.setQuickOpenShortcut(QuickOpenShortcut::disabled);
     EXPECT_EQ(off.type(";;"), "pp");
