@@ -77,14 +77,25 @@ TEST(SearchIndex, KeywordsSplitAtSeparatorsDropStopWordsAndShortTokensAndKeepThe
     EXPECT_EQ(keywordsOf({"of", "a", "x", "and"}), Keywords{});
 }
 
-TEST(SearchIndex, RebuildingFromTheSameListGivesTheSameRows) {
+TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
     EmojiDatabase db(shippedBundle(), {99, 0, 0});
-    db.setExtraEmojis({makeEntry("glyph-arrow", "Rightwards arrow", {"rarr"}, {"arrow", "right"})});
+    const auto arrow = makeEntry("glyph-arrow", "Rightwards arrow", {"rarr"}, {"arrow", "right"});
+    db.setExtraEmojis({arrow});
     const auto first = db.index();
-    db.setExtraEmojis({makeEntry("glyph-arrow", "Rightwards arrow", {"rarr"}, {"arrow", "right"})});
+    db.setExtraEmojis({arrow});
     EXPECT_EQ(db.index(), first);
     ASSERT_EQ(first.size(), db.emojis().size());
     for (std::size_t i = 0; i < first.size(); ++i) ASSERT_EQ(first[i].entry, db.emojis()[i]);
+
+    // An entry that keeps its id but changes gets a new row.
+    auto changed = arrow;
+    changed.keywords = {"pointer"};
+    changed.shortcodes = {"RARR", "to"};
+    db.setExtraEmojis({makeEntry("glyph-up", "Up arrow"), changed});
+    EmojiDatabase fresh(db.baseEmojis(), db.extraEmojis(), {99, 0, 0});
+    EXPECT_EQ(db.index(), fresh.index());
+    EXPECT_EQ(db.index().back().shortcodes, (std::vector<std::string>{"rarr", "to"}));
+    EXPECT_EQ(ids(db.search("pointer", 5)), std::vector<std::string>{"glyph-arrow"});
 }
 
 TEST(SearchIndexTokens, NormalizationKeepsLettersNumbersAndSingleInnerSeparators) {
