@@ -26,7 +26,7 @@ AppDelegate::AppDelegate(Dependencies dependencies)
     LibraryInsertion::Dependencies insertion;
     insertion.workspace = dependencies_.workspace;
     insertion.currentProcessIdentifier = dependencies_.currentProcessIdentifier;
-    insertion.currentBundleIdentifier = dependencies_.bundle->bundleIdentifier();
+    insertion.currentBundleIdentifier = dependencies_.bundleIdentifier;
     insertion.isTerminated = dependencies_.isTerminated;
     insertion.effects = dependencies_.libraryEffects;
     insertion.window.ensure = [this] { ensureLibraryWindow(); };
@@ -128,7 +128,7 @@ void AppDelegate::applicationWillTerminate() {
 // ---------------------------------------------------------------- menus and tray
 
 std::string AppDelegate::quitMenuItemTitle() const {
-    return mosaiko::quitMenuItemTitle(dependencies_.bundle->shortVersionString());
+    return mosaiko::quitMenuItemTitle(dependencies_.shortVersionString);
 }
 
 void AppDelegate::installAppMenu() {

@@ -56,7 +56,10 @@ class AppDelegate final : public QObject {
     struct Dependencies {
         MainLoop* mainLoop = nullptr;
         Workspace* workspace = nullptr;
+        // The program's resources, identifier and version text.
         const AppBundle* bundle = nullptr;
+        std::optional<std::string> bundleIdentifier;
+        std::optional<std::string> shortVersionString;
         long currentProcessIdentifier = 0;
         std::vector<std::string> arguments;
 

@@ -34,7 +34,8 @@ PermissionsManager& PermissionsManager::shared() {
     static PermissionsManager manager(
         // SEAM: the X11 trust check (XTEST present, key grabs possible) replaces this answer once
         // it is available; until then the program counts itself as trusted.
-        [](bool) { return true; }, [] { return AppBundle::main().bundleIdentifier(); }, resetUnavailable(),
+        [](bool) { return true; }, [] { return std::optional<std::string>(buildinfo::kAppIdentifier); },
+        resetUnavailable(),
         [](std::function<void()> work, std::function<void()> then) {
             std::thread([work = std::move(work), then = std::move(then)]() mutable {
                 work();
@@ -71,10 +72,12 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.mainLoop = &mainLoop_;
     d.workspace = workspace_.get();
     d.bundle = &AppBundle::main();
+    d.bundleIdentifier = buildinfo::kAppIdentifier;
+    d.shortVersionString = buildinfo::kShortVersion;
     d.currentProcessIdentifier = static_cast<long>(::getpid());
     d.arguments = arguments_;
 
-    d.singleInstance.bundleIdentifier = [] { return AppBundle::main().bundleIdentifier(); };
+    d.singleInstance.bundleIdentifier = [] { return std::optional<std::string>(buildinfo::kAppIdentifier); };
     d.singleInstance.currentProcessIdentifier = [] { return static_cast<long>(::getpid()); };
     d.singleInstance.runningInstances = [this] { return registry_.olderInstances(); };
     d.singleInstance.requestTermination = [this](const RunningInstance& i) {

@@ -1,56 +1,68 @@
 #include "platform/AppBundle.hpp"
 
 #include <algorithm>
+#include <iostream>
+#include <string>
 #include <system_error>
 
 #include "platform/BuildInfo.hpp"
-#include "platform/linux/ExecutablePath.hpp"
 
 namespace mosaiko {
 
 namespace fs = std::filesystem;
 
-AppBundle::AppBundle(std::optional<std::string> identifier, std::optional<std::string> shortVersion,
-                     std::string buildVersion, std::vector<fs::path> resourceDirectories)
-    : identifier_(std::move(identifier)),
-      shortVersion_(std::move(shortVersion)),
-      buildVersion_(std::move(buildVersion)),
-      resourceDirectories_(std::move(resourceDirectories)) {}
+AppBundle::AppBundle(std::optional<fs::path> resourceDirectory)
+    : resourceDirectory_(std::move(resourceDirectory)) {}
+
+std::vector<fs::path> AppBundle::candidateResourceDirectories() {
+    std::vector<fs::path> candidates;
+    std::error_code error;
+    const auto executable = fs::read_symlink("/proc/self/exe", error);
+    if (!error && executable.has_parent_path()) {
+        candidates.push_back(executable.parent_path() / "resources");
+        // An installation moved as a whole, or installed under another prefix than it was
+        // configured for: <prefix>/bin/mosaiko with <prefix>/share/mosaiko.
+        candidates.push_back((executable.parent_path() / ".." / "share" / "mosaiko").lexically_normal());
+    }
+    const auto installed = fs::path(buildinfo::kInstallDataDir) / "mosaiko";
+    if (std::find(candidates.begin(), candidates.end(), installed) == candidates.end()) {
+        candidates.push_back(installed);
+    }
+    return candidates;
+}
+
+AppBundle AppBundle::locate(const std::vector<fs::path>& candidates) {
+    for (const auto& candidate : candidates) {
+        std::error_code error;
+        if (fs::is_directory(candidate, error)) return AppBundle(candidate);
+    }
+    return AppBundle(std::nullopt);
+}
 
 const AppBundle& AppBundle::main() {
-    static const AppBundle bundle(
-        buildinfo::kAppIdentifier, buildinfo::kShortVersion, buildinfo::kBuildVersion,
-        standardResourceDirectories(currentExecutablePath(), buildinfo::kInstallDataDir));
+    static const AppBundle bundle = [] {
+        const auto candidates = candidateResourceDirectories();
+        auto found = locate(candidates);
+        if (!found.resourceDirectory()) {
+            std::string places;
+            for (const auto& candidate : candidates) {
+                if (!places.empty()) places += ", ";
+                places += candidate.string();
+            }
+            std::cerr << "mosaiko: resources folder not found (looked in " << places
+                      << "); carrying on without it, with only three built-in emoji\n";
+        }
+        return found;
+    }();
     return bundle;
 }
 
-std::vector<fs::path> AppBundle::standardResourceDirectories(const fs::path& executable,
-                                                             const fs::path& installDataDirectory) {
-    std::vector<fs::path> directories;
-    if (!executable.empty()) {
-        const fs::path dir = executable.parent_path();
-        directories.push_back(dir / "resources");
-        directories.push_back((dir / ".." / "share" / "mosaiko").lexically_normal());
-    }
-    if (!installDataDirectory.empty()) {
-        const fs::path installed = installDataDirectory / "mosaiko";
-        if (std::find(directories.begin(), directories.end(), installed) == directories.end()) {
-            directories.push_back(installed);
-        }
-    }
-    return directories;
-}
-
 std::optional<fs::path> AppBundle::resourcePath(std::string_view name, std::string_view extension) const {
-    if (name.empty() || name.find('/') != std::string_view::npos) return std::nullopt;
-    std::string fileName(name);
-    if (!extension.empty()) fileName += "." + std::string(extension);
-    for (const auto& directory : resourceDirectories_) {
-        std::error_code ec;
-        const fs::path candidate = directory / fileName;
-        if (fs::is_regular_file(candidate, ec)) return candidate;
-    }
-    return std::nullopt;
+    if (!resourceDirectory_) return std::nullopt;
+    auto path = *resourceDirectory_ / (std::string(name) + "." + std::string(extension));
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) return std::nullopt;
+    return path;
 }
 
 }  // namespace mosaiko

@@ -2,40 +2,38 @@
 
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
 namespace mosaiko {
 
-// What the program knows about itself: its identifier, its version texts and where its resources
-// are. The values are fixed when the build is configured; resources are looked up in a list of
-// folders, first match wins.
+// Where the program's resources (the emoji data file, icons) live. The installed program finds them
+// in a "resources" folder beside its executable, else in the install prefix's share folder; tests
+// name the folder themselves.
 class AppBundle {
   public:
-    AppBundle(std::optional<std::string> identifier, std::optional<std::string> shortVersion,
-              std::string buildVersion, std::vector<std::filesystem::path> resourceDirectories);
+    // A bundle over the given resources folder; none means the program has no resources.
+    explicit AppBundle(std::optional<std::filesystem::path> resourceDirectory);
 
-    // This program: resources beside the executable (<dir>/resources), then in the share folder
-    // next to it (<dir>/../share/mosaiko), then in the configured install prefix.
+    // The running program's bundle, looked up once per process. When no resources folder exists,
+    // says so once on stderr; the program carries on without resources.
     static const AppBundle& main();
-    static std::vector<std::filesystem::path> standardResourceDirectories(
-        const std::filesystem::path& executable, const std::filesystem::path& installDataDirectory);
 
-    const std::optional<std::string>& bundleIdentifier() const { return identifier_; }
-    const std::optional<std::string>& shortVersionString() const { return shortVersion_; }
-    const std::string& buildVersion() const { return buildVersion_; }
-    const std::vector<std::filesystem::path>& resourceDirectories() const { return resourceDirectories_; }
+    // The folders main() tries, in order: "resources" beside the executable, the share folder next
+    // to the executable's folder, then the installed share folder of the program.
+    static std::vector<std::filesystem::path> candidateResourceDirectories();
+    // The bundle over the first candidate that is an existing directory; no folder when none is.
+    static AppBundle locate(const std::vector<std::filesystem::path>& candidates);
 
-    // The file "<name>.<extension>" in the first resource folder that has it; nothing when none does.
+    const std::optional<std::filesystem::path>& resourceDirectory() const { return resourceDirectory_; }
+
+    // The resource "name.extension" when it exists in the resources folder (as a file or a link to
+    // one); none otherwise.
     std::optional<std::filesystem::path> resourcePath(std::string_view name,
                                                       std::string_view extension) const;
 
   private:
-    std::optional<std::string> identifier_;
-    std::optional<std::string> shortVersion_;
-    std::string buildVersion_;
-    std::vector<std::filesystem::path> resourceDirectories_;
+    std::optional<std::filesystem::path> resourceDirectory_;
 };
 
 }  // namespace mosaiko

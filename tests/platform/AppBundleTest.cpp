@@ -1,40 +1,53 @@
-#include "platform/AppBundle.hpp"
-
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
 #include <fstream>
+
+#include "platform/AppBundle.hpp"
+#include "platform/BuildInfo.hpp"
 
 namespace mosaiko {
 namespace {
 
 namespace fs = std::filesystem;
 
-TEST(AppBundle, ResourcesBesideTheExecutableComeFirst) {
-    const fs::path root = fs::temp_directory_path() / ("mosaiko-bundle-" + std::to_string(::getpid()));
-    fs::remove_all(root);
-    fs::create_directories(root / "bin" / "resources");
-    fs::create_directories(root / "share" / "mosaiko");
-    std::ofstream(root / "share" / "mosaiko" / "MenuBarIcon.svg") << "<svg/>";
-    std::ofstream(root / "share" / "mosaiko" / "emojis.json") << "{}";
-    std::ofstream(root / "bin" / "resources" / "emojis.json") << "{}";
-    fs::create_directories(root / "bin" / "resources" / "folder.svg");
+class AppBundleTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root = fs::temp_directory_path() / ("mosaiko-bundle-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(root);
+        fs::create_directories(root / "first");
+        fs::create_directories(root / "second");
+    }
+    void TearDown() override { fs::remove_all(root); }
 
-    const auto dirs = AppBundle::standardResourceDirectories(root / "bin" / "mosaiko", "/usr/local/share");
-    EXPECT_EQ(dirs, (std::vector<fs::path>{root / "bin" / "resources", root / "share" / "mosaiko",
-                                           "/usr/local/share/mosaiko"}));
-    const AppBundle bundle("io.example.App", "1.0", "100", dirs);
-    EXPECT_EQ(bundle.resourcePath("emojis", "json"), root / "bin" / "resources" / "emojis.json");
-    EXPECT_EQ(bundle.resourcePath("MenuBarIcon", "svg"), root / "share" / "mosaiko" / "MenuBarIcon.svg");
-    EXPECT_EQ(bundle.resourcePath("missing", "svg"), std::nullopt);
-    EXPECT_EQ(bundle.resourcePath("folder", "svg"), std::nullopt);  // a folder is no resource
-    EXPECT_EQ(bundle.resourcePath("../share/mosaiko/emojis", "json"), std::nullopt);
-    fs::remove_all(root);
+    fs::path root;
+};
+
+TEST_F(AppBundleTest, TheFirstExistingFolderHoldsTheResources) {
+    std::ofstream(root / "second/emojis.json") << "{}";
+    fs::create_directories(root / "second/folder.json");
+    const auto bundle =
+        AppBundle::locate({root / "missing", root / "second/emojis.json", root / "second", root / "first"});
+    ASSERT_TRUE(bundle.resourceDirectory());
+    EXPECT_EQ(*bundle.resourceDirectory(), root / "second");
+    EXPECT_EQ(bundle.resourcePath("emojis", "json"), root / "second/emojis.json");
+    EXPECT_FALSE(bundle.resourcePath("folder", "json"));
+    EXPECT_FALSE(bundle.resourcePath("missing", "json"));
+
+    EXPECT_FALSE(AppBundle::locate({root / "missing"}).resourceDirectory());
+    EXPECT_FALSE(AppBundle(std::nullopt).resourcePath("emojis", "json"));
 }
 
-TEST(AppBundle, TheInstallFolderIsNotListedTwice) {
-    const auto dirs = AppBundle::standardResourceDirectories("/usr/bin/mosaiko", "/usr/share");
-    EXPECT_EQ(dirs, (std::vector<fs::path>{"/usr/bin/resources", "/usr/share/mosaiko"}));
+TEST_F(AppBundleTest, TheProgramLooksBesideItsExecutableThenInTheInstalledShareFolder) {
+    const auto candidates = AppBundle::candidateResourceDirectories();
+    const auto dir = fs::read_symlink("/proc/self/exe").parent_path();
+    ASSERT_EQ(candidates.size(), 3u);
+    EXPECT_EQ(candidates[0], dir / "resources");
+    EXPECT_EQ(candidates[1], dir.parent_path() / "share" / "mosaiko");
+    EXPECT_EQ(candidates[2], fs::path(buildinfo::kInstallDataDir) / "mosaiko");
 }
 
 }  // namespace

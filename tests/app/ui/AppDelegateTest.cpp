@@ -20,7 +20,7 @@ constexpr long kPid = 4242;
 class AppDelegateTest : public testing::Test {
   protected:
     AppDelegateTest()
-        : bundle(kAppId, " 0.1.0 ", "1", {std::filesystem::path(MOSAIKO_SOURCE_DIR) / "resources"}),
+        : bundle(std::filesystem::path(MOSAIKO_SOURCE_DIR) / "resources"),
           permissions(
               [this](bool prompt) {
                   trustPrompts.push_back(prompt);
@@ -40,6 +40,8 @@ class AppDelegateTest : public testing::Test {
         d.mainLoop = &loop;
         d.workspace = &workspace;
         d.bundle = &bundle;
+        d.bundleIdentifier = kAppId;
+        d.shortVersionString = " 0.1.0 ";
         d.currentProcessIdentifier = kPid;
         d.arguments = arguments;
         d.singleInstance.bundleIdentifier = [] { return std::optional<std::string>(kAppId); };

@@ -1,0 +1,255 @@
+#include "content/SearchTable.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <numeric>
+#include <unordered_map>
+
+#include "platform/Text.hpp"
+
+namespace mosaiko {
+
+namespace search_text {
+
+MatchKind matchKind(std::string_view text, std::string_view term) {
+    if (term.empty() || text.size() < term.size()) return MatchKind::none;
+    if (text == term) return MatchKind::equal;
+    if (hasCharacterPrefix(text, term)) return MatchKind::prefix;
+    for (auto pos = text.find(term, 1); pos != std::string_view::npos; pos = text.find(term, pos + 1)) {
+        if (text::isCharacterBoundary(text, pos) && text::isCharacterBoundary(text, pos + term.size())) {
+            return MatchKind::contains;
+        }
+    }
+    return MatchKind::none;
+}
+
+bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
+    return text.starts_with(prefix) && text::isCharacterBoundary(text, prefix.size());
+}
+
+bool hasCharacterSuffix(std::string_view text, std::string_view suffix) {
+    return text.ends_with(suffix) && text::isCharacterBoundary(text, text.size() - suffix.size());
+}
+
+std::int64_t shortcodeScore(MatchKind kind, std::int64_t excess) {
+    switch (kind) {
+        case MatchKind::equal:
+            return 10000;
+        case MatchKind::prefix:
+            return 9500 - std::min<std::int64_t>(10 * excess, 2500);
+        case MatchKind::contains:
+            return 7500 - std::min<std::int64_t>(5 * excess, 2500);
+        case MatchKind::none:
+            break;
+    }
+    return -1;
+}
+
+std::int64_t keywordScore(MatchKind kind, std::int64_t excess) {
+    switch (kind) {
+        case MatchKind::equal:
+            return 9200;
+        case MatchKind::prefix:
+            return 5200 - std::min<std::int64_t>(10 * excess, 2000);
+        case MatchKind::contains:
+            return 3200 - std::min<std::int64_t>(5 * excess, 2000);
+        case MatchKind::none:
+            break;
+    }
+    return -1;
+}
+
+}  // namespace search_text
+
+using search_text::MatchKind;
+
+std::vector<PreparedTerm> prepareTerms(const std::vector<EmojiDatabase::SearchTerm>& terms) {
+    std::vector<PreparedTerm> prepared;
+    prepared.reserve(terms.size());
+    for (const auto& term : terms) {
+        auto canonical = text::nfc(term.term);
+        const auto length = static_cast<std::int64_t>(text::characterCount(canonical));
+        prepared.push_back({std::move(canonical), term.penalty, length});
+    }
+    return prepared;
+}
+
+namespace {
+
+// Groups (text, posting) pairs by text, keeping their order within a text.
+template <class Posting>
+void groupByText(const std::vector<std::pair<std::uint32_t, Posting>>& pending, std::size_t textCount,
+                 std::vector<std::uint32_t>& start, std::vector<Posting>& rows) {
+    start.assign(textCount + 1, 0);
+    for (const auto& [id, posting] : pending) ++start[id + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    rows.resize(pending.size());
+    auto next = start;
+    for (const auto& [id, posting] : pending) rows[next[id]++] = posting;
+}
+
+bool isSimple(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
+}
+
+}  // namespace
+
+SearchTable::SearchTable(const std::vector<EmojiDatabase::IndexedEmoji>& rows) : rowCount_(rows.size()) {
+    std::unordered_map<std::string, std::uint32_t> ids;
+    std::vector<std::string> texts;
+    auto intern = [&](std::string text) {
+        auto [it, inserted] = ids.try_emplace(std::move(text), static_cast<std::uint32_t>(texts.size()));
+        if (inserted) texts.push_back(it->first);
+        return it->second;
+    };
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingNames;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingShortcodes;
+    std::vector<std::pair<std::uint32_t, KeywordPosting>> pendingKeywords;
+
+    kinds_.reserve(rows.size());
+    std::vector<std::string> canonicalNames;
+    canonicalNames.reserve(rows.size());
+    for (std::uint32_t row = 0; row < rows.size(); ++row) {
+        const auto& indexed = rows[row];
+        pendingNames.emplace_back(intern(text::nfc(indexed.name)), row);
+        for (const auto& shortcode : indexed.shortcodes)
+            pendingShortcodes.emplace_back(intern(text::nfc(shortcode)), row);
+        for (const auto& keyword : indexed.keywords) {
+            pendingKeywords.emplace_back(intern(text::nfc(keyword.term)),
+                                         KeywordPosting{row, static_cast<std::int32_t>(keyword.penalty)});
+        }
+
+        const auto& id = indexed.entry.id;
+        kinds_.push_back(search_text::hasCharacterPrefix(id, "glyph-")      ? Kind::glyph
+                         : search_text::hasCharacterPrefix(id, "emoticon-") ? Kind::emoticon
+                                                                            : Kind::other);
+        canonicalNames.push_back(text::nfc(indexed.entry.name));
+    }
+
+    offsets_.reserve(texts.size() + 1);
+    lengths_.reserve(texts.size());
+    simple_.reserve(texts.size());
+    for (const auto& text : texts) {
+        offsets_.push_back(static_cast<std::uint32_t>(buffer_.size()));
+        buffer_ += text;
+        buffer_ += '\0';
+        lengths_.push_back(static_cast<std::int64_t>(text::characterCount(text)));
+        simple_.push_back(isSimple(text) ? 1 : 0);
+    }
+    offsets_.push_back(static_cast<std::uint32_t>(buffer_.size()));
+    byteOccurrences_.resize(0x80);
+    for (std::uint32_t id = 0; id < texts.size(); ++id) {
+        std::array<bool, 0x80> seen{};
+        const auto& text = texts[id];
+        for (std::uint32_t offset = 0; offset < text.size(); ++offset) {
+            const auto byte = static_cast<unsigned char>(text[offset]);
+            if (byte >= 0x80 || seen[byte]) continue;
+            seen[byte] = true;
+            byteOccurrences_[byte].push_back({id, offset});
+        }
+    }
+    groupByText(pendingNames, texts.size(), names_.start, names_.rows);
+    groupByText(pendingShortcodes, texts.size(), shortcodes_.start, shortcodes_.rows);
+    groupByText(pendingKeywords, texts.size(), keywords_.start, keywords_.rows);
+
+    std::vector<std::uint32_t> byName(rows.size());
+    std::iota(byName.begin(), byName.end(), 0);
+    std::stable_sort(byName.begin(), byName.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return canonicalNames[a] < canonicalNames[b]; });
+    nameRanks_.assign(rows.size(), 0);
+    std::uint32_t rank = 0;
+    for (std::size_t i = 0; i < byName.size(); ++i) {
+        if (i > 0 && canonicalNames[byName[i]] != canonicalNames[byName[i - 1]]) ++rank;
+        nameRanks_[byName[i]] = rank;
+    }
+}
+
+SearchTable::MatchKind SearchTable::classify(std::uint32_t id, std::size_t offset,
+                                             std::string_view needle) const {
+    const auto candidate = text(id);
+    const bool aligned = simple_[id] || (text::isCharacterBoundary(candidate, offset) &&
+                                         text::isCharacterBoundary(candidate, offset + needle.size()));
+    // Only a first occurrence that splits a character needs a look at the later ones.
+    if (!aligned) return search_text::matchKind(candidate, needle);
+    if (offset > 0) return MatchKind::contains;
+    return candidate.size() == needle.size() ? MatchKind::equal : MatchKind::prefix;
+}
+
+template <class F>
+void SearchTable::forEachMatch(const PreparedTerm& term, F f) const {
+    const std::string_view needle = term.text;
+    if (needle.empty()) return;
+    const auto textCount = static_cast<std::uint32_t>(lengths_.size());
+    if (needle.find('\0') != std::string_view::npos) {
+        // The separator itself is searched for: no single scan can tell the texts apart.
+        for (std::uint32_t id = 0; id < textCount; ++id) {
+            const auto kind = search_text::matchKind(text(id), needle);
+            if (kind != MatchKind::none) f(id, kind);
+        }
+        return;
+    }
+    if (needle.size() == 1 && static_cast<unsigned char>(needle[0]) < 0x80) {
+        for (const auto& occurrence : byteOccurrences_[static_cast<unsigned char>(needle[0])]) {
+            const auto kind = classify(occurrence.id, occurrence.offset, needle);
+            if (kind != MatchKind::none) f(occurrence.id, kind);
+        }
+        return;
+    }
+    const char* base = buffer_.data();
+    const std::size_t size = buffer_.size();
+    std::size_t from = 0;
+    std::uint32_t id = 0;
+    while (from < size) {
+        const void* found = ::memmem(base + from, size - from, needle.data(), needle.size());
+        if (!found) return;
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - base);
+        id = static_cast<std::uint32_t>(std::upper_bound(offsets_.begin() + id, offsets_.end(), at) -
+                                        offsets_.begin() - 1);
+        const auto kind = classify(id, at - offsets_[id], needle);
+        if (kind != MatchKind::none) f(id, kind);
+        from = offsets_[id + 1];
+        ++id;
+    }
+}
+
+std::vector<std::int64_t> SearchTable::bestScores(const std::vector<PreparedTerm>& terms) const {
+    // Per term, each row's best shortcode or keyword score; below that, whether only its name holds
+    // the term, or nothing does.
+    constexpr std::int64_t kNothing = -3;
+    constexpr std::int64_t kOnlyName = -2;
+    std::vector<std::int64_t> best(rowCount_, -1);
+    std::vector<std::int64_t> termBest(rowCount_, kNothing);
+
+    for (const auto& term : terms) {
+        forEachMatch(term, [&](std::uint32_t id, MatchKind kind) {
+            const auto excess = lengths_[id] - term.length;
+            for (auto p = names_.start[id]; p < names_.start[id + 1]; ++p) {
+                auto& value = termBest[names_.rows[p]];
+                value = std::max(value, kOnlyName);
+            }
+            const auto asShortcode = search_text::shortcodeScore(kind, excess);
+            for (auto p = shortcodes_.start[id]; p < shortcodes_.start[id + 1]; ++p) {
+                auto& value = termBest[shortcodes_.rows[p]];
+                value = std::max(value, asShortcode);
+            }
+            const auto asKeyword = search_text::keywordScore(kind, excess);
+            for (auto p = keywords_.start[id]; p < keywords_.start[id + 1]; ++p) {
+                const auto& posting = keywords_.rows[p];
+                auto& value = termBest[posting.row];
+                value = std::max(value, std::max<std::int64_t>(0, asKeyword - posting.penalty));
+            }
+        });
+        for (std::size_t row = 0; row < rowCount_; ++row) {
+            auto& value = termBest[row];
+            if (value == kNothing) continue;
+            const auto score = value == kOnlyName ? search_text::kNameScore : value;
+            best[row] = std::max(best[row], std::max<std::int64_t>(0, score - term.penalty));
+            value = kNothing;
+        }
+    }
+    return best;
+}
+
+}  // namespace mosaiko

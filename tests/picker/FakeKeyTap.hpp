@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "picker/GlobalKeyTap.hpp"
+#include "platform/KeyTapPort.hpp"
+
+namespace mosaiko::testing {
+
+// The display server's side of the key tap: creates ports (or refuses to) and lets a test type into
+// the installed ones, answering whether the event was dropped.
+class FakeKeyTapSystem {
+  public:
+    struct PortState {
+        std::uint64_t eventMask = 0;
+        KeyTapPort::Callback callback;
+        bool attached = false, enabled = false, destroyed = false;
+    };
+
+    bool refuseCreation = false;
+    std::vector<std::shared_ptr<PortState>> ports;  // every port ever created
+
+    GlobalKeyTap::Dependencies dependencies() {
+        return GlobalKeyTap::Dependencies::overPorts(
+            [this](std::uint64_t mask, KeyTapPort::Callback callback) -> std::unique_ptr<KeyTapPort> {
+                if (refuseCreation) return nullptr;
+                ports.push_back(std::make_shared<PortState>(PortState{mask, std::move(callback)}));
+                return std::make_unique<Port>(ports.back());
+            });
+    }
+
+    std::vector<std::shared_ptr<PortState>> livePorts() const {
+        std::vector<std::shared_ptr<PortState>> live;
+        for (const auto& p : ports)
+            if (p->attached && !p->destroyed) live.push_back(p);
+        return live;
+    }
+
+    // Only an attached, enabled tap sees the event; true when it was dropped.
+    bool type(const KeyEvent& event) {
+        for (const auto& p : livePorts())
+            if (p->enabled && p->callback(event)) return true;
+        return false;
+    }
+
+  private:
+    struct Port final : KeyTapPort {
+        explicit Port(std::shared_ptr<PortState> s) : state(std::move(s)) {}
+        ~Port() override { state->destroyed = true; }
+        void attachToMainLoop() override { state->attached = true; }
+        void detachFromMainLoop() override { state->attached = false; }
+        void setEnabled(bool enabled) override { state->enabled = enabled; }
+        std::shared_ptr<PortState> state;
+    };
+};
+
+}  // namespace mosaiko::testing

@@ -1,0 +1,317 @@
+#include "picker/PickerController.hpp"
+
+#include <gtest/gtest.h>
+
+#include "picker/PickerHarness.hpp"
+
+namespace mosaiko {
+namespace {
+
+using testing::PickerHarness;
+using Scope = PickerViewModel::Scope;
+using Mode = PickerController::Mode;
+using Request = PickerController::LibraryOpenRequest;
+using Texts = std::vector<std::string>;
+
+TEST(PickerScenario, TheRoadOfOneRequest) {
+    PickerHarness h;
+    EXPECT_EQ(h.type(";smi"), "pppp");
+    EXPECT_EQ(h.session()->deleteCount, 4);
+    h.wait(0.14);  // 290 ms after the trigger
+    EXPECT_FALSE(h.panel->visible);
+    h.wait(0.02);
+    EXPECT_TRUE(h.model->isVisible());
+    EXPECT_EQ(h.model->query(), "smi");
+    EXPECT_EQ(h.model->activeEntry()->id, "smile");
+
+    EXPECT_EQ(h.type("⏎"), "s");
+    EXPECT_EQ(h.poster.deletePresses(), 4);
+    EXPECT_EQ(h.poster.texts(), Texts{"😄"});
+    EXPECT_EQ(h.usage.recents(), Texts{"😄"});
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_FALSE(h.session());
+
+    // The posted events come back through the tap marked as ours: they pass and feed nothing.
+    for (const auto& posted : h.poster.posted) {
+        KeyEvent e{KeyEvent::Type::keyDown, posted.keyCode, 0, ";", ";", posted.userData};
+        EXPECT_FALSE(h.deliver(e));
+    }
+    EXPECT_FALSE(h.session());
+    EXPECT_EQ(h.type(";"), "p");
+    EXPECT_EQ(h.session()->mode, Mode::inlineMode) << "not the instant-open sequence";
+}
+
+TEST(PickerScenario, PopupWaitsForTheDelayAndThreeCharacters) {
+    PickerHarness h;
+    h.type(";sM");
+    h.wait(0.3);
+    EXPECT_FALSE(h.panel->visible) << "two letters are too few";
+    h.type("I");
+    EXPECT_TRUE(h.panel->visible) << "the third shows it at once";
+    EXPECT_EQ(h.model->query(), "smi");
+    EXPECT_EQ(h.session()->deleteCount, 4);
+
+    PickerHarness instant;
+    instant.prefs.setPopupDelayMs(0);
+    instant.type(";ab ");
+    EXPECT_FALSE(instant.panel->visible) << "a space does not count";
+    instant.type("c");
+    EXPECT_EQ(instant.model->query(), "ab c");
+}
+
+TEST(PickerScenario, KeysThatEndAnInlineSession) {
+    for (const char* typed : {"; ", ";.", "3;5", ";→", ";⏎", ";⇥", ";⎋", ";⌫", ";a⌫⌫"}) {
+        PickerHarness h;
+        EXPECT_EQ(h.type(typed), std::string(testing::keystrokes(typed).size(), 'p')) << typed;
+        EXPECT_FALSE(h.session()) << typed;
+        EXPECT_TRUE(h.poster.posted.empty()) << typed;
+    }
+    PickerHarness h;
+    h.type("a;5");
+    EXPECT_EQ(h.session()->query, "5") << "a digit after a letter and the trigger is a query";
+}
+
+TEST(PickerScenario, DeletingInAnInlineSession) {
+    PickerHarness h;
+    h.type(";abc");
+    h.wait(0.3);
+    EXPECT_EQ(h.type("⌫"), "p") << "the application deletes the character itself";
+    EXPECT_EQ(h.model->query(), "ab");
+    EXPECT_EQ(h.type("c⌫", ModifierFlag::command), "ps");
+    EXPECT_EQ(h.session()->query, "") << "Command-C left the query alone, Command-Delete emptied it";
+    EXPECT_EQ(h.poster.deletePresses(), 2) << "exactly the query is erased for the application";
+    EXPECT_EQ(h.session()->deleteCount, 1);
+    EXPECT_TRUE(h.panel->visible);
+
+    PickerHarness word;
+    word.type(";ab cd ");
+    EXPECT_EQ(word.type("⌫", ModifierFlag::option), "p");
+    EXPECT_EQ(word.session()->query, "ab ");
+    EXPECT_EQ(word.session()->deleteCount, 4);
+}
+
+TEST(PickerScenario, EscapeAfterThePanelShowsIsSwallowed) {
+    PickerHarness h;
+    h.type(";smi");
+    h.wait(0.3);
+    EXPECT_EQ(h.type("⎋"), "s");
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_FALSE(h.session());
+}
+
+TEST(PickerScenario, BlocklistedOpeningSequences) {
+    PickerHarness h;
+    h.prefs.setOpeningSequenceBlocklist({";SMILE"});
+    h.type(";smi");
+    h.wait(0.3);
+    EXPECT_TRUE(h.panel->visible) << "only the whole sequence is blocked";
+    EXPECT_EQ(h.type("le"), "pp");
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_FALSE(h.session());
+}
+
+TEST(PickerScenario, ExcludedAndOwnApplicationsStartNothing) {
+    using App = PickerController::Dependencies::FrontmostApp;
+    for (const App& app : {App{"com.jetbrains.pycharm", "PyCharm"}, App{std::nullopt, "terminal"},
+                           App{PickerHarness::kOwnID, "Mosaiko"}}) {
+        PickerHarness h;
+        h.frontmost = app;
+        EXPECT_EQ(h.type(";;smi⏎"), "pppppp");
+        h.wait(1);
+        EXPECT_FALSE(h.session());
+        EXPECT_EQ(h.panel->showCount, 0);
+    }
+}
+
+TEST(PickerScenario, InstantOpen) {
+    PickerHarness h;
+    h.prefs.setQuickOpenTarget(QuickOpenTarget::pins);
+    h.collections.togglePinned("smile");
+    EXPECT_EQ(h.type(";;", 0, 0.7), "ps") << "the doubled trigger";
+    EXPECT_EQ(h.poster.deletePresses(), 1) << "the first semicolon reached the application";
+    EXPECT_EQ(h.session()->mode, Mode::exclusive);
+    EXPECT_EQ(h.model->scope(), Scope::pinned);
+    EXPECT_EQ(h.type("smI⏎"), "ssss");
+    EXPECT_EQ(h.poster.deletePresses(), 1);
+    EXPECT_EQ(h.poster.texts(), Texts{"😄"});
+
+    PickerHarness slow;
+    EXPECT_EQ(slow.type(";;", 0, 0.8), "pp") << "typed slowly the second ends the search";
+    EXPECT_FALSE(slow.session());
+
+    PickerHarness colons;  // a sequence that is not the trigger comes from the recent characters
+    colons.prefs.setQuickOpenShortcut(QuickOpenShortcut::doubleColon);
+    EXPECT_EQ(colons.type("::", 0, 0.75), "ps");
+    colons.type("⎋");
+    EXPECT_EQ(colons.type("::", 0, 0.76), "pp");
+    EXPECT_EQ(colons.type("x:⏎:"), "pppp") << "keys that are no plain characters break the sequence";
+    colons.type("x:");
+    colons.type("c", ModifierFlag::command);
+    EXPECT_EQ(colons.type(":"), "p");
+    EXPECT_FALSE(colons.session());
+}
+
+TEST(PickerScenario, ExclusiveSessionsKeepTheirKeys) {
+    PickerHarness h;
+    h.type(";;");
+    EXPECT_EQ(h.type("ab⌫"), "sss");
+    EXPECT_EQ(h.model->query(), "a");
+    EXPECT_EQ(h.type("."), "s") << "a non-query character ends it, swallowed";
+    EXPECT_FALSE(h.session());
+    for (const char* ending : {"⌫", " "}) {
+        h.type(";;");
+        EXPECT_EQ(h.type(ending), "s") << "on an empty query";
+        EXPECT_FALSE(h.session());
+    }
+
+    h.controller->openQuickFind();  // the menu: no Delete presses, scope all
+    EXPECT_EQ(h.model->scope(), Scope::all);
+    EXPECT_EQ(h.type("hea⏎"), "ssss");
+    EXPECT_EQ(h.poster.texts(), Texts{"❤️"});
+    EXPECT_EQ(h.poster.deletePresses(), 3);
+}
+
+TEST(PickerScenario, TabCyclesTheScopesThatHaveContent) {
+    PickerHarness h;
+    h.controller->openQuickFind();
+    std::vector<Scope> seen;
+    for (const char* key : {"⇥", "⇥", "⇥"}) seen.push_back((h.type(key), h.model->scope()));
+    EXPECT_EQ(seen, (std::vector{Scope::shortcodes, Scope::emoticons, Scope::all})) << "no pins, no glyphs";
+    EXPECT_EQ(h.type("⇥", ModifierFlag::shift), "s");
+    EXPECT_EQ(h.model->scope(), Scope::emoticons);
+    h.collections.togglePinned("heart");
+    h.type("⇥⇥");
+    EXPECT_EQ(h.model->scope(), Scope::pinned);
+}
+
+TEST(PickerScenario, ArrowsMoveTheSelectionAndTheVariants) {
+    PickerHarness h;
+    h.prefs.setPopupDelayMs(0);
+    EXPECT_EQ(h.type(";thu↑→→⏎"), "ppppssss");
+    EXPECT_EQ(h.poster.texts(), Texts{"👍🏼"}) << "the variant, inserted through the action stream";
+    EXPECT_EQ(h.poster.deletePresses(), 4);
+    EXPECT_FALSE(h.panel->visible);
+
+    h.poster.clear();
+    h.type(";thu↑→↓⏎");
+    EXPECT_EQ(h.poster.texts(), Texts{"👍🏼"})
+        << "back in the main row, which inserts the variant chosen before";
+    h.poster.clear();
+    h.type(";smi→⏎");
+    EXPECT_EQ(h.poster.texts(), Texts{"😃"});
+}
+
+TEST(PickerScenario, ShiftReturnKeepsThePanelOpen) {
+    PickerHarness h;
+    h.prefs.setPopupDelayMs(0);
+    h.type(";smi");
+    EXPECT_EQ(h.type("⏎", ModifierFlag::shift), "s");
+    EXPECT_TRUE(h.panel->visible);
+    EXPECT_EQ(h.session()->mode, Mode::exclusive);
+    EXPECT_EQ(h.type("⏎"), "s");
+    EXPECT_EQ(h.poster.deletePresses(), 4) << "the second insertion has nothing to erase";
+    EXPECT_EQ(h.poster.texts(), (Texts{"😄", "😄"}));
+    EXPECT_FALSE(h.panel->visible);
+
+    h.prefs.setKeepOpenOnShiftEnter(false);
+    h.type(";smi");
+    h.type("⌤", ModifierFlag::shift);
+    EXPECT_FALSE(h.panel->visible);
+}
+
+TEST(PickerScenario, NothingToInsertOrAFailedInsertionRecordsNothing) {
+    PickerHarness h;
+    h.prefs.setPopupDelayMs(0);
+    h.type(";zzz");
+    EXPECT_EQ(h.type("⏎"), "s") << "no results";
+    h.type(";smi");
+    h.poster.failingCreations = {h.poster.creations + 8};  // the text's key-down
+    EXPECT_EQ(h.type("⏎", ModifierFlag::shift), "s");
+    EXPECT_TRUE(h.poster.posted.empty()) << "no half-erased text";
+    EXPECT_TRUE(h.usage.recents().empty());
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_FALSE(h.session());
+}
+
+TEST(PickerScenario, LibraryShortcut) {
+    PickerHarness h;
+    h.prefs.setLibraryShortcut(KeyboardShortcut{14, ModifierFlag::control | ModifierFlag::option, "e"});
+    KeyEvent press{KeyEvent::Type::keyDown, 14, ModifierFlag::control | ModifierFlag::option, "´", "e", 0};
+    EXPECT_FALSE(h.deliver(press)) << "no handler installed: ordinary input";
+
+    std::vector<Request> requests;
+    h.controller->openLibraryHandler = [&](const Request& r) { requests.push_back(r); };
+    h.type(";ab");
+    EXPECT_TRUE(h.deliver(press));
+    EXPECT_FALSE(h.session()) << "ended; the typed text stays";
+    h.type(";abc");
+    h.wait(0.3);
+    h.type("⇥");
+    EXPECT_TRUE(h.deliver(press));
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_EQ(requests, (std::vector<Request>{{std::nullopt, 0}, {Scope::shortcodes, 4}}));
+
+    h.frontmost = {PickerHarness::kOwnID, "Mosaiko"};
+    EXPECT_FALSE(h.deliver(press)) << "inside this program the shortcut is the window's business";
+    EXPECT_EQ(requests.size(), 2u);
+}
+
+TEST(PickerScenario, PanelActionsArriveAfterTheCurrentEvent) {
+    PickerHarness h;
+    std::vector<Request> requests;
+    h.controller->openLibraryHandler = [&](const Request& r) { requests.push_back(r); };
+    h.prefs.setPopupDelayMs(0);
+    h.type(";smi");
+    using Action = PickerViewModel::UIAction;
+    h.model->uiActionSubject.send(Action::InsertMain{7, false});
+    h.model->uiActionSubject.send(Action::InsertMain{1, true});
+    EXPECT_TRUE(h.poster.posted.empty());
+    h.loop.runPending();
+    EXPECT_EQ(h.poster.texts(), Texts{"😃"}) << "the index out of range did nothing";
+    EXPECT_EQ(h.session()->mode, Mode::exclusive);
+
+    h.model->uiActionSubject.send(Action::OpenLibrary{Scope::emoticons});
+    h.model->uiActionSubject.send(Action::InsertMain{0, false});
+    h.loop.runPending();
+    EXPECT_EQ(requests, (std::vector<Request>{{Scope::emoticons, 0}}));
+    EXPECT_EQ(h.poster.texts().size(), 1u) << "no session, no insertion";
+
+    h.type(";smi");
+    h.model->uiActionSubject.send(Action::Close{});
+    h.loop.runPending();
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_FALSE(h.session());
+}
+
+TEST(PickerScenario, StopAndDestructionLeaveNothingRunning) {
+    PickerHarness h;
+    h.type(";smi");
+    h.wait(0.3);
+    h.controller->stop();
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_EQ(h.type(";;smi⏎"), "pppppp");
+    EXPECT_TRUE(h.tapSystem.livePorts().empty());
+
+    PickerHarness gone;
+    gone.type(";smi");
+    gone.controller.reset();
+    gone.wait(1);
+    EXPECT_EQ(gone.panel->showCount, 0) << "the popup timer went with the controller";
+    EXPECT_EQ(gone.type("a"), "p");
+}
+
+TEST(PickerControllerHelpers, QueryDeletionAndSuffixes) {
+    using M = PickerController::QueryDeletionMode;
+    using D = PickerController::QueryDeletion;
+    EXPECT_EQ(PickerController::queryDeletion("", M::character), (D{"", 0}));
+    EXPECT_EQ(PickerController::queryDeletion("ab👍🏽", M::character), (D{"ab", 1}));
+    EXPECT_EQ(PickerController::queryDeletion("ab cd ", M::word), (D{"ab ", 3}));
+    EXPECT_EQ(PickerController::queryDeletion("   ", M::word), (D{"", 3}));
+    EXPECT_EQ(PickerController::queryDeletion("ab cd", M::line), (D{"", 5}));
+    EXPECT_TRUE(PickerController::hasMatchedSuffix({"x", "e\u0301"}, "\u00e9")) << "canonically equal";
+    EXPECT_FALSE(PickerController::hasMatchedSuffix({":"}, "::"));
+    EXPECT_FALSE(PickerController::hasMatchedSuffix({"a"}, ""));
+}
+
+}  // namespace
+}  // namespace mosaiko
