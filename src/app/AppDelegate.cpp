@@ -56,6 +56,17 @@ AppDelegate::~AppDelegate() {
     delete statusMenu_;
 }
 
+AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker) {
+    PickerHooks hooks;
+    hooks.start = [&picker] { picker.start(); };
+    hooks.stop = [&picker] { picker.stop(); };
+    hooks.openQuickFind = [&picker] { picker.openQuickFind(); };
+    hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
+        picker.openLibraryHandler = std::move(handler);
+    };
+    return hooks;
+}
+
 AppDelegate* AppDelegate::current() {
     return currentDelegate;
 }
@@ -265,7 +276,7 @@ void AppDelegate::openLibraryWindow(const std::optional<RunningApp>& preferredTa
     openLibrary(preferredTargetApp, deleting, nullptr);
 }
 
-void AppDelegate::openLibraryWindow(const std::string& pickerScope,
+void AppDelegate::openLibraryWindow(PickerViewModel::Scope pickerScope,
                                     const std::optional<RunningApp>& preferredTargetApp, int deleting) {
     // Moving to the scope's tab is the library view model's.
     (void)pickerScope;

@@ -18,6 +18,7 @@
 #include "app/logic/UpdateManager.hpp"
 #include "content/PreferencesStore.hpp"
 #include "onboarding/OnboardingPage.hpp"
+#include "picker/PickerController.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
@@ -37,13 +38,7 @@ class AppDelegate final : public QObject {
   public:
     using UpdaterStatusSnapshot = UpdateManager::UpdaterStatusSnapshot;
 
-    // A request from the picker to open the library.
-    struct LibraryOpenRequest {
-        // The picker's scope ("all", "pinned", "shortcodes", "emoticons", "glyphs") when its panel
-        // was showing; nothing otherwise.
-        std::optional<std::string> pickerScope;
-        int deletingCharsBeforeInsertion = 0;
-    };
+    using LibraryOpenRequest = PickerController::LibraryOpenRequest;
 
     // What the shell drives of the picker controller.
     struct PickerHooks {
@@ -51,6 +46,9 @@ class AppDelegate final : public QObject {
         std::function<void()> stop;
         std::function<void()> openQuickFind;
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
+
+        // The hooks of a picker controller that outlives the delegate.
+        static PickerHooks over(PickerController& picker);
     };
 
     struct Dependencies {
@@ -105,7 +103,7 @@ class AppDelegate final : public QObject {
     // The library on its "all" section, or on the tab of a picker scope.
     void openLibraryWindow(const std::optional<RunningApp>& preferredTargetApp,
                            int deletingTypedCharactersBeforeInsertion);
-    void openLibraryWindow(const std::string& pickerScope,
+    void openLibraryWindow(PickerViewModel::Scope pickerScope,
                            const std::optional<RunningApp>& preferredTargetApp,
                            int deletingTypedCharactersBeforeInsertion);
     // The library view model's insert and copy requests.

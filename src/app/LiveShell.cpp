@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "content/ContentCoordinator.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "platform/BuildInfo.hpp"
 
@@ -88,14 +89,14 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.singleInstance.uptime = [] { return SystemClock::shared().uptime(); };
     d.singleInstance.sleep = [](double seconds) { ::usleep(static_cast<useconds_t>(seconds * 1e6)); };
 
-    // SEAM: ContentCoordinator::shared().start() once the content coordinator is available.
-    d.startContent = nullptr;
+    d.startContent = [] { ContentCoordinator::shared().start(); };
     d.prefs = &PreferencesStore::shared();
     d.permissions = &PermissionsManager::shared();
     d.autoStart = &AutoStartManager::shared();
     // This platform has no update framework: the update state reads "Updater unavailable".
     d.updaterFactory = nullptr;
-    // SEAM: the picker controller's start, stop, openQuickFind and openLibraryHandler.
+    // SEAM: AppDelegate::PickerHooks::over(picker) of the live picker controller, once its panel,
+    // the X11 key tap and the X11 event poster are available to build it.
     d.picker = {};
 
     d.isTerminated = [workspace = workspace_.get()](const RunningApp& app) {

@@ -198,7 +198,7 @@ TEST_F(AppDelegateTest, PickerRequestOpensTheLibraryAndTheNextInsertionErasesThe
     auto delegate = launch();
     workspace.bringToFront(editor);
     ASSERT_TRUE(libraryHandler);
-    libraryHandler({"pinned", 4});
+    libraryHandler({PickerViewModel::Scope::pinned, 4});
     ASSERT_NE(delegate->libraryWindow(), nullptr);
     EXPECT_TRUE(delegate->libraryWindow()->window()->isVisible());
     EXPECT_EQ(delegate->libraryInsertionTargetName(), "Editor");
