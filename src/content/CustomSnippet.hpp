@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
 
 namespace mosaiko {
@@ -15,7 +16,7 @@ struct CustomSnippet {
     std::vector<std::string> shortcodes;
     std::vector<std::string> keywords;
 
-    // Throws on a missing key or a wrong type.
+    // Throws DecodingError on a missing key or a wrong type.
     static CustomSnippet fromJson(const Json& json);
     Json toJson() const;
 

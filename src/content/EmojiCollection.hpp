@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
 
 namespace mosaiko {
@@ -15,7 +16,7 @@ struct EmojiCollection {
     std::vector<std::string> itemIDs;
     std::map<std::string, std::string> itemAliasesByID;  // missing in JSON decodes as empty
 
-    // Throws on a missing required key or a wrong type.
+    // Throws DecodingError on a missing required key or a wrong type.
     static EmojiCollection fromJson(const Json& json);
     Json toJson() const;
 

@@ -2,8 +2,10 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "content/DecodingError.hpp"
 #include "content/SkinTone.hpp"
 #include "platform/Json.hpp"
 
@@ -42,7 +44,7 @@ struct EmojiEntry {
         bool supportsMixedToneMatrix() const;
 
         // Both JSON forms decode ("options" array, or per-tone keys); encoding always writes the
-        // options form. Decoding throws std::runtime_error (or a nlohmann exception) on bad input.
+        // options form. Decoding throws DecodingError on bad input.
         static Variants fromJson(const Json& json);
         Json toJson() const;
 
@@ -64,7 +66,7 @@ struct EmojiEntry {
     std::optional<Variants> variants;
     std::optional<std::string> minimumMacOSVersion;
 
-    // Throws on a missing required key, a wrong type or an unknown tone name; no partial entry.
+    // Throws DecodingError on a missing required key, a wrong type or an unknown tone name.
     static EmojiEntry fromJson(const Json& json);
     Json toJson() const;
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
 
 namespace mosaiko {
@@ -15,7 +16,7 @@ struct ExcludedApp {
     // Identity: the bundle identifier when present, else the name.
     const std::string& identity() const { return bundleIdentifier ? *bundleIdentifier : name; }
 
-    // Throws on a missing name or a wrong type.
+    // Throws DecodingError on a missing name or a wrong type.
     static ExcludedApp fromJson(const Json& json);
     Json toJson() const;
 

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
 #include "platform/KeyEvent.hpp"
 
@@ -22,7 +23,7 @@ struct KeyboardShortcut {
     // The event's key code equals keyCode and its flags, masked, equal the stored flags exactly.
     bool matches(const KeyEvent& event) const;
 
-    // Throws on a missing key, a wrong type, or a number that does not fit its width.
+    // Throws DecodingError on a missing key, a wrong type, or a number that does not fit its width.
     static KeyboardShortcut fromJson(const Json& json);
     Json toJson() const;
 

@@ -117,8 +117,15 @@ class Published {
     void set(T newValue) {
         const std::uint64_t generation = ++generation_;
         subscribers_.deliver(newValue, [&] { return generation_ == generation; });
-        if (generation_ == generation) value_ = std::move(newValue);
+        if (generation_ != generation) return;
+        value_ = std::move(newValue);
+        if (didSet_) didSet_(value_);
     }
+
+    // Runs `action` after every assignment has been announced and stored (not for one superseded
+    // from inside a notification: the newer assignment runs it). Stores write their values through
+    // this way, so a direct assignment persists like one made by the store's own operations.
+    void setDidSet(Handler action) { didSet_ = std::move(action); }
 
     // Receives the current value now, then every assigned value.
     [[nodiscard]] Cancellable subscribe(Handler handler) {
@@ -134,6 +141,7 @@ class Published {
     T value_{};
     std::uint64_t generation_ = 0;
     detail::SubscriberList<T> subscribers_;
+    Handler didSet_;
 };
 
 }  // namespace mosaiko

@@ -19,6 +19,11 @@ int canonicalCompare(std::string_view a, std::string_view b);
 inline bool canonicallyLess(std::string_view a, std::string_view b) {
     return canonicalCompare(a, b) < 0;
 }
+// The same order as a comparator, for maps and sets whose canonically equivalent keys are one key.
+struct CanonicalLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return canonicalCompare(a, b) < 0; }
+};
 
 // Full Unicode case mapping, independent of locale.
 std::string lowercased(std::string_view s);

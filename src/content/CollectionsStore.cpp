@@ -1,0 +1,177 @@
+#include "content/CollectionsStore.hpp"
+
+#include <algorithm>
+#include <set>
+
+#include "content/DecodingError.hpp"
+#include "platform/Json.hpp"
+#include "platform/Text.hpp"
+#include "platform/linux/FileDefaults.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+struct Stored {
+    std::vector<std::string> pinnedIDs;
+    std::map<std::string, std::string> pinAliasesByID;
+    std::vector<EmojiCollection> collections;
+};
+
+// Every key is optional (null counts as missing); a present key of the wrong shape makes the whole
+// state undecodable.
+std::optional<Stored> decodeStored(const std::string& bytes) {
+    auto json = json::parse(bytes);
+    if (!json || !json->is_object()) return std::nullopt;
+    Stored stored;
+    if (auto it = json->find("pinnedIDs"); it != json->end() && !it->is_null()) {
+        auto ids = json::stringArray(*it);
+        if (!ids) return std::nullopt;
+        stored.pinnedIDs = std::move(*ids);
+    }
+    if (auto it = json->find("pinAliasesByID"); it != json->end() && !it->is_null()) {
+        auto aliases = json::stringMap(*it);
+        if (!aliases) return std::nullopt;
+        stored.pinAliasesByID = std::move(*aliases);
+    }
+    if (auto it = json->find("collections"); it != json->end() && !it->is_null()) {
+        if (!it->is_array()) return std::nullopt;
+        try {
+            for (const auto& element : *it) stored.collections.push_back(EmojiCollection::fromJson(element));
+        } catch (const DecodingError&) {
+            return std::nullopt;
+        }
+    }
+    return stored;
+}
+
+}  // namespace
+
+CollectionsStore::CollectionsStore(DefaultsDatabase& defaults, std::string storageKey)
+    : defaults_(defaults), storageKey_(std::move(storageKey)) {
+    std::optional<Stored> stored;
+    if (auto bytes = defaults_.data(storageKey_)) stored = decodeStored(*bytes);
+    if (stored) {
+        // Nobody is subscribed yet and the hooks are not installed: this only fills in the values.
+        pinnedIDs.set(std::move(stored->pinnedIDs));
+        pinAliasesByID.set(std::move(stored->pinAliasesByID));
+        collections.set(std::move(stored->collections));
+    } else {
+        // Normalizing writes the empty state over whatever is there; keep unreadable state aside.
+        defaults_.preserveUndecodable(storageKey_);
+    }
+    pinnedIDs.setDidSet([this](const auto&) { persist(); });
+    pinAliasesByID.setDidSet([this](const auto&) { persist(); });
+    collections.setDidSet([this](const auto&) { persist(); });
+    normalize();
+}
+
+CollectionsStore& CollectionsStore::shared() {
+    static CollectionsStore store(FileDefaults::shared());
+    return store;
+}
+
+void CollectionsStore::persist() {
+    Json collectionsJson = Json::array();
+    for (const auto& collection : collections()) collectionsJson.push_back(collection.toJson());
+    const Json state = {{"pinnedIDs", pinnedIDs()},
+                        {"pinAliasesByID", Json(pinAliasesByID())},
+                        {"collections", std::move(collectionsJson)}};
+    defaults_.set(storageKey_, DefaultsData{json::dump(state)});
+}
+
+std::vector<std::string> CollectionsStore::unique(const std::vector<std::string>& ids) {
+    std::vector<std::string> result;
+    std::set<std::string_view> seen;
+    result.reserve(ids.size());
+    for (const auto& id : ids) {
+        if (seen.insert(id).second) result.push_back(id);
+    }
+    return result;
+}
+
+std::map<std::string, std::string> CollectionsStore::normalizedAliases(const std::map<std::string, std::string>& aliases,
+                                                                       const std::vector<std::string>& allowedIDs) {
+    const std::set<std::string_view> allowed(allowedIDs.begin(), allowedIDs.end());
+    std::map<std::string, std::string> result;
+    for (const auto& [id, alias] : aliases) {
+        if (!allowed.contains(id)) continue;
+        auto trimmedAlias = text::trimmed(alias);
+        if (!trimmedAlias.empty()) result.emplace(id, std::move(trimmedAlias));
+    }
+    return result;
+}
+
+void CollectionsStore::normalize() {
+    pinnedIDs.set(unique(pinnedIDs()));
+    pinAliasesByID.set(normalizedAliases(pinAliasesByID(), pinnedIDs()));
+    for (std::size_t i = 0; i < collections().size(); ++i) {
+        auto withUniqueItems = collections();
+        withUniqueItems[i].itemIDs = unique(withUniqueItems[i].itemIDs);
+        collections.set(std::move(withUniqueItems));
+        if (i >= collections().size()) break;  // a subscriber replaced the list meanwhile
+        auto withAliases = collections();
+        withAliases[i].itemAliasesByID = normalizedAliases(withAliases[i].itemAliasesByID, withAliases[i].itemIDs);
+        collections.set(std::move(withAliases));
+    }
+}
+
+void CollectionsStore::togglePinned(const std::string& id) {
+    auto pins = pinnedIDs();
+    if (auto it = std::find(pins.begin(), pins.end(), id); it != pins.end()) {
+        pins.erase(it);
+        pinnedIDs.set(std::move(pins));
+        auto aliases = pinAliasesByID();
+        aliases.erase(id);
+        pinAliasesByID.set(std::move(aliases));
+    } else {
+        pins.push_back(id);
+        pinnedIDs.set(std::move(pins));
+    }
+    normalize();
+}
+
+void CollectionsStore::setPinnedAlias(const std::string& alias, const std::string& id) {
+    const auto& pins = pinnedIDs();
+    if (std::find(pins.begin(), pins.end(), id) == pins.end()) return;
+    auto aliases = pinAliasesByID();
+    if (auto trimmedAlias = text::trimmed(alias); !trimmedAlias.empty()) {
+        aliases.insert_or_assign(id, std::move(trimmedAlias));
+    } else {
+        aliases.erase(id);
+    }
+    pinAliasesByID.set(std::move(aliases));
+    normalize();
+}
+
+void CollectionsStore::movePinned(const std::string& id, std::int64_t offset) {
+    auto pins = pinnedIDs();
+    auto it = std::find(pins.begin(), pins.end(), id);
+    if (it == pins.end()) return;
+    const auto from = static_cast<std::int64_t>(it - pins.begin());
+    const auto count = static_cast<std::int64_t>(pins.size());
+    // Compared without forming from + offset, which could overflow for extreme offsets.
+    if (offset < -from || offset >= count - from) return;
+    pins.erase(it);
+    pinnedIDs.set(std::move(pins));
+    // Inserted into the list as it now stands (a subscriber may have assigned another one).
+    auto shortened = pinnedIDs();
+    const auto to = std::min<std::int64_t>(from + offset, static_cast<std::int64_t>(shortened.size()));
+    shortened.insert(shortened.begin() + to, id);
+    pinnedIDs.set(std::move(shortened));
+    normalize();
+}
+
+std::map<std::string, std::vector<std::string>> CollectionsStore::extraSearchTermsByItemID() const {
+    std::map<std::string, std::vector<std::string>> terms;
+    const auto& aliases = pinAliasesByID();
+    for (const auto& id : pinnedIDs()) {
+        auto alias = aliases.find(id);
+        if (alias == aliases.end() || alias->second.empty()) continue;
+        auto& list = terms[id];
+        if (std::find(list.begin(), list.end(), alias->second) == list.end()) list.push_back(alias->second);
+    }
+    return terms;
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,146 @@
+#include "content/CustomContentStore.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <random>
+#include <set>
+
+#include "content/DecodingError.hpp"
+#include "platform/Json.hpp"
+#include "platform/Text.hpp"
+#include "platform/linux/FileDefaults.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+std::optional<std::vector<CustomSnippet>> decodeSnippets(const std::string& bytes) {
+    auto json = json::parse(bytes);
+    if (!json || !json->is_array()) return std::nullopt;
+    std::vector<CustomSnippet> snippets;
+    snippets.reserve(json->size());
+    try {
+        for (const auto& element : *json) snippets.push_back(CustomSnippet::fromJson(element));
+    } catch (const DecodingError&) {
+        return std::nullopt;
+    }
+    return snippets;
+}
+
+}  // namespace
+
+CustomContentStore::CustomContentStore(DefaultsDatabase& defaults, std::string snippetsKey)
+    : defaults_(defaults), snippetsKey_(std::move(snippetsKey)) {
+    if (defaults_.contains(snippetsKey_)) {
+        std::optional<std::vector<CustomSnippet>> loaded;
+        if (auto bytes = defaults_.data(snippetsKey_)) loaded = decodeSnippets(*bytes);
+        if (loaded) {
+            snippets.set(std::move(*loaded));
+        } else {
+            storedValueUnreadable_ = true;
+        }
+    }
+    snippets.setDidSet([this](const auto&) { persist(); });
+}
+
+CustomContentStore& CustomContentStore::shared() {
+    static CustomContentStore store(FileDefaults::shared());
+    return store;
+}
+
+void CustomContentStore::persist() {
+    if (storedValueUnreadable_) {
+        defaults_.preserveUndecodable(snippetsKey_);
+        storedValueUnreadable_ = false;
+    }
+    Json list = Json::array();
+    for (const auto& snippet : snippets()) list.push_back(snippet.toJson());
+    defaults_.set(snippetsKey_, DefaultsData{json::dump(list)});
+}
+
+std::vector<std::string> CustomContentStore::normalizeTokens(const std::vector<std::string>& tokens) {
+    std::vector<std::string> result;
+    std::set<std::string, text::CanonicalLess> seen;
+    for (const auto& token : tokens) {
+        auto normalized = text::lowercased(text::trimmed(token));
+        if (normalized.empty() || !seen.insert(normalized).second) continue;
+        result.push_back(std::move(normalized));
+    }
+    return result;
+}
+
+std::vector<std::string> CustomContentStore::parseTokens(std::string_view input) {
+    // Whole characters are compared, so a carriage return and line feed pair (one character) does
+    // not separate, nor does a separator followed by a combining mark.
+    static constexpr std::array<std::string_view, 5> separators = {",", ";", " ", "\n", "\t"};
+    std::vector<std::string> pieces;
+    std::string current;
+    for (auto& character : text::characters(input)) {
+        if (std::find(separators.begin(), separators.end(), character) != separators.end()) {
+            if (!current.empty()) pieces.push_back(std::move(current));
+            current.clear();
+        } else {
+            current += character;
+        }
+    }
+    if (!current.empty()) pieces.push_back(std::move(current));
+    return normalizeTokens(pieces);
+}
+
+std::string CustomContentStore::newSnippetID() {
+    static thread_local std::mt19937_64 generator{[] {
+        std::random_device device;
+        std::seed_seq seed{device(), device(), device(), device(), device(), device(), device(), device()};
+        return std::mt19937_64(seed);
+    }()};
+    std::array<unsigned char, 16> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); i += 8) {
+        const auto word = generator();
+        for (std::size_t j = 0; j < 8; ++j) bytes[i + j] = static_cast<unsigned char>(word >> (8 * j));
+    }
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    std::string id;
+    char hex[3];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) id += '-';
+        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+        id += hex;
+    }
+    return id;
+}
+
+void CustomContentStore::addSnippet(std::string_view name, std::string_view insertText,
+                                    const std::vector<std::string>& shortcodes,
+                                    const std::vector<std::string>& keywords) {
+    auto trimmedName = text::trimmed(name);
+    auto trimmedText = text::trimmed(insertText);
+    auto normalizedShortcodes = normalizeTokens(shortcodes);
+    if (trimmedName.empty() || trimmedText.empty() || normalizedShortcodes.empty()) return;
+    auto list = snippets();
+    list.insert(list.begin(), CustomSnippet{newSnippetID(), std::move(trimmedName), std::move(trimmedText),
+                                            std::move(normalizedShortcodes), normalizeTokens(keywords)});
+    snippets.set(std::move(list));
+}
+
+void CustomContentStore::updateSnippet(const CustomSnippet& snippet) {
+    auto list = snippets();
+    auto it = std::find_if(list.begin(), list.end(), [&](const CustomSnippet& s) { return s.id == snippet.id; });
+    if (it == list.end()) return;
+    *it = CustomSnippet{snippet.id, text::trimmed(snippet.name), text::trimmed(snippet.insertText),
+                        normalizeTokens(snippet.shortcodes), normalizeTokens(snippet.keywords)};
+    snippets.set(std::move(list));
+}
+
+std::vector<EmojiEntry> CustomContentStore::allEmojiEntries() const {
+    std::vector<EmojiEntry> entries;
+    entries.reserve(snippets().size());
+    for (const auto& snippet : snippets()) {
+        entries.push_back(EmojiEntry{entryIDPrefix + snippet.id, snippet.insertText, snippet.name, entryCategory,
+                                     snippet.shortcodes, snippet.keywords, std::nullopt, std::nullopt});
+    }
+    return entries;
+}
+
+}  // namespace mosaiko

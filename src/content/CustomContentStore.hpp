@@ -1,0 +1,57 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "content/CustomSnippet.hpp"
+#include "content/EmojiEntry.hpp"
+#include "platform/DefaultsDatabase.hpp"
+#include "platform/Published.hpp"
+
+namespace mosaiko {
+
+// The user's text snippets, written through as a JSON array on every assignment of `snippets`
+// (also a direct one: removing a snippet is assigning the list without it). Nothing is written at
+// creation, so a missing or unreadable stored list stays untouched until the first change; an
+// unreadable one is then kept aside before it is replaced.
+class CustomContentStore {
+public:
+    static constexpr const char* defaultSnippetsKey = "customSnippetsV1";
+    static constexpr const char* entryIDPrefix = "snippet-";
+    static constexpr const char* entryCategory = "Snippets";
+
+    explicit CustomContentStore(DefaultsDatabase& defaults, std::string snippetsKey = defaultSnippetsKey);
+    CustomContentStore(const CustomContentStore&) = delete;
+    CustomContentStore& operator=(const CustomContentStore&) = delete;
+
+    static CustomContentStore& shared();
+
+    // In display order; a newly added snippet comes first. A list assigned whole is stored as is.
+    Published<std::vector<CustomSnippet>> snippets;
+
+    // Adds a snippet at the front when the trimmed name and text are not empty and at least one
+    // shortcode remains after normalization; otherwise does nothing.
+    void addSnippet(std::string_view name, std::string_view insertText, const std::vector<std::string>& shortcodes,
+                    const std::vector<std::string>& keywords);
+    // Replaces the snippet with the same id (trimmed and normalized, in place); unknown ids are ignored.
+    void updateSnippet(const CustomSnippet& snippet);
+    // Splits a typed field at "," ";" " " line feed and tab, then normalizes the tokens.
+    static std::vector<std::string> parseTokens(std::string_view text);
+    // The snippets as entries ("snippet-" + id, category "Snippets"), in list order.
+    std::vector<EmojiEntry> allEmojiEntries() const;
+
+    const std::string& snippetsKey() const { return snippetsKey_; }
+
+private:
+    // Trimmed, lowercased, non-empty, each token once (canonically equivalent tokens are one token).
+    static std::vector<std::string> normalizeTokens(const std::vector<std::string>& tokens);
+    static std::string newSnippetID();
+    void persist();
+
+    DefaultsDatabase& defaults_;
+    std::string snippetsKey_;
+    bool storedValueUnreadable_ = false;
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "content/UsageEvent.hpp"
+#include "platform/DefaultsDatabase.hpp"
+#include "platform/MainLoop.hpp"
+#include "platform/Published.hpp"
+#include "platform/Text.hpp"
+
+namespace mosaiko {
+
+// Counts and remembers inserted texts: all-time counts, the most recent texts and a time-stamped
+// history, each written to the defaults database as JSON after every recording. Texts are keyed by
+// the inserted text itself under canonical equivalence (a skin-tone variant counts apart from its
+// base). The published collections change only through the operations below.
+class EmojiUsageStore {
+public:
+    // Canonically equivalent texts are one key; the first form recorded is the one kept.
+    using Counts = std::map<std::string, std::int64_t, text::CanonicalLess>;
+
+    struct Ranked {
+        std::string emoji;
+        std::int64_t count = 0;
+        bool operator==(const Ranked&) const = default;
+    };
+    struct Trending {
+        std::string emoji;
+        std::int64_t count = 0;
+        std::int64_t delta = 0;  // current count minus the count of the period before
+        bool operator==(const Trending&) const = default;
+    };
+
+    struct Settings {
+        std::string countsKey = "emojiUsageCounts";
+        std::string recentsKey = "emojiUsageRecents";
+        std::string historyKey = "emojiUsageHistory";
+        std::size_t maxRecents = 50;
+        std::size_t maxHistoryEvents = 5000;
+    };
+
+    // Timestamps come from `clock.now()`. Loads the three collections (absent or undecodable data
+    // gives an empty one, taken as it is otherwise); writes nothing.
+    EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock, Settings settings = {});
+    EmojiUsageStore(const EmojiUsageStore&) = delete;
+    EmojiUsageStore& operator=(const EmojiUsageStore&) = delete;
+
+    static EmojiUsageStore& shared();
+
+    Published<Counts> counts;                 // all-time insertions per text
+    Published<std::vector<std::string>> recents;  // most recent first, each text once
+    Published<std::vector<UsageEvent>> history;   // newest first, capped
+
+    // Counts one insertion of `text`, moves it to the front of the recents, adds a history event,
+    // then writes counts, recents and history in this order. No text is refused.
+    void recordUsed(std::string_view text);
+    // The top texts by count (descending; ties in ascending canonical order): all-time without a
+    // date, else over the history events not earlier than `since` (seconds since 1970).
+    std::vector<Ranked> topEmojis(std::size_t limit, std::optional<double> since = std::nullopt) const;
+    // The top texts of the last `window` seconds, each with its change against the window before.
+    std::vector<Trending> topEmojisWithTrend(std::size_t limit, double window) const;
+    // Empties all three collections and removes their keys.
+    void resetAll();
+
+    const Settings& settings() const { return settings_; }
+
+private:
+    struct Key {
+        const std::string& name;
+        bool unreadable = false;  // holds data we could not decode, not yet kept aside
+    };
+    void write(Key& key, const Json& value);
+
+    DefaultsDatabase& defaults_;
+    const Clock& clock_;
+    Settings settings_;
+    Key countsKey_{settings_.countsKey};
+    Key recentsKey_{settings_.recentsKey};
+    Key historyKey_{settings_.historyKey};
+};
+
+}  // namespace mosaiko
