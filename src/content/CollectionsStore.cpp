@@ -90,8 +90,8 @@ std::vector<std::string> CollectionsStore::unique(const std::vector<std::string>
     return result;
 }
 
-std::map<std::string, std::string> CollectionsStore::normalizedAliases(const std::map<std::string, std::string>& aliases,
-                                                                       const std::vector<std::string>& allowedIDs) {
+std::map<std::string, std::string> CollectionsStore::normalizedAliases(
+    const std::map<std::string, std::string>& aliases, const std::vector<std::string>& allowedIDs) {
     const std::set<std::string_view> allowed(allowedIDs.begin(), allowedIDs.end());
     std::map<std::string, std::string> result;
     for (const auto& [id, alias] : aliases) {
@@ -111,7 +111,8 @@ void CollectionsStore::normalize() {
         collections.set(std::move(withUniqueItems));
         if (i >= collections().size()) break;  // a subscriber replaced the list meanwhile
         auto withAliases = collections();
-        withAliases[i].itemAliasesByID = normalizedAliases(withAliases[i].itemAliasesByID, withAliases[i].itemIDs);
+        withAliases[i].itemAliasesByID =
+            normalizedAliases(withAliases[i].itemAliasesByID, withAliases[i].itemIDs);
         collections.set(std::move(withAliases));
     }
 }

@@ -19,7 +19,7 @@ namespace mosaiko {
 // more (2 + 2 * collections writes) whether or not anything changed. A direct assignment is
 // normalized only by the next operation.
 class CollectionsStore {
-public:
+  public:
     static constexpr const char* defaultStorageKey = "emojiCollectionsV1";
 
     // Loads the stored state (missing or undecodable state starts empty; undecodable bytes are kept
@@ -45,12 +45,12 @@ public:
 
     const std::string& storageKey() const { return storageKey_; }
 
-private:
+  private:
     void persist();
     void normalize();
     static std::vector<std::string> unique(const std::vector<std::string>& ids);
-    static std::map<std::string, std::string> normalizedAliases(const std::map<std::string, std::string>& aliases,
-                                                                const std::vector<std::string>& allowedIDs);
+    static std::map<std::string, std::string> normalizedAliases(
+        const std::map<std::string, std::string>& aliases, const std::vector<std::string>& allowedIDs);
 
     DefaultsDatabase& defaults_;
     std::string storageKey_;

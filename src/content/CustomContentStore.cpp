@@ -126,7 +126,8 @@ void CustomContentStore::addSnippet(std::string_view name, std::string_view inse
 
 void CustomContentStore::updateSnippet(const CustomSnippet& snippet) {
     auto list = snippets();
-    auto it = std::find_if(list.begin(), list.end(), [&](const CustomSnippet& s) { return s.id == snippet.id; });
+    auto it =
+        std::find_if(list.begin(), list.end(), [&](const CustomSnippet& s) { return s.id == snippet.id; });
     if (it == list.end()) return;
     *it = CustomSnippet{snippet.id, text::trimmed(snippet.name), text::trimmed(snippet.insertText),
                         normalizeTokens(snippet.shortcodes), normalizeTokens(snippet.keywords)};
@@ -137,8 +138,9 @@ std::vector<EmojiEntry> CustomContentStore::allEmojiEntries() const {
     std::vector<EmojiEntry> entries;
     entries.reserve(snippets().size());
     for (const auto& snippet : snippets()) {
-        entries.push_back(EmojiEntry{entryIDPrefix + snippet.id, snippet.insertText, snippet.name, entryCategory,
-                                     snippet.shortcodes, snippet.keywords, std::nullopt, std::nullopt});
+        entries.push_back(EmojiEntry{entryIDPrefix + snippet.id, snippet.insertText, snippet.name,
+                                     entryCategory, snippet.shortcodes, snippet.keywords, std::nullopt,
+                                     std::nullopt});
     }
     return entries;
 }

@@ -16,7 +16,7 @@ namespace mosaiko {
 // creation, so a missing or unreadable stored list stays untouched until the first change; an
 // unreadable one is then kept aside before it is replaced.
 class CustomContentStore {
-public:
+  public:
     static constexpr const char* defaultSnippetsKey = "customSnippetsV1";
     static constexpr const char* entryIDPrefix = "snippet-";
     static constexpr const char* entryCategory = "Snippets";
@@ -32,8 +32,8 @@ public:
 
     // Adds a snippet at the front when the trimmed name and text are not empty and at least one
     // shortcode remains after normalization; otherwise does nothing.
-    void addSnippet(std::string_view name, std::string_view insertText, const std::vector<std::string>& shortcodes,
-                    const std::vector<std::string>& keywords);
+    void addSnippet(std::string_view name, std::string_view insertText,
+                    const std::vector<std::string>& shortcodes, const std::vector<std::string>& keywords);
     // Replaces the snippet with the same id (trimmed and normalized, in place); unknown ids are ignored.
     void updateSnippet(const CustomSnippet& snippet);
     // Splits a typed field at "," ";" " " line feed and tab, then normalizes the tokens.
@@ -43,7 +43,7 @@ public:
 
     const std::string& snippetsKey() const { return snippetsKey_; }
 
-private:
+  private:
     // Trimmed, lowercased, non-empty, each token once (canonically equivalent tokens are one token).
     static std::vector<std::string> normalizeTokens(const std::vector<std::string>& tokens);
     static std::string newSnippetID();

@@ -15,8 +15,8 @@ namespace {
 using Option = EmojiEntry::Variants::Option;
 
 bool isSingleTone(const Option& option) {
-    return !option.tones.empty() &&
-           std::all_of(option.tones.begin(), option.tones.end(), [&](SkinTone t) { return t == option.tones.front(); });
+    return !option.tones.empty() && std::all_of(option.tones.begin(), option.tones.end(),
+                                                [&](SkinTone t) { return t == option.tones.front(); });
 }
 
 // Untoned (0) before single-tone (1) before mixed (2).
@@ -61,14 +61,17 @@ Json encodeOption(const Option& option) {
 
 // ------------------------------------------------------------------------------------------ Option
 
-bool Option::isMixed() const { return !tones.empty() && !isSingleTone(*this); }
+bool Option::isMixed() const {
+    return !tones.empty() && !isSingleTone(*this);
+}
 
 std::string Option::displayName() const {
     if (tones.empty()) return "Default";
     if (!isMixed()) return std::string(skin_tone::displayName(tones.front()));
     std::vector<std::string> parts;
     for (std::size_t i = 0; i < tones.size(); ++i) {
-        parts.push_back("Tone " + std::to_string(i + 1) + ": " + std::string(skin_tone::displayName(tones[i])));
+        parts.push_back("Tone " + std::to_string(i + 1) + ": " +
+                        std::string(skin_tone::displayName(tones[i])));
     }
     return text::join(parts, ", ");
 }
@@ -90,10 +93,9 @@ std::vector<Option> EmojiEntry::Variants::normalize(std::vector<Option> options)
         const int ca = optionClass(a), cb = optionClass(b);
         if (ca != cb) return ca < cb;
         if (a.tones != b.tones) {
-            return std::lexicographical_compare(a.tones.begin(), a.tones.end(), b.tones.begin(), b.tones.end(),
-                                                [](SkinTone x, SkinTone y) {
-                                                    return skin_tone::ordinal(x) < skin_tone::ordinal(y);
-                                                });
+            return std::lexicographical_compare(
+                a.tones.begin(), a.tones.end(), b.tones.begin(), b.tones.end(),
+                [](SkinTone x, SkinTone y) { return skin_tone::ordinal(x) < skin_tone::ordinal(y); });
         }
         return text::canonicallyLess(a.emoji, b.emoji);
     });
@@ -114,7 +116,8 @@ const Option* EmojiEntry::Variants::preferredOption(SkinTone tone) const {
     if (auto exact = find([&](const Option& o) { return o.tones == wanted; })) return exact;
     if (tone != SkinTone::defaultTone) {
         auto allOfTone = find([&](const Option& o) {
-            return !o.tones.empty() && std::all_of(o.tones.begin(), o.tones.end(), [&](SkinTone t) { return t == tone; });
+            return !o.tones.empty() &&
+                   std::all_of(o.tones.begin(), o.tones.end(), [&](SkinTone t) { return t == tone; });
         });
         if (allOfTone) return allOfTone;
     }
@@ -126,8 +129,8 @@ const Option* EmojiEntry::Variants::option(const std::vector<SkinTone>& tones) c
     for (const auto& o : options_) {
         if (o.tones == tones) return &o;
     }
-    const bool singleDistinct =
-        !tones.empty() && std::all_of(tones.begin(), tones.end(), [&](SkinTone t) { return t == tones.front(); });
+    const bool singleDistinct = !tones.empty() && std::all_of(tones.begin(), tones.end(),
+                                                              [&](SkinTone t) { return t == tones.front(); });
     if (singleDistinct) {
         const std::vector<SkinTone> one{tones.front()};
         for (const auto& o : options_) {
@@ -169,7 +172,8 @@ EmojiEntry::Variants EmojiEntry::Variants::fromJson(const Json& json) {
     for (auto tone : skin_tone::allCases) {
         if (tone == SkinTone::defaultTone) continue;
         const std::string key(skin_tone::rawValue(tone));
-        if (auto text = optionalString(json, key.c_str())) options.push_back(Option{std::move(*text), {tone}, std::nullopt});
+        if (auto text = optionalString(json, key.c_str()))
+            options.push_back(Option{std::move(*text), {tone}, std::nullopt});
     }
     return Variants(std::move(options));
 }
@@ -191,7 +195,8 @@ EmojiEntry EmojiEntry::fromJson(const Json& json) {
     entry.category = requiredString(json, "category");
     entry.shortcodes = requiredStringArray(json, "shortcodes");
     entry.keywords = requiredStringArray(json, "keywords");
-    if (auto it = json.find("variants"); it != json.end() && !it->is_null()) entry.variants = Variants::fromJson(*it);
+    if (auto it = json.find("variants"); it != json.end() && !it->is_null())
+        entry.variants = Variants::fromJson(*it);
     entry.minimumMacOSVersion = optionalString(json, "minimumMacOSVersion");
     return entry;
 }

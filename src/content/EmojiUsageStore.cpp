@@ -15,7 +15,8 @@ constexpr auto kMaxCount = std::numeric_limits<std::int64_t>::max();
 
 std::int64_t saturatingAdd(std::int64_t a, std::int64_t b) {
     std::int64_t sum = 0;
-    if (__builtin_add_overflow(a, b, &sum)) return b > 0 ? kMaxCount : std::numeric_limits<std::int64_t>::min();
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? kMaxCount : std::numeric_limits<std::int64_t>::min();
     return sum;
 }
 
@@ -73,6 +74,9 @@ void rank(std::vector<Row>& rows, std::size_t limit) {
 
 }  // namespace
 
+EmojiUsageStore::EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock)
+    : EmojiUsageStore(defaults, clock, Settings{}) {}
+
 EmojiUsageStore::EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock, Settings settings)
     : defaults_(defaults), clock_(clock), settings_(std::move(settings)) {
     // Reads one key: its JSON when it decodes, else nothing, remembering unreadable data so that it
@@ -86,7 +90,8 @@ EmojiUsageStore::EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock,
         return value;
     };
     if (auto loaded = load(countsKey_, decodeCounts)) counts.set(std::move(*loaded));
-    if (auto loaded = load(recentsKey_, [](const Json& j) { return json::stringArray(j); })) recents.set(std::move(*loaded));
+    if (auto loaded = load(recentsKey_, [](const Json& j) { return json::stringArray(j); }))
+        recents.set(std::move(*loaded));
     if (auto loaded = load(historyKey_, decodeHistory)) history.set(std::move(*loaded));
 }
 
@@ -148,7 +153,8 @@ void EmojiUsageStore::recordUsed(std::string_view usedText) {
     if (encodable) write(historyKey_, events);
 }
 
-std::vector<EmojiUsageStore::Ranked> EmojiUsageStore::topEmojis(std::size_t limit, std::optional<double> since) const {
+std::vector<EmojiUsageStore::Ranked> EmojiUsageStore::topEmojis(std::size_t limit,
+                                                                std::optional<double> since) const {
     std::vector<Ranked> rows;
     if (!since) {
         for (const auto& [emoji, count] : counts()) rows.push_back(Ranked{emoji, count});
@@ -165,7 +171,8 @@ std::vector<EmojiUsageStore::Ranked> EmojiUsageStore::topEmojis(std::size_t limi
     return rows;
 }
 
-std::vector<EmojiUsageStore::Trending> EmojiUsageStore::topEmojisWithTrend(std::size_t limit, double window) const {
+std::vector<EmojiUsageStore::Trending> EmojiUsageStore::topEmojisWithTrend(std::size_t limit,
+                                                                           double window) const {
     if (!(window > 0)) return {};
     const double now = clock_.now();
     Counts current, previous;

@@ -10,6 +10,7 @@
 
 #include "content/UsageEvent.hpp"
 #include "platform/DefaultsDatabase.hpp"
+#include "platform/Json.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
 #include "platform/Text.hpp"
@@ -21,7 +22,7 @@ namespace mosaiko {
 // the inserted text itself under canonical equivalence (a skin-tone variant counts apart from its
 // base). The published collections change only through the operations below.
 class EmojiUsageStore {
-public:
+  public:
     // Canonically equivalent texts are one key; the first form recorded is the one kept.
     using Counts = std::map<std::string, std::int64_t, text::CanonicalLess>;
 
@@ -47,13 +48,14 @@ public:
 
     // Timestamps come from `clock.now()`. Loads the three collections (absent or undecodable data
     // gives an empty one, taken as it is otherwise); writes nothing.
-    EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock, Settings settings = {});
+    EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock);
+    EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock, Settings settings);
     EmojiUsageStore(const EmojiUsageStore&) = delete;
     EmojiUsageStore& operator=(const EmojiUsageStore&) = delete;
 
     static EmojiUsageStore& shared();
 
-    Published<Counts> counts;                 // all-time insertions per text
+    Published<Counts> counts;                     // all-time insertions per text
     Published<std::vector<std::string>> recents;  // most recent first, each text once
     Published<std::vector<UsageEvent>> history;   // newest first, capped
 
@@ -70,7 +72,7 @@ public:
 
     const Settings& settings() const { return settings_; }
 
-private:
+  private:
     struct Key {
         const std::string& name;
         bool unreadable = false;  // holds data we could not decode, not yet kept aside

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+
+#include "content/EmojiUsageStore.hpp"
+#include "content/RecordingDefaults.hpp"
+#include "platform/fake/ManualMainLoop.hpp"
+
+namespace mosaiko {
+namespace {
+
+using testing::RecordingDefaults;
+using Texts = std::vector<std::string>;
+using Ranked = EmojiUsageStore::Ranked;
+using Trending = EmojiUsageStore::Trending;
+constexpr double kDay = 86400;
+
+}  // namespace
+
+void PrintTo(const EmojiUsageStore::Ranked& r, std::ostream* os) { *os << r.emoji << "=" << r.count; }
+void PrintTo(const EmojiUsageStore::Trending& r, std::ostream* os) {
+    *os << r.emoji << "=" << r.count << "(" << r.delta << ")";
+}
+
+namespace {
+
+const std::string kCounts = "emojiUsageCounts", kRecents = "emojiUsageRecents",
+                  kHistory = "emojiUsageHistory";
+
+class EmojiUsageStoreTest : public ::testing::Test {
+  protected:
+    EmojiUsageStore::Settings smallLimits() const {
+        EmojiUsageStore::Settings s;
+        s.maxRecents = 3;
+        s.maxHistoryEvents = 4;
+        return s;
+    }
+    double now() const { return clock.now(); }
+
+    RecordingDefaults defaults;
+    ManualMainLoop clock;
+};
+
+TEST_F(EmojiUsageStoreTest, RecordingCountsMovesToFrontAndTimestampsEachUse) {
+    EmojiUsageStore store(defaults, clock);
+    store.recordUsed("👍");
+    clock.advance(1.5);
+    store.recordUsed("😀");
+    store.recordUsed("👍");
+    store.recordUsed("");  // no text is refused
+
+    EXPECT_EQ(store.counts().at("👍"), 2);
+    EXPECT_EQ(store.counts().at(""), 1);
+    EXPECT_EQ(store.recents(), (Texts{"", "👍", "😀"}));
+    ASSERT_EQ(store.history().size(), 4u);
+    EXPECT_EQ(store.history()[1], (UsageEvent{"👍", now()}));
+    EXPECT_EQ(store.history()[3], (UsageEvent{"👍", now() - 1.5}));
+
+    EXPECT_EQ(defaults.json(kCounts), Json::parse(R"({"👍":2,"😀":1,"":1})"));
+    EXPECT_EQ(defaults.json(kRecents), Json::parse(R"(["","👍","😀"])"));
+    EXPECT_EQ(defaults.json(kHistory)[3]["timestamp"].get<double>(), now() - 1.5);
+
+    EmojiUsageStore reloaded(defaults, clock);
+    EXPECT_EQ(reloaded.counts(), store.counts());
+    EXPECT_EQ(reloaded.recents(), store.recents());
+    EXPECT_EQ(reloaded.history(), store.history());
+}
+
+TEST_F(EmojiUsageStoreTest, CanonicallyEquivalentTextsAreOneText) {
+    EmojiUsageStore store(defaults, clock);
+    store.recordUsed("caf\xC3\xA9");
+    store.recordUsed("cafe\xCC\x81");
+    EXPECT_EQ(store.counts().size(), 1u);
+    EXPECT_EQ(store.counts().begin()->second, 2);
+    EXPECT_EQ(store.recents(), (Texts{"cafe\xCC\x81"}));
+
+    // Stored apart by an older writer, they load as one count.
+    RecordingDefaults split;
+    split.setJson(kCounts, Json{{"caf\xC3\xA9", 2}, {"cafe\xCC\x81", 3}});
+    EmojiUsageStore loaded(split, clock);
+    const auto top = loaded.topEmojis(10);
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_TRUE(text::canonicallyEqual(top[0].emoji, "caf\xC3\xA9"));
+    EXPECT_EQ(top[0].count, 5);
+}
+
+TEST_F(EmojiUsageStoreTest, RecentsAndHistoryAreCappedWhileCountsKeepEverything) {
+    EmojiUsageStore store(defaults, clock, smallLimits());
+    for (const char* t : {"a", "b", "c", "d", "a"}) store.recordUsed(t);
+    EXPECT_EQ(store.recents(), (Texts{"a", "d", "c"}));
+    ASSERT_EQ(store.history().size(), 4u);
+    EXPECT_EQ(store.history().back().emoji, "b");
+    EXPECT_EQ(store.counts().at("a"), 2);
+    EXPECT_EQ(store.counts().at("b"), 1);
+    EXPECT_EQ(store.topEmojis(10).size(), 4u);
+
+    // With the real limits, loaded lists are taken as they are and cut by the next recording.
+    RecordingDefaults full;
+    Json history = Json::array(), recents = Json::array();
+    for (int i = 0; i < 5001; ++i)
+        history.push_back(Json{{"emoji", "h" + std::to_string(i)}, {"timestamp", i}});
+    for (int i = 0; i < 51; ++i) recents.push_back("r" + std::to_string(i));
+    full.setJson(kHistory, history);
+    full.setJson(kRecents, recents);
+    EmojiUsageStore real(full, clock);
+    EXPECT_EQ(real.history().size(), 5001u);
+    EXPECT_EQ(real.recents().size(), 51u);
+    real.recordUsed("new");
+    ASSERT_EQ(real.history().size(), 5000u);
+    EXPECT_EQ(real.history().back().emoji, "h4998");
+    ASSERT_EQ(real.recents().size(), 50u);
+    EXPECT_EQ(real.recents().back(), "r48");
+    EXPECT_EQ(full.json(kHistory).size(), 5000u);
+}
+
+TEST_F(EmojiUsageStoreTest, EachStepIsPublishedThenTheThreeKeysAreWrittenInOrder) {
+    EmojiUsageStore store(defaults, clock, smallLimits());
+    for (const char* t : {"a", "b", "c", "d"}) store.recordUsed(t);
+    defaults.log.clear();
+
+    std::vector<std::string> events;
+    auto c1 = store.counts.observe([&](const auto&) { events.push_back("counts"); });
+    auto c2 = store.recents.observe([&](const Texts& next) {
+        events.push_back("recents " + std::to_string(next.size()) + " stored " +
+                         std::to_string(defaults.json(kRecents).size()));
+    });
+    auto c3 = store.history.observe([&](const std::vector<UsageEvent>& next) {
+        events.push_back("history " + std::to_string(next.size()));
+    });
+
+    store.recordUsed("b");  // present: removed, put first; recents and history full: both cut
+    EXPECT_EQ(events,
+              (Texts{"counts", "recents 2 stored 3", "recents 3 stored 3", "history 5", "history 4"}));
+    EXPECT_EQ(defaults.log, (Texts{"set " + kCounts, "set " + kRecents, "set " + kHistory}));
+
+    events.clear();
+    store.recordUsed("b");  // already first: still announced
+    EXPECT_EQ(events,
+              (Texts{"counts", "recents 2 stored 3", "recents 3 stored 3", "history 5", "history 4"}));
+}
+
+TEST_F(EmojiUsageStoreTest, TopListsOrderByCountThenTextAndStopAtTheFirstOlderEvent) {
+    EmojiUsageStore store(defaults, clock);
+    for (const char* t : {"b", "a", "c", "c"}) store.recordUsed(t);
+    EXPECT_EQ(store.topEmojis(10), (std::vector<Ranked>{{"c", 2}, {"a", 1}, {"b", 1}}));
+    EXPECT_EQ(store.topEmojis(2), (std::vector<Ranked>{{"c", 2}, {"a", 1}}));
+    EXPECT_TRUE(store.topEmojis(0).empty());
+    EXPECT_TRUE(store.topEmojis(10, now() + 1).empty());
+    EXPECT_EQ(store.topEmojis(10, now()).size(), 3u);  // an event exactly at the date counts
+
+    // The walk relies on newest-first order: an out-of-order event after an older one is not seen.
+    RecordingDefaults loaded;
+    loaded.setJson(kHistory, Json::parse(R"([{"emoji":"new","timestamp":100},{"emoji":"old","timestamp":10},
+                                              {"emoji":"late","timestamp":200}])"));
+    loaded.setJson(kCounts, Json{{"gone", 7}});
+    EmojiUsageStore unordered(loaded, clock);
+    EXPECT_EQ(unordered.topEmojis(10, 50), (std::vector<Ranked>{{"new", 1}}));
+    // All-time lists come from the counts, also for texts no longer in the history.
+    EXPECT_EQ(unordered.topEmojis(10), (std::vector<Ranked>{{"gone", 7}}));
+}
+
+TEST_F(EmojiUsageStoreTest, TrendsCompareTheWindowWithTheOneBefore) {
+    const double week = 7 * kDay;
+    Json history = Json::array();
+    auto add = [&](const char* t, double ageDays) {
+        history.push_back(Json{{"emoji", t}, {"timestamp", now() - ageDays * kDay}});
+    };
+    add("future", -1);  // a clock set back: newer than now counts as current
+    for (int i = 0; i < 3; ++i) add("x", 1 + i);
+    add("y", 6.9);
+    for (int i = 0; i < 5; ++i) add("x", 8 + i);
+    add("y", 9);
+    add("onlyBefore", 13);
+    add("tooOld", 15);
+    defaults.setJson(kHistory, history);
+    EmojiUsageStore store(defaults, clock);
+
+    EXPECT_EQ(store.topEmojisWithTrend(100, week),
+              (std::vector<Trending>{{"x", 3, -2}, {"future", 1, 1}, {"y", 1, 0}}));
+    EXPECT_EQ(store.topEmojisWithTrend(1, week), (std::vector<Trending>{{"x", 3, -2}}));
+    EXPECT_TRUE(store.topEmojisWithTrend(100, 0).empty());
+    EXPECT_TRUE(store.topEmojisWithTrend(100, -week).empty());
+}
+
+TEST_F(EmojiUsageStoreTest, ResetEmptiesEverythingAndRemovesTheKeys) {
+    EmojiUsageStore store(defaults, clock);
+    store.recordUsed("a");
+    store.recordUsed("a");
+    std::vector<std::string> announced;
+    auto c =
+        store.recents.observe([&](const Texts& next) { announced.push_back(std::to_string(next.size())); });
+    store.resetAll();
+    EXPECT_EQ(announced, Texts{"0"});
+    EXPECT_TRUE(store.counts().empty() && store.recents().empty() && store.history().empty());
+    for (const auto& key : {kCounts, kRecents, kHistory}) EXPECT_FALSE(defaults.contains(key)) << key;
+    store.recordUsed("a");
+    EXPECT_EQ(store.counts().at("a"), 1);
+}
+
+TEST_F(EmojiUsageStoreTest, UndecodableDataLoadsAsEmptyAndIsKeptAsideBeforeItIsReplaced) {
+    defaults.set(kCounts, DefaultsData{R"({"a":1.5})"});
+    defaults.set(kRecents, DefaultsValue(std::string("not data")));
+    defaults.setJson(kHistory, Json::parse(R"([{"emoji":"a","timestamp":1},{"emoji":"b"}])"));
+    EmojiUsageStore store(defaults, clock);
+    EXPECT_TRUE(store.counts().empty());
+    EXPECT_TRUE(store.recents().empty());
+    EXPECT_TRUE(store.history().empty());  // one malformed event loses the whole list
+    EXPECT_FALSE(defaults.contains(kCounts + ".corrupt"));
+
+    store.recordUsed("a");
+    EXPECT_EQ(defaults.data(kCounts + ".corrupt"), R"({"a":1.5})");
+    EXPECT_EQ(defaults.object(kRecents + ".corrupt"), DefaultsValue(std::string("not data")));
+    EXPECT_TRUE(defaults.contains(kHistory + ".corrupt"));
+    EXPECT_EQ(defaults.json(kCounts), Json::parse(R"({"a":1})"));
+    defaults.log.clear();
+    store.recordUsed("a");
+    EXPECT_EQ(defaults.log.size(), 3u);  // kept aside once only
+
+    // Counts must be whole numbers that fit 64 bits.
+    for (const char* counts : {R"({"a":9223372036854775808})", R"({"a":"1"})", R"(["a"])"}) {
+        RecordingDefaults db;
+        db.set(kCounts, DefaultsData{counts});
+        EXPECT_TRUE(EmojiUsageStore(db, clock).counts().empty()) << counts;
+    }
+    RecordingDefaults largest;
+    largest.set(kCounts, DefaultsData{R"({"a":9223372036854775807,"b":-2})"});
+    EmojiUsageStore saturated(largest, clock);
+    saturated.recordUsed("a");
+    EXPECT_EQ(saturated.counts().at("a"), INT64_MAX);
+    EXPECT_EQ(saturated.counts().at("b"), -2);
+}
+
+TEST_F(EmojiUsageStoreTest, TextThatIsNotValidUtf8IsRecordedAndStored) {
+    EmojiUsageStore store(defaults, clock);
+    store.recordUsed("bad\xFF");
+    store.recordUsed("bad\xFE");  // the same text once invalid bytes are read as U+FFFD
+    EXPECT_EQ(store.counts().size(), 1u);
+    EXPECT_EQ(defaults.json(kCounts), Json::parse("{\"bad\xEF\xBF\xBD\":2}"));
+    EXPECT_EQ(defaults.json(kHistory).size(), 2u);
+}
+
+}  // namespace
+}  // namespace mosaiko
