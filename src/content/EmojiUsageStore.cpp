@@ -1,6 +1,7 @@
 #include "content/EmojiUsageStore.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -57,6 +58,45 @@ std::optional<std::vector<UsageEvent>> decodeHistory(const Json& json) {
     return events;
 }
 
+// Appends `s` as a JSON string. Most texts need no escaping and are quoted as they are; the others
+// go through the JSON library (which also replaces invalid UTF-8).
+void appendJsonString(std::string& out, const std::string& s) {
+    const bool plain =
+        std::none_of(s.begin(), s.end(),
+                     [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; }) &&
+        text::isValidUtf8(s);
+    if (!plain) {
+        out += json::dump(Json(s));
+        return;
+    }
+    out += '"';
+    out += s;
+    out += '"';
+}
+
+// The history as a JSON array of {"emoji", "timestamp"} objects. Written directly rather than
+// through a document tree: the full history is rewritten on every recording. JSON has no
+// infinities or NaN, so a history holding one cannot be encoded.
+std::optional<std::string> encodeHistory(const std::vector<UsageEvent>& events) {
+    std::string out;
+    out.reserve(events.size() * 48 + 2);
+    out += '[';
+    char number[32];
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        const auto& event = events[i];
+        if (!std::isfinite(event.timestamp)) return std::nullopt;
+        if (i) out += ',';
+        out += R"({"emoji":)";
+        appendJsonString(out, event.emoji);
+        out += R"(,"timestamp":)";
+        const auto end = std::to_chars(number, number + sizeof number, event.timestamp).ptr;
+        out.append(number, end);
+        out += '}';
+    }
+    out += ']';
+    return out;
+}
+
 // Sorts by count descending, equal counts by text in ascending canonical order, and cuts to `limit`.
 template <class Row>
 void rank(std::vector<Row>& rows, std::size_t limit) {
@@ -100,12 +140,12 @@ EmojiUsageStore& EmojiUsageStore::shared() {
     return store;
 }
 
-void EmojiUsageStore::write(Key& key, const Json& value) {
+void EmojiUsageStore::write(Key& key, std::string json) {
     if (key.unreadable) {
         defaults_.preserveUndecodable(key.name);
         key.unreadable = false;
     }
-    defaults_.set(key.name, DefaultsData{json::dump(value)});
+    defaults_.set(key.name, DefaultsData{std::move(json)});
 }
 
 void EmojiUsageStore::recordUsed(std::string_view usedText) {
@@ -141,16 +181,9 @@ void EmojiUsageStore::recordUsed(std::string_view usedText) {
         }
     }
 
-    write(countsKey_, Json(counts()));
-    write(recentsKey_, Json(recents()));
-    Json events = Json::array();
-    bool encodable = true;
-    for (const auto& event : history()) {
-        // JSON has no infinities or NaN: such a history cannot be encoded, and nothing is written.
-        encodable = encodable && std::isfinite(event.timestamp);
-        events.push_back(Json{{"emoji", event.emoji}, {"timestamp", event.timestamp}});
-    }
-    if (encodable) write(historyKey_, events);
+    write(countsKey_, json::dump(Json(counts())));
+    write(recentsKey_, json::dump(Json(recents())));
+    if (auto encoded = encodeHistory(history())) write(historyKey_, std::move(*encoded));
 }
 
 std::vector<EmojiUsageStore::Ranked> EmojiUsageStore::topEmojis(std::size_t limit,

@@ -77,7 +77,7 @@ class EmojiUsageStore {
         const std::string& name;
         bool unreadable = false;  // holds data we could not decode, not yet kept aside
     };
-    void write(Key& key, const Json& value);
+    void write(Key& key, std::string json);
 
     DefaultsDatabase& defaults_;
     const Clock& clock_;

@@ -35,8 +35,7 @@ std::optional<KeyboardShortcut> KeyboardShortcut::recorded(const KeyEvent& event
     if ((event.modifierFlags & commandLike) == 0) return std::nullopt;  // Shift alone is not enough
     auto key = keyEquivalentFrom(event);
     if (!key) return std::nullopt;
-    return KeyboardShortcut{event.keyCode, event.modifierFlags & ModifierFlag::shortcutMask,
-                            text::lowercased(*key)};
+    return KeyboardShortcut{event.keyCode, event.modifierFlags & ModifierFlag::shortcutMask, std::move(*key)};
 }
 
 bool KeyboardShortcut::matches(const KeyEvent& event) const {

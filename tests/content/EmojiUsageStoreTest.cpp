@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "content/EmojiUsageStore.hpp"
 #include "content/RecordingDefaults.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
@@ -15,7 +17,9 @@ constexpr double kDay = 86400;
 
 }  // namespace
 
-void PrintTo(const EmojiUsageStore::Ranked& r, std::ostream* os) { *os << r.emoji << "=" << r.count; }
+void PrintTo(const EmojiUsageStore::Ranked& r, std::ostream* os) {
+    *os << r.emoji << "=" << r.count;
+}
 void PrintTo(const EmojiUsageStore::Trending& r, std::ostream* os) {
     *os << r.emoji << "=" << r.count << "(" << r.delta << ")";
 }
@@ -228,13 +232,31 @@ TEST_F(EmojiUsageStoreTest, UndecodableDataLoadsAsEmptyAndIsKeptAsideBeforeItIsR
     EXPECT_EQ(saturated.counts().at("b"), -2);
 }
 
-TEST_F(EmojiUsageStoreTest, TextThatIsNotValidUtf8IsRecordedAndStored) {
+TEST_F(EmojiUsageStoreTest, AHistoryThatCannotBeEncodedIsKeptInMemoryButNotWritten) {
     EmojiUsageStore store(defaults, clock);
+    store.recordUsed("a");
+    clock.setWallClock(std::numeric_limits<double>::quiet_NaN());
+    store.recordUsed("b");
+    EXPECT_EQ(store.history().size(), 2u);
+    EXPECT_EQ(defaults.json(kHistory).size(), 1u);  // the previous history stays
+    EXPECT_EQ(defaults.json(kCounts), Json::parse(R"({"a":1,"b":1})"));
+}
+
+TEST_F(EmojiUsageStoreTest, AnyTextIsStoredAsValidJsonAndReadBack) {
+    EmojiUsageStore store(defaults, clock);
+    const Texts awkward = {"say \"hi\"", "back\\slash", "line\nbreak\ttab", "\x01",
+                           "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"};
+    for (const auto& t : awkward) store.recordUsed(t);
+    EmojiUsageStore reloaded(defaults, clock);
+    EXPECT_EQ(reloaded.history(), store.history());
+    EXPECT_EQ(reloaded.counts(), store.counts());
+
+    // Invalid UTF-8 never fails: it is read as U+FFFD, so these two are one text.
     store.recordUsed("bad\xFF");
-    store.recordUsed("bad\xFE");  // the same text once invalid bytes are read as U+FFFD
-    EXPECT_EQ(store.counts().size(), 1u);
-    EXPECT_EQ(defaults.json(kCounts), Json::parse("{\"bad\xEF\xBF\xBD\":2}"));
-    EXPECT_EQ(defaults.json(kHistory).size(), 2u);
+    store.recordUsed("bad\xFE");
+    EXPECT_EQ(store.counts().at("bad\xEF\xBF\xBD"), 2);
+    EXPECT_EQ(defaults.json(kCounts)["bad\xEF\xBF\xBD"], 2);
+    EXPECT_EQ(defaults.json(kHistory)[0]["emoji"], "bad\xEF\xBF\xBD");
 }
 
 }  // namespace
