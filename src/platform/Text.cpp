@@ -4,6 +4,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <unicode/utext.h>
 #include <unicode/utf8.h>
 
 #include <memory>
@@ -27,6 +28,26 @@ const icu::Normalizer2& nfcNormalizer() {
     return *icu::Normalizer2::getNFCInstance(status);
 }
 
+bool isAscii(std::string_view s) {
+    for (const char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+// Creating a break iterator costs far more than using one, so each thread keeps one. Every user
+// sets its text before asking anything.
+icu::BreakIterator* characterBreakIterator() {
+    thread_local std::unique_ptr<icu::BreakIterator> iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        std::unique_ptr<icu::BreakIterator> it(
+            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+        if (U_FAILURE(status)) it.reset();
+        return it;
+    }();
+    return iterator.get();
+}
+
 // Calls f(scalar) for every code point of s, reading invalid sequences as U+FFFD.
 template <class F>
 void forEachScalar(std::string_view s, F f) {
@@ -43,6 +64,7 @@ void forEachScalar(std::string_view s, F f) {
 }  // namespace
 
 std::string nfc(std::string_view s) {
+    if (isAscii(s)) return std::string(s);
     UErrorCode status = U_ZERO_ERROR;
     auto normalized = nfcNormalizer().normalize(toUnicode(s), status);
     if (U_FAILURE(status)) return validUtf8(s);
@@ -63,6 +85,13 @@ int canonicalCompare(std::string_view a, std::string_view b) {
 }
 
 std::string lowercased(std::string_view s) {
+    if (isAscii(s)) {
+        std::string out(s);
+        for (char& c : out) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        return out;
+    }
     auto u = toUnicode(s);
     u.toLower(icu::Locale::getRoot());
     return toUtf8(u);
@@ -93,11 +122,18 @@ std::size_t scalarCount(std::string_view s) {
 std::vector<std::string> characters(std::string_view s) {
     std::vector<std::string> result;
     if (s.empty()) return result;
-    UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<icu::BreakIterator> it(
-        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+    if (isAscii(s)) {
+        // Among ASCII characters only CR LF forms a cluster of more than one scalar.
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const std::size_t length = (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ? 2 : 1;
+            result.emplace_back(s.substr(i, length));
+            i += length - 1;
+        }
+        return result;
+    }
+    auto* it = characterBreakIterator();
     const auto u = toUnicode(s);
-    if (U_FAILURE(status) || !it) {
+    if (!it) {
         result.push_back(toUtf8(u));
         return result;
     }
@@ -110,7 +146,42 @@ std::vector<std::string> characters(std::string_view s) {
 }
 
 std::size_t characterCount(std::string_view s) {
+    if (isAscii(s)) {
+        std::size_t count = s.size();
+        for (std::size_t i = 0; i + 1 < s.size(); ++i) {
+            if (s[i] == '\r' && s[i + 1] == '\n') --count;
+        }
+        return count;
+    }
     return characters(s).size();
+}
+
+char32_t firstScalar(std::string_view s) {
+    char32_t first = 0;
+    bool seen = false;
+    forEachScalar(s.substr(0, 4), [&](char32_t c) {
+        if (!seen) first = c;
+        seen = true;
+    });
+    return first;
+}
+
+bool isCharacterBoundary(std::string_view s, std::size_t byteOffset) {
+    if (byteOffset == 0 || byteOffset >= s.size()) return byteOffset <= s.size();
+    const auto before = static_cast<unsigned char>(s[byteOffset - 1]);
+    const auto after = static_cast<unsigned char>(s[byteOffset]);
+    if (before < 0x80 && after < 0x80) return !(before == '\r' && after == '\n');
+    if (U8_IS_TRAIL(after)) return false;
+    auto* it = characterBreakIterator();
+    if (!it) return true;
+    UErrorCode status = U_ZERO_ERROR;
+    UText text = UTEXT_INITIALIZER;
+    utext_openUTF8(&text, s.data(), static_cast<int64_t>(s.size()), &status);
+    if (U_FAILURE(status)) return true;
+    it->setText(&text, status);
+    const bool boundary = U_FAILURE(status) || it->isBoundary(static_cast<int32_t>(byteOffset));
+    utext_close(&text);
+    return boundary;
 }
 
 std::u32string scalars(std::string_view s) {

@@ -41,6 +41,11 @@ std::string fromScalars(std::u32string_view scalars);
 std::u16string utf16(std::string_view s);
 std::string fromUtf16(std::u16string_view s);
 std::string fromScalar(char32_t scalar);
+// The first scalar of `s`; 0 for the empty text.
+char32_t firstScalar(std::string_view s);
+// True when a character (grapheme cluster) boundary of `s` lies at the byte offset: at either end,
+// and between two characters; false inside a character or inside a UTF-8 sequence.
+bool isCharacterBoundary(std::string_view s, std::size_t byteOffset);
 
 // The first `count` scalars of `s`.
 std::string prefixScalars(std::string_view s, std::size_t count);

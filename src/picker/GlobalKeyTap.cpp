@@ -1,0 +1,63 @@
+#include "picker/GlobalKeyTap.hpp"
+
+#include <utility>
+
+namespace mosaiko {
+
+GlobalKeyTap::Dependencies GlobalKeyTap::Dependencies::overPorts(
+    std::function<std::unique_ptr<KeyTapPort>(std::uint64_t, KeyTapPort::Callback)> createTap) {
+    Dependencies d;
+    d.createTap = std::move(createTap);
+    d.attachToMainLoop = [](KeyTapPort& port) { port.attachToMainLoop(); };
+    d.detachFromMainLoop = [](KeyTapPort& port) { port.detachFromMainLoop(); };
+    d.enableTap = [](KeyTapPort& port, bool enabled) { port.setEnabled(enabled); };
+    return d;
+}
+
+GlobalKeyTap::GlobalKeyTap(Dependencies dependencies) : dependencies_(std::move(dependencies)) {}
+
+GlobalKeyTap::~GlobalKeyTap() {
+    stop();
+}
+
+void GlobalKeyTap::start(Handler handler) {
+    stop();
+    handler_ = std::make_shared<const Handler>(std::move(handler));
+    // The callback does not own the key tap: the key tap owns the port and stops it before it goes.
+    auto port = dependencies_.createTap(kKeyTapEventMask,
+                                        [this](const KeyEvent& event) { return handleEvent(event); });
+    if (!port) return;
+    port_ = std::move(port);
+    dependencies_.attachToMainLoop(*port_);
+    dependencies_.enableTap(*port_, true);
+}
+
+void GlobalKeyTap::stop() {
+    if (port_) dependencies_.detachFromMainLoop(*port_);
+    port_.reset();
+    handler_.reset();
+}
+
+bool GlobalKeyTap::handleEvent(const KeyEvent& event) {
+    switch (event.type) {
+        case KeyEvent::Type::tapDisabledByTimeout:
+        case KeyEvent::Type::tapDisabledByUserInput:
+            // The display server gave up waiting for us; enabling again keeps the picker working.
+            if (port_) dependencies_.enableTap(*port_, true);
+            return false;
+        case KeyEvent::Type::keyDown:
+        case KeyEvent::Type::flagsChanged: {
+            // Hold the handler for the duration of the call: it may stop or restart the key tap.
+            auto handler = handler_;
+            if (!handler || !*handler) return false;
+            try {
+                return (*handler)(event) == Decision::swallow;
+            } catch (...) {
+                return false;  // a failing handler must never eat the user's typing
+            }
+        }
+    }
+    return false;
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,646 @@
+#include "picker/PickerController.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "content/PreferencesStore.hpp"
+#include "picker/PickerPanelPresenting.hpp"
+#include "platform/Text.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+using Scope = PickerViewModel::Scope;
+
+bool isAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Grapheme clusters, without asking ICU for plain ASCII (every keystroke passes through here).
+std::vector<std::string> charactersOf(std::string_view s) {
+    if (isAscii(s) && s.find("\r\n") == std::string_view::npos) {
+        std::vector<std::string> result;
+        result.reserve(s.size());
+        for (char c : s) result.emplace_back(1, c);
+        return result;
+    }
+    return text::characters(s);
+}
+
+bool isSingleCharacter(std::string_view s) {
+    if (s.size() == 1) return true;
+    if (s.empty() || (isAscii(s) && s != "\r\n")) return false;
+    return text::characterCount(s) == 1;
+}
+
+// Characters compare under canonical equivalence.
+bool sameCharacter(std::string_view a, std::string_view b) {
+    if (a == b) return true;
+    if (isAscii(a) && isAscii(b)) return false;
+    return text::canonicallyEqual(a, b);
+}
+
+bool startsWithNumber(std::string_view character) {
+    const auto scalars = text::scalars(character);
+    return !scalars.empty() && text::isNumber(scalars.front());
+}
+
+bool startsWithLetter(std::string_view character) {
+    const auto scalars = text::scalars(character);
+    return !scalars.empty() && text::isLetter(scalars.front());
+}
+
+std::size_t nonWhitespaceScalarCount(std::string_view s) {
+    std::size_t n = 0;
+    for (char32_t c : text::scalars(s))
+        if (!text::isWhitespace(c)) ++n;
+    return n;
+}
+
+Scope scopeFor(QuickOpenTarget target) {
+    switch (target) {
+        case QuickOpenTarget::all:
+            return Scope::all;
+        case QuickOpenTarget::pins:
+            return Scope::pinned;
+        case QuickOpenTarget::shortcodes:
+            return Scope::shortcodes;
+        case QuickOpenTarget::emoticons:
+            return Scope::emoticons;
+    }
+    return Scope::all;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ construction, start, stop
+
+void PickerController::Dependencies::bindPanelAndKeyTap(std::shared_ptr<PickerPanelPresenting> panel,
+                                                        std::shared_ptr<GlobalKeyTap> keyTap) {
+    showPanelNearMouse = [panel] { panel->showNearPointer(); };
+    hidePanel = [panel] { panel->hide(); };
+    startKeyTap = [keyTap](GlobalKeyTap::Handler handler) { keyTap->start(std::move(handler)); };
+    stopKeyTap = [keyTap] { keyTap->stop(); };
+}
+
+PickerController::PickerController(PreferencesStore& prefs, std::unique_ptr<PickerViewModel> model,
+                                   Dependencies dependencies, MainLoop& mainLoop)
+    : prefs_(prefs), model_(std::move(model)), dependencies_(std::move(dependencies)), mainLoop_(mainLoop) {
+    // Actions reach the controller after the event that caused them has been handled.
+    cancellables_.push_back(
+        model_->uiActionSubject.subscribe([this](const PickerViewModel::UIAction& action) {
+            mainLoop_.post(guarded([this, action] { handleUIAction(action); }));
+        }));
+}
+
+PickerController::~PickerController() {
+    *alive_ = false;
+}
+
+std::function<void()> PickerController::guarded(std::function<void()> task) {
+    std::weak_ptr<bool> alive = alive_;
+    return [alive, task = std::move(task)] {
+        const auto token = alive.lock();
+        if (!token || !*token) return;
+        try {
+            task();
+        } catch (...) {
+            // Nothing may escape a timer or a posted task; the state change simply did not happen.
+        }
+    };
+}
+
+void PickerController::start() {
+    std::weak_ptr<bool> alive = alive_;
+    dependencies_.startKeyTap([this, alive](const KeyEvent& event) {
+        const auto token = alive.lock();
+        if (!token || !*token) return Decision::passThrough;
+        return handle(event);
+    });
+}
+
+void PickerController::stop() {
+    delayTimer_.cancel();
+    session_.reset();
+    recentTypedCharacters_ = {};
+    dependencies_.hidePanel();
+    dependencies_.stopKeyTap();
+}
+
+// ------------------------------------------------------------------ key dispatch
+
+GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
+    if (event.userData == kEventMarker) return Decision::passThrough;
+    if (event.type == KeyEvent::Type::flagsChanged) return Decision::passThrough;
+
+    if (libraryShortcutMatches(event) && !isOwnApplication(dependencies_.frontmostApp())) {
+        return triggerLibraryOpen();
+    }
+
+    if ((event.modifierFlags & ModifierFlag::command) != 0 &&
+        !(session_ && event.keyCode == KeyCode::deleteKey)) {
+        recentTypedCharacters_.clear();
+        return Decision::passThrough;  // Command shortcuts reach the application; a session goes on
+    }
+
+    const Decision decision = session_ ? handleSession(event, event.keyCode) : handleIdle(event);
+    updateRecentTypedCharacters(event, decision);
+    return decision;
+}
+
+bool PickerController::libraryShortcutMatches(const KeyEvent& event) const {
+    const auto& shortcut = prefs_.libraryShortcut();
+    return shortcut && event.keyCode == shortcut->keyCode &&
+           (event.modifierFlags & ModifierFlag::shortcutMask) == shortcut->modifierFlagsRawValue;
+}
+
+bool PickerController::isOwnApplication(const Dependencies::FrontmostApp& app) const {
+    return app.bundleID == dependencies_.ownBundleID;
+}
+
+GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
+    if (!isSingleCharacter(event.characters)) return Decision::passThrough;
+
+    const auto app = dependencies_.frontmostApp();
+    if (isOwnApplication(app)) return Decision::passThrough;
+    if (prefs_.isExcluded(app.bundleID, app.name)) return Decision::passThrough;
+
+    const double now = dependencies_.now();
+    std::vector<RecentTypedCharacter> candidates;
+    const std::size_t limit = recentTypedCharactersLimit();
+    const std::size_t keep = std::min(recentTypedCharacters_.size(), limit - 1);
+    candidates.reserve(keep + 1);
+    candidates.insert(candidates.end(), recentTypedCharacters_.end() - static_cast<std::ptrdiff_t>(keep),
+                      recentTypedCharacters_.end());
+    candidates.push_back({event.characters, now});
+
+    if (const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut())) {
+        const std::string seq(*sequence);
+        if (const auto suffix = matchedSuffix(candidates, seq)) {
+            if (now - suffix->front().uptime <= quickOpenMaxGapS) {
+                triggerQuickOpen(static_cast<int>(charactersOf(seq).size()) - 1);
+                return Decision::swallow;
+            }
+        }
+    }
+
+    const std::string& trigger = prefs_.inlineTrigger();
+    if (matchedSuffix(candidates, trigger)) {
+        Session s;
+        s.mode = Mode::inlineMode;
+        s.deleteCount = static_cast<int>(charactersOf(trigger).size());
+        s.lastCharBeforeTrigger = characterBeforeMatchedSuffix(candidates, trigger);
+        s.isShown = false;
+        s.showEligibleAtUptime =
+            now + static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0;
+        s.startedAtUptime = now;
+        session_ = std::move(s);
+        schedulePopup();
+        return Decision::passThrough;
+    }
+    return Decision::passThrough;
+}
+
+void PickerController::updateRecentTypedCharacters(const KeyEvent& event, Decision decision) {
+    if (decision == Decision::passThrough && !session_) {
+        if (auto c = printableCharacter(event)) {
+            recentTypedCharacters_.push_back({std::move(*c), dependencies_.now()});
+            const std::size_t limit = recentTypedCharactersLimit();
+            if (recentTypedCharacters_.size() > limit) {
+                recentTypedCharacters_.erase(
+                    recentTypedCharacters_.begin(),
+                    recentTypedCharacters_.end() - static_cast<std::ptrdiff_t>(limit));
+            }
+            return;
+        }
+    }
+    recentTypedCharacters_.clear();  // keeps its capacity
+}
+
+std::size_t PickerController::recentTypedCharactersLimit() const {
+    const std::size_t triggerLength = charactersOf(prefs_.inlineTrigger()).size();
+    const std::size_t sequenceLength = prefs_.quickOpenShortcut() == QuickOpenShortcut::disabled ? 0 : 2;
+    return std::max({triggerLength + 2, sequenceLength + 1, std::size_t{12}});
+}
+
+// ------------------------------------------------------------------ session keys
+
+GlobalKeyTap::Decision PickerController::handleSession(const KeyEvent& event, int keyCode) {
+    if (!session_) return Decision::passThrough;
+    Session s = *session_;
+    const bool shown = s.isShown;
+    const bool shift = (event.modifierFlags & ModifierFlag::shift) != 0;
+    PickerViewModel& model = *model_;
+
+    switch (keyCode) {
+        case KeyCode::leftArrow:
+        case KeyCode::rightArrow: {
+            if (!shown) break;
+            const int delta = keyCode == KeyCode::leftArrow ? -1 : 1;
+            if (model.focusRow() == PickerViewModel::FocusRow::variants) {
+                model.moveVariantHorizontally(delta);
+            } else {
+                model.moveSelection(delta);
+            }
+            session_ = s;
+            return Decision::swallow;
+        }
+        case KeyCode::downArrow:
+            if (!shown) break;
+            if (model.focusRow() == PickerViewModel::FocusRow::variants) {
+                model.moveVariantVertically(1);
+            } else {
+                model.focusRow.set(PickerViewModel::FocusRow::main);
+            }
+            session_ = s;
+            return Decision::swallow;
+        case KeyCode::upArrow:
+            if (!shown) break;
+            if (!model.activeOptions().empty()) {
+                model.moveVariantVertically(-1);
+                session_ = s;
+            }
+            return Decision::swallow;
+        case KeyCode::returnKey:
+        case KeyCode::keypadEnter: {
+            if (!shown) break;
+            const bool keepOpen = shift && prefs_.keepOpenOnShiftEnter();
+            if (model.focusRow() == PickerViewModel::FocusRow::variants) {
+                model.activateVariantSelection(keepOpen);
+                session_ = s;
+            } else if (insertSelectionAndMaybeKeepOpen(keepOpen, s)) {
+                session_ = s;
+            }
+            return Decision::swallow;
+        }
+        case KeyCode::tab:
+            if (!shown) break;
+            if (cycleScope(shift)) {
+                session_ = s;
+                return Decision::swallow;
+            }
+            cancelSession(true);
+            return Decision::passThrough;
+        case KeyCode::escape:
+            cancelSession(shown);
+            return shown ? Decision::swallow : Decision::passThrough;
+        case KeyCode::deleteKey:
+            return handleDelete(event, s);
+        default:
+            return handleCharacter(event, s);
+    }
+    // A navigation key before the panel showed: the user is just typing.
+    cancelSession(false);
+    return Decision::passThrough;
+}
+
+GlobalKeyTap::Decision PickerController::handleDelete(const KeyEvent& event, Session& s) {
+    const auto mode = (event.modifierFlags & ModifierFlag::command) != 0  ? QueryDeletionMode::line
+                      : (event.modifierFlags & ModifierFlag::option) != 0 ? QueryDeletionMode::word
+                                                                          : QueryDeletionMode::character;
+    auto [updated, removed] = queryDeletion(s.query, mode);
+    s.query = updated;
+
+    if (s.mode == Mode::exclusive) {
+        if (removed == 0) {
+            cancelSession(true);
+            return Decision::swallow;
+        }
+        model_->updateQuery(updated);
+        session_ = s;
+        return Decision::swallow;
+    }
+
+    if (removed < 1) {
+        cancelSession(true);
+        return Decision::passThrough;  // the application deletes the trigger's last character
+    }
+    s.deleteCount = std::max(s.deleteCount - removed, 1);
+    maybeShowPopup(s);
+    if (!session_) return Decision::passThrough;
+    if (s.isShown) model_->updateQuery(updated);
+    session_ = s;
+    if (mode == QueryDeletionMode::line) {
+        // The application never sees the Command-Delete: erase exactly the query instead.
+        dependencies_.insertEmoji("", removed);
+        return Decision::swallow;
+    }
+    return Decision::passThrough;
+}
+
+GlobalKeyTap::Decision PickerController::handleCharacter(const KeyEvent& event, Session& s) {
+    const std::string input = queryInput(event);
+    if (input.empty()) return Decision::passThrough;
+
+    const bool exclusive = s.mode == Mode::exclusive;
+    const auto endByMode = [&] {
+        cancelSession(true);
+        return exclusive ? Decision::swallow : Decision::passThrough;
+    };
+
+    const bool single = isSingleCharacter(input);
+    if (single && shouldTriggerQuickOpen(input, s)) {
+        triggerQuickOpen(1);
+        return Decision::swallow;
+    }
+    if (!single || input == "\t" || input == "\n" || input == "\r") return endByMode();
+
+    // Lowercasing one character can give several (rarely); the first stands for the key typed.
+    std::string c = text::lowercased(input);
+    if (!isSingleCharacter(c)) c = charactersOf(c).front();
+
+    if (c == " ") {
+        if (text::trimmed(s.query).empty()) return endByMode();  // a query never starts with a space
+    } else if (!(startsWithLetter(c) || startsWithNumber(c) || c == "_" || c == "+" || c == "-")) {
+        return endByMode();
+    }
+
+    // A digit right after a trigger that itself follows a digit is ordinary typing ("3;5").
+    if (s.query.empty() && startsWithNumber(c) && s.lastCharBeforeTrigger &&
+        startsWithNumber(*s.lastCharBeforeTrigger)) {
+        cancelSession(true);
+        return Decision::passThrough;
+    }
+
+    s.query += c;
+    maybeShowPopup(s);
+    if (!session_) return exclusive ? Decision::swallow : Decision::passThrough;
+    if (!exclusive) s.deleteCount += 1;
+    if (s.isShown) model_->updateQuery(s.query);
+    session_ = s;
+    return exclusive ? Decision::swallow : Decision::passThrough;
+}
+
+// ------------------------------------------------------------------ popup
+
+void PickerController::schedulePopup() {
+    delayTimer_.cancel();
+    const double delay = static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0;
+    delayTimer_ = mainLoop_.scheduleTimer(delay, guarded([this] {
+                                              if (!session_ || session_->isShown) return;
+                                              // A timer that fires a little early asks again for the rest of
+                                              // the delay.
+                                              const double remaining =
+                                                  session_->showEligibleAtUptime - dependencies_.now();
+                                              if (remaining > 0) {
+                                                  schedulePopup();
+                                                  return;
+                                              }
+                                              Session copy = *session_;
+                                              maybeShowPopup(copy);
+                                          }));
+}
+
+void PickerController::maybeShowPopup(Session& s) {
+    const std::string typed = prefs_.inlineTrigger() + s.query;
+    if (openingSequenceSuppression(typed, prefs_.openingSequenceBlocklist()) ==
+        OpeningSequenceSuppression::suppressed) {
+        cancelSession(true);
+        return;
+    }
+    if (s.isShown) return;
+    if (nonWhitespaceScalarCount(s.query) >= static_cast<std::size_t>(minQueryLengthToShow) &&
+        dependencies_.now() >= s.showEligibleAtUptime) {
+        s.isShown = true;
+        session_ = s;
+        model_->resetForNewSession(s.query);
+        dependencies_.showPanelNearMouse();
+    }
+}
+
+void PickerController::cancelSession(bool hide) {
+    delayTimer_.cancel();
+    session_.reset();
+    if (hide) dependencies_.hidePanel();
+}
+
+// ------------------------------------------------------------------ instant open, Quick Find
+
+void PickerController::triggerQuickOpen(int removingTypedCharacters) {
+    cancelSession(true);
+    if (removingTypedCharacters > 0) dependencies_.insertEmoji("", removingTypedCharacters);
+    const double now = dependencies_.now();
+    Session s;
+    s.mode = Mode::exclusive;
+    s.isShown = true;
+    s.showEligibleAtUptime = now;
+    s.startedAtUptime = now;
+    session_ = std::move(s);
+    model_->resetForNewSession("");
+    model_->setScope(scopeFor(prefs_.quickOpenTarget()));
+    dependencies_.showPanelNearMouse();
+}
+
+bool PickerController::shouldTriggerQuickOpen(const std::string& typed, const Session& s) const {
+    const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut());
+    if (!sequence) return false;
+    const auto trigger = charactersOf(prefs_.inlineTrigger());
+    if (trigger.size() != 1) return false;
+    const auto seq = charactersOf(*sequence);
+    if (seq.size() != 2 || !sameCharacter(seq[0], trigger[0]) || !sameCharacter(seq[1], typed)) return false;
+    return s.mode == Mode::inlineMode && s.query.empty() &&
+           dependencies_.now() - s.startedAtUptime <= quickOpenMaxGapS;
+}
+
+void PickerController::openQuickFind() {
+    const double now = dependencies_.now();
+    Session s;
+    s.mode = Mode::exclusive;
+    s.isShown = true;
+    s.showEligibleAtUptime = now;
+    s.startedAtUptime = now;
+    session_ = std::move(s);
+    model_->resetForNewSession("");
+    dependencies_.showPanelNearMouse();
+}
+
+// ------------------------------------------------------------------ scopes
+
+bool PickerController::cycleScope(bool reverse) {
+    const Scope current = model_->scope();
+    std::vector<Scope> ring{Scope::all};
+    if (!dependencies_.pinnedIDs().empty() || current == Scope::pinned) ring.push_back(Scope::pinned);
+    ring.push_back(Scope::shortcodes);
+    if (dependencies_.hasEmoticons() || current == Scope::emoticons) ring.push_back(Scope::emoticons);
+    if (dependencies_.hasGlyphs() || current == Scope::glyphs) ring.push_back(Scope::glyphs);
+    if (std::find(ring.begin(), ring.end(), current) == ring.end()) ring.push_back(current);
+
+    const auto next = nextScope(ring, current, reverse);
+    if (!next) return false;
+    model_->setScope(*next);
+    return true;
+}
+
+std::optional<PickerViewModel::Scope> PickerController::nextScope(const std::vector<Scope>& ring,
+                                                                  Scope currentScope, bool reverse) {
+    if (ring.size() < 2) return std::nullopt;
+    const auto found = std::find(ring.begin(), ring.end(), currentScope);
+    const long n = static_cast<long>(ring.size());
+    const long position = found == ring.end() ? 0 : found - ring.begin();
+    const long next = (position + (reverse ? -1 : 1) + n) % n;
+    return ring[static_cast<std::size_t>(next)];
+}
+
+// ------------------------------------------------------------------ insertion and actions
+
+bool PickerController::insertSelectionAndMaybeKeepOpen(bool keep, Session& s) {
+    const auto text = model_->selectedEmojiForInsertion();
+    if (!text) {
+        cancelSession(true);
+        return false;
+    }
+    // Only a text that was really posted counts as used; a failed insertion ends the session, so the
+    // user sees that nothing was typed and the typed trigger and query stay where they are.
+    if (!dependencies_.insertEmoji(*text, s.deleteCount)) {
+        cancelSession(true);
+        return false;
+    }
+    dependencies_.recordUsedEmoji(*text);
+    if (keep) {
+        s.mode = Mode::exclusive;
+        s.deleteCount = 0;
+        return true;
+    }
+    cancelSession(true);
+    return false;
+}
+
+void PickerController::handleUIAction(const PickerViewModel::UIAction& action) {
+    using UIAction = PickerViewModel::UIAction;
+    if (const auto* a = std::get_if<UIAction::InsertMain>(&action.value)) {
+        if (!session_) return;
+        if (a->index < 0 || static_cast<std::size_t>(a->index) >= model_->results().size()) return;
+        model_->selectMain(a->index, PickerViewModel::SelectionOrigin::mouseClick);
+        Session copy = *session_;
+        if (insertSelectionAndMaybeKeepOpen(a->keepOpen, copy)) session_ = copy;
+    } else if (const auto* a = std::get_if<UIAction::InsertVariant>(&action.value)) {
+        if (!session_) return;
+        if (a->index < 0 || static_cast<std::size_t>(a->index) >= model_->activeOptions().size()) return;
+        model_->selectVariant(a->index, PickerViewModel::SelectionOrigin::mouseClick);
+        Session copy = *session_;
+        if (insertSelectionAndMaybeKeepOpen(a->keepOpen, copy)) session_ = copy;
+    } else if (const auto* a = std::get_if<UIAction::OpenLibrary>(&action.value)) {
+        triggerLibraryOpenFromPicker(a->scope);
+    } else if (std::holds_alternative<UIAction::Close>(action.value)) {
+        cancelSession(true);
+    }
+}
+
+// ------------------------------------------------------------------ library
+
+GlobalKeyTap::Decision PickerController::triggerLibraryOpen() {
+    if (!openLibraryHandler) return Decision::passThrough;
+    const bool shown = session_ && session_->isShown;
+    LibraryOpenRequest request;
+    if (shown) {
+        request.pickerScope = model_->scope();
+        request.deletingCharsBeforeInsertion = std::max(session_->deleteCount, 0);
+    }
+    cancelSession(shown);
+    recentTypedCharacters_.clear();
+    openLibraryHandler(request);
+    return Decision::swallow;
+}
+
+void PickerController::triggerLibraryOpenFromPicker(Scope scope) {
+    if (!openLibraryHandler) {
+        cancelSession(true);
+        return;
+    }
+    const int deleting = session_ && session_->isShown ? std::max(session_->deleteCount, 0) : 0;
+    cancelSession(true);
+    recentTypedCharacters_.clear();
+    openLibraryHandler(LibraryOpenRequest{scope, deleting});
+}
+
+// ------------------------------------------------------------------ pure helpers
+
+bool PickerController::hasMatchedSuffix(const std::vector<std::string>& characters,
+                                        const std::string& sequence) {
+    const auto seq = charactersOf(sequence);
+    if (seq.empty() || seq.size() > characters.size()) return false;
+    const std::size_t offset = characters.size() - seq.size();
+    for (std::size_t i = 0; i < seq.size(); ++i)
+        if (!sameCharacter(characters[offset + i], seq[i])) return false;
+    return true;
+}
+
+std::optional<std::vector<PickerController::RecentTypedCharacter>> PickerController::matchedSuffix(
+    const std::vector<RecentTypedCharacter>& buffer, const std::string& sequence) {
+    const auto seq = charactersOf(sequence);
+    if (seq.empty() || seq.size() > buffer.size()) return std::nullopt;
+    const std::size_t offset = buffer.size() - seq.size();
+    for (std::size_t i = 0; i < seq.size(); ++i)
+        if (!sameCharacter(buffer[offset + i].character, seq[i])) return std::nullopt;
+    return std::vector<RecentTypedCharacter>(buffer.begin() + static_cast<std::ptrdiff_t>(offset),
+                                             buffer.end());
+}
+
+std::optional<std::string> PickerController::characterBeforeMatchedSuffix(
+    const std::vector<RecentTypedCharacter>& buffer, const std::string& sequence) {
+    const long position =
+        static_cast<long>(buffer.size()) - static_cast<long>(charactersOf(sequence).size()) - 1;
+    if (position < 0) return std::nullopt;
+    return buffer[static_cast<std::size_t>(position)].character;
+}
+
+bool PickerController::isWhitespace(const std::string& character) {
+    const auto scalars = text::scalars(character);
+    return std::all_of(scalars.begin(), scalars.end(), [](char32_t c) { return text::isWhitespace(c); });
+}
+
+PickerController::QueryDeletion PickerController::queryDeletion(const std::string& query,
+                                                                QueryDeletionMode mode) {
+    if (query.empty()) return {query, 0};
+    auto chars = charactersOf(query);
+    const int count = static_cast<int>(chars.size());
+    switch (mode) {
+        case QueryDeletionMode::character:
+            chars.pop_back();
+            return {text::join(chars, ""), 1};
+        case QueryDeletionMode::line:
+            return {"", count};
+        case QueryDeletionMode::word: {
+            std::size_t end = chars.size();
+            while (end > 0 && isWhitespace(chars[end - 1])) --end;
+            if (end == 0) return {"", count};
+            while (end > 0 && !isWhitespace(chars[end - 1])) --end;
+            const int removed = count - static_cast<int>(end);
+            chars.resize(end);
+            return {text::join(chars, ""), removed};
+        }
+    }
+    return {query, 0};
+}
+
+std::string PickerController::queryInput(const KeyEvent& event) {
+    if (!event.characters.empty()) return event.characters;
+    return event.charactersIgnoringModifiers;
+}
+
+std::optional<std::string> PickerController::printableCharacter(const KeyEvent& event) {
+    if (!isSingleCharacter(event.characters)) return std::nullopt;
+    const auto scalars = text::scalars(event.characters);
+    if (scalars.empty() || text::isControl(scalars.front())) return std::nullopt;
+    return event.characters;
+}
+
+bool PickerController::inlinePopupShouldBeVisible(const std::string& query, const std::string& typedSequence,
+                                                  const std::vector<std::string>& blocklist,
+                                                  int minQueryLengthToShow, bool isAlreadyShown) {
+    return openingSequenceSuppression(typedSequence, blocklist) == OpeningSequenceSuppression::none &&
+           !isAlreadyShown &&
+           nonWhitespaceScalarCount(query) >= static_cast<std::size_t>(std::max(minQueryLengthToShow, 0));
+}
+
+PickerController::OpeningSequenceSuppression PickerController::openingSequenceSuppression(
+    const std::string& typed, const std::vector<std::string>& blocklist) {
+    const std::string lowered = text::lowercased(typed);
+    if (lowered.empty()) return OpeningSequenceSuppression::none;
+    for (const auto& entry : blocklist)
+        if (text::lowercased(entry) == lowered) return OpeningSequenceSuppression::suppressed;
+    return OpeningSequenceSuppression::none;
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,178 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "picker/GlobalKeyTap.hpp"
+#include "picker/PickerViewModel.hpp"
+#include "platform/KeyEvent.hpp"
+#include "platform/MainLoop.hpp"
+#include "platform/Published.hpp"
+
+namespace mosaiko {
+
+class PreferencesStore;
+class PickerPanelPresenting;
+
+// The heart of the picker. The key tap hands it every key-down and modifier change typed in any
+// application; for each it answers at once whether the event goes on to the focused application or
+// is dropped. While idle it watches the last typed characters for the inline trigger and the
+// instant-open sequence; while a session runs it turns keys into query editing, navigation, scope
+// cycling, insertion and cancellation. Main thread only.
+class PickerController {
+  public:
+    // inline: started by the trigger; typed characters also reach the application and are counted
+    // so they can be erased. exclusive: instant open, "Quick Find" or kept open after an insertion;
+    // its keys are swallowed and nothing needs erasing.
+    enum class Mode { inlineMode = 0, exclusive = 1 };
+
+    struct Session {
+        Mode mode = Mode::inlineMode;
+        std::string query;  // lowercased; never starts with a space
+        int deleteCount = 0;
+        std::optional<std::string> lastCharBeforeTrigger;
+        bool isShown = false;
+        double showEligibleAtUptime = 0;
+        double startedAtUptime = 0;
+
+        bool operator==(const Session&) const = default;
+    };
+
+    struct RecentTypedCharacter {
+        std::string character;
+        double uptime = 0;
+    };
+
+    // What one Delete press removes from the query: plain, Option-Delete, Command-Delete.
+    enum class QueryDeletionMode { character = 0, word = 1, line = 2 };
+    struct QueryDeletion {
+        std::string updatedQuery;
+        int removedCount = 0;
+        bool operator==(const QueryDeletion&) const = default;
+    };
+
+    enum class OpeningSequenceSuppression { none = 0, suppressed = 1 };
+
+    // Hands the picker over to the library window.
+    struct LibraryOpenRequest {
+        std::optional<PickerViewModel::Scope> pickerScope;  // none when no panel was shown
+        int deletingCharsBeforeInsertion = 0;
+        bool operator==(const LibraryOpenRequest&) const = default;
+    };
+
+    struct Dependencies {
+        struct FrontmostApp {
+            std::optional<std::string> bundleID;
+            std::optional<std::string> name;
+        };
+
+        // Uptime seconds.
+        std::function<double()> now;
+        // Erases the given number of characters with Delete presses, then types the text (nothing
+        // for an empty text). False when nothing could be posted.
+        std::function<bool(const std::string& text, int deleteCount)> insertEmoji;
+        std::function<void(const std::string& text)> recordUsedEmoji;
+        std::function<std::vector<std::string>()> pinnedIDs;
+        std::function<bool()> hasEmoticons;
+        std::function<bool()> hasGlyphs;
+        std::function<FrontmostApp()> frontmostApp;
+        std::function<void(GlobalKeyTap::Handler)> startKeyTap;
+        std::function<void()> stopKeyTap;
+        std::function<void()> showPanelNearMouse;
+        std::function<void()> hidePanel;
+        // This program's own application identifier: typing in its own windows starts nothing.
+        std::optional<std::string> ownBundleID;
+
+        // Points showPanelNearMouse, hidePanel, startKeyTap and stopKeyTap at the panel and the key
+        // tap, which the closures keep alive.
+        void bindPanelAndKeyTap(std::shared_ptr<PickerPanelPresenting> panel,
+                                std::shared_ptr<GlobalKeyTap> keyTap);
+    };
+
+    // Timers and the view model's action stream run on `mainLoop`.
+    PickerController(PreferencesStore& prefs, std::unique_ptr<PickerViewModel> model,
+                     Dependencies dependencies, MainLoop& mainLoop);
+    ~PickerController();
+    PickerController(const PickerController&) = delete;
+    PickerController& operator=(const PickerController&) = delete;
+
+    // Starts the key tap; events reach handle() from then on.
+    void start();
+    // Drops the popup timer, the session and the recent characters, hides the panel and stops the
+    // key tap.
+    void stop();
+
+    // Installed by the application shell before start(): opens the library window for a request.
+    std::function<void(const LibraryOpenRequest&)> openLibraryHandler;
+
+    // The menus' "Quick Find": opens the panel with an empty query in an exclusive session.
+    void openQuickFind();
+
+    PickerViewModel& model() { return *model_; }
+    const std::optional<Session>& session() const { return session_; }
+
+    // The key dispatcher the key tap's handler calls for every key-down and modifier change.
+    GlobalKeyTap::Decision handle(const KeyEvent& event);
+    // Tab and Shift-Tab: moves to the next scope of the ring; false when there is nowhere to go.
+    bool cycleScope(bool reverse);
+    void handleUIAction(const PickerViewModel::UIAction& action);
+
+    static constexpr int minQueryLengthToShow = 3;
+    static constexpr double quickOpenMaxGapS = 0.75;
+
+    static bool hasMatchedSuffix(const std::vector<std::string>& characters, const std::string& sequence);
+    static QueryDeletion queryDeletion(const std::string& query, QueryDeletionMode mode);
+    static std::string queryInput(const KeyEvent& event);
+    static std::optional<std::string> printableCharacter(const KeyEvent& event);
+    static bool isWhitespace(const std::string& character);
+    static bool inlinePopupShouldBeVisible(const std::string& query, const std::string& typedSequence,
+                                           const std::vector<std::string>& blocklist,
+                                           int minQueryLengthToShow, bool isAlreadyShown);
+    static OpeningSequenceSuppression openingSequenceSuppression(const std::string& typed,
+                                                                 const std::vector<std::string>& blocklist);
+    static std::optional<PickerViewModel::Scope> nextScope(const std::vector<PickerViewModel::Scope>& ring,
+                                                           PickerViewModel::Scope currentScope, bool reverse);
+
+  private:
+    using Decision = GlobalKeyTap::Decision;
+
+    Decision handleIdle(const KeyEvent& event);
+    Decision handleSession(const KeyEvent& event, int keyCode);
+    Decision handleDelete(const KeyEvent& event, Session& s);
+    Decision handleCharacter(const KeyEvent& event, Session& s);
+    void updateRecentTypedCharacters(const KeyEvent& event, Decision decision);
+    std::size_t recentTypedCharactersLimit() const;
+    bool isOwnApplication(const Dependencies::FrontmostApp& app) const;
+    bool libraryShortcutMatches(const KeyEvent& event) const;
+
+    void schedulePopup();
+    void maybeShowPopup(Session& s);
+    void cancelSession(bool hide);
+    void triggerQuickOpen(int removingTypedCharacters);
+    bool shouldTriggerQuickOpen(const std::string& typed, const Session& s) const;
+    bool insertSelectionAndMaybeKeepOpen(bool keep, Session& s);
+    Decision triggerLibraryOpen();
+    void triggerLibraryOpenFromPicker(PickerViewModel::Scope scope);
+    // A posted task or timer callback that does nothing once the controller is gone.
+    std::function<void()> guarded(std::function<void()> task);
+
+    static std::optional<std::vector<RecentTypedCharacter>> matchedSuffix(
+        const std::vector<RecentTypedCharacter>& buffer, const std::string& sequence);
+    static std::optional<std::string> characterBeforeMatchedSuffix(
+        const std::vector<RecentTypedCharacter>& buffer, const std::string& sequence);
+
+    PreferencesStore& prefs_;
+    std::unique_ptr<PickerViewModel> model_;
+    Dependencies dependencies_;
+    MainLoop& mainLoop_;
+    std::vector<Cancellable> cancellables_;
+    std::optional<Session> session_;
+    Cancellable delayTimer_;
+    std::vector<RecentTypedCharacter> recentTypedCharacters_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace mosaiko

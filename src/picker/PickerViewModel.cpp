@@ -1,0 +1,537 @@
+#include "picker/PickerViewModel.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "content/CollectionsStore.hpp"
+#include "content/EmojiDatabase.hpp"
+#include "content/EmojiUsageStore.hpp"
+#include "content/PreferencesStore.hpp"
+#include "platform/Text.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+constexpr const char* kSnippetPrefix = "snippet-";
+constexpr const char* kEmoticonPrefix = "emoticon-";
+constexpr const char* kGlyphPrefix = "glyph-";
+
+constexpr std::size_t kRecentsShown = 20;
+constexpr std::size_t kBaseEntriesShown = 40;
+constexpr int kMatchedSearchLimit = 60;
+constexpr int kUnmatchedSearchLimit = 240;
+constexpr std::size_t kUnmatchedResultCap = 120;
+
+bool hasPrefix(const std::string& s, const char* prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
+
+// Light to dark: rows and columns of the mixed-tone matrix.
+constexpr SkinTone kMatrixTones[] = {SkinTone::light, SkinTone::mediumLight, SkinTone::medium,
+                                     SkinTone::mediumDark, SkinTone::dark};
+
+std::optional<int> matrixPosition(SkinTone tone) {
+    for (int i = 0; i < 5; ++i)
+        if (kMatrixTones[i] == tone) return i;
+    return std::nullopt;
+}
+
+int wrapped(int value, int count) {
+    return ((value % count) + count) % count;
+}
+
+}  // namespace
+
+PickerViewModel::PickerViewModel(EmojiDatabase& db, PreferencesStore& prefs, EmojiUsageStore& usage,
+                                 CollectionsStore& collections, MainLoop& mainLoop)
+    : db_(db), prefs_(prefs), usage_(usage), collections_(collections), mainLoop_(mainLoop) {
+    auto rebuild = [this](const auto&) { scheduleRebuild(); };
+    cancellables_.push_back(db_.observeEmojis(rebuild));
+    cancellables_.push_back(collections_.pinnedIDs.observe(rebuild));
+    cancellables_.push_back(collections_.pinAliasesByID.observe(rebuild));
+    cancellables_.push_back(prefs_.searchSortPriority.observe(rebuild));
+    cancellables_.push_back(prefs_.showPinsFirstInSearchResults.observe(rebuild));
+    cancellables_.push_back(prefs_.pinSortingAffectsGlobalSearchResults.observe(rebuild));
+    // These notify before the store holds the new value, so they hand it over.
+    cancellables_.push_back(prefs_.defaultSkinTone.observe(
+        [this](SkinTone tone) { syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic, tone); }));
+    cancellables_.push_back(prefs_.rememberedEmojiVariantsByEntryID.observe(
+        [this](const std::map<std::string, std::string>& remembered) {
+            syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic, std::nullopt, &remembered);
+        }));
+    rebuildResults();
+}
+
+PickerViewModel::~PickerViewModel() {
+    *alive_ = false;
+}
+
+// ------------------------------------------------------------------ derived state
+
+const EmojiEntry* PickerViewModel::activeEntry() const {
+    const auto& list = results();
+    const int i = selectedIndex();
+    if (i < 0 || static_cast<std::size_t>(i) >= list.size()) return nullptr;
+    return &list[static_cast<std::size_t>(i)];
+}
+
+const EmojiEntry::Variants* PickerViewModel::activeVariants() const {
+    const auto* entry = activeEntry();
+    return entry && entry->variants ? &*entry->variants : nullptr;
+}
+
+const std::vector<PickerViewModel::Option>& PickerViewModel::activeOptions() const {
+    static const std::vector<Option> none;
+    const auto* variants = activeVariants();
+    return variants ? variants->options() : none;
+}
+
+// ------------------------------------------------------------------ query and scope
+
+void PickerViewModel::resetForNewSession(const std::string& newQuery) {
+    query.set(newQuery);
+    scope.set(Scope::all);
+    focusRow.set(FocusRow::main);
+    isMixButtonFocused.set(false);
+    isShowingMixedTonePopover.set(false);
+    lastMainSelectionOrigin = SelectionOrigin::programmatic;
+    lastVariantSelectionOrigin = SelectionOrigin::programmatic;
+    acceptsMouseHoverSelection.set(false);
+    selectedVariantIndex.set(0);
+    rebuildResults();
+    selectedIndex.set(0);
+    syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
+}
+
+void PickerViewModel::updateQuery(const std::string& newQuery) {
+    query.set(newQuery);
+    focusRow.set(FocusRow::main);
+    isMixButtonFocused.set(false);
+    isShowingMixedTonePopover.set(false);
+    rebuildResults();
+    lastMainSelectionOrigin = SelectionOrigin::programmatic;
+    lastVariantSelectionOrigin = SelectionOrigin::programmatic;
+    selectedIndex.set(0);
+    syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
+}
+
+void PickerViewModel::setScope(Scope newScope) {
+    scope.set(newScope);
+    focusRow.set(FocusRow::main);
+    isMixButtonFocused.set(false);
+    isShowingMixedTonePopover.set(false);
+    lastMainSelectionOrigin = SelectionOrigin::programmatic;
+    selectedIndex.set(0);
+    rebuildResults();
+    syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
+}
+
+// ------------------------------------------------------------------ results
+
+void PickerViewModel::scheduleRebuild() {
+    if (rebuildPending_) return;
+    rebuildPending_ = true;
+    std::weak_ptr<bool> alive = alive_;
+    mainLoop_.post([this, alive] {
+        const auto token = alive.lock();
+        if (!token || !*token) return;
+        rebuildPending_ = false;
+        try {
+            rebuildResults();
+        } catch (...) {
+            // The results stay as they were; the next change rebuilds them.
+        }
+    });
+}
+
+bool PickerViewModel::keeps(const EmojiEntry& entry, const std::set<std::string>& pinned) const {
+    switch (scope()) {
+        case Scope::all:
+            return true;
+        case Scope::pinned:
+            return pinned.count(entry.id) > 0;
+        case Scope::shortcodes:
+            return hasPrefix(entry.id, kSnippetPrefix);
+        case Scope::emoticons:
+            return hasPrefix(entry.id, kEmoticonPrefix);
+        case Scope::glyphs:
+            return hasPrefix(entry.id, kGlyphPrefix);
+    }
+    return true;
+}
+
+std::vector<EmojiEntry> PickerViewModel::pinnedEntries() const {
+    std::vector<EmojiEntry> result;
+    std::unordered_set<std::string> taken;
+    for (const auto& id : collections_.pinnedIDs()) {
+        if (!taken.insert(id).second) continue;
+        if (auto entry = db_.entryForID(id)) result.push_back(std::move(*entry));
+    }
+    return result;
+}
+
+std::vector<EmojiEntry> PickerViewModel::entriesWithPrefix(const char* prefix) const {
+    std::vector<EmojiEntry> result;
+    for (const auto& e : db_.emojis())
+        if (hasPrefix(e.id, prefix)) result.push_back(e);
+    return result;
+}
+
+std::optional<std::vector<EmojiEntry>> PickerViewModel::tabEntries(const std::string& q) const {
+    const std::string t = text::lowercased(text::trimmed(q));
+    if (t.empty() || text::characterCount(t) < 3) return std::nullopt;
+    auto hit = [&t](std::initializer_list<const char*> words) {
+        return std::any_of(words.begin(), words.end(),
+                           [&t](const char* w) { return hasPrefix(w, t.c_str()); });
+    };
+    std::vector<EmojiEntry> list;
+    if (hit({"glyphs", "glyph"})) {
+        list = entriesWithPrefix(kGlyphPrefix);
+    } else if (hit({"pins", "pinned"})) {
+        list = pinnedEntries();
+    } else if (hit({"shortcodes", "snippets"})) {
+        list = entriesWithPrefix(kSnippetPrefix);
+    } else if (hit({"emoticons", "emoticon"})) {
+        list = entriesWithPrefix(kEmoticonPrefix);
+    } else {
+        return std::nullopt;
+    }
+    if (list.empty()) return std::nullopt;  // an empty tab is no match
+    return list;
+}
+
+void PickerViewModel::clampSelection(bool resetOrigin) {
+    const int count = static_cast<int>(results().size());
+    if (selectedIndex() >= count) {
+        selectedIndex.set(std::max(count - 1, 0));
+        if (resetOrigin) lastMainSelectionOrigin = SelectionOrigin::programmatic;
+    }
+}
+
+void PickerViewModel::rebuildResults() {
+    std::optional<std::string> previousID;
+    if (const auto* entry = activeEntry()) previousID = entry->id;
+
+    const std::string q = text::trimmed(query());
+    std::vector<EmojiEntry> list;
+    std::unordered_set<std::string> taken;
+
+    if (q.empty()) {
+        switch (scope()) {
+            case Scope::pinned:
+            case Scope::shortcodes:
+            case Scope::emoticons:
+            case Scope::glyphs: {
+                const Scope s = scope();
+                results.set(s == Scope::pinned       ? pinnedEntries()
+                            : s == Scope::shortcodes ? entriesWithPrefix(kSnippetPrefix)
+                            : s == Scope::emoticons  ? entriesWithPrefix(kEmoticonPrefix)
+                                                     : entriesWithPrefix(kGlyphPrefix));
+                clampSelection(false);
+                return;
+            }
+            case Scope::all:
+                break;
+        }
+        const auto& recents = usage_.recents();
+        for (std::size_t i = 0; i < recents.size() && i < kRecentsShown; ++i) {
+            const std::string& text = recents[i];
+            if (auto entry = db_.entryForEmoji(text)) {
+                if (taken.insert(entry->id).second) list.push_back(std::move(*entry));
+            } else {
+                EmojiEntry recent;
+                recent.id = kRecentIDPrefix + text;
+                recent.emoji = text;
+                recent.name = "Recent";
+                recent.category = "Recents";
+                if (taken.insert(recent.id).second) list.push_back(std::move(recent));
+            }
+        }
+        const auto& base = db_.baseEmojis();
+        for (std::size_t i = 0; i < base.size() && i < kBaseEntriesShown; ++i)
+            if (taken.insert(base[i].id).second) list.push_back(base[i]);
+    } else {
+        const auto categoryEntries = db_.categoryEntries(q);
+        const auto tab = tabEntries(q);
+        const bool matched = categoryEntries.has_value() || tab.has_value();
+        const auto& pinnedIDs = collections_.pinnedIDs();
+        const std::set<std::string> pinned(pinnedIDs.begin(), pinnedIDs.end());
+        const bool pinsFirst = scope() == Scope::all && prefs_.showPinsFirstInSearchResults();
+        const auto found =
+            db_.search(q, matched ? kMatchedSearchLimit : kUnmatchedSearchLimit, prefs_.searchSortPriority(),
+                       pinsFirst ? pinned : std::set<std::string>{}, collections_.extraSearchTermsByItemID());
+
+        auto merge = [&](const std::vector<EmojiEntry>& entries) {
+            for (const auto& e : entries)
+                if (keeps(e, pinned) && taken.insert(e.id).second) list.push_back(e);
+        };
+        merge(found);
+        if (categoryEntries) merge(*categoryEntries);
+        if (tab) merge(*tab);
+
+        if (scope() == Scope::all) {
+            list = orderedGlobalSearchEntries(list, pinnedIDs, prefs_.showPinsFirstInSearchResults(),
+                                              prefs_.pinSortingAffectsGlobalSearchResults());
+        }
+        if (!matched && list.size() > kUnmatchedResultCap) list.resize(kUnmatchedResultCap);
+    }
+
+    results.set(std::move(list));
+    if (previousID) {
+        const auto& now = results();
+        const auto it =
+            std::find_if(now.begin(), now.end(), [&](const EmojiEntry& e) { return e.id == *previousID; });
+        if (it != now.end()) {
+            selectedIndex.set(static_cast<int>(it - now.begin()));
+            lastMainSelectionOrigin = SelectionOrigin::programmatic;
+        }
+    }
+    clampSelection(true);
+}
+
+std::vector<EmojiEntry> PickerViewModel::orderedGlobalSearchEntries(
+    const std::vector<EmojiEntry>& entries, const std::vector<std::string>& pinnedIDs, bool showPinsFirst,
+    bool pinSortingAffectsGlobalSearchResults) {
+    if (entries.empty() || pinnedIDs.empty()) return entries;
+    std::unordered_map<std::string, int> position;
+    for (std::size_t i = 0; i < pinnedIDs.size(); ++i) position.emplace(pinnedIDs[i], static_cast<int>(i));
+    auto positionOf = [&](const EmojiEntry& e) {
+        const auto it = position.find(e.id);
+        return it == position.end() ? INT_MAX : it->second;
+    };
+
+    std::vector<EmojiEntry> pinned;
+    std::vector<EmojiEntry> others;
+    for (const auto& e : entries) (position.count(e.id) ? pinned : others).push_back(e);
+    if (pinned.empty()) return entries;
+
+    if (!pinSortingAffectsGlobalSearchResults) {
+        if (!showPinsFirst) return entries;
+        pinned.insert(pinned.end(), others.begin(), others.end());
+        return pinned;
+    }
+    std::stable_sort(pinned.begin(), pinned.end(),
+                     [&](const EmojiEntry& a, const EmojiEntry& b) { return positionOf(a) < positionOf(b); });
+    if (showPinsFirst) {
+        pinned.insert(pinned.end(), others.begin(), others.end());
+        return pinned;
+    }
+    // The pins trade places among the slots the search gave them, in pin order.
+    std::vector<EmojiEntry> result;
+    result.reserve(entries.size());
+    std::size_t nextPinned = 0;
+    for (const auto& e : entries) result.push_back(position.count(e.id) ? pinned[nextPinned++] : e);
+    return result;
+}
+
+// ------------------------------------------------------------------ main-row selection
+
+bool PickerViewModel::hoverBlocked(SelectionOrigin origin) const {
+    return origin == SelectionOrigin::mouseHover && !acceptsMouseHoverSelection();
+}
+
+void PickerViewModel::moveSelection(int delta) {
+    const int count = static_cast<int>(results().size());
+    if (count == 0) return;
+    lastMainSelectionOrigin = SelectionOrigin::keyboard;
+    selectedIndex.set(wrapped(selectedIndex() + delta, count));
+    syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
+}
+
+void PickerViewModel::selectMain(int index, SelectionOrigin origin) {
+    if (index < 0 || static_cast<std::size_t>(index) >= results().size()) return;
+    if (hoverBlocked(origin)) return;
+    lastMainSelectionOrigin = origin;
+    focusRow.set(FocusRow::main);
+    isMixButtonFocused.set(false);
+    isShowingMixedTonePopover.set(false);
+    selectedIndex.set(index);
+    syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
+}
+
+// ------------------------------------------------------------------ variants
+
+void PickerViewModel::selectVariant(int index, SelectionOrigin origin) {
+    const auto& options = activeOptions();
+    if (index < 0 || static_cast<std::size_t>(index) >= options.size()) return;
+    if (hoverBlocked(origin)) return;
+    const Option option = options[static_cast<std::size_t>(index)];
+    lastVariantSelectionOrigin = origin;
+    focusRow.set(FocusRow::variants);
+    isMixButtonFocused.set(option.isMixed());  // a mixed variant is shown through the mix button
+    selectedVariantIndex.set(index);
+    if (origin == SelectionOrigin::mouseClick) {
+        const EmojiEntry entry = *activeEntry();
+        prefs_.rememberEmojiVariant(option, entry);
+    }
+}
+
+void PickerViewModel::focusMixButton(SelectionOrigin origin) {
+    const auto* variants = activeVariants();
+    if (!variants || !variants->supportsMixedToneMatrix()) return;
+    if (hoverBlocked(origin)) return;
+    lastVariantSelectionOrigin = origin;
+    focusRow.set(FocusRow::variants);
+    isMixButtonFocused.set(true);
+}
+
+std::vector<int> PickerViewModel::activeQuickVariantIndices() const {
+    std::vector<int> indices;
+    const auto& options = activeOptions();
+    for (std::size_t i = 0; i < options.size(); ++i)
+        if (!options[i].isMixed()) indices.push_back(static_cast<int>(i));
+    return indices;
+}
+
+bool PickerViewModel::selectedVariantIsMixed() const {
+    const auto& options = activeOptions();
+    const int i = selectedVariantIndex();
+    return i >= 0 && static_cast<std::size_t>(i) < options.size() &&
+           options[static_cast<std::size_t>(i)].isMixed();
+}
+
+void PickerViewModel::moveVariantHorizontally(int delta) {
+    const auto* variants = activeVariants();
+    if (!variants || variants->options().empty()) return;
+    lastVariantSelectionOrigin = SelectionOrigin::keyboard;
+    if (isShowingMixedTonePopover()) {
+        moveMixedToneSelection(0, delta);
+        return;
+    }
+    const auto quick = activeQuickVariantIndices();
+    const bool matrix = variants->supportsMixedToneMatrix();
+    const int count =
+        static_cast<int>(quick.size()) + (matrix ? 1 : 0);  // quick variants, then the mix button
+    if (count == 0) return;
+
+    int current = 0;
+    if (isMixButtonFocused() || (selectedVariantIsMixed() && matrix)) {
+        current = count - 1;
+    } else {
+        const auto it = std::find(quick.begin(), quick.end(), selectedVariantIndex());
+        current = it == quick.end() ? 0 : static_cast<int>(it - quick.begin());
+    }
+    const int next = wrapped(current + delta, count);
+    if (next < static_cast<int>(quick.size())) {
+        selectVariant(quick[static_cast<std::size_t>(next)], SelectionOrigin::keyboard);
+    } else {
+        focusMixButton(SelectionOrigin::keyboard);
+    }
+}
+
+void PickerViewModel::moveVariantVertically(int delta) {
+    if (activeOptions().empty()) return;
+    lastVariantSelectionOrigin = SelectionOrigin::keyboard;
+    if (isShowingMixedTonePopover()) {
+        moveMixedToneSelection(delta, 0);
+        return;
+    }
+    if (delta < 1) {
+        focusRow.set(FocusRow::variants);  // the variants row sits above the main row
+    } else {
+        focusRow.set(FocusRow::main);
+        isMixButtonFocused.set(false);
+    }
+}
+
+std::vector<SkinTone> PickerViewModel::currentTonePair() const {
+    const SkinTone preferred = prefs_.defaultSkinTone();
+    const SkinTone fallback = preferred == SkinTone::defaultTone ? SkinTone::medium : preferred;
+    const auto& options = activeOptions();
+    const int i = selectedVariantIndex();
+    if (i < 0 || static_cast<std::size_t>(i) >= options.size()) return {fallback, fallback};
+    const auto& tones = options[static_cast<std::size_t>(i)].tones;
+    if (tones.size() == 1) return {tones[0], tones[0]};
+    if (tones.size() == 2) return tones;
+    return {fallback, fallback};
+}
+
+void PickerViewModel::moveMixedToneSelection(int rowDelta, int columnDelta) {
+    const auto* variants = activeVariants();
+    if (!variants || !variants->supportsMixedToneMatrix()) return;
+    const auto pair = currentTonePair();
+    const auto row = matrixPosition(pair[0]);
+    const auto column = matrixPosition(pair[1]);
+    if (!row || !column) return;
+    const int r = std::clamp(*row + rowDelta, 0, 4);
+    const int c = std::clamp(*column + columnDelta, 0, 4);
+    if (const auto* option = variants->option(std::vector<SkinTone>{kMatrixTones[r], kMatrixTones[c]})) {
+        selectedVariantIndex.set(static_cast<int>(option - variants->options().data()));
+        isMixButtonFocused.set(true);
+    }
+}
+
+void PickerViewModel::alignSelectionForMixedToneMatrix() {
+    const auto* variants = activeVariants();
+    if (!variants || !variants->supportsMixedToneMatrix()) return;
+    if (const auto* option = variants->option(currentTonePair())) {
+        selectedVariantIndex.set(static_cast<int>(option - variants->options().data()));
+    }
+}
+
+void PickerViewModel::activateVariantSelection(bool keepOpen) {
+    if (focusRow() != FocusRow::variants) return;
+    if (isShowingMixedTonePopover()) {
+        isShowingMixedTonePopover.set(false);
+    } else if (isMixButtonFocused()) {
+        // Return on the mix button opens the matrix.
+        const auto* variants = activeVariants();
+        if (variants && variants->supportsMixedToneMatrix()) {
+            focusMixButton(SelectionOrigin::keyboard);
+            alignSelectionForMixedToneMatrix();
+            isShowingMixedTonePopover.set(true);
+        }
+        return;
+    }
+    uiActionSubject.send(UIAction::InsertVariant{selectedVariantIndex(), keepOpen});
+}
+
+std::optional<int> PickerViewModel::preferredVariantIndex(
+    const EmojiEntry& entry, std::optional<SkinTone> defaultSkinTone,
+    const std::map<std::string, std::string>* remembered) const {
+    if (!entry.variants) return std::nullopt;
+    const auto& variants = *entry.variants;
+    const auto& map = remembered ? *remembered : prefs_.rememberedEmojiVariantsByEntryID();
+    if (const auto it = map.find(entry.id); it != map.end()) {
+        if (const auto* option = variants.option(std::string_view(it->second))) {
+            return static_cast<int>(option - variants.options().data());
+        }
+    }
+    if (const auto* option = variants.preferredOption(defaultSkinTone.value_or(prefs_.defaultSkinTone()))) {
+        return static_cast<int>(option - variants.options().data());
+    }
+    return std::nullopt;
+}
+
+void PickerViewModel::syncVariantSelectionToDefaultTone(
+    SelectionOrigin origin, std::optional<SkinTone> defaultSkinTone,
+    const std::map<std::string, std::string>* remembered) {
+    const auto* entry = activeEntry();
+    lastVariantSelectionOrigin = origin;
+    const auto index = entry ? preferredVariantIndex(*entry, defaultSkinTone, remembered) : std::nullopt;
+    if (!index) {
+        selectedVariantIndex.set(0);
+        isMixButtonFocused.set(false);
+        return;
+    }
+    const bool mixed = activeOptions()[static_cast<std::size_t>(*index)].isMixed();
+    selectedVariantIndex.set(*index);
+    isMixButtonFocused.set(mixed);
+}
+
+std::optional<std::string> PickerViewModel::selectedEmojiForInsertion() const {
+    const auto* entry = activeEntry();
+    if (!entry) return std::nullopt;
+    const auto& options = activeOptions();
+    if (focusRow() == FocusRow::variants && !options.empty()) {
+        const auto i = std::clamp<int>(selectedVariantIndex(), 0, static_cast<int>(options.size()) - 1);
+        return options[static_cast<std::size_t>(i)].emoji;
+    }
+    return prefs_.preferredEmojiText(*entry);
+}
+
+}  // namespace mosaiko

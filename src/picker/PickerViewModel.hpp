@@ -1,0 +1,157 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "content/EmojiEntry.hpp"
+#include "content/SkinTone.hpp"
+#include "platform/MainLoop.hpp"
+#include "platform/Published.hpp"
+
+namespace mosaiko {
+
+class EmojiDatabase;
+class PreferencesStore;
+class EmojiUsageStore;
+class CollectionsStore;
+
+// Everything the floating picker panel shows, and the one place where the picker's result list is
+// computed. The picker controller resets it when a panel opens, feeds it query and scope changes,
+// asks it for the text to insert and listens to its actions; the panel's views observe its
+// published properties and call its operations. Main thread only.
+class PickerViewModel {
+  public:
+    enum class Scope { all = 0, pinned = 1, shortcodes = 2, emoticons = 3, glyphs = 4 };
+    enum class FocusRow { main = 0, variants = 1 };
+    enum class SelectionOrigin { keyboard = 0, mouseHover = 1, mouseClick = 2, programmatic = 3 };
+
+    // The picker's user actions, sent by the views (and by the model for Return on the variants
+    // row) and handled by the controller.
+    struct UIAction {
+        struct InsertMain {
+            int index = 0;
+            bool keepOpen = false;
+            bool operator==(const InsertMain&) const = default;
+        };
+        struct InsertVariant {
+            int index = 0;
+            bool keepOpen = false;
+            bool operator==(const InsertVariant&) const = default;
+        };
+        struct OpenLibrary {
+            Scope scope = Scope::all;
+            bool operator==(const OpenLibrary&) const = default;
+        };
+        struct Close {
+            bool operator==(const Close&) const = default;
+        };
+
+        UIAction(InsertMain a) : value(a) {}
+        UIAction(InsertVariant a) : value(a) {}
+        UIAction(OpenLibrary a) : value(a) {}
+        UIAction(Close a) : value(a) {}
+
+        std::variant<InsertMain, InsertVariant, OpenLibrary, Close> value;
+        bool operator==(const UIAction&) const = default;
+    };
+
+    using Option = EmojiEntry::Variants::Option;
+
+    // Store changes rebuild the results on `mainLoop`, once the change has been stored.
+    PickerViewModel(EmojiDatabase& db, PreferencesStore& prefs, EmojiUsageStore& usage,
+                    CollectionsStore& collections, MainLoop& mainLoop);
+    ~PickerViewModel();
+    PickerViewModel(const PickerViewModel&) = delete;
+    PickerViewModel& operator=(const PickerViewModel&) = delete;
+
+    // ---- published state
+    Published<bool> isVisible{false};  // written by the panel
+    Published<std::string> query{""};  // as typed, untrimmed
+    Published<std::vector<EmojiEntry>> results{{}};
+    Published<int> selectedIndex{0};
+    Published<FocusRow> focusRow{FocusRow::main};
+    Published<int> selectedVariantIndex{0};
+    Published<bool> isMixButtonFocused{false};
+    Published<bool> isShowingMixedTonePopover{false};
+    Published<Scope> scope{Scope::all};
+    Published<bool> acceptsMouseHoverSelection{true};  // written by the panel once the pointer moved
+
+    // Who moved the selections last; views scroll to the selection only after a keyboard move.
+    SelectionOrigin lastMainSelectionOrigin = SelectionOrigin::programmatic;
+    SelectionOrigin lastVariantSelectionOrigin = SelectionOrigin::programmatic;
+
+    // Sending with no subscriber drops the action.
+    Subject<UIAction> uiActionSubject;
+
+    // The selected result; null when there is none. Valid until the results change.
+    const EmojiEntry* activeEntry() const;
+    // The active entry's variant options; empty without an active entry or variants.
+    const std::vector<Option>& activeOptions() const;
+
+    // ---- query and scope
+    // A panel opens: the query, scope all, first result, main row, hover locked.
+    void resetForNewSession(const std::string& newQuery);
+    // The session's query changed while the panel shows; the selection lands on the first result.
+    void updateQuery(const std::string& newQuery);
+    void setScope(Scope newScope);
+
+    // ---- selection and variants
+    void moveSelection(int delta);
+    void selectMain(int index, SelectionOrigin origin);
+    void selectVariant(int index, SelectionOrigin origin);
+    void focusMixButton(SelectionOrigin origin);
+    void moveVariantHorizontally(int delta);
+    void moveVariantVertically(int delta);
+    void activateVariantSelection(bool keepOpen);
+    // Puts the variant selection on the option the matrix shows for the current tone pair.
+    void alignSelectionForMixedToneMatrix();
+    std::vector<int> activeQuickVariantIndices() const;
+    bool selectedVariantIsMixed() const;
+    // Puts the variant selection on the variant the main row would insert. The overrides stand for
+    // a store value that has been announced but not stored yet.
+    void syncVariantSelectionToDefaultTone(
+        SelectionOrigin origin, std::optional<SkinTone> defaultSkinTone = std::nullopt,
+        const std::map<std::string, std::string>* rememberedVariantsByEntryID = nullptr);
+    // The text the controller inserts; none without an active entry.
+    std::optional<std::string> selectedEmojiForInsertion() const;
+
+    // The pin ordering of all-scope search results.
+    static std::vector<EmojiEntry> orderedGlobalSearchEntries(const std::vector<EmojiEntry>& entries,
+                                                              const std::vector<std::string>& pinnedIDs,
+                                                              bool showPinsFirst,
+                                                              bool pinSortingAffectsGlobalSearchResults);
+
+    static constexpr const char* kRecentIDPrefix = "recent-";
+
+  private:
+    void rebuildResults();
+    // Rebuilds once the store change that asked for it has been stored (changes in one go coalesce).
+    void scheduleRebuild();
+    std::optional<std::vector<EmojiEntry>> tabEntries(const std::string& query) const;
+    std::vector<EmojiEntry> pinnedEntries() const;
+    std::vector<EmojiEntry> entriesWithPrefix(const char* prefix) const;
+    bool keeps(const EmojiEntry& entry, const std::set<std::string>& pinned) const;
+    void clampSelection(bool resetOrigin);
+
+    std::optional<int> preferredVariantIndex(const EmojiEntry& entry, std::optional<SkinTone> defaultSkinTone,
+                                             const std::map<std::string, std::string>* remembered) const;
+    void moveMixedToneSelection(int rowDelta, int columnDelta);
+    std::vector<SkinTone> currentTonePair() const;
+    const EmojiEntry::Variants* activeVariants() const;
+    bool hoverBlocked(SelectionOrigin origin) const;
+
+    EmojiDatabase& db_;
+    PreferencesStore& prefs_;
+    EmojiUsageStore& usage_;
+    CollectionsStore& collections_;
+    MainLoop& mainLoop_;
+    std::vector<Cancellable> cancellables_;
+    bool rebuildPending_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace mosaiko
