@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
+#include <cmath>
 
 #include "picker/PickerViewModel.hpp"
 #include "picker/ui/PickerPanel.hpp"
@@ -83,7 +84,8 @@ void PickerPanelController::show(PanelPlacement::Point point) {
     model_.acceptsMouseHoverSelection.set(false);
     panel_->move(screens_.topLeftInQt(lastFrame_));
     panel_->show();
-    panel_->raise();
+    // Above other always-on-top windows too (the offscreen test platform cannot raise).
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) panel_->raise();
     panel_->update();
     model_.isVisible.set(true);
 }

@@ -1,6 +1,5 @@
 #include "platform/qt/SymbolImage.hpp"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -9,9 +8,8 @@
 #include <QSvgRenderer>
 #include <cmath>
 
-#ifndef MOSAIKO_INSTALL_DATADIR
-#define MOSAIKO_INSTALL_DATADIR "/usr/local/share"
-#endif
+#include "platform/AppBundle.hpp"
+
 
 namespace mosaiko {
 
@@ -50,10 +48,8 @@ QByteArray iconSource(const QString& name) {
 
 QString SymbolImage::resourceDirectory() {
     if (holdsIcons(chosenDirectory())) return chosenDirectory();
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/resources");
-    if (holdsIcons(beside)) return beside;
-    const QString installed = QStringLiteral(MOSAIKO_INSTALL_DATADIR "/mosaiko");
-    if (holdsIcons(installed)) return installed;
+    const auto& bundle = AppBundle::main().resourceDirectory();
+    if (bundle && holdsIcons(QString::fromStdString(bundle->string()))) return QString::fromStdString(bundle->string());
     return {};
 }
 

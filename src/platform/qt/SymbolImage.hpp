@@ -10,8 +10,8 @@ namespace mosaiko {
 // bundled SVG icons under resources/icons/<name>.svg in any colour and size.
 class SymbolImage {
   public:
-    // The folder holding icons/: the one set here, else "resources" beside the executable, else the
-    // installed share/mosaiko. Empty when none is found.
+    // The folder holding icons/: the one set here, else the program's resources folder. Empty when
+    // neither holds icons.
     static QString resourceDirectory();
     static void setResourceDirectory(const QString& directory);
 
