@@ -71,6 +71,7 @@ CollectionsRowView::CollectionsRowView(PickerViewModel& model, CollectionsStore&
         chips_[i].button = button;
     }
     strip->setWidget(chipsWidget);
+    chipsWidget->setAutoFillBackground(false);  // setWidget() turns it on
     strip->setFixedHeight(chips_[0].button->height());
     row->addWidget(strip, 1);
     row->addWidget(accessories_);
@@ -83,11 +84,16 @@ CollectionsRowView::CollectionsRowView(PickerViewModel& model, CollectionsStore&
 
 QString CollectionsRowView::title(PickerViewModel::Scope scope) {
     switch (scope) {
-        case PickerViewModel::Scope::all: return QStringLiteral("All");
-        case PickerViewModel::Scope::pinned: return QStringLiteral("Pins");
-        case PickerViewModel::Scope::shortcodes: return QStringLiteral("Shortcodes");
-        case PickerViewModel::Scope::emoticons: return QStringLiteral("Emoticons");
-        case PickerViewModel::Scope::glyphs: return QStringLiteral("Glyphs");
+        case PickerViewModel::Scope::all:
+            return QStringLiteral("All");
+        case PickerViewModel::Scope::pinned:
+            return QStringLiteral("Pins");
+        case PickerViewModel::Scope::shortcodes:
+            return QStringLiteral("Shortcodes");
+        case PickerViewModel::Scope::emoticons:
+            return QStringLiteral("Emoticons");
+        case PickerViewModel::Scope::glyphs:
+            return QStringLiteral("Glyphs");
     }
     return {};
 }

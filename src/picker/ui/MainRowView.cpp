@@ -48,6 +48,7 @@ MainRowView::MainRowView(PickerViewModel& model, PreferencesStore& prefs, Collec
     layout_->setSpacing(8);
     layout_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setWidget(content_);
+    content_->setAutoFillBackground(false);  // setWidget() turns it on
     setGraphicsEffect(opacity_);
     scrollAnimation_->setDuration(120);
     scrollAnimation_->setEasingCurve(QEasingCurve::OutQuad);
@@ -74,7 +75,8 @@ MainRowView::MainRowView(PickerViewModel& model, PreferencesStore& prefs, Collec
 MainRowView::~MainRowView() = default;
 
 EmojiCell::Content MainRowView::cellContent(const EmojiEntry& entry, int index, const PickerViewModel& model,
-                                            const PreferencesStore& prefs, const CollectionsStore& collections) {
+                                            const PreferencesStore& prefs,
+                                            const CollectionsStore& collections) {
     EmojiCell::Content content;
     if (entry.id == "glyph-zero-width-space") {
         content.emoji = "ZWSP";
@@ -85,7 +87,8 @@ EmojiCell::Content MainRowView::cellContent(const EmojiEntry& entry, int index, 
     }
     content.showsVariantsIndicator = entry.variants && entry.variants->supportsSkinTones();
     content.isPinned = contains(collections.pinnedIDs(), entry.id);
-    content.isSelected = model.focusRow() == PickerViewModel::FocusRow::main && index == model.selectedIndex();
+    content.isSelected =
+        model.focusRow() == PickerViewModel::FocusRow::main && index == model.selectedIndex();
     content.isTextEntry = PickerView::isTextBasedEntry(entry);
     content.isCompactTextEntry = entry.id.starts_with("glyph-");
     return content;
@@ -106,6 +109,8 @@ void MainRowView::refresh() {
         connect(cell, &EmojiCell::contextMenuRequested, this,
                 [this, index](const QPoint& position) { showContextMenu(index, position); });
         layout_->addWidget(cell);
+        // Shown now, so the layout counts it in the size it asks for below.
+        cell->show();
         cells_.push_back(cell);
     }
     for (std::size_t i = 0; i < results.size(); ++i) {
@@ -146,8 +151,9 @@ void MainRowView::hoverCell(int index) {
 QString MainRowView::pinActionTitle(int index) const {
     const auto& results = model_.results();
     if (index < 0 || index >= static_cast<int>(results.size())) return {};
-    return contains(collections_.pinnedIDs(), results[static_cast<std::size_t>(index)].id) ? QStringLiteral("Unpin")
-                                                                                            : QStringLiteral("Pin");
+    return contains(collections_.pinnedIDs(), results[static_cast<std::size_t>(index)].id)
+               ? QStringLiteral("Unpin")
+               : QStringLiteral("Pin");
 }
 
 void MainRowView::togglePinned(int index) {
@@ -177,7 +183,8 @@ void MainRowView::centreOn(int index) {
     if (index < 0 || index >= static_cast<int>(cells_.size())) return;
     const QRect cell = cells_[static_cast<std::size_t>(index)]->geometry();
     QScrollBar* bar = horizontalScrollBar();
-    const int target = std::clamp(cell.center().x() - viewport()->width() / 2, bar->minimum(), bar->maximum());
+    const int target =
+        std::clamp(cell.center().x() - viewport()->width() / 2, bar->minimum(), bar->maximum());
     scrollAnimation_->stop();
     scrollAnimation_->setStartValue(bar->value());
     scrollAnimation_->setEndValue(target);

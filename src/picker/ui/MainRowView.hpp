@@ -30,7 +30,7 @@ class MainRowView : public QScrollArea {
 
     // What the cell of the result at `index` shows.
     static EmojiCell::Content cellContent(const EmojiEntry& entry, int index, const PickerViewModel& model,
-                                         const PreferencesStore& prefs, const CollectionsStore& collections);
+                                          const PreferencesStore& prefs, const CollectionsStore& collections);
 
     // Scrolls so that the selected cell sits at the leading edge, without animation.
     void scrollToCurrentSelection();

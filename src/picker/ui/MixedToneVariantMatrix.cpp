@@ -19,7 +19,7 @@ constexpr int padding = 12;
 constexpr int cellWidth = 40;
 constexpr int cellHeight = 36;
 constexpr int spacing = 6;
-constexpr int gridWidth = 5 * cellWidth + 4 * spacing;   // 224
+constexpr int gridWidth = 5 * cellWidth + 4 * spacing;    // 224
 constexpr int gridHeight = 5 * cellHeight + 4 * spacing;  // 204
 constexpr int smallestWidth = 232;
 
@@ -69,7 +69,8 @@ std::optional<int> MixedToneVariantMatrix::optionIndexAt(int row, int column) co
 QRect MixedToneVariantMatrix::cellRect(int row, int column) const {
     // The grid is centred when the widget is wider than the grid and its padding.
     const int left = (width() - gridWidth) / 2;
-    return QRect(left + column * (cellWidth + spacing), padding + row * (cellHeight + spacing), cellWidth, cellHeight);
+    return QRect(left + column * (cellWidth + spacing), padding + row * (cellHeight + spacing), cellWidth,
+                 cellHeight);
 }
 
 std::optional<MixedToneVariantMatrix::Cell> MixedToneVariantMatrix::cellAt(const QPoint& position) const {
@@ -104,8 +105,8 @@ void MixedToneVariantMatrix::paintEvent(QPaintEvent*) {
                                   : hovered ? PickerStyle::accent(0.3)
                                             : PickerStyle::black(0.08);
             PickerStyle::paintTile(painter, cell, 8, fill, border);
-            const auto fitted =
-                PickerStyle::fit(QString::fromStdString(options[*index].emoji), font, cell.width(), 0.5, false);
+            const auto fitted = PickerStyle::fit(QString::fromStdString(options[*index].emoji), font,
+                                                 cell.width(), 0.5, false);
             painter.setFont(fitted.font);
             painter.setPen(DesktopAppearance::primaryText());
             painter.drawText(cell, Qt::AlignCenter | Qt::TextSingleLine, fitted.text);
@@ -131,7 +132,8 @@ void MixedToneVariantMatrix::mouseMoveEvent(QMouseEvent* event) {
 
 void MixedToneVariantMatrix::mousePressEvent(QMouseEvent* event) {
     const auto cell = cellAt(event->position().toPoint());
-    pressedIndex_ = (event->button() == Qt::LeftButton && cell) ? indices_[cell->row][cell->column] : std::nullopt;
+    pressedIndex_ =
+        (event->button() == Qt::LeftButton && cell) ? indices_[cell->row][cell->column] : std::nullopt;
     event->accept();
 }
 

@@ -17,8 +17,8 @@ class MixedToneVariantMatrix : public QWidget {
     Q_OBJECT
 
   public:
-    static constexpr std::array<SkinTone, 5> toneOrder = {SkinTone::light, SkinTone::mediumLight, SkinTone::medium,
-                                                          SkinTone::mediumDark, SkinTone::dark};
+    static constexpr std::array<SkinTone, 5> toneOrder = {
+        SkinTone::light, SkinTone::mediumLight, SkinTone::medium, SkinTone::mediumDark, SkinTone::dark};
 
     explicit MixedToneVariantMatrix(QWidget* parent = nullptr);
 

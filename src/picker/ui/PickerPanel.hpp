@@ -15,7 +15,8 @@ class PickerPanel : public QWidget {
     Q_OBJECT
 
   public:
-    static constexpr Qt::WindowFlags windowFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
+    static constexpr Qt::WindowFlags windowFlags = Qt::Tool | Qt::FramelessWindowHint |
+                                                   Qt::WindowDoesNotAcceptFocus |
                                                    Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint;
 
     explicit PickerPanel(QWidget* parent = nullptr);

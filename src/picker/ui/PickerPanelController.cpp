@@ -53,8 +53,9 @@ PickerPanelController::ScreenSource PickerPanelController::ScreenSource::live() 
     };
     source.topLeftInQt = [](const PanelPlacement::Rect& frame) {
         const QRect primary = primaryGeometry();
-        return QPoint(static_cast<int>(std::lround(primary.x() + frame.x)),
-                      static_cast<int>(std::lround(primary.y() + primary.height() - (frame.y + frame.height))));
+        return QPoint(
+            static_cast<int>(std::lround(primary.x() + frame.x)),
+            static_cast<int>(std::lround(primary.y() + primary.height() - (frame.y + frame.height))));
     };
     return source;
 }

@@ -61,13 +61,15 @@ class SearchRow : public QWidget {
         const QColor secondary = DesktopAppearance::secondaryText();
         painter.setFont(triggerFont);
         painter.setPen(secondary);
-        painter.drawText(QRectF(x, area.top(), triggerWidth + 1, area.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         trigger_);
+        painter.drawText(QRectF(x, area.top(), triggerWidth + 1, area.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, trigger_);
         if (!trigger_.isEmpty()) x += triggerWidth + spacing;
 
-        const double detailsRoom = std::max(0.0, area.right() - x - spacing - std::min(queryWidth, area.width() / 2));
+        const double detailsRoom =
+            std::max(0.0, area.right() - x - spacing - std::min(queryWidth, area.width() / 2));
         const double detailsShown = std::min(detailsWidth, detailsRoom);
-        const double queryRoom = std::max(0.0, area.right() - x - (detailsShown > 0 ? detailsShown + spacing : 0));
+        const double queryRoom =
+            std::max(0.0, area.right() - x - (detailsShown > 0 ? detailsShown + spacing : 0));
         painter.setFont(queryFont);
         painter.setPen(DesktopAppearance::primaryText());
         painter.drawText(QRectF(x, area.top(), queryRoom, area.height()), Qt::AlignLeft | Qt::AlignVCenter,
@@ -75,7 +77,8 @@ class SearchRow : public QWidget {
 
         painter.setFont(detailsFont);
         painter.setPen(secondary);
-        const QString shown = QFontMetricsF(detailsFont).elidedText(details_, Qt::ElideRight, detailsShown + 0.5);
+        const QString shown =
+            QFontMetricsF(detailsFont).elidedText(details_, Qt::ElideRight, detailsShown + 0.5);
         painter.drawText(QRectF(area.right() - detailsShown - 1, area.top(), detailsShown + 1, area.height()),
                          Qt::AlignRight | Qt::AlignVCenter, shown);
     }
@@ -159,7 +162,8 @@ void PickerView::refresh() {
 
 void PickerView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    PickerStyle::paintTile(painter, rect(), 16, DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.96),
+    PickerStyle::paintTile(painter, rect(), 16,
+                           DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.96),
                            PickerStyle::black(0.12));
 }
 

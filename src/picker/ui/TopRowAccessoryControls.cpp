@@ -56,9 +56,8 @@ TopRowAccessoryControls::TopRowAccessoryControls(PickerViewModel& model, QWidget
     close_ = symbolButton(QStringLiteral("xmark"), QStringLiteral("Close quick find."), this);
     close_->setAccessibleName(QStringLiteral("Close quick find"));
 
-    connect(library_, &PickerTileButton::clicked, this, [this] {
-        model_.uiActionSubject.send(PickerViewModel::UIAction::OpenLibrary{model_.scope()});
-    });
+    connect(library_, &PickerTileButton::clicked, this,
+            [this] { model_.uiActionSubject.send(PickerViewModel::UIAction::OpenLibrary{model_.scope()}); });
     connect(settings_, &PickerTileButton::clicked, this, [] {
         if (auto* shell = PickerShellServices::shared()) shell->openSettings();
     });

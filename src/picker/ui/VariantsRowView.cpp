@@ -103,6 +103,7 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
     stripLayout_->setSpacing(6);
     stripLayout_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     strip_->setWidget(stripContent_);
+    stripContent_->setAutoFillBackground(false);  // setWidget() turns it on
     scrollAnimation_->setDuration(120);
     scrollAnimation_->setEasingCurve(QEasingCurve::OutQuad);
     row->addWidget(strip_, 1);
@@ -110,11 +111,13 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
 
     const QString mixTitle = QStringLiteral("Mix");
     const QFont mixFont = Typography::system(12, QFont::DemiBold);
-    mixButton_->setFixedSize(static_cast<int>(std::ceil(QFontMetricsF(mixFont).horizontalAdvance(mixTitle))) + 20, 36);
+    mixButton_->setFixedSize(
+        static_cast<int>(std::ceil(QFontMetricsF(mixFont).horizontalAdvance(mixTitle))) + 20, 36);
     mixButton_->setToolTip(QStringLiteral("Choose mixed skin tones"));
     mixButton_->setPainter([this, mixTitle, mixFont](QPainter& painter, const QRectF& bounds) {
         const bool highlighted = isMixHighlighted();
-        PickerStyle::paintTile(painter, bounds, 8, highlighted ? PickerStyle::selectedFill() : PickerStyle::black(0.05),
+        PickerStyle::paintTile(painter, bounds, 8,
+                               highlighted ? PickerStyle::selectedFill() : PickerStyle::black(0.05),
                                highlighted ? PickerStyle::selectedBorder() : PickerStyle::black(0.1));
         painter.setFont(mixFont);
         painter.setPen(DesktopAppearance::primaryText());
@@ -128,7 +131,9 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
     connect(mixButton_, &PickerTileButton::clicked, this, [this] { clickMixButton(); });
 
     popover_->matrix()->onSelect = [this](int index) { selectFromMatrix(index); };
-    popover_->matrix()->onHoverSelect = [this](int index) { model_.selectVariant(index, Origin::mouseHover); };
+    popover_->matrix()->onHoverSelect = [this](int index) {
+        model_.selectVariant(index, Origin::mouseHover);
+    };
 
     refresh_.watch(model_.results);
     refresh_.watch(model_.selectedIndex);
@@ -176,9 +181,9 @@ bool VariantsRowView::isQuickVariantSelected(int optionIndex) const {
 bool VariantsRowView::isMixHighlighted() const {
     const auto& options = model_.activeOptions();
     const int selected = model_.selectedVariantIndex();
-    const bool mixSelected = model_.isMixButtonFocused() ||
-                             (selected >= 0 && selected < static_cast<int>(options.size()) &&
-                              options[static_cast<std::size_t>(selected)].isMixed());
+    const bool mixSelected =
+        model_.isMixButtonFocused() || (selected >= 0 && selected < static_cast<int>(options.size()) &&
+                                        options[static_cast<std::size_t>(selected)].isMixed());
     return mixSelected || model_.isShowingMixedTonePopover() || hoveringMix_;
 }
 
@@ -205,7 +210,8 @@ void VariantsRowView::rebuildButtons() {
         const QString text = QString::fromStdString(option.emoji);
         button->setPainter([this, index, text, font](QPainter& painter, const QRectF& bounds) {
             const bool selected = isQuickVariantSelected(index);
-            PickerStyle::paintTile(painter, bounds, 8, selected ? PickerStyle::selectedFill() : QColor(Qt::transparent),
+            PickerStyle::paintTile(painter, bounds, 8,
+                                   selected ? PickerStyle::selectedFill() : QColor(Qt::transparent),
                                    selected ? PickerStyle::selectedBorder() : PickerStyle::black(0.1));
             const auto fitted = PickerStyle::fit(text, font, bounds.width(), 0.5, false);
             painter.setFont(fitted.font);
@@ -217,6 +223,7 @@ void VariantsRowView::rebuildButtons() {
         connect(button, &PickerTileButton::clicked, this,
                 [this, index](Qt::KeyboardModifiers modifiers) { clickQuickVariant(index, modifiers); });
         stripLayout_->addWidget(button);
+        button->show();
         quickButtons_.emplace_back(index, button);
     }
     stripLayout_->addWidget(mixButton_);
@@ -256,7 +263,8 @@ void VariantsRowView::layoutStrip() {
 }
 
 void VariantsRowView::syncPopover() {
-    const bool wanted = model_.isShowingMixedTonePopover() && model_.isVisible() && isVisible() && supportsMatrix();
+    const bool wanted =
+        model_.isShowingMixedTonePopover() && model_.isVisible() && isVisible() && supportsMatrix();
     if (wanted) {
         auto* matrix = popover_->matrix();
         const auto& variants = *model_.activeEntry()->variants;

@@ -10,7 +10,6 @@
 
 #include "platform/AppBundle.hpp"
 
-
 namespace mosaiko {
 
 namespace {
@@ -49,7 +48,8 @@ QByteArray iconSource(const QString& name) {
 QString SymbolImage::resourceDirectory() {
     if (holdsIcons(chosenDirectory())) return chosenDirectory();
     const auto& bundle = AppBundle::main().resourceDirectory();
-    if (bundle && holdsIcons(QString::fromStdString(bundle->string()))) return QString::fromStdString(bundle->string());
+    if (bundle && holdsIcons(QString::fromStdString(bundle->string())))
+        return QString::fromStdString(bundle->string());
     return {};
 }
 

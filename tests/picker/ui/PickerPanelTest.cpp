@@ -87,8 +87,8 @@ TEST_F(PanelTest, DraggingTheSearchRowMovesThePanel) {
                       Qt::NoModifier);
     QApplication::sendEvent(row, &press);
     const QPoint to = at + QPoint(30, 20);
-    QMouseEvent drag(QEvent::MouseMove, to, row->mapToGlobal(at) + QPoint(30, 20), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
+    QMouseEvent drag(QEvent::MouseMove, to, row->mapToGlobal(at) + QPoint(30, 20), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(row, &drag);
     EXPECT_EQ(panel->panel().pos(), start + QPoint(30, 20));
 }

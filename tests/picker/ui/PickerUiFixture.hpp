@@ -16,10 +16,11 @@
 #include "content/EmojiUsageStore.hpp"
 #include "content/PreferencesStore.hpp"
 #include "picker/PickerViewModel.hpp"
-#include "picker/ui/PickerPanelController.hpp"
 #include "picker/ui/CollectionsRowView.hpp"
 #include "picker/ui/MainRowView.hpp"
 #include "picker/ui/MixedToneVariantMatrix.hpp"
+#include "picker/ui/PickerPanel.hpp"
+#include "picker/ui/PickerPanelController.hpp"
 #include "picker/ui/PickerTileButton.hpp"
 #include "picker/ui/PickerView.hpp"
 #include "picker/ui/TopRowAccessoryControls.hpp"
@@ -117,7 +118,8 @@ class PickerUiFixture : public ::testing::Test {
     // A pointer movement over `widget` as the window system delivers it.
     static void hover(QWidget* widget, QPoint at = {}) {
         if (at.isNull()) at = widget->rect().center();
-        QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(widget, &move);
     }
     static void click(QWidget* widget, Qt::KeyboardModifiers modifiers = Qt::NoModifier, QPoint at = {}) {
