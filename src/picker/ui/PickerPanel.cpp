@@ -26,7 +26,7 @@ PickerPanel::~PickerPanel() {
 
 void PickerPanel::setContentView(QWidget* content) {
     layout()->addWidget(content);
-    setFixedSize(content->sizeHint().expandedTo(content->minimumSize()));
+    setFixedSize(content->size());
 }
 
 bool PickerPanel::eventFilter(QObject* watched, QEvent* event) {

@@ -306,7 +306,7 @@ void VariantsRowView::clickMixButton() {
 }
 
 void VariantsRowView::selectFromMatrix(int index) {
-    const bool keep = keepOpen(QGuiApplication::keyboardModifiers());
+    const bool keep = keepOpen(matrixClickModifiers_);
     model_.isShowingMixedTonePopover.set(false);
     model_.selectVariant(index, Origin::mouseClick);
     model_.uiActionSubject.send(PickerViewModel::UIAction::InsertVariant{index, keep});
@@ -359,6 +359,10 @@ bool VariantsRowView::eventFilter(QObject* watched, QEvent* event) {
         auto* widget = static_cast<QWidget*>(watched);
         const bool inside = widget->window() == popover_ || widget == mixButton_;
         if (!inside && model_.isShowingMixedTonePopover()) model_.isShowingMixedTonePopover.set(false);
+    }
+    // The matrix reports a click by index only; the modifiers held at that moment come from here.
+    if (event->type() == QEvent::MouseButtonRelease && watched == popover_->matrix()) {
+        matrixClickModifiers_ = static_cast<QMouseEvent*>(event)->modifiers();
     }
     return QWidget::eventFilter(watched, event);
 }

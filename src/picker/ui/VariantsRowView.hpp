@@ -78,6 +78,7 @@ class VariantsRowView : public QWidget {
     std::optional<std::string> shownEntryID_;
     std::vector<PickerViewModel::Option> shownOptions_;
     bool hoveringMix_ = false;
+    Qt::KeyboardModifiers matrixClickModifiers_;
     std::optional<int> pendingKeyboardScroll_;
     bool pendingScrollToSelection_ = false;
     DeferredRefresh refresh_;
