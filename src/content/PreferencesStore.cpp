@@ -362,10 +362,9 @@ void PreferencesStore::setEmoticonOrder(std::vector<std::string> value) {
 
 void PreferencesStore::setHiddenEmoticonIDs(std::set<std::string> value) {
     if (!announce(hiddenEmoticonIDs, value)) return;
-    std::vector<std::string> sorted(value.begin(), value.end());
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const std::string& a, const std::string& b) { return text::canonicallyLess(a, b); });
-    defaults_.set(keys::hiddenEmoticonIDs, stringArrayValue(sorted));
+    // The set iterates in ascending order, which is the stored order.
+    defaults_.set(keys::hiddenEmoticonIDs,
+                  stringArrayValue(std::vector<std::string>(value.begin(), value.end())));
 }
 
 void PreferencesStore::setRememberedEmojiVariantsByEntryID(std::map<std::string, std::string> value) {

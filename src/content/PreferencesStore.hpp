@@ -32,6 +32,7 @@ class PreferencesStore {
     template <class T>
     class Property {
       public:
+        Property() = default;
         explicit Property(T initial) : published_(std::move(initial)) {}
 
         const T& operator()() const { return published_.value(); }
@@ -73,7 +74,7 @@ class PreferencesStore {
     Property<std::vector<ExcludedApp>> excludedApps{defaultExcludedApps()};
     Property<QuickOpenShortcut> quickOpenShortcut{QuickOpenShortcut::doubleSemicolon};
     Property<QuickOpenTarget> quickOpenTarget{QuickOpenTarget::all};
-    Property<std::optional<KeyboardShortcut>> libraryShortcut{std::nullopt};
+    Property<std::optional<KeyboardShortcut>> libraryShortcut;
     Property<SearchSortPriority> searchSortPriority{SearchSortPriority::emojiFirst};
     Property<bool> showPinsFirstInSearchResults{true};
     Property<bool> pinSortingAffectsGlobalSearchResults{true};
