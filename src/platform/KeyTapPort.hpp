@@ -11,7 +11,7 @@ namespace mosaiko {
 // before the focused application does and may drop it. The key tap (picker/GlobalKeyTap) drives it
 // through its Dependencies record; the live implementation is X11, tests use a fake.
 class KeyTapPort {
-public:
+  public:
     // Returns true to drop the event, false to let it through. Also called with the
     // tapDisabledByTimeout type when an event had to pass unanswered (the callback's answer is then
     // ignored), so the owner can re-enable the tap.

@@ -8,7 +8,7 @@ namespace mosaiko {
 
 // The main thread's run loop: everything of the program runs on it.
 class MainLoop {
-public:
+  public:
     virtual ~MainLoop() = default;
 
     // Runs `task` on the main loop after the work in progress has completed.
@@ -21,7 +21,7 @@ public:
 
 // Time as the program reads it.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Seconds since an arbitrary start that never jumps (system uptime).
     virtual double uptime() const = 0;
@@ -31,7 +31,7 @@ public:
 
 // CLOCK_MONOTONIC and the wall clock.
 class SystemClock final : public Clock {
-public:
+  public:
     double uptime() const override;
     double now() const override;
     static SystemClock& shared();

@@ -10,7 +10,7 @@ namespace mosaiko {
 
 // Ends a subscription when destroyed (or when cancel() is called). Move-only.
 class Cancellable {
-public:
+  public:
     Cancellable() = default;
     explicit Cancellable(std::function<void()> onCancel) : onCancel_(std::move(onCancel)) {}
     Cancellable(Cancellable&& other) noexcept : onCancel_(std::exchange(other.onCancel_, nullptr)) {}
@@ -30,7 +30,7 @@ public:
     }
     bool isActive() const { return static_cast<bool>(onCancel_); }
 
-private:
+  private:
     std::function<void()> onCancel_;
 };
 
@@ -41,7 +41,7 @@ namespace detail {
 // cancelled during a delivery receives nothing more from it.
 template <class T>
 class SubscriberList {
-public:
+  public:
     using Handler = std::function<void(const T&)>;
 
     Cancellable add(Handler handler) {
@@ -69,7 +69,7 @@ public:
 
     bool empty() const { return slots_->empty(); }
 
-private:
+  private:
     struct Slot {
         Handler handler;
         std::shared_ptr<bool> live;
@@ -83,7 +83,7 @@ private:
 // A stream of values with no current value: subscribers receive what is sent after they subscribe.
 template <class T>
 class Subject {
-public:
+  public:
     using Handler = std::function<void(const T&)>;
 
     [[nodiscard]] Cancellable subscribe(Handler handler) { return subscribers_.add(std::move(handler)); }
@@ -91,7 +91,7 @@ public:
         subscribers_.deliver(value, [] { return true; });
     }
 
-private:
+  private:
     detail::SubscriberList<T> subscribers_;
 };
 
@@ -103,7 +103,7 @@ private:
 // and stored, and the outer assignment neither reaches the remaining subscribers nor overwrites it.
 template <class T>
 class Published {
-public:
+  public:
     using Handler = std::function<void(const T&)>;
 
     Published() = default;
@@ -130,7 +130,7 @@ public:
     // Receives only values assigned from now on.
     [[nodiscard]] Cancellable observe(Handler handler) { return subscribers_.add(std::move(handler)); }
 
-private:
+  private:
     T value_{};
     std::uint64_t generation_ = 0;
     detail::SubscriberList<T> subscribers_;

@@ -21,7 +21,7 @@ struct RunningApp {
 
 // Frontmost and running applications, activation notifications and activating an application.
 class Workspace {
-public:
+  public:
     virtual ~Workspace() = default;
 
     virtual std::optional<RunningApp> frontmostApplication() const = 0;
