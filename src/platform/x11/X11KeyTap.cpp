@@ -1,13 +1,14 @@
 #include "platform/x11/X11KeyTap.hpp"
 
 // Qt's headers come before Xlib's, whose macros (Bool, Status, None) clash with them.
+#include <QCoreApplication>
+#include <QMetaObject>
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
-#include <QCoreApplication>
-#include <QMetaObject>
 
 #include <atomic>
 #include <chrono>

@@ -1,12 +1,13 @@
 #include "platform/x11/X11Workspace.hpp"
 
 // Qt's headers come before Xlib's, whose macros (Bool, Status, None) clash with them.
+#include <QMetaObject>
+#include <QSocketNotifier>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
-#include <QMetaObject>
-#include <QSocketNotifier>
 
 #include <algorithm>
 #include <cstdio>
