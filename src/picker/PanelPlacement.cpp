@@ -25,6 +25,11 @@ PanelPlacement::Rect PanelPlacement::frameNear(Point p, const std::vector<Screen
     return Rect{x, y, panelWidth, panelHeight};
 }
 
+PanelPlacement::Rect PanelPlacement::frameNear(Point p, const ScreenInfo& screenInfo) {
+    const auto screens = screenInfo.screens();
+    return frameNear(p, screens, screens.empty() ? std::nullopt : std::optional<Screen>(screens.front()));
+}
+
 bool PanelPlacement::hasMovedEnoughToUnlockHover(Point origin, Point current) {
     const double dx = current.x - origin.x;
     const double dy = current.y - origin.y;

@@ -3,40 +3,17 @@
 #include <optional>
 #include <vector>
 
+#include "platform/ScreenInfo.hpp"
+
 namespace mosaiko {
 
 // Where the picker panel goes when it opens near the pointer. Everything here is in points, in
 // global screen coordinates with the origin at the bottom left of the primary screen and y growing
 // upwards; the Qt layer converts at its boundary.
 struct PanelPlacement {
-    struct Point {
-        double x = 0;
-        double y = 0;
-        bool operator==(const Point&) const = default;
-    };
-
-    struct Rect {
-        double x = 0;
-        double y = 0;
-        double width = 0;
-        double height = 0;
-
-        double minX() const { return x; }
-        double minY() const { return y; }
-        double maxX() const { return x + width; }
-        double maxY() const { return y + height; }
-        // Minimum edges inclusive, maximum edges exclusive.
-        bool contains(Point p) const {
-            return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
-        }
-        bool operator==(const Rect&) const = default;
-    };
-
-    struct Screen {
-        Rect frame;
-        Rect visibleFrame;  // without panels and docks
-        bool operator==(const Screen&) const = default;
-    };
+    using Point = ScreenInfo::Point;
+    using Rect = ScreenInfo::Rect;
+    using Screen = ScreenInfo::Screen;
 
     static constexpr double panelWidth = 640;
     static constexpr double panelHeight = 170;
@@ -52,6 +29,9 @@ struct PanelPlacement {
     // The upper bounds are applied last and win when the area is too small for the panel.
     static Rect frameNear(Point p, const std::vector<Screen>& screens,
                           const std::optional<Screen>& mainScreen);
+
+    // The same over the screens a ScreenInfo lists, its first (the primary) standing for the main one.
+    static Rect frameNear(Point p, const ScreenInfo& screenInfo);
 
     // True once the pointer has moved at least 1 pt away from where it was when the panel showed.
     static bool hasMovedEnoughToUnlockHover(Point origin, Point current);

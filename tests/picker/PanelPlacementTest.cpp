@@ -1,4 +1,5 @@
 #include "picker/PanelPlacement.hpp"
+#include "platform/fake/FakeScreenInfo.hpp"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +60,23 @@ TEST(PanelPlacementTest, HoverUnlocksFromAMoveOfOnePoint) {
     EXPECT_FALSE(PanelPlacement::hasMovedEnoughToUnlockHover(origin, {100.7, 100.7}));  // d² = 0.98
     EXPECT_TRUE(PanelPlacement::hasMovedEnoughToUnlockHover(origin, {100, 99}));        // d² = 1
     EXPECT_TRUE(PanelPlacement::hasMovedEnoughToUnlockHover(origin, {100.8, 100.8}));   // d² = 1.28
+}
+
+}  // namespace
+}  // namespace mosaiko
+
+namespace mosaiko {
+namespace {
+
+TEST(PanelPlacementTest, UsesTheScreensOfAScreenInfoWithThePrimaryAsMain) {
+    FakeScreenInfo screens;
+    screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}},
+                          {{1440, 0, 1920, 1080}, {1440, 0, 1920, 1080}}};
+    EXPECT_EQ(PanelPlacement::frameNear({1440, 500}, screens).x, 1452);
+    // Off every screen: the primary's visible frame bounds the panel.
+    EXPECT_EQ(PanelPlacement::frameNear({-500, 2000}, screens), (PanelPlacement::Rect{12, 693, 640, 170}));
+    screens.screenList.clear();
+    EXPECT_EQ(PanelPlacement::frameNear({100, 100}, screens), (PanelPlacement::Rect{12, 12, 640, 170}));
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 #include "picker/PanelPlacement.hpp"
 #include "picker/PickerPanelPresenting.hpp"
 
-class QPoint;
-
 namespace mosaiko {
 
 class PickerViewModel;
@@ -23,20 +21,12 @@ class PickerView;
 // does not move the keyboard selection.
 class PickerPanelController : public PickerPanelPresenting {
   public:
-    // Where the screens are, in the placement's coordinates (points, origin at the bottom left of
-    // the primary screen), and how a panel origin there maps to Qt's global coordinates.
-    struct ScreenSource {
-        std::function<PanelPlacement::Point()> mouseLocation;
-        std::function<std::vector<PanelPlacement::Screen>()> screens;
-        std::function<std::optional<PanelPlacement::Screen>()> mainScreen;
-        std::function<QPoint(const PanelPlacement::Rect&)> topLeftInQt;
-
-        // Qt's screens and cursor.
-        static ScreenSource live();
-    };
-
+    // `screens` gives the pointer and the screens in points (origin at the bottom left of the
+    // primary screen); `primaryDesktopFrame` the primary screen's frame in Qt's global coordinates,
+    // to convert the panel's frame at the boundary (Qt's primary screen by default).
     PickerPanelController(PickerViewModel& model, PreferencesStore& prefs, CollectionsStore& collections,
-                          ScreenSource screens = ScreenSource::live());
+                          const ScreenInfo& screens,
+                          std::function<ScreenInfo::Rect()> primaryDesktopFrame = {});
     ~PickerPanelController() override;
     PickerPanelController(const PickerPanelController&) = delete;
     PickerPanelController& operator=(const PickerPanelController&) = delete;
@@ -58,7 +48,8 @@ class PickerPanelController : public PickerPanelPresenting {
     void unlockHoverIfMoved();
 
     PickerViewModel& model_;
-    ScreenSource screens_;
+    const ScreenInfo& screens_;
+    std::function<ScreenInfo::Rect()> primaryDesktopFrame_;
     std::unique_ptr<PickerPanel> panel_;
     PickerView* view_;
     std::optional<PanelPlacement::Point> hoverUnlockOrigin_;

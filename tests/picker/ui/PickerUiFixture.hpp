@@ -27,6 +27,7 @@
 #include "picker/ui/VariantsRowView.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/MemoryDefaults.hpp"
+#include "platform/fake/FakeScreenInfo.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/SymbolImage.hpp"
@@ -69,18 +70,11 @@ class PickerUiFixture : public ::testing::Test {
         DesktopAppearance::overrideDark(false);
         DesktopAppearance::overrideAccent(QColor(0x0a, 0x84, 0xff));
         model = std::make_unique<PickerViewModel>(sharedTestDatabase(), prefs, usage, collections, loop);
-        PickerPanelController::ScreenSource screens;
-        screens.mouseLocation = [this] { return pointer; };
-        screens.screens = [] {
-            return std::vector<PanelPlacement::Screen>{{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
-        };
-        screens.mainScreen = []() -> std::optional<PanelPlacement::Screen> {
-            return PanelPlacement::Screen{{0, 0, 1440, 900}, {0, 0, 1440, 875}};
-        };
-        screens.topLeftInQt = [](const PanelPlacement::Rect& frame) {
-            return QPoint(static_cast<int>(frame.x), static_cast<int>(900 - frame.maxY()));
-        };
-        panel = std::make_unique<PickerPanelController>(*model, prefs, collections, screens);
+        screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
+        screens.pointer = {700, 500};
+        panel = std::make_unique<PickerPanelController>(*model, prefs, collections, screens, [] {
+            return ScreenInfo::Rect{0, 0, 1440, 900};
+        });
         actionSubscription = model->uiActionSubject.subscribe(
             [this](const PickerViewModel::UIAction& action) { actions.push_back(action); });
     }
@@ -102,7 +96,7 @@ class PickerUiFixture : public ::testing::Test {
 
     void open(const std::string& query) {
         model->resetForNewSession(query);
-        panel->show(pointer);
+        panel->show(screens.pointer);
         settle();
     }
 
@@ -137,7 +131,8 @@ class PickerUiFixture : public ::testing::Test {
     CollectionsStore collections{defaults};
     EmojiUsageStore usage{defaults, loop};
     std::unique_ptr<PickerViewModel> model;
-    PanelPlacement::Point pointer{700, 500};
+    FakeScreenInfo screens;
+    PanelPlacement::Point& pointer = screens.pointer;
     std::unique_ptr<PickerPanelController> panel;
     std::vector<PickerViewModel::UIAction> actions;
     Cancellable actionSubscription;
