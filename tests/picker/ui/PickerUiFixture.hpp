@@ -109,6 +109,7 @@ class PickerUiFixture : public ::testing::Test {
         return -1;
     }
 
+  public:
     // A pointer movement over `widget` as the window system delivers it.
     static void hover(QWidget* widget, QPoint at = {}) {
         if (at.isNull()) at = widget->rect().center();
@@ -125,6 +126,7 @@ class PickerUiFixture : public ::testing::Test {
         QApplication::sendEvent(widget, &release);
     }
 
+  protected:
     ManualMainLoop loop;
     MemoryDefaults defaults;
     PreferencesStore prefs{defaults};
