@@ -135,9 +135,13 @@ void CustomContentStore::updateSnippet(const CustomSnippet& snippet) {
 }
 
 std::vector<EmojiEntry> CustomContentStore::allEmojiEntries() const {
+    return emojiEntries(snippets());
+}
+
+std::vector<EmojiEntry> CustomContentStore::emojiEntries(const std::vector<CustomSnippet>& snippetList) {
     std::vector<EmojiEntry> entries;
-    entries.reserve(snippets().size());
-    for (const auto& snippet : snippets()) {
+    entries.reserve(snippetList.size());
+    for (const auto& snippet : snippetList) {
         entries.push_back(EmojiEntry{entryIDPrefix + snippet.id, snippet.insertText, snippet.name,
                                      entryCategory, snippet.shortcodes, snippet.keywords, std::nullopt,
                                      std::nullopt});

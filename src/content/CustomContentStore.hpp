@@ -40,6 +40,8 @@ class CustomContentStore {
     static std::vector<std::string> parseTokens(std::string_view text);
     // The snippets as entries ("snippet-" + id, category "Snippets"), in list order.
     std::vector<EmojiEntry> allEmojiEntries() const;
+    // The same for any list of snippets (a subscriber's, delivered before the store holds it).
+    static std::vector<EmojiEntry> emojiEntries(const std::vector<CustomSnippet>& snippetList);
 
     const std::string& snippetsKey() const { return snippetsKey_; }
 

@@ -260,13 +260,24 @@ void EmojiDatabase::rebuildIndex() {
     std::map<std::string, std::vector<std::size_t>> categoryLookup;
     std::vector<std::size_t> snippets;
 
+    // Rows depend only on their entry, so an unchanged entry (every emoji of the data file when the
+    // extra entries change) keeps the row it had.
+    std::unordered_map<std::string_view, const IndexedEmoji*> previousRows;
+    previousRows.reserve(index_.size());
+    for (const auto& previous : index_) previousRows.emplace(previous.entry.id, &previous);
+
     for (std::size_t row = 0; row < list.size(); ++row) {
         const auto& entry = list[row];
-        IndexedEmoji indexed{entry, text::lowercased(entry.name), {}, expandedKeywords(entry)};
-        indexed.shortcodes.reserve(entry.shortcodes.size());
-        for (const auto& shortcode : entry.shortcodes)
-            indexed.shortcodes.push_back(text::lowercased(shortcode));
-        rows.push_back(std::move(indexed));
+        if (const auto previous = previousRows.find(entry.id);
+            previous != previousRows.end() && previous->second->entry == entry) {
+            rows.push_back(*previous->second);
+        } else {
+            IndexedEmoji indexed{entry, text::lowercased(entry.name), {}, expandedKeywords(entry)};
+            indexed.shortcodes.reserve(entry.shortcodes.size());
+            for (const auto& shortcode : entry.shortcodes)
+                indexed.shortcodes.push_back(text::lowercased(shortcode));
+            rows.push_back(std::move(indexed));
+        }
 
         emojiLookup[text::nfc(entry.emoji)] = row;
         idLookup[text::nfc(entry.id)] = row;

@@ -1,6 +1,7 @@
 #include "content/SearchTable.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
 #include <unordered_map>
@@ -74,25 +75,51 @@ std::vector<PreparedTerm> prepareTerms(const std::vector<EmojiDatabase::SearchTe
     return prepared;
 }
 
+namespace {
+
+// Groups (text, posting) pairs by text, keeping their order within a text.
+template <class Posting>
+void groupByText(const std::vector<std::pair<std::uint32_t, Posting>>& pending, std::size_t textCount,
+                 std::vector<std::uint32_t>& start, std::vector<Posting>& rows) {
+    start.assign(textCount + 1, 0);
+    for (const auto& [id, posting] : pending) ++start[id + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    rows.resize(pending.size());
+    auto next = start;
+    for (const auto& [id, posting] : pending) rows[next[id]++] = posting;
+}
+
+bool isSimple(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80 && c != '\r'; });
+}
+
+}  // namespace
+
 SearchTable::SearchTable(const std::vector<EmojiDatabase::IndexedEmoji>& rows) : rowCount_(rows.size()) {
     std::unordered_map<std::string, std::uint32_t> ids;
     std::vector<std::string> texts;
-    std::vector<std::pair<std::uint32_t, Posting>> pending;
-    auto add = [&](std::string text, std::uint32_t row, Source source, std::int64_t penalty) {
+    auto intern = [&](std::string text) {
         auto [it, inserted] = ids.try_emplace(std::move(text), static_cast<std::uint32_t>(texts.size()));
         if (inserted) texts.push_back(it->first);
-        pending.push_back({it->second, Posting{row, source, penalty}});
+        return it->second;
     };
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingNames;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingShortcodes;
+    std::vector<std::pair<std::uint32_t, KeywordPosting>> pendingKeywords;
 
     kinds_.reserve(rows.size());
     std::vector<std::string> canonicalNames;
     canonicalNames.reserve(rows.size());
     for (std::uint32_t row = 0; row < rows.size(); ++row) {
         const auto& indexed = rows[row];
-        add(text::nfc(indexed.name), row, Source::name, 0);
-        for (const auto& shortcode : indexed.shortcodes) add(text::nfc(shortcode), row, Source::shortcode, 0);
-        for (const auto& keyword : indexed.keywords)
-            add(text::nfc(keyword.term), row, Source::keyword, keyword.penalty);
+        pendingNames.emplace_back(intern(text::nfc(indexed.name)), row);
+        for (const auto& shortcode : indexed.shortcodes)
+            pendingShortcodes.emplace_back(intern(text::nfc(shortcode)), row);
+        for (const auto& keyword : indexed.keywords) {
+            pendingKeywords.emplace_back(intern(text::nfc(keyword.term)),
+                                         KeywordPosting{row, static_cast<std::int32_t>(keyword.penalty)});
+        }
 
         const auto& id = indexed.entry.id;
         kinds_.push_back(search_text::hasCharacterPrefix(id, "glyph-")      ? Kind::glyph
@@ -103,21 +130,29 @@ SearchTable::SearchTable(const std::vector<EmojiDatabase::IndexedEmoji>& rows) :
 
     offsets_.reserve(texts.size() + 1);
     lengths_.reserve(texts.size());
+    simple_.reserve(texts.size());
     for (const auto& text : texts) {
         offsets_.push_back(static_cast<std::uint32_t>(buffer_.size()));
         buffer_ += text;
         buffer_ += '\0';
         lengths_.push_back(static_cast<std::int64_t>(text::characterCount(text)));
+        simple_.push_back(isSimple(text) ? 1 : 0);
     }
     offsets_.push_back(static_cast<std::uint32_t>(buffer_.size()));
-
-    // Group the postings by text, keeping row order within each text.
-    postingStart_.assign(texts.size() + 1, 0);
-    for (const auto& [id, posting] : pending) ++postingStart_[id + 1];
-    std::partial_sum(postingStart_.begin(), postingStart_.end(), postingStart_.begin());
-    postings_.resize(pending.size());
-    auto next = postingStart_;
-    for (const auto& [id, posting] : pending) postings_[next[id]++] = posting;
+    byteOccurrences_.resize(0x80);
+    for (std::uint32_t id = 0; id < texts.size(); ++id) {
+        std::array<bool, 0x80> seen{};
+        const auto& text = texts[id];
+        for (std::uint32_t offset = 0; offset < text.size(); ++offset) {
+            const auto byte = static_cast<unsigned char>(text[offset]);
+            if (byte >= 0x80 || seen[byte]) continue;
+            seen[byte] = true;
+            byteOccurrences_[byte].push_back({id, offset});
+        }
+    }
+    groupByText(pendingNames, texts.size(), names_.start, names_.rows);
+    groupByText(pendingShortcodes, texts.size(), shortcodes_.start, shortcodes_.rows);
+    groupByText(pendingKeywords, texts.size(), keywords_.start, keywords_.rows);
 
     std::vector<std::uint32_t> byName(rows.size());
     std::iota(byName.begin(), byName.end(), 0);
@@ -129,6 +164,17 @@ SearchTable::SearchTable(const std::vector<EmojiDatabase::IndexedEmoji>& rows) :
         if (i > 0 && canonicalNames[byName[i]] != canonicalNames[byName[i - 1]]) ++rank;
         nameRanks_[byName[i]] = rank;
     }
+}
+
+SearchTable::MatchKind SearchTable::classify(std::uint32_t id, std::size_t offset,
+                                             std::string_view needle) const {
+    const auto candidate = text(id);
+    const bool aligned = simple_[id] || (text::isCharacterBoundary(candidate, offset) &&
+                                         text::isCharacterBoundary(candidate, offset + needle.size()));
+    // Only a first occurrence that splits a character needs a look at the later ones.
+    if (!aligned) return search_text::matchKind(candidate, needle);
+    if (offset > 0) return MatchKind::contains;
+    return candidate.size() == needle.size() ? MatchKind::equal : MatchKind::prefix;
 }
 
 template <class F>
@@ -144,6 +190,13 @@ void SearchTable::forEachMatch(const PreparedTerm& term, F f) const {
         }
         return;
     }
+    if (needle.size() == 1 && static_cast<unsigned char>(needle[0]) < 0x80) {
+        for (const auto& occurrence : byteOccurrences_[static_cast<unsigned char>(needle[0])]) {
+            const auto kind = classify(occurrence.id, occurrence.offset, needle);
+            if (kind != MatchKind::none) f(occurrence.id, kind);
+        }
+        return;
+    }
     const char* base = buffer_.data();
     const std::size_t size = buffer_.size();
     std::size_t from = 0;
@@ -154,20 +207,7 @@ void SearchTable::forEachMatch(const PreparedTerm& term, F f) const {
         const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - base);
         id = static_cast<std::uint32_t>(std::upper_bound(offsets_.begin() + id, offsets_.end(), at) -
                                         offsets_.begin() - 1);
-        const auto candidate = text(id);
-        const auto offset = at - offsets_[id];
-        // The scan found the first occurrence in this text; only a misaligned one needs a second look.
-        MatchKind kind;
-        if (offset == 0 && candidate.size() == needle.size()) {
-            kind = MatchKind::equal;
-        } else if (offset == 0 && text::isCharacterBoundary(candidate, needle.size())) {
-            kind = MatchKind::prefix;
-        } else if (offset > 0 && text::isCharacterBoundary(candidate, offset) &&
-                   text::isCharacterBoundary(candidate, offset + needle.size())) {
-            kind = MatchKind::contains;
-        } else {
-            kind = search_text::matchKind(candidate, needle);
-        }
+        const auto kind = classify(id, at - offsets_[id], needle);
         if (kind != MatchKind::none) f(id, kind);
         from = offsets_[id + 1];
         ++id;
@@ -175,48 +215,39 @@ void SearchTable::forEachMatch(const PreparedTerm& term, F f) const {
 }
 
 std::vector<std::int64_t> SearchTable::bestScores(const std::vector<PreparedTerm>& terms) const {
+    // Per term, each row's best shortcode or keyword score; below that, whether only its name holds
+    // the term, or nothing does.
+    constexpr std::int64_t kNothing = -3;
+    constexpr std::int64_t kOnlyName = -2;
     std::vector<std::int64_t> best(rowCount_, -1);
-    // Per term: the best shortcode or keyword score of each row, and whether its name holds the term.
-    std::vector<std::int64_t> termBest(rowCount_, -1);
-    std::vector<std::uint8_t> nameHolds(rowCount_, 0);
-    std::vector<std::uint8_t> touched(rowCount_, 0);
-    std::vector<std::uint32_t> touchedRows;
+    std::vector<std::int64_t> termBest(rowCount_, kNothing);
 
     for (const auto& term : terms) {
         forEachMatch(term, [&](std::uint32_t id, MatchKind kind) {
             const auto excess = lengths_[id] - term.length;
+            for (auto p = names_.start[id]; p < names_.start[id + 1]; ++p) {
+                auto& value = termBest[names_.rows[p]];
+                value = std::max(value, kOnlyName);
+            }
             const auto asShortcode = search_text::shortcodeScore(kind, excess);
+            for (auto p = shortcodes_.start[id]; p < shortcodes_.start[id + 1]; ++p) {
+                auto& value = termBest[shortcodes_.rows[p]];
+                value = std::max(value, asShortcode);
+            }
             const auto asKeyword = search_text::keywordScore(kind, excess);
-            for (auto p = postingStart_[id]; p < postingStart_[id + 1]; ++p) {
-                const auto& posting = postings_[p];
-                const auto row = posting.row;
-                if (!touched[row]) {
-                    touched[row] = 1;
-                    touchedRows.push_back(row);
-                }
-                switch (posting.source) {
-                    case Source::shortcode:
-                        termBest[row] = std::max(termBest[row], asShortcode);
-                        break;
-                    case Source::keyword:
-                        termBest[row] =
-                            std::max(termBest[row], std::max<std::int64_t>(0, asKeyword - posting.penalty));
-                        break;
-                    case Source::name:
-                        nameHolds[row] = 1;
-                        break;
-                }
+            for (auto p = keywords_.start[id]; p < keywords_.start[id + 1]; ++p) {
+                const auto& posting = keywords_.rows[p];
+                auto& value = termBest[posting.row];
+                value = std::max(value, std::max<std::int64_t>(0, asKeyword - posting.penalty));
             }
         });
-        for (const auto row : touchedRows) {
-            const auto score =
-                termBest[row] >= 0 ? termBest[row] : (nameHolds[row] ? search_text::kNameScore : -1);
-            if (score >= 0) best[row] = std::max(best[row], std::max<std::int64_t>(0, score - term.penalty));
-            termBest[row] = -1;
-            nameHolds[row] = 0;
-            touched[row] = 0;
+        for (std::size_t row = 0; row < rowCount_; ++row) {
+            auto& value = termBest[row];
+            if (value == kNothing) continue;
+            const auto score = value == kOnlyName ? search_text::kNameScore : value;
+            best[row] = std::max(best[row], std::max<std::int64_t>(0, score - term.penalty));
+            value = kNothing;
         }
-        touchedRows.clear();
     }
     return best;
 }

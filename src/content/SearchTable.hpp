@@ -41,6 +41,8 @@ std::vector<PreparedTerm> prepareTerms(const std::vector<EmojiDatabase::SearchTe
 // that use each text. Scores equal the row-by-row rule of IndexedEmoji::score.
 class SearchTable {
   public:
+    using MatchKind = search_text::MatchKind;
+
     explicit SearchTable(const std::vector<EmojiDatabase::IndexedEmoji>& rows);
 
     std::size_t rowCount() const { return rowCount_; }
@@ -56,26 +58,43 @@ class SearchTable {
 
   private:
     enum class Kind : std::uint8_t { other, emoticon, glyph };
-    enum class Source : std::uint8_t { name, shortcode, keyword };
-    struct Posting {
+    struct KeywordPosting {
         std::uint32_t row;
-        Source source;
-        std::int64_t penalty;
+        std::int32_t penalty;
+    };
+    // The rows that use each text, by the role the text plays in them: text i has the rows
+    // rows[start[i]] .. rows[start[i + 1] - 1].
+    template <class Posting>
+    struct Postings {
+        std::vector<std::uint32_t> start;
+        std::vector<Posting> rows;
     };
 
     // Calls f(text number, kind) for every distinct text that holds the term.
     template <class F>
     void forEachMatch(const PreparedTerm& term, F f) const;
+    // How text `id` holds the needle, given the first byte offset at which the bytes occur in it.
+    MatchKind classify(std::uint32_t id, std::size_t offset, std::string_view needle) const;
     std::string_view text(std::uint32_t id) const {
         return std::string_view(buffer_).substr(offsets_[id], offsets_[id + 1] - 1 - offsets_[id]);
     }
 
     std::size_t rowCount_ = 0;
-    std::string buffer_;                       // every distinct text, each followed by a NUL
-    std::vector<std::uint32_t> offsets_;       // start of each text in buffer_, then buffer_'s size
-    std::vector<std::int64_t> lengths_;        // characters of each text
-    std::vector<std::uint32_t> postingStart_;  // postings of text i: [postingStart_[i], postingStart_[i+1])
-    std::vector<Posting> postings_;
+    std::string buffer_;                  // every distinct text, each followed by a NUL
+    std::vector<std::uint32_t> offsets_;  // start of each text in buffer_, then buffer_'s size
+    std::vector<std::int64_t> lengths_;   // characters of each text
+    // Texts of ASCII without CR, in which every byte offset is a character boundary.
+    std::vector<std::uint8_t> simple_;
+    // For each ASCII byte, the texts holding it and where it first occurs: one-letter queries, the
+    // most frequent and the broadest, need no scan at all.
+    struct ByteOccurrence {
+        std::uint32_t id;
+        std::uint32_t offset;
+    };
+    std::vector<std::vector<ByteOccurrence>> byteOccurrences_;
+    Postings<std::uint32_t> names_;
+    Postings<std::uint32_t> shortcodes_;
+    Postings<KeywordPosting> keywords_;
     std::vector<std::uint32_t> nameRanks_;
     std::vector<Kind> kinds_;
 };

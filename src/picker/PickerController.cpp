@@ -151,8 +151,7 @@ GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
 
 bool PickerController::libraryShortcutMatches(const KeyEvent& event) const {
     const auto& shortcut = prefs_.libraryShortcut();
-    return shortcut && event.keyCode == shortcut->keyCode &&
-           (event.modifierFlags & ModifierFlag::shortcutMask) == shortcut->modifierFlagsRawValue;
+    return shortcut && shortcut->matches(event);
 }
 
 bool PickerController::isOwnApplication(const Dependencies::FrontmostApp& app) const {

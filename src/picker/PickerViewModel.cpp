@@ -1,7 +1,6 @@
 #include "picker/PickerViewModel.hpp"
 
 #include <algorithm>
-#include <climits>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -255,27 +254,28 @@ void PickerViewModel::rebuildResults() {
         for (std::size_t i = 0; i < base.size() && i < kBaseEntriesShown; ++i)
             if (taken.insert(base[i].id).second) list.push_back(base[i]);
     } else {
-        const auto categoryEntries = db_.categoryEntries(q);
-        const auto tab = tabEntries(q);
+        auto categoryEntries = db_.categoryEntries(q);
+        auto tab = tabEntries(q);
         const bool matched = categoryEntries.has_value() || tab.has_value();
         const auto& pinnedIDs = collections_.pinnedIDs();
         const std::set<std::string> pinned(pinnedIDs.begin(), pinnedIDs.end());
         const bool pinsFirst = scope() == Scope::all && prefs_.showPinsFirstInSearchResults();
-        const auto found =
+        auto found =
             db_.search(q, matched ? kMatchedSearchLimit : kUnmatchedSearchLimit, prefs_.searchSortPriority(),
                        pinsFirst ? pinned : std::set<std::string>{}, collections_.extraSearchTermsByItemID());
 
-        auto merge = [&](const std::vector<EmojiEntry>& entries) {
-            for (const auto& e : entries)
-                if (keeps(e, pinned) && taken.insert(e.id).second) list.push_back(e);
+        auto merge = [&](std::vector<EmojiEntry>& entries) {
+            for (auto& e : entries)
+                if (keeps(e, pinned) && taken.insert(e.id).second) list.push_back(std::move(e));
         };
         merge(found);
         if (categoryEntries) merge(*categoryEntries);
         if (tab) merge(*tab);
 
         if (scope() == Scope::all) {
-            list = orderedGlobalSearchEntries(list, pinnedIDs, prefs_.showPinsFirstInSearchResults(),
-                                              prefs_.pinSortingAffectsGlobalSearchResults());
+            list =
+                orderedGlobalSearchEntries(std::move(list), pinnedIDs, prefs_.showPinsFirstInSearchResults(),
+                                           prefs_.pinSortingAffectsGlobalSearchResults());
         }
         if (!matched && list.size() > kUnmatchedResultCap) list.resize(kUnmatchedResultCap);
     }
@@ -294,38 +294,37 @@ void PickerViewModel::rebuildResults() {
 }
 
 std::vector<EmojiEntry> PickerViewModel::orderedGlobalSearchEntries(
-    const std::vector<EmojiEntry>& entries, const std::vector<std::string>& pinnedIDs, bool showPinsFirst,
+    std::vector<EmojiEntry> entries, const std::vector<std::string>& pinnedIDs, bool showPinsFirst,
     bool pinSortingAffectsGlobalSearchResults) {
     if (entries.empty() || pinnedIDs.empty()) return entries;
+    if (!showPinsFirst && !pinSortingAffectsGlobalSearchResults) return entries;
     std::unordered_map<std::string, int> position;
     for (std::size_t i = 0; i < pinnedIDs.size(); ++i) position.emplace(pinnedIDs[i], static_cast<int>(i));
-    auto positionOf = [&](const EmojiEntry& e) {
-        const auto it = position.find(e.id);
-        return it == position.end() ? INT_MAX : it->second;
-    };
+
+    std::vector<bool> isPin(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) isPin[i] = position.count(entries[i].id) > 0;
+    if (std::find(isPin.begin(), isPin.end(), true) == isPin.end()) return entries;
 
     std::vector<EmojiEntry> pinned;
     std::vector<EmojiEntry> others;
-    for (const auto& e : entries) (position.count(e.id) ? pinned : others).push_back(e);
-    if (pinned.empty()) return entries;
-
-    if (!pinSortingAffectsGlobalSearchResults) {
-        if (!showPinsFirst) return entries;
-        pinned.insert(pinned.end(), others.begin(), others.end());
-        return pinned;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        (isPin[i] ? pinned : others).push_back(std::move(entries[i]));
+    if (pinSortingAffectsGlobalSearchResults) {
+        std::stable_sort(pinned.begin(), pinned.end(), [&](const EmojiEntry& a, const EmojiEntry& b) {
+            return position.at(a.id) < position.at(b.id);
+        });
     }
-    std::stable_sort(pinned.begin(), pinned.end(),
-                     [&](const EmojiEntry& a, const EmojiEntry& b) { return positionOf(a) < positionOf(b); });
     if (showPinsFirst) {
-        pinned.insert(pinned.end(), others.begin(), others.end());
+        pinned.insert(pinned.end(), std::make_move_iterator(others.begin()),
+                      std::make_move_iterator(others.end()));
         return pinned;
     }
     // The pins trade places among the slots the search gave them, in pin order.
-    std::vector<EmojiEntry> result;
-    result.reserve(entries.size());
     std::size_t nextPinned = 0;
-    for (const auto& e : entries) result.push_back(position.count(e.id) ? pinned[nextPinned++] : e);
-    return result;
+    std::size_t nextOther = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        entries[i] = isPin[i] ? std::move(pinned[nextPinned++]) : std::move(others[nextOther++]);
+    return entries;
 }
 
 // ------------------------------------------------------------------ main-row selection

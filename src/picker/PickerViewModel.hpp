@@ -120,7 +120,7 @@ class PickerViewModel {
     std::optional<std::string> selectedEmojiForInsertion() const;
 
     // The pin ordering of all-scope search results.
-    static std::vector<EmojiEntry> orderedGlobalSearchEntries(const std::vector<EmojiEntry>& entries,
+    static std::vector<EmojiEntry> orderedGlobalSearchEntries(std::vector<EmojiEntry> entries,
                                                               const std::vector<std::string>& pinnedIDs,
                                                               bool showPinsFirst,
                                                               bool pinSortingAffectsGlobalSearchResults);

@@ -6,38 +6,29 @@
 #include <vector>
 
 #include "picker/EmojiInserter.hpp"
-#include "platform/SyntheticKeyEvent.hpp"
 #include "platform/Text.hpp"
 
 namespace mosaiko::testing {
 
-// Records what an EmojiInserter would post, and can make chosen event creations fail.
-class FakeEventPoster {
-  public:
+// Records what an EmojiInserter posts; chosen event creations (counted from 0) fail.
+struct FakeEventPoster {
     std::vector<SyntheticKeyEvent> posted;
-    std::set<int> failingCreations;  // 0-based numbers of factory calls that answer no event
+    std::set<int> failingCreations;
     int creations = 0;
 
     EmojiInserter makeInserter() {
-        return EmojiInserter([this](const SyntheticKeyEvent& e) { posted.push_back(e); },
-                             [this](std::uint16_t keyCode, bool keyDown) -> std::optional<SyntheticKeyEvent> {
-                                 if (failingCreations.count(creations++)) return std::nullopt;
-                                 SyntheticKeyEvent e;
-                                 e.keyCode = keyCode;
-                                 e.keyDown = keyDown;
-                                 e.flags = 0xFFFF;  // the inserter must clear what the factory left
-                                 return e;
-                             });
+        return EmojiInserter(
+            [this](const SyntheticKeyEvent& e) { posted.push_back(e); },
+            [this](std::uint16_t keyCode, bool down) -> std::optional<SyntheticKeyEvent> {
+                if (failingCreations.count(creations++)) return std::nullopt;
+                return SyntheticKeyEvent{keyCode, down, 0xFFFF, 0, {}};  // flags the inserter must clear
+            });
     }
-
-    // Key-down Delete presses posted.
     int deletePresses() const {
         int n = 0;
-        for (const auto& e : posted)
-            if (e.keyCode == EmojiInserter::kDeleteKeyCode && e.keyDown) ++n;
+        for (const auto& e : posted) n += e.keyCode == EmojiInserter::kDeleteKeyCode && e.keyDown;
         return n;
     }
-    // The texts of the key-down text events, in order.
     std::vector<std::string> texts() const {
         std::vector<std::string> result;
         for (const auto& e : posted)

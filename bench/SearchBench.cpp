@@ -1,0 +1,162 @@
+// Search on the shipped emoji data (plus whatever extra entries the program adds): loading, the index
+// rebuild, and keystroke-sized queries beside a bare case-insensitive substring scan of the same
+// rows' names, shortcodes and keywords. Prints each search's time as a multiple of that scan's.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "content/EmojiDatabase.hpp"
+#include "platform/Text.hpp"
+
+namespace mosaiko {
+namespace {
+
+const AppBundle& bundle() {
+    static const AppBundle shipped(std::filesystem::path(MOSAIKO_SOURCE_DIR) / "resources");
+    return shipped;
+}
+
+constexpr OperatingSystemVersion kSystem{99, 0, 0};
+constexpr int kLimit = 100;
+
+// Stands in for the entries the program adds to the data file's.
+std::vector<EmojiEntry> extraEntries() {
+    return {};
+}
+
+EmojiDatabase& database() {
+    static EmojiDatabase db(bundle(), kSystem);
+    return db;
+}
+
+// The rows' searchable texts, lowercased once.
+struct BaselineRow {
+    std::vector<std::string> texts;
+};
+
+const std::vector<BaselineRow>& baselineRows() {
+    static const auto rows = [] {
+        std::vector<BaselineRow> result;
+        for (const auto& entry : database().emojis()) {
+            BaselineRow row;
+            row.texts.push_back(text::lowercased(entry.name));
+            for (const auto& shortcode : entry.shortcodes) row.texts.push_back(text::lowercased(shortcode));
+            for (const auto& keyword : entry.keywords) row.texts.push_back(text::lowercased(keyword));
+            result.push_back(std::move(row));
+        }
+        return result;
+    }();
+    return rows;
+}
+
+std::vector<std::size_t> baselineSearch(std::string_view query) {
+    const auto q = text::lowercased(text::trimmed(query));
+    std::vector<std::size_t> found;
+    const auto& rows = baselineRows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (const auto& text : rows[i].texts) {
+            if (text.find(q) != std::string::npos) {
+                found.push_back(i);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+void loadDataFile(benchmark::State& state) {
+    for (auto _ : state) {
+        EmojiDatabase db(bundle(), kSystem);
+        benchmark::DoNotOptimize(db.index().data());
+    }
+}
+
+void rebuildIndex(benchmark::State& state) {
+    auto& db = database();
+    auto extras = extraEntries();
+    for (auto _ : state) {
+        db.setExtraEmojis(extras);
+        benchmark::DoNotOptimize(db.index().data());
+    }
+    state.counters["rows"] = static_cast<double>(db.index().size());
+}
+
+void search(benchmark::State& state, std::string query) {
+    auto& db = database();
+    std::size_t results = 0;
+    for (auto _ : state) {
+        const auto found = db.search(query, kLimit);
+        results = found.size();
+        benchmark::DoNotOptimize(found.data());
+    }
+    state.counters["results"] = static_cast<double>(results);
+}
+
+void baseline(benchmark::State& state, std::string query) {
+    std::size_t results = 0;
+    for (auto _ : state) {
+        const auto found = baselineSearch(query);
+        results = found.size();
+        benchmark::DoNotOptimize(found.data());
+    }
+    state.counters["results"] = static_cast<double>(results);
+}
+
+// Prints, after the usual table, each search's time divided by its baseline's.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            if (run.run_type != Run::RT_Iteration) continue;
+            // Microseconds per iteration, whatever unit the run reports in.
+            times_[run.benchmark_name()] =
+                run.real_accumulated_time * 1e6 / static_cast<double>(run.iterations);
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nSearch time as a multiple of the substring scan (same rows, same query):\n");
+        for (const auto& [name, time] : times_) {
+            if (name.rfind("Search/", 0) != 0) continue;
+            const auto label = name.substr(7);
+            const auto base = times_.find("Baseline/" + label);
+            if (base == times_.end() || base->second <= 0) continue;
+            std::printf("  %-10s %8.1f us   baseline %8.1f us   ratio %5.2f\n", label.c_str(), time,
+                        base->second, time / base->second);
+        }
+    }
+
+  private:
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+}  // namespace mosaiko
+
+int main(int argc, char** argv) {
+    using namespace mosaiko;
+    benchmark::Initialize(&argc, argv);
+    benchmark::RegisterBenchmark("Load/decode+index", loadDataFile)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Load/rebuild", rebuildIndex)->Unit(benchmark::kMillisecond);
+    const std::vector<std::pair<std::string, std::string>> queries{{"1char", "s"},
+                                                                   {"3chars", "smi"},
+                                                                   {"6chars", "smilin"},
+                                                                   {"two_words", "red heart"},
+                                                                   {"no_match", "qzxwv"}};
+    for (const auto& [label, query] : queries) {
+        benchmark::RegisterBenchmark(("Search/" + label).c_str(), search, query)
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("Baseline/" + label).c_str(), baseline, query)
+            ->Unit(benchmark::kMicrosecond);
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

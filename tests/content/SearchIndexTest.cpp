@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "content/EmojiDatabase.hpp"
+#include "content/SearchTestSupport.hpp"
+
+namespace mosaiko {
+namespace {
+
+using namespace testing_support;
+using Keyword = EmojiDatabase::IndexedEmoji::IndexedKeyword;
+using Keywords = std::vector<Keyword>;
+
+Keywords keywordsOf(std::vector<std::string> keywords, std::vector<std::string> shortcodes = {},
+                    std::string name = "") {
+    return EmojiDatabase::expandedKeywords(
+        makeEntry("x", std::move(name), std::move(shortcodes), std::move(keywords)));
+}
+
+TEST(SearchIndex, RowsHoldLowercasedNamesAndShortcodesAndOrderedKeywords) {
+    EmojiDatabase db({makeEntry("grinning", "Grinning Face", {"Grinning", "grinning"}, {"smile", "happy"})},
+                     {}, kSystem14);
+    ASSERT_EQ(db.index().size(), 1u);
+    const auto& row = db.index()[0];
+    EXPECT_EQ(row.entry.id, "grinning");
+    EXPECT_EQ(row.name, "grinning face");
+    EXPECT_EQ(row.shortcodes, (std::vector<std::string>{"grinning", "grinning"}));
+    EXPECT_EQ(row.keywords, (Keywords{{"face", 0},
+                                      {"grinning", 0},
+                                      {"happy", 0},
+                                      {"smile", 0},
+                                      {"grinn", 120},
+                                      {"cheerful", 900},
+                                      {"grin", 900},
+                                      {"joy", 900},
+                                      {"smiling", 900}}));
+}
+
+TEST(SearchIndex, KeywordsSplitAtSeparatorsDropStopWordsAndShortTokensAndKeepTheLowestPenalty) {
+    EXPECT_EQ(keywordsOf({"thumbs-up"}),
+              (Keywords{{"thumbs", 0}, {"thumbs-up", 0}, {"up", 0}, {"thumb", 120}}));
+    EXPECT_EQ(keywordsOf({"The Cat"}), (Keywords{{"cat", 0}, {"feline", 900}, {"kitty", 900}}));
+    // "smile" is related to "happy" but also an own token.
+    EXPECT_EQ(keywordsOf({"happy", "smile"}), (Keywords{{"happy", 0},
+                                                        {"smile", 0},
+                                                        {"cheerful", 900},
+                                                        {"grin", 900},
+                                                        {"grinning", 900},
+                                                        {"joy", 900},
+                                                        {"smiling", 900}}));
+    // A deinflected form that is also an own token stays at 0; one that is a related word drops to 120.
+    EXPECT_EQ(keywordsOf({"cats", "cat"}),
+              (Keywords{{"cat", 0}, {"cats", 0}, {"feline", 900}, {"kitty", 900}}));
+    EXPECT_EQ(keywordsOf({"happy", "grins"}), (Keywords{{"grins", 0},
+                                                        {"happy", 0},
+                                                        {"grin", 120},
+                                                        {"cheerful", 900},
+                                                        {"grinning", 900},
+                                                        {"joy", 900},
+                                                        {"smile", 900},
+                                                        {"smiling", 900}}));
+    EXPECT_EQ(keywordsOf({"laughers"}), (Keywords{{"laughers", 0},
+                                                  {"laugh", 120},
+                                                  {"laugher", 120},
+                                                  {"funny", 900},
+                                                  {"haha", 900},
+                                                  {"joy", 900},
+                                                  {"laughing", 900},
+                                                  {"laughter", 900},
+                                                  {"lol", 900},
+                                                  {"rofl", 900}}));
+    // "+1" normalizes to the one-character token 1, which is not indexed.
+    EmojiDatabase db({makeEntry("thumbsup", "thumbs up", {"+1", "thumbsup"}, {"approve", "ok"})}, {},
+                     kSystem14);
+    const auto& row = db.index()[0];
+    EXPECT_EQ(row.shortcodes, (std::vector<std::string>{"+1", "thumbsup"}));
+    for (const auto& keyword : row.keywords) EXPECT_NE(keyword.term, "1");
+    EXPECT_EQ(keywordsOf({"of", "a", "x", "and"}), Keywords{});
+}
+
+TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
+    EmojiDatabase db(shippedBundle(), {99, 0, 0});
+    const auto arrow = makeEntry("glyph-arrow", "Rightwards arrow", {"rarr"}, {"arrow", "right"});
+    db.setExtraEmojis({arrow});
+    const auto first = db.index();
+    db.setExtraEmojis({arrow});
+    EXPECT_EQ(db.index(), first);
+    ASSERT_EQ(first.size(), db.emojis().size());
+    for (std::size_t i = 0; i < first.size(); ++i) ASSERT_EQ(first[i].entry, db.emojis()[i]);
+
+    // An entry that keeps its id but changes gets a new row.
+    auto changed = arrow;
+    changed.keywords = {"pointer"};
+    changed.shortcodes = {"RARR", "to"};
+    db.setExtraEmojis({makeEntry("glyph-up", "Up arrow"), changed});
+    EmojiDatabase fresh(db.baseEmojis(), db.extraEmojis(), {99, 0, 0});
+    EXPECT_EQ(db.index(), fresh.index());
+    EXPECT_EQ(db.index().back().shortcodes, (std::vector<std::string>{"rarr", "to"}));
+    EXPECT_EQ(ids(db.search("pointer", 5)), std::vector<std::string>{"glyph-arrow"});
+}
+
+TEST(SearchIndexTokens, NormalizationKeepsLettersNumbersAndSingleInnerSeparators) {
+    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("thumbs - up"), "thumbs-up");
+    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("__Sweat__-Smile++"), "sweat_smile");
+    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("+1"), "1");
+    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("C++"), "c");
+    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("!!!"), "");
+    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("\U0001F600 ok"), "ok");
+    // Whole characters: an accent stays with its letter (and is composed); Greek capitals lowercase.
+    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("Cafe\u0301!"), "caf\u00E9");
+    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("ΣΟΦΙΑ"), "σοφια");
+
+    EXPECT_EQ(EmojiDatabase::normalizedTokenCandidates("Thumbs-Up, OK! a_b +1 thumbs-up"),
+              (std::vector<std::string>{"thumbs-up", "thumbs", "up", "ok", "a_b", "1"}));
+    EXPECT_EQ(EmojiDatabase::normalizedTokenCandidates("x-ray_vision"),
+              (std::vector<std::string>{"x-ray_vision", "ray", "vision"}));
+    EXPECT_TRUE(EmojiDatabase::normalizedTokenCandidates(" ... ").empty());
+}
+
+TEST(SearchIndexTokens, DeinflectionStripsCommonEnglishEndings) {
+    using Forms = std::vector<std::string>;
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("flies"), (Forms{"fli", "fly"}));
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("toes"), (Forms{"toe"}));
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("ties"), (Forms{"tie"}));
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("running"), (Forms{"runn"}));
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("sing"), Forms{});
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("jumped"), (Forms{"jump"}));
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("makers"), (Forms{"mak", "maker"}));
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("baker"), (Forms{"bak"}));
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("boxes"), (Forms{"box"}));
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("bus"), Forms{});
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("abs"), Forms{});
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("eyes"), (Forms{"eye"}));
+    // Lengths count characters, not bytes.
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("\u00E9es"), Forms{});
+    EXPECT_EQ(EmojiDatabase::deinflectedTokens("caf\u00E9s"), (Forms{"caf\u00E9"}));
+}
+
+}  // namespace
+}  // namespace mosaiko
