@@ -5,6 +5,8 @@
 #include <set>
 
 #include "content/EmojiDatabase.hpp"
+#include "content/EmoticonCatalog.hpp"
+#include "content/GlyphCatalog.hpp"
 #include "content/SearchTestSupport.hpp"
 #include "platform/Text.hpp"
 
@@ -252,21 +254,12 @@ class ReferenceSearch {
 };
 
 std::vector<std::string> sampleQueries(const EmojiDatabase& db) {
-    std::vector<std::string> queries{"a",           "e",
-                                     "lo",          "love",
-                                     "laugh",       "cry",
-                                     "smile",       "smiling",
-                                     "suprise",     "surprized",
-                                     "+1",          "thumbs up",
-                                     "thumbs - up", "red heart",
-                                     "face with",   "cat face",
-                                     "FLAG",        "flag fr",
-                                     "hand",        "zzz",
-                                     "xq",          "!!!",
-                                     "a b",         "the cat",
-                                     "sweat_smile", "man technologist",
-                                     "woman  ",     "heart eyes",
-                                     "joy",         "100"};
+    auto queries = text::split(
+        "a|e|lo|love|laugh|cry|smile|smiling|suprise|surprized|+1|thumbs up|thumbs - up|red heart|face with|"
+        "cat face|FLAG|flag fr|hand|zzz|xq|!!!|a b|the cat|sweat_smile|man technologist|woman  |heart "
+        "eyes|joy|"
+        "100|caf\u00E9|cafe|r\u00E9s|arrow|shrug|table flip|pi|\u2192|check mark|na\u00EFve latte",
+        "|");
     const auto& rows = db.index();
     for (std::size_t i = 0; i < rows.size(); i += 97) {
         const auto& entry = rows[i].entry;
@@ -284,11 +277,14 @@ std::vector<std::string> sampleQueries(const EmojiDatabase& db) {
 
 TEST(SearchEquivalence, TheDatabaseRanksLikeTheRowByRowRuleOnTheShippedData) {
     EmojiDatabase db(shippedBundle(), {99, 0, 0});
-    db.setExtraEmojis({makeEntry("glyph-heart", "Heavy heart", {"heart"}, {"love", "suit"}),
-                       makeEntry("glyph-arrow", "Rightwards arrow", {"rarr"}, {"arrow", "right"}),
-                       makeEntry("emoticon-shrug", "Shrug", {"shrug"}, {"whatever", "dunno"}),
-                       makeEntry("emoticon-love", "Love eyes", {"loveeyes"}, {"love", "heart"}),
-                       makeEntry("snippet-1", "Sign-off", {"sig"}, {"regards", "face"}, "Snippets")});
+    auto extras = GlyphCatalog::entries();
+    const auto emoticons = EmoticonCatalog::allEntries();
+    extras.insert(extras.end(), emoticons.begin(), emoticons.end());
+    extras.push_back(
+        makeEntry("snippet-1", "Sign-off", {"sig", "r\u00E9sum\u00E9"}, {"regards", "face"}, "Snippets"));
+    extras.push_back(
+        makeEntry("snippet-2", "Caf\u00E9 order", {"cafe\u0301"}, {"latte", "na\u00EFve"}, "Snippets"));
+    db.setExtraEmojis(extras);
     const ReferenceSearch reference(db);
     const EmojiDatabase::ExtraSearchTerms aliases{{"grinning", {"zebra crossing"}},
                                                   {"heart", {"my love"}},

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPoint>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+namespace mosaiko {
+
+// The picker's window: frameless, always on top, never focused or activated (the keys stay with
+// the application being typed in and reach the picker through the key tap), yet it takes the first
+// click. The rounded background is drawn by its content; pressing on the background and dragging
+// moves it.
+class PickerPanel : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr Qt::WindowFlags windowFlags = Qt::Tool | Qt::FramelessWindowHint |
+                                                   Qt::WindowDoesNotAcceptFocus |
+                                                   Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint;
+
+    explicit PickerPanel(QWidget* parent = nullptr);
+    ~PickerPanel() override;
+
+    void setContentView(QWidget* content);
+
+    // Runs for every pointer movement over the panel, before its views see it.
+    std::function<void()> onMouseMoved;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    std::optional<QPoint> dragOffset_;
+};
+
+}  // namespace mosaiko

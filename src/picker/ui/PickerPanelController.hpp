@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "picker/PanelPlacement.hpp"
+#include "picker/PickerPanelPresenting.hpp"
+
+namespace mosaiko {
+
+class PickerViewModel;
+class PreferencesStore;
+class CollectionsStore;
+class PickerPanel;
+class PickerView;
+
+// Owns the picker panel and its view, places it near the pointer on every show and keeps hover
+// selection off until the pointer has really moved, so a panel that opens under a resting pointer
+// does not move the keyboard selection.
+class PickerPanelController : public PickerPanelPresenting {
+  public:
+    // `screens` gives the pointer and the screens in points (origin at the bottom left of the
+    // primary screen); `primaryDesktopFrame` the primary screen's frame in Qt's global coordinates,
+    // to convert the panel's frame at the boundary (Qt's primary screen by default).
+    PickerPanelController(PickerViewModel& model, PreferencesStore& prefs, CollectionsStore& collections,
+                          const ScreenInfo& screens,
+                          std::function<ScreenInfo::Rect()> primaryDesktopFrame = {});
+    ~PickerPanelController() override;
+    PickerPanelController(const PickerPanelController&) = delete;
+    PickerPanelController& operator=(const PickerPanelController&) = delete;
+
+    // Places the panel near `point`, locks hover selection and shows the panel without activating.
+    void show(PanelPlacement::Point point);
+    void showNearPointer() override;
+    void hide() override;
+    bool isVisible() const override;
+
+    PickerPanel& panel() const { return *panel_; }
+    PickerView& view() const { return *view_; }
+    // Where the pointer was when the panel last showed; none once hover is unlocked.
+    std::optional<PanelPlacement::Point> hoverUnlockOrigin() const { return hoverUnlockOrigin_; }
+    // The frame of the last show, in placement coordinates.
+    PanelPlacement::Rect lastFrame() const { return lastFrame_; }
+
+  private:
+    void unlockHoverIfMoved();
+
+    PickerViewModel& model_;
+    const ScreenInfo& screens_;
+    std::function<ScreenInfo::Rect()> primaryDesktopFrame_;
+    std::unique_ptr<PickerPanel> panel_;
+    PickerView* view_;
+    std::optional<PanelPlacement::Point> hoverUnlockOrigin_;
+    PanelPlacement::Rect lastFrame_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace mosaiko

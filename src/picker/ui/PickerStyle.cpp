@@ -1,0 +1,73 @@
+#include "picker/ui/PickerStyle.hpp"
+
+#include <QFontMetricsF>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+
+#include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/SymbolImage.hpp"
+
+namespace mosaiko {
+
+QColor PickerStyle::black(double opacity) {
+    return DesktopAppearance::withOpacity(Qt::black, opacity);
+}
+
+QColor PickerStyle::accent(double opacity) {
+    return DesktopAppearance::withOpacity(DesktopAppearance::accent(), opacity);
+}
+
+void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius, const QColor& fill,
+                            const QColor& border) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    if (fill.alpha() > 0) {
+        QPainterPath path;
+        path.addRoundedRect(rect, radius, radius);
+        painter.fillPath(path, fill);
+    }
+    if (border.alpha() > 0) {
+        // A 1 pt line inside the edge: the stroke runs half a point in from the outline.
+        const QRectF inner = rect.adjusted(0.5, 0.5, -0.5, -0.5);
+        painter.setPen(QPen(border, 1.0));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(inner, std::max(0.0, radius - 0.5), std::max(0.0, radius - 0.5));
+    }
+    painter.restore();
+}
+
+PickerStyle::FittedText PickerStyle::fit(const QString& text, const QFont& font, double maxWidth,
+                                         double minimumScale, bool elide) {
+    FittedText result{font, text, QFontMetricsF(font).horizontalAdvance(text)};
+    if (result.width <= maxWidth || text.isEmpty()) return result;
+    const int fullSize =
+        font.pixelSize() > 0 ? font.pixelSize() : static_cast<int>(std::lround(font.pointSizeF()));
+    const int smallest = std::max(1, static_cast<int>(std::ceil(fullSize * minimumScale)));
+    // The scaled size that fits, as large as possible but not below the smallest scale.
+    const int wanted = static_cast<int>(std::floor(fullSize * maxWidth / result.width));
+    result.font.setPixelSize(std::clamp(wanted, smallest, fullSize));
+    QFontMetricsF metrics(result.font);
+    result.width = metrics.horizontalAdvance(text);
+    while (result.width > maxWidth && result.font.pixelSize() > smallest) {
+        result.font.setPixelSize(result.font.pixelSize() - 1);
+        metrics = QFontMetricsF(result.font);
+        result.width = metrics.horizontalAdvance(text);
+    }
+    if (result.width > maxWidth && elide) {
+        result.text = metrics.elidedText(text, Qt::ElideRight, maxWidth);
+        result.width = metrics.horizontalAdvance(result.text);
+    }
+    return result;
+}
+
+void PickerStyle::paintSymbol(QPainter& painter, const QString& name, const QColor& color, double points,
+                              const QRectF& rect, bool bold) {
+    const QPixmap image =
+        SymbolImage::pixmap(name, color, points, painter.device()->devicePixelRatioF(), bold);
+    if (image.isNull()) return;
+    const QPointF origin(rect.center().x() - points / 2, rect.center().y() - points / 2);
+    painter.drawPixmap(origin, image);
+}
+
+}  // namespace mosaiko

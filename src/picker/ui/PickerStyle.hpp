@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QRectF>
+#include <QString>
+
+namespace mosaiko {
+
+// Drawing shared by the picker's views: the tile shape with its inner border, the selected look
+// (accent at 0.22 inside, accent at 0.6 on the border) and text fitted to a width.
+class PickerStyle {
+  public:
+    static QColor black(double opacity);
+    static QColor accent(double opacity);
+    static QColor selectedFill() { return accent(0.22); }
+    static QColor selectedBorder() { return accent(0.6); }
+
+    // A rounded rectangle filled with `fill`, then stroked with a 1 pt line inside its edge.
+    static void paintTile(QPainter& painter, const QRectF& rect, double radius, const QColor& fill,
+                          const QColor& border);
+
+    struct FittedText {
+        QFont font;
+        QString text;  // elided when it did not fit even at the smallest scale
+        double width = 0;
+    };
+    // Shrinks `font` down to `minimumScale` of its size until `text` fits `maxWidth`; when it still
+    // does not fit, elides the end (when `elide`) or leaves it to be clipped.
+    static FittedText fit(const QString& text, const QFont& font, double maxWidth, double minimumScale,
+                          bool elide);
+
+    // Draws a symbol image of `points` size centred in `rect`.
+    static void paintSymbol(QPainter& painter, const QString& name, const QColor& color, double points,
+                            const QRectF& rect, bool bold = false);
+};
+
+}  // namespace mosaiko

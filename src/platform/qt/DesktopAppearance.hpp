@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QColor>
+#include <optional>
+
+namespace mosaiko {
+
+// Light or dark and the accent colour, as the desktop's palette gives them. Qt 6.4 has no colour
+// scheme hint and no accent role: dark means the palette's window colour is dark, the accent is the
+// highlight colour. Tests and the PNG renderer force either value with the overrides.
+class DesktopAppearance {
+  public:
+    static bool isDark();
+    static QColor accent();
+
+    static void overrideDark(std::optional<bool> dark);
+    static void overrideAccent(std::optional<QColor> accent);
+
+    // Colours that follow isDark(): the palette's own when it agrees, standard ones otherwise
+    // (a forced dark look on a light palette).
+    static QColor windowBackground();
+    static QColor primaryText();
+    static QColor secondaryText();
+
+    // `color` with its alpha set to `opacity`.
+    static QColor withOpacity(QColor color, double opacity);
+};
+
+}  // namespace mosaiko

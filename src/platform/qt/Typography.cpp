@@ -1,0 +1,40 @@
+#include "platform/qt/Typography.hpp"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <algorithm>
+#include <cmath>
+
+namespace mosaiko {
+
+namespace {
+
+void setSize(QFont& font, double points) {
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(points))));
+}
+
+}  // namespace
+
+QFont Typography::system(double points, QFont::Weight weight) {
+    QFont font = QApplication::font();
+    setSize(font, points);
+    font.setWeight(weight);
+    return font;
+}
+
+QFont Typography::monospaced(double points, QFont::Weight weight) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::Monospace);
+    setSize(font, points);
+    font.setWeight(weight);
+    return font;
+}
+
+QFont Typography::emoji(double points) {
+    QFont font(emojiFamily);
+    font.setStyleStrategy(QFont::NoFontMerging);
+    setSize(font, points);
+    return font;
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+namespace mosaiko {
+
+// The fonts of the views, sized in points with one point per device-independent pixel, so the
+// sizes written for the views give the same geometry on every screen.
+class Typography {
+  public:
+    static inline const QString emojiFamily = QStringLiteral("Noto Color Emoji");
+
+    static QFont system(double points, QFont::Weight weight = QFont::Normal);
+    static QFont monospaced(double points, QFont::Weight weight = QFont::Normal);
+    // The colour-emoji family without fallback: with Qt's fallback, U+FE0F goes to another font and
+    // multi-person sequences fall apart into several glyphs.
+    static QFont emoji(double points);
+};
+
+}  // namespace mosaiko

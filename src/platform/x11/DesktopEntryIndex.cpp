@@ -1,0 +1,220 @@
+#include "platform/x11/DesktopEntryIndex.hpp"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+namespace mosaiko {
+
+namespace {
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(separator, start), text.size());
+        if (end > start) parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::string trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string unescape(const std::string& value) {
+    std::string result;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) {
+            const char next = value[++i];
+            switch (next) {
+                case 's':
+                    result += ' ';
+                    break;
+                case 'n':
+                    result += '\n';
+                    break;
+                case 't':
+                    result += '\t';
+                    break;
+                case 'r':
+                    result += '\r';
+                    break;
+                default:
+                    result += next;
+                    break;
+            }
+        } else {
+            result += value[i];
+        }
+    }
+    return result;
+}
+
+std::optional<std::timespec> modificationTime(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    return info.st_mtim;
+}
+
+bool sameTime(const std::timespec& a, const std::timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+}  // namespace
+
+DesktopEntryIndex::DesktopEntryIndex(std::vector<std::string> dataDirectories, std::string locale)
+    : directories_(std::move(dataDirectories)) {
+    // lang_COUNTRY.ENCODING@MODIFIER: the keys to try, most specific first.
+    std::string modifier;
+    if (auto at = locale.find('@'); at != std::string::npos) {
+        modifier = locale.substr(at + 1);
+        locale.erase(at);
+    }
+    if (auto dot = locale.find('.'); dot != std::string::npos) locale.erase(dot);
+    std::string lang = locale, country;
+    if (auto underscore = locale.find('_'); underscore != std::string::npos) {
+        lang = locale.substr(0, underscore);
+        country = locale.substr(underscore + 1);
+    }
+    if (lang.empty() || lang == "C" || lang == "POSIX") return;
+    if (!country.empty() && !modifier.empty()) localeKeys_.push_back(lang + "_" + country + "@" + modifier);
+    if (!country.empty()) localeKeys_.push_back(lang + "_" + country);
+    if (!modifier.empty()) localeKeys_.push_back(lang + "@" + modifier);
+    localeKeys_.push_back(lang);
+}
+
+std::vector<std::string> DesktopEntryIndex::defaultDataDirectories() {
+    std::vector<std::string> directories;
+    std::string home = env("XDG_DATA_HOME");
+    if (home.empty() && !env("HOME").empty()) home = env("HOME") + "/.local/share";
+    if (!home.empty()) directories.push_back(home);
+    std::string dirs = env("XDG_DATA_DIRS");
+    if (dirs.empty()) dirs = "/usr/local/share:/usr/share";
+    for (const auto& dir : split(dirs, ':')) directories.push_back(dir);
+    return directories;
+}
+
+std::string DesktopEntryIndex::defaultLocale() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (!env(name).empty()) return env(name);
+    }
+    return {};
+}
+
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryWithId(const std::string& id) {
+    refreshIfChanged();
+    auto it = byId_.find(id);
+    if (it == byId_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForWindowClass(
+    const std::string& windowClass) {
+    if (windowClass.empty()) return std::nullopt;
+    refreshIfChanged();
+    for (const auto& id : order_) {
+        const Entry& entry = byId_.at(id);
+        if (entry.startupWMClass == windowClass) return entry;
+    }
+    return std::nullopt;
+}
+
+void DesktopEntryIndex::refreshIfChanged() {
+    bool changed = !built_;
+    for (auto it = scannedFolders_.begin(); !changed && it != scannedFolders_.end(); ++it) {
+        const auto time = modificationTime(it->first);
+        changed = time ? !sameTime(*time, it->second) : it->second.tv_sec != -1;
+    }
+    if (changed) rebuild();
+}
+
+void DesktopEntryIndex::rebuild() {
+    scannedFolders_.clear();
+    byId_.clear();
+    order_.clear();
+    decided_.clear();
+    for (const auto& directory : directories_) {
+        const std::string root = directory + "/applications";
+        scan(root, root, "");
+    }
+    built_ = true;
+}
+
+void DesktopEntryIndex::scan(const std::string& root, const std::string& directory,
+                             const std::string& idPrefix) {
+    const auto time = modificationTime(directory);
+    scannedFolders_[directory] = time.value_or(std::timespec{-1, 0});
+    if (!time) return;
+    DIR* dir = opendir(directory.c_str());
+    if (!dir) return;
+    std::vector<std::string> names;
+    while (const dirent* item = readdir(dir)) {
+        const std::string name = item->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    for (const auto& name : names) {
+        const std::string path = directory + "/" + name;
+        if (modificationTime(path)) {
+            scan(root, path, idPrefix + name + "-");
+            continue;
+        }
+        const std::string suffix = ".desktop";
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+            continue;
+        }
+        const std::string id = idPrefix + name.substr(0, name.size() - suffix.size());
+        // The first folder that has an id decides it; a hidden entry deletes the application.
+        if (!decided_.insert(id).second) continue;
+        auto entry = parse(path, id);
+        if (!entry) continue;
+        byId_[id] = *entry;
+        order_.push_back(id);
+    }
+}
+
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const std::string& path,
+                                                                 const std::string& id) const {
+    std::ifstream file(path);
+    if (!file) return std::nullopt;
+    std::string line;
+    bool inMainGroup = false;
+    std::map<std::string, std::string> values;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '[') {
+            inMainGroup = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inMainGroup) continue;
+        const auto equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        values.emplace(trim(line.substr(0, equals)), unescape(trim(line.substr(equals + 1))));
+    }
+    if (values["Hidden"] == "true") return std::nullopt;
+    Entry entry{id, values["Name"], values["StartupWMClass"]};
+    for (const auto& key : localeKeys_) {
+        if (auto it = values.find("Name[" + key + "]"); it != values.end() && !it->second.empty()) {
+            entry.name = it->second;
+            break;
+        }
+    }
+    return entry;
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,38 @@
+#include "platform/x11/PostedKeyLedger.hpp"
+
+namespace mosaiko {
+
+const std::shared_ptr<PostedKeyLedger>& PostedKeyLedger::shared() {
+    static const std::shared_ptr<PostedKeyLedger> ledger = std::make_shared<PostedKeyLedger>();
+    return ledger;
+}
+
+void PostedKeyLedger::dropLapsed(double now) {
+    while (!records_.empty() && now - records_.front().time > lifetime_) records_.pop_front();
+}
+
+void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now) {
+    std::lock_guard lock(mutex_);
+    dropLapsed(now);
+    records_.push_back({keycode, userData, now});
+}
+
+std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now) {
+    std::lock_guard lock(mutex_);
+    dropLapsed(now);
+    for (auto it = records_.begin(); it != records_.end(); ++it) {
+        if (it->keycode == keycode) {
+            const std::int64_t userData = it->userData;
+            records_.erase(it);
+            return userData;
+        }
+    }
+    return std::nullopt;
+}
+
+std::size_t PostedKeyLedger::pendingCount() const {
+    std::lock_guard lock(mutex_);
+    return records_.size();
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace mosaiko {
+
+// What this program is about to type, so that the key tap can tell its own presses from the user's:
+// X key events carry no user data, and our synthetic events come from the same virtual device as
+// any other tool's. The poster records each press just before it sends it; the tap takes the
+// oldest matching record when the press arrives. Records that no press claimed within `lifetime`
+// seconds lapse, so a press that never reached the tap cannot mark a later one of the user's.
+// Thread-safe.
+class PostedKeyLedger {
+  public:
+    explicit PostedKeyLedger(double lifetimeSeconds = 2.0) : lifetime_(lifetimeSeconds) {}
+
+    // The ledger shared by the live key tap and the live poster.
+    static const std::shared_ptr<PostedKeyLedger>& shared();
+
+    // Records a press of X keycode `keycode` at `now` (monotonic seconds), carrying `userData`.
+    void expect(unsigned keycode, std::int64_t userData, double now);
+    // The user data of the oldest live record for a press of `keycode`, which it removes; nullopt
+    // when the press is not ours.
+    std::optional<std::int64_t> claim(unsigned keycode, double now);
+
+    std::size_t pendingCount() const;
+
+  private:
+    struct Record {
+        unsigned keycode;
+        std::int64_t userData;
+        double time;
+    };
+    void dropLapsed(double now);
+
+    const double lifetime_;
+    mutable std::mutex mutex_;
+    std::deque<Record> records_;
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,90 @@
+#include "platform/x11/X11Display.hpp"
+
+#include <X11/Xlib.h>
+
+#include <mutex>
+#include <set>
+
+namespace mosaiko {
+
+namespace {
+
+thread_local X11ErrorTrap* currentTrap = nullptr;
+
+std::mutex registryMutex;
+std::multiset<Display*>& ourDisplays() {
+    // A multiset: a closed connection's address may be reused by one opened meanwhile.
+    static std::multiset<Display*> displays;
+    return displays;
+}
+
+bool isOurs(Display* display) {
+    std::lock_guard lock(registryMutex);
+    return ourDisplays().count(display) != 0;
+}
+
+XErrorHandler previousErrorHandler = nullptr;
+XIOErrorHandler previousIOErrorHandler = nullptr;
+
+}  // namespace
+
+struct X11ErrorTrapAccess {
+    static int handleError(Display* display, XErrorEvent* event) {
+        if (currentTrap) {
+            currentTrap->errors_.push_back({event->serial, event->error_code, event->request_code});
+            return 0;
+        }
+        if (isOurs(display) || !previousErrorHandler) return 0;
+        return previousErrorHandler(display, event);
+    }
+
+    static int handleIOError(Display* display) {
+        // For our connections the exit handler marks the connection broken and Xlib carries on.
+        if (isOurs(display) || !previousIOErrorHandler) return 0;
+        return previousIOErrorHandler(display);
+    }
+};
+
+X11ErrorTrap::X11ErrorTrap() : previous_(currentTrap) {
+    currentTrap = this;
+}
+
+X11ErrorTrap::~X11ErrorTrap() {
+    currentTrap = previous_;
+}
+
+std::unique_ptr<X11Display> X11Display::open(const std::string& name) {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        XInitThreads();
+        previousErrorHandler = XSetErrorHandler(&X11ErrorTrapAccess::handleError);
+        previousIOErrorHandler = XSetIOErrorHandler(&X11ErrorTrapAccess::handleIOError);
+    });
+    Display* display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
+    if (!display) return nullptr;
+    return std::unique_ptr<X11Display>(new X11Display(display));
+}
+
+X11Display::X11Display(Display* display) : display_(display) {
+    {
+        std::lock_guard lock(registryMutex);
+        ourDisplays().insert(display_);
+    }
+    XSetIOErrorExitHandler(display_, &X11Display::markBroken, this);
+}
+
+X11Display::~X11Display() {
+    XCloseDisplay(display_);
+    std::lock_guard lock(registryMutex);
+    if (auto it = ourDisplays().find(display_); it != ourDisplays().end()) ourDisplays().erase(it);
+}
+
+int X11Display::fileDescriptor() const {
+    return ConnectionNumber(display_);
+}
+
+void X11Display::markBroken(Display*, void* self) {
+    static_cast<X11Display*>(self)->broken_ = true;
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/SyntheticKeyEvent.hpp"
+#include "platform/x11/PostedKeyLedger.hpp"
+
+namespace mosaiko {
+
+class X11Display;
+
+// Types synthetic key events into the focused X11 application through XTEST. A key event presses
+// or releases the key with that virtual key code (Delete is BackSpace). A text event types its
+// whole text on its key-down (its key-up has nothing left to do): every Unicode scalar on a spare
+// keycode that is mapped to the scalar's keysym for the purpose, newlines as Return and tabs as
+// Tab. Clients read the keyboard mapping when they handle the key, so a remapped keycode is only
+// used once the mapping had time to reach them, and is reused or restored only well after its
+// last key; a text with more distinct scalars than there are spare keycodes goes in several
+// rounds. The modifier flags of the events are not applied: the keys the user holds still count.
+//
+// post() returns at once; a thread with its own connection does the typing in order, so the
+// waiting never stalls the main loop or the key tap. Every press is recorded in the ledger first,
+// so the key tap knows it for ours. Destroying the poster finishes what was posted and restores
+// the mapping.
+class X11EventPoster {
+  public:
+    struct Options {
+        std::string displayName;                  // $DISPLAY when empty
+        std::shared_ptr<PostedKeyLedger> ledger;  // PostedKeyLedger::shared() when empty
+        double settleSeconds = 0.03;              // from remapping keycodes to typing on them
+        double holdSeconds = 0.5;                 // from the last key on a keycode to remapping it
+    };
+
+    // nullptr when the display cannot be opened or lacks XTEST.
+    static std::unique_ptr<X11EventPoster> create(Options options);
+    ~X11EventPoster();
+    X11EventPoster(const X11EventPoster&) = delete;
+    X11EventPoster& operator=(const X11EventPoster&) = delete;
+
+    void post(const SyntheticKeyEvent& event);
+
+  private:
+    struct Job {
+        std::vector<unsigned long> keysyms;  // one key each; a text when `text` is set
+        bool text = false;
+        bool keyDown = true;
+        std::int64_t userData = 0;
+    };
+    struct Slot {
+        unsigned keycode = 0;
+        unsigned long keysym = 0;  // 0 while unmapped
+        double lastUsed = -1e9;
+    };
+
+    X11EventPoster(std::unique_ptr<X11Display> display, Options options);
+    void run();
+    void perform(const Job& job);
+    void typeText(const Job& job);
+    void typeKey(const Job& job);
+    bool discoverSlots();
+    bool mapOntoSlots(const std::vector<unsigned long>& keysyms);
+    unsigned keycodeOnSlot(unsigned long keysym) const;
+    void restoreSlots();
+    bool hasMappedSlots() const;
+
+    std::unique_ptr<X11Display> display_;
+    Options options_;
+    std::vector<Slot> slots_;
+    double lastKeyTime_ = 0;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> jobs_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+// The live poster on $DISPLAY, sharing PostedKeyLedger::shared() with the live key tap.
+std::unique_ptr<X11EventPoster> createX11EventPoster();
+
+}  // namespace mosaiko

@@ -1,0 +1,338 @@
+#include "platform/x11/X11Workspace.hpp"
+
+// Qt's headers come before Xlib's, whose macros (Bool, Status, None) clash with them.
+#include <QMetaObject>
+#include <QSocketNotifier>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/BuildInfo.hpp"
+#include "platform/x11/X11Display.hpp"
+
+namespace mosaiko {
+
+struct X11Workspace::Atoms {
+    Atom activeWindow, clientList, pid, supportingWmCheck, gtkApplicationId, kdeDesktopFile, utf8String,
+        wmState;
+};
+
+namespace {
+
+// The raw items of a window property of format 8 (bytes) or 32 (longs).
+template <class T>
+std::vector<T> property(Display* display, Window window, Atom name, Atom type) {
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    X11ErrorTrap trap;
+    const int status = XGetWindowProperty(display, window, name, 0, 1 << 20, False, type, &actualType,
+                                          &format, &count, &after, &data);
+    std::vector<T> items;
+    if (status == Success && data && actualType != None && format == (sizeof(T) == 1 ? 8 : 32)) {
+        const T* begin = reinterpret_cast<const T*>(data);
+        items.assign(begin, begin + count);
+    }
+    if (data) XFree(data);
+    return items;
+}
+
+std::string stringProperty(Display* display, Window window, Atom name, Atom type) {
+    const auto bytes = property<unsigned char>(display, window, name, type);
+    std::string text(bytes.begin(), bytes.end());
+    if (auto nul = text.find('\0'); nul != std::string::npos) text.erase(nul);
+    return text;
+}
+
+std::string hex(unsigned long window) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "0x%lx", window);
+    return buffer;
+}
+
+bool windowExists(Display* display, Window window) {
+    if (window == None) return false;
+    X11ErrorTrap trap;
+    XWindowAttributes attributes;
+    const Status status = XGetWindowAttributes(display, window, &attributes);
+    XSync(display, False);
+    return status != 0 && trap.empty();
+}
+
+// The top-level window that contains `window` (the child of the root on its way up).
+Window topLevel(Display* display, Window window) {
+    X11ErrorTrap trap;
+    const Window root = DefaultRootWindow(display);
+    while (window != None && window != root) {
+        Window rootReturn = None, parent = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count)) return None;
+        if (children) XFree(children);
+        if (parent == root) return window;
+        window = parent;
+    }
+    return None;
+}
+
+}  // namespace
+
+std::unique_ptr<X11Workspace> X11Workspace::create(Options options) {
+    auto display = X11Display::open(options.displayName);
+    if (!display) return nullptr;
+    return std::unique_ptr<X11Workspace>(new X11Workspace(std::move(display), std::move(options)));
+}
+
+X11Workspace::X11Workspace(std::unique_ptr<X11Display> display, Options options)
+    : display_(std::move(display)),
+      atoms_(std::make_unique<Atoms>()),
+      ownProcessId_(options.ownProcessId ? options.ownProcessId : static_cast<long>(getpid())),
+      desktopEntries_(options.dataDirectories.empty() ? DesktopEntryIndex::defaultDataDirectories()
+                                                      : options.dataDirectories,
+                      options.locale.value_or(DesktopEntryIndex::defaultLocale())) {
+    Display* d = display_->get();
+    atoms_->activeWindow = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+    atoms_->clientList = XInternAtom(d, "_NET_CLIENT_LIST", False);
+    atoms_->pid = XInternAtom(d, "_NET_WM_PID", False);
+    atoms_->supportingWmCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    atoms_->gtkApplicationId = XInternAtom(d, "_GTK_APPLICATION_ID", False);
+    atoms_->kdeDesktopFile = XInternAtom(d, "_KDE_NET_WM_DESKTOP_FILE", False);
+    atoms_->utf8String = XInternAtom(d, "UTF8_STRING", False);
+    atoms_->wmState = XInternAtom(d, "WM_STATE", False);
+    XSelectInput(d, DefaultRootWindow(d), PropertyChangeMask);
+    XFlush(d);
+    notifier_ = std::make_unique<QSocketNotifier>(display_->fileDescriptor(), QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                     [this] { handleEvents(); });
+    lastFrontmost_ = frontmostApplication();
+}
+
+X11Workspace::~X11Workspace() {
+    notifier_.reset();
+}
+
+void X11Workspace::drainLater() const {
+    // Replies read events into Xlib's queue without making the socket readable again.
+    if (display_->isConnected() && XQLength(display_->get()) > 0) {
+        QMetaObject::invokeMethod(
+            notifier_.get(), [this] { const_cast<X11Workspace*>(this)->handleEvents(); },
+            Qt::QueuedConnection);
+    }
+}
+
+void X11Workspace::handleEvents() {
+    if (!display_->isConnected()) {
+        notifier_->setEnabled(false);
+        return;
+    }
+    Display* d = display_->get();
+    bool activeChanged = false;
+    while (XPending(d) > 0) {
+        XEvent event;
+        XNextEvent(d, &event);
+        if (event.type == PropertyNotify && event.xproperty.atom == atoms_->activeWindow)
+            activeChanged = true;
+    }
+    if (!activeChanged) return;
+    auto app = frontmostApplication();
+    const bool changed =
+        app && (!lastFrontmost_ || app->processIdentifier != lastFrontmost_->processIdentifier ||
+                app->bundleIdentifier != lastFrontmost_->bundleIdentifier);
+    lastFrontmost_ = app;
+    if (changed) activations_.send(*app);
+}
+
+bool X11Workspace::hasWindowManager() const {
+    Display* d = display_->get();
+    const auto check = property<long>(d, DefaultRootWindow(d), atoms_->supportingWmCheck, XA_WINDOW);
+    if (check.empty()) return false;
+    const auto self = property<long>(d, static_cast<Window>(check[0]), atoms_->supportingWmCheck, XA_WINDOW);
+    return !self.empty() && self[0] == check[0];
+}
+
+unsigned long X11Workspace::activeWindow() const {
+    Display* d = display_->get();
+    if (hasWindowManager()) {
+        const auto active = property<long>(d, DefaultRootWindow(d), atoms_->activeWindow, XA_WINDOW);
+        return active.empty() ? None : static_cast<Window>(active[0]);
+    }
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    if (focus == PointerRoot) {
+        Window root = None, child = None;
+        int rx = 0, ry = 0, wx = 0, wy = 0;
+        unsigned mask = 0;
+        XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &mask);
+        focus = child;
+    }
+    if (focus == None || focus == DefaultRootWindow(d)) return None;
+    return topLevel(d, focus);
+}
+
+std::vector<unsigned long> X11Workspace::clientWindows() const {
+    Display* d = display_->get();
+    std::vector<unsigned long> windows;
+    if (hasWindowManager()) {
+        for (long window : property<long>(d, DefaultRootWindow(d), atoms_->clientList, XA_WINDOW)) {
+            windows.push_back(static_cast<Window>(window));
+        }
+        return windows;
+    }
+    X11ErrorTrap trap;
+    Window root = None, parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) return windows;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes attributes;
+        XClassHint hint{};
+        if (!XGetWindowAttributes(d, children[i], &attributes) || attributes.map_state != IsViewable ||
+            attributes.override_redirect) {
+            continue;
+        }
+        if (XGetClassHint(d, children[i], &hint)) {
+            windows.push_back(children[i]);
+            if (hint.res_name) XFree(hint.res_name);
+            if (hint.res_class) XFree(hint.res_class);
+        }
+    }
+    if (children) XFree(children);
+    return windows;
+}
+
+RunningApp X11Workspace::appForWindow(unsigned long window) const {
+    Display* d = display_->get();
+    RunningApp app;
+    app.windowId = hex(window);
+    const auto pid = property<long>(d, window, atoms_->pid, XA_CARDINAL);
+    app.processIdentifier = pid.empty() ? 0 : pid[0];
+
+    std::string instance, windowClass;
+    {
+        X11ErrorTrap trap;
+        XClassHint hint{};
+        if (XGetClassHint(d, window, &hint)) {
+            if (hint.res_name) instance = hint.res_name;
+            if (hint.res_class) windowClass = hint.res_class;
+            if (hint.res_name) XFree(hint.res_name);
+            if (hint.res_class) XFree(hint.res_class);
+        }
+    }
+
+    std::optional<std::string> id;
+    if ((app.processIdentifier != 0 && app.processIdentifier == ownProcessId_) ||
+        windowClass == buildinfo::kAppIdentifier) {
+        id = buildinfo::kAppIdentifier;
+    }
+    if (!id) {
+        const std::string gtkId = stringProperty(d, window, atoms_->gtkApplicationId, atoms_->utf8String);
+        if (!gtkId.empty()) id = gtkId;
+    }
+    if (!id) {
+        std::string file = stringProperty(d, window, atoms_->kdeDesktopFile, atoms_->utf8String);
+        if (auto slash = file.rfind('/'); slash != std::string::npos) file.erase(0, slash + 1);
+        const std::string suffix = ".desktop";
+        if (file.size() > suffix.size() &&
+            file.compare(file.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            file.erase(file.size() - suffix.size());
+        }
+        if (!file.empty()) id = file;
+    }
+    std::optional<DesktopEntryIndex::Entry> entry;
+    if (id) {
+        entry = desktopEntries_.entryWithId(*id);
+    } else {
+        entry = desktopEntries_.entryForWindowClass(windowClass);
+        if (!entry) entry = desktopEntries_.entryForWindowClass(instance);
+        if (entry) id = entry->id;
+    }
+    if (!id && !windowClass.empty()) id = windowClass;
+    app.bundleIdentifier = id;
+    if (entry && !entry->name.empty()) {
+        app.localizedName = entry->name;
+    } else if (!windowClass.empty()) {
+        app.localizedName = windowClass;
+    }
+    return app;
+}
+
+std::optional<RunningApp> X11Workspace::frontmostApplication() const {
+    if (!display_->isConnected()) return std::nullopt;
+    const unsigned long window = activeWindow();
+    std::optional<RunningApp> app;
+    if (window != None) app = appForWindow(window);
+    drainLater();
+    return app;
+}
+
+std::vector<RunningApp> X11Workspace::runningApplications() const {
+    std::vector<RunningApp> apps;
+    if (!display_->isConnected()) return apps;
+    for (unsigned long window : clientWindows()) {
+        RunningApp app = appForWindow(window);
+        const bool known = std::any_of(apps.begin(), apps.end(), [&](const RunningApp& other) {
+            return other.processIdentifier == app.processIdentifier &&
+                   other.bundleIdentifier == app.bundleIdentifier;
+        });
+        if (!known) apps.push_back(std::move(app));
+    }
+    drainLater();
+    return apps;
+}
+
+bool X11Workspace::activate(const RunningApp& app) {
+    if (!display_->isConnected()) return false;
+    Display* d = display_->get();
+    Window window =
+        app.windowId.empty() ? None : static_cast<Window>(std::strtoul(app.windowId.c_str(), nullptr, 16));
+    if (!windowExists(d, window)) {
+        window = None;
+        for (unsigned long candidate : clientWindows()) {
+            const RunningApp other = appForWindow(candidate);
+            if (other.processIdentifier == app.processIdentifier &&
+                other.bundleIdentifier == app.bundleIdentifier) {
+                window = candidate;
+                break;
+            }
+        }
+    }
+    bool done = false;
+    if (window != None && hasWindowManager()) {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = window;
+        event.xclient.message_type = atoms_->activeWindow;
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = 2;  // on behalf of the user, like a pager
+        event.xclient.data.l[1] = CurrentTime;
+        XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+        XFlush(d);
+        done = true;
+    } else if (window != None) {
+        X11ErrorTrap trap;
+        XRaiseWindow(d, window);
+        XSetInputFocus(d, window, RevertToParent, CurrentTime);
+        XSync(d, False);
+        done = trap.empty();
+    }
+    drainLater();
+    return done;
+}
+
+Cancellable X11Workspace::observeActivations(std::function<void(const RunningApp&)> handler) {
+    return activations_.subscribe(std::move(handler));
+}
+
+std::unique_ptr<Workspace> createX11Workspace() {
+    return X11Workspace::create({});
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Workspace.hpp"
+#include "platform/x11/DesktopEntryIndex.hpp"
+
+class QSocketNotifier;
+
+namespace mosaiko {
+
+class X11Display;
+
+// Frontmost and running applications from the window manager's EWMH properties (the active
+// window, the client list, each window's class, process and application id); without a window
+// manager, the window that has the keyboard focus. An application's bundle identifier is its
+// desktop-entry id where its window names one (_GTK_APPLICATION_ID, _KDE_NET_WM_DESKTOP_FILE, or
+// a desktop entry whose StartupWMClass equals the window class), else its window class; windows
+// of this process, or of our window class, report this application's identifier. Activation
+// notifications need a window manager (they follow _NET_ACTIVE_WINDOW) and arrive on the Qt main
+// loop. Main thread only.
+class X11Workspace final : public Workspace {
+  public:
+    struct Options {
+        std::string displayName;                   // $DISPLAY when empty
+        std::vector<std::string> dataDirectories;  // DesktopEntryIndex::defaultDataDirectories() when empty
+        std::optional<std::string> locale;         // DesktopEntryIndex::defaultLocale() when unset
+        long ownProcessId = 0;                     // this process when 0
+    };
+
+    // nullptr when the display cannot be opened.
+    static std::unique_ptr<X11Workspace> create(Options options);
+    ~X11Workspace() override;
+
+    std::optional<RunningApp> frontmostApplication() const override;
+    std::vector<RunningApp> runningApplications() const override;
+    bool activate(const RunningApp& app) override;
+    [[nodiscard]] Cancellable observeActivations(std::function<void(const RunningApp&)> handler) override;
+
+  private:
+    struct Atoms;
+    X11Workspace(std::unique_ptr<X11Display> display, Options options);
+    void handleEvents();
+    void drainLater() const;
+    bool hasWindowManager() const;
+    unsigned long activeWindow() const;
+    std::vector<unsigned long> clientWindows() const;
+    RunningApp appForWindow(unsigned long window) const;
+
+    std::unique_ptr<X11Display> display_;
+    std::unique_ptr<Atoms> atoms_;
+    long ownProcessId_;
+    mutable DesktopEntryIndex desktopEntries_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+    std::optional<RunningApp> lastFrontmost_;
+    Subject<RunningApp> activations_;
+};
+
+// The live workspace on $DISPLAY; nullptr when there is no X display.
+std::unique_ptr<Workspace> createX11Workspace();
+
+}  // namespace mosaiko

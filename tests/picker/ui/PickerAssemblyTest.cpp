@@ -1,0 +1,139 @@
+#include "picker/PickerHarness.hpp"
+#include "picker/ui/PickerAssembly.hpp"
+#include "picker/ui/PickerUiFixture.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+// The assembled picker with the real panel, typed into through a fake tap.
+class PickerAssemblyTest : public ::testing::Test {
+  protected:
+    PickerAssemblyTest() {
+        DesktopAppearance::overrideDark(false);
+        screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
+        screens.pointer = {600, 600};
+        tapDependencies_ = tapSystem.dependencies();
+        PickerAssembly::Parts parts{sharedTestDatabase(),
+                                    prefs,
+                                    usage,
+                                    collections,
+                                    loop,
+                                    loop,
+                                    screens,
+                                    nullptr,
+                                    [this](std::uint64_t mask, KeyTapPort::Callback callback) {
+                                        return tapDependencies_.createTap(mask, std::move(callback));
+                                    },
+                                    [this](const SyntheticKeyEvent& event) { posted.push_back(event); },
+                                    [] {
+                                        return ScreenInfo::Rect{0, 0, 1440, 900};
+                                    }};
+        picker = PickerAssembly::build(std::move(parts));
+    }
+    ~PickerAssemblyTest() override { DesktopAppearance::overrideDark(std::nullopt); }
+
+    void type(const std::string& keys) {
+        for (const auto& event : keystrokes(keys)) {
+            tapSystem.type(event);
+            settle();
+        }
+    }
+    void settle() {
+        for (int i = 0; i < 4; ++i) {
+            loop.runPending();
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+    std::string typedText() const {
+        std::string text;
+        for (const auto& e : posted)
+            if (e.keyDown && !e.unicodeString.empty()) text += text::fromUtf16(e.unicodeString);
+        return text;
+    }
+    int deletes() const {
+        int count = 0;
+        for (const auto& e : posted)
+            if (e.keyDown && e.keyCode == EmojiInserter::kDeleteKeyCode) ++count;
+        return count;
+    }
+
+    ManualMainLoop loop;
+    MemoryDefaults defaults;
+    PreferencesStore prefs{defaults};
+    CollectionsStore collections{defaults};
+    EmojiUsageStore usage{defaults, loop};
+    FakeScreenInfo screens;
+    FakeKeyTapSystem tapSystem;
+    GlobalKeyTap::Dependencies tapDependencies_;
+    std::vector<SyntheticKeyEvent> posted;
+    PickerAssembly::Picker picker;
+};
+
+TEST_F(PickerAssemblyTest, NothingShowsOrTapsBeforeStart) {
+    EXPECT_TRUE(tapSystem.ports.empty());
+    EXPECT_FALSE(picker.panel->isVisible());
+    picker.controller->start();
+    EXPECT_EQ(tapSystem.livePorts().size(), 1u);
+}
+
+TEST_F(PickerAssemblyTest, TypedQueryOpensThePanelNearThePointerAndAClickInserts) {
+    picker.controller->start();
+    type(";smi");
+    loop.advance(0.3);
+    settle();
+    ASSERT_TRUE(picker.panel->isVisible());
+    EXPECT_EQ(picker.panel->lastFrame(), (PanelPlacement::Rect{280, 412, 640, 170}));
+    PickerViewModel& model = picker.controller->model();
+    EXPECT_EQ(model.query(), "smi");
+
+    auto cells = picker.panel->view().mainRow()->cells();
+    ASSERT_GE(cells.size(), 2u);
+    const std::string expected = prefs.preferredEmojiText(model.results()[1]);
+    PickerUiFixture::click(cells[1]);
+    settle();
+    EXPECT_EQ(deletes(), 4);
+    EXPECT_EQ(typedText(), expected);
+    EXPECT_FALSE(picker.panel->isVisible());
+    EXPECT_FALSE(model.isVisible());
+    EXPECT_EQ(usage.recents().front(), expected);
+}
+
+TEST_F(PickerAssemblyTest, CloseButtonEndsTheSessionWithoutInserting) {
+    picker.controller->start();
+    type(";;");
+    settle();
+    ASSERT_TRUE(picker.panel->isVisible());
+    PickerUiFixture::click(picker.panel->view().collectionsRow()->accessoryControls()->closeButton());
+    settle();
+    EXPECT_FALSE(picker.panel->isVisible());
+    EXPECT_FALSE(picker.controller->session().has_value());
+    EXPECT_EQ(typedText(), "");
+}
+
+TEST_F(PickerAssemblyTest, WithoutAPosterNothingIsTypedOrRecorded) {
+    PickerAssembly::Parts parts{sharedTestDatabase(),
+                                prefs,
+                                usage,
+                                collections,
+                                loop,
+                                loop,
+                                screens,
+                                nullptr,
+                                tapDependencies_.createTap,
+                                nullptr,
+                                [] {
+                                    return ScreenInfo::Rect{0, 0, 1440, 900};
+                                }};
+    picker = PickerAssembly::build(std::move(parts));
+    picker.controller->start();
+    type(";smi");
+    loop.advance(0.3);
+    settle();
+    ASSERT_TRUE(picker.panel->isVisible());
+    type("⏎");
+    EXPECT_TRUE(posted.empty());
+}
+
+}  // namespace
+}  // namespace mosaiko::testing

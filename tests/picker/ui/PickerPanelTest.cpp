@@ -1,0 +1,97 @@
+#include <QApplication>
+
+#include "picker/ui/PickerPanel.hpp"
+#include "picker/ui/PickerUiFixture.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+using PanelTest = PickerUiFixture;
+
+TEST_F(PanelTest, IsAFramelessToolWindowThatNeverTakesFocus) {
+    const QWidget& window = panel->panel();
+    const Qt::WindowFlags flags = window.windowFlags();
+    EXPECT_TRUE(window.isWindow());
+    EXPECT_TRUE(flags.testFlag(Qt::Tool));
+    EXPECT_TRUE(flags.testFlag(Qt::FramelessWindowHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(flags.testFlag(Qt::X11BypassWindowManagerHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(window.testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_EQ(window.focusPolicy(), Qt::NoFocus);
+    EXPECT_EQ(window.size(), QSize(640, 170));
+    EXPECT_TRUE(window.testAttribute(Qt::WA_AlwaysShowToolTips));
+}
+
+TEST_F(PanelTest, ShowsAtThePlacementNearThePointerAndMarksTheModel) {
+    model->resetForNewSession("smi");
+    pointer = {1000, 500};
+    panel->show(pointer);
+    EXPECT_EQ(panel->lastFrame(), (PanelPlacement::Rect{680, 312, 640, 170}));
+    // Converted to Qt's top-left origin on a 900 pt high screen.
+    EXPECT_EQ(panel->panel().pos(), QPoint(680, 900 - 482));
+    EXPECT_TRUE(model->isVisible());
+    EXPECT_FALSE(model->acceptsMouseHoverSelection());
+
+    // Showing again while visible moves the panel to the new pointer and locks hover again.
+    model->acceptsMouseHoverSelection.set(true);
+    pointer = {1430, 500};
+    panel->show(pointer);
+    EXPECT_EQ(panel->panel().pos().x(), 788);
+    EXPECT_FALSE(model->acceptsMouseHoverSelection());
+
+    panel->hide();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(model->isVisible());
+}
+
+TEST_F(PanelTest, HoverStaysLockedUntilThePointerMovesOnePoint) {
+    open("smi");
+    ASSERT_GE(model->results().size(), 3u);
+    auto cells = view().mainRow()->cells();
+    ASSERT_GE(cells.size(), 3u);
+
+    // The pointer rests where the panel appeared: hovering a cell changes nothing.
+    hover(cells[2]);
+    settle();
+    EXPECT_EQ(model->selectedIndex(), 0);
+    EXPECT_TRUE(panel->hoverUnlockOrigin().has_value());
+
+    pointer.x += 0.5;
+    hover(cells[2]);
+    settle();
+    EXPECT_FALSE(model->acceptsMouseHoverSelection());
+    EXPECT_EQ(model->selectedIndex(), 0);
+
+    // One point from where it was at show time (d² = 1): unlocked before the cell sees the move.
+    pointer = {700, 501};
+    hover(cells[2]);
+    settle();
+    EXPECT_TRUE(model->acceptsMouseHoverSelection());
+    EXPECT_FALSE(panel->hoverUnlockOrigin().has_value());
+    EXPECT_EQ(model->selectedIndex(), 2);
+
+    // Hiding keeps the lock state; the next show locks again.
+    panel->hide();
+    EXPECT_TRUE(model->acceptsMouseHoverSelection());
+    panel->show(pointer);
+    EXPECT_FALSE(model->acceptsMouseHoverSelection());
+}
+
+TEST_F(PanelTest, DraggingTheSearchRowMovesThePanel) {
+    open("smi");
+    QWidget* row = view().searchRow();
+    const QPoint start = panel->panel().pos();
+    const QPoint at = row->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, row->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(row, &press);
+    const QPoint to = at + QPoint(30, 20);
+    QMouseEvent drag(QEvent::MouseMove, to, row->mapToGlobal(at) + QPoint(30, 20), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(row, &drag);
+    EXPECT_EQ(panel->panel().pos(), start + QPoint(30, 20));
+}
+
+}  // namespace
+}  // namespace mosaiko::testing

@@ -1,0 +1,134 @@
+// Renders the panel in the states a reviewer wants to see. With MOSAIKO_RENDER_DIR set, each state
+// is written there as a PNG (light and dark); without it the images are only checked.
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QTextLayout>
+#include <cstdlib>
+#include <functional>
+
+#include "picker/ui/PickerUiFixture.hpp"
+#include "platform/qt/Typography.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+class PickerRenderTest : public PickerUiFixture, public ::testing::WithParamInterface<bool> {
+  protected:
+    // The panel and, when open, the matrix popover, over a plain desktop-like background.
+    QImage render() {
+        settle();
+        QWidget& window = panel->panel();
+        QWidget* popover = view().variantsRow()->popover();
+        QRect area = window.geometry();
+        if (popover->isVisible()) area = area.united(popover->geometry());
+        area.adjust(-24, -24, 24, 24);
+        QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(GetParam() ? QColor(0x40, 0x44, 0x4c) : QColor(0xc8, 0xcc, 0xd4));
+        QPainter painter(&image);
+        painter.drawPixmap(window.geometry().topLeft() - area.topLeft(), window.grab());
+        if (popover->isVisible())
+            painter.drawPixmap(popover->geometry().topLeft() - area.topLeft(), popover->grab());
+        return image;
+    }
+
+    void save(const QImage& image, const QString& name) {
+        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
+        if (!directory || !*directory) return;
+        QDir().mkpath(QString::fromLocal8Bit(directory));
+        const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/picker-") + name +
+                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
+        EXPECT_TRUE(image.save(file)) << file.toStdString();
+    }
+
+    // Colour emoji are drawn: some pixels inside `rect` (panel coordinates) are strongly coloured.
+    static bool hasColourIn(const QImage& panelImage, const QRect& rect) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                if (QColor(panelImage.pixel(x, y)).hsvSaturation() > 120 &&
+                    qAlpha(panelImage.pixel(x, y)) > 200)
+                    return true;
+        return false;
+    }
+
+    QRect cellRectInPanel(int index) {
+        auto* cell = view().mainRow()->cells().at(static_cast<std::size_t>(index));
+        return QRect(cell->mapTo(&panel->panel(), QPoint(0, 0)), cell->size()).adjusted(8, 8, -8, -8);
+    }
+
+    void SetUp() override { DesktopAppearance::overrideDark(GetParam()); }
+};
+
+TEST_P(PickerRenderTest, QueryWithScopeChips) {
+    open("smi");
+    ASSERT_FALSE(model->results().empty());
+    EXPECT_FALSE(view().showsVariantsRow());
+    const QImage image = render();
+    save(image, QStringLiteral("query-smi"));
+    const QImage panelImage = panel->panel().grab().toImage();
+    EXPECT_TRUE(hasColourIn(panelImage, cellRectInPanel(0)));
+}
+
+TEST_P(PickerRenderTest, VariantsOfATwoPersonEmoji) {
+    collections.togglePinned("handshake");
+    open("handshake");
+    ASSERT_EQ(model->activeEntry()->id, "handshake");
+    model->moveVariantVertically(-1);
+    model->moveVariantHorizontally(2);
+    settle();
+    EXPECT_TRUE(view().showsVariantsRow());
+    save(render(), QStringLiteral("variants-handshake"));
+    const auto& buttons = view().variantsRow()->quickButtons();
+    ASSERT_EQ(buttons.size(), 6u);
+    const QImage strip = buttons[3].second->grab().toImage();
+    EXPECT_TRUE(hasColourIn(strip, strip.rect()));
+}
+
+TEST_P(PickerRenderTest, MixedToneMatrixOpen) {
+    open("people holding hands");
+    ASSERT_EQ(model->activeEntry()->id, "people_holding_hands");
+    model->moveVariantVertically(-1);
+    model->focusMixButton(PickerViewModel::SelectionOrigin::keyboard);
+    model->activateVariantSelection(false);
+    model->moveVariantHorizontally(1);
+    settle();
+    ASSERT_TRUE(view().variantsRow()->popover()->isVisible());
+    save(render(), QStringLiteral("mixed-tone-matrix"));
+    const QImage matrix = view().variantsRow()->matrix()->grab().toImage();
+    EXPECT_TRUE(hasColourIn(matrix, view().variantsRow()->matrix()->cellRect(1, 3)));
+}
+
+TEST_P(PickerRenderTest, TextAndGlyphTiles) {
+    collections.togglePinned("emoticon-shrug");
+    open("s");
+    model->setScope(PickerViewModel::Scope::all);
+    model->updateQuery("smiling");
+    settle();
+    save(render(), QStringLiteral("text-tiles"));
+    model->setScope(PickerViewModel::Scope::glyphs);
+    model->updateQuery("");
+    settle();
+    save(render(), QStringLiteral("glyphs"));
+    ASSERT_FALSE(model->results().empty());
+    EXPECT_EQ(view().mainRow()->cells().front()->content().emoji, "ZWSP");
+}
+
+INSTANTIATE_TEST_SUITE_P(LightAndDark, PickerRenderTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Dark" : "Light"; });
+
+// Multi-person sequences shape to one glyph only with the colour-emoji family and no fallback.
+TEST(EmojiFontTest, TwoPersonSequencesShapeToOneGlyph) {
+    for (const char* text :
+         {"🧑🏻‍🤝‍🧑🏿", "👩🏽‍❤️‍💋‍👨🏻", "🤝🏾", "❤️"}) {
+        QTextLayout layout(QString::fromUtf8(text), Typography::emoji(38));
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        int glyphs = 0;
+        for (const auto& run : layout.glyphRuns()) glyphs += static_cast<int>(run.glyphIndexes().size());
+        EXPECT_EQ(glyphs, 1) << text;
+    }
+}
+
+}  // namespace
+}  // namespace mosaiko::testing

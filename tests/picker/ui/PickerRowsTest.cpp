@@ -1,0 +1,377 @@
+#include <variant>
+
+#include "picker/PickerShellServices.hpp"
+#include "picker/ui/PickerUiFixture.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+using Scope = PickerViewModel::Scope;
+using Action = PickerViewModel::UIAction;
+
+EmojiEntry entry(std::string id, std::string category, std::string name = "name") {
+    EmojiEntry e;
+    e.id = std::move(id);
+    e.emoji = "x";
+    e.name = std::move(name);
+    e.category = std::move(category);
+    return e;
+}
+
+TEST(PickerViewTextTest, DetailsNameTheEntryAndItsCategory) {
+    EXPECT_EQ(PickerView::searchDetails(nullptr), "No matches");
+    const EmojiEntry grinning = entry("grinning", "Smileys & Emotion", "grinning face");
+    const EmojiEntry blank = entry("a", "  ", "blank");
+    const EmojiEntry padded = entry("a", "\n People \t", "trimmed");
+    EXPECT_EQ(PickerView::searchDetails(&grinning), "grinning face \u00B7 Smileys & Emotion");
+    EXPECT_EQ(PickerView::searchDetails(&blank), "blank");
+    EXPECT_EQ(PickerView::searchDetails(&padded), "trimmed \u00B7 People");
+}
+
+TEST(PickerViewTextTest, TextEntriesAreKnownByCategoryOrGlyphID) {
+    EXPECT_TRUE(PickerView::isTextBasedEntry(entry("x", " Emoticons ")));
+    EXPECT_TRUE(PickerView::isTextBasedEntry(entry("x", "SNIPPETS")));
+    EXPECT_TRUE(PickerView::isTextBasedEntry(entry("x", "glyphs")));
+    EXPECT_TRUE(PickerView::isTextBasedEntry(entry("x", "  Pack: Kaomoji")));
+    EXPECT_TRUE(PickerView::isTextBasedEntry(entry("glyph-arrow", "Symbols")));
+    EXPECT_FALSE(PickerView::isTextBasedEntry(entry("Glyph-arrow", "Symbols")));
+    EXPECT_FALSE(PickerView::isTextBasedEntry(entry("smile", "Smileys & Emotion")));
+    EXPECT_FALSE(PickerView::isTextBasedEntry(entry("x", "package")));
+}
+
+using PickerViewTest = PickerUiFixture;
+
+TEST_F(PickerViewTest, TopRowShowsVariantsOnlyForEntriesWithOptions) {
+    open("thumbs");
+    ASSERT_EQ(model->activeEntry()->id, "thumbsup");
+    EXPECT_TRUE(view().showsVariantsRow());
+
+    // A result without tones brings the chips back, and one with tones the variants again.
+    model->updateQuery("smile");
+    settle();
+    ASSERT_FALSE(model->activeEntry()->variants);
+    EXPECT_FALSE(view().showsVariantsRow());
+    model->updateQuery("wave");
+    settle();
+    ASSERT_EQ(model->activeEntry()->id, "wave");
+    EXPECT_TRUE(view().showsVariantsRow());
+
+    model->updateQuery("zzzzqqq");
+    settle();
+    EXPECT_EQ(model->activeEntry(), nullptr);
+    EXPECT_FALSE(view().showsVariantsRow());
+    EXPECT_TRUE(view().searchLineText().endsWith(QStringLiteral("No matches")));
+}
+
+TEST_F(PickerViewTest, SearchLineShowsTheTriggerAlsoForAnEmptyQuery) {
+    prefs.setInlineTrigger("::");
+    open("");
+    EXPECT_TRUE(view().searchLineText().startsWith(QStringLiteral("::  ")));
+    model->updateQuery("smi");
+    settle();
+    EXPECT_TRUE(view().searchLineText().startsWith(QStringLiteral("::smi")));
+}
+
+using MainRowTest = PickerUiFixture;
+
+TEST_F(MainRowTest, CellsFollowTheEntryKindPinsAndSelection) {
+    prefs.setDefaultSkinTone(SkinTone::dark);
+    collections.togglePinned("thumbsup");
+    collections.togglePinned("glyph-arrow-right");
+    open("thumbs");
+    const int thumbs = indexOf("thumbsup");
+    ASSERT_GE(thumbs, 0);
+    auto content = MainRowView::cellContent(model->results()[thumbs], thumbs, *model, prefs, collections);
+    EXPECT_EQ(content.emoji, "👍🏿");  // the default skin tone
+    EXPECT_TRUE(content.showsVariantsIndicator);
+    EXPECT_TRUE(content.isPinned);
+    EXPECT_EQ(content.isSelected, thumbs == model->selectedIndex());
+    EXPECT_FALSE(content.isTextEntry);
+
+    const auto& db = sharedTestDatabase();
+    const auto zwsp = db.entryForID("glyph-zero-width-space");
+    const auto nbsp = db.entryForID("glyph-non-breaking-space");
+    const auto arrow = db.entryForID("glyph-arrow-right");
+    const auto shrug = db.entryForID("emoticon-shrug");
+    ASSERT_TRUE(zwsp && nbsp && arrow && shrug);
+    EXPECT_EQ(MainRowView::cellContent(*zwsp, 99, *model, prefs, collections).emoji, "ZWSP");
+    EXPECT_EQ(MainRowView::cellContent(*nbsp, 99, *model, prefs, collections).emoji, "NBSP");
+    const auto glyph = MainRowView::cellContent(*arrow, 99, *model, prefs, collections);
+    EXPECT_TRUE(glyph.isTextEntry && glyph.isCompactTextEntry && glyph.isPinned);
+    const auto emoticon = MainRowView::cellContent(*shrug, 99, *model, prefs, collections);
+    EXPECT_TRUE(emoticon.isTextEntry);
+    EXPECT_FALSE(emoticon.isCompactTextEntry);
+    EXPECT_EQ(emoticon.emoji, shrug->emoji);
+
+    // With the keyboard on the variants row no cell is selected and the row is dimmed.
+    model->moveVariantVertically(-1);
+    settle();
+    for (auto* cell : view().mainRow()->cells()) EXPECT_FALSE(cell->content().isSelected);
+    EXPECT_DOUBLE_EQ(view().mainRow()->rowOpacity(), 0.7);
+    model->moveVariantVertically(1);
+    settle();
+    EXPECT_TRUE(
+        view().mainRow()->cells()[static_cast<std::size_t>(model->selectedIndex())]->content().isSelected);
+    EXPECT_DOUBLE_EQ(view().mainRow()->rowOpacity(), 1.0);
+}
+
+TEST_F(MainRowTest, TileWidthsFollowTheirText) {
+    EmojiCell::Content emoji{"🧑🏻‍🤝‍🧑🏿", true, false, false, false, false};
+    EXPECT_EQ(EmojiCell::widthFor(emoji), 54);
+    EmojiCell::Content shortText{":)", false, false, false, true, false};
+    EXPECT_EQ(EmojiCell::widthFor(shortText), 96);
+    EmojiCell::Content longText{std::string(200, 'w'), false, false, false, true, false};
+    EXPECT_EQ(EmojiCell::widthFor(longText), 320);
+    EmojiCell::Content glyph{"→", false, false, false, true, true};
+    EXPECT_EQ(EmojiCell::widthFor(glyph), 62);
+    EmojiCell::Content wideGlyph{"NBSPNBSP", false, false, false, true, true};
+    EXPECT_EQ(EmojiCell::widthFor(wideGlyph), 92);
+}
+
+TEST_F(MainRowTest, ClicksInsertAndShiftKeepsOpenOnlyWithThePreference) {
+    open("smi");
+    auto cells = view().mainRow()->cells();
+    ASSERT_GE(cells.size(), 3u);
+
+    click(cells[2]);
+    EXPECT_EQ(model->selectedIndex(), 2);
+    click(cells[1], Qt::ShiftModifier);
+    click(cells[1], Qt::AltModifier | Qt::ControlModifier);
+    prefs.setKeepOpenOnShiftEnter(false);
+    click(cells[0], Qt::ShiftModifier);
+    ASSERT_EQ(actions.size(), 4u);
+    EXPECT_EQ(actions[0], Action(Action::InsertMain{2, false}));
+    EXPECT_EQ(actions[1], Action(Action::InsertMain{1, true}));
+    EXPECT_EQ(actions[2], Action(Action::InsertMain{1, false}));
+    EXPECT_EQ(actions[3], Action(Action::InsertMain{0, false}));
+
+    // A press that is released elsewhere is no click.
+    const QPoint at = cells[2]->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, cells[2]->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(cells[2], &press);
+    const QPoint outside(-5, -5);
+    QMouseEvent release(QEvent::MouseButtonRelease, outside, cells[2]->mapToGlobal(outside), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(cells[2], &release);
+    EXPECT_EQ(actions.size(), 4u);
+}
+
+TEST_F(MainRowTest, ContextMenuItemPinsAndUnpins) {
+    open("smi");
+    MainRowView* row = view().mainRow();
+    const std::string id = model->results()[1].id;
+    EXPECT_EQ(row->pinActionTitle(1), QStringLiteral("Pin"));
+    row->togglePinned(1);
+    settle();
+    EXPECT_EQ(collections.pinnedIDs().back(), id);
+    const int pinnedAt = indexOf(id);
+    EXPECT_EQ(row->pinActionTitle(pinnedAt), QStringLiteral("Unpin"));
+    EXPECT_TRUE(row->cells()[static_cast<std::size_t>(pinnedAt)]->content().isPinned);
+    row->togglePinned(pinnedAt);
+    settle();
+    EXPECT_TRUE(collections.pinnedIDs().empty());
+    EXPECT_EQ(row->pinActionTitle(999), QString());
+}
+
+using VariantsRowTest = PickerUiFixture;
+
+TEST_F(VariantsRowTest, QuickButtonsForSingleTonesAndMixForTwoPeople) {
+    open("thumbs");
+    VariantsRowView* row = view().variantsRow();
+    ASSERT_EQ(row->quickButtons().size(), 6u);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(row->quickButtons()[static_cast<std::size_t>(i)].first, i);
+    EXPECT_FALSE(row->mixButton()->isVisible());
+    EXPECT_EQ(row->quickButtons()[1].second->toolTip(), QStringLiteral("Light"));
+
+    model->updateQuery("handshake");
+    settle();
+    ASSERT_EQ(model->activeEntry()->id, "handshake");
+    ASSERT_EQ(model->activeOptions().size(), 26u);
+    ASSERT_EQ(row->quickButtons().size(), 6u);
+    EXPECT_EQ(row->quickButtons().back().first, 5);
+    EXPECT_TRUE(row->mixButton()->isVisible());
+    EXPECT_EQ(row->mixButton()->toolTip(), QStringLiteral("Choose mixed skin tones"));
+
+    // The main row has the keyboard: the strip is dimmed and nothing is marked.
+    EXPECT_DOUBLE_EQ(row->stripOpacity(), 0.7);
+    for (const auto& [index, button] : row->quickButtons()) EXPECT_FALSE(row->isQuickVariantSelected(index));
+    model->moveVariantVertically(-1);
+    settle();
+    EXPECT_DOUBLE_EQ(row->stripOpacity(), 1.0);
+    EXPECT_TRUE(row->isQuickVariantSelected(model->selectedVariantIndex()));
+    EXPECT_FALSE(row->isMixHighlighted());
+
+    // A two-tone option marks the mix button and no quick button.
+    model->selectVariant(10, PickerViewModel::SelectionOrigin::keyboard);
+    settle();
+    EXPECT_TRUE(row->isMixHighlighted());
+    for (const auto& [index, button] : row->quickButtons()) EXPECT_FALSE(row->isQuickVariantSelected(index));
+}
+
+TEST_F(VariantsRowTest, ClicksSelectAndInsertTheVariant) {
+    open("thumbs");
+    VariantsRowView* row = view().variantsRow();
+    click(row->quickButtons()[3].second);
+    EXPECT_EQ(model->selectedVariantIndex(), 3);
+    EXPECT_EQ(prefs.rememberedEmojiVariantsByEntryID().at("thumbsup"), model->activeOptions()[3].emoji);
+    click(row->quickButtons()[4].second, Qt::ShiftModifier);
+    prefs.setKeepOpenOnShiftEnter(false);
+    click(row->quickButtons()[5].second, Qt::ShiftModifier);
+    ASSERT_EQ(actions.size(), 3u);
+    EXPECT_EQ(actions[0], Action(Action::InsertVariant{3, false}));
+    EXPECT_EQ(actions[1], Action(Action::InsertVariant{4, true}));
+    EXPECT_EQ(actions[2], Action(Action::InsertVariant{5, false}));
+}
+
+TEST_F(VariantsRowTest, HoverIsIgnoredUntilThePanelUnlocksIt) {
+    open("handshake");
+    VariantsRowView* row = view().variantsRow();
+    hover(row->quickButtons()[2].second);
+    hover(row->mixButton());
+    settle();
+    EXPECT_EQ(model->focusRow(), PickerViewModel::FocusRow::main);
+    EXPECT_FALSE(model->isMixButtonFocused());
+    // The mix button still lights up under the pointer.
+    EXPECT_TRUE(row->isHoveringMixButton());
+    EXPECT_TRUE(row->isMixHighlighted());
+
+    pointer.y += 3;
+    hover(row->mixButton());
+    settle();
+    EXPECT_EQ(model->focusRow(), PickerViewModel::FocusRow::variants);
+    EXPECT_TRUE(model->isMixButtonFocused());
+    EXPECT_FALSE(model->isShowingMixedTonePopover());  // hovering never opens the matrix
+    hover(row->quickButtons()[2].second);
+    settle();
+    EXPECT_EQ(model->selectedVariantIndex(), 2);
+    EXPECT_FALSE(model->isMixButtonFocused());
+}
+
+TEST_F(VariantsRowTest, MixButtonTogglesTheMatrixAndAMatrixClickInserts) {
+    prefs.setDefaultSkinTone(SkinTone::mediumLight);
+    open("handshake");
+    VariantsRowView* row = view().variantsRow();
+    click(row->mixButton());
+    settle();
+    ASSERT_TRUE(model->isShowingMixedTonePopover());
+    EXPECT_TRUE(row->popover()->isVisible());
+    EXPECT_EQ(model->focusRow(), PickerViewModel::FocusRow::variants);
+    // Opened from the one-tone medium-light option: the matrix starts on its diagonal cell.
+    MixedToneVariantMatrix* matrix = row->matrix();
+    EXPECT_EQ(matrix->selectedIndex(), model->selectedVariantIndex());
+    EXPECT_EQ(matrix->optionIndexAt(1, 1), std::optional<int>(model->selectedVariantIndex()));
+
+    // Clicking Mix again closes it without touching the selection.
+    const int before = model->selectedVariantIndex();
+    click(row->mixButton());
+    settle();
+    EXPECT_FALSE(model->isShowingMixedTonePopover());
+    EXPECT_FALSE(row->popover()->isVisible());
+    EXPECT_EQ(model->selectedVariantIndex(), before);
+
+    click(row->mixButton());
+    settle();
+    const auto target = matrix->optionIndexAt(2, 4);
+    ASSERT_TRUE(target);
+    click(matrix, Qt::ShiftModifier, matrix->cellRect(2, 4).center());
+    settle();
+    EXPECT_FALSE(model->isShowingMixedTonePopover());
+    EXPECT_FALSE(row->popover()->isVisible());
+    EXPECT_EQ(model->selectedVariantIndex(), *target);
+    ASSERT_EQ(actions.size(), 1u);
+    EXPECT_EQ(actions[0], Action(Action::InsertVariant{*target, true}));
+    EXPECT_EQ(model->activeOptions()[static_cast<std::size_t>(*target)].tones,
+              (std::vector<SkinTone>{SkinTone::medium, SkinTone::dark}));
+}
+
+TEST_F(VariantsRowTest, APressOutsideTheMatrixClosesIt) {
+    open("handshake");
+    VariantsRowView* row = view().variantsRow();
+    click(row->mixButton());
+    settle();
+    ASSERT_TRUE(row->popover()->isVisible());
+    click(view().searchRow());
+    settle();
+    EXPECT_FALSE(model->isShowingMixedTonePopover());
+    EXPECT_FALSE(row->popover()->isVisible());
+    EXPECT_TRUE(actions.empty());
+}
+
+using ScopeRowTest = PickerUiFixture;
+
+TEST_F(ScopeRowTest, ChipsMarkTheScopeAndPinsNeedPins) {
+    open("smi");
+    CollectionsRowView* row = view().collectionsRow();
+    for (auto scope : CollectionsRowView::scopes) {
+        EXPECT_EQ(row->isChipSelected(scope), scope == Scope::all);
+        EXPECT_EQ(row->isChipEnabled(scope), scope != Scope::pinned);
+        EXPECT_EQ(row->chip(scope)->toolTip(), QStringLiteral("Click to switch tab. Press Tab to cycle."));
+    }
+    EXPECT_DOUBLE_EQ(row->chip(Scope::pinned)->opacity(), 0.92 * 0.5);
+    EXPECT_DOUBLE_EQ(row->chip(Scope::glyphs)->opacity(), 0.92);
+
+    click(row->chip(Scope::pinned));
+    EXPECT_EQ(model->scope(), Scope::all);
+    click(row->chip(Scope::emoticons));
+    settle();
+    EXPECT_EQ(model->scope(), Scope::emoticons);
+    EXPECT_TRUE(row->isChipSelected(Scope::emoticons));
+
+    // Pinning enables the chip; unpinning the last pin keeps it usable while its scope is current.
+    collections.togglePinned("smile");
+    settle();
+    EXPECT_TRUE(row->isChipEnabled(Scope::pinned));
+    click(row->chip(Scope::pinned));
+    settle();
+    EXPECT_EQ(model->scope(), Scope::pinned);
+    collections.togglePinned("smile");
+    settle();
+    EXPECT_TRUE(row->isChipSelected(Scope::pinned));
+    EXPECT_TRUE(row->isChipEnabled(Scope::pinned));
+    click(row->chip(Scope::all));
+    settle();
+    EXPECT_FALSE(row->isChipEnabled(Scope::pinned));
+}
+
+class RecordingShell final : public PickerShellServices {
+  public:
+    void openSettings() override { ++opened; }
+    int opened = 0;
+};
+
+TEST_F(ScopeRowTest, AccessoryControlsSendLibraryCloseAndReachTheShell) {
+    open("thumbs");
+    model->setScope(Scope::shortcodes);
+    settle();
+    TopRowAccessoryControls* controls = view().collectionsRow()->accessoryControls();
+    click(controls->libraryButton());
+    click(controls->closeButton());
+    click(controls->hint());
+
+    // The variants row carries its own controls; the library still gets the scope.
+    model->setScope(Scope::all);
+    collections.togglePinned("thumbsup");
+    model->setScope(Scope::pinned);
+    settle();
+    ASSERT_TRUE(view().showsVariantsRow());
+    click(view().variantsRow()->accessoryControls()->libraryButton());
+
+    ASSERT_EQ(actions.size(), 3u);
+    EXPECT_EQ(actions[0], Action(Action::OpenLibrary{Scope::shortcodes}));
+    EXPECT_EQ(actions[1], Action(Action::Close{}));
+    EXPECT_EQ(actions[2], Action(Action::OpenLibrary{Scope::pinned}));
+
+    // Settings goes to the shell when one is installed, and does nothing otherwise.
+    click(controls->settingsButton());
+    RecordingShell shell;
+    PickerShellServices::install(&shell);
+    click(controls->settingsButton());
+    PickerShellServices::install(nullptr);
+    EXPECT_EQ(shell.opened, 1);
+    EXPECT_EQ(actions.size(), 3u);
+    EXPECT_EQ(controls->closeButton()->accessibleName(), QStringLiteral("Close quick find"));
+}
+
+}  // namespace
+}  // namespace mosaiko::testing
