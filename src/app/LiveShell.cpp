@@ -9,17 +9,23 @@
 #include <cstdlib>
 #include <thread>
 
+#include "content/CollectionsStore.hpp"
 #include "content/ContentCoordinator.hpp"
+#include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
+#include "picker/ui/PickerAssembly.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/x11/X11AccessibilityTrust.hpp"
+#include "platform/x11/X11EventPoster.hpp"
+#include "platform/x11/X11KeyTap.hpp"
+#include "platform/x11/X11Workspace.hpp"
 
 namespace mosaiko {
 
 namespace {
 
-// SEAM: stands in for the desktop's workspace until the X11 one (createX11Workspace()) is wired
-// in: it reports no applications, so the library puts chosen entries on the clipboard instead of
-// typing them.
+// The workspace when no X display can be reached: no applications, so the library puts chosen
+// entries on the clipboard instead of typing them.
 class NoWorkspace final : public Workspace {
   public:
     std::optional<RunningApp> frontmostApplication() const override { return std::nullopt; }
@@ -33,10 +39,9 @@ class NoWorkspace final : public Workspace {
 // The permission services of the running program.
 PermissionsManager& PermissionsManager::shared() {
     static PermissionsManager manager(
-        // SEAM: the X11 trust check (XTEST present, key grabs possible) replaces this answer once
-        // it is available; until then the program counts itself as trusted.
-        [](bool) { return true; }, [] { return std::optional<std::string>(buildinfo::kAppIdentifier); },
-        resetUnavailable(),
+        // The display server shows no prompt of its own: the argument changes nothing.
+        [](bool) { return X11AccessibilityTrust().isTrusted(); },
+        [] { return std::optional<std::string>(buildinfo::kAppIdentifier); }, resetUnavailable(),
         [](std::function<void()> work, std::function<void()> then) {
             std::thread([work = std::move(work), then = std::move(then)]() mutable {
                 work();
@@ -51,7 +56,33 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
     : arguments_(std::move(arguments)),
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
                 InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
-      workspace_(std::make_unique<NoWorkspace>()) {
+      workspace_(createX11Workspace()),
+      poster_(createX11EventPoster()) {
+    if (!workspace_) workspace_ = std::make_unique<NoWorkspace>();
+    // Without a poster every event counts as impossible to make, so nothing is half typed.
+    EmojiInserter::EventPoster post = [](const SyntheticKeyEvent&) {};
+    EmojiInserter::KeyboardEventFactory factory = [](std::uint16_t, bool) { return std::nullopt; };
+    if (poster_) {
+        post = [poster = poster_](const SyntheticKeyEvent& event) { poster->post(event); };
+        factory = EmojiInserter::plainEventFactory();
+    }
+    inserter_ = std::make_shared<EmojiInserter>(post, factory);
+
+    picker_ = PickerAssembly::build({EmojiDatabase::shared(),
+                                     PreferencesStore::shared(),
+                                     EmojiUsageStore::shared(),
+                                     CollectionsStore::shared(),
+                                     mainLoop_,
+                                     SystemClock::shared(),
+                                     screens_,
+                                     workspace_.get(),
+                                     [](std::uint64_t, KeyTapPort::Callback callback) {
+                                         return createX11KeyTapPort(std::move(callback));
+                                     },
+                                     post,
+                                     {}})
+                  .controller;
+
     // Registered before the older copies are looked up, so copies started at the same moment see
     // each other and only the newest survives.
     registry_.registerCurrentProcess();
@@ -95,9 +126,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.autoStart = &AutoStartManager::shared();
     // This platform has no update framework: the update state reads "Updater unavailable".
     d.updaterFactory = nullptr;
-    // SEAM: AppDelegate::PickerHooks::over(picker) of the live picker controller, once its panel,
-    // the X11 key tap and the X11 event poster are available to build it.
-    d.picker = {};
+    d.picker = AppDelegate::PickerHooks::over(*picker_);
 
     d.isTerminated = [workspace = workspace_.get()](const RunningApp& app) {
         for (const auto& running : workspace->runningApplications()) {
@@ -110,9 +139,9 @@ AppDelegate::Dependencies LiveShell::dependencies() {
         clipboard->clear();
         clipboard->setText(QString::fromStdString(text));
     };
-    // SEAM: the picker's insertion routine (Delete presses, then the text) over the X11 event
-    // poster. Until it is wired in nothing is typed, and the library falls back to the clipboard.
-    d.libraryEffects.emojiInsertHandler = [](const std::string&, int) { return false; };
+    d.libraryEffects.emojiInsertHandler = [inserter = inserter_](const std::string& text, int deleteCount) {
+        return inserter->insert(text, deleteCount);
+    };
     d.libraryEffects.usageRecorder = [](const std::string& text) {
         EmojiUsageStore::shared().recordUsed(text);
     };

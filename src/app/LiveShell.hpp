@@ -5,12 +5,19 @@
 #include <vector>
 
 #include "app/AppDelegate.hpp"
-#include "app/ShellMainLoop.hpp"
+#include "picker/EmojiInserter.hpp"
+#include "picker/PickerController.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
+#include "platform/qt/QtMainLoop.hpp"
+#include "platform/qt/QtScreenInfo.hpp"
 
 namespace mosaiko {
 
-// The live platform behind the application delegate, for one run of the program.
+class X11EventPoster;
+
+// The live platform behind the application delegate, for one run of the program: the Qt main
+// loop, the X11 workspace, key tap and event poster, the picker built over them, and the registry
+// of running copies.
 class LiveShell {
   public:
     explicit LiveShell(std::vector<std::string> arguments);
@@ -25,10 +32,14 @@ class LiveShell {
 
   private:
     std::vector<std::string> arguments_;
-    // SEAM: the platform's QtMainLoop replaces this stand-in once it is available.
-    ShellMainLoop mainLoop_;
+    QtMainLoop mainLoop_;
+    QtScreenInfo screens_;
     InstanceRegistry registry_;
     std::unique_ptr<Workspace> workspace_;
+    // One poster for the picker and the library: it owns the keycodes it remaps for typing.
+    std::shared_ptr<X11EventPoster> poster_;
+    std::shared_ptr<EmojiInserter> inserter_;
+    std::unique_ptr<PickerController> picker_;
 };
 
 }  // namespace mosaiko
