@@ -1,0 +1,90 @@
+#pragma once
+// The base of the end-to-end tests: a fresh desktop session per test, the built program in it, and
+// real clients to type into. Tests are skipped on machines without the X tools; everything they
+// start ends with the test.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e/PickerOracle.hpp"
+#include "e2e/RunningProgram.hpp"
+#include "platform/Text.hpp"
+#include "support/TextClient.hpp"
+#include "support/XSession.hpp"
+
+namespace mosaiko::testing {
+
+class DesktopTest : public ::testing::Test {
+  protected:
+    // Starts the session; skips the test when this machine lacks a program it needs.
+    void startSession(XSession::Options options = {}) {
+        if (!fs::exists(RunningProgram::program())) GTEST_SKIP() << "the program is not built";
+        std::vector<std::string> tools{"Xvfb", "xdotool"};
+        if (options.windowManager) tools.push_back("openbox");
+        if (options.tray) tools.push_back("trayer");
+        for (const auto& tool : tools) {
+            if (!hasProgram(tool)) GTEST_SKIP() << tool << " is needed";
+        }
+        session_ = std::make_unique<XSession>(options);
+        ASSERT_TRUE(session_->ok()) << session_->error();
+    }
+
+    XSession& session() { return *session_; }
+
+    // Starts the program for `user` and waits until every key goes through its key tap.
+    RunningProgram& startProgram(const MemoryDefaults& user = RunningProgram::returningUser()) {
+        RunningProgram::writeDefaults(*session_, user);
+        program_ = std::make_unique<RunningProgram>(*session_);
+        EXPECT_TRUE(program_->waitForKeyTap()) << "the key tap never took the keyboard\n"
+                                               << program_->output();
+        return *program_;
+    }
+
+    RunningProgram& program() { return *program_; }
+
+    // Starts a client and gives it the keyboard focus; skips when it cannot run here.
+    TextClient* startClient(TextClient::Kind kind) {
+        if (const auto missing = TextClient::missingPrerequisite(kind); !missing.empty()) {
+            [&] { GTEST_SKIP() << missing; }();
+            return nullptr;
+        }
+        clients_.push_back(std::make_unique<TextClient>(*session_, kind));
+        TextClient* client = clients_.back().get();
+        EXPECT_TRUE(client->ok()) << client->error();
+        EXPECT_TRUE(client->ok() && client->focus()) << "cannot focus " << TextClient::kindName(kind);
+        return client;
+    }
+
+    // Types `text` as a user would, `delayMs` between keys.
+    void type(const std::string& text, int delayMs = 50) {
+        ASSERT_TRUE(session_->xdotool({"type", "--delay", std::to_string(delayMs), text}));
+    }
+
+    // Presses keys by their X names ("Return", "ctrl+u").
+    void press(const std::vector<std::string>& keys) {
+        std::vector<std::string> arguments{"key", "--delay", "50"};
+        arguments.insert(arguments.end(), keys.begin(), keys.end());
+        ASSERT_TRUE(session_->xdotool(arguments));
+    }
+
+    // Declared first: the session ends last, with every process the test started in it.
+    std::unique_ptr<XSession> session_;
+    std::unique_ptr<RunningProgram> program_;
+    std::vector<std::unique_ptr<TextClient>> clients_;
+};
+
+// Describes a text for failure messages, with its code points.
+inline std::string described(const std::string& text) {
+    std::string out = "\"" + text + "\" (";
+    for (char32_t c : text::scalars(text)) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "%s%X", out.back() == '(' ? "" : " ", static_cast<unsigned>(c));
+        out += hex;
+    }
+    return out + ")";
+}
+
+}  // namespace mosaiko::testing

@@ -1,0 +1,78 @@
+#pragma once
+// The built program, started in a test's desktop session the way a user starts it, with the
+// session's fresh home and XDG folders.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/MemoryDefaults.hpp"
+#include "platform/linux/FileDefaults.hpp"
+#include "support/XSession.hpp"
+
+namespace mosaiko::testing {
+
+class RunningProgram {
+  public:
+    static constexpr const char* kAppId = "io.github.mosaiko.Mosaiko";
+
+    static fs::path program() { return fs::path(MOSAIKO_BINARY_DIR) / "mosaiko"; }
+
+    // The defaults file the program of `session` reads and writes.
+    static fs::path defaultsFile(const XSession& session) {
+        return session.configHome() / "mosaiko" / "defaults.json";
+    }
+
+    // Writes `values` as the user's defaults file before the program starts, through the program's
+    // own file format.
+    static void writeDefaults(const XSession& session, const MemoryDefaults& values) {
+        FileDefaults file(defaultsFile(session));
+        for (const auto& [key, value] : values.values()) file.set(key, value);
+        file.flush();
+    }
+
+    // A user who has been through the guide, so that no window takes the focus at start.
+    static MemoryDefaults returningUser() {
+        MemoryDefaults user;
+        user.set("hasCompletedOnboarding", true);
+        return user;
+    }
+
+    explicit RunningProgram(XSession& session, const std::vector<std::string>& arguments = {})
+        : session_(session) {
+        static int sequence = 0;
+        output_ = session.root() / ("mosaiko-" + std::to_string(++sequence) + ".log");
+        std::vector<std::string> argv{program().string()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        process_ = &session.spawn(argv, {}, output_);
+    }
+
+    ChildProcess& process() { return *process_; }
+    pid_t pid() const { return process_->pid(); }
+    std::string output() const { return readFile(output_); }
+
+    // Waits until the key tap holds its grabs on the keyboard: from then on every key typed goes
+    // through the picker. (A spare key with an unusual modifier is probed, so that a probe racing
+    // the tap's grabs can take nothing from it that typing needs.)
+    bool waitForKeyTap(double seconds = 15) {
+        const unsigned keycode = static_cast<unsigned>(session_.maxKeycode());
+        return waitUntil([&] { return session_.keyIsGrabbedElsewhere(keycode, Mod3Mask); }, seconds);
+    }
+
+    // The picker panel while it shows.
+    std::optional<WindowInfo> panel() {
+        return session_.findWindow([&](const WindowInfo& w) {
+            return w.viewable && w.name == "Quick Find" && w.className == kAppId && w.pid == pid();
+        });
+    }
+
+    bool waitForPanel(bool shown, double seconds = 5) {
+        return waitUntil([&] { return panel().has_value() == shown; }, seconds);
+    }
+
+  private:
+    XSession& session_;
+    fs::path output_;
+    ChildProcess* process_ = nullptr;
+};
+
+}  // namespace mosaiko::testing

@@ -1,0 +1,363 @@
+// The picker at work in other applications: the built program under a virtual X server, a user's
+// keystrokes from xdotool, and real clients (a terminal, GTK and Qt text fields) whose text is read
+// back. What the picker should insert is worked out by the program's own picker code over its data
+// file (PickerOracle), from the same keys.
+#include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "content/CustomContentStore.hpp"
+#include "content/EmojiUsageStore.hpp"
+#include "e2e/DesktopTest.hpp"
+#include "platform/Base64.hpp"
+#include "platform/Json.hpp"
+
+namespace {
+
+using mosaiko::CustomContentStore;
+using mosaiko::CustomSnippet;
+using mosaiko::EmojiUsageStore;
+using mosaiko::FileDefaults;
+using mosaiko::MemoryDefaults;
+using mosaiko::testing::described;
+using mosaiko::testing::DesktopTest;
+using mosaiko::testing::PickerOracle;
+using mosaiko::testing::RunningProgram;
+using mosaiko::testing::TextClient;
+using mosaiko::testing::waitUntil;
+using Kind = TextClient::Kind;
+namespace fs = std::filesystem;
+
+std::string kindName(const ::testing::TestParamInfo<Kind>& info) {
+    return TextClient::kindName(info.param);
+}
+
+// The usage counts the defaults file holds now, read straight from the file; empty while there is
+// no file or no counts.
+std::map<std::string, std::int64_t> storedUsageCounts(const fs::path& file) {
+    std::map<std::string, std::int64_t> counts;
+    const auto document = mosaiko::json::parse(mosaiko::testing::readFile(file));
+    const auto data =
+        document
+            ? document->value(nlohmann::json::json_pointer("/values/emojiUsageCounts/$data"), std::string())
+            : std::string();
+    const auto bytes = mosaiko::base64::decode(data);
+    if (!bytes) return counts;
+    const auto stored = mosaiko::json::parse(*bytes);
+    if (!stored || !stored->is_object()) return counts;
+    for (const auto& [text, count] : stored->items()) {
+        if (count.is_number_integer()) counts[text] = count.get<std::int64_t>();
+    }
+    return counts;
+}
+
+// The distinct skin-tone modifiers in a text.
+std::set<char32_t> skinTones(const std::string& text) {
+    std::set<char32_t> tones;
+    for (char32_t c : mosaiko::text::scalars(text)) {
+        if (c >= 0x1F3FB && c <= 0x1F3FF) tones.insert(c);
+    }
+    return tones;
+}
+
+// ---------------------------------------------------------------- searching and inserting
+
+class InsertingIntoClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+// Three sessions into one field: ";smi" and Return replace what was typed by the first result;
+// Escape leaves the typed text alone; ";;" opens a session whose query never reaches the field,
+// and Return inserts there.
+TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQueryToItself) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    startProgram(user);
+    TextClient* client = startClient(GetParam());
+    if (!client || HasFailure()) return;
+    std::string expected;
+    auto finishLine = [&] {
+        const std::string newline = client->finishLine();
+        if (!newline.empty()) oracle.type("⏎");
+        expected += newline;
+    };
+
+    // Inline search.
+    type("Hi ;smi");
+    oracle.type("Hi ;smi");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true)) << "no panel after \";smi\"";
+    press({"Return"});
+    oracle.type("⏎");
+    const auto firstInsertions = oracle.takeInsertions();
+    ASSERT_EQ(firstInsertions.size(), 1u);
+    EXPECT_EQ(firstInsertions[0].deleteCount, 4);
+    const std::string first = firstInsertions[0].text;
+    ASSERT_FALSE(first.empty());
+    EXPECT_TRUE(program().waitForPanel(false));
+    expected += "Hi " + first;
+    finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+
+    // Escape.
+    type(" ok ;smi");
+    oracle.type(" ok ;smi");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    press({"Escape"});
+    oracle.type("⎋");
+    EXPECT_TRUE(oracle.takeInsertions().empty());
+    EXPECT_TRUE(program().waitForPanel(false));
+    expected += " ok ;smi";
+    finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+
+    // Instant open: the first ";" is erased, the second and the query never reach the field.
+    const std::string before = expected;
+    type(" go ;;");
+    oracle.type(" go ;;");
+    ASSERT_TRUE(program().waitForPanel(true)) << "no panel after \";;\"";
+    type("smi");
+    press({"Return"});
+    oracle.type("smi⏎");
+    const auto insertions = oracle.takeInsertions();
+    ASSERT_EQ(insertions.size(), 2u);  // one Delete for the first ";", then the result
+    const std::string quick = insertions[1].text;
+    EXPECT_EQ(insertions[1].deleteCount, 0);
+    EXPECT_TRUE(program().waitForPanel(false));
+    expected += " go " + quick;
+    finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+    for (const auto& state : client->history()) {
+        if (!state.starts_with(before + " go ")) continue;
+        const std::string rest = state.substr(before.size() + 4);
+        EXPECT_TRUE(rest.empty() || rest == ";" || rest.starts_with(quick))
+            << "the field held " << described(state);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, InsertingIntoClients,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+
+// ---------------------------------------------------------------- long texts, and what is kept
+
+class LongTextsIntoClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+// A two-person emoji with two different skin tones, chosen with the variant keys in the mixed-tone
+// matrix, and a snippet of two lines arrive whole. Usage reaches the defaults file while the
+// program runs, and a SIGTERM right after an insertion leaves a complete, readable file.
+TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIsKept) {
+    MemoryDefaults user = RunningProgram::returningUser();
+    const std::string snippet = "Grüße,\nMosaiko ✨";
+    CustomContentStore(user).addSnippet("Signature", snippet, {"sigblock"}, {"signature"});
+    PickerOracle oracle(user);
+    startProgram(user);
+    TextClient* client = startClient(GetParam());
+    if (!client || HasFailure()) return;
+    const fs::path defaults = RunningProgram::defaultsFile(session());
+
+    // Up to the variants, Left to the mix button, Return opens the matrix, Right moves the second
+    // person's tone, Return inserts.
+    type(";handshake");
+    oracle.type(";handshake");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    press({"Up", "Left", "Return", "Right", "Return"});
+    oracle.type("↑←⏎→⏎");
+    const auto mixed = oracle.takeInsertions();
+    ASSERT_EQ(mixed.size(), 1u);
+    const std::string couple = mixed[0].text;
+    EXPECT_EQ(mixed[0].deleteCount, 10);
+    ASSERT_EQ(skinTones(couple).size(), 2u) << described(couple) << " is not a two-tone emoji";
+    EXPECT_TRUE(program().waitForPanel(false));
+
+    // Usage is saved while the program runs.
+    EXPECT_TRUE(waitUntil([&] { return storedUsageCounts(defaults)[couple] == 1; }, 3))
+        << mosaiko::testing::readFile(defaults);
+
+    type(" ;sigblock");
+    oracle.type(" ;sigblock");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    press({"Return"});
+    oracle.type("⏎");
+    ASSERT_EQ(oracle.takeInsertedText(), snippet) << "the search does not rank the snippet first";
+    EXPECT_TRUE(program().waitForPanel(false));
+    std::string expected = couple + " " + snippet;
+    expected += client->finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+
+    // Quit while the snippet's usage may still wait to be saved.
+    program().process().signal(SIGTERM);
+    ASSERT_EQ(program().process().waitForExit(10), 0) << program().output();
+    for (const auto& entry : fs::directory_iterator(defaults.parent_path())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "defaults.json" || name == "defaults.json.lock") << "left behind: " << name;
+    }
+    FileDefaults stored(defaults);
+    EXPECT_FALSE(stored.movedAsideFile().has_value()) << "the file could not be read back";
+    EXPECT_TRUE(stored.boolValue("hasCompletedOnboarding"));
+    mosaiko::ManualMainLoop clock;
+    const EmojiUsageStore usage(stored, clock);
+    EXPECT_EQ(usage.counts().size(), 2u);
+    EXPECT_EQ(usage.counts().count(couple), 1u);
+    EXPECT_EQ(usage.counts().count(snippet), 1u);
+    const CustomContentStore snippets(stored);
+    ASSERT_EQ(snippets.snippets().size(), 1u);
+    EXPECT_EQ(snippets.snippets()[0].insertText, snippet);
+}
+
+INSTANTIATE_TEST_SUITE_P(MultiLine, LongTextsIntoClients,
+                         ::testing::Values(Kind::xterm, Kind::gtkTextView, Kind::qtTextEdit), kindName);
+
+// ---------------------------------------------------------------- ordinary typing
+
+class OrdinaryTyping : public DesktopTest {
+  protected:
+    void SetUp() override {
+        marker_ = fs::temp_directory_path() / ("mosaiko-shortcut-" + std::to_string(::getpid()));
+        fs::remove(marker_);
+        XSessionOptions options;
+        options.windowManagerKeyBindings = "<keybind key=\"C-A-m\"><action name=\"Execute\"><command>touch " +
+                                           marker_.string() + "</command></action></keybind>";
+        startSession(options);
+    }
+    void TearDown() override { fs::remove(marker_); }
+
+    using XSessionOptions = mosaiko::testing::XSession::Options;
+    fs::path marker_;
+};
+
+// With the picker running, a terminal receives exactly what is typed: capitals and punctuation
+// typed as fast as xdotool can, a held key repeating, a control key the terminal acts on; a
+// shortcut of the window manager still reaches the window manager.
+TEST_F(OrdinaryTyping, ReachesTheApplicationUnchanged) {
+    startProgram();
+    TextClient* client = startClient(Kind::xterm);
+    if (!client || HasFailure()) return;
+
+    const std::string sentence = "The Quick Brown Fox; jumps: over (the) LAZY dog? 12+3=15, a;b ~!@#$%^&*_|";
+    type(sentence, 0);
+    press({"Return"});
+    type(std::string(40, 'z'), 1);
+    press({"Return"});
+    std::string expected = sentence + "\n" + std::string(40, 'z') + "\n";
+    EXPECT_TRUE(client->waitForText(expected)) << described(client->text());
+
+    // Held down, a key repeats until it is let go.
+    ASSERT_TRUE(session().xdotool({"keydown", "q"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // holding the key
+    ASSERT_TRUE(session().xdotool({"keyup", "q"}));
+    press({"Return"});
+    const auto heldKey = [&] {
+        const std::string typed = client->text();
+        if (!typed.starts_with(expected) || !typed.ends_with("\n")) return std::string();
+        return typed.substr(expected.size(), typed.size() - expected.size() - 1);
+    };
+    EXPECT_TRUE(waitUntil([&] { return std::regex_match(heldKey(), std::regex("q{3,}")); }))
+        << described(client->text());
+    expected = client->text();
+
+    type("junk");
+    press({"ctrl+u"});  // the terminal's line kill
+    type("kept");
+    press({"ctrl+alt+m", "Return"});
+    EXPECT_TRUE(waitUntil([&] { return fs::exists(marker_); })) << "the window manager's shortcut was lost";
+    expected += "kept\n";
+    EXPECT_TRUE(client->waitForText(expected)) << described(client->text());
+    EXPECT_TRUE(session().hasFocus(client->window()));
+}
+
+// ---------------------------------------------------------------- a stalled program
+
+class StalledProgram : public DesktopTest {
+  protected:
+    void SetUp() override { startSession(); }
+
+    // After a stall the picker works as before: ";smi" and Return insert the first result.
+    void expectThePickerWorks(TextClient& client, std::string& expected) {
+        PickerOracle oracle(RunningProgram::returningUser());
+        type(";smi");
+        oracle.type(";smi");
+        oracle.wait(0.4);
+        ASSERT_TRUE(program().waitForPanel(true)) << "the picker stopped reacting";
+        press({"Return"});
+        oracle.type("⏎");
+        expected += oracle.takeInsertedText();
+        expected += client.finishLine();
+        EXPECT_TRUE(client.waitForText(expected)) << described(client.text());
+    }
+};
+
+// The program's main loop hangs for a second (its main thread held by ptrace) while the user types:
+// the key tap's own thread lets the keys through, so they reach the terminal during the hang.
+TEST_F(StalledProgram, TypingGoesOnWhileTheMainLoopHangs) {
+    startProgram();
+    TextClient* client = startClient(Kind::xterm);
+    if (!client || HasFailure()) return;
+    std::string expected = "before\n";
+    type("before");
+    press({"Return"});
+    ASSERT_TRUE(client->waitForText(expected)) << described(client->text());
+
+    const pid_t pid = program().pid();
+    if (::ptrace(PTRACE_SEIZE, pid, nullptr, nullptr) != 0) GTEST_SKIP() << "this machine forbids ptrace";
+    struct Detach {
+        pid_t pid;
+        ~Detach() { ::ptrace(PTRACE_DETACH, pid, nullptr, nullptr); }
+    } detach{pid};
+    ASSERT_EQ(::ptrace(PTRACE_INTERRUPT, pid, nullptr, nullptr), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, __WALL), pid);
+    ASSERT_TRUE(WIFSTOPPED(status));  // only the main thread: the key tap's thread runs on
+    const auto stalledAt = std::chrono::steady_clock::now();
+
+    type("during the hang", 10);
+    press({"Return"});
+    expected += "during the hang\n";
+    EXPECT_TRUE(client->waitForText(expected, 3))
+        << "typing froze with the main loop: " << described(client->text());
+    std::this_thread::sleep_until(stalledAt + std::chrono::seconds(1));  // the rest of the hang
+    ASSERT_EQ(::ptrace(PTRACE_DETACH, pid, nullptr, nullptr), 0);
+    detach.pid = -1;
+
+    expectThePickerWorks(*client, expected);
+}
+
+// The whole program is stopped for a second (SIGSTOP) while the user types: nothing of the program
+// runs, so the keyboard waits; after SIGCONT every key typed meanwhile arrives, in order.
+TEST_F(StalledProgram, KeysTypedWhileTheProgramIsStoppedArriveAfterwards) {
+    startProgram();
+    TextClient* client = startClient(Kind::xterm);
+    if (!client || HasFailure()) return;
+    std::string expected = "before\n";
+    type("before");
+    press({"Return"});
+    ASSERT_TRUE(client->waitForText(expected)) << described(client->text());
+
+    program().process().signal(SIGSTOP);
+    const auto stoppedAt = std::chrono::steady_clock::now();
+    type("while Stopped", 10);
+    press({"Return"});
+    std::this_thread::sleep_until(stoppedAt + std::chrono::seconds(1));  // the rest of the stop
+    program().process().signal(SIGCONT);
+    expected += "while Stopped\n";
+    EXPECT_TRUE(client->waitForText(expected)) << described(client->text());
+
+    expectThePickerWorks(*client, expected);
+}
+
+}  // namespace
