@@ -1,0 +1,168 @@
+// What the picker's key tap adds to every keystroke: the time from an XTEST key press to its
+// arrival in a client window, on a virtual X server of its own,
+//   - without the program (the server's own latency),
+//   - with the program running and no search (ordinary typing: one round trip through the tap),
+//   - with the program in an inline search whose panel shows and whose results are rebuilt on
+//     every letter (the popup delay set to 0).
+// The time per iteration is the mean latency of one key; p50, p90, p99 and max are in microseconds.
+// Needs Xvfb and the built program; skips (with a message) without them.
+#include <benchmark/benchmark.h>
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include "e2e/RunningProgram.hpp"
+#include "support/XSession.hpp"
+
+namespace {
+
+using mosaiko::MemoryDefaults;
+using mosaiko::testing::RunningProgram;
+using mosaiko::testing::XSession;
+using Clock = std::chrono::steady_clock;
+
+enum class Setup { withoutProgram, programIdle, programSearching };
+
+// A plain Xlib window with the keyboard focus, on a connection of its own.
+class ClientWindow {
+  public:
+    explicit ClientWindow(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
+        if (!display_) return;
+        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 300, 100, 0, 0, 0);
+        XClassHint hint{const_cast<char*>("bench"), const_cast<char*>("mosaiko-bench-client")};
+        XSetClassHint(display_, window_, &hint);
+        XSelectInput(display_, window_, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
+        XMapWindow(display_, window_);
+        XEvent event;
+        do XNextEvent(display_, &event);
+        while (event.type != MapNotify);
+        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        XSync(display_, False);
+    }
+    ~ClientWindow() {
+        if (display_) XCloseDisplay(display_);
+    }
+
+    bool ok() const { return display_ != nullptr; }
+
+    // Waits for the key event of this type and keycode; false when none came within `seconds`.
+    bool waitFor(int type, unsigned keycode, double seconds) {
+        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+        while (true) {
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.type == type && event.xkey.keycode == keycode) return true;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return false;
+            pollfd p{ConnectionNumber(display_), POLLIN, 0};
+            ::poll(&p, 1, static_cast<int>(left.count()));
+        }
+    }
+
+  private:
+    Display* display_ = nullptr;
+    Window window_ = 0;
+};
+
+double percentile(std::vector<double> samples, double p) {
+    if (samples.empty()) return 0;
+    std::sort(samples.begin(), samples.end());
+    const auto index = static_cast<std::size_t>(p * static_cast<double>(samples.size() - 1) + 0.5);
+    return samples[index];
+}
+
+void keystrokeLatency(benchmark::State& state, Setup setup) {
+    if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
+    if (setup != Setup::withoutProgram && !std::filesystem::exists(RunningProgram::program()))
+        return state.SkipWithError("the program is not built");
+    XSession::Options options;
+    options.windowManager = false;  // focus is set directly; nothing else moves it
+    XSession session(options);
+    if (!session.ok()) return state.SkipWithError(session.error().c_str());
+
+    std::unique_ptr<RunningProgram> program;
+    if (setup != Setup::withoutProgram) {
+        MemoryDefaults user = RunningProgram::returningUser();
+        user.set("popupDelayMs", std::int64_t{0});
+        RunningProgram::writeDefaults(session, user);
+        program = std::make_unique<RunningProgram>(session);
+        if (!program->waitForKeyTap()) return state.SkipWithError("the program's key tap did not start");
+    }
+    ClientWindow client(session.displayName());
+    if (!client.ok()) return state.SkipWithError("no client window");
+
+    Display* typist = session.display();
+    auto keycode = [&](KeySym keysym) { return static_cast<unsigned>(XKeysymToKeycode(typist, keysym)); };
+    // The keys typed in turn; the measured ones reach the client. In a search, Escape closes the
+    // shown panel (it is swallowed) before the next ";" starts the next search.
+    struct Key {
+        unsigned keycode;
+        bool measured;
+    };
+    std::vector<Key> cycle;
+    if (setup == Setup::programSearching) {
+        cycle.push_back({keycode(XK_semicolon), true});
+        for (KeySym letter : {XK_s, XK_m, XK_i, XK_l, XK_e, XK_y}) cycle.push_back({keycode(letter), true});
+        cycle.push_back({keycode(XK_Escape), false});
+    } else {
+        for (KeySym letter : {XK_a, XK_s, XK_d, XK_f, XK_j, XK_k, XK_l})
+            cycle.push_back({keycode(letter), true});
+    }
+
+    auto strike = [&](unsigned code, bool press) {
+        XTestFakeKeyEvent(typist, code, press ? True : False, CurrentTime);
+        XFlush(typist);
+    };
+    std::vector<double> samples;
+    std::size_t next = 0;
+    for (auto _ : state) {
+        Key key = cycle[next++ % cycle.size()];
+        while (!key.measured) {
+            strike(key.keycode, true);
+            strike(key.keycode, false);
+            client.waitFor(KeyRelease, key.keycode, 2);
+            key = cycle[next++ % cycle.size()];
+        }
+        const auto start = Clock::now();
+        strike(key.keycode, true);
+        if (!client.waitFor(KeyPress, key.keycode, 5))
+            return state.SkipWithError("a key press never arrived");
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        samples.push_back(seconds * 1e6);
+        strike(key.keycode, false);
+        client.waitFor(KeyRelease, key.keycode, 2);
+    }
+    state.counters["p50_us"] = percentile(samples, 0.5);
+    state.counters["p90_us"] = percentile(samples, 0.9);
+    state.counters["p99_us"] = percentile(samples, 0.99);
+    state.counters["max_us"] = percentile(samples, 1.0);
+}
+
+BENCHMARK_CAPTURE(keystrokeLatency, without_program, Setup::withoutProgram)
+    ->UseManualTime()
+    ->Iterations(700)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(keystrokeLatency, program_idle, Setup::programIdle)
+    ->UseManualTime()
+    ->Iterations(700)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(keystrokeLatency, program_in_search, Setup::programSearching)
+    ->UseManualTime()
+    ->Iterations(700)
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

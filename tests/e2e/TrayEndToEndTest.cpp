@@ -1,0 +1,79 @@
+// The program's icon in a real system tray (trayer): its menu's "Quick Find" opens the picker with an
+// empty query, and what is typed then is inserted into the application the user was typing in.
+#include "e2e/DesktopTest.hpp"
+
+namespace {
+
+using mosaiko::MemoryDefaults;
+using mosaiko::testing::described;
+using mosaiko::testing::DesktopTest;
+using mosaiko::testing::PickerOracle;
+using mosaiko::testing::RunningProgram;
+using mosaiko::testing::TextClient;
+using mosaiko::testing::waitUntil;
+using mosaiko::testing::WindowInfo;
+
+class Tray : public DesktopTest {
+  protected:
+    void SetUp() override {
+        mosaiko::testing::XSession::Options options;
+        options.tray = true;
+        startSession(options);
+    }
+
+    // Moves the pointer to a point and clicks there, as a user does.
+    void click(int x, int y) {
+        ASSERT_TRUE(
+            session().xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}));
+    }
+};
+
+TEST_F(Tray, QuickFindFromTheTrayMenuOpensThePanelAndInsertsWhereTheUserTyped) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    TextClient* client = startClient(TextClient::Kind::xterm);
+    if (!client || HasFailure()) return;
+    startProgram(user);
+    if (HasFailure()) return;
+    EXPECT_EQ(program().output().find("no system tray"), std::string::npos) << program().output();
+
+    const auto tray =
+        session().findWindow([](const WindowInfo& w) { return w.className == "trayer" && w.viewable; });
+    ASSERT_TRUE(tray) << "trayer shows no window";
+    const auto icon = session().waitForWindow([&](const WindowInfo& w) {
+        return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
+               w.width <= 64 && w.height <= 64 && session().isWithin(w.id, tray->id);
+    });
+    ASSERT_TRUE(icon) << "no icon in the tray";
+
+    click(icon->x + icon->width / 2, icon->y + icon->height / 2);
+    const auto menu = session().waitForWindow([&](const WindowInfo& w) {
+        return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
+               w.overrideRedirect && w.id != icon->id && w.name != "Quick Find" && w.height > 100;
+    });
+    ASSERT_TRUE(menu) << "a click on the icon opened no menu";
+    EXPECT_FALSE(program().panel());
+
+    // "Quick Find" is the menu's first item.
+    click(menu->x + menu->width / 2, menu->y + 12);
+    ASSERT_TRUE(program().waitForPanel(true)) << "\"Quick Find\" opened no panel";
+    EXPECT_TRUE(waitUntil([&] {
+        return !session().findWindow([&](const WindowInfo& w) { return w.id == menu->id && w.viewable; });
+    })) << "the menu stayed open";
+    oracle.openQuickFind();
+    ASSERT_TRUE(oracle.panelShown());
+
+    // The terminal kept the focus; the query goes to the picker only, Return types the result there.
+    ASSERT_TRUE(session().hasFocus(client->window()));
+    type("smi");
+    press({"Return"});
+    oracle.type("smi⏎");
+    const std::string inserted = oracle.takeInsertedText();
+    ASSERT_FALSE(inserted.empty());
+    EXPECT_TRUE(program().waitForPanel(false));
+    const std::string expected = inserted + client->finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+}
+
+}  // namespace
