@@ -72,9 +72,9 @@ class InsertingIntoClients : public DesktopTest, public ::testing::WithParamInte
     void SetUp() override { startSession(); }
 };
 
-// Three sessions into one field: ";smi" and Return replace what was typed by the first result;
-// Escape leaves the typed text alone; ";;" opens a session whose query never reaches the field,
-// and Return inserts there.
+// Three sessions into one field: ";smi" and Return replace what was typed by the first result,
+// and what the user types on at once comes after it; Escape leaves the typed text alone; ";;"
+// opens a session whose query never reaches the field, and Return inserts there.
 TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQueryToItself) {
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
@@ -93,29 +93,29 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     oracle.type("Hi ;smi");
     oracle.wait(0.4);
     ASSERT_TRUE(program().waitForPanel(true)) << "no panel after \";smi\"";
-    press({"Return"});
-    oracle.type("⏎");
+    ASSERT_TRUE(session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
+    oracle.type("⏎ ok");
     const auto firstInsertions = oracle.takeInsertions();
     ASSERT_EQ(firstInsertions.size(), 1u);
     EXPECT_EQ(firstInsertions[0].deleteCount, 4);
     const std::string first = firstInsertions[0].text;
     ASSERT_FALSE(first.empty());
     EXPECT_TRUE(program().waitForPanel(false));
-    expected += "Hi " + first;
+    expected += "Hi " + first + " ok";
     finishLine();
     EXPECT_TRUE(client->waitForText(expected))
         << described(client->text()) << " instead of " << described(expected);
 
     // Escape.
-    type(" ok ;smi");
-    oracle.type(" ok ;smi");
+    type(" no ;smi");
+    oracle.type(" no ;smi");
     oracle.wait(0.4);
     ASSERT_TRUE(program().waitForPanel(true));
     press({"Escape"});
     oracle.type("⎋");
     EXPECT_TRUE(oracle.takeInsertions().empty());
     EXPECT_TRUE(program().waitForPanel(false));
-    expected += " ok ;smi";
+    expected += " no ;smi";
     finishLine();
     EXPECT_TRUE(client->waitForText(expected))
         << described(client->text()) << " instead of " << described(expected);
@@ -156,11 +156,15 @@ class LongTextsIntoClients : public DesktopTest, public ::testing::WithParamInte
 };
 
 // A two-person emoji with two different skin tones, chosen with the variant keys in the mixed-tone
-// matrix, and a snippet of two lines arrive whole. Usage reaches the defaults file while the
-// program runs, and a SIGTERM right after an insertion leaves a complete, readable file.
+// matrix, and a snippet of two lines arrive whole: its line break too, while the user still holds
+// the Return that chose it, and what the user types on at once comes after the whole snippet, which
+// has more distinct characters than there are spare keys to type them on. Usage reaches the
+// defaults file while the program runs, and a SIGTERM right after an insertion leaves a complete,
+// readable file.
 TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIsKept) {
     MemoryDefaults user = RunningProgram::returningUser();
-    const std::string snippet = "Grüße,\nMosaiko ✨";
+    const std::string snippet =
+        "Best wishes from Zürich & Kraków —\nÅsa, Øystein, Jürgen; ☕🍰✨ at 12:30 (quiet ½ hour)";
     CustomContentStore(user).addSnippet("Signature", snippet, {"sigblock"}, {"signature"});
     PickerOracle oracle(user);
     startProgram(user);
@@ -191,11 +195,12 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     oracle.type(" ;sigblock");
     oracle.wait(0.4);
     ASSERT_TRUE(program().waitForPanel(true));
-    press({"Return"});
+    ASSERT_TRUE(session().xdotool({"keydown", "Return", "sleep", "0.15", "keyup", "Return", "type", " ok"}));
     oracle.type("⏎");
     ASSERT_EQ(oracle.takeInsertedText(), snippet) << "the search does not rank the snippet first";
+    oracle.type(" ok");
     EXPECT_TRUE(program().waitForPanel(false));
-    std::string expected = couple + " " + snippet;
+    std::string expected = couple + " " + snippet + " ok";
     expected += client->finishLine();
     EXPECT_TRUE(client->waitForText(expected))
         << described(client->text()) << " instead of " << described(expected);

@@ -35,4 +35,20 @@ std::size_t PostedKeyLedger::pendingCount() const {
     return records_.size();
 }
 
+void PostedKeyLedger::beginPosting() {
+    std::lock_guard lock(mutex_);
+    ++posting_;
+}
+
+void PostedKeyLedger::endPosting() {
+    std::lock_guard lock(mutex_);
+    if (posting_ > 0) --posting_;
+}
+
+bool PostedKeyLedger::isTyping(double now) {
+    std::lock_guard lock(mutex_);
+    dropLapsed(now);
+    return posting_ > 0 || !records_.empty();
+}
+
 }  // namespace mosaiko

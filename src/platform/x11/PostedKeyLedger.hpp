@@ -13,9 +13,13 @@ namespace mosaiko {
 // any other tool's. The poster records each press just before it sends it; the tap takes the
 // oldest matching record when the press arrives. Records that no press claimed within `lifetime`
 // seconds lapse, so a press that never reached the tap cannot mark a later one of the user's.
-// Thread-safe.
+// It also knows whether the program is typing, so that the tap can keep a key the user types
+// meanwhile from overtaking the program's text. Thread-safe.
 class PostedKeyLedger {
   public:
+    // The user data of a press the key tap held back and typed again itself.
+    static constexpr std::int64_t retypedUserData = 0x4D534B52;  // "MSKR"
+
     explicit PostedKeyLedger(double lifetimeSeconds = 2.0) : lifetime_(lifetimeSeconds) {}
 
     // The ledger shared by the live key tap and the live poster.
@@ -29,6 +33,13 @@ class PostedKeyLedger {
 
     std::size_t pendingCount() const;
 
+    // The poster has taken on events to type (one end for every begin, once they are typed).
+    void beginPosting();
+    void endPosting();
+    // Whether the program is typing at `now`: events taken on and not typed yet, or presses sent
+    // that have not come past the key tap.
+    bool isTyping(double now);
+
   private:
     struct Record {
         unsigned keycode;
@@ -40,6 +51,7 @@ class PostedKeyLedger {
     const double lifetime_;
     mutable std::mutex mutex_;
     std::deque<Record> records_;
+    int posting_ = 0;
 };
 
 }  // namespace mosaiko

@@ -59,6 +59,13 @@ unsigned plainKeycode(Display* display, unsigned long keysym) {
     return keycode;
 }
 
+// Whether the key is down now; pressing it once more would not reach the application as a key.
+bool isDown(Display* display, unsigned keycode) {
+    char keys[32] = {};
+    XQueryKeymap(display, keys);
+    return keycode < 256 && (keys[keycode / 8] & (1 << (keycode % 8))) != 0;
+}
+
 }  // namespace
 
 std::unique_ptr<X11EventPoster> X11EventPoster::create(Options options) {
@@ -97,6 +104,7 @@ void X11EventPoster::post(const SyntheticKeyEvent& event) {
         if (keysym == 0) return;
         job.keysyms = {keysym};
     }
+    options_.ledger->beginPosting();
     {
         std::lock_guard lock(mutex_);
         jobs_.push_back(std::move(job));
@@ -127,6 +135,7 @@ void X11EventPoster::run() {
         jobs_.pop_front();
         lock.unlock();
         if (display_->isConnected()) perform(job);
+        options_.ledger->endPosting();
         lock.lock();
     }
     lock.unlock();
@@ -148,9 +157,12 @@ void X11EventPoster::typeKey(const Job& job) {
     Display* display = display_->get();
     const unsigned long keysym = job.keysyms.front();
     unsigned keycode = plainKeycode(display, keysym);
-    if (keycode == 0) {
-        // Not on the keyboard: a whole keystroke on a spare keycode, on the key-down.
+    if (!job.keyDown && strokedOnSlot_.erase(keysym)) return;
+    if (keycode == 0 || (job.keyDown && isDown(display, keycode))) {
+        // Not on the keyboard, or held down by the user: a whole keystroke on a spare keycode, on
+        // the key-down.
         if (!job.keyDown) return;
+        if (keycode != 0) strokedOnSlot_.insert(keysym);
         Job stroke = job;
         stroke.text = true;
         typeText(stroke);
@@ -164,6 +176,17 @@ void X11EventPoster::typeKey(const Job& job) {
 void X11EventPoster::typeText(const Job& job) {
     Display* display = display_->get();
     if (slots_.empty() && !discoverSlots()) return;
+    // Return and Tab go on their own keys, unless the user holds that key down.
+    auto onOwnKey = [&](unsigned long keysym) {
+        if (keysym != XK_Return && keysym != XK_Tab) return 0u;
+        const unsigned keycode = plainKeycode(display, keysym);
+        return keycode != 0 && !isDown(display, keycode) ? keycode : 0u;
+    };
+    const unsigned returnKeycode = onOwnKey(XK_Return);
+    const unsigned tabKeycode = onOwnKey(XK_Tab);
+    auto ownKeycode = [&](unsigned long keysym) {
+        return keysym == XK_Return ? returnKeycode : keysym == XK_Tab ? tabKeycode : 0u;
+    };
     std::size_t start = 0;
     while (start < job.keysyms.size()) {
         // The longest run of keys whose scalars fit onto the spare keycodes at once.
@@ -171,15 +194,15 @@ void X11EventPoster::typeText(const Job& job) {
         std::size_t end = start;
         for (; end < job.keysyms.size(); ++end) {
             const unsigned long keysym = job.keysyms[end];
-            if ((keysym == XK_Return || keysym == XK_Tab) && plainKeycode(display, keysym) != 0) continue;
+            if (ownKeycode(keysym) != 0) continue;
             if (!distinct.count(keysym) && distinct.size() == slots_.size()) break;
             distinct.insert(keysym);
         }
         if (!mapOntoSlots({distinct.begin(), distinct.end()})) return;
         for (std::size_t i = start; i < end; ++i) {
             const unsigned long keysym = job.keysyms[i];
-            unsigned keycode = keycodeOnSlot(keysym);
-            if (keycode == 0) keycode = plainKeycode(display, keysym);
+            unsigned keycode = ownKeycode(keysym);
+            if (keycode == 0) keycode = keycodeOnSlot(keysym);
             if (keycode == 0) continue;
             options_.ledger->expect(keycode, job.userData, now());
             XTestFakeKeyEvent(display, keycode, True, CurrentTime);

@@ -4,6 +4,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,10 +20,13 @@ class X11Display;
 // or releases the key with that virtual key code (Delete is BackSpace). A text event types its
 // whole text on its key-down (its key-up has nothing left to do): every Unicode scalar on a spare
 // keycode that is mapped to the scalar's keysym for the purpose, newlines as Return and tabs as
-// Tab. Clients read the keyboard mapping when they handle the key, so a remapped keycode is only
-// used once the mapping had time to reach them, and is reused or restored only well after its
-// last key; a text with more distinct scalars than there are spare keycodes goes in several
-// rounds. The modifier flags of the events are not applied: the keys the user holds still count.
+// Tab. A client takes a changed mapping from the notice that precedes the keys in its event stream,
+// but may look the mapping up again later, so a remapped keycode is reused or restored only well
+// after its last key; a text with more distinct scalars than there are spare keycodes goes in
+// several rounds. Nothing waits between a remapping and the keys: keys the user types after the
+// one that asked for the text must not overtake it. A key the user still holds down (the Return
+// that chose a snippet) would not go down again: it is typed on a spare keycode too. The modifier
+// flags of the events are not applied: the keys the user holds still count.
 //
 // post() returns at once; a thread with its own connection does the typing in order, so the
 // waiting never stalls the main loop or the key tap. Every press is recorded in the ledger first,
@@ -33,7 +37,7 @@ class X11EventPoster {
     struct Options {
         std::string displayName;                  // $DISPLAY when empty
         std::shared_ptr<PostedKeyLedger> ledger;  // PostedKeyLedger::shared() when empty
-        double settleSeconds = 0.03;              // from remapping keycodes to typing on them
+        double settleSeconds = 0;                 // from remapping keycodes to typing on them
         double holdSeconds = 0.5;                 // from the last key on a keycode to remapping it
     };
 
@@ -73,6 +77,7 @@ class X11EventPoster {
     Options options_;
     std::vector<Slot> slots_;
     double lastKeyTime_ = 0;
+    std::set<unsigned long> strokedOnSlot_;  // keys whose key-down typed a whole stroke on a slot
 
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -6,6 +6,7 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -199,11 +200,32 @@ void X11KeyTap::run() {
         std::lock_guard lock(shared_->mutex);
         return shared_->stopping;
     };
+    auto now = [] { return SystemClock::shared().uptime(); };
+
+    // Presses the user typed while the program was typing, oldest first. They were dropped and are
+    // typed again once the program's keys have gone past, so that they land after its text.
+    std::vector<unsigned> heldBack;
+    double heldSince = 0;
+    // Presses of ours that never come back lapse from the ledger; this only bounds a poster that
+    // would never finish.
+    constexpr double kLongestHold = 10.0;
+    auto retypeHeldBack = [&] {
+        for (unsigned keycode : heldBack) {
+            options_.ledger->expect(keycode, PostedKeyLedger::retypedUserData, now());
+            XTestFakeKeyEvent(display, keycode, True, CurrentTime);
+            XTestFakeKeyEvent(display, keycode, False, CurrentTime);
+        }
+        heldBack.clear();
+        XFlush(display);
+    };
 
     while (!stopping() && display_->isConnected()) {
+        if (!heldBack.empty() && (!options_.ledger->isTyping(now()) || now() - heldSince > kLongestHold)) {
+            retypeHeldBack();
+        }
         if (XPending(display) == 0) {
             pollfd fds[2] = {{display_->fileDescriptor(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            poll(fds, 2, -1);
+            poll(fds, 2, heldBack.empty() ? -1 : 5);
             if (fds[1].revents & POLLIN) {
                 std::uint64_t count = 0;
                 [[maybe_unused]] const auto got = read(wakeFd_, &count, sizeof count);
@@ -232,7 +254,13 @@ void X11KeyTap::run() {
         if (event.type != KeyPress) continue;
 
         KeyEvent keyEvent = translator.press(event.xkey.keycode, event.xkey.state);
-        const auto claimed = options_.ledger->claim(event.xkey.keycode, SystemClock::shared().uptime());
+        const auto claimed = options_.ledger->claim(event.xkey.keycode, now());
+        if (claimed && *claimed == PostedKeyLedger::retypedUserData) {
+            // The handler has had this press already.
+            XAllowEvents(display, ReplayKeyboard, CurrentTime);
+            XFlush(display);
+            continue;
+        }
         if (claimed) keyEvent.userData = *claimed;
 
         if (!shared_->enabled || (claimed && *claimed == kEventMarker)) {
@@ -244,6 +272,9 @@ void X11KeyTap::run() {
             continue;
         }
 
+        // A key typed while the program types would overtake its text: it waits, if it passes.
+        const bool overtakes = keyEvent.type == KeyEvent::Type::keyDown &&
+                               (!heldBack.empty() || options_.ledger->isTyping(now()));
         const std::uint64_t press = ++sequence;
         {
             std::lock_guard lock(shared_->mutex);
@@ -259,10 +290,14 @@ void X11KeyTap::run() {
             answer = shared_->answer;
             shared_->waitingFor = 0;
         }
-        if (answer.value_or(false)) {
+        if (answer.value_or(false) || overtakes) {
             // Dropped. Ending the grab now, rather than when the key goes up, lets the release
             // and whatever we post next reach the application instead of us.
             XUngrabKeyboard(display, CurrentTime);
+            if (!answer.value_or(false)) {
+                if (heldBack.empty()) heldSince = now();
+                heldBack.push_back(event.xkey.keycode);
+            }
         } else {
             XAllowEvents(display, ReplayKeyboard, CurrentTime);
         }
@@ -273,7 +308,10 @@ void X11KeyTap::run() {
             toMainThread([shared = shared_, notice] { deliverNotice(shared, notice); });
         }
     }
-    if (display_->isConnected()) removeGrabs(display);
+    if (display_->isConnected()) {
+        removeGrabs(display);
+        retypeHeldBack();
+    }
 }
 
 std::unique_ptr<KeyTapPort> createX11KeyTapPort(KeyTapPort::Callback callback) {

@@ -26,7 +26,10 @@ class X11Display;
 // never stays frozen. The connection, and with it every grab, ends with the process.
 //
 // Presses recorded in the ledger by our own poster pass at once; the callback still receives them,
-// with their user data (the marker), and its answer is ignored. Needs a QCoreApplication.
+// with their user data (the marker), and its answer is ignored. A press the user types while the
+// program is still typing (the ledger says so) would overtake the program's text: when the
+// callback lets it pass, it is dropped and typed again once the program's keys have gone past, so
+// that what the user types after choosing an entry lands after it. Needs a QCoreApplication.
 class X11KeyTap final : public KeyTapPort {
   public:
     struct Options {
