@@ -254,12 +254,14 @@ int XvfbSession::xdotool(const std::vector<std::string>& arguments) const {
     return run(argv);
 }
 
-TextClient::TextClient(const XvfbSession& session, const std::string& name) : session_(session) {
+TextClient::TextClient(const XvfbSession& session, const std::string& name, const std::string& windowClass)
+    : session_(session) {
     file_ = session.scratchDirectory() + "/" + name + ".txt";
-    process_ =
-        session.start({"/usr/bin/python3",
-                       std::string(MOSAIKO_SOURCE_DIR) + "/tests/platform/x11/text_client.py", file_, name},
-                      true);
+    std::vector<std::string> argv = {"/usr/bin/python3",
+                                     std::string(MOSAIKO_SOURCE_DIR) + "/tests/platform/x11/text_client.py",
+                                     file_, name};
+    if (!windowClass.empty()) argv.push_back(windowClass);
+    process_ = session.start(argv, true);
     const std::string line = process_.readLine(20);
     window_ = line.empty() ? 0 : std::strtoul(line.c_str(), nullptr, 10);
 }

@@ -70,7 +70,8 @@ class XvfbSession {
 // A GTK window with a multi-line text view that writes its whole text to a file on every change.
 class TextClient {
   public:
-    explicit TextClient(const XvfbSession& session, const std::string& name = "client");
+    TextClient(const XvfbSession& session, const std::string& name = "client",
+               const std::string& windowClass = "");
 
     bool ok() const { return window_ != 0; }
     unsigned long window() const { return window_; }

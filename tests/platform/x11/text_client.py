@@ -1,15 +1,18 @@
 # A GTK text view for the end-to-end tests: prints its window id once shown, and writes its whole
-# text to the file given as the first argument whenever it changes.
+# text to the file given as the first argument whenever it changes. Arguments: file, title, class.
 import os
 import sys
 
 import gi
 
 gi.require_version("Gtk", "3.0")
+gi.require_version("Gdk", "3.0")
 gi.require_version("GdkX11", "3.0")
-from gi.repository import GdkX11, Gtk  # noqa: E402,F401
+from gi.repository import Gdk, GdkX11, Gtk  # noqa: E402,F401
 
 out = sys.argv[1]
+if len(sys.argv) > 3:
+    Gdk.set_program_class(sys.argv[3])  # the window class
 window = Gtk.Window(title=sys.argv[2] if len(sys.argv) > 2 else "client")
 window.set_default_size(420, 240)
 view = Gtk.TextView()
