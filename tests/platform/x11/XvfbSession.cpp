@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,6 +66,21 @@ bool windowManagerRunning(Display* display) {
     if (data) XFree(data);
     return count == 1;
 }
+
+// Starting and stopping X servers one at a time across the test processes: servers that start
+// while another one shuts down sometimes end up sharing a display number for a moment.
+class ServerLock {
+  public:
+    ServerLock() : fd_(open("/tmp/mosaiko-xvfb-test.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0666)) {
+        if (fd_ >= 0) flock(fd_, LOCK_EX);
+    }
+    ~ServerLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+
+  private:
+    int fd_;
+};
 
 }  // namespace
 
@@ -171,6 +187,7 @@ XvfbSession::XvfbSession(Options options) {
     scratch_ = scratch;
 
     // Xvfb picks a free display number itself and writes it to the descriptor we give it.
+    ServerLock lock;
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         error_ = "pipe failed";
@@ -232,6 +249,7 @@ XvfbSession::XvfbSession(Options options) {
 
 XvfbSession::~XvfbSession() {
     windowManager_.terminate();
+    ServerLock lock;
     server_.terminate();
     if (!scratch_.empty()) {
         std::error_code ignored;
