@@ -39,7 +39,7 @@ bool startServer() {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 63);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const char* argv[] = {"Xvfb", "-displayfd", "63", "-nolisten", "tcp", nullptr};
+    const char* argv[] = {"Xvfb", "-displayfd", "63", "-nolisten", "tcp", "-noreset", nullptr};
     if (posix_spawnp(&serverPid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
         return false;
     close(fds[1]);
