@@ -128,7 +128,13 @@ TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADropp
     const std::vector<std::pair<std::uint16_t, bool>> expectedStart = {
         {0, false}, {11, false}, {41, false}, {41, false}, {51, true}};
     EXPECT_EQ(std::vector(seen.begin(), seen.begin() + 5), expectedStart);
-    EXPECT_TRUE(seen[5].second);  // the emoji's key
+    EXPECT_TRUE(seen[5].second);  // the emoji's key, read through the remapped keyboard
+    const auto emojiKey = std::find_if(events.begin(), events.end(), [](const KeyEvent& e) {
+        return e.type == KeyEvent::Type::keyDown && e.userData == kEventMarker &&
+               e.keyCode != KeyCode::deleteKey;
+    });
+    ASSERT_NE(emojiKey, events.end());
+    EXPECT_EQ(emojiKey->characters, "😀");
     EXPECT_EQ(seen.back(), std::make_pair(std::uint16_t{8}, false));
     EXPECT_EQ(ledger->pendingCount(), 0u);
 }

@@ -199,8 +199,9 @@ XvfbSession::XvfbSession(Options options) {
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], kChildFd);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::vector<std::string> argv = {
-        "Xvfb", "-displayfd", std::to_string(kChildFd), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"};
+    std::vector<std::string> argv = {"Xvfb",      "-displayfd", std::to_string(kChildFd),
+                                     "-screen",   "0",          "1280x800x24",
+                                     "-nolisten", "tcp",        "-noreset"};
     argv.insert(argv.end(), options.serverArguments.begin(), options.serverArguments.end());
     const pid_t pid = spawn(argv, environmentWith(""), &actions);
     posix_spawn_file_actions_destroy(&actions);
