@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <thread>
 
@@ -58,6 +60,26 @@ TEST_F(FileDefaultsTest, EveryValueTypeSurvivesARestart) {
     EXPECT_EQ(reloaded.object("dict"), DefaultsValue(nested));
     EXPECT_FALSE(reloaded.contains("gone"));
     EXPECT_FALSE(reloaded.movedAsideFile());
+}
+
+// JSON has no infinities or NaN; writing them as null would make the whole file unreadable.
+TEST_F(FileDefaultsTest, NonFiniteNumbersDoNotSpoilTheFile) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    {
+        FileDefaults d(file());
+        d.set("inf", inf);
+        d.set("-inf", -inf);
+        d.set("nan", std::numeric_limits<double>::quiet_NaN());
+        d.set("nested", DefaultsValue::Array{inf, "x"});
+        d.set("kept", "still here");
+    }
+    FileDefaults reloaded(file());
+    EXPECT_FALSE(reloaded.movedAsideFile());
+    EXPECT_EQ(reloaded.string("kept"), "still here");
+    EXPECT_EQ(reloaded.doubleValue("inf"), inf);
+    EXPECT_EQ(reloaded.doubleValue("-inf"), -inf);
+    EXPECT_TRUE(std::isnan(reloaded.doubleValue("nan")));
+    EXPECT_EQ(reloaded.object("nested"), DefaultsValue(DefaultsValue::Array{inf, "x"}));
 }
 
 TEST_F(FileDefaultsTest, SavesInTheBackgroundWithinTheDelay) {
