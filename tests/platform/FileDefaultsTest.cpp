@@ -13,6 +13,8 @@
 #include <random>
 #include <thread>
 
+#include "platform/Json.hpp"
+
 namespace mosaiko {
 namespace {
 
@@ -120,6 +122,22 @@ TEST_F(FileDefaultsTest, AWellFormedFileWithAForeignShapeIsAlsoKept) {
     EXPECT_TRUE(fs::exists(*d.movedAsideFile()));
 }
 
+// The background saver may be writing an older snapshot when flush() is called: flush() must not
+// return before the newest state is on disk, nor let the older snapshot land after it.
+TEST_F(FileDefaultsTest, FlushLeavesTheNewestStateOnDiskWhileTheSaverRuns) {
+    FileDefaults d(file(), 0.0);
+    const std::string payload(16 * 1024, 'p');  // long enough for saves to overlap
+    for (std::int64_t i = 0; i < 300; ++i) {
+        d.set("payload", DefaultsData{payload + std::to_string(i)});
+        d.set("counter", i);
+        ASSERT_TRUE(d.flush());
+        std::ifstream in(file());
+        const auto onDisk = json::parse(std::string((std::istreambuf_iterator<char>(in)), {}));
+        ASSERT_TRUE(onDisk);
+        ASSERT_EQ((*onDisk)["values"]["counter"], i);
+    }
+}
+
 // A writer killed at a random moment must leave either the old or a new complete file.
 TEST_F(FileDefaultsTest, AKilledWriterLeavesAReadableFile) {
     std::mt19937 random(12345);
@@ -131,8 +149,8 @@ TEST_F(FileDefaultsTest, AKilledWriterLeavesAReadableFile) {
             FileDefaults d(file(), 0.0);
             // One value per write: the saver may snapshot between two separate writes.
             for (std::int64_t i = 0;; ++i) {
-                d.set("record", DefaultsValue::Dictionary{{"counter", i},
-                                                          {"payload", DefaultsData{big + std::to_string(i)}}});
+                d.set("record", DefaultsValue::Dictionary{
+                                    {"counter", i}, {"payload", DefaultsData{big + std::to_string(i)}}});
                 d.flush();
             }
         }

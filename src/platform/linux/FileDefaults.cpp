@@ -286,16 +286,14 @@ void FileDefaults::saverLoop() {
         const auto delay = std::chrono::duration<double>(saveDelaySeconds_);
         wake_.wait_for(lock, delay, [this] { return stopping_; });
         if (stopping_) return;
-        auto snapshot = values_;
-        dirty_ = false;
         lock.unlock();
-        const bool saved = save(snapshot);
+        flush();  // on failure the state stays dirty: tried again after the next delay or at exit
         lock.lock();
-        if (!saved) dirty_ = true;  // try again with the next change or at exit
     }
 }
 
 bool FileDefaults::flush() {
+    std::lock_guard saving(saveMutex_);
     DefaultsValue::Dictionary snapshot;
     {
         std::lock_guard lock(mutex_);
