@@ -374,16 +374,19 @@ GlobalKeyTap::Decision PickerController::handleCharacter(const KeyEvent& event, 
 // ------------------------------------------------------------------ popup
 
 void PickerController::schedulePopup() {
+    armPopupTimer(static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0);
+}
+
+void PickerController::armPopupTimer(double delaySeconds) {
     delayTimer_.cancel();
-    const double delay = static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0;
-    delayTimer_ = mainLoop_.scheduleTimer(delay, guarded([this] {
+    delayTimer_ = mainLoop_.scheduleTimer(delaySeconds, guarded([this] {
                                               if (!session_ || session_->isShown) return;
-                                              // A timer that fires a little early asks again for the rest of
-                                              // the delay.
+                                              // A timer that fires a little early waits only for the
+                                              // rest of the delay.
                                               const double remaining =
                                                   session_->showEligibleAtUptime - dependencies_.now();
                                               if (remaining > 0) {
-                                                  schedulePopup();
+                                                  armPopupTimer(remaining);
                                                   return;
                                               }
                                               Session copy = *session_;

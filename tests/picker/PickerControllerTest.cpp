@@ -57,6 +57,15 @@ TEST(PickerScenario, PopupWaitsForTheDelayAndThreeCharacters) {
     EXPECT_FALSE(instant.panel->visible) << "a space does not count";
     instant.type("c");
     EXPECT_EQ(instant.model->query(), "ab c");
+
+    PickerHarness early;  // the timer fires while the clock says 20 ms are still to go
+    early.type(";");
+    early.clockOffset = -0.02;
+    early.type("smi");
+    early.wait(0.21);  // 310 ms after the trigger by the loop, 290 by the clock
+    EXPECT_FALSE(early.panel->visible);
+    early.wait(0.02);
+    EXPECT_TRUE(early.panel->visible) << "it waits for the rest of the delay, not a whole new one";
 }
 
 TEST(PickerScenario, KeysThatEndAnInlineSession) {
