@@ -110,12 +110,18 @@ TEST(PickerScenario, EscapeAfterThePanelShowsIsSwallowed) {
 
 TEST(PickerScenario, BlocklistedOpeningSequences) {
     PickerHarness h;
-    h.prefs.setOpeningSequenceBlocklist({";SMILE"});
+    h.prefs.setOpeningSequenceBlocklist({";SMILE", ";Cafe\u0301"});
     h.type(";smi");
     h.wait(0.3);
     EXPECT_TRUE(h.panel->visible) << "only the whole sequence is blocked";
     EXPECT_EQ(h.type("le"), "pp");
     EXPECT_FALSE(h.panel->visible);
+    EXPECT_FALSE(h.session());
+
+    h.type(";caf");
+    h.wait(0.3);
+    EXPECT_TRUE(h.panel->visible);
+    EXPECT_EQ(h.type("\u00e9"), "p") << "the composed accent blocks as the decomposed entry does";
     EXPECT_FALSE(h.session());
 }
 
