@@ -212,7 +212,7 @@ TEST(PickerScenario, ArrowsMoveTheSelectionAndTheVariants) {
     EXPECT_EQ(h.poster.texts(), Texts{"👍🏼"})
         << "back in the main row, which inserts the variant chosen before";
     h.poster.clear();
-    h.type(";smi→⏎");
+    EXPECT_EQ(h.type(";smi↑→⏎"), "ppppsss") << "Up without variants stays in the main row";
     EXPECT_EQ(h.poster.texts(), Texts{"😃"});
 }
 
