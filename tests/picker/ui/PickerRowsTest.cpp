@@ -1,3 +1,5 @@
+#include <QElapsedTimer>
+#include <QScrollBar>
 #include <variant>
 
 #include "picker/PickerShellServices.hpp"
@@ -172,6 +174,48 @@ TEST_F(MainRowTest, ContextMenuItemPinsAndUnpins) {
     settle();
     EXPECT_TRUE(collections.pinnedIDs().empty());
     EXPECT_EQ(row->pinActionTitle(999), QString());
+}
+
+// Lets the strip's 0.12 s scroll animation run to its end.
+void letScrollAnimationsFinish() {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 250) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+TEST_F(MainRowTest, OnlyKeyboardMovesScrollTheStrip) {
+    open("face");
+    QScrollBar* bar = view().mainRow()->horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    ASSERT_GE(model->results().size(), 12u);
+
+    // An arrow key far along the strip centres the new selection.
+    model->moveSelection(9);
+    settle();
+    letScrollAnimationsFinish();
+    EXPECT_GT(bar->value(), 0);
+
+    // Typing on keeps the selected entry for a moment, then selects the first result: neither step
+    // was a keyboard move, so the strip stays where it is.
+    bar->setValue(0);
+    const std::string selectedID = model->activeEntry()->id;
+    model->updateQuery("face ");
+    settle();
+    letScrollAnimationsFinish();
+    ASSERT_GE(indexOf(selectedID), 1);
+    EXPECT_EQ(model->selectedIndex(), 0);
+    EXPECT_EQ(bar->value(), 0);
+
+    // Hover and click never move it either.
+    pointer.x += 5;
+    auto cells = view().mainRow()->cells();
+    hover(cells[6]);
+    settle();
+    ASSERT_EQ(model->selectedIndex(), 6);
+    click(cells[7]);
+    settle();
+    letScrollAnimationsFinish();
+    EXPECT_EQ(bar->value(), 0);
 }
 
 using VariantsRowTest = PickerUiFixture;
