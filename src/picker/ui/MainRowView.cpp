@@ -168,10 +168,14 @@ void MainRowView::showContextMenu(int index, const QPoint& globalPosition) {
     const QString title = pinActionTitle(index);
     if (title.isEmpty()) return;
     const std::string id = model_.results()[static_cast<std::size_t>(index)].id;
-    QMenu menu(this);
-    QAction* action = menu.addAction(title);
-    // The entry is named by id: the results may be rebuilt while the menu is open.
-    if (menu.exec(globalPosition) == action) collections_.togglePinned(id);
+    // Not run in a nested event loop: the views may be rebuilt while the menu is open, and the cell
+    // that asked for it must not be deleted inside its own event handler. The entry is named by id
+    // for the same reason.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* action = menu->addAction(title);
+    connect(action, &QAction::triggered, this, [this, id] { collections_.togglePinned(id); });
+    menu->popup(globalPosition);
 }
 
 void MainRowView::scrollToCurrentSelection() {

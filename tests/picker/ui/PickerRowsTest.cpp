@@ -1,4 +1,6 @@
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QScrollBar>
 #include <variant>
 
@@ -174,6 +176,32 @@ TEST_F(MainRowTest, ContextMenuItemPinsAndUnpins) {
     settle();
     EXPECT_TRUE(collections.pinnedIDs().empty());
     EXPECT_EQ(row->pinActionTitle(999), QString());
+}
+
+TEST_F(MainRowTest, TheContextMenuPinsTheEntryItWasOpenedOn) {
+    open("smi");
+    MainRowView* row = view().mainRow();
+    const std::string id = model->results()[3].id;
+    QWidget* cell = row->cells()[3];
+    QContextMenuEvent request(QContextMenuEvent::Mouse, cell->rect().center(),
+                              cell->mapToGlobal(cell->rect().center()));
+    QApplication::sendEvent(cell, &request);
+    auto* menu = row->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().front()->text(), QStringLiteral("Pin"));
+
+    // The results shrink while the menu is open (the cell it came from goes away): the item still
+    // pins the entry it was opened on, and changes neither the selection nor the actions.
+    model->updateQuery("smiling face with horns");
+    settle();
+    ASSERT_LT(row->cells().size(), 4u);
+    menu->actions().front()->trigger();
+    menu->close();
+    settle();
+    EXPECT_EQ(collections.pinnedIDs(), std::vector<std::string>{id});
+    EXPECT_EQ(model->selectedIndex(), 0);
+    EXPECT_TRUE(actions.empty());
 }
 
 // Lets the strip's 0.12 s scroll animation run to its end.
