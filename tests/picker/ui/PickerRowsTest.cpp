@@ -342,8 +342,18 @@ TEST_F(VariantsRowTest, MixButtonTogglesTheMatrixAndAMatrixClickInserts) {
     EXPECT_FALSE(row->popover()->isVisible());
     EXPECT_EQ(model->selectedVariantIndex(), before);
 
+    // Reopened, it shows no cell hovered from its last time.
     click(row->mixButton());
     settle();
+    hover(matrix, matrix->cellRect(0, 3).center());
+    ASSERT_TRUE(matrix->hoveredIndex());
+    click(row->mixButton());
+    settle();
+    click(row->mixButton());
+    settle();
+    ASSERT_TRUE(row->popover()->isVisible());
+    EXPECT_FALSE(matrix->hoveredIndex());
+
     const auto target = matrix->optionIndexAt(2, 4);
     ASSERT_TRUE(target);
     click(matrix, Qt::ShiftModifier, matrix->cellRect(2, 4).center());
