@@ -1,6 +1,7 @@
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 #include <variant>
 
@@ -378,6 +379,33 @@ TEST_F(VariantsRowTest, APressOutsideTheMatrixClosesIt) {
     EXPECT_FALSE(model->isShowingMixedTonePopover());
     EXPECT_FALSE(row->popover()->isVisible());
     EXPECT_TRUE(actions.empty());
+}
+
+TEST_F(VariantsRowTest, TheMatrixOpensBelowTheMixButtonOrAboveWhenTheScreenEndsThere) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect area = screen->availableGeometry();
+    VariantsRowView* row = view().variantsRow();
+    auto mixButtonOnScreen = [&] {
+        return QRect(row->mixButton()->mapToGlobal(QPoint(0, 0)), row->mixButton()->size());
+    };
+
+    open("handshake");
+    panel->panel().move(area.left() + 10, area.top() + 10);
+    click(row->mixButton());
+    settle();
+    ASSERT_TRUE(row->popover()->isVisible());
+    EXPECT_GT(row->popover()->geometry().top(), mixButtonOnScreen().bottom());
+    EXPECT_TRUE(area.contains(row->popover()->geometry()));
+
+    click(row->mixButton());
+    settle();
+    panel->panel().move(area.left() + 10, area.bottom() - panel->panel().height());
+    click(row->mixButton());
+    settle();
+    ASSERT_TRUE(row->popover()->isVisible());
+    EXPECT_LT(row->popover()->geometry().bottom(), mixButtonOnScreen().top());
+    EXPECT_TRUE(area.contains(row->popover()->geometry()));
 }
 
 using ScopeRowTest = PickerUiFixture;
