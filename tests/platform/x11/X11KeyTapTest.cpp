@@ -197,7 +197,14 @@ TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
     // meanwhile) and re-enables the tap, which then asks about keys again.
     ASSERT_TRUE(pumpUntil([&] { return !recorder.events.empty(); }, 2));
     pumpFor(0.1);
-    ASSERT_EQ(recorder.events.size(), 1u);
+    auto describe = [&] {
+        std::string out;
+        for (const auto& e : recorder.events)
+            out += std::to_string(static_cast<unsigned>(e.type)) + ":" + std::to_string(e.keyCode) + ":" +
+                   e.characters + ":" + std::to_string(e.userData) + " ";
+        return out;
+    };
+    ASSERT_EQ(recorder.events.size(), 1u) << describe();
     EXPECT_EQ(recorder.events[0].type, KeyEvent::Type::tapDisabledByTimeout);
     ASSERT_EQ(session->xdotool({"key", "z", "w"}), 0);
     EXPECT_TRUE(client->waitForText("zqw")) << client->text();
