@@ -153,6 +153,7 @@ class OwnedPublished {
     using Handler = typename Published<T>::Handler;
 
     OwnedPublished() = default;
+    explicit OwnedPublished(T initial) : published_(std::move(initial)) {}
 
     const T& value() const { return published_.value(); }
     const T& operator()() const { return published_.value(); }
