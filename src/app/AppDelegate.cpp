@@ -42,10 +42,12 @@ AppDelegate::AppDelegate(Dependencies dependencies)
     };
     libraryInsertion_ = std::make_unique<LibraryInsertion>(std::move(insertion));
     currentDelegate = this;
+    PickerShellServices::install(this);
 }
 
 AppDelegate::~AppDelegate() {
     if (currentDelegate == this) currentDelegate = nullptr;
+    if (PickerShellServices::shared() == this) PickerShellServices::install(nullptr);
     cancellables_.clear();
     // Windows first: the library window's key handler refers to this object.
     onboardingWindow_.reset();

@@ -19,6 +19,7 @@
 #include "content/PreferencesStore.hpp"
 #include "onboarding/OnboardingPage.hpp"
 #include "picker/PickerController.hpp"
+#include "picker/PickerShellServices.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
@@ -31,8 +32,9 @@ class QSystemTrayIcon;
 namespace mosaiko {
 
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
-// the update state and the library insertion state, and stops the picker at shut-down.
-class AppDelegate final : public QObject {
+// the update state and the library insertion state, and stops the picker at shut-down. While it
+// exists it is also what the picker's views ask of the shell (the panel's settings button).
+class AppDelegate final : public QObject, public PickerShellServices {
     Q_OBJECT
 
   public:
@@ -91,7 +93,7 @@ class AppDelegate final : public QObject {
     void perform(MenuAction action);
     void openPicker();
     void openLibrary();
-    void openSettings();
+    void openSettings() override;
     void openStats();
     void openTipps();
     void openOnboarding();

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "content/EmojiEntry.hpp"
-#include "content/OperatingSystemVersion.hpp"
+#include "platform/OperatingSystemVersion.hpp"
 #include "content/OptionEnums.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/Published.hpp"

@@ -20,7 +20,7 @@ namespace mosaiko {
 // Counts and remembers inserted texts: all-time counts, the most recent texts and a time-stamped
 // history, each written to the defaults database as JSON after every recording. Texts are keyed by
 // the inserted text itself under canonical equivalence (a skin-tone variant counts apart from its
-// base). The published collections change only through the operations below.
+// base).
 class EmojiUsageStore {
   public:
     // Canonically equivalent texts are one key; the first form recorded is the one kept.
@@ -55,9 +55,11 @@ class EmojiUsageStore {
 
     static EmojiUsageStore& shared();
 
-    Published<Counts> counts;                     // all-time insertions per text
-    Published<std::vector<std::string>> recents;  // most recent first, each text once
-    Published<std::vector<UsageEvent>> history;   // newest first, capped
+    // Read and followed by anyone, assigned only by the operations below: a caller cannot bypass
+    // the caps, the one-text-once rule of the recents or the write-through.
+    OwnedPublished<Counts, EmojiUsageStore> counts;                     // all-time insertions per text
+    OwnedPublished<std::vector<std::string>, EmojiUsageStore> recents;  // most recent first, each once
+    OwnedPublished<std::vector<UsageEvent>, EmojiUsageStore> history;   // newest first, capped
 
     // Counts one insertion of `text`, moves it to the front of the recents, adds a history event,
     // then writes counts, recents and history in this order. No text is refused.

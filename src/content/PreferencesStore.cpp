@@ -270,7 +270,7 @@ std::optional<std::map<std::string, std::string>> PreferencesStore::loadRemember
 
 template <class T>
 bool PreferencesStore::announce(Property<T>& property, const T& value) {
-    property.published_.set(value);
+    property.set(value);
     return property() == value;
 }
 

@@ -30,26 +30,7 @@ class PreferencesStore {
   public:
     // A published preference that only the store can assign.
     template <class T>
-    class Property {
-      public:
-        Property() = default;
-        explicit Property(T initial) : published_(std::move(initial)) {}
-
-        const T& operator()() const { return published_.value(); }
-        const T& value() const { return published_.value(); }
-        // Receives the current value now, then every assigned value.
-        [[nodiscard]] Cancellable subscribe(typename Published<T>::Handler handler) {
-            return published_.subscribe(std::move(handler));
-        }
-        // Receives only values assigned from now on.
-        [[nodiscard]] Cancellable observe(typename Published<T>::Handler handler) {
-            return published_.observe(std::move(handler));
-        }
-
-      private:
-        friend class PreferencesStore;
-        Published<T> published_;
-    };
+    using Property = OwnedPublished<T, PreferencesStore>;
 
     // Loads every preference (writing defaults for missing keys and writing each loaded value
     // back through its setter) and seeds "hasCompletedOnboarding" when it is missing.

@@ -34,8 +34,8 @@ bool isSingleCharacter(std::string_view s) {
     return text::characterCount(s) == 1;
 }
 
-// Characters compare under canonical equivalence.
-bool sameCharacter(std::string_view a, std::string_view b) {
+// Characters and texts compare under canonical equivalence.
+bool sameText(std::string_view a, std::string_view b) {
     if (a == b) return true;
     if (isAscii(a) && isAscii(b)) return false;
     return text::canonicallyEqual(a, b);
@@ -374,16 +374,19 @@ GlobalKeyTap::Decision PickerController::handleCharacter(const KeyEvent& event, 
 // ------------------------------------------------------------------ popup
 
 void PickerController::schedulePopup() {
+    armPopupTimer(static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0);
+}
+
+void PickerController::armPopupTimer(double delaySeconds) {
     delayTimer_.cancel();
-    const double delay = static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0;
-    delayTimer_ = mainLoop_.scheduleTimer(delay, guarded([this] {
+    delayTimer_ = mainLoop_.scheduleTimer(delaySeconds, guarded([this] {
                                               if (!session_ || session_->isShown) return;
-                                              // A timer that fires a little early asks again for the rest of
-                                              // the delay.
+                                              // A timer that fires a little early waits only for the
+                                              // rest of the delay.
                                               const double remaining =
                                                   session_->showEligibleAtUptime - dependencies_.now();
                                               if (remaining > 0) {
-                                                  schedulePopup();
+                                                  armPopupTimer(remaining);
                                                   return;
                                               }
                                               Session copy = *session_;
@@ -437,7 +440,7 @@ bool PickerController::shouldTriggerQuickOpen(const std::string& typed, const Se
     const auto trigger = charactersOf(prefs_.inlineTrigger());
     if (trigger.size() != 1) return false;
     const auto seq = charactersOf(*sequence);
-    if (seq.size() != 2 || !sameCharacter(seq[0], trigger[0]) || !sameCharacter(seq[1], typed)) return false;
+    if (seq.size() != 2 || !sameText(seq[0], trigger[0]) || !sameText(seq[1], typed)) return false;
     return s.mode == Mode::inlineMode && s.query.empty() &&
            dependencies_.now() - s.startedAtUptime <= quickOpenMaxGapS;
 }
@@ -561,7 +564,7 @@ bool PickerController::hasMatchedSuffix(const std::vector<std::string>& characte
     if (seq.empty() || seq.size() > characters.size()) return false;
     const std::size_t offset = characters.size() - seq.size();
     for (std::size_t i = 0; i < seq.size(); ++i)
-        if (!sameCharacter(characters[offset + i], seq[i])) return false;
+        if (!sameText(characters[offset + i], seq[i])) return false;
     return true;
 }
 
@@ -571,7 +574,7 @@ std::optional<std::vector<PickerController::RecentTypedCharacter>> PickerControl
     if (seq.empty() || seq.size() > buffer.size()) return std::nullopt;
     const std::size_t offset = buffer.size() - seq.size();
     for (std::size_t i = 0; i < seq.size(); ++i)
-        if (!sameCharacter(buffer[offset + i].character, seq[i])) return std::nullopt;
+        if (!sameText(buffer[offset + i].character, seq[i])) return std::nullopt;
     return std::vector<RecentTypedCharacter>(buffer.begin() + static_cast<std::ptrdiff_t>(offset),
                                              buffer.end());
 }
@@ -638,7 +641,7 @@ PickerController::OpeningSequenceSuppression PickerController::openingSequenceSu
     const std::string lowered = text::lowercased(typed);
     if (lowered.empty()) return OpeningSequenceSuppression::none;
     for (const auto& entry : blocklist)
-        if (text::lowercased(entry) == lowered) return OpeningSequenceSuppression::suppressed;
+        if (sameText(text::lowercased(entry), lowered)) return OpeningSequenceSuppression::suppressed;
     return OpeningSequenceSuppression::none;
 }
 

@@ -149,6 +149,7 @@ class PickerController {
     bool libraryShortcutMatches(const KeyEvent& event) const;
 
     void schedulePopup();
+    void armPopupTimer(double delaySeconds);
     void maybeShowPopup(Session& s);
     void cancelSession(bool hide);
     void triggerQuickOpen(int removingTypedCharacters);

@@ -14,7 +14,9 @@ class KeyTapPort {
   public:
     // Returns true to drop the event, false to let it through. Also called with the
     // tapDisabledByTimeout type when an event had to pass unanswered (the callback's answer is then
-    // ignored), so the owner can re-enable the tap.
+    // ignored), so the owner can re-enable the tap. Some events can only be reported after they
+    // passed, and their answer is ignored as well: events this program posted itself (their
+    // userData carries kEventMarker), and on X11 the release of a modifier key (flagsChanged).
     using Callback = std::function<bool(const KeyEvent&)>;
 
     virtual ~KeyTapPort() = default;

@@ -12,7 +12,8 @@ class ProcessRunner {
     struct Outcome {
         // Set when the program could not be started at all; the other fields are then unused.
         std::optional<std::string> launchError;
-        // The exit status; 128 + the signal number when a signal ended the program.
+        // The exit status; 128 + the signal number when a signal ended the program; -1 when the
+        // status could not be learned.
         int exitStatus = 0;
         // Standard output and standard error together, in the order they were written.
         std::string output;

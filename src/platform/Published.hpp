@@ -144,4 +144,29 @@ class Published {
     Handler didSet_;
 };
 
+// A published value that only `Owner` assigns; everybody else reads it and subscribes to it. For
+// state whose every change must go through the owner's operations (which keep its rules and write
+// it through).
+template <class T, class Owner>
+class OwnedPublished {
+  public:
+    using Handler = typename Published<T>::Handler;
+
+    OwnedPublished() = default;
+    explicit OwnedPublished(T initial) : published_(std::move(initial)) {}
+
+    const T& value() const { return published_.value(); }
+    const T& operator()() const { return published_.value(); }
+    // Receives the current value now, then every assigned value.
+    [[nodiscard]] Cancellable subscribe(Handler handler) { return published_.subscribe(std::move(handler)); }
+    // Receives only values assigned from now on.
+    [[nodiscard]] Cancellable observe(Handler handler) { return published_.observe(std::move(handler)); }
+
+  private:
+    friend Owner;
+    void set(T newValue) { published_.set(std::move(newValue)); }
+
+    Published<T> published_;
+};
+
 }  // namespace mosaiko

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "content/OperatingSystemVersion.hpp"
+#include "platform/OperatingSystemVersion.hpp"
 #include "platform/linux/EmojiFontSupport.hpp"
 
 namespace mosaiko {

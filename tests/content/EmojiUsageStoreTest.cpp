@@ -115,6 +115,17 @@ TEST_F(EmojiUsageStoreTest, RecentsAndHistoryAreCappedWhileCountsKeepEverything)
     EXPECT_EQ(full.json(kHistory).size(), 5000u);
 }
 
+// Only the store's operations change the three collections, so nobody can break the caps, the
+// one-text-once recents or the write-through by assigning them.
+template <class Property, class Value>
+concept AssignableFromOutside = requires(Property& p, Value v) {
+    p.set(std::move(v));
+};
+static_assert(AssignableFromOutside<Published<Texts>, Texts>);
+static_assert(!AssignableFromOutside<decltype(EmojiUsageStore::counts), EmojiUsageStore::Counts>);
+static_assert(!AssignableFromOutside<decltype(EmojiUsageStore::recents), Texts>);
+static_assert(!AssignableFromOutside<decltype(EmojiUsageStore::history), std::vector<UsageEvent>>);
+
 TEST_F(EmojiUsageStoreTest, EachStepIsPublishedThenTheThreeKeysAreWrittenInOrder) {
     EmojiUsageStore store(defaults, clock, smallLimits());
     for (const char* t : {"a", "b", "c", "d"}) store.recordUsed(t);

@@ -136,6 +136,40 @@ TEST(SearchOrder, PrioritizedThenScoreThenKindThenNameThenListOrder) {
               Preference::undecided);
 }
 
+// The row rule that the equivalence test below takes as its reference, checked line by line.
+TEST(SearchRowScore, ATermScoresItsBestShortcodeOrKeywordMatchElseTheName) {
+    using Keyword = EmojiDatabase::IndexedEmoji::IndexedKeyword;
+    EmojiDatabase::IndexedEmoji row;
+    row.name = "waving hand sign";
+    row.shortcodes = {"wave", std::string(600, 'q') + "tail"};
+    row.keywords = {Keyword{"hello", 0}, Keyword{"greeting", 120}, Keyword{"salutation", 900},
+                    Keyword{std::string(450, 'z') + "far", 0}, Keyword{"handwave", 9000}};
+    using Score = std::optional<std::int64_t>;
+
+    // Shortcodes: equal, prefix (10 per extra character, at most 2500 off), contained (5 per extra
+    // character, at most 2500 off). "handwave" matches too, but its penalty leaves it nothing.
+    EXPECT_EQ(row.score("wave"), Score{10000});
+    EXPECT_EQ(row.score("wav"), Score{9490});
+    EXPECT_EQ(row.score("av"), Score{7490});
+    EXPECT_EQ(row.score("qqq"), Score{7000});
+    EXPECT_EQ(row.score("tail"), Score{5000});
+
+    // Keywords: equal, prefix (at most 2000 off), contained (at most 2000 off), less their penalty.
+    EXPECT_EQ(row.score("hello"), Score{9200});
+    EXPECT_EQ(row.score("greeting"), Score{9080});
+    EXPECT_EQ(row.score("greet"), Score{5050});
+    EXPECT_EQ(row.score("eting"), Score{3065});
+    EXPECT_EQ(row.score("sal"), Score{4230});
+    EXPECT_EQ(row.score("zz"), Score{3200});
+    EXPECT_EQ(row.score("far"), Score{1200});
+
+    // A keyword match worth nothing still counts, so the name ("hand") is not tried.
+    EXPECT_EQ(row.score("hand"), Score{0});
+    EXPECT_EQ(row.score("sign"), Score{2500});
+    EXPECT_EQ(row.score("xyz"), Score{});
+    EXPECT_EQ(row.score("Hello"), Score{});
+}
+
 TEST(SearchMatching, TextsCompareAsWholeCanonicallyEquivalentCharacters) {
     EmojiDatabase db(
         {makeEntry("composed", "one", {}, {"caf\u00E9"}), makeEntry("decomposed", "two", {}, {"cafe\u0301"}),

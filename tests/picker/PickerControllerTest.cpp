@@ -57,6 +57,15 @@ TEST(PickerScenario, PopupWaitsForTheDelayAndThreeCharacters) {
     EXPECT_FALSE(instant.panel->visible) << "a space does not count";
     instant.type("c");
     EXPECT_EQ(instant.model->query(), "ab c");
+
+    PickerHarness early;  // the timer fires while the clock says 20 ms are still to go
+    early.type(";");
+    early.clockOffset = -0.02;
+    early.type("smi");
+    early.wait(0.21);  // 310 ms after the trigger by the loop, 290 by the clock
+    EXPECT_FALSE(early.panel->visible);
+    early.wait(0.02);
+    EXPECT_TRUE(early.panel->visible) << "it waits for the rest of the delay, not a whole new one";
 }
 
 TEST(PickerScenario, KeysThatEndAnInlineSession) {
@@ -101,12 +110,18 @@ TEST(PickerScenario, EscapeAfterThePanelShowsIsSwallowed) {
 
 TEST(PickerScenario, BlocklistedOpeningSequences) {
     PickerHarness h;
-    h.prefs.setOpeningSequenceBlocklist({";SMILE"});
+    h.prefs.setOpeningSequenceBlocklist({";SMILE", ";Cafe\u0301"});
     h.type(";smi");
     h.wait(0.3);
     EXPECT_TRUE(h.panel->visible) << "only the whole sequence is blocked";
     EXPECT_EQ(h.type("le"), "pp");
     EXPECT_FALSE(h.panel->visible);
+    EXPECT_FALSE(h.session());
+
+    h.type(";caf");
+    h.wait(0.3);
+    EXPECT_TRUE(h.panel->visible);
+    EXPECT_EQ(h.type("\u00e9"), "p") << "the composed accent blocks as the decomposed entry does";
     EXPECT_FALSE(h.session());
 }
 
@@ -197,7 +212,7 @@ TEST(PickerScenario, ArrowsMoveTheSelectionAndTheVariants) {
     EXPECT_EQ(h.poster.texts(), Texts{"👍🏼"})
         << "back in the main row, which inserts the variant chosen before";
     h.poster.clear();
-    h.type(";smi→⏎");
+    EXPECT_EQ(h.type(";smi↑→⏎"), "ppppsss") << "Up without variants stays in the main row";
     EXPECT_EQ(h.poster.texts(), Texts{"😃"});
 }
 

@@ -88,7 +88,7 @@ class PickerHarness {
         panel = std::make_shared<FakePanel>(*model);
         keyTap = std::make_shared<GlobalKeyTap>(tapSystem.dependencies());
         PickerController::Dependencies d;
-        d.now = [this] { return loop.uptime(); };
+        d.now = [this] { return loop.uptime() + clockOffset; };
         d.insertEmoji = [this](const std::string& text, int n) { return inserter.insert(text, n); };
         d.recordUsedEmoji = [this](const std::string& text) { usage.recordUsed(text); };
         d.pinnedIDs = [this] { return collections.pinnedIDs(); };
@@ -120,6 +120,7 @@ class PickerHarness {
     const std::optional<PickerController::Session>& session() const { return controller->session(); }
 
     ManualMainLoop loop;
+    double clockOffset = 0;  // how far the controller's clock runs ahead of the loop's timers
     MemoryDefaults defaults;
     PreferencesStore prefs{defaults};
     CollectionsStore collections{defaults};

@@ -86,8 +86,10 @@ TEST(PickerViewModelResults, EmptyQueryListsRecentsThenTheFirstBaseEntries) {
     EXPECT_EQ(h.model.results().size(), 40u);
     EXPECT_EQ(h.model.results()[39].id, "e38");
 
-    // Newest first the recents read: a toned thumbs up, an unknown text, then e30, e31, ... e52.
+    // Newest first the recents read: a toned thumbs up, an unknown text, another tone of the thumbs
+    // up, then e30, e31, ... e52.
     for (int i = 52; i >= 30; --i) h.usage.recordUsed("<e" + std::to_string(i) + ">");
+    h.usage.recordUsed("👍🏿");
     h.usage.recordUsed("unknown");
     h.usage.recordUsed("👍🏽");
     h.model.resetForNewSession("");
@@ -95,10 +97,10 @@ TEST(PickerViewModelResults, EmptyQueryListsRecentsThenTheFirstBaseEntries) {
     EXPECT_EQ(r[0].id, "thumbsup");
     EXPECT_EQ((std::vector<std::string>{r[1].id, r[1].emoji, r[1].name, r[1].category}),
               (std::vector<std::string>{"recent-unknown", "unknown", "Recent", "Recents"}));
-    EXPECT_EQ(r[2].id, "e30");
-    EXPECT_EQ(r[19].id, "e47") << "only the first 20 recents count";
-    EXPECT_EQ(r[20].id, "e0");
-    EXPECT_EQ(r.size(), 50u) << "the first 40 base entries without those already listed";
+    EXPECT_EQ(r[2].id, "e30") << "two tones of one emoji list it once";
+    EXPECT_EQ(r[18].id, "e46") << "only the first 20 recents count";
+    EXPECT_EQ(r[19].id, "e0");
+    EXPECT_EQ(r.size(), 49u) << "the first 40 base entries without those already listed";
 }
 
 TEST(PickerViewModelResults, EmptyQueryInATabListsTheWholeTab) {

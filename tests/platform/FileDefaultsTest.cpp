@@ -6,10 +6,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <thread>
+
+#include "platform/Json.hpp"
 
 namespace mosaiko {
 namespace {
@@ -60,6 +64,26 @@ TEST_F(FileDefaultsTest, EveryValueTypeSurvivesARestart) {
     EXPECT_FALSE(reloaded.movedAsideFile());
 }
 
+// JSON has no infinities or NaN; writing them as null would make the whole file unreadable.
+TEST_F(FileDefaultsTest, NonFiniteNumbersDoNotSpoilTheFile) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    {
+        FileDefaults d(file());
+        d.set("inf", inf);
+        d.set("-inf", -inf);
+        d.set("nan", std::numeric_limits<double>::quiet_NaN());
+        d.set("nested", DefaultsValue::Array{inf, "x"});
+        d.set("kept", "still here");
+    }
+    FileDefaults reloaded(file());
+    EXPECT_FALSE(reloaded.movedAsideFile());
+    EXPECT_EQ(reloaded.string("kept"), "still here");
+    EXPECT_EQ(reloaded.doubleValue("inf"), inf);
+    EXPECT_EQ(reloaded.doubleValue("-inf"), -inf);
+    EXPECT_TRUE(std::isnan(reloaded.doubleValue("nan")));
+    EXPECT_EQ(reloaded.object("nested"), DefaultsValue(DefaultsValue::Array{inf, "x"}));
+}
+
 TEST_F(FileDefaultsTest, SavesInTheBackgroundWithinTheDelay) {
     FileDefaults d(file(), 0.05);
     d.set("k", 1);
@@ -96,6 +120,22 @@ TEST_F(FileDefaultsTest, AWellFormedFileWithAForeignShapeIsAlsoKept) {
     FileDefaults d(file());
     ASSERT_TRUE(d.movedAsideFile());
     EXPECT_TRUE(fs::exists(*d.movedAsideFile()));
+}
+
+// The background saver may be writing an older snapshot when flush() is called: flush() must not
+// return before the newest state is on disk, nor let the older snapshot land after it.
+TEST_F(FileDefaultsTest, FlushLeavesTheNewestStateOnDiskWhileTheSaverRuns) {
+    FileDefaults d(file(), 0.0);
+    const std::string payload(16 * 1024, 'p');  // long enough for saves to overlap
+    for (std::int64_t i = 0; i < 300; ++i) {
+        d.set("payload", DefaultsData{payload + std::to_string(i)});
+        d.set("counter", i);
+        ASSERT_TRUE(d.flush());
+        std::ifstream in(file());
+        const auto onDisk = json::parse(std::string((std::istreambuf_iterator<char>(in)), {}));
+        ASSERT_TRUE(onDisk);
+        ASSERT_EQ((*onDisk)["values"]["counter"], i);
+    }
 }
 
 // A writer killed at a random moment must leave either the old or a new complete file.

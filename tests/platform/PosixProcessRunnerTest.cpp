@@ -1,6 +1,7 @@
 #include "platform/linux/PosixProcessRunner.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 namespace mosaiko {
 namespace {
@@ -42,6 +43,20 @@ TEST(PosixProcessRunner, ASignalReadsAs128PlusItsNumber) {
 
 TEST(PosixProcessRunner, TheChildGetsNoStandardInputFromUs) {
     EXPECT_EQ(shell("cat; echo done").output, "done\n");
+}
+
+TEST(PosixProcessRunner, ALostExitStatusIsNeverReportedAsSuccess) {
+    // With SIGCHLD ignored the kernel reaps the child itself and its status is gone.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    struct sigaction previous {};
+    ASSERT_EQ(::sigaction(SIGCHLD, &ignore, &previous), 0);
+    const auto outcome = shell("printf failed; exit 3");
+    ::sigaction(SIGCHLD, &previous, nullptr);
+    EXPECT_EQ(outcome.launchError, std::nullopt);
+    EXPECT_NE(outcome.exitStatus, 0);
+    EXPECT_EQ(outcome.output, "failed");
 }
 
 }  // namespace

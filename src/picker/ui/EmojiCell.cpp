@@ -29,7 +29,15 @@ struct TileKind {
 };
 
 TileKind kindOf(const EmojiCell::Content& content) {
-    if (!content.isTextEntry) return {Typography::emoji(38), 0.25, 0, emojiTileWidth, emojiTileWidth, false};
+    if (!content.isTextEntry) {
+        // Mostly emoji, but a recent entry may hold any text that was once inserted.
+        return {Typography::emojiOrSystem(QString::fromStdString(content.emoji), 38),
+                0.25,
+                0,
+                emojiTileWidth,
+                emojiTileWidth,
+                false};
+    }
     if (!content.isCompactTextEntry) return {Typography::monospaced(18), 0.72, 12, 96, 320, true};
     return {Typography::monospaced(27), 0.6, 8, 62, 92, false};
 }

@@ -35,6 +35,7 @@ MainRowView::MainRowView(PickerViewModel& model, PreferencesStore& prefs, Collec
       layout_(new QHBoxLayout(content_)),
       opacity_(new QGraphicsOpacityEffect(this)),
       scrollAnimation_(new QPropertyAnimation(horizontalScrollBar(), "value", this)),
+      shownSelectedIndex_(model.selectedIndex()),
       refresh_(this, [this] { refresh(); }) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -58,13 +59,7 @@ MainRowView::MainRowView(PickerViewModel& model, PreferencesStore& prefs, Collec
     refresh_.watch(prefs_.defaultSkinTone);
     refresh_.watch(prefs_.rememberedEmojiVariantsByEntryID);
     refresh_.watch(collections_.pinnedIDs);
-    refresh_.keep(model_.selectedIndex.observe([this](const int& index) {
-        // Only keyboard moves scroll; the strip never moves under the pointer.
-        if (model_.lastMainSelectionOrigin == PickerViewModel::SelectionOrigin::keyboard) {
-            pendingKeyboardScroll_ = index;
-        }
-        refresh_.schedule();
-    }));
+    refresh_.watch(model_.selectedIndex);
     refresh_.keep(model_.isVisible.observe([this](const bool& visible) {
         if (visible) pendingScrollToSelection_ = true;
         refresh_.schedule();
@@ -122,11 +117,18 @@ void MainRowView::refresh() {
     opacity_->setEnabled(!focused);
 
     layoutContent();
+    // Whether the selection moved, and who moved it, is judged once the operation that changed it
+    // is complete: one that passes through other indices on its way (a rebuild keeping the selected
+    // entry, then a reset to the first result) names its origin only at the end.
+    const int index = model_.selectedIndex();
+    const bool moved = index != shownSelectedIndex_;
+    shownSelectedIndex_ = index;
     if (std::exchange(pendingScrollToSelection_, false)) {
-        pendingKeyboardScroll_.reset();
         scrollToCurrentSelection();
+    } else if (moved && model_.lastMainSelectionOrigin == PickerViewModel::SelectionOrigin::keyboard) {
+        // Only keyboard moves scroll; the strip never moves under the pointer.
+        centreOn(index);
     }
-    if (auto index = std::exchange(pendingKeyboardScroll_, std::nullopt)) centreOn(*index);
 }
 
 std::vector<EmojiCell*> MainRowView::cells() const {
@@ -166,10 +168,14 @@ void MainRowView::showContextMenu(int index, const QPoint& globalPosition) {
     const QString title = pinActionTitle(index);
     if (title.isEmpty()) return;
     const std::string id = model_.results()[static_cast<std::size_t>(index)].id;
-    QMenu menu(this);
-    QAction* action = menu.addAction(title);
-    // The entry is named by id: the results may be rebuilt while the menu is open.
-    if (menu.exec(globalPosition) == action) collections_.togglePinned(id);
+    // Not run in a nested event loop: the views may be rebuilt while the menu is open, and the cell
+    // that asked for it must not be deleted inside its own event handler. The entry is named by id
+    // for the same reason.
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* action = menu->addAction(title);
+    connect(action, &QAction::triggered, this, [this, id] { collections_.togglePinned(id); });
+    menu->popup(globalPosition);
 }
 
 void MainRowView::scrollToCurrentSelection() {

@@ -62,7 +62,7 @@ class MainRowView : public QScrollArea {
     QGraphicsOpacityEffect* opacity_;
     QPropertyAnimation* scrollAnimation_;
     std::vector<EmojiCell*> cells_;
-    std::optional<int> pendingKeyboardScroll_;
+    int shownSelectedIndex_;
     bool pendingScrollToSelection_ = false;
     DeferredRefresh refresh_;
 };

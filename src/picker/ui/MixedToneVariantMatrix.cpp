@@ -153,6 +153,13 @@ void MixedToneVariantMatrix::leaveEvent(QEvent* event) {
     QWidget::leaveEvent(event);
 }
 
+void MixedToneVariantMatrix::hideEvent(QHideEvent* event) {
+    // A popover shown anew starts without a hovered cell, wherever the pointer was when it closed.
+    hoveredIndex_.reset();
+    pressedIndex_.reset();
+    QWidget::hideEvent(event);
+}
+
 bool MixedToneVariantMatrix::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);

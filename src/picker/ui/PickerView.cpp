@@ -62,7 +62,7 @@ class SearchRow : public QWidget {
         painter.setFont(triggerFont);
         painter.setPen(secondary);
         painter.drawText(QRectF(x, area.top(), triggerWidth + 1, area.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, trigger_);
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, trigger_);
         if (!trigger_.isEmpty()) x += triggerWidth + spacing;
 
         const double detailsRoom =
@@ -72,7 +72,8 @@ class SearchRow : public QWidget {
             std::max(0.0, area.right() - x - (detailsShown > 0 ? detailsShown + spacing : 0));
         painter.setFont(queryFont);
         painter.setPen(DesktopAppearance::primaryText());
-        painter.drawText(QRectF(x, area.top(), queryRoom, area.height()), Qt::AlignLeft | Qt::AlignVCenter,
+        painter.drawText(QRectF(x, area.top(), queryRoom, area.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                          QFontMetricsF(queryFont).elidedText(query_, Qt::ElideRight, queryRoom));
 
         painter.setFont(detailsFont);
@@ -80,7 +81,7 @@ class SearchRow : public QWidget {
         const QString shown =
             QFontMetricsF(detailsFont).elidedText(details_, Qt::ElideRight, detailsShown + 0.5);
         painter.drawText(QRectF(area.right() - detailsShown - 1, area.top(), detailsShown + 1, area.height()),
-                         Qt::AlignRight | Qt::AlignVCenter, shown);
+                         Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     }
 
   private:

@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QEasingCurve>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <algorithm>
@@ -26,8 +28,8 @@ namespace mosaiko {
 using Origin = PickerViewModel::SelectionOrigin;
 using FocusRow = PickerViewModel::FocusRow;
 
-// The matrix in a small floating window below the mix button, with an arrow pointing at it. Like
-// the panel it never takes focus.
+// The matrix in a small floating window below the mix button (above it when the screen has no
+// room below), with an arrow pointing at it. Like the panel it never takes focus.
 class VariantsRowView::Popover : public QWidget {
   public:
     static constexpr int arrowHeight = 8;
@@ -46,10 +48,21 @@ class VariantsRowView::Popover : public QWidget {
 
     MixedToneVariantMatrix* matrix() const { return matrix_; }
 
-    // Places the popover under `anchor` (global coordinates), its arrow at the anchor's centre.
-    void placeBelow(const QRect& anchor) {
-        arrowX_ = width() / 2;
-        move(anchor.center().x() - width() / 2, anchor.bottom() + 1);
+    // Places the popover under `anchor` (global coordinates), its arrow pointing at the anchor's
+    // centre; above it when the screen has no room below, and moved sideways to stay on the screen.
+    void placeAt(const QRect& anchor) {
+        const QScreen* screen = QGuiApplication::screenAt(anchor.center());
+        if (!screen) screen = QGuiApplication::primaryScreen();
+        const QRect area = screen ? screen->availableGeometry() : QRect();
+        arrowOnTop_ = area.isEmpty() || anchor.bottom() + 1 + height() <= area.bottom() + 1 ||
+                      anchor.top() - height() < area.top();
+        int x = anchor.center().x() - width() / 2;
+        if (!area.isEmpty())
+            x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - width()));
+        const int y = arrowOnTop_ ? anchor.bottom() + 1 : anchor.top() - height();
+        arrowX_ = std::clamp(anchor.center().x() - x, 2 * arrowHeight, width() - 2 * arrowHeight);
+        matrix_->move(0, arrowOnTop_ ? arrowHeight : 0);
+        move(x, y);
         update();
     }
 
@@ -57,13 +70,16 @@ class VariantsRowView::Popover : public QWidget {
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF body = QRectF(rect()).adjusted(0.5, arrowHeight + 0.5, -0.5, -0.5);
+        const QRectF body = arrowOnTop_ ? QRectF(rect()).adjusted(0.5, arrowHeight + 0.5, -0.5, -0.5)
+                                        : QRectF(rect()).adjusted(0.5, 0.5, -0.5, -arrowHeight - 0.5);
         QPainterPath path;
         path.addRoundedRect(body, 10, 10);
+        const double base = arrowOnTop_ ? body.top() + 1 : body.bottom() - 1;
+        const double tip = arrowOnTop_ ? 0.5 : height() - 0.5;
         QPainterPath arrow;
-        arrow.moveTo(arrowX_ - arrowHeight, body.top() + 1);
-        arrow.lineTo(arrowX_, 0.5);
-        arrow.lineTo(arrowX_ + arrowHeight, body.top() + 1);
+        arrow.moveTo(arrowX_ - arrowHeight, base);
+        arrow.lineTo(arrowX_, tip);
+        arrow.lineTo(arrowX_ + arrowHeight, base);
         arrow.closeSubpath();
         path = path.united(arrow);
         painter.fillPath(path, DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.98));
@@ -74,6 +90,7 @@ class VariantsRowView::Popover : public QWidget {
   private:
     MixedToneVariantMatrix* matrix_;
     int arrowX_ = 0;
+    bool arrowOnTop_ = true;
 };
 
 VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs, QWidget* parent)
@@ -270,7 +287,7 @@ void VariantsRowView::syncPopover() {
         const auto& variants = *model_.activeEntry()->variants;
         if (matrix->variants() != variants) matrix->setVariants(variants);
         matrix->setSelectedIndex(model_.selectedVariantIndex());
-        popover_->placeBelow(QRect(mixButton_->mapToGlobal(QPoint(0, 0)), mixButton_->size()));
+        popover_->placeAt(QRect(mixButton_->mapToGlobal(QPoint(0, 0)), mixButton_->size()));
         if (!popover_->isVisible()) {
             popover_->show();
             qApp->installEventFilter(this);

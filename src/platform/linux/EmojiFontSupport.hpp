@@ -3,7 +3,7 @@
 #include <functional>
 #include <optional>
 
-#include "content/OperatingSystemVersion.hpp"
+#include "platform/OperatingSystemVersion.hpp"
 
 namespace mosaiko {
 

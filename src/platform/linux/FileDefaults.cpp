@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <sstream>
 
 #include "platform/Base64.hpp"
@@ -23,6 +25,8 @@ constexpr const char* kFormatKey = "mosaikoDefaults";
 constexpr const char* kValuesKey = "values";
 constexpr const char* kDataTag = "$data";
 constexpr const char* kDictionaryTag = "$dict";
+// JSON has no infinities or NaN (the library would write null, which makes the file unreadable).
+constexpr const char* kDoubleTag = "$double";
 
 Json encodeValue(const DefaultsValue& value);
 
@@ -44,6 +48,10 @@ Json encodeValue(const DefaultsValue& value) {
                 return array;
             } else if constexpr (std::is_same_v<T, DefaultsValue::Dictionary>) {
                 return Json{{kDictionaryTag, encodeDictionary(v)}};
+            } else if constexpr (std::is_same_v<T, double>) {
+                if (std::isnan(v)) return Json{{kDoubleTag, "nan"}};
+                if (std::isinf(v)) return Json{{kDoubleTag, v > 0 ? "inf" : "-inf"}};
+                return Json(v);
             } else {
                 return Json(v);
             }
@@ -99,6 +107,13 @@ std::optional<DefaultsValue> decodeValue(const Json& json) {
                 auto dictionary = decodeDictionary(*it);
                 if (!dictionary) return std::nullopt;
                 return DefaultsValue(std::move(*dictionary));
+            }
+            if (auto it = json.find(kDoubleTag); it != json.end() && it->is_string()) {
+                const auto& name = it->get_ref<const std::string&>();
+                if (name == "nan") return DefaultsValue(std::numeric_limits<double>::quiet_NaN());
+                if (name == "inf") return DefaultsValue(std::numeric_limits<double>::infinity());
+                if (name == "-inf") return DefaultsValue(-std::numeric_limits<double>::infinity());
+                return std::nullopt;
             }
             return std::nullopt;
         }
@@ -271,16 +286,14 @@ void FileDefaults::saverLoop() {
         const auto delay = std::chrono::duration<double>(saveDelaySeconds_);
         wake_.wait_for(lock, delay, [this] { return stopping_; });
         if (stopping_) return;
-        auto snapshot = values_;
-        dirty_ = false;
         lock.unlock();
-        const bool saved = save(snapshot);
+        flush();  // on failure the state stays dirty: tried again after the next delay or at exit
         lock.lock();
-        if (!saved) dirty_ = true;  // try again with the next change or at exit
     }
 }
 
 bool FileDefaults::flush() {
+    std::lock_guard saving(saveMutex_);
     DefaultsValue::Dictionary snapshot;
     {
         std::lock_guard lock(mutex_);

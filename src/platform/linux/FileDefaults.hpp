@@ -34,7 +34,8 @@ class FileDefaults final : public MemoryDefaults {
     void remove(std::string_view key) override;
     std::vector<std::string> keys() const override;
 
-    // Writes pending changes now; false when the file could not be written.
+    // Writes pending changes now (waiting for a save in progress); false when the file could not
+    // be written.
     bool flush();
     const std::filesystem::path& path() const { return file_; }
     // Where an unreadable file found at start was moved, if one was.
@@ -51,6 +52,9 @@ class FileDefaults final : public MemoryDefaults {
     std::optional<std::filesystem::path> movedAside_;
     bool saveDisabled_ = false;  // set once at load, before the saver thread starts
 
+    // Held from taking a snapshot until it is on disk, so snapshots land in the order they were
+    // taken and flush() returns only once the newest state is saved. Taken before mutex_.
+    std::mutex saveMutex_;
     mutable std::mutex mutex_;  // guards values_ (read by the saver thread) and the flags below
     std::condition_variable wake_;
     bool dirty_ = false;

@@ -66,9 +66,15 @@ ProcessRunner::Outcome PosixProcessRunner::run(const std::string& executable,
     ::close(fds[0]);
 
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status)) {
+    pid_t waited = -1;
+    do {
+        waited = ::waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited < 0) {
+        // The status is lost (for example when SIGCHLD is ignored and the child was reaped for us):
+        // never let that read as success.
+        outcome.exitStatus = -1;
+    } else if (WIFEXITED(status)) {
         outcome.exitStatus = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
         outcome.exitStatus = 128 + WTERMSIG(status);

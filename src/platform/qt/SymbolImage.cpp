@@ -68,9 +68,11 @@ QPixmap SymbolImage::pixmap(const QString& name, const QColor& color, double poi
     QByteArray source = iconSource(name);
     if (source.isEmpty() || points <= 0) return {};
     const int side = std::max(1, static_cast<int>(std::ceil(points * devicePixelRatio)));
-    const QString key = QStringLiteral("mosaiko-symbol:%1:%2:%3:%4")
+    // The ratio is part of the key: 13 pt at 2x and 26 pt at 1x have the same number of pixels.
+    const QString key = QStringLiteral("mosaiko-symbol:%1:%2:%3:%4:%5")
                             .arg(name, color.name(QColor::HexArgb))
                             .arg(side)
+                            .arg(devicePixelRatio)
                             .arg(bold);
     QPixmap cached;
     if (QPixmapCache::find(key, &cached)) return cached;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
 
@@ -34,6 +35,16 @@ QFont Typography::emoji(double points) {
     QFont font(emojiFamily);
     font.setStyleStrategy(QFont::NoFontMerging);
     setSize(font, points);
+    return font;
+}
+
+QFont Typography::emojiOrSystem(const QString& text, double points) {
+    QFont font = emoji(points);
+    const QFontMetricsF metrics(font);
+    for (const char32_t c : text.toUcs4()) {
+        if (c == 0xFE0E || c == 0xFE0F || c == 0x200D) continue;
+        if (!metrics.inFontUcs4(c)) return system(points);
+    }
     return font;
 }
 

@@ -16,6 +16,10 @@ class Typography {
     // The colour-emoji family without fallback: with Qt's fallback, U+FE0F goes to another font and
     // multi-person sequences fall apart into several glyphs.
     static QFont emoji(double points);
+    // The colour-emoji font when it has every code point of `text` (variation selectors and joiners
+    // aside, which it shapes without listing them), else the ordinary font: without fallback, a text
+    // such as ":-)" would be drawn as empty boxes.
+    static QFont emojiOrSystem(const QString& text, double points);
 };
 
 }  // namespace mosaiko

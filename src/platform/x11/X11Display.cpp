@@ -1,6 +1,7 @@
 #include "platform/x11/X11Display.hpp"
 
 #include <X11/Xlib.h>
+#include <unistd.h>
 
 #include <mutex>
 #include <set>
@@ -74,7 +75,13 @@ X11Display::X11Display(Display* display) : display_(display) {
 }
 
 X11Display::~X11Display() {
-    XCloseDisplay(display_);
+    if (broken_) {
+        // Xlib cannot close a connection that failed (it would wait forever for its lock); the
+        // descriptor is all there is to release.
+        close(ConnectionNumber(display_));
+    } else {
+        XCloseDisplay(display_);
+    }
     std::lock_guard lock(registryMutex);
     if (auto it = ourDisplays().find(display_); it != ourDisplays().end()) ourDisplays().erase(it);
 }

@@ -196,6 +196,7 @@ void X11KeyTap::run() {
 
     const auto timeout = std::chrono::duration<double>(options_.answerTimeoutSeconds);
     std::uint64_t sequence = 0;
+    std::uint64_t lastFlags = 0;  // of the last key or modifier event
     auto stopping = [&] {
         std::lock_guard lock(shared_->mutex);
         return shared_->stopping;
@@ -243,17 +244,20 @@ void X11KeyTap::run() {
         if (hasXkb && event.type == xkbEventBase) {
             const auto* xkb = reinterpret_cast<const XkbEvent*>(&event);
             if (xkb->any.xkb_type == XkbStateNotify && xkb->state.event_type == KeyRelease &&
-                translator.isModifierKeycode(xkb->state.keycode) && shared_->enabled) {
-                toMainThread(
-                    [shared = shared_, e = translator.modifierRelease(xkb->state.keycode, xkb->state.mods)] {
-                        deliverNotice(shared, e);
-                    });
+                translator.isModifierKeycode(xkb->state.keycode)) {
+                // A lock key changes the flags when pressed, though the server applies it on release.
+                KeyEvent release = translator.modifierRelease(xkb->state.keycode, xkb->state.mods);
+                if (release.modifierFlags != lastFlags && shared_->enabled) {
+                    toMainThread([shared = shared_, release] { deliverNotice(shared, release); });
+                }
+                lastFlags = release.modifierFlags;
             }
             continue;
         }
         if (event.type != KeyPress) continue;
 
         KeyEvent keyEvent = translator.press(event.xkey.keycode, event.xkey.state);
+        lastFlags = keyEvent.modifierFlags;
         const auto claimed = options_.ledger->claim(event.xkey.keycode, now());
         if (claimed && *claimed == PostedKeyLedger::retypedUserData) {
             // The handler has had this press already.

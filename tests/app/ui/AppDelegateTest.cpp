@@ -176,6 +176,17 @@ TEST_F(AppDelegateTest, SettingsAreReusedAndEveryGuideIsNew) {
     EXPECT_FALSE(settings->window()->actions().isEmpty());
 }
 
+TEST_F(AppDelegateTest, ThePickersSettingsButtonReachesTheDelegateWhileItExists) {
+    auto delegate = launch();
+    ASSERT_EQ(PickerShellServices::shared(), delegate.get());
+    PickerShellServices::shared()->openSettings();
+    ASSERT_NE(delegate->prefsWindow(), nullptr);
+    EXPECT_TRUE(delegate->prefsWindow()->window()->isVisible());
+
+    delegate.reset();
+    EXPECT_EQ(PickerShellServices::shared(), nullptr);
+}
+
 TEST_F(AppDelegateTest, MenuCommandsReachThePickerTheUpdaterAndTheExit) {
     auto delegate = launch();
     log.clear();

@@ -1,3 +1,8 @@
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QScreen>
+#include <QScrollBar>
 #include <variant>
 
 #include "picker/PickerShellServices.hpp"
@@ -174,6 +179,74 @@ TEST_F(MainRowTest, ContextMenuItemPinsAndUnpins) {
     EXPECT_EQ(row->pinActionTitle(999), QString());
 }
 
+TEST_F(MainRowTest, TheContextMenuPinsTheEntryItWasOpenedOn) {
+    open("smi");
+    MainRowView* row = view().mainRow();
+    const std::string id = model->results()[3].id;
+    QWidget* cell = row->cells()[3];
+    QContextMenuEvent request(QContextMenuEvent::Mouse, cell->rect().center(),
+                              cell->mapToGlobal(cell->rect().center()));
+    QApplication::sendEvent(cell, &request);
+    auto* menu = row->findChild<QMenu*>();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().front()->text(), QStringLiteral("Pin"));
+
+    // The results shrink while the menu is open (the cell it came from goes away): the item still
+    // pins the entry it was opened on, and changes neither the selection nor the actions.
+    model->updateQuery("smiling face with horns");
+    settle();
+    ASSERT_LT(row->cells().size(), 4u);
+    menu->actions().front()->trigger();
+    menu->close();
+    settle();
+    EXPECT_EQ(collections.pinnedIDs(), std::vector<std::string>{id});
+    EXPECT_EQ(model->selectedIndex(), 0);
+    EXPECT_TRUE(actions.empty());
+}
+
+// Lets the strip's 0.12 s scroll animation run to its end.
+void letScrollAnimationsFinish() {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 250) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+TEST_F(MainRowTest, OnlyKeyboardMovesScrollTheStrip) {
+    open("face");
+    QScrollBar* bar = view().mainRow()->horizontalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    ASSERT_GE(model->results().size(), 12u);
+
+    // An arrow key far along the strip centres the new selection.
+    model->moveSelection(9);
+    settle();
+    letScrollAnimationsFinish();
+    EXPECT_GT(bar->value(), 0);
+
+    // Typing on keeps the selected entry for a moment, then selects the first result: neither step
+    // was a keyboard move, so the strip stays where it is.
+    bar->setValue(0);
+    const std::string selectedID = model->activeEntry()->id;
+    model->updateQuery("face ");
+    settle();
+    letScrollAnimationsFinish();
+    ASSERT_GE(indexOf(selectedID), 1);
+    EXPECT_EQ(model->selectedIndex(), 0);
+    EXPECT_EQ(bar->value(), 0);
+
+    // Hover and click never move it either.
+    pointer.x += 5;
+    auto cells = view().mainRow()->cells();
+    hover(cells[6]);
+    settle();
+    ASSERT_EQ(model->selectedIndex(), 6);
+    click(cells[7]);
+    settle();
+    letScrollAnimationsFinish();
+    EXPECT_EQ(bar->value(), 0);
+}
+
 using VariantsRowTest = PickerUiFixture;
 
 TEST_F(VariantsRowTest, QuickButtonsForSingleTonesAndMixForTwoPeople) {
@@ -270,8 +343,18 @@ TEST_F(VariantsRowTest, MixButtonTogglesTheMatrixAndAMatrixClickInserts) {
     EXPECT_FALSE(row->popover()->isVisible());
     EXPECT_EQ(model->selectedVariantIndex(), before);
 
+    // Reopened, it shows no cell hovered from its last time.
     click(row->mixButton());
     settle();
+    hover(matrix, matrix->cellRect(0, 3).center());
+    ASSERT_TRUE(matrix->hoveredIndex());
+    click(row->mixButton());
+    settle();
+    click(row->mixButton());
+    settle();
+    ASSERT_TRUE(row->popover()->isVisible());
+    EXPECT_FALSE(matrix->hoveredIndex());
+
     const auto target = matrix->optionIndexAt(2, 4);
     ASSERT_TRUE(target);
     click(matrix, Qt::ShiftModifier, matrix->cellRect(2, 4).center());
@@ -296,6 +379,33 @@ TEST_F(VariantsRowTest, APressOutsideTheMatrixClosesIt) {
     EXPECT_FALSE(model->isShowingMixedTonePopover());
     EXPECT_FALSE(row->popover()->isVisible());
     EXPECT_TRUE(actions.empty());
+}
+
+TEST_F(VariantsRowTest, TheMatrixOpensBelowTheMixButtonOrAboveWhenTheScreenEndsThere) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    ASSERT_NE(screen, nullptr);
+    const QRect area = screen->availableGeometry();
+    VariantsRowView* row = view().variantsRow();
+    auto mixButtonOnScreen = [&] {
+        return QRect(row->mixButton()->mapToGlobal(QPoint(0, 0)), row->mixButton()->size());
+    };
+
+    open("handshake");
+    panel->panel().move(area.left() + 10, area.top() + 10);
+    click(row->mixButton());
+    settle();
+    ASSERT_TRUE(row->popover()->isVisible());
+    EXPECT_GT(row->popover()->geometry().top(), mixButtonOnScreen().bottom());
+    EXPECT_TRUE(area.contains(row->popover()->geometry()));
+
+    click(row->mixButton());
+    settle();
+    panel->panel().move(area.left() + 10, area.bottom() - panel->panel().height());
+    click(row->mixButton());
+    settle();
+    ASSERT_TRUE(row->popover()->isVisible());
+    EXPECT_LT(row->popover()->geometry().bottom(), mixButtonOnScreen().top());
+    EXPECT_TRUE(area.contains(row->popover()->geometry()));
 }
 
 using ScopeRowTest = PickerUiFixture;

@@ -34,6 +34,14 @@ TEST_F(SymbolImageTest, DrawsTheIconInTheWantedColourAndSize) {
     }
 }
 
+TEST_F(SymbolImageTest, SizesOfTheSamePixelCountKeepTheirOwnScale) {
+    const QPixmap sharp = SymbolImage::pixmap(QStringLiteral("xmark"), Qt::black, 13, 2.0);
+    const QPixmap large = SymbolImage::pixmap(QStringLiteral("xmark"), Qt::black, 26, 1.0);
+    EXPECT_DOUBLE_EQ(sharp.devicePixelRatio(), 2.0);
+    EXPECT_DOUBLE_EQ(large.devicePixelRatio(), 1.0);
+    EXPECT_EQ(large.deviceIndependentSize(), QSizeF(26, 26));
+}
+
 TEST_F(SymbolImageTest, MissingOrUnsafeNamesGiveNoImage) {
     EXPECT_TRUE(SymbolImage::exists(QStringLiteral("xmark")));
     EXPECT_FALSE(SymbolImage::exists(QStringLiteral("no.such.symbol")));

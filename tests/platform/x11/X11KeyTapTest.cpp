@@ -1,0 +1,249 @@
+#include "platform/x11/X11KeyTap.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "KeyEventPrinter.hpp"
+#include "XvfbSession.hpp"
+
+namespace mosaiko {
+namespace {
+
+using test::pumpFor;
+using test::pumpUntil;
+using test::TextClient;
+using test::XvfbSession;
+
+// The callback's view of the keyboard: every event it received, and a rule for dropping keys.
+struct Recorder {
+    std::vector<KeyEvent> events;
+    std::function<bool(const KeyEvent&)> drop = [](const KeyEvent&) { return false; };
+
+    KeyTapPort::Callback callback() {
+        return [this](const KeyEvent& event) {
+            events.push_back(event);
+            return drop(event);
+        };
+    }
+    std::vector<KeyEvent> ofType(KeyEvent::Type type) const {
+        std::vector<KeyEvent> result;
+        for (const auto& e : events) {
+            if (e.type == type) result.push_back(e);
+        }
+        return result;
+    }
+    std::size_t keyDownCount(std::uint16_t keyCode) const {
+        std::size_t count = 0;
+        for (const auto& e : events) count += e.type == KeyEvent::Type::keyDown && e.keyCode == keyCode;
+        return count;
+    }
+};
+
+KeyEvent keyDown(std::uint16_t code, std::string chars, std::string plain, std::uint64_t flags = 0) {
+    return KeyEvent{KeyEvent::Type::keyDown, code, flags, std::move(chars), std::move(plain), 0};
+}
+
+KeyEvent flagsChanged(std::uint16_t code, std::uint64_t flags) {
+    return KeyEvent{KeyEvent::Type::flagsChanged, code, flags, "", "", 0};
+}
+
+class X11KeyTapTest : public ::testing::Test {
+  protected:
+    void start(XvfbSession::Options options = {}) {
+        session = std::make_unique<XvfbSession>(options);
+        ASSERT_TRUE(session->ok()) << session->error();
+        client = std::make_unique<TextClient>(*session);
+        ASSERT_TRUE(client->ok());
+        ASSERT_TRUE(client->focus());
+        tap = X11KeyTap::create(recorder.callback(), {session->display(), nullptr, 0.1});
+        ASSERT_NE(tap, nullptr);
+        tap->attachToMainLoop();
+    }
+    void TearDown() override {
+        tap.reset();
+        client.reset();
+        session.reset();
+    }
+
+    Recorder recorder;
+    std::unique_ptr<XvfbSession> session;
+    std::unique_ptr<TextClient> client;
+    std::unique_ptr<X11KeyTap> tap;
+};
+
+TEST_F(X11KeyTapTest, DeliversKeysWithTheirCodesCharactersAndFlagsBeforeTheApplication) {
+    start();
+    ASSERT_EQ(session->xdotool({"key", "--delay", "10", "a", "shift+b", "semicolon", "Return", "BackSpace",
+                                "Escape", "Tab", "space", "5"}),
+              0);
+    // Everything passed, so the text view got it (BackSpace erasing the newline before it).
+    EXPECT_TRUE(client->waitForText("aB;\t 5")) << client->text();
+    ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Left", "Right", "Down", "Up", "KP_Enter", "ctrl+c",
+                                "alt+x", "super+e", "F1"}),
+              0);
+    ASSERT_TRUE(pumpUntil([&] { return recorder.keyDownCount(122) == 1; }, 5));
+
+    const std::vector<KeyEvent> expected = {
+        keyDown(0, "a", "a"),
+        keyDown(11, "B", "B", ModifierFlag::shift),
+        keyDown(41, ";", ";"),
+        keyDown(36, "\r", "\r"),
+        keyDown(51, "\b", "\b"),
+        keyDown(53, "\x1b", "\x1b"),
+        keyDown(48, "\t", "\t"),
+        keyDown(49, " ", " "),
+        keyDown(23, "5", "5"),
+        keyDown(123, "", ""),
+        keyDown(124, "", ""),
+        keyDown(125, "", ""),
+        keyDown(126, "", ""),
+        keyDown(76, "\r", "\r"),
+        keyDown(8, "\x03", "c", ModifierFlag::control),
+        keyDown(7, "x", "x", ModifierFlag::option),
+        keyDown(14, "e", "e", ModifierFlag::command),
+        keyDown(122, "", ""),
+    };
+    EXPECT_EQ(recorder.ofType(KeyEvent::Type::keyDown), expected);
+}
+
+TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
+    start();
+    ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Shift_L", "Control_L", "Super_L", "Alt_L",
+                                "Caps_Lock", "Caps_Lock", "shift+a"}),
+              0);
+    ASSERT_TRUE(pumpUntil([&] { return recorder.keyDownCount(0) == 1; }, 5));
+
+    const std::vector<KeyEvent> expected = {
+        flagsChanged(56, ModifierFlag::shift),
+        flagsChanged(56, 0),
+        flagsChanged(59, ModifierFlag::control),
+        flagsChanged(59, 0),
+        flagsChanged(55, ModifierFlag::command),
+        flagsChanged(55, 0),
+        flagsChanged(58, ModifierFlag::option),
+        flagsChanged(58, 0),
+        flagsChanged(57, ModifierFlag::capsLock),
+        flagsChanged(57, 0),
+        flagsChanged(56, ModifierFlag::shift),
+        keyDown(0, "A", "A", ModifierFlag::shift),
+        flagsChanged(56, 0),
+    };
+    pumpFor(0.1);
+    EXPECT_EQ(recorder.events, expected);
+}
+
+TEST_F(X11KeyTapTest, DroppedKeysNeverReachTheApplicationWhileOrdinaryTypingIsUnchanged) {
+    start();
+    recorder.drop = [](const KeyEvent& e) {
+        return e.type == KeyEvent::Type::keyDown && e.characters == "b";
+    };
+    ASSERT_EQ(session->xdotool({"type", "--delay", "15", "abcab"}), 0);
+    ASSERT_TRUE(client->waitForText("aca")) << client->text();
+
+    // Shifted letters, fast typing and a burst of one key all arrive intact, each press once.
+    ASSERT_EQ(session->xdotool({"type", "--delay", "4", "Hello World"}), 0);
+    ASSERT_EQ(session->xdotool({"key", "--repeat", "40", "--delay", "1", "x"}), 0);
+    EXPECT_TRUE(client->waitForText("acaHello World" + std::string(40, 'x'))) << client->text();
+    EXPECT_EQ(recorder.keyDownCount(7), 40u);
+    EXPECT_EQ(recorder.keyDownCount(11), 2u);  // both b presses were offered before being dropped
+}
+
+TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
+    XvfbSession::Options options;
+    options.windowManager = true;
+    const std::string marker = "/tmp/mosaiko-shortcut-" + std::to_string(getpid());
+    std::filesystem::remove(marker);
+    options.openboxKeybindings = "<keybind key=\"W-F1\"><action name=\"Execute\"><command>touch " + marker +
+                                 "</command></action></keybind>";
+    start(options);
+    recorder.drop = [](const KeyEvent&) { return true; };  // even a tap that drops everything
+
+    ASSERT_EQ(session->xdotool({"key", "super+F1"}), 0);
+    EXPECT_TRUE(pumpUntil([&] { return std::filesystem::exists(marker); }, 5));
+    EXPECT_EQ(recorder.keyDownCount(122), 0u);  // F1 with Super belongs to the window manager
+    std::filesystem::remove(marker);
+
+    recorder.drop = [](const KeyEvent&) { return false; };
+    ASSERT_EQ(session->xdotool({"key", "F1", "k"}), 0);
+    EXPECT_TRUE(client->waitForText("k")) << client->text();
+    EXPECT_EQ(recorder.keyDownCount(122), 1u);  // F1 alone is ours
+}
+
+TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
+    start();
+    recorder.drop = [this](const KeyEvent& e) {
+        if (e.type == KeyEvent::Type::tapDisabledByTimeout) tap->setEnabled(true);
+        return e.type == KeyEvent::Type::keyDown && e.characters == "z";  // would drop z if asked in time
+    };
+    test::ChildProcess typing = session->start({"xdotool", "key", "--delay", "50", "z", "q"});
+
+    // The main thread is busy for up to two seconds: nobody answers the tap, yet the keys arrive.
+    const auto stallStart = std::chrono::steady_clock::now();
+    bool typedDuringStall = false;
+    while (std::chrono::steady_clock::now() - stallStart < std::chrono::seconds(2)) {
+        if (client->text() == "zq") {
+            typedDuringStall = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(typedDuringStall) << client->text();
+    EXPECT_EQ(typing.wait(5), 0);
+
+    // Once the loop runs again, the callback hears of the timeout (not of the keys that passed
+    // meanwhile) and re-enables the tap, which then asks about keys again.
+    ASSERT_TRUE(pumpUntil([&] { return !recorder.events.empty(); }, 2));
+    pumpFor(0.1);
+    auto describe = [&] {
+        std::string out;
+        for (const auto& e : recorder.events)
+            out += std::to_string(static_cast<unsigned>(e.type)) + ":" + std::to_string(e.keyCode) + ":" +
+                   e.characters + ":" + std::to_string(e.userData) + " ";
+        return out;
+    };
+    ASSERT_EQ(recorder.events.size(), 1u) << describe();
+    EXPECT_EQ(recorder.events[0].type, KeyEvent::Type::tapDisabledByTimeout);
+    ASSERT_EQ(session->xdotool({"key", "z", "w"}), 0);
+    EXPECT_TRUE(client->waitForText("zqw")) << client->text();
+    EXPECT_EQ(recorder.keyDownCount(6), 1u);
+}
+
+TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
+    start();
+    recorder.drop = [](const KeyEvent&) { return true; };
+    tap->setEnabled(false);
+    ASSERT_EQ(session->xdotool({"key", "a"}), 0);
+    EXPECT_TRUE(client->waitForText("a"));
+
+    tap->setEnabled(true);
+    tap->detachFromMainLoop();
+    ASSERT_EQ(session->xdotool({"key", "b"}), 0);
+    EXPECT_TRUE(client->waitForText("ab"));
+    EXPECT_TRUE(recorder.events.empty());
+
+    // Attached again, once: each press is offered exactly once, and dropped.
+    tap->attachToMainLoop();
+    tap->attachToMainLoop();
+    ASSERT_EQ(session->xdotool({"key", "c", "d"}), 0);
+    ASSERT_TRUE(pumpUntil([&] { return recorder.events.size() >= 2; }, 5));
+    pumpFor(0.2);
+    EXPECT_EQ(recorder.events.size(), 2u);
+    recorder.drop = [](const KeyEvent&) { return false; };
+    ASSERT_EQ(session->xdotool({"key", "e"}), 0);
+    EXPECT_TRUE(client->waitForText("abe")) << client->text();
+}
+
+TEST_F(X11KeyTapTest, ATapOutlivingItsServerStaysQuiet) {
+    start();
+    session.reset();  // the X server goes away under the attached tap
+    pumpFor(0.2);
+    tap->setEnabled(true);
+    tap.reset();  // and tearing the tap down neither hangs nor ends the process
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace mosaiko

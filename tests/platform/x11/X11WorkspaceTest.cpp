@@ -1,0 +1,156 @@
+#include "platform/x11/X11Workspace.hpp"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "XvfbSession.hpp"
+#include "platform/BuildInfo.hpp"
+
+namespace mosaiko {
+namespace {
+
+using test::pumpUntil;
+using test::TextClient;
+using test::XvfbSession;
+
+void writeFile(const std::filesystem::path& path, const std::string& content) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << content;
+}
+
+void setUtf8Property(const std::string& displayName, unsigned long window, const char* name,
+                     const std::string& value) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    XChangeProperty(display, window, XInternAtom(display, name, False),
+                    XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(value.data()), static_cast<int>(value.size()));
+    XSync(display, False);
+    XCloseDisplay(display);
+}
+
+std::optional<RunningApp> findApp(const std::vector<RunningApp>& apps, long pid) {
+    for (const auto& app : apps) {
+        if (app.processIdentifier == pid) return app;
+    }
+    return std::nullopt;
+}
+
+class X11WorkspaceTest : public ::testing::Test {
+  protected:
+    void start(bool windowManager) {
+        XvfbSession::Options options;
+        options.windowManager = windowManager;
+        session = std::make_unique<XvfbSession>(options);
+        ASSERT_TRUE(session->ok()) << session->error();
+        data = session->scratchDirectory() + "/data";
+        writeFile(data + "/applications/tools/alpha.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Alpha Editor\nName[de]=Alpha-Editor\n"
+                  "StartupWMClass=AlphaClass\n");
+        writeFile(data + "/applications/org.example.Beta.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Beta\n");
+    }
+    std::unique_ptr<X11Workspace> makeWorkspace() {
+        return X11Workspace::create({session->display(), {data}, std::string("de_DE.UTF-8"), 0});
+    }
+    void TearDown() override {
+        workspace.reset();
+        session.reset();
+    }
+
+    std::unique_ptr<XvfbSession> session;
+    std::string data;
+    std::unique_ptr<X11Workspace> workspace;
+};
+
+TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
+    start(true);
+    TextClient alpha(*session, "alpha", "AlphaClass");
+    TextClient beta(*session, "beta", "BetaClass");
+    TextClient gamma(*session, "gamma", "GammaClass");
+    ASSERT_TRUE(alpha.ok() && beta.ok() && gamma.ok());
+    setUtf8Property(session->display(), beta.window(), "_GTK_APPLICATION_ID", "org.example.Beta");
+    setUtf8Property(session->display(), gamma.window(), "_KDE_NET_WM_DESKTOP_FILE",
+                    "/usr/share/applications/org.example.Gamma.desktop");
+    ASSERT_TRUE(alpha.focus());
+    workspace = makeWorkspace();
+    ASSERT_NE(workspace, nullptr);
+
+    // A desktop entry found by its window class gives the id (subfolder included) and localized name.
+    auto front = workspace->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->bundleIdentifier, "tools-alpha");
+    EXPECT_EQ(front->localizedName, "Alpha-Editor");
+    EXPECT_EQ(front->processIdentifier, alpha.pid());
+
+    const auto apps = workspace->runningApplications();
+    ASSERT_EQ(apps.size(), 3u);
+    const auto betaApp = findApp(apps, beta.pid());
+    ASSERT_TRUE(betaApp);
+    EXPECT_EQ(betaApp->bundleIdentifier, "org.example.Beta");  // named by the window
+    EXPECT_EQ(betaApp->localizedName, "Beta");
+    const auto gammaApp = findApp(apps, gamma.pid());
+    ASSERT_TRUE(gammaApp);
+    EXPECT_EQ(gammaApp->bundleIdentifier, "org.example.Gamma");  // no entry installed: the name is the class
+    EXPECT_EQ(gammaApp->localizedName, "GammaClass");
+
+    std::vector<RunningApp> activations;
+    auto subscription =
+        workspace->observeActivations([&](const RunningApp& app) { activations.push_back(app); });
+    EXPECT_TRUE(workspace->activate(*betaApp));
+    ASSERT_TRUE(pumpUntil([&] { return !activations.empty(); }, 5));
+    EXPECT_EQ(activations[0].processIdentifier, beta.pid());
+    EXPECT_EQ(workspace->frontmostApplication()->bundleIdentifier, "org.example.Beta");
+
+    // Activating by an outdated window handle still finds the application's window.
+    RunningApp stale = *gammaApp;
+    stale.windowId = "0x1";
+    EXPECT_TRUE(workspace->activate(stale));
+    ASSERT_TRUE(pumpUntil([&] { return activations.size() == 2; }, 5));
+    EXPECT_EQ(activations[1].bundleIdentifier, "org.example.Gamma");
+}
+
+TEST_F(X11WorkspaceTest, WithoutAWindowManagerFollowsTheFocusAndKnowsOurOwnWindows) {
+    start(false);
+    TextClient other(*session, "other", "OtherClass");
+    ASSERT_TRUE(other.ok());
+    workspace = makeWorkspace();
+    ASSERT_NE(workspace, nullptr);
+
+    // A window of this process, whatever its class, is this application.
+    Display* display = XOpenDisplay(session->display().c_str());
+    const Window own = XCreateSimpleWindow(display, DefaultRootWindow(display), 10, 10, 100, 100, 0, 0, 0);
+    XClassHint hint{const_cast<char*>("own"), const_cast<char*>("Own")};
+    XSetClassHint(display, own, &hint);
+    const long pid = getpid();
+    XChangeProperty(display, own, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+    XMapWindow(display, own);
+    XSync(display, False);
+    ASSERT_TRUE(pumpUntil([&] { return workspace->runningApplications().size() == 2; }, 5));
+    XSetInputFocus(display, own, RevertToParent, CurrentTime);
+    XSync(display, False);
+
+    auto front = workspace->frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->bundleIdentifier, buildinfo::kAppIdentifier);
+    EXPECT_EQ(front->processIdentifier, pid);
+
+    const auto otherApp = findApp(workspace->runningApplications(), other.pid());
+    ASSERT_TRUE(otherApp);
+    EXPECT_EQ(otherApp->bundleIdentifier, "OtherClass");
+    EXPECT_TRUE(workspace->activate(*otherApp));
+    EXPECT_EQ(workspace->frontmostApplication(), otherApp);
+    XCloseDisplay(display);
+
+    EXPECT_FALSE(workspace->activate(RunningApp{"gone", "Gone", 99999, "0x7"}));
+}
+
+}  // namespace
+}  // namespace mosaiko
