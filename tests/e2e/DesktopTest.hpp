@@ -19,8 +19,9 @@ namespace mosaiko::testing {
 
 class DesktopTest : public ::testing::Test {
   protected:
-    // Starts the session; skips the test when this machine lacks a program it needs.
-    void startSession(XSession::Options options = {}) {
+    // Starts the session, with a window manager unless told otherwise; skips the test when this
+    // machine lacks a program it needs.
+    void startSession(XSession::Options options = withWindowManager()) {
         if (!fs::exists(RunningProgram::program())) GTEST_SKIP() << "the program is not built";
         std::vector<std::string> tools{"Xvfb", "xdotool"};
         if (options.windowManager) tools.push_back("openbox");
@@ -30,6 +31,12 @@ class DesktopTest : public ::testing::Test {
         }
         session_ = std::make_unique<XSession>(options);
         ASSERT_TRUE(session_->ok()) << session_->error();
+    }
+
+    static XSession::Options withWindowManager() {
+        XSession::Options options;
+        options.windowManager = true;
+        return options;
     }
 
     XSession& session() { return *session_; }
@@ -60,17 +67,17 @@ class DesktopTest : public ::testing::Test {
 
     // Types `text` as a user would, `delayMs` between keys.
     void type(const std::string& text, int delayMs = 50) {
-        ASSERT_TRUE(session_->xdotool({"type", "--delay", std::to_string(delayMs), text}));
+        ASSERT_EQ(session_->xdotool({"type", "--delay", std::to_string(delayMs), text}), 0);
     }
 
     // Presses keys by their X names ("Return", "ctrl+u").
     void press(const std::vector<std::string>& keys) {
         std::vector<std::string> arguments{"key", "--delay", "50"};
         arguments.insert(arguments.end(), keys.begin(), keys.end());
-        ASSERT_TRUE(session_->xdotool(arguments));
+        ASSERT_EQ(session_->xdotool(arguments), 0);
     }
 
-    // Declared first: the session ends last, with every process the test started in it.
+    // Declared first: the session ends last, after every process the test started in it.
     std::unique_ptr<XSession> session_;
     std::unique_ptr<RunningProgram> program_;
     std::vector<std::unique_ptr<TextClient>> clients_;

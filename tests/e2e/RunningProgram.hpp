@@ -1,6 +1,6 @@
 #pragma once
 // The built program, started in a test's desktop session the way a user starts it, with the
-// session's fresh home and XDG folders.
+// session's fresh home and XDG folders. It ends with the object.
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,17 +37,17 @@ class RunningProgram {
         return user;
     }
 
-    explicit RunningProgram(XSession& session, const std::vector<std::string>& arguments = {})
+    explicit RunningProgram(const XSession& session, const std::vector<std::string>& arguments = {})
         : session_(session) {
         static int sequence = 0;
-        output_ = session.root() / ("mosaiko-" + std::to_string(++sequence) + ".log");
+        output_ = session.scratchDirectory() / ("mosaiko-" + std::to_string(++sequence) + ".log");
         std::vector<std::string> argv{program().string()};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        process_ = &session.spawn(argv, {}, output_);
+        process_ = session.start(argv, {}, output_);
     }
 
-    ChildProcess& process() { return *process_; }
-    pid_t pid() const { return process_->pid(); }
+    ChildProcess& process() { return process_; }
+    pid_t pid() const { return process_.pid(); }
     std::string output() const { return readFile(output_); }
 
     // Waits until the key tap holds its grabs on the keyboard: from then on every key typed goes
@@ -70,9 +70,9 @@ class RunningProgram {
     }
 
   private:
-    XSession& session_;
+    const XSession& session_;
     fs::path output_;
-    ChildProcess* process_ = nullptr;
+    ChildProcess process_;
 };
 
 }  // namespace mosaiko::testing

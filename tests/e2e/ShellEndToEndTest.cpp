@@ -65,8 +65,8 @@ TEST_F(EndToEnd, ANewCopyTellsTheUserAndReplacesTheRunningOne) {
     ASSERT_TRUE(alert) << "no alert";
     EXPECT_EQ(older.process().waitForExit(0.5), std::nullopt);  // nothing happens before the user continues
 
-    EXPECT_TRUE(session().xdotool(
-        {"windowactivate", "--sync", std::to_string(alert->id), "key", "--clearmodifiers", "Return"}));
+    EXPECT_EQ(0, session().xdotool({"windowactivate", "--sync", std::to_string(alert->id), "key",
+                                    "--clearmodifiers", "Return"}));
 
     EXPECT_EQ(older.process().waitForExit(5), 0);  // asked politely, it shut down by itself
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", newer.pid()));

@@ -16,15 +16,15 @@ using mosaiko::testing::WindowInfo;
 class Tray : public DesktopTest {
   protected:
     void SetUp() override {
-        mosaiko::testing::XSession::Options options;
+        auto options = withWindowManager();
         options.tray = true;
         startSession(options);
     }
 
     // Moves the pointer to a point and clicks there, as a user does.
     void click(int x, int y) {
-        ASSERT_TRUE(
-            session().xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}));
+        ASSERT_EQ(0, session().xdotool(
+                         {"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}));
     }
 };
 

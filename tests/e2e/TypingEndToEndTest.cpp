@@ -93,7 +93,7 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     oracle.type("Hi ;smi");
     oracle.wait(0.4);
     ASSERT_TRUE(program().waitForPanel(true)) << "no panel after \";smi\"";
-    ASSERT_TRUE(session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
+    ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
     oracle.type("⏎ ok");
     const auto firstInsertions = oracle.takeInsertions();
     ASSERT_EQ(firstInsertions.size(), 1u);
@@ -195,7 +195,7 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     oracle.type(" ;sigblock");
     oracle.wait(0.4);
     ASSERT_TRUE(program().waitForPanel(true));
-    ASSERT_TRUE(session().xdotool({"keydown", "Return", "sleep", "0.15", "keyup", "Return", "type", " ok"}));
+    ASSERT_EQ(0, session().xdotool({"keydown", "Return", "sleep", "0.15", "keyup", "Return", "type", " ok"}));
     oracle.type("⏎");
     ASSERT_EQ(oracle.takeInsertedText(), snippet) << "the search does not rank the snippet first";
     oracle.type(" ok");
@@ -235,14 +235,13 @@ class OrdinaryTyping : public DesktopTest {
     void SetUp() override {
         marker_ = fs::temp_directory_path() / ("mosaiko-shortcut-" + std::to_string(::getpid()));
         fs::remove(marker_);
-        XSessionOptions options;
+        auto options = withWindowManager();
         options.windowManagerKeyBindings = "<keybind key=\"C-A-m\"><action name=\"Execute\"><command>touch " +
                                            marker_.string() + "</command></action></keybind>";
         startSession(options);
     }
     void TearDown() override { fs::remove(marker_); }
 
-    using XSessionOptions = mosaiko::testing::XSession::Options;
     fs::path marker_;
 };
 
@@ -263,9 +262,9 @@ TEST_F(OrdinaryTyping, ReachesTheApplicationUnchanged) {
     EXPECT_TRUE(client->waitForText(expected)) << described(client->text());
 
     // Held down, a key repeats until it is let go.
-    ASSERT_TRUE(session().xdotool({"keydown", "q"}));
+    ASSERT_EQ(0, session().xdotool({"keydown", "q"}));
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // holding the key
-    ASSERT_TRUE(session().xdotool({"keyup", "q"}));
+    ASSERT_EQ(0, session().xdotool({"keyup", "q"}));
     press({"Return"});
     const auto heldKey = [&] {
         const std::string typed = client->text();

@@ -2,8 +2,8 @@
 // Real X clients with one text field, for tests that type into other applications and read back
 // what arrived: a terminal (xterm, whose line discipline writes each finished line to a file), a
 // GTK 3 entry or text view (a small Python script), and a Qt line edit or plain text edit (a helper
-// program built with the tests). The GTK and Qt clients print their whole text as a JSON array of
-// one string on every change, so a test sees every state the field went through.
+// program built with the end-to-end tests). The GTK and Qt clients print their whole text as a JSON
+// array of one string on every change, so a test sees every state the field went through.
 #include <nlohmann/json.hpp>
 
 #include <atomic>
@@ -54,41 +54,47 @@ class TextClient {
         return "unknown client";
     }
 
-    // Starts the client in `session` and waits until its window has appeared and it is ready for
-    // input; see ok().
-    TextClient(XSession& session, Kind kind) : session_(session), kind_(kind) {
+    // Starts the client in `session` and waits until its window shows and it is ready for input;
+    // see ok(). Its window is titled `name` (a name of its own when empty) and has the window class
+    // `windowClass` when one is given. The client ends with the object.
+    TextClient(const XSession& session, Kind kind = Kind::gtkTextView, const std::string& name = {},
+               const std::string& windowClass = {})
+        : session_(session), kind_(kind) {
         static std::atomic<int> sequence{0};
-        title_ = "mosaiko-test-" + kindName(kind) + "-" + std::to_string(++sequence);
-        output_ = session.root() / (title_ + ".out");
+        title_ = !name.empty() ? name : "mosaiko-test-" + kindName(kind) + "-" + std::to_string(++sequence);
+        output_ = session.scratchDirectory() / (title_ + ".out");
+        const fs::path log = session.scratchDirectory() / (title_ + ".log");
         switch (kind) {
-            case Kind::xterm:
+            case Kind::xterm: {
                 // Canonical mode with UTF-8 erase: Delete removes a whole character, as in a shell.
-                process_ = &session.spawn({"xterm", "-u8", "-T", title_, "-e", "sh", "-c",
-                                           "stty iutf8 2>/dev/null; exec cat > \"$0\"", output_.string()},
-                                          {}, session.root() / (title_ + ".log"));
+                std::vector<std::string> argv{"xterm", "-u8", "-T", title_};
+                if (!windowClass.empty()) argv.insert(argv.end(), {"-class", windowClass});
+                argv.insert(argv.end(), {"-e", "sh", "-c", "stty iutf8 2>/dev/null; exec cat > \"$0\"",
+                                         output_.string()});
+                process_ = session.start(argv, {}, log);
                 break;
+            }
             case Kind::gtkEntry:
             case Kind::gtkTextView: {
-                const fs::path script = session.root() / "gtk_text_client.py";
+                const fs::path script = session.scratchDirectory() / "gtk_text_client.py";
                 if (!fs::exists(script)) std::ofstream(script) << kGtkScript;
-                std::vector<std::string> argv{python(), script.string(), title_};
+                std::vector<std::string> argv{python(), script.string(), title_, windowClass};
                 if (kind == Kind::gtkTextView) argv.push_back("--multi-line");
-                process_ = &session.spawn(argv, {}, output_);
+                process_ = session.start(argv, {}, output_);
                 break;
             }
             case Kind::qtLineEdit:
             case Kind::qtTextEdit: {
-                std::vector<std::string> argv{qtClientProgram().string(), title_};
+                std::vector<std::string> argv{qtClientProgram().string(), title_, windowClass};
                 if (kind == Kind::qtTextEdit) argv.push_back("--multi-line");
-                process_ = &session.spawn(argv, {}, output_);
+                process_ = session.start(argv, {}, output_);
                 break;
             }
         }
         const auto window =
             session.waitForWindow([&](const WindowInfo& w) { return w.name == title_ && w.viewable; }, 20);
         if (!window) {
-            error_ = kindName(kind) + " showed no window: " + readFile(output_) +
-                     readFile(session.root() / (title_ + ".log"));
+            error_ = kindName(kind) + " showed no window: " + readFile(output_) + readFile(log);
             return;
         }
         window_ = window->id;
@@ -102,28 +108,29 @@ class TextClient {
     const std::string& error() const { return error_; }
     Kind kind() const { return kind_; }
     Window window() const { return window_; }
-    ChildProcess& process() { return *process_; }
+    pid_t pid() const { return process_.pid(); }
+    ChildProcess& process() { return process_; }
 
     // Gives the client the keyboard focus.
-    bool focus() { return session_.focus(window_); }
+    bool focus() const { return session_.focus(window_); }
 
     // The terminal shows only lines its user finished: there this presses Return and returns the
     // newline it adds. Other clients hold their text as it stands; nothing is typed.
-    std::string finishLine() {
+    std::string finishLine() const {
         if (kind_ != Kind::xterm) return "";
         session_.xdotool({"key", "Return"});
         return "\n";
     }
 
     // What the client holds now; for the terminal, its finished lines.
-    std::string text() {
+    std::string text() const {
         if (kind_ == Kind::xterm) return readFile(output_);
         const auto states = history();
         return states.empty() ? std::string() : states.back();
     }
 
     // Every text the field held, oldest first. The terminal has no history: its finished lines.
-    std::vector<std::string> history() {
+    std::vector<std::string> history() const {
         if (kind_ == Kind::xterm) return {readFile(output_)};
         std::vector<std::string> states;
         std::stringstream lines(readFile(output_));
@@ -135,7 +142,7 @@ class TextClient {
         return states;
     }
 
-    bool waitForText(const std::string& expected, double seconds = 5) {
+    bool waitForText(const std::string& expected, double seconds = 5) const {
         return waitUntil([&] { return text() == expected; }, seconds);
     }
 
@@ -150,13 +157,16 @@ class TextClient {
 #endif
     }
 
+    // Arguments: title, window class (may be empty), "--multi-line" for a text view.
     static constexpr const char* kGtkScript = R"PY(
 import json, signal, sys
 import gi
 gi.require_version("Gtk", "3.0")
-from gi.repository import Gtk, GLib
+from gi.repository import Gdk, Gtk, GLib
 
-title = sys.argv[1]
+title, window_class = sys.argv[1], sys.argv[2]
+if window_class:
+    Gdk.set_program_class(window_class)
 window = Gtk.Window(title=title)
 window.set_default_size(480, 160)
 if "--multi-line" in sys.argv:
@@ -182,11 +192,11 @@ report()
 Gtk.main()
 )PY";
 
-    XSession& session_;
+    const XSession& session_;
     Kind kind_;
     std::string title_;
     fs::path output_;
-    ChildProcess* process_ = nullptr;
+    ChildProcess process_;
     Window window_ = 0;
     std::string error_;
 };

@@ -1,23 +1,28 @@
 #pragma once
-// A fresh desktop session for tests that need a real X server: a private Xvfb display, optionally
-// a window manager (openbox) and a system tray (trayer), a fresh home and XDG folders, and the
-// children the test starts in it. Every process it starts ends with it, also when a test fails;
-// children are killed by the kernel should the test process die first. Nothing depends on the
-// developer's display, session bus or home.
+// A desktop session of a test's own, for tests and benchmarks that need a real X server: a private
+// Xvfb display, optionally a window manager (openbox) and a system tray (trayer), a fresh home and
+// XDG folders, and the processes the test starts in it. Every process ends with the object that
+// started it, also when a test fails, and the kernel ends the children should the test process die
+// first. Nothing depends on the developer's display, session bus or home.
+//
+// Waiting keeps a Qt event loop of the test process running (QtTestMain.cpp sees to that), so that
+// code under test that answers on the main thread goes on answering.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -35,15 +40,27 @@ namespace mosaiko::testing {
 
 namespace fs = std::filesystem;
 
-// Asks `condition` every 20 ms until it holds or `seconds` have passed; the last answer.
+// What waiting does between two looks: it lets a few milliseconds pass. A test main with an event
+// loop replaces it with one that runs the loop meanwhile.
+inline std::function<void()>& idleWhileWaiting() {
+    static std::function<void()> idle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(2)); };
+    return idle;
+}
+
+// Asks `condition` until it holds or `seconds` have passed; its last answer.
 template <class Condition>
 bool waitUntil(Condition&& condition, double seconds = 5) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (true) {
         if (condition()) return true;
         if (std::chrono::steady_clock::now() >= deadline) return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        idleWhileWaiting()();
     }
+}
+
+// Lets `seconds` pass, the Qt event loop running.
+inline void waitFor(double seconds) {
+    waitUntil([] { return false; }, seconds);
 }
 
 inline bool hasProgram(std::string_view name) {
@@ -111,6 +128,7 @@ class ChildProcess {
             for (int fd = 3; fd < 1024; ++fd) {
                 if (fd != keepFd) ::close(fd);
             }
+            if (keepFd >= 0) ::fcntl(keepFd, F_SETFD, 0);
             ::execvpe(argp[0], argp.data(), envp.data());
             ::_exit(127);
         }
@@ -120,12 +138,12 @@ class ChildProcess {
     }
 
     ChildProcess(ChildProcess&& other) noexcept
-        : pid_(std::exchange(other.pid_, -1)), status_(other.status_) {}
+        : pid_(std::exchange(other.pid_, -1)), status_(std::exchange(other.status_, std::nullopt)) {}
     ChildProcess& operator=(ChildProcess&& other) noexcept {
         if (this != &other) {
             stop();
             pid_ = std::exchange(other.pid_, -1);
-            status_ = other.status_;
+            status_ = std::exchange(other.status_, std::nullopt);
         }
         return *this;
     }
@@ -139,8 +157,7 @@ class ChildProcess {
     // The exit status once the process has ended within `seconds` (128 + the signal when a signal
     // ended it); nothing while it runs.
     std::optional<int> waitForExit(double seconds) {
-        if (status_) return status_;
-        if (pid_ <= 0) return std::nullopt;
+        if (status_ || pid_ <= 0) return status_;
         waitUntil(
             [&] {
                 int status = 0;
@@ -173,6 +190,7 @@ class ChildProcess {
         }
         ::kill(-pid_, SIGKILL);  // whatever it left behind in its group
         pid_ = -1;
+        status_.reset();
     }
 
   private:
@@ -180,7 +198,7 @@ class ChildProcess {
     std::optional<int> status_;
 };
 
-// One top-level or embedded window as the server describes it.
+// One window as the server describes it.
 struct WindowInfo {
     Window id = 0;
     std::string name;  // _NET_WM_NAME, else WM_NAME
@@ -195,65 +213,44 @@ struct WindowInfo {
 class XSession {
   public:
     struct Options {
-        bool windowManager = true;  // openbox, with our own small configuration
-        bool tray = false;          // trayer at the top right
-        // Key bindings added to the window manager's configuration (openbox's keybind elements).
+        bool windowManager = false;  // openbox, with a small configuration of our own
+        bool tray = false;           // trayer at the top right
+        // Key bindings for the window manager (openbox's <keybind> elements).
         std::string windowManagerKeyBindings;
+        std::vector<std::string> serverArguments;  // for Xvfb
     };
 
-    explicit XSession(Options options) {
-        static int sequence = 0;
-        root_ = fs::temp_directory_path() /
-                ("mosaiko-session-" + std::to_string(::getpid()) + "-" + std::to_string(++sequence));
-        fs::remove_all(root_);
-        for (const char* dir : {"home", "config", "runtime", "cache", "data"})
-            fs::create_directories(root_ / dir);
-        fs::permissions(root_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    XSession() : XSession(Options{}) {}
 
-        if (!hasProgram("Xvfb")) {
-            error_ = "Xvfb is not installed";
+    explicit XSession(Options options) {
+        char scratch[] = "/tmp/mosaiko-session-XXXXXX";
+        if (!::mkdtemp(scratch)) {
+            error_ = "cannot create a scratch directory";
             return;
         }
-        int fds[2];
-        if (::pipe(fds) != 0) {
-            error_ = "no pipe";
-            return;
-        }
-        xvfb_ = ChildProcess::start(
-            {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1280x800x24", "-nolisten", "tcp"},
-            {}, root_ / "xvfb.log", fds[1]);
-        ::close(fds[1]);
-        std::string number;
-        readLine(fds[0], number);
-        ::close(fds[0]);
-        if (number.empty()) {
-            error_ = "Xvfb did not start: " + readFile(root_ / "xvfb.log");
-            return;
-        }
-        displayName_ = ":" + number;
-        display_ = XOpenDisplay(displayName_.c_str());
-        if (!display_) {
-            error_ = "cannot connect to " + displayName_;
-            return;
-        }
-        previousErrorHandler_ = XSetErrorHandler(&XSession::recordError);
+        scratch_ = scratch;
+        for (const char* dir : {"home", "config", "runtime", "cache", "data"})
+            fs::create_directories(scratch_ / dir);
+        fs::permissions(scratch_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+        if (!startServer(options.serverArguments)) return;
 
         if (options.windowManager) {
             if (!hasProgram("openbox")) {
                 error_ = "openbox is not installed";
                 return;
             }
-            const fs::path config = root_ / "openbox.xml";
-            std::ofstream(config) << "<?xml version=\"1.0\"?>\n"
+            const fs::path config = scratch_ / "openbox.xml";
+            std::ofstream(config) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                      "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n"
+                                     "<focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>\n"
                                      "<desktops><number>1</number></desktops>\n"
                                      "<keyboard>"
                                   << options.windowManagerKeyBindings << "</keyboard>\n</openbox_config>\n";
-            windowManager_ = ChildProcess::start({"openbox", "--config-file", config.string()}, environment(),
-                                                 root_ / "openbox.log");
+            windowManager_ = start({"openbox", "--sm-disable", "--config-file", config.string()}, {},
+                                   scratch_ / "openbox.log");
             // The manager announces itself on the root window once it manages the screen.
-            if (!waitUntil([&] { return rootWindowProperty("_NET_SUPPORTING_WM_CHECK") != 0; }, 10)) {
-                error_ = "openbox did not start: " + readFile(root_ / "openbox.log");
+            if (!waitUntil([&] { return windowManagerRunning(); }, 15)) {
+                error_ = "openbox did not start: " + readFile(scratch_ / "openbox.log");
                 return;
             }
         }
@@ -262,29 +259,33 @@ class XSession {
                 error_ = "trayer is not installed";
                 return;
             }
-            tray_ = ChildProcess::start({"trayer", "--edge", "top", "--align", "right", "--widthtype",
-                                         "request", "--height", "24", "--SetDockType", "true"},
-                                        environment(), root_ / "trayer.log");
-            const Atom selection = XInternAtom(display_, "_NET_SYSTEM_TRAY_S0", False);
-            if (!waitUntil([&] { return XGetSelectionOwner(display_, selection) != 0; }, 10)) {
-                error_ = "trayer did not start: " + readFile(root_ / "trayer.log");
+            tray_ = start({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                           "--height", "24", "--SetDockType", "true"},
+                          {}, scratch_ / "trayer.log");
+            const Atom selection = XInternAtom(connection_, "_NET_SYSTEM_TRAY_S0", False);
+            if (!waitUntil([&] { return XGetSelectionOwner(connection_, selection) != 0; }, 15)) {
+                error_ = "trayer did not start: " + readFile(scratch_ / "trayer.log");
                 return;
             }
         }
     }
 
     ~XSession() {
-        // Clients first, the server last.
-        for (auto it = children_.rbegin(); it != children_.rend(); ++it) it->stop();
         tray_.stop();
         windowManager_.stop();
-        if (display_) {
-            XSetErrorHandler(previousErrorHandler_);
-            XCloseDisplay(display_);
+        if (connection_) {
+            {
+                std::lock_guard lock(connectionsMutex());
+                sessionConnections().erase(connection_);
+            }
+            XCloseDisplay(connection_);
         }
-        xvfb_.stop();
-        std::error_code ec;
-        fs::remove_all(root_, ec);
+        {
+            ServerLock lock;
+            server_.stop();
+        }
+        std::error_code ignored;
+        if (!scratch_.empty()) fs::remove_all(scratch_, ignored);
     }
 
     XSession(const XSession&) = delete;
@@ -292,22 +293,24 @@ class XSession {
 
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
-    const std::string& displayName() const { return displayName_; }
-    Display* display() const { return display_; }
-    // The session's scratch folder; home, config, runtime, cache and data are inside it.
-    const fs::path& root() const { return root_; }
-    fs::path configHome() const { return root_ / "config"; }
-    fs::path runtimeDir() const { return root_ / "runtime"; }
+    // The display's name (":3").
+    const std::string& display() const { return display_; }
+    // The session's own connection to it.
+    Display* connection() const { return connection_; }
+    // The session's scratch folder; the fresh home, config, runtime, cache and data folders are in it.
+    const fs::path& scratchDirectory() const { return scratch_; }
+    fs::path configHome() const { return scratch_ / "config"; }
+    fs::path runtimeDir() const { return scratch_ / "runtime"; }
 
     // What every process of the session sees: this display, the fresh home and XDG folders, X11
-    // for Qt and GTK, no session bus and no accessibility bus of the developer's desktop.
+    // for Qt and GTK, no session bus, accessibility bus or input method of the developer's desktop.
     std::vector<std::string> environment() const {
-        return {"DISPLAY=" + displayName_,
-                "HOME=" + (root_ / "home").string(),
-                "XDG_CONFIG_HOME=" + (root_ / "config").string(),
-                "XDG_RUNTIME_DIR=" + (root_ / "runtime").string(),
-                "XDG_CACHE_HOME=" + (root_ / "cache").string(),
-                "XDG_DATA_HOME=" + (root_ / "data").string(),
+        return {"DISPLAY=" + display_,
+                "HOME=" + (scratch_ / "home").string(),
+                "XDG_CONFIG_HOME=" + (scratch_ / "config").string(),
+                "XDG_RUNTIME_DIR=" + (scratch_ / "runtime").string(),
+                "XDG_CACHE_HOME=" + (scratch_ / "cache").string(),
+                "XDG_DATA_HOME=" + (scratch_ / "data").string(),
                 "LANG=C.UTF-8",
                 "LC_ALL=C.UTF-8",
                 "QT_QPA_PLATFORM=xcb",
@@ -323,45 +326,48 @@ class XSession {
                 "XMODIFIERS"};
     }
 
-    // Starts a client of the session; it ends with the session at the latest.
-    ChildProcess& spawn(const std::vector<std::string>& argv,
-                        const std::vector<std::string>& extraEnvironment = {}, const fs::path& output = {}) {
+    // Starts a client of the session, with `extraEnvironment` on top of the session's environment.
+    ChildProcess start(const std::vector<std::string>& argv,
+                       const std::vector<std::string>& extraEnvironment = {},
+                       const fs::path& output = {}) const {
         auto env = environment();
         env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
-        children_.push_back(ChildProcess::start(argv, env, output));
-        return children_.back();
+        return ChildProcess::start(argv, env, output);
     }
 
-    // Runs a command of the session to its end; its exit status (nothing when it outlived `seconds`).
-    std::optional<int> run(const std::vector<std::string>& argv, double seconds = 10) {
-        ChildProcess child = ChildProcess::start(argv, environment(), root_ / "commands.log");
-        return child.waitForExit(seconds);
+    // Runs a command of the session to its end; its exit status, -1 when it outlived `seconds`.
+    int run(const std::vector<std::string>& argv, double seconds = 20) const {
+        ChildProcess child = start(argv, {}, scratch_ / "commands.log");
+        return child.waitForExit(seconds).value_or(-1);
     }
 
-    // xdotool, as a user's keyboard and mouse; true when it succeeded.
-    bool xdotool(const std::vector<std::string>& arguments, double seconds = 20) {
+    // xdotool, as a user's keyboard and mouse; its exit status.
+    int xdotool(const std::vector<std::string>& arguments, double seconds = 20) const {
         std::vector<std::string> argv{"xdotool"};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
-        return run(argv, seconds) == 0;
+        return run(argv, seconds);
     }
 
-    std::vector<WindowInfo> windows() {
+    bool windowManagerRunning() const { return rootWindowProperty("_NET_SUPPORTING_WM_CHECK") != 0; }
+
+    // Every window that has a class, in stacking order from the root down.
+    std::vector<WindowInfo> windows() const {
         std::vector<WindowInfo> found;
         std::function<void(Window)> walk = [&](Window w) {
             if (auto info = describe(w); info && !info->className.empty()) found.push_back(*info);
             Window rootReturn, parent;
             Window* children = nullptr;
             unsigned int n = 0;
-            if (XQueryTree(display_, w, &rootReturn, &parent, &children, &n)) {
+            if (XQueryTree(connection_, w, &rootReturn, &parent, &children, &n)) {
                 for (unsigned i = 0; i < n; ++i) walk(children[i]);
                 if (children) XFree(children);
             }
         };
-        walk(DefaultRootWindow(display_));
+        walk(DefaultRootWindow(connection_));
         return found;
     }
 
-    std::optional<WindowInfo> findWindow(const std::function<bool(const WindowInfo&)>& matches) {
+    std::optional<WindowInfo> findWindow(const std::function<bool(const WindowInfo&)>& matches) const {
         for (const auto& w : windows()) {
             if (matches(w)) return w;
         }
@@ -369,7 +375,7 @@ class XSession {
     }
 
     std::optional<WindowInfo> waitForWindow(const std::function<bool(const WindowInfo&)>& matches,
-                                            double seconds = 10) {
+                                            double seconds = 10) const {
         std::optional<WindowInfo> found;
         waitUntil([&] { return (found = findWindow(matches)).has_value(); }, seconds);
         return found;
@@ -379,7 +385,7 @@ class XSession {
     Window focusedWindow() const {
         Window focus = 0;
         int revert = 0;
-        XGetInputFocus(display_, &focus, &revert);
+        XGetInputFocus(connection_, &focus, &revert);
         return focus;
     }
 
@@ -390,7 +396,7 @@ class XSession {
             Window rootReturn, parent = 0;
             Window* children = nullptr;
             unsigned int n = 0;
-            if (!XQueryTree(display_, window, &rootReturn, &parent, &children, &n)) return false;
+            if (!XQueryTree(connection_, window, &rootReturn, &parent, &children, &n)) return false;
             if (children) XFree(children);
             if (window == rootReturn) return false;
             window = parent;
@@ -398,29 +404,31 @@ class XSession {
         return false;
     }
 
-    // Activates `window` through the window manager, as a click would, and waits until it has the
-    // keyboard focus.
-    bool focus(Window window) {
+    bool hasFocus(Window window) const { return isWithin(focusedWindow(), window); }
+
+    // Gives `window` the keyboard focus as a user would (activating it through the window manager
+    // when one runs) and waits until it has it.
+    bool focus(Window window) const {
+        const char* command = windowManagerRunning() ? "windowactivate" : "windowfocus";
         return waitUntil(
             [&] {
-                if (isWithin(focusedWindow(), window)) return true;
-                xdotool({"windowactivate", "--sync", std::to_string(window)}, 5);
-                return isWithin(focusedWindow(), window);
+                if (hasFocus(window)) return true;
+                xdotool({command, "--sync", std::to_string(window)}, 5);
+                return hasFocus(window);
             },
             10);
     }
 
-    bool hasFocus(Window window) const { return isWithin(focusedWindow(), window); }
-
-    // A CARDINAL or WINDOW property of the root window; 0 when it is not set.
+    // A 32-bit property (CARDINAL, WINDOW) of the root window; 0 when it is not set.
     unsigned long rootWindowProperty(const char* name) const {
         Atom type;
         int format;
         unsigned long count, after;
         unsigned char* data = nullptr;
         unsigned long value = 0;
-        if (XGetWindowProperty(display_, DefaultRootWindow(display_), XInternAtom(display_, name, False), 0,
-                               1, False, AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        if (XGetWindowProperty(connection_, DefaultRootWindow(connection_),
+                               XInternAtom(connection_, name, False), 0, 1, False, AnyPropertyType, &type,
+                               &format, &count, &after, &data) == Success &&
             data) {
             if (count == 1 && format == 32) value = *reinterpret_cast<unsigned long*>(data);
             XFree(data);
@@ -430,18 +438,18 @@ class XSession {
 
     // Whether some other client holds a passive grab of this key combination on the root window:
     // a grab of our own fails exactly then. A grab that succeeds is given up at once.
-    bool keyIsGrabbedElsewhere(unsigned keycode, unsigned modifiers) {
-        const unsigned long serial = NextRequest(display_);
+    bool keyIsGrabbedElsewhere(unsigned keycode, unsigned modifiers) const {
+        const unsigned long serial = NextRequest(connection_);
         errors().clear();
-        XGrabKey(display_, static_cast<int>(keycode), modifiers, DefaultRootWindow(display_), False,
+        XGrabKey(connection_, static_cast<int>(keycode), modifiers, DefaultRootWindow(connection_), False,
                  GrabModeAsync, GrabModeAsync);
-        XSync(display_, False);
+        XSync(connection_, False);
         bool refused = false;
         for (const auto& [errorSerial, code] : errors())
             refused |= errorSerial == serial && code == BadAccess;
         if (!refused) {
-            XUngrabKey(display_, static_cast<int>(keycode), modifiers, DefaultRootWindow(display_));
-            XSync(display_, False);
+            XUngrabKey(connection_, static_cast<int>(keycode), modifiers, DefaultRootWindow(connection_));
+            XSync(connection_, False);
         }
         errors().clear();
         return refused;
@@ -449,30 +457,77 @@ class XSession {
 
     int maxKeycode() const {
         int minKeycode = 0, maxKeycode = 0;
-        XDisplayKeycodes(display_, &minKeycode, &maxKeycode);
+        XDisplayKeycodes(connection_, &minKeycode, &maxKeycode);
         return maxKeycode;
     }
 
   private:
-    static void readLine(int fd, std::string& line) {
-        // Xvfb writes its display number and a newline once it accepts connections.
-        char c;
+    // X servers start and stop one at a time across test processes: a server starting while
+    // another one shuts down can share its display number for a moment.
+    class ServerLock {
+      public:
+        ServerLock() : fd_(::open("/tmp/mosaiko-xvfb-test.lock", O_CREAT | O_RDWR | O_CLOEXEC, 0666)) {
+            if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+        }
+        ~ServerLock() {
+            if (fd_ >= 0) ::close(fd_);
+        }
+
+      private:
+        int fd_;
+    };
+
+    bool startServer(const std::vector<std::string>& serverArguments) {
+        if (!hasProgram("Xvfb")) {
+            error_ = "Xvfb is not installed";
+            return false;
+        }
+        ServerLock lock;
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) {
+            error_ = "no pipe";
+            return false;
+        }
+        // Xvfb picks a free display number itself and writes it to the descriptor we give it. It
+        // must not reset when its last client goes.
+        std::vector<std::string> argv{"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                      "-screen",   "0",          "1280x800x24",
+                                      "-nolisten", "tcp",        "-noreset"};
+        argv.insert(argv.end(), serverArguments.begin(), serverArguments.end());
+        server_ = ChildProcess::start(argv, {}, scratch_ / "xvfb.log", fds[1]);
+        ::close(fds[1]);
+        std::string number;
         waitUntil(
             [&] {
-                pollfd p{fd, POLLIN, 0};
+                pollfd p{fds[0], POLLIN, 0};
+                char c;
                 while (::poll(&p, 1, 0) > 0) {
-                    if (::read(fd, &c, 1) != 1) return true;
-                    if (c == '\n') return true;
-                    line += c;
+                    if (::read(fds[0], &c, 1) != 1 || c == '\n') return true;
+                    number += c;
                 }
                 return false;
             },
-            10);
+            15);
+        ::close(fds[0]);
+        if (number.empty()) {
+            error_ = "Xvfb did not start: " + readFile(scratch_ / "xvfb.log");
+            return false;
+        }
+        display_ = ":" + number;
+        connection_ = XOpenDisplay(display_.c_str());
+        if (!connection_) {
+            error_ = "cannot connect to " + display_;
+            return false;
+        }
+        installErrorHandler();
+        std::lock_guard connectionsLock(connectionsMutex());
+        sessionConnections().insert(connection_);
+        return true;
     }
 
-    std::optional<WindowInfo> describe(Window w) {
+    std::optional<WindowInfo> describe(Window w) const {
         XWindowAttributes attributes;
-        if (!XGetWindowAttributes(display_, w, &attributes)) return std::nullopt;
+        if (!XGetWindowAttributes(connection_, w, &attributes)) return std::nullopt;
         WindowInfo info;
         info.id = w;
         info.viewable = attributes.map_state == IsViewable;
@@ -480,17 +535,17 @@ class XSession {
         info.width = attributes.width;
         info.height = attributes.height;
         Window child;
-        XTranslateCoordinates(display_, w, DefaultRootWindow(display_), 0, 0, &info.x, &info.y, &child);
+        XTranslateCoordinates(connection_, w, DefaultRootWindow(connection_), 0, 0, &info.x, &info.y, &child);
         info.name = utf8Property(w, "_NET_WM_NAME");
         if (info.name.empty()) {
             char* name = nullptr;
-            if (XFetchName(display_, w, &name) && name) {
+            if (XFetchName(connection_, w, &name) && name) {
                 info.name = name;
                 XFree(name);
             }
         }
         XClassHint hint{};
-        if (XGetClassHint(display_, w, &hint)) {
+        if (XGetClassHint(connection_, w, &hint)) {
             info.instance = hint.res_name ? hint.res_name : "";
             info.className = hint.res_class ? hint.res_class : "";
             if (hint.res_name) XFree(hint.res_name);
@@ -500,7 +555,7 @@ class XSession {
         int format;
         unsigned long count, after;
         unsigned char* data = nullptr;
-        if (XGetWindowProperty(display_, w, XInternAtom(display_, "_NET_WM_PID", False), 0, 1, False,
+        if (XGetWindowProperty(connection_, w, XInternAtom(connection_, "_NET_WM_PID", False), 0, 1, False,
                                XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
             data) {
             if (count == 1) info.pid = static_cast<long>(*reinterpret_cast<unsigned long*>(data));
@@ -509,14 +564,14 @@ class XSession {
         return info;
     }
 
-    std::string utf8Property(Window w, const char* name) {
+    std::string utf8Property(Window w, const char* name) const {
         Atom type;
         int format;
         unsigned long count, after;
         unsigned char* data = nullptr;
         std::string value;
-        if (XGetWindowProperty(display_, w, XInternAtom(display_, name, False), 0, 1024, False,
-                               XInternAtom(display_, "UTF8_STRING", False), &type, &format, &count, &after,
+        if (XGetWindowProperty(connection_, w, XInternAtom(connection_, name, False), 0, 1024, False,
+                               XInternAtom(connection_, "UTF8_STRING", False), &type, &format, &count, &after,
                                &data) == Success &&
             data) {
             if (format == 8) value.assign(reinterpret_cast<const char*>(data), count);
@@ -525,26 +580,49 @@ class XSession {
         return value;
     }
 
-    // Protocol errors on the test's own connection (a window that went away while we looked) are
-    // expected; they are kept for the grab probe and otherwise ignored.
+    // Protocol errors on a session's own connection (a window that went away while we looked, a
+    // refused grab) are expected: they are kept for the grab probe and otherwise ignored. Errors
+    // on other connections go to whichever handler was there before, which is never restored:
+    // code under test may have chained its own handler to ours meanwhile.
+    static std::mutex& connectionsMutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::set<Display*>& sessionConnections() {
+        static std::set<Display*> connections;
+        return connections;
+    }
+    static bool isSessionConnection(Display* display) {
+        std::lock_guard lock(connectionsMutex());
+        return sessionConnections().count(display) != 0;
+    }
     static std::vector<std::pair<unsigned long, int>>& errors() {
         static std::vector<std::pair<unsigned long, int>> list;
         return list;
     }
-    static int recordError(Display*, XErrorEvent* event) {
-        errors().emplace_back(event->serial, event->error_code);
-        return 0;
+    static XErrorHandler& previousHandler() {
+        static XErrorHandler handler = nullptr;
+        return handler;
+    }
+    static int handleError(Display* display, XErrorEvent* event) {
+        if (isSessionConnection(display)) {
+            errors().emplace_back(event->serial, event->error_code);
+            return 0;
+        }
+        return previousHandler() ? previousHandler()(display, event) : 0;
+    }
+    static void installErrorHandler() {
+        static std::once_flag once;
+        std::call_once(once, [] { previousHandler() = XSetErrorHandler(&XSession::handleError); });
     }
 
-    fs::path root_;
+    fs::path scratch_;
     std::string error_;
-    std::string displayName_;
-    Display* display_ = nullptr;
-    XErrorHandler previousErrorHandler_ = nullptr;
-    ChildProcess xvfb_;
+    std::string display_;
+    Display* connection_ = nullptr;
+    ChildProcess server_;
     ChildProcess windowManager_;
     ChildProcess tray_;
-    std::deque<ChildProcess> children_;  // a deque keeps the references spawn() hands out valid
 };
 
 }  // namespace mosaiko::testing

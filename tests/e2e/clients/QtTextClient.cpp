@@ -1,7 +1,7 @@
 // A Qt window with one text field, typed into by the end-to-end tests: a line edit, or a plain text
 // edit with "--multi-line". It prints its whole text as a JSON array of one string on start and on
 // every change, so the test reads back each state the field went through.
-//   mosaiko-test-text-client TITLE [--multi-line]
+//   mosaiko-test-text-client TITLE WINDOW-CLASS [--multi-line]   (an empty class keeps Qt's own)
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,6 +20,7 @@ void report(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && argv[2][0] != '\0') QApplication::setApplicationName(QString::fromLocal8Bit(argv[2]));
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
     const QString title = arguments.value(1, QStringLiteral("text client"));

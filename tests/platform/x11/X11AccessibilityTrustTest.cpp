@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "XvfbSession.hpp"
+#include "support/TextClient.hpp"
 
 namespace mosaiko {
 namespace {
@@ -52,7 +52,7 @@ TEST(X11AccessibilityTrustTest, ExplainsWhyWithoutAUsableDisplay) {
 }
 
 TEST(X11AccessibilityTrustTest, TrustsADisplayWithXtestAndGrabs) {
-    test::XvfbSession session;
+    testing::XSession session;
     ASSERT_TRUE(session.ok()) << session.error();
     X11AccessibilityTrust trust(session.display());
     EXPECT_TRUE(trust.isTrusted()) << trust.reason();
@@ -60,9 +60,9 @@ TEST(X11AccessibilityTrustTest, TrustsADisplayWithXtestAndGrabs) {
 }
 
 TEST(X11AccessibilityTrustTest, DistrustsADisplayWithoutXtest) {
-    test::XvfbSession::Options options;
+    testing::XSession::Options options;
     options.serverArguments = {"-extension", "XTEST"};
-    test::XvfbSession session(options);
+    testing::XSession session(options);
     ASSERT_TRUE(session.ok()) << session.error();
     X11AccessibilityTrust trust(session.display());
     const std::string reason = trust.reason();

@@ -5,16 +5,16 @@
 #include <X11/Xlib.h>
 
 #include "KeyEventPrinter.hpp"
-#include "XvfbSession.hpp"
 #include "platform/x11/X11KeyTap.hpp"
+#include "support/TextClient.hpp"
 
 namespace mosaiko {
 namespace {
 
-using test::pumpFor;
-using test::pumpUntil;
-using test::TextClient;
-using test::XvfbSession;
+using testing::TextClient;
+using testing::waitFor;
+using testing::waitUntil;
+using testing::XSession;
 
 // Posts what an insertion posts: `deleteCount` Delete presses, then the whole text as one event pair.
 void insert(X11EventPoster& poster, const std::u16string& text, int deleteCount) {
@@ -43,7 +43,7 @@ std::vector<unsigned long> keyboardMapping(const std::string& displayName) {
 class X11EventPosterTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        session = std::make_unique<XvfbSession>();
+        session = std::make_unique<XSession>();
         ASSERT_TRUE(session->ok()) << session->error();
         client = std::make_unique<TextClient>(*session);
         ASSERT_TRUE(client->ok());
@@ -60,7 +60,7 @@ class X11EventPosterTest : public ::testing::Test {
     }
 
     std::shared_ptr<PostedKeyLedger> ledger = std::make_shared<PostedKeyLedger>();
-    std::unique_ptr<XvfbSession> session;
+    std::unique_ptr<XSession> session;
     std::unique_ptr<TextClient> client;
     std::vector<unsigned long> originalMapping;
     std::unique_ptr<X11EventPoster> poster;
@@ -77,7 +77,7 @@ TEST_F(X11EventPosterTest, TypesEmojiSequencesSymbolsAndSeveralLinesIntact) {
         << client->text();
 
     // Afterwards the spare keycodes go back to having no symbols.
-    EXPECT_TRUE(pumpUntil([&] { return keyboardMapping(session->display()) == originalMapping; }, 3));
+    EXPECT_TRUE(waitUntil([&] { return keyboardMapping(session->display()) == originalMapping; }, 3));
 }
 
 TEST_F(X11EventPosterTest, DeletePressesEraseWhatWasTypedBeforeTheText) {
@@ -95,7 +95,7 @@ TEST_F(X11EventPosterTest, ATextWithMoreDistinctScalarsThanSpareKeycodesGoesInRo
     insert(*poster, text, 0);
     EXPECT_TRUE(client->waitForText("The quick brown fox jumps over the lazy dog: 0123456789 ÄÖÜ éè!", 15))
         << client->text();
-    EXPECT_TRUE(pumpUntil([&] { return keyboardMapping(session->display()) == originalMapping; }, 3));
+    EXPECT_TRUE(waitUntil([&] { return keyboardMapping(session->display()) == originalMapping; }, 3));
 }
 
 TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADroppedKey) {

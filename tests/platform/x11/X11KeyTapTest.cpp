@@ -7,15 +7,15 @@
 #include <thread>
 
 #include "KeyEventPrinter.hpp"
-#include "XvfbSession.hpp"
+#include "support/TextClient.hpp"
 
 namespace mosaiko {
 namespace {
 
-using test::pumpFor;
-using test::pumpUntil;
-using test::TextClient;
-using test::XvfbSession;
+using testing::TextClient;
+using testing::waitFor;
+using testing::waitUntil;
+using testing::XSession;
 
 // The callback's view of the keyboard: every event it received, and a rule for dropping keys.
 struct Recorder {
@@ -52,8 +52,8 @@ KeyEvent flagsChanged(std::uint16_t code, std::uint64_t flags) {
 
 class X11KeyTapTest : public ::testing::Test {
   protected:
-    void start(XvfbSession::Options options = {}) {
-        session = std::make_unique<XvfbSession>(options);
+    void start(XSession::Options options = {}) {
+        session = std::make_unique<XSession>(options);
         ASSERT_TRUE(session->ok()) << session->error();
         client = std::make_unique<TextClient>(*session);
         ASSERT_TRUE(client->ok());
@@ -69,7 +69,7 @@ class X11KeyTapTest : public ::testing::Test {
     }
 
     Recorder recorder;
-    std::unique_ptr<XvfbSession> session;
+    std::unique_ptr<XSession> session;
     std::unique_ptr<TextClient> client;
     std::unique_ptr<X11KeyTap> tap;
 };
@@ -84,7 +84,7 @@ TEST_F(X11KeyTapTest, DeliversKeysWithTheirCodesCharactersAndFlagsBeforeTheAppli
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Left", "Right", "Down", "Up", "KP_Enter", "ctrl+c",
                                 "alt+x", "super+e", "F1"}),
               0);
-    ASSERT_TRUE(pumpUntil([&] { return recorder.keyDownCount(122) == 1; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return recorder.keyDownCount(122) == 1; }, 5));
 
     const std::vector<KeyEvent> expected = {
         keyDown(0, "a", "a"),
@@ -114,7 +114,7 @@ TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Shift_L", "Control_L", "Super_L", "Alt_L",
                                 "Caps_Lock", "Caps_Lock", "shift+a"}),
               0);
-    ASSERT_TRUE(pumpUntil([&] { return recorder.keyDownCount(0) == 1; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return recorder.keyDownCount(0) == 1; }, 5));
 
     const std::vector<KeyEvent> expected = {
         flagsChanged(56, ModifierFlag::shift),
@@ -131,7 +131,7 @@ TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
         keyDown(0, "A", "A", ModifierFlag::shift),
         flagsChanged(56, 0),
     };
-    pumpFor(0.1);
+    waitFor(0.1);
     EXPECT_EQ(recorder.events, expected);
 }
 
@@ -152,17 +152,17 @@ TEST_F(X11KeyTapTest, DroppedKeysNeverReachTheApplicationWhileOrdinaryTypingIsUn
 }
 
 TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
-    XvfbSession::Options options;
+    XSession::Options options;
     options.windowManager = true;
     const std::string marker = "/tmp/mosaiko-shortcut-" + std::to_string(getpid());
     std::filesystem::remove(marker);
-    options.openboxKeybindings = "<keybind key=\"W-F1\"><action name=\"Execute\"><command>touch " + marker +
-                                 "</command></action></keybind>";
+    options.windowManagerKeyBindings = "<keybind key=\"W-F1\"><action name=\"Execute\"><command>touch " +
+                                       marker + "</command></action></keybind>";
     start(options);
     recorder.drop = [](const KeyEvent&) { return true; };  // even a tap that drops everything
 
     ASSERT_EQ(session->xdotool({"key", "super+F1"}), 0);
-    EXPECT_TRUE(pumpUntil([&] { return std::filesystem::exists(marker); }, 5));
+    EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(marker); }, 5));
     EXPECT_EQ(recorder.keyDownCount(122), 0u);  // F1 with Super belongs to the window manager
     std::filesystem::remove(marker);
 
@@ -178,7 +178,7 @@ TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
         if (e.type == KeyEvent::Type::tapDisabledByTimeout) tap->setEnabled(true);
         return e.type == KeyEvent::Type::keyDown && e.characters == "z";  // would drop z if asked in time
     };
-    test::ChildProcess typing = session->start({"xdotool", "key", "--delay", "50", "z", "q"});
+    testing::ChildProcess typing = session->start({"xdotool", "key", "--delay", "50", "z", "q"});
 
     // The main thread is busy for up to two seconds: nobody answers the tap, yet the keys arrive.
     const auto stallStart = std::chrono::steady_clock::now();
@@ -191,12 +191,12 @@ TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_TRUE(typedDuringStall) << client->text();
-    EXPECT_EQ(typing.wait(5), 0);
+    EXPECT_EQ(typing.waitForExit(5), 0);
 
     // Once the loop runs again, the callback hears of the timeout (not of the keys that passed
     // meanwhile) and re-enables the tap, which then asks about keys again.
-    ASSERT_TRUE(pumpUntil([&] { return !recorder.events.empty(); }, 2));
-    pumpFor(0.1);
+    ASSERT_TRUE(waitUntil([&] { return !recorder.events.empty(); }, 2));
+    waitFor(0.1);
     auto describe = [&] {
         std::string out;
         for (const auto& e : recorder.events)
@@ -228,8 +228,8 @@ TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
     tap->attachToMainLoop();
     tap->attachToMainLoop();
     ASSERT_EQ(session->xdotool({"key", "c", "d"}), 0);
-    ASSERT_TRUE(pumpUntil([&] { return recorder.events.size() >= 2; }, 5));
-    pumpFor(0.2);
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() >= 2; }, 5));
+    waitFor(0.2);
     EXPECT_EQ(recorder.events.size(), 2u);
     recorder.drop = [](const KeyEvent&) { return false; };
     ASSERT_EQ(session->xdotool({"key", "e"}), 0);
@@ -239,7 +239,7 @@ TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
 TEST_F(X11KeyTapTest, ATapOutlivingItsServerStaysQuiet) {
     start();
     session.reset();  // the X server goes away under the attached tap
-    pumpFor(0.2);
+    waitFor(0.2);
     tap->setEnabled(true);
     tap.reset();  // and tearing the tap down neither hangs nor ends the process
     SUCCEED();

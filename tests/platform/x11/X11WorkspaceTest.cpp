@@ -10,15 +10,15 @@
 #include <filesystem>
 #include <fstream>
 
-#include "XvfbSession.hpp"
 #include "platform/BuildInfo.hpp"
+#include "support/TextClient.hpp"
 
 namespace mosaiko {
 namespace {
 
-using test::pumpUntil;
-using test::TextClient;
-using test::XvfbSession;
+using testing::TextClient;
+using testing::waitUntil;
+using testing::XSession;
 
 void writeFile(const std::filesystem::path& path, const std::string& content) {
     std::filesystem::create_directories(path.parent_path());
@@ -45,11 +45,11 @@ std::optional<RunningApp> findApp(const std::vector<RunningApp>& apps, long pid)
 class X11WorkspaceTest : public ::testing::Test {
   protected:
     void start(bool windowManager) {
-        XvfbSession::Options options;
+        XSession::Options options;
         options.windowManager = windowManager;
-        session = std::make_unique<XvfbSession>(options);
+        session = std::make_unique<XSession>(options);
         ASSERT_TRUE(session->ok()) << session->error();
-        data = session->scratchDirectory() + "/data";
+        data = (session->scratchDirectory() / "data").string();
         writeFile(data + "/applications/tools/alpha.desktop",
                   "[Desktop Entry]\nType=Application\nName=Alpha Editor\nName[de]=Alpha-Editor\n"
                   "StartupWMClass=AlphaClass\n");
@@ -64,16 +64,16 @@ class X11WorkspaceTest : public ::testing::Test {
         session.reset();
     }
 
-    std::unique_ptr<XvfbSession> session;
+    std::unique_ptr<XSession> session;
     std::string data;
     std::unique_ptr<X11Workspace> workspace;
 };
 
 TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
     start(true);
-    TextClient alpha(*session, "alpha", "AlphaClass");
-    TextClient beta(*session, "beta", "BetaClass");
-    TextClient gamma(*session, "gamma", "GammaClass");
+    TextClient alpha(*session, TextClient::Kind::gtkTextView, "alpha", "AlphaClass");
+    TextClient beta(*session, TextClient::Kind::gtkTextView, "beta", "BetaClass");
+    TextClient gamma(*session, TextClient::Kind::gtkTextView, "gamma", "GammaClass");
     ASSERT_TRUE(alpha.ok() && beta.ok() && gamma.ok());
     setUtf8Property(session->display(), beta.window(), "_GTK_APPLICATION_ID", "org.example.Beta");
     setUtf8Property(session->display(), gamma.window(), "_KDE_NET_WM_DESKTOP_FILE",
@@ -104,7 +104,7 @@ TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
     auto subscription =
         workspace->observeActivations([&](const RunningApp& app) { activations.push_back(app); });
     EXPECT_TRUE(workspace->activate(*betaApp));
-    ASSERT_TRUE(pumpUntil([&] { return !activations.empty(); }, 5));
+    ASSERT_TRUE(waitUntil([&] { return !activations.empty(); }, 5));
     EXPECT_EQ(activations[0].processIdentifier, beta.pid());
     EXPECT_EQ(workspace->frontmostApplication()->bundleIdentifier, "org.example.Beta");
 
@@ -112,13 +112,13 @@ TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
     RunningApp stale = *gammaApp;
     stale.windowId = "0x1";
     EXPECT_TRUE(workspace->activate(stale));
-    ASSERT_TRUE(pumpUntil([&] { return activations.size() == 2; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return activations.size() == 2; }, 5));
     EXPECT_EQ(activations[1].bundleIdentifier, "org.example.Gamma");
 }
 
 TEST_F(X11WorkspaceTest, WithoutAWindowManagerFollowsTheFocusAndKnowsOurOwnWindows) {
     start(false);
-    TextClient other(*session, "other", "OtherClass");
+    TextClient other(*session, TextClient::Kind::gtkTextView, "other", "OtherClass");
     ASSERT_TRUE(other.ok());
     workspace = makeWorkspace();
     ASSERT_NE(workspace, nullptr);
@@ -133,7 +133,7 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerFollowsTheFocusAndKnowsOurOwnWindo
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
     XMapWindow(display, own);
     XSync(display, False);
-    ASSERT_TRUE(pumpUntil([&] { return workspace->runningApplications().size() == 2; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return workspace->runningApplications().size() == 2; }, 5));
     XSetInputFocus(display, own, RevertToParent, CurrentTime);
     XSync(display, False);
 

@@ -99,10 +99,10 @@ void keystrokeLatency(benchmark::State& state, Setup setup) {
         program = std::make_unique<RunningProgram>(session);
         if (!program->waitForKeyTap()) return state.SkipWithError("the program's key tap did not start");
     }
-    ClientWindow client(session.displayName());
+    ClientWindow client(session.display());
     if (!client.ok()) return state.SkipWithError("no client window");
 
-    Display* typist = session.display();
+    Display* typist = session.connection();
     auto keycode = [&](KeySym keysym) { return static_cast<unsigned>(XKeysymToKeycode(typist, keysym)); };
     // The keys typed in turn; the measured ones reach the client. In a search, Escape closes the
     // shown panel (it is swallowed) before the next ";" starts the next search.
