@@ -82,6 +82,17 @@ class PickerOracle {
         }
     }
 
+    // Command-Delete (Super-BackSpace on this desktop).
+    void commandDelete() {
+        KeyEvent e;
+        e.keyCode = KeyCode::deleteKey;
+        e.characters = e.charactersIgnoringModifiers = "\b";
+        e.modifierFlags = ModifierFlag::command;
+        controller_->handle(e);
+        loop_.runPending();
+        loop_.advance(0.05);
+    }
+
     // Lets time pass, so that a waiting panel shows.
     void wait(double seconds) { loop_.advance(seconds); }
 

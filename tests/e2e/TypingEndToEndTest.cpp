@@ -72,9 +72,10 @@ class InsertingIntoClients : public DesktopTest, public ::testing::WithParamInte
     void SetUp() override { startSession(); }
 };
 
-// Three sessions into one field: ";smi" and Return replace what was typed by the first result,
+// Four sessions into one field: ";smi" and Return replace what was typed by the first result,
 // and what the user types on at once comes after it; Escape leaves the typed text alone; ";;"
-// opens a session whose query never reaches the field, and Return inserts there.
+// opens a session whose query never reaches the field, and Return inserts there; Command-Delete
+// (Super-BackSpace) erases the query typed so far, also while Super is still held.
 TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQueryToItself) {
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
@@ -143,6 +144,26 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
         EXPECT_TRUE(rest.empty() || rest == ";" || rest.starts_with(quick))
             << "the field held " << described(state);
     }
+
+    // Command-Delete, then a new query.
+    type(" ;abc");
+    oracle.type(" ;abc");
+    ASSERT_EQ(0, session().xdotool({"keydown", "super", "keydown", "BackSpace", "sleep", "0.1", "keyup",
+                                    "BackSpace", "keyup", "super", "type", "smi"}));
+    oracle.commandDelete();
+    oracle.type("smi");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    press({"Return"});
+    oracle.type("⏎");
+    const auto afterErasing = oracle.takeInsertions();
+    ASSERT_EQ(afterErasing.size(), 2u);  // three Delete presses for "abc", then the result
+    EXPECT_EQ(afterErasing[0].deleteCount, 3);
+    EXPECT_EQ(afterErasing[1].deleteCount, 4);
+    expected += " " + afterErasing[1].text;
+    finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, InsertingIntoClients,

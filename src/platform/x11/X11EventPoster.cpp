@@ -145,7 +145,19 @@ void X11EventPoster::run() {
     }
 }
 
+void X11EventPoster::waitForShortcutModifiersUp() {
+    Display* display = display_->get();
+    const double deadline = now() + 1.0;
+    while (now() < deadline) {
+        XkbStateRec state{};
+        if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return;
+        if ((state.base_mods & (ControlMask | Mod1Mask | Mod4Mask)) == 0) return;
+        sleepFor(0.01);
+    }
+}
+
 void X11EventPoster::perform(const Job& job) {
+    if (job.keyDown) waitForShortcutModifiersUp();
     if (job.text) {
         typeText(job);
     } else {

@@ -26,7 +26,9 @@ class X11Display;
 // several rounds. Nothing waits between a remapping and the keys: keys the user types after the
 // one that asked for the text must not overtake it. A key the user still holds down (the Return
 // that chose a snippet) would not go down again: it is typed on a spare keycode too. The modifier
-// flags of the events are not applied: the keys the user holds still count.
+// flags of the events are not applied: the keys the user holds still count, so while the user
+// holds Control, Alt or Super, which would turn the keys into shortcuts, typing waits (up to a
+// second) for them to be let go.
 //
 // post() returns at once; a thread with its own connection does the typing in order, so the
 // waiting never stalls the main loop or the key tap. Every press is recorded in the ledger first,
@@ -67,6 +69,7 @@ class X11EventPoster {
     void perform(const Job& job);
     void typeText(const Job& job);
     void typeKey(const Job& job);
+    void waitForShortcutModifiersUp();
     bool discoverSlots();
     bool mapOntoSlots(const std::vector<unsigned long>& keysyms);
     unsigned keycodeOnSlot(unsigned long keysym) const;
