@@ -20,7 +20,6 @@
 namespace {
 
 using mosaiko::CustomContentStore;
-using mosaiko::CustomSnippet;
 using mosaiko::EmojiUsageStore;
 using mosaiko::FileDefaults;
 using mosaiko::MemoryDefaults;
@@ -226,7 +225,7 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     EXPECT_TRUE(client->waitForText(expected))
         << described(client->text()) << " instead of " << described(expected);
 
-    // Quit while the snippet's usage may still wait to be saved.
+    // Quit right after the last insertion: what is still to be saved is saved on the way out.
     program().process().signal(SIGTERM);
     ASSERT_EQ(program().process().waitForExit(10), 0) << program().output();
     for (const auto& entry : fs::directory_iterator(defaults.parent_path())) {

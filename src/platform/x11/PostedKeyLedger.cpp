@@ -51,4 +51,26 @@ bool PostedKeyLedger::isTyping(double now) {
     return posting_ > 0 || !records_.empty();
 }
 
+void PostedKeyLedger::setRetyper(const void* owner, Retyper retyper) {
+    std::lock_guard lock(mutex_);
+    retyperOwner_ = owner;
+    retyper_ = std::move(retyper);
+}
+
+void PostedKeyLedger::removeRetyper(const void* owner) {
+    std::lock_guard lock(mutex_);
+    if (retyperOwner_ != owner) return;
+    retyperOwner_ = nullptr;
+    retyper_ = nullptr;
+}
+
+bool PostedKeyLedger::retypeLater(unsigned keycode) {
+    // Called under the lock, so that the retyper cannot go away meanwhile.
+    std::lock_guard lock(mutex_);
+    if (!retyper_) return false;
+    ++posting_;
+    retyper_(keycode);
+    return true;
+}
+
 }  // namespace mosaiko

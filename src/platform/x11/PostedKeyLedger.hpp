@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,12 +14,15 @@ namespace mosaiko {
 // any other tool's. The poster records each press just before it sends it; the tap takes the
 // oldest matching record when the press arrives. Records that no press claimed within `lifetime`
 // seconds lapse, so a press that never reached the tap cannot mark a later one of the user's.
-// It also knows whether the program is typing, so that the tap can keep a key the user types
-// meanwhile from overtaking the program's text. Thread-safe.
+// It also knows whether the program is typing, and where to send a press of the user's that the
+// tap held back meanwhile, so that it is typed again after the program's text. Thread-safe.
 class PostedKeyLedger {
   public:
-    // The user data of a press the key tap held back and typed again itself.
+    // The user data of a press the key tap held back and the poster typed again.
     static constexpr std::int64_t retypedUserData = 0x4D534B52;  // "MSKR"
+    // Types a held-back press (an X keycode) again, after whatever the poster has taken on so far.
+    // Called with the ledger locked: it must not call the ledger.
+    using Retyper = std::function<void(unsigned keycode)>;
 
     explicit PostedKeyLedger(double lifetimeSeconds = 2.0) : lifetime_(lifetimeSeconds) {}
 
@@ -40,6 +44,13 @@ class PostedKeyLedger {
     // that have not come past the key tap.
     bool isTyping(double now);
 
+    // The poster that types held-back presses again; `owner` identifies it for the removal.
+    void setRetyper(const void* owner, Retyper retyper);
+    void removeRetyper(const void* owner);
+    // Hands a held-back press to the retyper, as events taken on (the retyper ends them once
+    // typed); false when there is no retyper.
+    bool retypeLater(unsigned keycode);
+
   private:
     struct Record {
         unsigned keycode;
@@ -52,6 +63,8 @@ class PostedKeyLedger {
     mutable std::mutex mutex_;
     std::deque<Record> records_;
     int posting_ = 0;
+    const void* retyperOwner_ = nullptr;
+    Retyper retyper_;
 };
 
 }  // namespace mosaiko

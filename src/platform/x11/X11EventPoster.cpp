@@ -80,9 +80,19 @@ std::unique_ptr<X11EventPoster> X11EventPoster::create(Options options) {
 X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options options)
     : display_(std::move(display)), options_(std::move(options)) {
     thread_ = std::thread([this] { run(); });
+    options_.ledger->setRetyper(this, [this](unsigned keycode) {
+        Job job;
+        job.retypedKeycode = keycode;
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+        }
+        wake_.notify_all();
+    });
 }
 
 X11EventPoster::~X11EventPoster() {
+    options_.ledger->removeRetyper(this);
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -157,12 +167,25 @@ void X11EventPoster::waitForShortcutModifiersUp() {
 }
 
 void X11EventPoster::perform(const Job& job) {
+    if (job.retypedKeycode != 0) return retype(job.retypedKeycode);
     if (job.keyDown) waitForShortcutModifiersUp();
     if (job.text) {
         typeText(job);
     } else {
         typeKey(job);
     }
+}
+
+void X11EventPoster::retype(unsigned keycode) {
+    // With whatever modifiers the user holds now, as typed; once the user has let go of the key,
+    // since a key that is down would not go down again.
+    Display* display = display_->get();
+    const double deadline = now() + 1.0;
+    while (isDown(display, keycode) && now() < deadline) sleepFor(0.005);
+    options_.ledger->expect(keycode, PostedKeyLedger::retypedUserData, now());
+    XTestFakeKeyEvent(display, keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display, keycode, False, CurrentTime);
+    XSync(display, False);
 }
 
 void X11EventPoster::typeKey(const Job& job) {

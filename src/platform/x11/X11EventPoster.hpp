@@ -32,8 +32,10 @@ class X11Display;
 //
 // post() returns at once; a thread with its own connection does the typing in order, so the
 // waiting never stalls the main loop or the key tap. Every press is recorded in the ledger first,
-// so the key tap knows it for ours. Destroying the poster finishes what was posted and restores
-// the mapping.
+// so the key tap knows it for ours. The poster is also the ledger's retyper: presses of the user's
+// that the key tap held back while it typed go into the same queue, so they land after the text
+// posted before them and before the text posted after them. Destroying the poster finishes what
+// was posted and restores the mapping.
 class X11EventPoster {
   public:
     struct Options {
@@ -57,6 +59,7 @@ class X11EventPoster {
         bool text = false;
         bool keyDown = true;
         std::int64_t userData = 0;
+        unsigned retypedKeycode = 0;  // a press of the user's that the key tap held back
     };
     struct Slot {
         unsigned keycode = 0;
@@ -69,6 +72,7 @@ class X11EventPoster {
     void perform(const Job& job);
     void typeText(const Job& job);
     void typeKey(const Job& job);
+    void retype(unsigned keycode);
     void waitForShortcutModifiersUp();
     bool discoverSlots();
     bool mapOntoSlots(const std::vector<unsigned long>& keysyms);

@@ -6,7 +6,6 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -203,30 +202,10 @@ void X11KeyTap::run() {
     };
     auto now = [] { return SystemClock::shared().uptime(); };
 
-    // Presses the user typed while the program was typing, oldest first. They were dropped and are
-    // typed again once the program's keys have gone past, so that they land after its text.
-    std::vector<unsigned> heldBack;
-    double heldSince = 0;
-    // Presses of ours that never come back lapse from the ledger; this only bounds a poster that
-    // would never finish.
-    constexpr double kLongestHold = 10.0;
-    auto retypeHeldBack = [&] {
-        for (unsigned keycode : heldBack) {
-            options_.ledger->expect(keycode, PostedKeyLedger::retypedUserData, now());
-            XTestFakeKeyEvent(display, keycode, True, CurrentTime);
-            XTestFakeKeyEvent(display, keycode, False, CurrentTime);
-        }
-        heldBack.clear();
-        XFlush(display);
-    };
-
     while (!stopping() && display_->isConnected()) {
-        if (!heldBack.empty() && (!options_.ledger->isTyping(now()) || now() - heldSince > kLongestHold)) {
-            retypeHeldBack();
-        }
         if (XPending(display) == 0) {
             pollfd fds[2] = {{display_->fileDescriptor(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            poll(fds, 2, heldBack.empty() ? -1 : 5);
+            poll(fds, 2, -1);
             if (fds[1].revents & POLLIN) {
                 std::uint64_t count = 0;
                 [[maybe_unused]] const auto got = read(wakeFd_, &count, sizeof count);
@@ -276,9 +255,9 @@ void X11KeyTap::run() {
             continue;
         }
 
-        // A key typed while the program types would overtake its text: it waits, if it passes.
-        const bool overtakes = keyEvent.type == KeyEvent::Type::keyDown &&
-                               (!heldBack.empty() || options_.ledger->isTyping(now()));
+        // A key typed while the program types would overtake its text: if it passes, the poster
+        // types it again after the text.
+        const bool overtakes = keyEvent.type == KeyEvent::Type::keyDown && options_.ledger->isTyping(now());
         const std::uint64_t press = ++sequence;
         {
             std::lock_guard lock(shared_->mutex);
@@ -294,14 +273,11 @@ void X11KeyTap::run() {
             answer = shared_->answer;
             shared_->waitingFor = 0;
         }
-        if (answer.value_or(false) || overtakes) {
+        const bool drop = answer.value_or(false);
+        if (drop || (overtakes && options_.ledger->retypeLater(event.xkey.keycode))) {
             // Dropped. Ending the grab now, rather than when the key goes up, lets the release
             // and whatever we post next reach the application instead of us.
             XUngrabKeyboard(display, CurrentTime);
-            if (!answer.value_or(false)) {
-                if (heldBack.empty()) heldSince = now();
-                heldBack.push_back(event.xkey.keycode);
-            }
         } else {
             XAllowEvents(display, ReplayKeyboard, CurrentTime);
         }
@@ -312,10 +288,7 @@ void X11KeyTap::run() {
             toMainThread([shared = shared_, notice] { deliverNotice(shared, notice); });
         }
     }
-    if (display_->isConnected()) {
-        removeGrabs(display);
-        retypeHeldBack();
-    }
+    if (display_->isConnected()) removeGrabs(display);
 }
 
 std::unique_ptr<KeyTapPort> createX11KeyTapPort(KeyTapPort::Callback callback) {

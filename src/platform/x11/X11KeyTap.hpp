@@ -28,8 +28,9 @@ class X11Display;
 // Presses recorded in the ledger by our own poster pass at once; the callback still receives them,
 // with their user data (the marker), and its answer is ignored. A press the user types while the
 // program is still typing (the ledger says so) would overtake the program's text: when the
-// callback lets it pass, it is dropped and typed again once the program's keys have gone past, so
-// that what the user types after choosing an entry lands after it. Needs a QCoreApplication.
+// callback lets it pass, it is dropped and handed to the ledger's retyper (the poster), which types
+// it again after the text, so that what the user types after choosing an entry lands after it.
+// Presses it typed again pass unasked. Needs a QCoreApplication.
 class X11KeyTap final : public KeyTapPort {
   public:
     struct Options {

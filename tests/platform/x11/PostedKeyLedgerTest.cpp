@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace mosaiko {
 namespace {
 
@@ -27,6 +29,37 @@ TEST(PostedKeyLedgerTest, RecordsNobodyClaimedLapseAndCannotMarkALaterPress) {
     ledger.expect(22, 7, 12.1);
     EXPECT_EQ(ledger.claim(22, 14.2), std::nullopt);  // lapsed
     EXPECT_EQ(ledger.pendingCount(), 0u);             // the lapsed 23 went with it
+}
+
+TEST(PostedKeyLedgerTest, TypingLastsUntilEverythingTakenOnIsTypedAndHasComeBack) {
+    PostedKeyLedger ledger(2.0);
+    EXPECT_FALSE(ledger.isTyping(10.0));
+    EXPECT_FALSE(ledger.retypeLater(38));  // nobody to type it again: the tap lets it pass
+
+    std::vector<unsigned> retyped;
+    int owner = 0;
+    ledger.setRetyper(&owner, [&](unsigned keycode) { retyped.push_back(keycode); });
+    ledger.beginPosting();
+    EXPECT_TRUE(ledger.isTyping(10.0));
+    EXPECT_TRUE(ledger.retypeLater(38));  // taken on as well
+    ledger.expect(22, 7, 10.1);
+    ledger.endPosting();
+    EXPECT_TRUE(ledger.isTyping(10.2));  // the retyped press is still to come, and 22 to come back
+    ledger.endPosting();
+    EXPECT_TRUE(ledger.isTyping(10.2));
+    EXPECT_EQ(ledger.claim(22, 10.3), 7);
+    EXPECT_FALSE(ledger.isTyping(10.3));
+    EXPECT_EQ(retyped, std::vector<unsigned>{38});
+
+    // Only its owner removes the retyper; a press that never came back stops counting once lapsed.
+    ledger.removeRetyper(&retyped);
+    EXPECT_TRUE(ledger.retypeLater(39));
+    ledger.endPosting();
+    ledger.removeRetyper(&owner);
+    EXPECT_FALSE(ledger.retypeLater(40));
+    ledger.expect(22, 7, 11.0);
+    EXPECT_TRUE(ledger.isTyping(12.9));
+    EXPECT_FALSE(ledger.isTyping(13.1));
 }
 
 }  // namespace
