@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "KeyEventPrinter.hpp"
@@ -42,6 +46,25 @@ struct Recorder {
     }
 };
 
+// True when another client holds the passive grab of the key with exactly these modifiers.
+bool grabbedElsewhere(Display* display, KeySym keysym, unsigned modifiers) {
+    static bool refused = false;
+    refused = false;
+    XSync(display, False);
+    auto previous = XSetErrorHandler([](Display*, XErrorEvent* e) {
+        if (e->error_code == BadAccess) refused = true;
+        return 0;
+    });
+    const ::KeyCode code = XKeysymToKeycode(display, keysym);
+    const Window root = DefaultRootWindow(display);
+    XGrabKey(display, code, modifiers, root, False, GrabModeAsync, GrabModeAsync);
+    XSync(display, False);
+    if (!refused) XUngrabKey(display, code, modifiers, root);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return refused;
+}
+
 KeyEvent keyDown(std::uint16_t code, std::string chars, std::string plain, std::uint64_t flags = 0) {
     return KeyEvent{KeyEvent::Type::keyDown, code, flags, std::move(chars), std::move(plain), 0};
 }
@@ -52,12 +75,15 @@ KeyEvent flagsChanged(std::uint16_t code, std::uint64_t flags) {
 
 class X11KeyTapTest : public ::testing::Test {
   protected:
-    void start(XSession::Options options = {}) {
+    void start(XSession::Options options = {}, std::function<bool(Display*)> readyForTap = {}) {
         session = std::make_unique<XSession>(options);
         ASSERT_TRUE(session->ok()) << session->error();
         client = std::make_unique<TextClient>(*session);
         ASSERT_TRUE(client->ok());
         ASSERT_TRUE(client->focus());
+        if (readyForTap) {
+            ASSERT_TRUE(waitUntil([&] { return readyForTap(session->connection()); }, 5));
+        }
         tap = X11KeyTap::create(recorder.callback(), {session->display(), nullptr, 0.1});
         ASSERT_NE(tap, nullptr);
         tap->attachToMainLoop();
@@ -158,7 +184,9 @@ TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
     std::filesystem::remove(marker);
     options.windowManagerKeyBindings = "<keybind key=\"W-F1\"><action name=\"Execute\"><command>touch " +
                                        marker + "</command></action></keybind>";
-    start(options);
+    // The window manager grabs its shortcuts some time after it announces itself; a tap started
+    // before that would hold the combination itself.
+    start(options, [](Display* d) { return grabbedElsewhere(d, XK_F1, Mod4Mask); });
     recorder.drop = [](const KeyEvent&) { return true; };  // even a tap that drops everything
 
     ASSERT_EQ(session->xdotool({"key", "super+F1"}), 0);
