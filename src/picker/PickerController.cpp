@@ -422,6 +422,10 @@ void PickerController::cancelSession(bool hide) {
 void PickerController::triggerQuickOpen(int removingTypedCharacters) {
     cancelSession(true);
     if (removingTypedCharacters > 0) dependencies_.insertEmoji("", removingTypedCharacters);
+    startShownExclusiveSession(scopeFor(prefs_.quickOpenTarget()));
+}
+
+void PickerController::startShownExclusiveSession(std::optional<PickerViewModel::Scope> scope) {
     const double now = dependencies_.now();
     Session s;
     s.mode = Mode::exclusive;
@@ -430,7 +434,7 @@ void PickerController::triggerQuickOpen(int removingTypedCharacters) {
     s.startedAtUptime = now;
     session_ = std::move(s);
     model_->resetForNewSession("");
-    model_->setScope(scopeFor(prefs_.quickOpenTarget()));
+    if (scope) model_->setScope(*scope);
     dependencies_.showPanelNearMouse();
 }
 
@@ -445,17 +449,7 @@ bool PickerController::shouldTriggerQuickOpen(const std::string& typed, const Se
            dependencies_.now() - s.startedAtUptime <= quickOpenMaxGapS;
 }
 
-void PickerController::openQuickFind() {
-    const double now = dependencies_.now();
-    Session s;
-    s.mode = Mode::exclusive;
-    s.isShown = true;
-    s.showEligibleAtUptime = now;
-    s.startedAtUptime = now;
-    session_ = std::move(s);
-    model_->resetForNewSession("");
-    dependencies_.showPanelNearMouse();
-}
+void PickerController::openQuickFind() { startShownExclusiveSession(std::nullopt); }
 
 // ------------------------------------------------------------------ scopes
 

@@ -153,6 +153,8 @@ class PickerController {
     void maybeShowPopup(Session& s);
     void cancelSession(bool hide);
     void triggerQuickOpen(int removingTypedCharacters);
+    // A session opened with the panel shown at once and an empty query (instant open, Quick Find).
+    void startShownExclusiveSession(std::optional<PickerViewModel::Scope> scope);
     bool shouldTriggerQuickOpen(const std::string& typed, const Session& s) const;
     bool insertSelectionAndMaybeKeepOpen(bool keep, Session& s);
     Decision triggerLibraryOpen();
