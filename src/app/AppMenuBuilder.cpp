@@ -13,16 +13,16 @@ QKeySequence AppMenuBuilder::shortcut(const std::string& keyEquivalent) {
     return QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(keyEquivalent).toUpper());
 }
 
-void AppMenuBuilder::fill(QMenu* menu, const std::vector<MenuItemSpec>& specs, const Dispatch& dispatch) {
-    for (const auto& spec : specs) {
-        if (spec.isSeparator()) {
+void AppMenuBuilder::fill(QMenu* menu, const std::vector<MenuItemSpec>& items, const Dispatch& dispatch) {
+    for (const auto& item : items) {
+        if (item.isSeparator()) {
             menu->addSeparator();
             continue;
         }
-        QAction* action = menu->addAction(QString::fromStdString(spec.title));
-        action->setShortcut(shortcut(spec.keyEquivalent));
-        action->setEnabled(spec.isEnabled);
-        const MenuAction command = *spec.action;
+        QAction* action = menu->addAction(QString::fromStdString(item.title));
+        action->setShortcut(shortcut(item.keyEquivalent));
+        action->setEnabled(item.isEnabled);
+        const MenuAction command = *item.action;
         QObject::connect(action, &QAction::triggered, menu, [dispatch, command] { dispatch(command); });
     }
 }

@@ -29,7 +29,7 @@ class AppMenuBuilder {
     static QKeySequence shortcut(const std::string& keyEquivalent);
 
   private:
-    static void fill(QMenu* menu, const std::vector<MenuItemSpec>& specs, const Dispatch& dispatch);
+    static void fill(QMenu* menu, const std::vector<MenuItemSpec>& items, const Dispatch& dispatch);
 };
 
 }  // namespace mosaiko

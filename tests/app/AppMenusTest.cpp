@@ -5,42 +5,42 @@
 namespace mosaiko {
 namespace {
 
-std::vector<std::string> titles(const std::vector<MenuItemSpec>& specs) {
+std::vector<std::string> titles(const std::vector<MenuItemSpec>& items) {
     std::vector<std::string> out;
-    for (const auto& s : specs)
+    for (const auto& s : items)
         out.push_back(s.isSeparator() ? "---" : s.title + " [" + s.keyEquivalent + "]");
     return out;
 }
 
 TEST(AppMenus, StatusMenuRowsInOrder) {
-    const auto specs = statusMenuItemSpecs(true, "Quit Mosaiko 1.2");
+    const auto items = statusMenuItemSpecs(true, "Quit Mosaiko 1.2");
     const std::vector<std::string> expected{
         "Quick Find [e]",        "Library\u2026 []",           "---",
         "Statistics\u2026 [s]",  "Settings\u2026 [,]",         "Tipps\u2026 [t]",
         "Permissions\u2026 [p]", "Check for Updates\u2026 []", "---",
         "Quit Mosaiko 1.2 [q]"};
-    EXPECT_EQ(titles(specs), expected);
-    EXPECT_EQ(specs[0].action, MenuAction::openPicker);
-    EXPECT_EQ(specs[5].action, MenuAction::openTipps);
-    EXPECT_EQ(specs[6].action, MenuAction::openOnboarding);
-    EXPECT_EQ(specs[9].action, MenuAction::quit);
-    for (const auto& s : specs) EXPECT_EQ(s.isEnabled, !s.isSeparator()) << s.title;
+    EXPECT_EQ(titles(items), expected);
+    EXPECT_EQ(items[0].action, MenuAction::openPicker);
+    EXPECT_EQ(items[5].action, MenuAction::openTipps);
+    EXPECT_EQ(items[6].action, MenuAction::openOnboarding);
+    EXPECT_EQ(items[9].action, MenuAction::quit);
+    for (const auto& s : items) EXPECT_EQ(s.isEnabled, !s.isSeparator()) << s.title;
 }
 
 TEST(AppMenus, AppMenuHasItsOwnFirstTitleAndOrder) {
-    const auto specs = appMenuItemSpecs(true, "Quit Mosaiko");
+    const auto items = appMenuItemSpecs(true, "Quit Mosaiko");
     const std::vector<std::string> expected{
         "Quick Find\u2026 [e]", "Library\u2026 []",      "Settings\u2026 [,]",         "Statistics\u2026 [s]",
         "Tipps\u2026 [t]",      "Permissions\u2026 [p]", "Check for Updates\u2026 []", "---",
         "Quit Mosaiko [q]"};
-    EXPECT_EQ(titles(specs), expected);
-    EXPECT_EQ(specs[2].action, MenuAction::openSettings);
-    EXPECT_EQ(specs[3].action, MenuAction::openStats);
+    EXPECT_EQ(titles(items), expected);
+    EXPECT_EQ(items[2].action, MenuAction::openSettings);
+    EXPECT_EQ(items[3].action, MenuAction::openStats);
 }
 
 TEST(AppMenus, UpdateCheckItemFollowsTheUpdater) {
-    for (const auto& specs : {statusMenuItemSpecs(false, "q"), appMenuItemSpecs(false, "q")}) {
-        for (const auto& s : specs) {
+    for (const auto& items : {statusMenuItemSpecs(false, "q"), appMenuItemSpecs(false, "q")}) {
+        for (const auto& s : items) {
             if (s.action == MenuAction::checkForUpdates) {
                 EXPECT_FALSE(s.isEnabled);
             } else if (!s.isSeparator()) {
