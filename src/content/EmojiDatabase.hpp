@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "content/EmojiEntry.hpp"
-#include "platform/OperatingSystemVersion.hpp"
 #include "content/OptionEnums.hpp"
 #include "platform/AppBundle.hpp"
+#include "platform/OperatingSystemVersion.hpp"
 #include "platform/Published.hpp"
 
 namespace mosaiko {

@@ -449,7 +449,9 @@ bool PickerController::shouldTriggerQuickOpen(const std::string& typed, const Se
            dependencies_.now() - s.startedAtUptime <= quickOpenMaxGapS;
 }
 
-void PickerController::openQuickFind() { startShownExclusiveSession(std::nullopt); }
+void PickerController::openQuickFind() {
+    startShownExclusiveSession(std::nullopt);
+}
 
 // ------------------------------------------------------------------ scopes
 

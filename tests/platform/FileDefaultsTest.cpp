@@ -149,8 +149,8 @@ TEST_F(FileDefaultsTest, AKilledWriterLeavesAReadableFile) {
             FileDefaults d(file(), 0.0);
             // One value per write: the saver may snapshot between two separate writes.
             for (std::int64_t i = 0;; ++i) {
-                d.set("record", DefaultsValue::Dictionary{{"counter", i},
-                                                          {"payload", DefaultsData{big + std::to_string(i)}}});
+                d.set("record", DefaultsValue::Dictionary{
+                                    {"counter", i}, {"payload", DefaultsData{big + std::to_string(i)}}});
                 d.flush();
             }
         }
