@@ -129,10 +129,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.picker = AppDelegate::PickerHooks::over(*picker_);
 
     d.isTerminated = [workspace = workspace_.get()](const RunningApp& app) {
-        for (const auto& running : workspace->runningApplications()) {
-            if (running.processIdentifier == app.processIdentifier) return false;
-        }
-        return true;
+        return !workspace->isRunning(app);
     };
     d.libraryEffects.textWriter = [](const std::string& text) {
         QClipboard* clipboard = QGuiApplication::clipboard();

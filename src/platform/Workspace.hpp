@@ -26,6 +26,13 @@ class Workspace {
 
     virtual std::optional<RunningApp> frontmostApplication() const = 0;
     virtual std::vector<RunningApp> runningApplications() const = 0;
+    // Whether the application still runs; implementations may answer faster than a full listing.
+    virtual bool isRunning(const RunningApp& app) const {
+        for (const auto& running : runningApplications()) {
+            if (running.processIdentifier == app.processIdentifier) return true;
+        }
+        return false;
+    }
     // Brings the application's window to the front; false when it could not be done.
     virtual bool activate(const RunningApp& app) = 0;
     // Called on the main loop whenever another application becomes frontmost.

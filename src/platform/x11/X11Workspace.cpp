@@ -288,6 +288,26 @@ std::vector<RunningApp> X11Workspace::runningApplications() const {
     return apps;
 }
 
+bool X11Workspace::isRunning(const RunningApp& app) const {
+    if (!display_->isConnected()) return false;
+    Display* d = display_->get();
+    const Window window =
+        app.windowId.empty() ? None : static_cast<Window>(std::strtoul(app.windowId.c_str(), nullptr, 16));
+    // A window lives no longer than its client.
+    bool running = windowExists(d, window);
+    if (!running && app.processIdentifier != 0) {
+        for (unsigned long candidate : clientWindows()) {
+            const auto pid = property<long>(d, candidate, atoms_->pid, XA_CARDINAL);
+            if (!pid.empty() && pid[0] == app.processIdentifier) {
+                running = true;
+                break;
+            }
+        }
+    }
+    drainLater();
+    return running;
+}
+
 bool X11Workspace::activate(const RunningApp& app) {
     if (!display_->isConnected()) return false;
     Display* d = display_->get();

@@ -37,6 +37,9 @@ class X11Workspace final : public Workspace {
 
     std::optional<RunningApp> frontmostApplication() const override;
     std::vector<RunningApp> runningApplications() const override;
+    // One round trip while the app's window exists, else one per client window: callers on the
+    // key path must not list every application.
+    bool isRunning(const RunningApp& app) const override;
     bool activate(const RunningApp& app) override;
     [[nodiscard]] Cancellable observeActivations(std::function<void(const RunningApp&)> handler) override;
 

@@ -116,6 +116,30 @@ TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
     EXPECT_EQ(activations[1].bundleIdentifier, "org.example.Gamma");
 }
 
+TEST_F(X11WorkspaceTest, AnApplicationRunsWhileItsWindowOrProcessIsThere) {
+    start(true);
+    auto alpha = std::make_unique<TextClient>(*session, TextClient::Kind::gtkTextView, "alpha", "AlphaClass");
+    TextClient beta(*session, TextClient::Kind::gtkTextView, "beta", "BetaClass");
+    ASSERT_TRUE(alpha->ok() && beta.ok());
+    workspace = makeWorkspace();
+    ASSERT_NE(workspace, nullptr);
+    const auto apps = workspace->runningApplications();
+    const auto alphaApp = findApp(apps, alpha->pid());
+    const auto betaApp = findApp(apps, beta.pid());
+    ASSERT_TRUE(alphaApp && betaApp);
+    EXPECT_TRUE(workspace->isRunning(*alphaApp));
+
+    RunningApp movedOn = *betaApp;  // its window handle went stale, the process did not
+    movedOn.windowId = "0x1";
+    EXPECT_TRUE(workspace->isRunning(movedOn));
+    movedOn.processIdentifier = 0;
+    EXPECT_FALSE(workspace->isRunning(movedOn));
+
+    alpha.reset();
+    EXPECT_TRUE(waitUntil([&] { return !workspace->isRunning(*alphaApp); }, 5));
+    EXPECT_TRUE(workspace->isRunning(*betaApp));
+}
+
 TEST_F(X11WorkspaceTest, WithoutAWindowManagerFollowsTheFocusAndKnowsOurOwnWindows) {
     start(false);
     TextClient other(*session, TextClient::Kind::gtkTextView, "other", "OtherClass");
