@@ -31,10 +31,6 @@ class FakeWorkspace final : public Workspace {
         std::erase(running, app);
         if (frontmost == app) frontmost.reset();
     }
-    bool isRunning(const RunningApp& app) const {
-        return std::any_of(running.begin(), running.end(),
-                           [&](const RunningApp& r) { return r.processIdentifier == app.processIdentifier; });
-    }
 
     std::optional<RunningApp> frontmost;
     std::vector<RunningApp> running;
