@@ -13,9 +13,6 @@
 #include "platform/BuildInfo.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Workspace.hpp"
-#include "platform/qt/QtScreenInfo.hpp"
-#include "platform/x11/X11EventPoster.hpp"
-#include "platform/x11/X11KeyTap.hpp"
 
 namespace mosaiko {
 
@@ -69,27 +66,6 @@ PickerAssembly::Picker PickerAssembly::build(Parts parts) {
     auto controller =
         std::make_unique<PickerController>(parts.prefs, std::move(model), std::move(d), parts.mainLoop);
     return {std::move(controller), panelController};
-}
-
-std::unique_ptr<PickerController> PickerAssembly::buildLive(PreferencesStore& prefs, MainLoop& mainLoop,
-                                                            Workspace* workspace) {
-    static const QtScreenInfo screens;
-    std::shared_ptr<X11EventPoster> poster = createX11EventPoster();
-    EmojiInserter::EventPoster post;
-    if (poster) post = [poster](const SyntheticKeyEvent& event) { poster->post(event); };
-    Parts parts{
-        EmojiDatabase::shared(),
-        prefs,
-        EmojiUsageStore::shared(),
-        CollectionsStore::shared(),
-        mainLoop,
-        SystemClock::shared(),
-        screens,
-        workspace,
-        [](std::uint64_t, KeyTapPort::Callback callback) { return createX11KeyTapPort(std::move(callback)); },
-        std::move(post),
-        {}};
-    return build(std::move(parts)).controller;
 }
 
 }  // namespace mosaiko

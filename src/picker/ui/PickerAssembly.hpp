@@ -19,8 +19,9 @@ class Workspace;
 class PickerPanelController;
 
 // Builds the picker: its view model over the stores and the database, the panel, the key tap and
-// the controller with every effect wired. The shell builds it once with buildLive() and keeps the
-// controller for the whole run; nothing shows and no tap is installed until it calls start().
+// the controller with every effect wired. The shell builds it once over the live services and
+// keeps the controller for the whole run; nothing shows and no tap is installed until it calls
+// start().
 class PickerAssembly {
   public:
     struct Parts {
@@ -48,11 +49,6 @@ class PickerAssembly {
     };
 
     static Picker build(Parts parts);
-
-    // Over the shared stores and database, the X11 key tap and event poster on $DISPLAY and Qt's
-    // screens. `mainLoop` and `workspace` must outlive the controller.
-    static std::unique_ptr<PickerController> buildLive(PreferencesStore& prefs, MainLoop& mainLoop,
-                                                       Workspace* workspace);
 };
 
 }  // namespace mosaiko
