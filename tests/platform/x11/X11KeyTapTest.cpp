@@ -75,11 +75,12 @@ KeyEvent flagsChanged(std::uint16_t code, std::uint64_t flags) {
 
 class X11KeyTapTest : public ::testing::Test {
   protected:
+    // Tests call it through ASSERT_NO_FATAL_FAILURE: a harness failure must end the test.
     void start(XSession::Options options = {}, std::function<bool(Display*)> readyForTap = {}) {
         session = std::make_unique<XSession>(options);
         ASSERT_TRUE(session->ok()) << session->error();
         client = std::make_unique<TextClient>(*session);
-        ASSERT_TRUE(client->ok());
+        ASSERT_TRUE(client->ok()) << client->error();
         ASSERT_TRUE(client->focus());
         if (readyForTap) {
             ASSERT_TRUE(waitUntil([&] { return readyForTap(session->connection()); }, 5));
@@ -101,7 +102,7 @@ class X11KeyTapTest : public ::testing::Test {
 };
 
 TEST_F(X11KeyTapTest, DeliversKeysWithTheirCodesCharactersAndFlagsBeforeTheApplication) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "a", "shift+b", "semicolon", "Return", "BackSpace",
                                 "Escape", "Tab", "space", "5"}),
               0);
@@ -136,7 +137,7 @@ TEST_F(X11KeyTapTest, DeliversKeysWithTheirCodesCharactersAndFlagsBeforeTheAppli
 }
 
 TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Shift_L", "Control_L", "Super_L", "Alt_L",
                                 "Caps_Lock", "Caps_Lock", "shift+a"}),
               0);
@@ -162,7 +163,7 @@ TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
 }
 
 TEST_F(X11KeyTapTest, DroppedKeysNeverReachTheApplicationWhileOrdinaryTypingIsUnchanged) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     recorder.drop = [](const KeyEvent& e) {
         return e.type == KeyEvent::Type::keyDown && e.characters == "b";
     };
@@ -186,7 +187,7 @@ TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
                                        marker + "</command></action></keybind>";
     // The window manager grabs its shortcuts some time after it announces itself; a tap started
     // before that would hold the combination itself.
-    start(options, [](Display* d) { return grabbedElsewhere(d, XK_F1, Mod4Mask); });
+    ASSERT_NO_FATAL_FAILURE(start(options, [](Display* d) { return grabbedElsewhere(d, XK_F1, Mod4Mask); }));
     recorder.drop = [](const KeyEvent&) { return true; };  // even a tap that drops everything
 
     ASSERT_EQ(session->xdotool({"key", "super+F1"}), 0);
@@ -201,7 +202,7 @@ TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
 }
 
 TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     recorder.drop = [this](const KeyEvent& e) {
         if (e.type == KeyEvent::Type::tapDisabledByTimeout) tap->setEnabled(true);
         return e.type == KeyEvent::Type::keyDown && e.characters == "z";  // would drop z if asked in time
@@ -240,7 +241,7 @@ TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
 }
 
 TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     recorder.drop = [](const KeyEvent&) { return true; };
     tap->setEnabled(false);
     ASSERT_EQ(session->xdotool({"key", "a"}), 0);
@@ -265,7 +266,7 @@ TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
 }
 
 TEST_F(X11KeyTapTest, ATapOutlivingItsServerStaysQuiet) {
-    start();
+    ASSERT_NO_FATAL_FAILURE(start());
     session.reset();  // the X server goes away under the attached tap
     waitFor(0.2);
     tap->setEnabled(true);
