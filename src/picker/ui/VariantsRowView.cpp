@@ -63,13 +63,28 @@ class VariantsRowView::Popover : public QWidget {
         arrowX_ = std::clamp(anchor.center().x() - x, 2 * arrowHeight, width() - 2 * arrowHeight);
         matrix_->move(0, arrowOnTop_ ? arrowHeight : 0);
         move(x, y);
+        PickerStyle::shapeWindow(*this, outline());
         update();
     }
 
   protected:
+    void showEvent(QShowEvent* event) override {
+        PickerStyle::shapeWindow(*this, outline());
+        QWidget::showEvent(event);
+    }
+
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
+        const QPainterPath path = outline();
+        painter.fillPath(path, DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.98));
+        painter.setPen(QPen(PickerStyle::black(0.15), 1));
+        painter.drawPath(path);
+    }
+
+  private:
+    // The rounded body with the arrow on the side that faces the anchor.
+    QPainterPath outline() const {
         const QRectF body = arrowOnTop_ ? QRectF(rect()).adjusted(0.5, arrowHeight + 0.5, -0.5, -0.5)
                                         : QRectF(rect()).adjusted(0.5, 0.5, -0.5, -arrowHeight - 0.5);
         QPainterPath path;
@@ -81,10 +96,7 @@ class VariantsRowView::Popover : public QWidget {
         arrow.lineTo(arrowX_, tip);
         arrow.lineTo(arrowX_ + arrowHeight, base);
         arrow.closeSubpath();
-        path = path.united(arrow);
-        painter.fillPath(path, DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.98));
-        painter.setPen(QPen(PickerStyle::black(0.15), 1));
-        painter.drawPath(path);
+        return path.united(arrow);
     }
 
   private:
