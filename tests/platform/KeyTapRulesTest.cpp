@@ -48,12 +48,6 @@ struct Delivery {
 
 class KeyTapRulesTest : public ::testing::Test {
   protected:
-    KeyTapRules rules{server, ledger.ownKeys(),
-                      [this](std::uint64_t id, const KeyEvent& e, bool asks) {
-                          delivered.push_back({id, e, asks});
-                      },
-                      0.1};
-
     void press(unsigned keycode, bool held, double now) {
         KeyEvent e;
         e.keyCode = static_cast<std::uint16_t>(keycode);
@@ -64,6 +58,11 @@ class KeyTapRulesTest : public ::testing::Test {
     ScriptedServer server;
     Ledger ledger;
     std::vector<Delivery> delivered;
+    KeyTapRules rules{server, ledger.ownKeys(),
+                      [this](std::uint64_t id, const KeyEvent& e, bool asks) {
+                          delivered.push_back({id, e, asks});
+                      },
+                      0.1};
 };
 
 TEST_F(KeyTapRulesTest, HeldPressesWaitForTheAnswerOthersAreReported) {
