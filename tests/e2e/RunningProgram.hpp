@@ -60,12 +60,18 @@ class RunningProgram {
     std::string output() const { return readFile(output_); }
 
     // Waits until the key tap holds the library shortcut of returningUser(): from then on the
-    // picker observes every key typed. (The shortcut is probed with the unused Mod3 added, so that
-    // a probe racing the tap's grabs can take nothing from it that a key press would need.)
+    // picker observes every key typed. The shortcut is probed with the unused Mod3 added, so that a
+    // probe racing the tap's grabs can take nothing from it that a key press would need, and with
+    // Caps Lock or without, so that the one state a probe may hold just then cannot hide the rest.
     bool waitForKeyTap(double seconds = 15) {
         const auto keycode = static_cast<unsigned>(XKeysymToKeycode(session_.connection(), XK_F12));
         const unsigned modifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod3Mask;
-        return waitUntil([&] { return session_.keyIsGrabbedElsewhere(keycode, modifiers); }, seconds);
+        return waitUntil(
+            [&] {
+                return session_.keyIsGrabbedElsewhere(keycode, modifiers) ||
+                       session_.keyIsGrabbedElsewhere(keycode, modifiers | LockMask);
+            },
+            seconds);
     }
 
     // The picker panel while it shows.

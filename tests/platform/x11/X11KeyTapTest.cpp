@@ -165,8 +165,6 @@ TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Shift_L", "Control_L", "Super_L", "Alt_L",
                                 "Caps_Lock", "Caps_Lock", "shift+a"}),
               0);
-    ASSERT_TRUE(waitUntil([&] { return recorder.keyDownCount(0) == 1; }, 5));
-
     const std::vector<KeyEvent> expected = {
         flagsChanged(56, ModifierFlag::shift),
         flagsChanged(56, 0),
@@ -182,7 +180,8 @@ TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
         keyDown(0, "A", "A", ModifierFlag::shift),
         flagsChanged(56, 0),
     };
-    waitFor(0.1);
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() >= expected.size(); }, 5));
+    waitFor(0.1);  // and nothing more
     EXPECT_EQ(recorder.events, expected);
 }
 
@@ -200,7 +199,8 @@ TEST_F(X11KeyTapTest, DroppedKeysNeverReachTheApplicationWhileOrdinaryTypingIsUn
     ASSERT_EQ(session->xdotool({"type", "--delay", "4", "Hello World"}), 0);
     ASSERT_EQ(session->xdotool({"key", "--repeat", "40", "--delay", "1", "x"}), 0);
     EXPECT_TRUE(client->waitForText("acaHello World" + std::string(40, 'x'))) << client->text();
-    EXPECT_EQ(recorder.keyDownCount(7), 40u);
+    // Keys that are not held are reported after the application has them.
+    EXPECT_TRUE(waitUntil([&] { return recorder.keyDownCount(7) == 40; }, 5)) << recorder.keyDownCount(7);
     EXPECT_EQ(recorder.keyDownCount(11), 2u);  // both b presses were offered before being dropped
 }
 
