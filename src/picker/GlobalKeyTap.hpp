@@ -6,6 +6,7 @@
 
 #include "platform/KeyEvent.hpp"
 #include "platform/KeyTapPort.hpp"
+#include "platform/Wiring.hpp"
 
 namespace mosaiko {
 
@@ -27,6 +28,8 @@ class GlobalKeyTap {
         std::function<void(KeyTapPort&)> detachFromMainLoop;
         std::function<void(KeyTapPort&, bool enabled)> enableTap;
         std::function<void(KeyTapPort&, const KeyHolds&)> holdKeys;
+
+        Wiring wiring() const;
 
         // Fills the three port operations with the port's own methods around the given factory.
         static Dependencies overPorts(

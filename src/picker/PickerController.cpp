@@ -85,9 +85,25 @@ void PickerController::Dependencies::bindPanelAndKeyTap(std::shared_ptr<PickerPa
     holdKeys = [keyTap](const KeyHolds& holds) { keyTap->hold(holds); };
 }
 
+Wiring PickerController::Dependencies::wiring() const {
+    return Wiring()
+        .require("now", now)
+        .require("insertEmoji", insertEmoji)
+        .require("recordUsedEmoji", recordUsedEmoji)
+        .require("pinnedIDs", pinnedIDs)
+        .require("hasEmoticons", hasEmoticons)
+        .require("hasGlyphs", hasGlyphs)
+        .require("frontmostApp", frontmostApp)
+        .require("startKeyTap", startKeyTap)
+        .require("stopKeyTap", stopKeyTap)
+        .require("showPanelNearMouse", showPanelNearMouse)
+        .require("hidePanel", hidePanel);
+}
+
 PickerController::PickerController(PreferencesStore& prefs, std::unique_ptr<PickerViewModel> model,
                                    Dependencies dependencies, MainLoop& mainLoop)
     : prefs_(prefs), model_(std::move(model)), dependencies_(std::move(dependencies)), mainLoop_(mainLoop) {
+    dependencies_.wiring().require("model", model_).check("PickerController");
     // Actions reach the controller after the event that caused them has been handled.
     cancellables_.push_back(
         model_->uiActionSubject.subscribe([this](const PickerViewModel::UIAction& action) {
@@ -148,7 +164,8 @@ KeyHolds PickerController::heldKeys() const {
         holds.everyKey = true;
         return holds;
     }
-    if (const auto& shortcut = prefs_.libraryShortcut(); shortcut && openLibraryHandler) {
+    if (const auto& shortcut = prefs_.libraryShortcut();
+        shortcut && openLibraryHandler && !libraryShortcutSuspended_) {
         holds.keys.push_back(
             KeyHold::key(shortcut->keyCode, shortcut->modifierFlagsRawValue & ModifierFlag::shortcutMask));
     }
@@ -225,7 +242,13 @@ GlobalKeyTap::Decision PickerController::dispatch(const KeyEvent& event) {
     return decision;
 }
 
+void PickerController::setLibraryShortcutSuspended(bool suspended) {
+    libraryShortcutSuspended_ = suspended;
+    syncHeldKeys();
+}
+
 bool PickerController::libraryShortcutMatches(const KeyEvent& event) const {
+    if (libraryShortcutSuspended_) return false;
     const auto& shortcut = prefs_.libraryShortcut();
     return shortcut && shortcut->matches(event);
 }

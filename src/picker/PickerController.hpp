@@ -12,6 +12,7 @@
 #include "platform/KeyHolds.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
+#include "platform/Wiring.hpp"
 
 namespace mosaiko {
 
@@ -90,6 +91,9 @@ class PickerController {
         // This program's own application identifier: typing in its own windows starts nothing.
         std::optional<std::string> ownBundleID;
 
+        // Every closure is required but holdKeys; ownBundleID is not.
+        Wiring wiring() const;
+
         // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap and holdKeys at the panel
         // and the key tap, which the closures keep alive.
         void bindPanelAndKeyTap(std::shared_ptr<PickerPanelPresenting> panel,
@@ -114,6 +118,12 @@ class PickerController {
 
     // The menus' "Quick Find": opens the panel with an empty query in an exclusive session.
     void openQuickFind();
+
+    // While the settings window records a new library shortcut, the stored one opens nothing: its
+    // presses go on to the focused window like any other key (the key tap no longer holds them), so
+    // it can be recorded again.
+    void setLibraryShortcutSuspended(bool suspended);
+    bool isLibraryShortcutSuspended() const { return libraryShortcutSuspended_; }
 
     PickerViewModel& model() { return *model_; }
     const std::optional<Session>& session() const { return session_; }
@@ -194,6 +204,7 @@ class PickerController {
     std::vector<RecentTypedCharacter> recentTypedCharacters_;
     bool started_ = false;
     std::optional<KeyHolds> sentHolds_;
+    bool libraryShortcutSuspended_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
