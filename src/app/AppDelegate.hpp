@@ -64,8 +64,13 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::vector<std::string> arguments;
 
         SingleInstance::Dependencies singleInstance;
+        // Loads the stores and builds what rests on them (the picker), and answers the preferences
+        // store. Called once the older copies are gone: they save on their way out.
+        std::function<PreferencesStore&()> loadStores;
         std::function<void()> startContent;
-        PreferencesStore* prefs = nullptr;
+        // Hands the tray a way to say that settings cannot be saved (a reason) or can again
+        // (nothing); called on the main thread. Unset: nothing is said there.
+        std::function<void(std::function<void(const std::optional<std::string>& problem)>)> watchSaving;
         PermissionsManager* permissions = nullptr;
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;
@@ -148,8 +153,11 @@ class AppDelegate final : public QObject, public PickerShellServices {
     void openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,
                      const std::function<void()>& navigate);
     LaunchInputs readLaunchInputs() const;
+    bool resolveOtherInstances();
+    void showSaveProblem(const std::optional<std::string>& problem);
 
     Dependencies dependencies_;
+    PreferencesStore* prefs_ = nullptr;  // once the stores are loaded
     UpdateManager updates_;
     std::unique_ptr<LibraryInsertion> libraryInsertion_;
     std::optional<std::string> libraryInsertionTargetName_;
