@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Wiring.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
 
 namespace mosaiko {
@@ -34,6 +35,19 @@ class SingleInstance {
         std::function<bool()> takeLock;
         // Whether this copy was asked to end (a signal, a logout) while it waited; unset: never.
         std::function<bool()> endRequested;
+
+        // The lock and the end request are optional: without them the copies go by the list alone.
+        Wiring wiring() const {
+            return Wiring()
+                .require("bundleIdentifier", bundleIdentifier)
+                .require("currentProcessIdentifier", currentProcessIdentifier)
+                .require("runningInstances", runningInstances)
+                .require("requestTermination", requestTermination)
+                .require("forceTermination", forceTermination)
+                .require("showAlert", showAlert)
+                .require("uptime", uptime)
+                .require("sleep", sleep);
+        }
     };
 
     enum class Outcome {
@@ -45,7 +59,9 @@ class SingleInstance {
     static constexpr double kPollInterval = 0.05;
     static constexpr double kWaitLimit = 1.5;
 
-    explicit SingleInstance(Dependencies dependencies) : dependencies_(std::move(dependencies)) {}
+    explicit SingleInstance(Dependencies dependencies) : dependencies_(std::move(dependencies)) {
+        dependencies_.wiring().check("SingleInstance");
+    }
 
     // The whole procedure; returns once the other copies are gone or have been forced to quit, or
     // once it is clear that this copy must not go on.
