@@ -9,6 +9,7 @@
 #include <QSystemTrayIcon>
 #include <QTextDocument>
 #include <iostream>
+#include <stdexcept>
 
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
@@ -98,6 +99,30 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker
     hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
         picker.openLibraryHandler = std::move(handler);
     };
+    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) {
+        picker.setLibraryShortcutSuspended(suspended);
+    };
+    return hooks;
+}
+
+AppDelegate::PickerHooks AppDelegate::PickerHooks::overLater(
+    const std::unique_ptr<PickerController>& picker) {
+    PickerHooks hooks;
+    hooks.start = [&picker] {
+        if (picker) picker->start();
+    };
+    hooks.stop = [&picker] {
+        if (picker) picker->stop();
+    };
+    hooks.openQuickFind = [&picker] {
+        if (picker) picker->openQuickFind();
+    };
+    hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
+        if (picker) picker->openLibraryHandler = std::move(handler);
+    };
+    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) {
+        if (picker) picker->setLibraryShortcutSuspended(suspended);
+    };
     return hooks;
 }
 
@@ -111,9 +136,9 @@ LaunchInputs AppDelegate::readLaunchInputs() const {
     LaunchInputs inputs;
     // No build of this program carries a setting that forbids automatic downloads.
     inputs.allowsAutomaticUpdates = true;
-    inputs.launchAtLoginEnabled = prefs_->launchAtLoginEnabled();
+    inputs.launchAtLoginEnabled = stores_.prefs->launchAtLoginEnabled();
     inputs.arguments = std::set<std::string>(dependencies_.arguments.begin(), dependencies_.arguments.end());
-    inputs.hasCompletedOnboarding = prefs_->defaults().boolValue("hasCompletedOnboarding");
+    inputs.hasCompletedOnboarding = stores_.prefs->defaults().boolValue("hasCompletedOnboarding");
     inputs.isTrusted = dependencies_.permissions->trustChecker(false);
     return inputs;
 }
@@ -140,7 +165,10 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     LaunchSequence::Steps steps;
     steps.resolveOtherInstances = [this] { return resolveOtherInstances(); };
-    steps.loadStores = [this] { prefs_ = &dependencies_.loadStores(); };
+    steps.loadStores = [this] {
+        stores_ = dependencies_.loadStores();
+        if (!stores_.prefs) throw std::invalid_argument("AppDelegate: loadStores gave no preferences store");
+    };
     steps.startContent = [this] { dependencies_.startContent(); };
     steps.readLaunchInputs = [this] { return readLaunchInputs(); };
     steps.setUpUpdater = [this](const LaunchInputs& inputs) {
@@ -153,7 +181,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     steps.bindLaunchAtLogin = [this] {
         cancellables_.push_back(
-            dependencies_.autoStart->bind(prefs_->launchAtLoginEnabled, *dependencies_.mainLoop));
+            dependencies_.autoStart->bind(stores_.prefs->launchAtLoginEnabled, *dependencies_.mainLoop));
     };
     steps.postUpdaterStatus = [this] { updates_.postStatusDidChange(); };
     steps.installLibraryOpenHandler = [this, weak] {
@@ -286,6 +314,7 @@ void AppDelegate::openSettings() {
     if (!prefsWindow_) {
         prefsWindow_ = std::make_unique<PreferencesWindowController>();
         prepareWindow(*prefsWindow_);
+        installSettingsView(*prefsWindow_);
     }
     prefsWindow_->showWindow();
 }

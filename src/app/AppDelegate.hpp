@@ -31,6 +31,10 @@ class QSystemTrayIcon;
 
 namespace mosaiko {
 
+class CollectionsStore;
+class CustomContentStore;
+class EmojiDatabase;
+
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
 // the update state and the library insertion state, and stops the picker at shut-down. While it
 // exists it is also what the picker's views ask of the shell (the panel's settings button).
@@ -48,11 +52,24 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void()> stop;
         std::function<void()> openQuickFind;
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
+        // While the settings window records a new library shortcut.
+        std::function<void(bool suspended)> setLibraryShortcutSuspended;
 
         Wiring wiring() const;
 
         // The hooks of a picker controller that outlives the delegate.
         static PickerHooks over(PickerController& picker);
+        // The same for a picker that is built later (with the stores); until then they do nothing.
+        static PickerHooks overLater(const std::unique_ptr<PickerController>& picker);
+    };
+
+    // The stores the shell reads and hands to its windows.
+    struct Stores {
+        PreferencesStore* prefs = nullptr;
+        // What the settings window's content tabs edit; a tab without its store stays empty.
+        CollectionsStore* collections = nullptr;
+        CustomContentStore* custom = nullptr;
+        EmojiDatabase* db = nullptr;
     };
 
     struct Dependencies {
@@ -66,9 +83,9 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::vector<std::string> arguments;
 
         SingleInstance::Dependencies singleInstance;
-        // Loads the stores and builds what rests on them (the picker), and answers the preferences
-        // store. Called once the older copies are gone: they save on their way out.
-        std::function<PreferencesStore&()> loadStores;
+        // Loads the stores and builds what rests on them (the picker). Called by the launch once the
+        // older copies are gone: they save on their way out.
+        std::function<Stores()> loadStores;
         std::function<void()> startContent;
         // Hands the tray a way to say that settings cannot be saved (a reason) or can again
         // (nothing); called on the main thread. Unset: nothing is said there.
@@ -154,6 +171,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
   private:
     static Dependencies checked(Dependencies dependencies);
     void setUpStatusItem();
+    // Fills the settings window with its view (AppDelegateSettings.cpp).
+    void installSettingsView(WindowController& controller);
     void installAppMenu();
     void ensureLibraryWindow();
     void prepareWindow(WindowController& controller);
@@ -164,7 +183,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     void showSaveProblem(const std::optional<std::string>& problem);
 
     Dependencies dependencies_;
-    PreferencesStore* prefs_ = nullptr;  // once the stores are loaded
+    Stores stores_;  // once the launch has loaded them
     UpdateManager updates_;
     std::unique_ptr<LibraryInsertion> libraryInsertion_;
     std::optional<std::string> libraryInsertionTargetName_;

@@ -13,6 +13,7 @@
 #include "app/TerminationSignals.hpp"
 #include "content/CollectionsStore.hpp"
 #include "content/ContentCoordinator.hpp"
+#include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
@@ -66,7 +67,7 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
     registry_.registerCurrentProcess();
 }
 
-PreferencesStore& LiveShell::loadStores() {
+AppDelegate::Stores LiveShell::loadStores() {
     storesLoaded_ = true;
     FileDefaults::shared();  // the file is read now, after the older copy saved on its way out
 
@@ -99,7 +100,8 @@ PreferencesStore& LiveShell::loadStores() {
                                      post,
                                      {}})
                   .controller;
-    return PreferencesStore::shared();
+    return {&PreferencesStore::shared(), &CollectionsStore::shared(), &CustomContentStore::shared(),
+            &EmojiDatabase::shared()};
 }
 
 LiveShell::~LiveShell() {
@@ -142,7 +144,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.arguments = arguments_;
 
     d.singleInstance = singleInstance();
-    d.loadStores = [this]() -> PreferencesStore& { return loadStores(); };
+    d.loadStores = [this] { return loadStores(); };
     d.startContent = [] { ContentCoordinator::shared().start(); };
     d.watchSaving = [](std::function<void(const std::optional<std::string>&)> show) {
         FileDefaults& defaults = FileDefaults::shared();
@@ -159,19 +161,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     // This platform has no update framework: the update state reads "Updater unavailable".
     d.updaterFactory = nullptr;
     // The picker exists once the stores are loaded; a copy that ends before has none to drive.
-    d.picker.start = [this] {
-        if (picker_) picker_->start();
-    };
-    d.picker.stop = [this] {
-        if (picker_) picker_->stop();
-    };
-    d.picker.openQuickFind = [this] {
-        if (picker_) picker_->openQuickFind();
-    };
-    d.picker.setOpenLibraryHandler =
-        [this](std::function<void(const AppDelegate::LibraryOpenRequest&)> handler) {
-            if (picker_) picker_->openLibraryHandler = std::move(handler);
-        };
+    d.picker = AppDelegate::PickerHooks::overLater(picker_);
 
     d.isTerminated = [workspace = workspace_.get()](const RunningApp& app) {
         return !workspace->isRunning(app);

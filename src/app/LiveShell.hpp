@@ -32,7 +32,7 @@ class LiveShell {
     static void runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText);
 
   private:
-    PreferencesStore& loadStores();
+    AppDelegate::Stores loadStores();
     SingleInstance::Dependencies singleInstance();
 
     std::vector<std::string> arguments_;

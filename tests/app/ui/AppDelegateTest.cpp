@@ -57,9 +57,11 @@ class AppDelegateTest : public testing::Test {
         d.singleInstance.uptime = [this] { return loop.uptime(); };
         d.singleInstance.sleep = [](double) {};
         d.startContent = [this] { log.push_back("start content"); };
-        d.loadStores = [this]() -> PreferencesStore& {
+        d.loadStores = [this] {
             log.push_back("load stores");
-            return prefs;
+            AppDelegate::Stores stores;
+            stores.prefs = &prefs;
+            return stores;
         };
         d.permissions = &permissions;
         d.autoStart = &autoStart;
