@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <iostream>
+#include <stdexcept>
 
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
@@ -235,17 +236,45 @@ void AppDelegate::openSettings() {
 
 void AppDelegate::openStats() {
     if (!statsWindow_) {
-        statsWindow_ = std::make_unique<StatsWindowController>();
+        if (!dependencies_.usage) throw std::invalid_argument("AppDelegate needs the usage store");
+        statsWindow_ = std::make_unique<StatsWindowController>(*dependencies_.usage);
         prepareWindow(*statsWindow_);
     }
     statsWindow_->showWindow();
 }
 
 void AppDelegate::showOnboarding(OnboardingPage startPage) {
-    if (onboardingWindow_) onboardingWindow_->close();
-    onboardingWindow_ = std::make_unique<OnboardingWindowController>(startPage);
+    if (onboardingWindow_) {
+        onboardingWindow_->close();
+        // The old guide may be the one asking (from inside one of its own handlers): it goes once
+        // control is back in the event loop, and with this object at the latest.
+        WindowController* old = onboardingWindow_.release();
+        old->setParent(this);
+        old->deleteLater();
+    }
+    onboardingWindow_ =
+        std::make_unique<OnboardingWindowController>(startPage, *dependencies_.prefs, guideDependencies());
     prepareWindow(*onboardingWindow_);
     onboardingWindow_->showWindow();
+}
+
+OnboardingViewModel::Dependencies AppDelegate::guideDependencies() {
+    PermissionsManager& permissions = *dependencies_.permissions;
+    OnboardingViewModel::Dependencies d;
+    d.trustChecker = [&permissions](bool prompt) { return permissions.trustChecker(prompt); };
+    d.untrustedReason = [&permissions] {
+        return permissions.untrustedReason ? permissions.untrustedReason() : std::string();
+    };
+    d.resetRequiredPermissions = [&permissions](std::function<void(PermissionResetSummary)> done) {
+        permissions.resetRequiredPermissions(std::move(done));
+    };
+    d.recordCompletion = [&prefs = *dependencies_.prefs] {
+        prefs.defaults().set("hasCompletedOnboarding", true);
+    };
+    d.executablePath = dependencies_.executablePath;
+    d.launcher = dependencies_.launcher;
+    d.terminate = [this] { quit(); };
+    return d;
 }
 
 void AppDelegate::ensureLibraryWindow() {

@@ -22,6 +22,7 @@
 #include "picker/PickerShellServices.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/MainLoop.hpp"
+#include "platform/ProcessLauncher.hpp"
 #include "platform/Published.hpp"
 #include "platform/Workspace.hpp"
 
@@ -30,6 +31,8 @@ class QMenuBar;
 class QSystemTrayIcon;
 
 namespace mosaiko {
+
+class EmojiUsageStore;
 
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
 // the update state and the library insertion state, and stops the picker at shut-down. While it
@@ -76,6 +79,11 @@ class AppDelegate final : public QObject, public PickerShellServices {
         LibraryInsertion::Effects libraryEffects;
 
         std::function<bool()> systemTrayAvailable;
+        // The statistics window's numbers.
+        EmojiUsageStore* usage = nullptr;
+        // The guide's relaunch: the program to start again (empty when unknown) and what starts it.
+        std::string executablePath;
+        ProcessLauncher* launcher = nullptr;
         // Ends the event loop (the shut-down then follows from it).
         std::function<void()> terminate;
     };
@@ -148,6 +156,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     void openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,
                      const std::function<void()>& navigate);
     LaunchInputs readLaunchInputs() const;
+    OnboardingViewModel::Dependencies guideDependencies();
 
     Dependencies dependencies_;
     UpdateManager updates_;

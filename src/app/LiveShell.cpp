@@ -15,6 +15,7 @@
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/ExecutablePath.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11EventPoster.hpp"
 #include "platform/x11/X11KeyTap.hpp"
@@ -48,7 +49,8 @@ PermissionsManager& PermissionsManager::shared() {
                 // Queued onto the main thread's event loop.
                 QMetaObject::invokeMethod(qApp, std::move(then), Qt::QueuedConnection);
             }).detach();
-        });
+        },
+        [] { return X11AccessibilityTrust().reason(); });
     return manager;
 }
 
@@ -150,6 +152,9 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     };
 
     d.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    d.usage = &EmojiUsageStore::shared();
+    d.executablePath = currentExecutablePath().string();
+    d.launcher = &launcher_;
     d.terminate = [] { QCoreApplication::quit(); };
     return d;
 }

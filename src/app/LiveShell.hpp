@@ -8,6 +8,7 @@
 #include "picker/EmojiInserter.hpp"
 #include "picker/PickerController.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
+#include "platform/linux/PosixProcessLauncher.hpp"
 #include "platform/qt/QtMainLoop.hpp"
 #include "platform/qt/QtScreenInfo.hpp"
 
@@ -35,6 +36,7 @@ class LiveShell {
     QtMainLoop mainLoop_;
     QtScreenInfo screens_;
     InstanceRegistry registry_;
+    PosixProcessLauncher launcher_;
     std::unique_ptr<Workspace> workspace_;
     // One poster for the picker and the library: it owns the keycodes it remaps for typing.
     std::shared_ptr<X11EventPoster> poster_;
