@@ -101,14 +101,24 @@ PreferencesStore& PreferencesStore::shared() {
     return store;
 }
 
+// Editors and terminals, where the trigger ";" is ordinary text. The identifiers are what the
+// workspace reports for them on Debian: the desktop-entry id the window names or whose
+// StartupWMClass matches, else the window class (matched without regard to case). JetBrains IDEs
+// name their windows "jetbrains-idea", "jetbrains-pycharm-ce", ...
 const std::vector<ExcludedApp>& PreferencesStore::defaultExcludedApps() {
     static const std::vector<ExcludedApp> apps = {
-        {"JetBrains IDEs", "com.jetbrains.*"},
-        {"iTerm", "com.googlecode.iterm2*"},
-        {"Sublime Text", "com.sublimetext.*"},
-        {"Visual Studio Code", "com.microsoft.VSCode*"},
-        {"Visual Studio", "com.microsoft.visual-studio*"},
-        {"Terminal", "com.apple.Terminal"},
+        {"JetBrains IDEs", "jetbrains-*"},
+        {"Sublime Text", "sublime_text"},
+        {"Visual Studio Code", "code"},
+        {"GNOME Terminal", "org.gnome.Terminal"},
+        {"GNOME Console", "org.gnome.Console"},
+        {"Konsole", "org.kde.konsole"},
+        {"Xfce Terminal", "xfce4-terminal"},
+        {"MATE Terminal", "mate-terminal"},
+        {"LXTerminal", "lxterminal"},
+        {"QTerminal", "qterminal"},
+        {"XTerm", "debian-xterm"},
+        {"UXTerm", "debian-uxterm"},
     };
     return apps;
 }

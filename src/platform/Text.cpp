@@ -1,6 +1,7 @@
 #include "platform/Text.hpp"
 
 #include <unicode/brkiter.h>
+#include <unicode/coll.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -82,6 +83,31 @@ int canonicalCompare(std::string_view a, std::string_view b) {
     // UTF-8 byte order is code point order.
     const int c = x.compare(y);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
+    // A collator is costly to create; each thread keeps one for the default locale.
+    thread_local std::unique_ptr<icu::Collator> collator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        // The C locale reads as "en_US_POSIX", whose collation is code point order (every capital
+        // before every small letter): use the root collation there.
+        icu::Locale locale = icu::Locale::getDefault();
+        if (locale.isBogus() || std::string_view(locale.getVariant()) == "POSIX")
+            locale = icu::Locale::getRoot();
+        std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(locale, status));
+        if (U_FAILURE(status)) return std::unique_ptr<icu::Collator>();
+        c->setStrength(icu::Collator::SECONDARY);  // base letters and accents, not case
+        return c;
+    }();
+    if (!collator) {
+        return canonicalCompare(lowercased(a), lowercased(b));
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    const auto result =
+        collator->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                              icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+    if (U_FAILURE(status)) return canonicalCompare(lowercased(a), lowercased(b));
+    return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
 }
 
 std::string lowercased(std::string_view s) {

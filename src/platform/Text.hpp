@@ -25,6 +25,10 @@ struct CanonicalLess {
     bool operator()(std::string_view a, std::string_view b) const { return canonicalCompare(a, b) < 0; }
 };
 
+// Orders texts the way a person reading the user's language expects (the collation of the default
+// locale), letter case ignored: "notes" and "Notes" compare equal, accents still count. -1, 0 or 1.
+int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
+
 // Full Unicode case mapping, independent of locale.
 std::string lowercased(std::string_view s);
 std::string uppercased(std::string_view s);

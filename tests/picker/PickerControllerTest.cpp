@@ -127,7 +127,7 @@ TEST(PickerScenario, BlocklistedOpeningSequences) {
 
 TEST(PickerScenario, ExcludedAndOwnApplicationsStartNothing) {
     using App = PickerController::Dependencies::FrontmostApp;
-    for (const App& app : {App{"com.jetbrains.pycharm", "PyCharm"}, App{std::nullopt, "terminal"},
+    for (const App& app : {App{"jetbrains-pycharm", "PyCharm"}, App{std::nullopt, "xterm"},
                            App{PickerHarness::kOwnID, "Mosaiko"}}) {
         PickerHarness h;
         h.frontmost = app;

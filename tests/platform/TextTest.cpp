@@ -45,5 +45,13 @@ TEST(Text, FullCaseMappingAndInvalidInput) {
     EXPECT_EQ(text::utf16("😄").size(), 2u);
 }
 
+TEST(Text, LocalizedOrderIgnoresLetterCaseButNotAccents) {
+    // Also under the C locale, whose own collation would put every capital first.
+    EXPECT_EQ(text::localizedCaseInsensitiveCompare("notes", "Notes"), 0);
+    EXPECT_LT(text::localizedCaseInsensitiveCompare("editor", "Notes"), 0);
+    EXPECT_GT(text::localizedCaseInsensitiveCompare("Zed", "apple"), 0);
+    EXPECT_NE(text::localizedCaseInsensitiveCompare("résumé", "resume"), 0);
+}
+
 }  // namespace
 }  // namespace mosaiko

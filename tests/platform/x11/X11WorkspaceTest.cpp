@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "content/PreferencesStore.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/MemoryDefaults.hpp"
 #include "support/TextClient.hpp"
 
 namespace mosaiko {
@@ -174,6 +176,23 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerFollowsTheFocusAndKnowsOurOwnWindo
     XCloseDisplay(display);
 
     EXPECT_FALSE(workspace->activate(RunningApp{"gone", "Gone", 99999, "0x7"}));
+}
+
+// The default excluded list names applications by what this workspace reports for them; xterm is
+// the one every test machine has.
+TEST_F(X11WorkspaceTest, TheDefaultExcludedListKnowsXTermByItsDesktopEntry) {
+    if (!std::filesystem::exists("/usr/share/applications/debian-xterm.desktop"))
+        GTEST_SKIP() << "Debian's xterm desktop entry is not installed";
+    ASSERT_NO_FATAL_FAILURE(start(false));
+    TextClient terminal(*session, TextClient::Kind::xterm);
+    ASSERT_TRUE(terminal.ok()) << terminal.error();
+    workspace = X11Workspace::create({session->display(), {data, "/usr/share"}, std::string("C"), 0});
+    ASSERT_NE(workspace, nullptr);
+    const auto apps = workspace->runningApplications();
+    ASSERT_EQ(apps.size(), 1u);
+    EXPECT_EQ(apps[0].bundleIdentifier, "debian-xterm");
+    MemoryDefaults db;
+    EXPECT_TRUE(PreferencesStore(db).isExcluded(apps[0].bundleIdentifier, apps[0].localizedName));
 }
 
 }  // namespace
