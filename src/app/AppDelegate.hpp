@@ -32,6 +32,9 @@ class QSystemTrayIcon;
 
 namespace mosaiko {
 
+class CollectionsStore;
+class CustomContentStore;
+class EmojiDatabase;
 class EmojiUsageStore;
 
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
@@ -51,6 +54,10 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void()> stop;
         std::function<void()> openQuickFind;
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
+        // While the settings window records a new library shortcut.
+        std::function<void(bool suspended)> setLibraryShortcutSuspended;
+
+        Wiring wiring() const;
 
         // The hooks of a picker controller that outlives the delegate.
         static PickerHooks over(PickerController& picker);
@@ -69,6 +76,10 @@ class AppDelegate final : public QObject, public PickerShellServices {
         SingleInstance::Dependencies singleInstance;
         std::function<void()> startContent;
         PreferencesStore* prefs = nullptr;
+        // What the settings window's content tabs edit; a tab without its store stays empty.
+        CollectionsStore* collections = nullptr;
+        CustomContentStore* custom = nullptr;
+        EmojiDatabase* db = nullptr;
         PermissionsManager* permissions = nullptr;
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;
@@ -86,6 +97,10 @@ class AppDelegate final : public QObject, public PickerShellServices {
         ProcessLauncher* launcher = nullptr;
         // Ends the event loop (the shut-down then follows from it).
         std::function<void()> terminate;
+
+        // Everything is required but the identity texts and the updater factory (none: this build
+        // has no updater).
+        Wiring wiring() const;
     };
 
     explicit AppDelegate(Dependencies dependencies);
@@ -149,7 +164,10 @@ class AppDelegate final : public QObject, public PickerShellServices {
     }
 
   private:
+    static Dependencies checked(Dependencies dependencies);
     void setUpStatusItem();
+    // Fills the settings window with its view (AppDelegateSettings.cpp).
+    void installSettingsView(WindowController& controller);
     void installAppMenu();
     void ensureLibraryWindow();
     void prepareWindow(WindowController& controller);
