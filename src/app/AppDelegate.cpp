@@ -12,21 +12,17 @@
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
 #include "app/logic/LibraryKeyHandler.hpp"
+#include "picker/ui/PickerPanelController.hpp"
 
 namespace mosaiko {
-
-namespace {
-
-AppDelegate* currentDelegate = nullptr;
-
-}  // namespace
 
 Wiring AppDelegate::PickerHooks::wiring() const {
     return Wiring()
         .require("start", start)
         .require("stop", stop)
         .require("openQuickFind", openQuickFind)
-        .require("setOpenLibraryHandler", setOpenLibraryHandler);
+        .require("setOpenLibraryHandler", setOpenLibraryHandler)
+        .require("setShellServices", setShellServices);
 }
 
 Wiring AppDelegate::Dependencies::wiring() const {
@@ -72,13 +68,11 @@ AppDelegate::AppDelegate(Dependencies dependencies)
         if (libraryWindow_) libraryWindow_->orderOut();
     };
     libraryInsertion_ = std::make_unique<LibraryInsertion>(std::move(insertion));
-    currentDelegate = this;
-    PickerShellServices::install(this);
+    dependencies_.picker.setShellServices(this);
 }
 
 AppDelegate::~AppDelegate() {
-    if (currentDelegate == this) currentDelegate = nullptr;
-    if (PickerShellServices::shared() == this) PickerShellServices::install(nullptr);
+    dependencies_.picker.setShellServices(nullptr);
     cancellables_.clear();
     // Windows first: the library window's key handler refers to this object.
     onboardingWindow_.reset();
@@ -89,7 +83,8 @@ AppDelegate::~AppDelegate() {
     delete statusMenu_;
 }
 
-AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker) {
+AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker,
+                                                        PickerPanelController& panel) {
     PickerHooks hooks;
     hooks.start = [&picker] { picker.start(); };
     hooks.stop = [&picker] { picker.stop(); };
@@ -97,11 +92,8 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker
     hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
         picker.openLibraryHandler = std::move(handler);
     };
+    hooks.setShellServices = [&panel](PickerShellServices* shell) { panel.setShellServices(shell); };
     return hooks;
-}
-
-AppDelegate* AppDelegate::current() {
-    return currentDelegate;
 }
 
 // ---------------------------------------------------------------- launch and shut-down

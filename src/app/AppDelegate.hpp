@@ -31,6 +31,8 @@ class QSystemTrayIcon;
 
 namespace mosaiko {
 
+class PickerPanelController;
+
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
 // the update state and the library insertion state, and stops the picker at shut-down. While it
 // exists it is also what the picker's views ask of the shell (the panel's settings button).
@@ -48,11 +50,13 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void()> stop;
         std::function<void()> openQuickFind;
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
+        // Where the picker's settings buttons go; none when the delegate is gone.
+        std::function<void(PickerShellServices*)> setShellServices;
 
         Wiring wiring() const;
 
-        // The hooks of a picker controller that outlives the delegate.
-        static PickerHooks over(PickerController& picker);
+        // The hooks of a picker (controller and panel) that outlives the delegate.
+        static PickerHooks over(PickerController& picker, PickerPanelController& panel);
     };
 
     struct Dependencies {
@@ -88,9 +92,6 @@ class AppDelegate final : public QObject, public PickerShellServices {
 
     explicit AppDelegate(Dependencies dependencies);
     ~AppDelegate() override;
-
-    // The program's delegate while one exists; views outside the shell reach it through this.
-    static AppDelegate* current();
 
     void applicationDidFinishLaunching();
     void applicationWillTerminate();

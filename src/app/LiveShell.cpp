@@ -15,6 +15,7 @@
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/XdgAutostartService.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11EventPoster.hpp"
 #include "platform/x11/X11KeyTap.hpp"
@@ -34,14 +35,13 @@ class NoWorkspace final : public Workspace {
     Cancellable observeActivations(std::function<void(const RunningApp&)>) override { return {}; }
 };
 
-}  // namespace
-
 // The permission services of the running program.
-PermissionsManager& PermissionsManager::shared() {
-    static PermissionsManager manager(
+PermissionsManager livePermissions() {
+    return PermissionsManager(
         // The display server shows no prompt of its own: the argument changes nothing.
         [](bool) { return X11AccessibilityTrust().isTrusted(); },
-        [] { return std::optional<std::string>(buildinfo::kAppIdentifier); }, resetUnavailable(),
+        [] { return std::optional<std::string>(buildinfo::kAppIdentifier); },
+        PermissionsManager::resetUnavailable(),
         [](std::function<void()> work, std::function<void()> then) {
             std::thread([work = std::move(work), then = std::move(then)]() mutable {
                 work();
@@ -49,11 +49,14 @@ PermissionsManager& PermissionsManager::shared() {
                 QMetaObject::invokeMethod(qApp, std::move(then), Qt::QueuedConnection);
             }).detach();
         });
-    return manager;
 }
+
+}  // namespace
 
 LiveShell::LiveShell(std::vector<std::string> arguments)
     : arguments_(std::move(arguments)),
+      permissions_(livePermissions()),
+      autoStart_(XdgAutostartService::shared()),
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
                 InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
       workspace_(createX11Workspace()),
@@ -68,20 +71,21 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
     }
     inserter_ = std::make_shared<EmojiInserter>(post, factory);
 
-    picker_ = PickerAssembly::build({EmojiDatabase::shared(),
-                                     PreferencesStore::shared(),
-                                     EmojiUsageStore::shared(),
-                                     CollectionsStore::shared(),
-                                     mainLoop_,
-                                     SystemClock::shared(),
-                                     screens_,
-                                     workspace_.get(),
-                                     [](std::uint64_t, KeyTapPort::Callback callback) {
-                                         return createX11KeyTapPort(std::move(callback));
-                                     },
-                                     post,
-                                     {}})
-                  .controller;
+    auto picker = PickerAssembly::build({EmojiDatabase::shared(),
+                                         PreferencesStore::shared(),
+                                         EmojiUsageStore::shared(),
+                                         CollectionsStore::shared(),
+                                         mainLoop_,
+                                         SystemClock::shared(),
+                                         screens_,
+                                         workspace_.get(),
+                                         [](std::uint64_t, KeyTapPort::Callback callback) {
+                                             return createX11KeyTapPort(std::move(callback));
+                                         },
+                                         post,
+                                         {}});
+    picker_ = std::move(picker.controller);
+    pickerPanel_ = picker.panel;
 
     // Registered before the older copies are looked up, so copies started at the same moment see
     // each other and only the newest survives.
@@ -122,11 +126,11 @@ AppDelegate::Dependencies LiveShell::dependencies() {
 
     d.startContent = [] { ContentCoordinator::shared().start(); };
     d.prefs = &PreferencesStore::shared();
-    d.permissions = &PermissionsManager::shared();
-    d.autoStart = &AutoStartManager::shared();
+    d.permissions = &permissions_;
+    d.autoStart = &autoStart_;
     // This platform has no update framework: the update state reads "Updater unavailable".
     d.updaterFactory = nullptr;
-    d.picker = AppDelegate::PickerHooks::over(*picker_);
+    d.picker = AppDelegate::PickerHooks::over(*picker_, *pickerPanel_);
 
     d.isTerminated = [workspace = workspace_.get()](const RunningApp& app) {
         return !workspace->isRunning(app);

@@ -32,6 +32,8 @@ class LiveShell {
 
   private:
     std::vector<std::string> arguments_;
+    PermissionsManager permissions_;
+    AutoStartManager autoStart_;
     QtMainLoop mainLoop_;
     QtScreenInfo screens_;
     InstanceRegistry registry_;
@@ -40,6 +42,7 @@ class LiveShell {
     std::shared_ptr<X11EventPoster> poster_;
     std::shared_ptr<EmojiInserter> inserter_;
     std::unique_ptr<PickerController> picker_;
+    PickerPanelController* pickerPanel_ = nullptr;  // owned by the controller's effects
 };
 
 }  // namespace mosaiko

@@ -36,10 +36,6 @@ class PermissionsManager {
     PermissionsManager(TrustChecker trustChecker, BundleIDProvider bundleIDProvider,
                        PermissionReset resetAccessibilityPermission, AsyncExecutor asyncExecutor);
 
-    // The instance the whole program uses, over the live platform. Defined by the application
-    // shell, which owns the live platform pieces.
-    static PermissionsManager& shared();
-
     TrustChecker trustChecker;
     BundleIDProvider bundleIDProvider;
     PermissionReset resetAccessibilityPermission;
