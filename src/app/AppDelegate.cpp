@@ -93,6 +93,9 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker
         picker.openLibraryHandler = std::move(handler);
     };
     hooks.setShellServices = [&panel](PickerShellServices* shell) { panel.setShellServices(shell); };
+    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) {
+        picker.setLibraryShortcutSuspended(suspended);
+    };
     return hooks;
 }
 
@@ -245,6 +248,7 @@ void AppDelegate::openSettings() {
     if (!prefsWindow_) {
         prefsWindow_ = std::make_unique<PreferencesWindowController>();
         prepareWindow(*prefsWindow_);
+        installSettingsView(*prefsWindow_);
     }
     prefsWindow_->showWindow();
 }

@@ -31,6 +31,9 @@ class QSystemTrayIcon;
 
 namespace mosaiko {
 
+class CollectionsStore;
+class CustomContentStore;
+class EmojiDatabase;
 class PickerPanelController;
 
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
@@ -52,6 +55,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
         // Where the picker's settings buttons go; none when the delegate is gone.
         std::function<void(PickerShellServices*)> setShellServices;
+        // While the settings window records a new library shortcut.
+        std::function<void(bool suspended)> setLibraryShortcutSuspended;
 
         Wiring wiring() const;
 
@@ -72,6 +77,10 @@ class AppDelegate final : public QObject, public PickerShellServices {
         SingleInstance::Dependencies singleInstance;
         std::function<void()> startContent;
         PreferencesStore* prefs = nullptr;
+        // What the settings window's content tabs edit; a tab without its store stays empty.
+        CollectionsStore* collections = nullptr;
+        CustomContentStore* custom = nullptr;
+        EmojiDatabase* db = nullptr;
         PermissionsManager* permissions = nullptr;
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;
@@ -150,6 +159,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
   private:
     static Dependencies checked(Dependencies dependencies);
     void setUpStatusItem();
+    // Fills the settings window with its view (AppDelegateSettings.cpp).
+    void installSettingsView(WindowController& controller);
     void installAppMenu();
     void ensureLibraryWindow();
     void prepareWindow(WindowController& controller);

@@ -11,6 +11,7 @@
 
 #include "content/CollectionsStore.hpp"
 #include "content/ContentCoordinator.hpp"
+#include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
@@ -126,6 +127,9 @@ AppDelegate::Dependencies LiveShell::dependencies() {
 
     d.startContent = [] { ContentCoordinator::shared().start(); };
     d.prefs = &PreferencesStore::shared();
+    d.collections = &CollectionsStore::shared();
+    d.custom = &CustomContentStore::shared();
+    d.db = &EmojiDatabase::shared();
     d.permissions = &permissions_;
     d.autoStart = &autoStart_;
     // This platform has no update framework: the update state reads "Updater unavailable".
