@@ -17,7 +17,8 @@ class X11EventPoster;
 
 // The live platform behind the application delegate, for one run of the program: the Qt main
 // loop, the X11 workspace, key tap and event poster, the picker built over them, and the registry
-// of running copies.
+// of running copies. The stores, and everything that rests on them, are made only when the launch
+// asks for them, after the older copies are gone.
 class LiveShell {
   public:
     explicit LiveShell(std::vector<std::string> arguments);
@@ -31,6 +32,9 @@ class LiveShell {
     static void runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText);
 
   private:
+    AppDelegate::Stores loadStores();
+    SingleInstance::Dependencies singleInstance();
+
     std::vector<std::string> arguments_;
     PermissionsManager permissions_;
     AutoStartManager autoStart_;
@@ -38,11 +42,14 @@ class LiveShell {
     QtScreenInfo screens_;
     InstanceRegistry registry_;
     std::unique_ptr<Workspace> workspace_;
+    bool storesLoaded_ = false;
     // One poster for the picker and the library: it owns the keycodes it remaps for typing.
     std::shared_ptr<X11EventPoster> poster_;
     std::shared_ptr<EmojiInserter> inserter_;
     std::unique_ptr<PickerController> picker_;
     PickerPanelController* pickerPanel_ = nullptr;  // owned by the controller's effects
+    // Where the panel's settings buttons go, kept for a panel built after the delegate said so.
+    PickerShellServices* pickerShell_ = nullptr;
 };
 
 }  // namespace mosaiko
