@@ -19,6 +19,7 @@
 #include "picker/ui/PickerAssembly.hpp"
 #include "picker/ui/PickerPanelController.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/ExecutablePath.hpp"
 #include "platform/linux/FileDefaults.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
@@ -53,7 +54,8 @@ PermissionsManager livePermissions() {
                 // Queued onto the main thread's event loop.
                 QMetaObject::invokeMethod(qApp, std::move(then), Qt::QueuedConnection);
             }).detach();
-        });
+        },
+        [] { return X11AccessibilityTrust().reason(); });
 }
 
 }  // namespace
@@ -107,7 +109,7 @@ AppDelegate::Stores LiveShell::loadStores() {
     pickerPanel_ = picker.panel;
     pickerPanel_->setShellServices(pickerShell_);
     return {&PreferencesStore::shared(), &CollectionsStore::shared(), &CustomContentStore::shared(),
-            &EmojiDatabase::shared()};
+            &EmojiDatabase::shared(), &EmojiUsageStore::shared()};
 }
 
 LiveShell::~LiveShell() {
@@ -195,6 +197,8 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     };
 
     d.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    d.executablePath = currentExecutablePath().string();
+    d.launcher = &launcher_;
     d.terminate = [] { QCoreApplication::quit(); };
     return d;
 }
