@@ -97,7 +97,13 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker
     hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
         picker.openLibraryHandler = std::move(handler);
     };
-    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) { picker.setLibraryShortcutSuspended(suspended); };
+    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) {
+        picker.setLibraryShortcutSuspended(suspended);
+    };
+    hooks.observeKeysWhileLibraryShortcutSuspended =
+        [&picker](std::function<void(const KeyEvent&)> observer) {
+            picker.keyDownWhileLibraryShortcutSuspended = std::move(observer);
+        };
     return hooks;
 }
 

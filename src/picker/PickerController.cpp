@@ -149,6 +149,8 @@ void PickerController::stop() {
 GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
     if (event.userData == kEventMarker) return Decision::passThrough;
     if (event.type == KeyEvent::Type::flagsChanged) return Decision::passThrough;
+    if (libraryShortcutSuspended_ && keyDownWhileLibraryShortcutSuspended)
+        keyDownWhileLibraryShortcutSuspended(event);
 
     if (libraryShortcutMatches(event) && !isOwnApplication(dependencies_.frontmostApp())) {
         return triggerLibraryOpen();

@@ -272,11 +272,15 @@ TEST(PickerScenario, LibraryShortcut) {
 
     // While a new shortcut is recorded the stored one reaches the recorder, from any application.
     h.frontmost = {"org.example.editor", "Editor"};
+    std::vector<KeyEvent> seen;
+    h.controller->keyDownWhileLibraryShortcutSuspended = [&](const KeyEvent& e) { seen.push_back(e); };
     h.controller->setLibraryShortcutSuspended(true);
     EXPECT_FALSE(h.deliver(press));
+    EXPECT_EQ(seen, std::vector<KeyEvent>{press});
     h.controller->setLibraryShortcutSuspended(false);
     EXPECT_TRUE(h.deliver(press));
     EXPECT_EQ(requests.size(), 3u);
+    EXPECT_EQ(seen.size(), 1u);
 }
 
 TEST(PickerScenario, PanelActionsArriveAfterTheCurrentEvent) {
