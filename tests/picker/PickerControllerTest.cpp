@@ -336,7 +336,8 @@ TEST(PickerScenario, LibraryShortcut) {
     h.controller->setLibraryShortcutSuspended(true);
     EXPECT_FALSE(h.tapSystem.livePorts()[0]->holds.covers(press)) << "the tap lets it through at once";
     EXPECT_FALSE(h.deliver(press));
-    EXPECT_EQ(seen, std::vector<KeyEvent>{press});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(KeyboardShortcut({14, ModifierFlag::control | ModifierFlag::option, "e"}).matches(seen[0]));
     h.controller->setLibraryShortcutSuspended(false);
     EXPECT_TRUE(h.deliver(press));
     EXPECT_EQ(requests.size(), 3u);
