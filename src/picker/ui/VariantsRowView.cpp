@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "content/PreferencesStore.hpp"
+#include "picker/ui/MixedTonePopover.hpp"
 #include "picker/ui/MixedToneVariantMatrix.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "picker/ui/PickerTileButton.hpp"
@@ -28,71 +29,6 @@ namespace mosaiko {
 using Origin = PickerViewModel::SelectionOrigin;
 using FocusRow = PickerViewModel::FocusRow;
 
-// The matrix in a small floating window below the mix button (above it when the screen has no
-// room below), with an arrow pointing at it. Like the panel it never takes focus.
-class VariantsRowView::Popover : public QWidget {
-  public:
-    static constexpr int arrowHeight = 8;
-
-    explicit Popover(QWidget* owner)
-        : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus |
-                             Qt::X11BypassWindowManagerHint | Qt::WindowStaysOnTopHint),
-          matrix_(new MixedToneVariantMatrix(this)) {
-        setAttribute(Qt::WA_ShowWithoutActivating);
-        setAttribute(Qt::WA_TranslucentBackground);
-        setAttribute(Qt::WA_AlwaysShowToolTips);
-        setFocusPolicy(Qt::NoFocus);
-        matrix_->move(0, arrowHeight);
-        setFixedSize(matrix_->width(), matrix_->height() + arrowHeight);
-    }
-
-    MixedToneVariantMatrix* matrix() const { return matrix_; }
-
-    // Places the popover under `anchor` (global coordinates), its arrow pointing at the anchor's
-    // centre; above it when the screen has no room below, and moved sideways to stay on the screen.
-    void placeAt(const QRect& anchor) {
-        const QScreen* screen = QGuiApplication::screenAt(anchor.center());
-        if (!screen) screen = QGuiApplication::primaryScreen();
-        const QRect area = screen ? screen->availableGeometry() : QRect();
-        arrowOnTop_ = area.isEmpty() || anchor.bottom() + 1 + height() <= area.bottom() + 1 ||
-                      anchor.top() - height() < area.top();
-        int x = anchor.center().x() - width() / 2;
-        if (!area.isEmpty())
-            x = std::clamp(x, area.left(), std::max(area.left(), area.right() + 1 - width()));
-        const int y = arrowOnTop_ ? anchor.bottom() + 1 : anchor.top() - height();
-        arrowX_ = std::clamp(anchor.center().x() - x, 2 * arrowHeight, width() - 2 * arrowHeight);
-        matrix_->move(0, arrowOnTop_ ? arrowHeight : 0);
-        move(x, y);
-        update();
-    }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        const QRectF body = arrowOnTop_ ? QRectF(rect()).adjusted(0.5, arrowHeight + 0.5, -0.5, -0.5)
-                                        : QRectF(rect()).adjusted(0.5, 0.5, -0.5, -arrowHeight - 0.5);
-        QPainterPath path;
-        path.addRoundedRect(body, 10, 10);
-        const double base = arrowOnTop_ ? body.top() + 1 : body.bottom() - 1;
-        const double tip = arrowOnTop_ ? 0.5 : height() - 0.5;
-        QPainterPath arrow;
-        arrow.moveTo(arrowX_ - arrowHeight, base);
-        arrow.lineTo(arrowX_, tip);
-        arrow.lineTo(arrowX_ + arrowHeight, base);
-        arrow.closeSubpath();
-        path = path.united(arrow);
-        painter.fillPath(path, DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.98));
-        painter.setPen(QPen(PickerStyle::black(0.15), 1));
-        painter.drawPath(path);
-    }
-
-  private:
-    MixedToneVariantMatrix* matrix_;
-    int arrowX_ = 0;
-    bool arrowOnTop_ = true;
-};
-
 VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs, QWidget* parent)
     : QWidget(parent),
       model_(model),
@@ -103,7 +39,7 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
       scrollAnimation_(new QPropertyAnimation(strip_->horizontalScrollBar(), "value", this)),
       mixButton_(new PickerTileButton(stripContent_)),
       accessories_(new TopRowAccessoryControls(model, this)),
-      popover_(new Popover(this)),
+      popover_(new MixedTonePopover(this)),
       refresh_(this, [this] { refresh(); }) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

@@ -17,6 +17,7 @@ class PreferencesStore;
 class PickerTileButton;
 class TopRowAccessoryControls;
 class MixedToneVariantMatrix;
+class MixedTonePopover;
 
 // The top row while the selected result has skin tones: one button per single-tone (or untoned)
 // option, a "Mix" button that opens the 5 x 5 matrix of mixed tones for two-person emoji, then the
@@ -51,8 +52,6 @@ class VariantsRowView : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    class Popover;
-
     void refresh();
     void rebuildButtons();
     void layoutStrip();
@@ -74,7 +73,7 @@ class VariantsRowView : public QWidget {
     std::vector<std::pair<int, PickerTileButton*>> quickButtons_;
     PickerTileButton* mixButton_;
     TopRowAccessoryControls* accessories_;
-    Popover* popover_;
+    MixedTonePopover* popover_;
     std::optional<std::string> shownEntryID_;
     std::vector<PickerViewModel::Option> shownOptions_;
     bool hoveringMix_ = false;
