@@ -22,6 +22,7 @@
 #include "settings/ui/EmoticonEditorView.hpp"
 #include "settings/ui/ExcludedAppsTab.hpp"
 #include "settings/ui/RunningAppsPickerView.hpp"
+#include "settings/ui/SnippetsManageView.hpp"
 #include "settings/ui/SettingsStyle.hpp"
 
 namespace mosaiko {
@@ -81,6 +82,11 @@ TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
     EXPECT_FALSE(render(emoticons, tabSize, QStringLiteral("emoticons")).isNull());
     emoticons.verticalScrollBar()->setValue(emoticons.verticalScrollBar()->maximum());
     EXPECT_FALSE(render(emoticons, tabSize, QStringLiteral("emoticons-end")).isNull());
+
+    custom.addSnippet("Sign-off", "Best regards,\nAlex", {"sig", "bye"}, {"mail"});
+    custom.addSnippet("Shrug", "¯\\_(ツ)_/¯", {"shrug", "idk"}, {});
+    SnippetsManageView snippets(true, custom, prefs);
+    EXPECT_FALSE(render(snippets, tabSize, QStringLiteral("shortcodes")).isNull());
 
     RunningAppsPickerView picker({}, [] {
         return std::vector<RunningAppsPickerView::Snapshot>{
