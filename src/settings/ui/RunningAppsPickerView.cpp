@@ -80,6 +80,7 @@ RunningAppsPickerView::RunningAppsPickerView(AddHandler onAdd, SnapshotsProvider
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
     connect(addButton_, &QPushButton::clicked, this, &RunningAppsPickerView::addSelected);
 
+    search_->setFocus();  // typing narrows the list at once
     refresh();
 }
 
