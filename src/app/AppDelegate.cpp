@@ -66,6 +66,7 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker
     hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
         picker.openLibraryHandler = std::move(handler);
     };
+    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) { picker.setLibraryShortcutSuspended(suspended); };
     return hooks;
 }
 
@@ -229,6 +230,7 @@ void AppDelegate::openSettings() {
     if (!prefsWindow_) {
         prefsWindow_ = std::make_unique<PreferencesWindowController>();
         prepareWindow(*prefsWindow_);
+        installSettingsView(*prefsWindow_);
     }
     prefsWindow_->showWindow();
 }

@@ -31,6 +31,10 @@ class QSystemTrayIcon;
 
 namespace mosaiko {
 
+class CollectionsStore;
+class CustomContentStore;
+class EmojiDatabase;
+
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
 // the update state and the library insertion state, and stops the picker at shut-down. While it
 // exists it is also what the picker's views ask of the shell (the panel's settings button).
@@ -48,6 +52,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void()> stop;
         std::function<void()> openQuickFind;
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
+        // While the settings window records a new library shortcut.
+        std::function<void(bool suspended)> setLibraryShortcutSuspended;
 
         // The hooks of a picker controller that outlives the delegate.
         static PickerHooks over(PickerController& picker);
@@ -66,6 +72,10 @@ class AppDelegate final : public QObject, public PickerShellServices {
         SingleInstance::Dependencies singleInstance;
         std::function<void()> startContent;
         PreferencesStore* prefs = nullptr;
+        // What the settings window's content tabs edit; a tab without its store stays empty.
+        CollectionsStore* collections = nullptr;
+        CustomContentStore* custom = nullptr;
+        EmojiDatabase* db = nullptr;
         PermissionsManager* permissions = nullptr;
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;
@@ -142,6 +152,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
 
   private:
     void setUpStatusItem();
+    // Fills the settings window with its view (AppDelegateSettings.cpp).
+    void installSettingsView(WindowController& controller);
     void installAppMenu();
     void ensureLibraryWindow();
     void prepareWindow(WindowController& controller);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
 #include "content/ContentCoordinator.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
@@ -122,6 +123,9 @@ AppDelegate::Dependencies LiveShell::dependencies() {
 
     d.startContent = [] { ContentCoordinator::shared().start(); };
     d.prefs = &PreferencesStore::shared();
+    d.collections = &CollectionsStore::shared();
+    d.custom = &CustomContentStore::shared();
+    d.db = &EmojiDatabase::shared();
     d.permissions = &PermissionsManager::shared();
     d.autoStart = &AutoStartManager::shared();
     // This platform has no update framework: the update state reads "Updater unavailable".

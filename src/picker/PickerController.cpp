@@ -150,6 +150,7 @@ GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
 }
 
 bool PickerController::libraryShortcutMatches(const KeyEvent& event) const {
+    if (libraryShortcutSuspended_) return false;
     const auto& shortcut = prefs_.libraryShortcut();
     return shortcut && shortcut->matches(event);
 }
@@ -247,11 +248,8 @@ GlobalKeyTap::Decision PickerController::handleSession(const KeyEvent& event, in
         }
         case KeyCode::downArrow:
             if (!shown) break;
-            if (model.focusRow() == PickerViewModel::FocusRow::variants) {
-                model.moveVariantVertically(1);
-            } else {
-                model.focusRow.set(PickerViewModel::FocusRow::main);
-            }
+            // In the main row already, Down changes nothing.
+            if (model.focusRow() == PickerViewModel::FocusRow::variants) model.moveVariantVertically(1);
             session_ = s;
             return Decision::swallow;
         case KeyCode::upArrow:
