@@ -55,6 +55,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
         // While the settings window records a new library shortcut.
         std::function<void(bool suspended)> setLibraryShortcutSuspended;
 
+        Wiring wiring() const;
+
         // The hooks of a picker controller that outlives the delegate.
         static PickerHooks over(PickerController& picker);
     };
@@ -88,6 +90,10 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<bool()> systemTrayAvailable;
         // Ends the event loop (the shut-down then follows from it).
         std::function<void()> terminate;
+
+        // Everything is required but the identity texts and the updater factory (none: this build
+        // has no updater).
+        Wiring wiring() const;
     };
 
     explicit AppDelegate(Dependencies dependencies);
@@ -151,6 +157,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     }
 
   private:
+    static Dependencies checked(Dependencies dependencies);
     void setUpStatusItem();
     // Fills the settings window with its view (AppDelegateSettings.cpp).
     void installSettingsView(WindowController& controller);

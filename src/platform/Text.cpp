@@ -139,26 +139,6 @@ bool hasPrefixCaseInsensitive(std::string_view s, std::string_view prefix) {
     return x.compare(0, p.size(), p) == 0;
 }
 
-int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b) {
-    thread_local std::unique_ptr<icu::Collator> collator = [] {
-        UErrorCode status = U_ZERO_ERROR;
-        // The C locale's collation orders every capital before every small letter; the root
-        // collation is what a user of an unset locale expects.
-        icu::Locale locale = icu::Locale::getDefault();
-        if (std::string_view(locale.getVariant()) == "POSIX") locale = icu::Locale::getRoot();
-        std::unique_ptr<icu::Collator> c(icu::Collator::createInstance(locale, status));
-        if (U_FAILURE(status)) c.reset();
-        // Secondary strength: base letters and accents count, letter case does not.
-        if (c) c->setStrength(icu::Collator::SECONDARY);
-        return c;
-    }();
-    if (!collator) return canonicalCompare(lowercased(a), lowercased(b));
-    UErrorCode status = U_ZERO_ERROR;
-    const auto result = collator->compare(toUnicode(a), toUnicode(b), status);
-    if (U_FAILURE(status)) return canonicalCompare(lowercased(a), lowercased(b));
-    return static_cast<int>(result);
-}
-
 std::size_t scalarCount(std::string_view s) {
     std::size_t n = 0;
     forEachScalar(s, [&](char32_t) { ++n; });

@@ -35,8 +35,6 @@ std::string uppercased(std::string_view s);
 // Equal after full lowercasing (and canonical composition).
 bool caseInsensitiveEqual(std::string_view a, std::string_view b);
 bool hasPrefixCaseInsensitive(std::string_view s, std::string_view prefix);
-// The user's locale's collation, ignoring letter case (accents still count): negative, 0, positive.
-int localizedCaseInsensitiveCompare(std::string_view a, std::string_view b);
 
 // Counts and splits.
 std::size_t scalarCount(std::string_view s);

@@ -1,7 +1,6 @@
 #include "settings/OpenModeRules.hpp"
 
 #include <algorithm>
-#include <set>
 
 #include "platform/Text.hpp"
 
@@ -118,20 +117,6 @@ std::string OpenModeRules::quickOpenTargetTitle(QuickOpenTarget target) {
 
 std::string OpenModeRules::searchSortPriorityTitle(SearchSortPriority priority) {
     return priority == SearchSortPriority::emojiFirst ? "Emoji first" : "Emoticons first";
-}
-
-std::vector<ExcludedApp> OpenModeRules::mergedExcludedApps(std::vector<ExcludedApp> existing,
-                                                           const std::vector<ExcludedApp>& added) {
-    if (added.empty()) return existing;
-    std::set<std::string> keys;
-    for (const auto& app : existing) keys.insert(app.identity());
-    for (const auto& app : added) {
-        if (keys.insert(app.identity()).second) existing.push_back(app);
-    }
-    std::stable_sort(existing.begin(), existing.end(), [](const ExcludedApp& a, const ExcludedApp& b) {
-        return text::localizedCaseInsensitiveCompare(a.name, b.name) < 0;
-    });
-    return existing;
 }
 
 }  // namespace mosaiko

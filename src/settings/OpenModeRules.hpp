@@ -5,7 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "content/ExcludedApp.hpp"
 #include "content/OptionEnums.hpp"
 
 namespace mosaiko {
@@ -48,11 +47,6 @@ class OpenModeRules {
     static std::string quickOpenShortcutTitle(QuickOpenShortcut shortcut);
     static std::string quickOpenTargetTitle(QuickOpenTarget target);
     static std::string searchSortPriorityTitle(SearchSortPriority priority);
-
-    // Every existing application kept; each new one appended unless its key (bundle identifier, else
-    // name) is taken; then sorted by name, ignoring case, stable. An empty new list changes nothing.
-    static std::vector<ExcludedApp> mergedExcludedApps(std::vector<ExcludedApp> existing,
-                                                       const std::vector<ExcludedApp>& added);
 };
 
 }  // namespace mosaiko

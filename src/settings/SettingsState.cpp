@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "settings/ExcludedAppsRules.hpp"
 #include "settings/OpenModeRules.hpp"
 
 namespace mosaiko {
@@ -197,7 +198,7 @@ void SettingsState::setRunningAppsSheetShown(bool shown) {
 }
 
 void SettingsState::addExcludedApps(const std::vector<ExcludedApp>& apps) {
-    prefs_.setExcludedApps(OpenModeRules::mergedExcludedApps(prefs_.excludedApps(), apps));
+    ExcludedAppsRules::addExcludedApps(prefs_, apps);
 }
 
 // ---------------------------------------------------------------- the updates card

@@ -62,22 +62,5 @@ TEST(OpenModeRules, CollisionNotices) {
         << "the requested text as it is, not made visible";
 }
 
-TEST(OpenModeRules, MergingExcludedApps) {
-    using App = ExcludedApp;
-    const std::vector<App> existing{{"zed", "dev.zed"}, {"Terminal", std::nullopt}, {"alpha", "org.alpha"}};
-    EXPECT_EQ(R::mergedExcludedApps(existing, {}), existing) << "unchanged and unsorted";
-
-    const auto merged = R::mergedExcludedApps(existing, {{"Zed Renamed", "dev.zed"},
-                                                         {"Terminal", "org.terminal"},
-                                                         {"beta", "org.beta"},
-                                                         {"Beta", "org.beta"}});
-    const std::vector<App> expected{{"alpha", "org.alpha"},
-                                    {"beta", "org.beta"},
-                                    {"Terminal", std::nullopt},
-                                    {"Terminal", "org.terminal"},
-                                    {"zed", "dev.zed"}};
-    EXPECT_EQ(merged, expected) << "known keys keep their entry; same names keep their order";
-}
-
 }  // namespace
 }  // namespace mosaiko

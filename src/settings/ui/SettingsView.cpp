@@ -14,6 +14,7 @@
 #include "settings/ui/GeneralTab.hpp"
 #include "settings/ui/InfoTab.hpp"
 #include "settings/ui/LibraryShortcutSheet.hpp"
+#include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsStyle.hpp"
 
 namespace mosaiko {
@@ -239,8 +240,23 @@ void SettingsView::suspendLibraryShortcut(bool suspended) {
 
 void SettingsView::presentRunningAppsSheet(bool shown) {
     if (!shown) return dismiss(runningAppsSheet_);
-    // The running-applications picker is not part of this window yet: nothing to show.
-    if (!runningAppsSheet_) state_->setRunningAppsSheetShown(false);
+    if (runningAppsSheet_) return;
+    if (!dependencies_.workspace) {
+        // Nothing can list the running applications.
+        state_->setRunningAppsSheetShown(false);
+        return;
+    }
+    auto* sheet = new RunningAppsPickerView(
+        [this](const std::vector<ExcludedApp>& apps) { state_->addExcludedApps(apps); },
+        RunningAppsPickerView::liveAppSnapshots(*dependencies_.workspace), this);
+    runningAppsSheet_ = sheet;
+    sheet->setAttribute(Qt::WA_WindowPropagation);
+    sheet->setWindowModality(Qt::WindowModal);
+    connect(sheet, &QDialog::finished, this, [this] {
+        if (runningAppsSheet_) dismiss(runningAppsSheet_);
+        state_->setRunningAppsSheetShown(false);
+    });
+    sheet->open();
 }
 
 void SettingsView::presentResetAlert(bool shown) {
