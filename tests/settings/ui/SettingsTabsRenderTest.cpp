@@ -1,103 +1,109 @@
 // Renders the content tabs of the settings window and the running-applications picker, light and
-// dark. With MOSAIKO_RENDER_DIR set, each is written there as a PNG for a reviewer to look at.
-#include <gtest/gtest.h>
-
-#include <QCoreApplication>
+// dark, as the window shows them. With MOSAIKO_RENDER_DIR set, each is written there as a PNG for a
+// reviewer to look at.
+#include <QAbstractButton>
+#include <QDialog>
 #include <QDir>
 #include <QImage>
 #include <QListWidget>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <cstdlib>
 
+#include "app/FakeWorkspace.hpp"
 #include "content/CollectionsStore.hpp"
 #include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
-#include "content/PreferencesStore.hpp"
 #include "platform/AppBundle.hpp"
-#include "platform/MemoryDefaults.hpp"
-#include "platform/qt/DesktopAppearance.hpp"
-#include "platform/qt/SymbolImage.hpp"
-#include "settings/ui/CollectionsManageView.hpp"
-#include "settings/ui/EmoticonEditorView.hpp"
-#include "settings/ui/ExcludedAppsTab.hpp"
 #include "settings/ui/RunningAppsPickerView.hpp"
-#include "settings/ui/SnippetsManageView.hpp"
-#include "settings/ui/SettingsStyle.hpp"
+#include "settings/ui/SettingsUiFixture.hpp"
 
-namespace mosaiko {
+namespace mosaiko::testing {
 namespace {
 
-class SettingsTabsRenderTest : public ::testing::TestWithParam<bool> {
+using Tab = SettingsView::Tab;
+
+class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithParamInterface<bool> {
   protected:
     void SetUp() override {
-        SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_SOURCE_DIR "/resources"));
+        SettingsUiFixture::SetUp();
         DesktopAppearance::overrideDark(GetParam());
         for (const char* id : {"grinning", "partying_face", "heart", "tada", "gone"})
             collections.togglePinned(id);
         collections.setPinnedAlias("party hat", "partying_face");
         prefs.setExcludedApps({{"Text Editor", "org.gnome.TextEditor"}, {"Kitty", std::nullopt}});
         prefs.setHiddenEmoticonIDs({"emoticon-unflip"});
-    }
-    void TearDown() override { DesktopAppearance::overrideDark(std::nullopt); }
+        custom.addSnippet("Sign-off", "Best regards,\nAlex", {"sig", "bye"}, {"mail"});
+        custom.addSnippet("Shrug", "¯\\_(ツ)_/¯", {"shrug", "idk"}, {});
+        workspace.running = {{"org.gnome.TextEditor", "Text Editor", 11, ""},
+                             {"org.gnome.Nautilus", "Files", 12, ""},
+                             {"XTerm", "xterm", 13, ""}};
 
-    // Shows the widget at the size the settings window gives a tab, in the window's palette.
-    QImage render(QWidget& widget, QSize size, const QString& name) {
-        widget.setPalette(SettingsStyle::palette());
-        widget.setAutoFillBackground(true);
-        widget.resize(size);
-        widget.show();
-        QCoreApplication::processEvents();
-        const QImage image = widget.grab().toImage();
-        if (const char* directory = std::getenv("MOSAIKO_RENDER_DIR"); directory && *directory) {
-            QDir().mkpath(QString::fromLocal8Bit(directory));
-            const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/settings-") + name +
-                                 (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
-            EXPECT_TRUE(image.save(file)) << file.toStdString();
-        }
-        return image;
+        SettingsView::Dependencies d;
+        d.prefs = &prefs;
+        d.collections = &collections;
+        d.custom = &custom;
+        d.db = &database();
+        d.workspace = &workspace;
+        d.keyEventOf = &QtKeyEventReader::read;
+        view = std::make_unique<SettingsView>(std::move(d));
+        view->resize(900, 780);
+        view->show();
+        settle();
     }
 
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
+    static EmojiDatabase& database() {
+        static EmojiDatabase db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
+                                OperatingSystemVersion{99, 0, 0});
+        return db;
+    }
+
+    void save(const QImage& image, const QString& name) {
+        ASSERT_FALSE(image.isNull());
+        // The window background follows the scheme.
+        EXPECT_EQ(image.pixelColor(image.width() - 3, image.height() - 3).lightness() < 128, GetParam());
+        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
+        if (!directory || !*directory) return;
+        QDir().mkpath(QString::fromLocal8Bit(directory));
+        const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/settings-") + name +
+                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
+        EXPECT_TRUE(image.save(file)) << file.toStdString();
+    }
+
+    QImage renderTab(Tab tab) {
+        view->tabWidget()->setCurrentIndex(static_cast<int>(tab));
+        settle();
+        return view->grab().toImage();
+    }
+
     CollectionsStore collections{defaults};
     CustomContentStore custom{defaults};
-    const QSize tabSize{900, 740};
+    FakeWorkspace workspace;
 };
 
 TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
-    static EmojiDatabase db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
-                            OperatingSystemVersion{99, 0, 0});
-    CollectionsManageView pins(true, collections, db, prefs);
-    EXPECT_FALSE(render(pins, tabSize, QStringLiteral("pins")).isNull());
+    save(renderTab(Tab::excludedApps), QStringLiteral("excluded-apps"));
+    save(renderTab(Tab::pins), QStringLiteral("pins"));
+    save(renderTab(Tab::emoticons), QStringLiteral("emoticons"));
+    auto* area = qobject_cast<QScrollArea*>(view->tabContent(Tab::emoticons)->parentWidget()->parentWidget());
+    ASSERT_NE(area, nullptr);
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+    save(renderTab(Tab::emoticons), QStringLiteral("emoticons-end"));
+    save(renderTab(Tab::shortcodes), QStringLiteral("shortcodes"));
 
-    ExcludedAppsTab excluded(prefs, {});
-    excluded.setContentsMargins(16, 16, 16, 16);
-    EXPECT_FALSE(render(excluded, tabSize, QStringLiteral("excluded-apps")).isNull());
-
-    // The tab scrolls, as the settings window shows it: its top and its end.
-    QScrollArea emoticons;
-    emoticons.setWidgetResizable(true);
-    emoticons.setWidget(new EmoticonEditorView(prefs));
-    EXPECT_FALSE(render(emoticons, tabSize, QStringLiteral("emoticons")).isNull());
-    emoticons.verticalScrollBar()->setValue(emoticons.verticalScrollBar()->maximum());
-    EXPECT_FALSE(render(emoticons, tabSize, QStringLiteral("emoticons-end")).isNull());
-
-    custom.addSnippet("Sign-off", "Best regards,\nAlex", {"sig", "bye"}, {"mail"});
-    custom.addSnippet("Shrug", "¯\\_(ツ)_/¯", {"shrug", "idk"}, {});
-    SnippetsManageView snippets(true, custom, prefs);
-    EXPECT_FALSE(render(snippets, tabSize, QStringLiteral("shortcodes")).isNull());
-
-    RunningAppsPickerView picker({}, [] {
-        return std::vector<RunningAppsPickerView::Snapshot>{
-            {"Text Editor", "org.gnome.TextEditor"}, {"Files", "org.gnome.Nautilus"}, {"xterm", "XTerm"}};
-    });
-    picker.list()->item(1)->setSelected(true);
-    EXPECT_FALSE(render(picker, picker.size(), QStringLiteral("running-apps")).isNull());
+    view->tabWidget()->setCurrentIndex(static_cast<int>(Tab::excludedApps));
+    view->state().setRunningAppsSheetShown(true);
+    settle();
+    auto* sheet = qobject_cast<RunningAppsPickerView*>(view->runningAppsSheet());
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->list()->count(), 3);
+    sheet->list()->item(2)->setSelected(true);
+    save(sheet->grab().toImage(), QStringLiteral("running-apps"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Appearance, SettingsTabsRenderTest, ::testing::Values(false, true),
+INSTANTIATE_TEST_SUITE_P(LightAndDark, SettingsTabsRenderTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Dark" : "Light"; });
 
 }  // namespace
-}  // namespace mosaiko
+}  // namespace mosaiko::testing
