@@ -22,6 +22,7 @@
 #include "picker/PickerShellServices.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/MainLoop.hpp"
+#include "platform/ProcessLauncher.hpp"
 #include "platform/Published.hpp"
 #include "platform/Workspace.hpp"
 
@@ -34,6 +35,7 @@ namespace mosaiko {
 class CollectionsStore;
 class CustomContentStore;
 class EmojiDatabase;
+class EmojiUsageStore;
 
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
 // the update state and the library insertion state, and stops the picker at shut-down. While it
@@ -59,6 +61,19 @@ class AppDelegate final : public QObject, public PickerShellServices {
 
         // The hooks of a picker controller that outlives the delegate.
         static PickerHooks over(PickerController& picker);
+        // The same for a picker that is built later (with the stores); until then they do nothing.
+        static PickerHooks overLater(const std::unique_ptr<PickerController>& picker);
+    };
+
+    // The stores the shell reads and hands to its windows.
+    struct Stores {
+        PreferencesStore* prefs = nullptr;
+        // What the settings window's content tabs edit; a tab without its store stays empty.
+        CollectionsStore* collections = nullptr;
+        CustomContentStore* custom = nullptr;
+        EmojiDatabase* db = nullptr;
+        // The statistics window's numbers.
+        EmojiUsageStore* usage = nullptr;
     };
 
     struct Dependencies {
@@ -72,12 +87,13 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::vector<std::string> arguments;
 
         SingleInstance::Dependencies singleInstance;
+        // Loads the stores and builds what rests on them (the picker). Called by the launch once the
+        // older copies are gone: they save on their way out.
+        std::function<Stores()> loadStores;
         std::function<void()> startContent;
-        PreferencesStore* prefs = nullptr;
-        // What the settings window's content tabs edit; a tab without its store stays empty.
-        CollectionsStore* collections = nullptr;
-        CustomContentStore* custom = nullptr;
-        EmojiDatabase* db = nullptr;
+        // Hands the tray a way to say that settings cannot be saved (a reason) or can again
+        // (nothing); called on the main thread. Unset: nothing is said there.
+        std::function<void(std::function<void(const std::optional<std::string>& problem)>)> watchSaving;
         PermissionsManager* permissions = nullptr;
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;
@@ -88,6 +104,9 @@ class AppDelegate final : public QObject, public PickerShellServices {
         LibraryInsertion::Effects libraryEffects;
 
         std::function<bool()> systemTrayAvailable;
+        // The guide's relaunch: the program to start again (empty when unknown) and what starts it.
+        std::string executablePath;
+        ProcessLauncher* launcher = nullptr;
         // Ends the event loop (the shut-down then follows from it).
         std::function<void()> terminate;
 
@@ -167,8 +186,12 @@ class AppDelegate final : public QObject, public PickerShellServices {
     void openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,
                      const std::function<void()>& navigate);
     LaunchInputs readLaunchInputs() const;
+    bool resolveOtherInstances();
+    void showSaveProblem(const std::optional<std::string>& problem);
+    OnboardingViewModel::Dependencies guideDependencies();
 
     Dependencies dependencies_;
+    Stores stores_;  // once the launch has loaded them
     UpdateManager updates_;
     std::unique_ptr<LibraryInsertion> libraryInsertion_;
     std::optional<std::string> libraryInsertionTargetName_;

@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 
 #include "app/FakeWorkspace.hpp"
+#include "content/EmojiUsageStore.hpp"
+#include "onboarding/ui/OnboardingView.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/FakeLoginItemService.hpp"
+#include "platform/fake/FakeProcessLauncher.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 
 namespace mosaiko {
@@ -57,7 +64,13 @@ class AppDelegateTest : public testing::Test {
         d.singleInstance.uptime = [this] { return loop.uptime(); };
         d.singleInstance.sleep = [](double) {};
         d.startContent = [this] { log.push_back("start content"); };
-        d.prefs = &prefs;
+        d.loadStores = [this] {
+            log.push_back("load stores");
+            AppDelegate::Stores stores;
+            stores.prefs = &prefs;
+            stores.usage = &usage;
+            return stores;
+        };
         d.permissions = &permissions;
         d.autoStart = &autoStart;
         d.picker.start = [this] { log.push_back("start key tap"); };
@@ -78,7 +91,12 @@ class AppDelegateTest : public testing::Test {
             loop.postDelayed(s, std::move(b));
         };
         d.libraryEffects.targetActivator = [this](const RunningApp& a) { workspace.bringToFront(a); };
+        d.watchSaving = [this](std::function<void(const std::optional<std::string>&)> show) {
+            showSaveProblem = std::move(show);
+        };
         d.systemTrayAvailable = [] { return false; };
+        d.executablePath = "/usr/bin/mosaiko";
+        d.launcher = &launcher;
         d.terminate = [this] { log.push_back("terminate"); };
         return d;
     }
@@ -104,15 +122,31 @@ class AppDelegateTest : public testing::Test {
     AutoStartManager autoStart;
     MemoryDefaults defaults;
     PreferencesStore prefs{defaults};
+    EmojiUsageStore usage{defaults, loop};
+    FakeProcessLauncher launcher;
     std::vector<std::string> arguments{"/usr/bin/mosaiko"};
     std::vector<std::string> log;
     std::function<void(const AppDelegate::LibraryOpenRequest&)> libraryHandler;
+    std::function<void(const std::optional<std::string>&)> showSaveProblem;
     std::string stderrText;
 };
 
+TEST_F(AppDelegateTest, TheTraySaysWhileSettingsCannotBeSaved) {
+    auto delegate = launch();
+    ASSERT_TRUE(showSaveProblem);
+    showSaveProblem("Cannot write <defaults.json>: No space left on device");
+    const QString tip = delegate->statusItem()->toolTip();
+    EXPECT_TRUE(tip.contains(QStringLiteral("Settings cannot be saved"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("&lt;defaults.json&gt;"))) << tip.toStdString();  // not markup
+    showSaveProblem(std::nullopt);
+    EXPECT_EQ(delegate->statusItem()->toolTip(), QStringLiteral("Mosaiko"));
+}
+
 TEST_F(AppDelegateTest, LaunchBuildsTheTrayAndMenusAndStartsTheKeyTapLast) {
     auto delegate = launch();
-    EXPECT_EQ(log, (std::vector<std::string>{"list instances", "start content", "start key tap"}));
+    // The stores are read only once the older copies are gone, from what they saved on their way out.
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"list instances", "load stores", "start content", "start key tap"}));
     EXPECT_EQ(trustPrompts, std::vector<bool>{false});
     EXPECT_EQ(AppDelegate::current(), delegate.get());
 
@@ -180,6 +214,42 @@ TEST_F(AppDelegateTest, SettingsAreReusedAndEveryGuideIsNew) {
 
     // The windows answer the application menu's key equivalents.
     EXPECT_FALSE(settings->window()->actions().isEmpty());
+}
+
+TEST_F(AppDelegateTest, AGuideThatOpensANewGuideFromItsOwnButtonOutlivesTheCall) {
+    auto delegate = launch();
+    delegate->perform(MenuAction::openOnboarding);
+    QPointer<QWidget> oldWindow = delegate->onboardingWindow()->window();
+    QPushButton* oldButton = delegate->onboardingWindow()->view()->trailingButton();
+    bool stillThere = false;
+    QObject::connect(oldButton, &QPushButton::clicked, [&] {
+        delegate->showOnboarding(OnboardingPage::welcome);
+        // Still inside the old guide's handler: its widgets must be alive.
+        stillThere = oldWindow && !oldWindow->isVisible() && oldButton->isEnabled();
+    });
+    oldButton->click();
+    EXPECT_TRUE(stillThere);
+    EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::welcome);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(oldWindow);
+}
+
+TEST_F(AppDelegateTest, FinishingTheGuideRecordsCompletionAndRefreshRelaunches) {
+    onboardingCompleted = false;
+    auto delegate = launch();
+    ASSERT_NE(delegate->onboardingWindow(), nullptr);
+    OnboardingView* guide = delegate->onboardingWindow()->view();
+    guide->model().selectPage(OnboardingPage::permissions);
+    guide->trailingButton()->click();
+    EXPECT_TRUE(defaults.boolValue("hasCompletedOnboarding"));
+    EXPECT_FALSE(delegate->onboardingWindow()->window()->isVisible());
+
+    log.clear();
+    delegate->perform(MenuAction::openOnboarding);
+    delegate->onboardingWindow()->view()->model().relaunchAppForRestart();
+    ASSERT_EQ(launcher.invocations.size(), 1u);
+    EXPECT_EQ(launcher.invocations[0].executable, "/usr/bin/mosaiko");
+    EXPECT_EQ(log, std::vector<std::string>{"terminate"});
 }
 
 TEST_F(AppDelegateTest, ThePickersSettingsButtonReachesTheDelegateWhileItExists) {
