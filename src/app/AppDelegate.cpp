@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <iostream>
+#include <stdexcept>
 
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
@@ -31,8 +32,8 @@ AppDelegate::AppDelegate(Dependencies dependencies)
     insertion.effects = dependencies_.libraryEffects;
     insertion.window.ensure = [this] { ensureLibraryWindow(); };
     insertion.window.setInsertionTargetName = [this](const std::optional<std::string>& name) {
-        // The library view shows this name once its view model is in place.
         libraryInsertionTargetName_ = name;
+        if (libraryViewModel_) libraryViewModel_->setInsertionTargetName(name);
     };
     insertion.window.orderFrontRegardless = [this] {
         if (libraryWindow_) libraryWindow_->orderFrontRegardless();
@@ -49,9 +50,10 @@ AppDelegate::~AppDelegate() {
     if (currentDelegate == this) currentDelegate = nullptr;
     if (PickerShellServices::shared() == this) PickerShellServices::install(nullptr);
     cancellables_.clear();
-    // Windows first: the library window's key handler refers to this object.
+    // Windows first: the library window's view and key handler refer to its view model.
     onboardingWindow_.reset();
     libraryWindow_.reset();
+    libraryViewModel_.reset();
     statsWindow_.reset();
     prefsWindow_.reset();
     delete statusItem_;
@@ -249,23 +251,30 @@ void AppDelegate::showOnboarding(OnboardingPage startPage) {
 }
 
 void AppDelegate::ensureLibraryWindow() {
+    if (!libraryViewModel_) {
+        const auto& stores = dependencies_.libraryStores;
+        for (auto [store, name] : {std::pair<const void*, const char*>{stores.db, "db"},
+                                   {stores.usage, "usage"},
+                                   {stores.collections, "collections"},
+                                   {stores.custom, "custom"}}) {
+            if (!store)
+                throw std::logic_error(std::string("AppDelegate: libraryStores.") + name + " is missing");
+        }
+        libraryViewModel_ = std::make_unique<LibraryViewModel>(
+            *stores.db, *dependencies_.prefs, *stores.usage, *stores.collections, *dependencies_.mainLoop);
+        QPointer<AppDelegate> weak(this);
+        libraryViewModel_->onInsertRequested = [weak](const std::string& text, bool keepWindowOpen) {
+            if (weak) weak->insertFromLibrary(text, keepWindowOpen);
+        };
+        libraryViewModel_->onCopyRequested = [weak](const std::string& text) {
+            if (weak) weak->copyFromLibrary(text);
+        };
+        libraryViewModel_->setInsertionTargetName(libraryInsertionTargetName_);
+    }
     if (libraryWindow_) return;
-    libraryWindow_ = std::make_unique<LibraryWindowController>();
+    libraryWindow_ =
+        std::make_unique<LibraryWindowController>(*libraryViewModel_, *dependencies_.libraryStores.custom);
     prepareWindow(*libraryWindow_);
-    LibraryWindow* window = libraryWindow_->libraryWindow();
-    QPointer<LibraryWindow> weakWindow(window);
-    window->onKeyDown = [weakWindow](const KeyEvent& event) {
-        if (!weakWindow) return false;
-        LibraryKeyHandler::Target target;
-        target.hasAttachedSheet = [weakWindow] { return weakWindow->hasAttachedSheet(); };
-        // Tabs, selection and keyboard insertion belong to the library's view model; until it is
-        // in place there is no selection to act on.
-        target.isShowingPins = [] { return false; };
-        target.insertSelectionFromKeyboard = [] { return false; };
-        target.moveSelection = [](LibraryKeyHandler::Direction) { return false; };
-        target.performClose = [weakWindow] { weakWindow->close(); };
-        return LibraryKeyHandler::handleKeyDown(event, target);
-    };
 }
 
 void AppDelegate::openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,
@@ -274,15 +283,16 @@ void AppDelegate::openLibrary(const std::optional<RunningApp>& preferredTargetAp
 }
 
 void AppDelegate::openLibraryWindow(const std::optional<RunningApp>& preferredTargetApp, int deleting) {
-    // Navigating to the "all" section is the library view model's.
-    openLibrary(preferredTargetApp, deleting, nullptr);
+    openLibrary(preferredTargetApp, deleting, [this] {
+        if (libraryViewModel_) libraryViewModel_->navigate(LibraryViewModel::BrowseSection::all());
+    });
 }
 
 void AppDelegate::openLibraryWindow(PickerViewModel::Scope pickerScope,
                                     const std::optional<RunningApp>& preferredTargetApp, int deleting) {
-    // Moving to the scope's tab is the library view model's.
-    (void)pickerScope;
-    openLibrary(preferredTargetApp, deleting, nullptr);
+    openLibrary(preferredTargetApp, deleting, [this, pickerScope] {
+        if (libraryViewModel_) libraryViewModel_->navigate(pickerScope);
+    });
 }
 
 void AppDelegate::insertFromLibrary(const std::string& text, bool keepWindowOpen) {

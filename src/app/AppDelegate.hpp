@@ -17,6 +17,7 @@
 #include "app/logic/SingleInstance.hpp"
 #include "app/logic/UpdateManager.hpp"
 #include "content/PreferencesStore.hpp"
+#include "library/LibraryViewModel.hpp"
 #include "onboarding/OnboardingPage.hpp"
 #include "picker/PickerController.hpp"
 #include "picker/PickerShellServices.hpp"
@@ -30,6 +31,11 @@ class QMenuBar;
 class QSystemTrayIcon;
 
 namespace mosaiko {
+
+class CollectionsStore;
+class CustomContentStore;
+class EmojiDatabase;
+class EmojiUsageStore;
 
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
 // the update state and the library insertion state, and stops the picker at shut-down. While it
@@ -70,6 +76,15 @@ class AppDelegate final : public QObject, public PickerShellServices {
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;
         PickerHooks picker;
+
+        // What the library window shows; it cannot open without them.
+        struct LibraryStores {
+            EmojiDatabase* db = nullptr;
+            EmojiUsageStore* usage = nullptr;
+            CollectionsStore* collections = nullptr;
+            CustomContentStore* custom = nullptr;
+        };
+        LibraryStores libraryStores;
 
         // Whether an application seen earlier has quit since.
         std::function<bool(const RunningApp&)> isTerminated;
@@ -134,6 +149,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     PreferencesWindowController* prefsWindow() const { return prefsWindow_.get(); }
     StatsWindowController* statsWindow() const { return statsWindow_.get(); }
     LibraryWindowController* libraryWindow() const { return libraryWindow_.get(); }
+    LibraryViewModel* libraryViewModel() const { return libraryViewModel_.get(); }
     OnboardingWindowController* onboardingWindow() const { return onboardingWindow_.get(); }
     LibraryInsertion& libraryInsertion() { return *libraryInsertion_; }
     const std::optional<std::string>& libraryInsertionTargetName() const {
@@ -152,6 +168,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     Dependencies dependencies_;
     UpdateManager updates_;
     std::unique_ptr<LibraryInsertion> libraryInsertion_;
+    std::unique_ptr<LibraryViewModel> libraryViewModel_;
     std::optional<std::string> libraryInsertionTargetName_;
 
     QSystemTrayIcon* statusItem_ = nullptr;

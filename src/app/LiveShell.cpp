@@ -11,6 +11,7 @@
 
 #include "content/CollectionsStore.hpp"
 #include "content/ContentCoordinator.hpp"
+#include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
@@ -124,6 +125,8 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.prefs = &PreferencesStore::shared();
     d.permissions = &PermissionsManager::shared();
     d.autoStart = &AutoStartManager::shared();
+    d.libraryStores = {&EmojiDatabase::shared(), &EmojiUsageStore::shared(), &CollectionsStore::shared(),
+                       &CustomContentStore::shared()};
     // This platform has no update framework: the update state reads "Updater unavailable".
     d.updaterFactory = nullptr;
     d.picker = AppDelegate::PickerHooks::over(*picker_);

@@ -14,6 +14,10 @@ class QAction;
 
 namespace mosaiko {
 
+class CustomContentStore;
+class LibraryView;
+class LibraryViewModel;
+
 // Owns one top-level window of the program: builds it at its size, titled and centred on the
 // screen, with an empty content area that the window's view fills.
 class WindowController : public QObject {
@@ -83,14 +87,20 @@ class LibraryWindow final : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
+// The library panel with the library's view over `model`; its key handler hands Return and the
+// arrows to the model and closes the panel on Escape.
 class LibraryWindowController final : public WindowController {
     Q_OBJECT
   public:
-    LibraryWindowController();
+    LibraryWindowController(LibraryViewModel& model, CustomContentStore& custom);
     LibraryWindow* libraryWindow() const { return static_cast<LibraryWindow*>(window()); }
+    LibraryView* view() const { return view_; }
     // Brings the panel to the front without activating it.
     void orderFrontRegardless();
     void orderOut();
+
+  private:
+    LibraryView* view_;
 };
 
 }  // namespace mosaiko

@@ -7,6 +7,10 @@
 #include <QSystemTrayIcon>
 
 #include "app/FakeWorkspace.hpp"
+#include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
+#include "content/EmojiDatabase.hpp"
+#include "content/EmojiUsageStore.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/FakeLoginItemService.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
@@ -72,6 +76,7 @@ class AppDelegateTest : public testing::Test {
             loop.postDelayed(s, std::move(b));
         };
         d.libraryEffects.targetActivator = [this](const RunningApp& a) { workspace.bringToFront(a); };
+        d.libraryStores = {&db, &usage, &collections, &custom};
         d.systemTrayAvailable = [] { return false; };
         d.terminate = [this] { log.push_back("terminate"); };
         return d;
@@ -98,6 +103,12 @@ class AppDelegateTest : public testing::Test {
     AutoStartManager autoStart;
     MemoryDefaults defaults;
     PreferencesStore prefs{defaults};
+    EmojiDatabase db{{EmojiEntry{"fox", "🦊", "fox", "Animals & Nature", {"fox"}, {}, {}, {}}},
+                     {},
+                     OperatingSystemVersion{99, 0, 0}};
+    EmojiUsageStore usage{defaults, loop};
+    CollectionsStore collections{defaults};
+    CustomContentStore custom{defaults};
     std::vector<std::string> arguments{"/usr/bin/mosaiko"};
     std::vector<std::string> log;
     std::function<void(const AppDelegate::LibraryOpenRequest&)> libraryHandler;
