@@ -5,7 +5,6 @@
 #include <iterator>
 #include <unordered_set>
 
-#include "content/SearchTable.hpp"
 #include "platform/Text.hpp"
 #include "platform/linux/EmojiFontSupport.hpp"
 
@@ -164,19 +163,40 @@ void EmojiDatabase::rebuildCombined() {
         }
     }
     emojis_.set(std::move(combined));
-    rebuildIndex();
+    // After the announcement: a subscriber that searches while being notified sees the old index.
+    index_ = SearchIndex(emojis_.value(), &index_);
 }
 
 std::optional<EmojiEntry> EmojiDatabase::entryForID(std::string_view id) const {
-    const auto row = idLookup_.find(text::nfc(id));
-    if (row == idLookup_.end()) return std::nullopt;
-    return index_[row->second].entry;
+    const auto* entry = index_.entryForID(id);
+    return entry ? std::optional<EmojiEntry>(*entry) : std::nullopt;
 }
 
 std::optional<EmojiEntry> EmojiDatabase::entryForEmoji(std::string_view emoji) const {
-    const auto row = emojiLookup_.find(text::nfc(emoji));
-    if (row == emojiLookup_.end()) return std::nullopt;
-    return index_[row->second].entry;
+    const auto* entry = index_.entryForEmoji(emoji);
+    return entry ? std::optional<EmojiEntry>(*entry) : std::nullopt;
+}
+
+std::optional<std::vector<EmojiEntry>> EmojiDatabase::categoryEntries(std::string_view query) const {
+    return index_.categoryEntries(query);
+}
+
+std::vector<EmojiEntry> EmojiDatabase::search(std::string_view query, int limit,
+                                              SearchSortPriority sortPriority,
+                                              const std::set<std::string>& prioritizedIDs,
+                                              const ExtraSearchTerms& extraSearchTermsByID) const {
+    std::vector<EmojiEntry> entries;
+    for (auto& match : matches(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID)) {
+        entries.push_back(std::move(match.entry));
+    }
+    return entries;
+}
+
+std::vector<EmojiDatabase::Match> EmojiDatabase::matches(std::string_view query, int limit,
+                                                         SearchSortPriority sortPriority,
+                                                         const std::set<std::string>& prioritizedIDs,
+                                                         const ExtraSearchTerms& extraSearchTermsByID) const {
+    return index_.matches(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID);
 }
 
 }  // namespace mosaiko

@@ -14,13 +14,12 @@
 
 #include "content/EmojiEntry.hpp"
 #include "content/OptionEnums.hpp"
+#include "content/SearchIndex.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/OperatingSystemVersion.hpp"
 #include "platform/Published.hpp"
 
 namespace mosaiko {
-
-class SearchTable;
 
 // Why the emoji data file could not be used; what() is the description.
 class EmojiDatabaseError : public std::runtime_error {
@@ -40,49 +39,16 @@ class EmojiDatabaseError : public std::runtime_error {
 
 // Every insertable entry of the program: the emoji of the data file (or three built-in entries when
 // the file cannot be used) followed by the emoticons, glyphs and snippets handed over by the content
-// coordinator, after dropping what the running system cannot show. Keeps a search index and lookups
-// by id, by text and by category in step with the list, and answers scored searches.
+// coordinator, after dropping what the running system cannot show. Keeps its search index (with the
+// lookups by id, by text and by category) in step with the list, and answers searches through it.
 //
 // Main thread only. The list is announced before the index and lookups are rebuilt, so a subscriber
 // that searches while being notified still sees the previous index.
 class EmojiDatabase {
   public:
-    // One search row per entry: lowercased name and shortcodes, and the keywords with their penalty.
-    struct IndexedEmoji {
-        struct IndexedKeyword {
-            std::string term;
-            std::int64_t penalty = 0;  // 0 own token, 120 deinflected form, 900 related word
-            bool operator==(const IndexedKeyword&) const = default;
-        };
-
-        EmojiEntry entry;
-        std::string name;
-        std::vector<std::string> shortcodes;
-        std::vector<IndexedKeyword> keywords;  // by penalty, then term
-
-        // The score of one query term against this row (the best shortcode or keyword match, else
-        // 2500 when the name contains the term); none when nothing matches.
-        std::optional<std::int64_t> score(std::string_view term) const;
-
-        bool operator==(const IndexedEmoji&) const = default;
-    };
-
-    // A text a query searches for, with the penalty subtracted from what it scores.
-    struct SearchTerm {
-        std::string term;
-        std::int64_t penalty = 0;
-        bool operator==(const SearchTerm&) const = default;
-    };
-
-    struct Match {
-        std::int64_t score = 0;
-        EmojiEntry entry;
-    };
-
-    // Which of two entries the sort priority puts first.
-    enum class SortPreference { first, second, undecided };
-
-    using ExtraSearchTerms = std::map<std::string, std::vector<std::string>>;
+    using IndexedEmoji = mosaiko::IndexedEmoji;
+    using Match = SearchIndex::Match;
+    using ExtraSearchTerms = SearchIndex::ExtraSearchTerms;
     using EntriesHandler = std::function<void(const std::vector<EmojiEntry>&)>;
 
     // Built on first use from the main bundle's data file, for the detected system version.
@@ -112,7 +78,7 @@ class EmojiDatabase {
 
     const std::vector<EmojiEntry>& baseEmojis() const { return baseEmojis_; }
     const std::vector<EmojiEntry>& extraEmojis() const { return extraEmojis_; }
-    const std::vector<IndexedEmoji>& index() const { return index_; }
+    const std::vector<IndexedEmoji>& index() const { return index_.rows(); }
     OperatingSystemVersion currentMacOSVersion() const { return currentMacOSVersion_; }
 
     std::optional<EmojiEntry> entryForID(std::string_view id) const;
@@ -149,39 +115,15 @@ class EmojiDatabase {
     // "14", "14.1" or "14.1.2" with non-negative decimal pieces; none for anything else.
     static std::optional<OperatingSystemVersion> parseOperatingSystemVersion(std::string_view text);
 
-    // Index building.
-    static std::string normalizeSearchToken(std::string_view text);
-    static std::vector<std::string> normalizedTokenCandidates(std::string_view text);
-    static std::vector<std::string> deinflectedTokens(std::string_view token);
-    static std::vector<IndexedEmoji::IndexedKeyword> expandedKeywords(const EmojiEntry& entry);
-
-    // Query side.
-    static std::vector<std::string> queryTokens(std::string_view text);
-    static std::vector<SearchTerm> searchTerms(std::string_view text);
-    static SortPreference prefersFirstBySortPriority(const EmojiEntry& a, const EmojiEntry& b,
-                                                     SearchSortPriority sortPriority);
-
-    // Lowercase words separated by single spaces, without "and": "Smileys & Emotion" gives
-    // "smileys emotion".
-    static std::string normalizeCategoryKey(std::string_view text);
-
   private:
     void load(const AppBundle& bundle);
     void rebuildCombined();
-    void rebuildIndex();
-    std::optional<std::vector<EmojiEntry>> matchCategory(std::string_view query) const;
-    std::vector<EmojiEntry> entriesOfRows(const std::vector<std::size_t>& rows) const;
 
     OperatingSystemVersion currentMacOSVersion_;
     Published<std::vector<EmojiEntry>> emojis_;
     std::vector<EmojiEntry> baseEmojis_;
     std::vector<EmojiEntry> extraEmojis_;
-    std::vector<IndexedEmoji> index_;
-    // The lookups hold row numbers of `index_`; texts and ids are keyed in canonical (NFC) form.
-    std::unordered_map<std::string, std::size_t> emojiLookup_;
-    std::unordered_map<std::string, std::size_t> idLookup_;
-    std::map<std::string, std::vector<std::size_t>> categoryLookup_;
-    std::unique_ptr<SearchTable> searchTable_;
+    SearchIndex index_;
 };
 
 }  // namespace mosaiko

@@ -10,70 +10,7 @@
 
 namespace mosaiko {
 
-namespace search_text {
-
-MatchKind matchKind(std::string_view text, std::string_view term) {
-    if (term.empty() || text.size() < term.size()) return MatchKind::none;
-    if (text == term) return MatchKind::equal;
-    if (hasCharacterPrefix(text, term)) return MatchKind::prefix;
-    for (auto pos = text.find(term, 1); pos != std::string_view::npos; pos = text.find(term, pos + 1)) {
-        if (text::isCharacterBoundary(text, pos) && text::isCharacterBoundary(text, pos + term.size())) {
-            return MatchKind::contains;
-        }
-    }
-    return MatchKind::none;
-}
-
-bool hasCharacterPrefix(std::string_view text, std::string_view prefix) {
-    return text.starts_with(prefix) && text::isCharacterBoundary(text, prefix.size());
-}
-
-bool hasCharacterSuffix(std::string_view text, std::string_view suffix) {
-    return text.ends_with(suffix) && text::isCharacterBoundary(text, text.size() - suffix.size());
-}
-
-std::int64_t shortcodeScore(MatchKind kind, std::int64_t excess) {
-    switch (kind) {
-        case MatchKind::equal:
-            return 10000;
-        case MatchKind::prefix:
-            return 9500 - std::min<std::int64_t>(10 * excess, 2500);
-        case MatchKind::contains:
-            return 7500 - std::min<std::int64_t>(5 * excess, 2500);
-        case MatchKind::none:
-            break;
-    }
-    return -1;
-}
-
-std::int64_t keywordScore(MatchKind kind, std::int64_t excess) {
-    switch (kind) {
-        case MatchKind::equal:
-            return 9200;
-        case MatchKind::prefix:
-            return 5200 - std::min<std::int64_t>(10 * excess, 2000);
-        case MatchKind::contains:
-            return 3200 - std::min<std::int64_t>(5 * excess, 2000);
-        case MatchKind::none:
-            break;
-    }
-    return -1;
-}
-
-}  // namespace search_text
-
 using search_text::MatchKind;
-
-std::vector<PreparedTerm> prepareTerms(const std::vector<EmojiDatabase::SearchTerm>& terms) {
-    std::vector<PreparedTerm> prepared;
-    prepared.reserve(terms.size());
-    for (const auto& term : terms) {
-        auto canonical = text::nfc(term.term);
-        const auto length = static_cast<std::int64_t>(text::characterCount(canonical));
-        prepared.push_back({std::move(canonical), term.penalty, length});
-    }
-    return prepared;
-}
 
 namespace {
 
@@ -96,7 +33,7 @@ bool isSimple(std::string_view s) {
 
 }  // namespace
 
-SearchTable::SearchTable(const std::vector<EmojiDatabase::IndexedEmoji>& rows) : rowCount_(rows.size()) {
+SearchTable::SearchTable(const std::vector<IndexedEmoji>& rows) : rowCount_(rows.size()) {
     std::unordered_map<std::string, std::uint32_t> ids;
     std::vector<std::string> texts;
     auto intern = [&](std::string text) {

@@ -5,36 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "content/EmojiDatabase.hpp"
+#include "content/IndexedEmoji.hpp"
+#include "content/SearchQuery.hpp"
+#include "content/SearchText.hpp"
 
 namespace mosaiko {
-
-namespace search_text {
-
-// How a text holds a term. Both are in canonical (NFC) form; only whole characters match, so "e"
-// is not found in "e" followed by a combining accent.
-enum class MatchKind { none, contains, prefix, equal };
-MatchKind matchKind(std::string_view text, std::string_view term);
-bool hasCharacterPrefix(std::string_view text, std::string_view prefix);
-bool hasCharacterSuffix(std::string_view text, std::string_view suffix);
-
-// What a shortcode (or a pin alias candidate) scores for a match; `excess` is how many characters it
-// has beyond the term.
-std::int64_t shortcodeScore(MatchKind kind, std::int64_t excess);
-// What a keyword scores for a match, before its penalty is subtracted.
-std::int64_t keywordScore(MatchKind kind, std::int64_t excess);
-inline constexpr std::int64_t kNameScore = 2500;
-
-}  // namespace search_text
-
-// A query term ready for scoring: canonical text, penalty and length in characters.
-struct PreparedTerm {
-    std::string text;
-    std::int64_t penalty = 0;
-    std::int64_t length = 0;
-};
-
-std::vector<PreparedTerm> prepareTerms(const std::vector<EmojiDatabase::SearchTerm>& terms);
 
 // The index rows rearranged for fast scoring: every distinct name, shortcode and keyword text once,
 // in one buffer that a term is searched in with a single scan, with the rows (and keyword penalties)
@@ -43,7 +18,7 @@ class SearchTable {
   public:
     using MatchKind = search_text::MatchKind;
 
-    explicit SearchTable(const std::vector<EmojiDatabase::IndexedEmoji>& rows);
+    explicit SearchTable(const std::vector<IndexedEmoji>& rows);
 
     std::size_t rowCount() const { return rowCount_; }
 

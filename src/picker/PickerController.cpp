@@ -247,11 +247,8 @@ GlobalKeyTap::Decision PickerController::handleSession(const KeyEvent& event, in
         }
         case KeyCode::downArrow:
             if (!shown) break;
-            if (model.focusRow() == PickerViewModel::FocusRow::variants) {
-                model.moveVariantVertically(1);
-            } else {
-                model.focusRow.set(PickerViewModel::FocusRow::main);
-            }
+            // In the main row already, Down changes nothing.
+            if (model.focusRow() == PickerViewModel::FocusRow::variants) model.moveVariantVertically(1);
             session_ = s;
             return Decision::swallow;
         case KeyCode::upArrow:

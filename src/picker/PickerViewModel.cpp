@@ -89,6 +89,20 @@ const std::vector<PickerViewModel::Option>& PickerViewModel::activeOptions() con
     return variants ? variants->options() : none;
 }
 
+// ------------------------------------------------------------------ the panel
+
+void PickerViewModel::setPanelVisible(bool visible) {
+    isVisible.set(visible);
+}
+
+void PickerViewModel::lockHoverSelection() {
+    acceptsMouseHoverSelection.set(false);
+}
+
+void PickerViewModel::unlockHoverSelection() {
+    acceptsMouseHoverSelection.set(true);
+}
+
 // ------------------------------------------------------------------ query and scope
 
 void PickerViewModel::resetForNewSession(const std::string& newQuery) {
@@ -97,8 +111,8 @@ void PickerViewModel::resetForNewSession(const std::string& newQuery) {
     focusRow.set(FocusRow::main);
     isMixButtonFocused.set(false);
     isShowingMixedTonePopover.set(false);
-    lastMainSelectionOrigin = SelectionOrigin::programmatic;
-    lastVariantSelectionOrigin = SelectionOrigin::programmatic;
+    lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
+    lastVariantSelectionOrigin_ = SelectionOrigin::programmatic;
     acceptsMouseHoverSelection.set(false);
     selectedVariantIndex.set(0);
     rebuildResults();
@@ -112,8 +126,8 @@ void PickerViewModel::updateQuery(const std::string& newQuery) {
     isMixButtonFocused.set(false);
     isShowingMixedTonePopover.set(false);
     rebuildResults();
-    lastMainSelectionOrigin = SelectionOrigin::programmatic;
-    lastVariantSelectionOrigin = SelectionOrigin::programmatic;
+    lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
+    lastVariantSelectionOrigin_ = SelectionOrigin::programmatic;
     selectedIndex.set(0);
     syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
 }
@@ -123,7 +137,7 @@ void PickerViewModel::setScope(Scope newScope) {
     focusRow.set(FocusRow::main);
     isMixButtonFocused.set(false);
     isShowingMixedTonePopover.set(false);
-    lastMainSelectionOrigin = SelectionOrigin::programmatic;
+    lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
     selectedIndex.set(0);
     rebuildResults();
     syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
@@ -207,7 +221,7 @@ void PickerViewModel::clampSelection(bool resetOrigin) {
     const int count = static_cast<int>(results().size());
     if (selectedIndex() >= count) {
         selectedIndex.set(std::max(count - 1, 0));
-        if (resetOrigin) lastMainSelectionOrigin = SelectionOrigin::programmatic;
+        if (resetOrigin) lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
     }
 }
 
@@ -287,7 +301,7 @@ void PickerViewModel::rebuildResults() {
             std::find_if(now.begin(), now.end(), [&](const EmojiEntry& e) { return e.id == *previousID; });
         if (it != now.end()) {
             selectedIndex.set(static_cast<int>(it - now.begin()));
-            lastMainSelectionOrigin = SelectionOrigin::programmatic;
+            lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
         }
     }
     clampSelection(true);
@@ -336,7 +350,7 @@ bool PickerViewModel::hoverBlocked(SelectionOrigin origin) const {
 void PickerViewModel::moveSelection(int delta) {
     const int count = static_cast<int>(results().size());
     if (count == 0) return;
-    lastMainSelectionOrigin = SelectionOrigin::keyboard;
+    lastMainSelectionOrigin_ = SelectionOrigin::keyboard;
     selectedIndex.set(wrapped(selectedIndex() + delta, count));
     syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
 }
@@ -344,7 +358,7 @@ void PickerViewModel::moveSelection(int delta) {
 void PickerViewModel::selectMain(int index, SelectionOrigin origin) {
     if (index < 0 || static_cast<std::size_t>(index) >= results().size()) return;
     if (hoverBlocked(origin)) return;
-    lastMainSelectionOrigin = origin;
+    lastMainSelectionOrigin_ = origin;
     focusRow.set(FocusRow::main);
     isMixButtonFocused.set(false);
     isShowingMixedTonePopover.set(false);
@@ -359,7 +373,7 @@ void PickerViewModel::selectVariant(int index, SelectionOrigin origin) {
     if (index < 0 || static_cast<std::size_t>(index) >= options.size()) return;
     if (hoverBlocked(origin)) return;
     const Option option = options[static_cast<std::size_t>(index)];
-    lastVariantSelectionOrigin = origin;
+    lastVariantSelectionOrigin_ = origin;
     focusRow.set(FocusRow::variants);
     isMixButtonFocused.set(option.isMixed());  // a mixed variant is shown through the mix button
     selectedVariantIndex.set(index);
@@ -373,7 +387,7 @@ void PickerViewModel::focusMixButton(SelectionOrigin origin) {
     const auto* variants = activeVariants();
     if (!variants || !variants->supportsMixedToneMatrix()) return;
     if (hoverBlocked(origin)) return;
-    lastVariantSelectionOrigin = origin;
+    lastVariantSelectionOrigin_ = origin;
     focusRow.set(FocusRow::variants);
     isMixButtonFocused.set(true);
 }
@@ -396,7 +410,7 @@ bool PickerViewModel::selectedVariantIsMixed() const {
 void PickerViewModel::moveVariantHorizontally(int delta) {
     const auto* variants = activeVariants();
     if (!variants || variants->options().empty()) return;
-    lastVariantSelectionOrigin = SelectionOrigin::keyboard;
+    lastVariantSelectionOrigin_ = SelectionOrigin::keyboard;
     if (isShowingMixedTonePopover()) {
         moveMixedToneSelection(0, delta);
         return;
@@ -424,7 +438,7 @@ void PickerViewModel::moveVariantHorizontally(int delta) {
 
 void PickerViewModel::moveVariantVertically(int delta) {
     if (activeOptions().empty()) return;
-    lastVariantSelectionOrigin = SelectionOrigin::keyboard;
+    lastVariantSelectionOrigin_ = SelectionOrigin::keyboard;
     if (isShowingMixedTonePopover()) {
         moveMixedToneSelection(delta, 0);
         return;
@@ -472,18 +486,32 @@ void PickerViewModel::alignSelectionForMixedToneMatrix() {
     }
 }
 
+void PickerViewModel::openMixedToneMatrix(SelectionOrigin origin) {
+    const auto* variants = activeVariants();
+    if (!variants || !variants->supportsMixedToneMatrix()) return;
+    focusMixButton(origin);
+    alignSelectionForMixedToneMatrix();
+    isShowingMixedTonePopover.set(true);
+}
+
+void PickerViewModel::toggleMixedToneMatrix() {
+    if (isShowingMixedTonePopover()) {
+        closeMixedToneMatrix();
+    } else {
+        openMixedToneMatrix(SelectionOrigin::mouseClick);
+    }
+}
+
+void PickerViewModel::closeMixedToneMatrix() {
+    isShowingMixedTonePopover.set(false);
+}
+
 void PickerViewModel::activateVariantSelection(bool keepOpen) {
     if (focusRow() != FocusRow::variants) return;
     if (isShowingMixedTonePopover()) {
-        isShowingMixedTonePopover.set(false);
+        closeMixedToneMatrix();
     } else if (isMixButtonFocused()) {
-        // Return on the mix button opens the matrix.
-        const auto* variants = activeVariants();
-        if (variants && variants->supportsMixedToneMatrix()) {
-            focusMixButton(SelectionOrigin::keyboard);
-            alignSelectionForMixedToneMatrix();
-            isShowingMixedTonePopover.set(true);
-        }
+        openMixedToneMatrix(SelectionOrigin::keyboard);  // Return on the mix button opens the matrix
         return;
     }
     uiActionSubject.send(UIAction::InsertVariant{selectedVariantIndex(), keepOpen});
@@ -510,7 +538,7 @@ void PickerViewModel::syncVariantSelectionToDefaultTone(
     SelectionOrigin origin, std::optional<SkinTone> defaultSkinTone,
     const std::map<std::string, std::string>* remembered) {
     const auto* entry = activeEntry();
-    lastVariantSelectionOrigin = origin;
+    lastVariantSelectionOrigin_ = origin;
     const auto index = entry ? preferredVariantIndex(*entry, defaultSkinTone, remembered) : std::nullopt;
     if (!index) {
         selectedVariantIndex.set(0);

@@ -68,21 +68,23 @@ class PickerViewModel {
     PickerViewModel(const PickerViewModel&) = delete;
     PickerViewModel& operator=(const PickerViewModel&) = delete;
 
-    // ---- published state
-    Published<bool> isVisible{false};  // written by the panel
-    Published<std::string> query{""};  // as typed, untrimmed
-    Published<std::vector<EmojiEntry>> results{{}};
-    Published<int> selectedIndex{0};
-    Published<FocusRow> focusRow{FocusRow::main};
-    Published<int> selectedVariantIndex{0};
-    Published<bool> isMixButtonFocused{false};
-    Published<bool> isShowingMixedTonePopover{false};
-    Published<Scope> scope{Scope::all};
-    Published<bool> acceptsMouseHoverSelection{true};  // written by the panel once the pointer moved
+    // ---- published state: views read and observe it; only the operations below change it
+    template <class T>
+    using State = OwnedPublished<T, PickerViewModel>;
+    State<bool> isVisible{false};  // reported by the panel through setPanelVisible
+    State<std::string> query{""};  // as typed, untrimmed
+    State<std::vector<EmojiEntry>> results{{}};
+    State<int> selectedIndex{0};
+    State<FocusRow> focusRow{FocusRow::main};
+    State<int> selectedVariantIndex{0};
+    State<bool> isMixButtonFocused{false};
+    State<bool> isShowingMixedTonePopover{false};
+    State<Scope> scope{Scope::all};
+    State<bool> acceptsMouseHoverSelection{true};
 
     // Who moved the selections last; views scroll to the selection only after a keyboard move.
-    SelectionOrigin lastMainSelectionOrigin = SelectionOrigin::programmatic;
-    SelectionOrigin lastVariantSelectionOrigin = SelectionOrigin::programmatic;
+    SelectionOrigin lastMainSelectionOrigin() const { return lastMainSelectionOrigin_; }
+    SelectionOrigin lastVariantSelectionOrigin() const { return lastVariantSelectionOrigin_; }
 
     // Sending with no subscriber drops the action.
     Subject<UIAction> uiActionSubject;
@@ -91,6 +93,13 @@ class PickerViewModel {
     const EmojiEntry* activeEntry() const;
     // The active entry's variant options; empty without an active entry or variants.
     const std::vector<Option>& activeOptions() const;
+
+    // ---- the panel
+    void setPanelVisible(bool visible);
+    // Hover never selects in a freshly shown panel: the panel locks it on every show and unlocks it
+    // once the pointer has moved.
+    void lockHoverSelection();
+    void unlockHoverSelection();
 
     // ---- query and scope
     // A panel opens: the query, scope all, first result, main row, hover locked.
@@ -109,6 +118,9 @@ class PickerViewModel {
     void activateVariantSelection(bool keepOpen);
     // Puts the variant selection on the option the matrix shows for the current tone pair.
     void alignSelectionForMixedToneMatrix();
+    // A click on the mix button: closes an open matrix, else opens it where the matrix is offered.
+    void toggleMixedToneMatrix();
+    void closeMixedToneMatrix();
     std::vector<int> activeQuickVariantIndices() const;
     bool selectedVariantIsMixed() const;
     // Puts the variant selection on the variant the main row would insert. The overrides stand for
@@ -143,12 +155,15 @@ class PickerViewModel {
     std::vector<SkinTone> currentTonePair() const;
     const EmojiEntry::Variants* activeVariants() const;
     bool hoverBlocked(SelectionOrigin origin) const;
+    void openMixedToneMatrix(SelectionOrigin origin);
 
     EmojiDatabase& db_;
     PreferencesStore& prefs_;
     EmojiUsageStore& usage_;
     CollectionsStore& collections_;
     MainLoop& mainLoop_;
+    SelectionOrigin lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
+    SelectionOrigin lastVariantSelectionOrigin_ = SelectionOrigin::programmatic;
     std::vector<Cancellable> cancellables_;
     bool rebuildPending_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

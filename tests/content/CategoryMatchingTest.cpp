@@ -10,12 +10,12 @@ using namespace testing_support;
 using Ids = std::vector<std::string>;
 
 TEST(CategoryKeys, AreLowercaseWordsWithoutAnd) {
-    EXPECT_EQ(EmojiDatabase::normalizeCategoryKey("Smileys & Emotion"), "smileys emotion");
-    EXPECT_EQ(EmojiDatabase::normalizeCategoryKey("Food and Drink"), "food drink");
-    EXPECT_EQ(EmojiDatabase::normalizeCategoryKey("  --Travel--&--Places!! "), "travel places");
-    EXPECT_EQ(EmojiDatabase::normalizeCategoryKey("Band AND Android"), "band android");
-    EXPECT_EQ(EmojiDatabase::normalizeCategoryKey("&"), "");
-    EXPECT_EQ(EmojiDatabase::normalizeCategoryKey("Caf\u00E9 Stra\u00DFe"), "caf\u00E9 stra\u00DFe");
+    EXPECT_EQ(CategoryIndex::normalizeKey("Smileys & Emotion"), "smileys emotion");
+    EXPECT_EQ(CategoryIndex::normalizeKey("Food and Drink"), "food drink");
+    EXPECT_EQ(CategoryIndex::normalizeKey("  --Travel--&--Places!! "), "travel places");
+    EXPECT_EQ(CategoryIndex::normalizeKey("Band AND Android"), "band android");
+    EXPECT_EQ(CategoryIndex::normalizeKey("&"), "");
+    EXPECT_EQ(CategoryIndex::normalizeKey("Caf\u00E9 Stra\u00DFe"), "caf\u00E9 stra\u00DFe");
 }
 
 class CategoryMatching : public ::testing::Test {

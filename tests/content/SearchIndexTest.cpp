@@ -1,18 +1,20 @@
 #include <gtest/gtest.h>
 
 #include "content/EmojiDatabase.hpp"
+#include "content/SearchQuery.hpp"
 #include "content/SearchTestSupport.hpp"
+#include "content/SearchText.hpp"
 
 namespace mosaiko {
 namespace {
 
 using namespace testing_support;
-using Keyword = EmojiDatabase::IndexedEmoji::IndexedKeyword;
+using Keyword = IndexedEmoji::IndexedKeyword;
 using Keywords = std::vector<Keyword>;
 
 Keywords keywordsOf(std::vector<std::string> keywords, std::vector<std::string> shortcodes = {},
                     std::string name = "") {
-    return EmojiDatabase::expandedKeywords(
+    return IndexedEmoji::expandedKeywords(
         makeEntry("x", std::move(name), std::move(shortcodes), std::move(keywords)));
 }
 
@@ -99,40 +101,40 @@ TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
 }
 
 TEST(SearchIndexTokens, NormalizationKeepsLettersNumbersAndSingleInnerSeparators) {
-    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("thumbs - up"), "thumbs-up");
-    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("__Sweat__-Smile++"), "sweat_smile");
-    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("+1"), "1");
-    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("C++"), "c");
-    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("!!!"), "");
-    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("\U0001F600 ok"), "ok");
+    EXPECT_EQ(search_text::normalizeSearchToken("thumbs - up"), "thumbs-up");
+    EXPECT_EQ(search_text::normalizeSearchToken("__Sweat__-Smile++"), "sweat_smile");
+    EXPECT_EQ(search_text::normalizeSearchToken("+1"), "1");
+    EXPECT_EQ(search_text::normalizeSearchToken("C++"), "c");
+    EXPECT_EQ(search_text::normalizeSearchToken("!!!"), "");
+    EXPECT_EQ(search_text::normalizeSearchToken("\U0001F600 ok"), "ok");
     // Whole characters: an accent stays with its letter (and is composed); Greek capitals lowercase.
-    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("Cafe\u0301!"), "caf\u00E9");
-    EXPECT_EQ(EmojiDatabase::normalizeSearchToken("ΣΟΦΙΑ"), "σοφια");
+    EXPECT_EQ(search_text::normalizeSearchToken("Cafe\u0301!"), "caf\u00E9");
+    EXPECT_EQ(search_text::normalizeSearchToken("ΣΟΦΙΑ"), "σοφια");
 
-    EXPECT_EQ(EmojiDatabase::normalizedTokenCandidates("Thumbs-Up, OK! a_b +1 thumbs-up"),
+    EXPECT_EQ(search_text::normalizedTokenCandidates("Thumbs-Up, OK! a_b +1 thumbs-up"),
               (std::vector<std::string>{"thumbs-up", "thumbs", "up", "ok", "a_b", "1"}));
-    EXPECT_EQ(EmojiDatabase::normalizedTokenCandidates("x-ray_vision"),
+    EXPECT_EQ(search_text::normalizedTokenCandidates("x-ray_vision"),
               (std::vector<std::string>{"x-ray_vision", "ray", "vision"}));
-    EXPECT_TRUE(EmojiDatabase::normalizedTokenCandidates(" ... ").empty());
+    EXPECT_TRUE(search_text::normalizedTokenCandidates(" ... ").empty());
 }
 
 TEST(SearchIndexTokens, DeinflectionStripsCommonEnglishEndings) {
     using Forms = std::vector<std::string>;
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("flies"), (Forms{"fli", "fly"}));
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("toes"), (Forms{"toe"}));
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("ties"), (Forms{"tie"}));
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("running"), (Forms{"runn"}));
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("sing"), Forms{});
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("jumped"), (Forms{"jump"}));
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("makers"), (Forms{"mak", "maker"}));
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("baker"), (Forms{"bak"}));
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("boxes"), (Forms{"box"}));
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("bus"), Forms{});
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("abs"), Forms{});
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("eyes"), (Forms{"eye"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("flies"), (Forms{"fli", "fly"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("toes"), (Forms{"toe"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("ties"), (Forms{"tie"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("running"), (Forms{"runn"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("sing"), Forms{});
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("jumped"), (Forms{"jump"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("makers"), (Forms{"mak", "maker"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("baker"), (Forms{"bak"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("boxes"), (Forms{"box"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("bus"), Forms{});
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("abs"), Forms{});
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("eyes"), (Forms{"eye"}));
     // Lengths count characters, not bytes.
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("\u00E9es"), Forms{});
-    EXPECT_EQ(EmojiDatabase::deinflectedTokens("caf\u00E9s"), (Forms{"caf\u00E9"}));
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("\u00E9es"), Forms{});
+    EXPECT_EQ(IndexedEmoji::deinflectedTokens("caf\u00E9s"), (Forms{"caf\u00E9"}));
 }
 
 }  // namespace

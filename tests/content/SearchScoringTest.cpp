@@ -7,14 +7,16 @@
 #include "content/EmojiDatabase.hpp"
 #include "content/EmoticonCatalog.hpp"
 #include "content/GlyphCatalog.hpp"
+#include "content/SearchQuery.hpp"
 #include "content/SearchTestSupport.hpp"
+#include "content/SearchText.hpp"
 #include "platform/Text.hpp"
 
 namespace mosaiko {
 namespace {
 
 using namespace testing_support;
-using Terms = std::vector<EmojiDatabase::SearchTerm>;
+using Terms = std::vector<SearchTerm>;
 
 std::vector<std::pair<std::string, std::int64_t>> scored(const std::vector<EmojiDatabase::Match>& matches) {
     std::vector<std::pair<std::string, std::int64_t>> result;
@@ -58,7 +60,7 @@ TEST_F(BuiltInEntries, QueriesWithoutTokensFindNothingButAnEmptyQueryListsTheFir
 }
 
 TEST(SearchQueryTerms, MisspellingsAndSynonymsExpandTheQuery) {
-    const Terms suprise = EmojiDatabase::searchTerms("suprise");
+    const Terms suprise = SearchQuery::searchTerms("suprise");
     EXPECT_EQ(suprise, (Terms{{"suprise", 0},
                               {"surprise", 120},
                               {"amazed", 940},
@@ -68,21 +70,21 @@ TEST(SearchQueryTerms, MisspellingsAndSynonymsExpandTheQuery) {
                               {"shocked", 940},
                               {"surprised", 940},
                               {"wow", 940}}));
-    EXPECT_EQ(EmojiDatabase::searchTerms("surprise"), (Terms{{"surprise", 0},
-                                                             {"amazed", 820},
-                                                             {"astonished", 820},
-                                                             {"gasp", 820},
-                                                             {"shock", 820},
-                                                             {"shocked", 820},
-                                                             {"surprised", 820},
-                                                             {"wow", 820}}));
+    EXPECT_EQ(SearchQuery::searchTerms("surprise"), (Terms{{"surprise", 0},
+                                                           {"amazed", 820},
+                                                           {"astonished", 820},
+                                                           {"gasp", 820},
+                                                           {"shock", 820},
+                                                           {"shocked", 820},
+                                                           {"surprised", 820},
+                                                           {"wow", 820}}));
     // The text itself and its normalized token; no expansion for a text with whitespace.
-    EXPECT_EQ(EmojiDatabase::searchTerms("+1"), (Terms{{"+1", 0}, {"1", 0}}));
-    EXPECT_EQ(EmojiDatabase::searchTerms("thumbs up"), (Terms{{"thumbs up", 0}}));
-    EXPECT_EQ(EmojiDatabase::searchTerms("love").back(), (EmojiDatabase::SearchTerm{"romance", 1000}));
-    EXPECT_EQ(EmojiDatabase::queryTokens("  Thumbs  UP thumbs, up!"),
+    EXPECT_EQ(SearchQuery::searchTerms("+1"), (Terms{{"+1", 0}, {"1", 0}}));
+    EXPECT_EQ(SearchQuery::searchTerms("thumbs up"), (Terms{{"thumbs up", 0}}));
+    EXPECT_EQ(SearchQuery::searchTerms("love").back(), (SearchTerm{"romance", 1000}));
+    EXPECT_EQ(SearchQuery::queryTokens("  Thumbs  UP thumbs, up!"),
               (std::vector<std::string>{"thumbs", "up"}));
-    EXPECT_TRUE(EmojiDatabase::queryTokens("!!! \U0001F600").empty());
+    EXPECT_TRUE(SearchQuery::queryTokens("!!! \U0001F600").empty());
 }
 
 TEST(SearchPinAliases, AnAliasFindsItsEntryLikeAShortcodeAndTheBetterScoreCounts) {
@@ -121,24 +123,24 @@ TEST(SearchOrder, PrioritizedThenScoreThenKindThenNameThenListOrder) {
         ids(db.search("star", 3, SearchSortPriority::emojiFirst, {"starfish", "glyph-star", "nothing"})),
         (Ids{"glyph-star", "starfish", "zstar"}));
 
-    using Preference = EmojiDatabase::SortPreference;
+    using Preference = SearchIndex::SortPreference;
     const auto glyph = makeEntry("glyph-a", "a");
     const auto emoticon = makeEntry("emoticon-a", "a");
     const auto emoji = makeEntry("a", "a");
-    EXPECT_EQ(EmojiDatabase::prefersFirstBySortPriority(glyph, emoticon, SearchSortPriority::emoticonsFirst),
+    EXPECT_EQ(SearchIndex::prefersFirstBySortPriority(glyph, emoticon, SearchSortPriority::emoticonsFirst),
               Preference::second);
-    EXPECT_EQ(EmojiDatabase::prefersFirstBySortPriority(emoticon, emoji, SearchSortPriority::emojiFirst),
+    EXPECT_EQ(SearchIndex::prefersFirstBySortPriority(emoticon, emoji, SearchSortPriority::emojiFirst),
               Preference::second);
-    EXPECT_EQ(EmojiDatabase::prefersFirstBySortPriority(emoticon, emoji, SearchSortPriority::emoticonsFirst),
+    EXPECT_EQ(SearchIndex::prefersFirstBySortPriority(emoticon, emoji, SearchSortPriority::emoticonsFirst),
               Preference::first);
-    EXPECT_EQ(EmojiDatabase::prefersFirstBySortPriority(emoji, makeEntry("snippet-a", "a"),
-                                                        SearchSortPriority::emojiFirst),
+    EXPECT_EQ(SearchIndex::prefersFirstBySortPriority(emoji, makeEntry("snippet-a", "a"),
+                                                      SearchSortPriority::emojiFirst),
               Preference::undecided);
 }
 
 // The row rule that the equivalence test below takes as its reference, checked line by line.
 TEST(SearchRowScore, ATermScoresItsBestShortcodeOrKeywordMatchElseTheName) {
-    using Keyword = EmojiDatabase::IndexedEmoji::IndexedKeyword;
+    using Keyword = IndexedEmoji::IndexedKeyword;
     EmojiDatabase::IndexedEmoji row;
     row.name = "waving hand sign";
     row.shortcodes = {"wave", std::string(600, 'q') + "tail"};
@@ -213,9 +215,9 @@ class ReferenceSearch {
             const bool ap = prioritized.contains(a.second->id), bp = prioritized.contains(b.second->id);
             if (ap != bp) return ap;
             if (a.first != b.first) return a.first > b.first;
-            const auto preference = EmojiDatabase::prefersFirstBySortPriority(*a.second, *b.second, priority);
-            if (preference != EmojiDatabase::SortPreference::undecided) {
-                return preference == EmojiDatabase::SortPreference::first;
+            const auto preference = SearchIndex::prefersFirstBySortPriority(*a.second, *b.second, priority);
+            if (preference != SearchIndex::SortPreference::undecided) {
+                return preference == SearchIndex::SortPreference::first;
             }
             return text::canonicalCompare(a.second->name, b.second->name) < 0;
         });
@@ -236,16 +238,16 @@ class ReferenceSearch {
 
     template <class Best>
     static std::optional<std::int64_t> byTokens(const std::string& q, Best best) {
-        const auto tokens = EmojiDatabase::queryTokens(q);
+        const auto tokens = SearchQuery::queryTokens(q);
         if (tokens.empty()) return std::nullopt;
-        if (tokens.size() == 1) return best(EmojiDatabase::searchTerms(q));
+        if (tokens.size() == 1) return best(SearchQuery::searchTerms(q));
         std::int64_t sum = 0;
         for (const auto& token : tokens) {
-            const auto score = best(EmojiDatabase::searchTerms(token));
+            const auto score = best(SearchQuery::searchTerms(token));
             if (!score) return std::nullopt;
             sum += *score;
         }
-        if (const auto whole = best(EmojiDatabase::searchTerms(q))) sum += *whole / 5;
+        if (const auto whole = best(SearchQuery::searchTerms(q))) sum += *whole / 5;
         return sum;
     }
 
@@ -254,7 +256,7 @@ class ReferenceSearch {
                                                   const std::string& q) {
         std::vector<std::string> candidates;
         for (const auto& extraText : texts) {
-            for (const auto& candidate : EmojiDatabase::normalizedTokenCandidates(extraText)) {
+            for (const auto& candidate : search_text::normalizedTokenCandidates(extraText)) {
                 if (std::find(candidates.begin(), candidates.end(), candidate) == candidates.end()) {
                     candidates.push_back(candidate);
                 }

@@ -62,8 +62,8 @@ inline std::vector<KeyEvent> keystrokes(const std::string& typed, std::uint64_t 
 // The panel: shows and hides, marking the model as the real one does.
 struct FakePanel final : PickerPanelPresenting {
     explicit FakePanel(PickerViewModel& m) : model(m) {}
-    void showNearPointer() override { ++showCount, visible = true, model.isVisible.set(true); }
-    void hide() override { visible = false, model.isVisible.set(false); }
+    void showNearPointer() override { ++showCount, visible = true, model.setPanelVisible(true); }
+    void hide() override { visible = false, model.setPanelVisible(false); }
     bool isVisible() const override { return visible; }
     PickerViewModel& model;
     int showCount = 0;

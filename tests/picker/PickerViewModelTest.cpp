@@ -194,7 +194,7 @@ TEST(PickerViewModelSelection, MainRowWrapsAndGatesHover) {
     h.model.selectMain(7, Origin::mouseClick);
     h.model.selectMain(2, Origin::mouseHover);
     EXPECT_EQ(h.model.selectedIndex(), 0) << "out of range; then the pointer has not moved yet";
-    h.model.acceptsMouseHoverSelection.set(true);
+    h.model.unlockHoverSelection();
     h.model.selectMain(2, Origin::mouseHover);
     EXPECT_EQ(h.model.selectedIndex(), 2);
 }
@@ -273,10 +273,6 @@ TEST(PickerViewModelSelection, TextToInsert) {
     EXPECT_EQ(h.variant(), "👍🏿");
     EXPECT_EQ(h.model.selectedEmojiForInsertion(), "👍🏿");
 
-    h.model.focusRow.set(PickerViewModel::FocusRow::variants);
-    h.model.selectedVariantIndex.set(99);
-    EXPECT_EQ(h.model.selectedEmojiForInsertion(), "👍🏿") << "the last option";
-
     h.model.selectVariant(2, Origin::mouseClick);  // remembered: the main row starts on it and inserts it
     h.model.selectVariant(4, Origin::keyboard);    // not remembered
     h.model.resetForNewSession("thumbs");
@@ -284,6 +280,20 @@ TEST(PickerViewModelSelection, TextToInsert) {
     EXPECT_EQ(h.model.selectedEmojiForInsertion(), "👍🏼");
     h.model.updateQuery("nothing matches this");
     EXPECT_EQ(h.model.selectedEmojiForInsertion(), std::nullopt);
+}
+
+TEST(PickerViewModelSelection, VariantBeyondTheOptionsInsertsTheLastOption) {
+    // A store change that drops the selected entry moves the selection onto one with fewer options
+    // while the variants row keeps its index.
+    EmojiEntry wave = makeEntry("wave", "👋", "wave");
+    wave.variants = EmojiEntry::Variants({{"👋", {}, {}}, {"👋🏿", {SkinTone::dark}, {}}});
+    ModelHarness h({testing::thumbsUp(), wave});
+    h.pin({"thumbsup", "wave"});
+    h.model.setScope(Scope::pinned);
+    h.model.selectVariant(4, Origin::keyboard);
+    h.pin({"thumbsup"});
+    ASSERT_EQ(h.model.activeEntry()->id, "wave");
+    EXPECT_EQ(h.model.selectedEmojiForInsertion(), "👋🏿");
 }
 
 }  // namespace

@@ -1,16 +1,21 @@
 #include "platform/linux/FileDefaults.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "platform/Json.hpp"
@@ -31,6 +36,11 @@ class FileDefaultsTest : public testing::Test {
     }
     void TearDown() override { fs::remove_all(directory_); }
     fs::path file() const { return directory_ / "defaults.json"; }
+    void write(const fs::path& path, const std::string& text) const { std::ofstream(path) << text; }
+    static std::string read(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
+    }
 
     fs::path directory_;
 };
@@ -161,12 +171,123 @@ TEST_F(FileDefaultsTest, AKilledWriterLeavesAReadableFile) {
 
         FileDefaults reloaded(file());
         ASSERT_FALSE(reloaded.movedAsideFile()) << "round " << round;
+        for (const auto& item : fs::directory_iterator(directory_))  // the killed save's temporary file
+            EXPECT_FALSE(item.path().filename().string().starts_with("defaults.json.tmp")) << item.path();
         if (auto record = reloaded.object("record")) {
             const auto& fields = *record->get<DefaultsValue::Dictionary>();
             const auto counter = *fields.at("counter").get<std::int64_t>();
             EXPECT_EQ(fields.at("payload").get<DefaultsData>()->bytes, big + std::to_string(counter));
         }
     }
+}
+
+// One value that does not read must not cost the others: with the defaults back, launch at login
+// would register itself although the user had switched it off.
+TEST_F(FileDefaultsTest, AValueThatDoesNotReadCostsOnlyItsOwnKey) {
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::vector<std::pair<std::string, std::string>> badTails = {
+        {"null for a number", "null}}"},     {"NaN", "NaN}}"},
+        {"out of range", "1e400}}"},         {"lone surrogate", "\"\\ud800\"}}"},
+        {"invalid UTF-8", "\"\xff\xfe\"}}"}, {"nested 100,000 deep", deep + "}}"},
+        {"truncated file", "[1, 2"},
+    };
+    for (const auto& [name, tail] : badTails) {
+        const std::string text = R"({"mosaikoDefaults":1,"values":{"a":{"$data":"eyJ4IjoxfQ=="},)"
+                                 R"("launchAtLoginEnabled":false,"bad":)" +
+                                 tail;
+        write(file(), text);
+        {
+            FileDefaults d(file());
+            EXPECT_EQ(d.data("a"), "{\"x\":1}") << name;
+            EXPECT_EQ(d.object("launchAtLoginEnabled"), DefaultsValue(false)) << name;
+            EXPECT_FALSE(d.contains("bad")) << name;
+            ASSERT_TRUE(d.movedAsideFile()) << name;
+            EXPECT_EQ(read(*d.movedAsideFile()), text) << name;
+        }
+        FileDefaults reloaded(file());  // what was read was saved back
+        EXPECT_FALSE(reloaded.movedAsideFile()) << name;
+        EXPECT_EQ(reloaded.keys(), (std::vector<std::string>{"a", "launchAtLoginEnabled"})) << name;
+    }
+    std::set<fs::path> kept;  // seven files kept aside within a second or two, none overwritten
+    for (const auto& item : fs::directory_iterator(directory_)) {
+        if (item.path().filename().string().find(".unreadable-") != std::string::npos)
+            kept.insert(item.path());
+    }
+    EXPECT_EQ(kept.size(), badTails.size());
+}
+
+// Dotfile managers keep the file as a link into their own folder.
+TEST_F(FileDefaultsTest, ALinkedFileIsWrittenThroughAndStaysALink) {
+    fs::create_directories(directory_ / "dotfiles");
+    fs::create_symlink("dotfiles/defaults.json", file());  // not there yet
+    {
+        FileDefaults d(file(), 60);
+        d.set("k", 1);
+        ASSERT_TRUE(d.flush());
+        d.set("k", 2);
+        ASSERT_TRUE(d.flush());
+    }
+    EXPECT_TRUE(fs::is_symlink(file()));
+    FileDefaults reloaded(directory_ / "dotfiles" / "defaults.json");
+    EXPECT_EQ(reloaded.integer("k"), 2);
+}
+
+// Opening a FIFO for reading waits for a writer: the program would hang at every start.
+TEST_F(FileDefaultsTest, SomethingThatIsNoRegularFileIsLeftAloneAndNeverOpened) {
+    ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
+    std::mutex mutex;
+    std::condition_variable done;
+    bool constructed = false;
+    // Lets a reader that did open the FIFO go on after a while, so the test fails instead of hanging.
+    std::thread writer([&] {
+        std::unique_lock lock(mutex);
+        if (done.wait_for(lock, std::chrono::seconds(3), [&] { return constructed; })) return;
+        const int fd = ::open(file().c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    });
+    const auto start = std::chrono::steady_clock::now();
+    {
+        FileDefaults d(file(), 60);
+        {
+            std::lock_guard lock(mutex);
+            constructed = true;
+        }
+        done.notify_all();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+        EXPECT_TRUE(d.keys().empty());
+        d.set("k", 1);
+        d.flush();
+    }
+    writer.join();
+    struct stat info {};
+    ASSERT_EQ(::lstat(file().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+TEST_F(FileDefaultsTest, AFailingSaveIsSaidOnceAndLandsWhenItWorksAgain) {
+    const fs::path blocker = directory_ / "config";
+    write(blocker, "a file where the folder belongs");  // fails for root as well
+    std::vector<std::optional<std::string>> told;
+    FileDefaults d(blocker / "defaults.json", 60);
+    d.setSaveProblemHandler([&](const std::optional<std::string>& problem) { told.push_back(problem); });
+    d.set("k", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(d.flush());
+    EXPECT_FALSE(d.flush());
+    EXPECT_FALSE(d.flush());
+    ASSERT_TRUE(d.saveProblem());
+    fs::remove(blocker);
+    EXPECT_TRUE(d.flush());
+    const std::string said = testing::internal::GetCapturedStderr();
+
+    EXPECT_FALSE(d.saveProblem());
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_TRUE(told[0]);
+    EXPECT_FALSE(told[1]);
+    EXPECT_EQ(said.find("cannot save"), said.rfind("cannot save")) << said;
+    EXPECT_NE(said.find("cannot save"), std::string::npos) << said;
+    EXPECT_NE(said.find("saved again"), std::string::npos) << said;
+    EXPECT_NE(read(blocker / "defaults.json").find("\"k\":1"), std::string::npos);
 }
 
 }  // namespace

@@ -125,7 +125,7 @@ void MainRowView::refresh() {
     shownSelectedIndex_ = index;
     if (std::exchange(pendingScrollToSelection_, false)) {
         scrollToCurrentSelection();
-    } else if (moved && model_.lastMainSelectionOrigin == PickerViewModel::SelectionOrigin::keyboard) {
+    } else if (moved && model_.lastMainSelectionOrigin() == PickerViewModel::SelectionOrigin::keyboard) {
         // Only keyboard moves scroll; the strip never moves under the pointer.
         centreOn(index);
     }

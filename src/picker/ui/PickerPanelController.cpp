@@ -43,14 +43,14 @@ void PickerPanelController::show(PanelPlacement::Point point) {
     lastFrame_ = PanelPlacement::frameNear(point, screens_);
     // Asked anew: the pointer may have moved since `point` was taken.
     hoverUnlockOrigin_ = screens_.pointerLocation();
-    model_.acceptsMouseHoverSelection.set(false);
+    model_.lockHoverSelection();
     const ScreenInfo::Rect desktop = ScreenInfo::toDesktop(lastFrame_, primaryDesktopFrame_());
     panel_->move(static_cast<int>(std::lround(desktop.x)), static_cast<int>(std::lround(desktop.y)));
     panel_->show();
     // Above other always-on-top windows too (the offscreen test platform cannot raise).
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) panel_->raise();
     panel_->update();
-    model_.isVisible.set(true);
+    model_.setPanelVisible(true);
 }
 
 void PickerPanelController::showNearPointer() {
@@ -59,7 +59,7 @@ void PickerPanelController::showNearPointer() {
 
 void PickerPanelController::hide() {
     panel_->hide();
-    model_.isVisible.set(false);
+    model_.setPanelVisible(false);
 }
 
 bool PickerPanelController::isVisible() const {
@@ -70,7 +70,7 @@ void PickerPanelController::unlockHoverIfMoved() {
     if (!hoverUnlockOrigin_) return;
     if (!PanelPlacement::hasMovedEnoughToUnlockHover(*hoverUnlockOrigin_, screens_.pointerLocation())) return;
     hoverUnlockOrigin_.reset();
-    model_.acceptsMouseHoverSelection.set(true);
+    model_.unlockHoverSelection();
 }
 
 }  // namespace mosaiko

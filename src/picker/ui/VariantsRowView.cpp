@@ -80,8 +80,9 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
         hoveringMix_ = hovering;
         mixButton_->update();
     });
-    connect(mixButton_, &PickerTileButton::pointerMoved, this, [this] { hoverMixButton(); });
-    connect(mixButton_, &PickerTileButton::clicked, this, [this] { clickMixButton(); });
+    connect(mixButton_, &PickerTileButton::pointerMoved, this,
+            [this] { model_.focusMixButton(Origin::mouseHover); });
+    connect(mixButton_, &PickerTileButton::clicked, this, [this] { model_.toggleMixedToneMatrix(); });
 
     popover_->matrix()->onSelect = [this](int index) { selectFromMatrix(index); };
     popover_->matrix()->onHoverSelect = [this](int index) {
@@ -94,7 +95,7 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
     refresh_.watch(model_.isMixButtonFocused);
     refresh_.watch(model_.isShowingMixedTonePopover);
     refresh_.keep(model_.selectedVariantIndex.observe([this](const int& index) {
-        if (model_.lastVariantSelectionOrigin == Origin::keyboard) pendingKeyboardScroll_ = index;
+        if (model_.lastVariantSelectionOrigin() == Origin::keyboard) pendingKeyboardScroll_ = index;
         refresh_.schedule();
     }));
     refresh_.keep(model_.isVisible.observe([this](const bool& visible) {
@@ -240,27 +241,9 @@ void VariantsRowView::clickQuickVariant(int index, Qt::KeyboardModifiers modifie
     model_.uiActionSubject.send(PickerViewModel::UIAction::InsertVariant{index, keep});
 }
 
-void VariantsRowView::hoverMixButton() {
-    if (!supportsMatrix() || !model_.acceptsMouseHoverSelection()) return;
-    model_.lastVariantSelectionOrigin = Origin::mouseHover;
-    model_.focusRow.set(FocusRow::variants);
-    model_.isMixButtonFocused.set(true);
-}
-
-void VariantsRowView::clickMixButton() {
-    if (model_.isShowingMixedTonePopover()) {
-        model_.isShowingMixedTonePopover.set(false);
-        return;
-    }
-    if (!supportsMatrix()) return;
-    model_.focusMixButton(Origin::mouseClick);
-    model_.alignSelectionForMixedToneMatrix();
-    model_.isShowingMixedTonePopover.set(true);
-}
-
 void VariantsRowView::selectFromMatrix(int index) {
     const bool keep = keepOpen(matrixClickModifiers_);
-    model_.isShowingMixedTonePopover.set(false);
+    model_.closeMixedToneMatrix();
     model_.selectVariant(index, Origin::mouseClick);
     model_.uiActionSubject.send(PickerViewModel::UIAction::InsertVariant{index, keep});
 }
@@ -311,7 +294,7 @@ bool VariantsRowView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         const bool inside = widget->window() == popover_ || widget == mixButton_;
-        if (!inside && model_.isShowingMixedTonePopover()) model_.isShowingMixedTonePopover.set(false);
+        if (!inside && model_.isShowingMixedTonePopover()) model_.closeMixedToneMatrix();
     }
     // The matrix reports a click by index only; the modifiers held at that moment come from here.
     if (event->type() == QEvent::MouseButtonRelease && watched == popover_->matrix()) {

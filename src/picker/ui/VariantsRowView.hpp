@@ -57,8 +57,6 @@ class VariantsRowView : public QWidget {
     void layoutStrip();
     void syncPopover();
     void clickQuickVariant(int index, Qt::KeyboardModifiers modifiers);
-    void hoverMixButton();
-    void clickMixButton();
     void selectFromMatrix(int index);
     bool keepOpen(Qt::KeyboardModifiers modifiers) const;
     bool supportsMatrix() const;

@@ -2,125 +2,27 @@
 
 #include <fcntl.h>
 #include <pwd.h>
+#include <stdio.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
-#include <fstream>
 #include <iostream>
-#include <limits>
-#include <sstream>
 
-#include "platform/Base64.hpp"
-#include "platform/Json.hpp"
+#include "platform/linux/AtomicFile.hpp"
+#include "platform/linux/DefaultsFileFormat.hpp"
 
 namespace mosaiko {
 
+namespace fs = std::filesystem;
+
 namespace {
-
-constexpr const char* kFormatKey = "mosaikoDefaults";
-constexpr const char* kValuesKey = "values";
-constexpr const char* kDataTag = "$data";
-constexpr const char* kDictionaryTag = "$dict";
-// JSON has no infinities or NaN (the library would write null, which makes the file unreadable).
-constexpr const char* kDoubleTag = "$double";
-
-Json encodeValue(const DefaultsValue& value);
-
-Json encodeDictionary(const DefaultsValue::Dictionary& dictionary) {
-    Json object = Json::object();
-    for (const auto& [key, element] : dictionary) object[key] = encodeValue(element);
-    return object;
-}
-
-Json encodeValue(const DefaultsValue& value) {
-    return std::visit(
-        [](const auto& v) -> Json {
-            using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, DefaultsData>) {
-                return Json{{kDataTag, base64::encode(v.bytes)}};
-            } else if constexpr (std::is_same_v<T, DefaultsValue::Array>) {
-                Json array = Json::array();
-                for (const auto& element : v) array.push_back(encodeValue(element));
-                return array;
-            } else if constexpr (std::is_same_v<T, DefaultsValue::Dictionary>) {
-                return Json{{kDictionaryTag, encodeDictionary(v)}};
-            } else if constexpr (std::is_same_v<T, double>) {
-                if (std::isnan(v)) return Json{{kDoubleTag, "nan"}};
-                if (std::isinf(v)) return Json{{kDoubleTag, v > 0 ? "inf" : "-inf"}};
-                return Json(v);
-            } else {
-                return Json(v);
-            }
-        },
-        value.storage());
-}
-
-std::optional<DefaultsValue> decodeValue(const Json& json);
-
-std::optional<DefaultsValue::Dictionary> decodeDictionary(const Json& json) {
-    if (!json.is_object()) return std::nullopt;
-    DefaultsValue::Dictionary result;
-    for (const auto& [key, element] : json.items()) {
-        auto value = decodeValue(element);
-        if (!value) return std::nullopt;
-        result.emplace(key, std::move(*value));
-    }
-    return result;
-}
-
-std::optional<DefaultsValue> decodeValue(const Json& json) {
-    switch (json.type()) {
-        case Json::value_t::boolean:
-            return DefaultsValue(json.get<bool>());
-        case Json::value_t::number_integer:
-            return DefaultsValue(json.get<std::int64_t>());
-        case Json::value_t::number_unsigned: {
-            const auto u = json.get<std::uint64_t>();
-            if (u > static_cast<std::uint64_t>(INT64_MAX)) return DefaultsValue(static_cast<double>(u));
-            return DefaultsValue(static_cast<std::int64_t>(u));
-        }
-        case Json::value_t::number_float:
-            return DefaultsValue(json.get<double>());
-        case Json::value_t::string:
-            return DefaultsValue(json.get<std::string>());
-        case Json::value_t::array: {
-            DefaultsValue::Array array;
-            for (const auto& element : json) {
-                auto value = decodeValue(element);
-                if (!value) return std::nullopt;
-                array.push_back(std::move(*value));
-            }
-            return DefaultsValue(std::move(array));
-        }
-        case Json::value_t::object: {
-            if (json.size() != 1) return std::nullopt;
-            if (auto it = json.find(kDataTag); it != json.end() && it->is_string()) {
-                auto bytes = base64::decode(it->get<std::string>());
-                if (!bytes) return std::nullopt;
-                return DefaultsValue(DefaultsData{std::move(*bytes)});
-            }
-            if (auto it = json.find(kDictionaryTag); it != json.end()) {
-                auto dictionary = decodeDictionary(*it);
-                if (!dictionary) return std::nullopt;
-                return DefaultsValue(std::move(*dictionary));
-            }
-            if (auto it = json.find(kDoubleTag); it != json.end() && it->is_string()) {
-                const auto& name = it->get_ref<const std::string&>();
-                if (name == "nan") return DefaultsValue(std::numeric_limits<double>::quiet_NaN());
-                if (name == "inf") return DefaultsValue(std::numeric_limits<double>::infinity());
-                if (name == "-inf") return DefaultsValue(-std::numeric_limits<double>::infinity());
-                return std::nullopt;
-            }
-            return std::nullopt;
-        }
-        default:
-            return std::nullopt;
-    }
-}
 
 std::string timestamp() {
     const std::time_t t = std::time(nullptr);
@@ -131,32 +33,10 @@ std::string timestamp() {
     return buffer;
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void syncDirectory(const std::filesystem::path& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Holds an exclusive lock on the lock file beside the defaults file while alive.
 class FileLock {
   public:
-    explicit FileLock(const std::filesystem::path& path)
-        : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+    explicit FileLock(const fs::path& path) : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
         if (fd_ >= 0) {
             while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
             }
@@ -172,9 +52,64 @@ class FileLock {
     int fd_;
 };
 
+fs::path lockPath(const fs::path& file) {
+    auto path = file;
+    path += ".lock";
+    return path;
+}
+
+// The whole content of a regular file; no value (errno set) when it cannot be read. Opened without
+// blocking, and checked once open, so nothing that took the file's place in between can hang us.
+std::optional<std::string> readRegularFile(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    std::string text;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return text;
+}
+
+// Renames `file` to a name of its own beside it: two files kept in the same second never share one.
+std::optional<fs::path> moveAside(const fs::path& file) {
+    const std::string base = file.string() + ".unreadable-" + timestamp();
+    for (int n = 1; n < 10000; ++n) {
+        const fs::path candidate = n == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(n));
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
+            return candidate;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL && errno != ENOSYS) return std::nullopt;
+        // A file system without no-replace renames: a hard link fails just as surely on a taken name.
+        if (::link(file.c_str(), candidate.c_str()) == 0) {
+            ::unlink(file.c_str());
+            return candidate;
+        }
+        if (errno != EEXIST) return std::nullopt;
+    }
+    errno = EEXIST;
+    return std::nullopt;
+}
+
 }  // namespace
 
-FileDefaults::FileDefaults(std::filesystem::path file, double saveDelaySeconds)
+FileDefaults::FileDefaults(fs::path file, double saveDelaySeconds)
     : file_(std::move(file)), saveDelaySeconds_(saveDelaySeconds) {
     load();
     saver_ = std::thread([this] { saverLoop(); });
@@ -190,8 +125,8 @@ FileDefaults::~FileDefaults() {
     flush();
 }
 
-std::filesystem::path FileDefaults::standardPath() {
-    std::filesystem::path base;
+fs::path FileDefaults::standardPath() {
+    fs::path base;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
         base = xdg;
     } else {
@@ -199,7 +134,7 @@ std::filesystem::path FileDefaults::standardPath() {
         if (!home || !*home) {
             if (const passwd* pw = ::getpwuid(::getuid())) home = pw->pw_dir;
         }
-        base = std::filesystem::path(home ? home : "/tmp") / ".config";
+        base = fs::path(home ? home : "/tmp") / ".config";
     }
     return base / "mosaiko" / "defaults.json";
 }
@@ -210,36 +145,57 @@ FileDefaults& FileDefaults::shared() {
 }
 
 void FileDefaults::load() {
-    std::error_code ec;
-    if (!std::filesystem::exists(file_, ec)) return;
-
-    std::ifstream in(file_, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    std::optional<DefaultsValue::Dictionary> loaded;
-    if (in.good() || in.eof()) {
-        if (auto json = json::parse(buffer.str()); json && json->is_object() && json->contains(kValuesKey)) {
-            loaded = decodeDictionary((*json)[kValuesKey]);
-        }
-    }
-    if (loaded) {
-        values_ = std::move(*loaded);
+    const auto target = atomicfile::resolveLinks(file_);
+    if (!target) {
+        std::cerr << "Mosaiko: " << file_ << " is a loop of symbolic links; default settings are used and "
+                  << "nothing is saved there\n";
+        saveDisabled_ = true;
         return;
     }
+    {
+        // No other copy saves while the temporary files of killed saves are cleared away.
+        FileLock lock(lockPath(file_));
+        atomicfile::removeLeftovers(file_);
+    }
+    struct stat info {};
+    if (::stat(target->c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return;  // a first start, or a link to a file not made yet
+        std::cerr << "Mosaiko: cannot read " << *target << " (" << std::strerror(errno)
+                  << "); default settings are used and nothing is saved there\n";
+        saveDisabled_ = true;
+        return;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        // Opening a FIFO would wait for a writer; a device could be anything. Leave it alone.
+        std::cerr << "Mosaiko: " << *target << " is not a regular file; it is left alone, default settings "
+                  << "are used and nothing is saved there\n";
+        saveDisabled_ = true;
+        return;
+    }
+    const auto text = readRegularFile(*target);
+    const auto decoded = DefaultsFileFormat::decode(text.value_or(std::string()));
+    values_ = decoded.values;
+    if (text && decoded.complete) return;
+    keepAside(*target, decoded.values.size());
+}
 
-    // Never overwrite what we could not read: keep it under a new name and start from defaults.
-    auto aside = file_;
-    aside += ".unreadable-" + timestamp();
-    std::filesystem::rename(file_, aside, ec);
-    if (ec) {
-        std::cerr << "mosaiko: cannot read or move aside " << file_ << " (" << ec.message()
-                  << "); settings will not be saved this session\n";
+void FileDefaults::keepAside(const fs::path& target, std::size_t salvagedKeys) {
+    // Never overwrite what we could not read in full: keep it under a new name.
+    const auto aside = moveAside(target);
+    if (!aside) {
+        std::cerr << "Mosaiko: cannot read " << target << " in full nor move it aside ("
+                  << std::strerror(errno) << "); settings will not be saved this session\n";
         saveDisabled_ = true;  // never save over it
         return;
     }
     movedAside_ = aside;
-    std::cerr << "mosaiko: " << file_ << " could not be read; it was kept as " << aside
-              << " and default settings are used\n";
+    std::cerr << "Mosaiko: " << target << " could not be read in full; it was kept as " << *aside << ". ";
+    if (salvagedKeys == 0) {
+        std::cerr << "Default settings are used.\n";
+        return;
+    }
+    std::cerr << salvagedKeys << " settings were read from it; anything else starts from its default.\n";
+    dirty_ = true;  // what was read goes back under the usual name
 }
 
 std::optional<DefaultsValue> FileDefaults::object(std::string_view key) const {
@@ -268,6 +224,16 @@ std::vector<std::string> FileDefaults::keys() const {
     return MemoryDefaults::keys();
 }
 
+std::optional<std::string> FileDefaults::saveProblem() const {
+    std::lock_guard lock(mutex_);
+    return saveProblem_;
+}
+
+void FileDefaults::setSaveProblemHandler(SaveProblemHandler handler) {
+    std::lock_guard lock(mutex_);
+    problemHandler_ = std::move(handler);
+}
+
 void FileDefaults::markDirty() {
     {
         std::lock_guard lock(mutex_);
@@ -277,17 +243,25 @@ void FileDefaults::markDirty() {
     wake_.notify_all();
 }
 
+double FileDefaults::retryDelay() const {
+    // Doubling from the usual delay, so a disk that stays full is not hammered, yet a save that
+    // works again lands within a few seconds.
+    double delay = std::max(saveDelaySeconds_, 0.05);
+    for (int i = 0; i < failedSaves_ && delay < kMaxRetrySeconds; ++i) delay *= 2;
+    return std::min(delay, kMaxRetrySeconds);
+}
+
 void FileDefaults::saverLoop() {
     std::unique_lock lock(mutex_);
     while (true) {
         wake_.wait(lock, [this] { return dirty_ || stopping_; });
         if (stopping_) return;
-        // Let a burst of changes settle into one write.
-        const auto delay = std::chrono::duration<double>(saveDelaySeconds_);
-        wake_.wait_for(lock, delay, [this] { return stopping_; });
+        // Let a burst of changes settle into one write; after a failure, wait longer each time.
+        const double seconds = failedSaves_ == 0 ? saveDelaySeconds_ : retryDelay();
+        wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
         if (stopping_) return;
         lock.unlock();
-        flush();  // on failure the state stays dirty: tried again after the next delay or at exit
+        flush();  // on failure the state stays dirty and is tried again
         lock.lock();
     }
 }
@@ -301,37 +275,40 @@ bool FileDefaults::flush() {
         snapshot = values_;
         dirty_ = false;
     }
-    if (save(snapshot)) return true;
-    std::lock_guard lock(mutex_);
-    dirty_ = true;
-    return false;
+    const auto error = save(snapshot);
+    if (error) {
+        std::lock_guard lock(mutex_);
+        dirty_ = true;
+    }
+    noteSaveResult(error);
+    return !error;
 }
 
-bool FileDefaults::save(const DefaultsValue::Dictionary& snapshot) {
-    if (saveDisabled_) return true;
-    const Json document = {{kFormatKey, 1}, {kValuesKey, encodeDictionary(snapshot)}};
-    const std::string text = json::dump(document) + "\n";
-
-    std::error_code ec;
-    const auto directory = file_.parent_path();
-    std::filesystem::create_directories(directory, ec);
-
-    auto lockPath = file_;
-    lockPath += ".lock";
-    FileLock lock(lockPath);
-
-    auto temporary = file_;
-    temporary += ".tmp-" + std::to_string(::getpid());
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    const bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-    ::close(fd);
-    if (!ok || ::rename(temporary.c_str(), file_.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
+void FileDefaults::noteSaveResult(const std::optional<std::string>& error) {
+    SaveProblemHandler handler;
+    {
+        std::lock_guard lock(mutex_);
+        failedSaves_ = error ? failedSaves_ + 1 : 0;
+        // Said when saving starts failing and when it works again, not at every attempt.
+        if (error.has_value() == saveProblem_.has_value()) return;
+        saveProblem_ = error;
+        handler = problemHandler_;
     }
-    syncDirectory(directory);
-    return true;
+    if (error) {
+        std::cerr << "Mosaiko: cannot save settings (" << *error
+                  << "); changes are kept while Mosaiko runs and saving is tried again\n";
+    } else {
+        std::cerr << "Mosaiko: settings are saved again to " << file_ << "\n";
+    }
+    if (handler) handler(error);
+}
+
+std::optional<std::string> FileDefaults::save(const DefaultsValue::Dictionary& snapshot) {
+    if (saveDisabled_) return std::nullopt;
+    std::error_code ec;
+    fs::create_directories(file_.parent_path(), ec);
+    FileLock lock(lockPath(file_));
+    return atomicfile::write(file_, DefaultsFileFormat::encode(snapshot), 0600);
 }
 
 }  // namespace mosaiko

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -15,11 +16,21 @@ namespace mosaiko {
 // ~/.config/mosaiko/). Reads and writes work on memory, so every change is visible at once and a
 // write never waits for the disk; a background thread saves the file within a second of a change
 // and the destructor saves what is left. Saving writes a temporary file, syncs it and renames it
-// over the old one, so a crash leaves either the old or the new file. A lock file keeps two
-// processes from saving at once. A file that cannot be parsed is moved aside (renamed with a
-// timestamp), never overwritten.
+// over the old one, so a crash leaves either the old or the new file; when the file is a symbolic
+// link, the file it names is replaced and the link stays. A lock file keeps two processes from
+// saving at once.
+//
+// A file that cannot be read in full is moved aside under a name of its own, never overwritten;
+// every key whose value still reads is kept. Something that is not a regular file in its place (a
+// FIFO, a folder) is left alone: the program starts from defaults and saves nothing there. A save
+// that fails is said once on stderr and to the problem handler, then retried at growing intervals
+// until it works again.
 class FileDefaults final : public MemoryDefaults {
   public:
+    // Told when saving starts failing (the reason) and when it works again (no value). Called on the
+    // thread that saved, never with a lock held.
+    using SaveProblemHandler = std::function<void(const std::optional<std::string>& problem)>;
+
     explicit FileDefaults(std::filesystem::path file, double saveDelaySeconds = 0.5);
     ~FileDefaults() override;
     FileDefaults(const FileDefaults&) = delete;
@@ -28,6 +39,9 @@ class FileDefaults final : public MemoryDefaults {
     // The standard database of this user.
     static FileDefaults& shared();
     static std::filesystem::path standardPath();
+
+    // The longest wait between two attempts of a save that keeps failing.
+    static constexpr double kMaxRetrySeconds = 5.0;
 
     std::optional<DefaultsValue> object(std::string_view key) const override;
     void set(std::string_view key, DefaultsValue value) override;
@@ -40,12 +54,18 @@ class FileDefaults final : public MemoryDefaults {
     const std::filesystem::path& path() const { return file_; }
     // Where an unreadable file found at start was moved, if one was.
     const std::optional<std::filesystem::path>& movedAsideFile() const { return movedAside_; }
+    // Why the last save failed, while saving fails.
+    std::optional<std::string> saveProblem() const;
+    void setSaveProblemHandler(SaveProblemHandler handler);
 
   private:
     void load();
+    void keepAside(const std::filesystem::path& target, std::size_t salvagedKeys);
     void markDirty();
     void saverLoop();
-    bool save(const DefaultsValue::Dictionary& snapshot);
+    double retryDelay() const;
+    std::optional<std::string> save(const DefaultsValue::Dictionary& snapshot);
+    void noteSaveResult(const std::optional<std::string>& error);
 
     std::filesystem::path file_;
     double saveDelaySeconds_;
@@ -55,11 +75,14 @@ class FileDefaults final : public MemoryDefaults {
     // Held from taking a snapshot until it is on disk, so snapshots land in the order they were
     // taken and flush() returns only once the newest state is saved. Taken before mutex_.
     std::mutex saveMutex_;
-    mutable std::mutex mutex_;  // guards values_ (read by the saver thread) and the flags below
+    mutable std::mutex mutex_;  // guards values_ (read by the saver thread) and the state below
     std::condition_variable wake_;
     bool dirty_ = false;
     bool stopping_ = false;
     std::uint64_t generation_ = 0;
+    int failedSaves_ = 0;
+    std::optional<std::string> saveProblem_;
+    SaveProblemHandler problemHandler_;
     std::thread saver_;
 };
 

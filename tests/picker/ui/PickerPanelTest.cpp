@@ -34,7 +34,7 @@ TEST_F(PanelTest, ShowsAtThePlacementNearThePointerAndMarksTheModel) {
     EXPECT_FALSE(model->acceptsMouseHoverSelection());
 
     // Showing again while visible moves the panel to the new pointer and locks hover again.
-    model->acceptsMouseHoverSelection.set(true);
+    model->unlockHoverSelection();
     pointer = {1430, 500};
     panel->show(pointer);
     EXPECT_EQ(panel->panel().pos().x(), 788);

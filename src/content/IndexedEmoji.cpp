@@ -1,13 +1,11 @@
-// The search index: one row per entry with its lowercased name and shortcodes and an expanded,
-// penalised keyword list. All linguistic work happens here, once per rebuild.
+#include "content/IndexedEmoji.hpp"
 
 #include <algorithm>
 #include <map>
 #include <set>
 #include <unordered_set>
 
-#include "content/EmojiDatabase.hpp"
-#include "content/SearchTable.hpp"
+#include "content/SearchText.hpp"
 #include "platform/Text.hpp"
 
 namespace mosaiko {
@@ -16,16 +14,6 @@ namespace {
 
 constexpr std::int64_t kDeinflectedPenalty = 120;
 constexpr std::int64_t kRelatedPenalty = 900;
-
-bool isTokenSeparator(std::string_view character) {
-    return character == "_" || character == "-" || character == "+";
-}
-
-// A letter or a number, judged by the first scalar of the character.
-bool isWordCharacter(std::string_view character) {
-    const auto scalar = text::firstScalar(character);
-    return text::isLetter(scalar) || text::isNumber(scalar);
-}
 
 const std::unordered_set<std::string>& keywordStopWords() {
     static const std::unordered_set<std::string> words{"a",  "an",  "the", "of", "with", "and", "or",
@@ -65,7 +53,7 @@ const std::map<std::string, std::vector<std::string>>& keywordExpansionMap() {
         for (const auto& group : groups) {
             std::vector<std::string> words;
             for (const auto& word : group) {
-                auto normalized = EmojiDatabase::normalizeSearchToken(word);
+                auto normalized = search_text::normalizeSearchToken(word);
                 if (!normalized.empty()) words.push_back(std::move(normalized));
             }
             for (const auto& word : words) {
@@ -94,58 +82,14 @@ void lowerPenalty(std::map<std::string, std::int64_t>& penalties, const std::str
 
 }  // namespace
 
-std::string EmojiDatabase::normalizeSearchToken(std::string_view text) {
-    std::string out;
-    bool lastWasSeparator = false;
-    for (const auto& character : text::characters(text::lowercased(text))) {
-        if (isWordCharacter(character)) {
-            out += character;
-            lastWasSeparator = false;
-        } else if (isTokenSeparator(character) && !out.empty() && !lastWasSeparator) {
-            out += character;
-            lastWasSeparator = true;
-        }
-    }
-    // Separators are whole characters of one byte each, and never lead.
-    while (!out.empty() && isTokenSeparator(std::string_view(&out.back(), 1))) out.pop_back();
-    return text::nfc(out);
+IndexedEmoji IndexedEmoji::make(const EmojiEntry& entry) {
+    IndexedEmoji indexed{entry, text::lowercased(entry.name), {}, expandedKeywords(entry)};
+    indexed.shortcodes.reserve(entry.shortcodes.size());
+    for (const auto& shortcode : entry.shortcodes) indexed.shortcodes.push_back(text::lowercased(shortcode));
+    return indexed;
 }
 
-std::vector<std::string> EmojiDatabase::normalizedTokenCandidates(std::string_view text) {
-    std::vector<std::string> candidates;
-    std::unordered_set<std::string> seen;
-    auto add = [&](std::string candidate) {
-        if (seen.insert(candidate).second) candidates.push_back(std::move(candidate));
-    };
-
-    std::vector<std::string> pieces(1);
-    for (const auto& character : text::characters(text::lowercased(text))) {
-        if (isWordCharacter(character) || isTokenSeparator(character)) {
-            pieces.back() += character;
-        } else if (!pieces.back().empty()) {
-            pieces.emplace_back();
-        }
-    }
-    for (const auto& piece : pieces) {
-        if (piece.empty()) continue;
-        auto normalized = normalizeSearchToken(piece);
-        if (normalized.empty()) continue;
-        add(normalized);
-        std::string part;
-        for (const auto& character : text::characters(normalized)) {
-            if (!isTokenSeparator(character)) {
-                part += character;
-                continue;
-            }
-            if (text::characterCount(part) >= 2) add(part);
-            part.clear();
-        }
-        if (text::characterCount(part) >= 2) add(part);
-    }
-    return candidates;
-}
-
-std::vector<std::string> EmojiDatabase::deinflectedTokens(std::string_view token) {
+std::vector<std::string> IndexedEmoji::deinflectedTokens(std::string_view token) {
     using search_text::hasCharacterSuffix;
     const auto length = text::characterCount(token);
     // The suffixes are whole one-byte characters, so dropping characters drops as many bytes.
@@ -171,8 +115,7 @@ std::vector<std::string> EmojiDatabase::deinflectedTokens(std::string_view token
     return result;
 }
 
-std::vector<EmojiDatabase::IndexedEmoji::IndexedKeyword> EmojiDatabase::expandedKeywords(
-    const EmojiEntry& entry) {
+std::vector<IndexedEmoji::IndexedKeyword> IndexedEmoji::expandedKeywords(const EmojiEntry& entry) {
     std::map<std::string, std::int64_t> penalties;
     std::vector<std::string> baseTokens;
     std::unordered_set<std::string> inBase;
@@ -184,7 +127,7 @@ std::vector<EmojiDatabase::IndexedEmoji::IndexedKeyword> EmojiDatabase::expanded
     sources.insert(sources.end(), entry.shortcodes.begin(), entry.shortcodes.end());
     sources.push_back(entry.name);
     for (const auto& source : sources) {
-        for (const auto& candidate : normalizedTokenCandidates(source)) {
+        for (const auto& candidate : search_text::normalizedTokenCandidates(source)) {
             if (!isIndexable(candidate)) continue;
             lowerPenalty(penalties, candidate, 0);
             addBase(candidate);
@@ -209,7 +152,7 @@ std::vector<EmojiDatabase::IndexedEmoji::IndexedKeyword> EmojiDatabase::expanded
         }
     }
 
-    std::vector<IndexedEmoji::IndexedKeyword> keywords;
+    std::vector<IndexedKeyword> keywords;
     keywords.reserve(penalties.size());
     for (const auto& [term, penalty] : penalties) keywords.push_back({term, penalty});
     // The map is ordered by term already; the stable sort keeps that order within a penalty.
@@ -218,7 +161,7 @@ std::vector<EmojiDatabase::IndexedEmoji::IndexedKeyword> EmojiDatabase::expanded
     return keywords;
 }
 
-std::optional<std::int64_t> EmojiDatabase::IndexedEmoji::score(std::string_view term) const {
+std::optional<std::int64_t> IndexedEmoji::score(std::string_view term) const {
     const auto canonicalTerm = text::nfc(term);
     if (canonicalTerm.empty()) return std::nullopt;
     const auto termLength = static_cast<std::int64_t>(text::characterCount(canonicalTerm));
@@ -247,55 +190,6 @@ std::optional<std::int64_t> EmojiDatabase::IndexedEmoji::score(std::string_view 
         return search_text::kNameScore;
     }
     return std::nullopt;
-}
-
-void EmojiDatabase::rebuildIndex() {
-    const auto& list = emojis_.value();
-    std::vector<IndexedEmoji> rows;
-    rows.reserve(list.size());
-    std::unordered_map<std::string, std::size_t> emojiLookup;
-    emojiLookup.reserve(list.size() * 2);
-    std::unordered_map<std::string, std::size_t> idLookup;
-    idLookup.reserve(list.size());
-    std::map<std::string, std::vector<std::size_t>> categoryLookup;
-    std::vector<std::size_t> snippets;
-
-    // Rows depend only on their entry, so an unchanged entry (every emoji of the data file when the
-    // extra entries change) keeps the row it had.
-    std::unordered_map<std::string_view, const IndexedEmoji*> previousRows;
-    previousRows.reserve(index_.size());
-    for (const auto& previous : index_) previousRows.emplace(previous.entry.id, &previous);
-
-    for (std::size_t row = 0; row < list.size(); ++row) {
-        const auto& entry = list[row];
-        if (const auto previous = previousRows.find(entry.id);
-            previous != previousRows.end() && previous->second->entry == entry) {
-            rows.push_back(*previous->second);
-        } else {
-            IndexedEmoji indexed{entry, text::lowercased(entry.name), {}, expandedKeywords(entry)};
-            indexed.shortcodes.reserve(entry.shortcodes.size());
-            for (const auto& shortcode : entry.shortcodes)
-                indexed.shortcodes.push_back(text::lowercased(shortcode));
-            rows.push_back(std::move(indexed));
-        }
-
-        emojiLookup[text::nfc(entry.emoji)] = row;
-        idLookup[text::nfc(entry.id)] = row;
-        auto key = normalizeCategoryKey(entry.category);
-        if (!key.empty()) categoryLookup[std::move(key)].push_back(row);
-        if (search_text::hasCharacterPrefix(entry.id, "snippet-")) snippets.push_back(row);
-        if (entry.variants) {
-            for (const auto& option : entry.variants->options()) emojiLookup[text::nfc(option.emoji)] = row;
-        }
-    }
-    if (!snippets.empty()) categoryLookup["shortcodes"] = std::move(snippets);
-
-    auto table = std::make_unique<SearchTable>(rows);
-    index_ = std::move(rows);
-    emojiLookup_ = std::move(emojiLookup);
-    idLookup_ = std::move(idLookup);
-    categoryLookup_ = std::move(categoryLookup);
-    searchTable_ = std::move(table);
 }
 
 }  // namespace mosaiko

@@ -1,11 +1,9 @@
-// A query may name a category instead of an entry ("food", "animal", "smileys", "shortcodes").
+#include "content/CategoryIndex.hpp"
 
 #include <algorithm>
-#include <map>
 #include <set>
 
-#include "content/EmojiDatabase.hpp"
-#include "content/SearchTable.hpp"
+#include "content/SearchText.hpp"
 #include "platform/Text.hpp"
 
 namespace mosaiko {
@@ -32,7 +30,18 @@ std::size_t lengthWithoutSpaces(const std::string& s) {
 
 }  // namespace
 
-std::string EmojiDatabase::normalizeCategoryKey(std::string_view text) {
+CategoryIndex::CategoryIndex(const std::vector<EmojiEntry>& entries) {
+    std::vector<std::size_t> snippets;
+    for (std::size_t row = 0; row < entries.size(); ++row) {
+        const auto& entry = entries[row];
+        auto key = normalizeKey(entry.category);
+        if (!key.empty()) rowsByKey_[std::move(key)].push_back(row);
+        if (search_text::hasCharacterPrefix(entry.id, "snippet-")) snippets.push_back(row);
+    }
+    if (!snippets.empty()) rowsByKey_["shortcodes"] = std::move(snippets);
+}
+
+std::string CategoryIndex::normalizeKey(std::string_view text) {
     std::u32string spaced;
     bool inRun = false;
     for (const char32_t scalar : text::scalars(text::lowercased(text))) {
@@ -51,68 +60,58 @@ std::string EmojiDatabase::normalizeCategoryKey(std::string_view text) {
     return text::nfc(text::join(words, " "));
 }
 
-std::optional<std::vector<EmojiEntry>> EmojiDatabase::categoryEntries(std::string_view query) const {
-    const auto q = text::lowercased(text::trimmed(query));
-    if (q.empty()) return std::nullopt;
-    return matchCategory(q);
-}
-
-std::optional<std::vector<EmojiEntry>> EmojiDatabase::matchCategory(std::string_view query) const {
-    const auto key = normalizeCategoryKey(query);
-    if (key.empty()) return std::nullopt;
-
-    std::vector<std::string> candidates;
-    auto addCandidate = [&](std::string candidate) {
-        if (!candidate.empty() &&
-            std::find(candidates.begin(), candidates.end(), candidate) == candidates.end()) {
-            candidates.push_back(std::move(candidate));
+std::vector<std::string> CategoryIndex::candidates(const std::string& key) {
+    std::vector<std::string> result;
+    auto add = [&](std::string candidate) {
+        if (!candidate.empty() && std::find(result.begin(), result.end(), candidate) == result.end()) {
+            result.push_back(std::move(candidate));
         }
     };
     // The key ends in whole one-byte characters whenever these suffixes match, so bytes stand for
     // characters below.
-    addCandidate(key);
+    add(key);
     if (search_text::hasCharacterSuffix(key, "s")) {
-        addCandidate(key.substr(0, key.size() - 1));
+        add(key.substr(0, key.size() - 1));
     } else {
-        addCandidate(key + "s");
+        add(key + "s");
     }
     if (search_text::hasCharacterSuffix(key, "y")) {
-        addCandidate(key.substr(0, key.size() - 1) + "ies");
+        add(key.substr(0, key.size() - 1) + "ies");
     } else if (search_text::hasCharacterSuffix(key, "ies")) {
-        addCandidate(key.substr(0, key.size() - 3) + "y");
+        add(key.substr(0, key.size() - 3) + "y");
     }
-    const auto spelled = candidates;
+    const auto spelled = result;  // aliases of aliases are not followed
     for (const auto& candidate : spelled) {
         if (const auto alias = categoryAliases().find(candidate); alias != categoryAliases().end()) {
-            addCandidate(alias->second);
+            add(alias->second);
         }
     }
+    return result;
+}
 
-    for (const auto& candidate : candidates) {
-        if (const auto exact = categoryLookup_.find(candidate); exact != categoryLookup_.end()) {
-            return entriesOfRows(exact->second);
-        }
+const std::vector<std::size_t>* CategoryIndex::rows(std::string_view query) const {
+    const auto key = normalizeKey(query);
+    if (key.empty()) return nullptr;
+    const auto spellings = candidates(key);
+    for (const auto& candidate : spellings) {
+        if (const auto exact = rowsByKey_.find(candidate); exact != rowsByKey_.end()) return &exact->second;
     }
+    return onlyKeyStartingWithACandidate(spellings);
+}
 
+const std::vector<std::size_t>* CategoryIndex::onlyKeyStartingWithACandidate(
+    const std::vector<std::string>& candidates) const {
     std::set<std::string> prefixed;
     for (const auto& candidate : candidates) {
         if (lengthWithoutSpaces(candidate) < 3) continue;
-        for (const auto& [categoryKey, rows] : categoryLookup_) {
-            if (!search_text::hasCharacterPrefix(categoryKey, candidate)) continue;
-            prefixed.insert(categoryKey);
-            if (prefixed.size() > 1) break;
+        for (const auto& [key, rows] : rowsByKey_) {
+            if (!search_text::hasCharacterPrefix(key, candidate)) continue;
+            prefixed.insert(key);
+            if (prefixed.size() > 1) return nullptr;
         }
-        if (prefixed.size() > 1) break;
     }
-    if (prefixed.size() != 1) return std::nullopt;
-    return entriesOfRows(categoryLookup_.at(*prefixed.begin()));
-}
-
-std::vector<EmojiEntry> EmojiDatabase::entriesOfRows(const std::vector<std::size_t>& rows) const {
-    std::vector<EmojiEntry> entries;
-    entries.reserve(rows.size());
-    for (const auto row : rows) entries.push_back(index_[row].entry);
-    return entries;
+    if (prefixed.size() != 1) return nullptr;
+    return &rowsByKey_.at(*prefixed.begin());
 }
 
 }  // namespace mosaiko

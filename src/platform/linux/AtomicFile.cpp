@@ -1,0 +1,102 @@
+#include "platform/linux/AtomicFile.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+namespace mosaiko::atomicfile {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kMaxLinks = 40;  // as the kernel allows when it resolves a path
+
+std::string temporaryPrefix(const fs::path& target) {
+    return target.filename().string() + ".tmp-";
+}
+
+std::string errorText(const std::string& what, int error) {
+    return what + ": " + std::strerror(error);
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void syncDirectory(const fs::path& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+std::optional<fs::path> resolveLinks(const fs::path& path) {
+    fs::path current = path;
+    for (int hop = 0; hop < kMaxLinks; ++hop) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(current, ec))) return current;
+        const fs::path link = fs::read_symlink(current, ec);
+        if (ec) return current;
+        current = link.is_absolute() ? link : current.parent_path() / link;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> write(const fs::path& path, std::string_view bytes, mode_t mode) {
+    const auto target = resolveLinks(path);
+    if (!target) return errorText("Cannot write " + path.string(), ELOOP);
+    const fs::path directory = target->parent_path();
+    std::error_code ec;
+    fs::create_directories(directory, ec);
+    if (ec) return "Cannot create " + directory.string() + ": " + ec.message();
+
+    std::string temporary = (directory / (temporaryPrefix(*target) + "XXXXXX")).string();
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) return errorText("Cannot write into " + directory.string(), errno);
+    ::fchmod(fd, mode);
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(temporary.c_str());
+        return errorText("Cannot write " + target->string(), writeError);
+    }
+    if (::rename(temporary.c_str(), target->c_str()) != 0) {
+        const int renameError = errno;
+        ::unlink(temporary.c_str());
+        return errorText("Cannot write " + target->string(), renameError);
+    }
+    syncDirectory(directory);
+    return std::nullopt;
+}
+
+void removeLeftovers(const fs::path& path) {
+    const auto target = resolveLinks(path);
+    if (!target) return;
+    const std::string prefix = temporaryPrefix(*target);
+    std::error_code ec;
+    for (const auto& item : fs::directory_iterator(target->parent_path(), ec)) {
+        const std::string name = item.path().filename().string();
+        std::error_code typeError;
+        if (name.starts_with(prefix) && item.is_regular_file(typeError)) fs::remove(item.path(), typeError);
+    }
+}
+
+}  // namespace mosaiko::atomicfile

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mosaiko::atomicfile {
+
+// The file `path` names once its symbolic links are followed (a relative link from the link's own
+// folder); the path itself when it is no link, also when that file does not exist yet. No value
+// for a loop of links.
+std::optional<std::filesystem::path> resolveLinks(const std::filesystem::path& path);
+
+// Writes `bytes` so that a crash at any moment leaves either the old or the new file whole: into a
+// temporary file beside the target, synced, then renamed over it. A symbolic link at `path` is
+// followed, so the file it names is replaced and the link stays (dotfile managers keep such
+// links). Missing folders are created. Returns an error text on failure.
+std::optional<std::string> write(const std::filesystem::path& path, std::string_view bytes, mode_t mode);
+
+// Removes the temporary files that writers killed in the middle of write() left beside the file
+// `path` names. Only safe while no other writer of that file can be running.
+void removeLeftovers(const std::filesystem::path& path);
+
+}  // namespace mosaiko::atomicfile
