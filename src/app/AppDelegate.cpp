@@ -22,8 +22,39 @@ AppDelegate* currentDelegate = nullptr;
 
 }  // namespace
 
+Wiring AppDelegate::PickerHooks::wiring() const {
+    return Wiring()
+        .require("start", start)
+        .require("stop", stop)
+        .require("openQuickFind", openQuickFind)
+        .require("setOpenLibraryHandler", setOpenLibraryHandler);
+}
+
+Wiring AppDelegate::Dependencies::wiring() const {
+    return Wiring()
+        .require("mainLoop", mainLoop)
+        .require("workspace", workspace)
+        .require("bundle", bundle)
+        .include("singleInstance", singleInstance.wiring())
+        .require("startContent", startContent)
+        .require("prefs", prefs)
+        .require("permissions", permissions)
+        .require("autoStart", autoStart)
+        .include("picker", picker.wiring())
+        .require("isTerminated", isTerminated)
+        .include("libraryEffects", libraryEffects.wiring())
+        .require("systemTrayAvailable", systemTrayAvailable)
+        .require("terminate", terminate);
+}
+
+// Checked before anything is built on it.
+AppDelegate::Dependencies AppDelegate::checked(Dependencies dependencies) {
+    dependencies.wiring().check("AppDelegate");
+    return dependencies;
+}
+
 AppDelegate::AppDelegate(Dependencies dependencies)
-    : dependencies_(std::move(dependencies)), updates_(*dependencies_.mainLoop) {
+    : dependencies_(checked(std::move(dependencies))), updates_(*dependencies_.mainLoop) {
     LibraryInsertion::Dependencies insertion;
     insertion.workspace = dependencies_.workspace;
     insertion.currentProcessIdentifier = dependencies_.currentProcessIdentifier;
@@ -97,9 +128,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     steps.resolveOtherInstances = [this] {
         SingleInstance(dependencies_.singleInstance).resolveOtherRunningInstancesIfNeeded();
     };
-    steps.startContent = [this] {
-        if (dependencies_.startContent) dependencies_.startContent();
-    };
+    steps.startContent = [this] { dependencies_.startContent(); };
     steps.readLaunchInputs = [this] { return readLaunchInputs(); };
     steps.setUpUpdater = [this](const LaunchInputs& inputs) {
         updates_.setUpAtLaunch(dependencies_.updaterFactory, inputs.allowsAutomaticUpdates);
@@ -115,7 +144,6 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     steps.postUpdaterStatus = [this] { updates_.postStatusDidChange(); };
     steps.installLibraryOpenHandler = [this, weak] {
-        if (!dependencies_.picker.setOpenLibraryHandler) return;
         dependencies_.picker.setOpenLibraryHandler([weak](const LibraryOpenRequest& request) {
             if (!weak) return;
             if (request.pickerScope) {
@@ -128,16 +156,14 @@ void AppDelegate::applicationDidFinishLaunching() {
     };
     steps.registerLoginItem = [this] { dependencies_.autoStart->registerNow(); };
     steps.showOnboarding = [this](OnboardingPage page) { showOnboarding(page); };
-    steps.startKeyTap = [this] {
-        if (dependencies_.picker.start) dependencies_.picker.start();
-    };
+    steps.startKeyTap = [this] { dependencies_.picker.start(); };
     LaunchSequence::run(steps);
 }
 
 void AppDelegate::applicationWillTerminate() {
     if (terminated_) return;
     terminated_ = true;
-    if (dependencies_.picker.stop) dependencies_.picker.stop();
+    dependencies_.picker.stop();
 }
 
 // ---------------------------------------------------------------- menus and tray
@@ -163,9 +189,7 @@ void AppDelegate::setUpStatusItem() {
     connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger) statusMenu_->popup(QCursor::pos());
     });
-    const bool available = dependencies_.systemTrayAvailable ? dependencies_.systemTrayAvailable()
-                                                             : QSystemTrayIcon::isSystemTrayAvailable();
-    if (!available) {
+    if (!dependencies_.systemTrayAvailable()) {
         std::cerr << "Mosaiko: this desktop offers no system tray, so there is no Mosaiko icon; the keyboard "
                      "features work without it.\n";
     }
@@ -194,7 +218,7 @@ void AppDelegate::perform(MenuAction action) {
 }
 
 void AppDelegate::openPicker() {
-    if (dependencies_.picker.openQuickFind) dependencies_.picker.openQuickFind();
+    dependencies_.picker.openQuickFind();
 }
 
 void AppDelegate::openLibrary() {
@@ -215,7 +239,7 @@ void AppDelegate::checkForUpdates() {
 }
 
 void AppDelegate::quit() {
-    if (dependencies_.terminate) dependencies_.terminate();
+    dependencies_.terminate();
 }
 
 // ---------------------------------------------------------------- windows

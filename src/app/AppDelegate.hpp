@@ -55,6 +55,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void()> openQuickFind;
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
 
+        Wiring wiring() const;
+
         // The hooks of a picker controller that outlives the delegate.
         static PickerHooks over(PickerController& picker);
     };
@@ -93,6 +95,10 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<bool()> systemTrayAvailable;
         // Ends the event loop (the shut-down then follows from it).
         std::function<void()> terminate;
+
+        // Everything is required but the identity texts and the updater factory (none: this build
+        // has no updater).
+        Wiring wiring() const;
     };
 
     explicit AppDelegate(Dependencies dependencies);
@@ -157,6 +163,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     }
 
   private:
+    static Dependencies checked(Dependencies dependencies);
     void setUpStatusItem();
     void installAppMenu();
     void ensureLibraryWindow();

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
+#include <tuple>
+#include <type_traits>
 #include <unordered_set>
 
 #include "content/EmoticonCatalog.hpp"
@@ -13,49 +16,78 @@ namespace mosaiko {
 
 namespace {
 
-namespace keys {
-constexpr std::string_view popupDelayMs = "popupDelayMs";
-constexpr std::string_view inlineTrigger = "inlineTrigger";
-constexpr std::string_view openingSequenceBlocklist = "openingSequenceBlocklist";
-constexpr std::string_view keepOpenOnShiftEnter = "keepOpenOnShiftEnter";
-constexpr std::string_view launchAtLoginEnabled = "launchAtLoginEnabled";
-constexpr std::string_view defaultSkinTone = "defaultSkinTone";
-constexpr std::string_view excludedApps = "excludedApps";
-constexpr std::string_view quickOpenShortcut = "quickOpenShortcut";
-constexpr std::string_view quickOpenTarget = "quickOpenTarget";
-constexpr std::string_view libraryShortcut = "libraryShortcut";
-constexpr std::string_view searchSortPriority = "searchSortPriority";
-constexpr std::string_view showPinsFirstInSearchResults = "showPinsFirstInSearchResults";
-constexpr std::string_view pinSortingAffectsGlobalSearchResults = "pinSortingAffectsGlobalSearchResults";
-constexpr std::string_view emoticonOrder = "emoticonOrder";
-constexpr std::string_view hiddenEmoticonIDs = "hiddenEmoticonIDs";
-constexpr std::string_view rememberedEmojiVariantsByEntryID = "rememberedEmojiVariantsByEntryID";
-constexpr std::string_view hasCompletedOnboarding = "hasCompletedOnboarding";
-
-// The preference keys in their canonical order.
-constexpr std::string_view preferences[] = {popupDelayMs,
-                                            inlineTrigger,
-                                            openingSequenceBlocklist,
-                                            keepOpenOnShiftEnter,
-                                            launchAtLoginEnabled,
-                                            defaultSkinTone,
-                                            excludedApps,
-                                            quickOpenShortcut,
-                                            quickOpenTarget,
-                                            libraryShortcut,
-                                            searchSortPriority,
-                                            showPinsFirstInSearchResults,
-                                            pinSortingAffectsGlobalSearchResults,
-                                            emoticonOrder,
-                                            hiddenEmoticonIDs,
-                                            rememberedEmojiVariantsByEntryID};
+constexpr std::string_view kHasCompletedOnboarding = "hasCompletedOnboarding";
 // Other state whose presence shows that the program has been used before.
-constexpr std::string_view otherAppState[] = {"emojiUsageCounts", "emojiUsageRecents", "emojiUsageHistory",
-                                              "emojiCollectionsV1"};
-}  // namespace keys
+constexpr std::string_view kOtherAppState[] = {"emojiUsageCounts", "emojiUsageRecents", "emojiUsageHistory",
+                                               "emojiCollectionsV1"};
 
 constexpr std::size_t inlineTriggerScalarLimit = 6;
 constexpr std::size_t blocklistEntryScalarLimit = 32;
+
+std::string sanitizedInlineTriggerValue(std::string_view value) {
+    return text::prefixScalars(text::removingControlCharacters(value), inlineTriggerScalarLimit);
+}
+
+// ---------------------------------------------------------------- stored forms
+
+// What loading makes of a stored value: the value to assign, and whether the stored value was
+// readable as what its key holds.
+template <class T>
+struct Reading {
+    T value;
+    bool readable;
+};
+
+// How a preference's values are kept in the defaults database.
+template <class T>
+struct StoredForm {
+    // The value to store; none removes the key.
+    std::function<std::optional<DefaultsValue>(const T&)> write;
+    // What loading reads; `fallback` stands in for a missing or unreadable value where the form
+    // does not coerce one.
+    std::function<Reading<T>(const DefaultsDatabase&, std::string_view key, const T& fallback)> read;
+};
+
+template <class T>
+bool holds(const DefaultsDatabase& defaults, std::string_view key) {
+    const auto value = defaults.object(key);
+    return value && value->get<T>() != nullptr;
+}
+
+// An integer; any stored value reads as the database's integer reading of it.
+StoredForm<std::int64_t> integerForm() {
+    return {[](const std::int64_t& v) { return std::optional<DefaultsValue>(v); },
+            [](const DefaultsDatabase& db, std::string_view key, const std::int64_t&) {
+                return Reading<std::int64_t>{db.integer(key), holds<std::int64_t>(db, key)};
+            }};
+}
+
+// A Boolean; any stored value reads as the database's Boolean reading of it.
+StoredForm<bool> coercedBooleanForm() {
+    return {[](const bool& v) { return std::optional<DefaultsValue>(v); },
+            [](const DefaultsDatabase& db, std::string_view key, const bool&) {
+                return Reading<bool>{db.boolValue(key), holds<bool>(db, key)};
+            }};
+}
+
+// A Boolean; only a stored Boolean counts.
+StoredForm<bool> booleanForm() {
+    return {[](const bool& v) { return std::optional<DefaultsValue>(v); },
+            [](const DefaultsDatabase& db, std::string_view key, const bool& fallback) {
+                const auto value = db.object(key);
+                const bool* stored = value ? value->get<bool>() : nullptr;
+                return Reading<bool>{stored ? *stored : fallback, stored != nullptr};
+            }};
+}
+
+StoredForm<std::string> stringForm() {
+    return {[](const std::string& v) { return std::optional<DefaultsValue>(v); },
+            [](const DefaultsDatabase& db, std::string_view key, const std::string& fallback) {
+                auto stored = db.string(key);
+                const bool readable = stored.has_value();
+                return Reading<std::string>{readable ? std::move(*stored) : fallback, readable};
+            }};
+}
 
 DefaultsValue stringArrayValue(const std::vector<std::string>& strings) {
     DefaultsValue::Array array;
@@ -64,32 +96,255 @@ DefaultsValue stringArrayValue(const std::vector<std::string>& strings) {
     return DefaultsValue(std::move(array));
 }
 
-DefaultsValue jsonData(const Json& json) {
-    return DefaultsValue(DefaultsData{json::dump(json)});
+StoredForm<std::vector<std::string>> stringArrayForm() {
+    using Strings = std::vector<std::string>;
+    return {[](const Strings& v) { return std::optional<DefaultsValue>(stringArrayValue(v)); },
+            [](const DefaultsDatabase& db, std::string_view key, const Strings& fallback) {
+                auto stored = db.stringArray(key);
+                const bool readable = stored.has_value();
+                return Reading<Strings>{readable ? std::move(*stored) : fallback, readable};
+            }};
 }
 
-Json excludedAppsJson(const std::vector<ExcludedApp>& apps) {
-    Json array = Json::array();
-    for (const auto& app : apps) array.push_back(app.toJson());
-    return array;
+// A set, stored as an array in ascending order.
+StoredForm<std::set<std::string>> sortedStringArrayForm() {
+    using Set = std::set<std::string>;
+    return {
+        [](const Set& v) {
+            return std::optional<DefaultsValue>(
+                stringArrayValue(std::vector<std::string>(v.begin(), v.end())));
+        },
+        [](const DefaultsDatabase& db, std::string_view key, const Set& fallback) {
+            const auto stored = db.stringArray(key);
+            return Reading<Set>{stored ? Set(stored->begin(), stored->end()) : fallback, stored.has_value()};
+        }};
 }
 
-std::optional<Json> storedJson(const DefaultsDatabase& defaults, std::string_view key) {
-    const auto bytes = defaults.data(key);
-    if (!bytes) return std::nullopt;
-    return json::parse(*bytes);
+// An enumeration, stored as its case name; an unknown name is unreadable.
+template <class E>
+StoredForm<E> caseNameForm(std::string_view (*rawValue)(E),
+                           std::optional<E> (*fromRawValue)(std::string_view)) {
+    return {[rawValue](const E& v) { return std::optional<DefaultsValue>(std::string(rawValue(v))); },
+            [fromRawValue](const DefaultsDatabase& db, std::string_view key, const E& fallback) {
+                const auto stored = db.string(key);
+                const auto value = stored ? fromRawValue(*stored) : std::nullopt;
+                return Reading<E>{value.value_or(fallback), value.has_value()};
+            }};
 }
 
+// JSON text stored as a data value; data that does not decode is unreadable.
 template <class T>
-bool holds(const DefaultsDatabase& defaults, std::string_view key) {
-    const auto value = defaults.object(key);
-    return value && value->get<T>() != nullptr;
+StoredForm<T> jsonDataForm(std::function<std::optional<Json>(const T&)> encode,
+                           std::function<std::optional<T>(const Json&)> decode) {
+    return {[encode](const T& v) -> std::optional<DefaultsValue> {
+                const auto json = encode(v);
+                if (!json) return std::nullopt;
+                return DefaultsValue(DefaultsData{json::dump(*json)});
+            },
+            [decode](const DefaultsDatabase& db, std::string_view key, const T& fallback) {
+                const auto bytes = db.data(key);
+                const auto json = bytes ? json::parse(*bytes) : std::nullopt;
+                std::optional<T> value;
+                try {
+                    if (json) value = decode(*json);
+                } catch (const std::exception&) {
+                    // One malformed element makes the whole stored value unreadable.
+                }
+                const bool readable = value.has_value();
+                return Reading<T>{readable ? std::move(*value) : fallback, readable};
+            }};
+}
+
+StoredForm<std::vector<ExcludedApp>> excludedAppsForm() {
+    using Apps = std::vector<ExcludedApp>;
+    return jsonDataForm<Apps>(
+        [](const Apps& apps) -> std::optional<Json> {
+            Json array = Json::array();
+            for (const auto& app : apps) array.push_back(app.toJson());
+            return array;
+        },
+        [](const Json& json) -> std::optional<Apps> {
+            if (!json.is_array()) return std::nullopt;
+            Apps apps;
+            for (const auto& element : json) apps.push_back(ExcludedApp::fromJson(element));
+            return apps;
+        });
+}
+
+// No shortcut removes the key.
+StoredForm<std::optional<KeyboardShortcut>> shortcutForm() {
+    using Shortcut = std::optional<KeyboardShortcut>;
+    return jsonDataForm<Shortcut>(
+        [](const Shortcut& shortcut) -> std::optional<Json> {
+            if (!shortcut) return std::nullopt;
+            return shortcut->toJson();
+        },
+        [](const Json& json) -> std::optional<Shortcut> {
+            return Shortcut(KeyboardShortcut::fromJson(json));
+        });
+}
+
+StoredForm<std::map<std::string, std::string>> stringMapForm() {
+    using Map = std::map<std::string, std::string>;
+    return jsonDataForm<Map>([](const Map& map) -> std::optional<Json> { return Json(map); },
+                             [](const Json& json) { return json::stringMap(json); });
+}
+
+enum class Group { general, openModes, emoticons };
+
+// ---------------------------------------------------------------- rules of the table
+
+std::string triggerRule(const PreferencesStore&, const std::string& trigger) {
+    return sanitizedInlineTriggerValue(trigger);
+}
+
+std::vector<std::string> blocklistRule(const PreferencesStore&, const std::vector<std::string>& entries) {
+    return PreferencesStore::normalizedOpeningSequenceBlocklist(entries);
+}
+
+// The instant-open sequence never equals the trigger.
+QuickOpenShortcut instantOpenRule(const PreferencesStore& store, const QuickOpenShortcut& shortcut) {
+    return PreferencesStore::resolvedQuickOpenShortcut(shortcut, store.inlineTrigger());
+}
+
+std::vector<std::string> loadedEmoticonOrder(std::vector<std::string> order) {
+    return EmoticonCatalog::normalizedOrder(order);
+}
+
+std::set<std::string> loadedHiddenEmoticons(std::set<std::string> ids) {
+    std::erase_if(ids, [](const std::string& id) { return !EmoticonCatalog::isKnownID(id); });
+    return ids;
 }
 
 }  // namespace
 
-PreferencesStore::PreferencesStore(DefaultsDatabase& defaults)
-    : emoticonOrder(EmoticonCatalog::defaultOrder()), defaults_(defaults) {
+// ---------------------------------------------------------------- the preference table
+
+template <class T>
+struct PreferencesStore::Preference {
+    std::string_view key;
+    Property<T> PreferencesStore::*property;
+    T defaultValue;
+    StoredForm<T> stored;
+    // Applied on every assignment; a value it changes is assigned again, corrected, and only the
+    // corrected value is written.
+    T (*rule)(const PreferencesStore&, const T&) = nullptr;
+    // Applied to a stored value when it is loaded, before the assignment.
+    T (*loadRule)(T) = nullptr;
+    // Runs after a value has been written, except while loading.
+    void (PreferencesStore::*afterWrite)() = nullptr;
+    // Which reset restores it besides resetting everything.
+    Group group = Group::general;
+};
+
+// Every preference, in the order in which it is seeded, loaded and looked for as earlier use.
+const auto& PreferencesStore::table() {
+    using S = PreferencesStore;
+    static const auto rows = std::make_tuple(
+        Preference<std::int64_t>{.key = "popupDelayMs",
+                                 .property = &S::popupDelayMs,
+                                 .defaultValue = 300,
+                                 .stored = integerForm()},
+        Preference<std::string>{.key = "inlineTrigger",
+                                .property = &S::inlineTrigger,
+                                .defaultValue = ";",
+                                .stored = stringForm(),
+                                .rule = triggerRule,
+                                .afterWrite = &S::resolveQuickOpenCollisionIfNeeded,
+                                .group = Group::openModes},
+        Preference<std::vector<std::string>>{.key = "openingSequenceBlocklist",
+                                             .property = &S::openingSequenceBlocklist,
+                                             .defaultValue = {},
+                                             .stored = stringArrayForm(),
+                                             .rule = blocklistRule,
+                                             .group = Group::openModes},
+        Preference<bool>{.key = "keepOpenOnShiftEnter",
+                         .property = &S::keepOpenOnShiftEnter,
+                         .defaultValue = true,
+                         .stored = coercedBooleanForm()},
+        Preference<bool>{.key = "launchAtLoginEnabled",
+                         .property = &S::launchAtLoginEnabled,
+                         .defaultValue = true,
+                         .stored = coercedBooleanForm()},
+        Preference<SkinTone>{.key = "defaultSkinTone",
+                             .property = &S::defaultSkinTone,
+                             .defaultValue = SkinTone::defaultTone,
+                             .stored = caseNameForm(&skin_tone::rawValue, &skin_tone::fromRawValue)},
+        Preference<std::vector<ExcludedApp>>{.key = "excludedApps",
+                                             .property = &S::excludedApps,
+                                             .defaultValue = defaultExcludedApps(),
+                                             .stored = excludedAppsForm()},
+        Preference<QuickOpenShortcut>{
+            .key = "quickOpenShortcut",
+            .property = &S::quickOpenShortcut,
+            .defaultValue = QuickOpenShortcut::doubleSemicolon,
+            .stored = caseNameForm(&quick_open_shortcut::rawValue, &quick_open_shortcut::fromRawValue),
+            .rule = instantOpenRule,
+            .group = Group::openModes},
+        Preference<QuickOpenTarget>{
+            .key = "quickOpenTarget",
+            .property = &S::quickOpenTarget,
+            .defaultValue = QuickOpenTarget::all,
+            .stored = caseNameForm(&quick_open_target::rawValue, &quick_open_target::fromRawValue),
+            .group = Group::openModes},
+        Preference<std::optional<KeyboardShortcut>>{.key = "libraryShortcut",
+                                                    .property = &S::libraryShortcut,
+                                                    .defaultValue = std::nullopt,
+                                                    .stored = shortcutForm(),
+                                                    .group = Group::openModes},
+        Preference<SearchSortPriority>{
+            .key = "searchSortPriority",
+            .property = &S::searchSortPriority,
+            .defaultValue = SearchSortPriority::emojiFirst,
+            .stored = caseNameForm(&search_sort_priority::rawValue, &search_sort_priority::fromRawValue)},
+        Preference<bool>{.key = "showPinsFirstInSearchResults",
+                         .property = &S::showPinsFirstInSearchResults,
+                         .defaultValue = true,
+                         .stored = booleanForm()},
+        Preference<bool>{.key = "pinSortingAffectsGlobalSearchResults",
+                         .property = &S::pinSortingAffectsGlobalSearchResults,
+                         .defaultValue = true,
+                         .stored = booleanForm()},
+        Preference<std::vector<std::string>>{.key = "emoticonOrder",
+                                             .property = &S::emoticonOrder,
+                                             .defaultValue = EmoticonCatalog::defaultOrder(),
+                                             .stored = stringArrayForm(),
+                                             .loadRule = loadedEmoticonOrder,
+                                             .group = Group::emoticons},
+        Preference<std::set<std::string>>{.key = "hiddenEmoticonIDs",
+                                          .property = &S::hiddenEmoticonIDs,
+                                          .defaultValue = {},
+                                          .stored = sortedStringArrayForm(),
+                                          .loadRule = loadedHiddenEmoticons,
+                                          .group = Group::emoticons},
+        Preference<std::map<std::string, std::string>>{.key = "rememberedEmojiVariantsByEntryID",
+                                                       .property = &S::rememberedEmojiVariantsByEntryID,
+                                                       .defaultValue = {},
+                                                       .stored = stringMapForm()});
+    return rows;
+}
+
+template <class F>
+void PreferencesStore::forEachRow(F f) {
+    std::apply([&f](const auto&... rows) { (f(rows), ...); }, table());
+}
+
+template <class T>
+const PreferencesStore::Preference<T>& PreferencesStore::rowOf(Property<T> PreferencesStore::*property) {
+    const Preference<T>* found = nullptr;
+    forEachRow([&](const auto& row) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(row)>, Preference<T>>) {
+            if (row.property == property) found = &row;
+        }
+    });
+    if (!found) throw std::logic_error("A preference has no row in the preference table.");
+    return *found;
+}
+
+// ---------------------------------------------------------------- construction and loading
+
+PreferencesStore::PreferencesStore(DefaultsDatabase& defaults) : defaults_(defaults) {
+    forEachRow([this](const auto& row) { (this->*row.property).set(row.defaultValue); });
     // Decided before anything is written, so that seeding cannot count as earlier use.
     const bool hadExistingAppState = hasExistingAppState(defaults_);
     seedMissingValues(hadExistingAppState);
@@ -123,160 +378,42 @@ const std::vector<ExcludedApp>& PreferencesStore::defaultExcludedApps() {
     return apps;
 }
 
-// ---------------------------------------------------------------- loading
-
 bool PreferencesStore::hasExistingAppState(const DefaultsDatabase& defaults) {
-    for (const auto key : keys::preferences) {
-        if (defaults.contains(key)) return true;
-    }
-    for (const auto key : keys::otherAppState) {
-        if (defaults.contains(key)) return true;
-    }
-    return false;
+    bool found = false;
+    forEachRow([&](const auto& row) { found = found || defaults.contains(row.key); });
+    for (const auto key : kOtherAppState) found = found || defaults.contains(key);
+    return found;
 }
 
 void PreferencesStore::seedMissingValues(bool hadExistingAppState) {
-    const auto seed = [this](std::string_view key, DefaultsValue value) {
-        if (!defaults_.contains(key)) defaults_.set(key, std::move(value));
-    };
-    seed(keys::popupDelayMs, std::int64_t{300});
-    seed(keys::inlineTrigger, ";");
-    seed(keys::openingSequenceBlocklist, DefaultsValue::Array{});
-    seed(keys::keepOpenOnShiftEnter, true);
-    seed(keys::launchAtLoginEnabled, true);
-    seed(keys::defaultSkinTone, std::string(skin_tone::rawValue(SkinTone::defaultTone)));
-    seed(keys::excludedApps, jsonData(excludedAppsJson(defaultExcludedApps())));
-    seed(keys::quickOpenShortcut,
-         std::string(quick_open_shortcut::rawValue(QuickOpenShortcut::doubleSemicolon)));
-    seed(keys::quickOpenTarget, std::string(quick_open_target::rawValue(QuickOpenTarget::all)));
-    seed(keys::searchSortPriority,
-         std::string(search_sort_priority::rawValue(SearchSortPriority::emojiFirst)));
-    seed(keys::showPinsFirstInSearchResults, true);
-    seed(keys::pinSortingAffectsGlobalSearchResults, true);
-    seed(keys::emoticonOrder, stringArrayValue(EmoticonCatalog::defaultOrder()));
-    seed(keys::hiddenEmoticonIDs, DefaultsValue::Array{});
-    seed(keys::rememberedEmojiVariantsByEntryID, jsonData(Json::object()));
-    seed(keys::hasCompletedOnboarding, hadExistingAppState);
+    // A default that is stored as no value (no library shortcut) is not seeded.
+    forEachRow([this](const auto& row) {
+        if (defaults_.contains(row.key)) return;
+        if (auto value = row.stored.write(row.defaultValue)) defaults_.set(row.key, std::move(*value));
+    });
+    if (!defaults_.contains(kHasCompletedOnboarding))
+        defaults_.set(kHasCompletedOnboarding, hadExistingAppState);
 }
 
 void PreferencesStore::load() {
-    // Loading writes every value back. A stored value that cannot be read as what its key holds
-    // (wrong type, unknown name, undecodable JSON) falls back to the default, so its bytes are
-    // kept aside first instead of being lost to the write-back.
-    const auto keepAsideUnless = [this](std::string_view key, bool readable) {
-        if (!readable && defaults_.contains(key)) defaults_.preserveUndecodable(key);
-    };
+    // The trigger is loaded before the instant-open choice, which its collision rule must not move
+    // before it has been read: the rule waits until loading is over.
     loading_ = true;
-
-    keepAsideUnless(keys::popupDelayMs, holds<std::int64_t>(defaults_, keys::popupDelayMs));
-    setPopupDelayMs(defaults_.integer(keys::popupDelayMs));
-
-    const auto trigger = defaults_.string(keys::inlineTrigger);
-    keepAsideUnless(keys::inlineTrigger, trigger.has_value());
-    // The instant-open choice is not read yet: the trigger setter must not move it now.
-    setInlineTrigger(sanitizedInlineTriggerValue(trigger.value_or(";")));
-
-    const auto blocklist = defaults_.stringArray(keys::openingSequenceBlocklist);
-    keepAsideUnless(keys::openingSequenceBlocklist, blocklist.has_value());
-    setOpeningSequenceBlocklist(
-        normalizedOpeningSequenceBlocklist(blocklist.value_or(std::vector<std::string>{})));
-
-    keepAsideUnless(keys::keepOpenOnShiftEnter, holds<bool>(defaults_, keys::keepOpenOnShiftEnter));
-    setKeepOpenOnShiftEnter(defaults_.boolValue(keys::keepOpenOnShiftEnter));
-    keepAsideUnless(keys::launchAtLoginEnabled, holds<bool>(defaults_, keys::launchAtLoginEnabled));
-    setLaunchAtLoginEnabled(defaults_.boolValue(keys::launchAtLoginEnabled));
-
-    const auto storedTone = defaults_.string(keys::defaultSkinTone);
-    const auto tone = storedTone ? skin_tone::fromRawValue(*storedTone) : std::nullopt;
-    keepAsideUnless(keys::defaultSkinTone, tone.has_value());
-    setDefaultSkinTone(tone.value_or(SkinTone::defaultTone));
-
-    auto apps = loadExcludedApps();
-    keepAsideUnless(keys::excludedApps, apps.has_value());
-    setExcludedApps(apps ? std::move(*apps) : defaultExcludedApps());
-
-    const auto storedShortcut = defaults_.string(keys::quickOpenShortcut);
-    const auto shortcut = storedShortcut ? quick_open_shortcut::fromRawValue(*storedShortcut) : std::nullopt;
-    keepAsideUnless(keys::quickOpenShortcut, shortcut.has_value());
-    setQuickOpenShortcut(
-        resolvedQuickOpenShortcut(shortcut.value_or(QuickOpenShortcut::doubleSemicolon), inlineTrigger()));
-
-    const auto storedTarget = defaults_.string(keys::quickOpenTarget);
-    const auto target = storedTarget ? quick_open_target::fromRawValue(*storedTarget) : std::nullopt;
-    keepAsideUnless(keys::quickOpenTarget, target.has_value());
-    setQuickOpenTarget(target.value_or(QuickOpenTarget::all));
-
-    auto libraryShortcutValue = loadLibraryShortcut();
-    keepAsideUnless(keys::libraryShortcut, libraryShortcutValue.has_value());
-    setLibraryShortcut(std::move(libraryShortcutValue));
-
-    const auto storedPriority = defaults_.string(keys::searchSortPriority);
-    const auto priority = storedPriority ? search_sort_priority::fromRawValue(*storedPriority) : std::nullopt;
-    keepAsideUnless(keys::searchSortPriority, priority.has_value());
-    setSearchSortPriority(priority.value_or(SearchSortPriority::emojiFirst));
-
-    const auto storedBool = [this](std::string_view key) -> std::optional<bool> {
-        const auto value = defaults_.object(key);
-        if (!value || !value->get<bool>()) return std::nullopt;
-        return *value->get<bool>();
-    };
-    const auto pinsFirst = storedBool(keys::showPinsFirstInSearchResults);
-    keepAsideUnless(keys::showPinsFirstInSearchResults, pinsFirst.has_value());
-    setShowPinsFirstInSearchResults(pinsFirst.value_or(true));
-    const auto pinSorting = storedBool(keys::pinSortingAffectsGlobalSearchResults);
-    keepAsideUnless(keys::pinSortingAffectsGlobalSearchResults, pinSorting.has_value());
-    setPinSortingAffectsGlobalSearchResults(pinSorting.value_or(true));
-
-    const auto order = defaults_.stringArray(keys::emoticonOrder);
-    keepAsideUnless(keys::emoticonOrder, order.has_value());
-    setEmoticonOrder(EmoticonCatalog::normalizedOrder(order.value_or(EmoticonCatalog::defaultOrder())));
-
-    const auto hidden = defaults_.stringArray(keys::hiddenEmoticonIDs);
-    keepAsideUnless(keys::hiddenEmoticonIDs, hidden.has_value());
-    std::set<std::string> knownHidden;
-    for (const auto& id : hidden.value_or(std::vector<std::string>{})) {
-        if (EmoticonCatalog::isKnownID(id)) knownHidden.insert(id);
-    }
-    setHiddenEmoticonIDs(std::move(knownHidden));
-
-    auto remembered = loadRememberedEmojiVariants();
-    keepAsideUnless(keys::rememberedEmojiVariantsByEntryID, remembered.has_value());
-    setRememberedEmojiVariantsByEntryID(remembered ? std::move(*remembered)
-                                                   : std::map<std::string, std::string>{});
-
+    forEachRow([this](const auto& row) { load(row); });
     loading_ = false;
 }
 
-std::optional<std::vector<ExcludedApp>> PreferencesStore::loadExcludedApps() const {
-    const auto json = storedJson(defaults_, keys::excludedApps);
-    if (!json || !json->is_array()) return std::nullopt;
-    std::vector<ExcludedApp> apps;
-    try {
-        for (const auto& element : *json) apps.push_back(ExcludedApp::fromJson(element));
-    } catch (const std::exception&) {
-        // One malformed entry makes the whole stored list unreadable.
-        return std::nullopt;
-    }
-    return apps;
+template <class T>
+void PreferencesStore::load(const Preference<T>& row) {
+    auto reading = row.stored.read(defaults_, row.key, row.defaultValue);
+    // Loading writes every value back. A stored value that cannot be read as what its key holds
+    // (wrong type, unknown name, undecodable JSON) falls back, so its bytes are kept aside first
+    // instead of being lost to the write-back.
+    if (!reading.readable && defaults_.contains(row.key)) defaults_.preserveUndecodable(row.key);
+    assign(row, row.loadRule ? row.loadRule(std::move(reading.value)) : std::move(reading.value));
 }
 
-std::optional<KeyboardShortcut> PreferencesStore::loadLibraryShortcut() const {
-    const auto json = storedJson(defaults_, keys::libraryShortcut);
-    if (!json) return std::nullopt;
-    try {
-        return KeyboardShortcut::fromJson(*json);
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-std::optional<std::map<std::string, std::string>> PreferencesStore::loadRememberedEmojiVariants() const {
-    const auto json = storedJson(defaults_, keys::rememberedEmojiVariantsByEntryID);
-    if (!json) return std::nullopt;
-    return json::stringMap(*json);
-}
-
-// ---------------------------------------------------------------- setters
+// ---------------------------------------------------------------- assignment
 
 template <class T>
 bool PreferencesStore::announce(Property<T>& property, const T& value) {
@@ -284,125 +421,74 @@ bool PreferencesStore::announce(Property<T>& property, const T& value) {
     return property() == value;
 }
 
-void PreferencesStore::setPopupDelayMs(std::int64_t value) {
-    if (!announce(popupDelayMs, value)) return;
-    defaults_.set(keys::popupDelayMs, value);
-}
-
-void PreferencesStore::setInlineTrigger(std::string value) {
-    if (!announce(inlineTrigger, value)) return;
-    auto sanitized = sanitizedInlineTriggerValue(value);
-    if (sanitized != value) {
-        setInlineTrigger(std::move(sanitized));
-        return;
+template <class T>
+void PreferencesStore::assign(const Preference<T>& row, T value) {
+    if (!announce(this->*row.property, value)) return;
+    if (row.rule) {
+        auto corrected = row.rule(*this, value);
+        if (!(corrected == value)) {
+            assign(row, std::move(corrected));
+            return;
+        }
     }
-    defaults_.set(keys::inlineTrigger, value);
-    if (!loading_) resolveQuickOpenCollisionIfNeeded();
-}
-
-void PreferencesStore::setOpeningSequenceBlocklist(std::vector<std::string> value) {
-    if (!announce(openingSequenceBlocklist, value)) return;
-    auto normalized = normalizedOpeningSequenceBlocklist(value);
-    if (normalized != value) {
-        setOpeningSequenceBlocklist(std::move(normalized));
-        return;
-    }
-    defaults_.set(keys::openingSequenceBlocklist, stringArrayValue(value));
-}
-
-void PreferencesStore::setKeepOpenOnShiftEnter(bool value) {
-    if (!announce(keepOpenOnShiftEnter, value)) return;
-    defaults_.set(keys::keepOpenOnShiftEnter, value);
-}
-
-void PreferencesStore::setLaunchAtLoginEnabled(bool value) {
-    if (!announce(launchAtLoginEnabled, value)) return;
-    defaults_.set(keys::launchAtLoginEnabled, value);
-}
-
-void PreferencesStore::setDefaultSkinTone(SkinTone value) {
-    if (!announce(defaultSkinTone, value)) return;
-    defaults_.set(keys::defaultSkinTone, std::string(skin_tone::rawValue(value)));
-}
-
-void PreferencesStore::setExcludedApps(std::vector<ExcludedApp> value) {
-    if (!announce(excludedApps, value)) return;
-    persistExcludedApps(value);
-}
-
-void PreferencesStore::setQuickOpenShortcut(QuickOpenShortcut value) {
-    if (!announce(quickOpenShortcut, value)) return;
-    const auto resolved = resolvedQuickOpenShortcut(value, inlineTrigger());
-    if (resolved != value) {
-        setQuickOpenShortcut(resolved);
-        return;
-    }
-    defaults_.set(keys::quickOpenShortcut, std::string(quick_open_shortcut::rawValue(value)));
-}
-
-void PreferencesStore::setQuickOpenTarget(QuickOpenTarget value) {
-    if (!announce(quickOpenTarget, value)) return;
-    defaults_.set(keys::quickOpenTarget, std::string(quick_open_target::rawValue(value)));
-}
-
-void PreferencesStore::setLibraryShortcut(std::optional<KeyboardShortcut> value) {
-    if (!announce(libraryShortcut, value)) return;
-    persistLibraryShortcut(value);
-}
-
-void PreferencesStore::setSearchSortPriority(SearchSortPriority value) {
-    if (!announce(searchSortPriority, value)) return;
-    defaults_.set(keys::searchSortPriority, std::string(search_sort_priority::rawValue(value)));
-}
-
-void PreferencesStore::setShowPinsFirstInSearchResults(bool value) {
-    if (!announce(showPinsFirstInSearchResults, value)) return;
-    defaults_.set(keys::showPinsFirstInSearchResults, value);
-}
-
-void PreferencesStore::setPinSortingAffectsGlobalSearchResults(bool value) {
-    if (!announce(pinSortingAffectsGlobalSearchResults, value)) return;
-    defaults_.set(keys::pinSortingAffectsGlobalSearchResults, value);
-}
-
-void PreferencesStore::setEmoticonOrder(std::vector<std::string> value) {
-    if (!announce(emoticonOrder, value)) return;
-    defaults_.set(keys::emoticonOrder, stringArrayValue(value));
-}
-
-void PreferencesStore::setHiddenEmoticonIDs(std::set<std::string> value) {
-    if (!announce(hiddenEmoticonIDs, value)) return;
-    // The set iterates in ascending order, which is the stored order.
-    defaults_.set(keys::hiddenEmoticonIDs,
-                  stringArrayValue(std::vector<std::string>(value.begin(), value.end())));
-}
-
-void PreferencesStore::setRememberedEmojiVariantsByEntryID(std::map<std::string, std::string> value) {
-    if (!announce(rememberedEmojiVariantsByEntryID, value)) return;
-    persistRememberedEmojiVariants(value);
-}
-
-void PreferencesStore::persistExcludedApps(const std::vector<ExcludedApp>& apps) {
-    defaults_.set(keys::excludedApps, jsonData(excludedAppsJson(apps)));
-}
-
-void PreferencesStore::persistLibraryShortcut(const std::optional<KeyboardShortcut>& shortcut) {
-    if (shortcut) {
-        defaults_.set(keys::libraryShortcut, jsonData(shortcut->toJson()));
+    if (auto stored = row.stored.write(value)) {
+        defaults_.set(row.key, std::move(*stored));
     } else {
-        defaults_.remove(keys::libraryShortcut);
+        defaults_.remove(row.key);
     }
+    if (row.afterWrite && !loading_) (this->*row.afterWrite)();
 }
 
-void PreferencesStore::persistRememberedEmojiVariants(const std::map<std::string, std::string>& variants) {
-    defaults_.set(keys::rememberedEmojiVariantsByEntryID, jsonData(Json(variants)));
+void PreferencesStore::setPopupDelayMs(std::int64_t value) {
+    assign(&PreferencesStore::popupDelayMs, value);
+}
+void PreferencesStore::setInlineTrigger(std::string value) {
+    assign(&PreferencesStore::inlineTrigger, std::move(value));
+}
+void PreferencesStore::setOpeningSequenceBlocklist(std::vector<std::string> value) {
+    assign(&PreferencesStore::openingSequenceBlocklist, std::move(value));
+}
+void PreferencesStore::setKeepOpenOnShiftEnter(bool value) {
+    assign(&PreferencesStore::keepOpenOnShiftEnter, value);
+}
+void PreferencesStore::setLaunchAtLoginEnabled(bool value) {
+    assign(&PreferencesStore::launchAtLoginEnabled, value);
+}
+void PreferencesStore::setDefaultSkinTone(SkinTone value) {
+    assign(&PreferencesStore::defaultSkinTone, value);
+}
+void PreferencesStore::setExcludedApps(std::vector<ExcludedApp> value) {
+    assign(&PreferencesStore::excludedApps, std::move(value));
+}
+void PreferencesStore::setQuickOpenShortcut(QuickOpenShortcut value) {
+    assign(&PreferencesStore::quickOpenShortcut, value);
+}
+void PreferencesStore::setQuickOpenTarget(QuickOpenTarget value) {
+    assign(&PreferencesStore::quickOpenTarget, value);
+}
+void PreferencesStore::setLibraryShortcut(std::optional<KeyboardShortcut> value) {
+    assign(&PreferencesStore::libraryShortcut, std::move(value));
+}
+void PreferencesStore::setSearchSortPriority(SearchSortPriority value) {
+    assign(&PreferencesStore::searchSortPriority, value);
+}
+void PreferencesStore::setShowPinsFirstInSearchResults(bool value) {
+    assign(&PreferencesStore::showPinsFirstInSearchResults, value);
+}
+void PreferencesStore::setPinSortingAffectsGlobalSearchResults(bool value) {
+    assign(&PreferencesStore::pinSortingAffectsGlobalSearchResults, value);
+}
+void PreferencesStore::setEmoticonOrder(std::vector<std::string> value) {
+    assign(&PreferencesStore::emoticonOrder, std::move(value));
+}
+void PreferencesStore::setHiddenEmoticonIDs(std::set<std::string> value) {
+    assign(&PreferencesStore::hiddenEmoticonIDs, std::move(value));
+}
+void PreferencesStore::setRememberedEmojiVariantsByEntryID(std::map<std::string, std::string> value) {
+    assign(&PreferencesStore::rememberedEmojiVariantsByEntryID, std::move(value));
 }
 
 // ---------------------------------------------------------------- rules
-
-std::string PreferencesStore::sanitizedInlineTriggerValue(std::string_view value) {
-    return text::prefixScalars(text::removingControlCharacters(value), inlineTriggerScalarLimit);
-}
 
 std::vector<std::string> PreferencesStore::normalizedOpeningSequenceBlocklist(
     const std::vector<std::string>& entries) {
@@ -472,32 +558,28 @@ void PreferencesStore::rememberEmojiVariant(const EmojiEntry::Variants::Option& 
 
 // ---------------------------------------------------------------- resets
 
+template <class Which>
+void PreferencesStore::resetRows(Which which) {
+    forEachRow([&](const auto& row) {
+        if (which(row.key, row.group)) assign(row, row.defaultValue);
+    });
+}
+
 void PreferencesStore::resetEmoticonPreferencesToDefaults() {
-    setEmoticonOrder(EmoticonCatalog::defaultOrder());
-    setHiddenEmoticonIDs({});
+    resetRows([](std::string_view, Group group) { return group == Group::emoticons; });
 }
 
 void PreferencesStore::resetOpenModesToDefaults() {
-    setInlineTrigger(";");
-    setOpeningSequenceBlocklist({});
-    setQuickOpenShortcut(QuickOpenShortcut::doubleSemicolon);
-    setQuickOpenTarget(QuickOpenTarget::all);
-    setLibraryShortcut(std::nullopt);
+    resetRows([](std::string_view, Group group) { return group == Group::openModes; });
 }
 
 void PreferencesStore::resetAllSettingsToDefaults() {
-    setPopupDelayMs(300);
+    // The popup delay, then the open modes as one step (as their own reset does), then the rest.
+    constexpr std::string_view first = "popupDelayMs";
+    resetRows([first](std::string_view key, Group) { return key == first; });
     resetOpenModesToDefaults();
-    setKeepOpenOnShiftEnter(true);
-    setLaunchAtLoginEnabled(true);
-    setDefaultSkinTone(SkinTone::defaultTone);
-    setExcludedApps(defaultExcludedApps());
-    setSearchSortPriority(SearchSortPriority::emojiFirst);
-    setShowPinsFirstInSearchResults(true);
-    setPinSortingAffectsGlobalSearchResults(true);
-    setEmoticonOrder(EmoticonCatalog::defaultOrder());
-    setHiddenEmoticonIDs({});
-    setRememberedEmojiVariantsByEntryID({});
+    resetRows(
+        [first](std::string_view key, Group group) { return key != first && group != Group::openModes; });
 }
 
 }  // namespace mosaiko

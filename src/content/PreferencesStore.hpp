@@ -46,22 +46,24 @@ class PreferencesStore {
 
     static const std::vector<ExcludedApp>& defaultExcludedApps();
 
-    Property<std::int64_t> popupDelayMs{300};
-    Property<std::string> inlineTrigger{";"};
-    Property<std::vector<std::string>> openingSequenceBlocklist{{}};
-    Property<bool> keepOpenOnShiftEnter{true};
-    Property<bool> launchAtLoginEnabled{true};
-    Property<SkinTone> defaultSkinTone{SkinTone::defaultTone};
-    Property<std::vector<ExcludedApp>> excludedApps{defaultExcludedApps()};
-    Property<QuickOpenShortcut> quickOpenShortcut{QuickOpenShortcut::doubleSemicolon};
-    Property<QuickOpenTarget> quickOpenTarget{QuickOpenTarget::all};
+    // The defaults, stored forms and rules of these are in the preference table
+    // (PreferencesStore.cpp); loading gives each its value.
+    Property<std::int64_t> popupDelayMs;
+    Property<std::string> inlineTrigger;
+    Property<std::vector<std::string>> openingSequenceBlocklist;
+    Property<bool> keepOpenOnShiftEnter;
+    Property<bool> launchAtLoginEnabled;
+    Property<SkinTone> defaultSkinTone;
+    Property<std::vector<ExcludedApp>> excludedApps;
+    Property<QuickOpenShortcut> quickOpenShortcut;
+    Property<QuickOpenTarget> quickOpenTarget;
     Property<std::optional<KeyboardShortcut>> libraryShortcut;
-    Property<SearchSortPriority> searchSortPriority{SearchSortPriority::emojiFirst};
-    Property<bool> showPinsFirstInSearchResults{true};
-    Property<bool> pinSortingAffectsGlobalSearchResults{true};
+    Property<SearchSortPriority> searchSortPriority;
+    Property<bool> showPinsFirstInSearchResults;
+    Property<bool> pinSortingAffectsGlobalSearchResults;
     Property<std::vector<std::string>> emoticonOrder;
-    Property<std::set<std::string>> hiddenEmoticonIDs{{}};
-    Property<std::map<std::string, std::string>> rememberedEmojiVariantsByEntryID{{}};
+    Property<std::set<std::string>> hiddenEmoticonIDs;
+    Property<std::map<std::string, std::string>> rememberedEmojiVariantsByEntryID;
 
     // Any integer is kept as it is.
     void setPopupDelayMs(std::int64_t value);
@@ -109,18 +111,31 @@ class PreferencesStore {
     void resetAllSettingsToDefaults();
 
   private:
-    static std::string sanitizedInlineTriggerValue(std::string_view value);
-    static bool hasExistingAppState(const DefaultsDatabase& defaults);
+    // One row of the preference table: key, default, stored form and rules of one property.
+    template <class T>
+    struct Preference;
+    static const auto& table();
+    // Calls `f` with every row, in table order.
+    template <class F>
+    static void forEachRow(F f);
+    template <class T>
+    static const Preference<T>& rowOf(Property<T> PreferencesStore::*property);
 
+    static bool hasExistingAppState(const DefaultsDatabase& defaults);
     void seedMissingValues(bool hadExistingAppState);
     void load();
+    template <class T>
+    void load(const Preference<T>& row);
+    // Announces the value, applies the row's rule (assigning a corrected value anew) and writes it.
+    template <class T>
+    void assign(const Preference<T>& row, T value);
+    template <class T>
+    void assign(Property<T> PreferencesStore::*property, T value) {
+        assign(rowOf(property), std::move(value));
+    }
+    template <class Which>
+    void resetRows(Which which);
     void resolveQuickOpenCollisionIfNeeded();
-    void persistExcludedApps(const std::vector<ExcludedApp>& apps);
-    void persistLibraryShortcut(const std::optional<KeyboardShortcut>& shortcut);
-    void persistRememberedEmojiVariants(const std::map<std::string, std::string>& variants);
-    std::optional<std::vector<ExcludedApp>> loadExcludedApps() const;
-    std::optional<KeyboardShortcut> loadLibraryShortcut() const;
-    std::optional<std::map<std::string, std::string>> loadRememberedEmojiVariants() const;
 
     // Announces a value to the property's subscribers and stores it. False when a subscriber
     // assigned another value meanwhile; that newer assignment has then done all the work.

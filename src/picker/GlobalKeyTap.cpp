@@ -14,7 +14,17 @@ GlobalKeyTap::Dependencies GlobalKeyTap::Dependencies::overPorts(
     return d;
 }
 
-GlobalKeyTap::GlobalKeyTap(Dependencies dependencies) : dependencies_(std::move(dependencies)) {}
+Wiring GlobalKeyTap::Dependencies::wiring() const {
+    return Wiring()
+        .require("createTap", createTap)
+        .require("attachToMainLoop", attachToMainLoop)
+        .require("detachFromMainLoop", detachFromMainLoop)
+        .require("enableTap", enableTap);
+}
+
+GlobalKeyTap::GlobalKeyTap(Dependencies dependencies) : dependencies_(std::move(dependencies)) {
+    dependencies_.wiring().check("GlobalKeyTap");
+}
 
 GlobalKeyTap::~GlobalKeyTap() {
     stop();

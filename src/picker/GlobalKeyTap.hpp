@@ -6,6 +6,7 @@
 
 #include "platform/KeyEvent.hpp"
 #include "platform/KeyTapPort.hpp"
+#include "platform/Wiring.hpp"
 
 namespace mosaiko {
 
@@ -26,6 +27,8 @@ class GlobalKeyTap {
         std::function<void(KeyTapPort&)> attachToMainLoop;
         std::function<void(KeyTapPort&)> detachFromMainLoop;
         std::function<void(KeyTapPort&, bool enabled)> enableTap;
+
+        Wiring wiring() const;
 
         // Fills the three port operations with the port's own methods around the given factory.
         static Dependencies overPorts(

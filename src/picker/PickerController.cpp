@@ -84,9 +84,25 @@ void PickerController::Dependencies::bindPanelAndKeyTap(std::shared_ptr<PickerPa
     stopKeyTap = [keyTap] { keyTap->stop(); };
 }
 
+Wiring PickerController::Dependencies::wiring() const {
+    return Wiring()
+        .require("now", now)
+        .require("insertEmoji", insertEmoji)
+        .require("recordUsedEmoji", recordUsedEmoji)
+        .require("pinnedIDs", pinnedIDs)
+        .require("hasEmoticons", hasEmoticons)
+        .require("hasGlyphs", hasGlyphs)
+        .require("frontmostApp", frontmostApp)
+        .require("startKeyTap", startKeyTap)
+        .require("stopKeyTap", stopKeyTap)
+        .require("showPanelNearMouse", showPanelNearMouse)
+        .require("hidePanel", hidePanel);
+}
+
 PickerController::PickerController(PreferencesStore& prefs, std::unique_ptr<PickerViewModel> model,
                                    Dependencies dependencies, MainLoop& mainLoop)
     : prefs_(prefs), model_(std::move(model)), dependencies_(std::move(dependencies)), mainLoop_(mainLoop) {
+    dependencies_.wiring().require("model", model_).check("PickerController");
     // Actions reach the controller after the event that caused them has been handled.
     cancellables_.push_back(
         model_->uiActionSubject.subscribe([this](const PickerViewModel::UIAction& action) {

@@ -11,6 +11,7 @@
 #include "platform/KeyEvent.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
+#include "platform/Wiring.hpp"
 
 namespace mosaiko {
 
@@ -85,6 +86,9 @@ class PickerController {
         std::function<void()> hidePanel;
         // This program's own application identifier: typing in its own windows starts nothing.
         std::optional<std::string> ownBundleID;
+
+        // Every closure is required; ownBundleID is not.
+        Wiring wiring() const;
 
         // Points showPanelNearMouse, hidePanel, startKeyTap and stopKeyTap at the panel and the key
         // tap, which the closures keep alive.

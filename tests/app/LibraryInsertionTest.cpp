@@ -1,5 +1,6 @@
 #include "app/logic/LibraryInsertion.hpp"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "app/FakeWorkspace.hpp"
@@ -18,6 +19,20 @@ RunningApp app(long pid, std::optional<std::string> id, std::optional<std::strin
 const RunningApp editor = app(200, "org.example.Editor", "Editor");
 const RunningApp terminal = app(300, "org.example.Terminal", "Terminal");
 const RunningApp self = app(kSelfPid, kSelfId, "Mosaiko");
+
+TEST(LibraryInsertionWiring, AnIncompleteRecordFailsConstructionNamingEveryMissingPart) {
+    FakeWorkspace workspace;
+    LibraryInsertion::Dependencies d;
+    d.workspace = &workspace;
+    d.effects.textWriter = [](const std::string&) {};
+    d.window.ensure = [] {};
+    EXPECT_THAT(
+        [&] { LibraryInsertion insertion(d); },
+        ::testing::ThrowsMessage<std::invalid_argument>(::testing::StrEq(
+            "LibraryInsertion is wired incompletely; missing: isTerminated effects.emojiInsertHandler "
+            "effects.usageRecorder effects.delayExecutor effects.targetActivator "
+            "window.setInsertionTargetName window.orderFrontRegardless window.orderOut")));
+}
 
 class LibraryInsertionTest : public testing::Test {
   protected:

@@ -22,7 +22,34 @@ bool sameApplication(const RunningApp& a, const RunningApp& b) {
 
 }  // namespace
 
-LibraryInsertion::LibraryInsertion(Dependencies dependencies) : dependencies_(std::move(dependencies)) {}
+Wiring LibraryInsertion::Effects::wiring() const {
+    return Wiring()
+        .require("textWriter", textWriter)
+        .require("emojiInsertHandler", emojiInsertHandler)
+        .require("usageRecorder", usageRecorder)
+        .require("delayExecutor", delayExecutor)
+        .require("targetActivator", targetActivator);
+}
+
+Wiring LibraryInsertion::LibraryWindow::wiring() const {
+    return Wiring()
+        .require("ensure", ensure)
+        .require("setInsertionTargetName", setInsertionTargetName)
+        .require("orderFrontRegardless", orderFrontRegardless)
+        .require("orderOut", orderOut);
+}
+
+Wiring LibraryInsertion::Dependencies::wiring() const {
+    return Wiring()
+        .require("workspace", workspace)
+        .require("isTerminated", isTerminated)
+        .include("effects", effects.wiring())
+        .include("window", window.wiring());
+}
+
+LibraryInsertion::LibraryInsertion(Dependencies dependencies) : dependencies_(std::move(dependencies)) {
+    dependencies_.wiring().check("LibraryInsertion");
+}
 
 LibraryInsertion::~LibraryInsertion() {
     *alive_ = false;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Published.hpp"
+#include "platform/Wiring.hpp"
 #include "platform/Workspace.hpp"
 
 namespace mosaiko {
@@ -37,6 +38,8 @@ class LibraryInsertion {
         // Runs the block on the main loop after the delay.
         std::function<void(double seconds, std::function<void()> block)> delayExecutor;
         std::function<void(const RunningApp& app)> targetActivator;
+
+        Wiring wiring() const;
     };
 
     // What the library window does for this object.
@@ -48,6 +51,8 @@ class LibraryInsertion {
         // Shows the window in front without activating it.
         std::function<void()> orderFrontRegardless;
         std::function<void()> orderOut;
+
+        Wiring wiring() const;
     };
 
     struct Dependencies {
@@ -58,6 +63,8 @@ class LibraryInsertion {
         std::function<bool(const RunningApp& app)> isTerminated;
         Effects effects;
         LibraryWindow window;
+
+        Wiring wiring() const;
     };
 
     static constexpr double kInsertionDelay = 0.12;

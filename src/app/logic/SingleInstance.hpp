@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Wiring.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
 
 namespace mosaiko {
@@ -26,12 +27,26 @@ class SingleInstance {
         std::function<double()> uptime;
         // Blocks the calling thread.
         std::function<void(double seconds)> sleep;
+
+        Wiring wiring() const {
+            return Wiring()
+                .require("bundleIdentifier", bundleIdentifier)
+                .require("currentProcessIdentifier", currentProcessIdentifier)
+                .require("runningInstances", runningInstances)
+                .require("requestTermination", requestTermination)
+                .require("forceTermination", forceTermination)
+                .require("showAlert", showAlert)
+                .require("uptime", uptime)
+                .require("sleep", sleep);
+        }
     };
 
     static constexpr double kPollInterval = 0.05;
     static constexpr double kWaitLimit = 1.5;
 
-    explicit SingleInstance(Dependencies dependencies) : dependencies_(std::move(dependencies)) {}
+    explicit SingleInstance(Dependencies dependencies) : dependencies_(std::move(dependencies)) {
+        dependencies_.wiring().check("SingleInstance");
+    }
 
     // The whole procedure; returns once the other copies are gone or have been forced to quit.
     void resolveOtherRunningInstancesIfNeeded();

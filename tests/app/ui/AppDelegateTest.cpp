@@ -54,6 +54,12 @@ class AppDelegateTest : public testing::Test {
             log.push_back("list instances");
             return std::vector<RunningInstance>{};
         };
+        // No other copy runs, so nothing is asked to quit or waited for.
+        d.singleInstance.requestTermination = [](const RunningInstance&) {};
+        d.singleInstance.forceTermination = [](const RunningInstance&) {};
+        d.singleInstance.showAlert = [](const std::string&, const std::string&) {};
+        d.singleInstance.uptime = [this] { return loop.uptime(); };
+        d.singleInstance.sleep = [](double) {};
         d.startContent = [this] { log.push_back("start content"); };
         d.prefs = &prefs;
         d.permissions = &permissions;
