@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <iostream>
-#include <stdexcept>
 
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
@@ -38,6 +37,10 @@ Wiring AppDelegate::Dependencies::wiring() const {
         .include("singleInstance", singleInstance.wiring())
         .require("startContent", startContent)
         .require("prefs", prefs)
+        .require("collections", collections)
+        .require("custom", custom)
+        .require("db", db)
+        .require("usage", usage)
         .require("permissions", permissions)
         .require("autoStart", autoStart)
         .include("picker", picker.wiring())
@@ -99,6 +102,7 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker
     hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
         picker.openLibraryHandler = std::move(handler);
     };
+    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) { picker.setLibraryShortcutSuspended(suspended); };
     return hooks;
 }
 
@@ -255,6 +259,7 @@ void AppDelegate::openSettings() {
     if (!prefsWindow_) {
         prefsWindow_ = std::make_unique<PreferencesWindowController>();
         prepareWindow(*prefsWindow_);
+        installSettingsView(*prefsWindow_);
     }
     prefsWindow_->showWindow();
 }
@@ -276,16 +281,9 @@ void AppDelegate::showOnboarding(OnboardingPage startPage) {
 
 void AppDelegate::ensureLibraryWindow() {
     if (!libraryViewModel_) {
-        const auto& stores = dependencies_.libraryStores;
-        for (auto [store, name] : {std::pair<const void*, const char*>{stores.db, "db"},
-                                   {stores.usage, "usage"},
-                                   {stores.collections, "collections"},
-                                   {stores.custom, "custom"}}) {
-            if (!store)
-                throw std::logic_error(std::string("AppDelegate: libraryStores.") + name + " is missing");
-        }
-        libraryViewModel_ = std::make_unique<LibraryViewModel>(
-            *stores.db, *dependencies_.prefs, *stores.usage, *stores.collections, *dependencies_.mainLoop);
+        const auto& d = dependencies_;
+        libraryViewModel_ =
+            std::make_unique<LibraryViewModel>(*d.db, *d.prefs, *d.usage, *d.collections, *d.mainLoop);
         QPointer<AppDelegate> weak(this);
         libraryViewModel_->onInsertRequested = [weak](const std::string& text, bool keepWindowOpen) {
             if (weak) weak->insertFromLibrary(text, keepWindowOpen);
@@ -297,7 +295,7 @@ void AppDelegate::ensureLibraryWindow() {
     }
     if (libraryWindow_) return;
     libraryWindow_ =
-        std::make_unique<LibraryWindowController>(*libraryViewModel_, *dependencies_.libraryStores.custom);
+        std::make_unique<LibraryWindowController>(*libraryViewModel_, *dependencies_.custom);
     prepareWindow(*libraryWindow_);
 }
 

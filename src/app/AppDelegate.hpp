@@ -54,6 +54,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void()> stop;
         std::function<void()> openQuickFind;
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
+        // While the settings window records a new library shortcut.
+        std::function<void(bool suspended)> setLibraryShortcutSuspended;
 
         Wiring wiring() const;
 
@@ -74,19 +76,15 @@ class AppDelegate final : public QObject, public PickerShellServices {
         SingleInstance::Dependencies singleInstance;
         std::function<void()> startContent;
         PreferencesStore* prefs = nullptr;
+        // The shared content: the library window shows it, the settings window's tabs edit it.
+        CollectionsStore* collections = nullptr;
+        CustomContentStore* custom = nullptr;
+        EmojiDatabase* db = nullptr;
+        EmojiUsageStore* usage = nullptr;
         PermissionsManager* permissions = nullptr;
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;
         PickerHooks picker;
-
-        // What the library window shows; it cannot open without them.
-        struct LibraryStores {
-            EmojiDatabase* db = nullptr;
-            EmojiUsageStore* usage = nullptr;
-            CollectionsStore* collections = nullptr;
-            CustomContentStore* custom = nullptr;
-        };
-        LibraryStores libraryStores;
 
         // Whether an application seen earlier has quit since.
         std::function<bool(const RunningApp&)> isTerminated;
@@ -165,6 +163,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
   private:
     static Dependencies checked(Dependencies dependencies);
     void setUpStatusItem();
+    // Fills the settings window with its view (AppDelegateSettings.cpp).
+    void installSettingsView(WindowController& controller);
     void installAppMenu();
     void ensureLibraryWindow();
     void prepareWindow(WindowController& controller);

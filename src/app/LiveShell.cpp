@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
 #include "content/ContentCoordinator.hpp"
 #include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
@@ -123,10 +124,12 @@ AppDelegate::Dependencies LiveShell::dependencies() {
 
     d.startContent = [] { ContentCoordinator::shared().start(); };
     d.prefs = &PreferencesStore::shared();
+    d.collections = &CollectionsStore::shared();
+    d.custom = &CustomContentStore::shared();
+    d.db = &EmojiDatabase::shared();
+    d.usage = &EmojiUsageStore::shared();
     d.permissions = &PermissionsManager::shared();
     d.autoStart = &AutoStartManager::shared();
-    d.libraryStores = {&EmojiDatabase::shared(), &EmojiUsageStore::shared(), &CollectionsStore::shared(),
-                       &CustomContentStore::shared()};
     // This platform has no update framework: the update state reads "Updater unavailable".
     d.updaterFactory = nullptr;
     d.picker = AppDelegate::PickerHooks::over(*picker_);

@@ -166,6 +166,7 @@ GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
 }
 
 bool PickerController::libraryShortcutMatches(const KeyEvent& event) const {
+    if (libraryShortcutSuspended_) return false;
     const auto& shortcut = prefs_.libraryShortcut();
     return shortcut && shortcut->matches(event);
 }

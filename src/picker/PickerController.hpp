@@ -115,6 +115,11 @@ class PickerController {
     // The menus' "Quick Find": opens the panel with an empty query in an exclusive session.
     void openQuickFind();
 
+    // While the settings window records a new library shortcut, the stored one opens nothing: its
+    // presses go on to the focused window like any other key, so it can be recorded again.
+    void setLibraryShortcutSuspended(bool suspended) { libraryShortcutSuspended_ = suspended; }
+    bool isLibraryShortcutSuspended() const { return libraryShortcutSuspended_; }
+
     PickerViewModel& model() { return *model_; }
     const std::optional<Session>& session() const { return session_; }
 
@@ -179,6 +184,7 @@ class PickerController {
     std::optional<Session> session_;
     Cancellable delayTimer_;
     std::vector<RecentTypedCharacter> recentTypedCharacters_;
+    bool libraryShortcutSuspended_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

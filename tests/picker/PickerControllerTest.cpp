@@ -269,6 +269,14 @@ TEST(PickerScenario, LibraryShortcut) {
     h.frontmost = {PickerHarness::kOwnID, "Mosaiko"};
     EXPECT_FALSE(h.deliver(press)) << "inside this program the shortcut is the window's business";
     EXPECT_EQ(requests.size(), 2u);
+
+    // While a new shortcut is recorded the stored one reaches the recorder, from any application.
+    h.frontmost = {"org.example.editor", "Editor"};
+    h.controller->setLibraryShortcutSuspended(true);
+    EXPECT_FALSE(h.deliver(press));
+    h.controller->setLibraryShortcutSuspended(false);
+    EXPECT_TRUE(h.deliver(press));
+    EXPECT_EQ(requests.size(), 3u);
 }
 
 TEST(PickerScenario, PanelActionsArriveAfterTheCurrentEvent) {

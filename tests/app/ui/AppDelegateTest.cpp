@@ -82,7 +82,10 @@ class AppDelegateTest : public testing::Test {
             loop.postDelayed(s, std::move(b));
         };
         d.libraryEffects.targetActivator = [this](const RunningApp& a) { workspace.bringToFront(a); };
-        d.libraryStores = {&db, &usage, &collections, &custom};
+        d.db = &db;
+        d.usage = &usage;
+        d.collections = &collections;
+        d.custom = &custom;
         d.systemTrayAvailable = [] { return false; };
         d.terminate = [this] { log.push_back("terminate"); };
         return d;

@@ -1,0 +1,79 @@
+#include "settings/ui/LibraryShortcutSheet.hpp"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "picker/ui/DeferredRefresh.hpp"
+#include "settings/ui/SettingsStyle.hpp"
+
+namespace mosaiko {
+
+LibraryShortcutSheet::LibraryShortcutSheet(SettingsState& state,
+                                           ShortcutRecorderView::KeyEventReader keyEventOf, QWidget* parent)
+    : QDialog(parent), state_(state) {
+    setWindowTitle(QStringLiteral("Record Library Shortcut"));
+    setWindowModality(Qt::WindowModal);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(20, 20, 20, 20);
+    column->setSpacing(16);
+    // 460 wide; as tall as its content.
+    column->setSizeConstraint(QLayout::SetFixedSize);
+
+    QLabel* title = SettingsStyle::label(QStringLiteral("Record Library Shortcut"), 18, QFont::Bold);
+    title->setMinimumWidth(460 - 40);  // the sheet's width
+    column->addWidget(title);
+    column->addWidget(SettingsStyle::wrappingLabel(
+        QStringLiteral(
+            "Press a combination with Command, Control, or Option plus a single key. Mosaiko will open "
+            "the floating library without stealing focus from the current app."),
+        12));
+
+    recorder_ = new ShortcutRecorderView(std::move(keyEventOf));
+    recorder_->setFixedHeight(132);
+    recorder_->onShortcutRecorded = [this](const KeyboardShortcut& shortcut) {
+        state_.saveRecordedLibraryShortcut(shortcut);
+    };
+    auto* texts = new QVBoxLayout(recorder_);
+    texts->setContentsMargins(18, 18, 18, 18);
+    texts->setSpacing(8);
+    texts->addStretch(1);
+    texts->addWidget(
+        SettingsStyle::monospacedLabel(QStringLiteral("Ready for input"), 12, QFont::DemiBold, true), 0,
+        Qt::AlignHCenter);
+    current_ = SettingsStyle::monospacedLabel(QString(), 28, QFont::Bold);
+    texts->addWidget(current_, 0, Qt::AlignHCenter);
+    texts->addWidget(
+        SettingsStyle::label(QStringLiteral("Use Disable below to turn it off."), 11, QFont::Normal, true), 0,
+        Qt::AlignHCenter);
+    texts->addStretch(1);
+    column->addWidget(recorder_);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    disable_ = new QPushButton(QStringLiteral("Disable"));
+    disable_->setAutoDefault(false);
+    connect(disable_, &QPushButton::clicked, this, [this] { state_.disableLibraryShortcut(); });
+    buttons->addWidget(disable_);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"));
+    cancel_->setAutoDefault(false);
+    connect(cancel_, &QPushButton::clicked, this, [this] { state_.setLibraryShortcutSheetShown(false); });
+    buttons->addWidget(cancel_);
+    column->addLayout(buttons);
+
+    refresh_ = std::make_unique<DeferredRefresh>(this, [this] { refresh(); });
+    refresh_->watch(state_.prefs().libraryShortcut);
+    refresh();
+}
+
+LibraryShortcutSheet::~LibraryShortcutSheet() = default;
+
+void LibraryShortcutSheet::refresh() {
+    const auto& shortcut = state_.prefs().libraryShortcut();
+    current_->setText(shortcut ? QString::fromStdString(shortcut->displayString())
+                               : QStringLiteral("Disabled"));
+    disable_->setEnabled(shortcut.has_value());
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,241 @@
+#include "settings/ui/SettingsStyle.hpp"
+
+#include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+
+#include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/SymbolImage.hpp"
+#include "platform/qt/Typography.hpp"
+
+namespace mosaiko {
+
+QColor SettingsStyle::Tint::resolved() const {
+    return DesktopAppearance::withOpacity(color, SettingsStyle::isDark() ? dark : light);
+}
+
+bool SettingsStyle::isDark() {
+    return DesktopAppearance::isDark();
+}
+
+QColor SettingsStyle::white(double dark, double light) {
+    return DesktopAppearance::withOpacity(Qt::white, isDark() ? dark : light);
+}
+
+QColor SettingsStyle::border() {
+    return isDark() ? DesktopAppearance::withOpacity(Qt::white, 0.16)
+                    : DesktopAppearance::withOpacity(Qt::black, 0.08);
+}
+
+std::vector<QColor> SettingsStyle::headerGradientColors() {
+    if (isDark()) return {QColor::fromRgbF(0.17f, 0.24f, 0.32f), QColor::fromRgbF(0.13f, 0.28f, 0.22f)};
+    return {QColor::fromRgbF(0.93f, 0.96f, 1.0f), QColor::fromRgbF(0.92f, 0.98f, 0.94f)};
+}
+
+std::vector<QColor> SettingsStyle::resolved(const Gradient& gradient) {
+    std::vector<QColor> colors;
+    colors.reserve(gradient.size());
+    for (const Tint& tint : gradient) colors.push_back(tint.resolved());
+    return colors;
+}
+
+QPalette SettingsStyle::palette() {
+    QPalette palette = QGuiApplication::palette();
+    const bool paletteDark = palette.color(QPalette::Window).lightness() < 128;
+    if (paletteDark != isDark()) {
+        const QColor window = DesktopAppearance::windowBackground();
+        const QColor text = DesktopAppearance::primaryText();
+        const QColor base = isDark() ? QColor(0x1e, 0x1e, 0x20) : QColor(Qt::white);
+        const QColor button = isDark() ? QColor(0x3a, 0x3a, 0x3c) : QColor(0xf6, 0xf6, 0xf6);
+        for (auto group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Window, window);
+            palette.setColor(group, QPalette::WindowText, text);
+            palette.setColor(group, QPalette::Base, base);
+            palette.setColor(group, QPalette::AlternateBase, window);
+            palette.setColor(group, QPalette::Text, text);
+            palette.setColor(group, QPalette::Button, button);
+            palette.setColor(group, QPalette::ButtonText, text);
+            palette.setColor(group, QPalette::ToolTipBase, base);
+            palette.setColor(group, QPalette::ToolTipText, text);
+        }
+        const QColor disabled = DesktopAppearance::withOpacity(text, 0.35);
+        palette.setColor(QPalette::Disabled, QPalette::Window, window);
+        palette.setColor(QPalette::Disabled, QPalette::Base, base);
+        palette.setColor(QPalette::Disabled, QPalette::Button, button);
+        palette.setColor(QPalette::Disabled, QPalette::WindowText, disabled);
+        palette.setColor(QPalette::Disabled, QPalette::Text, disabled);
+        palette.setColor(QPalette::Disabled, QPalette::ButtonText, disabled);
+    }
+    palette.setColor(QPalette::Highlight, DesktopAppearance::accent());
+    palette.setColor(QPalette::PlaceholderText, DesktopAppearance::secondaryText());
+    return palette;
+}
+
+void SettingsStyle::paintBox(QPainter& painter, const QRectF& rect, double radius,
+                             const std::vector<QColor>& colors, const QColor& border) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(rect, radius, radius);
+    if (colors.size() == 1) {
+        painter.fillPath(path, colors.front());
+    } else if (colors.size() > 1) {
+        QLinearGradient gradient(rect.topLeft(), rect.bottomRight());
+        for (std::size_t i = 0; i < colors.size(); ++i)
+            gradient.setColorAt(static_cast<double>(i) / static_cast<double>(colors.size() - 1), colors[i]);
+        painter.fillPath(path, gradient);
+    }
+    if (border.alpha() > 0) {
+        // A 1 pt line inside the edge: the stroke runs half a point in from the outline.
+        painter.setPen(QPen(border, 1.0));
+        painter.setBrush(Qt::NoBrush);
+        const double inner = std::max(0.0, radius - 0.5);
+        painter.drawRoundedRect(rect.adjusted(0.5, 0.5, -0.5, -0.5), inner, inner);
+    }
+    painter.restore();
+}
+
+void SettingsStyle::paintSymbol(QPainter& painter, const QString& name, const QColor& color, double points,
+                                const QRectF& rect, bool bold) {
+    const QPixmap image =
+        SymbolImage::pixmap(name, color, points, painter.device()->devicePixelRatioF(), bold);
+    if (image.isNull()) return;
+    painter.drawPixmap(QPointF(rect.center().x() - points / 2, rect.center().y() - points / 2), image);
+}
+
+QLabel* SettingsStyle::label(const QString& text, double points, QFont::Weight weight, bool secondary,
+                             QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(Typography::system(points, weight));
+    setSecondary(label, secondary);
+    return label;
+}
+
+QLabel* SettingsStyle::monospacedLabel(const QString& text, double points, QFont::Weight weight,
+                                       bool secondary, QWidget* parent) {
+    QLabel* result = label(text, points, weight, secondary, parent);
+    result->setFont(Typography::monospaced(points, weight));
+    return result;
+}
+
+QLabel* SettingsStyle::wrappingLabel(const QString& text, double points, QFont::Weight weight, bool secondary,
+                                     QWidget* parent) {
+    auto* result = new WrappingLabel(text, parent);
+    result->setFont(Typography::system(points, weight));
+    setSecondary(result, secondary);
+    return result;
+}
+
+void SettingsStyle::setSecondary(QLabel* label, bool secondary) {
+    label->setForegroundRole(secondary ? QPalette::PlaceholderText : QPalette::WindowText);
+}
+
+QString SettingsStyle::codeSpanMarkup(const QStringList& parts, const QStringList& code) {
+    const QString family = Typography::monospaced(11).family().toHtmlEscaped();
+    QString markup;
+    for (qsizetype i = 0; i < parts.size() || i < code.size(); ++i) {
+        if (i < parts.size()) markup += parts[i].toHtmlEscaped();
+        if (i < code.size())
+            markup += QStringLiteral("<span style=\"font-family:'%1'\">").arg(family) +
+                      code[i].toHtmlEscaped() + QStringLiteral("</span>");
+    }
+    // Spaces are kept as typed.
+    return QStringLiteral("<span style=\"white-space:pre\">") + markup + QStringLiteral("</span>");
+}
+
+QLabel* SettingsStyle::codeSpanLabel(const QStringList& parts, const QStringList& code, double points,
+                                     QWidget* parent) {
+    auto* result = new QLabel(parent);
+    result->setTextFormat(Qt::RichText);
+    result->setFont(Typography::system(points));
+    result->setText(codeSpanMarkup(parts, code));
+    setSecondary(result, true);
+    return result;
+}
+
+// ---------------------------------------------------------------- WrappingLabel
+
+WrappingLabel::WrappingLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setTextFormat(Qt::PlainText);
+    setWordWrap(true);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+QSize WrappingLabel::sizeHint() const {
+    const QSize guess = QLabel::sizeHint();
+    return {guess.width(), heightForWidth(width() > 0 ? width() : guess.width())};
+}
+
+QSize WrappingLabel::minimumSizeHint() const {
+    return {0, sizeHint().height()};
+}
+
+void WrappingLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    if (height() != heightForWidth(width())) updateGeometry();
+}
+
+// ---------------------------------------------------------------- BoxFrame
+
+BoxFrame::BoxFrame(double radius, double fillDark, double fillLight, QWidget* parent)
+    : QWidget(parent), radius_(radius), fillDark_(fillDark), fillLight_(fillLight) {}
+
+void BoxFrame::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    SettingsStyle::paintBox(painter, QRectF(rect()), radius_, {SettingsStyle::white(fillDark_, fillLight_)},
+                            SettingsStyle::border());
+}
+
+// ---------------------------------------------------------------- SymbolTile
+
+SymbolTile::SymbolTile(Look look, QWidget* parent) : QWidget(parent), look_(std::move(look)) {
+    setFixedSize(sizeHint());
+}
+
+QSize SymbolTile::sizeHint() const {
+    const int side = static_cast<int>(look_.side);
+    return {side, side};
+}
+
+void SymbolTile::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRectF area(rect());
+    if (look_.fillDark > 0 || look_.fillLight > 0) {
+        SettingsStyle::paintBox(painter, area, look_.radius,
+                                {SettingsStyle::white(look_.fillDark, look_.fillLight)}, Qt::transparent);
+    }
+    const QColor color = palette().color(look_.secondary ? QPalette::PlaceholderText : QPalette::WindowText);
+    SettingsStyle::paintSymbol(painter, look_.symbol, color, look_.symbolPoints, area, look_.bold);
+}
+
+// ---------------------------------------------------------------- BadgeLabel
+
+BadgeLabel::BadgeLabel(const QString& text, const QFont& font, QWidget* parent)
+    : BadgeLabel(text, font, Look{}, parent) {}
+
+BadgeLabel::BadgeLabel(const QString& text, const QFont& font, Look look, QWidget* parent)
+    : QLabel(text, parent), look_(look) {
+    setTextFormat(Qt::PlainText);
+    setFont(font);
+    setContentsMargins(look_.horizontalPadding, look_.verticalPadding, look_.horizontalPadding,
+                       look_.verticalPadding);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void BadgeLabel::paintEvent(QPaintEvent* event) {
+    {
+        QPainter painter(this);
+        SettingsStyle::paintBox(painter, QRectF(rect()), look_.radius,
+                                {SettingsStyle::white(look_.fillDark, look_.fillLight)},
+                                SettingsStyle::border());
+    }
+    QLabel::paintEvent(event);
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,280 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+
+#include "settings/ui/CustomSearchTriggerEditorSheet.hpp"
+#include "settings/ui/GeneralTab.hpp"
+#include "settings/ui/InfoTab.hpp"
+#include "settings/ui/LibraryShortcutSheet.hpp"
+#include "settings/ui/OpenModesCard.hpp"
+#include "settings/ui/SelectAllTextField.hpp"
+#include "settings/ui/SettingsStyle.hpp"
+#include "settings/ui/SettingsUiFixture.hpp"
+#include "settings/ui/UpdaterStatusCard.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+using Tab = SettingsView::Tab;
+using Strings = std::vector<std::string>;
+
+std::string text(const QLabel* label) {
+    return label->text().toStdString();
+}
+
+struct SettingsViewTest : SettingsUiFixture {
+    GeneralTab& general() { return *static_cast<GeneralTab*>(view->tabContent(Tab::general)); }
+    OpenModesCard& openModes() { return *general().openModesCard(); }
+    CustomSearchTriggerEditorSheet* triggerSheet() {
+        return static_cast<CustomSearchTriggerEditorSheet*>(view->customSearchTriggerSheet());
+    }
+    LibraryShortcutSheet* shortcutSheet() {
+        return static_cast<LibraryShortcutSheet*>(view->libraryShortcutSheet());
+    }
+};
+
+TEST_F(SettingsViewTest, SixTabsAndOneSeamForTheirContent) {
+    open();
+    QTabWidget* tabs = view->tabWidget();
+    Strings titles;
+    for (int i = 0; i < tabs->count(); ++i) titles.push_back(tabs->tabText(i).toStdString());
+    EXPECT_EQ(titles, (Strings{"General", "Excluded Apps", "Pins", "Emoticon", "Shortcodes", "Info"}));
+    EXPECT_EQ(tabs->currentIndex(), 0);
+
+    tabs->setCurrentIndex(5);
+    auto pins = std::make_unique<QLabel>(QStringLiteral("pins"));
+    QLabel* shown = pins.get();
+    view->setTabContent(Tab::pins, std::move(pins));
+    EXPECT_EQ(view->tabContent(Tab::pins), shown);
+    EXPECT_EQ(tabs->widget(2), shown);
+    EXPECT_EQ(tabs->currentIndex(), 5) << "placing a tab keeps the selection";
+    EXPECT_EQ(view->state().tab(), Tab::info);
+    auto excluded = std::make_unique<QLabel>(QStringLiteral("apps"));
+    QLabel* apps = excluded.get();
+    view->setTabContent(Tab::excludedApps, std::move(excluded));
+    EXPECT_TRUE(tabs->widget(1)->isAncestorOf(apps)) << "inside the tab's padding";
+}
+
+TEST_F(SettingsViewTest, OpenModesRowsFollowTheStore) {
+    prefs.setInlineTrigger("");
+    open();
+    OpenModesCard& card = openModes();
+    EXPECT_EQ(text(card.inlineSearchBadge()), "Disabled");
+    EXPECT_EQ(card.inlineSearchEditButton()->text(), QStringLiteral("Set Shortcut..."));
+    EXPECT_FALSE(card.inlineSearchDisableButton()->isVisible());
+    EXPECT_TRUE(card.inlineSearchNote()->isVisible());
+    EXPECT_EQ(text(card.libraryShortcutBadge()), "Disabled");
+
+    prefs.setInlineTrigger(" <b>");
+    prefs.setLibraryShortcut(KeyboardShortcut{14, ModifierFlag::control | ModifierFlag::option, "e"});
+    settle();
+    EXPECT_EQ(text(card.inlineSearchBadge()), "␠<b>");
+    EXPECT_EQ(card.inlineSearchBadge()->textFormat(), Qt::PlainText);
+    EXPECT_EQ(text(card.inlineSearchExample()), "␠<b>red");
+    EXPECT_EQ(card.inlineSearchEditButton()->text(), QStringLiteral("Edit..."));
+    EXPECT_TRUE(card.inlineSearchDisableButton()->isVisible());
+    EXPECT_EQ(text(card.libraryShortcutBadge()), "⌃⌥E");
+    click(card.libraryShortcutDisableButton());
+    EXPECT_FALSE(prefs.libraryShortcut());
+
+    prefs.setInlineTrigger(";;");
+    card.instantOpenPicker()->activated(1);  // ";; (double semicolon)"
+    settle();
+    EXPECT_EQ(card.instantOpenPicker()->currentText(), QStringLiteral(":: (double colon)"));
+    ASSERT_TRUE(card.collisionNotice()->isVisible());
+    EXPECT_EQ(text(card.collisionNotice()),
+              "Instant open moved to `::` because `;;` is already used for inline search.");
+    card.instantOpenTabMenu()->actions().at(2)->trigger();
+    settle();
+    EXPECT_EQ(prefs.quickOpenTarget(), QuickOpenTarget::shortcodes);
+    EXPECT_EQ(card.instantOpenTabButton()->text(), QStringLiteral("Shortcodes"));
+    EXPECT_TRUE(card.collisionNotice()->isVisible());
+    click(card.setToDefaultsButton());
+    EXPECT_FALSE(card.collisionNotice()->isVisible());
+}
+
+TEST_F(SettingsViewTest, GeneralControlsWriteTheStore) {
+    prefs.setPopupDelayMs(1730);
+    open();
+    EXPECT_EQ(text(general().popupDelayValueLabel()), "1730 ms") << "its own number, out of range";
+    general().popupDelaySlider()->setValue(0);
+    settle();
+    EXPECT_EQ(prefs.popupDelayMs(), 0);
+    general().popupDelaySlider()->setValue(general().popupDelaySlider()->maximum());
+    settle();
+    EXPECT_EQ(prefs.popupDelayMs(), 1500);
+    EXPECT_EQ(text(general().popupDelayValueLabel()), "1500 ms");
+
+    click(general().skinToneButtons()[3]);
+    EXPECT_EQ(prefs.defaultSkinTone(), SkinTone::medium);
+    int highlighted = 0;
+    for (auto* button : general().skinToneButtons()) highlighted += button->isHighlighted() ? 1 : 0;
+    EXPECT_EQ(highlighted, 1);
+    EXPECT_TRUE(general().skinToneButtons()[3]->isHighlighted());
+
+    general().launchAtLoginToggle()->click();
+    EXPECT_FALSE(prefs.launchAtLoginEnabled());
+    general().searchSortPriorityPicker()->activated(1);
+    EXPECT_EQ(prefs.searchSortPriority(), SearchSortPriority::emoticonsFirst);
+
+    click(general().resetAllButton());
+    QMessageBox* alert = view->resetAllSettingsAlert();
+    ASSERT_TRUE(alert && alert->isVisible());
+    EXPECT_EQ(prefs.defaultSkinTone(), SkinTone::medium) << "asking resets nothing";
+    for (QAbstractButton* button : alert->buttons()) {
+        if (button->text() == QStringLiteral("Reset")) button->click();
+    }
+    settle();
+    EXPECT_FALSE(view->resetAllSettingsAlert());
+    EXPECT_EQ(prefs.defaultSkinTone(), SkinTone::defaultTone);
+    EXPECT_TRUE(prefs.launchAtLoginEnabled());
+}
+
+TEST_F(SettingsViewTest, TriggerEditorSubmitsEachReturnOnce) {
+    prefs.setOpeningSequenceBlocklist({";x"});
+    open();
+    click(openModes().inlineSearchEditButton());
+    CustomSearchTriggerEditorSheet* sheet = triggerSheet();
+    ASSERT_TRUE(sheet && sheet->isVisible());
+    SelectAllTextField* trigger = sheet->triggerField();
+    EXPECT_TRUE(trigger->hasFocus());
+    EXPECT_EQ(trigger->selectedText(), QStringLiteral(";")) << "selected once, on opening";
+    EXPECT_EQ(text(sheet->previewLabel()), ";");
+    EXPECT_FALSE(sheet->entryField()->hasFocus());
+
+    QTest::keyClick(trigger, Qt::Key_Backspace);
+    settle();
+    EXPECT_EQ(text(sheet->previewLabel()), "Empty");
+    EXPECT_FALSE(sheet->okButton()->isEnabled());
+    QTest::keyClick(trigger, Qt::Key_Return);
+    settle();
+    EXPECT_TRUE(sheet->isVisible()) << "nothing usable: the sheet stays";
+
+    QTest::keyClicks(trigger, QStringLiteral("::"));
+    settle();
+    EXPECT_TRUE(sheet->okButton()->isEnabled());
+
+    SelectAllTextField* entry = sheet->entryField();
+    entry->setFocus();
+    QTest::keyClicks(entry, QStringLiteral(";X"));
+    settle();
+    EXPECT_FALSE(sheet->addButton()->isEnabled()) << "a duplicate ignoring case";
+    EXPECT_TRUE(sheet->entryPreviewLabel()->isVisible());
+    QTest::keyClick(entry, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(entry, QStringLiteral("; <i>"));
+    settle();
+    EXPECT_TRUE(sheet->addButton()->isEnabled());
+    EXPECT_NE(sheet->entryPreviewLabel()->text().indexOf(QStringLiteral("&lt;i&gt;")), -1)
+        << "escaped markup";
+    QTest::keyClick(entry, Qt::Key_Return);
+    settle();
+    ASSERT_TRUE(triggerSheet()) << "Return in the entry field only adds";
+    EXPECT_EQ(view->state().customSearchTriggerBlocklistDraft(), (Strings{";x", "; <i>"}));
+    EXPECT_EQ(entry->text(), QString());
+    EXPECT_FALSE(trigger->needsSelectAll());
+    EXPECT_EQ(prefs.openingSequenceBlocklist(), Strings{";x"}) << "drafts only";
+    std::vector<QLabel*> rows = sheet->rowLabels();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(text(rows[1]), ";␠<i>");
+    click(sheet->removeButtons()[0]);
+    EXPECT_EQ(view->state().customSearchTriggerBlocklistDraft(), Strings{"; <i>"});
+
+    trigger->setFocus();
+    QTest::keyClick(trigger, Qt::Key_Return);
+    settle();
+    EXPECT_FALSE(view->customSearchTriggerSheet());
+    EXPECT_EQ(prefs.inlineTrigger(), "::");
+    EXPECT_EQ(prefs.openingSequenceBlocklist(), Strings{"; <i>"});
+}
+
+TEST_F(SettingsViewTest, EscapeDropsTheDrafts) {
+    open();
+    click(openModes().inlineSearchEditButton());
+    QTest::keyClicks(triggerSheet()->triggerField(), QStringLiteral("zz"));
+    settle();
+    QTest::keyClick(triggerSheet(), Qt::Key_Escape);
+    settle();
+    EXPECT_FALSE(view->customSearchTriggerSheet());
+    EXPECT_FALSE(view->state().isShowingCustomSearchTriggerSheet());
+    EXPECT_EQ(prefs.inlineTrigger(), ";");
+    EXPECT_EQ(view->state().customSearchTriggerDraft(), ";");
+}
+
+TEST_F(SettingsViewTest, RecorderTakesTheCombinationBeforeTheWindowsShortcuts) {
+    open();
+    int windowShortcutFired = 0;
+    auto* action = new QAction(view.get());
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K));
+    QObject::connect(action, &QAction::triggered, [&] { ++windowShortcutFired; });
+    view->addAction(action);
+
+    click(openModes().libraryShortcutEditButton());
+    LibraryShortcutSheet* sheet = shortcutSheet();
+    ASSERT_TRUE(sheet && sheet->isVisible());
+    EXPECT_EQ(suspensions, std::vector<bool>{true});
+    EXPECT_EQ(text(sheet->currentShortcutLabel()), "Disabled");
+    EXPECT_FALSE(sheet->disableButton()->isEnabled());
+    ASSERT_TRUE(sheet->recorder()->hasFocus()) << "keys reach it without a click";
+
+    QTest::keyClick(sheet->recorder(), Qt::Key_K, Qt::ShiftModifier);
+    QTest::keyClick(sheet->recorder(), Qt::Key_Return, Qt::ControlModifier);
+    settle();
+    EXPECT_FALSE(prefs.libraryShortcut()) << "no Control, Option or Command; or no printable key";
+    QTest::keyClick(sheet->recorder(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    settle();
+    EXPECT_EQ(windowShortcutFired, 0);
+    EXPECT_EQ(prefs.libraryShortcut(),
+              (KeyboardShortcut{40, ModifierFlag::shift | ModifierFlag::control, "k"}));
+    EXPECT_FALSE(view->libraryShortcutSheet());
+    EXPECT_EQ(suspensions, (std::vector<bool>{true, false}));
+    EXPECT_EQ(text(openModes().libraryShortcutBadge()), "⌃⇧K");
+
+    click(openModes().libraryShortcutEditButton());
+    QTest::keyClick(shortcutSheet()->recorder(), Qt::Key_Escape);
+    settle();
+    EXPECT_FALSE(view->libraryShortcutSheet());
+    EXPECT_TRUE(prefs.libraryShortcut()) << "Escape changes nothing";
+    EXPECT_EQ(suspensions, (std::vector<bool>{true, false, true, false}));
+}
+
+TEST_F(SettingsViewTest, InfoTabReachesTheShell) {
+    open();
+    auto& info = *static_cast<InfoTab*>(view->tabContent(Tab::info));
+    view->tabWidget()->setCurrentIndex(5);
+    settle();
+    EXPECT_EQ(text(info.versionLabel()), "Version 1.4 (57)");
+    click(info.tippsCard());
+    click(info.permissionWizardCard());
+    EXPECT_EQ(guides, (std::vector<OnboardingPage>{OnboardingPage::welcome, OnboardingPage::permissions}));
+    click(info.reportIssueCard());
+    click(info.featureRequestsCard());
+    click(info.companyLink());
+    EXPECT_EQ(urls,
+              (Strings{"https://example.org/issues", "https://example.org/ideas", "https://example.org/"}));
+    EXPECT_EQ(info.companyLink()->text(), QStringLiteral("example.org"));
+
+    UpdaterStatusCard& card = *info.updaterCard();
+    EXPECT_EQ(card.pillValue(QStringLiteral("Current")), QStringLiteral("1.4 (57)"));
+    EXPECT_EQ(card.pillValue(QStringLiteral("Available")), QStringLiteral("N/A"));
+    EXPECT_EQ(card.pillValue(QStringLiteral("Status")), QStringLiteral("Updater unavailable in this build"));
+    EXPECT_EQ(card.pillValue(QStringLiteral("Last check")), QStringLiteral("Never"));
+    EXPECT_EQ(card.pillValue(QStringLiteral("Download mode")), QStringLiteral("Ask First"));
+    EXPECT_FALSE(card.checkToggle()->isEnabled() || card.checkToggle()->isChecked());
+    EXPECT_FALSE(card.downloadToggle()->isVisible());
+    EXPECT_FALSE(card.checkButton()->isEnabled());
+    EXPECT_FALSE(card.progress()->isVisible());
+
+    ASSERT_TRUE(updaterStatusChanged);
+    updaterStatusChanged();
+    updaterStatusChanged();
+    EXPECT_EQ(view->state().updaterStatusRefreshTick(), 2);
+}
+
+}  // namespace
+}  // namespace mosaiko::testing
