@@ -7,7 +7,9 @@
 #include <QPalette>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 #include <iostream>
+#include <stdexcept>
 
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
@@ -36,11 +38,7 @@ Wiring AppDelegate::Dependencies::wiring() const {
         .require("bundle", bundle)
         .include("singleInstance", singleInstance.wiring())
         .require("startContent", startContent)
-        .require("prefs", prefs)
-        .require("collections", collections)
-        .require("custom", custom)
-        .require("db", db)
-        .require("usage", usage)
+        .require("loadStores", loadStores)
         .require("permissions", permissions)
         .require("autoStart", autoStart)
         .include("picker", picker.wiring())
@@ -102,7 +100,30 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker
     hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
         picker.openLibraryHandler = std::move(handler);
     };
-    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) { picker.setLibraryShortcutSuspended(suspended); };
+    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) {
+        picker.setLibraryShortcutSuspended(suspended);
+    };
+    return hooks;
+}
+
+AppDelegate::PickerHooks AppDelegate::PickerHooks::overLater(
+    const std::unique_ptr<PickerController>& picker) {
+    PickerHooks hooks;
+    hooks.start = [&picker] {
+        if (picker) picker->start();
+    };
+    hooks.stop = [&picker] {
+        if (picker) picker->stop();
+    };
+    hooks.openQuickFind = [&picker] {
+        if (picker) picker->openQuickFind();
+    };
+    hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
+        if (picker) picker->openLibraryHandler = std::move(handler);
+    };
+    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) {
+        if (picker) picker->setLibraryShortcutSuspended(suspended);
+    };
     return hooks;
 }
 
@@ -116,11 +137,26 @@ LaunchInputs AppDelegate::readLaunchInputs() const {
     LaunchInputs inputs;
     // No build of this program carries a setting that forbids automatic downloads.
     inputs.allowsAutomaticUpdates = true;
-    inputs.launchAtLoginEnabled = dependencies_.prefs->launchAtLoginEnabled();
+    inputs.launchAtLoginEnabled = stores_.prefs->launchAtLoginEnabled();
     inputs.arguments = std::set<std::string>(dependencies_.arguments.begin(), dependencies_.arguments.end());
-    inputs.hasCompletedOnboarding = dependencies_.prefs->defaults().boolValue("hasCompletedOnboarding");
+    inputs.hasCompletedOnboarding = stores_.prefs->defaults().boolValue("hasCompletedOnboarding");
     inputs.isTrusted = dependencies_.permissions->trustChecker(false);
     return inputs;
+}
+
+bool AppDelegate::resolveOtherInstances() {
+    switch (SingleInstance(dependencies_.singleInstance).resolveOtherRunningInstancesIfNeeded()) {
+        case SingleInstance::Outcome::goOn:
+            return true;
+        case SingleInstance::Outcome::newerCopyRuns:
+            std::cerr << "Mosaiko: another copy, started at the same time, is the one that runs; this one "
+                         "ends.\n";
+            break;
+        case SingleInstance::Outcome::endRequested:
+            break;
+    }
+    if (dependencies_.terminate) dependencies_.terminate();
+    return false;
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -129,8 +165,10 @@ void AppDelegate::applicationDidFinishLaunching() {
     QPointer<AppDelegate> weak(this);
 
     LaunchSequence::Steps steps;
-    steps.resolveOtherInstances = [this] {
-        SingleInstance(dependencies_.singleInstance).resolveOtherRunningInstancesIfNeeded();
+    steps.resolveOtherInstances = [this] { return resolveOtherInstances(); };
+    steps.loadStores = [this] {
+        stores_ = dependencies_.loadStores();
+        if (!stores_.prefs) throw std::invalid_argument("AppDelegate: loadStores gave no preferences store");
     };
     steps.startContent = [this] { dependencies_.startContent(); };
     steps.readLaunchInputs = [this] { return readLaunchInputs(); };
@@ -143,8 +181,8 @@ void AppDelegate::applicationDidFinishLaunching() {
         libraryInsertion_->installWorkspaceActivationObserver();
     };
     steps.bindLaunchAtLogin = [this] {
-        cancellables_.push_back(dependencies_.autoStart->bind(dependencies_.prefs->launchAtLoginEnabled,
-                                                              *dependencies_.mainLoop));
+        cancellables_.push_back(
+            dependencies_.autoStart->bind(stores_.prefs->launchAtLoginEnabled, *dependencies_.mainLoop));
     };
     steps.postUpdaterStatus = [this] { updates_.postStatusDidChange(); };
     steps.installLibraryOpenHandler = [this, weak] {
@@ -187,8 +225,14 @@ void AppDelegate::setUpStatusItem() {
     const QColor color = QApplication::palette().color(QPalette::WindowText);
     statusItem_ = new QSystemTrayIcon(
         StatusBarIcon::make(dependencies_.bundle->resourcePath("MenuBarIcon", "svg"), color), this);
-    statusItem_->setToolTip(QStringLiteral("Mosaiko"));
+    showSaveProblem(std::nullopt);
     statusItem_->setContextMenu(statusMenu_);
+    if (dependencies_.watchSaving) {
+        QPointer<AppDelegate> weak(this);
+        dependencies_.watchSaving([weak](const std::optional<std::string>& problem) {
+            if (weak) weak->showSaveProblem(problem);
+        });
+    }
     // A click opens the menu as the right button does, as a menu-bar item would.
     connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger) statusMenu_->popup(QCursor::pos());
@@ -198,6 +242,18 @@ void AppDelegate::setUpStatusItem() {
                      "features work without it.\n";
     }
     statusItem_->show();
+}
+
+void AppDelegate::showSaveProblem(const std::optional<std::string>& problem) {
+    if (!statusItem_) return;
+    if (!problem) {
+        statusItem_->setToolTip(QStringLiteral("Mosaiko"));
+        return;
+    }
+    // Rich text made from the plain text, so that nothing in the reason is taken for markup.
+    statusItem_->setToolTip(Qt::convertFromPlainText(
+        QStringLiteral("Mosaiko\nSettings cannot be saved: ") + QString::fromStdString(*problem),
+        Qt::WhiteSpaceNormal));
 }
 
 void AppDelegate::perform(MenuAction action) {
@@ -281,9 +337,17 @@ void AppDelegate::showOnboarding(OnboardingPage startPage) {
 
 void AppDelegate::ensureLibraryWindow() {
     if (!libraryViewModel_) {
-        const auto& d = dependencies_;
-        libraryViewModel_ =
-            std::make_unique<LibraryViewModel>(*d.db, *d.prefs, *d.usage, *d.collections, *d.mainLoop);
+        const Stores& stores = stores_;
+        for (auto [store, name] : {std::pair<const void*, const char*>{stores.prefs, "prefs"},
+                                   {stores.db, "db"},
+                                   {stores.usage, "usage"},
+                                   {stores.collections, "collections"},
+                                   {stores.custom, "custom"}}) {
+            if (!store)
+                throw std::invalid_argument(std::string("AppDelegate: the library needs stores.") + name);
+        }
+        libraryViewModel_ = std::make_unique<LibraryViewModel>(*stores.db, *stores.prefs, *stores.usage,
+                                                               *stores.collections, *dependencies_.mainLoop);
         QPointer<AppDelegate> weak(this);
         libraryViewModel_->onInsertRequested = [weak](const std::string& text, bool keepWindowOpen) {
             if (weak) weak->insertFromLibrary(text, keepWindowOpen);
@@ -294,8 +358,7 @@ void AppDelegate::ensureLibraryWindow() {
         libraryViewModel_->setInsertionTargetName(libraryInsertionTargetName_);
     }
     if (libraryWindow_) return;
-    libraryWindow_ =
-        std::make_unique<LibraryWindowController>(*libraryViewModel_, *dependencies_.custom);
+    libraryWindow_ = std::make_unique<LibraryWindowController>(*libraryViewModel_, *stores_.custom);
     prepareWindow(*libraryWindow_);
 }
 

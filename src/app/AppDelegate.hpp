@@ -61,6 +61,19 @@ class AppDelegate final : public QObject, public PickerShellServices {
 
         // The hooks of a picker controller that outlives the delegate.
         static PickerHooks over(PickerController& picker);
+        // The same for a picker that is built later (with the stores); until then they do nothing.
+        static PickerHooks overLater(const std::unique_ptr<PickerController>& picker);
+    };
+
+    // The stores the shell reads and hands to its windows.
+    struct Stores {
+        PreferencesStore* prefs = nullptr;
+        // What the settings window's content tabs edit; a tab without its store stays empty.
+        CollectionsStore* collections = nullptr;
+        CustomContentStore* custom = nullptr;
+        EmojiDatabase* db = nullptr;
+        // The library window shows these and the three above; it cannot open without them.
+        EmojiUsageStore* usage = nullptr;
     };
 
     struct Dependencies {
@@ -74,13 +87,13 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::vector<std::string> arguments;
 
         SingleInstance::Dependencies singleInstance;
+        // Loads the stores and builds what rests on them (the picker). Called by the launch once the
+        // older copies are gone: they save on their way out.
+        std::function<Stores()> loadStores;
         std::function<void()> startContent;
-        PreferencesStore* prefs = nullptr;
-        // The shared content: the library window shows it, the settings window's tabs edit it.
-        CollectionsStore* collections = nullptr;
-        CustomContentStore* custom = nullptr;
-        EmojiDatabase* db = nullptr;
-        EmojiUsageStore* usage = nullptr;
+        // Hands the tray a way to say that settings cannot be saved (a reason) or can again
+        // (nothing); called on the main thread. Unset: nothing is said there.
+        std::function<void(std::function<void(const std::optional<std::string>& problem)>)> watchSaving;
         PermissionsManager* permissions = nullptr;
         AutoStartManager* autoStart = nullptr;
         UpdateManager::UpdaterFactory updaterFactory;
@@ -171,8 +184,11 @@ class AppDelegate final : public QObject, public PickerShellServices {
     void openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,
                      const std::function<void()>& navigate);
     LaunchInputs readLaunchInputs() const;
+    bool resolveOtherInstances();
+    void showSaveProblem(const std::optional<std::string>& problem);
 
     Dependencies dependencies_;
+    Stores stores_;  // once the launch has loaded them
     UpdateManager updates_;
     std::unique_ptr<LibraryInsertion> libraryInsertion_;
     std::unique_ptr<LibraryViewModel> libraryViewModel_;

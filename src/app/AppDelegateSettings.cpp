@@ -13,10 +13,10 @@ namespace mosaiko {
 
 void AppDelegate::installSettingsView(WindowController& controller) {
     SettingsView::Dependencies d;
-    d.prefs = dependencies_.prefs;
-    d.collections = dependencies_.collections;
-    d.custom = dependencies_.custom;
-    d.db = dependencies_.db;
+    d.prefs = stores_.prefs;
+    d.collections = stores_.collections;
+    d.custom = stores_.custom;
+    d.db = stores_.db;
     d.workspace = dependencies_.workspace;
     d.keyEventOf = &QtKeyEventReader::read;
     d.versionText =

@@ -7,16 +7,18 @@
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <cstdlib>
+#include <iostream>
 #include <thread>
 
+#include "app/TerminationSignals.hpp"
 #include "content/CollectionsStore.hpp"
-#include "content/CustomContentStore.hpp"
 #include "content/ContentCoordinator.hpp"
 #include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/FileDefaults.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11EventPoster.hpp"
 #include "platform/x11/X11KeyTap.hpp"
@@ -58,17 +60,31 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
     : arguments_(std::move(arguments)),
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
                 InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
-      workspace_(createX11Workspace()),
-      poster_(createX11EventPoster()) {
+      workspace_(createX11Workspace()) {
     if (!workspace_) workspace_ = std::make_unique<NoWorkspace>();
-    // Without a poster every event counts as impossible to make, so nothing is half typed.
-    EmojiInserter::EventPoster post = [](const SyntheticKeyEvent&) {};
-    EmojiInserter::KeyboardEventFactory factory = [](std::uint16_t, bool) { return std::nullopt; };
+    // Registered before the older copies are looked up, so copies started at the same moment see
+    // each other and only the newest survives.
+    registry_.registerCurrentProcess();
+}
+
+AppDelegate::Stores LiveShell::loadStores() {
+    storesLoaded_ = true;
+    FileDefaults::shared();  // the file is read now, after the older copy saved on its way out
+
+    poster_ = createX11EventPoster();
+    // Without a poster nothing can be typed: the inserters fail instead of pretending, so no use is
+    // recorded and the picker's session ends with the user's text left as it was.
+    EmojiInserter::EventPoster post;
     if (poster_) {
         post = [poster = poster_](const SyntheticKeyEvent& event) { poster->post(event); };
-        factory = EmojiInserter::plainEventFactory();
+        inserter_ = std::make_shared<EmojiInserter>(post);
+    } else {
+        std::cerr << "Mosaiko: nothing can be typed into other applications: "
+                  << X11AccessibilityTrust().reason() << "\n";
+        inserter_ = std::make_shared<EmojiInserter>(
+            [](const SyntheticKeyEvent&) {},
+            EmojiInserter::KeyboardEventFactory([](std::uint16_t, bool) { return std::nullopt; }));
     }
-    inserter_ = std::make_shared<EmojiInserter>(post, factory);
 
     picker_ = PickerAssembly::build({EmojiDatabase::shared(),
                                      PreferencesStore::shared(),
@@ -84,13 +100,13 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
                                      post,
                                      {}})
                   .controller;
-
-    // Registered before the older copies are looked up, so copies started at the same moment see
-    // each other and only the newest survives.
-    registry_.registerCurrentProcess();
+    return {&PreferencesStore::shared(), &CollectionsStore::shared(), &CustomContentStore::shared(),
+            &EmojiDatabase::shared(), &EmojiUsageStore::shared()};
 }
 
-LiveShell::~LiveShell() = default;
+LiveShell::~LiveShell() {
+    if (storesLoaded_) FileDefaults::shared().setSaveProblemHandler(nullptr);
+}
 
 void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText) {
     QMessageBox alert(QMessageBox::Information, QStringLiteral("Mosaiko"), QString::fromStdString(message));
@@ -99,6 +115,22 @@ void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std:
     alert.addButton(QStringLiteral("Continue"), QMessageBox::AcceptRole);
     alert.setWindowFlag(Qt::WindowStaysOnTopHint);
     alert.exec();
+}
+
+SingleInstance::Dependencies LiveShell::singleInstance() {
+    SingleInstance::Dependencies d;
+    d.bundleIdentifier = [] { return std::optional<std::string>(buildinfo::kAppIdentifier); };
+    d.currentProcessIdentifier = [] { return static_cast<long>(::getpid()); };
+    d.runningInstances = [this] { return registry_.olderInstances(); };
+    d.requestTermination = [this](const RunningInstance& i) { registry_.requestTermination(i); };
+    d.forceTermination = [this](const RunningInstance& i) { registry_.forceTermination(i); };
+    d.showAlert = &LiveShell::runDuplicateInstanceAlert;
+    d.uptime = [] { return SystemClock::shared().uptime(); };
+    d.sleep = [](double seconds) { ::usleep(static_cast<useconds_t>(seconds * 1e6)); };
+    // Without a usable runtime folder there is no lock to hold: the copies go by the list alone.
+    d.takeLock = [this] { return registry_.tryLock() != InstanceRegistry::LockAttempt::heldByAnother; };
+    d.endRequested = [] { return TerminationSignals::received(); };
+    return d;
 }
 
 AppDelegate::Dependencies LiveShell::dependencies() {
@@ -111,28 +143,25 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.currentProcessIdentifier = static_cast<long>(::getpid());
     d.arguments = arguments_;
 
-    d.singleInstance.bundleIdentifier = [] { return std::optional<std::string>(buildinfo::kAppIdentifier); };
-    d.singleInstance.currentProcessIdentifier = [] { return static_cast<long>(::getpid()); };
-    d.singleInstance.runningInstances = [this] { return registry_.olderInstances(); };
-    d.singleInstance.requestTermination = [this](const RunningInstance& i) {
-        registry_.requestTermination(i);
-    };
-    d.singleInstance.forceTermination = [this](const RunningInstance& i) { registry_.forceTermination(i); };
-    d.singleInstance.showAlert = &LiveShell::runDuplicateInstanceAlert;
-    d.singleInstance.uptime = [] { return SystemClock::shared().uptime(); };
-    d.singleInstance.sleep = [](double seconds) { ::usleep(static_cast<useconds_t>(seconds * 1e6)); };
-
+    d.singleInstance = singleInstance();
+    d.loadStores = [this] { return loadStores(); };
     d.startContent = [] { ContentCoordinator::shared().start(); };
-    d.prefs = &PreferencesStore::shared();
-    d.collections = &CollectionsStore::shared();
-    d.custom = &CustomContentStore::shared();
-    d.db = &EmojiDatabase::shared();
-    d.usage = &EmojiUsageStore::shared();
+    d.watchSaving = [](std::function<void(const std::optional<std::string>&)> show) {
+        FileDefaults& defaults = FileDefaults::shared();
+        defaults.setSaveProblemHandler([show](const std::optional<std::string>& problem) {
+            // Told on the saving thread; the tray lives on the main thread.
+            if (QCoreApplication* app = QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    app, [show, problem] { show(problem); }, Qt::QueuedConnection);
+        });
+        if (const auto problem = defaults.saveProblem()) show(problem);
+    };
     d.permissions = &PermissionsManager::shared();
     d.autoStart = &AutoStartManager::shared();
     // This platform has no update framework: the update state reads "Updater unavailable".
     d.updaterFactory = nullptr;
-    d.picker = AppDelegate::PickerHooks::over(*picker_);
+    // The picker exists once the stores are loaded; a copy that ends before has none to drive.
+    d.picker = AppDelegate::PickerHooks::overLater(picker_);
 
     d.isTerminated = [workspace = workspace_.get()](const RunningApp& app) {
         return !workspace->isRunning(app);
@@ -142,8 +171,8 @@ AppDelegate::Dependencies LiveShell::dependencies() {
         clipboard->clear();
         clipboard->setText(QString::fromStdString(text));
     };
-    d.libraryEffects.emojiInsertHandler = [inserter = inserter_](const std::string& text, int deleteCount) {
-        return inserter->insert(text, deleteCount);
+    d.libraryEffects.emojiInsertHandler = [this](const std::string& text, int deleteCount) {
+        return inserter_ && inserter_->insert(text, deleteCount);
     };
     d.libraryEffects.usageRecorder = [](const std::string& text) {
         EmojiUsageStore::shared().recordUsed(text);

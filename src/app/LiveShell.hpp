@@ -17,7 +17,8 @@ class X11EventPoster;
 
 // The live platform behind the application delegate, for one run of the program: the Qt main
 // loop, the X11 workspace, key tap and event poster, the picker built over them, and the registry
-// of running copies.
+// of running copies. The stores, and everything that rests on them, are made only when the launch
+// asks for them, after the older copies are gone.
 class LiveShell {
   public:
     explicit LiveShell(std::vector<std::string> arguments);
@@ -31,11 +32,15 @@ class LiveShell {
     static void runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText);
 
   private:
+    AppDelegate::Stores loadStores();
+    SingleInstance::Dependencies singleInstance();
+
     std::vector<std::string> arguments_;
     QtMainLoop mainLoop_;
     QtScreenInfo screens_;
     InstanceRegistry registry_;
     std::unique_ptr<Workspace> workspace_;
+    bool storesLoaded_ = false;
     // One poster for the picker and the library: it owns the keycodes it remaps for typing.
     std::shared_ptr<X11EventPoster> poster_;
     std::shared_ptr<EmojiInserter> inserter_;

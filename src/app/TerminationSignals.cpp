@@ -13,8 +13,10 @@ namespace mosaiko {
 namespace {
 
 int signalSockets[2] = {-1, -1};
+volatile sig_atomic_t signalReceived = 0;
 
 void forwardSignal(int signalNumber) {
+    signalReceived = 1;
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
@@ -42,6 +44,10 @@ TerminationSignals::TerminationSignals(std::function<void(int)> onSignal) : onSi
         }
     });
     install(forwardSignal);
+}
+
+bool TerminationSignals::received() {
+    return signalReceived != 0;
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -15,6 +15,10 @@ class TerminationSignals final : public QObject {
     explicit TerminationSignals(std::function<void(int signalNumber)> onSignal);
     ~TerminationSignals() override;
 
+    // Whether a termination signal has arrived, already from inside the handler: code that blocks
+    // the main loop (a wait for another copy to quit) can see it before the loop gets to run.
+    static bool received();
+
   private:
     std::function<void(int)> onSignal_;
     QSocketNotifier* notifier_ = nullptr;

@@ -11,11 +11,16 @@ namespace {
 struct RecordedLaunch {
     std::vector<std::string> calls;
     std::optional<OnboardingPage> guide;
+    bool goesOn = true;
 
     LaunchSequence::Steps steps(LaunchInputs inputs) {
         auto record = [this](const char* name) { return [this, name] { calls.emplace_back(name); }; };
         LaunchSequence::Steps s;
-        s.resolveOtherInstances = record("resolveOtherInstances");
+        s.resolveOtherInstances = [this] {
+            calls.emplace_back("resolveOtherInstances");
+            return goesOn;
+        };
+        s.loadStores = record("loadStores");
         s.startContent = record("startContent");
         s.readLaunchInputs = [this, inputs] {
             calls.emplace_back("readLaunchInputs");
@@ -52,6 +57,7 @@ TEST(LaunchSequence, RunsEveryStepInOrderAndStartsTheKeyTapLast) {
     inputs.hasCompletedOnboarding = false;
     LaunchSequence::run(launch.steps(inputs));
     const std::vector<std::string> expected{"resolveOtherInstances",
+                                            "loadStores",
                                             "startContent",
                                             "readLaunchInputs",
                                             "setUpUpdater",
@@ -65,6 +71,14 @@ TEST(LaunchSequence, RunsEveryStepInOrderAndStartsTheKeyTapLast) {
                                             "showOnboarding",
                                             "startKeyTap"};
     EXPECT_EQ(launch.calls, expected);
+}
+
+// A copy that does not take over must neither read the stores nor start anything.
+TEST(LaunchSequence, ACopyThatDoesNotTakeOverStopsAfterTheFirstStep) {
+    RecordedLaunch launch;
+    launch.goesOn = false;
+    LaunchSequence::run(launch.steps(settledInputs()));
+    EXPECT_EQ(launch.calls, std::vector<std::string>{"resolveOtherInstances"});
 }
 
 TEST(LaunchSequence, RegistersTheLoginItemAtOnceOnlyWhenEnabledAtLaunch) {

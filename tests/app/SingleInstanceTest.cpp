@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <map>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/fake/ManualMainLoop.hpp"
@@ -45,13 +54,41 @@ class FakeInstances {
         };
         d.showAlert = [this](const std::string& message, const std::string& info) {
             alerts.push_back({message, info});
+            if (signalDuringAlert) endRequested = true;
         };
         d.uptime = [this] { return clock_.uptime(); };
         d.sleep = [this](double seconds) {
             ++sleeps;
             clock_.advance(seconds);
         };
+        if (lockHolder) {
+            d.takeLock = [this] { return takeLock(); };
+            d.endRequested = [this] { return endRequested; };
+        }
         return d;
+    }
+
+    // The copy's lock: held by `lockHolder` (kSelf once this copy has it) until that copy is gone;
+    // a copy that is not listed is a newer one and never goes. `nextHolder` is a newer copy that
+    // takes the lock the moment it is free.
+    bool takeLock() {
+        if (*lockHolder != kSelf) {
+            const auto running = alive();
+            const bool listed =
+                std::any_of(instances_.begin(), instances_.end(),
+                            [&](const RunningInstance& i) { return i.processIdentifier == *lockHolder; });
+            const bool holderRuns =
+                !listed || std::any_of(running.begin(), running.end(), [&](const RunningInstance& i) {
+                    return i.processIdentifier == *lockHolder;
+                });
+            if (holderRuns) return false;
+            if (nextHolder) {
+                lockHolder = std::exchange(nextHolder, std::nullopt);
+                return false;
+            }
+        }
+        lockHolder = kSelf;
+        return true;
     }
 
     std::vector<RunningInstance> alive() const {
@@ -66,6 +103,10 @@ class FakeInstances {
         return result;
     }
 
+    std::optional<long> lockHolder;  // nothing: the copies go by the list alone
+    std::optional<long> nextHolder;
+    bool signalDuringAlert = false;
+    bool endRequested = false;
     std::vector<long> requested;
     std::vector<long> forced;
     std::vector<std::pair<std::string, std::string>> alerts;
@@ -144,6 +185,156 @@ TEST(SingleInstance, AHangingInstanceIsForcedAfterTheWaitLimit) {
     EXPECT_EQ(fake.forced, std::vector<long>{101});
     EXPECT_GE(clock.uptime() - start, SingleInstance::kWaitLimit - 1e-9);
     EXPECT_LE(clock.uptime() - start, SingleInstance::kWaitLimit + SingleInstance::kPollInterval + 1e-9);
+}
+
+// With the lock, a copy goes on only once it holds it, so of copies started together exactly one
+// survives; a copy asked to end while its alert is up ends alone.
+TEST(SingleInstance, ACopyGoesOnOnlyWhenItHoldsTheLock) {
+    using Outcome = SingleInstance::Outcome;
+    struct Case {
+        const char* name;
+        std::optional<double> olderQuitsAfter;  // the older copy 100, when there is one
+        long holder;                            // who holds the lock at start (kSelf: nobody else)
+        std::optional<long> nextHolder;
+        bool signalDuringAlert;
+        Outcome outcome;
+        std::size_t alerts;
+        std::vector<long> requested;
+        std::vector<long> forced;
+    };
+    const std::vector<Case> cases = {
+        {"free lock", std::nullopt, kSelf, {}, false, Outcome::goOn, 0, {}, {}},
+        {"a newer copy got there first", std::nullopt, 600, {}, false, Outcome::newerCopyRuns, 0, {}, {}},
+        {"the older holder quits", 0.12, 100, {}, false, Outcome::goOn, 1, {100}, {}},
+        {"the older holder hangs", std::nullopt, 100, {}, false, Outcome::goOn, 1, {100}, {100}},
+        {"a newer copy takes over from the older one",
+         0.12,
+         100,
+         600,
+         false,
+         Outcome::newerCopyRuns,
+         1,
+         {100},
+         {}},
+        {"signalled while the alert is up", 0.12, 100, {}, true, Outcome::endRequested, 1, {}, {}},
+    };
+    for (const auto& c : cases) {
+        ManualMainLoop clock;
+        FakeInstances fake(clock);
+        if (c.olderQuitsAfter || c.holder == 100) fake.add(100, c.olderQuitsAfter);
+        fake.lockHolder = c.holder;
+        fake.nextHolder = c.nextHolder;
+        fake.signalDuringAlert = c.signalDuringAlert;
+        EXPECT_EQ(SingleInstance(fake.dependencies()).resolveOtherRunningInstancesIfNeeded(), c.outcome)
+            << c.name;
+        EXPECT_EQ(fake.alerts.size(), c.alerts) << c.name;
+        EXPECT_EQ(fake.requested, c.requested) << c.name;
+        EXPECT_EQ(fake.forced, c.forced) << c.name;
+        EXPECT_EQ(fake.lockHolder == kSelf, c.outcome == Outcome::goOn) << c.name;
+    }
+}
+
+volatile sig_atomic_t childSignalled = 0;
+
+// How long a copy takes to start up before it registers, and from there to resolving.
+struct StartUp {
+    int registerAfterMs;
+    int resolveAfterMs;
+};
+
+// One copy of the program as far as starting goes: it registers, resolves the other copies over
+// the real registry and lock, and, when it goes on, marks itself running and runs until it is
+// asked to end.
+[[noreturn]] void runCopy(const std::filesystem::path& directory, StartUp startUp) {
+    struct sigaction action {};
+    action.sa_handler = [](int) { childSignalled = 1; };
+    ::sigaction(SIGTERM, &action, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(startUp.registerAfterMs));
+    int status = 0;
+    {
+        InstanceRegistry registry(directory, ":7");
+        registry.registerCurrentProcess();
+        std::this_thread::sleep_for(std::chrono::milliseconds(startUp.resolveAfterMs));
+        SingleInstance::Dependencies d;
+        d.bundleIdentifier = [] { return std::optional<std::string>("io.example.App"); };
+        d.currentProcessIdentifier = [] { return static_cast<long>(::getpid()); };
+        d.runningInstances = [&] { return registry.olderInstances(); };
+        d.requestTermination = [&](const RunningInstance& i) { registry.requestTermination(i); };
+        d.forceTermination = [&](const RunningInstance& i) { registry.forceTermination(i); };
+        d.showAlert = [](const std::string&, const std::string&) {};
+        d.uptime = [] {
+            return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+        };
+        d.sleep = [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); };
+        d.takeLock = [&] { return registry.tryLock() != InstanceRegistry::LockAttempt::heldByAnother; };
+        d.endRequested = [] { return childSignalled != 0; };
+        if (SingleInstance(d).resolveOtherRunningInstancesIfNeeded() == SingleInstance::Outcome::goOn) {
+            std::ofstream(directory / ("running." + std::to_string(::getpid())));
+            while (!childSignalled) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        } else {
+            status = 3;
+        }
+    }
+    ::_exit(status);
+}
+
+// Copies started at the same moment, some while one already runs: whichever registers or locks
+// first, exactly one keeps running (two running copies would both hold the keyboard).
+TEST(SingleInstance, OfCopiesStartedTogetherExactlyOneRuns) {
+    namespace fs = std::filesystem;
+    struct Round {
+        bool oneRunsAlready;
+        std::vector<StartUp> copies;  // in the order they start
+    };
+    const std::vector<Round> rounds = {
+        {false, {{0, 0}, {0, 0}}},           {false, {{60, 0}, {0, 0}}},  // the newer copy registers and
+                                                                          // looks before the older registers
+        {false, {{0, 60}, {0, 0}}},          {true, {{60, 0}, {0, 0}}},  {true, {{0, 0}, {0, 0}, {0, 0}}},
+        {false, {{60, 0}, {30, 0}, {0, 0}}},
+    };
+    const fs::path directory = fs::temp_directory_path() / ("mosaiko-race-" + std::to_string(::getpid()));
+    fs::remove_all(directory);
+    for (std::size_t round = 0; round < rounds.size(); ++round) {
+        std::vector<pid_t> copies;
+        auto start = [&](const std::vector<StartUp>& startUps) {
+            for (const StartUp& startUp : startUps) {
+                const pid_t pid = ::fork();
+                ASSERT_GE(pid, 0);
+                if (pid == 0) runCopy(directory, startUp);
+                copies.push_back(pid);
+                // Start times count in clock ticks: a tick apart, the start order is the age order.
+                std::this_thread::sleep_for(std::chrono::milliseconds(15));
+            }
+        };
+        auto alive = [&] {
+            std::vector<pid_t> result;
+            for (pid_t pid : copies) {
+                if (::waitpid(pid, nullptr, WNOHANG) == 0) result.push_back(pid);
+            }
+            copies = result;
+            return result;
+        };
+        auto settled = [&] {
+            for (int i = 0; i < 1000; ++i) {
+                const auto running = alive();
+                if (running.size() == 1 && fs::exists(directory / ("running." + std::to_string(running[0]))))
+                    return true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            return false;
+        };
+        if (rounds[round].oneRunsAlready) {
+            start({{0, 0}});
+            ASSERT_TRUE(settled()) << "round " << round;
+        }
+        start(rounds[round].copies);
+        EXPECT_TRUE(settled()) << "round " << round << ": " << alive().size() << " copies left";
+        for (pid_t pid : alive()) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+    fs::remove_all(directory);
 }
 
 }  // namespace

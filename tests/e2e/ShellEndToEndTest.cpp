@@ -58,10 +58,20 @@ TEST_F(EndToEnd, ANewCopyTellsTheUserAndReplacesTheRunningOne) {
     RunningProgram& older = launch();
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", older.pid()));
 
+    auto alertOf = [&](RunningProgram& copy) {
+        return session().waitForWindow([&](const WindowInfo& w) {
+            return w.pid == copy.pid() && w.className == RunningProgram::kAppId && w.name == "Mosaiko";
+        });
+    };
+    // A copy told to end (a logout) while its alert is up ends alone, touching nobody.
+    RunningProgram& interrupted = launch();
+    ASSERT_TRUE(alertOf(interrupted)) << "no alert";
+    interrupted.process().signal(SIGTERM);
+    EXPECT_EQ(interrupted.process().waitForExit(5), 0);
+    EXPECT_EQ(older.process().waitForExit(0.5), std::nullopt);
+
     RunningProgram& newer = launch();
-    const auto alert = session().waitForWindow([&](const WindowInfo& w) {
-        return w.pid == newer.pid() && w.className == RunningProgram::kAppId && w.name == "Mosaiko";
-    });
+    const auto alert = alertOf(newer);
     ASSERT_TRUE(alert) << "no alert";
     EXPECT_EQ(older.process().waitForExit(0.5), std::nullopt);  // nothing happens before the user continues
 

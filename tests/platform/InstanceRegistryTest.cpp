@@ -67,10 +67,11 @@ class InstanceRegistryTest : public testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // A registry acting for a process that started after `other`.
+    // A registry acting for a copy of the same program that started after `other`.
     InstanceRegistry newerThan(const RunningInstance& other, const std::string& display = ":0") {
         auto self = *InstanceRegistry::describeProcess(::getpid());
         self.startTime = other.startTime + 100;
+        self.executable = other.executable;
         return InstanceRegistry(dir_, display, self);
     }
 
@@ -123,6 +124,35 @@ TEST_F(InstanceRegistryTest, ARecycledPidIsNeverSignalled) {
     EXPECT_EQ(child.endingSignal(), 0);  // still running
 }
 
+// Anyone who can write into the folder could name any process there.
+TEST_F(InstanceRegistryTest, AnEntryForAnotherProgramIsNeitherListedNorSignalled) {
+    Sleeper child;
+    const auto unrelated = *InstanceRegistry::describeProcess(child.pid());
+    InstanceRegistry forged(dir_, ":0", unrelated);
+    ASSERT_TRUE(forged.registerCurrentProcess());
+
+    InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
+    EXPECT_TRUE(registry.olderInstances().empty());
+    EXPECT_FALSE(registry.requestTermination(unrelated));
+    EXPECT_FALSE(registry.forceTermination(unrelated));
+    EXPECT_EQ(child.endingSignal(), 0);  // still running
+}
+
+TEST_F(InstanceRegistryTest, OneCopyPerDisplayHoldsTheLockUntilItEnds) {
+    using Attempt = InstanceRegistry::LockAttempt;
+    const auto self = *InstanceRegistry::describeProcess(::getpid());
+    InstanceRegistry second(dir_, ":0", self);
+    InstanceRegistry otherDisplay(dir_, ":1", self);
+    {
+        InstanceRegistry first(dir_, ":0", self);
+        EXPECT_EQ(first.tryLock(), Attempt::held);
+        EXPECT_EQ(first.tryLock(), Attempt::held);
+        EXPECT_EQ(second.tryLock(), Attempt::heldByAnother);
+        EXPECT_EQ(otherDisplay.tryLock(), Attempt::held);
+    }
+    EXPECT_EQ(second.tryLock(), Attempt::held);
+}
+
 TEST_F(InstanceRegistryTest, ForceKillsAHangingInstance) {
     Sleeper child;
     const auto childInstance = *InstanceRegistry::describeProcess(child.pid());
@@ -136,9 +166,10 @@ TEST_F(InstanceRegistryTest, UnregisteringRemovesTheEntry) {
     {
         InstanceRegistry registry(dir_, ":0", self);
         ASSERT_TRUE(registry.registerCurrentProcess());
+        ASSERT_EQ(registry.tryLock(), InstanceRegistry::LockAttempt::held);
         EXPECT_TRUE(fs::exists(dir_ / (":0." + std::to_string(::getpid()) + ".instance")));
     }
-    EXPECT_TRUE(fs::is_empty(dir_));
+    EXPECT_TRUE(fs::is_empty(dir_));  // the lock's file too
 }
 
 TEST_F(InstanceRegistryTest, AFolderOpenToOthersIsNotUsed) {
@@ -147,6 +178,7 @@ TEST_F(InstanceRegistryTest, AFolderOpenToOthersIsNotUsed) {
     InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
     EXPECT_FALSE(registry.registerCurrentProcess());
     EXPECT_TRUE(registry.olderInstances().empty());
+    EXPECT_EQ(registry.tryLock(), InstanceRegistry::LockAttempt::unavailable);
 }
 
 }  // namespace

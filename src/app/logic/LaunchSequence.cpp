@@ -10,7 +10,8 @@ std::optional<OnboardingPage> LaunchSequence::guideStartPage(const LaunchInputs&
 }
 
 void LaunchSequence::run(const Steps& steps) {
-    steps.resolveOtherInstances();
+    if (!steps.resolveOtherInstances()) return;
+    steps.loadStores();
     steps.startContent();
     const LaunchInputs inputs = steps.readLaunchInputs();
     steps.setUpUpdater(inputs);

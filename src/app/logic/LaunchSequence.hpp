@@ -25,7 +25,10 @@ struct LaunchInputs {
 class LaunchSequence {
   public:
     struct Steps {
-        std::function<void()> resolveOtherInstances;
+        // Whether this copy goes on; when it does not, nothing else runs.
+        std::function<bool()> resolveOtherInstances;
+        // Only now, so that a copy taking over starts from what the older one saved on its way out.
+        std::function<void()> loadStores;
         std::function<void()> startContent;
         std::function<LaunchInputs()> readLaunchInputs;
         std::function<void(const LaunchInputs&)> setUpUpdater;

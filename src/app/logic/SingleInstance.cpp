@@ -9,19 +9,23 @@ std::string SingleInstance::duplicateInstanceInformativeText(std::size_t count) 
     return "Closing the " + std::to_string(count) + " already running instances now.";
 }
 
-void SingleInstance::resolveOtherRunningInstancesIfNeeded() {
+SingleInstance::Outcome SingleInstance::resolveOtherRunningInstancesIfNeeded() {
     const auto identifier = dependencies_.bundleIdentifier();
-    if (!identifier) return;
+    if (!identifier) return Outcome::goOn;
+    if (usesLock() && dependencies_.takeLock()) return Outcome::goOn;
     const long currentPid = dependencies_.currentProcessIdentifier();
 
     std::vector<RunningInstance> others;
     for (const auto& instance : dependencies_.runningInstances()) {
         if (instance.processIdentifier != currentPid) others.push_back(instance);
     }
-    if (others.empty()) return;
+    // The lock is held, yet no older copy is listed: one that started after this one got there
+    // first, and the newest wins.
+    if (others.empty()) return usesLock() ? Outcome::newerCopyRuns : Outcome::goOn;
 
     dependencies_.showAlert("Mosaiko is already running.", duplicateInstanceInformativeText(others.size()));
-    terminateOtherRunningInstances(others, currentPid);
+    if (endRequested()) return Outcome::endRequested;
+    return terminateOtherRunningInstances(others, currentPid);
 }
 
 bool SingleInstance::anyOther(long currentPid) const {
@@ -30,19 +34,28 @@ bool SingleInstance::anyOther(long currentPid) const {
                        [&](const RunningInstance& i) { return i.processIdentifier != currentPid; });
 }
 
-void SingleInstance::terminateOtherRunningInstances(const std::vector<RunningInstance>& others,
-                                                    long currentPid) {
+SingleInstance::Outcome SingleInstance::terminateOtherRunningInstances(
+    const std::vector<RunningInstance>& others, long currentPid) {
     for (const auto& instance : others) dependencies_.requestTermination(instance);
 
     const double deadline = dependencies_.uptime() + kWaitLimit;
     while (dependencies_.uptime() < deadline) {
-        if (!anyOther(currentPid)) break;
+        if (endRequested()) return Outcome::endRequested;
+        if (!anyOther(currentPid) && lockTaken()) return Outcome::goOn;
         dependencies_.sleep(kPollInterval);
     }
 
     for (const auto& instance : dependencies_.runningInstances()) {
         if (instance.processIdentifier != currentPid) dependencies_.forceTermination(instance);
     }
+    // A forced copy lets go of the lock as it dies, which takes a moment; a newer copy never does.
+    const double lockDeadline = dependencies_.uptime() + kWaitLimit;
+    while (!lockTaken()) {
+        if (endRequested()) return Outcome::endRequested;
+        if (dependencies_.uptime() >= lockDeadline) return Outcome::newerCopyRuns;
+        dependencies_.sleep(kPollInterval);
+    }
+    return Outcome::goOn;
 }
 
 }  // namespace mosaiko

@@ -11,23 +11,32 @@
 namespace mosaiko {
 
 // Only one copy of the program runs per user and display, and the newest one wins: a new copy
-// tells the user, asks the older ones to quit, waits briefly and forces any survivor.
+// tells the user, asks the older ones to quit, waits briefly and forces any survivor. Where a lock
+// marks the running copy, a copy goes on only once it holds that lock, so of copies started
+// together exactly one survives.
 class SingleInstance {
   public:
     struct Dependencies {
         // The identifier the copies share; nothing means a bare build that skips the check.
         std::function<std::optional<std::string>()> bundleIdentifier;
         std::function<long()> currentProcessIdentifier;
-        // The copies with that identifier as listed now (this process may be among them).
+        // The older copies with that identifier as listed now (this process may be among them).
         std::function<std::vector<RunningInstance>()> runningInstances;
         std::function<void(const RunningInstance&)> requestTermination;
         std::function<void(const RunningInstance&)> forceTermination;
-        // Shows the "already running" alert and returns when the user dismissed it.
+        // Shows the "already running" alert and returns when the user dismissed it (or when this
+        // copy was asked to end meanwhile).
         std::function<void(const std::string& message, const std::string& informativeText)> showAlert;
         std::function<double()> uptime;
         // Blocks the calling thread.
         std::function<void(double seconds)> sleep;
+        // Takes the running copy's lock without waiting: true once this copy holds it, and true
+        // when no lock can be had here at all. Unset: the copies go by the list alone.
+        std::function<bool()> takeLock;
+        // Whether this copy was asked to end (a signal, a logout) while it waited; unset: never.
+        std::function<bool()> endRequested;
 
+        // The lock and the end request are optional: without them the copies go by the list alone.
         Wiring wiring() const {
             return Wiring()
                 .require("bundleIdentifier", bundleIdentifier)
@@ -41,6 +50,12 @@ class SingleInstance {
         }
     };
 
+    enum class Outcome {
+        goOn,           // this copy is the running one
+        newerCopyRuns,  // a copy that started after this one holds the lock: this one ends
+        endRequested,   // this copy was asked to end before it took over: it touched nobody
+    };
+
     static constexpr double kPollInterval = 0.05;
     static constexpr double kWaitLimit = 1.5;
 
@@ -48,15 +63,20 @@ class SingleInstance {
         dependencies_.wiring().check("SingleInstance");
     }
 
-    // The whole procedure; returns once the other copies are gone or have been forced to quit.
-    void resolveOtherRunningInstancesIfNeeded();
-    // Asks each to quit, polls until none is left or the wait limit passed, then forces survivors.
-    void terminateOtherRunningInstances(const std::vector<RunningInstance>& others, long currentPid);
+    // The whole procedure; returns once the other copies are gone or have been forced to quit, or
+    // once it is clear that this copy must not go on.
+    Outcome resolveOtherRunningInstancesIfNeeded();
+    // Asks each to quit, polls until none is left or the wait limit passed, then forces survivors;
+    // where a lock is used, then waits for it. Whether this copy may go on.
+    Outcome terminateOtherRunningInstances(const std::vector<RunningInstance>& others, long currentPid);
 
     static std::string duplicateInstanceInformativeText(std::size_t count);
 
   private:
     bool anyOther(long currentPid) const;
+    bool usesLock() const { return static_cast<bool>(dependencies_.takeLock); }
+    bool lockTaken() const { return !usesLock() || dependencies_.takeLock(); }
+    bool endRequested() const { return dependencies_.endRequested && dependencies_.endRequested(); }
 
     Dependencies dependencies_;
 };

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -91,6 +92,7 @@ InstanceRegistry::InstanceRegistry(fs::path directory, std::string displayKey, R
 
 InstanceRegistry::~InstanceRegistry() {
     unregisterCurrentProcess();
+    releaseLock();
 }
 
 fs::path InstanceRegistry::standardDirectory(const std::string& identifier) {
@@ -121,6 +123,10 @@ std::optional<RunningInstance> InstanceRegistry::describeProcess(long processIde
 
 fs::path InstanceRegistry::entryPath(long processIdentifier) const {
     return directory_ / (sanitized(displayKey_) + "." + std::to_string(processIdentifier) + ".instance");
+}
+
+fs::path InstanceRegistry::lockPath() const {
+    return directory_ / (sanitized(displayKey_) + ".lock");
 }
 
 bool InstanceRegistry::directoryIsPrivate() const {
@@ -188,10 +194,52 @@ std::vector<RunningInstance> InstanceRegistry::olderInstances() const {
             fs::remove(item.path(), removeError);
             continue;
         }
-        if (isOlder(recorded, self_)) result.push_back(recorded);
+        if (isCopyOfThisProgram(recorded) && isOlder(recorded, self_)) result.push_back(recorded);
     }
     std::sort(result.begin(), result.end(), isOlder);
     return result;
+}
+
+InstanceRegistry::LockAttempt InstanceRegistry::tryLock() {
+    if (lockFd_ >= 0) return LockAttempt::held;
+    ::mkdir(directory_.c_str(), 0700);
+    if (!directoryIsPrivate()) return LockAttempt::unavailable;
+    const fs::path path = lockPath();
+    // The holder before us removes the file as it lets go; a lock taken on a file that is no longer
+    // the one in the folder counts for nothing, so take the new one.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) return LockAttempt::unavailable;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK ? LockAttempt::heldByAnother : LockAttempt::unavailable;
+        }
+        struct stat locked {};
+        struct stat named {};
+        if (::fstat(fd, &locked) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+            locked.st_ino == named.st_ino && locked.st_dev == named.st_dev) {
+            lockFd_ = fd;
+            return LockAttempt::held;
+        }
+        ::close(fd);
+    }
+    return LockAttempt::heldByAnother;
+}
+
+void InstanceRegistry::releaseLock() {
+    if (lockFd_ < 0) return;
+    ::unlink(lockPath().c_str());  // while still held, so no one locks the file on its way out
+    ::close(lockFd_);
+    lockFd_ = -1;
+}
+
+bool InstanceRegistry::isCopyOfThisProgram(const RunningInstance& instance) const {
+    const auto now = describeProcess(instance.processIdentifier);
+    if (!now || *now != instance || instance.executable != self_.executable) return false;
+    struct stat owner {};
+    const std::string proc = "/proc/" + std::to_string(instance.processIdentifier);
+    return ::stat(proc.c_str(), &owner) == 0 && owner.st_uid == ::getuid();
 }
 
 bool InstanceRegistry::signal(const RunningInstance& instance, int signalNumber) const {
@@ -200,8 +248,7 @@ bool InstanceRegistry::signal(const RunningInstance& instance, int signalNumber)
     const int pidfd = openPidfd(instance.processIdentifier);
     // With a pidfd the check below is about the very process we then signal; without one (old
     // kernels) a pid could in theory be reused between the check and kill().
-    const auto now = describeProcess(instance.processIdentifier);
-    if (!now || *now != instance) {
+    if (!isCopyOfThisProgram(instance)) {
         if (pidfd >= 0) ::close(pidfd);
         return false;
     }

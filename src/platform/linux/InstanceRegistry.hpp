@@ -20,9 +20,14 @@ struct RunningInstance {
 
 // The running copies of the program for one user and one display. Each instance writes one small
 // file (pid, start time, executable) into a private folder; a listed entry counts only while a
-// process with that pid, start time and executable still exists, so a recycled pid is never taken
-// for one of ours. Signals go through a pidfd opened and checked first, so they cannot reach a
-// process that took the pid over in between.
+// process with that pid, start time and executable still exists and is this program (the same
+// executable, run by the same user), so neither a recycled pid nor a forged entry is taken for one
+// of ours. Signals go through a pidfd opened and checked first, so they cannot reach a process that
+// took the pid over in between.
+//
+// Which copy is the running one is decided by a lock in the same folder, which the running copy
+// holds for its whole life: of copies started together exactly one can hold it, and the kernel
+// lets go of it however the holder ends.
 class InstanceRegistry {
   public:
     InstanceRegistry(std::filesystem::path directory, std::string displayKey);
@@ -46,6 +51,11 @@ class InstanceRegistry {
     // wins), in start order. Entries of processes that are gone are removed.
     std::vector<RunningInstance> olderInstances() const;
 
+    enum class LockAttempt { held, heldByAnother, unavailable };
+    // Takes the running copy's lock without waiting and keeps it until this object ends (its file is
+    // removed then). `unavailable` when the folder cannot be used.
+    LockAttempt tryLock();
+
     // SIGTERM and SIGKILL, each only after the process was checked to be the registered one.
     bool requestTermination(const RunningInstance& instance) const;
     bool forceTermination(const RunningInstance& instance) const;
@@ -57,13 +67,18 @@ class InstanceRegistry {
 
   private:
     bool signal(const RunningInstance& instance, int signalNumber) const;
+    // Still running as recorded, and a copy of this program run by this user.
+    bool isCopyOfThisProgram(const RunningInstance& instance) const;
     std::filesystem::path entryPath(long processIdentifier) const;
+    std::filesystem::path lockPath() const;
     bool directoryIsPrivate() const;
+    void releaseLock();
 
     std::filesystem::path directory_;
     std::string displayKey_;
     RunningInstance self_;
     bool registered_ = false;
+    int lockFd_ = -1;
 };
 
 }  // namespace mosaiko

@@ -61,7 +61,16 @@ class AppDelegateTest : public testing::Test {
         d.singleInstance.uptime = [this] { return loop.uptime(); };
         d.singleInstance.sleep = [](double) {};
         d.startContent = [this] { log.push_back("start content"); };
-        d.prefs = &prefs;
+        d.loadStores = [this] {
+            log.push_back("load stores");
+            AppDelegate::Stores stores;
+            stores.prefs = &prefs;
+            stores.db = &db;
+            stores.usage = &usage;
+            stores.collections = &collections;
+            stores.custom = &custom;
+            return stores;
+        };
         d.permissions = &permissions;
         d.autoStart = &autoStart;
         d.picker.start = [this] { log.push_back("start key tap"); };
@@ -82,10 +91,9 @@ class AppDelegateTest : public testing::Test {
             loop.postDelayed(s, std::move(b));
         };
         d.libraryEffects.targetActivator = [this](const RunningApp& a) { workspace.bringToFront(a); };
-        d.db = &db;
-        d.usage = &usage;
-        d.collections = &collections;
-        d.custom = &custom;
+        d.watchSaving = [this](std::function<void(const std::optional<std::string>&)> show) {
+            showSaveProblem = std::move(show);
+        };
         d.systemTrayAvailable = [] { return false; };
         d.terminate = [this] { log.push_back("terminate"); };
         return d;
@@ -121,12 +129,26 @@ class AppDelegateTest : public testing::Test {
     std::vector<std::string> arguments{"/usr/bin/mosaiko"};
     std::vector<std::string> log;
     std::function<void(const AppDelegate::LibraryOpenRequest&)> libraryHandler;
+    std::function<void(const std::optional<std::string>&)> showSaveProblem;
     std::string stderrText;
 };
 
+TEST_F(AppDelegateTest, TheTraySaysWhileSettingsCannotBeSaved) {
+    auto delegate = launch();
+    ASSERT_TRUE(showSaveProblem);
+    showSaveProblem("Cannot write <defaults.json>: No space left on device");
+    const QString tip = delegate->statusItem()->toolTip();
+    EXPECT_TRUE(tip.contains(QStringLiteral("Settings cannot be saved"))) << tip.toStdString();
+    EXPECT_TRUE(tip.contains(QStringLiteral("&lt;defaults.json&gt;"))) << tip.toStdString();  // not markup
+    showSaveProblem(std::nullopt);
+    EXPECT_EQ(delegate->statusItem()->toolTip(), QStringLiteral("Mosaiko"));
+}
+
 TEST_F(AppDelegateTest, LaunchBuildsTheTrayAndMenusAndStartsTheKeyTapLast) {
     auto delegate = launch();
-    EXPECT_EQ(log, (std::vector<std::string>{"list instances", "start content", "start key tap"}));
+    // The stores are read only once the older copies are gone, from what they saved on their way out.
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"list instances", "load stores", "start content", "start key tap"}));
     EXPECT_EQ(trustPrompts, std::vector<bool>{false});
     EXPECT_EQ(AppDelegate::current(), delegate.get());
 
