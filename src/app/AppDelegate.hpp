@@ -23,6 +23,7 @@
 #include "picker/PickerShellServices.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/MainLoop.hpp"
+#include "platform/ProcessLauncher.hpp"
 #include "platform/Published.hpp"
 #include "platform/Workspace.hpp"
 
@@ -72,7 +73,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
         CollectionsStore* collections = nullptr;
         CustomContentStore* custom = nullptr;
         EmojiDatabase* db = nullptr;
-        // The library window shows these and the three above; it cannot open without them.
+        // The statistics window's numbers. The library window shows all of these and cannot open
+        // without them.
         EmojiUsageStore* usage = nullptr;
     };
 
@@ -104,6 +106,9 @@ class AppDelegate final : public QObject, public PickerShellServices {
         LibraryInsertion::Effects libraryEffects;
 
         std::function<bool()> systemTrayAvailable;
+        // The guide's relaunch: the program to start again (empty when unknown) and what starts it.
+        std::string executablePath;
+        ProcessLauncher* launcher = nullptr;
         // Ends the event loop (the shut-down then follows from it).
         std::function<void()> terminate;
 
@@ -186,6 +191,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     LaunchInputs readLaunchInputs() const;
     bool resolveOtherInstances();
     void showSaveProblem(const std::optional<std::string>& problem);
+    OnboardingViewModel::Dependencies guideDependencies();
 
     Dependencies dependencies_;
     Stores stores_;  // once the launch has loaded them

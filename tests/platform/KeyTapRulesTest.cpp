@@ -140,6 +140,10 @@ TEST_F(KeyTapRulesTest, KeysTypedWhileTheProgramTypesLandAfterItsText) {
     EXPECT_EQ(server.calls,
               (std::vector<std::string>{"hold:1", "hold:all", "drop", "drop", "replay", "hold:1"}));
     EXPECT_EQ(rules.nextDeadline(), std::nullopt);
+
+    ledger.posting = true;  // typing that no held key started (the library's insertion)
+    rules.tick(0.06);
+    EXPECT_EQ(server.calls.back(), "hold:all");
 }
 
 TEST_F(KeyTapRulesTest, HoldsRunOutAndStopReleasesEverything) {

@@ -405,6 +405,8 @@ X11KeyTap::~X11KeyTap() {
 
 void X11KeyTap::attachToMainLoop() {
     if (thread_.joinable() || !display_->isConnected()) return;
+    // Typing the program starts outside a held key (the library's insertion) holds keys too.
+    options_.ledger->setTypingListener(this, [shared = shared_] { shared->wake(); });
     {
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = false;
@@ -419,6 +421,7 @@ void X11KeyTap::attachToMainLoop() {
 
 void X11KeyTap::detachFromMainLoop() {
     if (!thread_.joinable()) return;
+    options_.ledger->removeTypingListener(this);
     {
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = true;

@@ -14,6 +14,7 @@
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryView.hpp"
 #include "platform/MemoryDefaults.hpp"
+#include "platform/fake/FakeProcessLauncher.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 
 namespace mosaiko {
@@ -31,10 +32,29 @@ struct LibraryContent {
     LibraryViewModel model{db, prefs, usage, collections, loop};
 };
 
+// What a guide window needs, answering as a trusted desktop would.
+struct GuideServices {
+    OnboardingViewModel::Dependencies dependencies() {
+        OnboardingViewModel::Dependencies d;
+        d.trustChecker = [](bool) { return true; };
+        d.resetRequiredPermissions = [](std::function<void(PermissionResetSummary)>) {};
+        d.recordCompletion = [] {};
+        d.launcher = &launcher;
+        d.terminate = [] {};
+        return d;
+    }
+    MemoryDefaults defaults;
+    PreferencesStore prefs{defaults};
+    ManualMainLoop clock;
+    EmojiUsageStore usage{defaults, clock};
+    FakeProcessLauncher launcher;
+};
+
 TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
+    GuideServices services;
     PreferencesWindowController settings;
-    StatsWindowController stats;
-    OnboardingWindowController guide(OnboardingPage::permissions);
+    StatsWindowController stats(services.usage);
+    OnboardingWindowController guide(OnboardingPage::permissions, services.prefs, services.dependencies());
     LibraryContent content;
     LibraryWindowController library(content.model, content.custom);
 
@@ -50,8 +70,9 @@ TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
 }
 
 TEST(WindowControllers, WindowButtonsMatchWhatEachWindowAllows) {
+    GuideServices services;
     PreferencesWindowController settings;
-    OnboardingWindowController guide(OnboardingPage::welcome);
+    OnboardingWindowController guide(OnboardingPage::welcome, services.prefs, services.dependencies());
     LibraryContent content;
     LibraryWindowController library(content.model, content.custom);
 
