@@ -14,6 +14,7 @@
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
 #include "app/logic/LibraryKeyHandler.hpp"
+#include "library/ui/LibraryView.hpp"
 #include "picker/ui/PickerPanelController.hpp"
 
 namespace mosaiko {
@@ -363,6 +364,10 @@ void AppDelegate::ensureLibraryWindow() {
     if (libraryWindow_) return;
     libraryWindow_ = std::make_unique<LibraryWindowController>(*libraryViewModel_, *stores_.custom);
     prepareWindow(*libraryWindow_);
+    QPointer<AppDelegate> weak(this);
+    libraryWindow_->view()->onOpenSettings = [weak] {
+        if (weak) weak->openSettings();
+    };
 }
 
 void AppDelegate::openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,

@@ -20,7 +20,6 @@
 #include "library/ui/LibraryPinsPane.hpp"
 #include "library/ui/LibraryShortcodeRowsPane.hpp"
 #include "library/ui/SnippetEditView.hpp"
-#include "picker/PickerShellServices.hpp"
 #include "picker/ui/DeferredRefresh.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
@@ -165,8 +164,8 @@ LibraryView::LibraryView(LibraryViewModel& model, CustomContentStore& custom, QW
         if (!index.isValid()) return;
         model_.setBrowseSection(shownSections_[static_cast<std::size_t>(index.toInt())]);
     });
-    connect(static_cast<QAbstractButton*>(settings_), &QAbstractButton::clicked, this, [] {
-        if (PickerShellServices* shell = PickerShellServices::shared()) shell->openSettings();
+    connect(static_cast<QAbstractButton*>(settings_), &QAbstractButton::clicked, this, [this] {
+        if (onOpenSettings) onOpenSettings();
     });
     rows_->onEditSnippet = [this](const CustomSnippet& snippet) { editSnippet(snippet); };
 

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,6 +38,9 @@ class LibraryView final : public QWidget {
     ~LibraryView() override;
 
     LibraryViewModel& model() const { return model_; }
+
+    // The settings button; unset, it does nothing.
+    std::function<void()> onOpenSettings;
 
     // Opens the edit sheet of a snippet over the window; "Save" stores it.
     void editSnippet(const CustomSnippet& snippet);
