@@ -132,9 +132,9 @@ LibraryInspectorView::LibraryInspectorView(LibraryViewModel& model, PreferencesS
     actions->addStretch(1);
     column->addLayout(actions);
     column->addStretch(1);
-    // The search field keeps the keyboard while these are clicked.
+    // The search field keeps the keyboard while these are clicked; Tab still reaches them.
     for (QPushButton* button : {pin_, copy_, insert_}) {
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus);
         button->setAutoDefault(false);
     }
     connect(pin_, &QPushButton::clicked, this, [this] { model_.togglePinnedSelection(); });

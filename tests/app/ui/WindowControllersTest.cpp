@@ -105,7 +105,8 @@ TEST(WindowControllers, ClosingOnlyHidesTheWindow) {
 
 TEST(WindowControllers, AMinimisedWindowComesBackWhenOpenedAgain) {
     PreferencesWindowController settings;
-    LibraryWindowController library;
+    LibraryContent content;
+    LibraryWindowController library(content.model, content.custom);
     settings.showWindow();
     library.orderFrontRegardless();
     for (WindowController* controller :
