@@ -4,8 +4,6 @@
 #include <limits>
 
 #include "platform/Json.hpp"
-#include "platform/linux/FileAppendLog.hpp"
-#include "platform/linux/FileDefaults.hpp"
 
 namespace mosaiko {
 
@@ -128,12 +126,6 @@ EmojiUsageStore::History EmojiUsageStore::loadHistory() {
     // The key goes only once the log holds its events.
     if (historyLog_.rewrite(events)) defaults_.remove(key);
     return events;
-}
-
-EmojiUsageStore& EmojiUsageStore::shared() {
-    static FileAppendLog log(FileDefaults::standardPath().parent_path() / "usage-history.jsonl");
-    static EmojiUsageStore store(FileDefaults::shared(), SystemClock::shared(), Settings{}, &log);
-    return store;
 }
 
 void EmojiUsageStore::write(Key& key, std::string json) {
