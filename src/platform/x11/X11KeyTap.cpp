@@ -11,6 +11,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -450,12 +451,20 @@ void X11KeyTap::setEnabled(bool enabled) {
 
 void X11KeyTap::hold(const KeyHolds& holds) {
     std::unique_lock lock(shared_->mutex);
-    shared_->holds = holds;
+    const KeyHolds before = std::exchange(shared_->holds, holds);
     const std::uint64_t version = ++shared_->holdsVersion;
     if (!shared_->running) return;
     shared_->wake();
-    // The thread never waits for this one, so waiting is safe (and bounded, for a server that does
-    // not answer); the grabs are in place when the user can see what they are for (the panel).
+    // Releasing keys need not be waited for: the thread takes new holds in before the answer to a
+    // press that waits. New keys are waited for, so that they are held by the time the user can
+    // see what they are for (the panel). The thread never waits for this one, so waiting is safe
+    // (and bounded, for a server that does not answer).
+    const bool releasesOnly =
+        (!holds.everyKey || before.everyKey) &&
+        std::all_of(holds.keys.begin(), holds.keys.end(), [&](const KeyHold& hold) {
+            return std::find(before.keys.begin(), before.keys.end(), hold) != before.keys.end();
+        });
+    if (releasesOnly) return;
     shared_->changed.wait_for(lock, std::chrono::milliseconds(500),
                               [&] { return shared_->holdsApplied >= version || !shared_->running; });
 }
