@@ -40,6 +40,8 @@ struct X11KeyTap::Shared {
     // deciding it; 0 when none.
     std::atomic<std::uint64_t> waitingFor{0};
     static constexpr std::uint64_t kTakenUp = std::uint64_t{1} << 63;
+    // How many events the main thread has handled: whether it is making progress.
+    std::atomic<std::uint64_t> handled{0};
     int wakeFd = -1;
 
     // What the main thread hands to the tap's thread.
@@ -93,6 +95,7 @@ void deliver(const std::shared_ptr<Shared>& shared, std::uint64_t id, KeyEvent e
             event.held = false;
         }
         const bool drop = callGuarded(*shared, event);
+        ++shared->handled;
         if (!asks || !event.held) return;
         {
             std::lock_guard lock(shared->mutex);
@@ -114,13 +117,24 @@ class TapConnection final : public KeyTapRules::Server {
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) {
-                  if (asks) shared_->waitingFor = id;
+                  if (asks) {
+                      shared_->waitingFor = id;
+                      handledBefore_ = shared_->handled.load();
+                  }
                   deliver(shared_, id, event, asks);
               },
               options.answerTimeoutSeconds,
-              [this](std::uint64_t id) {
+              [this](std::uint64_t id, bool mayWait) {
+                  // Still working through the events that came before this press: it may wait on.
+                  const std::uint64_t handled = shared_->handled.load();
+                  if (mayWait && handled != handledBefore_) {
+                      handledBefore_ = handled;
+                      return KeyTapRules::Progress::catchingUp;
+                  }
                   std::uint64_t expected = id;
-                  return shared_->waitingFor.compare_exchange_strong(expected, 0);
+                  return shared_->waitingFor.compare_exchange_strong(expected, 0)
+                             ? KeyTapRules::Progress::idle
+                             : KeyTapRules::Progress::deciding;
               }) {
         XDisplayKeycodes(d_, &minKeycode_, &maxKeycode_);
         int event = 0, error = 0;
@@ -380,6 +394,7 @@ class TapConnection final : public KeyTapRules::Server {
     KeyHolds holds_;
     Grabs grabs_;
     std::map<unsigned, double> passedUnheld_;
+    std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
 };
 
 bool hasRawKeyEvents(Display* display) {
