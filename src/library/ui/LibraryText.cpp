@@ -1,6 +1,8 @@
 #include "library/ui/LibraryText.hpp"
 
+#include <QCache>
 #include <QFontMetricsF>
+#include <QStaticText>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
@@ -76,47 +78,84 @@ int LibraryText::fittedPixelSize(const QString& text, const QFont& font, const Q
     return best;
 }
 
-void LibraryText::draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
-                       const QColor& color, const Fitting& fitting) {
-    if (text.isEmpty() || box.width() <= 0) return;
-    const QFont font2 = sized(font, fittedPixelSize(text, font, box.size(), fitting));
+namespace {
+
+// A text laid out for one box: the font it fits at and its lines, ready to draw.
+struct Prepared {
+    QFont font;
+    std::vector<std::pair<QStaticText, QPointF>> lines;  // offsets from the box's top left
+};
+
+Prepared prepare(const QString& text, const QFont& font, const QSizeF& box,
+                 const LibraryText::Fitting& fitting) {
+    Prepared prepared{sized(font, LibraryText::fittedPixelSize(text, font, box, fitting)), {}};
     const bool wrap = fitting.maxLines > 1;
-    const Layout layout = layOut(text, font2, box.width(), wrap);
-    const QFontMetricsF metrics(font2);
+    const Layout layout = layOut(text, prepared.font, box.width(), wrap);
+    const QFontMetricsF metrics(prepared.font);
 
     // The lines shown: at most maxLines, the last one cut with an ellipsis when text remains.
-    std::vector<QString> shown;
+    std::vector<std::pair<QString, double>> shown;
     double height = 0;
     for (std::size_t i = 0; i < layout.lines.size(); ++i) {
         const Line& line = layout.lines[i];
         const bool last =
             static_cast<int>(shown.size()) + 1 == fitting.maxLines || i + 1 == layout.lines.size();
+        QString piece = text.mid(line.start, line.length).trimmed();
         if (last) {
             // The final line as laid out, or everything left when lines ran out.
             QString rest =
                 i + 1 == layout.lines.size() ? text.mid(line.start, line.length) : text.mid(line.start);
             rest.replace(QLatin1Char('\n'), QLatin1Char(' '));
-            shown.push_back(metrics.horizontalAdvance(rest.trimmed()) > box.width() + 0.5
-                                ? metrics.elidedText(rest, Qt::ElideRight, box.width())
-                                : rest.trimmed());
-            height += line.height;
-            break;
+            rest = rest.trimmed();
+            piece = metrics.horizontalAdvance(rest) > box.width() + 0.5
+                        ? metrics.elidedText(rest, Qt::ElideRight, box.width())
+                        : rest;
         }
-        shown.push_back(text.mid(line.start, line.length).trimmed());
+        shown.emplace_back(piece, line.height);
         height += line.height;
+        if (last) break;
     }
 
-    painter.save();
-    painter.setFont(font2);
-    painter.setPen(color);
-    const double lineHeight = shown.empty() ? 0 : height / static_cast<double>(shown.size());
-    double y = box.top();
-    if (fitting.alignment & Qt::AlignVCenter) y += (box.height() - height) / 2;
+    double y = fitting.alignment & Qt::AlignVCenter ? (box.height() - height) / 2 : 0;
     const Qt::Alignment horizontal = fitting.alignment & Qt::AlignHorizontal_Mask;
-    for (const QString& line : shown) {
-        painter.drawText(QRectF(box.left(), y, box.width(), lineHeight), horizontal | Qt::AlignVCenter, line);
+    for (const auto& [piece, lineHeight] : shown) {
+        QStaticText line(piece);
+        line.setTextFormat(Qt::PlainText);
+        line.prepare(QTransform(), prepared.font);
+        const double width = line.size().width();
+        double x = 0;
+        if (horizontal & Qt::AlignHCenter) x = (box.width() - width) / 2;
+        if (horizontal & (Qt::AlignRight | Qt::AlignTrailing)) x = box.width() - width;
+        prepared.lines.emplace_back(line, QPointF(x, y + (lineHeight - line.size().height()) / 2));
         y += lineHeight;
     }
+    return prepared;
+}
+
+// Laying out colour emoji loads their bitmaps, so every text is prepared once per font and box.
+QCache<QString, Prepared>& preparedTexts() {
+    static QCache<QString, Prepared> cache(4096);
+    return cache;
+}
+
+}  // namespace
+
+void LibraryText::draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
+                       const QColor& color, const Fitting& fitting) {
+    if (text.isEmpty() || box.width() <= 0) return;
+    const QString key = text + QChar(0x1F) + font.key() + QChar(0x1F) + QString::number(box.width()) + 'x' +
+                        QString::number(box.height()) + QChar(0x1F) + QString::number(fitting.maxLines) +
+                        ',' + QString::number(fitting.minimumScale) + ',' +
+                        QString::number(int(fitting.alignment));
+    Prepared* prepared = preparedTexts().object(key);
+    if (!prepared) {
+        prepared = new Prepared(prepare(text, font, box.size(), fitting));
+        preparedTexts().insert(key, prepared);
+    }
+    painter.save();
+    painter.setFont(prepared->font);
+    painter.setPen(color);
+    for (const auto& [line, offset] : prepared->lines) painter.drawStaticText(box.topLeft() + offset, line);
     painter.restore();
 }
 

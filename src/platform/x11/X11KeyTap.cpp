@@ -137,6 +137,7 @@ class TapConnection final : public KeyTapRules::Server {
                              : KeyTapRules::Progress::deciding;
               }) {
         XDisplayKeycodes(d_, &minKeycode_, &maxKeycode_);
+        findSpareKeycodes();
         int event = 0, error = 0;
         XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
@@ -349,6 +350,21 @@ class TapConnection final : public KeyTapRules::Server {
         grabs_ = wanted;
     }
 
+    // Keys without any symbol: no keyboard types them, and our poster types text on them, so they
+    // are never held (holding each of its keys would slow the poster's text down).
+    void findSpareKeycodes() {
+        int perKeycode = 0;
+        KeySym* map = XGetKeyboardMapping(d_, static_cast<::KeyCode>(minKeycode_),
+                                          maxKeycode_ - minKeycode_ + 1, &perKeycode);
+        if (!map) return;
+        for (int keycode = minKeycode_; keycode <= maxKeycode_; ++keycode) {
+            const KeySym* syms = map + (keycode - minKeycode_) * perKeycode;
+            if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
+                spare_.insert(static_cast<unsigned>(keycode));
+        }
+        XFree(map);
+    }
+
     Grabs wantedGrabs() const {
         Grabs wanted;
         if (holds_.empty()) return wanted;
@@ -356,6 +372,7 @@ class TapConnection final : public KeyTapRules::Server {
         for (int code = minKeycode_; code <= maxKeycode_; ++code) {
             const auto keycode = static_cast<unsigned>(code);
             if (translator_.isModifierKeycode(keycode)) continue;
+            if (holds_.everyKey && spare_.count(keycode)) continue;
             if (holds_.everyKey) {
                 wanted[keycode] = {kAnyModifier};
                 continue;
@@ -395,6 +412,7 @@ class TapConnection final : public KeyTapRules::Server {
     Grabs grabs_;
     std::map<unsigned, double> passedUnheld_;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
+    std::set<unsigned> spare_;
 };
 
 bool hasRawKeyEvents(Display* display) {
