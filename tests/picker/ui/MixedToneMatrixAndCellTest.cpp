@@ -1,5 +1,6 @@
 #include <QImage>
 
+#include "picker/ui/ClickTracker.hpp"
 #include "picker/ui/EmojiCell.hpp"
 #include "picker/ui/MixedToneVariantMatrix.hpp"
 #include "picker/ui/PickerStyle.hpp"
@@ -21,6 +22,36 @@ EmojiEntry::Variants singleToneVariants() {
     const char* texts[] = {"👋🏻", "👋🏼", "👋🏽", "👋🏾", "👋🏿"};
     for (int i = 0; i < 5; ++i) options.push_back({texts[i], {MixedToneVariantMatrix::toneOrder[i]}, {}});
     return EmojiEntry::Variants(options);
+}
+
+TEST(ClickTracker, OnlyTheLeftButtonPressedAndReleasedOverOneTargetClicks) {
+    struct Case {
+        Qt::MouseButton pressButton;
+        std::optional<int> pressedOver;
+        Qt::MouseButton releaseButton;
+        std::optional<int> releasedOver;
+        std::optional<int> clicked;
+    };
+    const Case cases[] = {
+        {Qt::LeftButton, 3, Qt::LeftButton, 3, 3},
+        {Qt::LeftButton, 3, Qt::LeftButton, 4, std::nullopt},             // dragged to another cell
+        {Qt::LeftButton, 3, Qt::LeftButton, std::nullopt, std::nullopt},  // dragged off
+        {Qt::LeftButton, std::nullopt, Qt::LeftButton, 3, std::nullopt},  // pressed off a cell
+        {Qt::RightButton, 3, Qt::RightButton, 3, std::nullopt},
+        {Qt::LeftButton, 3, Qt::RightButton, 3, std::nullopt},
+    };
+    auto event = [](QEvent::Type type, Qt::MouseButton button) {
+        return QMouseEvent(type, QPointF(1, 1), QPointF(1, 1), button, button, Qt::NoModifier);
+    };
+    for (const auto& c : cases) {
+        ClickTracker clicks;
+        clicks.press(event(QEvent::MouseButtonPress, c.pressButton), c.pressedOver);
+        EXPECT_EQ(clicks.release(event(QEvent::MouseButtonRelease, c.releaseButton), c.releasedOver),
+                  c.clicked);
+        EXPECT_EQ(clicks.release(event(QEvent::MouseButtonRelease, c.releaseButton), c.releasedOver),
+                  std::nullopt)
+            << "a release without a press of its own";
+    }
 }
 
 class MatrixTest : public ::testing::Test {
