@@ -1,11 +1,14 @@
-// What the picker's key tap adds to every keystroke: the time from an XTEST key press to its
-// arrival in a client window, on a virtual X server of its own,
-//   - without the program (the server's own latency),
-//   - with the program running and no search (ordinary typing: one round trip through the tap),
-//   - with the program in an inline search whose panel shows and whose results are rebuilt on
-//     every letter (the popup delay set to 0).
-// The time per iteration is the mean latency of one key; p50, p90, p99 and max are in microseconds.
-// Needs Xvfb and the built program; skips (with a message) without them.
+// What the picker adds to keystrokes: the time from an XTEST key press to its arrival in a client
+// window, on a virtual X server of its own,
+//   - without the program (the server's own latency, the baseline),
+//   - with the program running and no search (ordinary typing: the key is not held),
+//   - with the program in inline searches: the trigger and the query letters while the panel shows
+//     and its results are rebuilt on every letter (the popup delay set to 0),
+//   - with a key the program holds (Super-BackSpace in a search that has no query yet: it waits for
+//     the picker's answer, then reaches the client),
+// and the time from the third query letter to the panel being mapped (popup delay 0).
+// The time per iteration is the mean; p50, p90, p99 and max are in microseconds. Needs Xvfb and the
+// built program; skips (with a message) without them.
 #include <benchmark/benchmark.h>
 #include <poll.h>
 
@@ -13,6 +16,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <X11/Xlib.h>
@@ -30,7 +34,7 @@ using mosaiko::testing::RunningProgram;
 using mosaiko::testing::XSession;
 using Clock = std::chrono::steady_clock;
 
-enum class Setup { withoutProgram, programIdle, programSearching };
+enum class Setup { withoutProgram, programIdle, programSearching, programHeldKey };
 
 // A plain Xlib window with the keyboard focus, on a connection of its own.
 class ClientWindow {
@@ -109,12 +113,16 @@ void keystrokeLatency(benchmark::State& state, Setup setup) {
     struct Key {
         unsigned keycode;
         bool measured;
+        unsigned modifier = 0;  // held down around the key
     };
     std::vector<Key> cycle;
     if (setup == Setup::programSearching) {
         cycle.push_back({keycode(XK_semicolon), true});
         for (KeySym letter : {XK_s, XK_m, XK_i, XK_l, XK_e, XK_y}) cycle.push_back({keycode(letter), true});
         cycle.push_back({keycode(XK_Escape), false});
+    } else if (setup == Setup::programHeldKey) {
+        cycle.push_back({keycode(XK_semicolon), false});
+        cycle.push_back({keycode(XK_BackSpace), true, keycode(XK_Super_L)});
     } else {
         for (KeySym letter : {XK_a, XK_s, XK_d, XK_f, XK_j, XK_k, XK_l})
             cycle.push_back({keycode(letter), true});
@@ -132,7 +140,13 @@ void keystrokeLatency(benchmark::State& state, Setup setup) {
             strike(key.keycode, true);
             strike(key.keycode, false);
             client.waitFor(KeyRelease, key.keycode, 2);
+            // The program holds the next key once it has seen this one.
+            if (setup == Setup::programHeldKey) std::this_thread::sleep_for(std::chrono::milliseconds(20));
             key = cycle[next++ % cycle.size()];
+        }
+        if (key.modifier) {
+            strike(key.modifier, true);
+            client.waitFor(KeyPress, key.modifier, 2);
         }
         const auto start = Clock::now();
         strike(key.keycode, true);
@@ -143,9 +157,71 @@ void keystrokeLatency(benchmark::State& state, Setup setup) {
         samples.push_back(seconds * 1e6);
         strike(key.keycode, false);
         client.waitFor(KeyRelease, key.keycode, 2);
+        if (key.modifier) {
+            strike(key.modifier, false);
+            client.waitFor(KeyRelease, key.modifier, 2);
+        }
     }
     state.counters["p50_us"] = percentile(samples, 0.5);
     state.counters["p90_us"] = percentile(samples, 0.9);
+    state.counters["p99_us"] = percentile(samples, 0.99);
+    state.counters["max_us"] = percentile(samples, 1.0);
+}
+
+// The third query letter of a search to the panel on the screen: ";sm" is typed, then the clock runs
+// from the press of "i" to the panel's MapNotify; Escape closes the panel before the next search.
+void panelLatency(benchmark::State& state) {
+    if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
+    if (!std::filesystem::exists(RunningProgram::program()))
+        return state.SkipWithError("the program is not built");
+    XSession session;
+    if (!session.ok()) return state.SkipWithError(session.error().c_str());
+    MemoryDefaults user = RunningProgram::returningUser();
+    user.set("popupDelayMs", std::int64_t{0});
+    RunningProgram::writeDefaults(session, user);
+    RunningProgram program(session);
+    if (!program.waitForKeyTap()) return state.SkipWithError("the program's key tap did not start");
+    ClientWindow client(session.display());
+    Display* watcher = XOpenDisplay(session.display().c_str());
+    if (!client.ok() || !watcher) return state.SkipWithError("no client window");
+    XSelectInput(watcher, DefaultRootWindow(watcher), SubstructureNotifyMask);
+    XSync(watcher, False);
+    auto waitForMap = [&](int type) {
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (Clock::now() < deadline) {
+            while (XPending(watcher) > 0) {
+                XEvent event;
+                XNextEvent(watcher, &event);
+                if (event.type == type) return true;
+            }
+            pollfd p{ConnectionNumber(watcher), POLLIN, 0};
+            ::poll(&p, 1, 50);
+        }
+        return false;
+    };
+
+    Display* typist = session.connection();
+    auto type = [&](KeySym keysym) {
+        const unsigned code = XKeysymToKeycode(typist, keysym);
+        XTestFakeKeyEvent(typist, code, True, CurrentTime);
+        XTestFakeKeyEvent(typist, code, False, CurrentTime);
+        XFlush(typist);
+        return code;
+    };
+    std::vector<double> samples;
+    for (auto _ : state) {
+        for (KeySym keysym : {XK_semicolon, XK_s, XK_m}) client.waitFor(KeyRelease, type(keysym), 2);
+        const auto start = Clock::now();
+        type(XK_i);
+        if (!waitForMap(MapNotify)) return state.SkipWithError("the panel never showed");
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        samples.push_back(seconds * 1e6);
+        type(XK_Escape);
+        if (!waitForMap(UnmapNotify)) return state.SkipWithError("the panel never closed");
+    }
+    XCloseDisplay(watcher);
+    state.counters["p50_us"] = percentile(samples, 0.5);
     state.counters["p99_us"] = percentile(samples, 0.99);
     state.counters["max_us"] = percentile(samples, 1.0);
 }
@@ -162,6 +238,11 @@ BENCHMARK_CAPTURE(keystrokeLatency, program_in_search, Setup::programSearching)
     ->UseManualTime()
     ->Iterations(700)
     ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(keystrokeLatency, program_held_key, Setup::programHeldKey)
+    ->UseManualTime()
+    ->Iterations(300)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(panelLatency)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

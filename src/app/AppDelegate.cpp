@@ -45,6 +45,7 @@ Wiring AppDelegate::Dependencies::wiring() const {
         .require("isTerminated", isTerminated)
         .include("libraryEffects", libraryEffects.wiring())
         .require("systemTrayAvailable", systemTrayAvailable)
+        .require("launcher", launcher)
         .require("terminate", terminate);
 }
 
@@ -321,17 +322,43 @@ void AppDelegate::openSettings() {
 
 void AppDelegate::openStats() {
     if (!statsWindow_) {
-        statsWindow_ = std::make_unique<StatsWindowController>();
+        if (!stores_.usage) throw std::invalid_argument("AppDelegate: loadStores gave no usage store");
+        statsWindow_ = std::make_unique<StatsWindowController>(*stores_.usage);
         prepareWindow(*statsWindow_);
     }
     statsWindow_->showWindow();
 }
 
 void AppDelegate::showOnboarding(OnboardingPage startPage) {
-    if (onboardingWindow_) onboardingWindow_->close();
-    onboardingWindow_ = std::make_unique<OnboardingWindowController>(startPage);
+    if (onboardingWindow_) {
+        onboardingWindow_->close();
+        // The old guide may be the one asking (from inside one of its own handlers): it goes once
+        // control is back in the event loop, and with this object at the latest.
+        WindowController* old = onboardingWindow_.release();
+        old->setParent(this);
+        old->deleteLater();
+    }
+    onboardingWindow_ =
+        std::make_unique<OnboardingWindowController>(startPage, *stores_.prefs, guideDependencies());
     prepareWindow(*onboardingWindow_);
     onboardingWindow_->showWindow();
+}
+
+OnboardingViewModel::Dependencies AppDelegate::guideDependencies() {
+    PermissionsManager& permissions = *dependencies_.permissions;
+    OnboardingViewModel::Dependencies d;
+    d.trustChecker = [&permissions](bool prompt) { return permissions.trustChecker(prompt); };
+    d.untrustedReason = [&permissions] {
+        return permissions.untrustedReason ? permissions.untrustedReason() : std::string();
+    };
+    d.resetRequiredPermissions = [&permissions](std::function<void(PermissionResetSummary)> done) {
+        permissions.resetRequiredPermissions(std::move(done));
+    };
+    d.recordCompletion = [&prefs = *stores_.prefs] { prefs.defaults().set("hasCompletedOnboarding", true); };
+    d.executablePath = dependencies_.executablePath;
+    d.launcher = dependencies_.launcher;
+    d.terminate = [this] { quit(); };
+    return d;
 }
 
 void AppDelegate::ensureLibraryWindow() {

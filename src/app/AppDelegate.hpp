@@ -22,6 +22,7 @@
 #include "picker/PickerShellServices.hpp"
 #include "platform/AppBundle.hpp"
 #include "platform/MainLoop.hpp"
+#include "platform/ProcessLauncher.hpp"
 #include "platform/Published.hpp"
 #include "platform/Workspace.hpp"
 
@@ -34,6 +35,7 @@ namespace mosaiko {
 class CollectionsStore;
 class CustomContentStore;
 class EmojiDatabase;
+class EmojiUsageStore;
 
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
 // the update state and the library insertion state, and stops the picker at shut-down. While it
@@ -70,6 +72,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
         CollectionsStore* collections = nullptr;
         CustomContentStore* custom = nullptr;
         EmojiDatabase* db = nullptr;
+        // The statistics window's numbers.
+        EmojiUsageStore* usage = nullptr;
     };
 
     struct Dependencies {
@@ -100,6 +104,9 @@ class AppDelegate final : public QObject, public PickerShellServices {
         LibraryInsertion::Effects libraryEffects;
 
         std::function<bool()> systemTrayAvailable;
+        // The guide's relaunch: the program to start again (empty when unknown) and what starts it.
+        std::string executablePath;
+        ProcessLauncher* launcher = nullptr;
         // Ends the event loop (the shut-down then follows from it).
         std::function<void()> terminate;
 
@@ -181,6 +188,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     LaunchInputs readLaunchInputs() const;
     bool resolveOtherInstances();
     void showSaveProblem(const std::optional<std::string>& problem);
+    OnboardingViewModel::Dependencies guideDependencies();
 
     Dependencies dependencies_;
     Stores stores_;  // once the launch has loaded them

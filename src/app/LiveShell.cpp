@@ -18,6 +18,7 @@
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/ExecutablePath.hpp"
 #include "platform/linux/FileDefaults.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11EventPoster.hpp"
@@ -52,7 +53,8 @@ PermissionsManager& PermissionsManager::shared() {
                 // Queued onto the main thread's event loop.
                 QMetaObject::invokeMethod(qApp, std::move(then), Qt::QueuedConnection);
             }).detach();
-        });
+        },
+        [] { return X11AccessibilityTrust().reason(); });
     return manager;
 }
 
@@ -104,7 +106,7 @@ AppDelegate::Stores LiveShell::loadStores() {
         canType};
     picker_ = PickerAssembly::build(std::move(parts)).controller;
     return {&PreferencesStore::shared(), &CollectionsStore::shared(), &CustomContentStore::shared(),
-            &EmojiDatabase::shared()};
+            &EmojiDatabase::shared(), &EmojiUsageStore::shared()};
 }
 
 LiveShell::~LiveShell() {
@@ -188,6 +190,8 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     };
 
     d.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    d.executablePath = currentExecutablePath().string();
+    d.launcher = &launcher_;
     d.terminate = [] { QCoreApplication::quit(); };
     return d;
 }

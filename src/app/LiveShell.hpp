@@ -8,6 +8,7 @@
 #include "picker/EmojiInserter.hpp"
 #include "picker/PickerController.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
+#include "platform/linux/PosixProcessLauncher.hpp"
 #include "platform/qt/QtMainLoop.hpp"
 #include "platform/qt/QtScreenInfo.hpp"
 
@@ -39,6 +40,7 @@ class LiveShell {
     QtMainLoop mainLoop_;
     QtScreenInfo screens_;
     InstanceRegistry registry_;
+    PosixProcessLauncher launcher_;
     std::unique_ptr<Workspace> workspace_;
     bool storesLoaded_ = false;
     // One poster for the picker and the library: it owns the keycodes it remaps for typing.

@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 
 #include "app/logic/LibraryKeyHandler.hpp"
+#include "onboarding/ui/OnboardingView.hpp"
+#include "onboarding/ui/StatsView.hpp"
 
 namespace mosaiko {
 
@@ -55,6 +57,13 @@ std::unique_ptr<QWidget> plainWindow(Qt::WindowFlags buttons) {
     return window;
 }
 
+// Puts `view` in `host`, filling it.
+void fill(QWidget* host, QWidget* view) {
+    auto* layout = new QVBoxLayout(host);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+}
+
 }  // namespace
 
 PreferencesWindowController::PreferencesWindowController()
@@ -63,16 +72,22 @@ PreferencesWindowController::PreferencesWindowController()
     window()->setFixedSize(900, 780);
 }
 
-StatsWindowController::StatsWindowController()
+StatsWindowController::StatsWindowController(EmojiUsageStore& usage)
     : WindowController(plainWindow(Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint), 520, 720,
                        QStringLiteral("Mosaiko Statistics")) {
     window()->setFixedSize(520, 720);
+    view_ = new StatsView(usage, contentHost());
+    fill(contentHost(), view_);
 }
 
-OnboardingWindowController::OnboardingWindowController(OnboardingPage startPage)
+OnboardingWindowController::OnboardingWindowController(OnboardingPage startPage, PreferencesStore& prefs,
+                                                       OnboardingViewModel::Dependencies dependencies)
     : WindowController(plainWindow(Qt::WindowCloseButtonHint), 760, 620, QStringLiteral("Mosaiko Guide")),
       startPage_(startPage) {
     window()->setFixedSize(760, 620);
+    dependencies.dismiss = [this] { close(); };
+    view_ = new OnboardingView(startPage, prefs, std::move(dependencies), contentHost());
+    fill(contentHost(), view_);
 }
 
 // ---------------------------------------------------------------- library

@@ -8,11 +8,17 @@
 #include <memory>
 
 #include "onboarding/OnboardingPage.hpp"
+#include "onboarding/OnboardingViewModel.hpp"
 #include "platform/KeyEvent.hpp"
 
 class QAction;
 
 namespace mosaiko {
+
+class EmojiUsageStore;
+class OnboardingView;
+class PreferencesStore;
+class StatsView;
 
 // Owns one top-level window of the program: builds it at its size, titled and centred on the
 // screen, with an empty content area that the window's view fills.
@@ -49,17 +55,25 @@ class PreferencesWindowController final : public WindowController {
 class StatsWindowController final : public WindowController {
     Q_OBJECT
   public:
-    StatsWindowController();
+    explicit StatsWindowController(EmojiUsageStore& usage);
+    StatsView* view() const { return view_; }
+
+  private:
+    StatsView* view_ = nullptr;
 };
 
+// The guide, on its start page; its Close and Finish close the window.
 class OnboardingWindowController final : public WindowController {
     Q_OBJECT
   public:
-    explicit OnboardingWindowController(OnboardingPage startPage);
+    OnboardingWindowController(OnboardingPage startPage, PreferencesStore& prefs,
+                               OnboardingViewModel::Dependencies dependencies);
     OnboardingPage startPage() const { return startPage_; }
+    OnboardingView* view() const { return view_; }
 
   private:
     OnboardingPage startPage_;
+    OnboardingView* view_ = nullptr;
 };
 
 // The library's floating panel: it stays above other windows, does not take the focus when it is

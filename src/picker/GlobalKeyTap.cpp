@@ -11,6 +11,7 @@ GlobalKeyTap::Dependencies GlobalKeyTap::Dependencies::overPorts(
     d.attachToMainLoop = [](KeyTapPort& port) { port.attachToMainLoop(); };
     d.detachFromMainLoop = [](KeyTapPort& port) { port.detachFromMainLoop(); };
     d.enableTap = [](KeyTapPort& port, bool enabled) { port.setEnabled(enabled); };
+    d.holdKeys = [](KeyTapPort& port, const KeyHolds& holds) { port.hold(holds); };
     return d;
 }
 
@@ -38,6 +39,7 @@ void GlobalKeyTap::start(Handler handler) {
                                         [this](const KeyEvent& event) { return handleEvent(event); });
     if (!port) return;
     port_ = std::move(port);
+    dependencies_.holdKeys(*port_, holds_);
     dependencies_.attachToMainLoop(*port_);
     dependencies_.enableTap(*port_, true);
 }
@@ -46,6 +48,11 @@ void GlobalKeyTap::stop() {
     if (port_) dependencies_.detachFromMainLoop(*port_);
     port_.reset();
     handler_.reset();
+}
+
+void GlobalKeyTap::hold(KeyHolds holds) {
+    holds_ = std::move(holds);
+    if (port_) dependencies_.holdKeys(*port_, holds_);
 }
 
 bool GlobalKeyTap::handleEvent(const KeyEvent& event) {

@@ -27,6 +27,7 @@ class GlobalKeyTap {
         std::function<void(KeyTapPort&)> attachToMainLoop;
         std::function<void(KeyTapPort&)> detachFromMainLoop;
         std::function<void(KeyTapPort&, bool enabled)> enableTap;
+        std::function<void(KeyTapPort&, const KeyHolds&)> holdKeys;
 
         Wiring wiring() const;
 
@@ -49,6 +50,10 @@ class GlobalKeyTap {
 
     bool isInstalled() const { return port_ != nullptr; }
 
+    // The keys the handler may swallow from now on (the tap holds only these); kept across
+    // restarts.
+    void hold(KeyHolds holds);
+
     // The per-event logic the port's callback runs: true drops the event.
     bool handleEvent(const KeyEvent& event);
 
@@ -56,6 +61,7 @@ class GlobalKeyTap {
     Dependencies dependencies_;
     std::unique_ptr<KeyTapPort> port_;
     std::shared_ptr<const Handler> handler_;
+    KeyHolds holds_;
 };
 
 }  // namespace mosaiko

@@ -82,6 +82,7 @@ void PickerController::Dependencies::bindPanelAndKeyTap(std::shared_ptr<PickerPa
     hidePanel = [panel] { panel->hide(); };
     startKeyTap = [keyTap](GlobalKeyTap::Handler handler) { keyTap->start(std::move(handler)); };
     stopKeyTap = [keyTap] { keyTap->stop(); };
+    holdKeys = [keyTap](const KeyHolds& holds) { keyTap->hold(holds); };
 }
 
 Wiring PickerController::Dependencies::wiring() const {
@@ -106,8 +107,16 @@ PickerController::PickerController(PreferencesStore& prefs, std::unique_ptr<Pick
     // Actions reach the controller after the event that caused them has been handled.
     cancellables_.push_back(
         model_->uiActionSubject.subscribe([this](const PickerViewModel::UIAction& action) {
-            mainLoop_.post(guarded([this, action] { handleUIAction(action); }));
+            mainLoop_.post(guarded([this, action] {
+                handleUIAction(action);
+                syncHeldKeys();
+            }));
         }));
+    // The stored value changes after the announcement: look once it is there.
+    auto resync = [this](const auto&) { mainLoop_.post(guarded([this] { syncHeldKeys(); })); };
+    cancellables_.push_back(prefs_.libraryShortcut.observe(resync));
+    cancellables_.push_back(prefs_.quickOpenShortcut.observe(resync));
+    cancellables_.push_back(prefs_.inlineTrigger.observe(resync));
 }
 
 PickerController::~PickerController() {
@@ -128,6 +137,8 @@ std::function<void()> PickerController::guarded(std::function<void()> task) {
 }
 
 void PickerController::start() {
+    started_ = true;
+    syncHeldKeys();
     std::weak_ptr<bool> alive = alive_;
     dependencies_.startKeyTap([this, alive](const KeyEvent& event) {
         const auto token = alive.lock();
@@ -140,17 +151,75 @@ void PickerController::stop() {
     delayTimer_.cancel();
     session_.reset();
     recentTypedCharacters_ = {};
+    started_ = false;
+    syncHeldKeys();
     dependencies_.hidePanel();
     dependencies_.stopKeyTap();
+}
+
+KeyHolds PickerController::heldKeys() const {
+    KeyHolds holds;
+    if (!started_) return holds;
+    if (session_ && session_->mode == Mode::exclusive) {
+        holds.everyKey = true;
+        return holds;
+    }
+    if (const auto& shortcut = prefs_.libraryShortcut();
+        shortcut && openLibraryHandler && !libraryShortcutSuspended_) {
+        holds.keys.push_back(
+            KeyHold::key(shortcut->keyCode, shortcut->modifierFlagsRawValue & ModifierFlag::shortcutMask));
+    }
+    const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut());
+    const auto pair = sequence ? charactersOf(*sequence) : std::vector<std::string>{};
+    if (!session_) {
+        if (pair.size() == 2 && !recentTypedCharacters_.empty() &&
+            sameText(recentTypedCharacters_.back().character, pair[0])) {
+            holds.keys.push_back(
+                KeyHold::typing(pair[1], recentTypedCharacters_.back().uptime + quickOpenMaxGapS));
+        }
+        return holds;
+    }
+    const Session& s = *session_;
+    for (std::uint64_t others = 0;
+         others <= ModifierFlag::shift + ModifierFlag::control + ModifierFlag::option;
+         others += ModifierFlag::shift) {  // the line deletion, whatever else is held with Command
+        holds.keys.push_back(KeyHold::key(KeyCode::deleteKey, ModifierFlag::command | others));
+    }
+    const auto trigger = charactersOf(prefs_.inlineTrigger());
+    if (s.query.empty() && pair.size() == 2 && trigger.size() == 1 && sameText(pair[0], trigger[0])) {
+        holds.keys.push_back(KeyHold::typing(pair[1], s.startedAtUptime + quickOpenMaxGapS));
+    }
+    if (s.isShown) {
+        for (std::uint16_t key :
+             {KeyCode::returnKey, KeyCode::keypadEnter, KeyCode::tab, KeyCode::escape, KeyCode::leftArrow,
+              KeyCode::rightArrow, KeyCode::downArrow, KeyCode::upArrow}) {
+            holds.keys.push_back(KeyHold::key(key));
+        }
+    }
+    return holds;
+}
+
+void PickerController::syncHeldKeys() {
+    if (!dependencies_.holdKeys) return;
+    KeyHolds holds = heldKeys();
+    if (sentHolds_ == holds) return;
+    sentHolds_ = holds;
+    dependencies_.holdKeys(holds);
 }
 
 // ------------------------------------------------------------------ key dispatch
 
 GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
+    const Decision decision = dispatch(event);
+    syncHeldKeys();
+    return decision;
+}
+
+GlobalKeyTap::Decision PickerController::dispatch(const KeyEvent& event) {
     if (event.userData == kEventMarker) return Decision::passThrough;
     if (event.type == KeyEvent::Type::flagsChanged) return Decision::passThrough;
 
-    if (libraryShortcutMatches(event) && !isOwnApplication(dependencies_.frontmostApp())) {
+    if (event.held && libraryShortcutMatches(event) && !isOwnApplication(dependencies_.frontmostApp())) {
         return triggerLibraryOpen();
     }
 
@@ -160,9 +229,22 @@ GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
         return Decision::passThrough;  // Command shortcuts reach the application; a session goes on
     }
 
+    if (!event.held && session_ && heldKeys().covers(event)) {
+        // The key reached the application before the tap held it (typed within the same moment as
+        // the key that started or showed the search): the search can no longer take it, and ends.
+        cancelSession(session_->isShown);
+        updateRecentTypedCharacters(event, Decision::passThrough);
+        return Decision::passThrough;
+    }
+
     const Decision decision = session_ ? handleSession(event, event.keyCode) : handleIdle(event);
     updateRecentTypedCharacters(event, decision);
     return decision;
+}
+
+void PickerController::setLibraryShortcutSuspended(bool suspended) {
+    libraryShortcutSuspended_ = suspended;
+    syncHeldKeys();
 }
 
 bool PickerController::libraryShortcutMatches(const KeyEvent& event) const {
@@ -191,7 +273,8 @@ GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
                       recentTypedCharacters_.end());
     candidates.push_back({event.characters, now});
 
-    if (const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut())) {
+    const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut());
+    if (sequence && event.held) {  // a key that already passed can no longer complete it
         const std::string seq(*sequence);
         if (const auto suffix = matchedSuffix(candidates, seq)) {
             if (now - suffix->front().uptime <= quickOpenMaxGapS) {
@@ -308,10 +391,28 @@ GlobalKeyTap::Decision PickerController::handleSession(const KeyEvent& event, in
     return Decision::passThrough;
 }
 
+std::optional<PickerController::QueryDeletionMode> PickerController::applicationDeletion(
+    std::uint64_t modifierFlags) {
+    if ((modifierFlags & ModifierFlag::command) != 0) return QueryDeletionMode::line;
+    const std::uint64_t held =
+        modifierFlags & (ModifierFlag::shift | ModifierFlag::control | ModifierFlag::option);
+    if (held == 0 || held == ModifierFlag::shift) return QueryDeletionMode::character;
+    if (held == ModifierFlag::control) return QueryDeletionMode::word;
+    return std::nullopt;
+}
+
 GlobalKeyTap::Decision PickerController::handleDelete(const KeyEvent& event, Session& s) {
-    const auto mode = (event.modifierFlags & ModifierFlag::command) != 0  ? QueryDeletionMode::line
-                      : (event.modifierFlags & ModifierFlag::option) != 0 ? QueryDeletionMode::word
-                                                                          : QueryDeletionMode::character;
+    const auto counted = applicationDeletion(event.modifierFlags);
+    if (!counted && s.mode == Mode::inlineMode) {
+        // What the application erases is unknown, so the typed trigger and query can no longer be
+        // counted: the search ends and the key does what it does there.
+        cancelSession(true);
+        return Decision::passThrough;
+    }
+    // An exclusive session edits only its own query: Option deletes a word there.
+    const auto mode =
+        counted.value_or((event.modifierFlags & ModifierFlag::option) != 0 ? QueryDeletionMode::word
+                                                                           : QueryDeletionMode::character);
     auto [updated, removed] = queryDeletion(s.query, mode);
     s.query = updated;
 
@@ -405,6 +506,7 @@ void PickerController::armPopupTimer(double delaySeconds) {
                                               }
                                               Session copy = *session_;
                                               maybeShowPopup(copy);
+                                              syncHeldKeys();
                                           }));
 }
 
@@ -421,6 +523,7 @@ void PickerController::maybeShowPopup(Session& s) {
         s.isShown = true;
         session_ = s;
         model_->resetForNewSession(s.query);
+        syncHeldKeys();  // the panel's keys are held before the user can see it
         dependencies_.showPanelNearMouse();
     }
 }
@@ -449,6 +552,7 @@ void PickerController::startShownExclusiveSession(std::optional<PickerViewModel:
     session_ = std::move(s);
     model_->resetForNewSession("");
     if (scope) model_->setScope(*scope);
+    syncHeldKeys();
     dependencies_.showPanelNearMouse();
 }
 

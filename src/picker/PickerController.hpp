@@ -9,6 +9,7 @@
 #include "picker/GlobalKeyTap.hpp"
 #include "picker/PickerViewModel.hpp"
 #include "platform/KeyEvent.hpp"
+#include "platform/KeyHolds.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
 #include "platform/Wiring.hpp"
@@ -82,16 +83,19 @@ class PickerController {
         std::function<FrontmostApp()> frontmostApp;
         std::function<void(GlobalKeyTap::Handler)> startKeyTap;
         std::function<void()> stopKeyTap;
+        // Tells the key tap which keys the current state may swallow, so that it holds only those.
+        // Optional: a tap that is not told holds every key.
+        std::function<void(const KeyHolds&)> holdKeys;
         std::function<void()> showPanelNearMouse;
         std::function<void()> hidePanel;
         // This program's own application identifier: typing in its own windows starts nothing.
         std::optional<std::string> ownBundleID;
 
-        // Every closure is required; ownBundleID is not.
+        // Every closure is required but holdKeys; ownBundleID is not.
         Wiring wiring() const;
 
-        // Points showPanelNearMouse, hidePanel, startKeyTap and stopKeyTap at the panel and the key
-        // tap, which the closures keep alive.
+        // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap and holdKeys at the panel
+        // and the key tap, which the closures keep alive.
         void bindPanelAndKeyTap(std::shared_ptr<PickerPanelPresenting> panel,
                                 std::shared_ptr<GlobalKeyTap> keyTap);
     };
@@ -116,8 +120,9 @@ class PickerController {
     void openQuickFind();
 
     // While the settings window records a new library shortcut, the stored one opens nothing: its
-    // presses go on to the focused window like any other key, so it can be recorded again.
-    void setLibraryShortcutSuspended(bool suspended) { libraryShortcutSuspended_ = suspended; }
+    // presses go on to the focused window like any other key (the key tap no longer holds them), so
+    // it can be recorded again.
+    void setLibraryShortcutSuspended(bool suspended);
     bool isLibraryShortcutSuspended() const { return libraryShortcutSuspended_; }
 
     PickerViewModel& model() { return *model_; }
@@ -125,6 +130,11 @@ class PickerController {
 
     // The key dispatcher the key tap's handler calls for every key-down and modifier change.
     GlobalKeyTap::Decision handle(const KeyEvent& event);
+    // The key presses the current state may swallow: while idle the library shortcut and, right
+    // after the first character of the instant-open sequence, its second; in an inline session the
+    // line deletion and the doubled trigger, and once the panel shows Return, Enter, Tab, Escape
+    // and the arrows; in an exclusive session every key. Nothing while stopped.
+    KeyHolds heldKeys() const;
     // Tab and Shift-Tab: moves to the next scope of the ring; false when there is nowhere to go.
     bool cycleScope(bool reverse);
     void handleUIAction(const PickerViewModel::UIAction& action);
@@ -134,6 +144,11 @@ class PickerController {
 
     static bool hasMatchedSuffix(const std::vector<std::string>& characters, const std::string& sequence);
     static QueryDeletion queryDeletion(const std::string& query, QueryDeletionMode mode);
+    // What BackSpace with these modifiers erases in a Linux text field, as far as the picker can
+    // count it: Super the line (the picker posts the presses itself), Control a word, nothing or
+    // Shift a character; nothing countable for the rest (Alt erases a word in a terminal, undoes in
+    // some toolkits and does nothing in others).
+    static std::optional<QueryDeletionMode> applicationDeletion(std::uint64_t modifierFlags);
     static std::string queryInput(const KeyEvent& event);
     static std::optional<std::string> printableCharacter(const KeyEvent& event);
     static bool isWhitespace(const std::string& character);
@@ -148,6 +163,7 @@ class PickerController {
   private:
     using Decision = GlobalKeyTap::Decision;
 
+    Decision dispatch(const KeyEvent& event);
     Decision handleIdle(const KeyEvent& event);
     Decision handleSession(const KeyEvent& event, int keyCode);
     Decision handleDelete(const KeyEvent& event, Session& s);
@@ -157,6 +173,8 @@ class PickerController {
     bool isOwnApplication(const Dependencies::FrontmostApp& app) const;
     bool libraryShortcutMatches(const KeyEvent& event) const;
 
+    // Tells the key tap when heldKeys() has changed.
+    void syncHeldKeys();
     void schedulePopup();
     void armPopupTimer(double delaySeconds);
     void maybeShowPopup(Session& s);
@@ -184,6 +202,8 @@ class PickerController {
     std::optional<Session> session_;
     Cancellable delayTimer_;
     std::vector<RecentTypedCharacter> recentTypedCharacters_;
+    bool started_ = false;
+    std::optional<KeyHolds> sentHolds_;
     bool libraryShortcutSuspended_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -42,6 +42,9 @@ inline constexpr std::uint64_t shortcutMask = 0x1E0000;
 
 // Written into the user-data field of every key event this program synthesizes ("MSKO").
 inline constexpr std::int64_t kEventMarker = 0x4D534B4F;
+// Carried by a press of the user's that the key tap held back while the program typed, and that the
+// program typed again after its own text ("MSKR"): the handler has had it already.
+inline constexpr std::int64_t kRetypedEventMarker = 0x4D534B52;
 
 // One keyboard event as the key tap hands it to its handler.
 struct KeyEvent {
@@ -58,6 +61,9 @@ struct KeyEvent {
     std::string characters;                   // UTF-8, as typed with the modifiers held
     std::string charactersIgnoringModifiers;  // UTF-8, as typed without modifiers
     std::int64_t userData = 0;                // "field 42": kEventMarker on our own events
+    // Whether the key waits for the handler's answer. A key outside the keys the tap holds (see
+    // KeyHolds) has reached the application already and can no longer be dropped.
+    bool held = true;
 
     bool operator==(const KeyEvent&) const = default;
 };

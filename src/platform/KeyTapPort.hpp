@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/KeyEvent.hpp"
+#include "platform/KeyHolds.hpp"
 
 namespace mosaiko {
 
@@ -26,6 +27,10 @@ class KeyTapPort {
     virtual void detachFromMainLoop() = 0;
     // An enabled tap hands events to the callback; a disabled one passes everything through.
     virtual void setEnabled(bool enabled) = 0;
+    // The keys whose presses wait for the callback's answer from now on; every other key reaches
+    // the application at once and is reported to the callback with `held` false. A port that holds
+    // every key anyway needs no list.
+    virtual void hold(const KeyHolds& holds) { (void)holds; }
 };
 
 // The event mask of the key tap: bit 10 (key down) and bit 12 (modifier flags changed).

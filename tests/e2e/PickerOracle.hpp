@@ -83,11 +83,14 @@ class PickerOracle {
     }
 
     // Command-Delete (Super-BackSpace on this desktop).
-    void commandDelete() {
+    void commandDelete() { key(KeyCode::deleteKey, "\b", ModifierFlag::command); }
+
+    // Any other key, as the X11 adapter describes it.
+    void key(std::uint16_t keyCode, const std::string& characters, std::uint64_t modifiers = 0) {
         KeyEvent e;
-        e.keyCode = KeyCode::deleteKey;
-        e.characters = e.charactersIgnoringModifiers = "\b";
-        e.modifierFlags = ModifierFlag::command;
+        e.keyCode = keyCode;
+        e.characters = e.charactersIgnoringModifiers = characters;
+        e.modifierFlags = modifiers;
         controller_->handle(e);
         loop_.runPending();
         loop_.advance(0.05);

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include <X11/keysym.h>
+
+#include "content/KeyboardShortcut.hpp"
+#include "platform/Json.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/linux/FileDefaults.hpp"
 #include "support/XSession.hpp"
@@ -30,12 +34,15 @@ class RunningProgram {
         file.flush();
     }
 
-    // A user who has been through the guide, so that no window takes the focus at start, and who
-    // excludes no application: the tests type into xterm, which the default list excludes.
+    // A user who has been through the guide, so that no window takes the focus at start, who
+    // excludes no application (the tests type into xterm, which the default list excludes), and
+    // opens the library with Control-Option-Shift-Command-F12 (which the key tap holds from its start).
     static MemoryDefaults returningUser() {
         MemoryDefaults user;
         user.set("hasCompletedOnboarding", true);
         user.set("excludedApps", DefaultsData{"[]"});
+        const KeyboardShortcut shortcut{111, 0x1E0000, "\uF70F"};
+        user.set("libraryShortcut", DefaultsData{json::dump(shortcut.toJson())});
         return user;
     }
 
@@ -52,12 +59,19 @@ class RunningProgram {
     pid_t pid() const { return process_.pid(); }
     std::string output() const { return readFile(output_); }
 
-    // Waits until the key tap holds its grabs on the keyboard: from then on every key typed goes
-    // through the picker. (A spare key with an unusual modifier is probed, so that a probe racing
-    // the tap's grabs can take nothing from it that typing needs.)
+    // Waits until the key tap holds the library shortcut of returningUser(): from then on the
+    // picker observes every key typed. The shortcut is probed with the unused Mod3 added, so that a
+    // probe racing the tap's grabs can take nothing from it that a key press would need, and with
+    // Caps Lock or without, so that the one state a probe may hold just then cannot hide the rest.
     bool waitForKeyTap(double seconds = 15) {
-        const unsigned keycode = static_cast<unsigned>(session_.maxKeycode());
-        return waitUntil([&] { return session_.keyIsGrabbedElsewhere(keycode, Mod3Mask); }, seconds);
+        const auto keycode = static_cast<unsigned>(XKeysymToKeycode(session_.connection(), XK_F12));
+        const unsigned modifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod3Mask;
+        return waitUntil(
+            [&] {
+                return session_.keyIsGrabbedElsewhere(keycode, modifiers) ||
+                       session_.keyIsGrabbedElsewhere(keycode, modifiers | LockMask);
+            },
+            seconds);
     }
 
     // The picker panel while it shows.

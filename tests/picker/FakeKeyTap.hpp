@@ -16,9 +16,15 @@ class FakeKeyTapSystem {
         std::uint64_t eventMask = 0;
         KeyTapPort::Callback callback;
         bool attached = false, enabled = false, destroyed = false;
+        KeyHolds holds{};
     };
 
     bool refuseCreation = false;
+    // Like the display server's tap: keys outside the port's holds reach the application before the
+    // callback hears of them (`held` false), and cannot be dropped. Otherwise every key is held.
+    bool holdOnlyWhatIsAsked = false;
+    // Keys the callback wanted to drop though they were not held.
+    int unheldSwallows = 0;
     std::vector<std::shared_ptr<PortState>> ports;  // every port ever created
 
     GlobalKeyTap::Dependencies dependencies() {
@@ -39,8 +45,14 @@ class FakeKeyTapSystem {
 
     // Only an attached, enabled tap sees the event; true when it was dropped.
     bool type(const KeyEvent& event) {
-        for (const auto& p : livePorts())
-            if (p->enabled && p->callback(event)) return true;
+        for (const auto& p : livePorts()) {
+            if (!p->enabled) continue;
+            KeyEvent offered = event;
+            offered.held = !holdOnlyWhatIsAsked || p->holds.covers(event);
+            if (!p->callback(offered)) continue;
+            if (offered.held) return true;
+            ++unheldSwallows;
+        }
         return false;
     }
 
@@ -51,6 +63,7 @@ class FakeKeyTapSystem {
         void attachToMainLoop() override { state->attached = true; }
         void detachFromMainLoop() override { state->attached = false; }
         void setEnabled(bool enabled) override { state->enabled = enabled; }
+        void hold(const KeyHolds& holds) override { state->holds = holds; }
         std::shared_ptr<PortState> state;
     };
 };

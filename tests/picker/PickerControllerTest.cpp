@@ -94,9 +94,68 @@ TEST(PickerScenario, DeletingInAnInlineSession) {
 
     PickerHarness word;
     word.type(";ab cd ");
-    EXPECT_EQ(word.type("⌫", ModifierFlag::option), "p");
+    EXPECT_EQ(word.type("⌫", ModifierFlag::control), "p");
     EXPECT_EQ(word.session()->query, "ab ");
     EXPECT_EQ(word.session()->deleteCount, 4);
+}
+
+// BackSpace as Linux text fields take it: Control erases a word, Super the line (posted by the
+// picker), Shift changes nothing; what other modifiers erase cannot be counted, so they end the
+// search and reach the application.
+TEST(PickerScenario, ModifiedBackSpaceInAnInlineSession) {
+    using F = std::uint64_t;
+    constexpr F shift = ModifierFlag::shift, control = ModifierFlag::control, option = ModifierFlag::option;
+    struct Case {
+        F flags;
+        std::string decision;
+        std::optional<std::string> query;  // none: the session ended
+        int deleteCount;
+    };
+    const Case cases[] = {
+        {0, "p", "ab c", 5},
+        {shift, "p", "ab c", 5},
+        {ModifierFlag::capsLock, "p", "ab c", 5},
+        {control, "p", "ab ", 4},
+        {ModifierFlag::command, "s", "", 1},
+        {ModifierFlag::command | option, "s", "", 1},
+        {option, "p", std::nullopt, 0},
+        {control | shift, "p", std::nullopt, 0},
+        {control | option, "p", std::nullopt, 0},
+        {option | shift, "p", std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        PickerHarness h;
+        h.type(";ab cd");
+        EXPECT_EQ(h.type("⌫", c.flags), c.decision) << std::hex << c.flags;
+        ASSERT_EQ(h.session().has_value(), c.query.has_value()) << std::hex << c.flags;
+        if (!c.query) continue;
+        EXPECT_EQ(h.session()->query, *c.query) << std::hex << c.flags;
+        EXPECT_EQ(h.session()->deleteCount, c.deleteCount) << std::hex << c.flags;
+    }
+
+    PickerHarness exclusive;  // the query is the picker's own there: Option still erases a word
+    exclusive.type(";;ab cd");
+    EXPECT_EQ(exclusive.type("⌫", option), "s");
+    EXPECT_EQ(exclusive.session()->query, "ab ");
+}
+
+// Caret and function keys (Home, F5, forward Delete, as the X11 adapter gives them) end a search
+// by its mode: an inline one lets the key through, an exclusive one swallows it.
+TEST(PickerScenario, CaretAndFunctionKeysEndASearch) {
+    for (const char* character : {"\uF729", "\uF708", "\uF728", "\uF702"}) {
+        KeyEvent key{KeyEvent::Type::keyDown, 115, 0, character, character, 0};
+        PickerHarness h;
+        h.type(";smi");
+        h.wait(0.3);
+        EXPECT_FALSE(h.deliver(key));
+        EXPECT_FALSE(h.session());
+        EXPECT_FALSE(h.panel->visible);
+
+        PickerHarness exclusive;
+        exclusive.type(";;sm");
+        EXPECT_TRUE(exclusive.deliver(key));
+        EXPECT_FALSE(exclusive.session());
+    }
 }
 
 TEST(PickerScenario, EscapeAfterThePanelShowsIsSwallowed) {
@@ -273,10 +332,63 @@ TEST(PickerScenario, LibraryShortcut) {
     // While a new shortcut is recorded the stored one reaches the recorder, from any application.
     h.frontmost = {"org.example.editor", "Editor"};
     h.controller->setLibraryShortcutSuspended(true);
+    EXPECT_FALSE(h.tapSystem.livePorts()[0]->holds.covers(press)) << "the tap lets it through at once";
     EXPECT_FALSE(h.deliver(press));
     h.controller->setLibraryShortcutSuspended(false);
     EXPECT_TRUE(h.deliver(press));
     EXPECT_EQ(requests.size(), 3u);
+}
+
+// The tap holds only what the state may swallow (every harness also checks that nothing else was
+// swallowed).
+TEST(PickerScenario, HeldKeysFollowTheState) {
+    PickerHarness h;
+    h.prefs.setLibraryShortcut(KeyboardShortcut{14, ModifierFlag::control, "e"});
+    h.controller->openLibraryHandler = [](const Request&) {};
+    const KeyEvent shortcut{KeyEvent::Type::keyDown, 14, ModifierFlag::control, "\x05", "e", 0};
+    const KeyEvent semicolon = testing::keystrokes(";")[0], letter = testing::keystrokes("a")[0];
+    const KeyEvent enter = testing::keystrokes("⏎")[0];
+    const KeyEvent lineDeletion = testing::keystrokes("⌫", ModifierFlag::command)[0];
+    auto held = [&](const KeyEvent& key) { return h.tapSystem.livePorts().at(0)->holds.covers(key); };
+    auto heldNow = [&] {
+        std::string s;
+        for (const KeyEvent* key : {&shortcut, &semicolon, &letter, &enter, &lineDeletion})
+            s += held(*key) ? 'h' : '-';
+        return s;
+    };
+    h.type("x");
+    EXPECT_EQ(heldNow(), "h----") << "idle: the library shortcut";
+    h.type(";");
+    EXPECT_EQ(heldNow(), "hh--h") << "the doubled trigger and the line deletion";
+    EXPECT_EQ(h.tapSystem.livePorts()[0]->holds.keys.back().until, h.loop.uptime() + 0.75);
+    h.type("smi");
+    h.wait(0.3);
+    EXPECT_EQ(heldNow(), "h--hh") << "shown: the panel's keys";
+    h.type("⎋;;");
+    EXPECT_EQ(heldNow(), "hhhhh") << "exclusive: every key";
+    h.controller->stop();
+    EXPECT_TRUE(h.tapSystem.ports[0]->holds.empty());
+}
+
+// A key the state would swallow that reached the application before the tap held it ends the search
+// and passes, as if the panel had not shown.
+TEST(PickerScenario, KeysThatWereNotHeldInTimePass) {
+    PickerHarness h;
+    h.type(";smi");
+    h.wait(0.3);
+    KeyEvent enter = testing::keystrokes("⏎")[0];
+    enter.held = false;
+    EXPECT_EQ(h.controller->handle(enter), GlobalKeyTap::Decision::passThrough);
+    EXPECT_FALSE(h.session());
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_TRUE(h.poster.posted.empty());
+
+    h.type(";");  // the doubled trigger, before its hold: an ordinary character ending the search
+    KeyEvent semicolon = testing::keystrokes(";")[0];
+    semicolon.held = false;
+    EXPECT_EQ(h.controller->handle(semicolon), GlobalKeyTap::Decision::passThrough);
+    EXPECT_FALSE(h.session());
+    EXPECT_TRUE(h.poster.posted.empty());
 }
 
 TEST(PickerScenario, PanelActionsArriveAfterTheCurrentEvent) {

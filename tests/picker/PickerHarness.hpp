@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -98,8 +100,11 @@ class PickerHarness {
         d.ownBundleID = std::string(kOwnID);
         d.bindPanelAndKeyTap(panel, keyTap);
         controller = std::make_unique<PickerController>(prefs, std::move(owned), std::move(d), loop);
+        tapSystem.holdOnlyWhatIsAsked = true;
         controller->start();
     }
+    // Every key the controller swallowed was among the keys it had the tap hold.
+    ~PickerHarness() { EXPECT_EQ(tapSystem.unheldSwallows, 0) << "a key was swallowed that was not held"; }
 
     // Types the keys `gap` seconds apart, running what the main loop has to do after each. One
     // letter per key: p passed on to the application, s swallowed.

@@ -20,11 +20,12 @@ bool isMissing(const std::optional<std::string>& bundleID) {
 
 PermissionsManager::PermissionsManager(TrustChecker trustChecker, BundleIDProvider bundleIDProvider,
                                        PermissionReset resetAccessibilityPermission,
-                                       AsyncExecutor asyncExecutor)
+                                       AsyncExecutor asyncExecutor, UntrustedReason untrustedReason)
     : trustChecker(std::move(trustChecker)),
       bundleIDProvider(std::move(bundleIDProvider)),
       resetAccessibilityPermission(std::move(resetAccessibilityPermission)),
-      asyncExecutor(std::move(asyncExecutor)) {}
+      asyncExecutor(std::move(asyncExecutor)),
+      untrustedReason(std::move(untrustedReason)) {}
 
 void PermissionsManager::resetRequiredPermissions(std::function<void(PermissionResetSummary)> completion) {
     auto summary = std::make_shared<PermissionResetSummary>();

@@ -5,23 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/PermissionStatus.hpp"
 #include "platform/ProcessRunner.hpp"
 
 namespace mosaiko {
-
-enum class PermissionStatus { granted, notGranted, unknown };
-
-// The outcome of a permission reset.
-struct PermissionResetSummary {
-    struct Failure {
-        std::string service;
-        std::string error;
-        bool operator==(const Failure&) const = default;
-    };
-    std::vector<std::string> succeededServices;
-    std::vector<Failure> failedServices;
-    bool operator==(const PermissionResetSummary&) const = default;
-};
 
 // Whether the program may observe and type keys, and resetting that permission. Every effect is
 // an injected closure, so the logic runs without the platform.
@@ -33,8 +20,13 @@ class PermissionsManager {
     // Runs `work` away from the main loop, then `then` on the main loop.
     using AsyncExecutor = std::function<void(std::function<void()> work, std::function<void()> then)>;
 
+    // Why the program is not trusted, in a sentence for the user; empty when it is or when the
+    // platform gives no reason.
+    using UntrustedReason = std::function<std::string()>;
+
     PermissionsManager(TrustChecker trustChecker, BundleIDProvider bundleIDProvider,
-                       PermissionReset resetAccessibilityPermission, AsyncExecutor asyncExecutor);
+                       PermissionReset resetAccessibilityPermission, AsyncExecutor asyncExecutor,
+                       UntrustedReason untrustedReason = {});
 
     // The instance the whole program uses, over the live platform. Defined by the application
     // shell, which owns the live platform pieces.
@@ -44,6 +36,7 @@ class PermissionsManager {
     BundleIDProvider bundleIDProvider;
     PermissionReset resetAccessibilityPermission;
     AsyncExecutor asyncExecutor;
+    UntrustedReason untrustedReason;
 
     // Resets the permission off the main loop and hands the summary to `completion` on the main
     // loop. Never fails: problems are in the summary.

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/KeyEvent.hpp"
+
 namespace mosaiko {
 
 // What this program is about to type, so that the key tap can tell its own presses from the user's:
@@ -19,7 +21,7 @@ namespace mosaiko {
 class PostedKeyLedger {
   public:
     // The user data of a press the key tap held back and the poster typed again.
-    static constexpr std::int64_t retypedUserData = 0x4D534B52;  // "MSKR"
+    static constexpr std::int64_t retypedUserData = kRetypedEventMarker;
     // Types a held-back press (an X keycode) again, after whatever the poster has taken on so far.
     // Called with the ledger locked: it must not call the ledger.
     using Retyper = std::function<void(unsigned keycode)>;

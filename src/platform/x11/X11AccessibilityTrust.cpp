@@ -1,6 +1,7 @@
 #include "platform/x11/X11AccessibilityTrust.hpp"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 
 #include <cstdlib>
@@ -16,24 +17,29 @@ bool isSet(const char* name) {
     return value && *value;
 }
 
-// Whether this client may grab keys on the root window: tries a few combinations nobody is likely
-// to hold (a conflict with another client's grab is no refusal) and releases them at once.
+// Whether this client may hold keys: a grab on a window of our own, where no other client's grab
+// can be in the way (not even our own key tap's on the root window), is refused only when the
+// server denies this client grabs altogether.
 bool canGrabKeys(Display* display) {
+    const Window window = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, InputOnly,
+                                        CopyFromParent, 0, nullptr);
+    X11ErrorTrap trap;
     int minKeycode = 0, maxKeycode = 0;
     XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-    const Window root = DefaultRootWindow(display);
-    const unsigned modifiers = Mod3Mask | Mod5Mask | LockMask | ControlMask;
-    for (int keycode = maxKeycode; keycode >= minKeycode && keycode > maxKeycode - 8; --keycode) {
-        X11ErrorTrap trap;
-        XGrabKey(display, keycode, modifiers, root, False, GrabModeAsync, GrabModeSync);
-        XSync(display, False);
-        if (trap.empty()) {
-            XUngrabKey(display, keycode, modifiers, root);
-            XSync(display, False);
-            return true;
-        }
-    }
-    return false;
+    XGrabKey(display, maxKeycode, ControlMask, window, False, GrabModeAsync, GrabModeSync);
+    XSync(display, False);
+    const bool granted = trap.empty();
+    XDestroyWindow(display, window);  // with its grab
+    XSync(display, False);
+    return granted;
+}
+
+// Whether the server reports every key press, whoever holds it (XInput 2.1 raw events and later).
+bool hasRawKeyEvents(Display* display) {
+    int opcode = 0, event = 0, error = 0;
+    if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) return false;
+    int major = 2, minor = 2;
+    return XIQueryVersion(display, &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 1));
 }
 
 }  // namespace
@@ -56,6 +62,9 @@ std::string X11AccessibilityTrust::reason() const {
     if (!XTestQueryExtension(display->get(), &eventBase, &errorBase, &major, &minor)) {
         return "The X11 display does not offer the XTEST extension, so Mosaiko cannot type into other "
                "applications.";
+    }
+    if (!hasRawKeyEvents(display->get())) {
+        return "The X11 display does not offer XInput 2.1 or later, so Mosaiko cannot watch the keyboard.";
     }
     if (!canGrabKeys(display->get())) {
         return "The X11 display does not let Mosaiko watch the keyboard (key grabs are refused).";

@@ -156,6 +156,30 @@ constexpr std::array kTable = std::to_array<Entry>({
     {XK_Up, 126},
 });
 
+// Keys that move the caret or act without typing text carry a character of the private-use range
+// of their own, as the desktop's function keys do, so that a search treats them as what they are: a
+// key that is no query character. Without one, a session would go on counting after the caret moved.
+constexpr std::array kFunctionKeys = std::to_array<std::pair<unsigned long, char32_t>>({
+    {XK_Up, 0xF700},     {XK_KP_Up, 0xF700},     {XK_Down, 0xF701},    {XK_KP_Down, 0xF701},
+    {XK_Left, 0xF702},   {XK_KP_Left, 0xF702},   {XK_Right, 0xF703},   {XK_KP_Right, 0xF703},
+    {XK_KP_F1, 0xF704},  {XK_KP_F2, 0xF705},     {XK_KP_F3, 0xF706},   {XK_KP_F4, 0xF707},
+    {XK_Insert, 0xF727}, {XK_KP_Insert, 0xF727}, {XK_Delete, 0xF728},  {XK_KP_Delete, 0xF728},
+    {XK_Home, 0xF729},   {XK_KP_Home, 0xF729},   {XK_Begin, 0xF72A},   {XK_KP_Begin, 0xF72A},
+    {XK_End, 0xF72B},    {XK_KP_End, 0xF72B},    {XK_Prior, 0xF72C},   {XK_KP_Prior, 0xF72C},
+    {XK_Next, 0xF72D},   {XK_KP_Next, 0xF72D},   {XK_Print, 0xF72E},   {XK_Scroll_Lock, 0xF72F},
+    {XK_Pause, 0xF730},  {XK_Sys_Req, 0xF731},   {XK_Break, 0xF732},   {XK_Menu, 0xF735},
+    {XK_Clear, 0xF739},  {XK_Select, 0xF741},    {XK_Execute, 0xF742}, {XK_Undo, 0xF743},
+    {XK_Redo, 0xF744},   {XK_Find, 0xF745},      {XK_Help, 0xF746},
+});
+
+std::optional<char32_t> functionKeyCharacter(unsigned long keysym) {
+    if (keysym >= XK_F1 && keysym <= XK_F35) return static_cast<char32_t>(0xF704 + (keysym - XK_F1));
+    for (const auto& [key, character] : kFunctionKeys) {
+        if (key == keysym) return character;
+    }
+    return std::nullopt;
+}
+
 unsigned long lowercase(unsigned long keysym) {
     if (keysym >= XK_A && keysym <= XK_Z) return keysym + (XK_a - XK_A);
     return keysym;
@@ -238,6 +262,10 @@ X11KeyMapping::ModifierMasks X11KeyMapping::classifyModifier(unsigned long keysy
 
 std::string X11KeyMapping::characters(unsigned long keysym, bool control) {
     char buffer[8] = {};
+    if (const auto function = functionKeyCharacter(keysym)) {
+        xkb_keysym_to_utf8(0x1000000 + *function, buffer, sizeof buffer);
+        return buffer;
+    }
     const int size = xkb_keysym_to_utf8(static_cast<xkb_keysym_t>(keysym), buffer, sizeof buffer);
     if (size <= 1) return {};  // no text (size counts the terminating NUL)
     std::string text(buffer, static_cast<std::size_t>(size - 1));

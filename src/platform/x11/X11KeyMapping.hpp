@@ -36,6 +36,8 @@ class X11KeyMapping {
     static ModifierMasks classifyModifier(unsigned long keysym, unsigned modBit, ModifierMasks masks);
 
     // The text a keysym types, UTF-8; with `control`, letters and @[\]^_ become control characters.
+    // Caret, editing and function keys (arrows, Home, Delete, F1, Menu…) give a private-use character
+    // of their own (U+F700 and up), with or without modifiers.
     static std::string characters(unsigned long keysym, bool control);
 
     // The keysym that types one Unicode scalar on a key of its own.

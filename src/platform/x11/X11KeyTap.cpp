@@ -6,18 +6,24 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <utility>
 #include <vector>
 
+#include "platform/KeyTapRules.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11KeyTranslator.hpp"
@@ -29,19 +35,35 @@ namespace mosaiko {
 struct X11KeyTap::Shared {
     Callback callback;
     std::atomic<bool> alive{true};
-    std::atomic<bool> enabled{true};
+    // The held press the thread waits for an answer on; 0 when none.
+    std::atomic<std::uint64_t> waitingFor{0};
+    int wakeFd = -1;
 
+    // What the main thread hands to the tap's thread.
     std::mutex mutex;
     std::condition_variable changed;
-    std::uint64_t waitingFor = 0;  // the press the thread waits on; 0 when none
-    std::optional<bool> answer;
+    std::vector<std::pair<std::uint64_t, bool>> answers;
+    KeyHolds holds;
+    std::uint64_t holdsVersion = 0, holdsApplied = 0;
+    std::optional<bool> enable;
     bool stopping = false;
-    bool ready = false;
+    bool running = false;
+
+    void wake() const {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(wakeFd, &one, sizeof one);
+    }
 };
 
 namespace {
 
 using Shared = X11KeyTap::Shared;
+
+constexpr unsigned kAnyModifier = AnyModifier;
+
+double now() {
+    return SystemClock::shared().uptime();
+}
 
 bool callGuarded(const Shared& shared, const KeyEvent& event) {
     try {
@@ -57,24 +79,304 @@ void toMainThread(std::function<void()> task) {
     }
 }
 
-// The callback's answer for press `sequence`, unless the thread stopped waiting for it.
-void deliverPress(const std::shared_ptr<Shared>& shared, std::uint64_t sequence, const KeyEvent& event) {
-    if (!shared->alive) return;
-    {
-        std::lock_guard lock(shared->mutex);
-        if (shared->waitingFor != sequence) return;  // it already passed
-    }
-    const bool drop = callGuarded(*shared, event);
-    std::lock_guard lock(shared->mutex);
-    if (shared->waitingFor == sequence) {
-        shared->answer = drop;
-        shared->changed.notify_all();
-    }
+// Hands an event to the callback on the main thread; for a held press, sends the answer back.
+void deliver(const std::shared_ptr<Shared>& shared, std::uint64_t id, KeyEvent event, bool asks) {
+    toMainThread([shared, id, event, asks]() mutable {
+        if (!shared->alive) return;
+        // A press that went on meanwhile (no answer in time) can no longer be dropped.
+        if (asks && shared->waitingFor.load() != id) event.held = false;
+        const bool drop = callGuarded(*shared, event);
+        if (!asks || !event.held) return;
+        {
+            std::lock_guard lock(shared->mutex);
+            shared->answers.emplace_back(id, drop);
+        }
+        shared->wake();
+    });
 }
 
-// An event the callback learns of after the fact; its answer does not matter.
-void deliverNotice(const std::shared_ptr<Shared>& shared, const KeyEvent& event) {
-    if (shared->alive) callGuarded(*shared, event);
+// The tap's connection as its thread uses it: what it observes, the grabs it holds, and the
+// server's side of the rules.
+class TapConnection final : public KeyTapRules::Server {
+  public:
+    TapConnection(X11Display& display, std::shared_ptr<Shared> shared, const X11KeyTap::Options& options)
+        : display_(display),
+          d_(display.get()),
+          shared_(std::move(shared)),
+          translator_(d_),
+          rules_(
+              *this, ownKeys(options.ledger),
+              [this](std::uint64_t id, const KeyEvent& event, bool asks) {
+                  if (asks) shared_->waitingFor = id;
+                  deliver(shared_, id, event, asks);
+              },
+              options.answerTimeoutSeconds) {
+        XDisplayKeycodes(d_, &minKeycode_, &maxKeycode_);
+        int event = 0, error = 0;
+        XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
+        unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(mask, XI_RawKeyPress);
+        XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
+        XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
+
+        int xkbOpcode = 0, xkbError = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+        if (XkbQueryExtension(d_, &xkbOpcode, &xkbEventBase_, &xkbError, &major, &minor)) {
+            const unsigned details = XkbModifierStateMask | XkbGroupStateMask;
+            XkbSelectEventDetails(d_, XkbUseCoreKbd, XkbStateNotify, details, details);
+            XkbStateRec state{};
+            if (XkbGetState(d_, XkbUseCoreKbd, &state) == Success) {
+                mods_ = state.mods;
+                group_ = state.group;
+            }
+        } else {
+            xkbEventBase_ = -1;
+        }
+        XSync(d_, False);
+    }
+
+    KeyTapRules& rules() { return rules_; }
+
+    // Reads and handles every event that has arrived.
+    void readEvents() {
+        while (display_.isConnected() && XPending(d_) > 0) {
+            XEvent event;
+            XNextEvent(d_, &event);
+            handle(event);
+        }
+    }
+
+    // Lets every press go on and gives up every grab.
+    void shutDown() {
+        rules_.stop();
+        if (!display_.isConnected()) return;
+        X11ErrorTrap trap;
+        XUngrabKey(d_, AnyKey, AnyModifier, DefaultRootWindow(d_));
+        // Nothing typed while detached is reported once attached again.
+        unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
+        XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
+        XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
+        if (xkbEventBase_ >= 0) XkbSelectEvents(d_, XkbUseCoreKbd, XkbAllEventsMask, 0);
+        XSync(d_, False);
+        while (XPending(d_) > 0) {
+            XEvent event;
+            XNextEvent(d_, &event);
+            if (event.type == KeyPress) XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+        }
+        XSync(d_, False);
+    }
+
+    // KeyTapRules::Server
+    void replay() override {
+        shared_->waitingFor = 0;
+        XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+        XFlush(d_);
+    }
+    void drop() override {
+        // Ending the grab now, rather than when the key goes up, lets the release and whatever we
+        // post next reach the application instead of us.
+        shared_->waitingFor = 0;
+        XUngrabKeyboard(d_, CurrentTime);
+        XFlush(d_);
+    }
+    void hold(const KeyHolds& holds) override {
+        holds_ = holds;
+        placeGrabs();
+    }
+
+  private:
+    using Grabs = std::map<unsigned, std::set<unsigned>>;  // keycode: modifier states (or AnyModifier)
+
+    static KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
+        return {[ledger](unsigned keycode, double at) { return ledger->claim(keycode, at); },
+                [ledger](double at) { return ledger->isTyping(at); },
+                [ledger](unsigned keycode) { return ledger->retypeLater(keycode); }};
+    }
+
+    unsigned coreState() const { return withGroup(mods_); }
+    unsigned withGroup(unsigned state) const {
+        return (state & 0xFF) | (static_cast<unsigned>(group_) << 13);
+    }
+
+    void handle(XEvent& event) {
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            translator_.refresh();
+            placeGrabs();  // the keys that type a held character may have moved
+            return;
+        }
+        if (event.type == xkbEventBase_) {
+            handleXkb(*reinterpret_cast<const XkbEvent*>(&event));
+            return;
+        }
+        if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_ &&
+            XGetEventData(d_, &event.xcookie)) {
+            const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
+            const unsigned keycode = static_cast<unsigned>(raw->detail);
+            const bool isPress = event.xcookie.evtype == XI_RawKeyPress;
+            XFreeEventData(d_, &event.xcookie);
+            if (isPress) rawPress(keycode);
+            return;
+        }
+        if (event.type == KeyPress) strayHeldPress(event.xkey);
+    }
+
+    void handleXkb(const XkbEvent& xkb) {
+        if (xkb.any.xkb_type != XkbStateNotify) return;
+        mods_ = xkb.state.mods;
+        group_ = xkb.state.group;
+        if (xkb.state.event_type == KeyRelease && translator_.isModifierKeycode(xkb.state.keycode)) {
+            // A lock key changes the flags when pressed, though the server applies it on release.
+            KeyEvent release = translator_.modifierRelease(xkb.state.keycode, xkb.state.mods);
+            release.held = false;
+            if (release.modifierFlags != lastFlags_) rules_.modifiersChanged(release);
+            lastFlags_ = release.modifierFlags;
+        }
+    }
+
+    // A press as the server saw it before anybody's grab. When one of our grabs took it, the grab's
+    // own press follows at once (the server sends both while handling the key), and the keyboard
+    // waits for our answer.
+    void rawPress(unsigned keycode) {
+        std::optional<XEvent> grabbed;
+        if (grabs_.count(keycode)) {
+            grabbed = takeGrabbedPress(keycode);
+            if (!grabbed) {
+                XSync(d_, False);  // what the server sent while handling this key is here now
+                grabbed = takeGrabbedPress(keycode);
+            }
+        }
+        // The layout group as the server announced it (on this connection, before the key).
+        KeyEvent event = translator_.press(keycode, grabbed ? withGroup(grabbed->xkey.state) : coreState());
+        event.held = grabbed.has_value();
+        lastFlags_ = event.modifierFlags;
+        if (event.type == KeyEvent::Type::flagsChanged) {
+            if (event.held) replay();  // never asked for, yet never left frozen
+            rules_.modifiersChanged(event);
+            return;
+        }
+        if (!event.held) passedUnheld_[keycode] = now();
+        rules_.press(keycode, event, now());
+    }
+
+    std::optional<XEvent> takeGrabbedPress(unsigned keycode) {
+        XEvent event;
+        auto matches = [](Display*, XEvent* e, XPointer arg) -> int {
+            return e->type == KeyPress && e->xkey.keycode == *reinterpret_cast<unsigned*>(arg);
+        };
+        if (XCheckIfEvent(d_, &event, matches, reinterpret_cast<XPointer>(&keycode))) return event;
+        return std::nullopt;
+    }
+
+    // A grabbed press whose observation came earlier on its own: it was reported as not held, so it
+    // goes on as it was reported. Without any observation it is asked about like any held press.
+    void strayHeldPress(const XKeyEvent& key) {
+        const auto it = passedUnheld_.find(key.keycode);
+        if (it != passedUnheld_.end() && now() - it->second < 1.0) {
+            passedUnheld_.erase(it);
+            XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+            XFlush(d_);
+            return;
+        }
+        KeyEvent event = translator_.press(key.keycode, withGroup(key.state));
+        if (event.type == KeyEvent::Type::flagsChanged) {
+            XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+            XFlush(d_);
+            return;
+        }
+        rules_.press(key.keycode, event, now());
+    }
+
+    // The grabs for the current holds, changed only where they differ from those in place. A
+    // combination another client holds stays with its owner.
+    void placeGrabs() {
+        const Grabs wanted = wantedGrabs();
+        const Window root = DefaultRootWindow(d_);
+        X11ErrorTrap trap;
+        std::vector<std::pair<unsigned long, unsigned>> anyModifierRequests;
+        std::set<unsigned> keycodes;
+        for (const auto& [keycode, states] : grabs_) keycodes.insert(keycode);
+        for (const auto& [keycode, states] : wanted) keycodes.insert(keycode);
+        for (unsigned keycode : keycodes) {
+            const auto was = grabs_.find(keycode);
+            const auto will = wanted.find(keycode);
+            if (was != grabs_.end() && will != wanted.end() && was->second == will->second) continue;
+            if (was != grabs_.end()) XUngrabKey(d_, static_cast<int>(keycode), AnyModifier, root);
+            if (will == wanted.end()) continue;
+            for (unsigned state : will->second) {
+                if (state == kAnyModifier) anyModifierRequests.emplace_back(NextRequest(d_), keycode);
+                XGrabKey(d_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
+            }
+        }
+        XSync(d_, False);
+        // Where another client holds some combination of a key, every other one is grabbed alone.
+        std::set<unsigned> contested;
+        for (const auto& error : trap.errors()) {
+            for (const auto& [serial, keycode] : anyModifierRequests) {
+                if (serial == error.serial) contested.insert(keycode);
+            }
+        }
+        for (unsigned keycode : contested) {
+            for (unsigned state = 0; state < 256; ++state) {
+                XGrabKey(d_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
+            }
+        }
+        if (!contested.empty()) XSync(d_, False);
+        grabs_ = wanted;
+    }
+
+    Grabs wantedGrabs() const {
+        Grabs wanted;
+        if (holds_.empty()) return wanted;
+        const auto masks = translator_.masks();
+        for (int code = minKeycode_; code <= maxKeycode_; ++code) {
+            const auto keycode = static_cast<unsigned>(code);
+            if (translator_.isModifierKeycode(keycode)) continue;
+            if (holds_.everyKey) {
+                wanted[keycode] = {kAnyModifier};
+                continue;
+            }
+            for (const KeyHold& hold : holds_.keys) {
+                const bool matches = hold.character.empty()
+                                         ? translator_.virtualKeyCode(keycode) == hold.keyCode
+                                         : translator_.types(keycode, hold.character);
+                if (!matches) continue;
+                if (!hold.modifiers) {
+                    wanted[keycode] = {kAnyModifier};
+                    continue;
+                }
+                if (wanted[keycode].count(kAnyModifier)) continue;
+                for (unsigned state = 0; state < 256; ++state) {
+                    const auto flags =
+                        X11KeyMapping::modifierFlags(state, masks) & ModifierFlag::shortcutMask;
+                    if (flags == *hold.modifiers) wanted[keycode].insert(state);
+                }
+            }
+        }
+        return wanted;
+    }
+
+    X11Display& display_;
+    Display* d_;
+    std::shared_ptr<Shared> shared_;
+    X11KeyTranslator translator_;
+    KeyTapRules rules_;
+    int minKeycode_ = 8, maxKeycode_ = 255;
+    int xiOpcode_ = -1;
+    int xkbEventBase_ = -1;
+    unsigned mods_ = 0;
+    int group_ = 0;
+    std::uint64_t lastFlags_ = 0;
+    KeyHolds holds_;
+    Grabs grabs_;
+    std::map<unsigned, double> passedUnheld_;
+};
+
+bool hasRawKeyEvents(Display* display) {
+    int opcode = 0, event = 0, error = 0;
+    if (!XQueryExtension(display, "XInputExtension", &opcode, &event, &error)) return false;
+    // 2.1 or later delivers raw events whatever grabs are active.
+    int major = 2, minor = 2;
+    return XIQueryVersion(display, &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 1));
 }
 
 }  // namespace
@@ -82,7 +384,7 @@ void deliverNotice(const std::shared_ptr<Shared>& shared, const KeyEvent& event)
 std::unique_ptr<X11KeyTap> X11KeyTap::create(Callback callback, Options options) {
     if (!QCoreApplication::instance()) return nullptr;
     auto display = X11Display::open(options.displayName);
-    if (!display) return nullptr;
+    if (!display || !hasRawKeyEvents(display->get())) return nullptr;
     if (!options.ledger) options.ledger = PostedKeyLedger::shared();
     auto shared = std::make_shared<Shared>();
     shared->callback = std::move(callback);
@@ -91,15 +393,14 @@ std::unique_ptr<X11KeyTap> X11KeyTap::create(Callback callback, Options options)
 }
 
 X11KeyTap::X11KeyTap(std::unique_ptr<X11Display> display, std::shared_ptr<Shared> shared, Options options)
-    : display_(std::move(display)),
-      shared_(std::move(shared)),
-      options_(std::move(options)),
-      wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    : display_(std::move(display)), shared_(std::move(shared)), options_(std::move(options)) {
+    shared_->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
 
 X11KeyTap::~X11KeyTap() {
     detachFromMainLoop();
     shared_->alive = false;
-    if (wakeFd_ >= 0) close(wakeFd_);
+    if (shared_->wakeFd >= 0) close(shared_->wakeFd);
 }
 
 void X11KeyTap::attachToMainLoop() {
@@ -107,11 +408,13 @@ void X11KeyTap::attachToMainLoop() {
     {
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = false;
-        shared_->ready = false;
+        shared_->running = false;
+        shared_->answers.clear();
+        shared_->holdsApplied = 0;
     }
     thread_ = std::thread([this] { run(); });
     std::unique_lock lock(shared_->mutex);
-    shared_->changed.wait(lock, [&] { return shared_->ready; });
+    shared_->changed.wait(lock, [&] { return shared_->running; });
 }
 
 void X11KeyTap::detachFromMainLoop() {
@@ -119,176 +422,91 @@ void X11KeyTap::detachFromMainLoop() {
     {
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = true;
-        shared_->changed.notify_all();
     }
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
+    shared_->wake();
     thread_.join();
 }
 
 void X11KeyTap::setEnabled(bool enabled) {
-    shared_->enabled = enabled;
-}
-
-namespace {
-
-// Grabs every keycode with any modifiers; where another client already holds a combination of a
-// key, grabs that key's other combinations one by one and leaves the held ones to their owner.
-void placeGrabs(Display* display) {
-    int minKeycode = 0, maxKeycode = 0;
-    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-    const Window root = DefaultRootWindow(display);
-    X11ErrorTrap trap;
-    std::vector<std::pair<unsigned long, int>> requests;
-    for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
-        requests.emplace_back(NextRequest(display), keycode);
-        XGrabKey(display, keycode, AnyModifier, root, False, GrabModeAsync, GrabModeSync);
-    }
-    XSync(display, False);
-    std::vector<int> contested;
-    for (const auto& error : trap.errors()) {
-        for (const auto& [serial, keycode] : requests) {
-            if (serial == error.serial) contested.push_back(keycode);
-        }
-    }
-    trap.clear();
-    for (int keycode : contested) {
-        for (unsigned modifiers = 0; modifiers < 256; ++modifiers) {
-            XGrabKey(display, keycode, modifiers, root, False, GrabModeAsync, GrabModeSync);
-        }
-    }
-    XSync(display, False);
-}
-
-// Removes our grabs and lets every press caught before that through.
-void removeGrabs(Display* display) {
-    X11ErrorTrap trap;
-    XUngrabKey(display, AnyKey, AnyModifier, DefaultRootWindow(display));
-    XSync(display, False);
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        if (event.type == KeyPress) XAllowEvents(display, ReplayKeyboard, CurrentTime);
-    }
-    XSync(display, False);
-}
-
-}  // namespace
-
-void X11KeyTap::run() {
-    Display* display = display_->get();
-    X11KeyTranslator translator(display);
-    int xkbOpcode = 0, xkbEventBase = 0, xkbErrorBase = 0, xkbMajor = XkbMajorVersion,
-        xkbMinor = XkbMinorVersion;
-    const bool hasXkb =
-        XkbQueryExtension(display, &xkbOpcode, &xkbEventBase, &xkbErrorBase, &xkbMajor, &xkbMinor);
-    if (hasXkb) {
-        XkbSelectEventDetails(display, XkbUseCoreKbd, XkbStateNotify, XkbModifierStateMask,
-                              XkbModifierStateMask);
-    }
-    placeGrabs(display);
     {
         std::lock_guard lock(shared_->mutex);
-        shared_->ready = true;
-        shared_->changed.notify_all();
+        shared_->enable = enabled;
     }
+    shared_->wake();
+}
 
-    const auto timeout = std::chrono::duration<double>(options_.answerTimeoutSeconds);
-    std::uint64_t sequence = 0;
-    std::uint64_t lastFlags = 0;  // of the last key or modifier event
-    auto stopping = [&] {
-        std::lock_guard lock(shared_->mutex);
-        return shared_->stopping;
-    };
-    auto now = [] { return SystemClock::shared().uptime(); };
+void X11KeyTap::hold(const KeyHolds& holds) {
+    std::unique_lock lock(shared_->mutex);
+    shared_->holds = holds;
+    const std::uint64_t version = ++shared_->holdsVersion;
+    if (!shared_->running) return;
+    shared_->wake();
+    // The thread never waits for this one, so a short wait is safe; the grabs are in place when the
+    // user can see what they are for (the panel).
+    shared_->changed.wait_for(lock, std::chrono::duration<double>(options_.answerTimeoutSeconds),
+                              [&] { return shared_->holdsApplied >= version || !shared_->running; });
+}
 
-    while (!stopping() && display_->isConnected()) {
-        if (XPending(display) == 0) {
-            pollfd fds[2] = {{display_->fileDescriptor(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            poll(fds, 2, -1);
-            if (fds[1].revents & POLLIN) {
-                std::uint64_t count = 0;
-                [[maybe_unused]] const auto got = read(wakeFd_, &count, sizeof count);
-            }
-            continue;
-        }
-        XEvent event;
-        XNextEvent(display, &event);
+void X11KeyTap::run() {
+    TapConnection connection(*display_, shared_, options_);
+    KeyTapRules& rules = connection.rules();
 
-        if (event.type == MappingNotify) {
-            XRefreshKeyboardMapping(&event.xmapping);
-            translator.refresh();
-            continue;
-        }
-        if (hasXkb && event.type == xkbEventBase) {
-            const auto* xkb = reinterpret_cast<const XkbEvent*>(&event);
-            if (xkb->any.xkb_type == XkbStateNotify && xkb->state.event_type == KeyRelease &&
-                translator.isModifierKeycode(xkb->state.keycode)) {
-                // A lock key changes the flags when pressed, though the server applies it on release.
-                KeyEvent release = translator.modifierRelease(xkb->state.keycode, xkb->state.mods);
-                if (release.modifierFlags != lastFlags && shared_->enabled) {
-                    toMainThread([shared = shared_, release] { deliverNotice(shared, release); });
-                }
-                lastFlags = release.modifierFlags;
-            }
-            continue;
-        }
-        if (event.type != KeyPress) continue;
-
-        KeyEvent keyEvent = translator.press(event.xkey.keycode, event.xkey.state);
-        lastFlags = keyEvent.modifierFlags;
-        const auto claimed = options_.ledger->claim(event.xkey.keycode, now());
-        if (claimed && *claimed == PostedKeyLedger::retypedUserData) {
-            // The handler has had this press already.
-            XAllowEvents(display, ReplayKeyboard, CurrentTime);
-            XFlush(display);
-            continue;
-        }
-        if (claimed) keyEvent.userData = *claimed;
-
-        if (!shared_->enabled || (claimed && *claimed == kEventMarker)) {
-            XAllowEvents(display, ReplayKeyboard, CurrentTime);
-            XFlush(display);
-            if (shared_->enabled) {
-                toMainThread([shared = shared_, keyEvent] { deliverNotice(shared, keyEvent); });
-            }
-            continue;
-        }
-
-        // A key typed while the program types would overtake its text: if it passes, the poster
-        // types it again after the text.
-        const bool overtakes = keyEvent.type == KeyEvent::Type::keyDown && options_.ledger->isTyping(now());
-        const std::uint64_t press = ++sequence;
+    // Takes in what the main thread handed over; false once the tap is to stop.
+    auto takeInbox = [&]() {
+        std::vector<std::pair<std::uint64_t, bool>> answers;
+        std::optional<KeyHolds> holds;
+        std::optional<bool> enable;
+        std::uint64_t version = 0;
+        bool stopping = false;
         {
             std::lock_guard lock(shared_->mutex);
-            shared_->waitingFor = press;
-            shared_->answer.reset();
+            answers.swap(shared_->answers);
+            version = shared_->holdsVersion;
+            if (shared_->holdsApplied != version) holds = shared_->holds;
+            enable = std::exchange(shared_->enable, std::nullopt);
+            stopping = shared_->stopping;
         }
-        toMainThread([shared = shared_, press, keyEvent] { deliverPress(shared, press, keyEvent); });
-        std::optional<bool> answer;
-        {
-            std::unique_lock lock(shared_->mutex);
-            shared_->changed.wait_for(lock, timeout,
-                                      [&] { return shared_->answer.has_value() || shared_->stopping; });
-            answer = shared_->answer;
-            shared_->waitingFor = 0;
+        if (enable) rules.setEnabled(*enable);
+        if (holds) rules.setHolds(*holds, now());
+        for (const auto& [id, drop] : answers) rules.answer(id, drop, now());
+        if (holds) {
+            {
+                std::lock_guard lock(shared_->mutex);
+                shared_->holdsApplied = version;
+            }
+            shared_->changed.notify_all();
         }
-        const bool drop = answer.value_or(false);
-        if (drop || (overtakes && options_.ledger->retypeLater(event.xkey.keycode))) {
-            // Dropped. Ending the grab now, rather than when the key goes up, lets the release
-            // and whatever we post next reach the application instead of us.
-            XUngrabKeyboard(display, CurrentTime);
-        } else {
-            XAllowEvents(display, ReplayKeyboard, CurrentTime);
+        return !stopping;
+    };
+
+    takeInbox();
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->running = true;
+    }
+    shared_->changed.notify_all();
+
+    while (display_->isConnected() && takeInbox()) {
+        rules.tick(now());
+        connection.readEvents();
+        if (XPending(display_->get()) > 0) continue;
+        int timeoutMs = -1;
+        if (const auto deadline = rules.nextDeadline()) {
+            timeoutMs = std::max(0, static_cast<int>(std::ceil((*deadline - now()) * 1000)));
         }
-        XFlush(display);
-        if (!answer && !stopping() && shared_->enabled.exchange(false)) {
-            KeyEvent notice;
-            notice.type = KeyEvent::Type::tapDisabledByTimeout;
-            toMainThread([shared = shared_, notice] { deliverNotice(shared, notice); });
+        pollfd fds[2] = {{display_->fileDescriptor(), POLLIN, 0}, {shared_->wakeFd, POLLIN, 0}};
+        poll(fds, 2, timeoutMs);
+        if (fds[1].revents & POLLIN) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto got = read(shared_->wakeFd, &count, sizeof count);
         }
     }
-    if (display_->isConnected()) removeGrabs(display);
+    connection.shutDown();
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->running = false;
+    }
+    shared_->changed.notify_all();
 }
 
 std::unique_ptr<KeyTapPort> createX11KeyTapPort(KeyTapPort::Callback callback) {

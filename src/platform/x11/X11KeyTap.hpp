@@ -11,26 +11,23 @@ namespace mosaiko {
 
 class X11Display;
 
-// The system-wide key tap on X11. While attached it holds synchronous passive grabs on the root
-// window for every key and modifier combination that no other client holds (window-manager
-// shortcuts stay with their owner), so each key press freezes the keyboard until the tap answers:
-// it is replayed to the focused window unchanged (pass) or dropped (the keyboard grab is released
-// at once, so that the key's release and the keys we post ourselves reach the application).
-// Modifier presses arrive as flags-changed events; modifier releases are reported as flags-changed
-// events too, after the fact (the answer is ignored).
+// The system-wide key tap on X11. It holds only the keys it is told to (hold()): synchronous
+// passive grabs on the root window, so that each such press freezes the keyboard until the callback
+// has answered; it is replayed to the focused window unchanged (pass) or dropped (the keyboard grab
+// is released at once, so that the key's release and the keys we post ourselves reach the
+// application). A combination another client holds stays with its owner. Every other key is
+// observed without being held (XInput2 raw key events, read on the grabs' own connection so that
+// the order of events is kept): it reaches the application at once and is reported to the callback
+// afterwards, with `held` false. Modifier presses and releases are reported as flags-changed
+// events; the layout group in force gives the characters.
 //
-// A thread of the tap owns its own X connection: it reads the presses, hands each to the callback
-// on the main thread and waits for the answer. When no answer comes within the timeout (a stalled
-// main loop), the press passes, the tap disables itself and the callback receives a
-// tapDisabledByTimeout event; presses pass unasked until setEnabled(true). The keyboard therefore
-// never stays frozen. The connection, and with it every grab, ends with the process.
-//
-// Presses recorded in the ledger by our own poster pass at once; the callback still receives them,
-// with their user data (the marker), and its answer is ignored. A press the user types while the
-// program is still typing (the ledger says so) would overtake the program's text: when the
-// callback lets it pass, it is dropped and handed to the ledger's retyper (the poster), which types
-// it again after the text, so that what the user types after choosing an entry lands after it.
-// Presses it typed again pass unasked. Needs a QCoreApplication.
+// A thread of the tap owns its connection; it reads the server's events and carries out
+// KeyTapRules: a held press the callback (on the main thread) has not answered within the timeout
+// passes, and the tap disables itself and reports tapDisabledByTimeout until setEnabled(true), so
+// the keyboard never stays frozen. Presses this program posts (the ledger knows them) pass at once;
+// while the program types, every key is held, so that what the user types meanwhile lands after the
+// program's text (the ledger's retyper types it again). The connection, and with it every grab,
+// ends with the process. Needs a QCoreApplication.
 class X11KeyTap final : public KeyTapPort {
   public:
     struct Options {
@@ -39,15 +36,17 @@ class X11KeyTap final : public KeyTapPort {
         double answerTimeoutSeconds = 0.1;
     };
 
-    // nullptr when the display cannot be opened or no application object exists.
+    // nullptr when the display cannot be opened, lacks XInput 2.2, or no application object exists.
     static std::unique_ptr<X11KeyTap> create(Callback callback, Options options);
     ~X11KeyTap() override;
 
-    // Places the grabs and starts delivering; returns once the grabs are in place.
+    // Starts observing and places the grabs; returns once they are in place.
     void attachToMainLoop() override;
-    // Removes the grabs; presses caught meanwhile pass.
+    // Removes the grabs and stops observing; a press waiting meanwhile passes.
     void detachFromMainLoop() override;
     void setEnabled(bool enabled) override;
+    // Takes effect before it returns (within the answer timeout) while the tap is attached.
+    void hold(const KeyHolds& holds) override;
 
     struct Shared;
 
@@ -58,7 +57,6 @@ class X11KeyTap final : public KeyTapPort {
     std::unique_ptr<X11Display> display_;
     std::shared_ptr<Shared> shared_;
     Options options_;
-    int wakeFd_ = -1;
     std::thread thread_;
 };
 

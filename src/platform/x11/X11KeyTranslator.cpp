@@ -63,6 +63,16 @@ std::uint16_t X11KeyTranslator::virtualKeyCode(unsigned keycode) const {
     return X11KeyMapping::unknownKeyCode(keycode);
 }
 
+bool X11KeyTranslator::types(unsigned keycode, const std::string& character) const {
+    for (int group = 0; group < 4; ++group) {
+        for (int level = 0; level < 4; ++level) {
+            const KeySym keysym = XkbKeycodeToKeysym(display_, static_cast<::KeyCode>(keycode), group, level);
+            if (keysym != NoSymbol && X11KeyMapping::characters(keysym, false) == character) return true;
+        }
+    }
+    return false;
+}
+
 bool X11KeyTranslator::isModifierKeycode(unsigned keycode) const {
     return keycode < 256 && X11KeyMapping::isModifierKeysym(XkbKeycodeToKeysym(display_, keycode, 0, 0));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/KeyEvent.hpp"
 #include "platform/x11/X11KeyMapping.hpp"
@@ -28,9 +29,13 @@ class X11KeyTranslator {
 
     X11KeyMapping::ModifierMasks masks() const { return masks_; }
 
+    // The virtual key code the key's events carry.
+    std::uint16_t virtualKeyCode(unsigned keycode) const;
+    // Whether the key types `character` in some layout group at some level.
+    bool types(unsigned keycode, const std::string& character) const;
+
   private:
     unsigned long keysymAt(unsigned keycode, unsigned state) const;
-    std::uint16_t virtualKeyCode(unsigned keycode) const;
 
     Display* display_;
     X11KeyMapping::ModifierMasks masks_;

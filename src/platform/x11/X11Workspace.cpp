@@ -120,11 +120,29 @@ X11Workspace::~X11Workspace() {
 
 void X11Workspace::drainLater() const {
     // Replies read events into Xlib's queue without making the socket readable again.
-    if (display_->isConnected() && XQLength(display_->get()) > 0) {
+    if (display_->isConnected() && (XQLength(display_->get()) > 0 || activationPending_)) {
         QMetaObject::invokeMethod(
             notifier_.get(), [this] { const_cast<X11Workspace*>(this)->handleEvents(); },
             Qt::QueuedConnection);
     }
+}
+
+bool X11Workspace::takeEvents() const {
+    Display* d = display_->get();
+    bool changed = false;
+    while (XPending(d) > 0) {
+        XEvent event;
+        XNextEvent(d, &event);
+        if (event.type != PropertyNotify) continue;
+        if (event.xproperty.atom == atoms_->supportingWmCheck) windowManagerKnown_.reset();
+        if (event.xproperty.atom == atoms_->activeWindow || event.xproperty.atom == atoms_->supportingWmCheck)
+            changed = true;
+    }
+    if (changed) {
+        frontmost_.reset();
+        activationPending_ = true;
+    }
+    return changed;
 }
 
 void X11Workspace::handleEvents() {
@@ -132,15 +150,9 @@ void X11Workspace::handleEvents() {
         notifier_->setEnabled(false);
         return;
     }
-    Display* d = display_->get();
-    bool activeChanged = false;
-    while (XPending(d) > 0) {
-        XEvent event;
-        XNextEvent(d, &event);
-        if (event.type == PropertyNotify && event.xproperty.atom == atoms_->activeWindow)
-            activeChanged = true;
-    }
-    if (!activeChanged) return;
+    takeEvents();
+    if (!activationPending_) return;
+    activationPending_ = false;
     auto app = frontmostApplication();
     const bool changed =
         app && (!lastFrontmost_ || app->processIdentifier != lastFrontmost_->processIdentifier ||
@@ -150,11 +162,14 @@ void X11Workspace::handleEvents() {
 }
 
 bool X11Workspace::hasWindowManager() const {
+    if (windowManagerKnown_) return *windowManagerKnown_;
     Display* d = display_->get();
     const auto check = property<long>(d, DefaultRootWindow(d), atoms_->supportingWmCheck, XA_WINDOW);
-    if (check.empty()) return false;
-    const auto self = property<long>(d, static_cast<Window>(check[0]), atoms_->supportingWmCheck, XA_WINDOW);
-    return !self.empty() && self[0] == check[0];
+    const auto self = check.empty() ? std::vector<long>{}
+                                    : property<long>(d, static_cast<Window>(check[0]),
+                                                     atoms_->supportingWmCheck, XA_WINDOW);
+    windowManagerKnown_ = !self.empty() && self[0] == check[0];
+    return *windowManagerKnown_;
 }
 
 unsigned long X11Workspace::activeWindow() const {
@@ -266,9 +281,15 @@ RunningApp X11Workspace::appForWindow(unsigned long window) const {
 
 std::optional<RunningApp> X11Workspace::frontmostApplication() const {
     if (!display_->isConnected()) return std::nullopt;
+    // A change that has arrived but not been handled yet counts now; its notification follows.
+    if (takeEvents()) drainLater();
+    if (frontmost_) return *frontmost_;
     const unsigned long window = activeWindow();
     std::optional<RunningApp> app;
     if (window != None) app = appForWindow(window);
+    // With a window manager every change of the active window is announced, so the answer holds
+    // until then: asking costs no round trip on the key path.
+    if (hasWindowManager()) frontmost_ = app;
     drainLater();
     return app;
 }

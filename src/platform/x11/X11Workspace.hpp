@@ -21,7 +21,8 @@ class X11Display;
 // a desktop entry whose StartupWMClass equals the window class), else its window class; windows
 // of this process, or of our window class, report this application's identifier. Activation
 // notifications need a window manager (they follow _NET_ACTIVE_WINDOW) and arrive on the Qt main
-// loop. Main thread only.
+// loop. With a window manager the frontmost application is kept from one change of the active
+// window to the next, so asking for it costs no round trip to the server. Main thread only.
 class X11Workspace final : public Workspace {
   public:
     struct Options {
@@ -47,6 +48,9 @@ class X11Workspace final : public Workspace {
     struct Atoms;
     X11Workspace(std::unique_ptr<X11Display> display, Options options);
     void handleEvents();
+    // Reads the events that have arrived without waiting; true when the active window or the
+    // window manager changed.
+    bool takeEvents() const;
     void drainLater() const;
     bool hasWindowManager() const;
     unsigned long activeWindow() const;
@@ -59,6 +63,9 @@ class X11Workspace final : public Workspace {
     mutable DesktopEntryIndex desktopEntries_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::optional<RunningApp> lastFrontmost_;
+    mutable std::optional<std::optional<RunningApp>> frontmost_;  // known until the active window changes
+    mutable std::optional<bool> windowManagerKnown_;
+    mutable bool activationPending_ = false;
     Subject<RunningApp> activations_;
 };
 

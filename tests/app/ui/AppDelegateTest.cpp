@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
 #include <QSystemTrayIcon>
 
 #include "app/FakeWorkspace.hpp"
+#include "content/EmojiUsageStore.hpp"
+#include "onboarding/ui/OnboardingView.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/FakeLoginItemService.hpp"
+#include "platform/fake/FakeProcessLauncher.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 
 namespace mosaiko {
@@ -61,6 +68,7 @@ class AppDelegateTest : public testing::Test {
             log.push_back("load stores");
             AppDelegate::Stores stores;
             stores.prefs = &prefs;
+            stores.usage = &usage;
             return stores;
         };
         d.permissions = &permissions;
@@ -87,6 +95,8 @@ class AppDelegateTest : public testing::Test {
             showSaveProblem = std::move(show);
         };
         d.systemTrayAvailable = [] { return false; };
+        d.executablePath = "/usr/bin/mosaiko";
+        d.launcher = &launcher;
         d.terminate = [this] { log.push_back("terminate"); };
         return d;
     }
@@ -112,6 +122,8 @@ class AppDelegateTest : public testing::Test {
     AutoStartManager autoStart;
     MemoryDefaults defaults;
     PreferencesStore prefs{defaults};
+    EmojiUsageStore usage{defaults, loop};
+    FakeProcessLauncher launcher;
     std::vector<std::string> arguments{"/usr/bin/mosaiko"};
     std::vector<std::string> log;
     std::function<void(const AppDelegate::LibraryOpenRequest&)> libraryHandler;
@@ -202,6 +214,42 @@ TEST_F(AppDelegateTest, SettingsAreReusedAndEveryGuideIsNew) {
 
     // The windows answer the application menu's key equivalents.
     EXPECT_FALSE(settings->window()->actions().isEmpty());
+}
+
+TEST_F(AppDelegateTest, AGuideThatOpensANewGuideFromItsOwnButtonOutlivesTheCall) {
+    auto delegate = launch();
+    delegate->perform(MenuAction::openOnboarding);
+    QPointer<QWidget> oldWindow = delegate->onboardingWindow()->window();
+    QPushButton* oldButton = delegate->onboardingWindow()->view()->trailingButton();
+    bool stillThere = false;
+    QObject::connect(oldButton, &QPushButton::clicked, [&] {
+        delegate->showOnboarding(OnboardingPage::welcome);
+        // Still inside the old guide's handler: its widgets must be alive.
+        stillThere = oldWindow && !oldWindow->isVisible() && oldButton->isEnabled();
+    });
+    oldButton->click();
+    EXPECT_TRUE(stillThere);
+    EXPECT_EQ(delegate->onboardingWindow()->startPage(), OnboardingPage::welcome);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(oldWindow);
+}
+
+TEST_F(AppDelegateTest, FinishingTheGuideRecordsCompletionAndRefreshRelaunches) {
+    onboardingCompleted = false;
+    auto delegate = launch();
+    ASSERT_NE(delegate->onboardingWindow(), nullptr);
+    OnboardingView* guide = delegate->onboardingWindow()->view();
+    guide->model().selectPage(OnboardingPage::permissions);
+    guide->trailingButton()->click();
+    EXPECT_TRUE(defaults.boolValue("hasCompletedOnboarding"));
+    EXPECT_FALSE(delegate->onboardingWindow()->window()->isVisible());
+
+    log.clear();
+    delegate->perform(MenuAction::openOnboarding);
+    delegate->onboardingWindow()->view()->model().relaunchAppForRestart();
+    ASSERT_EQ(launcher.invocations.size(), 1u);
+    EXPECT_EQ(launcher.invocations[0].executable, "/usr/bin/mosaiko");
+    EXPECT_EQ(log, std::vector<std::string>{"terminate"});
 }
 
 TEST_F(AppDelegateTest, ThePickersSettingsButtonReachesTheDelegateWhileItExists) {

@@ -7,13 +7,38 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "content/EmojiUsageStore.hpp"
+#include "content/PreferencesStore.hpp"
+#include "platform/MemoryDefaults.hpp"
+#include "platform/fake/FakeProcessLauncher.hpp"
+#include "platform/fake/ManualMainLoop.hpp"
+
 namespace mosaiko {
 namespace {
 
+// What a guide window needs, answering as a trusted desktop would.
+struct GuideServices {
+    OnboardingViewModel::Dependencies dependencies() {
+        OnboardingViewModel::Dependencies d;
+        d.trustChecker = [](bool) { return true; };
+        d.resetRequiredPermissions = [](std::function<void(PermissionResetSummary)>) {};
+        d.recordCompletion = [] {};
+        d.launcher = &launcher;
+        d.terminate = [] {};
+        return d;
+    }
+    MemoryDefaults defaults;
+    PreferencesStore prefs{defaults};
+    ManualMainLoop clock;
+    EmojiUsageStore usage{defaults, clock};
+    FakeProcessLauncher launcher;
+};
+
 TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
+    GuideServices services;
     PreferencesWindowController settings;
-    StatsWindowController stats;
-    OnboardingWindowController guide(OnboardingPage::permissions);
+    StatsWindowController stats(services.usage);
+    OnboardingWindowController guide(OnboardingPage::permissions, services.prefs, services.dependencies());
     LibraryWindowController library;
 
     EXPECT_EQ(settings.window()->windowTitle(), QStringLiteral("Mosaiko Settings"));
@@ -28,8 +53,9 @@ TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
 }
 
 TEST(WindowControllers, WindowButtonsMatchWhatEachWindowAllows) {
+    GuideServices services;
     PreferencesWindowController settings;
-    OnboardingWindowController guide(OnboardingPage::welcome);
+    OnboardingWindowController guide(OnboardingPage::welcome, services.prefs, services.dependencies());
     LibraryWindowController library;
 
     EXPECT_TRUE(settings.window()->windowFlags() & Qt::WindowMinimizeButtonHint);

@@ -24,7 +24,8 @@ inline void PrintTo(const KeyEvent& e, std::ostream* out) {
     };
     *out << "{type " << static_cast<std::uint32_t>(e.type) << ", code " << e.keyCode << ", flags 0x"
          << std::hex << e.modifierFlags << std::dec << ", \"" << escaped(e.characters) << "\" / \""
-         << escaped(e.charactersIgnoringModifiers) << "\", user " << e.userData << "}";
+         << escaped(e.charactersIgnoringModifiers) << "\", user " << e.userData << (e.held ? ", held" : "")
+         << "}";
 }
 
 }  // namespace mosaiko

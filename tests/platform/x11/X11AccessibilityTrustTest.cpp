@@ -51,12 +51,19 @@ TEST(X11AccessibilityTrustTest, ExplainsWhyWithoutAUsableDisplay) {
     EXPECT_EQ(unreachable.reason(), "Mosaiko cannot connect to the X11 display \":4091\".");
 }
 
+// Also while every key is held on the root window, as the program's own key tap does in an
+// exclusive search.
 TEST(X11AccessibilityTrustTest, TrustsADisplayWithXtestAndGrabs) {
     testing::XSession session;
     ASSERT_TRUE(session.ok()) << session.error();
     X11AccessibilityTrust trust(session.display());
     EXPECT_TRUE(trust.isTrusted()) << trust.reason();
     EXPECT_EQ(trust.reason(), "");
+
+    Display* holder = session.connection();
+    XGrabKey(holder, AnyKey, AnyModifier, DefaultRootWindow(holder), False, GrabModeAsync, GrabModeSync);
+    XSync(holder, False);
+    EXPECT_TRUE(trust.isTrusted()) << trust.reason();
 }
 
 TEST(X11AccessibilityTrustTest, DistrustsADisplayWithoutXtest) {

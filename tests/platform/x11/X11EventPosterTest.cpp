@@ -146,6 +146,7 @@ TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADropp
         },
         {session->display(), ledger, 0.1});
     ASSERT_NE(tap, nullptr);
+    tap->hold(KeyHolds{false, {KeyHold::typing(";", 1e9)}});
     tap->attachToMainLoop();
 
     ASSERT_EQ(session->xdotool({"type", "--delay", "20", "ab;;"}), 0);

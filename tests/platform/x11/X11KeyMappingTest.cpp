@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/X.h>
+#include <X11/XF86keysym.h>
 #include <X11/keysym.h>
 
 #include "platform/KeyEvent.hpp"
@@ -112,8 +113,20 @@ TEST(X11KeyMappingTest, KeysymsTypeTheirText) {
     EXPECT_EQ(X11KeyMapping::characters(0x100263a, false), "☺");
     EXPECT_EQ(X11KeyMapping::characters(0x101F600, false), "😀");
     EXPECT_EQ(X11KeyMapping::characters(XK_Return, false), "\r");
-    EXPECT_EQ(X11KeyMapping::characters(XK_Left, false), "");
     EXPECT_EQ(X11KeyMapping::characters(XK_Shift_L, false), "");
+    EXPECT_EQ(X11KeyMapping::characters(XF86XK_AudioMute, false), "");
+
+    // Keys that move the caret or edit without text are no query characters, whatever is held.
+    const std::pair<unsigned long, const char*> functionKeys[] = {
+        {XK_Up, "\uF700"},     {XK_Left, "\uF702"},      {XK_KP_Right, "\uF703"}, {XK_F1, "\uF704"},
+        {XK_F5, "\uF708"},     {XK_F12, "\uF70F"},       {XK_F35, "\uF726"},      {XK_Insert, "\uF727"},
+        {XK_Delete, "\uF728"}, {XK_KP_Delete, "\uF728"}, {XK_Home, "\uF729"},     {XK_KP_Home, "\uF729"},
+        {XK_End, "\uF72B"},    {XK_Prior, "\uF72C"},     {XK_KP_Next, "\uF72D"},  {XK_Menu, "\uF735"},
+    };
+    for (const auto& [keysym, text] : functionKeys) {
+        EXPECT_EQ(X11KeyMapping::characters(keysym, false), text) << std::hex << keysym;
+        EXPECT_EQ(X11KeyMapping::characters(keysym, true), text) << std::hex << keysym;
+    }
 
     EXPECT_EQ(X11KeyMapping::keysymForCodePoint(U'a'), XK_a);
     EXPECT_EQ(X11KeyMapping::keysymForCodePoint(U'\u00AF'), XK_macron);

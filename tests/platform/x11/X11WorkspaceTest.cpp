@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -116,6 +119,25 @@ TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
     EXPECT_TRUE(workspace->activate(stale));
     ASSERT_TRUE(waitUntil([&] { return activations.size() == 2; }, 5));
     EXPECT_EQ(activations[1].bundleIdentifier, "org.example.Gamma");
+
+    // The answer is kept between changes, yet follows a change as soon as the server has announced
+    // it, before the main loop has handled the announcement.
+    Display* d = session->connection();
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = alpha.window();
+    request.xclient.message_type = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = 2;
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    XFlush(d);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (session->rootWindowProperty("_NET_ACTIVE_WINDOW") != alpha.window() &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));  // the main loop does not run
+    }
+    EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, alpha.pid());
+    ASSERT_TRUE(waitUntil([&] { return activations.size() == 3; }, 5)) << "its notification follows";
 }
 
 TEST_F(X11WorkspaceTest, AnApplicationRunsWhileItsWindowOrProcessIsThere) {

@@ -1,0 +1,185 @@
+#include "onboarding/ui/StatsView.hpp"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+#include "onboarding/ui/GuideStyle.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/Typography.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The preview of a row: large as an emoji, or one monospaced line cut at its end.
+QWidget* usagePreview(const std::string& text) {
+    if (StatsViewModel::usesEmojiPreviewStyle(text)) {
+        auto* label = GuideStyle::label(qs(text), Typography::emojiOrSystem(qs(text), 28));
+        label->setAlignment(Qt::AlignCenter);
+        label->setFixedWidth(36);
+        return label;
+    }
+    auto* label = GuideStyle::label({}, Typography::monospaced(12));
+    const QFontMetrics metrics(label->font());
+    label->setText(
+        metrics.elidedText(qs(text).replace(QLatin1Char('\n'), QChar(0x23CE)), Qt::ElideRight, 220));
+    label->setToolTip(qs(text));
+    label->setMinimumWidth(36);
+    label->setMaximumWidth(220);
+    return label;
+}
+
+}  // namespace
+
+StatsView::StatsView(EmojiUsageStore& usage, QWidget* parent)
+    : QWidget(parent), model_(usage), refresh_(this, [this] { refresh(); }) {
+    setFixedSize(kWidth, kHeight);
+    GuideStyle::applyAppearance(this);
+    setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 24, 16, 16);
+    layout->setSpacing(14);
+
+    auto* header = new QHBoxLayout;
+    header->addWidget(
+        GuideStyle::label(QStringLiteral("Most Used Emojis"), Typography::system(16, QFont::DemiBold)), 0,
+        Qt::AlignBaseline);
+    header->addStretch(1);
+    resetButton_ = new QPushButton(QStringLiteral("Reset\u2026"));
+    resetButton_->setObjectName(QStringLiteral("resetStatisticsButton"));
+    resetButton_->setFlat(true);
+    connect(resetButton_, &QPushButton::clicked, this, [this] { showResetAlert(); });
+    header->addWidget(resetButton_, 0, Qt::AlignBaseline);
+    layout->addLayout(header);
+
+    auto* picker = new QHBoxLayout;
+    picker->setSpacing(0);
+    picker->addWidget(GuideStyle::label(QStringLiteral("Range"), Typography::system(12)));
+    picker->addSpacing(10);
+    auto* group = new QButtonGroup(this);
+    group->setExclusive(true);
+    for (const StatsRange range : StatsViewModel::allRanges) {
+        auto* button = new QPushButton(qs(StatsViewModel::rawValue(range)));
+        button->setCheckable(true);
+        button->setChecked(range == model_.range());
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        group->addButton(button);
+        connect(button, &QPushButton::clicked, this, [this, range] { model_.setRange(range); });
+        rangeButtons_[range] = button;
+        picker->addWidget(button, 1);
+    }
+    layout->addLayout(picker);
+
+    listArea_ = new QScrollArea;
+    listArea_->setWidgetResizable(true);
+    listArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(listArea_, 1);
+
+    refresh_.watch(model_.range);
+    refresh_.watch(usage.counts);
+    refresh_.watch(usage.recents);
+    refresh_.watch(usage.history);
+    refresh();
+}
+
+QWidget* StatsView::row(std::int64_t rank, const std::string& emoji, std::int64_t count,
+                        std::optional<std::int64_t> delta) {
+    auto* row = new QWidget;
+    row->setMinimumHeight(40);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(8, 2, 8, 2);
+    layout->setSpacing(10);
+
+    auto* rankLabel =
+        GuideStyle::label(QStringLiteral("#%1").arg(rank), Typography::monospaced(11, QFont::DemiBold), true);
+    rankLabel->setFixedWidth(34);
+    rankLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(rankLabel);
+    layout->addWidget(usagePreview(emoji), 0, Qt::AlignLeft | Qt::AlignVCenter);
+    layout->addStretch(1);
+
+    auto* countLabel = GuideStyle::label(qs(StatsViewModel::usageCountLabel(count)),
+                                         Typography::monospaced(12, QFont::Medium), true);
+    countLabel->setFixedWidth(usageColumnWidth);
+    countLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(countLabel);
+
+    // The trend column stays reserved on rows without a trend, so the counts line up.
+    auto* deltaLabel =
+        GuideStyle::label(qs(StatsViewModel::deltaText(delta)), Typography::monospaced(11, QFont::DemiBold));
+    deltaLabel->setObjectName(QStringLiteral("delta"));
+    if (delta && *delta != 0) {
+        GuideStyle::setTextColour(
+            deltaLabel, GuideStyle::named(*delta > 0 ? GuideStyle::Named::green : GuideStyle::Named::red));
+    }
+    deltaLabel->setFixedWidth(deltaColumnWidth);
+    deltaLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(deltaLabel);
+    return row;
+}
+
+void StatsView::refresh() {
+    resetButton_->setEnabled(model_.canReset());
+    rangeButtons_.at(model_.range())->setChecked(true);
+
+    auto* list = new QWidget;
+    list->setObjectName(QStringLiteral("statsList"));
+    auto* layout = new QVBoxLayout(list);
+    layout->setContentsMargins(0, 6, 0, 6);
+    layout->setSpacing(4);
+    const auto items = model_.items();
+    if (items.empty()) {
+        auto* empty = GuideStyle::label(QStringLiteral("No data yet. Insert a few emojis first."),
+                                        Typography::system(13), true, true);
+        empty->setObjectName(QStringLiteral("emptyText"));
+        empty->setContentsMargins(8, 4, 8, 4);
+        layout->addWidget(empty);
+    }
+    for (const auto& entry : StatsViewModel::rankedItems(items)) {
+        layout->addWidget(row(entry.rank, entry.item.emoji, entry.item.count, entry.item.delta));
+    }
+    layout->addStretch(1);
+    listArea_->setWidget(list);
+    list->setBackgroundRole(QPalette::Base);
+    list_ = list;
+}
+
+void StatsView::showResetAlert() {
+    if (resetAlert_) return;
+    auto* alert =
+        new QMessageBox(QMessageBox::Warning, QStringLiteral("Reset Statistics?"),
+                        QStringLiteral("This will delete your emoji usage history, counts, and recent "
+                                       "emojis on this computer. This can't be undone."),
+                        QMessageBox::NoButton, this);
+    alert->setObjectName(QStringLiteral("resetStatisticsAlert"));
+    alert->setTextFormat(Qt::PlainText);
+    auto* reset = alert->addButton(QStringLiteral("Reset"), QMessageBox::DestructiveRole);
+    auto* cancel = alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    alert->setDefaultButton(cancel);
+    alert->setEscapeButton(cancel);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    connect(alert, &QMessageBox::buttonClicked, this, [this, reset](QAbstractButton* clicked) {
+        if (clicked == reset) model_.reset();
+    });
+    resetAlert_ = alert;
+    alert->open();
+}
+
+void StatsView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        refresh_.schedule();
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/KeyEvent.hpp"
+
+namespace mosaiko {
+
+// One kind of key press the key tap holds until its handler has answered.
+struct KeyHold {
+    // The key by its virtual key code, or, when `character` is set, any key that types it.
+    std::uint16_t keyCode = 0;
+    std::string character;
+    // Exactly these modifier flags (the shortcut bits: Shift, Control, Option, Command); any
+    // modifiers when unset.
+    std::optional<std::uint64_t> modifiers;
+    // Uptime seconds after which the hold is no longer needed.
+    double until = std::numeric_limits<double>::infinity();
+
+    static KeyHold key(std::uint16_t keyCode, std::optional<std::uint64_t> modifiers = std::nullopt) {
+        return KeyHold{keyCode, {}, modifiers};
+    }
+    static KeyHold typing(std::string character, double until) {
+        return KeyHold{0, std::move(character), {}, until};
+    }
+
+    bool operator==(const KeyHold&) const = default;
+};
+
+// The key presses a handler may swallow in its current state. The key tap holds exactly these, each
+// press waiting for the answer, and lets every other key reach the application at once (reporting
+// it to the handler afterwards, with `held` false): a key that is held freezes the keyboard until
+// it is answered, and a display server lets only one client hold each combination.
+struct KeyHolds {
+    bool everyKey = false;  // every key that is not a modifier, with any modifiers
+    std::vector<KeyHold> keys;
+
+    bool empty() const { return !everyKey && keys.empty(); }
+    // Whether a press like `event` is among the held keys (times are not looked at).
+    bool covers(const KeyEvent& event) const;
+
+    bool operator==(const KeyHolds&) const = default;
+};
+
+}  // namespace mosaiko

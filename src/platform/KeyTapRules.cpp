@@ -1,0 +1,120 @@
+#include "platform/KeyTapRules.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+namespace mosaiko {
+
+namespace {
+
+// How often the end of the program's typing is looked for while every key is held for it.
+constexpr double kTypingCheckInterval = 0.02;
+
+}  // namespace
+
+KeyTapRules::KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound)
+    : server_(server),
+      ownKeys_(std::move(ownKeys)),
+      deliver_(std::move(deliver)),
+      answerBound_(answerBound) {}
+
+void KeyTapRules::press(unsigned keycode, KeyEvent event, double now) {
+    const auto own = ownKeys_.claim(keycode, now);
+    // The keyboard waits for one press at a time: a new held press means the last one went on.
+    if (event.held) waiting_.reset();
+    if (own && *own == kRetypedEventMarker) {
+        if (event.held) server_.replay();  // the handler has had this press already
+        refreshHolds(now);
+        return;
+    }
+    if (own) event.userData = *own;
+    if (!enabled_ || own) {
+        if (event.held) server_.replay();
+        if (own) {
+            event.held = false;
+            if (enabled_) deliver_(0, event, false);
+            refreshHolds(now);  // this may have been the last key of the program's text
+        }
+        return;
+    }
+    if (!event.held) {
+        deliver_(0, event, false);
+        return;
+    }
+    waiting_ = Waiting{++lastId_, keycode, ownKeys_.isTyping(now), now + answerBound_};
+    deliver_(waiting_->id, event, true);
+}
+
+void KeyTapRules::modifiersChanged(const KeyEvent& event) {
+    if (enabled_) deliver_(0, event, false);
+}
+
+void KeyTapRules::answer(std::uint64_t id, bool drop, double now) {
+    if (!waiting_ || waiting_->id != id) return;
+    const Waiting press = *waiting_;
+    waiting_.reset();
+    // Should the program be typing now (this press asked for text), every key is held before the
+    // keyboard moves on.
+    refreshHolds(now);
+    if (drop || (press.overtakes && ownKeys_.retypeLater(press.keycode))) {
+        server_.drop();
+    } else {
+        server_.replay();
+    }
+}
+
+void KeyTapRules::setHolds(KeyHolds holds, double now) {
+    requested_ = std::move(holds);
+    refreshHolds(now);
+}
+
+void KeyTapRules::tick(double now) {
+    if (waiting_ && now >= waiting_->deadline) {
+        waiting_.reset();
+        server_.replay();
+        enabled_ = false;
+        KeyEvent notice;
+        notice.type = KeyEvent::Type::tapDisabledByTimeout;
+        notice.held = false;
+        deliver_(0, notice, false);
+    }
+    refreshHolds(now);
+}
+
+std::optional<double> KeyTapRules::nextDeadline() const {
+    std::optional<double> next = typingCheckAt_;
+    auto consider = [&](double at) { next = next ? std::min(*next, at) : at; };
+    if (waiting_) consider(waiting_->deadline);
+    if (placed_) {
+        for (const KeyHold& hold : placed_->keys) {
+            if (hold.until != std::numeric_limits<double>::infinity()) consider(hold.until);
+        }
+    }
+    return next;
+}
+
+void KeyTapRules::stop() {
+    if (waiting_) {
+        waiting_.reset();
+        server_.replay();
+    }
+    requested_ = {};
+    if (placed_ && !placed_->empty()) server_.hold({});
+    placed_ = KeyHolds{};
+    typingCheckAt_.reset();
+}
+
+void KeyTapRules::refreshHolds(double now) {
+    KeyHolds holds = requested_;
+    std::erase_if(holds.keys, [now](const KeyHold& hold) { return hold.until <= now; });
+    // Keys the user types while the program types are held back and typed again after its text.
+    const bool typing = ownKeys_.isTyping(now);
+    if (typing) holds.everyKey = true;
+    typingCheckAt_ = typing ? std::optional<double>(now + kTypingCheckInterval) : std::nullopt;
+    if (placed_ == holds) return;
+    placed_ = holds;
+    server_.hold(holds);
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,69 @@
+// Renders every guide page and the statistics window, light and dark. With MOSAIKO_RENDER_DIR set,
+// each is written there as a PNG for a reviewer; without it the images are only checked.
+#include <QDir>
+#include <QImage>
+#include <cstdlib>
+
+#include "onboarding/ui/GuideUiFixture.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+class GuideRenderTest : public GuideUiFixture, public ::testing::WithParamInterface<bool> {
+  protected:
+    void SetUp() override { DesktopAppearance::overrideDark(GetParam()); }
+
+    void save(const QImage& image, const QString& name) {
+        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
+        if (!directory || !*directory) return;
+        QDir().mkpath(QString::fromLocal8Bit(directory));
+        const QString file = QString::fromLocal8Bit(directory) + u'/' + name +
+                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
+        EXPECT_TRUE(image.save(file)) << file.toStdString();
+    }
+
+    // Whether some pixel inside `rect` is strongly coloured (a colour emoji or a coloured badge).
+    static bool hasColourIn(const QImage& image, const QRect& rect) {
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                if (QColor(image.pixel(x, y)).hsvSaturation() > 120) return true;
+        return false;
+    }
+};
+
+TEST_P(GuideRenderTest, EveryGuidePage) {
+    trusted = false;
+    auto view = guide(OnboardingPage::welcome);
+    for (const OnboardingPage page : onboarding_page::allCases) {
+        view->model().selectPage(page);
+        settle();
+        const QImage image = view->grab().toImage();
+        save(image, QStringLiteral("guide-") +
+                        QString::fromUtf8(onboarding_page::presentation(page).tabTitle).toLower());
+        // The header tile's emoji is drawn in colour.
+        EXPECT_TRUE(hasColourIn(image, QRect(24 + 20, 24 + 20, 42, 42)));
+        // The background follows the page and the appearance.
+        const QColor corner = image.pixelColor(2, 2);
+        EXPECT_EQ(corner.lightness() < 128, GetParam());
+    }
+}
+
+TEST_P(GuideRenderTest, StatisticsWithData) {
+    usage.recordUsed("🦊");
+    clock.advance(8 * 86400);
+    for (const char* text : {"🦊", "🦊", "🦊", "¯\\_(ツ)_/¯", "🐢", "🐢", "👍🏽", "a b", ":)"})
+        usage.recordUsed(text);
+    auto view = stats();
+    save(view->grab().toImage(), QStringLiteral("statistics-all-time"));
+    view->rangeButton(StatsRange::days7)->click();
+    settle();
+    const QImage image = view->grab().toImage();
+    save(image, QStringLiteral("statistics-7-days"));
+    EXPECT_EQ(image.pixelColor(2, 2).lightness() < 128, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(LightAndDark, GuideRenderTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Dark" : "Light"; });
+
+}  // namespace
+}  // namespace mosaiko::testing

@@ -1,0 +1,161 @@
+#include "platform/KeyTapRules.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace mosaiko {
+namespace {
+
+// The display server as a script: what the rules asked of it, in order ("replay", "drop",
+// "hold:all" / "hold:3" for three keys / "hold:none").
+struct ScriptedServer final : KeyTapRules::Server {
+    std::vector<std::string> calls;
+    void replay() override { calls.push_back("replay"); }
+    void drop() override { calls.push_back("drop"); }
+    void hold(const KeyHolds& holds) override {
+        calls.push_back(holds.everyKey       ? "hold:all"
+                        : holds.keys.empty() ? "hold:none"
+                                             : "hold:" + std::to_string(holds.keys.size()));
+    }
+};
+
+// The poster's ledger: presses the program is about to type, and whether it types.
+struct Ledger {
+    std::multimap<unsigned, std::int64_t> pending;
+    bool posting = false;
+    std::vector<unsigned> retyped;
+    KeyTapRules::OwnKeys ownKeys() {
+        return {[this](unsigned keycode, double) -> std::optional<std::int64_t> {
+                    auto it = pending.find(keycode);
+                    if (it == pending.end()) return std::nullopt;
+                    const auto marker = it->second;
+                    pending.erase(it);
+                    return marker;
+                },
+                [this](double) { return posting || !pending.empty(); },
+                [this](unsigned keycode) { return retyped.push_back(keycode), true; }};
+    }
+};
+
+struct Delivery {
+    std::uint64_t id;
+    KeyEvent event;
+    bool asks;
+};
+
+class KeyTapRulesTest : public ::testing::Test {
+  protected:
+    void press(unsigned keycode, bool held, double now) {
+        KeyEvent e;
+        e.keyCode = static_cast<std::uint16_t>(keycode);
+        e.held = held;
+        rules.press(keycode, e, now);
+    }
+
+    ScriptedServer server;
+    Ledger ledger;
+    std::vector<Delivery> delivered;
+    KeyTapRules rules{server, ledger.ownKeys(),
+                      [this](std::uint64_t id, const KeyEvent& e, bool asks) {
+                          delivered.push_back({id, e, asks});
+                      },
+                      0.1};
+};
+
+TEST_F(KeyTapRulesTest, HeldPressesWaitForTheAnswerOthersAreReported) {
+    press(10, false, 0);
+    press(11, true, 0.01);
+    ASSERT_EQ(delivered.size(), 2u);
+    EXPECT_FALSE(delivered[0].asks);
+    EXPECT_FALSE(delivered[0].event.held);
+    EXPECT_TRUE(delivered[1].asks);
+    EXPECT_TRUE(server.calls.empty()) << "the held press waits";
+    EXPECT_DOUBLE_EQ(rules.nextDeadline().value_or(0), 0.11);
+
+    rules.answer(delivered[1].id, true, 0.02);
+    press(12, true, 0.03);
+    rules.answer(delivered[2].id, false, 0.04);
+    rules.answer(delivered[2].id, true, 0.05);  // once answered, again does nothing
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"drop", "replay"}));
+}
+
+// No answer within the bound: the press goes on and the tap disables itself; until it is enabled
+// again held presses pass unasked and nothing is reported; a late answer changes nothing.
+TEST_F(KeyTapRulesTest, AnUnansweredPressPassesAfterTheBound) {
+    press(11, true, 0);
+    rules.tick(0.099);
+    EXPECT_TRUE(server.calls.empty());
+    rules.tick(0.1);
+    EXPECT_EQ(server.calls, std::vector<std::string>{"replay"});
+    ASSERT_EQ(delivered.size(), 2u);
+    EXPECT_EQ(delivered[1].event.type, KeyEvent::Type::tapDisabledByTimeout);
+    EXPECT_FALSE(rules.isEnabled());
+
+    rules.answer(delivered[0].id, true, 0.2);
+    press(12, true, 0.3);
+    press(13, false, 0.3);
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"replay", "replay"}));
+    EXPECT_EQ(delivered.size(), 2u);
+
+    rules.setEnabled(true);
+    press(14, true, 0.4);
+    EXPECT_TRUE(delivered.back().asks);
+}
+
+TEST_F(KeyTapRulesTest, OwnPressesPassAtOnce) {
+    ledger.pending = {{20, kEventMarker}, {21, kRetypedEventMarker}};
+    press(20, true, 0);
+    press(21, true, 0);
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"replay", "hold:all", "replay", "hold:none"}))
+        << "every key is held until the program's last key has come past";
+    ASSERT_EQ(delivered.size(), 1u) << "a retyped press was heard when the user typed it";
+    EXPECT_EQ(delivered[0].event.userData, kEventMarker);
+    EXPECT_FALSE(delivered[0].asks);
+    press(20, true, 0);
+    EXPECT_TRUE(delivered.back().asks) << "the record is used up: this press is the user's";
+}
+
+// The press that makes the program type (Return) lets the keyboard go only once every key is held:
+// keys typed meanwhile wait, the handler lets them pass, and they are typed again after the text.
+// Once the program's keys have come past, the handler's own holds are back.
+TEST_F(KeyTapRulesTest, KeysTypedWhileTheProgramTypesLandAfterItsText) {
+    rules.setHolds(KeyHolds{false, {KeyHold::key(36)}}, 0);
+    EXPECT_EQ(server.calls, std::vector<std::string>{"hold:1"});
+    press(36, true, 0.01);
+    ledger.posting = true;  // the handler asks for text while it decides
+    ledger.pending = {{22, kEventMarker}};
+    rules.answer(delivered[0].id, true, 0.02);
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"hold:1", "hold:all", "drop"}));
+
+    press(40, true, 0.03);  // the user's next key
+    rules.answer(delivered[1].id, false, 0.04);
+    EXPECT_EQ(ledger.retyped, std::vector<unsigned>{40});
+    EXPECT_EQ(server.calls.back(), "drop");
+
+    ledger.posting = false;
+    press(22, true, 0.05);  // the program's key comes past: typing is over
+    EXPECT_EQ(server.calls,
+              (std::vector<std::string>{"hold:1", "hold:all", "drop", "drop", "replay", "hold:1"}));
+    EXPECT_EQ(rules.nextDeadline(), std::nullopt);
+}
+
+TEST_F(KeyTapRulesTest, HoldsRunOutAndStopReleasesEverything) {
+    KeyHolds holds;
+    holds.keys = {KeyHold::key(48), KeyHold::typing(";", 0.75)};
+    rules.setHolds(holds, 0);
+    EXPECT_EQ(rules.nextDeadline(), 0.75);
+    rules.tick(0.5);
+    rules.tick(0.75);
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"hold:2", "hold:1"}));
+    EXPECT_EQ(rules.nextDeadline(), std::nullopt);
+
+    press(48, true, 1);
+    rules.stop();
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"hold:2", "hold:1", "replay", "hold:none"}));
+}
+
+}  // namespace
+}  // namespace mosaiko
