@@ -13,11 +13,13 @@ constexpr double kTypingCheckInterval = 0.02;
 
 }  // namespace
 
-KeyTapRules::KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound)
+KeyTapRules::KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound,
+                         Withdraw withdraw)
     : server_(server),
       ownKeys_(std::move(ownKeys)),
       deliver_(std::move(deliver)),
-      answerBound_(answerBound) {}
+      answerBound_(answerBound),
+      withdraw_(std::move(withdraw)) {}
 
 void KeyTapRules::press(unsigned keycode, KeyEvent event, double now) {
     const auto own = ownKeys_.claim(keycode, now);
@@ -70,6 +72,11 @@ void KeyTapRules::setHolds(KeyHolds holds, double now) {
 }
 
 void KeyTapRules::tick(double now) {
+    if (waiting_ && now >= waiting_->deadline && !waiting_->takenUp && withdraw_ &&
+        !withdraw_(waiting_->id)) {
+        waiting_->takenUp = true;
+        waiting_->deadline = now + takenUpBound;
+    }
     if (waiting_ && now >= waiting_->deadline) {
         waiting_.reset();
         server_.replay();

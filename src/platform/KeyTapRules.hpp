@@ -12,8 +12,9 @@ namespace mosaiko {
 // The rules of a key tap that holds only some keys, apart from the display server that carries
 // them out. A held press freezes the keyboard until it is answered, so:
 // - a held press of the user's goes to the handler and waits for its answer at most `answerBound`
-//   seconds; without an answer it goes on to the application, and the tap disables itself (the
-//   handler hears of that and enables it again) so that a stalled handler never stalls typing;
+//   seconds (or `takenUpBound` once the handler is working on it); without an answer it goes on to
+//   the application, and the tap disables itself (the handler hears of that and enables it again)
+//   so that a stalled handler never stalls typing;
 // - a press this program typed itself passes at once (the handler hears of it, with its marker); a
 //   press of the user's that the program typed again after its own text passes unheard;
 // - a press of the user's typed while the program types would overtake the program's text: when the
@@ -51,8 +52,16 @@ class KeyTapRules {
 
     // Hands an event to the handler; when `asks`, the answer comes back through answer(id, …).
     using Deliver = std::function<void(std::uint64_t id, const KeyEvent& event, bool asks)>;
+    // Withdraws the question about press `id` once its time is up; false when the handler has
+    // already taken it up (it is deciding now), so that its answer still counts: a press must not
+    // both go on and be acted upon.
+    using Withdraw = std::function<bool(std::uint64_t id)>;
 
-    KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound);
+    // How long an answer the handler is already working on may take before the press goes on.
+    static constexpr double takenUpBound = 1.0;
+
+    KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound,
+                Withdraw withdraw = nullptr);
 
     // A key press the server reports; `event.held` when the keyboard waits for it.
     void press(unsigned keycode, KeyEvent event, double now);
@@ -79,6 +88,7 @@ class KeyTapRules {
         unsigned keycode = 0;
         bool overtakes = false;
         double deadline = 0;
+        bool takenUp = false;
     };
     void refreshHolds(double now);
 
@@ -86,6 +96,7 @@ class KeyTapRules {
     OwnKeys ownKeys_;
     Deliver deliver_;
     double answerBound_;
+    Withdraw withdraw_;
     bool enabled_ = true;
     std::optional<Waiting> waiting_;
     std::uint64_t lastId_ = 0;

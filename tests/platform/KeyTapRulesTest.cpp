@@ -105,6 +105,29 @@ TEST_F(KeyTapRulesTest, AnUnansweredPressPassesAfterTheBound) {
     EXPECT_TRUE(delivered.back().asks);
 }
 
+// A press the handler has taken up just as its time ran out waits for that answer (up to the
+// longer bound), so that it never both goes on and is acted upon.
+TEST_F(KeyTapRulesTest, APressTheHandlerIsDecidingWaitsForItsAnswer) {
+    bool takenUp = true;
+    KeyTapRules deciding{server, ledger.ownKeys(),
+                         [this](std::uint64_t id, const KeyEvent& e, bool asks) {
+                             delivered.push_back({id, e, asks});
+                         },
+                         0.1, [&](std::uint64_t) { return !takenUp; }};
+    KeyEvent key;
+    deciding.press(11, key, 0);
+    deciding.tick(0.1);
+    EXPECT_TRUE(server.calls.empty());
+    deciding.answer(delivered[0].id, true, 0.5);
+    EXPECT_EQ(server.calls, std::vector<std::string>{"drop"});
+
+    deciding.press(12, key, 1);
+    deciding.tick(1.1);
+    deciding.tick(2.1);  // the handler hangs: the press goes on after all
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"drop", "replay"}));
+    EXPECT_FALSE(deciding.isEnabled());
+}
+
 TEST_F(KeyTapRulesTest, OwnPressesPassAtOnce) {
     ledger.pending = {{20, kEventMarker}, {21, kRetypedEventMarker}};
     press(20, true, 0);
@@ -140,6 +163,10 @@ TEST_F(KeyTapRulesTest, KeysTypedWhileTheProgramTypesLandAfterItsText) {
     EXPECT_EQ(server.calls,
               (std::vector<std::string>{"hold:1", "hold:all", "drop", "drop", "replay", "hold:1"}));
     EXPECT_EQ(rules.nextDeadline(), std::nullopt);
+
+    ledger.posting = true;  // typing that no held key started (the library's insertion)
+    rules.tick(0.06);
+    EXPECT_EQ(server.calls.back(), "hold:all");
 }
 
 TEST_F(KeyTapRulesTest, HoldsRunOutAndStopReleasesEverything) {

@@ -37,7 +37,20 @@ std::size_t PostedKeyLedger::pendingCount() const {
 
 void PostedKeyLedger::beginPosting() {
     std::lock_guard lock(mutex_);
-    ++posting_;
+    if (posting_++ == 0 && typingListener_) typingListener_();
+}
+
+void PostedKeyLedger::setTypingListener(const void* owner, std::function<void()> listener) {
+    std::lock_guard lock(mutex_);
+    listenerOwner_ = owner;
+    typingListener_ = std::move(listener);
+}
+
+void PostedKeyLedger::removeTypingListener(const void* owner) {
+    std::lock_guard lock(mutex_);
+    if (listenerOwner_ != owner) return;
+    listenerOwner_ = nullptr;
+    typingListener_ = nullptr;
 }
 
 void PostedKeyLedger::endPosting() {

@@ -46,6 +46,11 @@ class PostedKeyLedger {
     // that have not come past the key tap.
     bool isTyping(double now);
 
+    // Told (with the ledger locked: it must not call the ledger) when the program starts typing, so
+    // that the key tap holds the user's keys meanwhile; `owner` identifies it for the removal.
+    void setTypingListener(const void* owner, std::function<void()> listener);
+    void removeTypingListener(const void* owner);
+
     // The poster that types held-back presses again; `owner` identifies it for the removal.
     void setRetyper(const void* owner, Retyper retyper);
     void removeRetyper(const void* owner);
@@ -67,6 +72,8 @@ class PostedKeyLedger {
     int posting_ = 0;
     const void* retyperOwner_ = nullptr;
     Retyper retyper_;
+    const void* listenerOwner_ = nullptr;
+    std::function<void()> typingListener_;
 };
 
 }  // namespace mosaiko

@@ -35,8 +35,10 @@ namespace mosaiko {
 struct X11KeyTap::Shared {
     Callback callback;
     std::atomic<bool> alive{true};
-    // The held press the thread waits for an answer on; 0 when none.
+    // The held press the thread waits for an answer on, with kTakenUp once the main thread is
+    // deciding it; 0 when none.
     std::atomic<std::uint64_t> waitingFor{0};
+    static constexpr std::uint64_t kTakenUp = std::uint64_t{1} << 63;
     int wakeFd = -1;
 
     // What the main thread hands to the tap's thread.
@@ -83,8 +85,12 @@ void toMainThread(std::function<void()> task) {
 void deliver(const std::shared_ptr<Shared>& shared, std::uint64_t id, KeyEvent event, bool asks) {
     toMainThread([shared, id, event, asks]() mutable {
         if (!shared->alive) return;
-        // A press that went on meanwhile (no answer in time) can no longer be dropped.
-        if (asks && shared->waitingFor.load() != id) event.held = false;
+        // A press that went on meanwhile (no answer in time) can no longer be dropped; one that is
+        // taken up here waits for this answer.
+        std::uint64_t expected = id;
+        if (asks && !shared->waitingFor.compare_exchange_strong(expected, id | Shared::kTakenUp)) {
+            event.held = false;
+        }
         const bool drop = callGuarded(*shared, event);
         if (!asks || !event.held) return;
         {
@@ -110,7 +116,11 @@ class TapConnection final : public KeyTapRules::Server {
                   if (asks) shared_->waitingFor = id;
                   deliver(shared_, id, event, asks);
               },
-              options.answerTimeoutSeconds) {
+              options.answerTimeoutSeconds,
+              [this](std::uint64_t id) {
+                  std::uint64_t expected = id;
+                  return shared_->waitingFor.compare_exchange_strong(expected, 0);
+              }) {
         XDisplayKeycodes(d_, &minKeycode_, &maxKeycode_);
         int event = 0, error = 0;
         XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
@@ -405,6 +415,8 @@ X11KeyTap::~X11KeyTap() {
 
 void X11KeyTap::attachToMainLoop() {
     if (thread_.joinable() || !display_->isConnected()) return;
+    // Typing the program starts outside a held key (the library's insertion) holds keys too.
+    options_.ledger->setTypingListener(this, [shared = shared_] { shared->wake(); });
     {
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = false;
@@ -419,6 +431,7 @@ void X11KeyTap::attachToMainLoop() {
 
 void X11KeyTap::detachFromMainLoop() {
     if (!thread_.joinable()) return;
+    options_.ledger->removeTypingListener(this);
     {
         std::lock_guard lock(shared_->mutex);
         shared_->stopping = true;
@@ -441,9 +454,9 @@ void X11KeyTap::hold(const KeyHolds& holds) {
     const std::uint64_t version = ++shared_->holdsVersion;
     if (!shared_->running) return;
     shared_->wake();
-    // The thread never waits for this one, so a short wait is safe; the grabs are in place when the
-    // user can see what they are for (the panel).
-    shared_->changed.wait_for(lock, std::chrono::duration<double>(options_.answerTimeoutSeconds),
+    // The thread never waits for this one, so waiting is safe (and bounded, for a server that does
+    // not answer); the grabs are in place when the user can see what they are for (the panel).
+    shared_->changed.wait_for(lock, std::chrono::milliseconds(500),
                               [&] { return shared_->holdsApplied >= version || !shared_->running; });
 }
 

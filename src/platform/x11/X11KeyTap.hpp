@@ -45,7 +45,7 @@ class X11KeyTap final : public KeyTapPort {
     // Removes the grabs and stops observing; a press waiting meanwhile passes.
     void detachFromMainLoop() override;
     void setEnabled(bool enabled) override;
-    // Takes effect before it returns (within the answer timeout) while the tap is attached.
+    // Takes effect before it returns (waiting half a second at most) while the tap is attached.
     void hold(const KeyHolds& holds) override;
 
     struct Shared;
