@@ -14,21 +14,17 @@
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
 #include "app/logic/LibraryKeyHandler.hpp"
+#include "picker/ui/PickerPanelController.hpp"
 
 namespace mosaiko {
-
-namespace {
-
-AppDelegate* currentDelegate = nullptr;
-
-}  // namespace
 
 Wiring AppDelegate::PickerHooks::wiring() const {
     return Wiring()
         .require("start", start)
         .require("stop", stop)
         .require("openQuickFind", openQuickFind)
-        .require("setOpenLibraryHandler", setOpenLibraryHandler);
+        .require("setOpenLibraryHandler", setOpenLibraryHandler)
+        .require("setShellServices", setShellServices);
 }
 
 Wiring AppDelegate::Dependencies::wiring() const {
@@ -75,13 +71,11 @@ AppDelegate::AppDelegate(Dependencies dependencies)
         if (libraryWindow_) libraryWindow_->orderOut();
     };
     libraryInsertion_ = std::make_unique<LibraryInsertion>(std::move(insertion));
-    currentDelegate = this;
-    PickerShellServices::install(this);
+    dependencies_.picker.setShellServices(this);
 }
 
 AppDelegate::~AppDelegate() {
-    if (currentDelegate == this) currentDelegate = nullptr;
-    if (PickerShellServices::shared() == this) PickerShellServices::install(nullptr);
+    dependencies_.picker.setShellServices(nullptr);
     cancellables_.clear();
     // Windows first: the library window's key handler refers to this object.
     onboardingWindow_.reset();
@@ -90,20 +84,6 @@ AppDelegate::~AppDelegate() {
     prefsWindow_.reset();
     delete statusItem_;
     delete statusMenu_;
-}
-
-AppDelegate::PickerHooks AppDelegate::PickerHooks::over(PickerController& picker) {
-    PickerHooks hooks;
-    hooks.start = [&picker] { picker.start(); };
-    hooks.stop = [&picker] { picker.stop(); };
-    hooks.openQuickFind = [&picker] { picker.openQuickFind(); };
-    hooks.setOpenLibraryHandler = [&picker](std::function<void(const LibraryOpenRequest&)> handler) {
-        picker.openLibraryHandler = std::move(handler);
-    };
-    hooks.setLibraryShortcutSuspended = [&picker](bool suspended) {
-        picker.setLibraryShortcutSuspended(suspended);
-    };
-    return hooks;
 }
 
 AppDelegate::PickerHooks AppDelegate::PickerHooks::overLater(
@@ -125,10 +105,6 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::overLater(
         if (picker) picker->setLibraryShortcutSuspended(suspended);
     };
     return hooks;
-}
-
-AppDelegate* AppDelegate::current() {
-    return currentDelegate;
 }
 
 // ---------------------------------------------------------------- launch and shut-down

@@ -36,6 +36,7 @@ class CollectionsStore;
 class CustomContentStore;
 class EmojiDatabase;
 class EmojiUsageStore;
+class PickerPanelController;
 
 // The spine of the program: runs the launch sequence, owns the tray and its menu, the windows,
 // the update state and the library insertion state, and stops the picker at shut-down. While it
@@ -54,14 +55,15 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void()> stop;
         std::function<void()> openQuickFind;
         std::function<void(std::function<void(const LibraryOpenRequest&)>)> setOpenLibraryHandler;
+        // Where the picker's settings buttons go; none when the delegate is gone.
+        std::function<void(PickerShellServices*)> setShellServices;
         // While the settings window records a new library shortcut.
         std::function<void(bool suspended)> setLibraryShortcutSuspended;
 
         Wiring wiring() const;
 
-        // The hooks of a picker controller that outlives the delegate.
-        static PickerHooks over(PickerController& picker);
-        // The same for a picker that is built later (with the stores); until then they do nothing.
+        // The hooks of a picker that is built later (with the stores); until then they do nothing.
+        // The shell services hook is the builder's to fill.
         static PickerHooks overLater(const std::unique_ptr<PickerController>& picker);
     };
 
@@ -117,9 +119,6 @@ class AppDelegate final : public QObject, public PickerShellServices {
 
     explicit AppDelegate(Dependencies dependencies);
     ~AppDelegate() override;
-
-    // The program's delegate while one exists; views outside the shell reach it through this.
-    static AppDelegate* current();
 
     void applicationDidFinishLaunching();
     void applicationWillTerminate();

@@ -17,9 +17,11 @@
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
+#include "picker/ui/PickerPanelController.hpp"
 #include "platform/BuildInfo.hpp"
 #include "platform/linux/ExecutablePath.hpp"
 #include "platform/linux/FileDefaults.hpp"
+#include "platform/linux/XdgAutostartService.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11EventPoster.hpp"
 #include "platform/x11/X11KeyTap.hpp"
@@ -39,14 +41,13 @@ class NoWorkspace final : public Workspace {
     Cancellable observeActivations(std::function<void(const RunningApp&)>) override { return {}; }
 };
 
-}  // namespace
-
 // The permission services of the running program.
-PermissionsManager& PermissionsManager::shared() {
-    static PermissionsManager manager(
+PermissionsManager livePermissions() {
+    return PermissionsManager(
         // The display server shows no prompt of its own: the argument changes nothing.
         [](bool) { return X11AccessibilityTrust().isTrusted(); },
-        [] { return std::optional<std::string>(buildinfo::kAppIdentifier); }, resetUnavailable(),
+        [] { return std::optional<std::string>(buildinfo::kAppIdentifier); },
+        PermissionsManager::resetUnavailable(),
         [](std::function<void()> work, std::function<void()> then) {
             std::thread([work = std::move(work), then = std::move(then)]() mutable {
                 work();
@@ -55,11 +56,14 @@ PermissionsManager& PermissionsManager::shared() {
             }).detach();
         },
         [] { return X11AccessibilityTrust().reason(); });
-    return manager;
 }
+
+}  // namespace
 
 LiveShell::LiveShell(std::vector<std::string> arguments)
     : arguments_(std::move(arguments)),
+      permissions_(livePermissions()),
+      autoStart_(XdgAutostartService::shared()),
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
                 InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
       workspace_(createX11Workspace()) {
@@ -104,7 +108,10 @@ AppDelegate::Stores LiveShell::loadStores() {
         post,
         {},
         canType};
-    picker_ = PickerAssembly::build(std::move(parts)).controller;
+    auto picker = PickerAssembly::build(std::move(parts));
+    picker_ = std::move(picker.controller);
+    pickerPanel_ = picker.panel;
+    pickerPanel_->setShellServices(pickerShell_);
     return {&PreferencesStore::shared(), &CollectionsStore::shared(), &CustomContentStore::shared(),
             &EmojiDatabase::shared(), &EmojiUsageStore::shared()};
 }
@@ -161,12 +168,16 @@ AppDelegate::Dependencies LiveShell::dependencies() {
         });
         if (const auto problem = defaults.saveProblem()) show(problem);
     };
-    d.permissions = &PermissionsManager::shared();
-    d.autoStart = &AutoStartManager::shared();
+    d.permissions = &permissions_;
+    d.autoStart = &autoStart_;
     // This platform has no update framework: the update state reads "Updater unavailable".
     d.updaterFactory = nullptr;
     // The picker exists once the stores are loaded; a copy that ends before has none to drive.
     d.picker = AppDelegate::PickerHooks::overLater(picker_);
+    d.picker.setShellServices = [this](PickerShellServices* shell) {
+        pickerShell_ = shell;
+        if (pickerPanel_) pickerPanel_->setShellServices(shell);
+    };
 
     d.isTerminated = [workspace = workspace_.get()](const RunningApp& app) {
         return !workspace->isRunning(app);

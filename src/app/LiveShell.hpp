@@ -37,6 +37,8 @@ class LiveShell {
     SingleInstance::Dependencies singleInstance();
 
     std::vector<std::string> arguments_;
+    PermissionsManager permissions_;
+    AutoStartManager autoStart_;
     QtMainLoop mainLoop_;
     QtScreenInfo screens_;
     InstanceRegistry registry_;
@@ -47,6 +49,9 @@ class LiveShell {
     std::shared_ptr<X11EventPoster> poster_;
     std::shared_ptr<EmojiInserter> inserter_;
     std::unique_ptr<PickerController> picker_;
+    PickerPanelController* pickerPanel_ = nullptr;  // owned by the controller's effects
+    // Where the panel's settings buttons go, kept for a panel built after the delegate said so.
+    PickerShellServices* pickerShell_ = nullptr;
 };
 
 }  // namespace mosaiko

@@ -3,14 +3,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/linux/XdgAutostartService.hpp"
-
 namespace mosaiko {
-
-AutoStartManager& AutoStartManager::shared() {
-    static AutoStartManager manager(XdgAutostartService::shared());
-    return manager;
-}
 
 Cancellable AutoStartManager::bind(const Subscribe& subscribeToLaunchAtLoginEnabled, MainLoop& mainLoop) {
     auto last = std::make_shared<std::optional<bool>>();

@@ -13,9 +13,6 @@ class AutoStartManager {
   public:
     explicit AutoStartManager(LoginItemService& service) : service(service) {}
 
-    // Over this program's XDG autostart entry.
-    static AutoStartManager& shared();
-
     LoginItemService& service;
 
     // Registers for true and unregisters for false, for the current value and then every value

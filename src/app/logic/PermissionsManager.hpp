@@ -28,10 +28,6 @@ class PermissionsManager {
                        PermissionReset resetAccessibilityPermission, AsyncExecutor asyncExecutor,
                        UntrustedReason untrustedReason = {});
 
-    // The instance the whole program uses, over the live platform. Defined by the application
-    // shell, which owns the live platform pieces.
-    static PermissionsManager& shared();
-
     TrustChecker trustChecker;
     BundleIDProvider bundleIDProvider;
     PermissionReset resetAccessibilityPermission;

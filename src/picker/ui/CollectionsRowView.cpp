@@ -21,11 +21,12 @@ constexpr double rowOpacity = 0.92;
 
 }  // namespace
 
-CollectionsRowView::CollectionsRowView(PickerViewModel& model, CollectionsStore& collections, QWidget* parent)
+CollectionsRowView::CollectionsRowView(PickerViewModel& model, CollectionsStore& collections,
+                                       std::function<void()> openSettings, QWidget* parent)
     : QWidget(parent),
       model_(model),
       collections_(collections),
-      accessories_(new TopRowAccessoryControls(model, this)),
+      accessories_(new TopRowAccessoryControls(model, std::move(openSettings), this)),
       refresh_(this, [this] { refresh(); }) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);

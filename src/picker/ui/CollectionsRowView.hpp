@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "picker/PickerViewModel.hpp"
 #include "picker/ui/DeferredRefresh.hpp"
@@ -22,7 +23,8 @@ class CollectionsRowView : public QWidget {
         PickerViewModel::Scope::all, PickerViewModel::Scope::pinned, PickerViewModel::Scope::shortcodes,
         PickerViewModel::Scope::emoticons, PickerViewModel::Scope::glyphs};
 
-    CollectionsRowView(PickerViewModel& model, CollectionsStore& collections, QWidget* parent = nullptr);
+    CollectionsRowView(PickerViewModel& model, CollectionsStore& collections,
+                       std::function<void()> openSettings, QWidget* parent = nullptr);
 
     static QString title(PickerViewModel::Scope scope);
 

@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <cmath>
 
+#include "picker/PickerShellServices.hpp"
 #include "picker/PickerViewModel.hpp"
 #include "picker/ui/PickerPanel.hpp"
 #include "picker/ui/PickerView.hpp"
@@ -26,7 +27,9 @@ PickerPanelController::PickerPanelController(PickerViewModel& model, Preferences
                                     static_cast<double>(r.width()), static_cast<double>(r.height())};
         };
     }
-    view_ = new PickerView(model, prefs, collections);
+    view_ = new PickerView(model, prefs, collections, [this] {
+        if (shell_) shell_->openSettings();
+    });
     panel_->setContentView(view_);
     std::weak_ptr<bool> alive = alive_;
     panel_->onMouseMoved = [this, alive] {

@@ -15,6 +15,7 @@ class PreferencesStore;
 class CollectionsStore;
 class PickerPanel;
 class PickerView;
+class PickerShellServices;
 
 // Owns the picker panel and its view, places it near the pointer on every show and keeps hover
 // selection off until the pointer has really moved, so a panel that opens under a resting pointer
@@ -38,6 +39,10 @@ class PickerPanelController : public PickerPanelPresenting {
     bool isVisible() const override;
 
     PickerPanel& panel() const { return *panel_; }
+
+    // Where the settings buttons go; none (before the shell exists, and after it is gone): they do
+    // nothing.
+    void setShellServices(PickerShellServices* shell) { shell_ = shell; }
     PickerView& view() const { return *view_; }
     // Where the pointer was when the panel last showed; none once hover is unlocked.
     std::optional<PanelPlacement::Point> hoverUnlockOrigin() const { return hoverUnlockOrigin_; }
@@ -49,6 +54,7 @@ class PickerPanelController : public PickerPanelPresenting {
 
     PickerViewModel& model_;
     const ScreenInfo& screens_;
+    PickerShellServices* shell_ = nullptr;
     std::function<ScreenInfo::Rect()> primaryDesktopFrame_;
     std::unique_ptr<PickerPanel> panel_;
     PickerView* view_;

@@ -93,13 +93,13 @@ class SearchRow : public QWidget {
 }  // namespace
 
 PickerView::PickerView(PickerViewModel& model, PreferencesStore& prefs, CollectionsStore& collections,
-                       QWidget* parent)
+                       const std::function<void()>& openSettings, QWidget* parent)
     : QWidget(parent),
       model_(model),
       prefs_(prefs),
       topRow_(new QStackedLayout),
-      collectionsRow_(new CollectionsRowView(model, collections)),
-      variantsRow_(new VariantsRowView(model, prefs)),
+      collectionsRow_(new CollectionsRowView(model, collections, openSettings)),
+      variantsRow_(new VariantsRowView(model, prefs, openSettings)),
       mainRow_(new MainRowView(model, prefs, collections)),
       searchRow_(new SearchRow(this)),
       refresh_(this, [this] { refresh(); }) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <string>
 
 #include "picker/PickerViewModel.hpp"
@@ -26,8 +27,9 @@ class PickerView : public QWidget {
     static constexpr int width = 640;
     static constexpr int height = 170;
 
+    // `openSettings` serves the settings buttons of the top rows.
     PickerView(PickerViewModel& model, PreferencesStore& prefs, CollectionsStore& collections,
-               QWidget* parent = nullptr);
+               const std::function<void()>& openSettings, QWidget* parent = nullptr);
     ~PickerView() override;
 
     // "No matches" without an entry, else its name and its trimmed category joined by " · ".

@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <cmath>
 
-#include "picker/PickerShellServices.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "picker/ui/PickerTileButton.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
@@ -30,7 +29,8 @@ PickerTileButton* symbolButton(const QString& symbol, const QString& help, QWidg
 
 }  // namespace
 
-TopRowAccessoryControls::TopRowAccessoryControls(PickerViewModel& model, QWidget* parent)
+TopRowAccessoryControls::TopRowAccessoryControls(PickerViewModel& model, std::function<void()> openSettings,
+                                                 QWidget* parent)
     : QWidget(parent), model_(model) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -58,9 +58,7 @@ TopRowAccessoryControls::TopRowAccessoryControls(PickerViewModel& model, QWidget
 
     connect(library_, &PickerTileButton::clicked, this,
             [this] { model_.uiActionSubject.send(PickerViewModel::UIAction::OpenLibrary{model_.scope()}); });
-    connect(settings_, &PickerTileButton::clicked, this, [] {
-        if (auto* shell = PickerShellServices::shared()) shell->openSettings();
-    });
+    connect(settings_, &PickerTileButton::clicked, this, std::move(openSettings));
     connect(close_, &PickerTileButton::clicked, this,
             [this] { model_.uiActionSubject.send(PickerViewModel::UIAction::Close{}); });
 

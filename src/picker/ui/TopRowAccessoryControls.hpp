@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 #include "picker/PickerViewModel.hpp"
 #include "picker/ui/PickerTileButton.hpp"
@@ -16,7 +17,9 @@ class TopRowAccessoryControls : public QWidget {
     Q_OBJECT
 
   public:
-    explicit TopRowAccessoryControls(PickerViewModel& model, QWidget* parent = nullptr);
+    // `openSettings` serves the settings button.
+    TopRowAccessoryControls(PickerViewModel& model, std::function<void()> openSettings,
+                            QWidget* parent = nullptr);
 
     // The whole group is drawn at this opacity.
     void setOpacity(double opacity);

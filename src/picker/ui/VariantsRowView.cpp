@@ -29,7 +29,8 @@ namespace mosaiko {
 using Origin = PickerViewModel::SelectionOrigin;
 using FocusRow = PickerViewModel::FocusRow;
 
-VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs, QWidget* parent)
+VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs,
+                                 std::function<void()> openSettings, QWidget* parent)
     : QWidget(parent),
       model_(model),
       prefs_(prefs),
@@ -38,7 +39,7 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
       stripLayout_(new QHBoxLayout(stripContent_)),
       scrollAnimation_(new QPropertyAnimation(strip_->horizontalScrollBar(), "value", this)),
       mixButton_(new PickerTileButton(stripContent_)),
-      accessories_(new TopRowAccessoryControls(model, this)),
+      accessories_(new TopRowAccessoryControls(model, std::move(openSettings), this)),
       popover_(new MixedTonePopover(this)),
       refresh_(this, [this] { refresh(); }) {
     auto* row = new QHBoxLayout(this);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -26,7 +27,8 @@ class VariantsRowView : public QWidget {
     Q_OBJECT
 
   public:
-    VariantsRowView(PickerViewModel& model, PreferencesStore& prefs, QWidget* parent = nullptr);
+    VariantsRowView(PickerViewModel& model, PreferencesStore& prefs, std::function<void()> openSettings,
+                    QWidget* parent = nullptr);
     ~VariantsRowView() override;
 
     // The row comes back in place of the scope chips: the mix button starts unhovered.

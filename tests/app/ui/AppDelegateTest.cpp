@@ -80,6 +80,7 @@ class AppDelegateTest : public testing::Test {
             [this](std::function<void(const AppDelegate::LibraryOpenRequest&)> h) {
                 libraryHandler = std::move(h);
             };
+        d.picker.setShellServices = [this](PickerShellServices* s) { pickerShell = s; };
         d.isTerminated = [this](const RunningApp& a) { return !workspace.isRunning(a); };
         d.libraryEffects.textWriter = [this](const std::string& t) { log.push_back("clipboard " + t); };
         d.libraryEffects.emojiInsertHandler = [this](const std::string& t, int n) {
@@ -127,6 +128,7 @@ class AppDelegateTest : public testing::Test {
     std::vector<std::string> arguments{"/usr/bin/mosaiko"};
     std::vector<std::string> log;
     std::function<void(const AppDelegate::LibraryOpenRequest&)> libraryHandler;
+    PickerShellServices* pickerShell = nullptr;
     std::function<void(const std::optional<std::string>&)> showSaveProblem;
     std::string stderrText;
 };
@@ -148,7 +150,6 @@ TEST_F(AppDelegateTest, LaunchBuildsTheTrayAndMenusAndStartsTheKeyTapLast) {
     EXPECT_EQ(log,
               (std::vector<std::string>{"list instances", "load stores", "start content", "start key tap"}));
     EXPECT_EQ(trustPrompts, std::vector<bool>{false});
-    EXPECT_EQ(AppDelegate::current(), delegate.get());
 
     ASSERT_NE(delegate->statusItem(), nullptr);
     EXPECT_EQ(delegate->statusItem()->contextMenu(), delegate->statusMenu());
@@ -254,13 +255,13 @@ TEST_F(AppDelegateTest, FinishingTheGuideRecordsCompletionAndRefreshRelaunches) 
 
 TEST_F(AppDelegateTest, ThePickersSettingsButtonReachesTheDelegateWhileItExists) {
     auto delegate = launch();
-    ASSERT_EQ(PickerShellServices::shared(), delegate.get());
-    PickerShellServices::shared()->openSettings();
+    ASSERT_EQ(pickerShell, delegate.get());
+    pickerShell->openSettings();
     ASSERT_NE(delegate->prefsWindow(), nullptr);
     EXPECT_TRUE(delegate->prefsWindow()->window()->isVisible());
 
     delegate.reset();
-    EXPECT_EQ(PickerShellServices::shared(), nullptr);
+    EXPECT_EQ(pickerShell, nullptr);
 }
 
 TEST_F(AppDelegateTest, MenuCommandsReachThePickerTheUpdaterAndTheExit) {

@@ -472,13 +472,15 @@ TEST_F(ScopeRowTest, AccessoryControlsSendLibraryCloseAndReachTheShell) {
     EXPECT_EQ(actions[1], Action(Action::Close{}));
     EXPECT_EQ(actions[2], Action(Action::OpenLibrary{Scope::pinned}));
 
-    // Settings goes to the shell when one is installed, and does nothing otherwise.
+    // Settings goes to the shell the panel was given, and does nothing without one.
     click(controls->settingsButton());
     RecordingShell shell;
-    PickerShellServices::install(&shell);
+    panel->setShellServices(&shell);
     click(controls->settingsButton());
-    PickerShellServices::install(nullptr);
-    EXPECT_EQ(shell.opened, 1);
+    click(view().variantsRow()->accessoryControls()->settingsButton());
+    panel->setShellServices(nullptr);
+    click(controls->settingsButton());
+    EXPECT_EQ(shell.opened, 2);
     EXPECT_EQ(actions.size(), 3u);
     EXPECT_EQ(controls->closeButton()->accessibleName(), QStringLiteral("Close quick find"));
 }
