@@ -13,14 +13,15 @@ QKeySequence AppMenuBuilder::shortcut(const std::string& keyEquivalent) {
     return QKeySequence(QStringLiteral("Ctrl+") + QString::fromStdString(keyEquivalent).toUpper());
 }
 
-void AppMenuBuilder::fill(QMenu* menu, const std::vector<MenuItemSpec>& items, const Dispatch& dispatch) {
+void AppMenuBuilder::fill(QMenu* menu, const std::vector<MenuItemSpec>& items, const Dispatch& dispatch,
+                          bool withShortcuts) {
     for (const auto& item : items) {
         if (item.isSeparator()) {
             menu->addSeparator();
             continue;
         }
         QAction* action = menu->addAction(QString::fromStdString(item.title));
-        action->setShortcut(shortcut(item.keyEquivalent));
+        if (withShortcuts) action->setShortcut(shortcut(item.keyEquivalent));
         action->setEnabled(item.isEnabled);
         const MenuAction command = *item.action;
         QObject::connect(action, &QAction::triggered, menu, [dispatch, command] { dispatch(command); });
@@ -30,7 +31,9 @@ void AppMenuBuilder::fill(QMenu* menu, const std::vector<MenuItemSpec>& items, c
 QMenu* AppMenuBuilder::makeStatusMenu(bool canCheckForUpdates, const std::string& quitTitle,
                                       const Dispatch& dispatch, QWidget* parent) {
     auto* menu = new QMenu(parent);
-    fill(menu, statusMenuItemSpecs(canCheckForUpdates, quitTitle), dispatch);
+    // No shortcuts here: they would act nowhere while this menu is open, and a desktop that draws
+    // the tray's menu itself never hands them to us. The program's windows carry them.
+    fill(menu, statusMenuItemSpecs(canCheckForUpdates, quitTitle), dispatch, false);
     return menu;
 }
 
@@ -38,7 +41,7 @@ QMenuBar* AppMenuBuilder::makeAppMainMenu(bool canCheckForUpdates, const std::st
                                           const Dispatch& dispatch, QWidget* parent) {
     auto* bar = new QMenuBar(parent);
     QMenu* app = bar->addMenu(QStringLiteral("Mosaiko"));
-    fill(app, appMenuItemSpecs(canCheckForUpdates, quitTitle), dispatch);
+    fill(app, appMenuItemSpecs(canCheckForUpdates, quitTitle), dispatch, true);
 
     QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
     const struct {

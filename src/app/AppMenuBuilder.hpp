@@ -17,7 +17,7 @@ class AppMenuBuilder {
   public:
     using Dispatch = std::function<void(MenuAction)>;
 
-    // The tray's menu.
+    // The tray's menu, without shortcuts.
     static QMenu* makeStatusMenu(bool canCheckForUpdates, const std::string& quitTitle,
                                  const Dispatch& dispatch, QWidget* parent = nullptr);
     // The application menu ("Mosaiko" with the commands, "Edit" with cut, copy, paste and select
@@ -29,7 +29,8 @@ class AppMenuBuilder {
     static QKeySequence shortcut(const std::string& keyEquivalent);
 
   private:
-    static void fill(QMenu* menu, const std::vector<MenuItemSpec>& items, const Dispatch& dispatch);
+    static void fill(QMenu* menu, const std::vector<MenuItemSpec>& items, const Dispatch& dispatch,
+                     bool withShortcuts);
 };
 
 }  // namespace mosaiko

@@ -32,7 +32,18 @@ WindowController::WindowController(std::unique_ptr<QWidget> window, int width, i
 
 WindowController::~WindowController() = default;
 
+namespace {
+
+// A minimised window is unmapped: show() leaves it so, and the platform defers activating it until
+// it is mapped again, which never happens by itself.
+void restoreIfMinimized(QWidget& window) {
+    if (window.isMinimized()) window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+}
+
+}  // namespace
+
 void WindowController::showWindow() {
+    restoreIfMinimized(*window_);
     window_->show();
     window_->raise();
     window_->activateWindow();
@@ -170,6 +181,7 @@ LibraryWindowController::LibraryWindowController()
     : WindowController(std::make_unique<LibraryWindow>(), 1280, 780, QStringLiteral("Emoji Library")) {}
 
 void LibraryWindowController::orderFrontRegardless() {
+    restoreIfMinimized(*window());
     window()->show();
     window()->raise();
 }

@@ -30,6 +30,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QString::fromLatin1(buildinfo::kAppIdentifier));
     QApplication::setApplicationVersion(QString::fromLatin1(buildinfo::kShortVersion));
     QApplication::setDesktopFileName(QString::fromLatin1(buildinfo::kAppIdentifier));
+    // The whole desktop layer speaks X11: in a Wayland session Qt would pick its Wayland platform,
+    // where the panel can be neither placed nor kept from taking the focus. Xwayland serves X11
+    // clients there. A user's own choice (QT_QPA_PLATFORM, -platform) still wins.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -46,11 +46,24 @@ class RunningProgram {
         return user;
     }
 
-    explicit RunningProgram(const XSession& session, const std::vector<std::string>& arguments = {})
+    // The program as if installed under `prefix` of the session's scratch folder (outside the build
+    // folder, with its resources beside it); returns its executable.
+    static fs::path installedCopy(const XSession& session, const std::string& prefix = "installed") {
+        const fs::path bin = session.scratchDirectory() / prefix / "bin";
+        fs::create_directories(bin);
+        std::error_code linked;
+        fs::create_hard_link(program(), bin / "mosaiko", linked);
+        if (linked) fs::copy_file(program(), bin / "mosaiko", fs::copy_options::overwrite_existing);
+        fs::create_directory_symlink(fs::path(MOSAIKO_BINARY_DIR) / "resources", bin / "resources");
+        return bin / "mosaiko";
+    }
+
+    explicit RunningProgram(const XSession& session, const std::vector<std::string>& arguments = {},
+                            const fs::path& executable = program())
         : session_(session) {
         static int sequence = 0;
         output_ = session.scratchDirectory() / ("mosaiko-" + std::to_string(++sequence) + ".log");
-        std::vector<std::string> argv{program().string()};
+        std::vector<std::string> argv{executable.string()};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         process_ = session.start(argv, {}, output_);
     }

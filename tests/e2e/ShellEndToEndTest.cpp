@@ -19,8 +19,9 @@ class EndToEnd : public DesktopTest {
     void SetUp() override { startSession(); }
 
     // Starts a copy of the program; the test does not wait for anything.
-    RunningProgram& launch() {
-        copies_.push_back(std::make_unique<RunningProgram>(session()));
+    RunningProgram& launch(const fs::path& executable = RunningProgram::program()) {
+        copies_.push_back(
+            std::make_unique<RunningProgram>(session(), std::vector<std::string>{}, executable));
         return *copies_.back();
     }
 
@@ -32,7 +33,8 @@ class EndToEnd : public DesktopTest {
     std::vector<std::unique_ptr<RunningProgram>> copies_;
 };
 
-TEST_F(EndToEnd, FirstLaunchShowsTheGuideRegistersAtLoginAndEndsCleanlyOnSignals) {
+// From its build folder the program never starts at login, and says so once; installed, it does.
+TEST_F(EndToEnd, FirstLaunchShowsTheGuideRegistersAtLoginOnceInstalledAndEndsCleanlyOnSignals) {
     RunningProgram& first = launch();
     const auto guide = waitForTitled("Mosaiko Guide", first.pid());
     ASSERT_TRUE(guide) << "no guide window";
@@ -40,18 +42,25 @@ TEST_F(EndToEnd, FirstLaunchShowsTheGuideRegistersAtLoginAndEndsCleanlyOnSignals
 
     const fs::path autostart =
         session().configHome() / "autostart" / (std::string(RunningProgram::kAppId) + ".desktop");
-    EXPECT_NE(readFile(autostart).find("Exec=\"" + RunningProgram::program().string() + "\""),
-              std::string::npos)
-        << readFile(autostart);
     const fs::path registry = session().runtimeDir() / RunningProgram::kAppId;
     EXPECT_FALSE(fs::is_empty(registry));
 
     first.process().signal(SIGTERM);
     EXPECT_EQ(first.process().waitForExit(5), 0);
     EXPECT_TRUE(fs::is_empty(registry));  // the copy took itself off the registry
+    EXPECT_FALSE(fs::exists(autostart));
+    const std::string output = first.output();
+    const auto why = output.find("does not start at login");
+    EXPECT_TRUE(why != std::string::npos &&
+                output.find("does not start at login", why + 1) == std::string::npos)
+        << output;
 
-    RunningProgram& second = launch();
+    const fs::path installed = RunningProgram::installedCopy(session());
+    RunningProgram& second = launch(installed);
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", second.pid()));
+    EXPECT_TRUE(mosaiko::testing::waitUntil([&] { return fs::exists(autostart); }, 10));
+    EXPECT_NE(readFile(autostart).find("Exec=\"" + installed.string() + "\""), std::string::npos)
+        << readFile(autostart);
     second.process().signal(SIGINT);
     EXPECT_EQ(second.process().waitForExit(5), 0);
 }

@@ -55,6 +55,24 @@ TEST_F(XdgAutostartServiceTest, RegisterWritesTheEntryAndUnregisterRemovesIt) {
     EXPECT_EQ(service.unregisterLoginItem(), std::nullopt);  // nothing to remove is fine
 }
 
+TEST_F(XdgAutostartServiceTest, AProgramInItsBuildFolderNeverRegistersAndTakesBackItsOldEntry) {
+    fs::create_directories(root_ / "build");
+    std::ofstream(root_ / "build" / "CMakeCache.txt") << "# a build folder\n";
+    const auto autostart = root_ / "autostart";
+    XdgAutostartService installed(autostart, "io.example.App", "Example", "/usr/bin/example");
+    XdgAutostartService built(autostart, "io.example.App", "Example", root_ / "build" / "example");
+    const auto entry = autostart / "io.example.App.desktop";
+
+    // The installed program's entry stays; the one the build wrote before goes.
+    ASSERT_EQ(installed.registerLoginItem(), std::nullopt);
+    EXPECT_NE(built.registerLoginItem(), std::nullopt);
+    EXPECT_NE(read(entry).find("/usr/bin/example"), std::string::npos);
+    fs::create_directories(autostart);
+    std::ofstream(entry) << *built.entryText();
+    EXPECT_NE(built.registerLoginItem(), std::nullopt);
+    EXPECT_FALSE(fs::exists(entry));
+}
+
 TEST_F(XdgAutostartServiceTest, ExecValueQuotesAndEscapesReservedCharacters) {
     EXPECT_EQ(XdgAutostartService::execValue("/usr/bin/mosaiko"), "\"/usr/bin/mosaiko\"");
     EXPECT_EQ(XdgAutostartService::execValue("/home/a b/bin"), "\"/home/a b/bin\"");

@@ -42,8 +42,10 @@ class TextClient {
                 return hasProgram("xterm") ? "" : "xterm is not installed";
             case Kind::gtkEntry:
             case Kind::gtkTextView:
-                return ChildProcess::start({python(), "-c", "import gi; gi.require_version('Gtk', '3.0')"},
-                                           {})
+                return ChildProcess::start(
+                           {python(), "-c",
+                            "import gi; gi.require_version('Gtk', '3.0'); gi.require_version('Gdk', '3.0')"},
+                           {})
                                    .waitForExit(20) == 0
                            ? ""
                            : "python3-gi with GTK 3 is not installed";
@@ -161,7 +163,10 @@ class TextClient {
     static constexpr const char* kGtkScript = R"PY(
 import json, signal, sys
 import gi
+# Both pinned: where GTK 4's introspection data is installed too, an unpinned Gdk loads 4.0, which
+# cannot go with Gtk 3.0.
 gi.require_version("Gtk", "3.0")
+gi.require_version("Gdk", "3.0")
 from gi.repository import Gdk, Gtk, GLib
 
 title, window_class = sys.argv[1], sys.argv[2]

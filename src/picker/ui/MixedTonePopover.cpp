@@ -37,12 +37,16 @@ void MixedTonePopover::placeAt(const QRect& anchor, Side preferred) {
     arrowX_ = std::clamp(anchor.center().x() - x, 2 * arrowHeight, width() - 2 * arrowHeight);
     matrix_->move(0, arrowOnTop_ ? arrowHeight : 0);
     move(x, y);
+    PickerStyle::shapeWindow(*this, outline());
     update();
 }
 
-void MixedTonePopover::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
+void MixedTonePopover::showEvent(QShowEvent* event) {
+    PickerStyle::shapeWindow(*this, outline());
+    QWidget::showEvent(event);
+}
+
+QPainterPath MixedTonePopover::outline() const {
     const QRectF body = arrowOnTop_ ? QRectF(rect()).adjusted(0.5, arrowHeight + 0.5, -0.5, -0.5)
                                     : QRectF(rect()).adjusted(0.5, 0.5, -0.5, -arrowHeight - 0.5);
     QPainterPath path;
@@ -54,7 +58,13 @@ void MixedTonePopover::paintEvent(QPaintEvent*) {
     arrow.lineTo(arrowX_, tip);
     arrow.lineTo(arrowX_ + arrowHeight, base);
     arrow.closeSubpath();
-    path = path.united(arrow);
+    return path.united(arrow);
+}
+
+void MixedTonePopover::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPainterPath path = outline();
     painter.fillPath(path, DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.98));
     painter.setPen(QPen(PickerStyle::black(0.15), 1));
     painter.drawPath(path);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPainterPath>
 #include <QWidget>
 
 namespace mosaiko {
@@ -25,9 +26,13 @@ class MixedTonePopover : public QWidget {
     void placeAt(const QRect& anchor, Side preferred = Side::below);
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // The rounded body with the arrow on the side that faces the anchor.
+    QPainterPath outline() const;
+
     MixedToneVariantMatrix* matrix_;
     int arrowX_ = 0;
     bool arrowOnTop_ = true;

@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
+#include "picker/ui/PickerStyle.hpp"
+
 namespace mosaiko {
 
 PickerPanel::PickerPanel(QWidget* parent) : QWidget(parent, windowFlags) {
@@ -37,6 +39,13 @@ bool PickerPanel::eventFilter(QObject* watched, QEvent* event) {
         onMouseMoved();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void PickerPanel::showEvent(QShowEvent* event) {
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(rect()), PickerStyle::panelCornerRadius, PickerStyle::panelCornerRadius);
+    PickerStyle::shapeWindow(*this, outline);
+    QWidget::showEvent(event);
 }
 
 void PickerPanel::mousePressEvent(QMouseEvent* event) {

@@ -2,6 +2,8 @@
 
 #include <QFontMetricsF>
 #include <QPainterPath>
+#include <QRegion>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -35,6 +37,14 @@ void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius
         painter.drawRoundedRect(inner, std::max(0.0, radius - 0.5), std::max(0.0, radius - 0.5));
     }
     painter.restore();
+}
+
+void PickerStyle::shapeWindow(QWidget& window, const QPainterPath& outline) {
+    if (DesktopAppearance::translucentWindowsBlend()) {
+        window.clearMask();
+    } else {
+        window.setMask(QRegion(outline.toFillPolygon().toPolygon(), Qt::WindingFill));
+    }
 }
 
 PickerStyle::FittedText PickerStyle::fit(const QString& text, const QFont& font, double maxWidth,

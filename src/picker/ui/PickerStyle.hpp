@@ -3,8 +3,11 @@
 #include <QColor>
 #include <QFont>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRectF>
 #include <QString>
+
+class QWidget;
 
 namespace mosaiko {
 
@@ -16,6 +19,9 @@ class PickerStyle {
     static QColor accent(double opacity);
     static QColor selectedFill() { return accent(0.22); }
     static QColor selectedBorder() { return accent(0.6); }
+
+    // The corner radius of the panel's rounded background.
+    static constexpr double panelCornerRadius = 16;
 
     // A rounded rectangle filled with `fill`, then stroked with a 1 pt line inside its edge.
     static void paintTile(QPainter& painter, const QRectF& rect, double radius, const QColor& fill,
@@ -30,6 +36,11 @@ class PickerStyle {
     // does not fit, elides the end (when `elide`) or leaves it to be clipped.
     static FittedText fit(const QString& text, const QFont& font, double maxWidth, double minimumScale,
                           bool elide);
+
+    // Cuts the top-level `window` to `outline` where translucent windows do not blend (no
+    // compositor), so that what lies outside its drawn shape is not shown black; elsewhere the
+    // window keeps its full rectangle.
+    static void shapeWindow(QWidget& window, const QPainterPath& outline);
 
     // Draws a symbol image of `points` size centred in `rect`.
     static void paintSymbol(QPainter& painter, const QString& name, const QColor& color, double points,

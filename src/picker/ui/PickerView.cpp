@@ -163,7 +163,7 @@ void PickerView::refresh() {
 
 void PickerView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    PickerStyle::paintTile(painter, rect(), 16,
+    PickerStyle::paintTile(painter, rect(), PickerStyle::panelCornerRadius,
                            DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.96),
                            PickerStyle::black(0.12));
 }

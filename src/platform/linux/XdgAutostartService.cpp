@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
 #include <system_error>
 
 #include "platform/BuildInfo.hpp"
@@ -20,6 +23,13 @@ namespace {
 
 std::string errnoText(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 bool writeAll(int fd, const std::string& text) {
@@ -102,9 +112,26 @@ std::optional<std::string> XdgAutostartService::entryText() const {
            "X-GNOME-Autostart-enabled=true\n";
 }
 
+bool XdgAutostartService::isInBuildFolder(const fs::path& executable) {
+    std::error_code ec;
+    return !executable.empty() && fs::exists(executable.parent_path() / "CMakeCache.txt", ec);
+}
+
 std::optional<std::string> XdgAutostartService::registerLoginItem() {
     const auto text = entryText();
     if (!text) return "The program's path cannot be written into an autostart entry.";
+    if (isInBuildFolder(executable_)) {
+        // An entry this very build wrote before it knew better goes too.
+        std::error_code ec;
+        if (fs::is_regular_file(entryPath(), ec) && readFile(entryPath()) == *text)
+            ::unlink(entryPath().c_str());
+        const std::string why =
+            "Mosaiko runs from its build folder (" + executable_.parent_path().string() +
+            "), so it does not start at login; an installed Mosaiko (cmake --install) does.";
+        if (!toldWhyNotRegistered_) std::cerr << why << "\n";
+        toldWhyNotRegistered_ = true;
+        return why;
+    }
 
     std::error_code ec;
     fs::create_directories(directory_, ec);

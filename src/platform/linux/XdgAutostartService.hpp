@@ -11,6 +11,8 @@ namespace mosaiko {
 // Launch at login through an XDG autostart entry: registering writes
 // <autostart directory>/<application id>.desktop (atomically: temporary file, sync, rename), and
 // unregistering removes it. The session starts every entry found there when the user logs in.
+// Only an installed program registers: one started from its build folder would have the session
+// start that build at every login.
 class XdgAutostartService final : public LoginItemService {
   public:
     XdgAutostartService(std::filesystem::path autostartDirectory, std::string applicationId,
@@ -32,11 +34,15 @@ class XdgAutostartService final : public LoginItemService {
     // desktop-entry format reserves escaped; nothing for a path with a line break or no path.
     static std::optional<std::string> execValue(const std::string& executable);
 
+    // Whether `executable` lies at the top of a CMake build folder, where a build puts the program.
+    static bool isInBuildFolder(const std::filesystem::path& executable);
+
   private:
     std::filesystem::path directory_;
     std::string applicationId_;
     std::string displayName_;
     std::filesystem::path executable_;
+    bool toldWhyNotRegistered_ = false;
 };
 
 }  // namespace mosaiko

@@ -1,7 +1,13 @@
 #include "platform/qt/DesktopAppearance.hpp"
 
+#include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
 #include <QPalette>
+
+// After Qt's headers: Xlib's macros clash with them.
+#include <X11/Xlib.h>
+
+#include <string>
 
 namespace mosaiko {
 
@@ -14,6 +20,11 @@ std::optional<bool>& darkOverride() {
 
 std::optional<QColor>& accentOverride() {
     static std::optional<QColor> value;
+    return value;
+}
+
+std::optional<bool>& blendOverride() {
+    static std::optional<bool> value;
     return value;
 }
 
@@ -39,6 +50,20 @@ void DesktopAppearance::overrideDark(std::optional<bool> dark) {
 
 void DesktopAppearance::overrideAccent(std::optional<QColor> accent) {
     accentOverride() = accent;
+}
+
+bool DesktopAppearance::translucentWindowsBlend() {
+    if (blendOverride()) return *blendOverride();
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    Display* display = x11 ? x11->display() : nullptr;
+    if (!display) return true;
+    // A compositing manager owns the selection _NET_WM_CM_S<screen number>.
+    const std::string selection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
+}
+
+void DesktopAppearance::overrideTranslucentWindowsBlend(std::optional<bool> blend) {
+    blendOverride() = blend;
 }
 
 QColor DesktopAppearance::windowBackground() {

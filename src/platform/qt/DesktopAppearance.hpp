@@ -16,6 +16,12 @@ class DesktopAppearance {
     static void overrideDark(std::optional<bool> dark);
     static void overrideAccent(std::optional<QColor> accent);
 
+    // Whether a translucent window blends with what lies below it: where a compositing manager
+    // runs on the X screen, and off X11. Without one its transparent parts show black, so rounded
+    // windows are shaped instead. Asked anew each time: a compositor may start or stop.
+    static bool translucentWindowsBlend();
+    static void overrideTranslucentWindowsBlend(std::optional<bool> blend);
+
     // Colours that follow isDark(): the palette's own when it agrees, standard ones otherwise
     // (a forced dark look on a light palette).
     static QColor windowBackground();

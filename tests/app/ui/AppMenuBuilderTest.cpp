@@ -19,16 +19,14 @@ TEST(AppMenuBuilder, StatusMenuFollowsItsTable) {
     const auto actions = menu->actions();
     ASSERT_EQ(actions.size(), 10);
     EXPECT_EQ(actions[0]->text(), QString::fromUtf8("Quick Find"));
-    EXPECT_EQ(actions[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
     EXPECT_EQ(actions[1]->text(), QString::fromUtf8("Library\u2026"));
-    EXPECT_TRUE(actions[1]->shortcut().isEmpty());
     EXPECT_TRUE(actions[2]->isSeparator());
-    EXPECT_EQ(actions[4]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    // Shortcuts would be shown where they cannot act.
+    for (QAction* action : actions) EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
     EXPECT_EQ(actions[7]->text(), QString::fromUtf8("Check for Updates\u2026"));
     EXPECT_FALSE(actions[7]->isEnabled());
     EXPECT_TRUE(actions[8]->isSeparator());
     EXPECT_EQ(actions[9]->text(), QStringLiteral("Quit Mosaiko 0.1.0"));
-    EXPECT_EQ(actions[9]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     actions[5]->trigger();
     actions[6]->trigger();
@@ -49,6 +47,8 @@ TEST(AppMenuBuilder, MainMenuHasTheCommandsAndAnEditMenu) {
     const auto commands = top[0]->menu()->actions();
     ASSERT_EQ(commands.size(), 9);
     EXPECT_EQ(commands[0]->text(), QString::fromUtf8("Quick Find\u2026"));
+    EXPECT_EQ(commands[0]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));  // in the program's windows
+    EXPECT_EQ(commands[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     EXPECT_TRUE(commands[6]->isEnabled());
     commands[2]->trigger();
     EXPECT_EQ(dispatched, std::vector<MenuAction>{MenuAction::openSettings});

@@ -81,6 +81,23 @@ TEST(WindowControllers, ClosingOnlyHidesTheWindow) {
     EXPECT_EQ(library.window()->size(), QSize(700, 500));
 }
 
+TEST(WindowControllers, AMinimisedWindowComesBackWhenOpenedAgain) {
+    PreferencesWindowController settings;
+    LibraryWindowController library;
+    settings.showWindow();
+    library.orderFrontRegardless();
+    for (WindowController* controller :
+         {static_cast<WindowController*>(&settings), static_cast<WindowController*>(&library)}) {
+        controller->window()->showMinimized();
+        ASSERT_TRUE(controller->window()->isMinimized());
+    }
+    settings.showWindow();
+    library.orderFrontRegardless();
+    EXPECT_FALSE(settings.window()->isMinimized());
+    EXPECT_FALSE(library.window()->isMinimized());
+    EXPECT_TRUE(settings.window()->isVisible() && library.window()->isVisible());
+}
+
 TEST(WindowControllers, LibraryWindowSeesKeysBeforeTheFocusedViewAndOnlyOnce) {
     LibraryWindowController library;
     auto* field = new QLineEdit(library.contentHost());

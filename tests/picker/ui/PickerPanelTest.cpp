@@ -23,6 +23,34 @@ TEST_F(PanelTest, IsAFramelessToolWindowThatNeverTakesFocus) {
     EXPECT_TRUE(window.testAttribute(Qt::WA_AlwaysShowToolTips));
 }
 
+// Without a compositor the transparent corners would show black: the panel and the matrix popover
+// are cut to their drawn shapes, and only then.
+TEST_F(PanelTest, WithoutACompositorThePanelAndTheMatrixAreCutToTheirShapes) {
+    DesktopAppearance::overrideTranslucentWindowsBlend(false);
+    open("handshake");
+    model->focusMixButton(PickerViewModel::SelectionOrigin::keyboard);
+    model->activateVariantSelection(false);
+    settle();
+    const QRegion panelShape = panel->panel().mask();
+    for (const QPoint corner : {QPoint(1, 1), QPoint(638, 1), QPoint(1, 168), QPoint(638, 168)})
+        EXPECT_FALSE(panelShape.contains(corner)) << corner.x() << "," << corner.y();
+    for (const QPoint inside : {QPoint(320, 0), QPoint(0, 85), QPoint(639, 85), QPoint(320, 169)})
+        EXPECT_TRUE(panelShape.contains(inside)) << inside.x() << "," << inside.y();
+
+    QWidget* popover = view().variantsRow()->popover();
+    ASSERT_TRUE(popover->isVisible());
+    const QRegion popoverShape = popover->mask();
+    const QRect body = popover->rect().adjusted(0, 8, 0, 0);  // the arrow points up at the button
+    EXPECT_FALSE(popoverShape.contains(body.topLeft() + QPoint(1, 1)));
+    EXPECT_TRUE(popoverShape.contains(body.center()));
+    EXPECT_LT(popoverShape.boundingRect().top(), body.top()) << "the arrow is part of the shape";
+
+    DesktopAppearance::overrideTranslucentWindowsBlend(true);
+    panel->hide();
+    panel->show(screens.pointer);
+    EXPECT_TRUE(panel->panel().mask().isEmpty());
+}
+
 TEST_F(PanelTest, ShowsAtThePlacementNearThePointerAndMarksTheModel) {
     model->resetForNewSession("smi");
     pointer = {1000, 500};

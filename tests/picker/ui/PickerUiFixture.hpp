@@ -83,6 +83,7 @@ class PickerUiFixture : public ::testing::Test {
         panel.reset();
         DesktopAppearance::overrideDark(std::nullopt);
         DesktopAppearance::overrideAccent(std::nullopt);
+        DesktopAppearance::overrideTranslucentWindowsBlend(std::nullopt);
     }
 
     // Lets the model's deferred work and the views' redraws run.

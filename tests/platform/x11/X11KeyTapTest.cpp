@@ -86,19 +86,20 @@ KeyHolds everyKey() {
 
 class X11KeyTapTest : public ::testing::Test {
   protected:
+    // Tests call these through ASSERT_NO_FATAL_FAILURE: a harness failure must end the test.
     void start(KeyHolds holds, XSession::Options options = {},
                std::function<bool(Display*)> readyForTap = {}) {
-        startSession(options);
+        ASSERT_NO_FATAL_FAILURE(startSession(options));
         if (readyForTap) {
             ASSERT_TRUE(waitUntil([&] { return readyForTap(session->connection()); }, 5));
         }
-        startTap(holds);
+        ASSERT_NO_FATAL_FAILURE(startTap(holds));
     }
     void startSession(XSession::Options options = {}) {
         session = std::make_unique<XSession>(options);
         ASSERT_TRUE(session->ok()) << session->error();
         client = std::make_unique<TextClient>(*session);
-        ASSERT_TRUE(client->ok());
+        ASSERT_TRUE(client->ok()) << client->error();
         ASSERT_TRUE(client->focus());
     }
     void startTap(const KeyHolds& holds) {
@@ -126,7 +127,8 @@ class X11KeyTapTest : public ::testing::Test {
 // Every key is reported, in order: those the tap holds (Return, Escape) before the application
 // gets them, the others afterwards.
 TEST_F(X11KeyTapTest, ReportsKeysWithTheirCodesCharactersAndFlags) {
-    start(KeyHolds{false, {KeyHold::key(KeyCode::returnKey), KeyHold::key(KeyCode::escape)}});
+    ASSERT_NO_FATAL_FAILURE(
+        start(KeyHolds{false, {KeyHold::key(KeyCode::returnKey), KeyHold::key(KeyCode::escape)}}));
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "a", "shift+b", "semicolon", "Return", "BackSpace",
                                 "Escape", "Tab", "space", "5"}),
               0);
@@ -161,7 +163,7 @@ TEST_F(X11KeyTapTest, ReportsKeysWithTheirCodesCharactersAndFlags) {
 }
 
 TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
-    start({});
+    ASSERT_NO_FATAL_FAILURE(start({}));
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Shift_L", "Control_L", "Super_L", "Alt_L",
                                 "Caps_Lock", "Caps_Lock", "shift+a"}),
               0);
@@ -188,7 +190,8 @@ TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
 // Only the held key can be dropped; everything else arrives intact, and other clients can still
 // take every combination the tap does not hold.
 TEST_F(X11KeyTapTest, DroppedKeysNeverReachTheApplicationWhileOrdinaryTypingIsUnchanged) {
-    start(KeyHolds{false, {KeyHold::typing("b", std::numeric_limits<double>::infinity())}});
+    ASSERT_NO_FATAL_FAILURE(
+        start(KeyHolds{false, {KeyHold::typing("b", std::numeric_limits<double>::infinity())}}));
     recorder.drop = [](const KeyEvent& e) { return e.characters == "b" || e.characters == "x"; };
     EXPECT_TRUE(session->keyIsGrabbedElsewhere(keycode(XK_b), ShiftMask));
     EXPECT_FALSE(session->keyIsGrabbedElsewhere(keycode(XK_t), ControlMask | Mod1Mask));
@@ -213,7 +216,8 @@ TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
                                        marker + "</command></action></keybind>";
     // The window manager grabs its shortcuts some time after it announces itself; a tap started
     // before that would hold the combination itself.
-    start(everyKey(), options, [](Display* d) { return grabbedElsewhere(d, XK_F1, Mod4Mask); });
+    ASSERT_NO_FATAL_FAILURE(
+        start(everyKey(), options, [](Display* d) { return grabbedElsewhere(d, XK_F1, Mod4Mask); }));
     recorder.drop = [](const KeyEvent&) { return true; };  // even a tap that drops every key it holds
 
     ASSERT_EQ(session->xdotool({"key", "super+F1"}), 0);
@@ -232,7 +236,7 @@ TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
 }
 
 TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
-    start(everyKey());
+    ASSERT_NO_FATAL_FAILURE(start(everyKey()));
     recorder.drop = [this](const KeyEvent& e) {
         if (e.type == KeyEvent::Type::tapDisabledByTimeout) tap->setEnabled(true);
         return e.type == KeyEvent::Type::keyDown && e.characters == "z";  // would drop z if asked in time
@@ -273,7 +277,7 @@ TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
 }
 
 TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
-    start(everyKey());
+    ASSERT_NO_FATAL_FAILURE(start(everyKey()));
     recorder.drop = [](const KeyEvent&) { return true; };
     tap->setEnabled(false);
     ASSERT_EQ(session->xdotool({"key", "a"}), 0);
@@ -300,9 +304,10 @@ TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
 // The characters come from the layout group in force; held keys are found by what they type in
 // any group.
 TEST_F(X11KeyTapTest, TwoLayoutsSwitchedByGroup) {
-    startSession();
+    ASSERT_NO_FATAL_FAILURE(startSession());
     if (session->run({"setxkbmap", "-layout", "us,ru"}) != 0) GTEST_SKIP() << "setxkbmap is needed";
-    startTap(KeyHolds{false, {KeyHold::typing("а", std::numeric_limits<double>::infinity())}});
+    ASSERT_NO_FATAL_FAILURE(
+        startTap(KeyHolds{false, {KeyHold::typing("а", std::numeric_limits<double>::infinity())}}));
     recorder.drop = [](const KeyEvent& e) { return e.characters == "а"; };  // Cyrillic a, on the F key
 
     Display* d = session->connection();
@@ -320,7 +325,7 @@ TEST_F(X11KeyTapTest, TwoLayoutsSwitchedByGroup) {
 }
 
 TEST_F(X11KeyTapTest, ATapOutlivingItsServerStaysQuiet) {
-    start({});
+    ASSERT_NO_FATAL_FAILURE(start({}));
     session.reset();  // the X server goes away under the attached tap
     waitFor(0.2);
     tap->setEnabled(true);

@@ -75,7 +75,7 @@ class X11WorkspaceTest : public ::testing::Test {
 };
 
 TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
-    start(true);
+    ASSERT_NO_FATAL_FAILURE(start(true));
     TextClient alpha(*session, TextClient::Kind::gtkTextView, "alpha", "AlphaClass");
     TextClient beta(*session, TextClient::Kind::gtkTextView, "beta", "BetaClass");
     TextClient gamma(*session, TextClient::Kind::gtkTextView, "gamma", "GammaClass");
@@ -141,7 +141,7 @@ TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
 }
 
 TEST_F(X11WorkspaceTest, AnApplicationRunsWhileItsWindowOrProcessIsThere) {
-    start(true);
+    ASSERT_NO_FATAL_FAILURE(start(true));
     auto alpha = std::make_unique<TextClient>(*session, TextClient::Kind::gtkTextView, "alpha", "AlphaClass");
     TextClient beta(*session, TextClient::Kind::gtkTextView, "beta", "BetaClass");
     ASSERT_TRUE(alpha->ok() && beta.ok());
@@ -165,7 +165,7 @@ TEST_F(X11WorkspaceTest, AnApplicationRunsWhileItsWindowOrProcessIsThere) {
 }
 
 TEST_F(X11WorkspaceTest, WithoutAWindowManagerFollowsTheFocusAndKnowsOurOwnWindows) {
-    start(false);
+    ASSERT_NO_FATAL_FAILURE(start(false));
     TextClient other(*session, TextClient::Kind::gtkTextView, "other", "OtherClass");
     ASSERT_TRUE(other.ok());
     workspace = makeWorkspace();
