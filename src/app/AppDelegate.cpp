@@ -104,6 +104,10 @@ AppDelegate::PickerHooks AppDelegate::PickerHooks::overLater(
     hooks.setLibraryShortcutSuspended = [&picker](bool suspended) {
         if (picker) picker->setLibraryShortcutSuspended(suspended);
     };
+    hooks.observeKeysWhileLibraryShortcutSuspended =
+        [&picker](std::function<void(const KeyEvent&)> observer) {
+            if (picker) picker->keyDownWhileLibraryShortcutSuspended = std::move(observer);
+        };
     return hooks;
 }
 

@@ -59,6 +59,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
         std::function<void(PickerShellServices*)> setShellServices;
         // While the settings window records a new library shortcut.
         std::function<void(bool suspended)> setLibraryShortcutSuspended;
+        std::function<void(std::function<void(const KeyEvent&)>)> observeKeysWhileLibraryShortcutSuspended;
 
         Wiring wiring() const;
 

@@ -35,6 +35,8 @@ void AppDelegate::installSettingsView(WindowController& controller) {
         return updates_.updaterStatusDidChange.subscribe([handler](const UpdateManager*) { handler(); });
     };
     shell.setLibraryShortcutSuspended = dependencies_.picker.setLibraryShortcutSuspended;
+    shell.observeKeysWhileLibraryShortcutSuspended =
+        dependencies_.picker.observeKeysWhileLibraryShortcutSuspended;
     shell.openUrl = [](const std::string& url) {
         QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
     };

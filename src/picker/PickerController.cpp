@@ -218,6 +218,8 @@ GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
 GlobalKeyTap::Decision PickerController::dispatch(const KeyEvent& event) {
     if (event.userData == kEventMarker) return Decision::passThrough;
     if (event.type == KeyEvent::Type::flagsChanged) return Decision::passThrough;
+    if (libraryShortcutSuspended_ && keyDownWhileLibraryShortcutSuspended)
+        keyDownWhileLibraryShortcutSuspended(event);
 
     if (event.held && libraryShortcutMatches(event) && !isOwnApplication(dependencies_.frontmostApp())) {
         return triggerLibraryOpen();

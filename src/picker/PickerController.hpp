@@ -124,6 +124,9 @@ class PickerController {
     // it can be recorded again.
     void setLibraryShortcutSuspended(bool suspended);
     bool isLibraryShortcutSuspended() const { return libraryShortcutSuspended_; }
+    // Meanwhile every key-down typed anywhere goes here first (the recorder tells by it a
+    // combination that another program took from one it has not seen yet).
+    std::function<void(const KeyEvent&)> keyDownWhileLibraryShortcutSuspended;
 
     PickerViewModel& model() { return *model_; }
     const std::optional<Session>& session() const { return session_; }

@@ -5,6 +5,7 @@
 
 #include "app/logic/UpdateManager.hpp"
 #include "onboarding/OnboardingPage.hpp"
+#include "platform/KeyEvent.hpp"
 #include "platform/Published.hpp"
 
 namespace mosaiko {
@@ -24,6 +25,9 @@ struct SettingsShell {
 
     // While suspended the library shortcut opens nothing, so that the recorder can receive it.
     std::function<void(bool suspended)> setLibraryShortcutSuspended;
+    // Meanwhile every key-down typed anywhere reaches the observer (none ends it): a combination
+    // that never reaches the recorder went to another program.
+    std::function<void(std::function<void(const KeyEvent&)>)> observeKeysWhileLibraryShortcutSuspended;
 
     // Opens a web address with the desktop's default handler.
     std::function<void(const std::string& url)> openUrl;

@@ -34,6 +34,8 @@ class SettingsWindow : public DesktopTest {
     void SetUp() override {
         auto options = withWindowManager();
         options.tray = true;
+        // A combination another program holds: the window manager's.
+        options.windowManagerKeyBindings = "<keybind key=\"W-y\"><action name=\"Unshade\"/></keybind>";
         startSession(options);
     }
 
@@ -120,7 +122,14 @@ TEST_F(SettingsWindow, ANewTriggerAndARecordedLibraryShortcutWorkAtOnce) {
     clickIn(*settings, offsetOf(user, [](OpenModesCard& c) -> QAbstractButton* {
         return c.libraryShortcutEditButton();
     }));
-    ASSERT_TRUE(programWindow("Record Library Shortcut")) << "\"Set Shortcut...\" opened no sheet";
+    const auto sheet = programWindow("Record Library Shortcut");
+    ASSERT_TRUE(sheet) << "\"Set Shortcut...\" opened no sheet";
+    // The window manager's combination never reaches the sheet: it says so (a line more) and stays.
+    press({"super+y"});
+    EXPECT_TRUE(waitUntil([&] {
+        const auto now = session().findWindow([&](const WindowInfo& w) { return w.id == sheet->id; });
+        return now && now->viewable && now->height > sheet->height;
+    })) << "no word of the taken combination";
     press({"ctrl+alt+m"});
     ASSERT_TRUE(waitUntil([&] {
         return !session().findWindow([&](const WindowInfo& w) {

@@ -331,12 +331,17 @@ TEST(PickerScenario, LibraryShortcut) {
 
     // While a new shortcut is recorded the stored one reaches the recorder, from any application.
     h.frontmost = {"org.example.editor", "Editor"};
+    std::vector<KeyEvent> seen;
+    h.controller->keyDownWhileLibraryShortcutSuspended = [&](const KeyEvent& e) { seen.push_back(e); };
     h.controller->setLibraryShortcutSuspended(true);
     EXPECT_FALSE(h.tapSystem.livePorts()[0]->holds.covers(press)) << "the tap lets it through at once";
     EXPECT_FALSE(h.deliver(press));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(KeyboardShortcut({14, ModifierFlag::control | ModifierFlag::option, "e"}).matches(seen[0]));
     h.controller->setLibraryShortcutSuspended(false);
     EXPECT_TRUE(h.deliver(press));
     EXPECT_EQ(requests.size(), 3u);
+    EXPECT_EQ(seen.size(), 1u);
 }
 
 // The tap holds only what the state may swallow (every harness also checks that nothing else was

@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "picker/ui/DeferredRefresh.hpp"
@@ -33,6 +34,7 @@ LibraryShortcutSheet::LibraryShortcutSheet(SettingsState& state,
     recorder_ = new ShortcutRecorderView(std::move(keyEventOf));
     recorder_->setFixedHeight(132);
     recorder_->onShortcutRecorded = [this](const KeyboardShortcut& shortcut) {
+        awaited_.reset();
         state_.saveRecordedLibraryShortcut(shortcut);
     };
     auto* texts = new QVBoxLayout(recorder_);
@@ -49,6 +51,12 @@ LibraryShortcutSheet::LibraryShortcutSheet(SettingsState& state,
         Qt::AlignHCenter);
     texts->addStretch(1);
     column->addWidget(recorder_);
+    taken_ = SettingsStyle::wrappingLabel(QString(), 11, QFont::DemiBold, false);
+    QPalette red = taken_->palette();
+    red.setColor(QPalette::WindowText, SettingsStyle::red());
+    taken_->setPalette(red);
+    taken_->hide();
+    column->addWidget(taken_);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -68,6 +76,22 @@ LibraryShortcutSheet::LibraryShortcutSheet(SettingsState& state,
 }
 
 LibraryShortcutSheet::~LibraryShortcutSheet() = default;
+
+void LibraryShortcutSheet::keyTypedAnywhere(const KeyEvent& event) {
+    // Keys typed in another application while the sheet waits are none of its business.
+    if (!isActiveWindow()) return;
+    const auto shortcut = KeyboardShortcut::recorded(event);
+    if (!shortcut) return;
+    awaited_ = shortcut;
+    QTimer::singleShot(deliveryGraceMs, this, [this, shortcut = *shortcut] {
+        if (awaited_ != shortcut) return;
+        awaited_.reset();
+        // Not stored: the library could never open by it.
+        taken_->setText(QString::fromStdString(shortcut.displayString()) +
+                        QStringLiteral(" is taken by another program. Try another combination."));
+        taken_->show();
+    });
+}
 
 void LibraryShortcutSheet::refresh() {
     const auto& shortcut = state_.prefs().libraryShortcut();

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
 
 #include "settings/SettingsState.hpp"
 #include "settings/ui/ShortcutRecorderView.hpp"
@@ -14,7 +15,9 @@ namespace mosaiko {
 class DeferredRefresh;
 
 // The sheet that records the library's global shortcut: the first combination recorded is stored
-// and closes it; "Disable" removes the shortcut, "Cancel" changes nothing.
+// and closes it; "Disable" removes the shortcut, "Cancel" changes nothing. A combination that
+// another program holds never reaches the sheet; when the key tap saw it typed and the sheet did not
+// receive it, the sheet says so and stays open.
 class LibraryShortcutSheet final : public QDialog {
   public:
     LibraryShortcutSheet(SettingsState& state, ShortcutRecorderView::KeyEventReader keyEventOf,
@@ -25,6 +28,12 @@ class LibraryShortcutSheet final : public QDialog {
     QLabel* currentShortcutLabel() const { return current_; }
     QPushButton* disableButton() const { return disable_; }
     QPushButton* cancelButton() const { return cancel_; }
+    QLabel* takenNotice() const { return taken_; }
+
+    // How long a combination seen by the key tap may take to reach the sheet.
+    static constexpr int deliveryGraceMs = 500;
+    // A key press typed anywhere while the sheet records.
+    void keyTypedAnywhere(const KeyEvent& event);
 
   private:
     void refresh();
@@ -34,6 +43,8 @@ class LibraryShortcutSheet final : public QDialog {
     QLabel* current_ = nullptr;
     QPushButton* disable_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    QLabel* taken_ = nullptr;
+    std::optional<KeyboardShortcut> awaited_;
     std::unique_ptr<DeferredRefresh> refresh_;
 };
 

@@ -234,8 +234,14 @@ void SettingsView::suspendLibraryShortcut(bool suspended) {
     // The library shortcut must not fire while the user records a new one.
     if (suspended == libraryShortcutSuspended_) return;
     libraryShortcutSuspended_ = suspended;
-    if (dependencies_.shell.setLibraryShortcutSuspended)
-        dependencies_.shell.setLibraryShortcutSuspended(suspended);
+    const SettingsShell& shell = dependencies_.shell;
+    if (shell.setLibraryShortcutSuspended) shell.setLibraryShortcutSuspended(suspended);
+    if (!shell.observeKeysWhileLibraryShortcutSuspended) return;
+    if (!suspended) return shell.observeKeysWhileLibraryShortcutSuspended(nullptr);
+    QPointer<QDialog> sheet = libraryShortcutSheet_;
+    shell.observeKeysWhileLibraryShortcutSuspended([sheet](const KeyEvent& event) {
+        if (sheet) static_cast<LibraryShortcutSheet*>(sheet.data())->keyTypedAnywhere(event);
+    });
 }
 
 void SettingsView::presentRunningAppsSheet(bool shown) {

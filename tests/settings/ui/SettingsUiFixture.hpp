@@ -25,6 +25,7 @@ struct SettingsUiFixture : ::testing::Test {
     std::vector<OnboardingPage> guides;
     std::vector<std::string> urls;
     std::function<void()> updaterStatusChanged;
+    std::function<void(const KeyEvent&)> keyObserver;
     std::unique_ptr<SettingsView> view;
 
     void SetUp() override {
@@ -48,6 +49,8 @@ struct SettingsUiFixture : ::testing::Test {
         d.shell.showOnboarding = [this](OnboardingPage page) { guides.push_back(page); };
         d.shell.setLibraryShortcutSuspended = [this](bool suspended) { suspensions.push_back(suspended); };
         d.shell.openUrl = [this](const std::string& url) { urls.push_back(url); };
+        d.shell.observeKeysWhileLibraryShortcutSuspended =
+            [this](std::function<void(const KeyEvent&)> observer) { keyObserver = std::move(observer); };
         d.shell.observeUpdaterStatus = [this](std::function<void()> handler) {
             updaterStatusChanged = std::move(handler);
             return Cancellable([this] { updaterStatusChanged = nullptr; });

@@ -243,6 +243,29 @@ TEST_F(SettingsViewTest, RecorderTakesTheCombinationBeforeTheWindowsShortcuts) {
     EXPECT_EQ(suspensions, (std::vector<bool>{true, false, true, false}));
 }
 
+TEST_F(SettingsViewTest, ACombinationThatNeverArrivesIsTakenByAnotherProgram) {
+    open();
+    click(openModes().libraryShortcutEditButton());
+    LibraryShortcutSheet* sheet = shortcutSheet();
+    ASSERT_TRUE(sheet && keyObserver);
+    const KeyEvent superE{KeyEvent::Type::keyDown, 14, ModifierFlag::command, "e", "e", 0};
+    const KeyEvent ctrlK{KeyEvent::Type::keyDown, 40, ModifierFlag::control, "\x0b", "k", 0};
+    keyObserver(KeyEvent{KeyEvent::Type::keyDown, 0, 0, "a", "a", 0});  // not a combination
+    keyObserver(superE);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->takenNotice()->isVisible(); }, 5000));
+    EXPECT_EQ(text(sheet->takenNotice()), "⌘E is taken by another program. Try another combination.");
+    EXPECT_FALSE(prefs.libraryShortcut());
+    EXPECT_TRUE(view->libraryShortcutSheet());
+
+    // Seen by the key tap and received by the sheet: recorded.
+    sheet->takenNotice()->hide();
+    keyObserver(ctrlK);
+    QTest::keyClick(sheet->recorder(), Qt::Key_K, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(prefs.libraryShortcut(), (KeyboardShortcut{40, ModifierFlag::control, "k"}));
+    EXPECT_FALSE(keyObserver) << "no observer once the sheet is closed";
+}
+
 TEST_F(SettingsViewTest, InfoTabReachesTheShell) {
     open();
     auto& info = *static_cast<InfoTab*>(view->tabContent(Tab::info));
