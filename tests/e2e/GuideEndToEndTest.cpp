@@ -174,15 +174,21 @@ TEST_F(Guide, RefreshStartsANewCopyOnThePermissionPageAndTheOldOneQuits) {
     click(*guide, refresh);
     EXPECT_EQ(older->process().waitForExit(10), 0) << older->output();
 
-    // The new copy is a child of the old one, in the test's process group: it ends with the test.
-    const auto newer = session().waitForWindow(
-        [&](const WindowInfo& w) {
-            return w.viewable && w.name == "Mosaiko Guide" && w.className == RunningProgram::kAppId &&
-                   w.pid != older->pid();
-        },
-        15);
+    // The new copy shows the guide; should the old copy still have been on its way out when the new
+    // one looked, the new one first says so, as any new copy does, and goes on after Continue.
+    const auto fromNewCopy = [&](const WindowInfo& w) {
+        return w.viewable && w.className == RunningProgram::kAppId && w.pid != older->pid() &&
+               (w.name == "Mosaiko Guide" || w.name == "Mosaiko");
+    };
+    auto newer = session().waitForWindow(fromNewCopy, 15);
+    if (newer && newer->name == "Mosaiko") {
+        session().xdotool({"windowactivate", "--sync", std::to_string(newer->id), "key", "Return"});
+        newer = session().waitForWindow(
+            [&](const WindowInfo& w) { return fromNewCopy(w) && w.name != "Mosaiko"; });
+    }
     ASSERT_TRUE(newer) << "no new copy showed the guide";
     EXPECT_EQ(waitForBadge(*newer, Badge::granted, "after-refresh"), Badge::granted);
+    // A child of the old copy, which the test did not start: ended here, or with the display.
     kill(static_cast<pid_t>(newer->pid), SIGTERM);
 }
 

@@ -187,13 +187,5 @@ TEST(OnboardingTexts, FollowTheInlineTriggerAndTheInstantOpenSequence) {
               "search.");
 }
 
-TEST(OnboardingPages, RawValuesAndPresentation) {
-    EXPECT_EQ(onboarding_page::fromRawValue(1), OnboardingPage::tipps);
-    EXPECT_EQ(onboarding_page::fromRawValue(3), std::nullopt);
-    EXPECT_EQ(onboarding_page::fromRawValue(-1), std::nullopt);
-    EXPECT_STREQ(onboarding_page::presentation(OnboardingPage::tipps).tabTitle, "Tipps");
-    EXPECT_STREQ(onboarding_page::presentation(OnboardingPage::permissions).headerEmoji, "\U0001F6E1\uFE0F");
-}
-
 }  // namespace
 }  // namespace mosaiko

@@ -220,7 +220,11 @@ QWidget* OnboardingView::buildHeader() {
     tabRow->setSpacing(10);
     for (const OnboardingPage page : onboarding_page::allCases) {
         auto* tab = new PageTab(page);
-        connect(tab, &QAbstractButton::clicked, this, [this, page] { model_->selectPage(page); });
+        connect(tab, &QAbstractButton::clicked, this, [this, page] {
+            model_->selectPage(page);
+            // A click on the current tab toggled it off: only the current page's tab is checked.
+            for (const auto& [tabPage, each] : tabs_) each->setChecked(tabPage == model_->currentPage());
+        });
         tabs_[page] = tab;
         tabRow->addWidget(tab, 1);
     }

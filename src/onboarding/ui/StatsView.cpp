@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "onboarding/ui/GuideStyle.hpp"
@@ -132,6 +133,8 @@ void StatsView::refresh() {
     resetButton_->setEnabled(model_.canReset());
     rangeButtons_.at(model_.range())->setChecked(true);
 
+    // A use recorded while the window is open keeps the list where the user scrolled it.
+    const int scrolled = listArea_->verticalScrollBar()->value();
     auto* list = new QWidget;
     list->setObjectName(QStringLiteral("statsList"));
     auto* layout = new QVBoxLayout(list);
@@ -152,6 +155,8 @@ void StatsView::refresh() {
     listArea_->setWidget(list);
     list->setBackgroundRole(QPalette::Base);
     list_ = list;
+    list->adjustSize();
+    listArea_->verticalScrollBar()->setValue(scrolled);
 }
 
 void StatsView::showResetAlert() {

@@ -1,5 +1,8 @@
 // The guide and statistics windows as a user meets them: what each control does and what the
 // windows show after it.
+#include <QScrollArea>
+#include <QScrollBar>
+
 #include "onboarding/ui/GuideUiFixture.hpp"
 
 namespace mosaiko::testing {
@@ -13,6 +16,7 @@ TEST_F(GuideViewTest, TabsAndFooterWalkThePagesAndFinishCloses) {
     auto view = guide(Page::welcome);
     EXPECT_EQ(view->leadingButton()->text(), QStringLiteral("Close"));
     EXPECT_EQ(view->stepCounter()->text(), QStringLiteral("Step 1 of 3"));
+    view->tab(Page::welcome)->click();  // the current page's tab stays marked
     EXPECT_TRUE(view->tab(Page::welcome)->isChecked());
 
     view->trailingButton()->click();
@@ -120,6 +124,17 @@ TEST_F(StatsViewTest, ListsRanksCountsAndTrendsPerRange) {
     EXPECT_EQ(rows(*view), (std::vector<QStringList>{{"#1", "🐢", "2 uses", "+2"},
                                                      {"#1", "🦊", "2 uses", "+1"},
                                                      {"#2", ":-)", "1 use", "+1"}}));
+}
+
+TEST_F(StatsViewTest, AUseRecordedWhileOpenKeepsTheListWhereItWasScrolled) {
+    for (int i = 0; i < 40; ++i) usage.recordUsed("text " + std::to_string(i));
+    auto view = stats();
+    auto* scrollBar = view->findChild<QScrollArea*>()->verticalScrollBar();
+    ASSERT_GT(scrollBar->maximum(), 200);
+    scrollBar->setValue(200);
+    usage.recordUsed("text 1");
+    settle();
+    EXPECT_EQ(scrollBar->value(), 200);
 }
 
 TEST_F(StatsViewTest, ResetAsksFirstAndCancelKeepsTheData) {
