@@ -94,4 +94,14 @@ QPixmap SymbolImage::pixmap(const QString& name, const QColor& color, double poi
     return image;
 }
 
+QIcon SymbolImage::icon(const QString& name, const QColor& color, double points, double devicePixelRatio,
+                        bool bold) {
+    QIcon icon;
+    icon.addPixmap(pixmap(name, color, points, devicePixelRatio, bold), QIcon::Normal);
+    QColor faded = color;
+    faded.setAlphaF(color.alphaF() / 3);
+    icon.addPixmap(pixmap(name, faded, points, devicePixelRatio, bold), QIcon::Disabled);
+    return icon;
+}
+
 }  // namespace mosaiko

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QPixmap>
 #include <QString>
 
@@ -21,6 +22,10 @@ class SymbolImage {
     // pixmap when the icon is missing or unreadable.
     static QPixmap pixmap(const QString& name, const QColor& color, double points,
                           double devicePixelRatio = 1.0, bool bold = false);
+    // A button icon in `color`, and faded to a third of its opacity for a disabled button (Qt's own
+    // disabled look barely changes a light symbol on a dark background).
+    static QIcon icon(const QString& name, const QColor& color, double points, double devicePixelRatio = 1.0,
+                      bool bold = false);
 };
 
 }  // namespace mosaiko

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace mosaiko {
@@ -131,6 +132,28 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForWindowClass(
     return std::nullopt;
 }
 
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryAtPath(const std::string& path) const {
+    const std::string suffix = ".desktop";
+    const std::filesystem::path file = std::filesystem::path(path).lexically_normal();
+    std::string id = file.filename().string();
+    for (const auto& folder : applicationFolders()) {
+        const std::string relative =
+            file.lexically_relative(std::filesystem::path(folder).lexically_normal()).string();
+        if (relative.empty() || relative.starts_with("..") || relative == ".") continue;
+        id = relative;
+        std::replace(id.begin(), id.end(), '/', '-');
+        break;
+    }
+    if (id.size() > suffix.size() && id.ends_with(suffix)) id.erase(id.size() - suffix.size());
+    return parse(file.string(), id);
+}
+
+std::vector<std::string> DesktopEntryIndex::applicationFolders() const {
+    std::vector<std::string> folders;
+    for (const auto& directory : directories_) folders.push_back(directory + "/applications");
+    return folders;
+}
+
 void DesktopEntryIndex::refreshIfChanged() {
     bool changed = !built_;
     for (auto it = scannedFolders_.begin(); !changed && it != scannedFolders_.end(); ++it) {
@@ -145,10 +168,7 @@ void DesktopEntryIndex::rebuild() {
     byId_.clear();
     order_.clear();
     decided_.clear();
-    for (const auto& directory : directories_) {
-        const std::string root = directory + "/applications";
-        scan(root, root, "");
-    }
+    for (const auto& root : applicationFolders()) scan(root, root, "");
     built_ = true;
 }
 
@@ -193,12 +213,14 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const std::stri
     if (!file) return std::nullopt;
     std::string line;
     bool inMainGroup = false;
+    bool hasMainGroup = false;
     std::map<std::string, std::string> values;
     while (std::getline(file, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
         if (line[0] == '[') {
             inMainGroup = line == "[Desktop Entry]";
+            hasMainGroup = hasMainGroup || inMainGroup;
             continue;
         }
         if (!inMainGroup) continue;
@@ -206,7 +228,7 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const std::stri
         if (equals == std::string::npos) continue;
         values.emplace(trim(line.substr(0, equals)), unescape(trim(line.substr(equals + 1))));
     }
-    if (values["Hidden"] == "true") return std::nullopt;
+    if (!hasMainGroup || values["Hidden"] == "true") return std::nullopt;
     Entry entry{id, values["Name"], values["StartupWMClass"]};
     for (const auto& key : localeKeys_) {
         if (auto it = values.find("Name[" + key + "]"); it != values.end() && !it->second.empty()) {

@@ -28,6 +28,12 @@ class DesktopEntryIndex {
     static std::string defaultLocale();
 
     std::optional<Entry> entryWithId(const std::string& id);
+    // The entry a chosen desktop file describes. Its id is the file's path below one of the
+    // `applications` folders ('/' as '-'), or its file name for a file elsewhere; none when the file
+    // is not a readable desktop entry (no "[Desktop Entry]" group, or hidden).
+    std::optional<Entry> entryAtPath(const std::string& path) const;
+    // The `applications` folders of the data directories, in order of precedence.
+    std::vector<std::string> applicationFolders() const;
     // The entry whose StartupWMClass equals `windowClass`.
     std::optional<Entry> entryForWindowClass(const std::string& windowClass);
 

@@ -9,27 +9,13 @@
 
 #include "platform/BuildInfo.hpp"
 #include "platform/Workspace.hpp"
-#include "platform/qt/DesktopAppearance.hpp"
-#include "platform/qt/Typography.hpp"
+#include "settings/ui/SettingsStyle.hpp"
 
 namespace mosaiko {
 
 namespace {
 
 constexpr int bundleIdentifierRole = Qt::UserRole;
-
-QLabel* plainLabel(const QString& text, const QFont& font, bool secondary, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setText(text);
-    label->setFont(font);
-    if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, DesktopAppearance::secondaryText());
-        label->setPalette(palette);
-    }
-    return label;
-}
 
 // One row: the name, then the identifier in small secondary monospace at the trailing edge.
 QWidget* rowWidget(const RunningAppsRules::RunningAppOption& option) {
@@ -38,10 +24,11 @@ QWidget* rowWidget(const RunningAppsRules::RunningAppOption& option) {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(6, 3, 6, 3);
     layout->setSpacing(10);
-    layout->addWidget(plainLabel(QString::fromStdString(option.name), Typography::system(13), false, row));
-    layout->addStretch(1);
     layout->addWidget(
-        plainLabel(QString::fromStdString(option.bundleIdentifier), Typography::monospaced(10), true, row));
+        SettingsStyle::label(QString::fromStdString(option.name), 13, QFont::Normal, false, row));
+    layout->addStretch(1);
+    layout->addWidget(SettingsStyle::monospacedLabel(QString::fromStdString(option.bundleIdentifier), 10,
+                                                     QFont::Normal, true, row));
     return row;
 }
 
@@ -51,21 +38,22 @@ RunningAppsPickerView::RunningAppsPickerView(AddHandler onAdd, SnapshotsProvider
                                              QWidget* parent)
     : QDialog(parent), onAdd_(std::move(onAdd)), appSnapshotsProvider_(std::move(appSnapshotsProvider)) {
     setWindowTitle(tr("Running Apps"));
+    setPalette(SettingsStyle::palette());
     setFixedSize(720, 520);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(12);
 
     auto* header = new QHBoxLayout;
-    header->addWidget(plainLabel(tr("Running Apps"), Typography::system(16, QFont::DemiBold), false, this));
+    header->addWidget(SettingsStyle::label(tr("Running Apps"), 16, QFont::DemiBold, false, this));
     header->addStretch(1);
     refreshButton_ = new QPushButton(tr("Refresh"), this);
     refreshButton_->setAutoDefault(false);
     header->addWidget(refreshButton_);
     layout->addLayout(header);
 
-    layout->addWidget(
-        plainLabel(tr("Select one or more running apps to exclude."), Typography::system(11), true, this));
+    layout->addWidget(SettingsStyle::label(tr("Select one or more running apps to exclude."), 11,
+                                           QFont::Normal, true, this));
 
     search_ = new QLineEdit(this);
     search_->setPlaceholderText(tr("Search"));
@@ -92,6 +80,7 @@ RunningAppsPickerView::RunningAppsPickerView(AddHandler onAdd, SnapshotsProvider
     connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
     connect(addButton_, &QPushButton::clicked, this, &RunningAppsPickerView::addSelected);
 
+    search_->setFocus();  // typing narrows the list at once
     refresh();
 }
 

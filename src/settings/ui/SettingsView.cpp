@@ -10,12 +10,16 @@
 #include <stdexcept>
 
 #include "picker/ui/DeferredRefresh.hpp"
+#include "settings/ui/CollectionsManageView.hpp"
 #include "settings/ui/CustomSearchTriggerEditorSheet.hpp"
+#include "settings/ui/EmoticonEditorView.hpp"
+#include "settings/ui/ExcludedAppsTab.hpp"
 #include "settings/ui/GeneralTab.hpp"
 #include "settings/ui/InfoTab.hpp"
 #include "settings/ui/LibraryShortcutSheet.hpp"
 #include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsStyle.hpp"
+#include "settings/ui/SnippetsManageView.hpp"
 
 namespace mosaiko {
 
@@ -111,10 +115,18 @@ std::unique_ptr<QWidget> SettingsView::makeTabContent(Tab tab) {
         case Tab::general:
             return std::make_unique<GeneralTab>(*state_);
         case Tab::excludedApps:
+            return std::make_unique<ExcludedAppsTab>(
+                *dependencies_.prefs,
+                ExcludedAppsTab::Actions{[this] { state_->setRunningAppsSheetShown(true); }, {}});
         case Tab::pins:
+            if (!dependencies_.collections || !dependencies_.db) return nullptr;
+            return std::make_unique<CollectionsManageView>(true, *dependencies_.collections,
+                                                           *dependencies_.db, *dependencies_.prefs);
         case Tab::emoticons:
+            return std::make_unique<EmoticonEditorView>(*dependencies_.prefs);
         case Tab::shortcodes:
-            return nullptr;
+            if (!dependencies_.custom) return nullptr;
+            return std::make_unique<SnippetsManageView>(true, *dependencies_.custom, *dependencies_.prefs);
         case Tab::info:
             return std::make_unique<InfoTab>(*state_, dependencies_);
     }

@@ -51,6 +51,23 @@ TEST_F(DesktopEntryIndexTest, FindsEntriesByIdAndWindowClassWithTheFirstFolderDe
     EXPECT_EQ(index.entryForWindowClass("ed"), std::nullopt);  // classes match exactly
 }
 
+TEST_F(DesktopEntryIndexTest, ReadsAChosenFileWithTheIdItHasBelowAnApplicationsFolder) {
+    write("sys/applications/kde/viewer.desktop", "[Desktop Entry]\nName=Viewer\nName[de]=Betrachter\n");
+    write("elsewhere/Tool.desktop", "[Desktop Entry]\nName=Tool\nStartupWMClass=tool\n");
+    write("elsewhere/notes.desktop", "Name=No group\n");
+    write("elsewhere/hidden.desktop", "[Desktop Entry]\nName=Hidden\nHidden=true\n");
+    const DesktopEntryIndex index({(root / "home").string(), (root / "sys").string()}, "de_DE.UTF-8");
+
+    EXPECT_EQ(index.entryAtPath((root / "sys/applications/./kde/viewer.desktop").string()),
+              (DesktopEntryIndex::Entry{"kde-viewer", "Betrachter", ""}));
+    EXPECT_EQ(index.entryAtPath((root / "elsewhere/Tool.desktop").string()),
+              (DesktopEntryIndex::Entry{"Tool", "Tool", "tool"}));
+    EXPECT_EQ(index.entryAtPath((root / "elsewhere/notes.desktop").string()), std::nullopt);
+    EXPECT_EQ(index.entryAtPath((root / "elsewhere/hidden.desktop").string()), std::nullopt);
+    EXPECT_EQ(index.entryAtPath((root / "elsewhere/missing.desktop").string()), std::nullopt);
+    EXPECT_EQ(index.entryAtPath((root / "elsewhere").string()), std::nullopt);
+}
+
 TEST_F(DesktopEntryIndexTest, PicksTheNameOfTheLocale) {
     write("d/applications/a.desktop",
           "[Desktop Entry]\nName=Colour\nName[en_US]=Color\nName[sr]=Boja\nName[sr@latin]=Boja-L\n"

@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QWidget>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "settings/EmoticonEditorRules.hpp"
+
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+
+namespace mosaiko {
+
+class DeferredRefresh;
+class EmoticonEditorRowView;
+class PreferencesStore;
+
+// The Emoticon tab: every built-in emoticon in the user's order, each movable one place up or down
+// and hideable, the counts of visible and hidden ones, and a reset of both. Every action writes the
+// preferences at once; the rows follow every change in place, keyed by id.
+class EmoticonEditorView final : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit EmoticonEditorView(PreferencesStore& prefs, QWidget* parent = nullptr);
+    ~EmoticonEditorView() override;
+
+    // The rows in display order.
+    std::vector<EmoticonEditorRowView*> rows() const;
+    QLabel* visibleCountLabel() const { return visibleCount_; }
+    QLabel* hiddenCountLabel() const { return hiddenCount_; }
+    QPushButton* resetButton() const { return reset_; }
+
+    void refresh();
+
+  private:
+    PreferencesStore& prefs_;
+    QLabel* visibleCount_ = nullptr;
+    QLabel* hiddenCount_ = nullptr;
+    QPushButton* reset_ = nullptr;
+    QVBoxLayout* rowsLayout_ = nullptr;
+    std::map<std::string, EmoticonEditorRowView*> rows_;
+    std::unique_ptr<DeferredRefresh> refresh_;
+};
+
+// One emoticon: rank, text, name and shortcode, the "HIDDEN" badge, the moves and Show or Hide.
+// Drawn dimmed while hidden.
+class EmoticonEditorRowView final : public QWidget {
+  public:
+    using Row = EmoticonEditorRules::Row;
+    struct Actions {
+        std::function<void()> onMoveUp;
+        std::function<void()> onMoveDown;
+        std::function<void()> onToggleHidden;
+    };
+
+    EmoticonEditorRowView(const Row& row, Actions actions, QWidget* parent = nullptr);
+
+    void setRow(const Row& row);
+    const Row& row() const { return row_; }
+
+    QPushButton* moveUpButton() const { return moveUp_; }
+    QPushButton* moveDownButton() const { return moveDown_; }
+    QPushButton* toggleHiddenButton() const { return toggle_; }
+    QLabel* hiddenBadge() const { return badge_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void updateLook();
+
+    Row row_;
+    QLabel* rank_ = nullptr;
+    QLabel* emoticon_ = nullptr;
+    QLabel* name_ = nullptr;
+    QLabel* shortcode_ = nullptr;
+    QLabel* badge_ = nullptr;
+    QPushButton* moveUp_ = nullptr;
+    QPushButton* moveDown_ = nullptr;
+    QPushButton* toggle_ = nullptr;
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "settings/ExcludedAppsRules.hpp"
+
+class QPushButton;
+class QVBoxLayout;
+
+namespace mosaiko {
+
+class DeferredRefresh;
+class DesktopEntryIndex;
+class PreferencesStore;
+
+// The Excluded Apps tab: the applications in which the search trigger is ignored, each removable;
+// "Add App…" adds installed applications chosen by their desktop entries, "Add Running App…" opens
+// the running-applications picker, "Reset Defaults" restores the default list. Every change writes
+// the whole list at once.
+class ExcludedAppsTab final : public QWidget {
+    Q_OBJECT
+
+  public:
+    struct Actions {
+        // Opens the running-applications picker (the settings window presents it).
+        std::function<void()> showRunningApps;
+        // The desktop files the user chose; the default asks with a file dialog over the
+        // applications folders.
+        std::function<std::vector<std::string>(QWidget* parent, const std::vector<std::string>& folders)>
+            chooseDesktopFiles;
+    };
+
+    // `dataDirectories` as for DesktopEntryIndex; empty for the user's.
+    ExcludedAppsTab(PreferencesStore& prefs, Actions actions, std::vector<std::string> dataDirectories = {},
+                    QWidget* parent = nullptr);
+    ~ExcludedAppsTab() override;
+
+    // What one chosen desktop file gives: its entry's name and id, else the file name alone.
+    static ExcludedAppsRules::ExcludedAppSelection selection(const std::string& path,
+                                                             const DesktopEntryIndex& index);
+    static std::vector<std::string> askForDesktopFiles(QWidget* parent,
+                                                       const std::vector<std::string>& folders);
+
+    // Runs the chooser and adds what was chosen.
+    void addAppFromFiles();
+
+    QWidget* rowsWidget() const { return rows_; }
+    QPushButton* addAppButton() const { return addApp_; }
+    QPushButton* addRunningAppButton() const { return addRunningApp_; }
+    QPushButton* resetButton() const { return reset_; }
+
+    void refresh();
+
+  private:
+    PreferencesStore& prefs_;
+    Actions actions_;
+    std::unique_ptr<DesktopEntryIndex> desktopEntries_;
+    QWidget* rows_ = nullptr;
+    QVBoxLayout* rowsLayout_ = nullptr;
+    QPushButton* addApp_ = nullptr;
+    QPushButton* addRunningApp_ = nullptr;
+    QPushButton* reset_ = nullptr;
+    std::unique_ptr<DeferredRefresh> refresh_;
+};
+
+// One excluded application: its name, its identifier when it has one, and "Remove".
+class ExcludedAppRowView final : public QWidget {
+  public:
+    ExcludedAppRowView(const ExcludedApp& app, std::function<void()> onRemove, QWidget* parent = nullptr);
+    const ExcludedApp& app() const { return app_; }
+    QPushButton* removeButton() const { return remove_; }
+
+  private:
+    ExcludedApp app_;
+    QPushButton* remove_ = nullptr;
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,109 @@
+// Renders the content tabs of the settings window and the running-applications picker, light and
+// dark, as the window shows them. With MOSAIKO_RENDER_DIR set, each is written there as a PNG for a
+// reviewer to look at.
+#include <QAbstractButton>
+#include <QDialog>
+#include <QDir>
+#include <QImage>
+#include <QListWidget>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <cstdlib>
+
+#include "app/FakeWorkspace.hpp"
+#include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
+#include "content/EmojiDatabase.hpp"
+#include "platform/AppBundle.hpp"
+#include "settings/ui/RunningAppsPickerView.hpp"
+#include "settings/ui/SettingsUiFixture.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+using Tab = SettingsView::Tab;
+
+class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithParamInterface<bool> {
+  protected:
+    void SetUp() override {
+        SettingsUiFixture::SetUp();
+        DesktopAppearance::overrideDark(GetParam());
+        for (const char* id : {"grinning", "partying_face", "heart", "tada", "gone"})
+            collections.togglePinned(id);
+        collections.setPinnedAlias("party hat", "partying_face");
+        prefs.setExcludedApps({{"Text Editor", "org.gnome.TextEditor"}, {"Kitty", std::nullopt}});
+        prefs.setHiddenEmoticonIDs({"emoticon-unflip"});
+        custom.addSnippet("Sign-off", "Best regards,\nAlex", {"sig", "bye"}, {"mail"});
+        custom.addSnippet("Shrug", "¯\\_(ツ)_/¯", {"shrug", "idk"}, {});
+        workspace.running = {{"org.gnome.TextEditor", "Text Editor", 11, ""},
+                             {"org.gnome.Nautilus", "Files", 12, ""},
+                             {"XTerm", "xterm", 13, ""}};
+
+        SettingsView::Dependencies d;
+        d.prefs = &prefs;
+        d.collections = &collections;
+        d.custom = &custom;
+        d.db = &database();
+        d.workspace = &workspace;
+        d.keyEventOf = &QtKeyEventReader::read;
+        view = std::make_unique<SettingsView>(std::move(d));
+        view->resize(900, 780);
+        view->show();
+        settle();
+    }
+
+    static EmojiDatabase& database() {
+        static EmojiDatabase db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
+                                OperatingSystemVersion{99, 0, 0});
+        return db;
+    }
+
+    void save(const QImage& image, const QString& name) {
+        ASSERT_FALSE(image.isNull());
+        // The window background follows the scheme.
+        EXPECT_EQ(image.pixelColor(image.width() - 3, image.height() - 3).lightness() < 128, GetParam());
+        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
+        if (!directory || !*directory) return;
+        QDir().mkpath(QString::fromLocal8Bit(directory));
+        const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/settings-") + name +
+                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
+        EXPECT_TRUE(image.save(file)) << file.toStdString();
+    }
+
+    QImage renderTab(Tab tab) {
+        view->tabWidget()->setCurrentIndex(static_cast<int>(tab));
+        settle();
+        return view->grab().toImage();
+    }
+
+    CollectionsStore collections{defaults};
+    CustomContentStore custom{defaults};
+    FakeWorkspace workspace;
+};
+
+TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
+    save(renderTab(Tab::excludedApps), QStringLiteral("excluded-apps"));
+    save(renderTab(Tab::pins), QStringLiteral("pins"));
+    save(renderTab(Tab::emoticons), QStringLiteral("emoticons"));
+    auto* area = qobject_cast<QScrollArea*>(view->tabContent(Tab::emoticons)->parentWidget()->parentWidget());
+    ASSERT_NE(area, nullptr);
+    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+    save(renderTab(Tab::emoticons), QStringLiteral("emoticons-end"));
+    save(renderTab(Tab::shortcodes), QStringLiteral("shortcodes"));
+
+    view->tabWidget()->setCurrentIndex(static_cast<int>(Tab::excludedApps));
+    view->state().setRunningAppsSheetShown(true);
+    settle();
+    auto* sheet = qobject_cast<RunningAppsPickerView*>(view->runningAppsSheet());
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_EQ(sheet->list()->count(), 3);
+    sheet->list()->item(2)->setSelected(true);
+    save(sheet->grab().toImage(), QStringLiteral("running-apps"));
+}
+
+INSTANTIATE_TEST_SUITE_P(LightAndDark, SettingsTabsRenderTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Dark" : "Light"; });
+
+}  // namespace
+}  // namespace mosaiko::testing
