@@ -14,6 +14,7 @@
 #include "app/AppMenuBuilder.hpp"
 #include "app/StatusBarIcon.hpp"
 #include "app/logic/LibraryKeyHandler.hpp"
+#include "library/ui/LibraryView.hpp"
 #include "picker/ui/PickerPanelController.hpp"
 
 namespace mosaiko {
@@ -61,8 +62,8 @@ AppDelegate::AppDelegate(Dependencies dependencies)
     insertion.effects = dependencies_.libraryEffects;
     insertion.window.ensure = [this] { ensureLibraryWindow(); };
     insertion.window.setInsertionTargetName = [this](const std::optional<std::string>& name) {
-        // The library view shows this name once its view model is in place.
         libraryInsertionTargetName_ = name;
+        if (libraryViewModel_) libraryViewModel_->setInsertionTargetName(name);
     };
     insertion.window.orderFrontRegardless = [this] {
         if (libraryWindow_) libraryWindow_->orderFrontRegardless();
@@ -77,9 +78,10 @@ AppDelegate::AppDelegate(Dependencies dependencies)
 AppDelegate::~AppDelegate() {
     dependencies_.picker.setShellServices(nullptr);
     cancellables_.clear();
-    // Windows first: the library window's key handler refers to this object.
+    // Windows first: the library window's view and key handler refer to its view model.
     onboardingWindow_.reset();
     libraryWindow_.reset();
+    libraryViewModel_.reset();
     statsWindow_.reset();
     prefsWindow_.reset();
     delete statusItem_;
@@ -342,22 +344,33 @@ OnboardingViewModel::Dependencies AppDelegate::guideDependencies() {
 }
 
 void AppDelegate::ensureLibraryWindow() {
+    if (!libraryViewModel_) {
+        const Stores& stores = stores_;
+        for (auto [store, name] : {std::pair<const void*, const char*>{stores.prefs, "prefs"},
+                                   {stores.db, "db"},
+                                   {stores.usage, "usage"},
+                                   {stores.collections, "collections"},
+                                   {stores.custom, "custom"}}) {
+            if (!store)
+                throw std::invalid_argument(std::string("AppDelegate: the library needs stores.") + name);
+        }
+        libraryViewModel_ = std::make_unique<LibraryViewModel>(*stores.db, *stores.prefs, *stores.usage,
+                                                               *stores.collections, *dependencies_.mainLoop);
+        QPointer<AppDelegate> weak(this);
+        libraryViewModel_->onInsertRequested = [weak](const std::string& text, bool keepWindowOpen) {
+            if (weak) weak->insertFromLibrary(text, keepWindowOpen);
+        };
+        libraryViewModel_->onCopyRequested = [weak](const std::string& text) {
+            if (weak) weak->copyFromLibrary(text);
+        };
+        libraryViewModel_->setInsertionTargetName(libraryInsertionTargetName_);
+    }
     if (libraryWindow_) return;
-    libraryWindow_ = std::make_unique<LibraryWindowController>();
+    libraryWindow_ = std::make_unique<LibraryWindowController>(*libraryViewModel_, *stores_.custom);
     prepareWindow(*libraryWindow_);
-    LibraryWindow* window = libraryWindow_->libraryWindow();
-    QPointer<LibraryWindow> weakWindow(window);
-    window->onKeyDown = [weakWindow](const KeyEvent& event) {
-        if (!weakWindow) return false;
-        LibraryKeyHandler::Target target;
-        target.hasAttachedSheet = [weakWindow] { return weakWindow->hasAttachedSheet(); };
-        // Tabs, selection and keyboard insertion belong to the library's view model; until it is
-        // in place there is no selection to act on.
-        target.isShowingPins = [] { return false; };
-        target.insertSelectionFromKeyboard = [] { return false; };
-        target.moveSelection = [](LibraryKeyHandler::Direction) { return false; };
-        target.performClose = [weakWindow] { weakWindow->close(); };
-        return LibraryKeyHandler::handleKeyDown(event, target);
+    QPointer<AppDelegate> weak(this);
+    libraryWindow_->view()->onOpenSettings = [weak] {
+        if (weak) weak->openSettings();
     };
 }
 
@@ -367,15 +380,16 @@ void AppDelegate::openLibrary(const std::optional<RunningApp>& preferredTargetAp
 }
 
 void AppDelegate::openLibraryWindow(const std::optional<RunningApp>& preferredTargetApp, int deleting) {
-    // Navigating to the "all" section is the library view model's.
-    openLibrary(preferredTargetApp, deleting, nullptr);
+    openLibrary(preferredTargetApp, deleting, [this] {
+        if (libraryViewModel_) libraryViewModel_->navigate(LibraryViewModel::BrowseSection::all());
+    });
 }
 
 void AppDelegate::openLibraryWindow(PickerViewModel::Scope pickerScope,
                                     const std::optional<RunningApp>& preferredTargetApp, int deleting) {
-    // Moving to the scope's tab is the library view model's.
-    (void)pickerScope;
-    openLibrary(preferredTargetApp, deleting, nullptr);
+    openLibrary(preferredTargetApp, deleting, [this, pickerScope] {
+        if (libraryViewModel_) libraryViewModel_->navigate(pickerScope);
+    });
 }
 
 void AppDelegate::insertFromLibrary(const std::string& text, bool keepWindowOpen) {

@@ -17,6 +17,7 @@
 #include "app/logic/SingleInstance.hpp"
 #include "app/logic/UpdateManager.hpp"
 #include "content/PreferencesStore.hpp"
+#include "library/LibraryViewModel.hpp"
 #include "onboarding/OnboardingPage.hpp"
 #include "picker/PickerController.hpp"
 #include "picker/PickerShellServices.hpp"
@@ -75,7 +76,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
         CollectionsStore* collections = nullptr;
         CustomContentStore* custom = nullptr;
         EmojiDatabase* db = nullptr;
-        // The statistics window's numbers.
+        // The statistics window's numbers. The library window shows all of these and cannot open
+        // without them.
         EmojiUsageStore* usage = nullptr;
     };
 
@@ -169,6 +171,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     PreferencesWindowController* prefsWindow() const { return prefsWindow_.get(); }
     StatsWindowController* statsWindow() const { return statsWindow_.get(); }
     LibraryWindowController* libraryWindow() const { return libraryWindow_.get(); }
+    LibraryViewModel* libraryViewModel() const { return libraryViewModel_.get(); }
     OnboardingWindowController* onboardingWindow() const { return onboardingWindow_.get(); }
     LibraryInsertion& libraryInsertion() { return *libraryInsertion_; }
     const std::optional<std::string>& libraryInsertionTargetName() const {
@@ -194,6 +197,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     Stores stores_;  // once the launch has loaded them
     UpdateManager updates_;
     std::unique_ptr<LibraryInsertion> libraryInsertion_;
+    std::unique_ptr<LibraryViewModel> libraryViewModel_;
     std::optional<std::string> libraryInsertionTargetName_;
 
     QSystemTrayIcon* statusItem_ = nullptr;

@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/logic/LibraryKeyHandler.hpp"
+#include "library/LibraryViewModel.hpp"
+#include "library/ui/LibraryView.hpp"
 #include "onboarding/ui/OnboardingView.hpp"
 #include "onboarding/ui/StatsView.hpp"
 
@@ -177,8 +180,42 @@ bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
     return onKeyDown(keyEvent(key->key(), key->modifiers(), key->text()));
 }
 
-LibraryWindowController::LibraryWindowController()
-    : WindowController(std::make_unique<LibraryWindow>(), 1280, 780, QStringLiteral("Emoji Library")) {}
+LibraryWindowController::LibraryWindowController(LibraryViewModel& model, CustomContentStore& custom)
+    : WindowController(std::make_unique<LibraryWindow>(), 1280, 780, QStringLiteral("Emoji Library")),
+      view_(new LibraryView(model, custom, contentHost())) {
+    contentHost()->setLayout(new QVBoxLayout);
+    contentHost()->layout()->setContentsMargins(0, 0, 0, 0);
+    contentHost()->layout()->addWidget(view_);
+    LibraryWindow* window = libraryWindow();
+    QPointer<LibraryWindow> weakWindow(window);
+    LibraryViewModel* target = &model;
+    window->onKeyDown = [weakWindow, target](const KeyEvent& event) {
+        if (!weakWindow) return false;
+        using Direction = LibraryKeyHandler::Direction;
+        using Move = LibraryViewModel::KeyboardNavigationDirection;
+        LibraryKeyHandler::Target keys;
+        keys.hasAttachedSheet = [weakWindow] { return weakWindow->hasAttachedSheet(); };
+        keys.isShowingPins = [target] {
+            return target->contentFilter() == LibraryViewModel::ContentFilter::pins;
+        };
+        keys.insertSelectionFromKeyboard = [target] { return target->insertSelectionFromKeyboard(); };
+        keys.moveSelection = [target](Direction direction) {
+            switch (direction) {
+                case Direction::left:
+                    return target->moveSelection(Move::left);
+                case Direction::right:
+                    return target->moveSelection(Move::right);
+                case Direction::down:
+                    return target->moveSelection(Move::down);
+                case Direction::up:
+                    return target->moveSelection(Move::up);
+            }
+            return false;
+        };
+        keys.performClose = [weakWindow] { weakWindow->close(); };
+        return LibraryKeyHandler::handleKeyDown(event, keys);
+    };
+}
 
 void LibraryWindowController::orderFrontRegardless() {
     restoreIfMinimized(*window());

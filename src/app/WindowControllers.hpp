@@ -15,6 +15,9 @@ class QAction;
 
 namespace mosaiko {
 
+class CustomContentStore;
+class LibraryView;
+class LibraryViewModel;
 class EmojiUsageStore;
 class OnboardingView;
 class PreferencesStore;
@@ -97,14 +100,20 @@ class LibraryWindow final : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
+// The library panel with the library's view over `model`; its key handler hands Return and the
+// arrows to the model and closes the panel on Escape.
 class LibraryWindowController final : public WindowController {
     Q_OBJECT
   public:
-    LibraryWindowController();
+    LibraryWindowController(LibraryViewModel& model, CustomContentStore& custom);
     LibraryWindow* libraryWindow() const { return static_cast<LibraryWindow*>(window()); }
+    LibraryView* view() const { return view_; }
     // Brings the panel to the front without activating it.
     void orderFrontRegardless();
     void orderOut();
+
+  private:
+    LibraryView* view_;
 };
 
 }  // namespace mosaiko

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "library/ui/LibraryPalette.hpp"
 #include "library/ui/TokenField.hpp"
 #include "platform/Text.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
@@ -48,6 +49,7 @@ void makeProminent(QPushButton* button) {
 SnippetEditView::SnippetEditView(CustomSnippet draft, SaveHandler onSave, QWidget* parent)
     : QDialog(parent), draft_(std::move(draft)), onSave_(std::move(onSave)) {
     setWindowTitle(QStringLiteral("Edit Snippet"));
+    LibraryPalette::apply(*this);
     setFixedSize(620, 420);
 
     auto* root = new QVBoxLayout(this);

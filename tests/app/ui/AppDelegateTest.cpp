@@ -11,6 +11,9 @@
 #include <QSystemTrayIcon>
 
 #include "app/FakeWorkspace.hpp"
+#include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
+#include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "onboarding/ui/OnboardingView.hpp"
 #include "platform/MemoryDefaults.hpp"
@@ -68,7 +71,10 @@ class AppDelegateTest : public testing::Test {
             log.push_back("load stores");
             AppDelegate::Stores stores;
             stores.prefs = &prefs;
+            stores.db = &db;
             stores.usage = &usage;
+            stores.collections = &collections;
+            stores.custom = &custom;
             return stores;
         };
         d.permissions = &permissions;
@@ -123,7 +129,12 @@ class AppDelegateTest : public testing::Test {
     AutoStartManager autoStart;
     MemoryDefaults defaults;
     PreferencesStore prefs{defaults};
+    EmojiDatabase db{{EmojiEntry{"fox", "🦊", "fox", "Animals & Nature", {"fox"}, {}, {}, {}}},
+                     {},
+                     OperatingSystemVersion{99, 0, 0}};
     EmojiUsageStore usage{defaults, loop};
+    CollectionsStore collections{defaults};
+    CustomContentStore custom{defaults};
     FakeProcessLauncher launcher;
     std::vector<std::string> arguments{"/usr/bin/mosaiko"};
     std::vector<std::string> log;

@@ -5,16 +5,32 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
+#include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
+#include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "content/PreferencesStore.hpp"
+#include "library/LibraryViewModel.hpp"
+#include "library/ui/LibraryView.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/FakeProcessLauncher.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 
 namespace mosaiko {
 namespace {
+
+// What a library window shows: a view model over stores in memory.
+struct LibraryContent {
+    ManualMainLoop loop;
+    MemoryDefaults defaults;
+    PreferencesStore prefs{defaults};
+    CollectionsStore collections{defaults};
+    EmojiUsageStore usage{defaults, loop};
+    CustomContentStore custom{defaults};
+    EmojiDatabase db{{}, {}, OperatingSystemVersion{99, 0, 0}};
+    LibraryViewModel model{db, prefs, usage, collections, loop};
+};
 
 // What a guide window needs, answering as a trusted desktop would.
 struct GuideServices {
@@ -39,7 +55,8 @@ TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
     PreferencesWindowController settings;
     StatsWindowController stats(services.usage);
     OnboardingWindowController guide(OnboardingPage::permissions, services.prefs, services.dependencies());
-    LibraryWindowController library;
+    LibraryContent content;
+    LibraryWindowController library(content.model, content.custom);
 
     EXPECT_EQ(settings.window()->windowTitle(), QStringLiteral("Mosaiko Settings"));
     EXPECT_EQ(settings.window()->size(), QSize(900, 780));
@@ -56,7 +73,8 @@ TEST(WindowControllers, WindowButtonsMatchWhatEachWindowAllows) {
     GuideServices services;
     PreferencesWindowController settings;
     OnboardingWindowController guide(OnboardingPage::welcome, services.prefs, services.dependencies());
-    LibraryWindowController library;
+    LibraryContent content;
+    LibraryWindowController library(content.model, content.custom);
 
     EXPECT_TRUE(settings.window()->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(settings.window()->windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -71,19 +89,24 @@ TEST(WindowControllers, WindowButtonsMatchWhatEachWindowAllows) {
 }
 
 TEST(WindowControllers, ClosingOnlyHidesTheWindow) {
-    LibraryWindowController library;
+    LibraryContent content;
+    LibraryWindowController library(content.model, content.custom);
     library.orderFrontRegardless();
     EXPECT_TRUE(library.window()->isVisible());
+    // The library's content cannot be made smaller than it needs.
     library.window()->resize(700, 500);
+    EXPECT_EQ(library.window()->size(), QSize(1160, 720));
+    library.window()->resize(1300, 800);
     library.close();
     EXPECT_FALSE(library.window()->isVisible());
     library.orderFrontRegardless();
-    EXPECT_EQ(library.window()->size(), QSize(700, 500));
+    EXPECT_EQ(library.window()->size(), QSize(1300, 800));
 }
 
 TEST(WindowControllers, AMinimisedWindowComesBackWhenOpenedAgain) {
     PreferencesWindowController settings;
-    LibraryWindowController library;
+    LibraryContent content;
+    LibraryWindowController library(content.model, content.custom);
     settings.showWindow();
     library.orderFrontRegardless();
     for (WindowController* controller :
@@ -99,10 +122,9 @@ TEST(WindowControllers, AMinimisedWindowComesBackWhenOpenedAgain) {
 }
 
 TEST(WindowControllers, LibraryWindowSeesKeysBeforeTheFocusedViewAndOnlyOnce) {
-    LibraryWindowController library;
-    auto* field = new QLineEdit(library.contentHost());
-    auto* layout = new QVBoxLayout(library.contentHost());
-    layout->addWidget(field);
+    LibraryContent content;
+    LibraryWindowController library(content.model, content.custom);
+    QLineEdit* field = library.view()->searchField();
     int calls = 0;
     bool handle = true;
     library.libraryWindow()->onKeyDown = [&](const KeyEvent& event) {

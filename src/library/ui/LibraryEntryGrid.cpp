@@ -1,0 +1,241 @@
+#include "library/ui/LibraryEntryGrid.hpp"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "content/PreferencesStore.hpp"
+#include "library/LibraryViewModel.hpp"
+#include "library/ui/LibraryEntryTiles.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
+
+namespace mosaiko {
+
+LibraryEntryGrid::LibraryEntryGrid(LibraryViewModel& model, PreferencesStore& prefs, QWidget* parent)
+    : QAbstractScrollArea(parent),
+      model_(model),
+      prefs_(prefs),
+      scrollAnimation_(new QPropertyAnimation(verticalScrollBar(), "value", this)) {
+    setFrameShape(QFrame::NoFrame);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The search field keeps the keyboard while tiles are clicked.
+    setFocusPolicy(Qt::NoFocus);
+    viewport()->setFocusPolicy(Qt::NoFocus);
+    viewport()->setMouseTracking(true);
+    viewport()->setAutoFillBackground(false);
+    scrollAnimation_->setDuration(120);
+    scrollAnimation_->setEasingCurve(QEasingCurve::OutCubic);
+    verticalScrollBar()->setSingleStep(20);
+    metrics_ = LibraryGridMetrics::forWidth(viewport()->width(), style_);
+    // The origin is read when the selection is assigned: a rebuild before the next redraw must not
+    // cancel the scroll the arrow key asked for.
+    selectionWatch_ = model_.selectedEntryID.observe([this](const std::optional<std::string>& id) {
+        if (id && model_.lastSelectionOrigin() == LibraryViewModel::SelectionOrigin::keyboard)
+            scrollPending_ = true;
+    });
+}
+
+void LibraryEntryGrid::setStyle(LibraryGridMetrics::Style style) {
+    if (style == style_) return;
+    style_ = style;
+    updateLayout();
+}
+
+QString LibraryEntryGrid::displayText(const EmojiEntry& entry) const {
+    // The two invisible glyphs are shown by name.
+    if (entry.id == "glyph-zero-width-space") return QStringLiteral("ZWSP");
+    if (entry.id == "glyph-non-breaking-space") return QStringLiteral("NBSP");
+    return QString::fromStdString(prefs_.preferredEmojiText(entry));
+}
+
+int LibraryEntryGrid::rowCount() const {
+    const int count = static_cast<int>(model_.visibleEntries().size());
+    return (count + metrics_.columns - 1) / metrics_.columns;
+}
+
+void LibraryEntryGrid::updateLayout() {
+    metrics_ = LibraryGridMetrics::forWidth(viewport()->width(), style_);
+    const int rows = rowCount();
+    const double content =
+        2 * metrics_.padding + rows * metrics_.rowHeight() + std::max(0, rows - 1) * metrics_.rowSpacing;
+    verticalScrollBar()->setPageStep(viewport()->height());
+    verticalScrollBar()->setRange(0,
+                                  std::max(0, static_cast<int>(std::ceil(content)) - viewport()->height()));
+    if (isVisible()) model_.setKeyboardColumnCount(std::max(metrics_.keyboardColumnCount(), 1));
+    viewport()->update();
+}
+
+void LibraryEntryGrid::refresh() {
+    updateLayout();
+    if (std::exchange(scrollPending_, false)) scrollToSelection();
+    if (hoveredID_) {
+        const auto& visible = model_.visibleEntries();
+        if (std::none_of(visible.begin(), visible.end(), [&](const auto& e) { return e.id == *hoveredID_; }))
+            hoveredID_.reset();
+    }
+}
+
+void LibraryEntryGrid::scrollToTop() {
+    scrollAnimation_->stop();
+    verticalScrollBar()->setValue(0);
+}
+
+void LibraryEntryGrid::scrollToSelection() {
+    const auto& visible = model_.visibleEntries();
+    const auto& id = model_.selectedEntryID();
+    if (!id) return;
+    const auto found =
+        std::find_if(visible.begin(), visible.end(), [&](const auto& e) { return e.id == *id; });
+    if (found == visible.end()) return;
+    const QRect cell = cellRect(static_cast<int>(found - visible.begin()));
+    const int centre = cell.center().y() + verticalScrollBar()->value();
+    const int target = std::clamp(centre - viewport()->height() / 2, verticalScrollBar()->minimum(),
+                                  verticalScrollBar()->maximum());
+    scrollAnimation_->stop();
+    scrollAnimation_->setStartValue(verticalScrollBar()->value());
+    scrollAnimation_->setEndValue(target);
+    scrollAnimation_->start();
+}
+
+QRect LibraryEntryGrid::cellRect(int index) const {
+    const int row = index / metrics_.columns;
+    const int column = index % metrics_.columns;
+    const double gridWidth =
+        metrics_.columns * metrics_.columnWidth + (metrics_.columns - 1) * metrics_.columnSpacing;
+    const double left =
+        metrics_.padding + std::max(0.0, (viewport()->width() - 2 * metrics_.padding - gridWidth) / 2);
+    const double x = left + column * (metrics_.columnWidth + metrics_.columnSpacing);
+    const double y =
+        metrics_.padding + row * (metrics_.rowHeight() + metrics_.rowSpacing) - verticalScrollBar()->value();
+    return QRectF(x, y, metrics_.columnWidth, metrics_.rowHeight()).toRect();
+}
+
+std::optional<int> LibraryEntryGrid::indexAt(const QPoint& position) const {
+    const int count = static_cast<int>(model_.visibleEntries().size());
+    if (count == 0) return std::nullopt;
+    const double pitch = metrics_.rowHeight() + metrics_.rowSpacing;
+    const int row = static_cast<int>(
+        std::floor((position.y() + verticalScrollBar()->value() - metrics_.padding) / pitch));
+    if (row < 0) return std::nullopt;
+    for (int column = 0; column < metrics_.columns; ++column) {
+        const int index = row * metrics_.columns + column;
+        if (index >= count) break;
+        if (cellRect(index).contains(position)) return index;
+    }
+    return std::nullopt;
+}
+
+void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered) const {
+    const auto& e = model_.visibleEntries()[static_cast<std::size_t>(index)];
+    const auto& selected = model_.selectedEntryID();
+    const bool isSelected = selected && *selected == e.id;
+    const QRectF cell = cellRect(index);
+    switch (style_) {
+        case LibraryGridMetrics::Style::compact:
+            LibraryCompactEntryTile{displayText(e),
+                                    model_.isPinned(e),
+                                    LibraryViewModel::isTextEntry(e),
+                                    e.variants && e.variants->supportsSkinTones(),
+                                    *metrics_.tileSide,
+                                    isSelected,
+                                    hovered}
+                .paint(painter, cell);
+            break;
+        case LibraryGridMetrics::Style::wideText:
+            LibraryWideTextTile{displayText(e), model_.isPinned(e), isSelected, hovered}.paint(painter, cell);
+            break;
+        case LibraryGridMetrics::Style::glyph:
+            LibraryGlyphTile{displayText(e), model_.isPinned(e), *metrics_.tileSide, isSelected, hovered}
+                .paint(painter, cell);
+            break;
+    }
+}
+
+void LibraryEntryGrid::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const auto& visible = model_.visibleEntries();
+    const double pitch = metrics_.rowHeight() + metrics_.rowSpacing;
+    const double offset = verticalScrollBar()->value() - metrics_.padding;
+    // The rows in view, and one more on either side for the hover enlargement and shadow.
+    const int firstRow = std::max(0, static_cast<int>(std::floor(offset / pitch)) - 1);
+    const int lastRow = static_cast<int>(std::floor((offset + viewport()->height()) / pitch)) + 1;
+    const int count = static_cast<int>(visible.size());
+    // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours.
+    std::optional<int> hoveredIndex;
+    for (int index = firstRow * metrics_.columns; index < std::min(count, (lastRow + 1) * metrics_.columns);
+         ++index) {
+        if (hoveredID_ && visible[static_cast<std::size_t>(index)].id == *hoveredID_)
+            hoveredIndex = index;
+        else
+            paintEntry(painter, index, false);
+    }
+    if (hoveredIndex) paintEntry(painter, *hoveredIndex, true);
+}
+
+void LibraryEntryGrid::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    updateLayout();
+}
+
+void LibraryEntryGrid::showEvent(QShowEvent* event) {
+    QAbstractScrollArea::showEvent(event);
+    updateLayout();
+}
+
+void LibraryEntryGrid::setHovered(std::optional<std::string> id) {
+    if (id == hoveredID_) return;
+    hoveredID_ = std::move(id);
+    viewport()->update();
+}
+
+void LibraryEntryGrid::mouseMoveEvent(QMouseEvent* event) {
+    const auto index = indexAt(event->position().toPoint());
+    setHovered(index ? std::optional(model_.visibleEntries()[static_cast<std::size_t>(*index)].id)
+                     : std::nullopt);
+}
+
+void LibraryEntryGrid::leaveEvent(QEvent* event) {
+    QAbstractScrollArea::leaveEvent(event);
+    setHovered(std::nullopt);
+}
+
+void LibraryEntryGrid::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return QAbstractScrollArea::mousePressEvent(event);
+    const auto index = indexAt(event->position().toPoint());
+    if (!index) return;
+    model_.selectEntry(model_.visibleEntries()[static_cast<std::size_t>(*index)].id,
+                       LibraryViewModel::SelectionOrigin::mouse);
+}
+
+void LibraryEntryGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const auto index = indexAt(event->position().toPoint());
+    if (!index) return;
+    // A copy: the request may rebuild the list.
+    const EmojiEntry entry = model_.visibleEntries()[static_cast<std::size_t>(*index)];
+    model_.requestInsert(entry, true);
+}
+
+void LibraryEntryGrid::contextMenuEvent(QContextMenuEvent* event) {
+    const auto index = indexAt(event->pos());
+    if (!index) return;
+    const EmojiEntry entry = model_.visibleEntries()[static_cast<std::size_t>(*index)];
+    QMenu menu(this);
+    QAction* action =
+        menu.addAction(model_.isPinned(entry) ? QStringLiteral("Unpin") : QStringLiteral("Pin"));
+    if (menu.exec(event->globalPos()) != action) return;
+    // The entry acted on is always the one right-clicked.
+    model_.selectEntry(entry.id, LibraryViewModel::SelectionOrigin::mouse);
+    model_.togglePinnedSelection();
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <optional>
+#include <string>
+
+#include "library/LibraryGridMetrics.hpp"
+#include "platform/Published.hpp"
+
+class QPainter;
+class QPropertyAnimation;
+
+namespace mosaiko {
+
+class LibraryViewModel;
+class PreferencesStore;
+struct EmojiEntry;
+
+// The scrolling grid of the library's visible entries, in one of the three tile styles. Only the
+// rows in view are drawn, so the full list scrolls without a widget per entry. A click selects, a
+// double click inserts, the context menu pins or unpins, and the arrow keys' selection is scrolled
+// to the centre. It reports its column count to the model for the arrow keys.
+class LibraryEntryGrid final : public QAbstractScrollArea {
+    Q_OBJECT
+
+  public:
+    LibraryEntryGrid(LibraryViewModel& model, PreferencesStore& prefs, QWidget* parent = nullptr);
+
+    void setStyle(LibraryGridMetrics::Style style);
+    LibraryGridMetrics::Style style() const { return style_; }
+    const LibraryGridMetrics& metrics() const { return metrics_; }
+
+    // Call after the model changed: redraws, and follows a keyboard selection.
+    void refresh();
+    // Back to the top, for a new list (another tab, section or search).
+    void scrollToTop();
+
+    // Where the entry at `index` is drawn, in viewport coordinates (it may lie outside the view).
+    QRect cellRect(int index) const;
+    // The entry under a viewport point; none between tiles.
+    std::optional<int> indexAt(const QPoint& position) const;
+    const std::optional<std::string>& hoveredEntryID() const { return hoveredID_; }
+    // The text a tile shows for an entry.
+    QString displayText(const EmojiEntry& entry) const;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void updateLayout();
+    int rowCount() const;
+    void setHovered(std::optional<std::string> id);
+    void scrollToSelection();
+    void paintEntry(QPainter& painter, int index, bool hovered) const;
+
+    LibraryViewModel& model_;
+    PreferencesStore& prefs_;
+    LibraryGridMetrics::Style style_ = LibraryGridMetrics::Style::compact;
+    LibraryGridMetrics metrics_;
+    std::optional<std::string> hoveredID_;
+    bool scrollPending_ = false;
+    Cancellable selectionWatch_;
+    QPropertyAnimation* scrollAnimation_;
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QPainter>
+#include <QRectF>
+#include <QString>
+
+namespace mosaiko {
+
+// The three looks of an entry in the library's grids. A tile is a plain value drawn into the cell
+// the grid gives it; it holds no state and handles no input (the grid does). Each shows one text,
+// a pin badge, and a normal, hovered or selected look: selection decides the colours, the pointer
+// alone the slight enlargement and the shadow.
+
+// Emoji (and, on the all tab, every other kind) in square tiles.
+struct LibraryCompactEntryTile {
+    QString displayText;
+    bool isPinned = false;
+    bool isTextEntry = false;       // text drawn smaller, on up to three lines; no variants badge
+    bool supportsVariants = false;  // the "▾" badge of emoji with skin tones
+    double tileSide = 0;
+    bool isSelected = false;
+    bool isHovered = false;
+
+    void paint(QPainter& painter, const QRectF& cell) const;
+};
+
+// Emoticons, in wide tiles of a fixed height.
+struct LibraryWideTextTile {
+    QString displayText;
+    bool isPinned = false;
+    bool isSelected = false;
+    bool isHovered = false;
+
+    void paint(QPainter& painter, const QRectF& cell) const;
+};
+
+// Glyphs, in square tiles.
+struct LibraryGlyphTile {
+    QString displayText;
+    bool isPinned = false;
+    double tileSide = 0;
+    bool isSelected = false;
+    bool isHovered = false;
+
+    void paint(QPainter& painter, const QRectF& cell) const;
+};
+
+}  // namespace mosaiko

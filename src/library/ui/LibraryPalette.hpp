@@ -1,0 +1,14 @@
+#pragma once
+
+class QWidget;
+
+namespace mosaiko {
+
+// The library's windows in the desktop's light or dark look: when the look is forced against the
+// desktop's palette (the PNG renderer, tests), fields, lists and buttons follow it too.
+class LibraryPalette {
+  public:
+    static void apply(QWidget& window);
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,162 @@
+#include "library/ui/LibraryText.hpp"
+
+#include <QCache>
+#include <QFontMetricsF>
+#include <QStaticText>
+#include <QTextLayout>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace mosaiko {
+
+namespace {
+
+struct Line {
+    int start;
+    int length;
+    double height;
+};
+
+struct Layout {
+    std::vector<Line> lines;
+    double height = 0;
+    double widest = 0;
+};
+
+Layout layOut(const QString& text, const QFont& font, double width, bool wrap) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(wrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
+    layout.setTextOption(option);
+    Layout result;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        result.lines.push_back({line.textStart(), line.textLength(), line.height()});
+        result.height += line.height();
+        result.widest = std::max(result.widest, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    return result;
+}
+
+bool fits(const Layout& layout, const QSizeF& box, int maxLines) {
+    return static_cast<int>(layout.lines.size()) <= maxLines && layout.height <= box.height() + 0.5 &&
+           layout.widest <= box.width() + 0.5;
+}
+
+int fullSize(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize() : static_cast<int>(std::lround(font.pointSizeF()));
+}
+
+QFont sized(QFont font, int pixels) {
+    font.setPixelSize(pixels);
+    return font;
+}
+
+}  // namespace
+
+int LibraryText::fittedPixelSize(const QString& text, const QFont& font, const QSizeF& box,
+                                 const Fitting& fitting) {
+    const int full = fullSize(font);
+    const int smallest = std::max(1, static_cast<int>(std::ceil(full * fitting.minimumScale)));
+    const bool wrap = fitting.maxLines > 1;
+    if (fits(layOut(text, font, box.width(), wrap), box, fitting.maxLines)) return full;
+    // The largest size that fits, found by halving the range of allowed sizes.
+    int low = smallest, high = full - 1;
+    int best = smallest;
+    while (low <= high) {
+        const int middle = (low + high) / 2;
+        if (fits(layOut(text, sized(font, middle), box.width(), wrap), box, fitting.maxLines)) {
+            best = middle;
+            low = middle + 1;
+        } else {
+            high = middle - 1;
+        }
+    }
+    return best;
+}
+
+namespace {
+
+// A text laid out for one box: the font it fits at and its lines, ready to draw.
+struct Prepared {
+    QFont font;
+    std::vector<std::pair<QStaticText, QPointF>> lines;  // offsets from the box's top left
+};
+
+Prepared prepare(const QString& text, const QFont& font, const QSizeF& box,
+                 const LibraryText::Fitting& fitting) {
+    Prepared prepared{sized(font, LibraryText::fittedPixelSize(text, font, box, fitting)), {}};
+    const bool wrap = fitting.maxLines > 1;
+    const Layout layout = layOut(text, prepared.font, box.width(), wrap);
+    const QFontMetricsF metrics(prepared.font);
+
+    // The lines shown: at most maxLines, the last one cut with an ellipsis when text remains.
+    std::vector<std::pair<QString, double>> shown;
+    double height = 0;
+    for (std::size_t i = 0; i < layout.lines.size(); ++i) {
+        const Line& line = layout.lines[i];
+        const bool last =
+            static_cast<int>(shown.size()) + 1 == fitting.maxLines || i + 1 == layout.lines.size();
+        QString piece = text.mid(line.start, line.length).trimmed();
+        if (last) {
+            // The final line as laid out, or everything left when lines ran out.
+            QString rest =
+                i + 1 == layout.lines.size() ? text.mid(line.start, line.length) : text.mid(line.start);
+            rest.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            rest = rest.trimmed();
+            piece = metrics.horizontalAdvance(rest) > box.width() + 0.5
+                        ? metrics.elidedText(rest, Qt::ElideRight, box.width())
+                        : rest;
+        }
+        shown.emplace_back(piece, line.height);
+        height += line.height;
+        if (last) break;
+    }
+
+    double y = fitting.alignment & Qt::AlignVCenter ? (box.height() - height) / 2 : 0;
+    const Qt::Alignment horizontal = fitting.alignment & Qt::AlignHorizontal_Mask;
+    for (const auto& [piece, lineHeight] : shown) {
+        QStaticText line(piece);
+        line.setTextFormat(Qt::PlainText);
+        line.prepare(QTransform(), prepared.font);
+        const double width = line.size().width();
+        double x = 0;
+        if (horizontal & Qt::AlignHCenter) x = (box.width() - width) / 2;
+        if (horizontal & (Qt::AlignRight | Qt::AlignTrailing)) x = box.width() - width;
+        prepared.lines.emplace_back(line, QPointF(x, y + (lineHeight - line.size().height()) / 2));
+        y += lineHeight;
+    }
+    return prepared;
+}
+
+// Laying out colour emoji loads their bitmaps, so every text is prepared once per font and box.
+QCache<QString, Prepared>& preparedTexts() {
+    static QCache<QString, Prepared> cache(4096);
+    return cache;
+}
+
+}  // namespace
+
+void LibraryText::draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
+                       const QColor& color, const Fitting& fitting) {
+    if (text.isEmpty() || box.width() <= 0) return;
+    const QString key = text + QChar(0x1F) + font.key() + QChar(0x1F) + QString::number(box.width()) + 'x' +
+                        QString::number(box.height()) + QChar(0x1F) + QString::number(fitting.maxLines) +
+                        ',' + QString::number(fitting.minimumScale) + ',' +
+                        QString::number(int(fitting.alignment));
+    Prepared* prepared = preparedTexts().object(key);
+    if (!prepared) {
+        prepared = new Prepared(prepare(text, font, box.size(), fitting));
+        preparedTexts().insert(key, prepared);
+    }
+    painter.save();
+    painter.setFont(prepared->font);
+    painter.setPen(color);
+    for (const auto& [line, offset] : prepared->lines) painter.drawStaticText(box.topLeft() + offset, line);
+    painter.restore();
+}
+
+}  // namespace mosaiko

@@ -1,0 +1,378 @@
+#include "library/ui/LibraryView.hpp"
+
+#include <QAbstractButton>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QStackedLayout>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+#include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
+#include "content/PreferencesStore.hpp"
+#include "library/ui/LibraryEntryGrid.hpp"
+#include "library/ui/LibraryInspectorView.hpp"
+#include "library/ui/LibraryPalette.hpp"
+#include "library/ui/LibraryPinsPane.hpp"
+#include "library/ui/LibraryShortcodeRowsPane.hpp"
+#include "library/ui/SnippetEditView.hpp"
+#include "picker/ui/DeferredRefresh.hpp"
+#include "picker/ui/PickerStyle.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/SymbolImage.hpp"
+#include "platform/qt/Typography.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+using Filter = LibraryViewModel::ContentFilter;
+using Section = LibraryViewModel::BrowseSection;
+
+QString tabTitle(Filter filter) {
+    switch (filter) {
+        case Filter::all:
+            return QStringLiteral("All");
+        case Filter::emoji:
+            return QStringLiteral("Emoji");
+        case Filter::pins:
+            return QStringLiteral("Pins");
+        case Filter::shortcodes:
+            return QStringLiteral("Shortcodes");
+        case Filter::emoticons:
+            return QStringLiteral("Emoticons");
+        case Filter::glyphs:
+            return QStringLiteral("Glyphs");
+    }
+    return {};
+}
+
+QLabel* plainLabel(const QFont& font, bool secondary, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    if (secondary) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, DesktopAppearance::secondaryText());
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+QFrame* divider(Qt::Orientation orientation, QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(orientation == Qt::Horizontal ? QFrame::HLine : QFrame::VLine);
+    line->setFrameShadow(QFrame::Plain);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::WindowText, PickerStyle::black(0.12));
+    line->setPalette(palette);
+    return line;
+}
+
+constexpr int kSectionRole = Qt::UserRole + 1;
+
+}  // namespace
+
+// The gear that opens the settings window.
+class LibraryView::SettingsButton final : public QAbstractButton {
+  public:
+    explicit SettingsButton(QWidget* parent) : QAbstractButton(parent) {
+        setFixedSize(30, 30);
+        setToolTip(QStringLiteral("Open settings."));
+        setFocusPolicy(Qt::NoFocus);
+        setCursor(Qt::ArrowCursor);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        PickerStyle::paintTile(painter, QRectF(rect()), 9, PickerStyle::black(0.06), Qt::transparent);
+        PickerStyle::paintSymbol(painter, QStringLiteral("gearshape.fill"),
+                                 DesktopAppearance::secondaryText(), 13, QRectF(rect()), true);
+    }
+};
+
+LibraryView::LibraryView(LibraryViewModel& model, CustomContentStore& custom, QWidget* parent)
+    : QWidget(parent), model_(model), prefs_(model.prefs()), custom_(custom) {
+    setMinimumSize(1160, 720);
+    setAutoFillBackground(true);
+    LibraryPalette::apply(*this);
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addWidget(buildHeader());
+    root->addWidget(divider(Qt::Horizontal, this));
+
+    auto* columns = new QHBoxLayout;
+    columns->setSpacing(0);
+    sidebarColumn_ = new QWidget(this);
+    auto* sidebarLayout = new QHBoxLayout(sidebarColumn_);
+    sidebarLayout->setContentsMargins(0, 0, 0, 0);
+    sidebarLayout->setSpacing(0);
+    sidebar_ = new QListWidget(sidebarColumn_);
+    sidebar_->setFixedWidth(220);
+    sidebar_->setFrameShape(QFrame::NoFrame);
+    sidebar_->setIconSize(QSize(16, 16));
+    sidebar_->setFocusPolicy(Qt::NoFocus);
+    sidebar_->setContentsMargins(8, 8, 8, 8);
+    sidebar_->setSpacing(1);
+    sidebarLayout->addWidget(sidebar_);
+    sidebarLayout->addWidget(divider(Qt::Vertical, sidebarColumn_));
+    columns->addWidget(sidebarColumn_);
+
+    auto* centre = new QWidget(this);
+    centre->setMinimumWidth(560);
+    central_ = new QStackedLayout(centre);
+    grid_ = new LibraryEntryGrid(model_, prefs_, centre);
+    rows_ = new LibraryShortcodeRowsPane(model_, prefs_, custom_, centre);
+    pins_ = new LibraryPinsPane(model_, prefs_, centre);
+    empty_ = buildEmptyState();
+    for (QWidget* pane :
+         {static_cast<QWidget*>(grid_), static_cast<QWidget*>(rows_), static_cast<QWidget*>(pins_), empty_})
+        central_->addWidget(pane);
+    columns->addWidget(centre, 1);
+
+    inspectorColumn_ = new QWidget(this);
+    auto* inspectorLayout = new QHBoxLayout(inspectorColumn_);
+    inspectorLayout->setContentsMargins(0, 0, 0, 0);
+    inspectorLayout->setSpacing(0);
+    inspectorLayout->addWidget(divider(Qt::Vertical, inspectorColumn_));
+    auto* inspectorBox = new QWidget(inspectorColumn_);
+    auto* inspectorPadding = new QVBoxLayout(inspectorBox);
+    inspectorPadding->setContentsMargins(18, 18, 18, 18);
+    inspector_ = new LibraryInspectorView(model_, prefs_, inspectorBox);
+    inspectorPadding->addWidget(inspector_);
+    inspectorBox->setFixedWidth(290);
+    inspectorLayout->addWidget(inspectorBox);
+    columns->addWidget(inspectorColumn_);
+    root->addLayout(columns, 1);
+
+    connect(search_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.setSearchQuery(text.toStdString()); });
+    connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+        if (index >= 0 && index < static_cast<int>(model_.availableContentFilters().size()))
+            model_.setContentFilter(model_.availableContentFilters()[static_cast<std::size_t>(index)]);
+    });
+    connect(sidebar_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+        if (!item) return;
+        const QVariant index = item->data(kSectionRole);
+        if (!index.isValid()) return;
+        model_.setBrowseSection(shownSections_[static_cast<std::size_t>(index.toInt())]);
+    });
+    connect(static_cast<QAbstractButton*>(settings_), &QAbstractButton::clicked, this, [this] {
+        if (onOpenSettings) onOpenSettings();
+    });
+    rows_->onEditSnippet = [this](const CustomSnippet& snippet) { editSnippet(snippet); };
+
+    refresh_ = std::make_unique<DeferredRefresh>(this, [this] { refresh(); });
+    refresh_->watch(model_.browseSection);
+    refresh_->watch(model_.searchQuery);
+    refresh_->watch(model_.contentFilter);
+    refresh_->watch(model_.selectedEntryID);
+    refresh_->watch(model_.selectedVariantIndex);
+    refresh_->watch(model_.visibleEntries);
+    refresh_->watch(model_.insertionTargetName);
+    refresh_->watch(prefs_.defaultSkinTone);
+    refresh_->watch(prefs_.rememberedEmojiVariantsByEntryID);
+    refresh_->watch(prefs_.showPinsFirstInSearchResults);
+    refresh_->watch(prefs_.pinSortingAffectsGlobalSearchResults);
+    refresh_->watch(model_.collections().pinnedIDs);
+    refresh_->watch(model_.collections().pinAliasesByID);
+    refresh_->watch(custom_.snippets);
+    refresh();
+}
+
+LibraryView::~LibraryView() = default;
+
+QWidget* LibraryView::buildHeader() {
+    auto* header = new QWidget(this);
+    auto* column = new QVBoxLayout(header);
+    column->setContentsMargins(18, 16, 18, 16);
+    column->setSpacing(12);
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(16);
+    auto* titles = new QVBoxLayout;
+    titles->setSpacing(4);
+    title_ = plainLabel(Typography::system(22, QFont::Bold), false, header);
+    summary_ = plainLabel(Typography::system(12), true, header);
+    titles->addWidget(title_);
+    titles->addWidget(summary_);
+    top->addLayout(titles);
+    top->addStretch(1);
+    auto* tools = new QHBoxLayout;
+    tools->setSpacing(8);
+    search_ = new QLineEdit(header);
+    search_->setPlaceholderText(QStringLiteral("Search names, shortcodes, keywords"));
+    search_->setFixedWidth(320);
+    search_->setClearButtonEnabled(false);
+    settings_ = new SettingsButton(header);
+    tools->addWidget(search_);
+    tools->addWidget(settings_);
+    top->addLayout(tools);
+    top->setAlignment(tools, Qt::AlignTop);
+    column->addLayout(top);
+
+    tabs_ = new QTabBar(header);
+    tabs_->setAccessibleName(QStringLiteral("Content Filter"));
+    tabs_->setExpanding(true);
+    tabs_->setDrawBase(false);
+    tabs_->setFocusPolicy(Qt::NoFocus);
+    for (Filter filter : model_.availableContentFilters()) tabs_->addTab(tabTitle(filter));
+    column->addWidget(tabs_);
+    return header;
+}
+
+QWidget* LibraryView::buildEmptyState() {
+    auto* empty = new QWidget(this);
+    auto* column = new QVBoxLayout(empty);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(12);
+    auto* title = plainLabel(Typography::system(22, QFont::Bold), false, empty);
+    title->setText(QStringLiteral("No Matches"));
+    auto* hint = plainLabel(Typography::system(13), true, empty);
+    hint->setText(QStringLiteral(
+        "Try a broader search, switch the content filter, or pick a different browser section."));
+    hint->setWordWrap(true);
+    column->addWidget(title);
+    column->addWidget(hint);
+    column->addStretch(1);
+    return empty;
+}
+
+QWidget* LibraryView::centralPane() const {
+    return central_->currentWidget();
+}
+
+bool LibraryView::showsSidebar() const {
+    return !sidebarColumn_->isHidden();
+}
+
+bool LibraryView::showsInspector() const {
+    return !inspectorColumn_->isHidden();
+}
+
+QWidget* LibraryView::paneForModel() const {
+    const Filter filter = model_.contentFilter();
+    if (filter == Filter::pins) return pins_;
+    if (model_.visibleEntries().empty()) return empty_;
+    if (filter == Filter::shortcodes) return rows_;
+    return grid_;
+}
+
+void LibraryView::refreshNow() {
+    refresh();
+}
+
+void LibraryView::refresh() {
+    title_->setText(QString::fromStdString(model_.mainTitle()));
+    summary_->setText(QString::fromStdString(model_.resultsSummary()));
+    const QString query = QString::fromStdString(model_.searchQuery());
+    if (search_->text() != query) search_->setText(query);
+    const auto& filters = model_.availableContentFilters();
+    const auto tab = std::find(filters.begin(), filters.end(), model_.contentFilter());
+    {
+        const QSignalBlocker block(tabs_);
+        tabs_->setCurrentIndex(static_cast<int>(tab - filters.begin()));
+    }
+    refreshSidebar();
+
+    const Filter filter = model_.contentFilter();
+    grid_->setStyle(filter == Filter::emoticons ? LibraryGridMetrics::Style::wideText
+                    : filter == Filter::glyphs  ? LibraryGridMetrics::Style::glyph
+                                                : LibraryGridMetrics::Style::compact);
+    QWidget* pane = paneForModel();
+    if (central_->currentWidget() != pane) {
+        central_->setCurrentWidget(pane);
+        // Every pane but the grid moves the keys one entry at a time.
+        if (pane == empty_) model_.setKeyboardColumnCount(1);
+    }
+    const std::string listKey =
+        LibraryViewModel::rawValue(filter) + "\n" + model_.browseSection().id() + "\n" + model_.searchQuery();
+    const bool newList = listKey != shownListKey_;
+    shownListKey_ = listKey;
+    if (pane == grid_) {
+        if (newList) grid_->scrollToTop();
+        grid_->refresh();
+    } else if (pane == rows_) {
+        if (newList) rows_->scrollToTop();
+        rows_->refresh();
+    } else if (pane == pins_) {
+        pins_->refresh();
+    }
+    inspectorColumn_->setVisible(filter != Filter::pins);
+    if (showsInspector()) inspector_->refresh();
+}
+
+void LibraryView::refreshSidebar() {
+    const auto sections = model_.sidebarSections();
+    sidebarColumn_->setVisible(!sections.empty());
+    const QSignalBlocker block(sidebar_);
+    if (sections != shownSections_) {
+        shownSections_ = sections;
+        sidebar_->clear();
+        auto heading = [this](const QString& text) {
+            auto* item = new QListWidgetItem(text, sidebar_);
+            item->setFlags(Qt::NoItemFlags);
+            item->setFont(Typography::system(11, QFont::DemiBold));
+            item->setForeground(DesktopAppearance::secondaryText());
+        };
+        const Filter filter = model_.contentFilter();
+        for (std::size_t i = 0; i < sections.size(); ++i) {
+            const Section& section = sections[i];
+            if (i == 0) {
+                heading(filter == Filter::all     ? QStringLiteral("Browse")
+                        : filter == Filter::emoji ? QStringLiteral("Emoji")
+                                                  : QStringLiteral("Glyphs"));
+            } else if (i == 1 && filter != Filter::all) {
+                heading(filter == Filter::emoji ? QStringLiteral("Emoji Categories")
+                                                : QStringLiteral("Glyph Categories"));
+            }
+            QString title, symbol;
+            switch (section.kind) {
+                case Section::Kind::emojiCategory:
+                    title = QString::fromStdString(section.name);
+                    symbol = QStringLiteral("face.smiling");
+                    break;
+                case Section::Kind::glyphCategory:
+                    title = QString::fromStdString(section.name);
+                    symbol = QStringLiteral("character.textbox");
+                    break;
+                case Section::Kind::all:
+                    title = QStringLiteral("All");
+                    symbol = QStringLiteral("square.grid.2x2");
+                    break;
+                case Section::Kind::recent:
+                    title = QStringLiteral("Recent");
+                    symbol = QStringLiteral("clock");
+                    break;
+            }
+            auto* item = new QListWidgetItem(
+                QIcon(SymbolImage::pixmap(symbol, DesktopAppearance::accent(), 16, 2.0)), title, sidebar_);
+            item->setData(kSectionRole, static_cast<int>(i));
+        }
+    }
+    sidebar_->setCurrentItem(nullptr);
+    for (int row = 0; row < sidebar_->count(); ++row) {
+        QListWidgetItem* item = sidebar_->item(row);
+        const QVariant index = item->data(kSectionRole);
+        if (index.isValid() &&
+            shownSections_[static_cast<std::size_t>(index.toInt())] == model_.browseSection()) {
+            sidebar_->setCurrentItem(item);
+            break;
+        }
+    }
+}
+
+void LibraryView::editSnippet(const CustomSnippet& snippet) {
+    if (editSheet_) editSheet_->close();
+    editSheet_ = SnippetEditView::present(
+        snippet, [this](const CustomSnippet& saved) { custom_.updateSnippet(saved); }, window());
+}
+
+}  // namespace mosaiko

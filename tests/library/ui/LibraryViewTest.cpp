@@ -1,0 +1,168 @@
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+
+#include "library/ui/LibraryEntryGrid.hpp"
+#include "library/ui/LibraryInspectorView.hpp"
+#include "library/ui/LibraryPinsPane.hpp"
+#include "library/ui/LibraryShortcodeRow.hpp"
+#include "library/ui/LibraryShortcodeRowsPane.hpp"
+#include "library/ui/LibraryUiFixture.hpp"
+#include "library/ui/PinAliasField.hpp"
+#include "library/ui/PinsManagementRow.hpp"
+#include "library/ui/SnippetEditView.hpp"
+#include "library/ui/TokenField.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+using Filter = LibraryViewModel::ContentFilter;
+
+class LibraryViewTest : public LibraryUiFixture {
+  protected:
+    LibraryViewTest() {
+        view->show();
+        QApplication::setActiveWindow(view.get());
+        settle();
+    }
+
+    void mouse(QWidget* widget, QEvent::Type type, QPoint at) {
+        QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
+    void hover(QWidget* widget, QPoint at) {
+        QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+
+    std::vector<std::string> inserted;
+};
+
+TEST_F(LibraryViewTest, ColumnsFollowTheTab) {
+    EXPECT_TRUE(view->showsSidebar());
+    EXPECT_TRUE(view->showsInspector());
+    EXPECT_EQ(view->centralPane(), view->grid());
+    model->setContentFilter(Filter::pins);
+    settle();
+    EXPECT_FALSE(view->showsSidebar());
+    EXPECT_FALSE(view->showsInspector());
+    EXPECT_EQ(view->centralPane(), view->pinsPane());
+    model->setContentFilter(Filter::shortcodes);
+    settle();
+    EXPECT_FALSE(view->showsSidebar());
+    EXPECT_TRUE(view->showsInspector());
+    EXPECT_EQ(view->centralPane(), view->shortcodeRows());
+    model->setContentFilter(Filter::glyphs);
+    model->setSearchQuery("no such glyph at all");
+    settle();
+    EXPECT_TRUE(view->showsSidebar());
+    EXPECT_EQ(view->centralPane(), view->emptyState());
+    EXPECT_FALSE(view->inspector()->showsSelection());
+    EXPECT_EQ(model->keyboardColumnCount(), 1);
+}
+
+// Clicks select without scrolling, a double click inserts the entry's own preferred text, and the
+// pointer moving from one tile onto the next leaves the second hovered.
+TEST_F(LibraryViewTest, TilesAnswerThePointer) {
+    model->setInsertionTargetName("Editor");
+    model->onInsertRequested = [this](const std::string& text, bool) { inserted.push_back(text); };
+    model->navigate(LibraryViewModel::BrowseSection::emojiCategory("People & Body"));
+    settle();
+    LibraryEntryGrid* grid = view->grid();
+    EXPECT_EQ(model->keyboardColumnCount(), grid->metrics().columns);
+    QWidget* viewport = grid->viewport();
+    const QPoint second = grid->cellRect(1).center();
+    hover(viewport, grid->cellRect(0).center());
+    hover(viewport, second);
+    EXPECT_EQ(grid->hoveredEntryID(), model->visibleEntries()[1].id);
+
+    prefs.setDefaultSkinTone(SkinTone::dark);
+    mouse(viewport, QEvent::MouseButtonPress, second);
+    mouse(viewport, QEvent::MouseButtonRelease, second);
+    mouse(viewport, QEvent::MouseButtonDblClick, second);
+    const EmojiEntry& entry = model->visibleEntries()[1];
+    EXPECT_EQ(model->selectedEntryID(), entry.id);
+    EXPECT_EQ(model->lastSelectionOrigin(), LibraryViewModel::SelectionOrigin::mouse);
+    ASSERT_EQ(inserted.size(), 1u);
+    EXPECT_EQ(inserted[0], prefs.preferredEmojiText(entry));
+    EXPECT_NE(inserted[0], entry.emoji);
+    settle();
+    EXPECT_EQ(grid->verticalScrollBar()->value(), 0);
+
+    // The arrow keys bring the selection to the middle of the pane.
+    for (int i = 0; i < 20; ++i) model->moveSelection(LibraryViewModel::KeyboardNavigationDirection::down);
+    settle();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return grid->verticalScrollBar()->value() > 0; }, 5000));
+}
+
+// The rows of the pins tab stay in place while an alias is typed: the focus and the typed text
+// (inner space included) survive the rebuilds every key causes, and the store keeps it trimmed.
+TEST_F(LibraryViewTest, AliasesAreTypedKeyByKeyOnThePinsTab) {
+    for (const char* id : {"thumbsup", "heart"}) collections.togglePinned(id);
+    model->setContentFilter(Filter::pins);
+    settle();
+    PinsManagementRow* row = view->pinsPane()->row("heart");
+    ASSERT_NE(row, nullptr);
+    PinAliasField* field = row->aliasField();
+    field->setFocus();
+    settle();
+    ASSERT_TRUE(field->hasFocus());
+    for (QChar c : QStringLiteral(" party hat ")) {
+        QTest::keyClick(field, c.toLatin1());
+        settle();
+    }
+    EXPECT_EQ(view->pinsPane()->row("heart"), row);
+    EXPECT_TRUE(field->hasFocus());
+    EXPECT_EQ(field->text(), QStringLiteral(" party hat "));
+    EXPECT_EQ(collections.pinAliasesByID().at("heart"), "party hat");
+
+    // Moving the pin reorders the rows without replacing them.
+    row->moveUpButton()->click();
+    settle();
+    EXPECT_EQ(view->pinsPane()->rowOrder(), (std::vector<std::string>{"heart", "thumbsup"}));
+    EXPECT_EQ(view->pinsPane()->row("heart"), row);
+    EXPECT_FALSE(row->moveUpButton()->isEnabled());
+}
+
+TEST_F(LibraryViewTest, InsertNeedsACapturedTarget) {
+    model->selectEntry("thumbsup", LibraryViewModel::SelectionOrigin::mouse);
+    settle();
+    LibraryInspectorView* inspector = view->inspector();
+    EXPECT_FALSE(inspector->insertButton()->isEnabled());
+    EXPECT_EQ(inspector->targetValue()->text(), QStringLiteral("No target app captured. Copy still works."));
+    model->setInsertionTargetName("");
+    settle();
+    EXPECT_TRUE(inspector->insertButton()->isEnabled());
+    model->setInsertionTargetName("Editor");
+    settle();
+    EXPECT_EQ(inspector->targetValue()->text(), QStringLiteral("Insert into Editor"));
+}
+
+TEST_F(LibraryViewTest, EditingASnippetFromItsRow) {
+    model->setContentFilter(Filter::shortcodes);
+    settle();
+    auto rows = view->shortcodeRows()->rows();
+    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_TRUE(rows[1]->editButton()->isVisible());
+    rows[1]->editButton()->click();
+    settle();
+    SnippetEditView* sheet = view->editSheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->shortcodesField()->text(), QStringLiteral("bye, regards"));
+    sheet->nameField()->setText(QStringLiteral(" Farewell "));
+    emit sheet->nameField()->textEdited(sheet->nameField()->text());
+    sheet->saveButton()->click();
+    settle();
+    EXPECT_EQ(custom.snippets()[1].name, "Farewell");
+    EXPECT_EQ(view->editSheet(), nullptr);
+}
+
+}  // namespace
+}  // namespace mosaiko::testing
