@@ -3,33 +3,25 @@
 // the keyboard opens the library from another application.
 // Qt before Xlib (through the session helper): Xlib's macros break Qt's headers.
 #include <QAbstractButton>
-#include <QCoreApplication>
-#include <QVBoxLayout>
 
-#include "app/WindowControllers.hpp"
-#include "platform/x11/QtKeyEventReader.hpp"
 #include "settings/ui/GeneralTab.hpp"
 #include "settings/ui/OpenModesCard.hpp"
-#include "settings/ui/SettingsView.hpp"
 
-#include "e2e/DesktopTest.hpp"
+#include "e2e/SettingsWindowTest.hpp"
 
 namespace {
 
 using mosaiko::MemoryDefaults;
 using mosaiko::OpenModesCard;
-using mosaiko::PreferencesStore;
-using mosaiko::PreferencesWindowController;
 using mosaiko::SettingsView;
 using mosaiko::testing::described;
-using mosaiko::testing::DesktopTest;
 using mosaiko::testing::PickerOracle;
 using mosaiko::testing::RunningProgram;
 using mosaiko::testing::TextClient;
 using mosaiko::testing::waitUntil;
 using mosaiko::testing::WindowInfo;
 
-class SettingsWindow : public DesktopTest {
+class SettingsWindow : public mosaiko::testing::SettingsWindowTest {
   protected:
     void SetUp() override {
         auto options = withWindowManager();
@@ -39,60 +31,12 @@ class SettingsWindow : public DesktopTest {
         startSession(options);
     }
 
-    void click(int x, int y) {
-        ASSERT_EQ(0, session().xdotool(
-                         {"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}));
-    }
-
-    std::optional<WindowInfo> programWindow(const std::string& title, double seconds = 10) {
-        return session().waitForWindow(
-            [&](const WindowInfo& w) { return w.viewable && w.name == title && w.pid == program().pid(); },
-            seconds);
-    }
-
-    // "Settings…" of the tray icon's menu, chosen from the keyboard.
-    std::optional<WindowInfo> openSettings() {
-        const auto tray =
-            session().findWindow([](const WindowInfo& w) { return w.className == "trayer" && w.viewable; });
-        if (!tray) return std::nullopt;
-        const auto icon = session().waitForWindow([&](const WindowInfo& w) {
-            return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
-                   w.width <= 64 && w.height <= 64 && session().isWithin(w.id, tray->id);
-        });
-        if (!icon) return std::nullopt;
-        click(icon->x + icon->width / 2, icon->y + icon->height / 2);
-        const auto menu = session().waitForWindow([&](const WindowInfo& w) {
-            return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
-                   w.overrideRedirect && w.height > 100;
-        });
-        if (!menu) return std::nullopt;
-        // Quick Find, Library…, Statistics…, Settings…
-        press({"Down", "Down", "Down", "Down", "Return"});
-        return programWindow("Mosaiko Settings");
-    }
-
-    // Where a button of the settings window lies in it, found on a copy of the window laid out the
-    // same way in this process, over the same settings.
+    // Where a button of the Open Modes card lies in the settings window.
     QPoint offsetOf(const MemoryDefaults& user, QAbstractButton* (*find)(OpenModesCard&)) {
-        MemoryDefaults defaults(user.values());
-        PreferencesStore prefs(defaults);
-        PreferencesWindowController controller;
-        SettingsView::Dependencies d;
-        d.prefs = &prefs;
-        d.keyEventOf = &mosaiko::QtKeyEventReader::read;
-        auto* layout = new QVBoxLayout(controller.contentHost());
-        layout->setContentsMargins(0, 0, 0, 0);
-        auto* view = new SettingsView(std::move(d), controller.contentHost());
-        layout->addWidget(view);
-        controller.window()->show();
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-        auto* general = static_cast<mosaiko::GeneralTab*>(view->tabContent(SettingsView::Tab::general));
-        QAbstractButton* button = find(*general->openModesCard());
-        return button->mapTo(controller.window(), button->rect().center());
-    }
-
-    void clickIn(const WindowInfo& window, QPoint offset) {
-        click(window.x + offset.x(), window.y + offset.y());
+        return offsetIn(user, SettingsView::Tab::general, [find](SettingsView& view) -> QWidget* {
+            auto* general = static_cast<mosaiko::GeneralTab*>(view.tabContent(SettingsView::Tab::general));
+            return find(*general->openModesCard());
+        });
     }
 };
 

@@ -13,10 +13,13 @@
 #include "library/ui/LibraryShortcodeRow.hpp"
 #include "library/ui/LibraryShortcodeRowsPane.hpp"
 #include "library/ui/LibraryUiFixture.hpp"
+#include "library/ui/LibraryVariantStripView.hpp"
 #include "library/ui/PinAliasField.hpp"
 #include "library/ui/PinsManagementRow.hpp"
 #include "library/ui/SnippetEditView.hpp"
 #include "library/ui/TokenField.hpp"
+#include "picker/ui/MixedTonePopover.hpp"
+#include "picker/ui/MixedToneVariantMatrix.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -162,6 +165,40 @@ TEST_F(LibraryViewTest, EditingASnippetFromItsRow) {
     settle();
     EXPECT_EQ(custom.snippets()[1].name, "Farewell");
     EXPECT_EQ(view->editSheet(), nullptr);
+}
+
+// The strip shows the untoned and single-tone options; the pointer previews a variant and leaving
+// keeps it; a click or a choice in the matrix remembers it, and a mixed choice lights up "Mix".
+TEST_F(LibraryViewTest, VariantStripPreviewsAndRemembers) {
+    model->setSearchQuery("people holding hands");
+    model->selectEntry("people_holding_hands", LibraryViewModel::SelectionOrigin::mouse);
+    settle();
+    LibraryVariantStripView* strip = view->inspector()->variantStrip();
+    ASSERT_EQ(strip->shownOptionIndices().size(), 6u);
+    ASSERT_NE(strip->mixButton(), nullptr);
+    EXPECT_FALSE(strip->isMixHighlighted());
+
+    QWidget* third = strip->cellForOption(strip->shownOptionIndices()[2]);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), third->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(third, &enter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(third, &leave);
+    settle();
+    EXPECT_EQ(model->selectedVariantIndex(), strip->shownOptionIndices()[2]);
+    EXPECT_EQ(view->inspector()->previewText().toStdString(), *model->selectedTextForInsertion());
+    EXPECT_TRUE(prefs.rememberedEmojiVariantsByEntryID().empty());
+
+    mouse(strip->mixButton(), QEvent::MouseButtonRelease, QPoint(5, 5));
+    ASSERT_TRUE(strip->isShowingMixedTonePopover());
+    MixedToneVariantMatrix* matrix = strip->popover()->matrix();
+    const int mixed = *matrix->optionIndexAt(0, 4);
+    matrix->onSelect(mixed);
+    settle();
+    EXPECT_FALSE(strip->isShowingMixedTonePopover());
+    EXPECT_EQ(model->selectedVariantIndex(), mixed);
+    EXPECT_TRUE(strip->isMixHighlighted());
+    EXPECT_EQ(prefs.rememberedEmojiVariantsByEntryID().at("people_holding_hands"),
+              model->selectedEntry()->variants->options()[static_cast<std::size_t>(mixed)].emoji);
 }
 
 }  // namespace
