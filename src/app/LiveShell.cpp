@@ -19,6 +19,7 @@
 #include "picker/ui/PickerAssembly.hpp"
 #include "picker/ui/PickerPanelController.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/EmojiFontSupport.hpp"
 #include "platform/linux/ExecutablePath.hpp"
 #include "platform/linux/FileDefaults.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
@@ -73,9 +74,27 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
     registry_.registerCurrentProcess();
 }
 
+struct LiveShell::Content {
+    explicit Content(FileDefaults& defaults)
+        : prefs(defaults),
+          collections(defaults),
+          usage(defaults, SystemClock::shared()),
+          custom(defaults),
+          db(detectEmojiSystemVersion()),
+          coordinator(db, custom, prefs) {}
+
+    PreferencesStore prefs;
+    CollectionsStore collections;
+    EmojiUsageStore usage;
+    CustomContentStore custom;
+    EmojiDatabase db;
+    ContentCoordinator coordinator;
+};
+
 AppDelegate::Stores LiveShell::loadStores() {
-    storesLoaded_ = true;
-    FileDefaults::shared();  // the file is read now, after the older copy saved on its way out
+    // The file is read now, after the older copy saved on its way out.
+    content_ = std::make_unique<Content>(FileDefaults::shared());
+    Content& content = *content_;
 
     poster_ = createX11EventPoster(buildinfo::kAppIdentifier);
     // Without a poster nothing can be typed: the inserters fail instead of pretending, so no use is
@@ -96,10 +115,10 @@ AppDelegate::Stores LiveShell::loadStores() {
     }
 
     PickerAssembly::Parts parts{
-        EmojiDatabase::shared(),
-        PreferencesStore::shared(),
-        EmojiUsageStore::shared(),
-        CollectionsStore::shared(),
+        content.db,
+        content.prefs,
+        content.usage,
+        content.collections,
         mainLoop_,
         SystemClock::shared(),
         screens_,
@@ -112,12 +131,11 @@ AppDelegate::Stores LiveShell::loadStores() {
     picker_ = std::move(picker.controller);
     pickerPanel_ = picker.panel;
     pickerPanel_->setShellServices(pickerShell_);
-    return {&PreferencesStore::shared(), &CollectionsStore::shared(), &CustomContentStore::shared(),
-            &EmojiDatabase::shared(), &EmojiUsageStore::shared()};
+    return {&content.prefs, &content.collections, &content.custom, &content.db, &content.usage};
 }
 
 LiveShell::~LiveShell() {
-    if (storesLoaded_) FileDefaults::shared().setSaveProblemHandler(nullptr);
+    if (content_) FileDefaults::shared().setSaveProblemHandler(nullptr);
 }
 
 void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText) {
@@ -157,7 +175,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
 
     d.singleInstance = singleInstance();
     d.loadStores = [this] { return loadStores(); };
-    d.startContent = [] { ContentCoordinator::shared().start(); };
+    d.startContent = [this] { content_->coordinator.start(); };
     d.watchSaving = [](std::function<void(const std::optional<std::string>&)> show) {
         FileDefaults& defaults = FileDefaults::shared();
         defaults.setSaveProblemHandler([show](const std::optional<std::string>& problem) {
@@ -190,9 +208,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.libraryEffects.emojiInsertHandler = [this](const std::string& text, int deleteCount) {
         return inserter_ && inserter_->insert(text, deleteCount);
     };
-    d.libraryEffects.usageRecorder = [](const std::string& text) {
-        EmojiUsageStore::shared().recordUsed(text);
-    };
+    d.libraryEffects.usageRecorder = [this](const std::string& text) { content_->usage.recordUsed(text); };
     d.libraryEffects.delayExecutor = [this](double seconds, std::function<void()> block) {
         mainLoop_.postDelayed(seconds, std::move(block));
     };

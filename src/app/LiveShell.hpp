@@ -44,7 +44,10 @@ class LiveShell {
     InstanceRegistry registry_;
     PosixProcessLauncher launcher_;
     std::unique_ptr<Workspace> workspace_;
-    bool storesLoaded_ = false;
+    // The stores, the database and the content coordinator over this user's defaults file; made
+    // by loadStores().
+    struct Content;
+    std::unique_ptr<Content> content_;
     // One poster for the picker and the library: it owns the keycodes it remaps for typing.
     std::shared_ptr<X11EventPoster> poster_;
     std::shared_ptr<EmojiInserter> inserter_;

@@ -6,7 +6,6 @@
 #include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
 #include "platform/Text.hpp"
-#include "platform/linux/FileDefaults.hpp"
 
 namespace mosaiko {
 
@@ -64,11 +63,6 @@ CollectionsStore::CollectionsStore(DefaultsDatabase& defaults, std::string stora
     pinAliasesByID.setDidSet([this](const auto&) { persist(); });
     collections.setDidSet([this](const auto&) { persist(); });
     normalize();
-}
-
-CollectionsStore& CollectionsStore::shared() {
-    static CollectionsStore store(FileDefaults::shared());
-    return store;
 }
 
 void CollectionsStore::persist() {

@@ -28,8 +28,6 @@ class CollectionsStore {
     CollectionsStore(const CollectionsStore&) = delete;
     CollectionsStore& operator=(const CollectionsStore&) = delete;
 
-    static CollectionsStore& shared();
-
     Published<std::vector<std::string>> pinnedIDs;
     Published<std::map<std::string, std::string>> pinAliasesByID;
     Published<std::vector<EmojiCollection>> collections;

@@ -5,12 +5,6 @@
 
 namespace mosaiko {
 
-ContentCoordinator& ContentCoordinator::shared() {
-    static ContentCoordinator coordinator(EmojiDatabase::shared(), CustomContentStore::shared(),
-                                          PreferencesStore::shared());
-    return coordinator;
-}
-
 ContentCoordinator::ContentCoordinator(EmojiDatabase& db, CustomContentStore& custom, PreferencesStore& prefs)
     : db_(db), custom_(custom), prefs_(prefs) {}
 

@@ -17,9 +17,6 @@ namespace mosaiko {
 // emoticons change, before the change returns to whoever made it.
 class ContentCoordinator {
   public:
-    // Over the shared database and stores; does nothing until started.
-    static ContentCoordinator& shared();
-
     ContentCoordinator(EmojiDatabase& db, CustomContentStore& custom, PreferencesStore& prefs);
     ContentCoordinator(const ContentCoordinator&) = delete;
     ContentCoordinator& operator=(const ContentCoordinator&) = delete;

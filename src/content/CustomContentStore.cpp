@@ -9,7 +9,6 @@
 #include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
 #include "platform/Text.hpp"
-#include "platform/linux/FileDefaults.hpp"
 
 namespace mosaiko {
 
@@ -42,11 +41,6 @@ CustomContentStore::CustomContentStore(DefaultsDatabase& defaults, std::string s
         }
     }
     snippets.setDidSet([this](const auto&) { persist(); });
-}
-
-CustomContentStore& CustomContentStore::shared() {
-    static CustomContentStore store(FileDefaults::shared());
-    return store;
 }
 
 void CustomContentStore::persist() {

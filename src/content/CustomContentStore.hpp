@@ -25,8 +25,6 @@ class CustomContentStore {
     CustomContentStore(const CustomContentStore&) = delete;
     CustomContentStore& operator=(const CustomContentStore&) = delete;
 
-    static CustomContentStore& shared();
-
     // In display order; a newly added snippet comes first. A list assigned whole is stored as is.
     Published<std::vector<CustomSnippet>> snippets;
 

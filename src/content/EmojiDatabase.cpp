@@ -6,7 +6,6 @@
 #include <unordered_set>
 
 #include "platform/Text.hpp"
-#include "platform/linux/EmojiFontSupport.hpp"
 
 namespace mosaiko {
 
@@ -16,11 +15,6 @@ EmojiDatabaseError EmojiDatabaseError::decodeFailed(std::string_view underlying)
 
 EmojiDatabaseError EmojiDatabaseError::resourceMissing() {
     return EmojiDatabaseError(Kind::resourceMissing, "Emoji database resource missing (emojis.json).");
-}
-
-EmojiDatabase& EmojiDatabase::shared() {
-    static EmojiDatabase database(detectEmojiSystemVersion());
-    return database;
 }
 
 EmojiDatabase::EmojiDatabase(OperatingSystemVersion currentMacOSVersion)

@@ -51,9 +51,6 @@ class EmojiDatabase {
     using ExtraSearchTerms = SearchIndex::ExtraSearchTerms;
     using EntriesHandler = std::function<void(const std::vector<EmojiEntry>&)>;
 
-    // Built on first use from the main bundle's data file, for the detected system version.
-    static EmojiDatabase& shared();
-
     // Loads the data file of the main bundle.
     explicit EmojiDatabase(OperatingSystemVersion currentMacOSVersion);
     // Loads the data file of the given bundle.

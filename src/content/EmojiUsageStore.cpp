@@ -6,7 +6,6 @@
 #include <limits>
 
 #include "platform/Json.hpp"
-#include "platform/linux/FileDefaults.hpp"
 
 namespace mosaiko {
 
@@ -133,11 +132,6 @@ EmojiUsageStore::EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock,
     if (auto loaded = load(recentsKey_, [](const Json& j) { return json::stringArray(j); }))
         recents.set(std::move(*loaded));
     if (auto loaded = load(historyKey_, decodeHistory)) history.set(std::move(*loaded));
-}
-
-EmojiUsageStore& EmojiUsageStore::shared() {
-    static EmojiUsageStore store(FileDefaults::shared(), SystemClock::shared());
-    return store;
 }
 
 void EmojiUsageStore::write(Key& key, std::string json) {

@@ -53,8 +53,6 @@ class EmojiUsageStore {
     EmojiUsageStore(const EmojiUsageStore&) = delete;
     EmojiUsageStore& operator=(const EmojiUsageStore&) = delete;
 
-    static EmojiUsageStore& shared();
-
     // Read and followed by anyone, assigned only by the operations below: a caller cannot bypass
     // the caps, the one-text-once rule of the recents or the write-through.
     OwnedPublished<Counts, EmojiUsageStore> counts;                     // all-time insertions per text

@@ -10,7 +10,6 @@
 #include "content/EmoticonCatalog.hpp"
 #include "platform/Json.hpp"
 #include "platform/Text.hpp"
-#include "platform/linux/FileDefaults.hpp"
 
 namespace mosaiko {
 
@@ -349,11 +348,6 @@ PreferencesStore::PreferencesStore(DefaultsDatabase& defaults) : defaults_(defau
     const bool hadExistingAppState = hasExistingAppState(defaults_);
     seedMissingValues(hadExistingAppState);
     load();
-}
-
-PreferencesStore& PreferencesStore::shared() {
-    static PreferencesStore store(FileDefaults::shared());
-    return store;
 }
 
 // Editors and terminals, where the trigger ";" is ordinary text. The identifiers are what the

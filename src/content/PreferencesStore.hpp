@@ -38,9 +38,6 @@ class PreferencesStore {
     PreferencesStore(const PreferencesStore&) = delete;
     PreferencesStore& operator=(const PreferencesStore&) = delete;
 
-    // The process-wide store over this user's defaults database.
-    static PreferencesStore& shared();
-
     // The database the store reads and writes; the onboarding guide writes its finish flag here.
     DefaultsDatabase& defaults() const { return defaults_; }
 
