@@ -3,21 +3,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "content/CatalogRow.hpp"
+
 namespace mosaiko {
 
 namespace {
 
-EmojiEntry row(const char* id, const char* text, const char* name, std::vector<std::string> shortcodes,
-               std::vector<std::string> keywords) {
-    EmojiEntry entry;
-    entry.id = id;
-    entry.emoji = text;
-    entry.name = name;
-    entry.category = "Emoticons";
-    entry.shortcodes = std::move(shortcodes);
-    entry.keywords = std::move(keywords);
-    return entry;
-}
+constexpr CatalogRow row{"Emoticons"};
 
 // Row index by id.
 const std::unordered_map<std::string_view, std::size_t>& entryIndexByID() {

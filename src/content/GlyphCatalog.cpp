@@ -5,23 +5,14 @@
 #include <utility>
 #include <vector>
 
+#include "content/CatalogRow.hpp"
 #include "platform/Text.hpp"
 
 namespace mosaiko {
 
 namespace {
 
-EmojiEntry row(const char* id, const char* text, const char* name, std::vector<std::string> shortcodes,
-               std::vector<std::string> keywords) {
-    EmojiEntry entry;
-    entry.id = id;
-    entry.emoji = text;
-    entry.name = name;
-    entry.category = "Glyphs";
-    entry.shortcodes = std::move(shortcodes);
-    entry.keywords = std::move(keywords);
-    return entry;
-}
+constexpr CatalogRow row{"Glyphs"};
 
 const char* const otherSection = "Symbols & Ornaments";
 

@@ -93,11 +93,13 @@ std::string LibraryViewModel::BrowseSection::id() const {
 
 LibraryViewModel::LibraryViewModel(EmojiDatabase& db, PreferencesStore& prefs, EmojiUsageStore& usage,
                                    CollectionsStore& collections, MainLoop& mainLoop)
-    : db_(db), prefs_(prefs), usage_(usage), collections_(collections), mainLoop_(mainLoop) {
+    : db_(db), prefs_(prefs), usage_(usage), collections_(collections), rebuild_(mainLoop, [this] {
+          rebuildVisibleEntries();
+      }) {
     // Stores announce a change before they hold it; the rebuild reads them once it is stored, and
     // the several assignments of one store operation (a pin move removes, inserts, normalizes)
     // make one rebuild, so a moved pin keeps the selection.
-    auto rebuild = [this](const auto&) { scheduleRebuild(); };
+    auto rebuild = [this](const auto&) { rebuild_.request(); };
     cancellables_.push_back(db_.observeEmojis(rebuild));
     cancellables_.push_back(usage_.recents.observe(rebuild));
     cancellables_.push_back(collections_.pinnedIDs.observe(rebuild));
@@ -112,21 +114,7 @@ LibraryViewModel::LibraryViewModel(EmojiDatabase& db, PreferencesStore& prefs, E
     rebuildVisibleEntries();
 }
 
-LibraryViewModel::~LibraryViewModel() {
-    *alive_ = false;
-}
-
-void LibraryViewModel::scheduleRebuild() {
-    if (rebuildPending_) return;
-    rebuildPending_ = true;
-    std::weak_ptr<bool> alive = alive_;
-    mainLoop_.post([this, alive] {
-        const auto token = alive.lock();
-        if (!token || !*token) return;
-        rebuildPending_ = false;
-        rebuildVisibleEntries();
-    });
-}
+LibraryViewModel::~LibraryViewModel() = default;
 
 // ---------------------------------------------------------------- tabs, sections, search
 

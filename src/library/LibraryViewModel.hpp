@@ -10,6 +10,7 @@
 #include "content/EmojiEntry.hpp"
 #include "content/SkinTone.hpp"
 #include "picker/PickerViewModel.hpp"
+#include "platform/CoalescedTask.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
 
@@ -153,7 +154,6 @@ class LibraryViewModel {
     void changeBrowseSection(BrowseSection section);
     void normalizeBrowseSectionForCurrentFilter();
     void rebuildVisibleEntries();
-    void scheduleRebuild();
     std::vector<EmojiEntry> entriesForCurrentSection() const;
     std::vector<EmojiEntry> entriesForCurrentFilter() const;
     std::vector<EmojiEntry> orderedAllEntries() const;
@@ -175,12 +175,10 @@ class LibraryViewModel {
     PreferencesStore& prefs_;
     EmojiUsageStore& usage_;
     CollectionsStore& collections_;
-    MainLoop& mainLoop_;
     int keyboardColumnCount_ = 1;
     SelectionOrigin lastSelectionOrigin_ = SelectionOrigin::programmatic;
     std::vector<Cancellable> cancellables_;
-    bool rebuildPending_ = false;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    CoalescedTask rebuild_;
 };
 
 }  // namespace mosaiko

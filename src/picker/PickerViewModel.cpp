@@ -47,8 +47,10 @@ int wrapped(int value, int count) {
 
 PickerViewModel::PickerViewModel(EmojiDatabase& db, PreferencesStore& prefs, EmojiUsageStore& usage,
                                  CollectionsStore& collections, MainLoop& mainLoop)
-    : db_(db), prefs_(prefs), usage_(usage), collections_(collections), mainLoop_(mainLoop) {
-    auto rebuild = [this](const auto&) { scheduleRebuild(); };
+    : db_(db), prefs_(prefs), usage_(usage), collections_(collections), rebuild_(mainLoop, [this] {
+          rebuildResults();
+      }) {
+    auto rebuild = [this](const auto&) { rebuild_.request(); };
     cancellables_.push_back(db_.observeEmojis(rebuild));
     cancellables_.push_back(collections_.pinnedIDs.observe(rebuild));
     cancellables_.push_back(collections_.pinAliasesByID.observe(rebuild));
@@ -65,9 +67,7 @@ PickerViewModel::PickerViewModel(EmojiDatabase& db, PreferencesStore& prefs, Emo
     rebuildResults();
 }
 
-PickerViewModel::~PickerViewModel() {
-    *alive_ = false;
-}
+PickerViewModel::~PickerViewModel() = default;
 
 // ------------------------------------------------------------------ derived state
 
@@ -144,22 +144,6 @@ void PickerViewModel::setScope(Scope newScope) {
 }
 
 // ------------------------------------------------------------------ results
-
-void PickerViewModel::scheduleRebuild() {
-    if (rebuildPending_) return;
-    rebuildPending_ = true;
-    std::weak_ptr<bool> alive = alive_;
-    mainLoop_.post([this, alive] {
-        const auto token = alive.lock();
-        if (!token || !*token) return;
-        rebuildPending_ = false;
-        try {
-            rebuildResults();
-        } catch (...) {
-            // The results stay as they were; the next change rebuilds them.
-        }
-    });
-}
 
 bool PickerViewModel::keeps(const EmojiEntry& entry, const std::set<std::string>& pinned) const {
     switch (scope()) {

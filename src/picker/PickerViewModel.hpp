@@ -9,6 +9,7 @@
 
 #include "content/EmojiEntry.hpp"
 #include "content/SkinTone.hpp"
+#include "platform/CoalescedTask.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
 
@@ -141,8 +142,6 @@ class PickerViewModel {
 
   private:
     void rebuildResults();
-    // Rebuilds once the store change that asked for it has been stored (changes in one go coalesce).
-    void scheduleRebuild();
     std::optional<std::vector<EmojiEntry>> tabEntries(const std::string& query) const;
     std::vector<EmojiEntry> pinnedEntries() const;
     std::vector<EmojiEntry> entriesWithPrefix(const char* prefix) const;
@@ -161,12 +160,11 @@ class PickerViewModel {
     PreferencesStore& prefs_;
     EmojiUsageStore& usage_;
     CollectionsStore& collections_;
-    MainLoop& mainLoop_;
     SelectionOrigin lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
     SelectionOrigin lastVariantSelectionOrigin_ = SelectionOrigin::programmatic;
     std::vector<Cancellable> cancellables_;
-    bool rebuildPending_ = false;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // Store changes rebuild the results once they have been stored.
+    CoalescedTask rebuild_;
 };
 
 }  // namespace mosaiko

@@ -117,16 +117,13 @@ void EmojiCell::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void EmojiCell::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
+    clicks_.press(*event, ClickTracker::wholeWidget(*this, *event));
     event->accept();
 }
 
 void EmojiCell::mouseReleaseEvent(QMouseEvent* event) {
-    const bool wasPressed = std::exchange(pressed_, false);
     event->accept();
-    if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        emit clicked(event->modifiers());
-    }
+    if (clicks_.release(*event, ClickTracker::wholeWidget(*this, *event))) emit clicked(event->modifiers());
 }
 
 void EmojiCell::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QWidget>
+
 #include <string>
+#include "picker/ui/ClickTracker.hpp"
 
 namespace mosaiko {
 
@@ -46,7 +48,7 @@ class EmojiCell : public QWidget {
 
   private:
     Content content_;
-    bool pressed_ = false;
+    ClickTracker clicks_;
 };
 
 }  // namespace mosaiko

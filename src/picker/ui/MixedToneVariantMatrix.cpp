@@ -58,7 +58,7 @@ void MixedToneVariantMatrix::rebuildIndices() {
         }
     }
     hoveredIndex_.reset();
-    pressedIndex_.reset();
+    clicks_.cancel();
 }
 
 std::optional<int> MixedToneVariantMatrix::optionIndexAt(int row, int column) const {
@@ -115,8 +115,7 @@ void MixedToneVariantMatrix::paintEvent(QPaintEvent*) {
 }
 
 void MixedToneVariantMatrix::mouseMoveEvent(QMouseEvent* event) {
-    const auto cell = cellAt(event->position().toPoint());
-    const auto index = cell ? indices_[cell->row][cell->column] : std::nullopt;
+    const auto index = indexAt(*event);
     if (index) {
         if (hoveredIndex_ != index) {
             hoveredIndex_ = index;
@@ -130,19 +129,19 @@ void MixedToneVariantMatrix::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
 }
 
+std::optional<int> MixedToneVariantMatrix::indexAt(const QMouseEvent& event) const {
+    const auto cell = cellAt(event.position().toPoint());
+    return cell ? indices_[cell->row][cell->column] : std::nullopt;
+}
+
 void MixedToneVariantMatrix::mousePressEvent(QMouseEvent* event) {
-    const auto cell = cellAt(event->position().toPoint());
-    pressedIndex_ =
-        (event->button() == Qt::LeftButton && cell) ? indices_[cell->row][cell->column] : std::nullopt;
+    clicks_.press(*event, indexAt(*event));
     event->accept();
 }
 
 void MixedToneVariantMatrix::mouseReleaseEvent(QMouseEvent* event) {
-    const auto pressed = std::exchange(pressedIndex_, std::nullopt);
     event->accept();
-    if (!pressed || event->button() != Qt::LeftButton) return;
-    const auto cell = cellAt(event->position().toPoint());
-    if (cell && indices_[cell->row][cell->column] == pressed && onSelect) onSelect(*pressed);
+    if (const auto index = clicks_.release(*event, indexAt(*event)); index && onSelect) onSelect(*index);
 }
 
 void MixedToneVariantMatrix::leaveEvent(QEvent* event) {
@@ -156,7 +155,7 @@ void MixedToneVariantMatrix::leaveEvent(QEvent* event) {
 void MixedToneVariantMatrix::hideEvent(QHideEvent* event) {
     // A popover shown anew starts without a hovered cell, wherever the pointer was when it closed.
     hoveredIndex_.reset();
-    pressedIndex_.reset();
+    clicks_.cancel();
     QWidget::hideEvent(event);
 }
 

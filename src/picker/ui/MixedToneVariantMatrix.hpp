@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "content/EmojiEntry.hpp"
+#include "picker/ui/ClickTracker.hpp"
 
 namespace mosaiko {
 
@@ -55,12 +56,14 @@ class MixedToneVariantMatrix : public QWidget {
         int column;
     };
     std::optional<Cell> cellAt(const QPoint& position) const;
+    // The option index of the cell under the pointer; none off the cells and on an empty cell.
+    std::optional<int> indexAt(const QMouseEvent& event) const;
     void rebuildIndices();
 
     EmojiEntry::Variants variants_;
     int selectedIndex_ = -1;
     std::optional<int> hoveredIndex_;
-    std::optional<int> pressedIndex_;
+    ClickTracker clicks_;
     std::array<std::array<std::optional<int>, 5>, 5> indices_{};
 };
 

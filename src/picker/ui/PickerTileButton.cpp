@@ -42,16 +42,13 @@ void PickerTileButton::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PickerTileButton::mousePressEvent(QMouseEvent* event) {
-    pressed_ = event->button() == Qt::LeftButton;
+    clicks_.press(*event, ClickTracker::wholeWidget(*this, *event));
     event->accept();
 }
 
 void PickerTileButton::mouseReleaseEvent(QMouseEvent* event) {
-    const bool wasPressed = std::exchange(pressed_, false);
     event->accept();
-    if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) {
-        emit clicked(event->modifiers());
-    }
+    if (clicks_.release(*event, ClickTracker::wholeWidget(*this, *event))) emit clicked(event->modifiers());
 }
 
 void PickerTileButton::enterEvent(QEnterEvent* event) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QWidget>
+
 #include <functional>
+#include "picker/ui/ClickTracker.hpp"
 
 namespace mosaiko {
 
@@ -38,7 +40,7 @@ class PickerTileButton : public QWidget {
   private:
     Painter painter_;
     double opacity_ = 1.0;
-    bool pressed_ = false;
+    ClickTracker clicks_;
     bool hovering_ = false;
 };
 

@@ -7,20 +7,15 @@
 
 #include <cstring>
 
+#include "platform/linux/SpawnArguments.hpp"
+
 extern char** environ;
 
 namespace mosaiko {
 
 std::optional<std::string> PosixProcessLauncher::startDetached(const std::string& executable,
                                                                const std::vector<std::string>& arguments) {
-    std::vector<std::string> argvStorage;
-    argvStorage.reserve(arguments.size() + 1);
-    argvStorage.push_back(executable);
-    argvStorage.insert(argvStorage.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    argv.reserve(argvStorage.size() + 1);
-    for (auto& a : argvStorage) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    SpawnArguments argv(executable, arguments);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -38,7 +33,7 @@ std::optional<std::string> PosixProcessLauncher::startDetached(const std::string
 
     pid_t pid = -1;
     // glibc reports a failed exec here (the child shares our memory until it has loaded the program).
-    const int error = ::posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ);
+    const int error = ::posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.argv(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) return std::string(std::strerror(error));

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/linux/SpawnArguments.hpp"
+
 extern char** environ;
 
 namespace mosaiko {
@@ -29,14 +31,7 @@ ProcessRunner::Outcome PosixProcessRunner::run(const std::string& executable,
         return outcome;
     }
 
-    std::vector<std::string> argvStorage;
-    argvStorage.reserve(arguments.size() + 1);
-    argvStorage.push_back(executable);
-    argvStorage.insert(argvStorage.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    argv.reserve(argvStorage.size() + 1);
-    for (auto& a : argvStorage) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    SpawnArguments argv(executable, arguments);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -45,7 +40,7 @@ ProcessRunner::Outcome PosixProcessRunner::run(const std::string& executable,
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
 
     pid_t pid = -1;
-    const int spawnError = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawnError = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.argv(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (spawnError != 0) {

@@ -13,6 +13,7 @@
 #include <system_error>
 
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/AtomicFile.hpp"
 #include "platform/linux/ExecutablePath.hpp"
 
 namespace mosaiko {
@@ -30,19 +31,6 @@ std::string readFile(const fs::path& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-bool writeAll(int fd, const std::string& text) {
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -133,32 +121,7 @@ std::optional<std::string> XdgAutostartService::registerLoginItem() {
         return why;
     }
 
-    std::error_code ec;
-    fs::create_directories(directory_, ec);
-    if (ec) return "Cannot create " + directory_.string() + ": " + ec.message();
-
-    std::string temporary = (directory_ / ("." + applicationId_ + ".desktop.XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) return errnoText("Cannot write into " + directory_.string(), errno);
-    ::fchmod(fd, 0644);
-    const bool written = writeAll(fd, *text) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    ::close(fd);
-    if (!written) {
-        ::unlink(temporary.c_str());
-        return errnoText("Cannot write " + entryPath().string(), writeError);
-    }
-    if (::rename(temporary.c_str(), entryPath().c_str()) != 0) {
-        const int renameError = errno;
-        ::unlink(temporary.c_str());
-        return errnoText("Cannot write " + entryPath().string(), renameError);
-    }
-    const int dirFd = ::open(directory_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return std::nullopt;
+    return atomicfile::write(entryPath(), *text, 0644);
 }
 
 std::optional<std::string> XdgAutostartService::unregisterLoginItem() {

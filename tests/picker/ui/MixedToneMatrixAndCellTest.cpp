@@ -1,5 +1,6 @@
 #include <QImage>
 
+#include "picker/ui/ClickTracker.hpp"
 #include "picker/ui/EmojiCell.hpp"
 #include "picker/ui/MixedToneVariantMatrix.hpp"
 #include "picker/ui/PickerStyle.hpp"
@@ -10,6 +11,10 @@ namespace {
 
 using Option = EmojiEntry::Variants::Option;
 
+// Rows (the first person's tone) and columns (the second's) go from light to dark.
+constexpr SkinTone kLightToDark[] = {SkinTone::light, SkinTone::mediumLight, SkinTone::medium,
+                                     SkinTone::mediumDark, SkinTone::dark};
+
 // Untoned, five single tones and the twenty mixed pairs, as the data file has them.
 EmojiEntry::Variants twoPersonVariants() {
     const auto entry = sharedTestDatabase().entryForID("people_holding_hands");
@@ -19,8 +24,38 @@ EmojiEntry::Variants twoPersonVariants() {
 EmojiEntry::Variants singleToneVariants() {
     std::vector<Option> options = {{"👋", {}, {}}};
     const char* texts[] = {"👋🏻", "👋🏼", "👋🏽", "👋🏾", "👋🏿"};
-    for (int i = 0; i < 5; ++i) options.push_back({texts[i], {MixedToneVariantMatrix::toneOrder[i]}, {}});
+    for (int i = 0; i < 5; ++i) options.push_back({texts[i], {kLightToDark[i]}, {}});
     return EmojiEntry::Variants(options);
+}
+
+TEST(ClickTracker, OnlyTheLeftButtonPressedAndReleasedOverOneTargetClicks) {
+    struct Case {
+        Qt::MouseButton pressButton;
+        std::optional<int> pressedOver;
+        Qt::MouseButton releaseButton;
+        std::optional<int> releasedOver;
+        std::optional<int> clicked;
+    };
+    const Case cases[] = {
+        {Qt::LeftButton, 3, Qt::LeftButton, 3, 3},
+        {Qt::LeftButton, 3, Qt::LeftButton, 4, std::nullopt},             // dragged to another cell
+        {Qt::LeftButton, 3, Qt::LeftButton, std::nullopt, std::nullopt},  // dragged off
+        {Qt::LeftButton, std::nullopt, Qt::LeftButton, 3, std::nullopt},  // pressed off a cell
+        {Qt::RightButton, 3, Qt::RightButton, 3, std::nullopt},
+        {Qt::LeftButton, 3, Qt::RightButton, 3, std::nullopt},
+    };
+    auto event = [](QEvent::Type type, Qt::MouseButton button) {
+        return QMouseEvent(type, QPointF(1, 1), QPointF(1, 1), button, button, Qt::NoModifier);
+    };
+    for (const auto& c : cases) {
+        ClickTracker clicks;
+        clicks.press(event(QEvent::MouseButtonPress, c.pressButton), c.pressedOver);
+        EXPECT_EQ(clicks.release(event(QEvent::MouseButtonRelease, c.releaseButton), c.releasedOver),
+                  c.clicked);
+        EXPECT_EQ(clicks.release(event(QEvent::MouseButtonRelease, c.releaseButton), c.releasedOver),
+                  std::nullopt)
+            << "a release without a press of its own";
+    }
 }
 
 class MatrixTest : public ::testing::Test {
@@ -49,10 +84,9 @@ TEST_F(MatrixTest, CellsHoldTheOptionOfTheirTonePair) {
             const auto& tones = variants.options()[static_cast<std::size_t>(*index)].tones;
             if (row == column) {
                 // The diagonal shows the single-tone option of its tone.
-                EXPECT_EQ(tones, std::vector<SkinTone>{MixedToneVariantMatrix::toneOrder[row]});
+                EXPECT_EQ(tones, std::vector<SkinTone>{kLightToDark[row]});
             } else {
-                EXPECT_EQ(tones, (std::vector<SkinTone>{MixedToneVariantMatrix::toneOrder[row],
-                                                        MixedToneVariantMatrix::toneOrder[column]}));
+                EXPECT_EQ(tones, (std::vector<SkinTone>{kLightToDark[row], kLightToDark[column]}));
             }
         }
     }

@@ -120,17 +120,25 @@ TEST_F(MainRowTest, CellsFollowTheEntryKindPinsAndSelection) {
     EXPECT_DOUBLE_EQ(view().mainRow()->rowOpacity(), 1.0);
 }
 
-TEST_F(MainRowTest, TileWidthsFollowTheirText) {
-    EmojiCell::Content emoji{"🧑🏻‍🤝‍🧑🏿", true, false, false, false, false};
-    EXPECT_EQ(EmojiCell::widthFor(emoji), 54);
-    EmojiCell::Content shortText{":)", false, false, false, true, false};
-    EXPECT_EQ(EmojiCell::widthFor(shortText), 96);
-    EmojiCell::Content longText{std::string(200, 'w'), false, false, false, true, false};
-    EXPECT_EQ(EmojiCell::widthFor(longText), 320);
-    EmojiCell::Content glyph{"→", false, false, false, true, true};
-    EXPECT_EQ(EmojiCell::widthFor(glyph), 62);
-    EmojiCell::Content wideGlyph{"NBSPNBSP", false, false, false, true, true};
-    EXPECT_EQ(EmojiCell::widthFor(wideGlyph), 92);
+TEST_F(MainRowTest, TileWidthsGrowWithTheirTextBetweenTheirLimits) {
+    using Content = EmojiCell::Content;
+    EXPECT_EQ(EmojiCell::widthFor(Content{"🧑🏻‍🤝‍🧑🏿", true, false, false, false, false}),
+              54)
+        << "emoji tiles are squares whatever they show";
+    auto text = [](std::string s) { return Content{std::move(s), false, false, false, true, false}; };
+    auto glyph = [](std::string s) { return Content{std::move(s), false, false, false, true, true}; };
+    struct Case {
+        Content narrow, middle, wide;
+        double minimum, maximum;
+    };
+    const Case cases[] = {{text(":)"), text(std::string(12, 'w')), text(std::string(200, 'w')), 96, 320},
+                          {glyph("→"), glyph("NBS"), glyph("NBSPNBSP"), 62, 92}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(EmojiCell::widthFor(c.narrow), c.minimum);
+        EXPECT_EQ(EmojiCell::widthFor(c.wide), c.maximum);
+        EXPECT_GT(EmojiCell::widthFor(c.middle), c.minimum) << c.middle.emoji;
+        EXPECT_LT(EmojiCell::widthFor(c.middle), c.maximum) << c.middle.emoji;
+    }
 }
 
 TEST_F(MainRowTest, ClicksInsertAndShiftKeepsOpenOnlyWithThePreference) {
