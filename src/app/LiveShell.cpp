@@ -21,6 +21,7 @@
 #include "platform/BuildInfo.hpp"
 #include "platform/linux/EmojiFontSupport.hpp"
 #include "platform/linux/ExecutablePath.hpp"
+#include "platform/linux/FileAppendLog.hpp"
 #include "platform/linux/FileDefaults.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
@@ -78,13 +79,15 @@ struct LiveShell::Content {
     explicit Content(FileDefaults& defaults)
         : prefs(defaults),
           collections(defaults),
-          usage(defaults, SystemClock::shared()),
+          historyLog(defaults.path().parent_path() / "usage-history.jsonl"),
+          usage(defaults, SystemClock::shared(), {}, &historyLog),
           custom(defaults),
           db(detectEmojiSystemVersion()),
           coordinator(db, custom, prefs) {}
 
     PreferencesStore prefs;
     CollectionsStore collections;
+    FileAppendLog historyLog;  // the usage history, beside the defaults file
     EmojiUsageStore usage;
     CustomContentStore custom;
     EmojiDatabase db;

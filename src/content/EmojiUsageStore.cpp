@@ -1,8 +1,6 @@
 #include "content/EmojiUsageStore.hpp"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <limits>
 
 #include "platform/Json.hpp"
@@ -44,10 +42,9 @@ std::optional<EmojiUsageStore::Counts> decodeCounts(const Json& json) {
     return counts;
 }
 
-std::optional<std::vector<UsageEvent>> decodeHistory(const Json& json) {
+std::optional<EmojiUsageStore::History> decodeHistory(const Json& json) {
     if (!json.is_array()) return std::nullopt;
-    std::vector<UsageEvent> events;
-    events.reserve(json.size());
+    EmojiUsageStore::History events;
     for (const auto& element : json) {
         auto emoji = json::string(element, "emoji");
         auto timestamp = element.find("timestamp");
@@ -55,45 +52,6 @@ std::optional<std::vector<UsageEvent>> decodeHistory(const Json& json) {
         events.push_back(UsageEvent{std::move(*emoji), timestamp->get<double>()});
     }
     return events;
-}
-
-// Appends `s` as a JSON string. Most texts need no escaping and are quoted as they are; the others
-// go through the JSON library (which also replaces invalid UTF-8).
-void appendJsonString(std::string& out, const std::string& s) {
-    const bool plain =
-        std::none_of(s.begin(), s.end(),
-                     [](char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; }) &&
-        text::isValidUtf8(s);
-    if (!plain) {
-        out += json::dump(Json(s));
-        return;
-    }
-    out += '"';
-    out += s;
-    out += '"';
-}
-
-// The history as a JSON array of {"emoji", "timestamp"} objects. Written directly rather than
-// through a document tree: the full history is rewritten on every recording. JSON has no
-// infinities or NaN, so a history holding one cannot be encoded.
-std::optional<std::string> encodeHistory(const std::vector<UsageEvent>& events) {
-    std::string out;
-    out.reserve(events.size() * 48 + 2);
-    out += '[';
-    char number[32];
-    for (std::size_t i = 0; i < events.size(); ++i) {
-        const auto& event = events[i];
-        if (!std::isfinite(event.timestamp)) return std::nullopt;
-        if (i) out += ',';
-        out += R"({"emoji":)";
-        appendJsonString(out, event.emoji);
-        out += R"(,"timestamp":)";
-        const auto end = std::to_chars(number, number + sizeof number, event.timestamp).ptr;
-        out.append(number, end);
-        out += '}';
-    }
-    out += ']';
-    return out;
 }
 
 // Sorts by count descending, equal counts by text in ascending canonical order, and cuts to `limit`.
@@ -116,8 +74,13 @@ void rank(std::vector<Row>& rows, std::size_t limit) {
 EmojiUsageStore::EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock)
     : EmojiUsageStore(defaults, clock, Settings{}) {}
 
-EmojiUsageStore::EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock, Settings settings)
-    : defaults_(defaults), clock_(clock), settings_(std::move(settings)) {
+EmojiUsageStore::EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock, Settings settings,
+                                 AppendLog* historyLog)
+    : defaults_(defaults),
+      clock_(clock),
+      settings_(std::move(settings)),
+      ownLog_(historyLog ? nullptr : std::make_unique<MemoryAppendLog>()),
+      historyLog_(historyLog ? *historyLog : *ownLog_) {
     // Reads one key: its JSON when it decodes, else nothing, remembering unreadable data so that it
     // is kept aside before the first write replaces it.
     auto load = [&](Key& key, auto decode) -> decltype(decode(Json())) {
@@ -131,7 +94,38 @@ EmojiUsageStore::EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock,
     if (auto loaded = load(countsKey_, decodeCounts)) counts.set(std::move(*loaded));
     if (auto loaded = load(recentsKey_, [](const Json& j) { return json::stringArray(j); }))
         recents.set(std::move(*loaded));
-    if (auto loaded = load(historyKey_, decodeHistory)) history.set(std::move(*loaded));
+    history.set(loadHistory());
+}
+
+EmojiUsageStore::History EmojiUsageStore::loadHistory() {
+    auto logged = historyLog_.load();
+    History events;
+    if (logged) {
+        // Events past the cap were dropped before the log was last compacted.
+        events = std::move(*logged);
+        if (events.size() > settings_.maxHistoryEvents) events.resize(settings_.maxHistoryEvents);
+    }
+    const auto& key = settings_.historyKey;
+    if (!defaults_.contains(key)) return events;
+
+    // A history still kept in the defaults database (by an earlier version) moves to the log. When
+    // the log has events too (a move cut short, or an earlier version run since), the stored events
+    // newer than the log's newest come first.
+    auto bytes = defaults_.data(key);
+    auto json = bytes ? json::parse(*bytes) : std::nullopt;
+    auto stored = json ? decodeHistory(*json) : std::nullopt;
+    if (stored) {
+        const auto newer = std::find_if(stored->begin(), stored->end(), [&](const UsageEvent& e) {
+            return !events.empty() && !(e.timestamp > events.front().timestamp);
+        });
+        events.insert(events.begin(), std::make_move_iterator(stored->begin()),
+                      std::make_move_iterator(newer));
+    } else {
+        defaults_.preserveUndecodable(key);
+    }
+    // The key goes only once the log holds its events.
+    if (historyLog_.rewrite(events)) defaults_.remove(key);
+    return events;
 }
 
 void EmojiUsageStore::write(Key& key, std::string json) {
@@ -143,14 +137,13 @@ void EmojiUsageStore::write(Key& key, std::string json) {
 }
 
 void EmojiUsageStore::recordUsed(std::string_view usedText) {
-    // Each step assigns the property it changes, so subscribers see every step.
-    {
-        auto updated = counts();
+    // Each step announces the property it changes, so subscribers see every step. The large
+    // collections change in place: a recording costs the same with a long history.
+    counts.modify([&](Counts& updated) {
         auto it = updated.find(usedText);
         if (it == updated.end()) it = updated.emplace(std::string(usedText), 0).first;
         if (it->second < kMaxCount) ++it->second;
-        counts.set(std::move(updated));
-    }
+    });
     {
         auto without = recents();
         std::erase_if(without, [&](const std::string& t) { return text::canonicallyEqual(t, usedText); });
@@ -164,20 +157,15 @@ void EmojiUsageStore::recordUsed(std::string_view usedText) {
             recents.set(std::move(cut));
         }
     }
-    {
-        auto withEvent = history();
-        withEvent.insert(withEvent.begin(), UsageEvent{std::string(usedText), clock_.now()});
-        history.set(std::move(withEvent));
-        if (history().size() > settings_.maxHistoryEvents) {
-            auto cut = history();
-            cut.resize(settings_.maxHistoryEvents);
-            history.set(std::move(cut));
-        }
-    }
+    history.modify([&](History& events) {
+        events.push_front(UsageEvent{std::string(usedText), clock_.now()});
+    });
+    if (history().size() > settings_.maxHistoryEvents)
+        history.modify([&](History& events) { events.resize(settings_.maxHistoryEvents); });
 
     write(countsKey_, json::dump(Json(counts())));
     write(recentsKey_, json::dump(Json(recents())));
-    if (auto encoded = encodeHistory(history())) write(historyKey_, std::move(*encoded));
+    historyLog_.appendNewest(history());
 }
 
 std::vector<EmojiUsageStore::Ranked> EmojiUsageStore::topEmojis(std::size_t limit,
@@ -226,6 +214,7 @@ void EmojiUsageStore::resetAll() {
         key->unreadable = false;
         defaults_.remove(key->name);
     }
+    historyLog_.remove();
 }
 
 }  // namespace mosaiko

@@ -2,13 +2,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "content/UsageEvent.hpp"
+#include "content/UsageHistoryLog.hpp"
+#include "platform/AppendLog.hpp"
 #include "platform/DefaultsDatabase.hpp"
 #include "platform/Json.hpp"
 #include "platform/MainLoop.hpp"
@@ -18,13 +22,15 @@
 namespace mosaiko {
 
 // Counts and remembers inserted texts: all-time counts, the most recent texts and a time-stamped
-// history, each written to the defaults database as JSON after every recording. Texts are keyed by
-// the inserted text itself under canonical equivalence (a skin-tone variant counts apart from its
-// base).
+// history. Counts and recents are written to the defaults database as JSON after every recording;
+// the history, which is large, goes to a log of its own where a recording appends one line (a
+// history found in the defaults database is moved there once). Texts are keyed by the inserted
+// text itself under canonical equivalence (a skin-tone variant counts apart from its base).
 class EmojiUsageStore {
   public:
     // Canonically equivalent texts are one key; the first form recorded is the one kept.
     using Counts = std::map<std::string, std::int64_t, text::CanonicalLess>;
+    using History = UsageHistoryLog::History;  // newest first
 
     struct Ranked {
         std::string emoji;
@@ -47,9 +53,12 @@ class EmojiUsageStore {
     };
 
     // Timestamps come from `clock.now()`. Loads the three collections (absent or undecodable data
-    // gives an empty one, taken as it is otherwise); writes nothing.
+    // gives an empty one, taken as it is otherwise); the history comes from `historyLog` (kept in
+    // memory when none is given), joined by one still under its key in the defaults database,
+    // which is moved to the log and removed.
     EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock);
-    EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock, Settings settings);
+    EmojiUsageStore(DefaultsDatabase& defaults, const Clock& clock, Settings settings,
+                    AppendLog* historyLog = nullptr);
     EmojiUsageStore(const EmojiUsageStore&) = delete;
     EmojiUsageStore& operator=(const EmojiUsageStore&) = delete;
 
@@ -57,7 +66,7 @@ class EmojiUsageStore {
     // the caps, the one-text-once rule of the recents or the write-through.
     OwnedPublished<Counts, EmojiUsageStore> counts;                     // all-time insertions per text
     OwnedPublished<std::vector<std::string>, EmojiUsageStore> recents;  // most recent first, each once
-    OwnedPublished<std::vector<UsageEvent>, EmojiUsageStore> history;   // newest first, capped
+    OwnedPublished<History, EmojiUsageStore> history;                   // newest first, capped
 
     // Counts one insertion of `text`, moves it to the front of the recents, adds a history event,
     // then writes counts, recents and history in this order. No text is refused.
@@ -67,7 +76,7 @@ class EmojiUsageStore {
     std::vector<Ranked> topEmojis(std::size_t limit, std::optional<double> since = std::nullopt) const;
     // The top texts of the last `window` seconds, each with its change against the window before.
     std::vector<Trending> topEmojisWithTrend(std::size_t limit, double window) const;
-    // Empties all three collections and removes their keys.
+    // Empties all three collections and removes their keys and the history log.
     void resetAll();
 
     const Settings& settings() const { return settings_; }
@@ -78,6 +87,7 @@ class EmojiUsageStore {
         bool unreadable = false;  // holds data we could not decode, not yet kept aside
     };
     void write(Key& key, std::string json);
+    History loadHistory();
 
     DefaultsDatabase& defaults_;
     const Clock& clock_;
@@ -85,6 +95,8 @@ class EmojiUsageStore {
     Key countsKey_{settings_.countsKey};
     Key recentsKey_{settings_.recentsKey};
     Key historyKey_{settings_.historyKey};
+    std::unique_ptr<MemoryAppendLog> ownLog_;  // when no log was given
+    UsageHistoryLog historyLog_;
 };
 
 }  // namespace mosaiko

@@ -122,6 +122,16 @@ class Published {
         if (didSet_) didSet_(value_);
     }
 
+    // Changes the stored value in place, then announces it like an assignment (subscribers already
+    // read the new value). For large values that one step changes a little: nothing is copied.
+    template <class Change>
+    void modify(Change change) {
+        const std::uint64_t generation = ++generation_;
+        change(value_);
+        subscribers_.deliver(value_, [&] { return generation_ == generation; });
+        if (generation_ == generation && didSet_) didSet_(value_);
+    }
+
     // Runs `action` after every assignment has been announced and stored (not for one superseded
     // from inside a notification: the newer assignment runs it). Stores write their values through
     // this way, so a direct assignment persists like one made by the store's own operations.
@@ -165,6 +175,10 @@ class OwnedPublished {
   private:
     friend Owner;
     void set(T newValue) { published_.set(std::move(newValue)); }
+    template <class Change>
+    void modify(Change change) {
+        published_.modify(std::move(change));
+    }
 
     Published<T> published_;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <sstream>
 
 #include "content/EmojiUsageStore.hpp"
 #include "content/RecordingDefaults.hpp"
@@ -38,13 +39,21 @@ class EmojiUsageStoreTest : public ::testing::Test {
         return s;
     }
     double now() const { return clock.now(); }
+    // The log's events as JSON, oldest first.
+    std::vector<Json> logged() const {
+        std::vector<Json> lines;
+        std::istringstream in(log.content.value_or(""));
+        for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
+        return lines;
+    }
 
     RecordingDefaults defaults;
+    MemoryAppendLog log;
     ManualMainLoop clock;
 };
 
 TEST_F(EmojiUsageStoreTest, RecordingCountsMovesToFrontAndTimestampsEachUse) {
-    EmojiUsageStore store(defaults, clock);
+    EmojiUsageStore store(defaults, clock, {}, &log);
     store.recordUsed("👍");
     clock.advance(1.5);
     store.recordUsed("😀");
@@ -60,9 +69,11 @@ TEST_F(EmojiUsageStoreTest, RecordingCountsMovesToFrontAndTimestampsEachUse) {
 
     EXPECT_EQ(defaults.json(kCounts), Json::parse(R"({"👍":2,"😀":1,"":1})"));
     EXPECT_EQ(defaults.json(kRecents), Json::parse(R"(["","👍","😀"])"));
-    EXPECT_EQ(defaults.json(kHistory)[3]["timestamp"].get<double>(), now() - 1.5);
+    EXPECT_FALSE(defaults.contains(kHistory));
+    ASSERT_EQ(logged().size(), 4u);
+    EXPECT_EQ(logged()[0]["timestamp"].get<double>(), now() - 1.5);
 
-    EmojiUsageStore reloaded(defaults, clock);
+    EmojiUsageStore reloaded(defaults, clock, {}, &log);
     EXPECT_EQ(reloaded.counts(), store.counts());
     EXPECT_EQ(reloaded.recents(), store.recents());
     EXPECT_EQ(reloaded.history(), store.history());
@@ -104,7 +115,7 @@ TEST_F(EmojiUsageStoreTest, RecentsAndHistoryAreCappedWhileCountsKeepEverything)
     for (int i = 0; i < 51; ++i) recents.push_back("r" + std::to_string(i));
     full.setJson(kHistory, history);
     full.setJson(kRecents, recents);
-    EmojiUsageStore real(full, clock);
+    EmojiUsageStore real(full, clock, {}, &log);
     EXPECT_EQ(real.history().size(), 5001u);
     EXPECT_EQ(real.recents().size(), 51u);
     real.recordUsed("new");
@@ -112,7 +123,8 @@ TEST_F(EmojiUsageStoreTest, RecentsAndHistoryAreCappedWhileCountsKeepEverything)
     EXPECT_EQ(real.history().back().emoji, "h4998");
     ASSERT_EQ(real.recents().size(), 50u);
     EXPECT_EQ(real.recents().back(), "r48");
-    EXPECT_EQ(full.json(kHistory).size(), 5000u);
+    EXPECT_FALSE(full.contains(kHistory));  // moved to the log, which is cut on reading
+    EXPECT_EQ(EmojiUsageStore(full, clock, {}, &log).history(), real.history());
 }
 
 // Only the store's operations change the three collections, so nobody can break the caps, the
@@ -124,7 +136,7 @@ concept AssignableFromOutside = requires(Property& p, Value v) {
 static_assert(AssignableFromOutside<Published<Texts>, Texts>);
 static_assert(!AssignableFromOutside<decltype(EmojiUsageStore::counts), EmojiUsageStore::Counts>);
 static_assert(!AssignableFromOutside<decltype(EmojiUsageStore::recents), Texts>);
-static_assert(!AssignableFromOutside<decltype(EmojiUsageStore::history), std::vector<UsageEvent>>);
+static_assert(!AssignableFromOutside<decltype(EmojiUsageStore::history), EmojiUsageStore::History>);
 
 TEST_F(EmojiUsageStoreTest, EachStepIsPublishedThenTheThreeKeysAreWrittenInOrder) {
     EmojiUsageStore store(defaults, clock, smallLimits());
@@ -137,14 +149,14 @@ TEST_F(EmojiUsageStoreTest, EachStepIsPublishedThenTheThreeKeysAreWrittenInOrder
         events.push_back("recents " + std::to_string(next.size()) + " stored " +
                          std::to_string(defaults.json(kRecents).size()));
     });
-    auto c3 = store.history.observe([&](const std::vector<UsageEvent>& next) {
+    auto c3 = store.history.observe([&](const EmojiUsageStore::History& next) {
         events.push_back("history " + std::to_string(next.size()));
     });
 
     store.recordUsed("b");  // present: removed, put first; recents and history full: both cut
     EXPECT_EQ(events,
               (Texts{"counts", "recents 2 stored 3", "recents 3 stored 3", "history 5", "history 4"}));
-    EXPECT_EQ(defaults.log, (Texts{"set " + kCounts, "set " + kRecents, "set " + kHistory}));
+    EXPECT_EQ(defaults.log, (Texts{"set " + kCounts, "set " + kRecents}));
 
     events.clear();
     store.recordUsed("b");  // already first: still announced
@@ -196,9 +208,10 @@ TEST_F(EmojiUsageStoreTest, TrendsCompareTheWindowWithTheOneBefore) {
 }
 
 TEST_F(EmojiUsageStoreTest, ResetEmptiesEverythingAndRemovesTheKeys) {
-    EmojiUsageStore store(defaults, clock);
+    EmojiUsageStore store(defaults, clock, {}, &log);
     store.recordUsed("a");
     store.recordUsed("a");
+    ASSERT_TRUE(log.content);
     std::vector<std::string> announced;
     auto c =
         store.recents.observe([&](const Texts& next) { announced.push_back(std::to_string(next.size())); });
@@ -206,6 +219,7 @@ TEST_F(EmojiUsageStoreTest, ResetEmptiesEverythingAndRemovesTheKeys) {
     EXPECT_EQ(announced, Texts{"0"});
     EXPECT_TRUE(store.counts().empty() && store.recents().empty() && store.history().empty());
     for (const auto& key : {kCounts, kRecents, kHistory}) EXPECT_FALSE(defaults.contains(key)) << key;
+    EXPECT_FALSE(log.content);
     store.recordUsed("a");
     EXPECT_EQ(store.counts().at("a"), 1);
 }
@@ -219,6 +233,7 @@ TEST_F(EmojiUsageStoreTest, UndecodableDataLoadsAsEmptyAndIsKeptAsideBeforeItIsR
     EXPECT_TRUE(store.recents().empty());
     EXPECT_TRUE(store.history().empty());  // one malformed event loses the whole list
     EXPECT_FALSE(defaults.contains(kCounts + ".corrupt"));
+    EXPECT_TRUE(defaults.contains(kHistory + ".corrupt"));  // kept aside as its key is moved
 
     store.recordUsed("a");
     EXPECT_EQ(defaults.data(kCounts + ".corrupt"), R"({"a":1.5})");
@@ -227,7 +242,7 @@ TEST_F(EmojiUsageStoreTest, UndecodableDataLoadsAsEmptyAndIsKeptAsideBeforeItIsR
     EXPECT_EQ(defaults.json(kCounts), Json::parse(R"({"a":1})"));
     defaults.log.clear();
     store.recordUsed("a");
-    EXPECT_EQ(defaults.log.size(), 3u);  // kept aside once only
+    EXPECT_EQ(defaults.log.size(), 2u);  // kept aside once only
 
     // Counts must be whole numbers that fit 64 bits.
     for (const char* counts : {R"({"a":9223372036854775808})", R"({"a":"1"})", R"(["a"])"}) {
@@ -244,21 +259,21 @@ TEST_F(EmojiUsageStoreTest, UndecodableDataLoadsAsEmptyAndIsKeptAsideBeforeItIsR
 }
 
 TEST_F(EmojiUsageStoreTest, AHistoryThatCannotBeEncodedIsKeptInMemoryButNotWritten) {
-    EmojiUsageStore store(defaults, clock);
+    EmojiUsageStore store(defaults, clock, {}, &log);
     store.recordUsed("a");
     clock.setWallClock(std::numeric_limits<double>::quiet_NaN());
     store.recordUsed("b");
     EXPECT_EQ(store.history().size(), 2u);
-    EXPECT_EQ(defaults.json(kHistory).size(), 1u);  // the previous history stays
+    EXPECT_EQ(logged().size(), 1u);  // the previous history stays
     EXPECT_EQ(defaults.json(kCounts), Json::parse(R"({"a":1,"b":1})"));
 }
 
 TEST_F(EmojiUsageStoreTest, AnyTextIsStoredAsValidJsonAndReadBack) {
-    EmojiUsageStore store(defaults, clock);
+    EmojiUsageStore store(defaults, clock, {}, &log);
     const Texts awkward = {"say \"hi\"", "back\\slash", "line\nbreak\ttab", "\x01",
                            "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"};
     for (const auto& t : awkward) store.recordUsed(t);
-    EmojiUsageStore reloaded(defaults, clock);
+    EmojiUsageStore reloaded(defaults, clock, {}, &log);
     EXPECT_EQ(reloaded.history(), store.history());
     EXPECT_EQ(reloaded.counts(), store.counts());
 
@@ -267,7 +282,78 @@ TEST_F(EmojiUsageStoreTest, AnyTextIsStoredAsValidJsonAndReadBack) {
     store.recordUsed("bad\xFE");
     EXPECT_EQ(store.counts().at("bad\xEF\xBF\xBD"), 2);
     EXPECT_EQ(defaults.json(kCounts)["bad\xEF\xBF\xBD"], 2);
-    EXPECT_EQ(defaults.json(kHistory)[0]["emoji"], "bad\xEF\xBF\xBD");
+    EXPECT_EQ(logged().back()["emoji"], "bad\xEF\xBF\xBD");
+}
+
+TEST_F(EmojiUsageStoreTest, AHistoryInTheDefaultsMovesToTheLogOnce) {
+    const auto stored = Json::parse(R"([{"emoji":"c","timestamp":30},{"emoji":"b","timestamp":20},
+                                       {"emoji":"a","timestamp":10}])");
+    // {what the log holds, whether its writes fail} -> the history read, whether the key is gone
+    struct Case {
+        std::optional<std::string> log;
+        bool failWrites;
+        std::vector<std::string> history;
+        bool keyRemoved;
+    } cases[] = {
+        {std::nullopt, false, {"c", "b", "a"}, true},
+        // A move cut short, then an earlier version that went on recording in the defaults.
+        {"{\"emoji\":\"a\",\"timestamp\":10}\n{\"emoji\":\"b\",\"timestamp\":20}\n",
+         false,
+         {"c", "b", "a"},
+         true},
+        {std::nullopt, true, {"c", "b", "a"}, false},  // the key stays until the log holds it
+    };
+    for (const auto& c : cases) {
+        RecordingDefaults db;
+        db.setJson(kHistory, stored);
+        MemoryAppendLog file;
+        file.content = c.log;
+        file.failWrites = c.failWrites;
+        EmojiUsageStore store(db, clock, {}, &file);
+        Texts texts;
+        for (const auto& event : store.history()) texts.push_back(event.emoji);
+        EXPECT_EQ(texts, c.history) << c.log.value_or("no log");
+        EXPECT_EQ(db.contains(kHistory), !c.keyRemoved);
+        if (c.keyRemoved) {
+            EXPECT_EQ(EmojiUsageStore(db, clock, {}, &file).history(), store.history());
+        }
+    }
+}
+
+TEST_F(EmojiUsageStoreTest, ARecordingAppendsOneLineAndTheLogIsCompactedNowAndThen) {
+    EmojiUsageStore store(defaults, clock, smallLimits(), &log);
+    store.recordUsed("a");
+    const auto oneLine = log.bytesWritten;
+    EXPECT_LT(oneLine, 64u);
+    const std::size_t uses = 4 + UsageHistoryLog::slack(4) + 10;
+    for (std::size_t i = 0; i < uses; ++i) store.recordUsed("b");
+    EXPECT_EQ(log.replacements, 1u);  // once the cut events outnumber the slack
+    EXPECT_LE(logged().size(), 4 + UsageHistoryLog::slack(4));
+    EXPECT_EQ(EmojiUsageStore(defaults, clock, smallLimits(), &log).history(), store.history());
+
+    // A failed append may leave a torn line: the next recording writes the whole log again.
+    log.failWrites = true;
+    store.recordUsed("c");
+    log.failWrites = false;
+    log.content = *log.content + "{\"emoji\":\"c\",\"ti";
+    store.recordUsed("d");
+    EXPECT_EQ(EmojiUsageStore(defaults, clock, smallLimits(), &log).history(), store.history());
+    EXPECT_TRUE(log.keptAside.empty());
+}
+
+TEST_F(EmojiUsageStoreTest, ALogThatDoesNotReadInFullKeepsItsGoodEventsAndIsMovedAside) {
+    const std::string good = "{\"emoji\":\"a\",\"timestamp\":1}\n{\"emoji\":\"b\",\"timestamp\":2}\n";
+    for (const std::string tail :
+         {"{\"emoji\":\"c\",\"timest", "not json\n{\"emoji\":\"d\",\"timestamp\":4}\n",
+          "{\"emoji\":\"c\",\"timestamp\":3}"}) {
+        MemoryAppendLog file;
+        file.content = good + tail;
+        EmojiUsageStore store(defaults, clock, {}, &file);
+        ASSERT_EQ(store.history().size(), 2u) << tail;
+        EXPECT_EQ(store.history().front().emoji, "b");
+        EXPECT_EQ(file.keptAside, Texts{good + tail});
+        EXPECT_EQ(file.content, good);
+    }
 }
 
 }  // namespace

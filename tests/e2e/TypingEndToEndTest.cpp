@@ -16,6 +16,7 @@
 #include "e2e/DesktopTest.hpp"
 #include "platform/Base64.hpp"
 #include "platform/Json.hpp"
+#include "platform/linux/FileAppendLog.hpp"
 
 namespace {
 
@@ -285,14 +286,17 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     ASSERT_EQ(program().process().waitForExit(10), 0) << program().output();
     for (const auto& entry : fs::directory_iterator(defaults.parent_path())) {
         const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "defaults.json" || name == "defaults.json.lock") << "left behind: " << name;
+        EXPECT_TRUE(name == "defaults.json" || name == "defaults.json.lock" || name == "usage-history.jsonl")
+            << "left behind: " << name;
     }
     FileDefaults stored(defaults);
     EXPECT_FALSE(stored.movedAsideFile().has_value()) << "the file could not be read back";
     EXPECT_TRUE(stored.boolValue("hasCompletedOnboarding"));
     mosaiko::ManualMainLoop clock;
-    const EmojiUsageStore usage(stored, clock);
+    mosaiko::FileAppendLog historyLog(defaults.parent_path() / "usage-history.jsonl");
+    const EmojiUsageStore usage(stored, clock, {}, &historyLog);
     EXPECT_EQ(usage.counts().size(), 2u);
+    EXPECT_EQ(usage.history().size(), 2u);
     EXPECT_EQ(usage.counts().count(couple), 1u);
     EXPECT_EQ(usage.counts().count(snippet), 1u);
     const CustomContentStore snippets(stored);

@@ -1,11 +1,13 @@
 #include "platform/linux/AtomicFile.hpp"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <system_error>
 
 namespace mosaiko::atomicfile {
@@ -43,6 +45,15 @@ void syncDirectory(const fs::path& directory) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+std::string timestamp() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y%m%dT%H%M%SZ", &tm);
+    return buffer;
 }
 
 }  // namespace
@@ -97,6 +108,25 @@ void removeLeftovers(const fs::path& path) {
         std::error_code typeError;
         if (name.starts_with(prefix) && item.is_regular_file(typeError)) fs::remove(item.path(), typeError);
     }
+}
+
+std::optional<fs::path> moveAside(const fs::path& file, std::string_view suffix) {
+    const std::string base = file.string() + std::string(suffix) + timestamp();
+    for (int n = 1; n < 10000; ++n) {
+        const fs::path candidate = n == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(n));
+        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
+            return candidate;
+        if (errno == EEXIST) continue;
+        if (errno != EINVAL && errno != ENOSYS) return std::nullopt;
+        // A file system without no-replace renames: a hard link fails just as surely on a taken name.
+        if (::link(file.c_str(), candidate.c_str()) == 0) {
+            ::unlink(file.c_str());
+            return candidate;
+        }
+        if (errno != EEXIST) return std::nullopt;
+    }
+    errno = EEXIST;
+    return std::nullopt;
 }
 
 }  // namespace mosaiko::atomicfile

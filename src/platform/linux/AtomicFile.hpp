@@ -20,6 +20,10 @@ std::optional<std::filesystem::path> resolveLinks(const std::filesystem::path& p
 // links). Missing folders are created. Returns an error text on failure.
 std::optional<std::string> write(const std::filesystem::path& path, std::string_view bytes, mode_t mode);
 
+// Renames `file` to a name of its own beside it ("<file><suffix><UTC time>", with a number added
+// when that is taken): two files kept in the same second never share one and nothing is replaced.
+std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file, std::string_view suffix);
+
 // Removes the temporary files that writers killed in the middle of write() left beside the file
 // `path` names. Only safe while no other writer of that file can be running.
 void removeLeftovers(const std::filesystem::path& path);

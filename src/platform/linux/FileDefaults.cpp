@@ -24,15 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string timestamp() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y%m%dT%H%M%SZ", &tm);
-    return buffer;
-}
-
 // Holds an exclusive lock on the lock file beside the defaults file while alive.
 class FileLock {
   public:
@@ -85,26 +76,6 @@ std::optional<std::string> readRegularFile(const fs::path& path) {
     }
     ::close(fd);
     return text;
-}
-
-// Renames `file` to a name of its own beside it: two files kept in the same second never share one.
-std::optional<fs::path> moveAside(const fs::path& file) {
-    const std::string base = file.string() + ".unreadable-" + timestamp();
-    for (int n = 1; n < 10000; ++n) {
-        const fs::path candidate = n == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(n));
-        if (::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0)
-            return candidate;
-        if (errno == EEXIST) continue;
-        if (errno != EINVAL && errno != ENOSYS) return std::nullopt;
-        // A file system without no-replace renames: a hard link fails just as surely on a taken name.
-        if (::link(file.c_str(), candidate.c_str()) == 0) {
-            ::unlink(file.c_str());
-            return candidate;
-        }
-        if (errno != EEXIST) return std::nullopt;
-    }
-    errno = EEXIST;
-    return std::nullopt;
 }
 
 }  // namespace
@@ -181,7 +152,7 @@ void FileDefaults::load() {
 
 void FileDefaults::keepAside(const fs::path& target, std::size_t salvagedKeys) {
     // Never overwrite what we could not read in full: keep it under a new name.
-    const auto aside = moveAside(target);
+    const auto aside = atomicfile::moveAside(target, ".unreadable-");
     if (!aside) {
         std::cerr << "Mosaiko: cannot read " << target << " in full nor move it aside ("
                   << std::strerror(errno) << "); settings will not be saved this session\n";
