@@ -99,34 +99,38 @@ AppDelegate::Stores LiveShell::loadStores() {
     content_ = std::make_unique<Content>(FileDefaults::shared());
     Content& content = *content_;
 
-    poster_ = createX11EventPoster();
+    poster_ = createX11EventPoster(buildinfo::kAppIdentifier);
     // Without a poster nothing can be typed: the inserters fail instead of pretending, so no use is
     // recorded and the picker's session ends with the user's text left as it was.
     EmojiInserter::EventPoster post;
+    EmojiInserter::TextCheck canType;
     if (poster_) {
         post = [poster = poster_](const SyntheticKeyEvent& event) { poster->post(event); };
-        inserter_ = std::make_shared<EmojiInserter>(post);
+        canType = [poster = poster_](const std::u16string& text) { return poster->canType(text); };
+        inserter_ = std::make_shared<EmojiInserter>(post, EmojiInserter::plainEventFactory(), canType);
     } else {
+        const std::string reason = X11AccessibilityTrust().reason();
         std::cerr << "Mosaiko: nothing can be typed into other applications: "
-                  << X11AccessibilityTrust().reason() << "\n";
+                  << (reason.empty() ? "the X display cannot be used for typing" : reason) << "\n";
         inserter_ = std::make_shared<EmojiInserter>(
             [](const SyntheticKeyEvent&) {},
             EmojiInserter::KeyboardEventFactory([](std::uint16_t, bool) { return std::nullopt; }));
     }
 
-    auto picker = PickerAssembly::build({content.db,
-                                         content.prefs,
-                                         content.usage,
-                                         content.collections,
-                                         mainLoop_,
-                                         SystemClock::shared(),
-                                         screens_,
-                                         workspace_.get(),
-                                         [](std::uint64_t, KeyTapPort::Callback callback) {
-                                             return createX11KeyTapPort(std::move(callback));
-                                         },
-                                         post,
-                                         {}});
+    PickerAssembly::Parts parts{
+        content.db,
+        content.prefs,
+        content.usage,
+        content.collections,
+        mainLoop_,
+        SystemClock::shared(),
+        screens_,
+        workspace_.get(),
+        [](std::uint64_t, KeyTapPort::Callback callback) { return createX11KeyTapPort(std::move(callback)); },
+        post,
+        {},
+        canType};
+    auto picker = PickerAssembly::build(std::move(parts));
     picker_ = std::move(picker.controller);
     pickerPanel_ = picker.panel;
     pickerPanel_->setShellServices(pickerShell_);

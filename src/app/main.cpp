@@ -2,16 +2,28 @@
 // keyboard until it is told to quit.
 #include <QApplication>
 #include <QTimer>
+#include <cstdlib>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/AppDelegate.hpp"
 #include "app/LiveShell.hpp"
 #include "app/TerminationSignals.hpp"
+#include "app/logic/StartupCheck.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/x11/X11Display.hpp"
 
 int main(int argc, char** argv) {
     using namespace mosaiko;
+
+    const auto problem = StartupCheck::displayProblem(
+        std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+        [](const std::string& name) { return X11Display::open(name) != nullptr; });
+    if (problem) {
+        std::cerr << *problem << "\n";
+        return 1;
+    }
 
     // The application name becomes the class of every window (WM_CLASS), which is how the key
     // path recognises the program's own windows.

@@ -9,8 +9,11 @@
 
 namespace mosaiko {
 
-EmojiInserter::EmojiInserter(EventPoster eventPoster, KeyboardEventFactory keyboardEventFactory)
-    : keyboardEventFactory_(std::move(keyboardEventFactory)), eventPoster_(std::move(eventPoster)) {}
+EmojiInserter::EmojiInserter(EventPoster eventPoster, KeyboardEventFactory keyboardEventFactory,
+                             TextCheck canType)
+    : keyboardEventFactory_(std::move(keyboardEventFactory)),
+      eventPoster_(std::move(eventPoster)),
+      canType_(std::move(canType)) {}
 
 EmojiInserter::KeyboardEventFactory EmojiInserter::plainEventFactory() {
     return [](std::uint16_t keyCode, bool keyDown) -> std::optional<SyntheticKeyEvent> {
@@ -40,6 +43,7 @@ bool EmojiInserter::insert(const std::string& text, int deleteCount) {
     if (!text.empty()) {
         if (!make(kTextKeyCode, true) || !make(kTextKeyCode, false)) return false;
         const std::u16string units = text::utf16(text);
+        if (canType_ && !canType_(units)) return false;
         events[events.size() - 2].unicodeString = units;
         events.back().unicodeString = units;
     }

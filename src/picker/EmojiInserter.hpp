@@ -18,17 +18,21 @@ class EmojiInserter {
     using KeyboardEventFactory =
         std::function<std::optional<SyntheticKeyEvent>(std::uint16_t keyCode, bool keyDown)>;
     using EventPoster = std::function<void(const SyntheticKeyEvent&)>;
+    // Whether the poster can type a text now (it may lack a key to type it on).
+    using TextCheck = std::function<bool(const std::u16string& text)>;
 
     static constexpr std::uint16_t kDeleteKeyCode = 51;
     static constexpr std::uint16_t kTextKeyCode = 0;
 
     explicit EmojiInserter(EventPoster eventPoster,
-                           KeyboardEventFactory keyboardEventFactory = plainEventFactory());
+                           KeyboardEventFactory keyboardEventFactory = plainEventFactory(),
+                           TextCheck canType = {});
 
     // Posts `deleteCount` Delete down/up pairs (none when it is 0 or less), then, unless `text` is
-    // empty, one key-down and one key-up that both carry the whole text. Every event is created
-    // before the first is posted: when any cannot be created, nothing is posted and the answer is
-    // false, so the caller neither half-erases the user's text nor records a use that did not happen.
+    // empty, one key-down and one key-up that both carry the whole text. Every event is created,
+    // and the text checked against what the poster can type, before the first is posted: when
+    // anything fails, nothing is posted and the answer is false, so the caller neither half-erases
+    // the user's text nor records a use that did not happen.
     bool insert(const std::string& text, int deleteCount);
 
     // A factory whose events cannot fail to be made (the poster does the platform work).
@@ -37,6 +41,7 @@ class EmojiInserter {
   private:
     KeyboardEventFactory keyboardEventFactory_;
     EventPoster eventPoster_;
+    TextCheck canType_;
 };
 
 }  // namespace mosaiko

@@ -10,9 +10,10 @@
 
 namespace mosaiko {
 
-// Observes keyboard input system-wide: every key-down and modifier change goes to one handler
-// before the focused application sees it, and is dropped when the handler answers swallow. The key
-// tap knows nothing of triggers or sessions; every decision is the handler's.
+// Observes keyboard input system-wide: every key-down and modifier change goes to one handler, in
+// order. The presses the handler has asked to hold (hold()) reach it before the focused application
+// sees them and are dropped when it answers swallow; the others reach it afterwards, marked as not
+// held. The key tap knows nothing of triggers or sessions; every decision is the handler's.
 class GlobalKeyTap {
   public:
     enum class Decision { passThrough = 0, swallow = 1 };

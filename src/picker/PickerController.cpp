@@ -1,6 +1,7 @@
 #include "picker/PickerController.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 #include "content/PreferencesStore.hpp"
@@ -172,11 +173,10 @@ KeyHolds PickerController::heldKeys() const {
     const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut());
     const auto pair = sequence ? charactersOf(*sequence) : std::vector<std::string>{};
     if (!session_) {
-        if (pair.size() == 2 && !recentTypedCharacters_.empty() &&
-            sameText(recentTypedCharacters_.back().character, pair[0])) {
-            holds.keys.push_back(
-                KeyHold::typing(pair[1], recentTypedCharacters_.back().uptime + quickOpenMaxGapS));
-        }
+        // Held also when its first character has not been typed yet: a main loop running behind
+        // could otherwise hold it too late.
+        if (pair.size() == 2)
+            holds.keys.push_back(KeyHold::typing(pair[1], std::numeric_limits<double>::infinity()));
         return holds;
     }
     const Session& s = *session_;
@@ -189,12 +189,11 @@ KeyHolds PickerController::heldKeys() const {
     if (s.query.empty() && pair.size() == 2 && trigger.size() == 1 && sameText(pair[0], trigger[0])) {
         holds.keys.push_back(KeyHold::typing(pair[1], s.startedAtUptime + quickOpenMaxGapS));
     }
-    if (s.isShown) {
-        for (std::uint16_t key :
-             {KeyCode::returnKey, KeyCode::keypadEnter, KeyCode::tab, KeyCode::escape, KeyCode::leftArrow,
-              KeyCode::rightArrow, KeyCode::downArrow, KeyCode::upArrow}) {
-            holds.keys.push_back(KeyHold::key(key));
-        }
+    // The panel's keys from the start of the session, so that they are held once it shows.
+    for (std::uint16_t key :
+         {KeyCode::returnKey, KeyCode::keypadEnter, KeyCode::tab, KeyCode::escape, KeyCode::leftArrow,
+          KeyCode::rightArrow, KeyCode::downArrow, KeyCode::upArrow}) {
+        holds.keys.push_back(KeyHold::key(key));
     }
     return holds;
 }

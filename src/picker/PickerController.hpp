@@ -133,10 +133,10 @@ class PickerController {
 
     // The key dispatcher the key tap's handler calls for every key-down and modifier change.
     GlobalKeyTap::Decision handle(const KeyEvent& event);
-    // The key presses the current state may swallow: while idle the library shortcut and, right
-    // after the first character of the instant-open sequence, its second; in an inline session the
-    // line deletion and the doubled trigger, and once the panel shows Return, Enter, Tab, Escape
-    // and the arrows; in an exclusive session every key. Nothing while stopped.
+    // The key presses the current state may swallow: while idle the library shortcut and the key
+    // that completes the instant-open sequence; in an inline session Return, Enter, Tab, Escape,
+    // the arrows, the line deletion and (while it can count) the doubled trigger; in an exclusive
+    // session every key. Nothing while stopped.
     KeyHolds heldKeys() const;
     // Tab and Shift-Tab: moves to the next scope of the ring; false when there is nowhere to go.
     bool cycleScope(bool reverse);

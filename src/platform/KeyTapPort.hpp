@@ -8,16 +8,17 @@
 
 namespace mosaiko {
 
-// A system-wide tap installed in the display server: it sees every key-down and modifier change
-// before the focused application does and may drop it. The key tap (picker/GlobalKeyTap) drives it
-// through its Dependencies record; the live implementation is X11, tests use a fake.
+// A system-wide tap installed in the display server: it sees every key-down and modifier change,
+// and may drop the presses it holds before the focused application gets them. The key tap
+// (picker/GlobalKeyTap) drives it through its Dependencies record; the live implementation is X11,
+// tests use a fake.
 class KeyTapPort {
   public:
     // Returns true to drop the event, false to let it through. Also called with the
     // tapDisabledByTimeout type when an event had to pass unanswered (the callback's answer is then
-    // ignored), so the owner can re-enable the tap. Some events can only be reported after they
-    // passed, and their answer is ignored as well: events this program posted itself (their
-    // userData carries kEventMarker), and on X11 the release of a modifier key (flagsChanged).
+    // ignored), so the owner can re-enable the tap. Events that are not held (`held` false) are
+    // reported after they passed, and their answer is ignored as well: keys outside the holds,
+    // events this program posted itself (their userData carries kEventMarker), modifier changes.
     using Callback = std::function<bool(const KeyEvent&)>;
 
     virtual ~KeyTapPort() = default;

@@ -44,7 +44,7 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now) {
         deliver_(0, event, false);
         return;
     }
-    waiting_ = Waiting{++lastId_, keycode, ownKeys_.isTyping(now), now + answerBound_};
+    waiting_ = Waiting{++lastId_, keycode, ownKeys_.isTyping(now), now, now + answerBound_};
     deliver_(waiting_->id, event, true);
 }
 
@@ -72,21 +72,33 @@ void KeyTapRules::setHolds(KeyHolds holds, double now) {
 }
 
 void KeyTapRules::tick(double now) {
-    if (waiting_ && now >= waiting_->deadline && !waiting_->takenUp && withdraw_ &&
-        !withdraw_(waiting_->id)) {
-        waiting_->takenUp = true;
-        waiting_->deadline = now + takenUpBound;
-    }
-    if (waiting_ && now >= waiting_->deadline) {
-        waiting_.reset();
-        server_.replay();
-        enabled_ = false;
-        KeyEvent notice;
-        notice.type = KeyEvent::Type::tapDisabledByTimeout;
-        notice.held = false;
-        deliver_(0, notice, false);
-    }
+    if (waiting_ && now >= waiting_->deadline) settleOverdue(now);
     refreshHolds(now);
+}
+
+void KeyTapRules::settleOverdue(double now) {
+    Waiting& press = *waiting_;
+    const double limit = press.askedAt + takenUpBound;
+    if (!press.decided && withdraw_) {
+        switch (withdraw_(press.id, now < limit)) {
+            case Progress::deciding:
+                press.decided = true;
+                press.deadline = now + takenUpBound;
+                return;
+            case Progress::catchingUp:
+                press.deadline = std::min(now + answerBound_, limit);
+                return;
+            case Progress::idle:
+                break;
+        }
+    }
+    waiting_.reset();
+    server_.replay();
+    enabled_ = false;
+    KeyEvent notice;
+    notice.type = KeyEvent::Type::tapDisabledByTimeout;
+    notice.held = false;
+    deliver_(0, notice, false);
 }
 
 std::optional<double> KeyTapRules::nextDeadline() const {

@@ -11,10 +11,11 @@ namespace mosaiko {
 
 // The rules of a key tap that holds only some keys, apart from the display server that carries
 // them out. A held press freezes the keyboard until it is answered, so:
-// - a held press of the user's goes to the handler and waits for its answer at most `answerBound`
-//   seconds (or `takenUpBound` once the handler is working on it); without an answer it goes on to
-//   the application, and the tap disables itself (the handler hears of that and enables it again)
-//   so that a stalled handler never stalls typing;
+// - a held press of the user's goes to the handler and waits for its answer; when the handler has
+//   not moved for `answerBound` seconds the press goes on to the application, and the tap disables
+//   itself (the handler hears of that and enables it again), so that a stalled handler never stalls
+//   typing. A handler that is still busy with the keys typed just before (which do not wait) or that
+//   is deciding the press gets up to `takenUpBound` seconds;
 // - a press this program typed itself passes at once (the handler hears of it, with its marker); a
 //   press of the user's that the program typed again after its own text passes unheard;
 // - a press of the user's typed while the program types would overtake the program's text: when the
@@ -52,12 +53,18 @@ class KeyTapRules {
 
     // Hands an event to the handler; when `asks`, the answer comes back through answer(id, …).
     using Deliver = std::function<void(std::uint64_t id, const KeyEvent& event, bool asks)>;
-    // Withdraws the question about press `id` once its time is up; false when the handler has
-    // already taken it up (it is deciding now), so that its answer still counts: a press must not
-    // both go on and be acted upon.
-    using Withdraw = std::function<bool(std::uint64_t id)>;
+    // Where the handler stands with press `id` once its time is up.
+    enum class Progress {
+        idle,        // it has not moved since the press was asked about: the question is withdrawn
+        catchingUp,  // it is still busy with events that came before the press
+        deciding,    // it has taken the press up: its answer will count
+    };
+    // Called when the time of press `id` is up; `mayWait` is false once the longest wait is over,
+    // and then only `deciding` keeps the press waiting. `idle` must withdraw the question for good,
+    // so that a press never both goes on and is acted upon.
+    using Withdraw = std::function<Progress(std::uint64_t id, bool mayWait)>;
 
-    // How long an answer the handler is already working on may take before the press goes on.
+    // The longest a press waits while the handler catches up with earlier events or decides it.
     static constexpr double takenUpBound = 1.0;
 
     KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound,
@@ -87,10 +94,12 @@ class KeyTapRules {
         std::uint64_t id = 0;
         unsigned keycode = 0;
         bool overtakes = false;
+        double askedAt = 0;
         double deadline = 0;
-        bool takenUp = false;
+        bool decided = false;  // the handler took it up: only its answer settles it
     };
     void refreshHolds(double now);
+    void settleOverdue(double now);
 
     Server& server_;
     OwnKeys ownKeys_;

@@ -2,6 +2,8 @@
 // ends on a signal, and how a new copy replaces a running one.
 #include <signal.h>
 
+#include <cstdio>
+
 #include "e2e/DesktopTest.hpp"
 
 namespace {
@@ -90,6 +92,23 @@ TEST_F(EndToEnd, ANewCopyTellsTheUserAndReplacesTheRunningOne) {
     EXPECT_EQ(older.process().waitForExit(5), 0);  // asked politely, it shut down by itself
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", newer.pid()));
     EXPECT_EQ(newer.process().waitForExit(0.2), std::nullopt);
+}
+
+// Without a display the toolkit aborted, advising to reinstall the application.
+TEST(StartUp, WithoutADisplayTheProgramSaysWhatIsMissingAndFails) {
+    const std::string program = std::string(MOSAIKO_BINARY_DIR) + "/mosaiko";
+    for (const std::string display : {"-u DISPLAY", "DISPLAY=:987"}) {
+        const std::string command = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY " + display + " " + program +
+                                    " 2>&1; echo \"status $?\"";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string output;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+        ::pclose(pipe);
+        EXPECT_NE(output.find("Mosaiko cannot start"), std::string::npos) << display << ": " << output;
+        EXPECT_NE(output.find("status 1\n"), std::string::npos) << display << ": " << output;
+    }
 }
 
 }  // namespace

@@ -105,27 +105,40 @@ TEST_F(KeyTapRulesTest, AnUnansweredPressPassesAfterTheBound) {
     EXPECT_TRUE(delivered.back().asks);
 }
 
-// A press the handler has taken up just as its time ran out waits for that answer (up to the
-// longer bound), so that it never both goes on and is acted upon.
-TEST_F(KeyTapRulesTest, APressTheHandlerIsDecidingWaitsForItsAnswer) {
-    bool takenUp = true;
-    KeyTapRules deciding{server, ledger.ownKeys(),
-                         [this](std::uint64_t id, const KeyEvent& e, bool asks) {
-                             delivered.push_back({id, e, asks});
-                         },
-                         0.1, [&](std::uint64_t) { return !takenUp; }};
+// A handler still busy with the keys typed just before a held press (they do not wait) keeps it
+// waiting, as does one deciding it, up to the longer bound; a handler that does not move lets it go
+// at the answer bound. A press never both goes on and is acted upon.
+TEST_F(KeyTapRulesTest, APressWaitsWhileTheHandlerMovesAndGoesOnWhenItStalls) {
+    using Progress = KeyTapRules::Progress;
+    std::vector<Progress> progress;  // what the handler reports at each look, in turn
+    std::vector<bool> mayWait;
+    KeyTapRules rules2{server, ledger.ownKeys(),
+                       [this](std::uint64_t id, const KeyEvent& e, bool asks) {
+                           delivered.push_back({id, e, asks});
+                       },
+                       0.1,
+                       [&](std::uint64_t, bool wait) {
+                           mayWait.push_back(wait);
+                           const Progress p = progress.front();
+                           progress.erase(progress.begin());
+                           return p;
+                       }};
     KeyEvent key;
-    deciding.press(11, key, 0);
-    deciding.tick(0.1);
-    EXPECT_TRUE(server.calls.empty());
-    deciding.answer(delivered[0].id, true, 0.5);
+    progress = {Progress::catchingUp, Progress::deciding};
+    rules2.press(11, key, 0);
+    rules2.tick(0.1);
+    rules2.tick(0.2);
+    rules2.tick(1.1);
+    EXPECT_TRUE(server.calls.empty()) << "caught up, then deciding";
+    rules2.answer(delivered[0].id, true, 1.15);
     EXPECT_EQ(server.calls, std::vector<std::string>{"drop"});
 
-    deciding.press(12, key, 1);
-    deciding.tick(1.1);
-    deciding.tick(2.1);  // the handler hangs: the press goes on after all
+    progress = {Progress::catchingUp, Progress::catchingUp, Progress::idle};
+    rules2.press(12, key, 2);
+    for (double t : {2.1, 2.5, 3.0}) rules2.tick(t);  // catching up for the longest wait, then no more
+    EXPECT_EQ(mayWait, (std::vector<bool>{true, true, true, true, false}));
     EXPECT_EQ(server.calls, (std::vector<std::string>{"drop", "replay"}));
-    EXPECT_FALSE(deciding.isEnabled());
+    EXPECT_FALSE(rules2.isEnabled());
 }
 
 TEST_F(KeyTapRulesTest, OwnPressesPassAtOnce) {

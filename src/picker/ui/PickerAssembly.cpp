@@ -28,7 +28,8 @@ PickerAssembly::Picker PickerAssembly::build(Parts parts) {
     auto inserter = std::make_shared<EmojiInserter>(
         canPost ? parts.postEvent : [](const SyntheticKeyEvent&) {},
         canPost ? EmojiInserter::plainEventFactory()
-                : EmojiInserter::KeyboardEventFactory([](std::uint16_t, bool) { return std::nullopt; }));
+                : EmojiInserter::KeyboardEventFactory([](std::uint16_t, bool) { return std::nullopt; }),
+        parts.canTypeText);
 
     PickerController::Dependencies d;
     const Clock& clock = parts.clock;

@@ -40,6 +40,8 @@ class PickerAssembly {
         EmojiInserter::EventPoster postEvent;
         // The primary screen's frame in Qt's coordinates; Qt's own when unset.
         std::function<ScreenInfo::Rect()> primaryDesktopFrame;
+        // Whether the poster can type a text now; always, when unset.
+        EmojiInserter::TextCheck canTypeText = {};
     };
 
     struct Picker {

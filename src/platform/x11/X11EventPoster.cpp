@@ -9,7 +9,11 @@
 #include <chrono>
 #include <set>
 
+#include <cstdlib>
+#include <iostream>
+
 #include "platform/MainLoop.hpp"
+#include "platform/linux/InstanceRegistry.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11KeyMapping.hpp"
 
@@ -66,6 +70,47 @@ bool isDown(Display* display, unsigned keycode) {
     return keycode < 256 && (keys[keycode / 8] & (1 << (keycode % 8))) != 0;
 }
 
+// Whether the keycode holds `keysym` and nothing else, as a poster maps it: another program's
+// mapping of the same keycode is never undone.
+bool holdsOnly(Display* display, unsigned keycode, unsigned long keysym) {
+    int perKeycode = 0;
+    KeySym* current = XGetKeyboardMapping(display, static_cast<::KeyCode>(keycode), 1, &perKeycode);
+    if (!current) return false;
+    bool only = perKeycode > 0 && current[0] == keysym;
+    for (int i = 1; only && i < perKeycode; ++i) only = current[i] == keysym || current[i] == NoSymbol;
+    XFree(current);
+    return only;
+}
+
+std::string displayKeyOf(const std::string& displayName) {
+    return InstanceRegistry::displayKey(displayName.empty() ? std::getenv("DISPLAY") : displayName.c_str());
+}
+
+// Gives back the keycodes that killed runs of the program left remapped on this display.
+void restoreLeftovers(Display* display, const std::filesystem::path& directory,
+                      const std::string& displayKey) {
+    const auto leftovers = RemappedKeycodes::leftByEndedRuns(directory, displayKey);
+    if (leftovers.empty()) return;
+    {
+        X11ErrorTrap trap;
+        for (const auto& leftover : leftovers) {
+            for (const auto& entry : leftover.entries) {
+                if (!holdsOnly(display, entry.keycode, entry.keysym)) continue;
+                KeySym none = NoSymbol;
+                XChangeKeyboardMapping(display, static_cast<int>(entry.keycode), 1, &none, 1);
+            }
+        }
+        XSync(display, False);
+    }
+    for (const auto& leftover : leftovers) ::unlink(leftover.file.c_str());
+}
+
+// Whether typing the text needs a spare keycode: all but line breaks and tabs do.
+bool needsSpareKeycode(const std::u16string& text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char16_t c) { return c != u'\r' && c != u'\n' && c != u'\t'; });
+}
+
 }  // namespace
 
 std::unique_ptr<X11EventPoster> X11EventPoster::create(Options options) {
@@ -74,11 +119,15 @@ std::unique_ptr<X11EventPoster> X11EventPoster::create(Options options) {
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(display->get(), &eventBase, &errorBase, &major, &minor)) return nullptr;
     if (!options.ledger) options.ledger = PostedKeyLedger::shared();
+    restoreLeftovers(display->get(), options.recordDirectory, displayKeyOf(options.displayName));
     return std::unique_ptr<X11EventPoster>(new X11EventPoster(std::move(display), std::move(options)));
 }
 
 X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options options)
-    : display_(std::move(display)), options_(std::move(options)) {
+    : display_(std::move(display)),
+      options_(std::move(options)),
+      record_(
+          std::make_unique<RemappedKeycodes>(options_.recordDirectory, displayKeyOf(options_.displayName))) {
     thread_ = std::thread([this] { run(); });
     options_.ledger->setRetyper(this, [this](unsigned keycode) {
         Job job;
@@ -120,6 +169,37 @@ void X11EventPoster::post(const SyntheticKeyEvent& event) {
         jobs_.push_back(std::move(job));
     }
     wake_.notify_all();
+}
+
+bool X11EventPoster::canType(const std::u16string& text) {
+    if (!needsSpareKeycode(text) || usableSlots_.load() > 0 || freeKeycodes() > 0) {
+        saidNoSpareKeycode_ = false;
+        return true;
+    }
+    if (!saidNoSpareKeycode_) {
+        std::cerr << "Mosaiko: nothing was typed: every keycode of the keyboard holds a key, so none is free "
+                     "to type with\n";
+        saidNoSpareKeycode_ = true;
+    }
+    return false;
+}
+
+std::size_t X11EventPoster::freeKeycodes() {
+    if (!queryDisplay_) queryDisplay_ = X11Display::open(options_.displayName);
+    if (!queryDisplay_ || !queryDisplay_->isConnected()) return 0;
+    Display* display = queryDisplay_->get();
+    int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    KeySym* map = XGetKeyboardMapping(display, static_cast<::KeyCode>(minKeycode),
+                                      maxKeycode - minKeycode + 1, &perKeycode);
+    if (!map) return 0;
+    std::size_t count = 0;
+    for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
+        const KeySym* syms = map + (keycode - minKeycode) * perKeycode;
+        if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; })) ++count;
+    }
+    XFree(map);
+    return count;
 }
 
 void X11EventPoster::run() {
@@ -267,6 +347,7 @@ bool X11EventPoster::discoverSlots() {
         }
     }
     XFree(map);
+    usableSlots_ = slots_.size();
     return !slots_.empty();
 }
 
@@ -300,11 +381,12 @@ bool X11EventPoster::mapOntoSlots(const std::vector<unsigned long>& keysyms) {
         if (slot.keysym != 0) safeAt = std::max(safeAt, slot.lastUsed + options_.holdSeconds);
     }
     sleepFor(safeAt - now());
+    for (std::size_t i = 0; i < missing.size(); ++i) slots_[order[i]].keysym = missing[i];
+    recordMappedSlots();  // before the keyboard changes: a kill from here on leaves a record
     X11ErrorTrap trap;
     for (std::size_t i = 0; i < missing.size(); ++i) {
-        Slot& slot = slots_[order[i]];
-        slot.keysym = missing[i];
-        KeySym syms[2] = {missing[i], missing[i]};
+        const Slot& slot = slots_[order[i]];
+        KeySym syms[2] = {slot.keysym, slot.keysym};
         XChangeKeyboardMapping(display, static_cast<int>(slot.keycode), 2, syms, 1);
     }
     XSync(display, False);
@@ -328,24 +410,30 @@ void X11EventPoster::restoreSlots() {
     if (display_->isConnected()) {
         X11ErrorTrap trap;
         for (const Slot& slot : slots_) {
-            if (slot.keysym == 0) continue;
             // Leave a keycode alone that somebody else has mapped since.
-            int perKeycode = 0;
-            KeySym* current =
-                XGetKeyboardMapping(display, static_cast<::KeyCode>(slot.keycode), 1, &perKeycode);
-            const bool ours = current && perKeycode > 0 && current[0] == slot.keysym;
-            if (current) XFree(current);
-            if (!ours) continue;
+            if (slot.keysym == 0 || !holdsOnly(display, slot.keycode, slot.keysym)) continue;
             KeySym none = NoSymbol;
             XChangeKeyboardMapping(display, static_cast<int>(slot.keycode), 1, &none, 1);
         }
         XSync(display, False);
     }
     slots_.clear();
+    usableSlots_ = 0;
+    record_->write({});
 }
 
-std::unique_ptr<X11EventPoster> createX11EventPoster() {
-    return X11EventPoster::create({});
+void X11EventPoster::recordMappedSlots() {
+    std::vector<RemappedKeycodes::Entry> entries;
+    for (const Slot& slot : slots_) {
+        if (slot.keysym != 0) entries.push_back({slot.keycode, slot.keysym});
+    }
+    record_->write(entries);
+}
+
+std::unique_ptr<X11EventPoster> createX11EventPoster(const std::string& identifier) {
+    X11EventPoster::Options options;
+    options.recordDirectory = InstanceRegistry::standardDirectory(identifier);
+    return X11EventPoster::create(std::move(options));
 }
 
 }  // namespace mosaiko

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "platform/SyntheticKeyEvent.hpp"
+#include "platform/linux/RemappedKeycodes.hpp"
 #include "platform/x11/PostedKeyLedger.hpp"
 
 namespace mosaiko {
@@ -30,6 +33,10 @@ class X11Display;
 // holds Control, Alt or Super, which would turn the keys into shortcuts, typing waits (up to a
 // second) for them to be let go.
 //
+// Every remapping is recorded first (RemappedKeycodes), and a poster made after a run that was
+// killed restores the keycodes that run left remapped, where they still hold what it put there;
+// without that, a few killed runs use up every spare keycode for good.
+//
 // post() returns at once; a thread with its own connection does the typing in order, so the
 // waiting never stalls the main loop or the key tap. Every press is recorded in the ledger first,
 // so the key tap knows it for ours. The poster is also the ledger's retyper: presses of the user's
@@ -43,6 +50,8 @@ class X11EventPoster {
         std::shared_ptr<PostedKeyLedger> ledger;  // PostedKeyLedger::shared() when empty
         double settleSeconds = 0;                 // from remapping keycodes to typing on them
         double holdSeconds = 0.5;                 // from the last key on a keycode to remapping it
+        // The private folder where remapped keycodes are recorded; no record when empty.
+        std::filesystem::path recordDirectory;
     };
 
     // nullptr when the display cannot be opened or lacks XTEST.
@@ -52,6 +61,11 @@ class X11EventPoster {
     X11EventPoster& operator=(const X11EventPoster&) = delete;
 
     void post(const SyntheticKeyEvent& event);
+
+    // Whether `text` can be typed now; asked on the main thread before anything of an insertion is
+    // posted, so an insertion that cannot be typed erases nothing either. False only when the text
+    // needs a spare keycode and none can be had; why is said once on stderr.
+    bool canType(const std::u16string& text);
 
   private:
     struct Job {
@@ -79,10 +93,16 @@ class X11EventPoster {
     unsigned keycodeOnSlot(unsigned long keysym) const;
     void restoreSlots();
     bool hasMappedSlots() const;
+    void recordMappedSlots();
+    std::size_t freeKeycodes();
 
     std::unique_ptr<X11Display> display_;
     Options options_;
     std::vector<Slot> slots_;
+    std::unique_ptr<RemappedKeycodes> record_;
+    std::atomic<std::size_t> usableSlots_{0};   // spare keycodes the typing thread holds now
+    std::unique_ptr<X11Display> queryDisplay_;  // the main thread's own connection, for canType()
+    bool saidNoSpareKeycode_ = false;
     double lastKeyTime_ = 0;
     std::set<unsigned long> strokedOnSlot_;  // keys whose key-down typed a whole stroke on a slot
 
@@ -93,7 +113,8 @@ class X11EventPoster {
     std::thread thread_;
 };
 
-// The live poster on $DISPLAY, sharing PostedKeyLedger::shared() with the live key tap.
-std::unique_ptr<X11EventPoster> createX11EventPoster();
+// The live poster on $DISPLAY, sharing PostedKeyLedger::shared() with the live key tap, recording
+// its remapped keycodes in the runtime folder of the program `identifier`.
+std::unique_ptr<X11EventPoster> createX11EventPoster(const std::string& identifier);
 
 }  // namespace mosaiko

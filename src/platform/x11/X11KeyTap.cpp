@@ -11,6 +11,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -39,6 +40,8 @@ struct X11KeyTap::Shared {
     // deciding it; 0 when none.
     std::atomic<std::uint64_t> waitingFor{0};
     static constexpr std::uint64_t kTakenUp = std::uint64_t{1} << 63;
+    // How many events the main thread has handled: whether it is making progress.
+    std::atomic<std::uint64_t> handled{0};
     int wakeFd = -1;
 
     // What the main thread hands to the tap's thread.
@@ -92,6 +95,7 @@ void deliver(const std::shared_ptr<Shared>& shared, std::uint64_t id, KeyEvent e
             event.held = false;
         }
         const bool drop = callGuarded(*shared, event);
+        ++shared->handled;
         if (!asks || !event.held) return;
         {
             std::lock_guard lock(shared->mutex);
@@ -113,15 +117,27 @@ class TapConnection final : public KeyTapRules::Server {
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) {
-                  if (asks) shared_->waitingFor = id;
+                  if (asks) {
+                      shared_->waitingFor = id;
+                      handledBefore_ = shared_->handled.load();
+                  }
                   deliver(shared_, id, event, asks);
               },
               options.answerTimeoutSeconds,
-              [this](std::uint64_t id) {
+              [this](std::uint64_t id, bool mayWait) {
+                  // Still working through the events that came before this press: it may wait on.
+                  const std::uint64_t handled = shared_->handled.load();
+                  if (mayWait && handled != handledBefore_) {
+                      handledBefore_ = handled;
+                      return KeyTapRules::Progress::catchingUp;
+                  }
                   std::uint64_t expected = id;
-                  return shared_->waitingFor.compare_exchange_strong(expected, 0);
+                  return shared_->waitingFor.compare_exchange_strong(expected, 0)
+                             ? KeyTapRules::Progress::idle
+                             : KeyTapRules::Progress::deciding;
               }) {
         XDisplayKeycodes(d_, &minKeycode_, &maxKeycode_);
+        findSpareKeycodes();
         int event = 0, error = 0;
         XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
@@ -334,6 +350,21 @@ class TapConnection final : public KeyTapRules::Server {
         grabs_ = wanted;
     }
 
+    // Keys without any symbol: no keyboard types them, and our poster types text on them, so they
+    // are never held (holding each of its keys would slow the poster's text down).
+    void findSpareKeycodes() {
+        int perKeycode = 0;
+        KeySym* map = XGetKeyboardMapping(d_, static_cast<::KeyCode>(minKeycode_),
+                                          maxKeycode_ - minKeycode_ + 1, &perKeycode);
+        if (!map) return;
+        for (int keycode = minKeycode_; keycode <= maxKeycode_; ++keycode) {
+            const KeySym* syms = map + (keycode - minKeycode_) * perKeycode;
+            if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
+                spare_.insert(static_cast<unsigned>(keycode));
+        }
+        XFree(map);
+    }
+
     Grabs wantedGrabs() const {
         Grabs wanted;
         if (holds_.empty()) return wanted;
@@ -341,6 +372,7 @@ class TapConnection final : public KeyTapRules::Server {
         for (int code = minKeycode_; code <= maxKeycode_; ++code) {
             const auto keycode = static_cast<unsigned>(code);
             if (translator_.isModifierKeycode(keycode)) continue;
+            if (holds_.everyKey && spare_.count(keycode)) continue;
             if (holds_.everyKey) {
                 wanted[keycode] = {kAnyModifier};
                 continue;
@@ -379,6 +411,8 @@ class TapConnection final : public KeyTapRules::Server {
     KeyHolds holds_;
     Grabs grabs_;
     std::map<unsigned, double> passedUnheld_;
+    std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
+    std::set<unsigned> spare_;
 };
 
 bool hasRawKeyEvents(Display* display) {
@@ -450,12 +484,20 @@ void X11KeyTap::setEnabled(bool enabled) {
 
 void X11KeyTap::hold(const KeyHolds& holds) {
     std::unique_lock lock(shared_->mutex);
-    shared_->holds = holds;
+    const KeyHolds before = std::exchange(shared_->holds, holds);
     const std::uint64_t version = ++shared_->holdsVersion;
     if (!shared_->running) return;
     shared_->wake();
-    // The thread never waits for this one, so waiting is safe (and bounded, for a server that does
-    // not answer); the grabs are in place when the user can see what they are for (the panel).
+    // Releasing keys need not be waited for: the thread takes new holds in before the answer to a
+    // press that waits. New keys are waited for, so that they are held by the time the user can
+    // see what they are for (the panel). The thread never waits for this one, so waiting is safe
+    // (and bounded, for a server that does not answer).
+    const bool releasesOnly =
+        (!holds.everyKey || before.everyKey) &&
+        std::all_of(holds.keys.begin(), holds.keys.end(), [&](const KeyHold& hold) {
+            return std::find(before.keys.begin(), before.keys.end(), hold) != before.keys.end();
+        });
+    if (releasesOnly) return;
     shared_->changed.wait_for(lock, std::chrono::milliseconds(500),
                               [&] { return shared_->holdsApplied >= version || !shared_->running; });
 }

@@ -16,9 +16,18 @@
 #include "picker/ui/DeferredRefresh.hpp"
 #include "settings/ui/CollectionsPinRow.hpp"
 #include "settings/ui/ManageHeaderCard.hpp"
+#include "settings/ui/ManageViewFrame.hpp"
 #include "settings/ui/SettingsStyle.hpp"
 
 namespace mosaiko {
+
+namespace {
+
+const manage_view::Sizes sizes{
+    CollectionsManageRules::standaloneWidth, CollectionsManageRules::standaloneHeight,
+    CollectionsManageRules::standaloneListHeight, &CollectionsManageRules::embeddedListHeight};
+
+}  // namespace
 
 CollectionsManageView::CollectionsManageView(bool isEmbeddedInSettings, CollectionsStore& collections,
                                              EmojiDatabase& db, PreferencesStore& prefs, QWidget* parent)
@@ -27,23 +36,8 @@ CollectionsManageView::CollectionsManageView(bool isEmbeddedInSettings, Collecti
       collections_(collections),
       db_(db),
       prefs_(prefs) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     content_ = buildContent();
-    if (isEmbeddedInSettings_) {
-        auto* scroll = new QScrollArea(this);
-        scroll->setWidgetResizable(true);
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        scroll->setWidget(content_);
-        layout->addWidget(scroll);
-        list_->setFixedHeight(static_cast<int>(CollectionsManageRules::embeddedListHeight(0)));
-    } else {
-        layout->addWidget(content_);
-        list_->setFixedHeight(static_cast<int>(CollectionsManageRules::standaloneListHeight));
-        setFixedSize(static_cast<int>(CollectionsManageRules::standaloneWidth),
-                     static_cast<int>(CollectionsManageRules::standaloneHeight));
-    }
+    manage_view::place(*this, content_, list_, isEmbeddedInSettings_, sizes);
 
     refresh_ = std::make_unique<DeferredRefresh>(this, [this] { refresh(); });
     refresh_->watch(collections_.pinnedIDs);
@@ -99,32 +93,15 @@ QWidget* CollectionsManageView::buildContent() {
                              11, QFont::Normal, true));
     column->addLayout(heading);
 
-    list_ = new QScrollArea(content);
-    list_->setWidgetResizable(true);
-    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* rows = new QWidget;
-    rowsLayout_ = new QVBoxLayout(rows);
-    rowsLayout_->setContentsMargins(6, 6, 6, 6);
-    rowsLayout_->setSpacing(4);
     emptyLabel_ = SettingsStyle::wrappingLabel(
-        tr("No pinned entries yet. Right click an entry in the picker to pin it."), 13, QFont::Normal, true,
-        rows);
-    rowsLayout_->addWidget(emptyLabel_);
-    rowsLayout_->addStretch(1);
-    list_->setWidget(rows);
+        tr("No pinned entries yet. Right click an entry in the picker to pin it."), 13, QFont::Normal, true);
+    const auto list = manage_view::rowList(content, emptyLabel_, QMargins(6, 6, 6, 6));
+    list_ = list.scroll;
+    rowsLayout_ = list.rows;
     column->addWidget(list_);
 
-    if (!isEmbeddedInSettings_) {
-        column->addStretch(1);
-        auto* footer = new QHBoxLayout;
-        footer->addStretch(1);
-        close_ = new QPushButton(tr("Close"), content);
-        connect(close_, &QPushButton::clicked, this, [this] { window()->close(); });
-        footer->addWidget(close_);
-        column->addLayout(footer);
-    } else {
-        column->addStretch(1);
-    }
+    column->addStretch(1);
+    if (!isEmbeddedInSettings_) close_ = manage_view::closeFooter(*this, content, column);
     return content;
 }
 
@@ -193,9 +170,7 @@ CollectionsPinRow* CollectionsManageView::row(const std::string& itemID) const {
 
 void CollectionsManageView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (isEmbeddedInSettings_) {
-        list_->setFixedHeight(static_cast<int>(CollectionsManageRules::embeddedListHeight(height())));
-    }
+    manage_view::fitList(*this, list_, isEmbeddedInSettings_, sizes);
 }
 
 }  // namespace mosaiko

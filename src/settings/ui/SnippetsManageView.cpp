@@ -18,11 +18,16 @@
 #include "platform/qt/Typography.hpp"
 #include "settings/SnippetsManageRules.hpp"
 #include "settings/ui/ManageHeaderCard.hpp"
+#include "settings/ui/ManageViewFrame.hpp"
 #include "settings/ui/SettingsStyle.hpp"
 
 namespace mosaiko {
 
 namespace {
+
+const manage_view::Sizes sizes{SnippetsManageRules::standaloneWidth, SnippetsManageRules::standaloneHeight,
+                               SnippetsManageRules::standaloneListHeight,
+                               &SnippetsManageRules::embeddedListHeight};
 
 // One snippet: its name over its first shortcode, its text on one line, "Edit…" and delete.
 class SnippetManagementRow final : public QWidget {
@@ -77,23 +82,8 @@ class SnippetManagementRow final : public QWidget {
 SnippetsManageView::SnippetsManageView(bool isEmbeddedInSettings, CustomContentStore& custom,
                                        PreferencesStore& prefs, QWidget* parent)
     : QWidget(parent), isEmbeddedInSettings_(isEmbeddedInSettings), custom_(custom), prefs_(prefs) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    QWidget* content = buildContent();
-    if (isEmbeddedInSettings_) {
-        auto* scroll = new QScrollArea(this);
-        scroll->setWidgetResizable(true);
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        scroll->setWidget(content);
-        layout->addWidget(scroll);
-        list_->setFixedHeight(static_cast<int>(SnippetsManageRules::embeddedListHeight(0)));
-    } else {
-        layout->addWidget(content);
-        list_->setFixedHeight(static_cast<int>(SnippetsManageRules::standaloneListHeight));
-        setFixedSize(static_cast<int>(SnippetsManageRules::standaloneWidth),
-                     static_cast<int>(SnippetsManageRules::standaloneHeight));
-    }
+    QWidget* content = buildContent();  // makes the list
+    manage_view::place(*this, content, list_, isEmbeddedInSettings_, sizes);
 
     refresh_ = std::make_unique<DeferredRefresh>(this, [this] { refresh(); });
     refresh_->watch(custom_.snippets);
@@ -151,29 +141,15 @@ QWidget* SnippetsManageView::buildContent() {
 
     auto* yours = new QGroupBox(tr("Your Snippets"), content);
     auto* yoursLayout = new QVBoxLayout(yours);
-    list_ = new QScrollArea(yours);
-    list_->setWidgetResizable(true);
-    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* rows = new QWidget;
-    rowsLayout_ = new QVBoxLayout(rows);
-    rowsLayout_->setContentsMargins(6, 4, 6, 4);
-    rowsLayout_->setSpacing(4);
-    emptyLabel_ = SettingsStyle::label(tr("No custom snippets yet."), 13, QFont::Normal, true, rows);
-    rowsLayout_->addWidget(emptyLabel_);
-    rowsLayout_->addStretch(1);
-    list_->setWidget(rows);
+    emptyLabel_ = SettingsStyle::label(tr("No custom snippets yet."), 13, QFont::Normal, true);
+    const auto list = manage_view::rowList(yours, emptyLabel_, QMargins(6, 4, 6, 4));
+    list_ = list.scroll;
+    rowsLayout_ = list.rows;
     yoursLayout->addWidget(list_);
     column->addWidget(yours);
     column->addStretch(1);
 
-    if (!isEmbeddedInSettings_) {
-        auto* footer = new QHBoxLayout;
-        footer->addStretch(1);
-        close_ = new QPushButton(tr("Close"), content);
-        connect(close_, &QPushButton::clicked, this, [this] { window()->close(); });
-        footer->addWidget(close_);
-        column->addLayout(footer);
-    }
+    if (!isEmbeddedInSettings_) close_ = manage_view::closeFooter(*this, content, column);
     updateAddEnabled();
     return content;
 }
@@ -257,9 +233,7 @@ std::vector<QPushButton*> SnippetsManageView::deleteButtons() const {
 
 void SnippetsManageView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (isEmbeddedInSettings_) {
-        list_->setFixedHeight(static_cast<int>(SnippetsManageRules::embeddedListHeight(height())));
-    }
+    manage_view::fitList(*this, list_, isEmbeddedInSettings_, sizes);
 }
 
 }  // namespace mosaiko

@@ -1,10 +1,14 @@
 #include "platform/x11/X11EventPoster.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <X11/Xlib.h>
 
 #include "KeyEventPrinter.hpp"
+#include "picker/EmojiInserter.hpp"
 #include "platform/x11/X11KeyTap.hpp"
 #include "support/TextClient.hpp"
 
@@ -15,6 +19,7 @@ using testing::TextClient;
 using testing::waitFor;
 using testing::waitUntil;
 using testing::XSession;
+namespace fs = std::filesystem;
 
 // Posts what an insertion posts: `deleteCount` Delete presses, then the whole text as one event pair.
 void insert(X11EventPoster& poster, const std::u16string& text, int deleteCount) {
@@ -40,6 +45,34 @@ std::vector<unsigned long> keyboardMapping(const std::string& displayName) {
     return result;
 }
 
+// Gives each keycode in `keycodes` the keysym in `keysyms` at the same place (NoSymbol empties it).
+void remap(const std::string& displayName, const std::vector<std::pair<int, unsigned long>>& changes) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    for (const auto& [keycode, keysym] : changes) {
+        KeySym syms[2] = {keysym, keysym};
+        XChangeKeyboardMapping(display, keycode, keysym == NoSymbol ? 1 : 2, syms, 1);
+    }
+    XSync(display, False);
+    XCloseDisplay(display);
+}
+
+// The keycodes whose mapping differs between two snapshots, with the keysym they hold in `now`.
+std::vector<std::pair<int, unsigned long>> changedKeycodes(const std::string& displayName,
+                                                           const std::vector<unsigned long>& before,
+                                                           const std::vector<unsigned long>& now) {
+    Display* display = XOpenDisplay(displayName.c_str());
+    int minKeycode = 0, maxKeycode = 0;
+    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+    XCloseDisplay(display);
+    const std::size_t per = before.size() / static_cast<std::size_t>(maxKeycode - minKeycode + 1);
+    std::vector<std::pair<int, unsigned long>> changed;
+    for (std::size_t i = 0; i < before.size() && i < now.size(); i += per) {
+        if (!std::equal(before.begin() + i, before.begin() + i + per, now.begin() + i))
+            changed.emplace_back(minKeycode + static_cast<int>(i / per), now[i]);
+    }
+    return changed;
+}
+
 class X11EventPosterTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -49,7 +82,7 @@ class X11EventPosterTest : public ::testing::Test {
         ASSERT_TRUE(client->ok());
         ASSERT_TRUE(client->focus());
         originalMapping = keyboardMapping(session->display());
-        poster = X11EventPoster::create({session->display(), ledger, 0.03, 0.3});
+        poster = X11EventPoster::create({session->display(), ledger, 0.03, 0.3, {}});
         ASSERT_NE(poster, nullptr);
     }
     void TearDown() override {
@@ -140,6 +173,87 @@ TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADropp
     EXPECT_EQ(emojiKey->characters, "😀");
     EXPECT_EQ(seen.back(), std::make_pair(std::uint16_t{8}, false));
     EXPECT_EQ(ledger->pendingCount(), 0u);
+}
+
+// A run killed while its keycodes were remapped used them up for good: after 13 kills every spare
+// keycode was gone. The next poster gives them back, unless another program has mapped one since.
+TEST_F(X11EventPosterTest, KeycodesThatAKilledRunLeftRemappedAreGivenBackAtTheNextStart) {
+    poster.reset();  // no thread of ours runs across the fork
+    const fs::path records = session->runtimeDir() / "mosaiko";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto killed = X11EventPoster::create(
+            {session->display(), std::make_shared<PostedKeyLedger>(), 0, 600, records});
+        if (killed) insert(*killed, u"\U0001F600\U0001F601", 0);
+        ::pause();
+        ::_exit(0);
+    }
+    std::vector<std::pair<int, unsigned long>> left;
+    waitUntil(
+        [&] {
+            left = changedKeycodes(session->display(), originalMapping, keyboardMapping(session->display()));
+            return left.size() == 2;
+        },
+        10);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_EQ(left.size(), 2u) << "the run never remapped two keycodes";
+    const std::pair<int, unsigned long> takenSince{left[1].first,
+                                                   0x1000041};  // U+0041, mapped by someone else
+    remap(session->display(), {takenSince});
+
+    poster = X11EventPoster::create({session->display(), ledger, 0.03, 0.3, records});
+    ASSERT_NE(poster, nullptr);
+    EXPECT_EQ(changedKeycodes(session->display(), originalMapping, keyboardMapping(session->display())),
+              (std::vector<std::pair<int, unsigned long>>{takenSince}));
+    EXPECT_TRUE(fs::is_empty(records));  // the killed run's record is gone with what it held
+}
+
+// When no spare keycode can be had, an insertion must fail before its first Delete press, so the
+// user's text stays whole and no use is recorded for a text that was never typed.
+TEST_F(X11EventPosterTest, WithoutASpareKeycodeAnInsertionSendsNothingAndSaysWhyOnce) {
+    std::vector<std::pair<int, unsigned long>> fill;
+    std::vector<std::pair<int, unsigned long>> empty;
+    {
+        Display* display = XOpenDisplay(session->display().c_str());
+        int minKeycode = 0, maxKeycode = 0;
+        XDisplayKeycodes(display, &minKeycode, &maxKeycode);
+        XCloseDisplay(display);
+        const std::size_t per =
+            originalMapping.size() / static_cast<std::size_t>(maxKeycode - minKeycode + 1);
+        for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
+            const auto first = originalMapping.begin() + static_cast<long>((keycode - minKeycode) * per);
+            if (std::all_of(first, first + static_cast<long>(per),
+                            [](unsigned long k) { return k == NoSymbol; })) {
+                fill.emplace_back(keycode, 0x1000100 + static_cast<unsigned long>(keycode));
+                empty.emplace_back(keycode, NoSymbol);
+            }
+        }
+    }
+    ASSERT_FALSE(fill.empty());
+    remap(session->display(), fill);
+
+    int posted = 0;
+    EmojiInserter inserter(
+        [&](const SyntheticKeyEvent& event) {
+            ++posted;
+            poster->post(event);
+        },
+        EmojiInserter::plainEventFactory(),
+        [&](const std::u16string& text) { return poster->canType(text); });
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(inserter.insert("\U0001F600", 3));
+    EXPECT_FALSE(inserter.insert("\U0001F600", 3));
+    EXPECT_TRUE(inserter.insert("", 1));  // Delete presses alone need no spare keycode
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(posted, 2);
+    EXPECT_EQ(said.find("Mosaiko: nothing was typed"), said.rfind("Mosaiko: nothing was typed")) << said;
+    EXPECT_NE(said.find("Mosaiko: nothing was typed"), std::string::npos) << said;
+
+    remap(session->display(), {empty.front()});  // one keycode free again
+    EXPECT_TRUE(inserter.insert("\U0001F600", 0));
+    EXPECT_TRUE(client->waitForText("\U0001F600")) << client->text();
 }
 
 }  // namespace

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace mosaiko {
+
+// The keycodes one poster has remapped for typing, kept in a small file in the program's private
+// runtime folder and rewritten before every remapping, so a run that is killed leaves a record of
+// what it changed for the next start to restore. Each poster has a file of its own, named after its
+// process (pid and start time) and display, so the record of a process that still runs is never
+// taken for a leftover.
+class RemappedKeycodes {
+  public:
+    struct Entry {
+        unsigned keycode = 0;
+        unsigned long keysym = 0;  // what the keycode was given
+        bool operator==(const Entry&) const = default;
+    };
+    struct Leftover {
+        std::filesystem::path file;
+        std::vector<Entry> entries;
+    };
+
+    // Keeps no record when `directory` is empty.
+    RemappedKeycodes(std::filesystem::path directory, std::string displayKey);
+    // Removes the record: whatever it held has been restored by then.
+    ~RemappedKeycodes();
+    RemappedKeycodes(const RemappedKeycodes&) = delete;
+    RemappedKeycodes& operator=(const RemappedKeycodes&) = delete;
+
+    // Replaces the record with `entries`; an empty list removes it. False when it cannot be written.
+    bool write(const std::vector<Entry>& entries);
+    const std::filesystem::path& file() const { return file_; }
+
+    // The records that processes which have ended left for this display. The caller restores what
+    // still holds the recorded keysyms, then removes the files.
+    static std::vector<Leftover> leftByEndedRuns(const std::filesystem::path& directory,
+                                                 const std::string& displayKey);
+
+  private:
+    std::filesystem::path directory_;
+    std::filesystem::path file_;
+    bool written_ = false;
+};
+
+}  // namespace mosaiko

@@ -1,0 +1,35 @@
+#include "app/LiveShell.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/linux/FileDefaults.hpp"
+#include "support/XSession.hpp"
+
+namespace mosaiko {
+namespace {
+
+// Without XTEST the live program wired a poster that did nothing: the library (and the picker)
+// reported an insertion as done, and the use was recorded, while nothing was typed.
+TEST(LiveShellTest, WithoutXtestAnInsertionFailsInsteadOfPretending) {
+    testing::XSession::Options options;
+    options.serverArguments = {"-extension", "XTEST"};
+    testing::XSession session(options);
+    ASSERT_TRUE(session.ok()) << session.error();
+    ::setenv("DISPLAY", session.display().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", session.configHome().c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", session.runtimeDir().c_str(), 1);
+
+    LiveShell shell({"mosaiko"});
+    AppDelegate::Dependencies d = shell.dependencies();
+    ::testing::internal::CaptureStderr();
+    d.loadStores();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("nothing can be typed"), std::string::npos) << said;
+    EXPECT_FALSE(d.libraryEffects.emojiInsertHandler("\U0001F600", 2));
+    FileDefaults::shared().flush();  // nothing left to save once the session's folders are gone
+}
+
+}  // namespace
+}  // namespace mosaiko
