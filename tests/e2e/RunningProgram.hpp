@@ -76,7 +76,7 @@ class RunningProgram {
     // picker observes every key typed. The shortcut is probed with the unused Mod3 added, so that a
     // probe racing the tap's grabs can take nothing from it that a key press would need, and with
     // Caps Lock or without, so that the one state a probe may hold just then cannot hide the rest.
-    bool waitForKeyTap(double seconds = 15) {
+    bool waitForKeyTap(double seconds = 45) {
         const auto keycode = static_cast<unsigned>(XKeysymToKeycode(session_.connection(), XK_F12));
         const unsigned modifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod3Mask;
         return waitUntil(
@@ -94,7 +94,7 @@ class RunningProgram {
         });
     }
 
-    bool waitForPanel(bool shown, double seconds = 5) {
+    bool waitForPanel(bool shown, double seconds = 15) {
         return waitUntil([&] { return panel().has_value() == shown; }, seconds);
     }
 

@@ -144,7 +144,7 @@ class TextClient {
         return states;
     }
 
-    bool waitForText(const std::string& expected, double seconds = 5) const {
+    bool waitForText(const std::string& expected, double seconds = 15) const {
         return waitUntil([&] { return text() == expected; }, seconds);
     }
 

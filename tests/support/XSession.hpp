@@ -47,9 +47,11 @@ inline std::function<void()>& idleWhileWaiting() {
     return idle;
 }
 
-// Asks `condition` until it holds or `seconds` have passed; its last answer.
+// Asks `condition` until it holds or `seconds` have passed; its last answer. The default deadline is
+// generous: a loaded two-core machine can take seconds where a quick one takes milliseconds, and a
+// condition that holds ends the wait at once.
 template <class Condition>
-bool waitUntil(Condition&& condition, double seconds = 5) {
+bool waitUntil(Condition&& condition, double seconds = 15) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (true) {
         if (condition()) return true;

@@ -33,7 +33,10 @@ class X11KeyTap final : public KeyTapPort {
     struct Options {
         std::string displayName;                  // $DISPLAY when empty
         std::shared_ptr<PostedKeyLedger> ledger;  // PostedKeyLedger::shared() when empty
-        double answerTimeoutSeconds = 0.1;
+        // Long enough for a loaded machine to get round to the main thread (at a tenth of a second
+        // a busy desktop let Return through to the application during a search), short enough that
+        // a stalled program delays one held key at most noticeably, not the keyboard.
+        double answerTimeoutSeconds = 0.5;
     };
 
     // nullptr when the display cannot be opened, lacks XInput 2.2, or no application object exists.
