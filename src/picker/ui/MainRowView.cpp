@@ -65,6 +65,7 @@ MainRowView::MainRowView(PickerViewModel& model, PreferencesStore& prefs, Collec
     refresh_.watch(model_.focusRow);
     refresh_.watch(collections_.pinnedIDs);
     refresh_.watch(model_.selectedIndex);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { buildAhead(); });
     refresh_.keep(model_.isVisible.observe([this](const bool& visible) {
         if (visible) pendingScrollToSelection_ = true;
         refresh_.schedule();
@@ -90,6 +91,7 @@ EmojiCell::Content MainRowView::cellContent(const EmojiEntry& entry, int index, 
 
 void MainRowView::refresh() {
     if (layoutStale_) layOutCells();
+    buildAhead();
     opacity_ = model_.focusRow() == PickerViewModel::FocusRow::main ? 1.0 : 0.7;
     viewport()->update();
 
@@ -129,6 +131,14 @@ void MainRowView::layOutCells() {
         left += width + spacing;
     }
     updateScrollRange();
+}
+
+void MainRowView::buildAhead() {
+    if (cellCount() >= model_.resultCount()) return;
+    // The tiles up to two viewports past the leading edge, so a scroll never reaches the end first.
+    const int reach = horizontalScrollBar()->value() + 3 * std::max(viewport()->width(), 1);
+    const auto after = std::upper_bound(lefts_.begin(), lefts_.end(), reach);
+    model_.showResultsThrough(static_cast<int>(after - lefts_.begin()));
 }
 
 int MainRowView::contentWidth() const {

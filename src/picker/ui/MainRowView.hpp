@@ -64,6 +64,8 @@ class MainRowView : public QAbstractScrollArea {
     void refresh();
     void layOutCells();
     void updateScrollRange();
+    // Asks the model for the results the strip will reach soon.
+    void buildAhead();
     void clickCell(int index, Qt::KeyboardModifiers modifiers);
     void showContextMenu(int index, const QPoint& globalPosition);
     void centreOn(int index);

@@ -307,6 +307,19 @@ TEST_F(MainRowTest, OnlyTilesInViewAreDrawnAndThePointerFindsThemWhereverTheStri
     EXPECT_EQ(row->indexAt(row->cellRect(count - 1).bottomRight()), count - 1);
 }
 
+TEST_F(MainRowTest, ScrollingOnBringsTheRestOfALongList) {
+    open("s");
+    MainRowView* row = view().mainRow();
+    const int total = model->resultCount();
+    ASSERT_GT(total, row->cellCount()) << "a long list is laid out a few pages at a time";
+    for (int step = 0; step < total && row->cellCount() < total; ++step) {
+        row->horizontalScrollBar()->setValue(row->horizontalScrollBar()->maximum());
+        settle();
+    }
+    EXPECT_EQ(row->cellCount(), total);
+    EXPECT_EQ(static_cast<int>(model->results().size()), total);
+}
+
 using VariantsRowTest = PickerUiFixture;
 
 TEST_F(VariantsRowTest, QuickButtonsForSingleTonesAndMixForTwoPeople) {
