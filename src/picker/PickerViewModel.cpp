@@ -111,9 +111,9 @@ void PickerViewModel::unlockHoverSelection() {
 
 // ------------------------------------------------------------------ query and scope
 
-void PickerViewModel::resetForNewSession(const std::string& newQuery) {
+void PickerViewModel::resetForNewSession(const std::string& newQuery, Scope newScope) {
     query.set(newQuery);
-    scope.set(Scope::all);
+    scope.set(newScope);
     focusRow.set(FocusRow::main);
     isMixButtonFocused.set(false);
     isShowingMixedTonePopover.set(false);

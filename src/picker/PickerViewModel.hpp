@@ -114,8 +114,9 @@ class PickerViewModel {
     void unlockHoverSelection();
 
     // ---- query and scope
-    // A panel opens: the query, scope all, first result, main row, hover locked.
-    void resetForNewSession(const std::string& newQuery);
+    // A panel opens: the query, the scope (all, unless quick open names another), first result,
+    // main row, hover locked. One rebuild.
+    void resetForNewSession(const std::string& newQuery, Scope newScope = Scope::all);
     // The session's query changed while the panel shows; the selection lands on the first result.
     void updateQuery(const std::string& newQuery);
     void setScope(Scope newScope);
