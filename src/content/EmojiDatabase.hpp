@@ -99,6 +99,19 @@ class EmojiDatabase {
                                const std::set<std::string>& prioritizedIDs = {},
                                const ExtraSearchTerms& extraSearchTermsByID = {}) const;
 
+    // The same answers as row numbers of index(), for callers that copy only the entries they show.
+    // Row numbers hold until the list changes.
+    const EmojiEntry& entryAtRow(std::size_t row) const { return index_.rows()[row].entry; }
+    std::optional<std::size_t> rowForID(std::string_view id) const { return index_.rowForID(id); }
+    const std::vector<std::size_t>* categoryRows(std::string_view query) const {
+        return index_.categoryRows(query);
+    }
+    std::vector<std::uint32_t> searchRows(std::string_view query, int limit, SearchSortPriority sortPriority,
+                                          const std::set<std::string>& prioritizedIDs,
+                                          const ExtraSearchTerms& extraSearchTermsByID) const {
+        return index_.matchRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID);
+    }
+
     // Replaces the emoticons, glyphs and snippets (filtered for availability) and rebuilds.
     void setExtraEmojis(std::vector<EmojiEntry> entries);
 

@@ -87,14 +87,22 @@ const EmojiEntry* SearchIndex::entryForID(std::string_view id) const {
     return entryAt(idLookup_, id);
 }
 
+std::optional<std::size_t> SearchIndex::rowForID(std::string_view id) const {
+    const auto row = idLookup_.find(text::nfc(id));
+    return row == idLookup_.end() ? std::nullopt : std::optional<std::size_t>(row->second);
+}
+
 const EmojiEntry* SearchIndex::entryForEmoji(std::string_view emoji) const {
     return entryAt(emojiLookup_, emoji);
 }
 
-std::optional<std::vector<EmojiEntry>> SearchIndex::categoryEntries(std::string_view query) const {
+const std::vector<std::size_t>* SearchIndex::categoryRows(std::string_view query) const {
     const auto q = text::lowercased(text::trimmed(query));
-    if (q.empty()) return std::nullopt;
-    const auto* rows = categories_.rows(q);
+    return q.empty() ? nullptr : categories_.rows(q);
+}
+
+std::optional<std::vector<EmojiEntry>> SearchIndex::categoryEntries(std::string_view query) const {
+    const auto* rows = categoryRows(query);
     if (!rows) return std::nullopt;
     std::vector<EmojiEntry> entries;
     entries.reserve(rows->size());
@@ -119,12 +127,33 @@ std::vector<SearchIndex::Match> SearchIndex::matches(std::string_view query, int
                                                      const std::set<std::string>& prioritizedIDs,
                                                      const ExtraSearchTerms& extraSearchTermsByID) const {
     std::vector<Match> result;
+    for (const auto& [score, row] :
+         scoredRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID))
+        result.push_back({score, rows_[row].entry});
+    return result;
+}
+
+std::vector<std::uint32_t> SearchIndex::matchRows(std::string_view query, int limit,
+                                                  SearchSortPriority sortPriority,
+                                                  const std::set<std::string>& prioritizedIDs,
+                                                  const ExtraSearchTerms& extraSearchTermsByID) const {
+    const auto scored = scoredRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID);
+    std::vector<std::uint32_t> rows;
+    rows.reserve(scored.size());
+    for (const auto& match : scored) rows.push_back(match.row);
+    return rows;
+}
+
+std::vector<SearchIndex::ScoredRow> SearchIndex::scoredRows(
+    std::string_view query, int limit, SearchSortPriority sortPriority,
+    const std::set<std::string>& prioritizedIDs, const ExtraSearchTerms& extraSearchTermsByID) const {
+    std::vector<ScoredRow> result;
     if (limit <= 0) return result;
     const auto count = static_cast<std::size_t>(limit);
     const auto q = text::lowercased(text::trimmed(query));
     if (q.empty()) {
         for (std::size_t row = 0; row < rows_.size() && row < count; ++row)
-            result.push_back({0, rows_[row].entry});
+            result.push_back({0, static_cast<std::uint32_t>(row)});
         return result;
     }
     const SearchQuery terms(q);
@@ -170,9 +199,9 @@ void SearchIndex::addExtraTermScores(std::vector<std::int64_t>& scores, const Se
     }
 }
 
-std::vector<SearchIndex::Match> SearchIndex::best(const std::vector<std::int64_t>& scores, std::size_t count,
-                                                  SearchSortPriority sortPriority,
-                                                  const std::set<std::string>& prioritizedIDs) const {
+std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int64_t>& scores,
+                                                      std::size_t count, SearchSortPriority sortPriority,
+                                                      const std::set<std::string>& prioritizedIDs) const {
     std::vector<std::uint8_t> prioritized(rows_.size(), 0);
     for (const auto& id : prioritizedIDs) {
         if (const auto row = idLookup_.find(text::nfc(id)); row != idLookup_.end())
@@ -210,9 +239,9 @@ std::vector<SearchIndex::Match> SearchIndex::best(const std::vector<std::int64_t
     std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(kept), ranked.end(),
                       before);
 
-    std::vector<Match> result;
+    std::vector<ScoredRow> result;
     result.reserve(kept);
-    for (std::size_t i = 0; i < kept; ++i) result.push_back({ranked[i].score, rows_[ranked[i].row].entry});
+    for (std::size_t i = 0; i < kept; ++i) result.push_back({ranked[i].score, ranked[i].row});
     return result;
 }
 

@@ -43,11 +43,14 @@ class SearchIndex {
 
     // Texts and ids are compared in canonical (NFC) form.
     const EmojiEntry* entryForID(std::string_view id) const;
+    std::optional<std::size_t> rowForID(std::string_view id) const;
     // The entry whose text, or the text of one of whose skin-tone options, is `emoji`.
     const EmojiEntry* entryForEmoji(std::string_view emoji) const;
 
     // Every entry of the category the query names, in list order; none when it names no category.
     std::optional<std::vector<EmojiEntry>> categoryEntries(std::string_view query) const;
+    // The same as row numbers; null when the query names no category.
+    const std::vector<std::size_t>* categoryRows(std::string_view query) const;
 
     // The best `limit` entries for the query with their scores, best first; an empty query gives
     // the first `limit` entries. `prioritizedIDs` come before all others; `extraSearchTermsByID`
@@ -55,20 +58,31 @@ class SearchIndex {
     std::vector<Match> matches(std::string_view query, int limit, SearchSortPriority sortPriority,
                                const std::set<std::string>& prioritizedIDs,
                                const ExtraSearchTerms& extraSearchTermsByID) const;
+    // The same as row numbers, for callers that copy only the entries they show.
+    std::vector<std::uint32_t> matchRows(std::string_view query, int limit, SearchSortPriority sortPriority,
+                                         const std::set<std::string>& prioritizedIDs,
+                                         const ExtraSearchTerms& extraSearchTermsByID) const;
 
     // Glyphs last; emoticons before or after the other entries as the sort priority says.
     static SortPreference prefersFirstBySortPriority(const EmojiEntry& a, const EmojiEntry& b,
                                                      SearchSortPriority sortPriority);
 
   private:
+    struct ScoredRow {
+        std::int64_t score;
+        std::uint32_t row;
+    };
+    std::vector<ScoredRow> scoredRows(std::string_view query, int limit, SearchSortPriority sortPriority,
+                                      const std::set<std::string>& prioritizedIDs,
+                                      const ExtraSearchTerms& extraSearchTermsByID) const;
     // Each row's score through its own texts, the query's bonus included; -1 where it does not match.
     std::vector<std::int64_t> rowScores(const SearchQuery& query) const;
     // Raises the scores of the rows that the extra texts find better.
     void addExtraTermScores(std::vector<std::int64_t>& scores, const SearchQuery& query,
                             const ExtraSearchTerms& extraSearchTermsByID) const;
-    std::vector<Match> best(const std::vector<std::int64_t>& scores, std::size_t count,
-                            SearchSortPriority sortPriority,
-                            const std::set<std::string>& prioritizedIDs) const;
+    std::vector<ScoredRow> best(const std::vector<std::int64_t>& scores, std::size_t count,
+                                SearchSortPriority sortPriority,
+                                const std::set<std::string>& prioritizedIDs) const;
     const EmojiEntry* entryAt(const std::unordered_map<std::string, std::size_t>& lookup,
                               std::string_view key) const;
 

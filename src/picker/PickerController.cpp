@@ -432,9 +432,11 @@ GlobalKeyTap::Decision PickerController::handleDelete(const KeyEvent& event, Ses
         return Decision::passThrough;  // the application deletes the trigger's last character
     }
     s.deleteCount = std::max(s.deleteCount - removed, 1);
+    // A panel this key shows starts on the new query already: one rebuild per key.
+    const bool wasShown = s.isShown;
     maybeShowPopup(s);
     if (!session_) return Decision::passThrough;
-    if (s.isShown) model_->updateQuery(updated);
+    if (wasShown) model_->updateQuery(updated);
     session_ = s;
     if (mode == QueryDeletionMode::line) {
         // The application never sees the Command-Delete: erase exactly the query instead.
@@ -479,10 +481,12 @@ GlobalKeyTap::Decision PickerController::handleCharacter(const KeyEvent& event, 
     }
 
     s.query += c;
+    // A panel this key shows starts on the new query already: one rebuild per key.
+    const bool wasShown = s.isShown;
     maybeShowPopup(s);
     if (!session_) return exclusive ? Decision::swallow : Decision::passThrough;
     if (!exclusive) s.deleteCount += 1;
-    if (s.isShown) model_->updateQuery(s.query);
+    if (wasShown) model_->updateQuery(s.query);
     session_ = s;
     return exclusive ? Decision::swallow : Decision::passThrough;
 }
@@ -551,8 +555,7 @@ void PickerController::startShownExclusiveSession(std::optional<PickerViewModel:
     s.showEligibleAtUptime = now;
     s.startedAtUptime = now;
     session_ = std::move(s);
-    model_->resetForNewSession("");
-    if (scope) model_->setScope(*scope);
+    model_->resetForNewSession("", scope.value_or(PickerViewModel::Scope::all));
     syncHeldKeys();
     dependencies_.showPanelNearMouse();
 }

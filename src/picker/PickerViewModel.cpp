@@ -24,6 +24,8 @@ constexpr std::size_t kBaseEntriesShown = 40;
 constexpr int kMatchedSearchLimit = 60;
 constexpr int kUnmatchedSearchLimit = 240;
 constexpr std::size_t kUnmatchedResultCap = 120;
+// Results copied out of the database ahead of the last one shown: a few pages of the strip.
+constexpr std::size_t kBuiltAhead = 48;
 
 bool hasPrefix(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
@@ -51,7 +53,11 @@ PickerViewModel::PickerViewModel(EmojiDatabase& db, PreferencesStore& prefs, Emo
           rebuildResults();
       }) {
     auto rebuild = [this](const auto&) { rebuild_.request(); };
-    cancellables_.push_back(db_.observeEmojis(rebuild));
+    cancellables_.push_back(db_.observeEmojis([this](const auto&) {
+        // The rows name entries of the old list: none is copied out until the rebuild.
+        resultRows_.clear();
+        rebuild_.request();
+    }));
     cancellables_.push_back(collections_.pinnedIDs.observe(rebuild));
     cancellables_.push_back(collections_.pinAliasesByID.observe(rebuild));
     cancellables_.push_back(prefs_.searchSortPriority.observe(rebuild));
@@ -105,9 +111,9 @@ void PickerViewModel::unlockHoverSelection() {
 
 // ------------------------------------------------------------------ query and scope
 
-void PickerViewModel::resetForNewSession(const std::string& newQuery) {
+void PickerViewModel::resetForNewSession(const std::string& newQuery, Scope newScope) {
     query.set(newQuery);
-    scope.set(Scope::all);
+    scope.set(newScope);
     focusRow.set(FocusRow::main);
     isMixButtonFocused.set(false);
     isShowingMixedTonePopover.set(false);
@@ -145,64 +151,217 @@ void PickerViewModel::setScope(Scope newScope) {
 
 // ------------------------------------------------------------------ results
 
-bool PickerViewModel::keeps(const EmojiEntry& entry, const std::set<std::string>& pinned) const {
+namespace {
+
+// The pin ordering of all-scope search results, for entries or for row numbers: `positionOf` gives
+// an item's place in the pin list, or -1 when it is not pinned.
+template <class T, class PositionOf>
+std::vector<T> orderedByPins(std::vector<T> items, bool showPinsFirst,
+                             bool pinSortingAffectsGlobalSearchResults, PositionOf positionOf) {
+    if (items.empty() || (!showPinsFirst && !pinSortingAffectsGlobalSearchResults)) return items;
+    std::vector<int> position(items.size());
+    bool anyPinned = false;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        position[i] = positionOf(items[i]);
+        anyPinned = anyPinned || position[i] >= 0;
+    }
+    if (!anyPinned) return items;
+
+    std::vector<std::pair<int, T>> pinned;
+    std::vector<T> others;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (position[i] >= 0) {
+            pinned.emplace_back(position[i], std::move(items[i]));
+        } else {
+            others.push_back(std::move(items[i]));
+        }
+    }
+    if (pinSortingAffectsGlobalSearchResults) {
+        std::stable_sort(pinned.begin(), pinned.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+    if (showPinsFirst) {
+        std::vector<T> result;
+        result.reserve(items.size());
+        for (auto& [_, item] : pinned) result.push_back(std::move(item));
+        for (auto& item : others) result.push_back(std::move(item));
+        return result;
+    }
+    // The pins trade places among the slots the search gave them, in pin order.
+    std::size_t nextPinned = 0;
+    std::size_t nextOther = 0;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        items[i] = position[i] >= 0 ? std::move(pinned[nextPinned++].second) : std::move(others[nextOther++]);
+    return items;
+}
+
+}  // namespace
+
+int PickerViewModel::resultCount() const {
+    return static_cast<int>(std::max(results().size(), resultRows_.size()));
+}
+
+bool PickerViewModel::keeps(std::uint32_t row, const std::unordered_set<std::uint32_t>& pinnedRows) const {
+    const std::string& id = db_.entryAtRow(row).id;
     switch (scope()) {
         case Scope::all:
             return true;
         case Scope::pinned:
-            return pinned.count(entry.id) > 0;
+            return pinnedRows.count(row) > 0;
         case Scope::shortcodes:
-            return hasPrefix(entry.id, kSnippetPrefix);
+            return hasPrefix(id, kSnippetPrefix);
         case Scope::emoticons:
-            return hasPrefix(entry.id, kEmoticonPrefix);
+            return hasPrefix(id, kEmoticonPrefix);
         case Scope::glyphs:
-            return hasPrefix(entry.id, kGlyphPrefix);
+            return hasPrefix(id, kGlyphPrefix);
     }
     return true;
 }
 
-std::vector<EmojiEntry> PickerViewModel::pinnedEntries() const {
-    std::vector<EmojiEntry> result;
-    std::unordered_set<std::string> taken;
+std::vector<std::pair<std::uint32_t, int>> PickerViewModel::pinnedRowPositions() const {
+    // A pin names its entry by the entry's exact id.
+    std::vector<std::pair<std::uint32_t, int>> rows;
+    const auto& pinnedIDs = collections_.pinnedIDs();
+    for (std::size_t i = 0; i < pinnedIDs.size(); ++i) {
+        const auto row = db_.rowForID(pinnedIDs[i]);
+        if (row && db_.entryAtRow(*row).id == pinnedIDs[i])
+            rows.emplace_back(static_cast<std::uint32_t>(*row), static_cast<int>(i));
+    }
+    return rows;
+}
+
+std::vector<std::uint32_t> PickerViewModel::pinnedRows() const {
+    std::vector<std::uint32_t> result;
+    std::unordered_set<std::uint32_t> taken;
     for (const auto& id : collections_.pinnedIDs()) {
-        if (!taken.insert(id).second) continue;
-        if (auto entry = db_.entryForID(id)) result.push_back(std::move(*entry));
+        const auto row = db_.rowForID(id);
+        if (row && taken.insert(static_cast<std::uint32_t>(*row)).second)
+            result.push_back(static_cast<std::uint32_t>(*row));
     }
     return result;
 }
 
-std::vector<EmojiEntry> PickerViewModel::entriesWithPrefix(const char* prefix) const {
-    std::vector<EmojiEntry> result;
-    for (const auto& e : db_.emojis())
-        if (hasPrefix(e.id, prefix)) result.push_back(e);
+std::vector<std::uint32_t> PickerViewModel::rowsWithPrefix(const char* prefix) const {
+    std::vector<std::uint32_t> result;
+    const auto& rows = db_.index();
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        if (hasPrefix(rows[row].entry.id, prefix)) result.push_back(static_cast<std::uint32_t>(row));
     return result;
 }
 
-std::optional<std::vector<EmojiEntry>> PickerViewModel::tabEntries(const std::string& q) const {
+std::optional<std::vector<std::uint32_t>> PickerViewModel::tabRows(const std::string& q) const {
     const std::string t = text::lowercased(text::trimmed(q));
     if (t.empty() || text::characterCount(t) < 3) return std::nullopt;
     auto hit = [&t](std::initializer_list<const char*> words) {
         return std::any_of(words.begin(), words.end(),
                            [&t](const char* w) { return hasPrefix(w, t.c_str()); });
     };
-    std::vector<EmojiEntry> list;
+    std::vector<std::uint32_t> rows;
     if (hit({"glyphs", "glyph"})) {
-        list = entriesWithPrefix(kGlyphPrefix);
+        rows = rowsWithPrefix(kGlyphPrefix);
     } else if (hit({"pins", "pinned"})) {
-        list = pinnedEntries();
+        rows = pinnedRows();
     } else if (hit({"shortcodes", "snippets"})) {
-        list = entriesWithPrefix(kSnippetPrefix);
+        rows = rowsWithPrefix(kSnippetPrefix);
     } else if (hit({"emoticons", "emoticon"})) {
-        list = entriesWithPrefix(kEmoticonPrefix);
+        rows = rowsWithPrefix(kEmoticonPrefix);
     } else {
         return std::nullopt;
     }
-    if (list.empty()) return std::nullopt;  // an empty tab is no match
+    if (rows.empty()) return std::nullopt;  // an empty tab is no match
+    return rows;
+}
+
+std::vector<std::uint32_t> PickerViewModel::searchRows(const std::string& q) const {
+    const auto tab = tabRows(q);
+    const auto* categoryRows = db_.categoryRows(q);
+    const bool matched = categoryRows || tab;
+    const auto pins = pinnedRowPositions();
+    std::unordered_set<std::uint32_t> pinnedSet;
+    for (const auto& [row, _] : pins) pinnedSet.insert(row);
+    const bool pinsFirst = scope() == Scope::all && prefs_.showPinsFirstInSearchResults();
+    std::set<std::string> prioritized;
+    if (pinsFirst) prioritized.insert(collections_.pinnedIDs().begin(), collections_.pinnedIDs().end());
+    const auto found =
+        db_.searchRows(q, matched ? kMatchedSearchLimit : kUnmatchedSearchLimit, prefs_.searchSortPriority(),
+                       prioritized, collections_.extraSearchTermsByItemID());
+
+    std::vector<std::uint32_t> rows;
+    std::vector<std::uint8_t> taken(db_.index().size(), 0);
+    auto merge = [&](const auto& list) {
+        for (const auto row : list) {
+            const auto r = static_cast<std::uint32_t>(row);
+            if (!taken[r] && keeps(r, pinnedSet)) {
+                taken[r] = 1;
+                rows.push_back(r);
+            }
+        }
+    };
+    merge(found);
+    if (categoryRows) merge(*categoryRows);
+    if (tab) merge(*tab);
+
+    if (scope() == Scope::all && !pins.empty()) {
+        std::unordered_map<std::uint32_t, int> position(pins.begin(), pins.end());
+        rows = orderedByPins(std::move(rows), prefs_.showPinsFirstInSearchResults(),
+                             prefs_.pinSortingAffectsGlobalSearchResults(), [&](std::uint32_t row) {
+                                 const auto it = position.find(row);
+                                 return it == position.end() ? -1 : it->second;
+                             });
+    }
+    if (!matched && rows.size() > kUnmatchedResultCap) rows.resize(kUnmatchedResultCap);
+    return rows;
+}
+
+std::vector<EmojiEntry> PickerViewModel::recentsAndFirstEntries() const {
+    std::vector<EmojiEntry> list;
+    std::unordered_set<std::string> taken;
+    const auto& recents = usage_.recents();
+    for (std::size_t i = 0; i < recents.size() && i < kRecentsShown; ++i) {
+        const std::string& text = recents[i];
+        if (auto entry = db_.entryForEmoji(text)) {
+            if (taken.insert(entry->id).second) list.push_back(std::move(*entry));
+        } else {
+            EmojiEntry recent;
+            recent.id = kRecentIDPrefix + text;
+            recent.emoji = text;
+            recent.name = "Recent";
+            recent.category = "Recents";
+            if (taken.insert(recent.id).second) list.push_back(std::move(recent));
+        }
+    }
+    const auto& base = db_.baseEmojis();
+    for (std::size_t i = 0; i < base.size() && i < kBaseEntriesShown; ++i)
+        if (taken.insert(base[i].id).second) list.push_back(base[i]);
     return list;
 }
 
+std::vector<EmojiEntry> PickerViewModel::entriesOfRows(std::size_t from, std::size_t to) const {
+    std::vector<EmojiEntry> entries;
+    entries.reserve(to - from);
+    for (std::size_t i = from; i < to; ++i) entries.push_back(db_.entryAtRow(resultRows_[i]));
+    return entries;
+}
+
+std::size_t PickerViewModel::builtCountFor(int index) const {
+    return std::min(resultRows_.size(), static_cast<std::size_t>(std::max(index, 0)) + 1 + kBuiltAhead);
+}
+
+void PickerViewModel::showResultsThrough(int index) {
+    const std::size_t built = results().size();
+    // Entries are copied a stretch at a time, not for every tile the strip scrolls into view.
+    if (index < 0 || built >= resultRows_.size() || static_cast<std::size_t>(index) + kBuiltAhead / 2 < built)
+        return;
+    const std::size_t wanted = builtCountFor(index);
+    if (wanted <= built) return;
+    auto more = entriesOfRows(built, wanted);
+    results.modify([&](std::vector<EmojiEntry>& list) {
+        list.insert(list.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+    });
+}
+
 void PickerViewModel::clampSelection(bool resetOrigin) {
-    const int count = static_cast<int>(results().size());
+    const int count = resultCount();
     if (selectedIndex() >= count) {
         selectedIndex.set(std::max(count - 1, 0));
         if (resetOrigin) lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
@@ -213,72 +372,39 @@ void PickerViewModel::rebuildResults() {
     std::optional<std::string> previousID;
     if (const auto* entry = activeEntry()) previousID = entry->id;
 
+    // Only the entries the strip shows, and a stretch ahead of them, are copied out of the database;
+    // the rest of the list is kept as row numbers until the strip or the selection reaches it.
     const std::string q = text::trimmed(query());
-    std::vector<EmojiEntry> list;
-    std::unordered_set<std::string> taken;
-
-    if (q.empty()) {
-        switch (scope()) {
-            case Scope::pinned:
-            case Scope::shortcodes:
-            case Scope::emoticons:
-            case Scope::glyphs: {
-                const Scope s = scope();
-                results.set(s == Scope::pinned       ? pinnedEntries()
-                            : s == Scope::shortcodes ? entriesWithPrefix(kSnippetPrefix)
-                            : s == Scope::emoticons  ? entriesWithPrefix(kEmoticonPrefix)
-                                                     : entriesWithPrefix(kGlyphPrefix));
-                clampSelection(false);
-                return;
-            }
-            case Scope::all:
-                break;
-        }
-        const auto& recents = usage_.recents();
-        for (std::size_t i = 0; i < recents.size() && i < kRecentsShown; ++i) {
-            const std::string& text = recents[i];
-            if (auto entry = db_.entryForEmoji(text)) {
-                if (taken.insert(entry->id).second) list.push_back(std::move(*entry));
-            } else {
-                EmojiEntry recent;
-                recent.id = kRecentIDPrefix + text;
-                recent.emoji = text;
-                recent.name = "Recent";
-                recent.category = "Recents";
-                if (taken.insert(recent.id).second) list.push_back(std::move(recent));
-            }
-        }
-        const auto& base = db_.baseEmojis();
-        for (std::size_t i = 0; i < base.size() && i < kBaseEntriesShown; ++i)
-            if (taken.insert(base[i].id).second) list.push_back(base[i]);
+    const Scope s = scope();
+    if (q.empty() && s == Scope::all) {
+        resultRows_.clear();
+        results.set(recentsAndFirstEntries());
     } else {
-        auto categoryEntries = db_.categoryEntries(q);
-        auto tab = tabEntries(q);
-        const bool matched = categoryEntries.has_value() || tab.has_value();
-        const auto& pinnedIDs = collections_.pinnedIDs();
-        const std::set<std::string> pinned(pinnedIDs.begin(), pinnedIDs.end());
-        const bool pinsFirst = scope() == Scope::all && prefs_.showPinsFirstInSearchResults();
-        auto found =
-            db_.search(q, matched ? kMatchedSearchLimit : kUnmatchedSearchLimit, prefs_.searchSortPriority(),
-                       pinsFirst ? pinned : std::set<std::string>{}, collections_.extraSearchTermsByItemID());
-
-        auto merge = [&](std::vector<EmojiEntry>& entries) {
-            for (auto& e : entries)
-                if (keeps(e, pinned) && taken.insert(e.id).second) list.push_back(std::move(e));
-        };
-        merge(found);
-        if (categoryEntries) merge(*categoryEntries);
-        if (tab) merge(*tab);
-
-        if (scope() == Scope::all) {
-            list =
-                orderedGlobalSearchEntries(std::move(list), pinnedIDs, prefs_.showPinsFirstInSearchResults(),
-                                           prefs_.pinSortingAffectsGlobalSearchResults());
+        resultRows_ = !q.empty()               ? searchRows(q)
+                      : s == Scope::pinned     ? pinnedRows()
+                      : s == Scope::shortcodes ? rowsWithPrefix(kSnippetPrefix)
+                      : s == Scope::emoticons  ? rowsWithPrefix(kEmoticonPrefix)
+                                               : rowsWithPrefix(kGlyphPrefix);
+        std::optional<int> reselected;
+        if (previousID && !q.empty()) {
+            const auto it = std::find_if(resultRows_.begin(), resultRows_.end(), [&](std::uint32_t row) {
+                return db_.entryAtRow(row).id == *previousID;
+            });
+            if (it != resultRows_.end()) reselected = static_cast<int>(it - resultRows_.begin());
         }
-        if (!matched && list.size() > kUnmatchedResultCap) list.resize(kUnmatchedResultCap);
+        const int through = std::max({reselected.value_or(0), selectedIndex(), 0});
+        results.set(entriesOfRows(0, builtCountFor(through)));
+        if (q.empty()) {
+            clampSelection(false);  // a tab's whole list: no re-selection
+            return;
+        }
+        if (reselected) {
+            selectedIndex.set(*reselected);
+            lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
+        }
+        clampSelection(true);
+        return;
     }
-
-    results.set(std::move(list));
     if (previousID) {
         const auto& now = results();
         const auto it =
@@ -295,34 +421,13 @@ std::vector<EmojiEntry> PickerViewModel::orderedGlobalSearchEntries(
     std::vector<EmojiEntry> entries, const std::vector<std::string>& pinnedIDs, bool showPinsFirst,
     bool pinSortingAffectsGlobalSearchResults) {
     if (entries.empty() || pinnedIDs.empty()) return entries;
-    if (!showPinsFirst && !pinSortingAffectsGlobalSearchResults) return entries;
     std::unordered_map<std::string, int> position;
     for (std::size_t i = 0; i < pinnedIDs.size(); ++i) position.emplace(pinnedIDs[i], static_cast<int>(i));
-
-    std::vector<bool> isPin(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) isPin[i] = position.count(entries[i].id) > 0;
-    if (std::find(isPin.begin(), isPin.end(), true) == isPin.end()) return entries;
-
-    std::vector<EmojiEntry> pinned;
-    std::vector<EmojiEntry> others;
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        (isPin[i] ? pinned : others).push_back(std::move(entries[i]));
-    if (pinSortingAffectsGlobalSearchResults) {
-        std::stable_sort(pinned.begin(), pinned.end(), [&](const EmojiEntry& a, const EmojiEntry& b) {
-            return position.at(a.id) < position.at(b.id);
-        });
-    }
-    if (showPinsFirst) {
-        pinned.insert(pinned.end(), std::make_move_iterator(others.begin()),
-                      std::make_move_iterator(others.end()));
-        return pinned;
-    }
-    // The pins trade places among the slots the search gave them, in pin order.
-    std::size_t nextPinned = 0;
-    std::size_t nextOther = 0;
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        entries[i] = isPin[i] ? std::move(pinned[nextPinned++]) : std::move(others[nextOther++]);
-    return entries;
+    return orderedByPins(std::move(entries), showPinsFirst, pinSortingAffectsGlobalSearchResults,
+                         [&](const EmojiEntry& entry) {
+                             const auto it = position.find(entry.id);
+                             return it == position.end() ? -1 : it->second;
+                         });
 }
 
 // ------------------------------------------------------------------ main-row selection
@@ -332,10 +437,12 @@ bool PickerViewModel::hoverBlocked(SelectionOrigin origin) const {
 }
 
 void PickerViewModel::moveSelection(int delta) {
-    const int count = static_cast<int>(results().size());
+    const int count = resultCount();
     if (count == 0) return;
     lastMainSelectionOrigin_ = SelectionOrigin::keyboard;
-    selectedIndex.set(wrapped(selectedIndex() + delta, count));
+    const int index = wrapped(selectedIndex() + delta, count);
+    showResultsThrough(index);
+    selectedIndex.set(index);
     syncVariantSelectionToDefaultTone(SelectionOrigin::programmatic);
 }
 

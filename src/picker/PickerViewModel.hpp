@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -74,6 +77,8 @@ class PickerViewModel {
     using State = OwnedPublished<T, PickerViewModel>;
     State<bool> isVisible{false};  // reported by the panel through setPanelVisible
     State<std::string> query{""};  // as typed, untrimmed
+    // The first results, in display order: those the strip has asked for (showResultsThrough) and a
+    // stretch ahead of them. The whole list is resultCount() long.
     State<std::vector<EmojiEntry>> results{{}};
     State<int> selectedIndex{0};
     State<FocusRow> focusRow{FocusRow::main};
@@ -90,6 +95,12 @@ class PickerViewModel {
     // Sending with no subscriber drops the action.
     Subject<UIAction> uiActionSubject;
 
+    // How many results the list holds, including those not in `results` yet.
+    int resultCount() const;
+    // The strip is about to show the results up to `index`: `results` grows to hold them and a
+    // stretch beyond. Keyboard moves and re-selection grow it themselves.
+    void showResultsThrough(int index);
+
     // The selected result; null when there is none. Valid until the results change.
     const EmojiEntry* activeEntry() const;
     // The active entry's variant options; empty without an active entry or variants.
@@ -103,8 +114,9 @@ class PickerViewModel {
     void unlockHoverSelection();
 
     // ---- query and scope
-    // A panel opens: the query, scope all, first result, main row, hover locked.
-    void resetForNewSession(const std::string& newQuery);
+    // A panel opens: the query, the scope (all, unless quick open names another), first result,
+    // main row, hover locked. One rebuild.
+    void resetForNewSession(const std::string& newQuery, Scope newScope = Scope::all);
     // The session's query changed while the panel shows; the selection lands on the first result.
     void updateQuery(const std::string& newQuery);
     void setScope(Scope newScope);
@@ -142,10 +154,18 @@ class PickerViewModel {
 
   private:
     void rebuildResults();
-    std::optional<std::vector<EmojiEntry>> tabEntries(const std::string& query) const;
-    std::vector<EmojiEntry> pinnedEntries() const;
-    std::vector<EmojiEntry> entriesWithPrefix(const char* prefix) const;
-    bool keeps(const EmojiEntry& entry, const std::set<std::string>& pinned) const;
+    // The whole list for a query, as row numbers of the database's index.
+    std::vector<std::uint32_t> searchRows(const std::string& query) const;
+    std::optional<std::vector<std::uint32_t>> tabRows(const std::string& query) const;
+    std::vector<std::uint32_t> pinnedRows() const;
+    // The rows of the entries pinned by their exact id, with each one's place in the pin list.
+    std::vector<std::pair<std::uint32_t, int>> pinnedRowPositions() const;
+    std::vector<std::uint32_t> rowsWithPrefix(const char* prefix) const;
+    bool keeps(std::uint32_t row, const std::unordered_set<std::uint32_t>& pinnedRows) const;
+    std::vector<EmojiEntry> recentsAndFirstEntries() const;
+    std::vector<EmojiEntry> entriesOfRows(std::size_t from, std::size_t to) const;
+    // How many results to copy out so that `index` and a stretch beyond it are held.
+    std::size_t builtCountFor(int index) const;
     void clampSelection(bool resetOrigin);
 
     std::optional<int> preferredVariantIndex(const EmojiEntry& entry, std::optional<SkinTone> defaultSkinTone,
@@ -163,6 +183,9 @@ class PickerViewModel {
     SelectionOrigin lastMainSelectionOrigin_ = SelectionOrigin::programmatic;
     SelectionOrigin lastVariantSelectionOrigin_ = SelectionOrigin::programmatic;
     std::vector<Cancellable> cancellables_;
+    // The whole result list as rows of the database's index, when it comes from the database (empty
+    // for the recents list, which `results` holds whole).
+    std::vector<std::uint32_t> resultRows_;
     // Store changes rebuild the results once they have been stored.
     CoalescedTask rebuild_;
 };

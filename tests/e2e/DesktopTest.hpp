@@ -70,6 +70,15 @@ class DesktopTest : public ::testing::Test {
         ASSERT_EQ(session_->xdotool({"type", "--delay", std::to_string(delayMs), text}), 0);
     }
 
+    // Moves the pointer to a point and clicks there, as a user does. xdotool's --sync waits for the
+    // pointer to move, for 15 seconds in vain when it is there already.
+    void click(int x, int y) {
+        std::vector<std::string> arguments{"mousemove"};
+        if (session_->pointer() != std::pair{x, y}) arguments.push_back("--sync");
+        arguments.insert(arguments.end(), {std::to_string(x), std::to_string(y), "click", "1"});
+        ASSERT_EQ(session_->xdotool(arguments), 0);
+    }
+
     // Presses keys by their X names ("Return", "ctrl+u").
     void press(const std::vector<std::string>& keys) {
         std::vector<std::string> arguments{"key", "--delay", "50"};

@@ -42,8 +42,7 @@ class Guide : public DesktopTest {
 
     // Clicks a point of the guide's content, as a user does.
     void click(const WindowInfo& guide, QPoint point) {
-        ASSERT_EQ(0, session().xdotool({"mousemove", "--sync", std::to_string(guide.x + point.x()),
-                                        std::to_string(guide.y + point.y()), "click", "1"}));
+        DesktopTest::click(guide.x + point.x(), guide.y + point.y());
     }
     // The footer's trailing button (Next, Finish) sits in the bottom right corner of the content.
     static QPoint trailingButton(const WindowInfo& guide) {

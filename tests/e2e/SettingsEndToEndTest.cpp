@@ -1,8 +1,10 @@
 // The settings window of the running program, used with real key presses and clicks: the trigger
 // changed there is the one the picker answers at once, and a library shortcut recorded there from
-// the keyboard opens the library from another application.
+// the keyboard opens the library from another application. Minimised, the library and the settings
+// window come back from the tray menu, raised and active.
 // Qt before Xlib (through the session helper): Xlib's macros break Qt's headers.
 #include <QAbstractButton>
+#include <algorithm>
 
 #include "settings/ui/GeneralTab.hpp"
 #include "settings/ui/OpenModesCard.hpp"
@@ -100,7 +102,34 @@ TEST_F(SettingsWindow, ANewTriggerAndARecordedLibraryShortcutWorkAtOnce) {
         << described(client->text()) << " instead of " << described(expected);
 
     press({"ctrl+alt+m"});
-    EXPECT_TRUE(programWindow("Emoji Library")) << "the recorded shortcut opened no library";
+    const auto library = programWindow("Emoji Library");
+    ASSERT_TRUE(library) << "the recorded shortcut opened no library";
+
+    // Minimised, each window comes back from what opens it, shown, raised and active.
+    const auto shownAndActive = [&](Window window) {
+        return waitUntil([&] {
+            const auto now = session().findWindow([&](const WindowInfo& w) { return w.id == window; });
+            return now && now->viewable && session().hasFocus(window);
+        });
+    };
+    const auto isAbove = [&](Window upper, Window lower) {
+        const auto all = session().windows();  // bottom to top
+        const auto at = [&](Window w) {
+            return std::find_if(all.begin(), all.end(), [&](const WindowInfo& i) { return i.id == w; });
+        };
+        return at(lower) < at(upper) && at(upper) != all.end();
+    };
+    ASSERT_EQ(0, session().xdotool({"windowminimize", "--sync", std::to_string(library->id)}));
+    ASSERT_TRUE(chooseFromTrayMenu(2));  // "Library…"
+    EXPECT_TRUE(shownAndActive(library->id)) << "the minimised library did not come back";
+    press({"Escape"});  // its frame, kept above, would cover the tray
+    ASSERT_TRUE(waitUntilClosed("Emoji Library"));
+    ASSERT_TRUE(client->focus());
+    ASSERT_TRUE(isAbove(client->window(), settings->id));
+    ASSERT_EQ(0, session().xdotool({"windowminimize", "--sync", std::to_string(settings->id)}));
+    ASSERT_TRUE(openSettings()) << "the minimised settings window did not come back";
+    EXPECT_TRUE(shownAndActive(settings->id));
+    EXPECT_TRUE(isAbove(settings->id, client->window()));
 }
 
 }  // namespace

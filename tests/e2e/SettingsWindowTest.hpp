@@ -28,11 +28,6 @@ class SettingsWindowTest : public DesktopTest {
         startSession(options);
     }
 
-    void click(int x, int y) {
-        ASSERT_EQ(0, session().xdotool(
-                         {"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}));
-    }
-
     std::optional<WindowInfo> programWindow(const std::string& title, double seconds = 10) {
         return session().waitForWindow(
             [&](const WindowInfo& w) { return w.viewable && w.name == title && w.pid == program().pid(); },
@@ -47,24 +42,31 @@ class SettingsWindowTest : public DesktopTest {
         });
     }
 
-    // "Settings…" of the tray icon's menu, chosen from the keyboard.
-    std::optional<WindowInfo> openSettings() {
+    // The item at `position` (from 1: Quick Find, Library…, Statistics…, Settings…) of the tray
+    // icon's menu, chosen from the keyboard.
+    bool chooseFromTrayMenu(int position) {
         const auto tray =
             session().findWindow([](const WindowInfo& w) { return w.className == "trayer" && w.viewable; });
-        if (!tray) return std::nullopt;
+        if (!tray) return false;
         const auto icon = session().waitForWindow([&](const WindowInfo& w) {
             return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
                    w.width <= 64 && w.height <= 64 && session().isWithin(w.id, tray->id);
         });
-        if (!icon) return std::nullopt;
+        if (!icon) return false;
         click(icon->x + icon->width / 2, icon->y + icon->height / 2);
         const auto menu = session().waitForWindow([&](const WindowInfo& w) {
             return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
                    w.overrideRedirect && w.height > 100;
         });
-        if (!menu) return std::nullopt;
-        // Quick Find, Library…, Statistics…, Settings…
-        press({"Down", "Down", "Down", "Down", "Return"});
+        if (!menu) return false;
+        std::vector<std::string> keys(position, "Down");
+        keys.push_back("Return");
+        press(keys);
+        return true;
+    }
+
+    std::optional<WindowInfo> openSettings() {
+        if (!chooseFromTrayMenu(4)) return std::nullopt;
         return programWindow("Mosaiko Settings");
     }
 

@@ -20,12 +20,6 @@ class Tray : public DesktopTest {
         options.tray = true;
         startSession(options);
     }
-
-    // Moves the pointer to a point and clicks there, as a user does.
-    void click(int x, int y) {
-        ASSERT_EQ(0, session().xdotool(
-                         {"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}));
-    }
 };
 
 TEST_F(Tray, QuickFindFromTheTrayMenuOpensThePanelAndInsertsWhereTheUserTyped) {

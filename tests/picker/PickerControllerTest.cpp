@@ -225,6 +225,26 @@ TEST(PickerScenario, InstantOpen) {
     EXPECT_FALSE(colons.session());
 }
 
+TEST(PickerScenario, EachKeyRebuildsTheResultsOnceTheOneThatShowsThePanelToo) {
+    PickerHarness h;
+    h.prefs.setPopupDelayMs(0);
+    h.prefs.setQuickOpenTarget(QuickOpenTarget::pins);
+    h.collections.togglePinned("smile");
+    h.wait(0);
+    int rebuilds = 0;
+    const auto counting = h.model->results.observe([&](const auto&) { ++rebuilds; });
+    for (const auto& [keys, expected] :
+         std::vector<std::pair<std::string, int>>{{";sm", 0}, {"i", 1}, {"l", 2}, {"⌫", 3}, {"⎋", 3}}) {
+        h.type(keys);
+        EXPECT_EQ(rebuilds, expected) << "after " << keys;
+    }
+    ASSERT_FALSE(h.panel->visible);
+    h.type(";;", 0, 0.7);
+    EXPECT_EQ(rebuilds, 4) << "quick open on a scope";
+    EXPECT_EQ(h.model->scope(), Scope::pinned);
+    EXPECT_EQ(h.model->activeEntry()->id, "smile");
+}
+
 TEST(PickerScenario, ExclusiveSessionsKeepTheirKeys) {
     PickerHarness h;
     h.type(";;");

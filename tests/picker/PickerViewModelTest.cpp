@@ -125,16 +125,18 @@ TEST(PickerViewModelResults, SearchLimitsAndTabWords) {
     ModelHarness h(base, extra);
 
     h.model.resetForNewSession("xy");
-    EXPECT_EQ(h.model.results().size(), 120u) << "two letters name no tab: capped";
+    EXPECT_EQ(h.model.resultCount(), 120) << "two letters name no tab: capped";
     h.model.updateQuery("emo");
-    ASSERT_EQ(h.model.results().size(), 131u) << "the hit, then the whole emoticon tab, uncapped";
+    ASSERT_EQ(h.model.resultCount(), 131) << "the hit, then the whole emoticon tab, uncapped";
+    h.model.showResultsThrough(130);
+    ASSERT_EQ(h.model.results().size(), 131u);
     EXPECT_EQ(h.model.results()[0].id, "masks");
     EXPECT_EQ(h.model.results()[130].id, "emoticon-129");
     h.model.updateQuery("pin");
-    EXPECT_EQ(h.model.results().size(), 100u) << "no pins: the tab does not count, limit 240";
+    EXPECT_EQ(h.model.resultCount(), 100) << "no pins: the tab does not count, limit 240";
     h.pin({"b", "a"});
     h.model.updateQuery("pin");
-    EXPECT_EQ(h.model.results().size(), 62u) << "60 hits and the pins tab";
+    EXPECT_EQ(h.model.resultCount(), 62) << "60 hits and the pins tab";
     EXPECT_EQ(ids({h.model.results().begin(), h.model.results().begin() + 3}), (Ids{"b", "a", "p0"}))
         << "pins first";
 }
@@ -147,6 +149,33 @@ TEST(PickerViewModelResults, ScopesFilterHitsAndCategories) {
         << "hits, then the named category";
     h.model.setScope(Scope::glyphs);
     EXPECT_EQ(ids(h.model.results()), Ids{"glyph-smile"});
+}
+
+TEST(PickerViewModelResults, EntriesAreCopiedOutAsTheStripOrTheSelectionReachesThem) {
+    ModelHarness h({makeEntry("heart", "❤️", "heart")}, numbered("cat", "cat", 200));
+    h.model.resetForNewSession("cat");
+    ASSERT_EQ(h.model.resultCount(), 120);
+    EXPECT_LT(h.model.results().size(), 60u) << "a few pages of the strip";
+    h.model.moveSelection(-1);
+    ASSERT_EQ(h.model.selectedIndex(), 119) << "wraps over the whole list";
+    ASSERT_NE(h.model.activeEntry(), nullptr);
+
+    h.model.updateQuery("cat");
+    h.model.moveSelection(100);
+    const std::string selected = h.model.activeEntry()->id;
+    h.pin({"cat5"});
+    EXPECT_EQ(h.model.selectedIndex(), 101) << "the pin went first";
+    ASSERT_NE(h.model.activeEntry(), nullptr);
+    EXPECT_EQ(h.model.activeEntry()->id, selected);
+
+    // The rows named entries of the old list: none is copied out of the new one before the rebuild.
+    h.model.updateQuery("cat");
+    const auto held = h.model.results().size();
+    h.db.setExtraEmojis({});
+    h.model.showResultsThrough(119);
+    EXPECT_EQ(h.model.results().size(), held);
+    h.loop.runPending();
+    EXPECT_EQ(h.model.resultCount(), 0);
 }
 
 TEST(PickerViewModelResults, PinsInGlobalSearchResults) {

@@ -63,14 +63,24 @@ TEST_F(XdgAutostartServiceTest, AProgramInItsBuildFolderNeverRegistersAndTakesBa
     XdgAutostartService built(autostart, "io.example.App", "Example", root_ / "build" / "example");
     const auto entry = autostart / "io.example.App.desktop";
 
-    // The installed program's entry stays; the one the build wrote before goes.
+    // The installed program's entry stays; the one the build wrote before goes. Why is said once.
     ASSERT_EQ(installed.registerLoginItem(), std::nullopt);
+    testing::internal::CaptureStderr();
     EXPECT_NE(built.registerLoginItem(), std::nullopt);
     EXPECT_NE(read(entry).find("/usr/bin/example"), std::string::npos);
-    fs::create_directories(autostart);
     std::ofstream(entry) << *built.entryText();
     EXPECT_NE(built.registerLoginItem(), std::nullopt);
     EXPECT_FALSE(fs::exists(entry));
+    const std::string said = testing::internal::GetCapturedStderr();
+    const auto why = said.find("does not start at login");
+    EXPECT_TRUE(why != std::string::npos &&
+                said.find("does not start at login", why + 1) == std::string::npos)
+        << said;
+
+    // Nothing is written where no autostart folder was.
+    XdgAutostartService fresh(root_ / "fresh", "io.example.App", "Example", root_ / "build" / "example");
+    EXPECT_NE(fresh.registerLoginItem(), std::nullopt);
+    EXPECT_FALSE(fs::exists(root_ / "fresh"));
 }
 
 TEST_F(XdgAutostartServiceTest, ExecValueQuotesAndEscapesReservedCharacters) {

@@ -383,6 +383,16 @@ class XSession {
         return found;
     }
 
+    // Where the pointer is, in root coordinates.
+    std::pair<int, int> pointer() const {
+        Window root = 0, child = 0;
+        int x = 0, y = 0, windowX = 0, windowY = 0;
+        unsigned int buttons = 0;
+        XQueryPointer(connection_, DefaultRootWindow(connection_), &root, &child, &x, &y, &windowX, &windowY,
+                      &buttons);
+        return {x, y};
+    }
+
     // The window holding the keyboard focus.
     Window focusedWindow() const {
         Window focus = 0;

@@ -1,18 +1,16 @@
 #pragma once
 
-#include <QWidget>
-
+#include <QPainter>
+#include <QRectF>
 #include <string>
-#include "picker/ui/ClickTracker.hpp"
 
 namespace mosaiko {
 
 // One result of the picker's main row: an emoji as a large glyph on a square tile, a text entry
 // (emoticon, snippet) on a wide monospaced tile, a glyph on a narrow one; with a pin badge when
-// pinned and a "▾" mark when an emoji offers skin tones.
-class EmojiCell : public QWidget {
-    Q_OBJECT
-
+// pinned and a "▾" mark when an emoji offers skin tones. The row draws the tiles it shows; a cell
+// is no widget of its own.
+class EmojiCell {
   public:
     struct Content {
         std::string emoji;
@@ -24,31 +22,13 @@ class EmojiCell : public QWidget {
         bool operator==(const Content&) const = default;
     };
 
-    explicit EmojiCell(QWidget* parent = nullptr);
+    static constexpr double height = 54;
 
-    const Content& content() const { return content_; }
-    void setContent(const Content& content);
-
-    // The tile's width for its content; the height is always 54.
+    // The tile's width for its content.
     static double widthFor(const Content& content);
 
-    QSize sizeHint() const override;
-
-  signals:
-    void hovered();
-    void clicked(Qt::KeyboardModifiers modifiers);
-    void contextMenuRequested(const QPoint& globalPosition);
-
-  protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-
-  private:
-    Content content_;
-    ClickTracker clicks_;
+    // Draws the tile into `bounds` (its width from widthFor, its height 54).
+    static void paint(QPainter& painter, const QRectF& bounds, const Content& content);
 };
 
 }  // namespace mosaiko

@@ -1,13 +1,15 @@
 #include "picker/ui/MainRowView.hpp"
 
+#include <QContextMenuEvent>
 #include <QEasingCurve>
-#include <QGraphicsOpacityEffect>
-#include <QHBoxLayout>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
 #include "content/CollectionsStore.hpp"
 #include "content/PreferencesStore.hpp"
@@ -23,43 +25,47 @@ bool contains(const std::vector<std::string>& ids, const std::string& id) {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
+// What a tile shows as its text: the two invisible glyphs get a readable label.
+std::string label(const EmojiEntry& entry, const PreferencesStore& prefs) {
+    if (entry.id == "glyph-zero-width-space") return "ZWSP";
+    if (entry.id == "glyph-non-breaking-space") return "NBSP";
+    return prefs.preferredEmojiText(entry);
+}
+
 }  // namespace
 
 MainRowView::MainRowView(PickerViewModel& model, PreferencesStore& prefs, CollectionsStore& collections,
                          QWidget* parent)
-    : QScrollArea(parent),
+    : QAbstractScrollArea(parent),
       model_(model),
       prefs_(prefs),
       collections_(collections),
-      content_(new QWidget),
-      layout_(new QHBoxLayout(content_)),
-      opacity_(new QGraphicsOpacityEffect(this)),
       scrollAnimation_(new QPropertyAnimation(horizontalScrollBar(), "value", this)),
       shownSelectedIndex_(model.selectedIndex()),
       refresh_(this, [this] { refresh(); }) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setWidgetResizable(false);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_TranslucentBackground);
     viewport()->setAutoFillBackground(false);
-    content_->setAutoFillBackground(false);
-    layout_->setContentsMargins(0, 0, 0, 0);
-    layout_->setSpacing(8);
-    layout_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setWidget(content_);
-    content_->setAutoFillBackground(false);  // setWidget() turns it on
-    setGraphicsEffect(opacity_);
+    viewport()->setMouseTracking(true);
+    setMinimumHeight(static_cast<int>(EmojiCell::height));
     scrollAnimation_->setDuration(120);
     scrollAnimation_->setEasingCurve(QEasingCurve::OutQuad);
 
-    refresh_.watch(model_.results);
+    // A new list, or a new skin tone that may change a tile's text, lays the tiles out again.
+    auto relayout = [this](const auto&) {
+        layoutStale_ = true;
+        refresh_.schedule();
+    };
+    refresh_.keep(model_.results.observe(relayout));
+    refresh_.keep(prefs_.defaultSkinTone.observe(relayout));
+    refresh_.keep(prefs_.rememberedEmojiVariantsByEntryID.observe(relayout));
     refresh_.watch(model_.focusRow);
-    refresh_.watch(prefs_.defaultSkinTone);
-    refresh_.watch(prefs_.rememberedEmojiVariantsByEntryID);
     refresh_.watch(collections_.pinnedIDs);
     refresh_.watch(model_.selectedIndex);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { buildAhead(); });
     refresh_.keep(model_.isVisible.observe([this](const bool& visible) {
         if (visible) pendingScrollToSelection_ = true;
         refresh_.schedule();
@@ -73,13 +79,7 @@ EmojiCell::Content MainRowView::cellContent(const EmojiEntry& entry, int index, 
                                             const PreferencesStore& prefs,
                                             const CollectionsStore& collections) {
     EmojiCell::Content content;
-    if (entry.id == "glyph-zero-width-space") {
-        content.emoji = "ZWSP";
-    } else if (entry.id == "glyph-non-breaking-space") {
-        content.emoji = "NBSP";
-    } else {
-        content.emoji = prefs.preferredEmojiText(entry);
-    }
+    content.emoji = label(entry, prefs);
     content.showsVariantsIndicator = entry.variants && entry.variants->supportsSkinTones();
     content.isPinned = contains(collections.pinnedIDs(), entry.id);
     content.isSelected =
@@ -90,33 +90,11 @@ EmojiCell::Content MainRowView::cellContent(const EmojiEntry& entry, int index, 
 }
 
 void MainRowView::refresh() {
-    const auto& results = model_.results();
-    while (cells_.size() > results.size()) {
-        delete cells_.back();
-        cells_.pop_back();
-    }
-    while (cells_.size() < results.size()) {
-        const int index = static_cast<int>(cells_.size());
-        auto* cell = new EmojiCell(content_);
-        connect(cell, &EmojiCell::hovered, this, [this, index] { hoverCell(index); });
-        connect(cell, &EmojiCell::clicked, this,
-                [this, index](Qt::KeyboardModifiers modifiers) { clickCell(index, modifiers); });
-        connect(cell, &EmojiCell::contextMenuRequested, this,
-                [this, index](const QPoint& position) { showContextMenu(index, position); });
-        layout_->addWidget(cell);
-        // Shown now, so the layout counts it in the size it asks for below.
-        cell->show();
-        cells_.push_back(cell);
-    }
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        cells_[i]->setContent(cellContent(results[i], static_cast<int>(i), model_, prefs_, collections_));
-        cells_[i]->setToolTip({});
-    }
-    const bool focused = model_.focusRow() == PickerViewModel::FocusRow::main;
-    opacity_->setOpacity(focused ? 1.0 : 0.7);
-    opacity_->setEnabled(!focused);
+    if (layoutStale_) layOutCells();
+    buildAhead();
+    opacity_ = model_.focusRow() == PickerViewModel::FocusRow::main ? 1.0 : 0.7;
+    viewport()->update();
 
-    layoutContent();
     // Whether the selection moved, and who moved it, is judged once the operation that changed it
     // is complete: one that passes through other indices on its way (a rebuild keeping the selected
     // entry, then a reset to the first result) names its origin only at the end.
@@ -131,12 +109,112 @@ void MainRowView::refresh() {
     }
 }
 
-std::vector<EmojiCell*> MainRowView::cells() const {
-    return cells_;
+void MainRowView::layOutCells() {
+    layoutStale_ = false;
+    clicks_.cancel();  // a press on a tile of the old list clicks nothing in the new one
+    const auto& results = model_.results();
+    lefts_.resize(results.size());
+    widths_.resize(results.size());
+    int left = 0;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const EmojiEntry& entry = results[i];
+        int width = static_cast<int>(EmojiCell::height);  // an emoji tile is square
+        if (PickerView::isTextBasedEntry(entry)) {
+            EmojiCell::Content content;
+            content.emoji = label(entry, prefs_);
+            content.isTextEntry = true;
+            content.isCompactTextEntry = entry.id.starts_with("glyph-");
+            width = static_cast<int>(std::ceil(EmojiCell::widthFor(content)));
+        }
+        lefts_[i] = left;
+        widths_[i] = width;
+        left += width + spacing;
+    }
+    updateScrollRange();
 }
 
-double MainRowView::rowOpacity() const {
-    return opacity_->isEnabled() ? opacity_->opacity() : 1.0;
+void MainRowView::buildAhead() {
+    if (cellCount() >= model_.resultCount()) return;
+    // The tiles up to two viewports past the leading edge, so a scroll never reaches the end first.
+    const int reach = horizontalScrollBar()->value() + 3 * std::max(viewport()->width(), 1);
+    const auto after = std::upper_bound(lefts_.begin(), lefts_.end(), reach);
+    model_.showResultsThrough(static_cast<int>(after - lefts_.begin()));
+}
+
+int MainRowView::contentWidth() const {
+    return lefts_.empty() ? 0 : lefts_.back() + widths_.back();
+}
+
+void MainRowView::updateScrollRange() {
+    QScrollBar* bar = horizontalScrollBar();
+    bar->setRange(0, std::max(0, contentWidth() - viewport()->width()));
+    bar->setPageStep(viewport()->width());
+    bar->setSingleStep(static_cast<int>(EmojiCell::height) + spacing);
+}
+
+QRect MainRowView::cellRect(int index) const {
+    if (index < 0 || index >= cellCount()) return {};
+    const auto i = static_cast<std::size_t>(index);
+    const int top = (viewport()->height() - static_cast<int>(EmojiCell::height)) / 2;
+    return QRect(lefts_[i] - horizontalScrollBar()->value(), top, widths_[i],
+                 static_cast<int>(EmojiCell::height));
+}
+
+std::optional<int> MainRowView::indexAt(QPoint viewportPoint) const {
+    const int x = viewportPoint.x() + horizontalScrollBar()->value();
+    // The last tile that starts at or before x, if x lies within it.
+    const auto after = std::upper_bound(lefts_.begin(), lefts_.end(), x);
+    if (after == lefts_.begin()) return std::nullopt;
+    const int index = static_cast<int>(after - lefts_.begin()) - 1;
+    if (!cellRect(index).contains(viewportPoint)) return std::nullopt;
+    return index;
+}
+
+void MainRowView::paintEvent(QPaintEvent* event) {
+    if (layoutStale_) layOutCells();
+    painted_.clear();
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setOpacity(opacity_);
+    const auto& results = model_.results();
+    const QRect area = event->rect();
+    const int offset = horizontalScrollBar()->value();
+    auto first = std::upper_bound(lefts_.begin(), lefts_.end(), area.left() + offset);
+    if (first != lefts_.begin()) --first;
+    for (auto i = static_cast<std::size_t>(first - lefts_.begin());
+         i < lefts_.size() && i < results.size() && lefts_[i] - offset <= area.right(); ++i) {
+        const QRect bounds = cellRect(static_cast<int>(i));
+        if (!bounds.intersects(area)) continue;
+        auto content = cellContent(results[i], static_cast<int>(i), model_, prefs_, collections_);
+        EmojiCell::paint(painter, QRectF(bounds), content);
+        painted_.emplace_back(static_cast<int>(i), std::move(content));
+    }
+}
+
+void MainRowView::mouseMoveEvent(QMouseEvent* event) {
+    if (const auto index = indexAt(event->position().toPoint())) {
+        model_.selectMain(*index, PickerViewModel::SelectionOrigin::mouseHover);
+    }
+    event->accept();
+}
+
+void MainRowView::mousePressEvent(QMouseEvent* event) {
+    clicks_.press(*event, indexAt(event->position().toPoint()));
+    event->accept();
+}
+
+void MainRowView::mouseReleaseEvent(QMouseEvent* event) {
+    event->accept();
+    if (const auto index = clicks_.release(*event, indexAt(event->position().toPoint()))) {
+        clickCell(*index, event->modifiers());
+    }
+}
+
+void MainRowView::contextMenuEvent(QContextMenuEvent* event) {
+    if (const auto index = indexAt(event->pos())) showContextMenu(*index, event->globalPos());
+    event->accept();
 }
 
 void MainRowView::clickCell(int index, Qt::KeyboardModifiers modifiers) {
@@ -144,10 +222,6 @@ void MainRowView::clickCell(int index, Qt::KeyboardModifiers modifiers) {
     const bool keepOpen = (modifiers & shiftOnly) && prefs_.keepOpenOnShiftEnter();
     model_.selectMain(index, PickerViewModel::SelectionOrigin::mouseClick);
     model_.uiActionSubject.send(PickerViewModel::UIAction::InsertMain{index, keepOpen});
-}
-
-void MainRowView::hoverCell(int index) {
-    model_.selectMain(index, PickerViewModel::SelectionOrigin::mouseHover);
 }
 
 QString MainRowView::pinActionTitle(int index) const {
@@ -168,9 +242,8 @@ void MainRowView::showContextMenu(int index, const QPoint& globalPosition) {
     const QString title = pinActionTitle(index);
     if (title.isEmpty()) return;
     const std::string id = model_.results()[static_cast<std::size_t>(index)].id;
-    // Not run in a nested event loop: the views may be rebuilt while the menu is open, and the cell
-    // that asked for it must not be deleted inside its own event handler. The entry is named by id
-    // for the same reason.
+    // Not run in a nested event loop: the results may be rebuilt while the menu is open, so the
+    // entry is named by id.
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* action = menu->addAction(title);
@@ -180,33 +253,26 @@ void MainRowView::showContextMenu(int index, const QPoint& globalPosition) {
 
 void MainRowView::scrollToCurrentSelection() {
     const int index = model_.selectedIndex();
-    if (index < 0 || index >= static_cast<int>(cells_.size())) return;
+    if (index < 0 || index >= cellCount()) return;
     scrollAnimation_->stop();
-    horizontalScrollBar()->setValue(cells_[static_cast<std::size_t>(index)]->geometry().left());
+    horizontalScrollBar()->setValue(lefts_[static_cast<std::size_t>(index)]);
 }
 
 void MainRowView::centreOn(int index) {
-    if (index < 0 || index >= static_cast<int>(cells_.size())) return;
-    const QRect cell = cells_[static_cast<std::size_t>(index)]->geometry();
+    if (index < 0 || index >= cellCount()) return;
+    const auto i = static_cast<std::size_t>(index);
     QScrollBar* bar = horizontalScrollBar();
     const int target =
-        std::clamp(cell.center().x() - viewport()->width() / 2, bar->minimum(), bar->maximum());
+        std::clamp(lefts_[i] + widths_[i] / 2 - viewport()->width() / 2, bar->minimum(), bar->maximum());
     scrollAnimation_->stop();
     scrollAnimation_->setStartValue(bar->value());
     scrollAnimation_->setEndValue(target);
     scrollAnimation_->start();
 }
 
-void MainRowView::layoutContent() {
-    // Cells are laid out at once, so a scroll asked for in the same refresh finds them in place.
-    const QSize hint = layout_->sizeHint();
-    content_->resize(std::max(hint.width(), viewport()->width()), viewport()->height());
-    layout_->activate();
-}
-
 void MainRowView::resizeEvent(QResizeEvent* event) {
-    QScrollArea::resizeEvent(event);
-    layoutContent();
+    QAbstractScrollArea::resizeEvent(event);
+    updateScrollRange();
 }
 
 void MainRowView::wheelEvent(QWheelEvent* event) {

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QScrollArea>
-#include <memory>
+#include <QAbstractScrollArea>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "picker/PickerViewModel.hpp"
+#include "picker/ui/ClickTracker.hpp"
 #include "picker/ui/DeferredRefresh.hpp"
 #include "picker/ui/EmojiCell.hpp"
 
-class QGraphicsOpacityEffect;
-class QHBoxLayout;
 class QPropertyAnimation;
 
 namespace mosaiko {
@@ -17,13 +17,16 @@ namespace mosaiko {
 class PreferencesStore;
 class CollectionsStore;
 
-// The picker's strip of results, one cell per result: hovering selects (once the panel allows
-// hover), a click inserts, the context menu pins or unpins, and keyboard moves scroll the selection
-// into the middle.
-class MainRowView : public QScrollArea {
+// The picker's strip of results: hovering selects (once the panel allows hover), a click inserts,
+// the context menu pins or unpins, and keyboard moves scroll the selection into the middle. It
+// draws only the tiles in view: a search may give thousands of results, and a widget per result
+// made every keystroke lay them all out again.
+class MainRowView : public QAbstractScrollArea {
     Q_OBJECT
 
   public:
+    static constexpr int spacing = 8;
+
     MainRowView(PickerViewModel& model, PreferencesStore& prefs, CollectionsStore& collections,
                 QWidget* parent = nullptr);
     ~MainRowView() override;
@@ -35,33 +38,50 @@ class MainRowView : public QScrollArea {
     // Scrolls so that the selected cell sits at the leading edge, without animation.
     void scrollToCurrentSelection();
 
-    // The cells on show, in result order (for tests and the renderer).
-    std::vector<EmojiCell*> cells() const;
+    // The tiles laid out (one per result), where the one at `index` lies in the viewport, and which
+    // lies under a viewport point (none between tiles).
+    int cellCount() const { return static_cast<int>(lefts_.size()); }
+    QRect cellRect(int index) const;
+    std::optional<int> indexAt(QPoint viewportPoint) const;
+    // The tiles the last redraw painted, with what each showed.
+    const std::vector<std::pair<int, EmojiCell::Content>>& paintedCells() const { return painted_; }
+
     // The title of the context menu's one item for the result at `index`.
     QString pinActionTitle(int index) const;
     void togglePinned(int index);
-    double rowOpacity() const;
+    double rowOpacity() const { return opacity_; }
 
   protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
   private:
     void refresh();
-    void layoutContent();
+    void layOutCells();
+    void updateScrollRange();
+    // Asks the model for the results the strip will reach soon.
+    void buildAhead();
     void clickCell(int index, Qt::KeyboardModifiers modifiers);
-    void hoverCell(int index);
     void showContextMenu(int index, const QPoint& globalPosition);
     void centreOn(int index);
+    int contentWidth() const;
 
     PickerViewModel& model_;
     PreferencesStore& prefs_;
     CollectionsStore& collections_;
-    QWidget* content_;
-    QHBoxLayout* layout_;
-    QGraphicsOpacityEffect* opacity_;
     QPropertyAnimation* scrollAnimation_;
-    std::vector<EmojiCell*> cells_;
+    // The tiles' left edges and widths in the strip, in result order.
+    std::vector<int> lefts_;
+    std::vector<int> widths_;
+    bool layoutStale_ = true;
+    double opacity_ = 1.0;
+    std::vector<std::pair<int, EmojiCell::Content>> painted_;
+    ClickTracker clicks_;
     int shownSelectedIndex_;
     bool pendingScrollToSelection_ = false;
     DeferredRefresh refresh_;

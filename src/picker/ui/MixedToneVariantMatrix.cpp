@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/Typography.hpp"
@@ -105,11 +106,8 @@ void MixedToneVariantMatrix::paintEvent(QPaintEvent*) {
                                   : hovered ? PickerStyle::accent(0.3)
                                             : PickerStyle::black(0.08);
             PickerStyle::paintTile(painter, cell, 8, fill, border);
-            const auto fitted = PickerStyle::fit(QString::fromStdString(options[*index].emoji), font,
-                                                 cell.width(), 0.5, false);
-            painter.setFont(fitted.font);
-            painter.setPen(DesktopAppearance::primaryText());
-            painter.drawText(cell, Qt::AlignCenter | Qt::TextSingleLine, fitted.text);
+            EmojiGlyphCache::draw(painter, cell, QString::fromStdString(options[*index].emoji), font,
+                                  DesktopAppearance::primaryText(), {0.5});
         }
     }
 }

@@ -2,6 +2,8 @@
 
 #include <QFontMetricsF>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QPixmapCache>
 #include <QRegion>
 #include <QWidget>
 #include <algorithm>
@@ -20,8 +22,10 @@ QColor PickerStyle::accent(double opacity) {
     return DesktopAppearance::withOpacity(DesktopAppearance::accent(), opacity);
 }
 
-void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius, const QColor& fill,
-                            const QColor& border) {
+namespace {
+
+void drawTile(QPainter& painter, const QRectF& rect, double radius, const QColor& fill,
+              const QColor& border) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     if (fill.alpha() > 0) {
@@ -37,6 +41,47 @@ void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius
         painter.drawRoundedRect(inner, std::max(0.0, radius - 0.5), std::max(0.0, radius - 0.5));
     }
     painter.restore();
+}
+
+bool isWhole(double value) {
+    return std::abs(value - std::round(value)) < 1e-6;
+}
+
+}  // namespace
+
+void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius, const QColor& fill,
+                            const QColor& border) {
+    // Antialiased rounded outlines cost more than all else a tile draws, and a strip draws the same
+    // few again and again: each is drawn once into an image, which is copied where it lands on
+    // whole device pixels (elsewhere a copy would be resampled, so it is drawn directly).
+    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QTransform& transform = painter.worldTransform();
+    const QPointF origin = transform.map(rect.topLeft()) * scale;
+    const bool copyable = transform.type() <= QTransform::TxTranslate && isWhole(origin.x()) &&
+                          isWhole(origin.y()) && isWhole(rect.width() * scale) &&
+                          isWhole(rect.height() * scale);
+    if (!copyable) {
+        drawTile(painter, rect, radius, fill, border);
+        return;
+    }
+    const QString key = QStringLiteral("mosaiko-tile:%1x%2:%3:%4:%5:%6")
+                            .arg(rect.width())
+                            .arg(rect.height())
+                            .arg(radius)
+                            .arg(fill.rgba(), 0, 16)
+                            .arg(border.rgba(), 0, 16)
+                            .arg(scale);
+    QPixmap tile;
+    if (!QPixmapCache::find(key, &tile)) {
+        tile = QPixmap((rect.size() * scale).toSize());
+        tile.setDevicePixelRatio(scale);
+        tile.fill(Qt::transparent);
+        QPainter tilePainter(&tile);
+        drawTile(tilePainter, QRectF(QPointF(0, 0), rect.size()), radius, fill, border);
+        tilePainter.end();
+        QPixmapCache::insert(key, tile);
+    }
+    painter.drawPixmap(rect.topLeft(), tile);
 }
 
 void PickerStyle::shapeWindow(QWidget& window, const QPainterPath& outline) {

@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "content/PreferencesStore.hpp"
+#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/MixedTonePopover.hpp"
 #include "picker/ui/MixedToneVariantMatrix.hpp"
 #include "picker/ui/PickerStyle.hpp"
@@ -168,10 +169,7 @@ void VariantsRowView::rebuildButtons() {
             PickerStyle::paintTile(painter, bounds, 8,
                                    selected ? PickerStyle::selectedFill() : QColor(Qt::transparent),
                                    selected ? PickerStyle::selectedBorder() : PickerStyle::black(0.1));
-            const auto fitted = PickerStyle::fit(text, font, bounds.width(), 0.5, false);
-            painter.setFont(fitted.font);
-            painter.setPen(DesktopAppearance::primaryText());
-            painter.drawText(bounds, Qt::AlignCenter | Qt::TextSingleLine, fitted.text);
+            EmojiGlyphCache::draw(painter, bounds, text, font, DesktopAppearance::primaryText(), {0.5});
         });
         connect(button, &PickerTileButton::pointerMoved, this,
                 [this, index] { model_.selectVariant(index, Origin::mouseHover); });

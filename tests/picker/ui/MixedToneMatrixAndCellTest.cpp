@@ -144,21 +144,32 @@ class SelectionStyleTest : public ::testing::Test {
 };
 
 TEST_F(SelectionStyleTest, SelectedTilesAreAccentFilledWithAnAccentBorder) {
-    EmojiCell cell;
-    cell.setContent({":)", false, false, true, true, false});
+    // A tile as the main row draws it, on a transparent ground.
+    auto tilePixel = [](const EmojiCell::Content& content, QPoint p) {
+        QImage image(static_cast<int>(EmojiCell::widthFor(content)), static_cast<int>(EmojiCell::height),
+                     QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        EmojiCell::paint(painter, QRectF(image.rect()), content);
+        painter.end();
+        return image.pixelColor(p);
+    };
+    const EmojiCell::Content selected{":)", false, false, true, true, false};
+    const int width = static_cast<int>(EmojiCell::widthFor(selected));
+    const int height = static_cast<int>(EmojiCell::height);
     // Inside, away from the text: accent at 0.22.
-    const QColor fill = pixelOf(cell, QPoint(cell.width() - 4, cell.height() / 2));
+    const QColor fill = tilePixel(selected, QPoint(width - 4, height / 2));
     EXPECT_NEAR(fill.alphaF(), 0.22, 0.02);
     EXPECT_EQ(fill.red(), 255);
     EXPECT_EQ(fill.green(), 0);
     // The 1 pt border just inside the edge: accent at 0.6 over the fill.
-    const QColor border = pixelOf(cell, QPoint(cell.width() / 2, 0));
+    const QColor border = tilePixel(selected, QPoint(width / 2, 0));
     EXPECT_NEAR(border.alphaF(), 0.6 + 0.22 * 0.4, 0.06);
     EXPECT_EQ(border.green(), 0);
 
-    cell.setContent({":)", false, false, false, true, false});
-    EXPECT_EQ(pixelOf(cell, QPoint(cell.width() - 4, cell.height() / 2)).alpha(), 0);
-    const QColor plainBorder = pixelOf(cell, QPoint(cell.width() / 2, 0));
+    const EmojiCell::Content plain{":)", false, false, false, true, false};
+    EXPECT_EQ(tilePixel(plain, QPoint(width - 4, height / 2)).alpha(), 0);
+    const QColor plainBorder = tilePixel(plain, QPoint(width / 2, 0));
     EXPECT_NEAR(plainBorder.alphaF(), 0.1, 0.03);
     EXPECT_EQ(plainBorder.red(), 0);
 

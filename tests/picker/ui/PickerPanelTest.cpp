@@ -76,24 +76,25 @@ TEST_F(PanelTest, ShowsAtThePlacementNearThePointerAndMarksTheModel) {
 TEST_F(PanelTest, HoverStaysLockedUntilThePointerMovesOnePoint) {
     open("smi");
     ASSERT_GE(model->results().size(), 3u);
-    auto cells = view().mainRow()->cells();
-    ASSERT_GE(cells.size(), 3u);
+    MainRowView* row = view().mainRow();
+    ASSERT_GE(row->cellCount(), 3);
+    auto hoverThird = [row] { hover(row->viewport(), row->cellRect(2).center()); };
 
     // The pointer rests where the panel appeared: hovering a cell changes nothing.
-    hover(cells[2]);
+    hoverThird();
     settle();
     EXPECT_EQ(model->selectedIndex(), 0);
     EXPECT_TRUE(panel->hoverUnlockOrigin().has_value());
 
     pointer.x += 0.5;
-    hover(cells[2]);
+    hoverThird();
     settle();
     EXPECT_FALSE(model->acceptsMouseHoverSelection());
     EXPECT_EQ(model->selectedIndex(), 0);
 
     // One point from where it was at show time (d² = 1): unlocked before the cell sees the move.
     pointer = {700, 501};
-    hover(cells[2]);
+    hoverThird();
     settle();
     EXPECT_TRUE(model->acceptsMouseHoverSelection());
     EXPECT_FALSE(panel->hoverUnlockOrigin().has_value());

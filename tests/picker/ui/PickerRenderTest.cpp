@@ -52,8 +52,10 @@ class PickerRenderTest : public PickerUiFixture, public ::testing::WithParamInte
     }
 
     QRect cellRectInPanel(int index) {
-        auto* cell = view().mainRow()->cells().at(static_cast<std::size_t>(index));
-        return QRect(cell->mapTo(&panel->panel(), QPoint(0, 0)), cell->size()).adjusted(8, 8, -8, -8);
+        MainRowView* row = view().mainRow();
+        const QRect cell = row->cellRect(index);
+        return QRect(row->viewport()->mapTo(&panel->panel(), cell.topLeft()), cell.size())
+            .adjusted(8, 8, -8, -8);
     }
 
     void SetUp() override { DesktopAppearance::overrideDark(GetParam()); }
@@ -110,7 +112,9 @@ TEST_P(PickerRenderTest, TextAndGlyphTiles) {
     settle();
     save(render(), QStringLiteral("glyphs"));
     ASSERT_FALSE(model->results().empty());
-    EXPECT_EQ(view().mainRow()->cells().front()->content().emoji, "ZWSP");
+    view().mainRow()->viewport()->repaint();
+    ASSERT_FALSE(view().mainRow()->paintedCells().empty());
+    EXPECT_EQ(view().mainRow()->paintedCells().front().second.emoji, "ZWSP");
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, PickerRenderTest, ::testing::Bool(),

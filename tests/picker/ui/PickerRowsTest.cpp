@@ -108,16 +108,23 @@ TEST_F(MainRowTest, CellsFollowTheEntryKindPinsAndSelection) {
     EXPECT_FALSE(emoticon.isCompactTextEntry);
     EXPECT_EQ(emoticon.emoji, shrug->emoji);
 
-    // With the keyboard on the variants row no cell is selected and the row is dimmed.
+    // With the keyboard on the variants row no tile is drawn selected and the row is dimmed.
+    MainRowView* row = view().mainRow();
+    auto selectedTiles = [row] {
+        row->viewport()->repaint();
+        std::vector<int> selected;
+        for (const auto& [index, shown] : row->paintedCells())
+            if (shown.isSelected) selected.push_back(index);
+        return selected;
+    };
     model->moveVariantVertically(-1);
     settle();
-    for (auto* cell : view().mainRow()->cells()) EXPECT_FALSE(cell->content().isSelected);
-    EXPECT_DOUBLE_EQ(view().mainRow()->rowOpacity(), 0.7);
+    EXPECT_TRUE(selectedTiles().empty());
+    EXPECT_DOUBLE_EQ(row->rowOpacity(), 0.7);
     model->moveVariantVertically(1);
     settle();
-    EXPECT_TRUE(
-        view().mainRow()->cells()[static_cast<std::size_t>(model->selectedIndex())]->content().isSelected);
-    EXPECT_DOUBLE_EQ(view().mainRow()->rowOpacity(), 1.0);
+    EXPECT_EQ(selectedTiles(), std::vector<int>{model->selectedIndex()});
+    EXPECT_DOUBLE_EQ(row->rowOpacity(), 1.0);
 }
 
 TEST_F(MainRowTest, TileWidthsGrowWithTheirTextBetweenTheirLimits) {
@@ -143,30 +150,35 @@ TEST_F(MainRowTest, TileWidthsGrowWithTheirTextBetweenTheirLimits) {
 
 TEST_F(MainRowTest, ClicksInsertAndShiftKeepsOpenOnlyWithThePreference) {
     open("smi");
-    auto cells = view().mainRow()->cells();
-    ASSERT_GE(cells.size(), 3u);
+    MainRowView* row = view().mainRow();
+    ASSERT_GE(row->cellCount(), 3);
+    auto clickCell = [row](int index, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        click(row->viewport(), modifiers, row->cellRect(index).center());
+    };
 
-    click(cells[2]);
+    clickCell(2);
     EXPECT_EQ(model->selectedIndex(), 2);
-    click(cells[1], Qt::ShiftModifier);
-    click(cells[1], Qt::AltModifier | Qt::ControlModifier);
+    clickCell(1, Qt::ShiftModifier);
+    clickCell(1, Qt::AltModifier | Qt::ControlModifier);
     prefs.setKeepOpenOnShiftEnter(false);
-    click(cells[0], Qt::ShiftModifier);
+    clickCell(0, Qt::ShiftModifier);
     ASSERT_EQ(actions.size(), 4u);
     EXPECT_EQ(actions[0], Action(Action::InsertMain{2, false}));
     EXPECT_EQ(actions[1], Action(Action::InsertMain{1, true}));
     EXPECT_EQ(actions[2], Action(Action::InsertMain{1, false}));
     EXPECT_EQ(actions[3], Action(Action::InsertMain{0, false}));
 
-    // A press that is released elsewhere is no click.
-    const QPoint at = cells[2]->rect().center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, cells[2]->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(cells[2], &press);
-    const QPoint outside(-5, -5);
-    QMouseEvent release(QEvent::MouseButtonRelease, outside, cells[2]->mapToGlobal(outside), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(cells[2], &release);
+    // A press that is released elsewhere (on the next tile, or between two) is no click.
+    QWidget* viewport = row->viewport();
+    for (const QPoint released : {row->cellRect(3).center(), row->cellRect(3).topLeft() - QPoint(4, 0)}) {
+        const QPoint at = row->cellRect(2).center();
+        QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &press);
+        QMouseEvent release(QEvent::MouseButtonRelease, released, viewport->mapToGlobal(released),
+                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &release);
+    }
     EXPECT_EQ(actions.size(), 4u);
 }
 
@@ -180,7 +192,12 @@ TEST_F(MainRowTest, ContextMenuItemPinsAndUnpins) {
     EXPECT_EQ(collections.pinnedIDs().back(), id);
     const int pinnedAt = indexOf(id);
     EXPECT_EQ(row->pinActionTitle(pinnedAt), QStringLiteral("Unpin"));
-    EXPECT_TRUE(row->cells()[static_cast<std::size_t>(pinnedAt)]->content().isPinned);
+    row->viewport()->repaint();
+    const auto& painted = row->paintedCells();
+    const auto shown = std::find_if(painted.begin(), painted.end(),
+                                    [pinnedAt](const auto& cell) { return cell.first == pinnedAt; });
+    ASSERT_NE(shown, painted.end());
+    EXPECT_TRUE(shown->second.isPinned);
     row->togglePinned(pinnedAt);
     settle();
     EXPECT_TRUE(collections.pinnedIDs().empty());
@@ -191,10 +208,9 @@ TEST_F(MainRowTest, TheContextMenuPinsTheEntryItWasOpenedOn) {
     open("smi");
     MainRowView* row = view().mainRow();
     const std::string id = model->results()[3].id;
-    QWidget* cell = row->cells()[3];
-    QContextMenuEvent request(QContextMenuEvent::Mouse, cell->rect().center(),
-                              cell->mapToGlobal(cell->rect().center()));
-    QApplication::sendEvent(cell, &request);
+    const QPoint at = row->cellRect(3).center();
+    QContextMenuEvent request(QContextMenuEvent::Mouse, at, row->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(row->viewport(), &request);
     auto* menu = row->findChild<QMenu*>();
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->actions().size(), 1);
@@ -204,7 +220,7 @@ TEST_F(MainRowTest, TheContextMenuPinsTheEntryItWasOpenedOn) {
     // pins the entry it was opened on, and changes neither the selection nor the actions.
     model->updateQuery("smiling face with horns");
     settle();
-    ASSERT_LT(row->cells().size(), 4u);
+    ASSERT_LT(row->cellCount(), 4);
     menu->actions().front()->trigger();
     menu->close();
     settle();
@@ -245,14 +261,63 @@ TEST_F(MainRowTest, OnlyKeyboardMovesScrollTheStrip) {
 
     // Hover and click never move it either.
     pointer.x += 5;
-    auto cells = view().mainRow()->cells();
-    hover(cells[6]);
+    MainRowView* row = view().mainRow();
+    hover(row->viewport(), row->cellRect(6).center());
     settle();
     ASSERT_EQ(model->selectedIndex(), 6);
-    click(cells[7]);
+    click(row->viewport(), Qt::NoModifier, row->cellRect(7).center());
     settle();
     letScrollAnimationsFinish();
     EXPECT_EQ(bar->value(), 0);
+}
+
+TEST_F(MainRowTest, OnlyTilesInViewAreDrawnAndThePointerFindsThemWhereverTheStripIsScrolled) {
+    open("face");
+    MainRowView* row = view().mainRow();
+    const int count = static_cast<int>(model->results().size());
+    ASSERT_EQ(row->cellCount(), count);
+    auto paintedIndices = [row] {
+        row->viewport()->repaint();
+        std::vector<int> indices;
+        for (const auto& [index, shown] : row->paintedCells()) indices.push_back(index);
+        return indices;
+    };
+    const QRect inView = row->viewport()->rect();
+    for (const int offset : {0, 333, row->horizontalScrollBar()->maximum()}) {
+        row->horizontalScrollBar()->setValue(offset);
+        const auto painted = paintedIndices();
+        ASSERT_FALSE(painted.empty());
+        EXPECT_LT(painted.size(), 15u) << "of " << count;
+        // Every tile that shows, and no other.
+        EXPECT_TRUE(row->cellRect(painted.front()).intersects(inView));
+        EXPECT_TRUE(row->cellRect(painted.back()).intersects(inView));
+        EXPECT_EQ(painted.back() - painted.front() + 1, static_cast<int>(painted.size()));
+        EXPECT_FALSE(row->cellRect(painted.front() - 1).intersects(inView));
+        EXPECT_FALSE(row->cellRect(painted.back() + 1).intersects(inView));
+    }
+    EXPECT_EQ(paintedIndices().back(), count - 1) << "scrolled to the end";
+
+    // Hover selects the tile under the pointer in the scrolled strip; the gap between two selects
+    // nothing.
+    model->unlockHoverSelection();
+    hover(row->viewport(), row->cellRect(count - 2).center());
+    EXPECT_EQ(model->selectedIndex(), count - 2);
+    hover(row->viewport(), row->cellRect(count - 1).topLeft() - QPoint(MainRowView::spacing / 2, -10));
+    EXPECT_EQ(model->selectedIndex(), count - 2);
+    EXPECT_EQ(row->indexAt(row->cellRect(count - 1).bottomRight()), count - 1);
+}
+
+TEST_F(MainRowTest, ScrollingOnBringsTheRestOfALongList) {
+    open("s");
+    MainRowView* row = view().mainRow();
+    const int total = model->resultCount();
+    ASSERT_GT(total, row->cellCount()) << "a long list is laid out a few pages at a time";
+    for (int step = 0; step < total && row->cellCount() < total; ++step) {
+        row->horizontalScrollBar()->setValue(row->horizontalScrollBar()->maximum());
+        settle();
+    }
+    EXPECT_EQ(row->cellCount(), total);
+    EXPECT_EQ(static_cast<int>(model->results().size()), total);
 }
 
 using VariantsRowTest = PickerUiFixture;

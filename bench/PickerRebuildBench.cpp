@@ -1,0 +1,165 @@
+// What the picker's view model costs per keystroke: its rebuild of the results (search, category and
+// tab lists, scope filter, pin order, the list the views are given) beside the floor of any search,
+// one pass over every row's lowercase texts with a substring test. On the shipped data (emoji,
+// glyphs, emoticons, four pins) and on eight times the emoji, where the cost should grow no faster
+// than the floor's. Prints each rebuild as a multiple of its floor.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "content/CollectionsStore.hpp"
+#include "content/EmojiDatabase.hpp"
+#include "content/EmojiUsageStore.hpp"
+#include "content/EmoticonCatalog.hpp"
+#include "content/GlyphCatalog.hpp"
+#include "content/PreferencesStore.hpp"
+#include "picker/PickerViewModel.hpp"
+#include "platform/MemoryDefaults.hpp"
+#include "platform/Text.hpp"
+#include "platform/fake/ManualMainLoop.hpp"
+
+namespace mosaiko {
+namespace {
+
+constexpr OperatingSystemVersion kSystem{99, 0, 0};
+
+std::vector<EmojiEntry> shippedEmoji() {
+    static const EmojiDatabase shipped(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR) / "resources"),
+                                       kSystem);
+    return shipped.baseEmojis();
+}
+
+// The data file's entries `copies` times over, each copy under ids of its own.
+std::vector<EmojiEntry> emojiTimes(int copies) {
+    const auto once = shippedEmoji();
+    std::vector<EmojiEntry> entries;
+    for (int copy = 0; copy < copies; ++copy) {
+        for (auto entry : once) {
+            if (copy > 0) entry.id += "-" + std::to_string(copy);
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
+}
+
+std::vector<EmojiEntry> extraEntries() {
+    auto entries = GlyphCatalog::entries();
+    const auto emoticons = EmoticonCatalog::orderedEntries(EmoticonCatalog::defaultOrder(), {});
+    entries.insert(entries.end(), emoticons.begin(), emoticons.end());
+    return entries;
+}
+
+struct Picker {
+    explicit Picker(int copies) : db(emojiTimes(copies), extraEntries(), kSystem) {
+        for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
+        model = std::make_unique<PickerViewModel>(db, prefs, usage, collections, loop);
+        loop.runPending();
+        for (const auto& entry : db.emojis()) {
+            std::vector<std::string> texts{text::lowercased(entry.name)};
+            for (const auto& shortcode : entry.shortcodes) texts.push_back(text::lowercased(shortcode));
+            for (const auto& keyword : entry.keywords) texts.push_back(text::lowercased(keyword));
+            lowercaseTexts.push_back(std::move(texts));
+        }
+    }
+
+    ManualMainLoop loop;
+    MemoryDefaults defaults;
+    PreferencesStore prefs{defaults};
+    CollectionsStore collections{defaults};
+    EmojiUsageStore usage{defaults, loop};
+    EmojiDatabase db;
+    std::unique_ptr<PickerViewModel> model;
+    std::vector<std::vector<std::string>> lowercaseTexts;
+};
+
+Picker& picker(int copies) {
+    static std::map<int, std::unique_ptr<Picker>> pickers;
+    auto& slot = pickers[copies];
+    if (!slot) slot = std::make_unique<Picker>(copies);
+    return *slot;
+}
+
+// The view model's answer to a query change.
+void rebuild(benchmark::State& state, std::string query, int copies) {
+    Picker& p = picker(copies);
+    for (auto _ : state) {
+        p.model->updateQuery(query);
+        benchmark::DoNotOptimize(p.model->results().data());
+    }
+    state.counters["results"] = static_cast<double>(p.model->results().size());
+}
+
+// The floor: every row's texts, lowercased beforehand, tested for the query as a substring.
+void substringFloor(benchmark::State& state, std::string query, int copies) {
+    Picker& p = picker(copies);
+    const std::string q = text::lowercased(query);
+    std::size_t found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (const auto& texts : p.lowercaseTexts) {
+            for (const auto& text : texts) {
+                if (text.find(q) != std::string::npos) {
+                    ++found;
+                    break;
+                }
+            }
+        }
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["rows_found"] = static_cast<double>(found);
+}
+
+// Prints, after the usual table, each rebuild's time divided by its floor's.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            if (run.run_type != Run::RT_Iteration) continue;
+            times_[run.benchmark_name()] =
+                run.real_accumulated_time * 1e6 / static_cast<double>(run.iterations);
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nRebuild as a multiple of one substring pass over the same rows' texts:\n");
+        for (const auto& [name, time] : times_) {
+            if (name.rfind("Rebuild/", 0) != 0) continue;
+            const auto label = name.substr(8);
+            const auto base = times_.find("Floor/" + label);
+            if (base == times_.end() || base->second <= 0) continue;
+            std::printf("  %-16s %8.1f us   floor %8.1f us   ratio %5.2f\n", label.c_str(), time,
+                        base->second, time / base->second);
+        }
+    }
+
+  private:
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+}  // namespace mosaiko
+
+int main(int argc, char** argv) {
+    using namespace mosaiko;
+    benchmark::Initialize(&argc, argv);
+    for (const int copies : {1, 8}) {
+        for (const std::string query : {"s", "smi", "fla", "red heart"}) {
+            const std::string label = query + (copies == 1 ? "" : " x" + std::to_string(copies));
+            benchmark::RegisterBenchmark(("Rebuild/" + label).c_str(), rebuild, query, copies)
+                ->Unit(benchmark::kMicrosecond);
+            benchmark::RegisterBenchmark(("Floor/" + label).c_str(), substringFloor, query, copies)
+                ->Unit(benchmark::kMicrosecond);
+        }
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

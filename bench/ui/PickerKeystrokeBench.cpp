@@ -1,0 +1,220 @@
+// What a keystroke costs the user in the picker panel, on Qt's offscreen platform over the shipped
+// data (emoji, glyphs, emoticons): from the query change to the panel's results painted, beside a
+// plain line edit echoing a key in a window of the same size (the floor of any Qt window). Also
+// from opening the panel on a query to its results painted, and moving the selection by one.
+// Prints each time as a multiple of the line edit's echo.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "content/CollectionsStore.hpp"
+#include "content/EmojiDatabase.hpp"
+#include "content/EmojiUsageStore.hpp"
+#include "content/EmoticonCatalog.hpp"
+#include "content/GlyphCatalog.hpp"
+#include "content/PreferencesStore.hpp"
+#include "picker/PickerViewModel.hpp"
+#include "picker/ui/MainRowView.hpp"
+#include "picker/ui/PickerPanel.hpp"
+#include "picker/ui/PickerPanelController.hpp"
+#include "picker/ui/PickerView.hpp"
+#include "platform/MemoryDefaults.hpp"
+#include "platform/fake/FakeScreenInfo.hpp"
+#include "platform/fake/ManualMainLoop.hpp"
+#include "platform/qt/SymbolImage.hpp"
+
+namespace mosaiko {
+namespace {
+
+struct Picker {
+    Picker()
+        : db(AppBundle(std::filesystem::path(MOSAIKO_BINARY_DIR) / "resources"),
+             OperatingSystemVersion{99, 0, 0}) {
+        auto extra = GlyphCatalog::entries();
+        const auto emoticons = EmoticonCatalog::orderedEntries(EmoticonCatalog::defaultOrder(), {});
+        extra.insert(extra.end(), emoticons.begin(), emoticons.end());
+        db.setExtraEmojis(extra);
+        for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
+        model = std::make_unique<PickerViewModel>(db, prefs, usage, collections, loop);
+        screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
+        screens.pointer = {700, 500};
+        panel = std::make_unique<PickerPanelController>(*model, prefs, collections, screens, [] {
+            return ScreenInfo::Rect{0, 0, 1440, 900};
+        });
+    }
+
+    // The model's deferred work and the views' refreshes, then what they marked for drawing drawn
+    // (as the window system's next frame would show it).
+    void paint() {
+        loop.runPending();
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    }
+
+    ManualMainLoop loop;
+    MemoryDefaults defaults;
+    PreferencesStore prefs{defaults};
+    CollectionsStore collections{defaults};
+    EmojiUsageStore usage{defaults, loop};
+    EmojiDatabase db;
+    FakeScreenInfo screens;
+    std::unique_ptr<PickerViewModel> model;
+    std::unique_ptr<PickerPanelController> panel;
+};
+
+// Built on first use and torn down by main() while the application still exists: its widgets
+// must not outlive it.
+std::unique_ptr<Picker>& pickerSlot() {
+    static std::unique_ptr<Picker> slot;
+    return slot;
+}
+
+Picker& picker() {
+    if (!pickerSlot()) pickerSlot() = std::make_unique<Picker>();
+    return *pickerSlot();
+}
+
+// What a user types, one letter at a time, then erases: each step is one more or one less letter.
+const std::vector<std::string>& keystrokes() {
+    static const std::vector<std::string> typed = [] {
+        std::vector<std::string> queries;
+        for (const std::string word : {"smiling face", "red heart", "flag"}) {
+            for (std::size_t n = 1; n <= word.size(); ++n) queries.push_back(word.substr(0, n));
+            for (std::size_t n = word.size() - 1; n > 0; --n) queries.push_back(word.substr(0, n));
+        }
+        return queries;
+    }();
+    return typed;
+}
+
+// The floor: a line edit in a window as large as the panel echoes a typed letter, or erases one.
+void BM_LineEditEcho(benchmark::State& state) {
+    QWidget window;
+    window.resize(640, 170);
+    auto* edit = new QLineEdit(&window);
+    (new QVBoxLayout(&window))->addWidget(edit);
+    window.show();
+    edit->setFocus();
+    QCoreApplication::processEvents();
+    bool erase = false;
+    for (auto _ : state) {
+        QKeyEvent press(QEvent::KeyPress, erase ? Qt::Key_Backspace : Qt::Key_S, Qt::NoModifier,
+                        erase ? QString() : QStringLiteral("s"));
+        QApplication::sendEvent(edit, &press);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+        erase = !erase;
+    }
+}
+
+// The panel opens on a query; the window system's answer (the window exposed) comes with the
+// paint.
+void showPanel(Picker& p, const std::string& query) {
+    p.model->resetForNewSession(query);
+    p.panel->show(p.screens.pointer);
+    QCoreApplication::processEvents();
+    p.paint();
+}
+
+// One more (or one less) letter: the search, the rebuild and the results painted.
+void BM_OneMoreLetter(benchmark::State& state) {
+    Picker& p = picker();
+    showPanel(p, "s");
+    std::size_t i = 0;
+    std::size_t results = 0;
+    for (auto _ : state) {
+        p.model->updateQuery(keystrokes()[i++ % keystrokes().size()]);
+        p.paint();
+        results += p.model->results().size();
+    }
+    state.counters["results"] = static_cast<double>(results) / static_cast<double>(state.iterations());
+    p.panel->hide();
+}
+
+// The panel opens on a query: the rebuild, the views and the results painted.
+void BM_OpenOnQuery(benchmark::State& state, std::string query) {
+    Picker& p = picker();
+    for (auto _ : state) {
+        showPanel(p, query);
+        state.PauseTiming();
+        p.panel->hide();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+// An arrow key: the selection moves one result on and the panel is drawn again.
+void BM_ArrowKey(benchmark::State& state) {
+    Picker& p = picker();
+    showPanel(p, "smi");
+    for (auto _ : state) {
+        p.model->moveSelection(1);
+        p.paint();
+    }
+    state.counters["tiles_painted"] = static_cast<double>(p.panel->view().mainRow()->paintedCells().size());
+    p.panel->hide();
+}
+
+// Prints, after the usual table, each time as a multiple of the line edit's echo.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& run : runs) {
+            if (run.run_type != Run::RT_Iteration) continue;
+            times_[run.benchmark_name()] =
+                run.real_accumulated_time * 1e6 / static_cast<double>(run.iterations);
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const auto echo = times_.find("LineEditEcho");
+        if (echo == times_.end() || echo->second <= 0) return;
+        std::printf("\nTime as a multiple of a line edit's echo (%.0f us):\n", echo->second);
+        for (const auto& [name, time] : times_) {
+            if (name == echo->first) continue;
+            std::printf("  %-24s %9.0f us   ratio %5.2f\n", name.c_str(), time, time / echo->second);
+        }
+    }
+
+  private:
+    std::map<std::string, double> times_;
+};
+
+}  // namespace
+}  // namespace mosaiko
+
+int main(int argc, char** argv) {
+    using namespace mosaiko;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The offscreen platform says on every show that it cannot raise a window: keep the table legible.
+    static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (!message.contains(QLatin1String("does not support raise()"))) previous(type, context, message);
+    });
+    QApplication app(argc, argv);
+    SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_BINARY_DIR "/resources"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RegisterBenchmark("LineEditEcho", BM_LineEditEcho)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("OneMoreLetter", BM_OneMoreLetter)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("OpenOnQuery/smi", BM_OpenOnQuery, std::string("smi"))
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("OpenOnQuery/empty", BM_OpenOnQuery, std::string())
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("ArrowKey", BM_ArrowKey)->Unit(benchmark::kMicrosecond);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    pickerSlot().reset();
+    benchmark::Shutdown();
+    return 0;
+}
