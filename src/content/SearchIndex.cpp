@@ -213,35 +213,38 @@ std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int
         return table_->isEmoticon(row) == emoticonsFirst ? 0 : 1;
     };
 
+    // The ranking as two unsigned keys compared in turn, smaller first: pinned, higher score, kind,
+    // name, and the row number, which settles every remaining tie, so this equals a stable sort in
+    // index order. Scores stay far below 2^60.
     struct Ranked {
-        std::int64_t score;
-        std::uint32_t row;
-        std::uint8_t prioritized;
-        std::uint8_t kindRank;
-        std::uint32_t nameRank;
+        std::uint64_t high;
+        std::uint64_t low;
+        bool operator<(const Ranked& other) const {
+            return high != other.high ? high < other.high : low < other.low;
+        }
     };
+    constexpr std::int64_t kScoreCeiling = (std::int64_t{1} << 60) - 1;
     std::vector<Ranked> ranked;
     ranked.reserve(64);
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         if (scores[row] < 0) continue;
-        ranked.push_back({scores[row], static_cast<std::uint32_t>(row), prioritized[row], kindRank(row),
-                          table_->nameRank(row)});
+        const auto inverseScore =
+            static_cast<std::uint64_t>(kScoreCeiling - std::min(scores[row], kScoreCeiling));
+        ranked.push_back({(std::uint64_t{prioritized[row] == 0} << 62) | (inverseScore << 2) | kindRank(row),
+                          (std::uint64_t{table_->nameRank(row)} << 32) | row});
     }
-    // The row number settles every remaining tie, so this equals a stable sort in index order.
-    auto before = [](const Ranked& a, const Ranked& b) {
-        if (a.prioritized != b.prioritized) return a.prioritized > b.prioritized;
-        if (a.score != b.score) return a.score > b.score;
-        if (a.kindRank != b.kindRank) return a.kindRank < b.kindRank;
-        if (a.nameRank != b.nameRank) return a.nameRank < b.nameRank;
-        return a.row < b.row;
-    };
     const auto kept = std::min(count, ranked.size());
-    std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(kept), ranked.end(),
-                      before);
+    // A short query matches most rows: pick the kept ones in linear time, then order only those.
+    const auto keptEnd = ranked.begin() + static_cast<std::ptrdiff_t>(kept);
+    if (kept < ranked.size()) std::nth_element(ranked.begin(), keptEnd, ranked.end());
+    std::sort(ranked.begin(), keptEnd);
 
     std::vector<ScoredRow> result;
     result.reserve(kept);
-    for (std::size_t i = 0; i < kept; ++i) result.push_back({ranked[i].score, ranked[i].row});
+    for (std::size_t i = 0; i < kept; ++i) {
+        const auto row = static_cast<std::uint32_t>(ranked[i].low);
+        result.push_back({scores[row], row});
+    }
     return result;
 }
 

@@ -25,7 +25,7 @@ constexpr int kMatchedSearchLimit = 60;
 constexpr int kUnmatchedSearchLimit = 240;
 constexpr std::size_t kUnmatchedResultCap = 120;
 // Results copied out of the database ahead of the last one shown: a few pages of the strip.
-constexpr std::size_t kBuiltAhead = 48;
+constexpr std::size_t kBuiltAhead = 32;
 
 bool hasPrefix(const std::string& s, const char* prefix) {
     return s.rfind(prefix, 0) == 0;
@@ -350,11 +350,8 @@ std::size_t PickerViewModel::builtCountFor(int index) const {
 void PickerViewModel::showResultsThrough(int index) {
     const std::size_t built = results().size();
     // Entries are copied a stretch at a time, not for every tile the strip scrolls into view.
-    if (index < 0 || built >= resultRows_.size() || static_cast<std::size_t>(index) + kBuiltAhead / 2 < built)
-        return;
-    const std::size_t wanted = builtCountFor(index);
-    if (wanted <= built) return;
-    auto more = entriesOfRows(built, wanted);
+    if (index < 0 || static_cast<std::size_t>(index) < built || built >= resultRows_.size()) return;
+    auto more = entriesOfRows(built, builtCountFor(index));
     results.modify([&](std::vector<EmojiEntry>& list) {
         list.insert(list.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
     });

@@ -136,7 +136,7 @@ TEST_F(Guide, FirstLaunchShowsItFinishKeepsItClosedAndThePermissionPageSeesTheDi
     })) << "Finish did not close the guide";
     EXPECT_TRUE(waitUntil([&] { return completedIn(session()) == true; }));
     first->process().signal(SIGTERM);
-    ASSERT_EQ(first->process().waitForExit(5), 0);
+    ASSERT_EQ(first->process().waitForExit(15), 0);
 
     // Only the library shortcut the key-tap probe looks for is added to what the first copy saved.
     MemoryDefaults shortcut;

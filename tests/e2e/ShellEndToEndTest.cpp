@@ -46,7 +46,7 @@ TEST_F(EndToEnd, FirstLaunchShowsTheGuideRegistersAtLoginOnceInstalledAndEndsCle
     EXPECT_FALSE(fs::is_empty(registry));
 
     first.process().signal(SIGTERM);
-    EXPECT_EQ(first.process().waitForExit(5), 0);
+    EXPECT_EQ(first.process().waitForExit(15), 0);
     EXPECT_TRUE(fs::is_empty(registry));  // the copy took itself off the registry
     EXPECT_FALSE(fs::exists(autostart));
     const std::string output = first.output();
@@ -62,7 +62,7 @@ TEST_F(EndToEnd, FirstLaunchShowsTheGuideRegistersAtLoginOnceInstalledAndEndsCle
     EXPECT_NE(readFile(autostart).find("Exec=\"" + installed.string() + "\""), std::string::npos)
         << readFile(autostart);
     second.process().signal(SIGINT);
-    EXPECT_EQ(second.process().waitForExit(5), 0);
+    EXPECT_EQ(second.process().waitForExit(15), 0);
 }
 
 TEST_F(EndToEnd, ANewCopyTellsTheUserAndReplacesTheRunningOne) {
@@ -78,7 +78,7 @@ TEST_F(EndToEnd, ANewCopyTellsTheUserAndReplacesTheRunningOne) {
     RunningProgram& interrupted = launch();
     ASSERT_TRUE(alertOf(interrupted)) << "no alert";
     interrupted.process().signal(SIGTERM);
-    EXPECT_EQ(interrupted.process().waitForExit(5), 0);
+    EXPECT_EQ(interrupted.process().waitForExit(15), 0);
     EXPECT_EQ(older.process().waitForExit(0.5), std::nullopt);
 
     RunningProgram& newer = launch();
@@ -89,7 +89,7 @@ TEST_F(EndToEnd, ANewCopyTellsTheUserAndReplacesTheRunningOne) {
     EXPECT_EQ(0, session().xdotool({"windowactivate", "--sync", std::to_string(alert->id), "key",
                                     "--clearmodifiers", "Return"}));
 
-    EXPECT_EQ(older.process().waitForExit(5), 0);  // asked politely, it shut down by itself
+    EXPECT_EQ(older.process().waitForExit(15), 0);  // asked politely, it shut down by itself
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", newer.pid()));
     EXPECT_EQ(newer.process().waitForExit(0.2), std::nullopt);
 }

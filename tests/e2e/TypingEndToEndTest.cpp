@@ -264,7 +264,7 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     EXPECT_TRUE(program().waitForPanel(false));
 
     // Usage is saved while the program runs.
-    EXPECT_TRUE(waitUntil([&] { return storedUsageCounts(defaults)[couple] == 1; }, 3))
+    EXPECT_TRUE(waitUntil([&] { return storedUsageCounts(defaults)[couple] == 1; }))
         << mosaiko::testing::readFile(defaults);
 
     type(" ;sigblock");
@@ -419,7 +419,9 @@ TEST_F(StalledProgram, TypingGoesOnWhileTheMainLoopHangs) {
     type("during the hang", 10);
     press({"Return"});
     expected += "during the hang\n";
-    EXPECT_TRUE(client->waitForText(expected, 3))
+    // The main thread stays stopped until this wait ends, so a generous bound still tells typing
+    // that goes on from typing that waits for the main loop.
+    EXPECT_TRUE(client->waitForText(expected, 10))
         << "typing froze with the main loop: " << described(client->text());
     std::this_thread::sleep_until(stalledAt + std::chrono::seconds(1));  // the rest of the hang
     ASSERT_EQ(::ptrace(PTRACE_DETACH, pid, nullptr, nullptr), 0);

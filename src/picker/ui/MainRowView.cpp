@@ -135,8 +135,8 @@ void MainRowView::layOutCells() {
 
 void MainRowView::buildAhead() {
     if (cellCount() >= model_.resultCount()) return;
-    // The tiles up to two viewports past the leading edge, so a scroll never reaches the end first.
-    const int reach = horizontalScrollBar()->value() + 3 * std::max(viewport()->width(), 1);
+    // The tiles up to a viewport past the trailing edge, so a scroll never reaches the end first.
+    const int reach = horizontalScrollBar()->value() + 2 * std::max(viewport()->width(), 1);
     const auto after = std::upper_bound(lefts_.begin(), lefts_.end(), reach);
     model_.showResultsThrough(static_cast<int>(after - lefts_.begin()));
 }

@@ -112,7 +112,7 @@ TEST_F(X11EventPosterTest, TypesEmojiSequencesSymbolsAndSeveralLinesIntact) {
         << client->text();
 
     // Afterwards the spare keycodes go back to having no symbols.
-    EXPECT_TRUE(waitUntil([&] { return keyboardMapping(session->display()) == originalMapping; }, 3));
+    EXPECT_TRUE(waitUntil([&] { return keyboardMapping(session->display()) == originalMapping; }));
 }
 
 TEST_F(X11EventPosterTest, DeletePressesEraseWhatWasTypedBeforeTheText) {
@@ -130,7 +130,7 @@ TEST_F(X11EventPosterTest, ATextWithMoreDistinctScalarsThanSpareKeycodesGoesInRo
     insert(*poster, text, 0);
     EXPECT_TRUE(client->waitForText("The quick brown fox jumps over the lazy dog: 0123456789 ÄÖÜ éè!", 15))
         << client->text();
-    EXPECT_TRUE(waitUntil([&] { return keyboardMapping(session->display()) == originalMapping; }, 3));
+    EXPECT_TRUE(waitUntil([&] { return keyboardMapping(session->display()) == originalMapping; }));
 }
 
 TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADroppedKey) {
@@ -156,7 +156,7 @@ TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADropp
     ASSERT_EQ(session->xdotool({"key", "c"}), 0);
     EXPECT_TRUE(client->waitForText("ab😀c")) << client->text();
     // A key the tap does not hold is reported after the application has it.
-    EXPECT_TRUE(waitUntil([&] { return !events.empty() && events.back().keyCode == 8; }, 5));
+    EXPECT_TRUE(waitUntil([&] { return !events.empty() && events.back().keyCode == 8; }));
 
     std::vector<std::pair<std::uint16_t, bool>> seen;  // key code, marked
     for (const auto& e : events) {

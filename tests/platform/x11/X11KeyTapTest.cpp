@@ -91,7 +91,7 @@ class X11KeyTapTest : public ::testing::Test {
                std::function<bool(Display*)> readyForTap = {}) {
         ASSERT_NO_FATAL_FAILURE(startSession(options));
         if (readyForTap) {
-            ASSERT_TRUE(waitUntil([&] { return readyForTap(session->connection()); }, 5));
+            ASSERT_TRUE(waitUntil([&] { return readyForTap(session->connection()); }));
         }
         ASSERT_NO_FATAL_FAILURE(startTap(holds));
     }
@@ -137,7 +137,7 @@ TEST_F(X11KeyTapTest, ReportsKeysWithTheirCodesCharactersAndFlags) {
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Left", "Right", "Down", "Up", "KP_Enter", "ctrl+c",
                                 "alt+x", "super+e", "F1"}),
               0);
-    ASSERT_TRUE(waitUntil([&] { return recorder.keyDownCount(122) == 1; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return recorder.keyDownCount(122) == 1; }));
 
     const std::vector<KeyEvent> expected = {
         keyDown(0, "a", "a"),
@@ -182,7 +182,7 @@ TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
         keyDown(0, "A", "A", ModifierFlag::shift),
         flagsChanged(56, 0),
     };
-    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() >= expected.size(); }, 5));
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() >= expected.size(); }));
     waitFor(0.1);  // and nothing more
     EXPECT_EQ(recorder.events, expected);
 }
@@ -203,7 +203,7 @@ TEST_F(X11KeyTapTest, DroppedKeysNeverReachTheApplicationWhileOrdinaryTypingIsUn
     ASSERT_EQ(session->xdotool({"key", "--repeat", "40", "--delay", "1", "x"}), 0);
     EXPECT_TRUE(client->waitForText("acaHello World" + std::string(40, 'x'))) << client->text();
     // Keys that are not held are reported after the application has them.
-    EXPECT_TRUE(waitUntil([&] { return recorder.keyDownCount(7) == 40; }, 5)) << recorder.keyDownCount(7);
+    EXPECT_TRUE(waitUntil([&] { return recorder.keyDownCount(7) == 40; })) << recorder.keyDownCount(7);
     EXPECT_EQ(recorder.keyDownCount(11), 2u);  // both b presses were offered before being dropped
 }
 
@@ -221,7 +221,7 @@ TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
     recorder.drop = [](const KeyEvent&) { return true; };  // even a tap that drops every key it holds
 
     ASSERT_EQ(session->xdotool({"key", "super+F1"}), 0);
-    EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(marker); }, 5));
+    EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(marker); }));
     std::filesystem::remove(marker);
     auto heldF1 = [&] {
         return std::count_if(recorder.events.begin(), recorder.events.end(),
@@ -243,10 +243,11 @@ TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
     };
     testing::ChildProcess typing = session->start({"xdotool", "key", "--delay", "50", "z", "q"});
 
-    // The main thread is busy for up to two seconds: nobody answers the tap, yet the keys arrive.
+    // The main thread is busy until the keys arrive (ten seconds at most, for a loaded machine where
+    // starting xdotool alone can take seconds): nobody answers the tap, yet the keys arrive.
     const auto stallStart = std::chrono::steady_clock::now();
     bool typedDuringStall = false;
-    while (std::chrono::steady_clock::now() - stallStart < std::chrono::seconds(2)) {
+    while (std::chrono::steady_clock::now() - stallStart < std::chrono::seconds(10)) {
         if (client->text() == "zq") {
             typedDuringStall = true;
             break;
@@ -254,12 +255,12 @@ TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_TRUE(typedDuringStall) << client->text();
-    EXPECT_EQ(typing.waitForExit(5), 0);
+    EXPECT_EQ(typing.waitForExit(15), 0);
 
     // Once the loop runs again, the callback hears of the press it could not answer in time (as a
     // key that was not held), then of the timeout, not of the keys that passed unasked meanwhile;
     // it re-enables the tap, which then asks about keys again.
-    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() >= 2; }, 2));
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() >= 2; }));
     waitFor(0.1);
     auto describe = [&] {
         std::string out;
@@ -293,7 +294,7 @@ TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
     tap->attachToMainLoop();
     tap->attachToMainLoop();
     ASSERT_EQ(session->xdotool({"key", "c", "d"}), 0);
-    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() >= 2; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() >= 2; }));
     waitFor(0.2);
     EXPECT_EQ(recorder.events.size(), 2u) << ::testing::PrintToString(recorder.events);
     recorder.drop = [](const KeyEvent&) { return false; };
@@ -319,7 +320,7 @@ TEST_F(X11KeyTapTest, TwoLayoutsSwitchedByGroup) {
         XSync(d, False);
     }
     EXPECT_TRUE(client->waitForText("f")) << client->text();
-    ASSERT_TRUE(waitUntil([&] { return recorder.ofType(KeyEvent::Type::keyDown).size() == 2; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return recorder.ofType(KeyEvent::Type::keyDown).size() == 2; }));
     EXPECT_EQ(recorder.ofType(KeyEvent::Type::keyDown),
               (std::vector{keyDown(3, "а", "а", 0, true), keyDown(3, "f", "f", 0, true)}));
 }

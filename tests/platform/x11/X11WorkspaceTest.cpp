@@ -109,7 +109,7 @@ TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
     auto subscription =
         workspace->observeActivations([&](const RunningApp& app) { activations.push_back(app); });
     EXPECT_TRUE(workspace->activate(*betaApp));
-    ASSERT_TRUE(waitUntil([&] { return !activations.empty(); }, 5));
+    ASSERT_TRUE(waitUntil([&] { return !activations.empty(); }));
     EXPECT_EQ(activations[0].processIdentifier, beta.pid());
     EXPECT_EQ(workspace->frontmostApplication()->bundleIdentifier, "org.example.Beta");
 
@@ -117,7 +117,7 @@ TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
     RunningApp stale = *gammaApp;
     stale.windowId = "0x1";
     EXPECT_TRUE(workspace->activate(stale));
-    ASSERT_TRUE(waitUntil([&] { return activations.size() == 2; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return activations.size() == 2; }));
     EXPECT_EQ(activations[1].bundleIdentifier, "org.example.Gamma");
 
     // The answer is kept between changes, yet follows a change as soon as the server has announced
@@ -137,7 +137,7 @@ TEST_F(X11WorkspaceTest, NamesTheActiveApplicationAndFollowsActivations) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));  // the main loop does not run
     }
     EXPECT_EQ(workspace->frontmostApplication()->processIdentifier, alpha.pid());
-    ASSERT_TRUE(waitUntil([&] { return activations.size() == 3; }, 5)) << "its notification follows";
+    ASSERT_TRUE(waitUntil([&] { return activations.size() == 3; })) << "its notification follows";
 }
 
 TEST_F(X11WorkspaceTest, AnApplicationRunsWhileItsWindowOrProcessIsThere) {
@@ -160,7 +160,7 @@ TEST_F(X11WorkspaceTest, AnApplicationRunsWhileItsWindowOrProcessIsThere) {
     EXPECT_FALSE(workspace->isRunning(movedOn));
 
     alpha.reset();
-    EXPECT_TRUE(waitUntil([&] { return !workspace->isRunning(*alphaApp); }, 5));
+    EXPECT_TRUE(waitUntil([&] { return !workspace->isRunning(*alphaApp); }));
     EXPECT_TRUE(workspace->isRunning(*betaApp));
 }
 
@@ -181,7 +181,7 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerFollowsTheFocusAndKnowsOurOwnWindo
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
     XMapWindow(display, own);
     XSync(display, False);
-    ASSERT_TRUE(waitUntil([&] { return workspace->runningApplications().size() == 2; }, 5));
+    ASSERT_TRUE(waitUntil([&] { return workspace->runningApplications().size() == 2; }));
     XSetInputFocus(display, own, RevertToParent, CurrentTime);
     XSync(display, False);
 
