@@ -24,6 +24,7 @@
 #include "platform/linux/ExecutablePath.hpp"
 #include "platform/linux/FileAppendLog.hpp"
 #include "platform/linux/FileDefaults.hpp"
+#include "platform/linux/FreeMemory.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11EventPoster.hpp"
@@ -86,7 +87,8 @@ struct LiveShell::Content {
           db(EmojiDatabase::DataFileToCome{}),
           // Which emoji the font can draw is asked of fontconfig, which takes a while at first: on the
           // loading thread too.
-          loader(db, mainLoop, AppBundle::main(), detectEmojiSystemVersion),
+          // The loading thread's scratch (the parsed file, the first copies) is given back at once.
+          loader(db, mainLoop, AppBundle::main(), detectEmojiSystemVersion, releaseFreeMemory),
           coordinator(db, custom, prefs) {}
 
     // The emoji data is read and indexed on the loader's thread, with the extra entries that the
@@ -146,6 +148,10 @@ AppDelegate::Stores LiveShell::loadStores() {
     picker_ = std::move(picker.controller);
     pickerPanel_ = picker.panel;
     pickerPanel_->setShellServices(pickerShell_);
+    // What a session allocated for its results and drawing is given back once the panel is gone.
+    pickerHidden_ = picker_->model().isVisible.observe([this](bool visible) {
+        if (!visible) mainLoop_.post(releaseFreeMemory);
+    });
     return {&content.prefs, &content.collections, &content.custom, &content.db, &content.usage};
 }
 

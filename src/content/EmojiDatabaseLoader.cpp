@@ -5,16 +5,17 @@
 namespace mosaiko {
 
 EmojiDatabaseLoader::EmojiDatabaseLoader(EmojiDatabase& db, MainLoop& mainLoop, AppBundle bundle,
-                                         VersionSource version)
+                                         VersionSource version, std::function<void()> loaded)
     : db_(db),
       mainLoop_(mainLoop),
       bundle_(std::move(bundle)),
       version_(std::move(version)),
-      target_(std::make_shared<Target>(Target{&db})) {}
+      target_(std::make_shared<Target>(Target{&db, std::move(loaded)})) {}
 
 EmojiDatabaseLoader::~EmojiDatabaseLoader() {
     waitForThread();
     target_->db = nullptr;
+    target_->loaded = nullptr;
 }
 
 void EmojiDatabaseLoader::start() {
@@ -31,9 +32,14 @@ void EmojiDatabaseLoader::start() {
         }
         mainLoop.post([target, loaded, bundle, version] {
             if (!target->db) return;
-            if (loaded) return target->db->finishLoading(std::move(*loaded));
-            const auto system = version ? version() : OperatingSystemVersion{};
-            target->db->finishLoading(EmojiDatabase::prepare(bundle, system, target->db->pendingExtras()));
+            if (loaded) {
+                target->db->finishLoading(std::move(*loaded));
+            } else {
+                const auto system = version ? version() : OperatingSystemVersion{};
+                target->db->finishLoading(
+                    EmojiDatabase::prepare(bundle, system, target->db->pendingExtras()));
+            }
+            if (target->loaded) target->loaded();
         });
     });
 }

@@ -20,8 +20,10 @@ class EmojiDatabaseLoader {
     // Which system version the entries are filtered for; asked on the loading thread.
     using VersionSource = std::function<OperatingSystemVersion()>;
 
-    // `db` and `mainLoop` must outlive this object.
-    EmojiDatabaseLoader(EmojiDatabase& db, MainLoop& mainLoop, AppBundle bundle, VersionSource version);
+    // `db` and `mainLoop` must outlive this object. `loaded` runs on the main loop once the database
+    // has taken the result.
+    EmojiDatabaseLoader(EmojiDatabase& db, MainLoop& mainLoop, AppBundle bundle, VersionSource version,
+                        std::function<void()> loaded = {});
     ~EmojiDatabaseLoader();
     EmojiDatabaseLoader(const EmojiDatabaseLoader&) = delete;
     EmojiDatabaseLoader& operator=(const EmojiDatabaseLoader&) = delete;
@@ -35,6 +37,7 @@ class EmojiDatabaseLoader {
     // What the posted result reaches: cleared when this object ends.
     struct Target {
         EmojiDatabase* db = nullptr;
+        std::function<void()> loaded;
     };
 
     EmojiDatabase& db_;
