@@ -15,6 +15,7 @@
 #include "content/ContentCoordinator.hpp"
 #include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
+#include "content/EmojiDatabaseLoader.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "picker/ui/PickerAssembly.hpp"
 #include "picker/ui/PickerPanelController.hpp"
@@ -23,6 +24,7 @@
 #include "platform/linux/ExecutablePath.hpp"
 #include "platform/linux/FileAppendLog.hpp"
 #include "platform/linux/FileDefaults.hpp"
+#include "platform/linux/FreeMemory.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11EventPoster.hpp"
@@ -76,14 +78,25 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
 }
 
 struct LiveShell::Content {
-    explicit Content(FileDefaults& defaults)
+    Content(FileDefaults& defaults, MainLoop& mainLoop)
         : prefs(defaults),
           collections(defaults),
           historyLog(defaults.path().parent_path() / "usage-history.jsonl"),
           usage(defaults, SystemClock::shared(), {}, &historyLog),
           custom(defaults),
-          db(detectEmojiSystemVersion()),
+          db(EmojiDatabase::DataFileToCome{}),
+          // Which emoji the font can draw is asked of fontconfig, which takes a while at first: on the
+          // loading thread too.
+          // The loading thread's scratch (the parsed file, the first copies) is given back at once.
+          loader(db, mainLoop, AppBundle::main(), detectEmojiSystemVersion, releaseFreeMemory),
           coordinator(db, custom, prefs) {}
+
+    // The emoji data is read and indexed on the loader's thread, with the extra entries that the
+    // coordinator hands over first; the keyboard is answered meanwhile.
+    void start() {
+        coordinator.start();
+        loader.start();
+    }
 
     PreferencesStore prefs;
     CollectionsStore collections;
@@ -91,12 +104,13 @@ struct LiveShell::Content {
     EmojiUsageStore usage;
     CustomContentStore custom;
     EmojiDatabase db;
+    EmojiDatabaseLoader loader;
     ContentCoordinator coordinator;
 };
 
 AppDelegate::Stores LiveShell::loadStores() {
     // The file is read now, after the older copy saved on its way out.
-    content_ = std::make_unique<Content>(FileDefaults::shared());
+    content_ = std::make_unique<Content>(FileDefaults::shared(), mainLoop_);
     Content& content = *content_;
 
     poster_ = createX11EventPoster(buildinfo::kAppIdentifier);
@@ -134,6 +148,10 @@ AppDelegate::Stores LiveShell::loadStores() {
     picker_ = std::move(picker.controller);
     pickerPanel_ = picker.panel;
     pickerPanel_->setShellServices(pickerShell_);
+    // What a session allocated for its results and drawing is given back once the panel is gone.
+    pickerHidden_ = picker_->model().isVisible.observe([this](bool visible) {
+        if (!visible) mainLoop_.post(releaseFreeMemory);
+    });
     return {&content.prefs, &content.collections, &content.custom, &content.db, &content.usage};
 }
 
@@ -178,7 +196,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
 
     d.singleInstance = singleInstance();
     d.loadStores = [this] { return loadStores(); };
-    d.startContent = [this] { content_->coordinator.start(); };
+    d.startContent = [this] { content_->start(); };
     d.watchSaving = [](std::function<void(const std::optional<std::string>&)> show) {
         FileDefaults& defaults = FileDefaults::shared();
         defaults.setSaveProblemHandler([show](const std::optional<std::string>& problem) {

@@ -53,6 +53,7 @@ class LiveShell {
     std::shared_ptr<EmojiInserter> inserter_;
     std::unique_ptr<PickerController> picker_;
     PickerPanelController* pickerPanel_ = nullptr;  // owned by the controller's effects
+    Cancellable pickerHidden_;
     // Where the panel's settings buttons go, kept for a panel built after the delegate said so.
     PickerShellServices* pickerShell_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <unordered_set>
+#include <utility>
 
 #include "platform/Text.hpp"
 
@@ -21,14 +22,8 @@ EmojiDatabase::EmojiDatabase(OperatingSystemVersion currentMacOSVersion)
     : EmojiDatabase(AppBundle::main(), currentMacOSVersion) {}
 
 EmojiDatabase::EmojiDatabase(const AppBundle& bundle, OperatingSystemVersion currentMacOSVersion)
-    : currentMacOSVersion_(currentMacOSVersion) {
-    try {
-        load(bundle);
-    } catch (const std::exception&) {
-        // A missing, unreadable or undecodable data file leaves the built-in entries.
-        baseEmojis_ = availableEntries(fallbackEmojis());
-        rebuildCombined();
-    }
+    : EmojiDatabase(DataFileToCome{}) {
+    finishLoading(prepare(bundle, currentMacOSVersion, {}));
 }
 
 EmojiDatabase::EmojiDatabase(std::vector<EmojiEntry> baseEmojis, std::vector<EmojiEntry> extraEmojis,
@@ -39,9 +34,49 @@ EmojiDatabase::EmojiDatabase(std::vector<EmojiEntry> baseEmojis, std::vector<Emo
     rebuildCombined();
 }
 
+EmojiDatabase::EmojiDatabase(DataFileToCome) : loaded_(false) {}
+
 EmojiDatabase::~EmojiDatabase() = default;
 
-void EmojiDatabase::load(const AppBundle& bundle) {
+EmojiDatabase::Loaded EmojiDatabase::prepare(const AppBundle& bundle,
+                                             OperatingSystemVersion currentMacOSVersion,
+                                             PendingExtras extras) {
+    Loaded loaded;
+    loaded.currentMacOSVersion = currentMacOSVersion;
+    try {
+        loaded.baseEmojis = availableEntries(readDataFile(bundle), currentMacOSVersion);
+    } catch (const std::exception&) {
+        // A missing, unreadable or undecodable data file leaves the built-in entries.
+        loaded.baseEmojis = availableEntries(fallbackEmojis(), currentMacOSVersion);
+    }
+    loaded.extraEmojis = availableEntries(extras.entries, currentMacOSVersion);
+    loaded.extrasGeneration = extras.generation;
+    loaded.emojis = combined(loaded.baseEmojis, loaded.extraEmojis);
+    loaded.index = SearchIndex(loaded.emojis);
+    return loaded;
+}
+
+void EmojiDatabase::finishLoading(Loaded loaded) {
+    if (loaded_) return;
+    loaded_ = true;
+    currentMacOSVersion_ = loaded.currentMacOSVersion;
+    baseEmojis_ = std::move(loaded.baseEmojis);
+    if (loaded.extrasGeneration == extrasGeneration_) {
+        extraEmojis_ = std::move(loaded.extraEmojis);
+        pendingExtras_.clear();
+        emojis_.set(std::move(loaded.emojis));
+        // After the announcement, as for every rebuild.
+        index_ = std::move(loaded.index);
+        return;
+    }
+    // The extras changed while the index was being built: its rows of unchanged entries are kept.
+    const SearchIndex prepared = std::move(loaded.index);
+    extraEmojis_ = availableEntries(std::exchange(pendingExtras_, {}));
+    emojis_.set(combined(baseEmojis_, extraEmojis_));
+    index_ = SearchIndex(emojis_.value(), &prepared);
+}
+
+std::vector<EmojiEntry> EmojiDatabase::readDataFile(const AppBundle& bundle) {
     const auto path = bundle.resourcePath("emojis", "json");
     if (!path) throw EmojiDatabaseError::resourceMissing();
     std::ifstream stream(*path, std::ios::binary);
@@ -56,12 +91,13 @@ void EmojiDatabase::load(const AppBundle& bundle) {
         throw EmojiDatabaseError::decodeFailed("The key \"emojis\" with a list of entries is missing.");
     }
     try {
-        for (const auto& element : (*file)["emojis"]) decoded.push_back(EmojiEntry::fromJson(element));
+        const auto& elements = (*file)["emojis"];
+        decoded.reserve(elements.size());
+        for (const auto& element : elements) decoded.push_back(EmojiEntry::fromJson(element));
     } catch (const std::exception& error) {
         throw EmojiDatabaseError::decodeFailed(error.what());
     }
-    baseEmojis_ = availableEntries(decoded);
-    rebuildCombined();
+    return decoded;
 }
 
 const std::vector<EmojiEntry>& EmojiDatabase::fallbackEmojis() {
@@ -112,10 +148,19 @@ std::optional<OperatingSystemVersion> EmojiDatabase::parseOperatingSystemVersion
 }
 
 std::optional<EmojiEntry> EmojiDatabase::availableEntry(const EmojiEntry& entry) const {
+    return availableEntry(entry, currentMacOSVersion_);
+}
+
+std::vector<EmojiEntry> EmojiDatabase::availableEntries(const std::vector<EmojiEntry>& entries) const {
+    return availableEntries(entries, currentMacOSVersion_);
+}
+
+std::optional<EmojiEntry> EmojiDatabase::availableEntry(const EmojiEntry& entry,
+                                                        OperatingSystemVersion system) {
     auto isNewerThanSystem = [&](const std::optional<std::string>& minimum) {
         if (!minimum || minimum->empty()) return false;
         const auto version = parseOperatingSystemVersion(*minimum);
-        return version && currentMacOSVersion_ < *version;
+        return version && system < *version;
     };
     if (isNewerThanSystem(entry.minimumMacOSVersion)) return std::nullopt;
     if (!entry.variants) return entry;
@@ -133,30 +178,41 @@ std::optional<EmojiEntry> EmojiDatabase::availableEntry(const EmojiEntry& entry)
     return available;
 }
 
-std::vector<EmojiEntry> EmojiDatabase::availableEntries(const std::vector<EmojiEntry>& entries) const {
+std::vector<EmojiEntry> EmojiDatabase::availableEntries(const std::vector<EmojiEntry>& entries,
+                                                        OperatingSystemVersion system) {
     std::vector<EmojiEntry> available;
     available.reserve(entries.size());
     for (const auto& entry : entries) {
-        if (auto kept = availableEntry(entry)) available.push_back(std::move(*kept));
+        if (auto kept = availableEntry(entry, system)) available.push_back(std::move(*kept));
     }
     return available;
 }
 
 void EmojiDatabase::setExtraEmojis(std::vector<EmojiEntry> entries) {
+    if (!loaded_) {
+        pendingExtras_ = std::move(entries);
+        ++extrasGeneration_;
+        return;
+    }
     extraEmojis_ = availableEntries(entries);
     rebuildCombined();
 }
 
-void EmojiDatabase::rebuildCombined() {
-    std::vector<EmojiEntry> combined;
-    combined.reserve(baseEmojis_.size() + extraEmojis_.size());
+std::vector<EmojiEntry> EmojiDatabase::combined(const std::vector<EmojiEntry>& base,
+                                                const std::vector<EmojiEntry>& extras) {
+    std::vector<EmojiEntry> result;
+    result.reserve(base.size() + extras.size());
     std::unordered_set<std::string> seen;
-    for (const auto* list : {&baseEmojis_, &extraEmojis_}) {
+    for (const auto* list : {&base, &extras}) {
         for (const auto& entry : *list) {
-            if (seen.insert(text::nfc(entry.id)).second) combined.push_back(entry);
+            if (seen.insert(text::nfc(entry.id)).second) result.push_back(entry);
         }
     }
-    emojis_.set(std::move(combined));
+    return result;
+}
+
+void EmojiDatabase::rebuildCombined() {
+    emojis_.set(combined(baseEmojis_, extraEmojis_));
     // After the announcement: a subscriber that searches while being notified sees the old index.
     index_ = SearchIndex(emojis_.value(), &index_);
 }

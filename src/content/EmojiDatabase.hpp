@@ -44,12 +44,34 @@ class EmojiDatabaseError : public std::runtime_error {
 //
 // Main thread only. The list is announced before the index and lookups are rebuilt, so a subscriber
 // that searches while being notified still sees the previous index.
+//
+// A database may also start empty and take its data file later, read and indexed on another thread
+// (prepare(), then finishLoading()), so that the program answers keys while the index is built.
 class EmojiDatabase {
   public:
     using IndexedEmoji = mosaiko::IndexedEmoji;
     using Match = SearchIndex::Match;
     using ExtraSearchTerms = SearchIndex::ExtraSearchTerms;
     using EntriesHandler = std::function<void(const std::vector<EmojiEntry>&)>;
+
+    // The data file's entries, filtered for the running system, with the combined list and its
+    // index over the extra entries that were current when the work began.
+    struct Loaded {
+        OperatingSystemVersion currentMacOSVersion;
+        std::vector<EmojiEntry> baseEmojis;
+        std::vector<EmojiEntry> extraEmojis;
+        std::vector<EmojiEntry> emojis;
+        SearchIndex index;
+        // Which hand-over of extra entries the index was built with.
+        std::uint64_t extrasGeneration = 0;
+    };
+    // What prepare() needs of a database that waits for its data file: the extra entries handed over
+    // so far (not yet filtered) and which hand-over they were.
+    struct PendingExtras {
+        std::vector<EmojiEntry> entries;
+        std::uint64_t generation = 0;
+    };
+    struct DataFileToCome {};
 
     // Loads the data file of the main bundle.
     explicit EmojiDatabase(OperatingSystemVersion currentMacOSVersion);
@@ -58,6 +80,9 @@ class EmojiDatabase {
     // Takes the given lists instead of the data file; both pass the availability filter.
     EmojiDatabase(std::vector<EmojiEntry> baseEmojis, std::vector<EmojiEntry> extraEmojis,
                   OperatingSystemVersion currentMacOSVersion);
+    // Starts with no entries; the data file comes through finishLoading(). Extra entries handed over
+    // meanwhile are kept for it, and the list stays empty until then.
+    explicit EmojiDatabase(DataFileToCome);
     ~EmojiDatabase();
     EmojiDatabase(const EmojiDatabase&) = delete;
     EmojiDatabase& operator=(const EmojiDatabase&) = delete;
@@ -112,8 +137,22 @@ class EmojiDatabase {
         return index_.matchRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID);
     }
 
-    // Replaces the emoticons, glyphs and snippets (filtered for availability) and rebuilds.
+    // Replaces the emoticons, glyphs and snippets (filtered for availability) and rebuilds; while
+    // the data file is still to come, only keeps them for it.
     void setExtraEmojis(std::vector<EmojiEntry> entries);
+
+    // Whether the data file (or the built-in entries standing in for it) is in.
+    bool isLoaded() const { return loaded_; }
+    PendingExtras pendingExtras() const { return {pendingExtras_, extrasGeneration_}; }
+    // Reads the data file of `bundle` (the built-in entries when it cannot be used), filters it and
+    // the extras for `currentMacOSVersion` and indexes the combined list. Touches no database: any
+    // thread may call it.
+    static Loaded prepare(const AppBundle& bundle, OperatingSystemVersion currentMacOSVersion,
+                          PendingExtras extras);
+    // Takes what prepare() made; the extras handed over since it began replace its own, reusing the
+    // rows of every unchanged entry. Announces the list once, then puts the index in place. Does
+    // nothing once loaded.
+    void finishLoading(Loaded loaded);
 
     // Drops an entry newer than the running system; drops its newer options (and its variants when
     // none remains), normalizing what remains.
@@ -126,10 +165,19 @@ class EmojiDatabase {
     static std::optional<OperatingSystemVersion> parseOperatingSystemVersion(std::string_view text);
 
   private:
-    void load(const AppBundle& bundle);
+    static std::vector<EmojiEntry> readDataFile(const AppBundle& bundle);
+    static std::vector<EmojiEntry> availableEntries(const std::vector<EmojiEntry>& entries,
+                                                    OperatingSystemVersion version);
+    static std::optional<EmojiEntry> availableEntry(const EmojiEntry& entry, OperatingSystemVersion version);
+    static std::vector<EmojiEntry> combined(const std::vector<EmojiEntry>& base,
+                                            const std::vector<EmojiEntry>& extras);
     void rebuildCombined();
 
     OperatingSystemVersion currentMacOSVersion_;
+    bool loaded_ = true;
+    // Extra entries handed over before the data file is in, and how many hand-overs there were.
+    std::vector<EmojiEntry> pendingExtras_;
+    std::uint64_t extrasGeneration_ = 0;
     Published<std::vector<EmojiEntry>> emojis_;
     std::vector<EmojiEntry> baseEmojis_;
     std::vector<EmojiEntry> extraEmojis_;

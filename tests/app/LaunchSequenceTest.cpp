@@ -50,26 +50,19 @@ LaunchInputs settledInputs() {
     return inputs;
 }
 
-TEST(LaunchSequence, RunsEveryStepInOrderAndStartsTheKeyTapLast) {
+TEST(LaunchSequence, RunsEveryStepInOrderAndListensOnceThePickerCanBeReached) {
     RecordedLaunch launch;
     auto inputs = settledInputs();
     inputs.launchAtLoginEnabled = true;
     inputs.hasCompletedOnboarding = false;
     LaunchSequence::run(launch.steps(inputs));
-    const std::vector<std::string> expected{"resolveOtherInstances",
-                                            "loadStores",
-                                            "startContent",
-                                            "readLaunchInputs",
-                                            "setUpUpdater",
-                                            "installAppMenu",
-                                            "setUpStatusItem",
-                                            "installWorkspaceActivationObserver",
-                                            "bindLaunchAtLogin",
-                                            "postUpdaterStatus",
-                                            "installLibraryOpenHandler",
-                                            "registerLoginItem",
-                                            "showOnboarding",
-                                            "startKeyTap"};
+    const std::vector<std::string> expected{"resolveOtherInstances", "loadStores",
+                                            "startContent",          "installLibraryOpenHandler",
+                                            "startKeyTap",           "readLaunchInputs",
+                                            "setUpUpdater",          "installAppMenu",
+                                            "setUpStatusItem",       "installWorkspaceActivationObserver",
+                                            "bindLaunchAtLogin",     "postUpdaterStatus",
+                                            "registerLoginItem",     "showOnboarding"};
     EXPECT_EQ(launch.calls, expected);
 }
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "content/EmojiDatabase.hpp"
+#include "content/EmojiDatabaseLoader.hpp"
 #include "content/SearchTestSupport.hpp"
+#include "platform/fake/ManualMainLoop.hpp"
 
 namespace mosaiko {
 namespace {
@@ -158,6 +160,62 @@ TEST(EmojiDatabaseCombining, SubscribersAreToldBeforeTheListIndexAndLookupsChang
     EXPECT_EQ(seenDuringDelivery, std::vector<std::string>{"a"});
     EXPECT_EQ(ids(db.search("banana", 10)), std::vector<std::string>{"b"});
     EXPECT_TRUE(db.entryForID("b"));
+}
+
+// A database may start before its data file is read (on another thread): the extras handed over
+// meanwhile wait for it, the newest hand-over wins, and the list is announced once, complete.
+TEST(EmojiDatabaseLoading, ADatabaseWaitingForItsDataFileTakesItOnceWithTheLatestExtras) {
+    for (const bool extrasChangeWhileIndexing : {false, true}) {
+        SCOPED_TRACE(extrasChangeWhileIndexing);
+        EmojiDatabase db(EmojiDatabase::DataFileToCome{});
+        std::vector<std::vector<std::string>> announced;
+        auto subscription = db.observeEmojis([&](const auto& list) { announced.push_back(ids(list)); });
+        db.setExtraEmojis({makeEntry("x", "xylophone")});
+        EXPECT_FALSE(db.isLoaded());
+        EXPECT_TRUE(db.emojis().empty());
+        EXPECT_TRUE(db.search("xylophone", 10).empty());
+
+        auto loaded = EmojiDatabase::prepare(testBundle("availability"), kSystem14, db.pendingExtras());
+        if (extrasChangeWhileIndexing) db.setExtraEmojis({makeEntry("y", "yak")});
+        db.finishLoading(std::move(loaded));
+        const std::string extra = extrasChangeWhileIndexing ? "y" : "x";
+        ASSERT_EQ(announced.size(), 1u);
+        EXPECT_EQ(announced[0].back(), extra);
+        EXPECT_EQ(db.baseEmojis(), EmojiDatabase(testBundle("availability"), kSystem14).baseEmojis());
+        EXPECT_EQ(ids(db.search(extrasChangeWhileIndexing ? "yak" : "xylophone", 10)),
+                  std::vector<std::string>{extra});
+        EXPECT_EQ(db.entryForID("x").has_value(), !extrasChangeWhileIndexing);
+
+        db.finishLoading(EmojiDatabase::prepare(AppBundle(std::nullopt), kSystem14, {}));
+        EXPECT_EQ(announced.size(), 1u) << "a second load changes nothing";
+        db.setExtraEmojis({});
+        EXPECT_EQ(db.emojis(), db.baseEmojis()) << "once loaded, extras rebuild at once";
+    }
+}
+
+TEST(EmojiDatabaseLoading, TheLoaderHandsItsWorkOverOnTheMainLoopWhileItLives) {
+    ManualMainLoop loop;
+    EmojiDatabase db(EmojiDatabase::DataFileToCome{});
+    db.setExtraEmojis({makeEntry("x", "xylophone")});
+    std::vector<bool> loadedWhenTold;
+    {
+        EmojiDatabaseLoader loader(
+            db, loop, testBundle("availability"), [] { return kSystem14; },
+            [&] { loadedWhenTold.push_back(db.isLoaded()); });
+        loader.start();
+        loader.waitForThread();
+        EXPECT_FALSE(db.isLoaded()) << "nothing changes off the main loop";
+        loop.runPending();
+    }
+    EXPECT_EQ(loadedWhenTold, std::vector<bool>{true});
+    EXPECT_TRUE(db.entryForID("x"));
+    EXPECT_TRUE(db.entryForID("wave"));
+    EXPECT_FALSE(db.entryForID("future")) << "filtered for the version the source gave";
+
+    EmojiDatabase orphan(EmojiDatabase::DataFileToCome{});
+    EmojiDatabaseLoader(orphan, loop, testBundle("availability"), [] { return kSystem14; }).start();
+    loop.runPending();
+    EXPECT_FALSE(orphan.isLoaded()) << "a loader that has ended hands nothing over";
 }
 
 TEST(EmojiDatabaseLookups, FindEntriesByIdByTextAndByTheTextOfAnyOption) {

@@ -225,6 +225,29 @@ TEST(PickerScenario, InstantOpen) {
     EXPECT_FALSE(colons.session());
 }
 
+// The key tap listens before the search index is built: keys typed meanwhile open the panel and
+// build the query as ever, and the results follow once the index is in.
+TEST(PickerScenario, KeysBeforeTheIndexIsInAreKeptAndTheResultsFollow) {
+    PickerHarness h(PickerHarness::IndexToCome{});
+    EXPECT_EQ(h.type(";;he"), "psss");
+    EXPECT_TRUE(h.panel->visible);
+    EXPECT_TRUE(h.model->results().empty());
+    h.finishLoading();
+    ASSERT_FALSE(h.model->results().empty());
+    EXPECT_EQ(h.model->results().front().id, "heart");
+    EXPECT_EQ(h.type("⏎"), "s");
+    EXPECT_EQ(h.poster.texts(), Texts{"❤️"});
+
+    PickerHarness inlineSearch(PickerHarness::IndexToCome{});
+    EXPECT_EQ(inlineSearch.type(";hea"), "pppp");
+    inlineSearch.wait(0.4);
+    EXPECT_TRUE(inlineSearch.panel->visible);
+    inlineSearch.finishLoading();
+    EXPECT_EQ(inlineSearch.type("r⏎"), "ps");
+    EXPECT_EQ(inlineSearch.poster.texts(), Texts{"❤️"});
+    EXPECT_EQ(inlineSearch.poster.deletePresses(), 5) << "the trigger and the query typed before";
+}
+
 TEST(PickerScenario, EachKeyRebuildsTheResultsOnceTheOneThatShowsThePanelToo) {
     PickerHarness h;
     h.prefs.setPopupDelayMs(0);

@@ -78,13 +78,35 @@ class PickerHarness {
   public:
     static constexpr const char* kOwnID = "io.github.mosaiko.Mosaiko";
 
-    PickerHarness()
-        : db({makeEntry("smile", "😄", "grinning face with smiling eyes", {"smile"}, {"happy"}),
-              makeEntry("smiley", "😃", "grinning face with big eyes", {"smiley"}, {"happy"}),
-              makeEntry("heart", "❤️", "red heart", {"heart"}, {"love"}), thumbsUp()},
-             {makeEntry("emoticon-shrug", "¯\\_(ツ)_/¯", "shrug", {"shrug"}, {}, "Emoticons"),
-              makeEntry("snippet-sig", "Kind regards", "signature", {"sig"}, {}, "Snippets")},
-             OperatingSystemVersion{99, 0, 0}) {
+    static std::vector<EmojiEntry> baseEntries() {
+        return {makeEntry("smile", "😄", "grinning face with smiling eyes", {"smile"}, {"happy"}),
+                makeEntry("smiley", "😃", "grinning face with big eyes", {"smiley"}, {"happy"}),
+                makeEntry("heart", "❤️", "red heart", {"heart"}, {"love"}), thumbsUp()};
+    }
+    static std::vector<EmojiEntry> extraEntries() {
+        return {makeEntry("emoticon-shrug", "¯\\_(ツ)_/¯", "shrug", {"shrug"}, {}, "Emoticons"),
+                makeEntry("snippet-sig", "Kind regards", "signature", {"sig"}, {}, "Snippets")};
+    }
+
+    PickerHarness() : PickerHarness(false) {}
+    // A picker whose database is still to get its entries: finishLoading() hands them over, as the
+    // loading thread does in the program.
+    struct IndexToCome {};
+    explicit PickerHarness(IndexToCome) : PickerHarness(true) {}
+
+    void finishLoading() {
+        const auto extras = db.pendingExtras();
+        auto entries = baseEntries();
+        entries.insert(entries.end(), extras.entries.begin(), extras.entries.end());
+        db.finishLoading({OperatingSystemVersion{99, 0, 0}, baseEntries(), extras.entries, entries,
+                          SearchIndex(entries), extras.generation});
+        loop.runPending();
+    }
+
+  private:
+    explicit PickerHarness(bool indexToCome)
+        : db(indexToCome ? EmojiDatabase(EmojiDatabase::DataFileToCome{})
+                         : EmojiDatabase(baseEntries(), extraEntries(), OperatingSystemVersion{99, 0, 0})) {
         auto owned = std::make_unique<PickerViewModel>(db, prefs, usage, collections, loop);
         model = owned.get();
         panel = std::make_shared<FakePanel>(*model);
@@ -103,6 +125,8 @@ class PickerHarness {
         tapSystem.holdOnlyWhatIsAsked = true;
         controller->start();
     }
+
+  public:
     // Every key the controller swallowed was among the keys it had the tap hold.
     ~PickerHarness() { EXPECT_EQ(tapSystem.unheldSwallows, 0) << "a key was swallowed that was not held"; }
 

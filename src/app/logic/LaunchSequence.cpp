@@ -13,6 +13,11 @@ void LaunchSequence::run(const Steps& steps) {
     if (!steps.resolveOtherInstances()) return;
     steps.loadStores();
     steps.startContent();
+    // The keyboard is listened to as early as can be: everything a key may reach is in place (the
+    // picker, built with the stores, and the library opener), and the keys it sees are handled on
+    // the main loop, after this sequence has returned. The rest only serves the tray and windows.
+    steps.installLibraryOpenHandler();
+    steps.startKeyTap();
     const LaunchInputs inputs = steps.readLaunchInputs();
     steps.setUpUpdater(inputs);
     steps.installAppMenu();
@@ -21,11 +26,8 @@ void LaunchSequence::run(const Steps& steps) {
     // The binding's first registration runs as a queued task, after this sequence has returned.
     steps.bindLaunchAtLogin();
     steps.postUpdaterStatus();
-    steps.installLibraryOpenHandler();
     if (inputs.launchAtLoginEnabled) steps.registerLoginItem();
     if (const auto page = guideStartPage(inputs)) steps.showOnboarding(*page);
-    // Last, so no key is handled before everything it may reach is in place.
-    steps.startKeyTap();
 }
 
 }  // namespace mosaiko

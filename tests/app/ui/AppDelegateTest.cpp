@@ -155,7 +155,7 @@ TEST_F(AppDelegateTest, TheTraySaysWhileSettingsCannotBeSaved) {
     EXPECT_EQ(delegate->statusItem()->toolTip(), QStringLiteral("Mosaiko"));
 }
 
-TEST_F(AppDelegateTest, LaunchBuildsTheTrayAndMenusAndStartsTheKeyTapLast) {
+TEST_F(AppDelegateTest, LaunchStartsTheKeyTapOnceAndBuildsTheTrayAndMenus) {
     auto delegate = launch();
     // The stores are read only once the older copies are gone, from what they saved on their way out.
     EXPECT_EQ(log,

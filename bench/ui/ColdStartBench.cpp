@@ -1,0 +1,307 @@
+// What a user meets when the program starts: the time from starting it until its key tap answers
+// (";;", typed again and again from the start, has opened the panel) and until the panel shows its
+// results, beside the time a bare Qt window takes to appear when started the same way; and the resident
+// memory of each once shown. Each round starts a fresh process on a virtual X server of its own (no window
+// manager); the figures are medians over the rounds, with the ratios to the bare window. Needs Xvfb and the
+// built program. Usage: ColdStartBench [rounds]   (default 15)
+#include <poll.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QWidget>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/RunningProgram.hpp"
+#include "support/XSession.hpp"
+
+namespace {
+
+using mosaiko::testing::ChildProcess;
+using mosaiko::testing::RunningProgram;
+using mosaiko::testing::XSession;
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kBareWindowArgument = "--bare-qt-window";
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Kilobytes resident (VmRSS) of a running process; 0 when it cannot be read.
+long residentKilobytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return 0;
+}
+
+// Polls `condition` every half millisecond until it holds or `seconds` pass; whether it held.
+bool pollUntil(const std::function<bool()>& condition, double seconds) {
+    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+    while (Clock::now() < deadline) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return condition();
+}
+
+// Watches the root window for top-level windows being mapped, on a connection of its own.
+class MapWatcher {
+  public:
+    explicit MapWatcher(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
+        if (!display_) return;
+        XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+        XSync(display_, False);
+    }
+    ~MapWatcher() {
+        if (display_) XCloseDisplay(display_);
+    }
+    bool ok() const { return display_ != nullptr; }
+    Display* display() const { return display_; }
+
+    // Forgets the events seen so far.
+    void drain() {
+        XSync(display_, False);
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+        }
+    }
+
+    // The first window mapped from now on that `matches` accepts; none within `seconds`.
+    std::optional<Window> waitForMap(const std::function<bool(Window)>& matches, double seconds) {
+        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+        while (true) {
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.type == MapNotify && matches(event.xmap.window)) return event.xmap.window;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return std::nullopt;
+            pollfd p{ConnectionNumber(display_), POLLIN, 0};
+            ::poll(&p, 1, static_cast<int>(left.count()));
+        }
+    }
+
+    std::string name(Window window) const {
+        char* text = nullptr;
+        std::string result;
+        if (XFetchName(display_, window, &text) && text) {
+            result = text;
+            XFree(text);
+        }
+        return result;
+    }
+
+    // How many pixels of the window are clearly coloured (emoji are; the panel's chrome is grey).
+    int colouredPixels(Window window) const {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display_, window, &attributes) || attributes.map_state != IsViewable)
+            return 0;
+        XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(attributes.width),
+                                  static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+        if (!image) return 0;
+        int count = 0;
+        for (int y = 0; y < image->height; y += 2) {
+            for (int x = 0; x < image->width; x += 2) {
+                const unsigned long pixel = XGetPixel(image, x, y);
+                const int r = static_cast<int>((pixel >> 16) & 0xff),
+                          g = static_cast<int>((pixel >> 8) & 0xff), b = static_cast<int>(pixel & 0xff);
+                if (std::max({r, g, b}) - std::min({r, g, b}) > 80) ++count;
+            }
+        }
+        XDestroyImage(image);
+        return count;
+    }
+
+  private:
+    Display* display_ = nullptr;
+};
+
+// A window of the bench that holds the keyboard focus, as the application a user types into, on a
+// connection of its own.
+class FocusedClient {
+  public:
+    explicit FocusedClient(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
+        if (!display_) return;
+        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 300, 100, 0, 0, 0);
+        XClassHint hint{const_cast<char*>("bench"), const_cast<char*>("mosaiko-bench-client")};
+        XSetClassHint(display_, window_, &hint);
+        XSelectInput(display_, window_, KeyPressMask | StructureNotifyMask);
+        XMapWindow(display_, window_);
+        XEvent event;
+        do XNextEvent(display_, &event);
+        while (event.type != MapNotify);
+        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        XSync(display_, False);
+    }
+    ~FocusedClient() {
+        if (display_) XCloseDisplay(display_);
+    }
+    bool ok() const { return display_ != nullptr; }
+
+    // Key presses of `keycode` that reached the window so far.
+    int presses(unsigned keycode) {
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            if (event.type == KeyPress && event.xkey.keycode == keycode) ++presses_;
+        }
+        return presses_;
+    }
+
+  private:
+    Display* display_ = nullptr;
+    Window window_ = 0;
+    int presses_ = 0;
+};
+
+struct Round {
+    double panelShown = 0;    // ms from start until ";;" has mapped the panel (bare: its window)
+    double resultsShown = 0;  // ms from start until the panel shows coloured results
+    long residentKb = 0;      // once the panel has shown its results for a while
+};
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::optional<Round> bareWindowRound(const XSession& session, MapWatcher& watcher, const std::string& self) {
+    watcher.drain();
+    const auto start = Clock::now();
+    ChildProcess child = session.start({self, kBareWindowArgument});
+    const auto window = watcher.waitForMap([&](Window w) { return watcher.name(w) == "bare"; }, 20);
+    if (!window) return std::nullopt;
+    Round round;
+    round.panelShown = round.resultsShown = millisecondsSince(start);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    round.residentKb = residentKilobytes(child.pid());
+    return round;
+}
+
+std::optional<Round> programRound(XSession& session, MapWatcher& watcher) {
+    FocusedClient client(session.display());
+    if (!client.ok()) return std::nullopt;
+    Display* typist = session.connection();
+    const auto semicolon = static_cast<unsigned>(XKeysymToKeycode(typist, XK_semicolon));
+    auto isPanel = [&](Window w) { return watcher.name(w) == "Quick Find"; };
+    watcher.drain();
+
+    const auto start = Clock::now();
+    RunningProgram program(session);
+    auto failed = [&](const char* what) {
+        std::fprintf(stderr, "%s\n%s", what, program.output().c_str());
+        return std::nullopt;
+    };
+    // ";;" is typed from the start, as an impatient user would, again as soon as both keys have
+    // reached the focused window: until the tap listens nothing holds them. The first pair it hears
+    // opens the panel, and its second key never reaches the window. (Probing the tap's grabs instead
+    // could take a combination from it while it grabs.)
+    std::optional<Window> panel;
+    const auto deadline = start + std::chrono::seconds(30);
+    while (!panel && Clock::now() < deadline) {
+        const int before = client.presses(semicolon);
+        for (int i = 0; i < 2; ++i) {
+            XTestFakeKeyEvent(typist, semicolon, True, CurrentTime);
+            XTestFakeKeyEvent(typist, semicolon, False, CurrentTime);
+        }
+        XFlush(typist);
+        while (!panel && Clock::now() < deadline && client.presses(semicolon) < before + 2)
+            panel = watcher.waitForMap(isPanel, 0.001);
+    }
+    if (!panel) return failed("\";;\" never opened the panel");
+    Round round;
+    round.panelShown = millisecondsSince(start);
+    if (!pollUntil([&] { return watcher.colouredPixels(*panel) > 50; }, 20))
+        return failed("the panel never showed results");
+    round.resultsShown = millisecondsSince(start);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    round.residentKb = residentKilobytes(program.pid());
+    return round;
+}
+
+int bareWindow(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("bare"));
+    window.resize(300, 100);
+    window.show();
+    return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == kBareWindowArgument) return bareWindow(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    if (!std::filesystem::exists(RunningProgram::program())) {
+        std::fprintf(stderr, "the program is not built: %s\n", RunningProgram::program().c_str());
+        return 1;
+    }
+    XSession session;
+    if (!session.ok()) {
+        std::fprintf(stderr, "no X session: %s\n", session.error().c_str());
+        return 1;
+    }
+    RunningProgram::writeDefaults(session, RunningProgram::returningUser());
+    MapWatcher watcher(session.display());
+    if (!watcher.ok()) return 1;
+    const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+
+    std::vector<Round> bare, program;
+    for (int i = 0; i < rounds; ++i) {
+        // Alternating, so that both meet the same machine load.
+        const auto b = bareWindowRound(session, watcher, self);
+        const auto p = programRound(session, watcher);
+        if (!b || !p) {
+            std::fprintf(stderr, "round %d failed (%s)\n", i, b ? "program" : "bare window");
+            return 1;
+        }
+        bare.push_back(*b);
+        program.push_back(*p);
+    }
+
+    auto column = [](const std::vector<Round>& list, double Round::*field) {
+        std::vector<double> values;
+        for (const auto& round : list) values.push_back(round.*field);
+        return median(values);
+    };
+    auto rss = [](const std::vector<Round>& list) {
+        std::vector<double> values;
+        for (const auto& round : list) values.push_back(static_cast<double>(round.residentKb) / 1024.0);
+        return median(values);
+    };
+    const double bareMap = column(bare, &Round::panelShown);
+    std::printf("cold start, median of %d rounds (ms from start)\n", rounds);
+    std::printf("  bare Qt window mapped           %8.1f\n", bareMap);
+    std::printf("  program: \";;\" opened the panel  %8.1f   ratio %.2f\n",
+                column(program, &Round::panelShown), column(program, &Round::panelShown) / bareMap);
+    std::printf("  program: results painted        %8.1f   ratio %.2f\n",
+                column(program, &Round::resultsShown), column(program, &Round::resultsShown) / bareMap);
+    std::printf("resident memory once shown, median (MB)\n");
+    std::printf("  bare Qt window                  %8.1f\n", rss(bare));
+    std::printf("  program, panel with results     %8.1f   ratio %.2f\n", rss(program),
+                rss(program) / rss(bare));
+    return 0;
+}
