@@ -81,21 +81,19 @@ SearchTable::SearchTable(const std::vector<IndexedEmoji>& rows) : rowCount_(rows
         if (inserted) texts.push_back(it->first);
         return it->second;
     };
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingNames;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> pendingShortcodes;
-    std::vector<std::pair<std::uint32_t, KeywordPosting>> pendingKeywords;
+    std::vector<std::pair<std::uint32_t, Posting>> pending;
 
     kinds_.reserve(rows.size());
     std::vector<std::string> canonicalNames;
     canonicalNames.reserve(rows.size());
     for (std::uint32_t row = 0; row < rows.size(); ++row) {
         const auto& indexed = rows[row];
-        pendingNames.emplace_back(intern(text::nfc(indexed.name)), row);
+        pending.emplace_back(intern(text::nfc(indexed.name)), Posting{row, 0, Role::name});
         for (const auto& shortcode : indexed.shortcodes)
-            pendingShortcodes.emplace_back(intern(text::nfc(shortcode)), row);
+            pending.emplace_back(intern(text::nfc(shortcode)), Posting{row, 0, Role::shortcode});
         for (const auto& keyword : indexed.keywords) {
-            pendingKeywords.emplace_back(intern(text::nfc(keyword.term)),
-                                         KeywordPosting{row, static_cast<std::int32_t>(keyword.penalty)});
+            pending.emplace_back(intern(text::nfc(keyword.term)),
+                                 Posting{row, static_cast<std::int32_t>(keyword.penalty), Role::keyword});
         }
 
         const auto& id = indexed.entry.id;
@@ -127,9 +125,7 @@ SearchTable::SearchTable(const std::vector<IndexedEmoji>& rows) : rowCount_(rows
             byteOccurrences_[byte].push_back({id, offset});
         }
     }
-    groupByText(pendingNames, texts.size(), names_.start, names_.rows);
-    groupByText(pendingShortcodes, texts.size(), shortcodes_.start, shortcodes_.rows);
-    groupByText(pendingKeywords, texts.size(), keywords_.start, keywords_.rows);
+    groupByText(pending, texts.size(), postingStart_, postings_);
 
     std::vector<std::uint32_t> byName(rows.size());
     std::iota(byName.begin(), byName.end(), 0);
@@ -202,20 +198,16 @@ std::vector<std::int64_t> SearchTable::bestScores(const std::vector<PreparedTerm
     for (const auto& term : terms) {
         forEachMatch(term, [&](std::uint32_t id, MatchKind kind) {
             const auto excess = lengths_[id] - term.length;
-            for (auto p = names_.start[id]; p < names_.start[id + 1]; ++p) {
-                auto& value = termBest[names_.rows[p]];
-                value = std::max(value, kOnlyName);
-            }
             const auto asShortcode = search_text::shortcodeScore(kind, excess);
-            for (auto p = shortcodes_.start[id]; p < shortcodes_.start[id + 1]; ++p) {
-                auto& value = termBest[shortcodes_.rows[p]];
-                value = std::max(value, asShortcode);
-            }
             const auto asKeyword = search_text::keywordScore(kind, excess);
-            for (auto p = keywords_.start[id]; p < keywords_.start[id + 1]; ++p) {
-                const auto& posting = keywords_.rows[p];
+            for (auto p = postingStart_[id]; p < postingStart_[id + 1]; ++p) {
+                const auto& posting = postings_[p];
+                const auto score = posting.role == Role::name ? kOnlyName
+                                   : posting.role == Role::shortcode
+                                       ? asShortcode
+                                       : std::max<std::int64_t>(0, asKeyword - posting.penalty);
                 auto& value = termBest[posting.row];
-                value = std::max(value, std::max<std::int64_t>(0, asKeyword - posting.penalty));
+                value = std::max(value, score);
             }
         });
         for (std::size_t row = 0; row < rowCount_; ++row) {

@@ -33,16 +33,12 @@ class SearchTable {
 
   private:
     enum class Kind : std::uint8_t { other, emoticon, glyph };
-    struct KeywordPosting {
+    // A row that uses a text, and as what: its name, a shortcode, or a keyword with its penalty.
+    enum class Role : std::uint8_t { name, shortcode, keyword };
+    struct Posting {
         std::uint32_t row;
         std::int32_t penalty;
-    };
-    // The rows that use each text, by the role the text plays in them: text i has the rows
-    // rows[start[i]] .. rows[start[i + 1] - 1].
-    template <class Posting>
-    struct Postings {
-        std::vector<std::uint32_t> start;
-        std::vector<Posting> rows;
+        Role role;
     };
 
     // Calls f(text number, kind) for every distinct text that holds the term.
@@ -67,9 +63,9 @@ class SearchTable {
         std::uint32_t offset;
     };
     std::vector<std::vector<ByteOccurrence>> byteOccurrences_;
-    Postings<std::uint32_t> names_;
-    Postings<std::uint32_t> shortcodes_;
-    Postings<KeywordPosting> keywords_;
+    // The rows that use each text: text i has postings_[postingStart_[i]] .. [postingStart_[i + 1] - 1].
+    std::vector<std::uint32_t> postingStart_;
+    std::vector<Posting> postings_;
     std::vector<std::uint32_t> nameRanks_;
     std::vector<Kind> kinds_;
 };
