@@ -1,5 +1,6 @@
 #include "content/EmojiDatabase.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <iterator>
@@ -164,6 +165,11 @@ std::optional<EmojiEntry> EmojiDatabase::availableEntry(const EmojiEntry& entry,
     };
     if (isNewerThanSystem(entry.minimumMacOSVersion)) return std::nullopt;
     if (!entry.variants) return entry;
+    const auto& options = entry.variants->options();
+    // Options are kept normalized: with none removed there is nothing to do.
+    if (std::none_of(options.begin(), options.end(),
+                     [&](const auto& option) { return isNewerThanSystem(option.minimumMacOSVersion); }))
+        return entry;
 
     std::vector<EmojiEntry::Variants::Option> remaining;
     for (const auto& option : entry.variants->options()) {

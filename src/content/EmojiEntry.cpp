@@ -1,6 +1,7 @@
 #include "content/EmojiEntry.hpp"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "content/JsonDecoding.hpp"
 #include "content/SkinTone.hpp"
@@ -81,15 +82,21 @@ std::string Option::displayName() const {
 EmojiEntry::Variants::Variants(std::vector<Option> options) : options_(normalize(std::move(options))) {}
 
 std::vector<Option> EmojiEntry::Variants::normalize(std::vector<Option> options) {
-    std::vector<Option> kept;
+    // Each text's canonical form is made once: comparing pairs would make it again and again.
+    struct Keyed {
+        std::string canonical;
+        Option option;
+    };
+    std::vector<Keyed> kept;
     kept.reserve(options.size());
+    std::unordered_set<std::string> seen;
     for (auto& option : options) {
-        const bool seen = std::any_of(kept.begin(), kept.end(), [&](const Option& k) {
-            return text::canonicallyEqual(k.emoji, option.emoji);
-        });
-        if (!seen) kept.push_back(std::move(option));
+        auto canonical = text::nfc(option.emoji);
+        if (seen.insert(canonical).second) kept.push_back({std::move(canonical), std::move(option)});
     }
-    std::sort(kept.begin(), kept.end(), [](const Option& a, const Option& b) {
+    std::sort(kept.begin(), kept.end(), [](const Keyed& x, const Keyed& y) {
+        const Option& a = x.option;
+        const Option& b = y.option;
         const int ca = optionClass(a), cb = optionClass(b);
         if (ca != cb) return ca < cb;
         if (a.tones != b.tones) {
@@ -97,9 +104,13 @@ std::vector<Option> EmojiEntry::Variants::normalize(std::vector<Option> options)
                 a.tones.begin(), a.tones.end(), b.tones.begin(), b.tones.end(),
                 [](SkinTone x, SkinTone y) { return skin_tone::ordinal(x) < skin_tone::ordinal(y); });
         }
-        return text::canonicallyLess(a.emoji, b.emoji);
+        // UTF-8 byte order of the canonical forms is their code point order.
+        return x.canonical < y.canonical;
     });
-    return kept;
+    std::vector<Option> result;
+    result.reserve(kept.size());
+    for (auto& k : kept) result.push_back(std::move(k.option));
+    return result;
 }
 
 std::vector<SkinTone> EmojiEntry::Variants::preferredTones(SkinTone tone) const {

@@ -1,6 +1,7 @@
 #include "content/SearchText.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_set>
 
 #include "platform/Text.hpp"
@@ -13,6 +14,65 @@ namespace {
 bool isWordCharacter(std::string_view character) {
     const auto scalar = text::firstScalar(character);
     return text::isLetter(scalar) || text::isNumber(scalar);
+}
+
+// Most texts that are indexed are ASCII, where every byte is a character (a CR LF pair is one, but
+// neither of its bytes is kept in a token, so taking them apart changes nothing) and the only
+// letters and numbers are [A-Za-z0-9]: these take a path without the Unicode machinery.
+bool isAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool isAsciiWordByte(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+bool isSeparatorByte(char c) {
+    return c == '_' || c == '-' || c == '+';
+}
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string normalizeAsciiToken(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool lastWasSeparator = false;
+    for (const char raw : text) {
+        const char c = asciiLower(raw);
+        if (isAsciiWordByte(c)) {
+            out += c;
+            lastWasSeparator = false;
+        } else if (isSeparatorByte(c) && !out.empty() && !lastWasSeparator) {
+            out += c;
+            lastWasSeparator = true;
+        }
+    }
+    while (!out.empty() && isSeparatorByte(out.back())) out.pop_back();
+    return out;
+}
+
+void addAsciiTokenCandidates(std::string_view text, const std::function<void(std::string)>& add) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        while (end < text.size() && (isAsciiWordByte(asciiLower(text[end])) || isSeparatorByte(text[end])))
+            ++end;
+        if (end > start) {
+            const auto normalized = normalizeAsciiToken(text.substr(start, end - start));
+            if (!normalized.empty()) {
+                add(normalized);
+                std::size_t partStart = 0;
+                for (std::size_t i = 0; i <= normalized.size(); ++i) {
+                    if (i < normalized.size() && !isSeparatorByte(normalized[i])) continue;
+                    if (i - partStart >= 2) add(normalized.substr(partStart, i - partStart));
+                    partStart = i + 1;
+                }
+            }
+        }
+        start = end + 1;
+    }
 }
 
 }  // namespace
@@ -74,6 +134,7 @@ bool isWhitespaceCharacter(std::string_view character) {
 }
 
 std::string normalizeSearchToken(std::string_view text) {
+    if (isAscii(text)) return normalizeAsciiToken(text);
     std::string out;
     bool lastWasSeparator = false;
     for (const auto& character : text::characters(text::lowercased(text))) {
@@ -96,6 +157,10 @@ std::vector<std::string> normalizedTokenCandidates(std::string_view text) {
     auto add = [&](std::string candidate) {
         if (seen.insert(candidate).second) candidates.push_back(std::move(candidate));
     };
+    if (isAscii(text)) {
+        addAsciiTokenCandidates(text, add);
+        return candidates;
+    }
 
     std::vector<std::string> pieces(1);
     for (const auto& character : text::characters(text::lowercased(text))) {

@@ -116,6 +116,11 @@ TEST(SearchIndexTokens, NormalizationKeepsLettersNumbersAndSingleInnerSeparators
     EXPECT_EQ(search_text::normalizedTokenCandidates("x-ray_vision"),
               (std::vector<std::string>{"x-ray_vision", "ray", "vision"}));
     EXPECT_TRUE(search_text::normalizedTokenCandidates(" ... ").empty());
+    // Plain ASCII and text with other scripts split alike, a line break between words included.
+    EXPECT_EQ(search_text::normalizedTokenCandidates("Big\r\nSmile-x"),
+              (std::vector<std::string>{"big", "smile-x", "smile"}));
+    EXPECT_EQ(search_text::normalizedTokenCandidates("Grüße\r\nSmile-x"),
+              (std::vector<std::string>{"grüße", "smile-x", "smile"}));
 }
 
 TEST(SearchIndexTokens, DeinflectionStripsCommonEnglishEndings) {
