@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,15 @@
 int main(int argc, char** argv) {
     using namespace mosaiko;
 
-    const auto problem = StartupCheck::displayProblem(
-        std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
-        [](const std::string& name) { return X11Display::open(name) != nullptr; });
+    // The checking connection stays open until the toolkit has its own. Started as an X server's
+    // only client (early in a session script), closing it would make the server reset and refuse
+    // the toolkit's connection, and the toolkit aborts when it cannot connect.
+    std::unique_ptr<X11Display> checkedDisplay;
+    const auto problem = StartupCheck::displayProblem(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
+                                                      [&checkedDisplay](const std::string& name) {
+                                                          checkedDisplay = X11Display::open(name);
+                                                          return checkedDisplay != nullptr;
+                                                      });
     if (problem) {
         std::cerr << *problem << "\n";
         return 1;
@@ -35,6 +42,7 @@ int main(int argc, char** argv) {
     // clients there. A user's own choice (QT_QPA_PLATFORM, -platform) still wins.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
+    checkedDisplay.reset();
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::vector<std::string> arguments(argv, argv + argc);

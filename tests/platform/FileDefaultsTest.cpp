@@ -288,6 +288,12 @@ TEST_F(FileDefaultsTest, AFailingSaveIsSaidOnceAndLandsWhenItWorksAgain) {
     EXPECT_NE(said.find("cannot save"), std::string::npos) << said;
     EXPECT_NE(said.find("saved again"), std::string::npos) << said;
     EXPECT_NE(read(blocker / "defaults.json").find("\"k\":1"), std::string::npos);
+
+    // Tried again at growing intervals, never less often than every few seconds.
+    const std::vector<std::pair<int, double>> waits = {{1, 1.0}, {2, 2.0}, {3, 4.0}, {4, 5.0}, {1000, 5.0}};
+    for (const auto& [failures, seconds] : waits)
+        EXPECT_DOUBLE_EQ(FileDefaults::retryDelay(0.5, failures), seconds) << failures;
+    EXPECT_DOUBLE_EQ(FileDefaults::retryDelay(0, 3), 0.4);
 }
 
 }  // namespace

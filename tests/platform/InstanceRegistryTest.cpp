@@ -161,8 +161,18 @@ TEST_F(InstanceRegistryTest, ForceKillsAHangingInstance) {
     EXPECT_EQ(child.endingSignal(), SIGKILL);
 }
 
-TEST_F(InstanceRegistryTest, UnregisteringRemovesTheEntry) {
+// Killed copies never remove their entries: the next copy that registers does.
+TEST_F(InstanceRegistryTest, UnregisteringRemovesTheEntryAndRegisteringThoseOfKilledCopies) {
     const auto self = *InstanceRegistry::describeProcess(::getpid());
+    long killed = 0;
+    {
+        Sleeper copy;
+        killed = copy.pid();
+    }
+    fs::create_directories(dir_);
+    fs::permissions(dir_, fs::perms::owner_all);
+    std::ofstream(dir_ / (":0." + std::to_string(killed) + ".instance"))
+        << killed << "\n1\n" << self.executable << "\n";
     {
         InstanceRegistry registry(dir_, ":0", self);
         ASSERT_TRUE(registry.registerCurrentProcess());

@@ -214,11 +214,11 @@ void FileDefaults::markDirty() {
     wake_.notify_all();
 }
 
-double FileDefaults::retryDelay() const {
+double FileDefaults::retryDelay(double saveDelaySeconds, int failedSaves) {
     // Doubling from the usual delay, so a disk that stays full is not hammered, yet a save that
     // works again lands within a few seconds.
-    double delay = std::max(saveDelaySeconds_, 0.05);
-    for (int i = 0; i < failedSaves_ && delay < kMaxRetrySeconds; ++i) delay *= 2;
+    double delay = std::max(saveDelaySeconds, 0.05);
+    for (int i = 0; i < failedSaves && delay < kMaxRetrySeconds; ++i) delay *= 2;
     return std::min(delay, kMaxRetrySeconds);
 }
 
@@ -228,7 +228,8 @@ void FileDefaults::saverLoop() {
         wake_.wait(lock, [this] { return dirty_ || stopping_; });
         if (stopping_) return;
         // Let a burst of changes settle into one write; after a failure, wait longer each time.
-        const double seconds = failedSaves_ == 0 ? saveDelaySeconds_ : retryDelay();
+        const double seconds =
+            failedSaves_ == 0 ? saveDelaySeconds_ : retryDelay(saveDelaySeconds_, failedSaves_);
         wake_.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return stopping_; });
         if (stopping_) return;
         lock.unlock();

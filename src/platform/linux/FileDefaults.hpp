@@ -42,6 +42,8 @@ class FileDefaults final : public MemoryDefaults {
 
     // The longest wait between two attempts of a save that keeps failing.
     static constexpr double kMaxRetrySeconds = 5.0;
+    // The wait before the next attempt after `failedSaves` failed ones in a row.
+    static double retryDelay(double saveDelaySeconds, int failedSaves);
 
     std::optional<DefaultsValue> object(std::string_view key) const override;
     void set(std::string_view key, DefaultsValue value) override;
@@ -63,7 +65,6 @@ class FileDefaults final : public MemoryDefaults {
     void keepAside(const std::filesystem::path& target, std::size_t salvagedKeys);
     void markDirty();
     void saverLoop();
-    double retryDelay() const;
     std::optional<std::string> save(const DefaultsValue::Dictionary& snapshot);
     void noteSaveResult(const std::optional<std::string>& error);
 

@@ -154,6 +154,7 @@ bool InstanceRegistry::registerCurrentProcess() {
         return false;
     }
     registered_ = true;
+    liveEntries();  // clears away the entries that killed copies left
     return true;
 }
 
@@ -165,6 +166,15 @@ void InstanceRegistry::unregisterCurrentProcess() {
 }
 
 std::vector<RunningInstance> InstanceRegistry::olderInstances() const {
+    std::vector<RunningInstance> result;
+    for (const auto& recorded : liveEntries()) {
+        if (isCopyOfThisProgram(recorded) && isOlder(recorded, self_)) result.push_back(recorded);
+    }
+    std::sort(result.begin(), result.end(), isOlder);
+    return result;
+}
+
+std::vector<RunningInstance> InstanceRegistry::liveEntries() const {
     std::vector<RunningInstance> result;
     if (!directoryIsPrivate()) return result;
     const std::string prefix = sanitized(displayKey_) + ".";
@@ -194,9 +204,8 @@ std::vector<RunningInstance> InstanceRegistry::olderInstances() const {
             fs::remove(item.path(), removeError);
             continue;
         }
-        if (isCopyOfThisProgram(recorded) && isOlder(recorded, self_)) result.push_back(recorded);
+        result.push_back(recorded);
     }
-    std::sort(result.begin(), result.end(), isOlder);
     return result;
 }
 

@@ -42,7 +42,8 @@ class InstanceRegistry {
     // The X display of $DISPLAY without its screen number (":0.0" and ":0" are one display).
     static std::string displayKey(const char* display);
 
-    // Adds this process; false when the folder is unusable (missing, not ours, open to others).
+    // Adds this process and removes the entries of processes that are gone; false when the folder
+    // is unusable (missing, not ours, open to others).
     bool registerCurrentProcess();
     // Removes this process's entry (also done by the destructor).
     void unregisterCurrentProcess();
@@ -66,6 +67,8 @@ class InstanceRegistry {
     const RunningInstance& currentProcess() const { return self_; }
 
   private:
+    // The entries of other processes that still run as recorded; the others are removed.
+    std::vector<RunningInstance> liveEntries() const;
     bool signal(const RunningInstance& instance, int signalNumber) const;
     // Still running as recorded, and a copy of this program run by this user.
     bool isCopyOfThisProgram(const RunningInstance& instance) const;

@@ -78,8 +78,8 @@ std::vector<RemappedKeycodes::Leftover> RemappedKeycodes::leftByEndedRuns(const 
     std::error_code ec;
     for (const auto& item : fs::directory_iterator(directory, ec)) {
         const std::string name = item.path().filename().string();
-        if (!name.starts_with(prefix) || name.find(".tmp-") != std::string::npos) continue;
-        // <prefix><pid>.<start time>.<sequence>
+        if (!name.starts_with(prefix)) continue;
+        // <prefix><pid>.<start time>.<sequence>, with ".tmp-<random>" while it is being written
         std::istringstream fields(name.substr(prefix.size()));
         long pid = 0;
         unsigned long long startTime = 0;
@@ -87,6 +87,11 @@ std::vector<RemappedKeycodes::Leftover> RemappedKeycodes::leftByEndedRuns(const 
         if (!(fields >> pid >> dot >> startTime) || dot != '.') continue;
         const auto process = InstanceRegistry::describeProcess(pid);
         if (process && process->startTime == startTime) continue;  // still running: its own business
+        // A write the kill cut short, before the keyboard changed: the record before it holds.
+        if (name.find(".tmp-") != std::string::npos) {
+            ::unlink(item.path().c_str());
+            continue;
+        }
 
         Leftover leftover{item.path(), {}};
         std::ifstream in(item.path());

@@ -13,6 +13,7 @@ namespace mosaiko {
 // taken for a leftover.
 class RemappedKeycodes {
   public:
+    // A keycode is listed twice while it changes from one keysym to another: either is ours.
     struct Entry {
         unsigned keycode = 0;
         unsigned long keysym = 0;  // what the keycode was given
@@ -35,7 +36,8 @@ class RemappedKeycodes {
     const std::filesystem::path& file() const { return file_; }
 
     // The records that processes which have ended left for this display. The caller restores what
-    // still holds the recorded keysyms, then removes the files.
+    // still holds the recorded keysyms, then removes the files. Temporary files of their cut-short
+    // writes are removed here.
     static std::vector<Leftover> leftByEndedRuns(const std::filesystem::path& directory,
                                                  const std::string& displayKey);
 

@@ -381,8 +381,15 @@ bool X11EventPoster::mapOntoSlots(const std::vector<unsigned long>& keysyms) {
         if (slot.keysym != 0) safeAt = std::max(safeAt, slot.lastUsed + options_.holdSeconds);
     }
     sleepFor(safeAt - now());
-    for (std::size_t i = 0; i < missing.size(); ++i) slots_[order[i]].keysym = missing[i];
-    recordMappedSlots();  // before the keyboard changes: a kill from here on leaves a record
+    // Recorded before the keyboard changes, with what a reused keycode still holds: a run killed
+    // before the change leaves that mapping, which is as much ours to give back as the new one.
+    std::vector<RemappedKeycodes::Entry> replaced;
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        Slot& slot = slots_[order[i]];
+        if (slot.keysym != 0) replaced.push_back({slot.keycode, slot.keysym});
+        slot.keysym = missing[i];
+    }
+    recordMappedSlots(replaced);
     X11ErrorTrap trap;
     for (std::size_t i = 0; i < missing.size(); ++i) {
         const Slot& slot = slots_[order[i]];
@@ -422,8 +429,8 @@ void X11EventPoster::restoreSlots() {
     record_->write({});
 }
 
-void X11EventPoster::recordMappedSlots() {
-    std::vector<RemappedKeycodes::Entry> entries;
+void X11EventPoster::recordMappedSlots(std::vector<RemappedKeycodes::Entry> alsoHeld) {
+    std::vector<RemappedKeycodes::Entry> entries = std::move(alsoHeld);
     for (const Slot& slot : slots_) {
         if (slot.keysym != 0) entries.push_back({slot.keycode, slot.keysym});
     }

@@ -93,7 +93,8 @@ class X11EventPoster {
     unsigned keycodeOnSlot(unsigned long keysym) const;
     void restoreSlots();
     bool hasMappedSlots() const;
-    void recordMappedSlots();
+    // Records the mapped slots, and `alsoHeld` (mappings about to be replaced).
+    void recordMappedSlots(std::vector<RemappedKeycodes::Entry> alsoHeld = {});
     std::size_t freeKeycodes();
 
     std::unique_ptr<X11Display> display_;

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include <X11/Xlib.h>
 
 #include "KeyEventPrinter.hpp"
@@ -202,12 +204,15 @@ TEST_F(X11EventPosterTest, KeycodesThatAKilledRunLeftRemappedAreGivenBackAtTheNe
     const std::pair<int, unsigned long> takenSince{left[1].first,
                                                    0x1000041};  // U+0041, mapped by someone else
     remap(session->display(), {takenSince});
+    // And a record write the kill cut short.
+    for (const auto& item : fs::directory_iterator(records))
+        std::ofstream(item.path().string() + ".tmp-Ab12Cd") << "partial";
 
     poster = X11EventPoster::create({session->display(), ledger, 0.03, 0.3, records});
     ASSERT_NE(poster, nullptr);
     EXPECT_EQ(changedKeycodes(session->display(), originalMapping, keyboardMapping(session->display())),
               (std::vector<std::pair<int, unsigned long>>{takenSince}));
-    EXPECT_TRUE(fs::is_empty(records));  // the killed run's record is gone with what it held
+    EXPECT_TRUE(fs::is_empty(records));  // the killed run's records are gone with what they held
 }
 
 // When no spare keycode can be had, an insertion must fail before its first Delete press, so the
