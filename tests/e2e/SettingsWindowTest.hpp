@@ -53,7 +53,10 @@ class SettingsWindowTest : public DesktopTest {
                    w.width <= 64 && w.height <= 64 && session().isWithin(w.id, tray->id);
         });
         if (!icon) return false;
-        click(icon->x + icon->width / 2, icon->y + icon->height / 2);
+        // A window that was on top there may still be going.
+        const int x = icon->x + icon->width / 2, y = icon->y + icon->height / 2;
+        if (!waitUntil([&] { return session().isWithin(session().windowAt(x, y), icon->id); })) return false;
+        click(x, y);
         const auto menu = session().waitForWindow([&](const WindowInfo& w) {
             return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
                    w.overrideRedirect && w.height > 100;

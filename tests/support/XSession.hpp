@@ -245,6 +245,9 @@ class XSession {
             std::ofstream(config) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                                      "<openbox_config xmlns=\"http://openbox.org/3.4/rc\">\n"
                                      "<focus><focusNew>yes</focusNew><followMouse>no</followMouse></focus>\n"
+                                     // A minimised window's frame goes at once, not after an
+                                     // animation that still covers what lies beneath.
+                                     "<theme><animateIconify>no</animateIconify></theme>\n"
                                      "<desktops><number>1</number></desktops>\n"
                                      "<keyboard>"
                                   << options.windowManagerKeyBindings << "</keyboard>\n</openbox_config>\n";
@@ -391,6 +394,16 @@ class XSession {
         XQueryPointer(connection_, DefaultRootWindow(connection_), &root, &child, &x, &y, &windowX, &windowY,
                       &buttons);
         return {x, y};
+    }
+
+    // The innermost window shown at a point of the screen.
+    Window windowAt(int x, int y) const {
+        const Window root = DefaultRootWindow(connection_);
+        Window window = root, child = 0;
+        int childX = 0, childY = 0;
+        while (XTranslateCoordinates(connection_, root, window, x, y, &childX, &childY, &child) && child)
+            window = child;
+        return window;
     }
 
     // The window holding the keyboard focus.

@@ -21,25 +21,49 @@ struct Image {
     double lineHeight = 0;  // the fitted font's ascent and descent
 };
 
+// What an image or a width is looked up by. Built for every tile of every redraw, so it is kept as
+// values, not formatted into a text.
+struct ImageKey {
+    QString text;
+    QFont font;  // family, size, weight and whether other fonts may stand in
+    double boxWidth;
+    double minimumScale;
+    bool elide;
+    double scale;
+    QRgb colour;
+    bool operator==(const ImageKey&) const = default;
+};
+
+size_t qHash(const ImageKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.text, key.font, key.boxWidth, key.minimumScale, key.elide, key.scale,
+                      key.colour);
+}
+
+struct WidthKey {
+    QString text;
+    QFont font;
+    bool operator==(const WidthKey&) const = default;
+};
+
+size_t qHash(const WidthKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.text, key.font);
+}
+
 // A few hundred tiles' images (cost in KiB): every result of a long search, its variants and
 // matrix, at a few hundred bytes to some ten KiB each.
-QCache<QString, Image>& images() {
-    static QCache<QString, Image> cache(12 * 1024);
+QCache<ImageKey, Image>& images() {
+    static QCache<ImageKey, Image> cache(12 * 1024);
     return cache;
 }
 
-QCache<QString, double>& widths() {
-    static QCache<QString, double> cache(8192);
+QCache<WidthKey, double>& widths() {
+    static QCache<WidthKey, double> cache(8192);
     return cache;
 }
 
 long& drawnCount() {
     static long count = 0;
     return count;
-}
-
-QString fontKey(const QFont& font) {
-    return font.key() + QLatin1Char('/') + QString::number(int(font.styleStrategy()));
 }
 
 Image render(const QString& text, const QFont& font, const QColor& color, double maxWidth,
@@ -70,7 +94,7 @@ double snapped(double value, double scale) {
 }  // namespace
 
 double EmojiGlyphCache::width(const QString& text, const QFont& font) {
-    const QString key = text + QChar(0x1F) + fontKey(font);
+    const WidthKey key{text, font};
     if (const double* known = widths().object(key)) return *known;
     const double measured = QFontMetricsF(font).horizontalAdvance(text);
     widths().insert(key, new double(measured));
@@ -81,10 +105,7 @@ void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const QString& 
                            const QColor& color, const Fitting& fitting) {
     if (text.isEmpty() || box.width() <= 0) return;
     const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QString key = text + QChar(0x1F) + fontKey(font) + QChar(0x1F) + QString::number(box.width()) +
-                        QLatin1Char(',') + QString::number(fitting.minimumScale) + QLatin1Char(',') +
-                        QString::number(int(fitting.elide)) + QChar(0x1F) + QString::number(scale) +
-                        QChar(0x1F) + QString::number(color.rgba(), 16);
+    const ImageKey key{text, font, box.width(), fitting.minimumScale, fitting.elide, scale, color.rgba()};
     const Image* image = images().object(key);
     if (!image) {
         auto* drawn = new Image(render(text, font, color, box.width(), fitting, scale));

@@ -1,9 +1,9 @@
 #include "picker/ui/PickerStyle.hpp"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainterPath>
 #include <QPixmap>
-#include <QPixmapCache>
 #include <QRegion>
 #include <QWidget>
 #include <algorithm>
@@ -43,6 +43,26 @@ void drawTile(QPainter& painter, const QRectF& rect, double radius, const QColor
     painter.restore();
 }
 
+// A tile's outline image is looked up for every tile of every redraw: by values, not by a text.
+struct TileKey {
+    double width;
+    double height;
+    double radius;
+    QRgb fill;
+    QRgb border;
+    double scale;
+    bool operator==(const TileKey&) const = default;
+};
+
+size_t qHash(const TileKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.width, key.height, key.radius, key.fill, key.border, key.scale);
+}
+
+QHash<TileKey, QPixmap>& tileImages() {
+    static QHash<TileKey, QPixmap> images;
+    return images;
+}
+
 bool isWhole(double value) {
     return std::abs(value - std::round(value)) < 1e-6;
 }
@@ -64,23 +84,21 @@ void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius
         drawTile(painter, rect, radius, fill, border);
         return;
     }
-    const QString key = QStringLiteral("mosaiko-tile:%1x%2:%3:%4:%5:%6")
-                            .arg(rect.width())
-                            .arg(rect.height())
-                            .arg(radius)
-                            .arg(fill.rgba(), 0, 16)
-                            .arg(border.rgba(), 0, 16)
-                            .arg(scale);
-    QPixmap tile;
-    if (!QPixmapCache::find(key, &tile)) {
-        tile = QPixmap((rect.size() * scale).toSize());
-        tile.setDevicePixelRatio(scale);
-        tile.fill(Qt::transparent);
-        QPainter tilePainter(&tile);
+    const TileKey key{rect.width(), rect.height(), radius, fill.rgba(), border.rgba(), scale};
+    auto& tiles = tileImages();
+    auto found = tiles.find(key);
+    if (found == tiles.end()) {
+        // Tiles come in a few dozen sizes and colours; should they ever pile up, start afresh.
+        if (tiles.size() >= 512) tiles.clear();
+        QPixmap image((rect.size() * scale).toSize());
+        image.setDevicePixelRatio(scale);
+        image.fill(Qt::transparent);
+        QPainter tilePainter(&image);
         drawTile(tilePainter, QRectF(QPointF(0, 0), rect.size()), radius, fill, border);
         tilePainter.end();
-        QPixmapCache::insert(key, tile);
+        found = tiles.insert(key, image);
     }
+    const QPixmap& tile = *found;
     painter.drawPixmap(rect.topLeft(), tile);
 }
 

@@ -9,6 +9,7 @@
 #include "content/CollectionsStore.hpp"
 #include "content/PreferencesStore.hpp"
 #include "picker/ui/CollectionsRowView.hpp"
+#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/MainRowView.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "picker/ui/VariantsRowView.hpp"
@@ -52,9 +53,10 @@ class SearchRow : public QWidget {
         const QFont triggerFont = Typography::monospaced(13, QFont::DemiBold);
         const QFont queryFont = Typography::monospaced(13);
         const QFont detailsFont = Typography::system(11);
-        const double triggerWidth = QFontMetricsF(triggerFont).horizontalAdvance(trigger_);
+        // The trigger and most details come back keystroke after keystroke: measured once.
+        const double triggerWidth = EmojiGlyphCache::width(trigger_, triggerFont);
         const double queryWidth = QFontMetricsF(queryFont).horizontalAdvance(query_);
-        const double detailsWidth = QFontMetricsF(detailsFont).horizontalAdvance(details_);
+        const double detailsWidth = EmojiGlyphCache::width(details_, detailsFont);
 
         // The query keeps what it needs first; the details take the rest and are cut at the end.
         double x = area.left();
@@ -74,12 +76,16 @@ class SearchRow : public QWidget {
         painter.setPen(DesktopAppearance::primaryText());
         painter.drawText(QRectF(x, area.top(), queryRoom, area.height()),
                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         QFontMetricsF(queryFont).elidedText(query_, Qt::ElideRight, queryRoom));
+                         queryWidth <= queryRoom
+                             ? query_
+                             : QFontMetricsF(queryFont).elidedText(query_, Qt::ElideRight, queryRoom));
 
         painter.setFont(detailsFont);
         painter.setPen(secondary);
         const QString shown =
-            QFontMetricsF(detailsFont).elidedText(details_, Qt::ElideRight, detailsShown + 0.5);
+            detailsWidth <= detailsShown
+                ? details_
+                : QFontMetricsF(detailsFont).elidedText(details_, Qt::ElideRight, detailsShown + 0.5);
         painter.drawText(QRectF(area.right() - detailsShown - 1, area.top(), detailsShown + 1, area.height()),
                          Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     }
