@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <cstdlib>
+#include <future>
 #include <iostream>
 #include <thread>
 
@@ -70,6 +71,10 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
       autoStart_(XdgAutostartService::shared()),
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
                 InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
+      // Which emoji the font can draw is asked of fontconfig, whose first use reads its whole
+      // configuration: begun at once on a thread of its own, that work is done by the time the
+      // picker's views (through Qt's font database) and the emoji loader need it.
+      emojiSystemVersion_(std::async(std::launch::async, detectEmojiSystemVersion).share()),
       workspace_(createX11Workspace()) {
     if (!workspace_) workspace_ = std::make_unique<NoWorkspace>();
     // Registered before the older copies are looked up, so copies started at the same moment see
@@ -78,17 +83,15 @@ LiveShell::LiveShell(std::vector<std::string> arguments)
 }
 
 struct LiveShell::Content {
-    Content(FileDefaults& defaults, MainLoop& mainLoop)
+    Content(FileDefaults& defaults, MainLoop& mainLoop, EmojiDatabaseLoader::VersionSource emojiSystemVersion)
         : prefs(defaults),
           collections(defaults),
           historyLog(defaults.path().parent_path() / "usage-history.jsonl"),
           usage(defaults, SystemClock::shared(), {}, &historyLog),
           custom(defaults),
           db(EmojiDatabase::DataFileToCome{}),
-          // Which emoji the font can draw is asked of fontconfig, which takes a while at first: on the
-          // loading thread too.
           // The loading thread's scratch (the parsed file, the first copies) is given back at once.
-          loader(db, mainLoop, AppBundle::main(), detectEmojiSystemVersion, releaseFreeMemory),
+          loader(db, mainLoop, AppBundle::main(), std::move(emojiSystemVersion), releaseFreeMemory),
           coordinator(db, custom, prefs) {}
 
     // The emoji data is read and indexed on the loader's thread, with the extra entries that the
@@ -110,7 +113,8 @@ struct LiveShell::Content {
 
 AppDelegate::Stores LiveShell::loadStores() {
     // The file is read now, after the older copy saved on its way out.
-    content_ = std::make_unique<Content>(FileDefaults::shared(), mainLoop_);
+    content_ = std::make_unique<Content>(FileDefaults::shared(), mainLoop_,
+                                         [version = emojiSystemVersion_] { return version.get(); });
     Content& content = *content_;
 
     poster_ = createX11EventPoster(buildinfo::kAppIdentifier);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "app/AppDelegate.hpp"
 #include "picker/EmojiInserter.hpp"
 #include "picker/PickerController.hpp"
+#include "platform/OperatingSystemVersion.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
 #include "platform/linux/PosixProcessLauncher.hpp"
 #include "platform/qt/QtMainLoop.hpp"
@@ -43,6 +45,7 @@ class LiveShell {
     QtScreenInfo screens_;
     InstanceRegistry registry_;
     PosixProcessLauncher launcher_;
+    std::shared_future<OperatingSystemVersion> emojiSystemVersion_;
     std::unique_ptr<Workspace> workspace_;
     // The stores, the database and the content coordinator over this user's defaults file; made
     // by loadStores().
