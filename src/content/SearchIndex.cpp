@@ -225,7 +225,8 @@ std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int
     };
     constexpr std::int64_t kScoreCeiling = (std::int64_t{1} << 60) - 1;
     std::vector<Ranked> ranked;
-    ranked.reserve(64);
+    ranked.reserve(static_cast<std::size_t>(
+        std::count_if(scores.begin(), scores.end(), [](std::int64_t score) { return score >= 0; })));
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         if (scores[row] < 0) continue;
         const auto inverseScore =

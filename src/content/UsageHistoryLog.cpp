@@ -60,11 +60,13 @@ std::optional<UsageHistoryLog::History> UsageHistoryLog::load() {
     while (start < bytes->size()) {
         const auto end = bytes->find('\n', start);
         auto event = decodeLine(std::string_view(*bytes).substr(start, end - start));
-        if (!event || end == std::string::npos) {  // an unfinished last line is a torn write
+        // A line that does not read costs only its own event; an unfinished last line is a torn write.
+        if (event && end != std::string::npos) {
+            history.push_front(std::move(*event));
+        } else {
             whole = false;
-            break;
         }
-        history.push_front(std::move(*event));
+        if (end == std::string::npos) break;
         start = end + 1;
     }
     lines_ = history.size();

@@ -20,9 +20,9 @@ class UsageHistoryLog {
 
     explicit UsageHistoryLog(AppendLog& file) : file_(file) {}
 
-    // The events of the log, newest first; no value when there is no log. Lines after the first
-    // one that does not read (a torn or damaged tail) are not lost: the whole log is moved aside
-    // and the events that read are written back.
+    // The events of the log, newest first; no value when there is no log. A line that does not
+    // read (a damaged line, a torn tail) costs only its own event: the whole log is moved aside and
+    // the events that read are written back.
     std::optional<History> load();
     // Adds the newest event of `history`, or rewrites the log when that is due (many cut events,
     // or an earlier write that failed).
