@@ -205,6 +205,7 @@ std::optional<Round> programRound(XSession& session, MapWatcher& watcher) {
     if (!client.ok()) return std::nullopt;
     Display* typist = session.connection();
     const auto semicolon = static_cast<unsigned>(XKeysymToKeycode(typist, XK_semicolon));
+    const auto escape = static_cast<unsigned>(XKeysymToKeycode(typist, XK_Escape));
     auto isPanel = [&](Window w) { return watcher.name(w) == "Quick Find"; };
     watcher.drain();
 
@@ -222,9 +223,11 @@ std::optional<Round> programRound(XSession& session, MapWatcher& watcher) {
     const auto deadline = start + std::chrono::seconds(30);
     while (!panel && Clock::now() < deadline) {
         const int before = client.presses(semicolon);
-        for (int i = 0; i < 2; ++i) {
-            XTestFakeKeyEvent(typist, semicolon, True, CurrentTime);
-            XTestFakeKeyEvent(typist, semicolon, False, CurrentTime);
+        // Escape first: a lone ";" that the tap heard of an earlier pair started a search, which
+        // the next pair would otherwise open and close again.
+        for (const unsigned key : {escape, semicolon, semicolon}) {
+            XTestFakeKeyEvent(typist, key, True, CurrentTime);
+            XTestFakeKeyEvent(typist, key, False, CurrentTime);
         }
         XFlush(typist);
         while (!panel && Clock::now() < deadline && client.presses(semicolon) < before + 2)
