@@ -79,7 +79,13 @@ std::string Option::displayName() const {
 
 // ---------------------------------------------------------------------------------------- Variants
 
-EmojiEntry::Variants::Variants(std::vector<Option> options) : options_(normalize(std::move(options))) {}
+EmojiEntry::Variants::Variants(std::vector<Option> options)
+    : options_(std::make_shared<const std::vector<Option>>(normalize(std::move(options)))) {}
+
+const std::vector<Option>& EmojiEntry::Variants::noOptions() {
+    static const std::vector<Option> none;
+    return none;
+}
 
 std::vector<Option> EmojiEntry::Variants::normalize(std::vector<Option> options) {
     // Each text's canonical form is made once: comparing pairs would make it again and again.
@@ -115,14 +121,14 @@ std::vector<Option> EmojiEntry::Variants::normalize(std::vector<Option> options)
 
 std::vector<SkinTone> EmojiEntry::Variants::preferredTones(SkinTone tone) const {
     if (tone == SkinTone::defaultTone) return {};
-    return std::vector<SkinTone>(std::max<std::size_t>(1, maxToneCount(options_)), tone);
+    return std::vector<SkinTone>(std::max<std::size_t>(1, maxToneCount(options())), tone);
 }
 
 const Option* EmojiEntry::Variants::preferredOption(SkinTone tone) const {
     const auto wanted = preferredTones(tone);
     auto find = [&](auto predicate) -> const Option* {
-        auto it = std::find_if(options_.begin(), options_.end(), predicate);
-        return it == options_.end() ? nullptr : &*it;
+        auto it = std::find_if(options().begin(), options().end(), predicate);
+        return it == options().end() ? nullptr : &*it;
     };
     if (auto exact = find([&](const Option& o) { return o.tones == wanted; })) return exact;
     if (tone != SkinTone::defaultTone) {
@@ -133,18 +139,18 @@ const Option* EmojiEntry::Variants::preferredOption(SkinTone tone) const {
         if (allOfTone) return allOfTone;
     }
     if (auto untoned = find([](const Option& o) { return o.tones.empty(); })) return untoned;
-    return options_.empty() ? nullptr : &options_.front();
+    return options().empty() ? nullptr : &options().front();
 }
 
 const Option* EmojiEntry::Variants::option(const std::vector<SkinTone>& tones) const {
-    for (const auto& o : options_) {
+    for (const auto& o : options()) {
         if (o.tones == tones) return &o;
     }
     const bool singleDistinct = !tones.empty() && std::all_of(tones.begin(), tones.end(),
                                                               [&](SkinTone t) { return t == tones.front(); });
     if (singleDistinct) {
         const std::vector<SkinTone> one{tones.front()};
-        for (const auto& o : options_) {
+        for (const auto& o : options()) {
             if (o.tones == one) return &o;
         }
     }
@@ -152,22 +158,22 @@ const Option* EmojiEntry::Variants::option(const std::vector<SkinTone>& tones) c
 }
 
 const Option* EmojiEntry::Variants::option(std::string_view emoji) const {
-    for (const auto& o : options_) {
+    for (const auto& o : options()) {
         if (text::canonicallyEqual(o.emoji, emoji)) return &o;
     }
     return nullptr;
 }
 
 bool EmojiEntry::Variants::supportsSkinTones() const {
-    return std::any_of(options_.begin(), options_.end(), [](const Option& o) { return !o.tones.empty(); });
+    return std::any_of(options().begin(), options().end(), [](const Option& o) { return !o.tones.empty(); });
 }
 
 bool EmojiEntry::Variants::supportsMixedSkinTones() const {
-    return std::any_of(options_.begin(), options_.end(), [](const Option& o) { return o.isMixed(); });
+    return std::any_of(options().begin(), options().end(), [](const Option& o) { return o.isMixed(); });
 }
 
 bool EmojiEntry::Variants::supportsMixedToneMatrix() const {
-    return supportsMixedSkinTones() && maxToneCount(options_) < 3;
+    return supportsMixedSkinTones() && maxToneCount(options()) < 3;
 }
 
 EmojiEntry::Variants EmojiEntry::Variants::fromJson(const Json& json) {
@@ -190,9 +196,9 @@ EmojiEntry::Variants EmojiEntry::Variants::fromJson(const Json& json) {
 }
 
 Json EmojiEntry::Variants::toJson() const {
-    Json options = Json::array();
-    for (const auto& option : options_) options.push_back(encodeOption(option));
-    return Json{{"options", std::move(options)}};
+    Json encoded = Json::array();
+    for (const auto& option : options()) encoded.push_back(encodeOption(option));
+    return Json{{"options", std::move(encoded)}};
 }
 
 // -------------------------------------------------------------------------------------- EmojiEntry

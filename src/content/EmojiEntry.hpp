@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,7 +35,7 @@ struct EmojiEntry {
         Variants() = default;
         explicit Variants(std::vector<Option> options);
 
-        const std::vector<Option>& options() const { return options_; }
+        const std::vector<Option>& options() const { return options_ ? *options_ : noOptions(); }
 
         const Option* preferredOption(SkinTone tone) const;
         const Option* option(const std::vector<SkinTone>& tones) const;
@@ -48,13 +49,16 @@ struct EmojiEntry {
         static Variants fromJson(const Json& json);
         Json toJson() const;
 
-        bool operator==(const Variants&) const = default;
+        bool operator==(const Variants& other) const { return options() == other.options(); }
 
       private:
+        static const std::vector<Option>& noOptions();
         static std::vector<Option> normalize(std::vector<Option> options);
         std::vector<SkinTone> preferredTones(SkinTone tone) const;
 
-        std::vector<Option> options_;
+        // Shared by the copies of an entry (the database holds each entry in its list, its base list
+        // and its index): the options never change once made.
+        std::shared_ptr<const std::vector<Option>> options_;
     };
 
     std::string id;
