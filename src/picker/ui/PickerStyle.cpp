@@ -99,7 +99,14 @@ void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius
         found = tiles.insert(key, image);
     }
     const QPixmap& tile = *found;
-    painter.drawPixmap(rect.topLeft(), tile);
+    // In bands of fewer lines than Qt's raster engine splits across its thread pool: for a panel-
+    // sized tile, waiting for those threads cost more than the copy itself.
+    constexpr double band = 64;
+    for (double y = 0; y < rect.height(); y += band) {
+        const double height = std::min(band, rect.height() - y);
+        painter.drawPixmap(QRectF(rect.left(), rect.top() + y, rect.width(), height), tile,
+                           QRectF(0, y * scale, rect.width() * scale, height * scale));
+    }
 }
 
 void PickerStyle::shapeWindow(QWidget& window, const QPainterPath& outline) {
