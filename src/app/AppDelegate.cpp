@@ -181,6 +181,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     steps.registerLoginItem = [this] { dependencies_.autoStart->registerNow(); };
     steps.showOnboarding = [this](OnboardingPage page) { showOnboarding(page); };
     steps.startKeyTap = [this] { dependencies_.picker.start(); };
+    steps.later = dependencies_.afterKeyTap;
     LaunchSequence::run(steps);
 }
 

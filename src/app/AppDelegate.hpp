@@ -114,9 +114,12 @@ class AppDelegate final : public QObject, public PickerShellServices {
         ProcessLauncher* launcher = nullptr;
         // Ends the event loop (the shut-down then follows from it).
         std::function<void()> terminate;
+        // Runs the launch's steps after the key tap's start (tray, menus, guide) once the event
+        // loop runs, so that the keyboard is answered first. Unset: they run at once.
+        std::function<void(std::function<void()>)> afterKeyTap;
 
-        // Everything is required but the identity texts and the updater factory (none: this build
-        // has no updater).
+        // Everything is required but the identity texts, the updater factory (none: this build
+        // has no updater) and the deferral of the launch's last steps.
         Wiring wiring() const;
     };
 

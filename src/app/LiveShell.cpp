@@ -217,6 +217,16 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.updaterFactory = nullptr;
     // The picker exists once the stores are loaded; a copy that ends before has none to drive.
     d.picker = AppDelegate::PickerHooks::overLater(picker_);
+    // The panel's widgets are built as soon as the keyboard is listened to, ahead of the tray and
+    // windows, so that the first show only places them; a key that asks for the panel sooner builds
+    // it then.
+    d.picker.start = [this, start = std::move(d.picker.start)] {
+        start();
+        mainLoop_.post([this] {
+            if (pickerPanel_) pickerPanel_->prepare();
+        });
+    };
+    d.afterKeyTap = [this](std::function<void()> rest) { mainLoop_.post(std::move(rest)); };
     d.picker.setShellServices = [this](PickerShellServices* shell) {
         pickerShell_ = shell;
         if (pickerPanel_) pickerPanel_->setShellServices(shell);

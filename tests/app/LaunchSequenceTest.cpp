@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,20 @@ TEST(LaunchSequence, RunsEveryStepInOrderAndListensOnceThePickerCanBeReached) {
                                             "bindLaunchAtLogin",     "postUpdaterStatus",
                                             "registerLoginItem",     "showOnboarding"};
     EXPECT_EQ(launch.calls, expected);
+}
+
+// Deferred, the tray, menus and guide come once the event loop runs, after the key tap's start.
+TEST(LaunchSequence, WhatFollowsTheKeyTapCanWaitForTheEventLoop) {
+    RecordedLaunch launch;
+    std::function<void()> deferred;
+    auto steps = launch.steps(settledInputs());
+    steps.later = [&deferred](std::function<void()> rest) { deferred = std::move(rest); };
+    LaunchSequence::run(steps);
+    EXPECT_EQ(launch.calls.back(), "startKeyTap");
+    ASSERT_TRUE(deferred);
+    deferred();
+    EXPECT_EQ(launch.calls.back(), "postUpdaterStatus");
+    EXPECT_EQ(std::count(launch.calls.begin(), launch.calls.end(), "setUpStatusItem"), 1);
 }
 
 // A copy that does not take over must neither read the stores nor start anything.

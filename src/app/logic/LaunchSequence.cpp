@@ -18,6 +18,14 @@ void LaunchSequence::run(const Steps& steps) {
     // the main loop, after this sequence has returned. The rest only serves the tray and windows.
     steps.installLibraryOpenHandler();
     steps.startKeyTap();
+    if (steps.later) {
+        steps.later([steps] { runAfterKeyTap(steps); });
+    } else {
+        runAfterKeyTap(steps);
+    }
+}
+
+void LaunchSequence::runAfterKeyTap(const Steps& steps) {
     const LaunchInputs inputs = steps.readLaunchInputs();
     steps.setUpUpdater(inputs);
     steps.installAppMenu();

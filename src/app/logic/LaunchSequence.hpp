@@ -41,6 +41,9 @@ class LaunchSequence {
         std::function<void()> registerLoginItem;
         std::function<void(OnboardingPage)> showOnboarding;
         std::function<void()> startKeyTap;
+        // Runs what follows the key tap's start once the event loop runs, so that keys heard
+        // meanwhile are not kept waiting behind the tray and windows; none runs it at once.
+        std::function<void(std::function<void()>)> later;
     };
 
     static constexpr const char* kOpenPermissionsArgument = "--open-permissions-dialog";
@@ -51,6 +54,9 @@ class LaunchSequence {
     static std::optional<OnboardingPage> guideStartPage(const LaunchInputs& inputs);
 
     static void run(const Steps& steps);
+
+  private:
+    static void runAfterKeyTap(const Steps& steps);
 };
 
 }  // namespace mosaiko

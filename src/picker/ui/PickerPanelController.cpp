@@ -16,9 +16,10 @@ PickerPanelController::PickerPanelController(PickerViewModel& model, Preferences
                                              CollectionsStore& collections, const ScreenInfo& screens,
                                              std::function<ScreenInfo::Rect()> primaryDesktopFrame)
     : model_(model),
+      prefs_(prefs),
+      collections_(collections),
       screens_(screens),
-      primaryDesktopFrame_(std::move(primaryDesktopFrame)),
-      panel_(std::make_unique<PickerPanel>()) {
+      primaryDesktopFrame_(std::move(primaryDesktopFrame)) {
     if (!primaryDesktopFrame_) {
         primaryDesktopFrame_ = [] {
             const QScreen* primary = QGuiApplication::primaryScreen();
@@ -27,19 +28,26 @@ PickerPanelController::PickerPanelController(PickerViewModel& model, Preferences
                                     static_cast<double>(r.width()), static_cast<double>(r.height())};
         };
     }
-    view_ = new PickerView(model, prefs, collections, [this] {
-        if (shell_) shell_->openSettings();
-    });
-    panel_->setContentView(view_);
-    std::weak_ptr<bool> alive = alive_;
-    panel_->onMouseMoved = [this, alive] {
-        if (alive.lock()) unlockHoverIfMoved();
-    };
 }
 
 PickerPanelController::~PickerPanelController() {
     alive_.reset();
-    panel_->onMouseMoved = nullptr;
+    if (widgets_.panel) widgets_.panel->onMouseMoved = nullptr;
+}
+
+PickerPanelController::Widgets& PickerPanelController::built() const {
+    if (widgets_.panel) return widgets_;
+    auto* self = const_cast<PickerPanelController*>(this);
+    widgets_.panel = std::make_unique<PickerPanel>();
+    widgets_.view = new PickerView(model_, prefs_, collections_, [self] {
+        if (self->shell_) self->shell_->openSettings();
+    });
+    widgets_.panel->setContentView(widgets_.view);
+    std::weak_ptr<bool> alive = alive_;
+    widgets_.panel->onMouseMoved = [self, alive] {
+        if (alive.lock()) self->unlockHoverIfMoved();
+    };
+    return widgets_;
 }
 
 void PickerPanelController::show(PanelPlacement::Point point) {
@@ -48,11 +56,12 @@ void PickerPanelController::show(PanelPlacement::Point point) {
     hoverUnlockOrigin_ = screens_.pointerLocation();
     model_.lockHoverSelection();
     const ScreenInfo::Rect desktop = ScreenInfo::toDesktop(lastFrame_, primaryDesktopFrame_());
-    panel_->move(static_cast<int>(std::lround(desktop.x)), static_cast<int>(std::lround(desktop.y)));
-    panel_->show();
+    PickerPanel& panel = *built().panel;
+    panel.move(static_cast<int>(std::lround(desktop.x)), static_cast<int>(std::lround(desktop.y)));
+    panel.show();
     // Above other always-on-top windows too (the offscreen test platform cannot raise).
-    if (QGuiApplication::platformName() != QLatin1String("offscreen")) panel_->raise();
-    panel_->update();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) panel.raise();
+    panel.update();
     model_.setPanelVisible(true);
 }
 
@@ -61,12 +70,12 @@ void PickerPanelController::showNearPointer() {
 }
 
 void PickerPanelController::hide() {
-    panel_->hide();
+    if (widgets_.panel) widgets_.panel->hide();
     model_.setPanelVisible(false);
 }
 
 bool PickerPanelController::isVisible() const {
-    return panel_->isVisible();
+    return widgets_.panel && widgets_.panel->isVisible();
 }
 
 void PickerPanelController::unlockHoverIfMoved() {

@@ -38,26 +38,37 @@ class PickerPanelController : public PickerPanelPresenting {
     void hide() override;
     bool isVisible() const override;
 
-    PickerPanel& panel() const { return *panel_; }
+    PickerPanel& panel() const { return *built().panel; }
+    // Builds the panel and its view now rather than at their first use, e.g. once the program is idle
+    // after start, so that the first show does not pay for it.
+    void prepare() const { built(); }
 
     // Where the settings buttons go; none (before the shell exists, and after it is gone): they do
     // nothing.
     void setShellServices(PickerShellServices* shell) { shell_ = shell; }
-    PickerView& view() const { return *view_; }
+    PickerView& view() const { return *built().view; }
     // Where the pointer was when the panel last showed; none once hover is unlocked.
     std::optional<PanelPlacement::Point> hoverUnlockOrigin() const { return hoverUnlockOrigin_; }
     // The frame of the last show, in placement coordinates.
     PanelPlacement::Rect lastFrame() const { return lastFrame_; }
 
   private:
+    struct Widgets {
+        std::unique_ptr<PickerPanel> panel;
+        PickerView* view = nullptr;  // owned by the panel
+    };
+    // The widgets are built at their first use: the program starts listening to the keyboard
+    // without waiting for them.
+    Widgets& built() const;
     void unlockHoverIfMoved();
 
     PickerViewModel& model_;
+    PreferencesStore& prefs_;
+    CollectionsStore& collections_;
     const ScreenInfo& screens_;
     PickerShellServices* shell_ = nullptr;
     std::function<ScreenInfo::Rect()> primaryDesktopFrame_;
-    std::unique_ptr<PickerPanel> panel_;
-    PickerView* view_;
+    mutable Widgets widgets_;
     std::optional<PanelPlacement::Point> hoverUnlockOrigin_;
     PanelPlacement::Rect lastFrame_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -105,6 +105,8 @@ class AppDelegateTest : public testing::Test {
         d.executablePath = "/usr/bin/mosaiko";
         d.launcher = &launcher;
         d.terminate = [this] { log.push_back("terminate"); };
+        if (deferAfterKeyTap)
+            d.afterKeyTap = [this](std::function<void()> rest) { loop.post(std::move(rest)); };
         return d;
     }
 
@@ -123,6 +125,7 @@ class AppDelegateTest : public testing::Test {
     AppBundle bundle;
     bool trusted = true;
     bool onboardingCompleted = true;
+    bool deferAfterKeyTap = false;
     std::vector<bool> trustPrompts;
     PermissionsManager permissions;
     FakeLoginItemService loginItems;
@@ -175,6 +178,25 @@ TEST_F(AppDelegateTest, LaunchStartsTheKeyTapOnceAndBuildsTheTrayAndMenus) {
     EXPECT_NE(stderrText.find("no system tray"), std::string::npos);
     delegate->applicationDidFinishLaunching();
     EXPECT_EQ(std::count(log.begin(), log.end(), "start key tap"), 1);
+}
+
+// The keyboard is answered before the tray and guide exist: what a key reaches is in place already.
+TEST_F(AppDelegateTest, KeysHeardBeforeTheTrayIsBuiltReachTheLibrary) {
+    deferAfterKeyTap = true;
+    onboardingCompleted = false;
+    auto delegate = launch();
+    EXPECT_EQ(log.back(), "start key tap");
+    EXPECT_EQ(delegate->statusItem(), nullptr);
+    workspace.bringToFront(editor);
+    ASSERT_TRUE(libraryHandler);
+    libraryHandler({PickerViewModel::Scope::pinned, 0});
+    ASSERT_NE(delegate->libraryWindow(), nullptr);
+    EXPECT_TRUE(delegate->libraryWindow()->window()->isVisible());
+
+    loop.runPending();
+    EXPECT_NE(delegate->statusItem(), nullptr);
+    ASSERT_NE(delegate->onboardingWindow(), nullptr);
+    EXPECT_TRUE(delegate->onboardingWindow()->window()->isVisible());
 }
 
 TEST_F(AppDelegateTest, LaunchAtLoginRegistersNowAndAgainFromTheBinding) {

@@ -51,6 +51,18 @@ TEST_F(PanelTest, WithoutACompositorThePanelAndTheMatrixAreCutToTheirShapes) {
     EXPECT_TRUE(panel->panel().mask().isEmpty());
 }
 
+// The widgets are built at their first use, which may come after a session has begun.
+TEST_F(PanelTest, WidgetsBuiltLateShowTheSessionAlreadyUnderWay) {
+    panel = std::make_unique<PickerPanelController>(*model, prefs, collections, screens);
+    panel->hide();
+    EXPECT_FALSE(panel->isVisible());
+    model->resetForNewSession("smi");
+    panel->show(screens.pointer);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(view().searchLineText().contains(QStringLiteral("smi")))
+        << view().searchLineText().toStdString();
+}
+
 TEST_F(PanelTest, ShowsAtThePlacementNearThePointerAndMarksTheModel) {
     model->resetForNewSession("smi");
     pointer = {1000, 500};
