@@ -66,17 +66,17 @@ void EmojiDatabase::finishLoading(Loaded loaded) {
     if (loaded.extrasGeneration == extrasGeneration_) {
         extraEmojis_ = std::move(loaded.extraEmojis);
         pendingExtras_.clear();
-        emojis_.set(std::move(loaded.emojis));
-        // After the announcement, as for every rebuild.
-        index_ = std::move(loaded.index);
+        // An index made over a copy of the list would refer to entries that go away.
+        if (!loaded.index.isOver(loaded.emojis)) loaded.index = SearchIndex(loaded.emojis);
+        publish(std::move(loaded.emojis), std::move(loaded.index));
         settleBaseEmojis();
         return;
     }
     // The extras changed while the index was being built: its rows of unchanged entries are kept.
-    const SearchIndex prepared = std::move(loaded.index);
     extraEmojis_ = availableEntries(std::exchange(pendingExtras_, {}));
-    emojis_.set(combined(baseEmojis(), extraEmojis_));
-    index_ = SearchIndex(emojis_.value(), &prepared);
+    auto list = combined(baseEmojis(), extraEmojis_);
+    auto index = loaded.index.isOver(loaded.emojis) ? SearchIndex(list, &loaded.index) : SearchIndex(list);
+    publish(std::move(list), std::move(index));
     settleBaseEmojis();
 }
 
@@ -240,9 +240,19 @@ std::vector<EmojiEntry> EmojiDatabase::combined(std::span<const EmojiEntry> base
 }
 
 void EmojiDatabase::rebuildCombined() {
-    emojis_.set(combined(baseEmojis(), extraEmojis_));
+    auto list = combined(baseEmojis(), extraEmojis_);
+    // Built before the announcement over the list itself, whose entries then move into emojis_
+    // where they are: the old index keeps referring to the old list, still stored meanwhile.
+    auto index = SearchIndex(list, &index_);
+    publish(std::move(list), std::move(index));
+}
+
+void EmojiDatabase::publish(std::vector<EmojiEntry> list, SearchIndex index) {
+    const auto* entries = list.data();
+    emojis_.set(std::move(list));
     // After the announcement: a subscriber that searches while being notified sees the old index.
-    index_ = SearchIndex(emojis_.value(), &index_);
+    // One that changed the extras meanwhile has stored a newer list and put its index in place.
+    if (emojis_.value().data() == entries && index.isOver(emojis_.value())) index_ = std::move(index);
 }
 
 std::optional<EmojiEntry> EmojiDatabase::entryForID(std::string_view id) const {

@@ -56,7 +56,8 @@ class EmojiDatabase {
     using EntriesHandler = std::function<void(const std::vector<EmojiEntry>&)>;
 
     // The data file's entries, filtered for the running system, with the combined list and its
-    // index over the extra entries that were current when the work began.
+    // index over the extra entries that were current when the work began. The index refers to the
+    // entries of `emojis`: move it, never copy it.
     struct Loaded {
         OperatingSystemVersion currentMacOSVersion;
         std::vector<EmojiEntry> baseEmojis;
@@ -132,7 +133,7 @@ class EmojiDatabase {
 
     // The same answers as row numbers of index(), for callers that copy only the entries they show.
     // Row numbers hold until the list changes.
-    const EmojiEntry& entryAtRow(std::size_t row) const { return index_.rows()[row].entry; }
+    const EmojiEntry& entryAtRow(std::size_t row) const { return index_.rows()[row].entry(); }
     std::optional<std::size_t> rowForID(std::string_view id) const { return index_.rowForID(id); }
     const std::vector<std::size_t>* categoryRows(std::string_view query) const {
         return index_.categoryRows(query);
@@ -178,6 +179,8 @@ class EmojiDatabase {
     static std::vector<EmojiEntry> combined(std::span<const EmojiEntry> base,
                                             const std::vector<EmojiEntry>& extras);
     void rebuildCombined();
+    // Stores and announces the list, then puts its index (built over `list` itself) in place.
+    void publish(std::vector<EmojiEntry> list, SearchIndex index);
     // Takes a new base list; it is kept apart until settleBaseEmojis() finds it at the start of the
     // stored combined list.
     void setBaseEmojis(std::vector<EmojiEntry> entries);

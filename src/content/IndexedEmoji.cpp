@@ -83,7 +83,7 @@ void lowerPenalty(std::map<std::string, std::int64_t>& penalties, const std::str
 }  // namespace
 
 IndexedEmoji IndexedEmoji::make(const EmojiEntry& entry) {
-    IndexedEmoji indexed{entry, text::lowercased(entry.name), {}, expandedKeywords(entry)};
+    IndexedEmoji indexed{&entry, text::lowercased(entry.name), {}, expandedKeywords(entry)};
     indexed.shortcodes.reserve(entry.shortcodes.size());
     for (const auto& shortcode : entry.shortcodes) indexed.shortcodes.push_back(text::lowercased(shortcode));
     return indexed;

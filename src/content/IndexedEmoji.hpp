@@ -13,6 +13,9 @@ namespace mosaiko {
 // One search row of an entry: its lowercased name and shortcodes, and the keywords it is found by,
 // expanded (own tokens, their deinflected forms, related words) and penalised by how far they are
 // from the entry's own texts. All linguistic work happens when a row is made.
+//
+// A row refers to its entry, which lives in the list the index was built over and must outlive the
+// row: the emoji data is the largest part of the program's memory, and is held once.
 struct IndexedEmoji {
     struct IndexedKeyword {
         std::string term;
@@ -20,12 +23,14 @@ struct IndexedEmoji {
         bool operator==(const IndexedKeyword&) const = default;
     };
 
-    EmojiEntry entry;
+    const EmojiEntry* source = nullptr;
     std::string name;
     std::vector<std::string> shortcodes;
     std::vector<IndexedKeyword> keywords;  // by penalty, then term
 
     static IndexedEmoji make(const EmojiEntry& entry);
+
+    const EmojiEntry& entry() const { return *source; }
 
     // The score of one query term against this row (the best shortcode or keyword match, else
     // 2500 when the name contains the term); none when nothing matches.
@@ -36,7 +41,11 @@ struct IndexedEmoji {
     // Crude English forms of a token without its ending ("flies" gives "fli" and "fly").
     static std::vector<std::string> deinflectedTokens(std::string_view token);
 
-    bool operator==(const IndexedEmoji&) const = default;
+    // Rows are equal when their entries and texts are, wherever the entries are held.
+    bool operator==(const IndexedEmoji& other) const {
+        return entry() == other.entry() && name == other.name && shortcodes == other.shortcodes &&
+               keywords == other.keywords;
+    }
 };
 
 }  // namespace mosaiko

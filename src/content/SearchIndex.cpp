@@ -50,7 +50,7 @@ SearchIndex::SearchIndex(const std::vector<EmojiEntry>& entries, const SearchInd
     std::unordered_map<std::string_view, const IndexedEmoji*> previousRows;
     if (previous) {
         previousRows.reserve(previous->rows_.size());
-        for (const auto& row : previous->rows_) previousRows.emplace(row.entry.id, &row);
+        for (const auto& row : previous->rows_) previousRows.emplace(row.entry().id, &row);
     }
     rows_.reserve(entries.size());
     emojiLookup_.reserve(entries.size() * 2);
@@ -58,8 +58,9 @@ SearchIndex::SearchIndex(const std::vector<EmojiEntry>& entries, const SearchInd
     for (std::size_t row = 0; row < entries.size(); ++row) {
         const auto& entry = entries[row];
         if (const auto it = previousRows.find(entry.id);
-            it != previousRows.end() && it->second->entry == entry) {
+            it != previousRows.end() && it->second->entry() == entry) {
             rows_.push_back(*it->second);
+            rows_.back().source = &entry;
         } else {
             rows_.push_back(IndexedEmoji::make(entry));
         }
@@ -80,7 +81,7 @@ SearchIndex& SearchIndex::operator=(SearchIndex&&) noexcept = default;
 const EmojiEntry* SearchIndex::entryAt(const std::unordered_map<std::string, std::size_t>& lookup,
                                        std::string_view key) const {
     const auto row = lookup.find(text::nfc(key));
-    return row == lookup.end() ? nullptr : &rows_[row->second].entry;
+    return row == lookup.end() ? nullptr : &rows_[row->second].entry();
 }
 
 const EmojiEntry* SearchIndex::entryForID(std::string_view id) const {
@@ -106,7 +107,7 @@ std::optional<std::vector<EmojiEntry>> SearchIndex::categoryEntries(std::string_
     if (!rows) return std::nullopt;
     std::vector<EmojiEntry> entries;
     entries.reserve(rows->size());
-    for (const auto row : *rows) entries.push_back(rows_[row].entry);
+    for (const auto row : *rows) entries.push_back(rows_[row].entry());
     return entries;
 }
 
@@ -129,7 +130,7 @@ std::vector<SearchIndex::Match> SearchIndex::matches(std::string_view query, int
     std::vector<Match> result;
     for (const auto& [score, row] :
          scoredRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID))
-        result.push_back({score, rows_[row].entry});
+        result.push_back({score, rows_[row].entry()});
     return result;
 }
 

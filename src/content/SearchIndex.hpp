@@ -33,13 +33,19 @@ class SearchIndex {
     using ExtraSearchTerms = std::map<std::string, std::vector<std::string>>;
 
     SearchIndex();
-    // Rows of unchanged entries are taken from `previous` (they depend on their entry only).
+    // Rows of unchanged entries are taken from `previous` (they depend on their entry only). The rows
+    // refer to the entries of `entries`, which must outlive the index; moving the list (not copying
+    // it) keeps them where they are.
     SearchIndex(const std::vector<EmojiEntry>& entries, const SearchIndex* previous = nullptr);
     ~SearchIndex();
     SearchIndex(SearchIndex&&) noexcept;
     SearchIndex& operator=(SearchIndex&&) noexcept;
 
     const std::vector<IndexedEmoji>& rows() const { return rows_; }
+    // Whether the rows refer to the entries of `entries`, one by one.
+    bool isOver(const std::vector<EmojiEntry>& entries) const {
+        return rows_.size() == entries.size() && (rows_.empty() || rows_.front().source == entries.data());
+    }
 
     // Texts and ids are compared in canonical (NFC) form.
     const EmojiEntry* entryForID(std::string_view id) const;

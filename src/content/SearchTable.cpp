@@ -96,11 +96,11 @@ SearchTable::SearchTable(const std::vector<IndexedEmoji>& rows) : rowCount_(rows
                                  Posting{row, static_cast<std::int32_t>(keyword.penalty), Role::keyword});
         }
 
-        const auto& id = indexed.entry.id;
+        const auto& id = indexed.entry().id;
         kinds_.push_back(search_text::hasCharacterPrefix(id, "glyph-")      ? Kind::glyph
                          : search_text::hasCharacterPrefix(id, "emoticon-") ? Kind::emoticon
                                                                             : Kind::other);
-        canonicalNames.push_back(text::nfc(indexed.entry.name));
+        canonicalNames.push_back(text::nfc(indexed.entry().name));
     }
 
     offsets_.reserve(texts.size() + 1);

@@ -245,7 +245,7 @@ std::vector<std::uint32_t> PickerViewModel::rowsWithPrefix(const char* prefix) c
     std::vector<std::uint32_t> result;
     const auto& rows = db_.index();
     for (std::size_t row = 0; row < rows.size(); ++row)
-        if (hasPrefix(rows[row].entry.id, prefix)) result.push_back(static_cast<std::uint32_t>(row));
+        if (hasPrefix(rows[row].entry().id, prefix)) result.push_back(static_cast<std::uint32_t>(row));
     return result;
 }
 

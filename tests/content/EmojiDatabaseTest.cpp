@@ -176,6 +176,19 @@ TEST(EmojiDatabaseCombining, SubscribersAreToldBeforeTheListIndexAndLookupsChang
     EXPECT_TRUE(db.entryForID("b"));
 }
 
+TEST(EmojiDatabaseCombining, ASubscriberThatChangesTheExtrasWhileToldLeavesItsListAndIndexInPlace) {
+    EmojiDatabase db({makeEntry("a", "apple")}, {}, kSystem14);
+    auto subscription = db.observeEmojis([&](const std::vector<EmojiEntry>& list) {
+        if (list.size() == 2 && list[1].id == "b") db.setExtraEmojis({makeEntry("c", "cherry")});
+    });
+    db.setExtraEmojis({makeEntry("b", "banana")});
+    EXPECT_EQ(ids(db.emojis()), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(ids(db.search("cherry", 10)), std::vector<std::string>{"c"});
+    EXPECT_TRUE(db.search("banana", 10).empty());
+    ASSERT_EQ(db.index().size(), 2u);
+    EXPECT_EQ(&db.index()[1].entry(), &db.emojis()[1]);
+}
+
 // A database may start before its data file is read (on another thread): the extras handed over
 // meanwhile wait for it, the newest hand-over wins, and the list is announced once, complete.
 TEST(EmojiDatabaseLoading, ADatabaseWaitingForItsDataFileTakesItOnceWithTheLatestExtras) {

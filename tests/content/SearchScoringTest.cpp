@@ -201,15 +201,15 @@ class ReferenceSearch {
             if (s1) {
                 static const std::map<std::string, std::map<std::string, std::int64_t>> boosts{
                     {"love", {{"heart", 1200}}}, {"laugh", {{"joy", 900}}}, {"cry", {{"joy", 450}}}};
-                if (auto b = boosts.find(q); b != boosts.end() && b->second.contains(row.entry.id)) {
-                    *s1 += b->second.at(row.entry.id);
+                if (auto b = boosts.find(q); b != boosts.end() && b->second.contains(row.entry().id)) {
+                    *s1 += b->second.at(row.entry().id);
                 }
             }
             std::optional<std::int64_t> s2;
-            if (auto extra = extras.find(row.entry.id); extra != extras.end())
+            if (auto extra = extras.find(row.entry().id); extra != extras.end())
                 s2 = extraScore(extra->second, q);
             if (!s1 && !s2) continue;
-            found.emplace_back(std::max(s1.value_or(-1), s2.value_or(-1)), &row.entry);
+            found.emplace_back(std::max(s1.value_or(-1), s2.value_or(-1)), &row.entry());
         }
         std::stable_sort(found.begin(), found.end(), [&](const auto& a, const auto& b) {
             const bool ap = prioritized.contains(a.second->id), bp = prioritized.contains(b.second->id);
@@ -298,7 +298,7 @@ std::vector<std::string> sampleQueries(const EmojiDatabase& db) {
         "|");
     const auto& rows = db.index();
     for (std::size_t i = 0; i < rows.size(); i += 97) {
-        const auto& entry = rows[i].entry;
+        const auto& entry = rows[i].entry();
         queries.push_back(entry.name);
         if (!entry.keywords.empty()) {
             const auto& keyword = entry.keywords[i % entry.keywords.size()];

@@ -98,8 +98,14 @@ class PickerHarness {
         const auto extras = db.pendingExtras();
         auto entries = baseEntries();
         entries.insert(entries.end(), extras.entries.begin(), extras.entries.end());
-        db.finishLoading({OperatingSystemVersion{99, 0, 0}, baseEntries(), extras.entries, entries,
-                          SearchIndex(entries), extras.generation});
+        EmojiDatabase::Loaded loaded{OperatingSystemVersion{99, 0, 0},
+                                     baseEntries(),
+                                     extras.entries,
+                                     std::move(entries),
+                                     {},
+                                     extras.generation};
+        loaded.index = SearchIndex(loaded.emojis);
+        db.finishLoading(std::move(loaded));
         loop.runPending();
     }
 
