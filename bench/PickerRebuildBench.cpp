@@ -34,7 +34,8 @@ constexpr OperatingSystemVersion kSystem{99, 0, 0};
 std::vector<EmojiEntry> shippedEmoji() {
     static const EmojiDatabase shipped(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR) / "resources"),
                                        kSystem);
-    return shipped.baseEmojis();
+    const auto base = shipped.baseEmojis();
+    return {base.begin(), base.end()};
 }
 
 // The data file's entries `copies` times over, each copy under ids of its own.

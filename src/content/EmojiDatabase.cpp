@@ -30,9 +30,10 @@ EmojiDatabase::EmojiDatabase(const AppBundle& bundle, OperatingSystemVersion cur
 EmojiDatabase::EmojiDatabase(std::vector<EmojiEntry> baseEmojis, std::vector<EmojiEntry> extraEmojis,
                              OperatingSystemVersion currentMacOSVersion)
     : currentMacOSVersion_(currentMacOSVersion) {
-    baseEmojis_ = availableEntries(baseEmojis);
+    setBaseEmojis(availableEntries(baseEmojis));
     extraEmojis_ = availableEntries(extraEmojis);
     rebuildCombined();
+    settleBaseEmojis();
 }
 
 EmojiDatabase::EmojiDatabase(DataFileToCome) : loaded_(false) {}
@@ -61,20 +62,41 @@ void EmojiDatabase::finishLoading(Loaded loaded) {
     if (loaded_) return;
     loaded_ = true;
     currentMacOSVersion_ = loaded.currentMacOSVersion;
-    baseEmojis_ = std::move(loaded.baseEmojis);
+    setBaseEmojis(std::move(loaded.baseEmojis));
     if (loaded.extrasGeneration == extrasGeneration_) {
         extraEmojis_ = std::move(loaded.extraEmojis);
         pendingExtras_.clear();
         emojis_.set(std::move(loaded.emojis));
         // After the announcement, as for every rebuild.
         index_ = std::move(loaded.index);
+        settleBaseEmojis();
         return;
     }
     // The extras changed while the index was being built: its rows of unchanged entries are kept.
     const SearchIndex prepared = std::move(loaded.index);
     extraEmojis_ = availableEntries(std::exchange(pendingExtras_, {}));
-    emojis_.set(combined(baseEmojis_, extraEmojis_));
+    emojis_.set(combined(baseEmojis(), extraEmojis_));
     index_ = SearchIndex(emojis_.value(), &prepared);
+    settleBaseEmojis();
+}
+
+void EmojiDatabase::setBaseEmojis(std::vector<EmojiEntry> entries) {
+    ownBaseEmojis_ = std::move(entries);
+    baseIsPrefix_ = false;
+    baseCount_ = 0;
+}
+
+void EmojiDatabase::settleBaseEmojis() {
+    if (baseIsPrefix_) return;
+    // Equal entries in equal order: the combined list took every base entry (no id repeats).
+    const auto& list = emojis_.value();
+    if (ownBaseEmojis_.size() > list.size() ||
+        !std::equal(ownBaseEmojis_.begin(), ownBaseEmojis_.end(), list.begin()))
+        return;
+    baseCount_ = ownBaseEmojis_.size();
+    baseIsPrefix_ = true;
+    // Every later list is combined from this base again, so it keeps starting with it.
+    std::vector<EmojiEntry>().swap(ownBaseEmojis_);
 }
 
 std::vector<EmojiEntry> EmojiDatabase::readDataFile(const AppBundle& bundle) {
@@ -204,13 +226,13 @@ void EmojiDatabase::setExtraEmojis(std::vector<EmojiEntry> entries) {
     rebuildCombined();
 }
 
-std::vector<EmojiEntry> EmojiDatabase::combined(const std::vector<EmojiEntry>& base,
+std::vector<EmojiEntry> EmojiDatabase::combined(std::span<const EmojiEntry> base,
                                                 const std::vector<EmojiEntry>& extras) {
     std::vector<EmojiEntry> result;
     result.reserve(base.size() + extras.size());
     std::unordered_set<std::string> seen;
-    for (const auto* list : {&base, &extras}) {
-        for (const auto& entry : *list) {
+    for (const auto list : {base, std::span<const EmojiEntry>(extras)}) {
+        for (const auto& entry : list) {
             if (seen.insert(text::nfc(entry.id)).second) result.push_back(entry);
         }
     }
@@ -218,7 +240,7 @@ std::vector<EmojiEntry> EmojiDatabase::combined(const std::vector<EmojiEntry>& b
 }
 
 void EmojiDatabase::rebuildCombined() {
-    emojis_.set(combined(baseEmojis_, extraEmojis_));
+    emojis_.set(combined(baseEmojis(), extraEmojis_));
     // After the announcement: a subscriber that searches while being notified sees the old index.
     index_ = SearchIndex(emojis_.value(), &index_);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -98,7 +99,12 @@ class EmojiDatabase {
         return emojis_.observe(std::move(handler));
     }
 
-    const std::vector<EmojiEntry>& baseEmojis() const { return baseEmojis_; }
+    // The data file's entries for the running system. They begin the combined list, which then
+    // holds the only copy, unless they repeat an id.
+    std::span<const EmojiEntry> baseEmojis() const {
+        if (!baseIsPrefix_) return ownBaseEmojis_;
+        return std::span<const EmojiEntry>(emojis_.value()).first(baseCount_);
+    }
     const std::vector<EmojiEntry>& extraEmojis() const { return extraEmojis_; }
     const std::vector<IndexedEmoji>& index() const { return index_.rows(); }
     OperatingSystemVersion currentMacOSVersion() const { return currentMacOSVersion_; }
@@ -169,9 +175,13 @@ class EmojiDatabase {
     static std::vector<EmojiEntry> availableEntries(const std::vector<EmojiEntry>& entries,
                                                     OperatingSystemVersion version);
     static std::optional<EmojiEntry> availableEntry(const EmojiEntry& entry, OperatingSystemVersion version);
-    static std::vector<EmojiEntry> combined(const std::vector<EmojiEntry>& base,
+    static std::vector<EmojiEntry> combined(std::span<const EmojiEntry> base,
                                             const std::vector<EmojiEntry>& extras);
     void rebuildCombined();
+    // Takes a new base list; it is kept apart until settleBaseEmojis() finds it at the start of the
+    // stored combined list.
+    void setBaseEmojis(std::vector<EmojiEntry> entries);
+    void settleBaseEmojis();
 
     OperatingSystemVersion currentMacOSVersion_;
     bool loaded_ = true;
@@ -179,7 +189,9 @@ class EmojiDatabase {
     std::vector<EmojiEntry> pendingExtras_;
     std::uint64_t extrasGeneration_ = 0;
     Published<std::vector<EmojiEntry>> emojis_;
-    std::vector<EmojiEntry> baseEmojis_;
+    std::vector<EmojiEntry> ownBaseEmojis_;
+    bool baseIsPrefix_ = false;
+    std::size_t baseCount_ = 0;
     std::vector<EmojiEntry> extraEmojis_;
     SearchIndex index_;
 };

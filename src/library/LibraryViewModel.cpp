@@ -296,8 +296,10 @@ std::vector<EmojiEntry> LibraryViewModel::entriesForCurrentFilter() const {
     switch (contentFilter()) {
         case ContentFilter::all:
             return orderedAllEntries();
-        case ContentFilter::emoji:
-            return db_.baseEmojis();
+        case ContentFilter::emoji: {
+            const auto base = db_.baseEmojis();
+            return {base.begin(), base.end()};
+        }
         case ContentFilter::pins: {
             std::vector<EmojiEntry> result;
             std::unordered_set<std::string> taken;

@@ -94,7 +94,8 @@ TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
     changed.keywords = {"pointer"};
     changed.shortcodes = {"RARR", "to"};
     db.setExtraEmojis({makeEntry("glyph-up", "Up arrow"), changed});
-    EmojiDatabase fresh(db.baseEmojis(), db.extraEmojis(), {99, 0, 0});
+    const auto base = db.baseEmojis();
+    EmojiDatabase fresh({base.begin(), base.end()}, db.extraEmojis(), {99, 0, 0});
     EXPECT_EQ(db.index(), fresh.index());
     EXPECT_EQ(db.index().back().shortcodes, (std::vector<std::string>{"rarr", "to"}));
     EXPECT_EQ(ids(db.search("pointer", 5)), std::vector<std::string>{"glyph-arrow"});
