@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -68,18 +69,27 @@ TEST(LaunchSequence, RunsEveryStepInOrderAndListensOnceThePickerCanBeReached) {
     EXPECT_EQ(launch.calls, expected);
 }
 
-// Deferred, the tray, menus and guide come once the event loop runs, after the key tap's start.
+// Deferred, the tray, menus and guide come once the event loop runs, after the key tap's start, in
+// their order.
 TEST(LaunchSequence, WhatFollowsTheKeyTapCanWaitForTheEventLoop) {
-    RecordedLaunch launch;
-    std::function<void()> deferred;
-    auto steps = launch.steps(settledInputs());
-    steps.later = [&deferred](std::function<void()> rest) { deferred = std::move(rest); };
+    RecordedLaunch atOnce, deferred;
+    auto inputs = settledInputs();
+    inputs.launchAtLoginEnabled = true;
+    inputs.isTrusted = false;
+    LaunchSequence::run(atOnce.steps(inputs));
+
+    std::deque<std::function<void()>> loop;
+    auto steps = deferred.steps(inputs);
+    steps.later = [&loop](std::function<void()> turn) { loop.push_back(std::move(turn)); };
     LaunchSequence::run(steps);
-    EXPECT_EQ(launch.calls.back(), "startKeyTap");
-    ASSERT_TRUE(deferred);
-    deferred();
-    EXPECT_EQ(launch.calls.back(), "postUpdaterStatus");
-    EXPECT_EQ(std::count(launch.calls.begin(), launch.calls.end(), "setUpStatusItem"), 1);
+    EXPECT_EQ(deferred.calls.back(), "startKeyTap");
+    while (!loop.empty()) {
+        auto turn = std::move(loop.front());
+        loop.pop_front();
+        turn();
+    }
+    EXPECT_EQ(deferred.calls, atOnce.calls);
+    EXPECT_EQ(deferred.guide, OnboardingPage::permissions);
 }
 
 // A copy that does not take over must neither read the stores nor start anything.

@@ -41,8 +41,8 @@ class LaunchSequence {
         std::function<void()> registerLoginItem;
         std::function<void(OnboardingPage)> showOnboarding;
         std::function<void()> startKeyTap;
-        // Runs what follows the key tap's start once the event loop runs, so that keys heard
-        // meanwhile are not kept waiting behind the tray and windows; none runs it at once.
+        // Runs what follows the key tap's start, in a few turns, once the event loop runs, so that
+        // keys heard meanwhile are not kept waiting behind the tray and windows; none runs it at once.
         std::function<void(std::function<void()>)> later;
     };
 
