@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "RatioReporter.hpp"
 #include "content/CollectionsStore.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
@@ -118,36 +119,6 @@ void substringFloor(benchmark::State& state, std::string query, int copies) {
     state.counters["rows_found"] = static_cast<double>(found);
 }
 
-// Prints, after the usual table, each rebuild's time divided by its floor's.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            if (run.run_type != Run::RT_Iteration) continue;
-            // The fastest repetition: the least disturbed by whatever else the machine runs.
-            const double time = run.real_accumulated_time * 1e6 / static_cast<double>(run.iterations);
-            const auto [it, added] = times_.try_emplace(run.run_name.function_name, time);
-            if (!added) it->second = std::min(it->second, time);
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nRebuild as a multiple of one substring pass over the same rows' texts:\n");
-        for (const auto& [name, time] : times_) {
-            if (name.rfind("Rebuild/", 0) != 0) continue;
-            const auto label = name.substr(8);
-            const auto base = times_.find("Floor/" + label);
-            if (base == times_.end() || base->second <= 0) continue;
-            std::printf("  %-16s %8.1f us   floor %8.1f us   ratio %5.2f\n", label.c_str(), time,
-                        base->second, time / base->second);
-        }
-    }
-
-  private:
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 }  // namespace mosaiko
 
@@ -167,7 +138,8 @@ int main(int argc, char** argv) {
     }
     // Both databases built, and each searched once, before anything is timed.
     for (const int copies : {1, 8}) picker(copies).model->updateQuery("s");
-    RatioReporter reporter;
+    RatioReporter reporter("Rebuild as a multiple of one substring pass over the same rows' texts", "floor",
+                           RatioReporter::byPrefix("Rebuild/", "Floor/"));
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

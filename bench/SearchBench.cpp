@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "RatioReporter.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmoticonCatalog.hpp"
 #include "content/GlyphCatalog.hpp"
@@ -129,35 +130,6 @@ void baseline(benchmark::State& state, std::string query) {
     state.counters["results"] = static_cast<double>(results);
 }
 
-// Prints, after the usual table, each search's time divided by its baseline's.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            if (run.run_type != Run::RT_Iteration) continue;
-            // Microseconds per iteration, whatever unit the run reports in.
-            times_[run.benchmark_name()] =
-                run.real_accumulated_time * 1e6 / static_cast<double>(run.iterations);
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nSearch time as a multiple of the substring scan (same rows, same query):\n");
-        for (const auto& [name, time] : times_) {
-            if (name.rfind("Search/", 0) != 0) continue;
-            const auto label = name.substr(7);
-            const auto base = times_.find("Baseline/" + label);
-            if (base == times_.end() || base->second <= 0) continue;
-            std::printf("  %-10s %8.1f us   baseline %8.1f us   ratio %5.2f\n", label.c_str(), time,
-                        base->second, time / base->second);
-        }
-    }
-
-  private:
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 }  // namespace mosaiko
 
@@ -178,7 +150,8 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("Baseline/" + label).c_str(), baseline, query)
             ->Unit(benchmark::kMicrosecond);
     }
-    RatioReporter reporter;
+    RatioReporter reporter("Search time as a multiple of the substring scan (same rows, same query)",
+                           "baseline", RatioReporter::byPrefix("Search/", "Baseline/"));
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

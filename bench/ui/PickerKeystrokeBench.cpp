@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "RatioReporter.hpp"
 #include "content/CollectionsStore.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
@@ -166,34 +167,6 @@ void BM_ArrowKey(benchmark::State& state) {
     p.panel->hide();
 }
 
-// Prints, after the usual table, each time as a multiple of the line edit's echo.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& run : runs) {
-            if (run.run_type != Run::RT_Iteration) continue;
-            // The fastest repetition: the least disturbed by whatever else the machine runs.
-            const double time = run.real_accumulated_time * 1e6 / static_cast<double>(run.iterations);
-            const auto [it, added] = times_.try_emplace(run.run_name.function_name, time);
-            if (!added) it->second = std::min(it->second, time);
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const auto echo = times_.find("LineEditEcho");
-        if (echo == times_.end() || echo->second <= 0) return;
-        std::printf("\nTime as a multiple of a line edit's echo (%.0f us):\n", echo->second);
-        for (const auto& [name, time] : times_) {
-            if (name == echo->first) continue;
-            std::printf("  %-24s %9.0f us   ratio %5.2f\n", name.c_str(), time, time / echo->second);
-        }
-    }
-
-  private:
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 }  // namespace mosaiko
 
@@ -221,7 +194,8 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMicrosecond)
         ->Repetitions(5);
     benchmark::RegisterBenchmark("ArrowKey", BM_ArrowKey)->Unit(benchmark::kMicrosecond)->Repetitions(5);
-    RatioReporter reporter;
+    RatioReporter reporter("Time as a multiple of a line edit's echo", "echo",
+                           [](const std::string&) { return std::optional<std::string>("LineEditEcho"); });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     pickerSlot().reset();
     benchmark::Shutdown();
