@@ -17,10 +17,10 @@
 
 #include "RatioReporter.hpp"
 #include "content/CollectionsStore.hpp"
+#include "content/ContentCoordinator.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "content/EmoticonCatalog.hpp"
-#include "content/GlyphCatalog.hpp"
 #include "content/PreferencesStore.hpp"
 #include "picker/PickerViewModel.hpp"
 #include "platform/MemoryDefaults.hpp"
@@ -52,15 +52,10 @@ std::vector<EmojiEntry> emojiTimes(int copies) {
     return entries;
 }
 
-std::vector<EmojiEntry> extraEntries() {
-    auto entries = GlyphCatalog::entries();
-    const auto emoticons = EmoticonCatalog::orderedEntries(EmoticonCatalog::defaultOrder(), {});
-    entries.insert(entries.end(), emoticons.begin(), emoticons.end());
-    return entries;
-}
-
 struct Picker {
-    explicit Picker(int copies) : db(emojiTimes(copies), extraEntries(), kSystem) {
+    explicit Picker(int copies)
+        : db(emojiTimes(copies), ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}),
+             kSystem) {
         for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
         model = std::make_unique<PickerViewModel>(db, prefs, usage, collections, loop);
         loop.runPending();

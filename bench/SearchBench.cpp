@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "RatioReporter.hpp"
+#include "content/ContentCoordinator.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmoticonCatalog.hpp"
-#include "content/GlyphCatalog.hpp"
 #include "platform/Text.hpp"
 
 namespace mosaiko {
@@ -27,18 +27,10 @@ const AppBundle& bundle() {
 constexpr OperatingSystemVersion kSystem{99, 0, 0};
 constexpr int kLimit = 100;
 
-// The built-in entries the program adds to the data file's: glyphs, then emoticons.
-std::vector<EmojiEntry> extraEntries() {
-    auto entries = GlyphCatalog::entries();
-    const auto emoticons = EmoticonCatalog::orderedEntries(EmoticonCatalog::defaultOrder(), {});
-    entries.insert(entries.end(), emoticons.begin(), emoticons.end());
-    return entries;
-}
-
 EmojiDatabase& database() {
     static EmojiDatabase db(bundle(), kSystem);
     static const bool withExtras = [] {
-        db.setExtraEmojis(extraEntries());
+        db.setExtraEmojis(ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}));
         return true;
     }();
     (void)withExtras;
@@ -91,7 +83,7 @@ void loadDataFile(benchmark::State& state) {
 void buildIndex(benchmark::State& state) {
     const auto shipped = database().baseEmojis();
     const std::vector<EmojiEntry> base(shipped.begin(), shipped.end());
-    const auto extras = extraEntries();
+    const auto extras = ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {});
     for (auto _ : state) {
         EmojiDatabase db(base, extras, kSystem);
         benchmark::DoNotOptimize(db.index().data());
@@ -101,7 +93,7 @@ void buildIndex(benchmark::State& state) {
 // What a change of the snippets or emoticon preferences costs: the rows of unchanged entries stay.
 void rebuildIndex(benchmark::State& state) {
     auto& db = database();
-    auto extras = extraEntries();
+    auto extras = ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {});
     for (auto _ : state) {
         db.setExtraEmojis(extras);
         benchmark::DoNotOptimize(db.index().data());

@@ -27,11 +27,13 @@
 #include <thread>
 #include <vector>
 
+#include "FocusedClientWindow.hpp"
 #include "e2e/RunningProgram.hpp"
 #include "support/XSession.hpp"
 
 namespace {
 
+using mosaiko::FocusedClientWindow;
 using mosaiko::testing::ChildProcess;
 using mosaiko::testing::RunningProgram;
 using mosaiko::testing::XSession;
@@ -137,44 +139,6 @@ class MapWatcher {
     Display* display_ = nullptr;
 };
 
-// A window of the bench that holds the keyboard focus, as the application a user types into, on a
-// connection of its own.
-class FocusedClient {
-  public:
-    explicit FocusedClient(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
-        if (!display_) return;
-        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 300, 100, 0, 0, 0);
-        XClassHint hint{const_cast<char*>("bench"), const_cast<char*>("mosaiko-bench-client")};
-        XSetClassHint(display_, window_, &hint);
-        XSelectInput(display_, window_, KeyPressMask | StructureNotifyMask);
-        XMapWindow(display_, window_);
-        XEvent event;
-        do XNextEvent(display_, &event);
-        while (event.type != MapNotify);
-        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-        XSync(display_, False);
-    }
-    ~FocusedClient() {
-        if (display_) XCloseDisplay(display_);
-    }
-    bool ok() const { return display_ != nullptr; }
-
-    // Key presses of `keycode` that reached the window so far.
-    int presses(unsigned keycode) {
-        while (XPending(display_) > 0) {
-            XEvent event;
-            XNextEvent(display_, &event);
-            if (event.type == KeyPress && event.xkey.keycode == keycode) ++presses_;
-        }
-        return presses_;
-    }
-
-  private:
-    Display* display_ = nullptr;
-    Window window_ = 0;
-    int presses_ = 0;
-};
-
 struct Round {
     double tapLive = 0;       // ms from start until the tap heard ";;": when the pair it heard was typed
     double panelShown = 0;    // ms from start until ";;" has mapped the panel (bare: its window)
@@ -202,7 +166,7 @@ std::optional<Round> bareWindowRound(const XSession& session, MapWatcher& watche
 }
 
 std::optional<Round> programRound(XSession& session, MapWatcher& watcher) {
-    FocusedClient client(session.display());
+    FocusedClientWindow client(session.display());
     if (!client.ok()) return std::nullopt;
     Display* typist = session.connection();
     const auto semicolon = static_cast<unsigned>(XKeysymToKeycode(typist, XK_semicolon));

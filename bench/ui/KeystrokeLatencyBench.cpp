@@ -24,6 +24,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include "FocusedClientWindow.hpp"
 #include "e2e/RunningProgram.hpp"
 #include "support/XSession.hpp"
 
@@ -35,49 +36,6 @@ using mosaiko::testing::XSession;
 using Clock = std::chrono::steady_clock;
 
 enum class Setup { withoutProgram, programIdle, programSearching, programHeldKey };
-
-// A plain Xlib window with the keyboard focus, on a connection of its own.
-class ClientWindow {
-  public:
-    explicit ClientWindow(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
-        if (!display_) return;
-        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 300, 100, 0, 0, 0);
-        XClassHint hint{const_cast<char*>("bench"), const_cast<char*>("mosaiko-bench-client")};
-        XSetClassHint(display_, window_, &hint);
-        XSelectInput(display_, window_, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
-        XMapWindow(display_, window_);
-        XEvent event;
-        do XNextEvent(display_, &event);
-        while (event.type != MapNotify);
-        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
-        XSync(display_, False);
-    }
-    ~ClientWindow() {
-        if (display_) XCloseDisplay(display_);
-    }
-
-    bool ok() const { return display_ != nullptr; }
-
-    // Waits for the key event of this type and keycode; false when none came within `seconds`.
-    bool waitFor(int type, unsigned keycode, double seconds) {
-        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-        while (true) {
-            while (XPending(display_) > 0) {
-                XEvent event;
-                XNextEvent(display_, &event);
-                if (event.type == type && event.xkey.keycode == keycode) return true;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            if (left.count() <= 0) return false;
-            pollfd p{ConnectionNumber(display_), POLLIN, 0};
-            ::poll(&p, 1, static_cast<int>(left.count()));
-        }
-    }
-
-  private:
-    Display* display_ = nullptr;
-    Window window_ = 0;
-};
 
 double percentile(std::vector<double> samples, double p) {
     if (samples.empty()) return 0;
@@ -103,7 +61,7 @@ void keystrokeLatency(benchmark::State& state, Setup setup) {
         program = std::make_unique<RunningProgram>(session);
         if (!program->waitForKeyTap()) return state.SkipWithError("the program's key tap did not start");
     }
-    ClientWindow client(session.display());
+    mosaiko::FocusedClientWindow client(session.display());
     if (!client.ok()) return state.SkipWithError("no client window");
 
     Display* typist = session.connection();
@@ -181,7 +139,7 @@ void panelLatency(benchmark::State& state) {
     RunningProgram::writeDefaults(session, user);
     RunningProgram program(session);
     if (!program.waitForKeyTap()) return state.SkipWithError("the program's key tap did not start");
-    ClientWindow client(session.display());
+    mosaiko::FocusedClientWindow client(session.display());
     Display* watcher = XOpenDisplay(session.display().c_str());
     if (!client.ok() || !watcher) return state.SkipWithError("no client window");
     XSelectInput(watcher, DefaultRootWindow(watcher), SubstructureNotifyMask);

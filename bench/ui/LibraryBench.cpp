@@ -11,11 +11,11 @@
 #include <string>
 
 #include "content/CollectionsStore.hpp"
+#include "content/ContentCoordinator.hpp"
 #include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "content/EmoticonCatalog.hpp"
-#include "content/GlyphCatalog.hpp"
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryView.hpp"
@@ -30,10 +30,7 @@ struct Stores {
     Stores()
         : db(AppBundle(std::filesystem::path(MOSAIKO_BINARY_DIR) / "resources"),
              OperatingSystemVersion{99, 0, 0}) {
-        auto extra = GlyphCatalog::entries();
-        const auto emoticons = EmoticonCatalog::orderedEntries(EmoticonCatalog::defaultOrder(), {});
-        extra.insert(extra.end(), emoticons.begin(), emoticons.end());
-        db.setExtraEmojis(extra);
+        db.setExtraEmojis(ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}));
         for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
     }
     ManualMainLoop loop;

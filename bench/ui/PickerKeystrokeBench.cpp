@@ -20,10 +20,10 @@
 
 #include "RatioReporter.hpp"
 #include "content/CollectionsStore.hpp"
+#include "content/ContentCoordinator.hpp"
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "content/EmoticonCatalog.hpp"
-#include "content/GlyphCatalog.hpp"
 #include "content/PreferencesStore.hpp"
 #include "picker/PickerViewModel.hpp"
 #include "picker/ui/MainRowView.hpp"
@@ -42,10 +42,7 @@ struct Picker {
     Picker()
         : db(AppBundle(std::filesystem::path(MOSAIKO_BINARY_DIR) / "resources"),
              OperatingSystemVersion{99, 0, 0}) {
-        auto extra = GlyphCatalog::entries();
-        const auto emoticons = EmoticonCatalog::orderedEntries(EmoticonCatalog::defaultOrder(), {});
-        extra.insert(extra.end(), emoticons.begin(), emoticons.end());
-        db.setExtraEmojis(extra);
+        db.setExtraEmojis(ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}));
         for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
         model = std::make_unique<PickerViewModel>(db, prefs, usage, collections, loop);
         screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};

@@ -25,12 +25,18 @@ void ContentCoordinator::start() {
 void ContentCoordinator::refresh(const std::vector<CustomSnippet>& snippets,
                                  const std::vector<std::string>& emoticonOrder,
                                  const std::set<std::string>& hiddenEmoticonIDs) {
+    db_.setExtraEmojis(extraEntries(snippets, emoticonOrder, hiddenEmoticonIDs));
+}
+
+std::vector<EmojiEntry> ContentCoordinator::extraEntries(const std::vector<CustomSnippet>& snippets,
+                                                         const std::vector<std::string>& emoticonOrder,
+                                                         const std::set<std::string>& hiddenEmoticonIDs) {
     auto entries = GlyphCatalog::entries();
     const auto emoticons = EmoticonCatalog::orderedEntries(emoticonOrder, hiddenEmoticonIDs);
     entries.insert(entries.end(), emoticons.begin(), emoticons.end());
     const auto snippetEntries = CustomContentStore::emojiEntries(snippets);
     entries.insert(entries.end(), snippetEntries.begin(), snippetEntries.end());
-    db_.setExtraEmojis(std::move(entries));
+    return entries;
 }
 
 }  // namespace mosaiko

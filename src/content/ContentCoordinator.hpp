@@ -25,6 +25,12 @@ class ContentCoordinator {
     // extra entries once.
     void start();
 
+    // The extra entries in the order the database takes them: glyphs, the visible emoticons in
+    // `emoticonOrder`, then the snippets.
+    static std::vector<EmojiEntry> extraEntries(const std::vector<CustomSnippet>& snippets,
+                                                const std::vector<std::string>& emoticonOrder,
+                                                const std::set<std::string>& hiddenEmoticonIDs);
+
   private:
     // The stores announce a change before they hold it, so each build takes the changed value as
     // delivered and the other two from the stores.
