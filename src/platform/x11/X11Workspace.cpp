@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "platform/BuildInfo.hpp"
 #include "platform/x11/X11Display.hpp"
@@ -84,8 +85,8 @@ Window topLevel(Display* display, Window window) {
 
 }  // namespace
 
-std::unique_ptr<X11Workspace> X11Workspace::create(Options options) {
-    auto display = X11Display::open(options.displayName);
+std::unique_ptr<X11Workspace> X11Workspace::create(Options options, std::unique_ptr<X11Display> display) {
+    if (!display) display = X11Display::open(options.displayName);
     if (!display) return nullptr;
     return std::unique_ptr<X11Workspace>(new X11Workspace(std::move(display), std::move(options)));
 }
@@ -98,14 +99,21 @@ X11Workspace::X11Workspace(std::unique_ptr<X11Display> display, Options options)
                                                       : options.dataDirectories,
                       options.locale.value_or(DesktopEntryIndex::defaultLocale())) {
     Display* d = display_->get();
-    atoms_->activeWindow = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
-    atoms_->clientList = XInternAtom(d, "_NET_CLIENT_LIST", False);
-    atoms_->pid = XInternAtom(d, "_NET_WM_PID", False);
-    atoms_->supportingWmCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
-    atoms_->gtkApplicationId = XInternAtom(d, "_GTK_APPLICATION_ID", False);
-    atoms_->kdeDesktopFile = XInternAtom(d, "_KDE_NET_WM_DESKTOP_FILE", False);
-    atoms_->utf8String = XInternAtom(d, "UTF8_STRING", False);
-    atoms_->wmState = XInternAtom(d, "WM_STATE", False);
+    // Asked all at once: one round trip to the server instead of one per atom.
+    char* names[] = {const_cast<char*>("_NET_ACTIVE_WINDOW"),  const_cast<char*>("_NET_CLIENT_LIST"),
+                     const_cast<char*>("_NET_WM_PID"),         const_cast<char*>("_NET_SUPPORTING_WM_CHECK"),
+                     const_cast<char*>("_GTK_APPLICATION_ID"), const_cast<char*>("_KDE_NET_WM_DESKTOP_FILE"),
+                     const_cast<char*>("UTF8_STRING"),         const_cast<char*>("WM_STATE")};
+    Atom atoms[std::size(names)] = {};
+    XInternAtoms(d, names, static_cast<int>(std::size(names)), False, atoms);
+    atoms_->activeWindow = atoms[0];
+    atoms_->clientList = atoms[1];
+    atoms_->pid = atoms[2];
+    atoms_->supportingWmCheck = atoms[3];
+    atoms_->gtkApplicationId = atoms[4];
+    atoms_->kdeDesktopFile = atoms[5];
+    atoms_->utf8String = atoms[6];
+    atoms_->wmState = atoms[7];
     XSelectInput(d, DefaultRootWindow(d), PropertyChangeMask);
     XFlush(d);
     notifier_ = std::make_unique<QSocketNotifier>(display_->fileDescriptor(), QSocketNotifier::Read);
@@ -372,8 +380,8 @@ Cancellable X11Workspace::observeActivations(std::function<void(const RunningApp
     return activations_.subscribe(std::move(handler));
 }
 
-std::unique_ptr<Workspace> createX11Workspace() {
-    return X11Workspace::create({});
+std::unique_ptr<Workspace> createX11Workspace(std::unique_ptr<X11Display> display) {
+    return X11Workspace::create({}, std::move(display));
 }
 
 }  // namespace mosaiko

@@ -7,12 +7,11 @@
 
 #include "platform/Workspace.hpp"
 #include "platform/x11/DesktopEntryIndex.hpp"
+#include "platform/x11/X11Display.hpp"
 
 class QSocketNotifier;
 
 namespace mosaiko {
-
-class X11Display;
 
 // Frontmost and running applications from the window manager's EWMH properties (the active
 // window, the client list, each window's class, process and application id); without a window
@@ -32,8 +31,9 @@ class X11Workspace final : public Workspace {
         long ownProcessId = 0;                     // this process when 0
     };
 
-    // nullptr when the display cannot be opened.
-    static std::unique_ptr<X11Workspace> create(Options options);
+    // nullptr when the display cannot be opened. A `display` given is used instead of opening one.
+    static std::unique_ptr<X11Workspace> create(Options options,
+                                                std::unique_ptr<X11Display> display = nullptr);
     ~X11Workspace() override;
 
     std::optional<RunningApp> frontmostApplication() const override;
@@ -69,7 +69,7 @@ class X11Workspace final : public Workspace {
     Subject<RunningApp> activations_;
 };
 
-// The live workspace on $DISPLAY; nullptr when there is no X display.
-std::unique_ptr<Workspace> createX11Workspace();
+// The live workspace on $DISPLAY (over `display` when given); nullptr when there is no X display.
+std::unique_ptr<Workspace> createX11Workspace(std::unique_ptr<X11Display> display = nullptr);
 
 }  // namespace mosaiko

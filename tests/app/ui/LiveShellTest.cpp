@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/linux/FileDefaults.hpp"
+#include "platform/x11/X11DisplaysAhead.hpp"
 #include "support/XSession.hpp"
 
 namespace mosaiko {
@@ -21,7 +22,8 @@ TEST(LiveShellTest, WithoutXtestAnInsertionFailsInsteadOfPretending) {
     ::setenv("XDG_CONFIG_HOME", session.configHome().c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", session.runtimeDir().c_str(), 1);
 
-    LiveShell shell({"mosaiko"});
+    X11DisplaysAhead displays;
+    LiveShell shell({"mosaiko"}, displays);
     AppDelegate::Dependencies d = shell.dependencies();
     ::testing::internal::CaptureStderr();
     d.loadStores();
