@@ -47,6 +47,7 @@ class X11Workspace final : public Workspace {
   private:
     struct Atoms;
     X11Workspace(std::unique_ptr<X11Display> display, Options options);
+    const Atoms& atoms() const;
     void handleEvents();
     // Reads the events that have arrived without waiting; true when the active window or the
     // window manager changed.
@@ -58,11 +59,12 @@ class X11Workspace final : public Workspace {
     RunningApp appForWindow(unsigned long window) const;
 
     std::unique_ptr<X11Display> display_;
-    std::unique_ptr<Atoms> atoms_;
+    mutable std::unique_ptr<Atoms> atoms_;  // interned when first needed
     long ownProcessId_;
     mutable DesktopEntryIndex desktopEntries_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::optional<RunningApp> lastFrontmost_;
+    bool frontmostFollowed_ = false;  // lastFrontmost_ holds the baseline of activations
     mutable std::optional<std::optional<RunningApp>> frontmost_;  // known until the active window changes
     mutable std::optional<bool> windowManagerKnown_;
     mutable bool activationPending_ = false;
