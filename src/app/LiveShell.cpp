@@ -21,7 +21,6 @@
 #include "picker/ui/PickerAssembly.hpp"
 #include "picker/ui/PickerPanelController.hpp"
 #include "platform/BuildInfo.hpp"
-#include "platform/linux/EmojiFontSupport.hpp"
 #include "platform/linux/ExecutablePath.hpp"
 #include "platform/linux/FileAppendLog.hpp"
 #include "platform/linux/FileDefaults.hpp"
@@ -66,17 +65,15 @@ PermissionsManager livePermissions() {
 
 }  // namespace
 
-LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displays)
+LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displays,
+                     std::shared_future<OperatingSystemVersion> emojiSystemVersion)
     : arguments_(std::move(arguments)),
       displays_(displays),
       permissions_(livePermissions()),
       autoStart_(XdgAutostartService::shared()),
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
                 InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
-      // Which emoji the font can draw is asked of fontconfig, whose first use reads its whole
-      // configuration: begun at once on a thread of its own, that work is done by the time the
-      // picker's views (through Qt's font database) and the emoji loader need it.
-      emojiSystemVersion_(std::async(std::launch::async, detectEmojiSystemVersion).share()),
+      emojiSystemVersion_(std::move(emojiSystemVersion)),
       workspace_(createX11Workspace(displays_.take())) {
     if (!workspace_) workspace_ = std::make_unique<NoWorkspace>();
     // Registered before the older copies are looked up, so copies started at the same moment see

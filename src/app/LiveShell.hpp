@@ -25,8 +25,10 @@ class X11DisplaysAhead;
 // asks for them, after the older copies are gone.
 class LiveShell {
   public:
-    // The X connections come from `displays`, which outlives the shell.
-    LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displays);
+    // The X connections come from `displays`, which outlives the shell; `emojiSystemVersion` is
+    // detectEmojiSystemVersion() under way.
+    LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displays,
+              std::shared_future<OperatingSystemVersion> emojiSystemVersion);
     ~LiveShell();
     LiveShell(const LiveShell&) = delete;
     LiveShell& operator=(const LiveShell&) = delete;

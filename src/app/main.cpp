@@ -2,6 +2,7 @@
 // keyboard until it is told to quit.
 #include <QApplication>
 #include <cstdlib>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -12,11 +13,17 @@
 #include "app/TerminationSignals.hpp"
 #include "app/logic/StartupCheck.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/EmojiFontSupport.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11DisplaysAhead.hpp"
 
 int main(int argc, char** argv) {
     using namespace mosaiko;
+
+    // Which emoji the font can draw is asked of fontconfig, whose first use reads its whole
+    // configuration: begun first, on a thread of its own, that work is done by the time the panel
+    // (through Qt's font database) and the emoji loader need it, instead of being done twice at once.
+    const auto emojiSystemVersion = std::async(std::launch::async, detectEmojiSystemVersion).share();
 
     // The checking connection stays open until the toolkit has its own. Started as an X server's
     // only client (early in a session script), closing it would make the server reset and refuse
@@ -52,7 +59,7 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::vector<std::string> arguments(argv, argv + argc);
-    LiveShell shell(arguments, *displays);
+    LiveShell shell(arguments, *displays, emojiSystemVersion);
     AppDelegate delegate(shell.dependencies());
 
     TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "platform/linux/EmojiFontSupport.hpp"
 #include "platform/linux/FileDefaults.hpp"
 #include "platform/x11/X11DisplaysAhead.hpp"
 #include "support/XSession.hpp"
@@ -23,7 +24,7 @@ TEST(LiveShellTest, WithoutXtestAnInsertionFailsInsteadOfPretending) {
     ::setenv("XDG_RUNTIME_DIR", session.runtimeDir().c_str(), 1);
 
     X11DisplaysAhead displays;
-    LiveShell shell({"mosaiko"}, displays);
+    LiveShell shell({"mosaiko"}, displays, std::async(std::launch::async, detectEmojiSystemVersion).share());
     AppDelegate::Dependencies d = shell.dependencies();
     ::testing::internal::CaptureStderr();
     d.loadStores();
