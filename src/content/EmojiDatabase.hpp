@@ -107,7 +107,8 @@ class EmojiDatabase {
         return std::span<const EmojiEntry>(emojis_.value()).first(baseCount_);
     }
     const std::vector<EmojiEntry>& extraEmojis() const { return extraEmojis_; }
-    const std::vector<IndexedEmoji>& index() const { return index_.rows(); }
+    // The search rows, one per entry of emojis(), each put together when asked for.
+    SearchIndex::Rows index() const { return index_.rows(); }
     OperatingSystemVersion currentMacOSVersion() const { return currentMacOSVersion_; }
 
     std::optional<EmojiEntry> entryForID(std::string_view id) const;
@@ -133,7 +134,7 @@ class EmojiDatabase {
 
     // The same answers as row numbers of index(), for callers that copy only the entries they show.
     // Row numbers hold until the list changes.
-    const EmojiEntry& entryAtRow(std::size_t row) const { return index_.rows()[row].entry(); }
+    const EmojiEntry& entryAtRow(std::size_t row) const { return index_.entry(row); }
     std::optional<std::size_t> rowForID(std::string_view id) const { return index_.rowForID(id); }
     const std::vector<std::size_t>* categoryRows(std::string_view query) const {
         return index_.categoryRows(query);
