@@ -266,6 +266,13 @@ TEST(EmojiDatabaseLookups, FindEntriesByIdByTextAndByTheTextOfAnyOption) {
     EXPECT_EQ(custom.entryForEmoji("cafe\u0301")->id, "cafe");
     EXPECT_EQ(custom.entryForEmoji("shared")->id, "later");
     EXPECT_EQ(custom.entryForEmoji("<owner>")->id, "owner");
+
+    // Texts stored in decomposed form are found by their composed form as well.
+    auto decomposed = makeEntry("cre\u0300me", "cre\u0300me");
+    decomposed.emoji = "cre\u0300me";
+    EmojiDatabase stored({decomposed}, {}, kSystem14);
+    EXPECT_EQ(stored.entryForID("cr\u00E8me")->id, "cre\u0300me");
+    EXPECT_EQ(stored.entryForEmoji("cr\u00E8me")->id, "cre\u0300me");
 }
 
 }  // namespace

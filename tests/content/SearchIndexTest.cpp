@@ -105,6 +105,20 @@ TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
     EXPECT_EQ(ids(db.search("pointer", 5)), std::vector<std::string>{"glyph-arrow"});
 }
 
+TEST(SearchIndex, RowsKeepTheirTextsAsWrittenAndAreSearchedInCanonicalForm) {
+    // The same words, one entry written decomposed and one composed: equal scores, rows as written.
+    EmojiDatabase db({makeEntry("d", "Cre\u0300me bru\u0302le\u0301e", {"cre\u0300me"}, {"de\u0301licieux"}),
+                      makeEntry("c", "Cr\u00E8me br\u00FBl\u00E9e", {"cr\u00E8me"}, {"d\u00E9licieux"})},
+                     {}, kSystem14);
+    EXPECT_EQ(db.index()[0].name, "cre\u0300me bru\u0302le\u0301e");
+    EXPECT_EQ(db.index()[0].shortcodes, std::vector<std::string>{"cre\u0300me"});
+    for (const auto* query : {"cr\u00E8me", "de\u0301lic", "br\u00FBl\u00E9e"}) {
+        const auto found = db.matches(query, 5);
+        ASSERT_EQ(found.size(), 2u) << query;
+        EXPECT_EQ(found[0].score, found[1].score) << query;
+    }
+}
+
 TEST(SearchIndexTokens, NormalizationKeepsLettersNumbersAndSingleInnerSeparators) {
     EXPECT_EQ(search_text::normalizeSearchToken("thumbs - up"), "thumbs-up");
     EXPECT_EQ(search_text::normalizeSearchToken("__Sweat__-Smile++"), "sweat_smile");
