@@ -106,7 +106,12 @@ class EmojiDatabase {
         if (!baseIsPrefix_) return ownBaseEmojis_;
         return std::span<const EmojiEntry>(emojis_.value()).first(baseCount_);
     }
-    const std::vector<EmojiEntry>& extraEmojis() const { return extraEmojis_; }
+    // The emoticons, glyphs and snippets for the running system. They end the combined list, which
+    // then holds the only copy, unless they repeat an id.
+    std::span<const EmojiEntry> extraEmojis() const {
+        if (!extrasAreSuffix_) return ownExtraEmojis_;
+        return std::span<const EmojiEntry>(emojis_.value()).last(extraCount_);
+    }
     // The search rows, one per entry of emojis(), each put together when asked for.
     SearchIndex::Rows index() const { return index_.rows(); }
     OperatingSystemVersion currentMacOSVersion() const { return currentMacOSVersion_; }
@@ -178,7 +183,7 @@ class EmojiDatabase {
                                                     OperatingSystemVersion version);
     static std::optional<EmojiEntry> availableEntry(const EmojiEntry& entry, OperatingSystemVersion version);
     static std::vector<EmojiEntry> combined(std::span<const EmojiEntry> base,
-                                            const std::vector<EmojiEntry>& extras);
+                                            std::span<const EmojiEntry> extras);
     void rebuildCombined();
     // Stores and announces the list, then puts its index (built over `list` itself) in place.
     void publish(std::vector<EmojiEntry> list, SearchIndex index);
@@ -186,6 +191,9 @@ class EmojiDatabase {
     // stored combined list.
     void setBaseEmojis(std::vector<EmojiEntry> entries);
     void settleBaseEmojis();
+    // The same for the extra entries, at the end of the list.
+    void setExtras(std::vector<EmojiEntry> entries);
+    void settleExtraEmojis();
 
     OperatingSystemVersion currentMacOSVersion_;
     bool loaded_ = true;
@@ -196,7 +204,9 @@ class EmojiDatabase {
     std::vector<EmojiEntry> ownBaseEmojis_;
     bool baseIsPrefix_ = false;
     std::size_t baseCount_ = 0;
-    std::vector<EmojiEntry> extraEmojis_;
+    std::vector<EmojiEntry> ownExtraEmojis_;
+    bool extrasAreSuffix_ = false;
+    std::size_t extraCount_ = 0;
     SearchIndex index_;
 };
 

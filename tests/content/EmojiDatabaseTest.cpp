@@ -22,10 +22,6 @@ std::vector<std::string> optionTexts(const EmojiEntry& entry) {
     return texts;
 }
 
-std::vector<EmojiEntry> listOf(std::span<const EmojiEntry> entries) {
-    return {entries.begin(), entries.end()};
-}
-
 const std::string kWave = "\U0001F44B";
 
 TEST(EmojiDatabaseLoading, DropsEntriesAndOptionsNewerThanTheRunningSystem) {
@@ -142,8 +138,10 @@ TEST(EmojiDatabaseCombining, TheFirstEntryWithAnIdWinsAndExtrasFollowTheBaseList
 
     db.setExtraEmojis({makeEntry("e", "e")});
     EXPECT_EQ(ids(db.emojis()), (std::vector<std::string>{"a", "b", "e"}));
+    EXPECT_EQ(ids(listOf(db.extraEmojis())), std::vector<std::string>{"e"});
     EXPECT_FALSE(db.entryForID("c"));
     db.setExtraEmojis({});
+    EXPECT_TRUE(db.extraEmojis().empty());
     EXPECT_EQ(ids(db.emojis()), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(listOf(db.baseEmojis()), db.emojis());
 

@@ -84,7 +84,7 @@ TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
     const auto arrow = makeEntry("glyph-arrow", "Rightwards arrow", {"rarr"}, {"arrow", "right"});
     auto expectFreshRows = [&] {
         const auto base = db.baseEmojis();
-        const EmojiDatabase fresh({base.begin(), base.end()}, db.extraEmojis(), {99, 0, 0});
+        const EmojiDatabase fresh(listOf(base), listOf(db.extraEmojis()), {99, 0, 0});
         EXPECT_EQ(db.index(), fresh.index());
         ASSERT_EQ(db.index().size(), db.emojis().size());
         // Rows taken over from the previous index refer to the entries of the list now stored.
