@@ -1,6 +1,7 @@
 // The process entry: a Qt application with no main window that lives in the tray and on the
 // keyboard until it is told to quit.
 #include <QApplication>
+#include <QTimer>
 #include <cstdlib>
 #include <future>
 #include <iostream>
@@ -62,7 +63,17 @@ int main(int argc, char** argv) {
     LiveShell shell(arguments, *displays, emojiSystemVersion);
     AppDelegate delegate(shell.dependencies());
 
-    TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });
+    // A signal is heard inside some event loop: the main one, or before it the launch's alert, whose
+    // loop only exit() ends (quit() is ignored until the main loop runs); the launch then sees the
+    // request and has the main loop quit as soon as it runs.
+    bool mainLoopRuns = false;
+    TerminationSignals terminationSignals([&mainLoopRuns](int) {
+        if (mainLoopRuns) {
+            QCoreApplication::quit();
+        } else {
+            QCoreApplication::exit(0);
+        }
+    });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
     // Launched before the event loop's first turn, as the loop's start connects the toolkit's
@@ -70,6 +81,7 @@ int main(int argc, char** argv) {
     // a bus): the keyboard is listened to by then, and held keys wait for the loop as at any busy
     // moment. What the launch defers runs from the loop.
     delegate.applicationDidFinishLaunching();
+    QTimer::singleShot(0, &app, [&mainLoopRuns] { mainLoopRuns = true; });
     app.exec();
     return 0;
 }
