@@ -1,6 +1,7 @@
 #include "picker/ui/EmojiCell.hpp"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <algorithm>
 
 #include "picker/ui/EmojiGlyphCache.hpp"
@@ -23,11 +24,22 @@ struct TileKind {
     bool elide;
 };
 
-TileKind kindOf(const EmojiCell::Content& content, const QString& text) {
-    if (!content.isTextEntry) {
-        // Mostly emoji, but a recent entry may hold any text that was once inserted.
-        return {Typography::emojiOrSystem(text, 38), 0.25, 0, emojiTileWidth, emojiTileWidth, false};
+// Mostly emoji, but a recent entry may hold any text that was once inserted: whether the emoji
+// font covers a text is asked of the font engine once per text, not for every tile of every redraw.
+QFont emojiTileFont(const QString& text) {
+    static QHash<QString, bool> coveredByEmojiFont;
+    auto found = coveredByEmojiFont.constFind(text);
+    if (found == coveredByEmojiFont.cend()) {
+        if (coveredByEmojiFont.size() >= 4096) coveredByEmojiFont.clear();
+        const QFont font = Typography::emojiOrSystem(text, 38);
+        found = coveredByEmojiFont.insert(text, font == Typography::emoji(38));
+        return font;
     }
+    return *found ? Typography::emoji(38) : Typography::system(38);
+}
+
+TileKind kindOf(const EmojiCell::Content& content, const QString& text) {
+    if (!content.isTextEntry) return {emojiTileFont(text), 0.25, 0, emojiTileWidth, emojiTileWidth, false};
     if (!content.isCompactTextEntry) return {Typography::monospaced(18), 0.72, 12, 96, 320, true};
     return {Typography::monospaced(27), 0.6, 8, 62, 92, false};
 }
