@@ -31,9 +31,8 @@ EmojiDatabase::EmojiDatabase(std::vector<EmojiEntry> baseEmojis, std::vector<Emo
                              OperatingSystemVersion currentMacOSVersion)
     : currentMacOSVersion_(currentMacOSVersion) {
     setBaseEmojis(availableEntries(baseEmojis));
-    extraEmojis_ = availableEntries(extraEmojis);
+    setExtras(availableEntries(extraEmojis));
     rebuildCombined();
-    settleBaseEmojis();
 }
 
 EmojiDatabase::EmojiDatabase(DataFileToCome) : loaded_(false) {}
@@ -64,26 +63,43 @@ void EmojiDatabase::finishLoading(Loaded loaded) {
     currentMacOSVersion_ = loaded.currentMacOSVersion;
     setBaseEmojis(std::move(loaded.baseEmojis));
     if (loaded.extrasGeneration == extrasGeneration_) {
-        extraEmojis_ = std::move(loaded.extraEmojis);
-        pendingExtras_.clear();
+        setExtras(std::move(loaded.extraEmojis));
+        std::vector<EmojiEntry>().swap(pendingExtras_);
         // An index made over a copy of the list would refer to entries that go away.
         if (!loaded.index.isOver(loaded.emojis)) loaded.index = SearchIndex(loaded.emojis);
         publish(std::move(loaded.emojis), std::move(loaded.index));
-        settleBaseEmojis();
         return;
     }
     // The extras changed while the index was being built: its rows of unchanged entries are kept.
-    extraEmojis_ = availableEntries(std::exchange(pendingExtras_, {}));
-    auto list = combined(baseEmojis(), extraEmojis_);
+    setExtras(availableEntries(std::exchange(pendingExtras_, {})));
+    auto list = combined(baseEmojis(), extraEmojis());
     auto index = loaded.index.isOver(loaded.emojis) ? SearchIndex(list, &loaded.index) : SearchIndex(list);
     publish(std::move(list), std::move(index));
-    settleBaseEmojis();
 }
 
 void EmojiDatabase::setBaseEmojis(std::vector<EmojiEntry> entries) {
     ownBaseEmojis_ = std::move(entries);
     baseIsPrefix_ = false;
     baseCount_ = 0;
+}
+
+void EmojiDatabase::setExtras(std::vector<EmojiEntry> entries) {
+    ownExtraEmojis_ = std::move(entries);
+    extrasAreSuffix_ = false;
+    extraCount_ = 0;
+}
+
+void EmojiDatabase::settleExtraEmojis() {
+    if (extrasAreSuffix_) return;
+    // Equal entries in equal order: the combined list took every extra entry (no id repeats).
+    const auto& list = emojis_.value();
+    if (ownExtraEmojis_.size() > list.size() ||
+        !std::equal(ownExtraEmojis_.begin(), ownExtraEmojis_.end(),
+                    list.end() - static_cast<std::ptrdiff_t>(ownExtraEmojis_.size())))
+        return;
+    extraCount_ = ownExtraEmojis_.size();
+    extrasAreSuffix_ = true;
+    std::vector<EmojiEntry>().swap(ownExtraEmojis_);
 }
 
 void EmojiDatabase::settleBaseEmojis() {
@@ -222,16 +238,16 @@ void EmojiDatabase::setExtraEmojis(std::vector<EmojiEntry> entries) {
         ++extrasGeneration_;
         return;
     }
-    extraEmojis_ = availableEntries(entries);
+    setExtras(availableEntries(entries));
     rebuildCombined();
 }
 
 std::vector<EmojiEntry> EmojiDatabase::combined(std::span<const EmojiEntry> base,
-                                                const std::vector<EmojiEntry>& extras) {
+                                                std::span<const EmojiEntry> extras) {
     std::vector<EmojiEntry> result;
     result.reserve(base.size() + extras.size());
     std::unordered_set<std::string> seen;
-    for (const auto list : {base, std::span<const EmojiEntry>(extras)}) {
+    for (const auto list : {base, extras}) {
         for (const auto& entry : list) {
             if (seen.insert(text::nfc(entry.id)).second) result.push_back(entry);
         }
@@ -240,7 +256,7 @@ std::vector<EmojiEntry> EmojiDatabase::combined(std::span<const EmojiEntry> base
 }
 
 void EmojiDatabase::rebuildCombined() {
-    auto list = combined(baseEmojis(), extraEmojis_);
+    auto list = combined(baseEmojis(), extraEmojis());
     // Built before the announcement over the list itself, whose entries then move into emojis_
     // where they are: the old index keeps referring to the old list, still stored meanwhile.
     auto index = SearchIndex(list, &index_);
@@ -252,7 +268,10 @@ void EmojiDatabase::publish(std::vector<EmojiEntry> list, SearchIndex index) {
     emojis_.set(std::move(list));
     // After the announcement: a subscriber that searches while being notified sees the old index.
     // One that changed the extras meanwhile has stored a newer list and put its index in place.
-    if (emojis_.value().data() == entries && index.isOver(emojis_.value())) index_ = std::move(index);
+    if (emojis_.value().data() != entries) return;
+    if (index.isOver(emojis_.value())) index_ = std::move(index);
+    settleBaseEmojis();
+    settleExtraEmojis();
 }
 
 std::optional<EmojiEntry> EmojiDatabase::entryForID(std::string_view id) const {

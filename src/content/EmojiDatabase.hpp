@@ -106,8 +106,14 @@ class EmojiDatabase {
         if (!baseIsPrefix_) return ownBaseEmojis_;
         return std::span<const EmojiEntry>(emojis_.value()).first(baseCount_);
     }
-    const std::vector<EmojiEntry>& extraEmojis() const { return extraEmojis_; }
-    const std::vector<IndexedEmoji>& index() const { return index_.rows(); }
+    // The emoticons, glyphs and snippets for the running system. They end the combined list, which
+    // then holds the only copy, unless they repeat an id.
+    std::span<const EmojiEntry> extraEmojis() const {
+        if (!extrasAreSuffix_) return ownExtraEmojis_;
+        return std::span<const EmojiEntry>(emojis_.value()).last(extraCount_);
+    }
+    // The search rows, one per entry of emojis(), each put together when asked for.
+    SearchIndex::Rows index() const { return index_.rows(); }
     OperatingSystemVersion currentMacOSVersion() const { return currentMacOSVersion_; }
 
     std::optional<EmojiEntry> entryForID(std::string_view id) const;
@@ -133,7 +139,7 @@ class EmojiDatabase {
 
     // The same answers as row numbers of index(), for callers that copy only the entries they show.
     // Row numbers hold until the list changes.
-    const EmojiEntry& entryAtRow(std::size_t row) const { return index_.rows()[row].entry(); }
+    const EmojiEntry& entryAtRow(std::size_t row) const { return index_.entry(row); }
     std::optional<std::size_t> rowForID(std::string_view id) const { return index_.rowForID(id); }
     const std::vector<std::size_t>* categoryRows(std::string_view query) const {
         return index_.categoryRows(query);
@@ -177,7 +183,7 @@ class EmojiDatabase {
                                                     OperatingSystemVersion version);
     static std::optional<EmojiEntry> availableEntry(const EmojiEntry& entry, OperatingSystemVersion version);
     static std::vector<EmojiEntry> combined(std::span<const EmojiEntry> base,
-                                            const std::vector<EmojiEntry>& extras);
+                                            std::span<const EmojiEntry> extras);
     void rebuildCombined();
     // Stores and announces the list, then puts its index (built over `list` itself) in place.
     void publish(std::vector<EmojiEntry> list, SearchIndex index);
@@ -185,6 +191,9 @@ class EmojiDatabase {
     // stored combined list.
     void setBaseEmojis(std::vector<EmojiEntry> entries);
     void settleBaseEmojis();
+    // The same for the extra entries, at the end of the list.
+    void setExtras(std::vector<EmojiEntry> entries);
+    void settleExtraEmojis();
 
     OperatingSystemVersion currentMacOSVersion_;
     bool loaded_ = true;
@@ -195,7 +204,9 @@ class EmojiDatabase {
     std::vector<EmojiEntry> ownBaseEmojis_;
     bool baseIsPrefix_ = false;
     std::size_t baseCount_ = 0;
-    std::vector<EmojiEntry> extraEmojis_;
+    std::vector<EmojiEntry> ownExtraEmojis_;
+    bool extrasAreSuffix_ = false;
+    std::size_t extraCount_ = 0;
     SearchIndex index_;
 };
 

@@ -46,55 +46,80 @@ std::vector<std::pair<std::string, std::int64_t>> extraCandidates(const std::vec
 SearchIndex::SearchIndex() : SearchIndex(std::vector<EmojiEntry>{}) {}
 
 SearchIndex::SearchIndex(const std::vector<EmojiEntry>& entries, const SearchIndex* previous)
-    : categories_(entries) {
-    std::unordered_map<std::string_view, const IndexedEmoji*> previousRows;
-    if (previous) {
-        previousRows.reserve(previous->rows_.size());
-        for (const auto& row : previous->rows_) previousRows.emplace(row.entry().id, &row);
-    }
-    rows_.reserve(entries.size());
-    emojiLookup_.reserve(entries.size() * 2);
-    idLookup_.reserve(entries.size());
+    : entries_(entries.data()), count_(entries.size()), categories_(entries) {
+    SearchTable::Builder table(entries.size());
+    emojiKeys_.reserve(entries.size() * 2);
+    idKeys_.reserve(entries.size());
     for (std::size_t row = 0; row < entries.size(); ++row) {
         const auto& entry = entries[row];
-        if (const auto it = previousRows.find(entry.id);
-            it != previousRows.end() && it->second->entry() == entry) {
-            rows_.push_back(*it->second);
-            rows_.back().source = &entry;
+        // A row depends on its entry only: an unchanged entry keeps the row made before.
+        const auto before = previous ? previous->rowForID(entry.id) : std::nullopt;
+        if (before && previous->entry(*before) == entry) {
+            table.copy(*previous->table_, *before, entry);
         } else {
-            rows_.push_back(IndexedEmoji::make(entry));
+            table.add(IndexedEmoji::make(entry));
         }
-        // A later writer replaces an earlier one.
-        emojiLookup_[text::nfc(entry.emoji)] = row;
-        idLookup_[text::nfc(entry.id)] = row;
+        addKey(emojiKeys_, entry.emoji, row);
+        addKey(idKeys_, entry.id, row);
         if (entry.variants) {
-            for (const auto& option : entry.variants->options()) emojiLookup_[text::nfc(option.emoji)] = row;
+            for (const auto& option : entry.variants->options()) addKey(emojiKeys_, option.emoji, row);
         }
     }
-    table_ = std::make_unique<SearchTable>(rows_);
+    settle(emojiKeys_);
+    settle(idKeys_);
+    table_ = std::make_unique<SearchTable>(table.build());
 }
 
 SearchIndex::~SearchIndex() = default;
 SearchIndex::SearchIndex(SearchIndex&&) noexcept = default;
 SearchIndex& SearchIndex::operator=(SearchIndex&&) noexcept = default;
 
-const EmojiEntry* SearchIndex::entryAt(const std::unordered_map<std::string, std::size_t>& lookup,
-                                       std::string_view key) const {
-    const auto row = lookup.find(text::nfc(key));
-    return row == lookup.end() ? nullptr : &rows_[row->second].entry();
+IndexedEmoji SearchIndex::row(std::size_t row) const {
+    return table_->row(row, entry(row));
+}
+
+void SearchIndex::addKey(std::vector<Key>& keys, const std::string& text, std::size_t row) {
+    std::string_view stored = text;
+    if (auto canonical = text::nfc(text); canonical != text) {
+        canonicalCopies_.push_back(std::make_unique<const std::string>(std::move(canonical)));
+        stored = *canonicalCopies_.back();
+    }
+    keys.push_back(
+        {stored.data(), static_cast<std::uint32_t>(stored.size()), static_cast<std::uint32_t>(row)});
+}
+
+void SearchIndex::settle(std::vector<Key>& keys) {
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const Key& a, const Key& b) { return a.text() < b.text(); });
+    // A later writer replaces an earlier one: of equal texts, the last one stays.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i + 1 < keys.size() && keys[i + 1].text() == keys[i].text()) continue;
+        keys[kept++] = keys[i];
+    }
+    keys.resize(kept);
+    keys.shrink_to_fit();
+}
+
+std::optional<std::size_t> SearchIndex::find(const std::vector<Key>& keys, std::string_view canonical) {
+    const auto it = std::lower_bound(keys.begin(), keys.end(), canonical,
+                                     [](const Key& key, std::string_view text) { return key.text() < text; });
+    if (it == keys.end() || it->text() != canonical) return std::nullopt;
+    return it->row;
 }
 
 const EmojiEntry* SearchIndex::entryForID(std::string_view id) const {
-    return entryAt(idLookup_, id);
+    const auto row = rowForID(id);
+    return row ? &entry(*row) : nullptr;
 }
 
 std::optional<std::size_t> SearchIndex::rowForID(std::string_view id) const {
-    const auto row = idLookup_.find(text::nfc(id));
-    return row == idLookup_.end() ? std::nullopt : std::optional<std::size_t>(row->second);
+    return find(idKeys_, text::nfc(id));
 }
 
 const EmojiEntry* SearchIndex::entryForEmoji(std::string_view emoji) const {
-    return entryAt(emojiLookup_, emoji);
+    const auto row = find(emojiKeys_, text::nfc(emoji));
+    return row ? &entry(*row) : nullptr;
 }
 
 const std::vector<std::size_t>* SearchIndex::categoryRows(std::string_view query) const {
@@ -107,7 +132,7 @@ std::optional<std::vector<EmojiEntry>> SearchIndex::categoryEntries(std::string_
     if (!rows) return std::nullopt;
     std::vector<EmojiEntry> entries;
     entries.reserve(rows->size());
-    for (const auto row : *rows) entries.push_back(rows_[row].entry());
+    for (const auto row : *rows) entries.push_back(entry(row));
     return entries;
 }
 
@@ -130,7 +155,7 @@ std::vector<SearchIndex::Match> SearchIndex::matches(std::string_view query, int
     std::vector<Match> result;
     for (const auto& [score, row] :
          scoredRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID))
-        result.push_back({score, rows_[row].entry()});
+        result.push_back({score, entry(row)});
     return result;
 }
 
@@ -153,7 +178,7 @@ std::vector<SearchIndex::ScoredRow> SearchIndex::scoredRows(
     const auto count = static_cast<std::size_t>(limit);
     const auto q = text::lowercased(text::trimmed(query));
     if (q.empty()) {
-        for (std::size_t row = 0; row < rows_.size() && row < count; ++row)
+        for (std::size_t row = 0; row < count_ && row < count; ++row)
             result.push_back({0, static_cast<std::uint32_t>(row)});
         return result;
     }
@@ -173,16 +198,16 @@ std::vector<std::int64_t> SearchIndex::rowScores(const SearchQuery& query) const
         for (std::size_t token = 0; token < query.tokens().size(); ++token)
             perToken.push_back(table_->bestScores(query.terms(token)));
         const auto whole = table_->bestScores(query.terms(SearchQuery::kWholeQuery));
-        scores.assign(rows_.size(), -1);
-        for (std::size_t row = 0; row < rows_.size(); ++row) {
+        scores.assign(count_, -1);
+        for (std::size_t row = 0; row < count_; ++row) {
             scores[row] = query.combinedScore([&](std::size_t part) {
                 return part == SearchQuery::kWholeQuery ? whole[row] : perToken[part][row];
             });
         }
     }
     for (const auto& [id, bonus] : query.boosts()) {
-        const auto row = idLookup_.find(id);
-        if (row != idLookup_.end() && scores[row->second] >= 0) scores[row->second] += bonus;
+        const auto row = find(idKeys_, id);
+        if (row && scores[*row] >= 0) scores[*row] += bonus;
     }
     return scores;
 }
@@ -190,23 +215,22 @@ std::vector<std::int64_t> SearchIndex::rowScores(const SearchQuery& query) const
 void SearchIndex::addExtraTermScores(std::vector<std::int64_t>& scores, const SearchQuery& query,
                                      const ExtraSearchTerms& extraSearchTermsByID) const {
     for (const auto& [id, texts] : extraSearchTermsByID) {
-        const auto row = idLookup_.find(text::nfc(id));
-        if (row == idLookup_.end()) continue;
+        const auto row = rowForID(id);
+        if (!row) continue;
         const auto candidates = extraCandidates(texts);
         if (candidates.empty()) continue;
         const auto extraScore = query.combinedScore(
             [&](std::size_t part) { return bestExtraTermScore(candidates, query.terms(part)); });
-        scores[row->second] = std::max(scores[row->second], extraScore);
+        scores[*row] = std::max(scores[*row], extraScore);
     }
 }
 
 std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int64_t>& scores,
                                                       std::size_t count, SearchSortPriority sortPriority,
                                                       const std::set<std::string>& prioritizedIDs) const {
-    std::vector<std::uint8_t> prioritized(rows_.size(), 0);
+    std::vector<std::uint8_t> prioritized(count_, 0);
     for (const auto& id : prioritizedIDs) {
-        if (const auto row = idLookup_.find(text::nfc(id)); row != idLookup_.end())
-            prioritized[row->second] = 1;
+        if (const auto row = rowForID(id)) prioritized[*row] = 1;
     }
     const bool emoticonsFirst = sortPriority == SearchSortPriority::emoticonsFirst;
     auto kindRank = [&](std::size_t row) -> std::uint8_t {
@@ -228,7 +252,7 @@ std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int
     std::vector<Ranked> ranked;
     ranked.reserve(static_cast<std::size_t>(
         std::count_if(scores.begin(), scores.end(), [](std::int64_t score) { return score >= 0; })));
-    for (std::size_t row = 0; row < rows_.size(); ++row) {
+    for (std::size_t row = 0; row < count_; ++row) {
         if (scores[row] < 0) continue;
         const auto inverseScore =
             static_cast<std::uint64_t>(kScoreCeiling - std::min(scores[row], kScoreCeiling));

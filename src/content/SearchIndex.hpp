@@ -1,13 +1,15 @@
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "content/CategoryIndex.hpp"
@@ -22,8 +24,52 @@ class SearchQuery;
 
 // The search rows of an entry list (one per entry, same order) with lookups by id, by text and by
 // category, and the scored search over them. Built anew whenever the list changes.
+//
+// The index refers to the entries of its list and keys its lookups by their texts: the emoji data is
+// the largest part of the program's memory, and is held once.
 class SearchIndex {
   public:
+    // The rows as made from their entries, each put together on request from what the index stores
+    // (for inspection; the search reads the stored form).
+    class Rows {
+      public:
+        class const_iterator {
+          public:
+            using iterator_category = std::input_iterator_tag;
+            using value_type = IndexedEmoji;
+            using difference_type = std::ptrdiff_t;
+            using pointer = void;
+            using reference = IndexedEmoji;
+            const_iterator(const SearchIndex* index, std::size_t at) : index_(index), at_(at) {}
+            IndexedEmoji operator*() const { return index_->row(at_); }
+            const_iterator& operator++() {
+                ++at_;
+                return *this;
+            }
+            bool operator==(const const_iterator&) const = default;
+
+          private:
+            const SearchIndex* index_;
+            std::size_t at_;
+        };
+        using iterator = const_iterator;
+        using value_type = IndexedEmoji;
+
+        explicit Rows(const SearchIndex& index) : index_(&index) {}
+        std::size_t size() const { return index_->size(); }
+        bool empty() const { return size() == 0; }
+        IndexedEmoji operator[](std::size_t row) const { return index_->row(row); }
+        IndexedEmoji back() const { return index_->row(size() - 1); }
+        const_iterator begin() const { return {index_, 0}; }
+        const_iterator end() const { return {index_, size()}; }
+        bool operator==(const Rows& other) const {
+            return std::equal(begin(), end(), other.begin(), other.end());
+        }
+
+      private:
+        const SearchIndex* index_;
+    };
+
     struct Match {
         std::int64_t score = 0;
         EmojiEntry entry;
@@ -41,10 +87,13 @@ class SearchIndex {
     SearchIndex(SearchIndex&&) noexcept;
     SearchIndex& operator=(SearchIndex&&) noexcept;
 
-    const std::vector<IndexedEmoji>& rows() const { return rows_; }
+    std::size_t size() const { return count_; }
+    const EmojiEntry& entry(std::size_t row) const { return entries_[row]; }
+    IndexedEmoji row(std::size_t row) const;
+    Rows rows() const { return Rows(*this); }
     // Whether the rows refer to the entries of `entries`, one by one.
     bool isOver(const std::vector<EmojiEntry>& entries) const {
-        return rows_.size() == entries.size() && (rows_.empty() || rows_.front().source == entries.data());
+        return count_ == entries.size() && (count_ == 0 || entries_ == entries.data());
     }
 
     // Texts and ids are compared in canonical (NFC) form.
@@ -89,13 +138,25 @@ class SearchIndex {
     std::vector<ScoredRow> best(const std::vector<std::int64_t>& scores, std::size_t count,
                                 SearchSortPriority sortPriority,
                                 const std::set<std::string>& prioritizedIDs) const;
-    const EmojiEntry* entryAt(const std::unordered_map<std::string, std::size_t>& lookup,
-                              std::string_view key) const;
+    // A canonical text and the row it leads to; the text is that of an entry of the list, or one of
+    // canonicalCopies_ where the entry holds it in another form.
+    struct Key {
+        const char* data;
+        std::uint32_t size;
+        std::uint32_t row;
+        std::string_view text() const { return {data, size}; }
+    };
+    void addKey(std::vector<Key>& keys, const std::string& text, std::size_t row);
+    // Sorts the keys by text, keeping of equal texts the one added last.
+    static void settle(std::vector<Key>& keys);
+    static std::optional<std::size_t> find(const std::vector<Key>& keys, std::string_view canonical);
 
-    std::vector<IndexedEmoji> rows_;
+    const EmojiEntry* entries_ = nullptr;
+    std::size_t count_ = 0;
     // Row numbers by canonical text (entries and their options) and by canonical id.
-    std::unordered_map<std::string, std::size_t> emojiLookup_;
-    std::unordered_map<std::string, std::size_t> idLookup_;
+    std::vector<Key> emojiKeys_;
+    std::vector<Key> idKeys_;
+    std::vector<std::unique_ptr<const std::string>> canonicalCopies_;
     CategoryIndex categories_;
     std::unique_ptr<SearchTable> table_;
 };

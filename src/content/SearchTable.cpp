@@ -73,70 +73,134 @@ bool isSimple(std::string_view s) {
 
 }  // namespace
 
-SearchTable::SearchTable(const std::vector<IndexedEmoji>& rows) : rowCount_(rows.size()) {
-    std::unordered_map<std::string, std::uint32_t> ids;
-    std::vector<std::string> texts;
-    auto intern = [&](std::string text) {
-        auto [it, inserted] = ids.try_emplace(std::move(text), static_cast<std::uint32_t>(texts.size()));
-        if (inserted) texts.push_back(it->first);
-        return it->second;
-    };
-    std::vector<std::pair<std::uint32_t, Posting>> pending;
+SearchTable::Builder::Builder(std::size_t rowCount) {
+    entries_.reserve(rowCount);
+    rowStart_.reserve(rowCount + 1);
+}
 
-    kinds_.reserve(rows.size());
-    std::vector<std::string> canonicalNames;
-    canonicalNames.reserve(rows.size());
-    for (std::uint32_t row = 0; row < rows.size(); ++row) {
-        const auto& indexed = rows[row];
-        pending.emplace_back(intern(text::nfc(indexed.name)), Posting{row, 0, Role::name});
-        for (const auto& shortcode : indexed.shortcodes)
-            pending.emplace_back(intern(text::nfc(shortcode)), Posting{row, 0, Role::shortcode});
-        for (const auto& keyword : indexed.keywords) {
-            pending.emplace_back(intern(text::nfc(keyword.term)),
-                                 Posting{row, static_cast<std::int32_t>(keyword.penalty), Role::keyword});
-        }
+void SearchTable::Builder::startRow(const EmojiEntry& entry) {
+    entries_.push_back(&entry);
+    rowStart_.push_back(static_cast<std::uint32_t>(rowTexts_.size()));
+}
 
-        const auto& id = indexed.entry().id;
-        kinds_.push_back(search_text::hasCharacterPrefix(id, "glyph-")      ? Kind::glyph
-                         : search_text::hasCharacterPrefix(id, "emoticon-") ? Kind::emoticon
-                                                                            : Kind::other);
-        canonicalNames.push_back(text::nfc(indexed.entry().name));
+std::uint32_t SearchTable::Builder::intern(std::string_view text) {
+    auto [it, inserted] = ids_.try_emplace(std::string(text), static_cast<std::uint32_t>(texts_.size()));
+    if (!inserted) return it->second;
+    const auto id = it->second;
+    texts_.push_back(&it->first);
+    canonical_.push_back(id);
+    // The search compares canonical forms; a text written otherwise is kept as written for its row.
+    if (auto canonical = text::nfc(text); canonical != text) {
+        const auto canonicalID = intern(canonical);
+        canonical_[id] = canonicalID;
     }
+    return id;
+}
 
-    offsets_.reserve(texts.size() + 1);
-    lengths_.reserve(texts.size());
-    simple_.reserve(texts.size());
-    for (const auto& text : texts) {
-        offsets_.push_back(static_cast<std::uint32_t>(buffer_.size()));
-        buffer_ += text;
-        buffer_ += '\0';
-        lengths_.push_back(static_cast<std::int64_t>(text::characterCount(text)));
-        simple_.push_back(isSimple(text) ? 1 : 0);
+void SearchTable::Builder::addText(std::string_view text, Role role, std::int64_t penalty) {
+    rowTexts_.push_back({intern(text), static_cast<std::int16_t>(penalty), role});
+}
+
+void SearchTable::Builder::add(const IndexedEmoji& row) {
+    startRow(row.entry());
+    addText(row.name, Role::name, 0);
+    for (const auto& shortcode : row.shortcodes) addText(shortcode, Role::shortcode, 0);
+    for (const auto& keyword : row.keywords) addText(keyword.term, Role::keyword, keyword.penalty);
+}
+
+void SearchTable::Builder::copy(const SearchTable& previous, std::size_t row, const EmojiEntry& entry) {
+    startRow(entry);
+    for (auto i = previous.rowStart_[row]; i < previous.rowStart_[row + 1]; ++i) {
+        const auto& rowText = previous.rowTexts_[i];
+        addText(previous.text(rowText.text), rowText.role, rowText.penalty);
     }
-    offsets_.push_back(static_cast<std::uint32_t>(buffer_.size()));
-    byteOccurrences_.resize(0x80);
-    for (std::uint32_t id = 0; id < texts.size(); ++id) {
+}
+
+SearchTable SearchTable::Builder::build() {
+    SearchTable table;
+    const auto rowCount = entries_.size();
+    rowStart_.push_back(static_cast<std::uint32_t>(rowTexts_.size()));
+
+    std::size_t bufferSize = 0;
+    for (const auto* text : texts_) bufferSize += text->size() + 1;
+    table.buffer_.reserve(bufferSize);
+    table.offsets_.reserve(texts_.size() + 1);
+    table.lengths_.reserve(texts_.size());
+    table.simple_.reserve(texts_.size());
+    for (const auto* text : texts_) {
+        table.offsets_.push_back(static_cast<std::uint32_t>(table.buffer_.size()));
+        table.buffer_ += *text;
+        table.buffer_ += '\0';
+        table.lengths_.push_back(static_cast<std::uint32_t>(text::characterCount(*text)));
+        table.simple_.push_back(isSimple(*text) ? 1 : 0);
+    }
+    table.offsets_.push_back(static_cast<std::uint32_t>(table.buffer_.size()));
+
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byteHits;
+    for (std::uint32_t id = 0; id < texts_.size(); ++id) {
         std::array<bool, 0x80> seen{};
-        const auto& text = texts[id];
-        for (std::uint32_t offset = 0; offset < text.size(); ++offset) {
-            const auto byte = static_cast<unsigned char>(text[offset]);
+        for (const char c : *texts_[id]) {
+            const auto byte = static_cast<unsigned char>(c);
             if (byte >= 0x80 || seen[byte]) continue;
             seen[byte] = true;
-            byteOccurrences_[byte].push_back({id, offset});
+            byteHits.emplace_back(byte, id);
         }
     }
-    groupByText(pending, texts.size(), postingStart_, postings_);
+    groupByText(byteHits, 0x80, table.byteStart_, table.byteTexts_);
 
-    std::vector<std::uint32_t> byName(rows.size());
+    std::vector<std::pair<std::uint32_t, Posting>> pending;
+    pending.reserve(rowTexts_.size());
+    for (std::uint32_t row = 0; row < rowCount; ++row) {
+        for (auto i = rowStart_[row]; i < rowStart_[row + 1]; ++i) {
+            const auto& rowText = rowTexts_[i];
+            pending.emplace_back(canonical_[rowText.text], Posting{row, rowText.penalty, rowText.role});
+        }
+    }
+    groupByText(pending, texts_.size(), table.postingStart_, table.postings_);
+    table.rowStart_ = std::move(rowStart_);
+    table.rowTexts_ = std::move(rowTexts_);
+
+    table.kinds_.reserve(rowCount);
+    std::vector<std::string> canonicalNames;
+    canonicalNames.reserve(rowCount);
+    for (const auto* entry : entries_) {
+        const auto& id = entry->id;
+        table.kinds_.push_back(search_text::hasCharacterPrefix(id, "glyph-")      ? Kind::glyph
+                               : search_text::hasCharacterPrefix(id, "emoticon-") ? Kind::emoticon
+                                                                                  : Kind::other);
+        canonicalNames.push_back(text::nfc(entry->name));
+    }
+    std::vector<std::uint32_t> byName(rowCount);
     std::iota(byName.begin(), byName.end(), 0);
     std::stable_sort(byName.begin(), byName.end(),
                      [&](std::uint32_t a, std::uint32_t b) { return canonicalNames[a] < canonicalNames[b]; });
-    nameRanks_.assign(rows.size(), 0);
+    table.nameRanks_.assign(rowCount, 0);
     std::uint32_t rank = 0;
     for (std::size_t i = 0; i < byName.size(); ++i) {
         if (i > 0 && canonicalNames[byName[i]] != canonicalNames[byName[i - 1]]) ++rank;
-        nameRanks_[byName[i]] = rank;
+        table.nameRanks_[byName[i]] = rank;
     }
+    return table;
+}
+
+IndexedEmoji SearchTable::row(std::size_t row, const EmojiEntry& entry) const {
+    IndexedEmoji indexed{&entry, {}, {}, {}};
+    for (auto i = rowStart_[row]; i < rowStart_[row + 1]; ++i) {
+        const auto& rowText = rowTexts_[i];
+        std::string text(this->text(rowText.text));
+        switch (rowText.role) {
+            case Role::name:
+                indexed.name = std::move(text);
+                break;
+            case Role::shortcode:
+                indexed.shortcodes.push_back(std::move(text));
+                break;
+            case Role::keyword:
+                indexed.keywords.push_back({std::move(text), rowText.penalty});
+                break;
+        }
+    }
+    return indexed;
 }
 
 SearchTable::MatchKind SearchTable::classify(std::uint32_t id, std::size_t offset,
@@ -164,9 +228,11 @@ void SearchTable::forEachMatch(const PreparedTerm& term, F f) const {
         return;
     }
     if (needle.size() == 1 && static_cast<unsigned char>(needle[0]) < 0x80) {
-        for (const auto& occurrence : byteOccurrences_[static_cast<unsigned char>(needle[0])]) {
-            const auto kind = classify(occurrence.id, occurrence.offset, needle);
-            if (kind != MatchKind::none) f(occurrence.id, kind);
+        const auto byte = static_cast<unsigned char>(needle[0]);
+        for (auto i = byteStart_[byte]; i < byteStart_[byte + 1]; ++i) {
+            const auto id = byteTexts_[i];
+            const auto kind = classify(id, text(id).find(needle[0]), needle);
+            if (kind != MatchKind::none) f(id, kind);
         }
         return;
     }
@@ -192,12 +258,12 @@ std::vector<std::int64_t> SearchTable::bestScores(const std::vector<PreparedTerm
     // the term, or nothing does.
     constexpr std::int64_t kNothing = -3;
     constexpr std::int64_t kOnlyName = -2;
-    std::vector<std::int64_t> best(rowCount_, -1);
-    std::vector<std::int64_t> termBest(rowCount_, kNothing);
+    std::vector<std::int64_t> best(rowCount(), -1);
+    std::vector<std::int64_t> termBest(rowCount(), kNothing);
 
     for (const auto& term : terms) {
         forEachMatch(term, [&](std::uint32_t id, MatchKind kind) {
-            const auto excess = lengths_[id] - term.length;
+            const auto excess = static_cast<std::int64_t>(lengths_[id]) - term.length;
             const auto asShortcode = search_text::shortcodeScore(kind, excess);
             const auto asKeyword = search_text::keywordScore(kind, excess);
             for (auto p = postingStart_[id]; p < postingStart_[id + 1]; ++p) {
@@ -210,7 +276,7 @@ std::vector<std::int64_t> SearchTable::bestScores(const std::vector<PreparedTerm
                 value = std::max(value, score);
             }
         });
-        for (std::size_t row = 0; row < rowCount_; ++row) {
+        for (std::size_t row = 0; row < rowCount(); ++row) {
             auto& value = termBest[row];
             if (value == kNothing) continue;
             const auto score = value == kOnlyName ? search_text::kNameScore : value;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "content/IndexedEmoji.hpp"
@@ -11,16 +12,61 @@
 
 namespace mosaiko {
 
-// The index rows rearranged for fast scoring: every distinct name, shortcode and keyword text once,
-// in one buffer that a term is searched in with a single scan, with the rows (and keyword penalties)
-// that use each text. Scores equal the row-by-row rule of IndexedEmoji::score.
+// The search rows of an entry list, held compactly: every distinct name, shortcode and keyword text
+// once, in one buffer that a term is searched in with a single scan, with the rows (and keyword
+// penalties) that use each text, and each row as a list of text numbers. Scores equal the row-by-row
+// rule of IndexedEmoji::score.
 class SearchTable {
   public:
     using MatchKind = search_text::MatchKind;
 
-    explicit SearchTable(const std::vector<IndexedEmoji>& rows);
+  private:
+    enum class Role : std::uint8_t { name, shortcode, keyword };
+    enum class Kind : std::uint8_t { other, emoticon, glyph };
+    // A row that uses a text, and as what: its name, a shortcode, or a keyword with its penalty
+    // (0, 120 or 900).
+    struct Posting {
+        std::uint32_t row;
+        std::int16_t penalty;
+        Role role;
+    };
+    // One text of a row, in the row's order: its name, its shortcodes, its keywords.
+    struct RowText {
+        std::uint32_t text;
+        std::int16_t penalty;
+        Role role;
+    };
 
-    std::size_t rowCount() const { return rowCount_; }
+  public:
+    // Takes the rows in list order, each made from its entry or copied from an earlier table, and
+    // arranges them.
+    class Builder {
+      public:
+        explicit Builder(std::size_t rowCount);
+        void add(const IndexedEmoji& row);
+        // Row `row` of `previous` once more, for an entry equal to the one that row was made from.
+        void copy(const SearchTable& previous, std::size_t row, const EmojiEntry& entry);
+        SearchTable build();
+
+      private:
+        void startRow(const EmojiEntry& entry);
+        void addText(std::string_view text, Role role, std::int64_t penalty);
+        std::uint32_t intern(std::string_view text);
+
+        std::unordered_map<std::string, std::uint32_t> ids_;
+        std::vector<const std::string*> texts_;
+        // The text number of each text's canonical (NFC) form, which the search compares.
+        std::vector<std::uint32_t> canonical_;
+        std::vector<const EmojiEntry*> entries_;
+        std::vector<std::uint32_t> rowStart_;
+        std::vector<RowText> rowTexts_;
+    };
+
+    SearchTable() = default;
+
+    std::size_t rowCount() const { return nameRanks_.size(); }
+    // The row as made from `entry`, from the texts stored for it.
+    IndexedEmoji row(std::size_t row, const EmojiEntry& entry) const;
 
     // For every row, the best of (row score of the term − the term's penalty, at least 0) over the
     // terms; −1 where no term matches.
@@ -32,15 +78,6 @@ class SearchTable {
     bool isEmoticon(std::size_t row) const { return kinds_[row] == Kind::emoticon; }
 
   private:
-    enum class Kind : std::uint8_t { other, emoticon, glyph };
-    // A row that uses a text, and as what: its name, a shortcode, or a keyword with its penalty.
-    enum class Role : std::uint8_t { name, shortcode, keyword };
-    struct Posting {
-        std::uint32_t row;
-        std::int32_t penalty;
-        Role role;
-    };
-
     // Calls f(text number, kind) for every distinct text that holds the term.
     template <class F>
     void forEachMatch(const PreparedTerm& term, F f) const;
@@ -50,22 +87,22 @@ class SearchTable {
         return std::string_view(buffer_).substr(offsets_[id], offsets_[id + 1] - 1 - offsets_[id]);
     }
 
-    std::size_t rowCount_ = 0;
     std::string buffer_;                  // every distinct text, each followed by a NUL
     std::vector<std::uint32_t> offsets_;  // start of each text in buffer_, then buffer_'s size
-    std::vector<std::int64_t> lengths_;   // characters of each text
+    std::vector<std::uint32_t> lengths_;  // characters of each text
     // Texts of ASCII without CR, in which every byte offset is a character boundary.
     std::vector<std::uint8_t> simple_;
-    // For each ASCII byte, the texts holding it and where it first occurs: one-letter queries, the
-    // most frequent and the broadest, need no scan at all.
-    struct ByteOccurrence {
-        std::uint32_t id;
-        std::uint32_t offset;
-    };
-    std::vector<std::vector<ByteOccurrence>> byteOccurrences_;
-    // The rows that use each text: text i has postings_[postingStart_[i]] .. [postingStart_[i + 1] - 1].
+    // For each ASCII byte, the texts holding it: byteTexts_[byteStart_[b]] .. [byteStart_[b + 1] - 1].
+    // One-letter queries, the most frequent and the broadest, need no scan of the buffer.
+    std::vector<std::uint32_t> byteStart_;
+    std::vector<std::uint32_t> byteTexts_;
+    // The rows that use each text (in canonical form): postings_[postingStart_[i]] ..
+    // [postingStart_[i + 1] - 1]. A text stored only as some row wrote it has none.
     std::vector<std::uint32_t> postingStart_;
     std::vector<Posting> postings_;
+    // The texts of each row as made: rowTexts_[rowStart_[r]] .. [rowStart_[r + 1] - 1].
+    std::vector<std::uint32_t> rowStart_;
+    std::vector<RowText> rowTexts_;
     std::vector<std::uint32_t> nameRanks_;
     std::vector<Kind> kinds_;
 };

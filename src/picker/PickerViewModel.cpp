@@ -243,9 +243,9 @@ std::vector<std::uint32_t> PickerViewModel::pinnedRows() const {
 
 std::vector<std::uint32_t> PickerViewModel::rowsWithPrefix(const char* prefix) const {
     std::vector<std::uint32_t> result;
-    const auto& rows = db_.index();
-    for (std::size_t row = 0; row < rows.size(); ++row)
-        if (hasPrefix(rows[row].entry().id, prefix)) result.push_back(static_cast<std::uint32_t>(row));
+    const auto count = db_.index().size();
+    for (std::size_t row = 0; row < count; ++row)
+        if (hasPrefix(db_.entryAtRow(row).id, prefix)) result.push_back(static_cast<std::uint32_t>(row));
     return result;
 }
 

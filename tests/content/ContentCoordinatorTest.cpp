@@ -46,7 +46,7 @@ TEST_F(ContentCoordinatorTest, StartingAddsGlyphsThenTheVisibleEmoticonsThenSnip
     custom.addSnippet("Signature", "Kind regards", {"sig"}, {});
     EXPECT_EQ(db.emojis().size(), 3u);
     coordinator->start();
-    EXPECT_EQ(db.extraEmojis(), expectedExtras());
+    EXPECT_EQ(listOf(db.extraEmojis()), expectedExtras());
     EXPECT_EQ(db.extraEmojis().size(),
               GlyphCatalog::entries().size() + EmoticonCatalog::allEntries().size() + 1);
     EXPECT_EQ(db.emojis().front().id, "grinning");
@@ -64,7 +64,7 @@ TEST_F(ContentCoordinatorTest, EveryChangeReachesTheDatabaseBeforeTheChangeRetur
     custom.addSnippet("Address", "1 Main Street", {"addr"}, {});
     const auto second = "snippet-" + custom.snippets().front().id;
     EXPECT_EQ(idsWithPrefix("snippet-"), (Ids{second, first}));
-    EXPECT_EQ(db.extraEmojis(), expectedExtras());
+    EXPECT_EQ(listOf(db.extraEmojis()), expectedExtras());
 
     const auto order = EmoticonCatalog::defaultOrder();
     const auto hidden = order[1];
@@ -77,7 +77,7 @@ TEST_F(ContentCoordinatorTest, EveryChangeReachesTheDatabaseBeforeTheChangeRetur
     std::swap(moved[0], moved[1]);
     prefs.setEmoticonOrder(moved);
     EXPECT_EQ(idsWithPrefix("emoticon-"), moved);
-    EXPECT_EQ(db.extraEmojis(), expectedExtras());
+    EXPECT_EQ(listOf(db.extraEmojis()), expectedExtras());
 
     // Snippets that share an id give one entry, the first; removing them all leaves the rest.
     auto twins = custom.snippets();
@@ -87,7 +87,7 @@ TEST_F(ContentCoordinatorTest, EveryChangeReachesTheDatabaseBeforeTheChangeRetur
     EXPECT_EQ(db.entryForID(second)->name, "Address");
     custom.snippets.set({});
     EXPECT_TRUE(idsWithPrefix("snippet-").empty());
-    EXPECT_EQ(db.extraEmojis(), expectedExtras());
+    EXPECT_EQ(listOf(db.extraEmojis()), expectedExtras());
 }
 
 TEST_F(ContentCoordinatorTest, StartingAgainReplacesTheSubscriptionsAndNothingFollowsOnceItIsGone) {

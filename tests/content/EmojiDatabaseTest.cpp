@@ -22,10 +22,6 @@ std::vector<std::string> optionTexts(const EmojiEntry& entry) {
     return texts;
 }
 
-std::vector<EmojiEntry> listOf(std::span<const EmojiEntry> entries) {
-    return {entries.begin(), entries.end()};
-}
-
 const std::string kWave = "\U0001F44B";
 
 TEST(EmojiDatabaseLoading, DropsEntriesAndOptionsNewerThanTheRunningSystem) {
@@ -142,8 +138,10 @@ TEST(EmojiDatabaseCombining, TheFirstEntryWithAnIdWinsAndExtrasFollowTheBaseList
 
     db.setExtraEmojis({makeEntry("e", "e")});
     EXPECT_EQ(ids(db.emojis()), (std::vector<std::string>{"a", "b", "e"}));
+    EXPECT_EQ(ids(listOf(db.extraEmojis())), std::vector<std::string>{"e"});
     EXPECT_FALSE(db.entryForID("c"));
     db.setExtraEmojis({});
+    EXPECT_TRUE(db.extraEmojis().empty());
     EXPECT_EQ(ids(db.emojis()), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(listOf(db.baseEmojis()), db.emojis());
 
@@ -266,6 +264,13 @@ TEST(EmojiDatabaseLookups, FindEntriesByIdByTextAndByTheTextOfAnyOption) {
     EXPECT_EQ(custom.entryForEmoji("cafe\u0301")->id, "cafe");
     EXPECT_EQ(custom.entryForEmoji("shared")->id, "later");
     EXPECT_EQ(custom.entryForEmoji("<owner>")->id, "owner");
+
+    // Texts stored in decomposed form are found by their composed form as well.
+    auto decomposed = makeEntry("cre\u0300me", "cre\u0300me");
+    decomposed.emoji = "cre\u0300me";
+    EmojiDatabase stored({decomposed}, {}, kSystem14);
+    EXPECT_EQ(stored.entryForID("cr\u00E8me")->id, "cre\u0300me");
+    EXPECT_EQ(stored.entryForEmoji("cr\u00E8me")->id, "cre\u0300me");
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
     const auto arrow = makeEntry("glyph-arrow", "Rightwards arrow", {"rarr"}, {"arrow", "right"});
     auto expectFreshRows = [&] {
         const auto base = db.baseEmojis();
-        const EmojiDatabase fresh({base.begin(), base.end()}, db.extraEmojis(), {99, 0, 0});
+        const EmojiDatabase fresh(listOf(base), listOf(db.extraEmojis()), {99, 0, 0});
         EXPECT_EQ(db.index(), fresh.index());
         ASSERT_EQ(db.index().size(), db.emojis().size());
         // Rows taken over from the previous index refer to the entries of the list now stored.
@@ -103,6 +103,20 @@ TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
     expectFreshRows();
     EXPECT_EQ(db.index().back().shortcodes, (std::vector<std::string>{"rarr", "to"}));
     EXPECT_EQ(ids(db.search("pointer", 5)), std::vector<std::string>{"glyph-arrow"});
+}
+
+TEST(SearchIndex, RowsKeepTheirTextsAsWrittenAndAreSearchedInCanonicalForm) {
+    // The same words, one entry written decomposed and one composed: equal scores, rows as written.
+    EmojiDatabase db({makeEntry("d", "Cre\u0300me bru\u0302le\u0301e", {"cre\u0300me"}, {"de\u0301licieux"}),
+                      makeEntry("c", "Cr\u00E8me br\u00FBl\u00E9e", {"cr\u00E8me"}, {"d\u00E9licieux"})},
+                     {}, kSystem14);
+    EXPECT_EQ(db.index()[0].name, "cre\u0300me bru\u0302le\u0301e");
+    EXPECT_EQ(db.index()[0].shortcodes, std::vector<std::string>{"cre\u0300me"});
+    for (const auto* query : {"cr\u00E8me", "de\u0301lic", "br\u00FBl\u00E9e"}) {
+        const auto found = db.matches(query, 5);
+        ASSERT_EQ(found.size(), 2u) << query;
+        EXPECT_EQ(found[0].score, found[1].score) << query;
+    }
 }
 
 TEST(SearchIndexTokens, NormalizationKeepsLettersNumbersAndSingleInnerSeparators) {

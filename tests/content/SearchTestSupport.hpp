@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ inline EmojiEntry makeEntry(std::string id, std::string name, std::vector<std::s
     entry.shortcodes = std::move(shortcodes);
     entry.keywords = std::move(keywords);
     return entry;
+}
+
+inline std::vector<EmojiEntry> listOf(std::span<const EmojiEntry> entries) {
+    return {entries.begin(), entries.end()};
 }
 
 inline std::vector<std::string> ids(const std::vector<EmojiEntry>& entries) {
