@@ -30,8 +30,8 @@ EmojiDatabase::EmojiDatabase(const AppBundle& bundle, OperatingSystemVersion cur
 EmojiDatabase::EmojiDatabase(std::vector<EmojiEntry> baseEmojis, std::vector<EmojiEntry> extraEmojis,
                              OperatingSystemVersion currentMacOSVersion)
     : currentMacOSVersion_(currentMacOSVersion) {
-    setBaseEmojis(availableEntries(baseEmojis));
-    setExtras(availableEntries(extraEmojis));
+    setBaseEmojis(availableEntries(std::move(baseEmojis), currentMacOSVersion_));
+    setExtras(availableEntries(std::move(extraEmojis), currentMacOSVersion_));
     rebuildCombined();
 }
 
@@ -50,7 +50,7 @@ EmojiDatabase::Loaded EmojiDatabase::prepare(const AppBundle& bundle,
         // A missing, unreadable or undecodable data file leaves the built-in entries.
         loaded.baseEmojis = availableEntries(fallbackEmojis(), currentMacOSVersion);
     }
-    loaded.extraEmojis = availableEntries(extras.entries, currentMacOSVersion);
+    loaded.extraEmojis = availableEntries(std::move(extras.entries), currentMacOSVersion);
     loaded.extrasGeneration = extras.generation;
     loaded.emojis = combined(loaded.baseEmojis, loaded.extraEmojis);
     loaded.index = SearchIndex(loaded.emojis);
@@ -71,7 +71,7 @@ void EmojiDatabase::finishLoading(Loaded loaded) {
         return;
     }
     // The extras changed while the index was being built: its rows of unchanged entries are kept.
-    setExtras(availableEntries(std::exchange(pendingExtras_, {})));
+    setExtras(availableEntries(std::exchange(pendingExtras_, {}), currentMacOSVersion_));
     auto list = combined(baseEmojis(), extraEmojis());
     auto index = loaded.index.isOver(loaded.emojis) ? SearchIndex(list, &loaded.index) : SearchIndex(list);
     publish(std::move(list), std::move(index));
@@ -194,8 +194,7 @@ std::vector<EmojiEntry> EmojiDatabase::availableEntries(const std::vector<EmojiE
     return availableEntries(entries, currentMacOSVersion_);
 }
 
-std::optional<EmojiEntry> EmojiDatabase::availableEntry(const EmojiEntry& entry,
-                                                        OperatingSystemVersion system) {
+std::optional<EmojiEntry> EmojiDatabase::availableEntry(EmojiEntry entry, OperatingSystemVersion system) {
     auto isNewerThanSystem = [&](const std::optional<std::string>& minimum) {
         if (!minimum || minimum->empty()) return false;
         const auto version = parseOperatingSystemVersion(*minimum);
@@ -213,23 +212,24 @@ std::optional<EmojiEntry> EmojiDatabase::availableEntry(const EmojiEntry& entry,
     for (const auto& option : entry.variants->options()) {
         if (!isNewerThanSystem(option.minimumMacOSVersion)) remaining.push_back(option);
     }
-    auto available = entry;
     if (remaining.empty()) {
-        available.variants.reset();
+        entry.variants.reset();
     } else {
-        available.variants = EmojiEntry::Variants(std::move(remaining));
+        entry.variants = EmojiEntry::Variants(std::move(remaining));
     }
-    return available;
+    return entry;
 }
 
-std::vector<EmojiEntry> EmojiDatabase::availableEntries(const std::vector<EmojiEntry>& entries,
+std::vector<EmojiEntry> EmojiDatabase::availableEntries(std::vector<EmojiEntry> entries,
                                                         OperatingSystemVersion system) {
-    std::vector<EmojiEntry> available;
-    available.reserve(entries.size());
-    for (const auto& entry : entries) {
-        if (auto kept = availableEntry(entry, system)) available.push_back(std::move(*kept));
+    // In place: the entries are moved, not copied, so the data file's strings are made only once.
+    std::size_t kept = 0;
+    for (auto& entry : entries) {
+        if (auto available = availableEntry(std::move(entry), system))
+            entries[kept++] = std::move(*available);
     }
-    return available;
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(kept), entries.end());
+    return entries;
 }
 
 void EmojiDatabase::setExtraEmojis(std::vector<EmojiEntry> entries) {
@@ -238,7 +238,7 @@ void EmojiDatabase::setExtraEmojis(std::vector<EmojiEntry> entries) {
         ++extrasGeneration_;
         return;
     }
-    setExtras(availableEntries(entries));
+    setExtras(availableEntries(std::move(entries), currentMacOSVersion_));
     rebuildCombined();
 }
 

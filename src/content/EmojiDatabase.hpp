@@ -179,9 +179,9 @@ class EmojiDatabase {
 
   private:
     static std::vector<EmojiEntry> readDataFile(const AppBundle& bundle);
-    static std::vector<EmojiEntry> availableEntries(const std::vector<EmojiEntry>& entries,
+    static std::vector<EmojiEntry> availableEntries(std::vector<EmojiEntry> entries,
                                                     OperatingSystemVersion version);
-    static std::optional<EmojiEntry> availableEntry(const EmojiEntry& entry, OperatingSystemVersion version);
+    static std::optional<EmojiEntry> availableEntry(EmojiEntry entry, OperatingSystemVersion version);
     static std::vector<EmojiEntry> combined(std::span<const EmojiEntry> base,
                                             std::span<const EmojiEntry> extras);
     void rebuildCombined();
