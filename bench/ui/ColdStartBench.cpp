@@ -3,7 +3,8 @@
 // results, beside the time a bare Qt window takes to appear when started the same way; and the resident
 // memory of each once shown. Each round starts a fresh process on a virtual X server of its own (no window
 // manager); the figures are medians over the rounds, with the ratios to the bare window. Needs Xvfb and the
-// built program. Usage: ColdStartBench [rounds]   (default 15)
+// built program. Usage: ColdStartBench [rounds] [other-program]   (default 15 rounds); another build of the
+// program (with its resources beside it) is measured in the same rounds, for before/after figures.
 #include <poll.h>
 #include <unistd.h>
 
@@ -165,7 +166,8 @@ std::optional<Round> bareWindowRound(const XSession& session, MapWatcher& watche
     return round;
 }
 
-std::optional<Round> programRound(XSession& session, MapWatcher& watcher) {
+std::optional<Round> programRound(XSession& session, MapWatcher& watcher,
+                                  const std::filesystem::path& executable) {
     FocusedClientWindow client(session.display());
     if (!client.ok()) return std::nullopt;
     Display* typist = session.connection();
@@ -175,7 +177,7 @@ std::optional<Round> programRound(XSession& session, MapWatcher& watcher) {
     watcher.drain();
 
     const auto start = Clock::now();
-    RunningProgram program(session);
+    RunningProgram program(session, {}, executable);
     auto failed = [&](const char* what) {
         std::fprintf(stderr, "%s\n%s", what, program.output().c_str());
         return std::nullopt;
@@ -227,9 +229,13 @@ int bareWindow(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == kBareWindowArgument) return bareWindow(argc, argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
-    if (!std::filesystem::exists(RunningProgram::program())) {
-        std::fprintf(stderr, "the program is not built: %s\n", RunningProgram::program().c_str());
-        return 1;
+    std::vector<std::filesystem::path> programs{RunningProgram::program()};
+    if (argc > 2) programs.emplace_back(argv[2]);
+    for (const auto& path : programs) {
+        if (!std::filesystem::exists(path)) {
+            std::fprintf(stderr, "the program is not built: %s\n", path.c_str());
+            return 1;
+        }
     }
     XSession session;
     if (!session.ok()) {
@@ -241,17 +247,24 @@ int main(int argc, char** argv) {
     if (!watcher.ok()) return 1;
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
 
-    std::vector<Round> bare, program;
+    std::vector<Round> bare;
+    std::vector<std::vector<Round>> measured(programs.size());
     for (int i = 0; i < rounds; ++i) {
-        // Alternating, so that both meet the same machine load.
+        // Alternating, so that all meet the same machine load.
         const auto b = bareWindowRound(session, watcher, self);
-        const auto p = programRound(session, watcher);
-        if (!b || !p) {
-            std::fprintf(stderr, "round %d failed (%s)\n", i, b ? "program" : "bare window");
+        if (!b) {
+            std::fprintf(stderr, "round %d failed (bare window)\n", i);
             return 1;
         }
         bare.push_back(*b);
-        program.push_back(*p);
+        for (std::size_t k = 0; k < programs.size(); ++k) {
+            const auto p = programRound(session, watcher, programs[k]);
+            if (!p) {
+                std::fprintf(stderr, "round %d failed (%s)\n", i, programs[k].c_str());
+                return 1;
+            }
+            measured[k].push_back(*p);
+        }
     }
 
     auto column = [](const std::vector<Round>& list, double Round::*field) {
@@ -267,15 +280,21 @@ int main(int argc, char** argv) {
     const double bareMap = column(bare, &Round::panelShown);
     std::printf("cold start, median of %d rounds (ms from start)\n", rounds);
     std::printf("  bare Qt window mapped           %8.1f\n", bareMap);
-    std::printf("  program: key tap live           %8.1f   ratio %.2f\n", column(program, &Round::tapLive),
-                column(program, &Round::tapLive) / bareMap);
-    std::printf("  program: \";;\" opened the panel  %8.1f   ratio %.2f\n",
-                column(program, &Round::panelShown), column(program, &Round::panelShown) / bareMap);
-    std::printf("  program: results painted        %8.1f   ratio %.2f\n",
-                column(program, &Round::resultsShown), column(program, &Round::resultsShown) / bareMap);
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+        const auto& program = measured[k];
+        if (programs.size() > 1) std::printf("  %s\n", programs[k].c_str());
+        std::printf("  program: key tap live           %8.1f   ratio %.2f\n",
+                    column(program, &Round::tapLive), column(program, &Round::tapLive) / bareMap);
+        std::printf("  program: \";;\" opened the panel  %8.1f   ratio %.2f\n",
+                    column(program, &Round::panelShown), column(program, &Round::panelShown) / bareMap);
+        std::printf("  program: results painted        %8.1f   ratio %.2f\n",
+                    column(program, &Round::resultsShown), column(program, &Round::resultsShown) / bareMap);
+    }
     std::printf("resident memory once shown, median (MB)\n");
     std::printf("  bare Qt window                  %8.1f\n", rss(bare));
-    std::printf("  program, panel with results     %8.1f   ratio %.2f\n", rss(program),
-                rss(program) / rss(bare));
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+        std::printf("  program, panel with results     %8.1f   ratio %.2f\n", rss(measured[k]),
+                    rss(measured[k]) / rss(bare));
+    }
     return 0;
 }

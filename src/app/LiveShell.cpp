@@ -21,13 +21,13 @@
 #include "picker/ui/PickerAssembly.hpp"
 #include "picker/ui/PickerPanelController.hpp"
 #include "platform/BuildInfo.hpp"
-#include "platform/linux/EmojiFontSupport.hpp"
 #include "platform/linux/ExecutablePath.hpp"
 #include "platform/linux/FileAppendLog.hpp"
 #include "platform/linux/FileDefaults.hpp"
 #include "platform/linux/FreeMemory.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
+#include "platform/x11/X11DisplaysAhead.hpp"
 #include "platform/x11/X11EventPoster.hpp"
 #include "platform/x11/X11KeyTap.hpp"
 #include "platform/x11/X11Workspace.hpp"
@@ -65,17 +65,16 @@ PermissionsManager livePermissions() {
 
 }  // namespace
 
-LiveShell::LiveShell(std::vector<std::string> arguments)
+LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displays,
+                     std::shared_future<OperatingSystemVersion> emojiSystemVersion)
     : arguments_(std::move(arguments)),
+      displays_(displays),
       permissions_(livePermissions()),
       autoStart_(XdgAutostartService::shared()),
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
                 InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
-      // Which emoji the font can draw is asked of fontconfig, whose first use reads its whole
-      // configuration: begun at once on a thread of its own, that work is done by the time the
-      // picker's views (through Qt's font database) and the emoji loader need it.
-      emojiSystemVersion_(std::async(std::launch::async, detectEmojiSystemVersion).share()),
-      workspace_(createX11Workspace()) {
+      emojiSystemVersion_(std::move(emojiSystemVersion)),
+      workspace_(createX11Workspace(displays_.take())) {
     if (!workspace_) workspace_ = std::make_unique<NoWorkspace>();
     // Registered before the older copies are looked up, so copies started at the same moment see
     // each other and only the newest survives.
@@ -117,7 +116,7 @@ AppDelegate::Stores LiveShell::loadStores() {
                                          [version = emojiSystemVersion_] { return version.get(); });
     Content& content = *content_;
 
-    poster_ = createX11EventPoster(buildinfo::kAppIdentifier);
+    poster_ = createX11EventPoster(buildinfo::kAppIdentifier, displays_.take());
     // Without a poster nothing can be typed: the inserters fail instead of pretending, so no use is
     // recorded and the picker's session ends with the user's text left as it was.
     EmojiInserter::EventPoster post;
@@ -135,19 +134,21 @@ AppDelegate::Stores LiveShell::loadStores() {
             EmojiInserter::KeyboardEventFactory([](std::uint16_t, bool) { return std::nullopt; }));
     }
 
-    PickerAssembly::Parts parts{
-        content.db,
-        content.prefs,
-        content.usage,
-        content.collections,
-        mainLoop_,
-        SystemClock::shared(),
-        screens_,
-        workspace_.get(),
-        [](std::uint64_t, KeyTapPort::Callback callback) { return createX11KeyTapPort(std::move(callback)); },
-        post,
-        {},
-        canType};
+    auto createTap = [this](std::uint64_t, KeyTapPort::Callback callback) {
+        return createX11KeyTapPort(std::move(callback), displays_.take());
+    };
+    PickerAssembly::Parts parts{content.db,
+                                content.prefs,
+                                content.usage,
+                                content.collections,
+                                mainLoop_,
+                                SystemClock::shared(),
+                                screens_,
+                                workspace_.get(),
+                                createTap,
+                                post,
+                                {},
+                                canType};
     auto picker = PickerAssembly::build(std::move(parts));
     picker_ = std::move(picker.controller);
     pickerPanel_ = picker.panel;
@@ -254,7 +255,8 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.systemTrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
     d.executablePath = currentExecutablePath().string();
     d.launcher = &launcher_;
-    d.terminate = [] { QCoreApplication::quit(); };
+    // Queued: asked during the launch, before the event loop runs, a direct quit would be ignored.
+    d.terminate = [] { QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection); };
     return d;
 }
 

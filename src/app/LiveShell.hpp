@@ -17,6 +17,7 @@
 namespace mosaiko {
 
 class X11EventPoster;
+class X11DisplaysAhead;
 
 // The live platform behind the application delegate, for one run of the program: the Qt main
 // loop, the X11 workspace, key tap and event poster, the picker built over them, and the registry
@@ -24,7 +25,10 @@ class X11EventPoster;
 // asks for them, after the older copies are gone.
 class LiveShell {
   public:
-    explicit LiveShell(std::vector<std::string> arguments);
+    // The X connections come from `displays`, which outlives the shell; `emojiSystemVersion` is
+    // detectEmojiSystemVersion() under way.
+    LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displays,
+              std::shared_future<OperatingSystemVersion> emojiSystemVersion);
     ~LiveShell();
     LiveShell(const LiveShell&) = delete;
     LiveShell& operator=(const LiveShell&) = delete;
@@ -39,6 +43,7 @@ class LiveShell {
     SingleInstance::Dependencies singleInstance();
 
     std::vector<std::string> arguments_;
+    X11DisplaysAhead& displays_;
     PermissionsManager permissions_;
     AutoStartManager autoStart_;
     QtMainLoop mainLoop_;

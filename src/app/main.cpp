@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdlib>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -13,24 +14,38 @@
 #include "app/TerminationSignals.hpp"
 #include "app/logic/StartupCheck.hpp"
 #include "platform/BuildInfo.hpp"
+#include "platform/linux/EmojiFontSupport.hpp"
 #include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11DisplaysAhead.hpp"
 
 int main(int argc, char** argv) {
     using namespace mosaiko;
+
+    // Which emoji the font can draw is asked of fontconfig, whose first use reads its whole
+    // configuration: begun first, on a thread of its own, that work is done by the time the panel
+    // (through Qt's font database) and the emoji loader need it, instead of being done twice at once.
+    const auto emojiSystemVersion = std::async(std::launch::async, detectEmojiSystemVersion).share();
 
     // The checking connection stays open until the toolkit has its own. Started as an X server's
     // only client (early in a session script), closing it would make the server reset and refuse
     // the toolkit's connection, and the toolkit aborts when it cannot connect.
     std::unique_ptr<X11Display> checkedDisplay;
+    std::string checkedName;
     const auto problem = StartupCheck::displayProblem(std::getenv("QT_QPA_PLATFORM"), std::getenv("DISPLAY"),
-                                                      [&checkedDisplay](const std::string& name) {
+                                                      [&](const std::string& name) {
                                                           checkedDisplay = X11Display::open(name);
+                                                          checkedName = name;
                                                           return checkedDisplay != nullptr;
                                                       });
     if (problem) {
         std::cerr << *problem << "\n";
         return 1;
     }
+    // The checking connection goes on to serve the workspace; the key tap's and the event poster's
+    // are opened while the toolkit starts.
+    std::unique_ptr<X11DisplaysAhead> displays =
+        checkedDisplay ? std::make_unique<X11DisplaysAhead>(checkedName, std::move(checkedDisplay), 2)
+                       : std::make_unique<X11DisplaysAhead>();
 
     // The application name becomes the class of every window (WM_CLASS), which is how the key
     // path recognises the program's own windows.
@@ -42,18 +57,31 @@ int main(int argc, char** argv) {
     // clients there. A user's own choice (QT_QPA_PLATFORM, -platform) still wins.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
-    checkedDisplay.reset();
     QApplication::setQuitOnLastWindowClosed(false);
 
     const std::vector<std::string> arguments(argv, argv + argc);
-    LiveShell shell(arguments);
+    LiveShell shell(arguments, *displays, emojiSystemVersion);
     AppDelegate delegate(shell.dependencies());
 
-    TerminationSignals terminationSignals([](int) { QCoreApplication::quit(); });
+    // A signal is heard inside some event loop: the main one, or before it the launch's alert, whose
+    // loop only exit() ends (quit() is ignored until the main loop runs); the launch then sees the
+    // request and has the main loop quit as soon as it runs.
+    bool mainLoopRuns = false;
+    TerminationSignals terminationSignals([&mainLoopRuns](int) {
+        if (mainLoopRuns) {
+            QCoreApplication::quit();
+        } else {
+            QCoreApplication::exit(0);
+        }
+    });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
-    QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
-
+    // Launched before the event loop's first turn, as the loop's start connects the toolkit's
+    // accessibility bridge to the session bus, which takes milliseconds (longer when it has to start
+    // a bus): the keyboard is listened to by then, and held keys wait for the loop as at any busy
+    // moment. What the launch defers runs from the loop.
+    delegate.applicationDidFinishLaunching();
+    QTimer::singleShot(0, &app, [&mainLoopRuns] { mainLoopRuns = true; });
     app.exec();
     return 0;
 }

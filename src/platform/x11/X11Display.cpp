@@ -54,13 +54,17 @@ X11ErrorTrap::~X11ErrorTrap() {
     currentTrap = previous_;
 }
 
-std::unique_ptr<X11Display> X11Display::open(const std::string& name) {
+void X11Display::initialize() {
     static std::once_flag once;
     std::call_once(once, [] {
         XInitThreads();
         previousErrorHandler = XSetErrorHandler(&X11ErrorTrapAccess::handleError);
         previousIOErrorHandler = XSetIOErrorHandler(&X11ErrorTrapAccess::handleIOError);
     });
+}
+
+std::unique_ptr<X11Display> X11Display::open(const std::string& name) {
+    initialize();
     Display* display = XOpenDisplay(name.empty() ? nullptr : name.c_str());
     if (!display) return nullptr;
     return std::unique_ptr<X11Display>(new X11Display(display));

@@ -18,6 +18,9 @@ class X11Display {
   public:
     // Opens the named display ($DISPLAY when the name is empty); nullptr when that fails.
     static std::unique_ptr<X11Display> open(const std::string& name = {});
+    // Readies Xlib for connections used on several threads; open() does it on its first call, which
+    // must come before any other thread uses Xlib.
+    static void initialize();
     ~X11Display();
     X11Display(const X11Display&) = delete;
     X11Display& operator=(const X11Display&) = delete;

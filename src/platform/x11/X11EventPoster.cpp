@@ -113,8 +113,8 @@ bool needsSpareKeycode(const std::u16string& text) {
 
 }  // namespace
 
-std::unique_ptr<X11EventPoster> X11EventPoster::create(Options options) {
-    auto display = X11Display::open(options.displayName);
+std::unique_ptr<X11EventPoster> X11EventPoster::create(Options options, std::unique_ptr<X11Display> display) {
+    if (!display) display = X11Display::open(options.displayName);
     if (!display) return nullptr;
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(display->get(), &eventBase, &errorBase, &major, &minor)) return nullptr;
@@ -437,10 +437,11 @@ void X11EventPoster::recordMappedSlots(std::vector<RemappedKeycodes::Entry> also
     record_->write(entries);
 }
 
-std::unique_ptr<X11EventPoster> createX11EventPoster(const std::string& identifier) {
+std::unique_ptr<X11EventPoster> createX11EventPoster(const std::string& identifier,
+                                                     std::unique_ptr<X11Display> display) {
     X11EventPoster::Options options;
     options.recordDirectory = InstanceRegistry::standardDirectory(identifier);
-    return X11EventPoster::create(std::move(options));
+    return X11EventPoster::create(std::move(options), std::move(display));
 }
 
 }  // namespace mosaiko

@@ -14,10 +14,9 @@
 #include "platform/SyntheticKeyEvent.hpp"
 #include "platform/linux/RemappedKeycodes.hpp"
 #include "platform/x11/PostedKeyLedger.hpp"
+#include "platform/x11/X11Display.hpp"
 
 namespace mosaiko {
-
-class X11Display;
 
 // Types synthetic key events into the focused X11 application through XTEST. A key event presses
 // or releases the key with that virtual key code (Delete is BackSpace). A text event types its
@@ -54,8 +53,10 @@ class X11EventPoster {
         std::filesystem::path recordDirectory;
     };
 
-    // nullptr when the display cannot be opened or lacks XTEST.
-    static std::unique_ptr<X11EventPoster> create(Options options);
+    // nullptr when the display cannot be opened or lacks XTEST. A `display` given is used instead of
+    // opening one.
+    static std::unique_ptr<X11EventPoster> create(Options options,
+                                                  std::unique_ptr<X11Display> display = nullptr);
     ~X11EventPoster();
     X11EventPoster(const X11EventPoster&) = delete;
     X11EventPoster& operator=(const X11EventPoster&) = delete;
@@ -115,7 +116,8 @@ class X11EventPoster {
 };
 
 // The live poster on $DISPLAY, sharing PostedKeyLedger::shared() with the live key tap, recording
-// its remapped keycodes in the runtime folder of the program `identifier`.
-std::unique_ptr<X11EventPoster> createX11EventPoster(const std::string& identifier);
+// its remapped keycodes in the runtime folder of the program `identifier`; over `display` when given.
+std::unique_ptr<X11EventPoster> createX11EventPoster(const std::string& identifier,
+                                                     std::unique_ptr<X11Display> display = nullptr);
 
 }  // namespace mosaiko

@@ -425,9 +425,10 @@ bool hasRawKeyEvents(Display* display) {
 
 }  // namespace
 
-std::unique_ptr<X11KeyTap> X11KeyTap::create(Callback callback, Options options) {
+std::unique_ptr<X11KeyTap> X11KeyTap::create(Callback callback, Options options,
+                                             std::unique_ptr<X11Display> display) {
     if (!QCoreApplication::instance()) return nullptr;
-    auto display = X11Display::open(options.displayName);
+    if (!display) display = X11Display::open(options.displayName);
     if (!display || !hasRawKeyEvents(display->get())) return nullptr;
     if (!options.ledger) options.ledger = PostedKeyLedger::shared();
     auto shared = std::make_shared<Shared>();
@@ -564,8 +565,9 @@ void X11KeyTap::run() {
     shared_->changed.notify_all();
 }
 
-std::unique_ptr<KeyTapPort> createX11KeyTapPort(KeyTapPort::Callback callback) {
-    return X11KeyTap::create(std::move(callback), {});
+std::unique_ptr<KeyTapPort> createX11KeyTapPort(KeyTapPort::Callback callback,
+                                                std::unique_ptr<X11Display> display) {
+    return X11KeyTap::create(std::move(callback), {}, std::move(display));
 }
 
 }  // namespace mosaiko

@@ -6,10 +6,9 @@
 
 #include "platform/KeyTapPort.hpp"
 #include "platform/x11/PostedKeyLedger.hpp"
+#include "platform/x11/X11Display.hpp"
 
 namespace mosaiko {
-
-class X11Display;
 
 // The system-wide key tap on X11. It holds only the keys it is told to (hold()): synchronous
 // passive grabs on the root window, so that each such press freezes the keyboard until the callback
@@ -40,7 +39,9 @@ class X11KeyTap final : public KeyTapPort {
     };
 
     // nullptr when the display cannot be opened, lacks XInput 2.2, or no application object exists.
-    static std::unique_ptr<X11KeyTap> create(Callback callback, Options options);
+    // A `display` given is used instead of opening one.
+    static std::unique_ptr<X11KeyTap> create(Callback callback, Options options,
+                                             std::unique_ptr<X11Display> display = nullptr);
     ~X11KeyTap() override;
 
     // Starts observing and places the grabs; returns once they are in place.
@@ -63,8 +64,9 @@ class X11KeyTap final : public KeyTapPort {
     std::thread thread_;
 };
 
-// The live tap on $DISPLAY, sharing PostedKeyLedger::shared() with the live poster; nullptr when
-// there is no X display.
-std::unique_ptr<KeyTapPort> createX11KeyTapPort(KeyTapPort::Callback callback);
+// The live tap on $DISPLAY (over `display` when given), sharing PostedKeyLedger::shared() with the
+// live poster; nullptr when there is no X display.
+std::unique_ptr<KeyTapPort> createX11KeyTapPort(KeyTapPort::Callback callback,
+                                                std::unique_ptr<X11Display> display = nullptr);
 
 }  // namespace mosaiko

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "platform/BuildInfo.hpp"
 #include "platform/x11/X11Display.hpp"
@@ -84,34 +85,41 @@ Window topLevel(Display* display, Window window) {
 
 }  // namespace
 
-std::unique_ptr<X11Workspace> X11Workspace::create(Options options) {
-    auto display = X11Display::open(options.displayName);
+std::unique_ptr<X11Workspace> X11Workspace::create(Options options, std::unique_ptr<X11Display> display) {
+    if (!display) display = X11Display::open(options.displayName);
     if (!display) return nullptr;
     return std::unique_ptr<X11Workspace>(new X11Workspace(std::move(display), std::move(options)));
 }
 
 X11Workspace::X11Workspace(std::unique_ptr<X11Display> display, Options options)
     : display_(std::move(display)),
-      atoms_(std::make_unique<Atoms>()),
       ownProcessId_(options.ownProcessId ? options.ownProcessId : static_cast<long>(getpid())),
       desktopEntries_(options.dataDirectories.empty() ? DesktopEntryIndex::defaultDataDirectories()
                                                       : options.dataDirectories,
                       options.locale.value_or(DesktopEntryIndex::defaultLocale())) {
+    // Nothing here waits for the server, which is busiest while the program starts: the atoms
+    // are asked for when first needed, and the frontmost application when activations are first
+    // followed.
     Display* d = display_->get();
-    atoms_->activeWindow = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
-    atoms_->clientList = XInternAtom(d, "_NET_CLIENT_LIST", False);
-    atoms_->pid = XInternAtom(d, "_NET_WM_PID", False);
-    atoms_->supportingWmCheck = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
-    atoms_->gtkApplicationId = XInternAtom(d, "_GTK_APPLICATION_ID", False);
-    atoms_->kdeDesktopFile = XInternAtom(d, "_KDE_NET_WM_DESKTOP_FILE", False);
-    atoms_->utf8String = XInternAtom(d, "UTF8_STRING", False);
-    atoms_->wmState = XInternAtom(d, "WM_STATE", False);
     XSelectInput(d, DefaultRootWindow(d), PropertyChangeMask);
     XFlush(d);
     notifier_ = std::make_unique<QSocketNotifier>(display_->fileDescriptor(), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
                      [this] { handleEvents(); });
-    lastFrontmost_ = frontmostApplication();
+}
+
+const X11Workspace::Atoms& X11Workspace::atoms() const {
+    if (atoms_) return *atoms_;
+    // Asked all at once: one round trip instead of one per atom.
+    char* names[] = {const_cast<char*>("_NET_ACTIVE_WINDOW"),  const_cast<char*>("_NET_CLIENT_LIST"),
+                     const_cast<char*>("_NET_WM_PID"),         const_cast<char*>("_NET_SUPPORTING_WM_CHECK"),
+                     const_cast<char*>("_GTK_APPLICATION_ID"), const_cast<char*>("_KDE_NET_WM_DESKTOP_FILE"),
+                     const_cast<char*>("UTF8_STRING"),         const_cast<char*>("WM_STATE")};
+    Atom atoms[std::size(names)] = {};
+    XInternAtoms(display_->get(), names, static_cast<int>(std::size(names)), False, atoms);
+    atoms_ = std::make_unique<Atoms>(
+        Atoms{atoms[0], atoms[1], atoms[2], atoms[3], atoms[4], atoms[5], atoms[6], atoms[7]});
+    return *atoms_;
 }
 
 X11Workspace::~X11Workspace() {
@@ -134,8 +142,8 @@ bool X11Workspace::takeEvents() const {
         XEvent event;
         XNextEvent(d, &event);
         if (event.type != PropertyNotify) continue;
-        if (event.xproperty.atom == atoms_->supportingWmCheck) windowManagerKnown_.reset();
-        if (event.xproperty.atom == atoms_->activeWindow || event.xproperty.atom == atoms_->supportingWmCheck)
+        if (event.xproperty.atom == atoms().supportingWmCheck) windowManagerKnown_.reset();
+        if (event.xproperty.atom == atoms().activeWindow || event.xproperty.atom == atoms().supportingWmCheck)
             changed = true;
     }
     if (changed) {
@@ -154,20 +162,22 @@ void X11Workspace::handleEvents() {
     if (!activationPending_) return;
     activationPending_ = false;
     auto app = frontmostApplication();
-    const bool changed =
-        app && (!lastFrontmost_ || app->processIdentifier != lastFrontmost_->processIdentifier ||
-                app->bundleIdentifier != lastFrontmost_->bundleIdentifier);
+    // Without a baseline nobody follows activations yet: this one becomes it.
+    const bool changed = frontmostFollowed_ && app &&
+                         (!lastFrontmost_ || app->processIdentifier != lastFrontmost_->processIdentifier ||
+                          app->bundleIdentifier != lastFrontmost_->bundleIdentifier);
     lastFrontmost_ = app;
+    frontmostFollowed_ = true;
     if (changed) activations_.send(*app);
 }
 
 bool X11Workspace::hasWindowManager() const {
     if (windowManagerKnown_) return *windowManagerKnown_;
     Display* d = display_->get();
-    const auto check = property<long>(d, DefaultRootWindow(d), atoms_->supportingWmCheck, XA_WINDOW);
+    const auto check = property<long>(d, DefaultRootWindow(d), atoms().supportingWmCheck, XA_WINDOW);
     const auto self = check.empty() ? std::vector<long>{}
                                     : property<long>(d, static_cast<Window>(check[0]),
-                                                     atoms_->supportingWmCheck, XA_WINDOW);
+                                                     atoms().supportingWmCheck, XA_WINDOW);
     windowManagerKnown_ = !self.empty() && self[0] == check[0];
     return *windowManagerKnown_;
 }
@@ -175,7 +185,7 @@ bool X11Workspace::hasWindowManager() const {
 unsigned long X11Workspace::activeWindow() const {
     Display* d = display_->get();
     if (hasWindowManager()) {
-        const auto active = property<long>(d, DefaultRootWindow(d), atoms_->activeWindow, XA_WINDOW);
+        const auto active = property<long>(d, DefaultRootWindow(d), atoms().activeWindow, XA_WINDOW);
         return active.empty() ? None : static_cast<Window>(active[0]);
     }
     Window focus = None;
@@ -196,7 +206,7 @@ std::vector<unsigned long> X11Workspace::clientWindows() const {
     Display* d = display_->get();
     std::vector<unsigned long> windows;
     if (hasWindowManager()) {
-        for (long window : property<long>(d, DefaultRootWindow(d), atoms_->clientList, XA_WINDOW)) {
+        for (long window : property<long>(d, DefaultRootWindow(d), atoms().clientList, XA_WINDOW)) {
             windows.push_back(static_cast<Window>(window));
         }
         return windows;
@@ -227,7 +237,7 @@ RunningApp X11Workspace::appForWindow(unsigned long window) const {
     Display* d = display_->get();
     RunningApp app;
     app.windowId = hex(window);
-    const auto pid = property<long>(d, window, atoms_->pid, XA_CARDINAL);
+    const auto pid = property<long>(d, window, atoms().pid, XA_CARDINAL);
     app.processIdentifier = pid.empty() ? 0 : pid[0];
 
     std::string instance, windowClass;
@@ -248,11 +258,11 @@ RunningApp X11Workspace::appForWindow(unsigned long window) const {
         id = buildinfo::kAppIdentifier;
     }
     if (!id) {
-        const std::string gtkId = stringProperty(d, window, atoms_->gtkApplicationId, atoms_->utf8String);
+        const std::string gtkId = stringProperty(d, window, atoms().gtkApplicationId, atoms().utf8String);
         if (!gtkId.empty()) id = gtkId;
     }
     if (!id) {
-        std::string file = stringProperty(d, window, atoms_->kdeDesktopFile, atoms_->utf8String);
+        std::string file = stringProperty(d, window, atoms().kdeDesktopFile, atoms().utf8String);
         if (auto slash = file.rfind('/'); slash != std::string::npos) file.erase(0, slash + 1);
         const std::string suffix = ".desktop";
         if (file.size() > suffix.size() &&
@@ -318,7 +328,7 @@ bool X11Workspace::isRunning(const RunningApp& app) const {
     bool running = windowExists(d, window);
     if (!running && app.processIdentifier != 0) {
         for (unsigned long candidate : clientWindows()) {
-            const auto pid = property<long>(d, candidate, atoms_->pid, XA_CARDINAL);
+            const auto pid = property<long>(d, candidate, atoms().pid, XA_CARDINAL);
             if (!pid.empty() && pid[0] == app.processIdentifier) {
                 running = true;
                 break;
@@ -350,7 +360,7 @@ bool X11Workspace::activate(const RunningApp& app) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
-        event.xclient.message_type = atoms_->activeWindow;
+        event.xclient.message_type = atoms().activeWindow;
         event.xclient.format = 32;
         event.xclient.data.l[0] = 2;  // on behalf of the user, like a pager
         event.xclient.data.l[1] = CurrentTime;
@@ -369,11 +379,16 @@ bool X11Workspace::activate(const RunningApp& app) {
 }
 
 Cancellable X11Workspace::observeActivations(std::function<void(const RunningApp&)> handler) {
+    // Activations are changes from the application frontmost when they were first followed.
+    if (!frontmostFollowed_) {
+        lastFrontmost_ = frontmostApplication();
+        frontmostFollowed_ = true;
+    }
     return activations_.subscribe(std::move(handler));
 }
 
-std::unique_ptr<Workspace> createX11Workspace() {
-    return X11Workspace::create({});
+std::unique_ptr<Workspace> createX11Workspace(std::unique_ptr<X11Display> display) {
+    return X11Workspace::create({}, std::move(display));
 }
 
 }  // namespace mosaiko

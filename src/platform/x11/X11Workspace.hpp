@@ -7,12 +7,11 @@
 
 #include "platform/Workspace.hpp"
 #include "platform/x11/DesktopEntryIndex.hpp"
+#include "platform/x11/X11Display.hpp"
 
 class QSocketNotifier;
 
 namespace mosaiko {
-
-class X11Display;
 
 // Frontmost and running applications from the window manager's EWMH properties (the active
 // window, the client list, each window's class, process and application id); without a window
@@ -32,8 +31,9 @@ class X11Workspace final : public Workspace {
         long ownProcessId = 0;                     // this process when 0
     };
 
-    // nullptr when the display cannot be opened.
-    static std::unique_ptr<X11Workspace> create(Options options);
+    // nullptr when the display cannot be opened. A `display` given is used instead of opening one.
+    static std::unique_ptr<X11Workspace> create(Options options,
+                                                std::unique_ptr<X11Display> display = nullptr);
     ~X11Workspace() override;
 
     std::optional<RunningApp> frontmostApplication() const override;
@@ -47,6 +47,7 @@ class X11Workspace final : public Workspace {
   private:
     struct Atoms;
     X11Workspace(std::unique_ptr<X11Display> display, Options options);
+    const Atoms& atoms() const;
     void handleEvents();
     // Reads the events that have arrived without waiting; true when the active window or the
     // window manager changed.
@@ -58,18 +59,19 @@ class X11Workspace final : public Workspace {
     RunningApp appForWindow(unsigned long window) const;
 
     std::unique_ptr<X11Display> display_;
-    std::unique_ptr<Atoms> atoms_;
+    mutable std::unique_ptr<Atoms> atoms_;  // interned when first needed
     long ownProcessId_;
     mutable DesktopEntryIndex desktopEntries_;
     std::unique_ptr<QSocketNotifier> notifier_;
     std::optional<RunningApp> lastFrontmost_;
+    bool frontmostFollowed_ = false;  // lastFrontmost_ holds the baseline of activations
     mutable std::optional<std::optional<RunningApp>> frontmost_;  // known until the active window changes
     mutable std::optional<bool> windowManagerKnown_;
     mutable bool activationPending_ = false;
     Subject<RunningApp> activations_;
 };
 
-// The live workspace on $DISPLAY; nullptr when there is no X display.
-std::unique_ptr<Workspace> createX11Workspace();
+// The live workspace on $DISPLAY (over `display` when given); nullptr when there is no X display.
+std::unique_ptr<Workspace> createX11Workspace(std::unique_ptr<X11Display> display = nullptr);
 
 }  // namespace mosaiko

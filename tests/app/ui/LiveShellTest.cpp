@@ -4,7 +4,9 @@
 
 #include <cstdlib>
 
+#include "platform/linux/EmojiFontSupport.hpp"
 #include "platform/linux/FileDefaults.hpp"
+#include "platform/x11/X11DisplaysAhead.hpp"
 #include "support/XSession.hpp"
 
 namespace mosaiko {
@@ -21,7 +23,8 @@ TEST(LiveShellTest, WithoutXtestAnInsertionFailsInsteadOfPretending) {
     ::setenv("XDG_CONFIG_HOME", session.configHome().c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", session.runtimeDir().c_str(), 1);
 
-    LiveShell shell({"mosaiko"});
+    X11DisplaysAhead displays;
+    LiveShell shell({"mosaiko"}, displays, std::async(std::launch::async, detectEmojiSystemVersion).share());
     AppDelegate::Dependencies d = shell.dependencies();
     ::testing::internal::CaptureStderr();
     d.loadStores();
