@@ -30,8 +30,8 @@ EmojiDatabase::EmojiDatabase(const AppBundle& bundle, OperatingSystemVersion cur
 EmojiDatabase::EmojiDatabase(std::vector<EmojiEntry> baseEmojis, std::vector<EmojiEntry> extraEmojis,
                              OperatingSystemVersion currentMacOSVersion)
     : currentMacOSVersion_(currentMacOSVersion) {
-    setBaseEmojis(availableEntries(baseEmojis));
-    setExtras(availableEntries(extraEmojis));
+    setBaseEmojis(availableEntries(std::move(baseEmojis), currentMacOSVersion_));
+    setExtras(availableEntries(std::move(extraEmojis), currentMacOSVersion_));
     rebuildCombined();
 }
 
@@ -44,15 +44,23 @@ EmojiDatabase::Loaded EmojiDatabase::prepare(const AppBundle& bundle,
                                              PendingExtras extras) {
     Loaded loaded;
     loaded.currentMacOSVersion = currentMacOSVersion;
+    std::vector<EmojiEntry> base;
     try {
-        loaded.baseEmojis = availableEntries(readDataFile(bundle), currentMacOSVersion);
+        base = availableEntries(readDataFile(bundle), currentMacOSVersion);
     } catch (const std::exception&) {
         // A missing, unreadable or undecodable data file leaves the built-in entries.
-        loaded.baseEmojis = availableEntries(fallbackEmojis(), currentMacOSVersion);
+        base = availableEntries(fallbackEmojis(), currentMacOSVersion);
     }
-    loaded.extraEmojis = availableEntries(extras.entries, currentMacOSVersion);
+    loaded.extraEmojis = availableEntries(std::move(extras.entries), currentMacOSVersion);
     loaded.extrasGeneration = extras.generation;
-    loaded.emojis = combined(loaded.baseEmojis, loaded.extraEmojis);
+    // The combined list takes the entries over rather than a copy of them, unless an id repeats.
+    if (hasUniqueIDs(base)) {
+        loaded.baseCount = base.size();
+        loaded.emojis = combined(std::move(base), loaded.extraEmojis);
+    } else {
+        loaded.emojis = combined(base, loaded.extraEmojis);
+        loaded.baseEmojis = std::move(base);
+    }
     loaded.index = SearchIndex(loaded.emojis);
     return loaded;
 }
@@ -61,19 +69,32 @@ void EmojiDatabase::finishLoading(Loaded loaded) {
     if (loaded_) return;
     loaded_ = true;
     currentMacOSVersion_ = loaded.currentMacOSVersion;
-    setBaseEmojis(std::move(loaded.baseEmojis));
+    const bool baseBeginsList = loaded.baseEmojis.empty();
+    std::vector<EmojiEntry> list;
+    SearchIndex index;
     if (loaded.extrasGeneration == extrasGeneration_) {
         setExtras(std::move(loaded.extraEmojis));
         std::vector<EmojiEntry>().swap(pendingExtras_);
         // An index made over a copy of the list would refer to entries that go away.
         if (!loaded.index.isOver(loaded.emojis)) loaded.index = SearchIndex(loaded.emojis);
-        publish(std::move(loaded.emojis), std::move(loaded.index));
-        return;
+        list = std::move(loaded.emojis);
+        index = std::move(loaded.index);
+    } else {
+        // The extras changed while the index was being built: its rows of unchanged entries are kept.
+        setExtras(availableEntries(std::exchange(pendingExtras_, {}), currentMacOSVersion_));
+        const auto base = baseBeginsList ? std::span<const EmojiEntry>(loaded.emojis).first(loaded.baseCount)
+                                         : std::span<const EmojiEntry>(loaded.baseEmojis);
+        list = combined({base.begin(), base.end()}, extraEmojis());
+        index = loaded.index.isOver(loaded.emojis) ? SearchIndex(list, &loaded.index) : SearchIndex(list);
     }
-    // The extras changed while the index was being built: its rows of unchanged entries are kept.
-    setExtras(availableEntries(std::exchange(pendingExtras_, {})));
-    auto list = combined(baseEmojis(), extraEmojis());
-    auto index = loaded.index.isOver(loaded.emojis) ? SearchIndex(list, &loaded.index) : SearchIndex(list);
+    if (baseBeginsList) {
+        // No id repeats in the base list: it begins every combined list.
+        std::vector<EmojiEntry>().swap(ownBaseEmojis_);
+        baseIsPrefix_ = true;
+        baseCount_ = loaded.baseCount;
+    } else {
+        setBaseEmojis(std::move(loaded.baseEmojis));
+    }
     publish(std::move(list), std::move(index));
 }
 
@@ -194,8 +215,7 @@ std::vector<EmojiEntry> EmojiDatabase::availableEntries(const std::vector<EmojiE
     return availableEntries(entries, currentMacOSVersion_);
 }
 
-std::optional<EmojiEntry> EmojiDatabase::availableEntry(const EmojiEntry& entry,
-                                                        OperatingSystemVersion system) {
+std::optional<EmojiEntry> EmojiDatabase::availableEntry(EmojiEntry entry, OperatingSystemVersion system) {
     auto isNewerThanSystem = [&](const std::optional<std::string>& minimum) {
         if (!minimum || minimum->empty()) return false;
         const auto version = parseOperatingSystemVersion(*minimum);
@@ -213,23 +233,24 @@ std::optional<EmojiEntry> EmojiDatabase::availableEntry(const EmojiEntry& entry,
     for (const auto& option : entry.variants->options()) {
         if (!isNewerThanSystem(option.minimumMacOSVersion)) remaining.push_back(option);
     }
-    auto available = entry;
     if (remaining.empty()) {
-        available.variants.reset();
+        entry.variants.reset();
     } else {
-        available.variants = EmojiEntry::Variants(std::move(remaining));
+        entry.variants = EmojiEntry::Variants(std::move(remaining));
     }
-    return available;
+    return entry;
 }
 
-std::vector<EmojiEntry> EmojiDatabase::availableEntries(const std::vector<EmojiEntry>& entries,
+std::vector<EmojiEntry> EmojiDatabase::availableEntries(std::vector<EmojiEntry> entries,
                                                         OperatingSystemVersion system) {
-    std::vector<EmojiEntry> available;
-    available.reserve(entries.size());
-    for (const auto& entry : entries) {
-        if (auto kept = availableEntry(entry, system)) available.push_back(std::move(*kept));
+    // In place: the entries are moved, not copied, so the data file's strings are made only once.
+    std::size_t kept = 0;
+    for (auto& entry : entries) {
+        if (auto available = availableEntry(std::move(entry), system))
+            entries[kept++] = std::move(*available);
     }
-    return available;
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(kept), entries.end());
+    return entries;
 }
 
 void EmojiDatabase::setExtraEmojis(std::vector<EmojiEntry> entries) {
@@ -238,25 +259,38 @@ void EmojiDatabase::setExtraEmojis(std::vector<EmojiEntry> entries) {
         ++extrasGeneration_;
         return;
     }
-    setExtras(availableEntries(entries));
+    setExtras(availableEntries(std::move(entries), currentMacOSVersion_));
     rebuildCombined();
 }
 
-std::vector<EmojiEntry> EmojiDatabase::combined(std::span<const EmojiEntry> base,
-                                                std::span<const EmojiEntry> extras) {
-    std::vector<EmojiEntry> result;
-    result.reserve(base.size() + extras.size());
+bool EmojiDatabase::hasUniqueIDs(const std::vector<EmojiEntry>& entries) {
     std::unordered_set<std::string> seen;
-    for (const auto list : {base, extras}) {
-        for (const auto& entry : list) {
-            if (seen.insert(text::nfc(entry.id)).second) result.push_back(entry);
-        }
+    seen.reserve(entries.size());
+    return std::all_of(entries.begin(), entries.end(),
+                       [&](const EmojiEntry& entry) { return seen.insert(text::nfc(entry.id)).second; });
+}
+
+std::vector<EmojiEntry> EmojiDatabase::combined(std::vector<EmojiEntry> base,
+                                                std::span<const EmojiEntry> extras) {
+    std::unordered_set<std::string> seen;
+    seen.reserve(base.size() + extras.size());
+    std::size_t kept = 0;
+    for (auto& entry : base) {
+        if (!seen.insert(text::nfc(entry.id)).second) continue;
+        if (&base[kept] != &entry) base[kept] = std::move(entry);
+        ++kept;
     }
-    return result;
+    base.erase(base.begin() + static_cast<std::ptrdiff_t>(kept), base.end());
+    base.reserve(kept + extras.size());
+    for (const auto& entry : extras) {
+        if (seen.insert(text::nfc(entry.id)).second) base.push_back(entry);
+    }
+    return base;
 }
 
 void EmojiDatabase::rebuildCombined() {
-    auto list = combined(baseEmojis(), extraEmojis());
+    const auto base = baseEmojis();
+    auto list = combined({base.begin(), base.end()}, extraEmojis());
     // Built before the announcement over the list itself, whose entries then move into emojis_
     // where they are: the old index keeps referring to the old list, still stored meanwhile.
     auto index = SearchIndex(list, &index_);

@@ -60,12 +60,16 @@ class EmojiDatabase {
     // entries of `emojis`: move it, never copy it.
     struct Loaded {
         OperatingSystemVersion currentMacOSVersion;
+        // The data file's entries, unless they begin `emojis` (see baseCount).
         std::vector<EmojiEntry> baseEmojis;
         std::vector<EmojiEntry> extraEmojis;
         std::vector<EmojiEntry> emojis;
         SearchIndex index;
         // Which hand-over of extra entries the index was built with.
         std::uint64_t extrasGeneration = 0;
+        // When baseEmojis is empty, the data file's entries are the first baseCount entries of
+        // `emojis`: no id repeats among them, and the list took them over instead of a copy.
+        std::size_t baseCount = 0;
     };
     // What prepare() needs of a database that waits for its data file: the extra entries handed over
     // so far (not yet filtered) and which hand-over they were.
@@ -179,11 +183,12 @@ class EmojiDatabase {
 
   private:
     static std::vector<EmojiEntry> readDataFile(const AppBundle& bundle);
-    static std::vector<EmojiEntry> availableEntries(const std::vector<EmojiEntry>& entries,
+    static std::vector<EmojiEntry> availableEntries(std::vector<EmojiEntry> entries,
                                                     OperatingSystemVersion version);
-    static std::optional<EmojiEntry> availableEntry(const EmojiEntry& entry, OperatingSystemVersion version);
-    static std::vector<EmojiEntry> combined(std::span<const EmojiEntry> base,
-                                            std::span<const EmojiEntry> extras);
+    static std::optional<EmojiEntry> availableEntry(EmojiEntry entry, OperatingSystemVersion version);
+    static bool hasUniqueIDs(const std::vector<EmojiEntry>& entries);
+    // The base entries, then the extra entries, each id once (the first wins).
+    static std::vector<EmojiEntry> combined(std::vector<EmojiEntry> base, std::span<const EmojiEntry> extras);
     void rebuildCombined();
     // Stores and announces the list, then puts its index (built over `list` itself) in place.
     void publish(std::vector<EmojiEntry> list, SearchIndex index);

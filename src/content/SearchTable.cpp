@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <numeric>
 #include <unordered_map>
@@ -136,17 +137,21 @@ SearchTable SearchTable::Builder::build() {
     }
     table.offsets_.push_back(static_cast<std::uint32_t>(table.buffer_.size()));
 
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> byteHits;
+    const auto words = table.wordsPerSet();
+    std::uint16_t sets = 0;
     for (std::uint32_t id = 0; id < texts_.size(); ++id) {
-        std::array<bool, 0x80> seen{};
         for (const char c : *texts_[id]) {
             const auto byte = static_cast<unsigned char>(c);
-            if (byte >= 0x80 || seen[byte]) continue;
-            seen[byte] = true;
-            byteHits.emplace_back(byte, id);
+            if (byte >= 0x80) continue;
+            auto& set = table.byteSet_[byte];
+            if (set == 0) {
+                set = ++sets;
+                table.byteBits_.resize(sets * words);
+            }
+            table.byteBits_[(set - 1) * words + id / 64] |= std::uint64_t{1} << (id % 64);
         }
     }
-    groupByText(byteHits, 0x80, table.byteStart_, table.byteTexts_);
+    table.byteBits_.shrink_to_fit();
 
     std::vector<std::pair<std::uint32_t, Posting>> pending;
     pending.reserve(rowTexts_.size());
@@ -159,6 +164,7 @@ SearchTable SearchTable::Builder::build() {
     groupByText(pending, texts_.size(), table.postingStart_, table.postings_);
     table.rowStart_ = std::move(rowStart_);
     table.rowTexts_ = std::move(rowTexts_);
+    table.rowTexts_.shrink_to_fit();
 
     table.kinds_.reserve(rowCount);
     std::vector<std::string> canonicalNames;
@@ -228,11 +234,17 @@ void SearchTable::forEachMatch(const PreparedTerm& term, F f) const {
         return;
     }
     if (needle.size() == 1 && static_cast<unsigned char>(needle[0]) < 0x80) {
-        const auto byte = static_cast<unsigned char>(needle[0]);
-        for (auto i = byteStart_[byte]; i < byteStart_[byte + 1]; ++i) {
-            const auto id = byteTexts_[i];
-            const auto kind = classify(id, text(id).find(needle[0]), needle);
-            if (kind != MatchKind::none) f(id, kind);
+        const auto set = byteSet_[static_cast<unsigned char>(needle[0])];
+        if (set == 0) return;
+        const auto words = wordsPerSet();
+        const auto* bits = byteBits_.data() + (set - 1) * words;
+        for (std::size_t word = 0; word < words; ++word) {
+            for (auto rest = bits[word]; rest != 0; rest &= rest - 1) {
+                const auto id =
+                    static_cast<std::uint32_t>(word * 64 + static_cast<unsigned>(std::countr_zero(rest)));
+                const auto kind = classify(id, text(id).find(needle[0]), needle);
+                if (kind != MatchKind::none) f(id, kind);
+            }
         }
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -92,10 +93,13 @@ class SearchTable {
     std::vector<std::uint32_t> lengths_;  // characters of each text
     // Texts of ASCII without CR, in which every byte offset is a character boundary.
     std::vector<std::uint8_t> simple_;
-    // For each ASCII byte, the texts holding it: byteTexts_[byteStart_[b]] .. [byteStart_[b + 1] - 1].
-    // One-letter queries, the most frequent and the broadest, need no scan of the buffer.
-    std::vector<std::uint32_t> byteStart_;
-    std::vector<std::uint32_t> byteTexts_;
+    // For each ASCII byte that some text holds, one bit per text telling which do: one-letter
+    // queries, the most frequent and the broadest, need no scan of the buffer. byteSet_ holds 1 +
+    // the number of the byte's set in byteBits_ (0 when no text holds the byte); each set has
+    // wordsPerSet() words.
+    std::array<std::uint16_t, 0x80> byteSet_{};
+    std::vector<std::uint64_t> byteBits_;
+    std::size_t wordsPerSet() const { return (lengths_.size() + 63) / 64; }
     // The rows that use each text (in canonical form): postings_[postingStart_[i]] ..
     // [postingStart_[i + 1] - 1]. A text stored only as some row wrote it has none.
     std::vector<std::uint32_t> postingStart_;

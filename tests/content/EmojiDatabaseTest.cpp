@@ -206,8 +206,11 @@ TEST(EmojiDatabaseLoading, ADatabaseWaitingForItsDataFileTakesItOnceWithTheLates
         const std::string extra = extrasChangeWhileIndexing ? "y" : "x";
         ASSERT_EQ(announced.size(), 1u);
         EXPECT_EQ(announced[0].back(), extra);
-        EXPECT_EQ(listOf(db.baseEmojis()),
-                  listOf(EmojiDatabase(testBundle("availability"), kSystem14).baseEmojis()));
+        const EmojiDatabase direct(testBundle("availability"), kSystem14);
+        EXPECT_EQ(listOf(db.baseEmojis()), direct.emojis());
+        auto expected = ids(direct.emojis());
+        expected.push_back(extra);
+        EXPECT_EQ(ids(db.emojis()), expected);
         EXPECT_EQ(ids(db.search(extrasChangeWhileIndexing ? "yak" : "xylophone", 10)),
                   std::vector<std::string>{extra});
         EXPECT_EQ(db.entryForID("x").has_value(), !extrasChangeWhileIndexing);
@@ -216,6 +219,17 @@ TEST(EmojiDatabaseLoading, ADatabaseWaitingForItsDataFileTakesItOnceWithTheLates
         EXPECT_EQ(announced.size(), 1u) << "a second load changes nothing";
         db.setExtraEmojis({});
         EXPECT_EQ(db.emojis(), listOf(db.baseEmojis())) << "once loaded, extras rebuild at once";
+
+        // A data file that repeats an id keeps its whole list as the base list.
+        EmojiDatabase repeats(EmojiDatabase::DataFileToCome{});
+        repeats.setExtraEmojis({makeEntry("x", "xylophone")});
+        loaded = EmojiDatabase::prepare(testBundle("repeats"), kSystem14, repeats.pendingExtras());
+        if (extrasChangeWhileIndexing) repeats.setExtraEmojis({makeEntry("y", "yak")});
+        repeats.finishLoading(std::move(loaded));
+        EXPECT_EQ(ids(repeats.emojis()), (std::vector<std::string>{"a", "b", extra}));
+        EXPECT_EQ(ids(listOf(repeats.baseEmojis())), (std::vector<std::string>{"a", "a", "b"}));
+        repeats.setExtraEmojis({});
+        EXPECT_EQ(ids(repeats.emojis()), (std::vector<std::string>{"a", "b"}));
     }
 }
 

@@ -1,7 +1,12 @@
 #include "picker/ui/EmojiCell.hpp"
 
+#include <QByteArrayView>
+#include <QCache>
 #include <QFontMetricsF>
+#include <QHash>
+#include <QPixmap>
 #include <algorithm>
+#include <cmath>
 
 #include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/PickerStyle.hpp"
@@ -23,11 +28,22 @@ struct TileKind {
     bool elide;
 };
 
-TileKind kindOf(const EmojiCell::Content& content, const QString& text) {
-    if (!content.isTextEntry) {
-        // Mostly emoji, but a recent entry may hold any text that was once inserted.
-        return {Typography::emojiOrSystem(text, 38), 0.25, 0, emojiTileWidth, emojiTileWidth, false};
+// Mostly emoji, but a recent entry may hold any text that was once inserted: whether the emoji
+// font covers a text is asked of the font engine once per text, not for every tile of every redraw.
+QFont emojiTileFont(const QString& text) {
+    static QHash<QString, bool> coveredByEmojiFont;
+    auto found = coveredByEmojiFont.constFind(text);
+    if (found == coveredByEmojiFont.cend()) {
+        if (coveredByEmojiFont.size() >= 4096) coveredByEmojiFont.clear();
+        const QFont font = Typography::emojiOrSystem(text, 38);
+        found = coveredByEmojiFont.insert(text, font == Typography::emoji(38));
+        return font;
     }
+    return *found ? Typography::emoji(38) : Typography::system(38);
+}
+
+TileKind kindOf(const EmojiCell::Content& content, const QString& text) {
+    if (!content.isTextEntry) return {emojiTileFont(text), 0.25, 0, emojiTileWidth, emojiTileWidth, false};
     if (!content.isCompactTextEntry) return {Typography::monospaced(18), 0.72, 12, 96, 320, true};
     return {Typography::monospaced(27), 0.6, 8, 62, 92, false};
 }
@@ -48,7 +64,9 @@ double EmojiCell::widthFor(const Content& content) {
                       kind.maxWidth);
 }
 
-void EmojiCell::paint(QPainter& painter, const QRectF& bounds, const Content& content) {
+namespace {
+
+void drawTile(QPainter& painter, const QRectF& bounds, const EmojiCell::Content& content) {
     PickerStyle::paintTile(painter, bounds, 12,
                            content.isSelected ? PickerStyle::selectedFill() : QColor(Qt::transparent),
                            content.isSelected ? PickerStyle::selectedBorder() : PickerStyle::black(0.1));
@@ -74,6 +92,73 @@ void EmojiCell::paint(QPainter& painter, const QRectF& bounds, const Content& co
         painter.drawText(bounds.bottomRight() + variantsMarkOffset(font, mark), mark);
         painter.restore();
     }
+}
+
+// A strip shows the same tiles keystroke after keystroke: each look of a tile (its content, size,
+// screen scale and colours) is drawn once into an image, and copied where it lands on whole
+// device pixels.
+struct TileImageKey {
+    EmojiCell::Content content;
+    double width;
+    double height;
+    double scale;
+    QRgb text;
+    QRgb accent;
+    bool dark;
+    bool operator==(const TileImageKey&) const = default;
+};
+
+size_t qHash(const TileImageKey& key, size_t seed = 0) {
+    const auto& c = key.content;
+    const int flags = c.showsVariantsIndicator | c.isPinned << 1 | c.isSelected << 2 | c.isTextEntry << 3 |
+                      c.isCompactTextEntry << 4 | key.dark << 5;
+    return qHashMulti(seed, QByteArrayView(c.emoji.data(), static_cast<qsizetype>(c.emoji.size())), flags,
+                      key.width, key.height, key.scale, key.text, key.accent);
+}
+
+// Some hundreds of tiles (cost in KiB): a long search and its neighbours, at 11 KiB an emoji tile.
+QCache<TileImageKey, QPixmap>& tileImages() {
+    static QCache<TileImageKey, QPixmap> cache(4 * 1024);
+    return cache;
+}
+
+bool isWhole(double value) {
+    return std::abs(value - std::round(value)) < 1e-6;
+}
+
+}  // namespace
+
+void EmojiCell::paint(QPainter& painter, const QRectF& bounds, const Content& content) {
+    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QTransform& transform = painter.worldTransform();
+    const QPointF origin = transform.map(bounds.topLeft()) * scale;
+    if (transform.type() > QTransform::TxTranslate || !isWhole(origin.x()) || !isWhole(origin.y()) ||
+        !isWhole(bounds.width() * scale) || !isWhole(bounds.height() * scale)) {
+        drawTile(painter, bounds, content);  // a copy would be resampled
+        return;
+    }
+    const TileImageKey key{content,
+                           bounds.width(),
+                           bounds.height(),
+                           scale,
+                           DesktopAppearance::primaryText().rgba(),
+                           DesktopAppearance::accent().rgba(),
+                           DesktopAppearance::isDark()};
+    const QPixmap* image = tileImages().object(key);
+    if (!image) {
+        auto* drawn = new QPixmap((bounds.size() * scale).toSize());
+        drawn->setDevicePixelRatio(scale);
+        drawn->fill(Qt::transparent);
+        QPainter tilePainter(drawn);
+        tilePainter.setRenderHints(painter.renderHints());
+        drawTile(tilePainter, QRectF(QPointF(0, 0), bounds.size()), content);
+        tilePainter.end();
+        const qint64 bytes = drawn->width() * qint64(drawn->height()) * 4;
+        tileImages().insert(key, drawn, static_cast<qsizetype>(bytes / 1024 + 1));
+        image = tileImages().object(key);
+        if (!image) return;  // larger than the whole cache: never the case for a tile
+    }
+    painter.drawPixmap(bounds.topLeft(), *image);
 }
 
 }  // namespace mosaiko

@@ -1,10 +1,15 @@
 #include "picker/ui/PickerView.hpp"
 
+#include <QBackingStore>
 #include <QFontMetricsF>
+#include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
+#include <string_view>
 
 #include "content/CollectionsStore.hpp"
 #include "content/PreferencesStore.hpp"
@@ -28,12 +33,11 @@ class SearchRow : public QWidget {
   public:
     explicit SearchRow(QWidget* parent) : QWidget(parent) {
         setCursor(Qt::OpenHandCursor);
-        const double line = std::max(QFontMetricsF(Typography::monospaced(13)).height(),
-                                     QFontMetricsF(Typography::system(11)).height());
-        setFixedHeight(static_cast<int>(std::ceil(line)) + 8);
+        takeFonts();
     }
 
     void setTexts(QString trigger, QString query, QString details) {
+        if (trigger == trigger_ && query == query_ && details == details_) return;
         trigger_ = std::move(trigger);
         query_ = std::move(query);
         details_ = std::move(details);
@@ -42,6 +46,11 @@ class SearchRow : public QWidget {
     QString text() const { return trigger_ + query_ + QStringLiteral("  ") + details_; }
 
   protected:
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::FontChange) takeFonts();
+        QWidget::changeEvent(event);
+    }
+
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -50,21 +59,17 @@ class SearchRow : public QWidget {
 
         constexpr double spacing = 8;
         const QRectF area = QRectF(rect()).adjusted(6, 4, -6, -4);
-        const QFont triggerFont = Typography::monospaced(13, QFont::DemiBold);
-        const QFont queryFont = Typography::monospaced(13);
-        const QFont detailsFont = Typography::system(11);
-        // The trigger and most details come back keystroke after keystroke: measured once.
-        const double triggerWidth = EmojiGlyphCache::width(trigger_, triggerFont);
-        const double queryWidth = QFontMetricsF(queryFont).horizontalAdvance(query_);
-        const double detailsWidth = EmojiGlyphCache::width(details_, detailsFont);
+        // The trigger and most details come back keystroke after keystroke, and a query after a
+        // deletion: each is measured once, and the trigger and details are drawn from images.
+        const double triggerWidth = EmojiGlyphCache::width(trigger_, triggerFont_);
+        const double queryWidth = EmojiGlyphCache::width(query_, queryFont_);
+        const double detailsWidth = EmojiGlyphCache::width(details_, detailsFont_);
 
         // The query keeps what it needs first; the details take the rest and are cut at the end.
         double x = area.left();
         const QColor secondary = DesktopAppearance::secondaryText();
-        painter.setFont(triggerFont);
-        painter.setPen(secondary);
-        painter.drawText(QRectF(x, area.top(), triggerWidth + 1, area.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, trigger_);
+        EmojiGlyphCache::draw(painter, QRectF(x, area.top(), triggerWidth + 1, area.height()), trigger_,
+                              triggerFont_, secondary, {1.0, false, Qt::AlignLeft});
         if (!trigger_.isEmpty()) x += triggerWidth + spacing;
 
         const double detailsRoom =
@@ -72,28 +77,50 @@ class SearchRow : public QWidget {
         const double detailsShown = std::min(detailsWidth, detailsRoom);
         const double queryRoom =
             std::max(0.0, area.right() - x - (detailsShown > 0 ? detailsShown + spacing : 0));
-        painter.setFont(queryFont);
-        painter.setPen(DesktopAppearance::primaryText());
-        painter.drawText(QRectF(x, area.top(), queryRoom, area.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         queryWidth <= queryRoom
-                             ? query_
-                             : QFontMetricsF(queryFont).elidedText(query_, Qt::ElideRight, queryRoom));
+        drawQuery(painter, QRectF(x, area.top(), queryRoom, area.height()), queryWidth);
 
-        painter.setFont(detailsFont);
-        painter.setPen(secondary);
-        const QString shown =
-            detailsWidth <= detailsShown
-                ? details_
-                : QFontMetricsF(detailsFont).elidedText(details_, Qt::ElideRight, detailsShown + 0.5);
-        painter.drawText(QRectF(area.right() - detailsShown - 1, area.top(), detailsShown + 1, area.height()),
-                         Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+        EmojiGlyphCache::draw(
+            painter, QRectF(area.right() - detailsShown - 1, area.top(), detailsShown + 1, area.height()),
+            details_, detailsFont_, secondary, {1.0, true, Qt::AlignRight});
     }
 
   private:
+    void takeFonts() {
+        triggerFont_ = Typography::monospaced(13, QFont::DemiBold);
+        queryFont_ = Typography::monospaced(13);
+        detailsFont_ = Typography::system(11);
+        const QFontMetricsF queryMetrics(queryFont_);
+        queryAscent_ = queryMetrics.ascent();
+        queryHeight_ = queryMetrics.ascent() + queryMetrics.descent();
+        const double line =
+            std::max(QFontMetricsF(queryFont_).height(), QFontMetricsF(detailsFont_).height());
+        setFixedHeight(static_cast<int>(std::ceil(line)) + 8);
+    }
+
+    // Changes with every key, so it is drawn directly, on a baseline centred in `box` as a
+    // vertically centred line would be.
+    void drawQuery(QPainter& painter, const QRectF& box, double width) const {
+        if (query_.isEmpty() || box.width() <= 0) return;
+        painter.save();
+        painter.setFont(queryFont_);
+        painter.setPen(DesktopAppearance::primaryText());
+        painter.setClipRect(box, Qt::IntersectClip);
+        const QString shown = width <= box.width()
+                                  ? query_
+                                  : QFontMetricsF(queryFont_).elidedText(query_, Qt::ElideRight, box.width());
+        painter.drawText(QPointF(box.left(), box.top() + (box.height() - queryHeight_) / 2 + queryAscent_),
+                         shown);
+        painter.restore();
+    }
+
     QString trigger_;
     QString query_;
     QString details_;
+    QFont triggerFont_;
+    QFont queryFont_;
+    QFont detailsFont_;
+    double queryAscent_ = 0;
+    double queryHeight_ = 0;
 };
 
 }  // namespace
@@ -119,8 +146,13 @@ PickerView::PickerView(PickerViewModel& model, PreferencesStore& prefs, Collecti
     topRow->setFixedHeight(38);
     topRow->setLayout(topRow_);
     topRow_->setContentsMargins(0, 0, 0, 0);
+    // Both rows keep their place in the layout and one of them is hidden: switching through the
+    // stacked layout would turn updates off and on again for the whole row, and the first result
+    // changes between an emoji with tones and one without keystroke after keystroke.
+    topRow_->setStackingMode(QStackedLayout::StackAll);
     topRow_->addWidget(collectionsRow_);
     topRow_->addWidget(variantsRow_);
+    showTopRow(!model_.activeOptions().empty());
     column->addWidget(topRow);
     column->addWidget(mainRow_, 1);
     column->addWidget(searchRow_);
@@ -141,15 +173,52 @@ std::string PickerView::searchDetails(const EmojiEntry* entry) {
     return entry->name + " \u00B7 " + category;
 }
 
+namespace {
+
+bool isAsciiSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The category test for the common case of a plain ASCII category, without building new strings:
+// it runs for every tile laid out or painted. Other categories (where trimming or lowercasing
+// needs Unicode's rules) are left to the general test.
+std::optional<bool> asciiTextCategory(std::string_view category) {
+    for (const char c : category) {
+        if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
+    }
+    while (!category.empty() && isAsciiSpace(category.front())) category.remove_prefix(1);
+    while (!category.empty() && isAsciiSpace(category.back())) category.remove_suffix(1);
+    const auto is = [category](std::string_view lower, bool prefix) {
+        if (prefix ? category.size() < lower.size() : category.size() != lower.size()) return false;
+        for (std::size_t i = 0; i < lower.size(); ++i) {
+            const char c = category[i];
+            if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != lower[i]) return false;
+        }
+        return true;
+    };
+    return is("emoticons", false) || is("snippets", false) || is("glyphs", false) || is("pack:", true);
+}
+
+}  // namespace
+
 bool PickerView::isTextBasedEntry(const EmojiEntry& entry) {
+    if (entry.id.starts_with("glyph-")) return true;
+    if (const auto ascii = asciiTextCategory(entry.category)) return *ascii;
     const std::string category = text::lowercased(text::trimmed(entry.category));
-    if (category == "emoticons" || category == "snippets" || category == "glyphs") return true;
-    if (category.starts_with("pack:")) return true;
-    return entry.id.starts_with("glyph-");
+    return category == "emoticons" || category == "snippets" || category == "glyphs" ||
+           category.starts_with("pack:");
 }
 
 bool PickerView::showsVariantsRow() const {
-    return topRow_->currentWidget() == variantsRow_;
+    return !variantsRow_->isHidden();
+}
+
+void PickerView::showTopRow(bool variants) {
+    if (variants) variantsRow_->resetHoverState();
+    QWidget* shown = variants ? static_cast<QWidget*>(variantsRow_) : collectionsRow_;
+    QWidget* hidden = variants ? static_cast<QWidget*>(collectionsRow_) : variantsRow_;
+    hidden->hide();
+    shown->show();
 }
 
 QString PickerView::searchLineText() const {
@@ -158,10 +227,7 @@ QString PickerView::searchLineText() const {
 
 void PickerView::refresh() {
     const bool variants = !model_.activeOptions().empty();
-    if (variants != showsVariantsRow()) {
-        if (variants) variantsRow_->resetHoverState();
-        topRow_->setCurrentWidget(variants ? static_cast<QWidget*>(variantsRow_) : collectionsRow_);
-    }
+    if (variants != showsVariantsRow()) showTopRow(variants);
     static_cast<SearchRow*>(searchRow_)
         ->setTexts(QString::fromStdString(prefs_.inlineTrigger()), QString::fromStdString(model_.query()),
                    QString::fromStdString(searchDetails(model_.activeEntry())));
@@ -169,6 +235,15 @@ void PickerView::refresh() {
 
 void PickerView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // Under every row that changes the panel's background is drawn again. In the window's own
+    // translucent backing store the area was just cleared, so copying it equals blending it over
+    // the clear pixels and costs a fraction; drawn anywhere else (a grab, a render) it is blended.
+    QBackingStore* store = window()->backingStore();
+    const QPaintDevice* target = painter.paintEngine()->paintDevice();
+    if (store && target == store->paintDevice() && target->devType() == QInternal::Image &&
+        static_cast<const QImage*>(target)->hasAlphaChannel()) {
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+    }
     PickerStyle::paintTile(painter, rect(), PickerStyle::panelCornerRadius,
                            DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.96),
                            PickerStyle::black(0.12));

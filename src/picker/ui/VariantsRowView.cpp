@@ -74,9 +74,7 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
         PickerStyle::paintTile(painter, bounds, 8,
                                highlighted ? PickerStyle::selectedFill() : PickerStyle::black(0.05),
                                highlighted ? PickerStyle::selectedBorder() : PickerStyle::black(0.1));
-        painter.setFont(mixFont);
-        painter.setPen(DesktopAppearance::primaryText());
-        painter.drawText(bounds, Qt::AlignCenter | Qt::TextSingleLine, mixTitle);
+        EmojiGlyphCache::draw(painter, bounds, mixTitle, mixFont, DesktopAppearance::primaryText(), {});
     });
     connect(mixButton_, &PickerTileButton::hoverChanged, this, [this](bool hovering) {
         hoveringMix_ = hovering;
@@ -183,6 +181,14 @@ void VariantsRowView::rebuildButtons() {
 }
 
 void VariantsRowView::refresh() {
+    // While the scope chips stand in its place the row only keeps its popover closed; it catches up
+    // when it is shown again, so typing through results without tones builds no variant buttons.
+    if (parentWidget() && !isVisibleTo(parentWidget())) {
+        behind_ = true;
+        syncPopover();
+        return;
+    }
+    behind_ = false;
     const auto* entry = model_.activeEntry();
     const auto& options = model_.activeOptions();
     const std::optional<std::string> entryID = entry ? std::optional(entry->id) : std::nullopt;
@@ -276,6 +282,8 @@ void VariantsRowView::centreOnVariant(int index) {
 
 void VariantsRowView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // Back in place of the chips: its buttons are right before the row is first drawn again.
+    if (behind_) refresh();
     refresh_.schedule();
 }
 

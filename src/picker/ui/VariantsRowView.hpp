@@ -80,6 +80,7 @@ class VariantsRowView : public QWidget {
     Qt::KeyboardModifiers matrixClickModifiers_;
     std::optional<int> pendingKeyboardScroll_;
     bool pendingScrollToSelection_ = false;
+    bool behind_ = false;  // changes went by while the row was set aside
     DeferredRefresh refresh_;
 };
 

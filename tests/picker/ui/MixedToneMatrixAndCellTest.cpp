@@ -186,5 +186,30 @@ TEST_F(SelectionStyleTest, SelectedTilesAreAccentFilledWithAnAccentBorder) {
     EXPECT_NEAR(pixelOf(matrix, corner).alphaF(), 0.3 + 0.12 * 0.7, 0.06);  // hovered, not selected
 }
 
+// Tiles are copied from images of their looks: a change of appearance is a new look, not the old
+// image again.
+TEST(EmojiCellTest, TileImagesFollowTheAppearance) {
+    const EmojiCell::Content text{"ABC", false, false, false, true, false};
+    auto inkLightness = [&text](bool dark) {
+        DesktopAppearance::overrideDark(dark);
+        QImage image(static_cast<int>(EmojiCell::widthFor(text)), static_cast<int>(EmojiCell::height),
+                     QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        EmojiCell::paint(painter, QRectF(image.rect()), text);
+        painter.end();
+        DesktopAppearance::overrideDark(std::nullopt);
+        // The most opaque pixel inside the border is the letters' ink.
+        QColor ink(Qt::transparent);
+        for (int y = 4; y < image.height() - 4; ++y)
+            for (int x = 4; x < image.width() - 4; ++x)
+                if (image.pixelColor(x, y).alpha() > ink.alpha()) ink = image.pixelColor(x, y);
+        return ink.lightness();
+    };
+    EXPECT_LT(inkLightness(false), 100);
+    EXPECT_GT(inkLightness(true), 150);
+    EXPECT_LT(inkLightness(false), 100);
+}
+
 }  // namespace
 }  // namespace mosaiko::testing

@@ -1,4 +1,9 @@
 #include <QApplication>
+#include <QBackingStore>
+#include <QImage>
+#include <cstdlib>
+#include <functional>
+#include <vector>
 
 #include "picker/ui/PickerPanel.hpp"
 #include "picker/ui/PickerUiFixture.hpp"
@@ -132,6 +137,43 @@ TEST_F(PanelTest, DraggingTheSearchRowMovesThePanel) {
                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(row, &drag);
     EXPECT_EQ(panel->panel().pos(), start + QPoint(30, 20));
+}
+
+// Each change redraws only part of the window: after a run of them (the top row switching between
+// chips and variants, the selection moving, letters added and erased) what the window holds must
+// equal a drawing of the whole panel from scratch. Only a translucent window's own pixels can be
+// compared: run on X (ctest does so under Xvfb), not on the offscreen platform, whose windows are
+// opaque.
+TEST_F(PanelTest, PartialRedrawsLeaveTheWindowAsAFreshDrawingWould) {
+    open("s");
+    QWidget& window = panel->panel();
+    const auto* shown = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+    if (!shown || !shown->hasAlphaChannel()) {
+        if (std::getenv("MOSAIKO_EXPECT_TRANSLUCENT_WINDOWS")) FAIL() << "the window is not translucent";
+        GTEST_SKIP() << "the platform's windows are opaque";
+    }
+    const auto changes = std::vector<std::function<void()>>{
+        [&] { model->updateQuery("sm"); },
+        [&] { model->updateQuery("smi"); },
+        [&] { model->moveSelection(1); },
+        [&] { model->updateQuery("thumbs"); },
+        [&] { model->updateQuery("thumbs u"); },
+        [&] { model->moveSelection(2); },
+        [&] { model->updateQuery("thumb"); },
+        [&] { model->updateQuery("smiling face"); },
+        [&] { model->setScope(PickerViewModel::Scope::glyphs); },
+        [&] { model->updateQuery("arrow"); },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        changes[i]();
+        settle();
+        const QImage fresh = window.grab().toImage().convertToFormat(shown->format());
+        ASSERT_EQ(fresh.size(), shown->size());
+        int differing = 0;
+        for (int y = 0; y < fresh.height(); ++y)
+            for (int x = 0; x < fresh.width(); ++x) differing += fresh.pixel(x, y) != shown->pixel(x, y);
+        EXPECT_EQ(differing, 0) << "after change " << i;
+    }
 }
 
 }  // namespace

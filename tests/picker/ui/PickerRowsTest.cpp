@@ -42,6 +42,11 @@ TEST(PickerViewTextTest, TextEntriesAreKnownByCategoryOrGlyphID) {
     EXPECT_FALSE(PickerView::isTextBasedEntry(entry("Glyph-arrow", "Symbols")));
     EXPECT_FALSE(PickerView::isTextBasedEntry(entry("smile", "Smileys & Emotion")));
     EXPECT_FALSE(PickerView::isTextBasedEntry(entry("x", "package")));
+    EXPECT_FALSE(PickerView::isTextBasedEntry(entry("x", "Glyphs and more")));
+    // Unicode's white space and letter cases count as well.
+    EXPECT_TRUE(PickerView::isTextBasedEntry(entry("x", "\u00A0Glyphs\u2003")));
+    EXPECT_TRUE(PickerView::isTextBasedEntry(entry("x", "PAC\u212A: Kaomoji")));
+    EXPECT_FALSE(PickerView::isTextBasedEntry(entry("x", "\u00C9moticons")));
 }
 
 using PickerViewTest = PickerUiFixture;
