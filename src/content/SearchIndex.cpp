@@ -57,7 +57,7 @@ SearchIndex::SearchIndex(const std::vector<EmojiEntry>& entries, const SearchInd
         if (before && previous->entry(*before) == entry) {
             table.copy(*previous->table_, *before, entry);
         } else {
-            table.add(IndexedEmoji::make(entry));
+            table.add(entry);
         }
         addKey(emojiKeys_, entry.emoji, row);
         addKey(idKeys_, entry.id, row);
