@@ -179,20 +179,30 @@ SearchTable SearchTable::Builder::build() {
     return table;
 }
 
-IndexedEmoji SearchTable::row(std::size_t row, const EmojiEntry& entry) const {
-    auto indexed = IndexedEmoji{&entry, text::lowercased(entry.name), {}, {}};
-    for (const auto& shortcode : entry.shortcodes) indexed.shortcodes.push_back(text::lowercased(shortcode));
+std::vector<IndexedEmoji> SearchTable::rows(std::span<const EmojiEntry> entries, std::size_t first,
+                                            std::size_t count) const {
+    std::vector<IndexedEmoji> result;
+    result.reserve(count);
+    for (const auto& entry : entries.subspan(first, count)) {
+        result.push_back({&entry, text::lowercased(entry.name), {}, {}});
+        for (const auto& shortcode : entry.shortcodes)
+            result.back().shortcodes.push_back(text::lowercased(shortcode));
+    }
     for (std::uint32_t id = 0; id + 1 < postingStart_.size(); ++id) {
         for (auto p = postingStart_[id]; p < postingStart_[id + 1]; ++p) {
-            if (postings_[p].row == row && postings_[p].role == Role::keyword)
-                indexed.keywords.push_back({std::string(text(id)), postings_[p].penalty});
+            const auto& posting = postings_[p];
+            if (posting.role != Role::keyword || posting.row < first || posting.row >= first + count)
+                continue;
+            result[posting.row - first].keywords.push_back({std::string(text(id)), posting.penalty});
         }
     }
     // In the order a row is made with: by penalty, then term.
-    std::sort(indexed.keywords.begin(), indexed.keywords.end(), [](const auto& a, const auto& b) {
-        return a.penalty != b.penalty ? a.penalty < b.penalty : a.term < b.term;
-    });
-    return indexed;
+    for (auto& row : result) {
+        std::sort(row.keywords.begin(), row.keywords.end(), [](const auto& a, const auto& b) {
+            return a.penalty != b.penalty ? a.penalty < b.penalty : a.term < b.term;
+        });
+    }
+    return result;
 }
 
 SearchTable::MatchKind SearchTable::classify(std::uint32_t id, std::size_t offset,

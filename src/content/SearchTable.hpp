@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -66,9 +67,10 @@ class SearchTable {
     SearchTable() = default;
 
     std::size_t rowCount() const { return nameRanks_.size(); }
-    // The row as made from `entry`, its keywords from what is stored for it (each call looks through
-    // every text: for inspection).
-    IndexedEmoji row(std::size_t row, const EmojiEntry& entry) const;
+    // Rows first .. first + count - 1 as made from their entries (`entries` is the whole list), their
+    // keywords read from what is stored. Each call looks through every text: for inspection.
+    std::vector<IndexedEmoji> rows(std::span<const EmojiEntry> entries, std::size_t first,
+                                   std::size_t count) const;
 
     // For every row, the best of (row score of the term − the term's penalty, at least 0) over the
     // terms; −1 where no term matches.

@@ -189,7 +189,7 @@ TEST(SearchMatching, TextsCompareAsWholeCanonicallyEquivalentCharacters) {
 // database must give the same matches, scores and order.
 class ReferenceSearch {
   public:
-    explicit ReferenceSearch(const EmojiDatabase& db) : rows_(db.index().begin(), db.index().end()) {}
+    explicit ReferenceSearch(const EmojiDatabase& db) : rows_(db.index().all()) {}
 
     std::vector<std::pair<std::string, std::int64_t>> run(
         const std::string& query, SearchSortPriority priority, const std::set<std::string>& prioritized,
