@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "content/CollectionsStore.hpp"
+#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "picker/ui/PickerTileButton.hpp"
 #include "picker/ui/TopRowAccessoryControls.hpp"
@@ -60,9 +61,9 @@ CollectionsRowView::CollectionsRowView(PickerViewModel& model, CollectionsStore&
             PickerStyle::paintTile(painter, bounds, 10,
                                    selected ? PickerStyle::selectedFill() : PickerStyle::black(0.06),
                                    selected ? PickerStyle::selectedBorder() : PickerStyle::black(0.08));
-            painter.setFont(font);
-            painter.setPen(selected ? DesktopAppearance::primaryText() : DesktopAppearance::secondaryText());
-            painter.drawText(bounds, Qt::AlignCenter | Qt::TextSingleLine, text);
+            EmojiGlyphCache::draw(
+                painter, bounds, text, font,
+                selected ? DesktopAppearance::primaryText() : DesktopAppearance::secondaryText(), {});
         });
         connect(button, &PickerTileButton::clicked, this, [this, i, scope] {
             // A disabled chip ignores clicks; an enabled one sets its scope even when it is current.

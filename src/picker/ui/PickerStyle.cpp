@@ -141,10 +141,35 @@ PickerStyle::FittedText PickerStyle::fit(const QString& text, const QFont& font,
     return result;
 }
 
+namespace {
+
+// Symbols are looked up for every button of a row each time it is drawn: by values, not by a text.
+struct SymbolKey {
+    QString name;
+    QRgb colour;
+    double points;
+    double scale;
+    bool bold;
+    bool operator==(const SymbolKey&) const = default;
+};
+
+size_t qHash(const SymbolKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.name, key.colour, key.points, key.scale, key.bold);
+}
+
+}  // namespace
+
 void PickerStyle::paintSymbol(QPainter& painter, const QString& name, const QColor& color, double points,
                               const QRectF& rect, bool bold) {
-    const QPixmap image =
-        SymbolImage::pixmap(name, color, points, painter.device()->devicePixelRatioF(), bold);
+    static QHash<SymbolKey, QPixmap> symbols;
+    const SymbolKey key{name, color.rgba(), points, painter.device()->devicePixelRatioF(), bold};
+    auto found = symbols.constFind(key);
+    if (found == symbols.cend()) {
+        // A few symbols in a few colours; should they ever pile up, start afresh.
+        if (symbols.size() >= 256) symbols.clear();
+        found = symbols.insert(key, SymbolImage::pixmap(name, color, points, key.scale, bold));
+    }
+    const QPixmap& image = *found;
     if (image.isNull()) return;
     const QPointF origin(rect.center().x() - points / 2, rect.center().y() - points / 2);
     painter.drawPixmap(origin, image);

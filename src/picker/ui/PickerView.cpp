@@ -146,8 +146,13 @@ PickerView::PickerView(PickerViewModel& model, PreferencesStore& prefs, Collecti
     topRow->setFixedHeight(38);
     topRow->setLayout(topRow_);
     topRow_->setContentsMargins(0, 0, 0, 0);
+    // Both rows keep their place in the layout and one of them is hidden: switching through the
+    // stacked layout would turn updates off and on again for the whole row, and the first result
+    // changes between an emoji with tones and one without keystroke after keystroke.
+    topRow_->setStackingMode(QStackedLayout::StackAll);
     topRow_->addWidget(collectionsRow_);
     topRow_->addWidget(variantsRow_);
+    showTopRow(!model_.activeOptions().empty());
     column->addWidget(topRow);
     column->addWidget(mainRow_, 1);
     column->addWidget(searchRow_);
@@ -205,7 +210,15 @@ bool PickerView::isTextBasedEntry(const EmojiEntry& entry) {
 }
 
 bool PickerView::showsVariantsRow() const {
-    return topRow_->currentWidget() == variantsRow_;
+    return !variantsRow_->isHidden();
+}
+
+void PickerView::showTopRow(bool variants) {
+    if (variants) variantsRow_->resetHoverState();
+    QWidget* shown = variants ? static_cast<QWidget*>(variantsRow_) : collectionsRow_;
+    QWidget* hidden = variants ? static_cast<QWidget*>(collectionsRow_) : variantsRow_;
+    hidden->hide();
+    shown->show();
 }
 
 QString PickerView::searchLineText() const {
@@ -214,10 +227,7 @@ QString PickerView::searchLineText() const {
 
 void PickerView::refresh() {
     const bool variants = !model_.activeOptions().empty();
-    if (variants != showsVariantsRow()) {
-        if (variants) variantsRow_->resetHoverState();
-        topRow_->setCurrentWidget(variants ? static_cast<QWidget*>(variantsRow_) : collectionsRow_);
-    }
+    if (variants != showsVariantsRow()) showTopRow(variants);
     static_cast<SearchRow*>(searchRow_)
         ->setTexts(QString::fromStdString(prefs_.inlineTrigger()), QString::fromStdString(model_.query()),
                    QString::fromStdString(searchDetails(model_.activeEntry())));

@@ -50,6 +50,7 @@ class PickerView : public QWidget {
 
   private:
     void refresh();
+    void showTopRow(bool variants);
 
     PickerViewModel& model_;
     PreferencesStore& prefs_;

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "picker/ui/PickerTileButton.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
@@ -45,9 +46,7 @@ TopRowAccessoryControls::TopRowAccessoryControls(PickerViewModel& model, std::fu
     hint->setToolTip(QStringLiteral("Press Tab to cycle tabs."));
     hint->setPainter([hintText, hintFont](QPainter& painter, const QRectF& bounds) {
         PickerStyle::paintTile(painter, bounds, cornerRadius, PickerStyle::black(0.06), Qt::transparent);
-        painter.setFont(hintFont);
-        painter.setPen(DesktopAppearance::secondaryText());
-        painter.drawText(bounds, Qt::AlignCenter | Qt::TextSingleLine, hintText);
+        EmojiGlyphCache::draw(painter, bounds, hintText, hintFont, DesktopAppearance::secondaryText(), {});
     });
     hint_ = hint;
 

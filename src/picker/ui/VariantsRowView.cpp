@@ -74,9 +74,7 @@ VariantsRowView::VariantsRowView(PickerViewModel& model, PreferencesStore& prefs
         PickerStyle::paintTile(painter, bounds, 8,
                                highlighted ? PickerStyle::selectedFill() : PickerStyle::black(0.05),
                                highlighted ? PickerStyle::selectedBorder() : PickerStyle::black(0.1));
-        painter.setFont(mixFont);
-        painter.setPen(DesktopAppearance::primaryText());
-        painter.drawText(bounds, Qt::AlignCenter | Qt::TextSingleLine, mixTitle);
+        EmojiGlyphCache::draw(painter, bounds, mixTitle, mixFont, DesktopAppearance::primaryText(), {});
     });
     connect(mixButton_, &PickerTileButton::hoverChanged, this, [this](bool hovering) {
         hoveringMix_ = hovering;
