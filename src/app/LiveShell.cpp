@@ -220,14 +220,14 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.picker = AppDelegate::PickerHooks::overLater(picker_);
     // The panel's widgets are built as soon as the keyboard is listened to, ahead of the tray and
     // windows, so that the first show only places them; a key that asks for the panel sooner builds
-    // it then.
+    // it then. Both give way to keys heard meanwhile, which the key tap may be holding.
     d.picker.start = [this, start = std::move(d.picker.start)] {
         start();
-        mainLoop_.post([this] {
+        mainLoop_.postGivingWay([this] {
             if (pickerPanel_) pickerPanel_->prepare();
         });
     };
-    d.afterKeyTap = [this](std::function<void()> rest) { mainLoop_.post(std::move(rest)); };
+    d.afterKeyTap = [this](std::function<void()> rest) { mainLoop_.postGivingWay(std::move(rest)); };
     d.picker.setShellServices = [this](PickerShellServices* shell) {
         pickerShell_ = shell;
         if (pickerPanel_) pickerPanel_->setShellServices(shell);

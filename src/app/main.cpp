@@ -1,6 +1,7 @@
 // The process entry: a Qt application with no main window that lives in the tray and on the
 // keyboard until it is told to quit.
 #include <QApplication>
+#include <QDBusConnection>
 #include <QTimer>
 #include <cstdlib>
 #include <future>
@@ -58,6 +59,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Entering the event loop connects the toolkit's accessibility bridge to the session bus, and
+    // the loop waits for that (longer where the bus has to be started). Asked for here, on a thread
+    // of its own, the connection is made while the program builds itself and launches.
+    const auto sessionBus = std::async(std::launch::async, [] { QDBusConnection::sessionBus(); });
 
     const std::vector<std::string> arguments(argv, argv + argc);
     LiveShell shell(arguments, *displays, emojiSystemVersion);

@@ -57,7 +57,7 @@ SearchIndex::SearchIndex(const std::vector<EmojiEntry>& entries, const SearchInd
         if (before && previous->entry(*before) == entry) {
             table.copy(*previous->table_, *before, entry);
         } else {
-            table.add(IndexedEmoji::make(entry));
+            table.add(entry);
         }
         addKey(emojiKeys_, entry.emoji, row);
         addKey(idKeys_, entry.id, row);
@@ -75,7 +75,11 @@ SearchIndex::SearchIndex(SearchIndex&&) noexcept = default;
 SearchIndex& SearchIndex::operator=(SearchIndex&&) noexcept = default;
 
 IndexedEmoji SearchIndex::row(std::size_t row) const {
-    return table_->row(row, entry(row));
+    return std::move(table_->rows({entries_, count_}, row, 1).front());
+}
+
+std::vector<IndexedEmoji> SearchIndex::allRows() const {
+    return table_->rows({entries_, count_}, 0, count_);
 }
 
 void SearchIndex::addKey(std::vector<Key>& keys, const std::string& text, std::size_t row) {

@@ -60,11 +60,11 @@ class SearchIndex {
         bool empty() const { return size() == 0; }
         IndexedEmoji operator[](std::size_t row) const { return index_->row(row); }
         IndexedEmoji back() const { return index_->row(size() - 1); }
+        // Every row, put together at once.
+        std::vector<IndexedEmoji> all() const { return index_->allRows(); }
         const_iterator begin() const { return {index_, 0}; }
         const_iterator end() const { return {index_, size()}; }
-        bool operator==(const Rows& other) const {
-            return std::equal(begin(), end(), other.begin(), other.end());
-        }
+        bool operator==(const Rows& other) const { return all() == other.all(); }
 
       private:
         const SearchIndex* index_;
@@ -90,6 +90,7 @@ class SearchIndex {
     std::size_t size() const { return count_; }
     const EmojiEntry& entry(std::size_t row) const { return entries_[row]; }
     IndexedEmoji row(std::size_t row) const;
+    std::vector<IndexedEmoji> allRows() const;
     Rows rows() const { return Rows(*this); }
     // Whether the rows refer to the entries of `entries`, one by one.
     bool isOver(const std::vector<EmojiEntry>& entries) const {

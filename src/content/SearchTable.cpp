@@ -76,51 +76,52 @@ bool isSimple(std::string_view s) {
 
 SearchTable::Builder::Builder(std::size_t rowCount) {
     entries_.reserve(rowCount);
-    rowStart_.reserve(rowCount + 1);
+    postings_.reserve(rowCount * 12);
 }
 
 void SearchTable::Builder::startRow(const EmojiEntry& entry) {
     entries_.push_back(&entry);
-    rowStart_.push_back(static_cast<std::uint32_t>(rowTexts_.size()));
-}
-
-std::uint32_t SearchTable::Builder::intern(std::string_view text) {
-    auto [it, inserted] = ids_.try_emplace(std::string(text), static_cast<std::uint32_t>(texts_.size()));
-    if (!inserted) return it->second;
-    const auto id = it->second;
-    texts_.push_back(&it->first);
-    canonical_.push_back(id);
-    // The search compares canonical forms; a text written otherwise is kept as written for its row.
-    if (auto canonical = text::nfc(text); canonical != text) {
-        const auto canonicalID = intern(canonical);
-        canonical_[id] = canonicalID;
-    }
-    return id;
+    // As IndexedEmoji::make has them.
+    addText(text::lowercased(entry.name), Role::name, 0);
+    for (const auto& shortcode : entry.shortcodes) addText(text::lowercased(shortcode), Role::shortcode, 0);
 }
 
 void SearchTable::Builder::addText(std::string_view text, Role role, std::int64_t penalty) {
-    rowTexts_.push_back({intern(text), static_cast<std::int16_t>(penalty), role});
+    auto [it, inserted] = ids_.try_emplace(text::nfc(text), static_cast<std::uint32_t>(texts_.size()));
+    if (inserted) texts_.push_back(&it->first);
+    const auto row = static_cast<std::uint32_t>(entries_.size() - 1);
+    postings_.emplace_back(it->second, Posting{row, static_cast<std::int16_t>(penalty), role});
 }
 
-void SearchTable::Builder::add(const IndexedEmoji& row) {
-    startRow(row.entry());
-    addText(row.name, Role::name, 0);
-    for (const auto& shortcode : row.shortcodes) addText(shortcode, Role::shortcode, 0);
-    for (const auto& keyword : row.keywords) addText(keyword.term, Role::keyword, keyword.penalty);
+void SearchTable::Builder::add(const EmojiEntry& entry) {
+    startRow(entry);
+    for (const auto& keyword : IndexedEmoji::expandedKeywords(entry))
+        addText(keyword.term, Role::keyword, keyword.penalty);
 }
 
 void SearchTable::Builder::copy(const SearchTable& previous, std::size_t row, const EmojiEntry& entry) {
+    if (previous_ != &previous) {
+        previous_ = &previous;
+        std::vector<std::pair<std::uint32_t, Keyword>> keywords;
+        for (std::uint32_t id = 0; id + 1 < previous.postingStart_.size(); ++id) {
+            for (auto p = previous.postingStart_[id]; p < previous.postingStart_[id + 1]; ++p) {
+                const auto& posting = previous.postings_[p];
+                if (posting.role == Role::keyword)
+                    keywords.emplace_back(posting.row, Keyword{id, posting.penalty});
+            }
+        }
+        groupByText(keywords, previous.rowCount(), previousStart_, previousKeywords_);
+    }
     startRow(entry);
-    for (auto i = previous.rowStart_[row]; i < previous.rowStart_[row + 1]; ++i) {
-        const auto& rowText = previous.rowTexts_[i];
-        addText(previous.text(rowText.text), rowText.role, rowText.penalty);
+    for (auto i = previousStart_[row]; i < previousStart_[row + 1]; ++i) {
+        const auto& keyword = previousKeywords_[i];
+        addText(previous.text(keyword.text), Role::keyword, keyword.penalty);
     }
 }
 
 SearchTable SearchTable::Builder::build() {
     SearchTable table;
     const auto rowCount = entries_.size();
-    rowStart_.push_back(static_cast<std::uint32_t>(rowTexts_.size()));
 
     std::size_t bufferSize = 0;
     for (const auto* text : texts_) bufferSize += text->size() + 1;
@@ -153,18 +154,7 @@ SearchTable SearchTable::Builder::build() {
     }
     table.byteBits_.shrink_to_fit();
 
-    std::vector<std::pair<std::uint32_t, Posting>> pending;
-    pending.reserve(rowTexts_.size());
-    for (std::uint32_t row = 0; row < rowCount; ++row) {
-        for (auto i = rowStart_[row]; i < rowStart_[row + 1]; ++i) {
-            const auto& rowText = rowTexts_[i];
-            pending.emplace_back(canonical_[rowText.text], Posting{row, rowText.penalty, rowText.role});
-        }
-    }
-    groupByText(pending, texts_.size(), table.postingStart_, table.postings_);
-    table.rowStart_ = std::move(rowStart_);
-    table.rowTexts_ = std::move(rowTexts_);
-    table.rowTexts_.shrink_to_fit();
+    groupByText(postings_, texts_.size(), table.postingStart_, table.postings_);
 
     table.kinds_.reserve(rowCount);
     std::vector<std::string> canonicalNames;
@@ -189,24 +179,30 @@ SearchTable SearchTable::Builder::build() {
     return table;
 }
 
-IndexedEmoji SearchTable::row(std::size_t row, const EmojiEntry& entry) const {
-    IndexedEmoji indexed{&entry, {}, {}, {}};
-    for (auto i = rowStart_[row]; i < rowStart_[row + 1]; ++i) {
-        const auto& rowText = rowTexts_[i];
-        std::string text(this->text(rowText.text));
-        switch (rowText.role) {
-            case Role::name:
-                indexed.name = std::move(text);
-                break;
-            case Role::shortcode:
-                indexed.shortcodes.push_back(std::move(text));
-                break;
-            case Role::keyword:
-                indexed.keywords.push_back({std::move(text), rowText.penalty});
-                break;
+std::vector<IndexedEmoji> SearchTable::rows(std::span<const EmojiEntry> entries, std::size_t first,
+                                            std::size_t count) const {
+    std::vector<IndexedEmoji> result;
+    result.reserve(count);
+    for (const auto& entry : entries.subspan(first, count)) {
+        result.push_back({&entry, text::lowercased(entry.name), {}, {}});
+        for (const auto& shortcode : entry.shortcodes)
+            result.back().shortcodes.push_back(text::lowercased(shortcode));
+    }
+    for (std::uint32_t id = 0; id + 1 < postingStart_.size(); ++id) {
+        for (auto p = postingStart_[id]; p < postingStart_[id + 1]; ++p) {
+            const auto& posting = postings_[p];
+            if (posting.role != Role::keyword || posting.row < first || posting.row >= first + count)
+                continue;
+            result[posting.row - first].keywords.push_back({std::string(text(id)), posting.penalty});
         }
     }
-    return indexed;
+    // In the order a row is made with: by penalty, then term.
+    for (auto& row : result) {
+        std::sort(row.keywords.begin(), row.keywords.end(), [](const auto& a, const auto& b) {
+            return a.penalty != b.penalty ? a.penalty < b.penalty : a.term < b.term;
+        });
+    }
+    return result;
 }
 
 SearchTable::MatchKind SearchTable::classify(std::uint32_t id, std::size_t offset,

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,9 +15,9 @@
 namespace mosaiko {
 
 // The search rows of an entry list, held compactly: every distinct name, shortcode and keyword text
-// once, in one buffer that a term is searched in with a single scan, with the rows (and keyword
-// penalties) that use each text, and each row as a list of text numbers. Scores equal the row-by-row
-// rule of IndexedEmoji::score.
+// once (in canonical form), in one buffer that a term is searched in with a single scan, with the
+// rows (and keyword penalties) that use each text. Scores equal the row-by-row rule of
+// IndexedEmoji::score.
 class SearchTable {
   public:
     using MatchKind = search_text::MatchKind;
@@ -31,11 +32,9 @@ class SearchTable {
         std::int16_t penalty;
         Role role;
     };
-    // One text of a row, in the row's order: its name, its shortcodes, its keywords.
-    struct RowText {
+    struct Keyword {
         std::uint32_t text;
         std::int16_t penalty;
-        Role role;
     };
 
   public:
@@ -44,30 +43,34 @@ class SearchTable {
     class Builder {
       public:
         explicit Builder(std::size_t rowCount);
-        void add(const IndexedEmoji& row);
+        // A row made from its entry.
+        void add(const EmojiEntry& entry);
         // Row `row` of `previous` once more, for an entry equal to the one that row was made from.
         void copy(const SearchTable& previous, std::size_t row, const EmojiEntry& entry);
         SearchTable build();
 
       private:
+        // Adds the row's name and shortcodes, made from its entry.
         void startRow(const EmojiEntry& entry);
         void addText(std::string_view text, Role role, std::int64_t penalty);
-        std::uint32_t intern(std::string_view text);
 
         std::unordered_map<std::string, std::uint32_t> ids_;
         std::vector<const std::string*> texts_;
-        // The text number of each text's canonical (NFC) form, which the search compares.
-        std::vector<std::uint32_t> canonical_;
         std::vector<const EmojiEntry*> entries_;
-        std::vector<std::uint32_t> rowStart_;
-        std::vector<RowText> rowTexts_;
+        std::vector<std::pair<std::uint32_t, Posting>> postings_;
+        // The keywords of each row of the table copied from, worked out on its first copied row.
+        const SearchTable* previous_ = nullptr;
+        std::vector<std::uint32_t> previousStart_;
+        std::vector<Keyword> previousKeywords_;
     };
 
     SearchTable() = default;
 
     std::size_t rowCount() const { return nameRanks_.size(); }
-    // The row as made from `entry`, from the texts stored for it.
-    IndexedEmoji row(std::size_t row, const EmojiEntry& entry) const;
+    // Rows first .. first + count - 1 as made from their entries (`entries` is the whole list), their
+    // keywords read from what is stored. Each call looks through every text: for inspection.
+    std::vector<IndexedEmoji> rows(std::span<const EmojiEntry> entries, std::size_t first,
+                                   std::size_t count) const;
 
     // For every row, the best of (row score of the term − the term's penalty, at least 0) over the
     // terms; −1 where no term matches.
@@ -100,13 +103,9 @@ class SearchTable {
     std::array<std::uint16_t, 0x80> byteSet_{};
     std::vector<std::uint64_t> byteBits_;
     std::size_t wordsPerSet() const { return (lengths_.size() + 63) / 64; }
-    // The rows that use each text (in canonical form): postings_[postingStart_[i]] ..
-    // [postingStart_[i + 1] - 1]. A text stored only as some row wrote it has none.
+    // The rows that use each text: postings_[postingStart_[i]] .. [postingStart_[i + 1] - 1].
     std::vector<std::uint32_t> postingStart_;
     std::vector<Posting> postings_;
-    // The texts of each row as made: rowTexts_[rowStart_[r]] .. [rowStart_[r + 1] - 1].
-    std::vector<std::uint32_t> rowStart_;
-    std::vector<RowText> rowTexts_;
     std::vector<std::uint32_t> nameRanks_;
     std::vector<Kind> kinds_;
 };

@@ -88,8 +88,7 @@ TEST(SearchIndex, EveryRebuildGivesTheRowsAFreshBuildWouldGive) {
         EXPECT_EQ(db.index(), fresh.index());
         ASSERT_EQ(db.index().size(), db.emojis().size());
         // Rows taken over from the previous index refer to the entries of the list now stored.
-        for (std::size_t i = 0; i < db.emojis().size(); ++i)
-            ASSERT_EQ(&db.index()[i].entry(), &db.emojis()[i]);
+        for (std::size_t i = 0; i < db.emojis().size(); ++i) ASSERT_EQ(&db.entryAtRow(i), &db.emojis()[i]);
     };
     db.setExtraEmojis({arrow});
     db.setExtraEmojis({arrow});

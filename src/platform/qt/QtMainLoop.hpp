@@ -20,6 +20,10 @@ class QtMainLoop final : public MainLoop {
     QtMainLoop& operator=(const QtMainLoop&) = delete;
 
     void post(std::function<void()> task) override;
+    // Like post(), but the task gives way: tasks and events posted after it that are waiting when
+    // its turn comes (keys heard meanwhile) run first. For work that can wait without anyone
+    // waiting on it. Any thread.
+    void postGivingWay(std::function<void()> task);
     [[nodiscard]] Cancellable scheduleTimer(double delaySeconds, std::function<void()> task) override;
     void postDelayed(double delaySeconds, std::function<void()> task) override;
 

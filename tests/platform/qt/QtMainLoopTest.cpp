@@ -31,6 +31,21 @@ TEST(QtMainLoopTest, RunsPostedTasksInOrderAfterTheCurrentWork) {
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
 }
 
+TEST(QtMainLoopTest, TasksGivingWayRunAfterThoseThatCameLaterButInTheirOwnOrder) {
+    QtMainLoop loop;
+    std::vector<int> order;
+    loop.postGivingWay([&] { order.push_back(3); });
+    loop.postGivingWay([&] { throw std::runtime_error("a failing task ends only itself"); });
+    loop.postGivingWay([&] {
+        order.push_back(4);
+        loop.post([&] { order.push_back(5); });
+    });
+    std::thread([&] { loop.post([&] { order.push_back(1); }); }).join();
+    loop.post([&] { order.push_back(2); });
+    pumpUntil([&] { return order.size() == 5; });
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
 TEST(QtMainLoopTest, TasksPostedFromAnotherThreadRunOnTheMainThread) {
     QtMainLoop loop;
     std::thread::id ranOn;
@@ -63,6 +78,7 @@ TEST(QtMainLoopTest, NothingRunsOnceTheLoopIsGone) {
     {
         QtMainLoop loop;
         loop.post([&] { ran = true; });
+        loop.postGivingWay([&] { ran = true; });
         loop.postDelayed(0, [&] { ran = true; });
         timer = loop.scheduleTimer(0, [&] { ran = true; });
     }
