@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPropertyAnimation>
+#include <QRegion>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -93,7 +94,7 @@ void MainRowView::refresh() {
     if (layoutStale_) layOutCells();
     buildAhead();
     opacity_ = model_.focusRow() == PickerViewModel::FocusRow::main ? 1.0 : 0.7;
-    viewport()->update();
+    updateChangedTiles();
 
     // Whether the selection moved, and who moved it, is judged once the operation that changed it
     // is complete: one that passes through other indices on its way (a rebuild keeping the selected
@@ -131,6 +132,46 @@ void MainRowView::layOutCells() {
         left += width + spacing;
     }
     updateScrollRange();
+}
+
+std::vector<MainRowView::ShownTile> MainRowView::tilesInView() const {
+    std::vector<ShownTile> tiles;
+    const auto& results = model_.results();
+    const int offset = horizontalScrollBar()->value();
+    const QRect area = viewport()->rect();
+    auto first = std::upper_bound(lefts_.begin(), lefts_.end(), area.left() + offset);
+    if (first != lefts_.begin()) --first;
+    for (auto i = static_cast<std::size_t>(first - lefts_.begin());
+         i < lefts_.size() && i < results.size() && lefts_[i] - offset <= area.right(); ++i) {
+        const QRect bounds = cellRect(static_cast<int>(i));
+        if (!bounds.intersects(area)) continue;
+        tiles.push_back({bounds, cellContent(results[i], static_cast<int>(i), model_, prefs_, collections_)});
+    }
+    return tiles;
+}
+
+void MainRowView::updateChangedTiles() {
+    // A key often leaves most tiles as they were (the same results, or the selection moving by one):
+    // only tiles that moved or changed, and the places of those gone, are drawn again, and never
+    // the empty band above and below the tiles.
+    std::vector<ShownTile> tiles = tilesInView();
+    const View view{horizontalScrollBar()->value(), viewport()->size(), opacity_};
+    if (view != shownView_) {
+        viewport()->update();
+    } else {
+        QRegion changed;
+        const auto absentFrom = [](const std::vector<ShownTile>& list, const ShownTile& tile) {
+            return std::find(list.begin(), list.end(), tile) == list.end();
+        };
+        for (const ShownTile& tile : tiles)
+            if (absentFrom(shownTiles_, tile)) changed += tile.bounds;
+        for (const ShownTile& tile : shownTiles_)
+            if (absentFrom(tiles, tile)) changed += tile.bounds;
+        // One rectangle: a region of many pieces makes every drawing under it clip piece by piece.
+        if (!changed.isEmpty()) viewport()->update(changed.boundingRect());
+    }
+    shownTiles_ = std::move(tiles);
+    shownView_ = view;
 }
 
 void MainRowView::buildAhead() {

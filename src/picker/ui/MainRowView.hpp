@@ -61,7 +61,23 @@ class MainRowView : public QAbstractScrollArea {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
+    // A tile as the viewport shows it, and how the strip was shown.
+    struct ShownTile {
+        QRect bounds;
+        EmojiCell::Content content;
+        bool operator==(const ShownTile&) const = default;
+    };
+    struct View {
+        int offset = -1;
+        QSize size;
+        double opacity = 0;
+        bool operator==(const View&) const = default;
+    };
+
     void refresh();
+    std::vector<ShownTile> tilesInView() const;
+    // Marks for drawing what differs from what the viewport was last asked to show.
+    void updateChangedTiles();
     void layOutCells();
     void updateScrollRange();
     // Asks the model for the results the strip will reach soon.
@@ -81,6 +97,8 @@ class MainRowView : public QAbstractScrollArea {
     bool layoutStale_ = true;
     double opacity_ = 1.0;
     std::vector<std::pair<int, EmojiCell::Content>> painted_;
+    std::vector<ShownTile> shownTiles_;
+    View shownView_;
     ClickTracker clicks_;
     int shownSelectedIndex_;
     bool pendingScrollToSelection_ = false;
