@@ -110,12 +110,17 @@ struct LiveShell::Content {
 };
 
 AppDelegate::Stores LiveShell::loadStores() {
+    // The poster is made while the stores are read: making it mostly waits on the server. (Still
+    // after the older copy has gone: the keycodes a killed copy left remapped are given back.)
+    auto poster = std::async(std::launch::async, [display = displays_.take()]() mutable {
+        return createX11EventPoster(buildinfo::kAppIdentifier, std::move(display));
+    });
     // The file is read now, after the older copy saved on its way out.
     content_ = std::make_unique<Content>(FileDefaults::shared(), mainLoop_,
                                          [version = emojiSystemVersion_] { return version.get(); });
     Content& content = *content_;
 
-    poster_ = createX11EventPoster(buildinfo::kAppIdentifier, displays_.take());
+    poster_ = poster.get();
     // Without a poster nothing can be typed: the inserters fail instead of pretending, so no use is
     // recorded and the picker's session ends with the user's text left as it was.
     EmojiInserter::EventPoster post;
