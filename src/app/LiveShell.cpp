@@ -94,11 +94,10 @@ struct LiveShell::Content {
           coordinator(db, custom, prefs) {}
 
     // The emoji data is read and indexed on the loader's thread, with the extra entries that the
-    // coordinator hands over first; the keyboard is answered meanwhile.
-    void start() {
-        coordinator.start();
-        loader.start();
-    }
+    // coordinator hands over first; the keyboard is answered meanwhile. The loader begins once the
+    // key tap listens, so that its thread does not compete with the tap's start for the processor.
+    void start() { coordinator.start(); }
+    void startLoading() { loader.start(); }
 
     PreferencesStore prefs;
     CollectionsStore collections;
@@ -223,6 +222,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     // it then. Both give way to keys heard meanwhile, which the key tap may be holding.
     d.picker.start = [this, start = std::move(d.picker.start)] {
         start();
+        content_->startLoading();
         mainLoop_.postGivingWay([this] {
             if (pickerPanel_) pickerPanel_->prepare();
         });
