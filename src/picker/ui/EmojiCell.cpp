@@ -122,18 +122,11 @@ QCache<TileImageKey, QPixmap>& tileImages() {
     return cache;
 }
 
-bool isWhole(double value) {
-    return std::abs(value - std::round(value)) < 1e-6;
-}
-
 }  // namespace
 
 void EmojiCell::paint(QPainter& painter, const QRectF& bounds, const Content& content) {
     const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QTransform& transform = painter.worldTransform();
-    const QPointF origin = transform.map(bounds.topLeft()) * scale;
-    if (transform.type() > QTransform::TxTranslate || !isWhole(origin.x()) || !isWhole(origin.y()) ||
-        !isWhole(bounds.width() * scale) || !isWhole(bounds.height() * scale)) {
+    if (!PickerStyle::landsOnWholePixels(painter, bounds)) {
         drawTile(painter, bounds, content);  // a copy would be resampled
         return;
     }

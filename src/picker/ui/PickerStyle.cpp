@@ -69,21 +69,24 @@ bool isWhole(double value) {
 
 }  // namespace
 
+bool PickerStyle::landsOnWholePixels(const QPainter& painter, const QRectF& rect) {
+    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QTransform& transform = painter.worldTransform();
+    const QPointF origin = transform.map(rect.topLeft()) * scale;
+    return transform.type() <= QTransform::TxTranslate && isWhole(origin.x()) && isWhole(origin.y()) &&
+           isWhole(rect.width() * scale) && isWhole(rect.height() * scale);
+}
+
 void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius, const QColor& fill,
                             const QColor& border) {
     // Antialiased rounded outlines cost more than all else a tile draws, and a strip draws the same
     // few again and again: each is drawn once into an image, which is copied where it lands on
     // whole device pixels (elsewhere a copy would be resampled, so it is drawn directly).
-    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QTransform& transform = painter.worldTransform();
-    const QPointF origin = transform.map(rect.topLeft()) * scale;
-    const bool copyable = transform.type() <= QTransform::TxTranslate && isWhole(origin.x()) &&
-                          isWhole(origin.y()) && isWhole(rect.width() * scale) &&
-                          isWhole(rect.height() * scale);
-    if (!copyable) {
+    if (!landsOnWholePixels(painter, rect)) {
         drawTile(painter, rect, radius, fill, border);
         return;
     }
+    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const TileKey key{rect.width(), rect.height(), radius, fill.rgba(), border.rgba(), scale};
     auto& tiles = tileImages();
     auto found = tiles.find(key);

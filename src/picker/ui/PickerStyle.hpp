@@ -23,7 +23,12 @@ class PickerStyle {
     // The corner radius of the panel's rounded background.
     static constexpr double panelCornerRadius = 16;
 
-    // A rounded rectangle filled with `fill`, then stroked with a 1 pt line inside its edge.
+    // Whether `rect` covers whole device pixels of the painter's device, so that an image of it is
+    // copied unchanged rather than resampled.
+    static bool landsOnWholePixels(const QPainter& painter, const QRectF& rect);
+
+    // A rounded rectangle filled with `fill`, then stroked with a 1 pt line inside its edge; where
+    // it lands on whole device pixels, copied from an image of it.
     static void paintTile(QPainter& painter, const QRectF& rect, double radius, const QColor& fill,
                           const QColor& border);
 

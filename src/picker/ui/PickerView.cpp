@@ -235,17 +235,25 @@ void PickerView::refresh() {
 
 void PickerView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    // Under every row that changes the panel's background is drawn again. In the window's own
-    // translucent backing store the area was just cleared, so copying it equals blending it over
-    // the clear pixels and costs a fraction; drawn anywhere else (a grab, a render) it is blended.
+    // Under every row that changes the panel's background is drawn again. Where it is drawn into
+    // the window's own pixels it need not be blended: a translucent window's area was just cleared,
+    // so a copy equals the blend at a fraction of its cost; an opaque window (no compositing) shows
+    // nothing through, and blending there would only leave faint traces of what was drawn before.
+    // Drawn anywhere else (a grab, a render) it is blended as usual.
+    double opacity = 0.96;
     QBackingStore* store = window()->backingStore();
     const QPaintDevice* target = painter.paintEngine()->paintDevice();
-    if (store && target == store->paintDevice() && target->devType() == QInternal::Image &&
-        static_cast<const QImage*>(target)->hasAlphaChannel()) {
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
+    if (store && target == store->paintDevice() && target->devType() == QInternal::Image) {
+        if (!static_cast<const QImage*>(target)->hasAlphaChannel()) {
+            opacity = 1.0;
+        } else if (PickerStyle::landsOnWholePixels(painter, rect())) {
+            // Only a tile copied whole from its image: one drawn in parts would lose its fill under
+            // the border.
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+        }
     }
     PickerStyle::paintTile(painter, rect(), PickerStyle::panelCornerRadius,
-                           DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), 0.96),
+                           DesktopAppearance::withOpacity(DesktopAppearance::windowBackground(), opacity),
                            PickerStyle::black(0.12));
 }
 

@@ -176,5 +176,23 @@ TEST_F(PanelTest, PartialRedrawsLeaveTheWindowAsAFreshDrawingWould) {
     }
 }
 
+// An opaque window (no compositing) shows nothing through the panel: where a tile is gone only
+// the background is left, with no faint trace of the tile.
+TEST_F(PanelTest, AnOpaqueWindowKeepsNoTraceOfATileGone) {
+    open("smiling");
+    QWidget& window = panel->panel();
+    const auto* shown = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+    if (!shown || shown->hasAlphaChannel()) GTEST_SKIP() << "the platform's windows are translucent";
+    MainRowView* row = view().mainRow();
+    ASSERT_GE(row->cellCount(), 3);
+    const QPoint tile = row->viewport()->mapTo(&window, row->cellRect(2).center());
+    const QPoint above(tile.x(), row->viewport()->mapTo(&window, QPoint(0, 2)).y());
+    ASSERT_NE(shown->pixel(tile), shown->pixel(above));
+    model->updateQuery("thumbs up");
+    settle();
+    ASSERT_LT(row->cellCount(), 3);
+    EXPECT_EQ(shown->pixel(tile), shown->pixel(above));
+}
+
 }  // namespace
 }  // namespace mosaiko::testing
