@@ -177,6 +177,28 @@ void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std:
     alert.exec();
 }
 
+void LiveShell::afterKeys(std::function<void()> task) {
+    waitingForKeys_.push_back(std::move(task));
+    if (!afterKeysPosted_) runNextAfterKeys();
+}
+
+void LiveShell::runNextAfterKeys() {
+    // Posted only once the task before has run: the keys heard while it ran are queued by then, and
+    // come first.
+    afterKeysPosted_ = true;
+    mainLoop_.postGivingWay([this] {
+        auto task = std::move(waitingForKeys_.front());
+        waitingForKeys_.pop_front();
+        try {
+            task();
+        } catch (...) {
+            // A failing task ends only itself; the next one follows.
+        }
+        afterKeysPosted_ = false;
+        if (!waitingForKeys_.empty()) runNextAfterKeys();
+    });
+}
+
 SingleInstance::Dependencies LiveShell::singleInstance() {
     SingleInstance::Dependencies d;
     d.bundleIdentifier = [] { return std::optional<std::string>(buildinfo::kAppIdentifier); };
@@ -224,15 +246,15 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.picker = AppDelegate::PickerHooks::overLater(picker_);
     // The panel's widgets are built as soon as the keyboard is listened to, ahead of the tray and
     // windows, so that the first show only places them; a key that asks for the panel sooner builds
-    // it then. Both give way to keys heard meanwhile, which the key tap may be holding.
+    // it then. Both wait for keys heard meanwhile, which the key tap may be holding.
     d.picker.start = [this, start = std::move(d.picker.start)] {
         start();
         content_->startLoading();
-        mainLoop_.postGivingWay([this] {
+        afterKeys([this] {
             if (pickerPanel_) pickerPanel_->prepare();
         });
     };
-    d.afterKeyTap = [this](std::function<void()> rest) { mainLoop_.postGivingWay(std::move(rest)); };
+    d.afterKeyTap = [this](std::function<void()> rest) { afterKeys(std::move(rest)); };
     d.picker.setShellServices = [this](PickerShellServices* shell) {
         pickerShell_ = shell;
         if (pickerPanel_) pickerPanel_->setShellServices(shell);

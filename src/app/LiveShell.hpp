@@ -1,5 +1,7 @@
 #pragma once
 
+#include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
@@ -40,6 +42,10 @@ class LiveShell {
 
   private:
     AppDelegate::Stores loadStores();
+    // Runs `task` on the main loop after keys waiting there and after the tasks handed in before,
+    // one at a time.
+    void afterKeys(std::function<void()> task);
+    void runNextAfterKeys();
     SingleInstance::Dependencies singleInstance();
 
     std::vector<std::string> arguments_;
@@ -64,6 +70,8 @@ class LiveShell {
     Cancellable pickerHidden_;
     // Where the panel's settings buttons go, kept for a panel built after the delegate said so.
     PickerShellServices* pickerShell_ = nullptr;
+    std::deque<std::function<void()>> waitingForKeys_;
+    bool afterKeysPosted_ = false;
 };
 
 }  // namespace mosaiko
