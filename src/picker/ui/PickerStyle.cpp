@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/SymbolImage.hpp"
@@ -67,6 +68,38 @@ bool isWhole(double value) {
     return std::abs(value - std::round(value)) < 1e-6;
 }
 
+// Lines of Qt's raster engine split across its thread pool above some height: for a panel-sized
+// tile, waiting for those threads cost more than the copy itself, so copies are made in bands.
+constexpr int kBand = 64;
+// How far a large tile's image runs past its corners along x: the middle repeats it.
+constexpr int kMiddleWidth = 256;
+
+// One copy along an axis: `length` device pixels from `source` in the image to `target`.
+struct Piece {
+    int target;
+    int source;
+    int length;
+};
+
+// The copies along an axis of `length` pixels from an image of `kept` pixels whose ends
+// (`corner` pixels each) are the tile's and whose middle repeats as often as needed.
+std::vector<Piece> piecesAlong(int length, int kept, int corner, int chunk) {
+    std::vector<Piece> pieces;
+    auto add = [&](int target, int source, int count, bool repeats) {
+        for (int i = 0; i < count; i += chunk) {
+            pieces.push_back({target + i, source + (repeats ? 0 : i), std::min(chunk, count - i)});
+        }
+    };
+    if (length == kept) {
+        add(0, 0, length, false);
+    } else {
+        add(0, 0, corner, false);
+        add(corner, corner, length - 2 * corner, true);
+        add(length - corner, kept - corner, corner, false);
+    }
+    return pieces;
+}
+
 }  // namespace
 
 bool PickerStyle::landsOnWholePixels(const QPainter& painter, const QRectF& rect) {
@@ -87,28 +120,35 @@ void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius
         return;
     }
     const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const TileKey key{rect.width(), rect.height(), radius, fill.rgba(), border.rgba(), scale};
+    const QSize pixels = (rect.size() * scale).toSize();
+    // A large tile (the panel's own background) is kept as its corners and a stretch of middle,
+    // which the copy repeats: between the corners every row and every column of a rounded outline
+    // is the same, and a panel-sized image kept for the program's life would cost half a megabyte.
+    const int corner = static_cast<int>(std::ceil((radius + 1) * scale)) + 1;
+    const QSize kept(std::min(pixels.width(), 2 * corner + kMiddleWidth),
+                     std::min(pixels.height(), 2 * corner + kBand));
+    const TileKey key{double(kept.width()), double(kept.height()), radius, fill.rgba(), border.rgba(), scale};
     auto& tiles = tileImages();
     auto found = tiles.find(key);
     if (found == tiles.end()) {
         // Tiles come in a few dozen sizes and colours; should they ever pile up, start afresh.
         if (tiles.size() >= 512) tiles.clear();
-        QPixmap image((rect.size() * scale).toSize());
+        QPixmap image(kept);
         image.setDevicePixelRatio(scale);
         image.fill(Qt::transparent);
         QPainter tilePainter(&image);
-        drawTile(tilePainter, QRectF(QPointF(0, 0), rect.size()), radius, fill, border);
+        drawTile(tilePainter, QRectF(QPointF(0, 0), QSizeF(kept) / scale), radius, fill, border);
         tilePainter.end();
         found = tiles.insert(key, image);
     }
     const QPixmap& tile = *found;
-    // In bands of fewer lines than Qt's raster engine splits across its thread pool: for a panel-
-    // sized tile, waiting for those threads cost more than the copy itself.
-    constexpr double band = 64;
-    for (double y = 0; y < rect.height(); y += band) {
-        const double height = std::min(band, rect.height() - y);
-        painter.drawPixmap(QRectF(rect.left(), rect.top() + y, rect.width(), height), tile,
-                           QRectF(0, y * scale, rect.width() * scale, height * scale));
+    const std::vector<Piece> columns = piecesAlong(pixels.width(), kept.width(), corner, kMiddleWidth);
+    for (const Piece& row : piecesAlong(pixels.height(), kept.height(), corner, kBand)) {
+        for (const Piece& column : columns) {
+            const QRectF target(rect.topLeft() + QPointF(column.target, row.target) / scale,
+                                QSizeF(column.length, row.length) / scale);
+            painter.drawPixmap(target, tile, QRectF(column.source, row.source, column.length, row.length));
+        }
     }
 }
 

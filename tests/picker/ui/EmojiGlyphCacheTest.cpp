@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 
 #include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/PickerStyle.hpp"
@@ -111,6 +112,36 @@ TEST(PickerTileTest, ATallCopiedOutlineIsWholeAtEveryScale) {
             ASSERT_EQ(image.pixelColor(static_cast<int>(50 * scale), y).red(), 200) << "row " << y;
         }
         EXPECT_GT(at(50, tile.bottom() - 1).alpha(), 200) << "the bottom edge, scale " << scale;
+    }
+}
+
+// A panel-sized outline is kept as its corners and a stretch of middle: copied out, it must be the
+// outline a whole image would give, pixel for pixel, at any scale and offset.
+TEST(PickerTileTest, AWideOutlineCopiedFromItsCornersIsTheWholeOutline) {
+    for (const double scale : {1.0, 1.5, 2.0}) {
+        const QRectF tile(2, 4, 640, 210);
+        auto canvas = [&] {
+            QImage image(QSize(650, 220) * scale, QImage::Format_ARGB32_Premultiplied);
+            image.setDevicePixelRatio(scale);
+            image.fill(Qt::transparent);
+            return image;
+        };
+        QImage copied = canvas();
+        {
+            QPainter painter(&copied);
+            PickerStyle::paintTile(painter, tile, 14, QColor(240, 240, 240, 245), QColor(0, 0, 0, 30));
+        }
+        QImage whole = canvas();
+        {
+            QPainter painter(&whole);
+            painter.setRenderHint(QPainter::Antialiasing);
+            QPainterPath path;
+            path.addRoundedRect(tile, 14, 14);
+            painter.fillPath(path, QColor(240, 240, 240, 245));
+            painter.setPen(QPen(QColor(0, 0, 0, 30), 1.0));
+            painter.drawRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), 13.5, 13.5);
+        }
+        EXPECT_EQ(copied, whole) << "scale " << scale;
     }
 }
 
