@@ -216,6 +216,16 @@ SearchTable::MatchKind SearchTable::classify(std::uint32_t id, std::size_t offse
     return candidate.size() == needle.size() ? MatchKind::equal : MatchKind::prefix;
 }
 
+namespace {
+
+// How a text that holds `letter`, and whose every byte is a character, matches that one letter.
+search_text::MatchKind letterKind(std::string_view text, char letter) {
+    if (text.front() != letter) return search_text::MatchKind::contains;
+    return text.size() == 1 ? search_text::MatchKind::equal : search_text::MatchKind::prefix;
+}
+
+}  // namespace
+
 template <class F>
 void SearchTable::forEachMatch(const PreparedTerm& term, F f) const {
     const std::string_view needle = term.text;
@@ -238,7 +248,11 @@ void SearchTable::forEachMatch(const PreparedTerm& term, F f) const {
             for (auto rest = bits[word]; rest != 0; rest &= rest - 1) {
                 const auto id =
                     static_cast<std::uint32_t>(word * 64 + static_cast<unsigned>(std::countr_zero(rest)));
-                const auto kind = classify(id, text(id).find(needle[0]), needle);
+                const auto candidate = text(id);
+                // In a simple text every byte is a character: where the letter first stands need
+                // not be looked for, only whether it stands first.
+                const auto kind = simple_[id] ? letterKind(candidate, needle[0])
+                                              : classify(id, candidate.find(needle[0]), needle);
                 if (kind != MatchKind::none) f(id, kind);
             }
         }
