@@ -134,19 +134,26 @@ void MainRowView::layOutCells() {
     updateScrollRange();
 }
 
-std::vector<MainRowView::ShownTile> MainRowView::tilesInView() const {
-    std::vector<ShownTile> tiles;
+template <class F>
+void MainRowView::forEachTileIn(const QRect& area, F f) const {
     const auto& results = model_.results();
     const int offset = horizontalScrollBar()->value();
-    const QRect area = viewport()->rect();
     auto first = std::upper_bound(lefts_.begin(), lefts_.end(), area.left() + offset);
     if (first != lefts_.begin()) --first;
     for (auto i = static_cast<std::size_t>(first - lefts_.begin());
          i < lefts_.size() && i < results.size() && lefts_[i] - offset <= area.right(); ++i) {
         const QRect bounds = cellRect(static_cast<int>(i));
         if (!bounds.intersects(area)) continue;
-        tiles.push_back({bounds, cellContent(results[i], static_cast<int>(i), model_, prefs_, collections_)});
+        f(static_cast<int>(i), bounds,
+          cellContent(results[i], static_cast<int>(i), model_, prefs_, collections_));
     }
+}
+
+std::vector<MainRowView::ShownTile> MainRowView::tilesInView() const {
+    std::vector<ShownTile> tiles;
+    forEachTileIn(viewport()->rect(), [&](int, const QRect& bounds, EmojiCell::Content content) {
+        tiles.push_back({bounds, std::move(content)});
+    });
     return tiles;
 }
 
@@ -219,19 +226,10 @@ void MainRowView::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setOpacity(opacity_);
-    const auto& results = model_.results();
-    const QRect area = event->rect();
-    const int offset = horizontalScrollBar()->value();
-    auto first = std::upper_bound(lefts_.begin(), lefts_.end(), area.left() + offset);
-    if (first != lefts_.begin()) --first;
-    for (auto i = static_cast<std::size_t>(first - lefts_.begin());
-         i < lefts_.size() && i < results.size() && lefts_[i] - offset <= area.right(); ++i) {
-        const QRect bounds = cellRect(static_cast<int>(i));
-        if (!bounds.intersects(area)) continue;
-        auto content = cellContent(results[i], static_cast<int>(i), model_, prefs_, collections_);
+    forEachTileIn(event->rect(), [&](int index, const QRect& bounds, EmojiCell::Content content) {
         EmojiCell::paint(painter, QRectF(bounds), content);
-        painted_.emplace_back(static_cast<int>(i), std::move(content));
-    }
+        painted_.emplace_back(index, std::move(content));
+    });
 }
 
 void MainRowView::mouseMoveEvent(QMouseEvent* event) {

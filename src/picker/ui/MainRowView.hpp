@@ -75,6 +75,9 @@ class MainRowView : public QAbstractScrollArea {
     };
 
     void refresh();
+    // Calls f(index, bounds, content) for each tile that meets `area` (viewport coordinates).
+    template <class F>
+    void forEachTileIn(const QRect& area, F f) const;
     std::vector<ShownTile> tilesInView() const;
     // Marks for drawing what differs from what the viewport was last asked to show.
     void updateChangedTiles();
