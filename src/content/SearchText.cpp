@@ -19,10 +19,6 @@ bool isWordCharacter(std::string_view character) {
 // Most texts that are indexed are ASCII, where every byte is a character (a CR LF pair is one, but
 // neither of its bytes is kept in a token, so taking them apart changes nothing) and the only
 // letters and numbers are [A-Za-z0-9]: these take a path without the Unicode machinery.
-bool isAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 bool isAsciiWordByte(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
@@ -134,7 +130,7 @@ bool isWhitespaceCharacter(std::string_view character) {
 }
 
 std::string normalizeSearchToken(std::string_view text) {
-    if (isAscii(text)) return normalizeAsciiToken(text);
+    if (text::isAscii(text)) return normalizeAsciiToken(text);
     std::string out;
     bool lastWasSeparator = false;
     for (const auto& character : text::characters(text::lowercased(text))) {
@@ -157,7 +153,7 @@ std::vector<std::string> normalizedTokenCandidates(std::string_view text) {
     auto add = [&](std::string candidate) {
         if (seen.insert(candidate).second) candidates.push_back(std::move(candidate));
     };
-    if (isAscii(text)) {
+    if (text::isAscii(text)) {
         addAsciiTokenCandidates(text, add);
         return candidates;
     }

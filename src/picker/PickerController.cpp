@@ -14,13 +14,9 @@ namespace {
 
 using Scope = PickerViewModel::Scope;
 
-bool isAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 // Grapheme clusters, without asking ICU for plain ASCII (every keystroke passes through here).
 std::vector<std::string> charactersOf(std::string_view s) {
-    if (isAscii(s) && s.find("\r\n") == std::string_view::npos) {
+    if (text::isAscii(s) && s.find("\r\n") == std::string_view::npos) {
         std::vector<std::string> result;
         result.reserve(s.size());
         for (char c : s) result.emplace_back(1, c);
@@ -31,14 +27,14 @@ std::vector<std::string> charactersOf(std::string_view s) {
 
 bool isSingleCharacter(std::string_view s) {
     if (s.size() == 1) return true;
-    if (s.empty() || (isAscii(s) && s != "\r\n")) return false;
+    if (s.empty() || (text::isAscii(s) && s != "\r\n")) return false;
     return text::characterCount(s) == 1;
 }
 
 // Characters and texts compare under canonical equivalence.
 bool sameText(std::string_view a, std::string_view b) {
     if (a == b) return true;
-    if (isAscii(a) && isAscii(b)) return false;
+    if (text::isAscii(a) && text::isAscii(b)) return false;
     return text::canonicallyEqual(a, b);
 }
 

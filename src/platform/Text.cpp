@@ -29,13 +29,6 @@ const icu::Normalizer2& nfcNormalizer() {
     return *icu::Normalizer2::getNFCInstance(status);
 }
 
-bool isAscii(std::string_view s) {
-    for (const char c : s) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    }
-    return true;
-}
-
 // Creating a break iterator costs far more than using one, so each thread keeps one. Every user
 // sets its text before asking anything.
 icu::BreakIterator* characterBreakIterator() {
@@ -63,6 +56,13 @@ void forEachScalar(std::string_view s, F f) {
 }
 
 }  // namespace
+
+bool isAscii(std::string_view s) {
+    for (const char c : s) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
 
 std::string nfc(std::string_view s) {
     if (isAscii(s)) return std::string(s);

@@ -56,6 +56,8 @@ std::string prefixScalars(std::string_view s, std::size_t count);
 // Replaces every invalid UTF-8 sequence with U+FFFD.
 std::string validUtf8(std::string_view s);
 bool isValidUtf8(std::string_view s);
+// Whether every byte is below 0x80: each byte is then a scalar of its own.
+bool isAscii(std::string_view s);
 
 // Character classes of single scalars.
 bool isControl(char32_t scalar);       // general categories Cc and Cf
