@@ -92,8 +92,7 @@ class SearchRow : public QWidget {
         const QFontMetricsF queryMetrics(queryFont_);
         queryAscent_ = queryMetrics.ascent();
         queryHeight_ = queryMetrics.ascent() + queryMetrics.descent();
-        const double line =
-            std::max(QFontMetricsF(queryFont_).height(), QFontMetricsF(detailsFont_).height());
+        const double line = std::max(queryMetrics.height(), QFontMetricsF(detailsFont_).height());
         setFixedHeight(static_cast<int>(std::ceil(line)) + 8);
     }
 
@@ -183,9 +182,7 @@ bool isAsciiSpace(char c) {
 // it runs for every tile laid out or painted. Other categories (where trimming or lowercasing
 // needs Unicode's rules) are left to the general test.
 std::optional<bool> asciiTextCategory(std::string_view category) {
-    for (const char c : category) {
-        if (static_cast<unsigned char>(c) >= 0x80) return std::nullopt;
-    }
+    if (!text::isAscii(category)) return std::nullopt;
     while (!category.empty() && isAsciiSpace(category.front())) category.remove_prefix(1);
     while (!category.empty() && isAsciiSpace(category.back())) category.remove_suffix(1);
     const auto is = [category](std::string_view lower, bool prefix) {
