@@ -114,7 +114,7 @@ TEST_P(LibraryRenderTest, ACategory) {
     ASSERT_NE(sidebar->currentItem(), nullptr);
     const QRect row = sidebar->visualItemRect(sidebar->currentItem());
     const QImage rows = sidebar->viewport()->grab().toImage();
-    EXPECT_GT(contrast(rows, QRect(row.left(), row.top(), 28, row.height()),
+    EXPECT_GT(contrast(rows, QRect(row.left(), row.top(), 22, row.height()),
                        QPoint(row.right() - 4, row.center().y())),
               80);
 }
