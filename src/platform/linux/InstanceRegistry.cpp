@@ -91,6 +91,10 @@ InstanceRegistry::InstanceRegistry(fs::path directory, std::string displayKey, R
     : directory_(std::move(directory)), displayKey_(std::move(displayKey)), self_(std::move(self)) {}
 
 InstanceRegistry::~InstanceRegistry() {
+    release();
+}
+
+void InstanceRegistry::release() {
     unregisterCurrentProcess();
     releaseLock();
 }

@@ -47,6 +47,9 @@ class InstanceRegistry {
     bool registerCurrentProcess();
     // Removes this process's entry (also done by the destructor).
     void unregisterCurrentProcess();
+    // Gives up this copy's place, its entry and then its lock (also done by the destructor): a copy
+    // waiting for the lock goes on from here, so everything it reads must be saved before.
+    void release();
 
     // The registered instances on this display that started before this process (the newest one
     // wins), in start order. Entries of processes that are gone are removed.
