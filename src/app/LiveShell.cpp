@@ -92,8 +92,10 @@ LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displ
       loginItems_(std::make_unique<LoginItemWhileSettingsKnown>(XdgAutostartService::shared(),
                                                                 [this] { return settingsKnown(); })),
       autoStart_(*loginItems_),
+      // One copy per configuration folder, whichever display it runs on: two would write their own
+      // state over each other's files.
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
-                InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
+                InstanceRegistry::configurationKey(FileDefaults::standardPath().parent_path())),
       emojiSystemVersion_(std::move(emojiSystemVersion)),
       workspace_(createX11Workspace(displays_.take())) {
     if (!workspace_) workspace_ = std::make_unique<NoWorkspace>();

@@ -63,7 +63,7 @@ TEST(LiveShellTest, ACopyGivesUpItsPlaceOnlyOnceEveryStoreIsSavedAndClosed) {
     stores.usage->recordUsed("\U0001F600");
 
     InstanceRegistry newer(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
-                           InstanceRegistry::displayKey(session.display().c_str()),
+                           InstanceRegistry::configurationKey(file.parent_path()),
                            RunningInstance{1, 1, "x"});
     auto savedDelay = [&] {
         const auto values = DefaultsFileFormat::decode(testing::readFile(file)).values;
