@@ -314,11 +314,13 @@ int settingsScenario() {
     d.keyEventOf = &QtKeyEventReader::read;
     d.versionText = "1.0 (1)";
     d.companyURL = d.issuesURL = d.featureRequestsURL = "https://example.org/";
-    d.shell.showOnboarding = [](OnboardingPage) {};
-    d.shell.setLibraryShortcutSuspended = [](bool) {};
-    d.shell.openUrl = [](const std::string&) {};
-    d.shell.observeKeysWhileLibraryShortcutSuspended = [](std::function<void(const KeyEvent&)>) {};
-    d.shell.observeUpdaterStatus = [](std::function<void()>) { return Cancellable(); };
+    // A shell that does nothing: the opening is measured, not what its controls reach.
+    const auto nothing = [](auto&&...) {};
+    d.shell.showOnboarding = nothing;
+    d.shell.setLibraryShortcutSuspended = nothing;
+    d.shell.openUrl = nothing;
+    d.shell.observeKeysWhileLibraryShortcutSuspended = nothing;
+    d.shell.observeUpdaterStatus = [](auto&&...) { return Cancellable(); };
     auto* layout = new QVBoxLayout(controller.contentHost());
     layout->setContentsMargins(0, 0, 0, 0);
     auto* view = new SettingsView(std::move(d), controller.contentHost());
