@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <set>
 
@@ -24,7 +25,7 @@ bool isOurs(Display* display) {
     return ourDisplays().count(display) != 0;
 }
 
-XErrorHandler previousErrorHandler = nullptr;
+std::atomic<XErrorHandler> previousErrorHandler{nullptr};
 XIOErrorHandler previousIOErrorHandler = nullptr;
 
 }  // namespace
@@ -35,8 +36,17 @@ struct X11ErrorTrapAccess {
             currentTrap->errors_.push_back({event->serial, event->error_code, event->request_code});
             return 0;
         }
-        if (isOurs(display) || !previousErrorHandler) return 0;
-        return previousErrorHandler(display, event);
+        const XErrorHandler previous = previousErrorHandler.load();
+        if (isOurs(display) || !previous) return 0;
+        return previous(display, event);
+    }
+
+    // A toolkit that opens its own Xlib connection after ours installs its own error handler (Qt's
+    // ignores every error), after which no trap would hear of a refused grab: a trap takes the
+    // handler back, passing the toolkit's connections on to the toolkit's handler.
+    static void reclaimHandler() {
+        const XErrorHandler current = XSetErrorHandler(&handleError);
+        if (current != &handleError) previousErrorHandler = current;
     }
 
     static int handleIOError(Display* display) {
@@ -48,6 +58,7 @@ struct X11ErrorTrapAccess {
 
 X11ErrorTrap::X11ErrorTrap() : previous_(currentTrap) {
     currentTrap = this;
+    X11ErrorTrapAccess::reclaimHandler();
 }
 
 X11ErrorTrap::~X11ErrorTrap() {
