@@ -25,8 +25,10 @@ bool isOurs(Display* display) {
     return ourDisplays().count(display) != 0;
 }
 
-std::atomic<XErrorHandler> previousErrorHandler{nullptr};
-XIOErrorHandler previousIOErrorHandler = nullptr;
+// Where errors on connections that are not ours go: set on the main thread, read by handlers on
+// any thread.
+std::atomic<XErrorHandler> previousErrorHandler = nullptr;
+std::atomic<XIOErrorHandler> previousIOErrorHandler = nullptr;
 
 }  // namespace
 
@@ -41,24 +43,25 @@ struct X11ErrorTrapAccess {
         return previous(display, event);
     }
 
-    // A toolkit that opens its own Xlib connection after ours installs its own error handler (Qt's
-    // ignores every error), after which no trap would hear of a refused grab: a trap takes the
-    // handler back, passing the toolkit's connections on to the toolkit's handler.
-    static void reclaimHandler() {
+    // A library that opens an Xlib connection of its own after ours may put in its own error
+    // handler (the toolkit's ignores every error), after which no trap would hear of a refused
+    // grab: a trap takes the handler back, passing other connections' errors on to that one.
+    static void takeBackErrorHandler() {
         const XErrorHandler current = XSetErrorHandler(&handleError);
         if (current != &handleError) previousErrorHandler = current;
     }
 
     static int handleIOError(Display* display) {
         // For our connections the exit handler marks the connection broken and Xlib carries on.
-        if (isOurs(display) || !previousIOErrorHandler) return 0;
-        return previousIOErrorHandler(display);
+        const XIOErrorHandler previous = previousIOErrorHandler.load();
+        if (isOurs(display) || !previous) return 0;
+        return previous(display);
     }
 };
 
 X11ErrorTrap::X11ErrorTrap() : previous_(currentTrap) {
     currentTrap = this;
-    X11ErrorTrapAccess::reclaimHandler();
+    X11ErrorTrapAccess::takeBackErrorHandler();
 }
 
 X11ErrorTrap::~X11ErrorTrap() {
@@ -72,6 +75,13 @@ void X11Display::initialize() {
         previousErrorHandler = XSetErrorHandler(&X11ErrorTrapAccess::handleError);
         previousIOErrorHandler = XSetIOErrorHandler(&X11ErrorTrapAccess::handleIOError);
     });
+}
+
+void X11Display::takeBackErrorHandlers() {
+    initialize();
+    X11ErrorTrapAccess::takeBackErrorHandler();
+    const XIOErrorHandler io = XSetIOErrorHandler(&X11ErrorTrapAccess::handleIOError);
+    if (io != &X11ErrorTrapAccess::handleIOError) previousIOErrorHandler = io;
 }
 
 std::unique_ptr<X11Display> X11Display::open(const std::string& name) {
