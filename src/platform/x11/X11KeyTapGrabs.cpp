@@ -50,8 +50,13 @@ void X11KeyTapGrabs::refreshMapping() {
     }
     if (map) XFree(map);
     for (auto& states : statesWithFlags_) states.clear();
+    possibleStates_.clear();
     const auto masks = translator_.masks();
+    const unsigned used = translator_.usedModifiers();
     for (unsigned state = 0; state < 256; ++state) {
+        // A modifier no key sets never comes: a key held elsewhere in some combination is grabbed
+        // in the others that can come.
+        if ((state & ~used) == 0) possibleStates_.push_back(state);
         const auto flags = X11KeyMapping::modifierFlags(state, masks) & ModifierFlag::shortcutMask;
         statesWithFlags_[flags >> 17].push_back(state);
     }
@@ -150,7 +155,7 @@ void X11KeyTapGrabs::grab(const std::vector<std::pair<unsigned, unsigned>>& comb
     collectRefusals();
     if (contested.empty()) return;
     for (unsigned keycode : std::exchange(contested, {})) {
-        for (unsigned state = 0; state < 256; ++state) request(keycode, state);
+        for (unsigned state : possibleStates_) request(keycode, state);
     }
     XSync(display_, False);
     collectRefusals();

@@ -63,7 +63,9 @@ class X11KeyTapGrabs {
     const X11KeyTranslator& translator_;
     int minKeycode_ = 8, maxKeycode_ = 255;
     std::vector<Key> keys_;  // by keycode
-    // The core states (the eight modifier bits) whose shortcut flags are i (flags >> 17).
+    // The core states (the eight modifier bits) the keyboard can produce; all core states whose
+    // shortcut flags are i (flags >> 17).
+    std::vector<unsigned> possibleStates_;
     std::array<std::vector<unsigned>, 16> statesWithFlags_;
     Grabs placed_;
     // Keys with some combination held elsewhere: grabbed state by state, without the refused ones.
