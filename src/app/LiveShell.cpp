@@ -75,6 +75,7 @@ class LoginItemWhileSettingsKnown final : public LoginItemService {
     std::optional<std::string> unregisterLoginItem() override {
         return settingsKnown_() ? service_.unregisterLoginItem() : std::nullopt;
     }
+    std::optional<std::string> unavailableReason() const override { return service_.unavailableReason(); }
 
   private:
     LoginItemService& service_;

@@ -264,6 +264,10 @@ TEST_F(LibraryViewTest, PinRowsKeepTheirButtonsInView) {
     EXPECT_EQ(shownToolTip(view->pinsPane()->row("emoticon-shrug")->emojiLabel()->toolTip()),
               QString::fromStdString(db().entryForID("emoticon-shrug")->emoji));
     EXPECT_EQ(shownToolTip(view->pinsPane()->row(id)->nameLabel()->toolTip()), QString(200, 'N'));
+
+    // A click on the texts selects the row's entry.
+    QTest::mouseClick(view->pinsPane()->row(id)->nameLabel(), Qt::LeftButton);
+    EXPECT_EQ(model->selectedEntryID(), id);
 }
 
 }  // namespace
