@@ -142,6 +142,7 @@ class TapConnection final : public KeyTapRules::Server {
         XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(mask, XI_RawKeyPress);
+        XISetMask(mask, XI_RawKeyRelease);  // which keys are down, for their repeats
         XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
         XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
 
@@ -207,6 +208,7 @@ class TapConnection final : public KeyTapRules::Server {
     void hold(const KeyHolds& holds) override {
         holds_ = holds;
         placeGrabs();
+        placeRepeatGrabs();
     }
 
   private:
@@ -239,8 +241,14 @@ class TapConnection final : public KeyTapRules::Server {
             const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
             const unsigned keycode = static_cast<unsigned>(raw->detail);
             const bool isPress = event.xcookie.evtype == XI_RawKeyPress;
+            const Time time = raw->time;
             XFreeEventData(d_, &event.xcookie);
-            if (isPress) rawPress(keycode);
+            if (isPress) {
+                rawPress(keycode, time);
+            } else {
+                down_.erase(keycode);
+                placeRepeatGrabs();
+            }
             return;
         }
         if (event.type == KeyPress) strayHeldPress(event.xkey);
@@ -250,6 +258,8 @@ class TapConnection final : public KeyTapRules::Server {
         if (xkb.any.xkb_type != XkbStateNotify) return;
         mods_ = xkb.state.mods;
         group_ = xkb.state.group;
+        if (everyKeyByModifiers() != holdsEveryKeyByModifiers_) placeGrabs();
+        placeRepeatGrabs();  // a repeat carries the modifiers in effect
         if (xkb.state.event_type == KeyRelease && translator_.isModifierKeycode(xkb.state.keycode)) {
             // A lock key changes the flags when pressed, though the server applies it on release.
             KeyEvent release = translator_.modifierRelease(xkb.state.keycode, xkb.state.mods);
@@ -262,7 +272,7 @@ class TapConnection final : public KeyTapRules::Server {
     // A press as the server saw it before anybody's grab. When one of our grabs took it, the grab's
     // own press follows at once (the server sends both while handling the key), and the keyboard
     // waits for our answer.
-    void rawPress(unsigned keycode) {
+    void rawPress(unsigned keycode, Time time) {
         std::optional<XEvent> grabbed;
         if (grabs_.count(keycode)) {
             grabbed = takeGrabbedPress(keycode);
@@ -280,8 +290,10 @@ class TapConnection final : public KeyTapRules::Server {
             rules_.modifiersChanged(event);
             return;
         }
-        if (!event.held) passedUnheld_[keycode] = now();
+        if (!event.held) passedUnheld_[keycode] = {now(), time};
         rules_.press(keycode, event, now());
+        down_.insert(keycode);
+        placeRepeatGrabs();
     }
 
     std::optional<XEvent> takeGrabbedPress(unsigned keycode) {
@@ -297,7 +309,8 @@ class TapConnection final : public KeyTapRules::Server {
     // goes on as it was reported. Without any observation it is asked about like any held press.
     void strayHeldPress(const XKeyEvent& key) {
         const auto it = passedUnheld_.find(key.keycode);
-        if (it != passedUnheld_.end() && now() - it->second < 1.0) {
+        // The same press, by its time; a later one of a key still down is one of its repeats.
+        if (it != passedUnheld_.end() && now() - it->second.first < 1.0 && key.time == it->second.second) {
             passedUnheld_.erase(it);
             XAllowEvents(d_, ReplayKeyboard, CurrentTime);
             XFlush(d_);
@@ -327,6 +340,7 @@ class TapConnection final : public KeyTapRules::Server {
             const auto will = wanted.find(keycode);
             if (was != grabs_.end() && will != wanted.end() && was->second == will->second) continue;
             if (was != grabs_.end()) XUngrabKey(d_, static_cast<int>(keycode), AnyModifier, root);
+            repeatGrabs_.erase(keycode);  // whatever grab of ours the key had is replaced
             if (will == wanted.end()) continue;
             for (unsigned state : will->second) {
                 if (state == kAnyModifier) anyModifierRequests.emplace_back(NextRequest(d_), keycode);
@@ -350,6 +364,46 @@ class TapConnection final : public KeyTapRules::Server {
         grabs_ = wanted;
     }
 
+    // Every key is held while a modifier the holds name is in effect.
+    bool everyKeyByModifiers() const {
+        return holds_.everyKeyWith != 0 &&
+               (X11KeyMapping::modifierFlags(mods_, translator_.masks()) & holds_.everyKeyWith) != 0;
+    }
+
+    // The server repeats a key held down without any raw event, so while the holds ask for repeats
+    // each key that is down (and not held anyway) is grabbed with the modifiers in effect: its
+    // repeats then come here as held presses. No round trip: a combination another client holds
+    // stays with it, and its repeats go there, not to the application.
+    void placeRepeatGrabs() {
+        std::map<unsigned, unsigned> wanted;
+        if (holds_.repeats) {
+            const unsigned state = mods_ & 0xFF;
+            for (unsigned keycode : down_) {
+                if (spare_.count(keycode) || translator_.isModifierKeycode(keycode)) continue;
+                const auto held = grabs_.find(keycode);
+                if (held != grabs_.end() && (held->second.count(kAnyModifier) || held->second.count(state)))
+                    continue;
+                wanted[keycode] = state;
+            }
+        }
+        if (wanted == repeatGrabs_) return;
+        const Window root = DefaultRootWindow(d_);
+        for (const auto& [keycode, state] : repeatGrabs_) {
+            const auto will = wanted.find(keycode);
+            if (will != wanted.end() && will->second == state) continue;
+            const auto held = grabs_.find(keycode);
+            if (held == grabs_.end() || !held->second.count(state))
+                XUngrabKey(d_, static_cast<int>(keycode), state, root);
+        }
+        for (const auto& [keycode, state] : wanted) {
+            const auto was = repeatGrabs_.find(keycode);
+            if (was == repeatGrabs_.end() || was->second != state)
+                XGrabKey(d_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
+        }
+        repeatGrabs_ = std::move(wanted);
+        XFlush(d_);
+    }
+
     // Keys without any symbol: no keyboard types them, and our poster types text on them, so they
     // are never held (holding each of its keys would slow the poster's text down).
     void findSpareKeycodes() {
@@ -365,19 +419,22 @@ class TapConnection final : public KeyTapRules::Server {
         XFree(map);
     }
 
-    Grabs wantedGrabs() const {
+    Grabs wantedGrabs() {
         Grabs wanted;
-        if (holds_.empty()) return wanted;
+        holdsEveryKeyByModifiers_ = everyKeyByModifiers();
+        KeyHolds holds = holds_;
+        holds.everyKey |= holdsEveryKeyByModifiers_;
+        if (holds.keys.empty() && !holds.everyKey) return wanted;
         const auto masks = translator_.masks();
         for (int code = minKeycode_; code <= maxKeycode_; ++code) {
             const auto keycode = static_cast<unsigned>(code);
             if (translator_.isModifierKeycode(keycode)) continue;
-            if (holds_.everyKey && spare_.count(keycode)) continue;
-            if (holds_.everyKey) {
+            if (holds.everyKey && spare_.count(keycode)) continue;
+            if (holds.everyKey) {
                 wanted[keycode] = {kAnyModifier};
                 continue;
             }
-            for (const KeyHold& hold : holds_.keys) {
+            for (const KeyHold& hold : holds.keys) {
                 const bool matches = hold.character.empty()
                                          ? translator_.virtualKeyCode(keycode) == hold.keyCode
                                          : translator_.types(keycode, hold.character);
@@ -410,7 +467,10 @@ class TapConnection final : public KeyTapRules::Server {
     std::uint64_t lastFlags_ = 0;
     KeyHolds holds_;
     Grabs grabs_;
-    std::map<unsigned, double> passedUnheld_;
+    std::map<unsigned, std::pair<double, Time>> passedUnheld_;  // when, and the press's server time
+    std::set<unsigned> down_;                                   // keys down now, as observed
+    std::map<unsigned, unsigned> repeatGrabs_;                  // keycode: modifier state
+    bool holdsEveryKeyByModifiers_ = false;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
     std::set<unsigned> spare_;
 };
