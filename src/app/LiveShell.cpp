@@ -165,6 +165,7 @@ AppDelegate::Stores LiveShell::loadStores() {
 }
 
 LiveShell::~LiveShell() {
+    if (poster_) poster_->stop();
     if (content_) FileDefaults::shared().setSaveProblemHandler(nullptr);
 }
 
@@ -253,6 +254,12 @@ AppDelegate::Dependencies LiveShell::dependencies() {
         afterKeys([this] {
             if (pickerPanel_) pickerPanel_->prepare();
         });
+    };
+    // Quitting ends whatever is still being typed at once (a long snippet takes a while) and gives
+    // the keycodes remapped for it back, once the key tap no longer holds the keys.
+    d.picker.stop = [this, stop = std::move(d.picker.stop)] {
+        stop();
+        if (poster_) poster_->stop();
     };
     d.afterKeyTap = [this](std::function<void()> rest) { afterKeys(std::move(rest)); };
     d.picker.setShellServices = [this](PickerShellServices* shell) {
