@@ -287,6 +287,21 @@ void AppDelegate::quit() {
 
 // ---------------------------------------------------------------- windows
 
+void AppDelegate::showInFront(WindowController& controller) {
+    // The library floats above every other window: a window asked for while it shows must float
+    // too, or it would open under it (with the keyboard going to it all the same).
+    controller.setKeptAbove(libraryWindow_ && libraryWindow_->window()->isVisible());
+    controller.showWindow();
+}
+
+void AppDelegate::libraryWindowHidden() {
+    for (WindowController* controller : {static_cast<WindowController*>(prefsWindow_.get()),
+                                         static_cast<WindowController*>(statsWindow_.get()),
+                                         static_cast<WindowController*>(onboardingWindow_.get())}) {
+        if (controller) controller->setKeptAbove(false);
+    }
+}
+
 void AppDelegate::prepareWindow(WindowController& controller) {
     if (appMainMenu_ && !appMainMenu_->actions().isEmpty()) {
         if (QMenu* commands = appMainMenu_->actions().first()->menu())
@@ -300,7 +315,7 @@ void AppDelegate::openSettings() {
         prepareWindow(*prefsWindow_);
         installSettingsView(*prefsWindow_);
     }
-    prefsWindow_->showWindow();
+    showInFront(*prefsWindow_);
 }
 
 void AppDelegate::openStats() {
@@ -309,7 +324,7 @@ void AppDelegate::openStats() {
         statsWindow_ = std::make_unique<StatsWindowController>(*stores_.usage);
         prepareWindow(*statsWindow_);
     }
-    statsWindow_->showWindow();
+    showInFront(*statsWindow_);
 }
 
 void AppDelegate::showOnboarding(OnboardingPage startPage) {
@@ -324,7 +339,7 @@ void AppDelegate::showOnboarding(OnboardingPage startPage) {
     onboardingWindow_ =
         std::make_unique<OnboardingWindowController>(startPage, *stores_.prefs, guideDependencies());
     prepareWindow(*onboardingWindow_);
-    onboardingWindow_->showWindow();
+    showInFront(*onboardingWindow_);
 }
 
 OnboardingViewModel::Dependencies AppDelegate::guideDependencies() {
@@ -373,6 +388,7 @@ void AppDelegate::ensureLibraryWindow() {
     libraryWindow_->view()->onOpenSettings = [weak] {
         if (weak) weak->openSettings();
     };
+    connect(libraryWindow_->libraryWindow(), &LibraryWindow::hidden, this, &AppDelegate::libraryWindowHidden);
 }
 
 void AppDelegate::openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,

@@ -189,6 +189,9 @@ class AppDelegate final : public QObject, public PickerShellServices {
     void installAppMenu();
     void ensureLibraryWindow();
     void prepareWindow(WindowController& controller);
+    // Shows one of the program's windows in front and focused, above the library when it shows.
+    void showInFront(WindowController& controller);
+    void libraryWindowHidden();
     void openLibrary(const std::optional<RunningApp>& preferredTargetApp, int deleting,
                      const std::function<void()>& navigate);
     LaunchInputs readLaunchInputs() const;

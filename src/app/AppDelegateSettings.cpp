@@ -1,7 +1,8 @@
 // The settings window's view and what it reaches of the shell.
-#include <QDesktopServices>
-#include <QUrl>
+#include <QProcess>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/AppDelegate.hpp"
 #include "platform/BuildInfo.hpp"
@@ -10,6 +11,37 @@
 #include "settings/ui/SettingsView.hpp"
 
 namespace mosaiko {
+
+namespace {
+
+// xdg-open hands the address to the desktop's browser. It fails at once when there is none; a
+// browser it starts in the foreground keeps it running, and a run that lasts counts as opened.
+void openWithDesktop(const std::string& url, std::function<void(bool opened)> answer) {
+    auto* process = new QProcess;
+    auto answered = std::make_shared<bool>(false);
+    auto reply = [answered, answer = std::move(answer)](bool opened) {
+        if (*answered) return;
+        *answered = true;
+        if (answer) answer(opened);
+    };
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, reply](int code, QProcess::ExitStatus status) {
+                         reply(status == QProcess::NormalExit && code == 0);
+                         process->deleteLater();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, reply](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart) return;
+                         reply(false);
+                         process->deleteLater();
+                     });
+    QTimer::singleShot(5000, process, [reply] { reply(true); });
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start(QStringLiteral("xdg-open"), {QString::fromStdString(url)});
+}
+
+}  // namespace
 
 void AppDelegate::installSettingsView(WindowController& controller) {
     SettingsView::Dependencies d;
@@ -37,9 +69,10 @@ void AppDelegate::installSettingsView(WindowController& controller) {
     shell.setLibraryShortcutSuspended = dependencies_.picker.setLibraryShortcutSuspended;
     shell.observeKeysWhileLibraryShortcutSuspended =
         dependencies_.picker.observeKeysWhileLibraryShortcutSuspended;
-    shell.openUrl = [](const std::string& url) {
-        QDesktopServices::openUrl(QUrl(QString::fromStdString(url)));
+    shell.launchAtLoginUnavailableReason = [this] {
+        return dependencies_.autoStart->service.unavailableReason();
     };
+    shell.openUrl = &openWithDesktop;
 
     auto* layout = new QVBoxLayout(controller.contentHost());
     layout->setContentsMargins(0, 0, 0, 0);

@@ -63,6 +63,25 @@ PermissionsManager livePermissions() {
         [] { return X11AccessibilityTrust().reason(); });
 }
 
+// The login item follows the preference only while the user's settings are known: where they
+// could not be read, the default would be taken for the user's choice.
+class LoginItemWhileSettingsKnown final : public LoginItemService {
+  public:
+    LoginItemWhileSettingsKnown(LoginItemService& service, std::function<bool()> settingsKnown)
+        : service_(service), settingsKnown_(std::move(settingsKnown)) {}
+    std::optional<std::string> registerLoginItem() override {
+        return settingsKnown_() ? service_.registerLoginItem() : std::nullopt;
+    }
+    std::optional<std::string> unregisterLoginItem() override {
+        return settingsKnown_() ? service_.unregisterLoginItem() : std::nullopt;
+    }
+    std::optional<std::string> unavailableReason() const override { return service_.unavailableReason(); }
+
+  private:
+    LoginItemService& service_;
+    std::function<bool()> settingsKnown_;
+};
+
 }  // namespace
 
 LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displays,
@@ -70,9 +89,13 @@ LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displ
     : arguments_(std::move(arguments)),
       displays_(displays),
       permissions_(livePermissions()),
-      autoStart_(XdgAutostartService::shared()),
+      loginItems_(std::make_unique<LoginItemWhileSettingsKnown>(XdgAutostartService::shared(),
+                                                                [this] { return settingsKnown(); })),
+      autoStart_(*loginItems_),
+      // One copy per configuration folder, whichever display it runs on: two would write their own
+      // state over each other's files.
       registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
-                InstanceRegistry::displayKey(std::getenv("DISPLAY"))),
+                InstanceRegistry::configurationKey(FileDefaults::standardPath().parent_path())),
       emojiSystemVersion_(std::move(emojiSystemVersion)),
       workspace_(createX11Workspace(displays_.take())) {
     if (!workspace_) workspace_ = std::make_unique<NoWorkspace>();
@@ -82,8 +105,9 @@ LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displ
 }
 
 struct LiveShell::Content {
-    Content(FileDefaults& defaults, MainLoop& mainLoop, EmojiDatabaseLoader::VersionSource emojiSystemVersion)
-        : prefs(defaults),
+    Content(MainLoop& mainLoop, EmojiDatabaseLoader::VersionSource emojiSystemVersion)
+        : defaults(FileDefaults::standardPath()),
+          prefs(defaults),
           collections(defaults),
           historyLog(defaults.path().parent_path() / "usage-history.jsonl"),
           usage(defaults, SystemClock::shared(), {}, &historyLog),
@@ -99,6 +123,7 @@ struct LiveShell::Content {
     void start() { coordinator.start(); }
     void startLoading() { loader.start(); }
 
+    FileDefaults defaults;  // this user's, read now, after the older copy saved on its way out
     PreferencesStore prefs;
     CollectionsStore collections;
     FileAppendLog historyLog;  // the usage history, beside the defaults file
@@ -109,15 +134,18 @@ struct LiveShell::Content {
     ContentCoordinator coordinator;
 };
 
+bool LiveShell::settingsKnown() const {
+    return !content_ || !content_->defaults.leftUnread();
+}
+
 AppDelegate::Stores LiveShell::loadStores() {
     // The poster is made while the stores are read: making it mostly waits on the server. (Still
     // after the older copy has gone: the keycodes a killed copy left remapped are given back.)
     auto poster = std::async(std::launch::async, [display = displays_.take()]() mutable {
         return createX11EventPoster(buildinfo::kAppIdentifier, std::move(display));
     });
-    // The file is read now, after the older copy saved on its way out.
-    content_ = std::make_unique<Content>(FileDefaults::shared(), mainLoop_,
-                                         [version = emojiSystemVersion_] { return version.get(); });
+    content_ =
+        std::make_unique<Content>(mainLoop_, [version = emojiSystemVersion_] { return version.get(); });
     Content& content = *content_;
 
     poster_ = poster.get();
@@ -165,8 +193,22 @@ AppDelegate::Stores LiveShell::loadStores() {
 }
 
 LiveShell::~LiveShell() {
+    close();
+}
+
+void LiveShell::close() {
+    if (closed_) return;
+    closed_ = true;
+    // Whatever is still being typed ends at once, and the keycodes remapped for it are given back.
     if (poster_) poster_->stop();
-    if (content_) FileDefaults::shared().setSaveProblemHandler(nullptr);
+    if (content_) {
+        // Nothing is told to the tray any more, which may be gone.
+        content_->defaults.setSaveProblemHandler(nullptr);
+        content_->defaults.close();
+        content_->historyLog.close();
+    }
+    if (afterSavingBeforeLettingGo) afterSavingBeforeLettingGo();
+    registry_.release();
 }
 
 void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText) {
@@ -229,8 +271,9 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     d.singleInstance = singleInstance();
     d.loadStores = [this] { return loadStores(); };
     d.startContent = [this] { content_->start(); };
-    d.watchSaving = [](std::function<void(const std::optional<std::string>&)> show) {
-        FileDefaults& defaults = FileDefaults::shared();
+    d.watchSaving = [this](std::function<void(const std::optional<std::string>&)> show) {
+        if (!content_) return;
+        FileDefaults& defaults = content_->defaults;
         defaults.setSaveProblemHandler([show](const std::optional<std::string>& problem) {
             // Told on the saving thread; the tray lives on the main thread.
             if (QCoreApplication* app = QCoreApplication::instance())

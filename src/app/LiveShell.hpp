@@ -37,11 +37,21 @@ class LiveShell {
 
     AppDelegate::Dependencies dependencies();
 
+    // The last steps of a run, once the picker has stopped or the display has gone: every store is
+    // saved and closed (nothing is saved after this), and only then does this copy give up its
+    // place as the running one (its registry entry and lock), so that a copy taking over reads
+    // what this one saved. Needs neither the display nor the toolkit. Once; later calls do nothing.
+    void close();
+    // Runs between the saving and the giving up of the place (tests hold the copy there).
+    std::function<void()> afterSavingBeforeLettingGo;
+
     // The "already running" alert: a modal message with one "Continue" button, above every window.
     static void runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText);
 
   private:
     AppDelegate::Stores loadStores();
+    // False once the user's settings file turned out unreadable: their choices are not known.
+    bool settingsKnown() const;
     // Runs `task` on the main loop after keys waiting there and after the tasks handed in before,
     // one at a time.
     void afterKeys(std::function<void()> task);
@@ -51,6 +61,8 @@ class LiveShell {
     std::vector<std::string> arguments_;
     X11DisplaysAhead& displays_;
     PermissionsManager permissions_;
+    // The login item, left alone while the user's settings could not be read.
+    std::unique_ptr<LoginItemService> loginItems_;
     AutoStartManager autoStart_;
     QtMainLoop mainLoop_;
     QtScreenInfo screens_;
@@ -72,6 +84,7 @@ class LiveShell {
     PickerShellServices* pickerShell_ = nullptr;
     std::deque<std::function<void()>> waitingForKeys_;
     bool afterKeysPosted_ = false;
+    bool closed_ = false;
 };
 
 }  // namespace mosaiko

@@ -7,8 +7,9 @@ class QSocketNotifier;
 
 namespace mosaiko {
 
-// Turns SIGTERM and SIGINT into a call on the main loop, so the program shuts down as it does
-// from its menu: the handler only writes the signal number into a socket the loop watches.
+// Turns SIGTERM, SIGINT and SIGHUP (the terminal it was started from went away) into a call on the
+// main loop, so the program shuts down as it does from its menu: the handler only writes the signal
+// number into a socket the loop watches.
 class TerminationSignals final : public QObject {
     Q_OBJECT
   public:

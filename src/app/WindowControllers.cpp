@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/logic/LibraryKeyHandler.hpp"
 #include "library/LibraryViewModel.hpp"
@@ -31,6 +32,11 @@ WindowController::WindowController(std::unique_ptr<QWidget> window, int width, i
     layout->setContentsMargins(0, 0, 0, 0);
     contentHost_ = new QWidget(window_.get());
     layout->addWidget(contentHost_);
+    // The desktop's key for closing a window (Ctrl+W), as the title bar's close button does.
+    auto* closing = new QAction(QStringLiteral("Close Window"), window_.get());
+    closing->setShortcuts(QKeySequence::Close);
+    connect(closing, &QAction::triggered, this, [this] { close(); });
+    window_->addAction(closing);
 }
 
 WindowController::~WindowController() = default;
@@ -54,6 +60,19 @@ void WindowController::showWindow() {
 
 void WindowController::close() {
     window_->close();
+}
+
+void WindowController::setKeptAbove(bool above) {
+    if (isKeptAbove() == above) return;
+    const Qt::WindowFlags flags = window_->windowFlags() ^ Qt::WindowStaysOnTopHint;
+    // setWindowFlags would hide a shown window and build it anew; the window system takes the
+    // change of this one flag as it is.
+    window_->overrideWindowFlags(flags);
+    if (QWindow* handle = window_->windowHandle()) handle->setFlags(flags);
+}
+
+bool WindowController::isKeptAbove() const {
+    return window_->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
 }
 
 void WindowController::addMenuActions(const QList<QAction*>& actions) {
@@ -110,6 +129,9 @@ LibraryWindow::LibraryWindow()
     : QWidget(nullptr, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                            Qt::WindowMinMaxButtonsHint | Qt::WindowStaysOnTopHint) {
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // The panel shows over other programs without being their active window: its tooltips must
+    // not wait for a first click into it.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
     qApp->installEventFilter(this);
 }
 
@@ -167,6 +189,11 @@ KeyEvent LibraryWindow::keyEvent(int qtKey, Qt::KeyboardModifiers modifiers, con
     event.characters = text.toStdString();
     event.charactersIgnoringModifiers = event.characters;
     return event;
+}
+
+void LibraryWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    emit hidden();
 }
 
 bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -24,7 +24,7 @@ class PreferencesStore;
 class StatsView;
 
 // Owns one top-level window of the program: builds it at its size, titled and centred on the
-// screen, with an empty content area that the window's view fills.
+// screen, with an empty content area that the window's view fills. Ctrl+W closes it.
 class WindowController : public QObject {
     Q_OBJECT
 
@@ -38,6 +38,10 @@ class WindowController : public QObject {
     // Shows the window, in front and focused.
     void showWindow();
     void close();
+    // Keeps the window above other programs' windows, as the floating library is, so that it can
+    // come in front of the library; told to a shown window at once.
+    void setKeptAbove(bool above);
+    bool isKeptAbove() const;
     // Key equivalents of the application menu that work while this window has the focus.
     void addMenuActions(const QList<QAction*>& actions);
 
@@ -96,8 +100,13 @@ class LibraryWindow final : public QWidget {
     // The key event the key handling understands, from a Qt key press.
     static KeyEvent keyEvent(int qtKey, Qt::KeyboardModifiers modifiers, const QString& text);
 
+  signals:
+    // The panel was closed, ordered out or minimised.
+    void hidden();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 };
 
 // The library panel with the library's view over `model`; its key handler hands Return and the

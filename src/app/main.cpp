@@ -12,6 +12,7 @@
 
 #include "app/AppDelegate.hpp"
 #include "app/LiveShell.hpp"
+#include "app/OrderlyEnd.hpp"
 #include "app/TerminationSignals.hpp"
 #include "app/logic/StartupCheck.hpp"
 #include "platform/BuildInfo.hpp"
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Connecting, the toolkit put in an X I/O error handler that ends the process on the thread that
+    // notices a broken connection: the key tap's and the event poster's threads must stop instead.
+    X11Display::takeBackErrorHandlers();
     // Entering the event loop connects the toolkit's accessibility bridge to the session bus, and
     // the loop waits for that (longer where the bus has to be started). Asked for here, on a thread
     // of its own, the connection is made while the program builds itself and launches.
@@ -66,6 +70,10 @@ int main(int argc, char** argv) {
 
     const std::vector<std::string> arguments(argv, argv + argc);
     LiveShell shell(arguments, *displays, emojiSystemVersion);
+    // However the run ends, the stores are saved before another copy may take over; when the
+    // toolkit ends the process because the display went away, that happens on the way out.
+    OrderlyEnd orderlyEnd([&shell] { shell.close(); });
+    orderlyEnd.arm();
     AppDelegate delegate(shell.dependencies());
 
     // A signal is heard inside some event loop: the main one, or before it the launch's alert, whose
@@ -88,5 +96,6 @@ int main(int argc, char** argv) {
     delegate.applicationDidFinishLaunching();
     QTimer::singleShot(0, &app, [&mainLoopRuns] { mainLoopRuns = true; });
     app.exec();
+    orderlyEnd.run();
     return 0;
 }

@@ -103,7 +103,11 @@ EmojiUsageStore::History EmojiUsageStore::loadHistory() {
     if (logged) {
         // Events past the cap were dropped before the log was last compacted.
         events = std::move(*logged);
-        if (events.size() > settings_.maxHistoryEvents) events.resize(settings_.maxHistoryEvents);
+        const std::size_t lines = events.size();
+        if (lines > settings_.maxHistoryEvents) events.resize(settings_.maxHistoryEvents);
+        // A log far past the cap (an earlier version's, one written by hand) is compacted now, not
+        // at the next use: until then every start reads all of it before the keyboard is answered.
+        if (lines > events.size() + UsageHistoryLog::slack(events.size())) historyLog_.rewrite(events);
     }
     const auto& key = settings_.historyKey;
     if (!defaults_.contains(key)) return events;

@@ -9,14 +9,90 @@ namespace mosaiko {
 
 using namespace json_decoding;
 
+namespace {
+
+// The names Linux desktops give the keys that type no text of their own. The key tap reports them
+// with the private-use characters of the classic desktop's function keys.
+std::optional<std::string> functionKeyName(char32_t c) {
+    if (c >= 0xF704 && c <= 0xF726) return "F" + std::to_string(c - 0xF704 + 1);
+    switch (c) {
+        case 0xF700:
+            return "Up";
+        case 0xF701:
+            return "Down";
+        case 0xF702:
+            return "Left";
+        case 0xF703:
+            return "Right";
+        case 0xF727:
+            return "Insert";
+        case 0xF728:
+            return "Delete";
+        case 0xF729:
+            return "Home";
+        case 0xF72A:
+            return "Begin";
+        case 0xF72B:
+            return "End";
+        case 0xF72C:
+            return "Page Up";
+        case 0xF72D:
+            return "Page Down";
+        case 0xF72E:
+            return "Print";
+        case 0xF72F:
+            return "Scroll Lock";
+        case 0xF730:
+            return "Pause";
+        case 0xF731:
+            return "SysRq";
+        case 0xF732:
+            return "Break";
+        case 0xF735:
+            return "Menu";
+        case 0xF739:
+            return "Clear";
+        case 0xF741:
+            return "Select";
+        case 0xF742:
+            return "Execute";
+        case 0xF743:
+            return "Undo";
+        case 0xF744:
+            return "Redo";
+        case 0xF745:
+            return "Find";
+        case 0xF746:
+            return "Help";
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string keyName(const std::string& keyEquivalent) {
+    if (keyEquivalent == " ") return "Space";
+    const std::u32string scalars = text::scalars(keyEquivalent);
+    if (scalars.size() == 1) {
+        if (auto name = functionKeyName(scalars.front())) return *name;
+    }
+    return text::uppercased(keyEquivalent);
+}
+
+}  // namespace
+
 std::string KeyboardShortcut::displayString() const {
     std::string out;
-    // Always in this order, whatever the order of the bits.
-    if (modifierFlagsRawValue & ModifierFlag::control) out += "\u2303";
-    if (modifierFlagsRawValue & ModifierFlag::option) out += "\u2325";
-    if (modifierFlagsRawValue & ModifierFlag::shift) out += "\u21E7";
-    if (modifierFlagsRawValue & ModifierFlag::command) out += "\u2318";
-    out += keyEquivalent == " " ? std::string("Space") : text::uppercased(keyEquivalent);
+    const auto add = [&out](const std::string& part) {
+        if (!out.empty()) out += '+';
+        out += part;
+    };
+    // Always in this order, whatever the order of the bits; the stored bits keep their old names
+    // (Control, Option, Shift, Command), the desktop's keys are Ctrl, Alt, Shift and Super.
+    if (modifierFlagsRawValue & ModifierFlag::control) add("Ctrl");
+    if (modifierFlagsRawValue & ModifierFlag::option) add("Alt");
+    if (modifierFlagsRawValue & ModifierFlag::shift) add("Shift");
+    if (modifierFlagsRawValue & ModifierFlag::command) add("Super");
+    if (!keyEquivalent.empty()) add(keyName(keyEquivalent));
     return out;
 }
 

@@ -16,9 +16,9 @@ struct KeyboardShortcut {
     std::uint64_t modifierFlagsRawValue = 0;  // only the bits of ModifierFlag::shortcutMask
     std::string keyEquivalent;                // one character, lowercased; " " for the space bar
 
-    // "⌃⌥⇧⌘K", "⌥Space".
+    // As Linux desktops write it: "Ctrl+Alt+Shift+Super+K", "Alt+Space", "Super+F12".
     std::string displayString() const;
-    // The shortcut a key-down event records, when it holds Control, Option or Command and a key.
+    // The shortcut a key-down event records, when it holds Ctrl, Alt or Super and a key.
     static std::optional<KeyboardShortcut> recorded(const KeyEvent& event);
     // The event's key code equals keyCode and its flags, masked, equal the stored flags exactly.
     bool matches(const KeyEvent& event) const;

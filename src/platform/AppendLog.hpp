@@ -19,8 +19,9 @@ class AppendLog {
     virtual bool append(std::string_view bytes) = 0;
     // Replaces the whole content so that a crash leaves either the old or the new content.
     virtual bool replace(std::string_view bytes) = 0;
-    // Moves the current content aside under a name of its own, never overwriting anything; the
-    // log is then empty. The name it was kept under, or nothing when it could not be moved.
+    // Keeps the current content aside under a name of its own, never overwriting anything; the log
+    // keeps it too until it is replaced. The name it was kept under, or nothing when it could not
+    // be kept.
     virtual std::optional<std::string> keepAside() = 0;
     virtual void remove() = 0;
 };
@@ -45,7 +46,6 @@ class MemoryAppendLog final : public AppendLog {
     std::optional<std::string> keepAside() override {
         if (!content) return std::nullopt;
         keptAside.push_back(*content);
-        content.reset();
         return "aside-" + std::to_string(keptAside.size());
     }
     void remove() override { content.reset(); }

@@ -3,6 +3,9 @@
 namespace mosaiko::json {
 
 std::optional<Json> parse(std::string_view text) {
+    // The parser takes a NUL byte for the end of the text, so "{}\0junk" would read as "{}"; JSON
+    // holds no raw NUL anywhere, not even in a string.
+    if (text.find('\0') != std::string_view::npos) return std::nullopt;
     auto value = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
     if (value.is_discarded()) return std::nullopt;
     return value;

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
-#include "app/logic/UpdateManager.hpp"
 #include "onboarding/OnboardingPage.hpp"
 #include "platform/KeyEvent.hpp"
 #include "platform/Published.hpp"
+#include "platform/UpdaterStatus.hpp"
 
 namespace mosaiko {
 
@@ -15,8 +16,7 @@ namespace mosaiko {
 struct SettingsShell {
     std::function<void(OnboardingPage)> showOnboarding;
 
-    std::function<UpdateManager::UpdaterStatusSnapshot(const std::string& currentVersion)>
-        currentUpdaterStatus;
+    std::function<UpdaterStatusSnapshot(const std::string& currentVersion)> currentUpdaterStatus;
     std::function<void(bool)> setAutomaticallyChecksForUpdates;
     std::function<void(bool)> setAutomaticallyDownloadsUpdates;
     std::function<void()> checkForUpdates;
@@ -29,8 +29,13 @@ struct SettingsShell {
     // that never reaches the recorder went to another program.
     std::function<void(std::function<void(const KeyEvent&)>)> observeKeysWhileLibraryShortcutSuspended;
 
-    // Opens a web address with the desktop's default handler.
-    std::function<void(const std::string& url)> openUrl;
+    // Why "Launch at login" can do nothing where the program runs (from its build folder); nothing
+    // when it works.
+    std::function<std::optional<std::string>()> launchAtLoginUnavailableReason;
+
+    // Opens a web address with the desktop's default handler, then answers (on the main thread)
+    // whether one took it: false when nothing could open it (no browser).
+    std::function<void(const std::string& url, std::function<void(bool opened)> answer)> openUrl;
 };
 
 }  // namespace mosaiko

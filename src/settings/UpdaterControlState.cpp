@@ -21,7 +21,7 @@ UpdaterControlState UpdaterControlState::from(const Snapshot& snapshot) {
 UpdaterControlState::Snapshot UpdaterControlState::fallbackSnapshot(const std::string& currentVersion) {
     Snapshot snapshot;
     snapshot.currentVersion = currentVersion;
-    snapshot.statusText = UpdateManager::kUnavailable;
+    snapshot.statusText = updater_status::kUnavailable;
     return snapshot;
 }
 
@@ -43,7 +43,7 @@ std::string UpdaterControlState::availableUpdateVersionText(const Snapshot& snap
         return display;
     }
     if (snapshot.isSessionInProgress) return "Checking...";
-    if (snapshot.statusText == UpdateManager::kUpToDate) return "None";
+    if (snapshot.statusText == updater_status::kUpToDate) return "None";
     return "N/A";
 }
 

@@ -3,14 +3,14 @@
 #include <optional>
 #include <string>
 
-#include "app/logic/UpdateManager.hpp"
+#include "platform/UpdaterStatus.hpp"
 
 namespace mosaiko {
 
 // What the updates card shows and enables, derived from one snapshot of the update state, and the
 // texts it builds from that snapshot and from the program's version.
 struct UpdaterControlState {
-    using Snapshot = UpdateManager::UpdaterStatusSnapshot;
+    using Snapshot = UpdaterStatusSnapshot;
 
     std::string checkModeLabel;
     std::string downloadModeLabel;

@@ -341,6 +341,41 @@ TEST_F(EmojiUsageStoreTest, ARecordingAppendsOneLineAndTheLogIsCompactedNowAndTh
     EXPECT_TRUE(log.keptAside.empty());
 }
 
+// A log far longer than the history (an earlier version's, one written by hand) was read whole at
+// every start until the next use compacted it.
+TEST_F(EmojiUsageStoreTest, ALogFarPastTheCapIsCompactedAtLoadAndOneWithinItsSlackIsNot) {
+    const std::size_t bound = 4 + UsageHistoryLog::slack(4);
+    for (const std::size_t lines : {bound, bound + 1}) {
+        log = MemoryAppendLog{};
+        log.content = "";
+        for (std::size_t i = 0; i < lines; ++i)
+            *log.content += R"({"emoji":"e)" + std::to_string(i) + R"(","timestamp":1})" + "\n";
+        EmojiUsageStore store(defaults, clock, smallLimits(), &log);
+        EXPECT_EQ(store.history().size(), 4u);
+        EXPECT_EQ(store.history().front().emoji, "e" + std::to_string(lines - 1));
+        EXPECT_EQ(log.replacements, lines > bound ? 1u : 0u) << lines;
+        EXPECT_EQ(logged().size(), lines > bound ? 4u : lines);
+    }
+}
+
+// A torn log on a full disk was moved aside before its good events were written back; they never
+// were, and the next start found only the new uses.
+TEST_F(EmojiUsageStoreTest, ATornLogThatCannotBeWrittenBackStaysWhereItIs) {
+    const std::string torn = "{\"emoji\":\"a\",\"timestamp\":1}\n{\"emoji\":\"b\",\"tim";
+    log.content = torn;
+    log.failWrites = true;
+    {
+        EmojiUsageStore store(defaults, clock, {}, &log);
+        EXPECT_EQ(store.history().size(), 1u);
+    }
+    EXPECT_EQ(log.content, torn);
+    log.failWrites = false;
+    EmojiUsageStore store(defaults, clock, {}, &log);
+    store.recordUsed("c");
+    EXPECT_EQ(logged().size(), 2u);
+    EXPECT_EQ(log.keptAside, (Texts{torn, torn}));
+}
+
 // A damaged line in the middle dropped every later use from the history.
 TEST_F(EmojiUsageStoreTest, ALogThatDoesNotReadInFullKeepsItsGoodEventsAndIsMovedAside) {
     const std::string good = "{\"emoji\":\"a\",\"timestamp\":1}\n{\"emoji\":\"b\",\"timestamp\":2}\n";

@@ -78,16 +78,22 @@ TEST(KeyboardShortcutJson, NumbersMustFitTheirFieldsExactly) {
     }
 }
 
-TEST(KeyboardShortcut, DisplayStringListsModifiersInFixedOrder) {
-    EXPECT_EQ((KeyboardShortcut{14, ModifierFlag::control | ModifierFlag::command, "e"}.displayString()),
-              "\u2303\u2318E");
-    EXPECT_EQ((KeyboardShortcut{40, ModifierFlag::shortcutMask, "k"}.displayString()),
-              "\u2303\u2325\u21E7\u2318K");
-    EXPECT_EQ((KeyboardShortcut{49, ModifierFlag::option, " "}.displayString()), "\u2325Space");
-    EXPECT_EQ((KeyboardShortcut{49, 0, " "}.displayString()), "Space");
-    EXPECT_EQ((KeyboardShortcut{0, ModifierFlag::shift, ""}.displayString()), "\u21E7");
-    // Full upper-casing: sharp s becomes two letters.
-    EXPECT_EQ((KeyboardShortcut{27, ModifierFlag::command, "\xC3\x9F"}.displayString()), "\u2318SS");
+TEST(KeyboardShortcut, DisplayStringNamesKeysAsLinuxDesktopsDo) {
+    using namespace ModifierFlag;
+    const std::vector<std::pair<KeyboardShortcut, std::string>> cases = {
+        {{14, control | command, "e"}, "Ctrl+Super+E"},
+        {{40, shortcutMask, "k"}, "Ctrl+Alt+Shift+Super+K"},  // this order, whatever the bits' order
+        {{49, option, " "}, "Alt+Space"},
+        {{49, 0, " "}, "Space"},
+        {{0, shift, ""}, "Shift"},
+        {{27, command, "\xC3\x9F"}, "Super+SS"},  // full upper-casing
+        {{111, shortcutMask, "\uF70F"}, "Ctrl+Alt+Shift+Super+F12"},
+        {{122, control, "\uF704"}, "Ctrl+F1"},
+        {{116, option, "\uF72C"}, "Alt+Page Up"},
+        {{126, command, "\uF700"}, "Super+Up"},
+        {{0, control, "\uF7FF"}, "Ctrl+\uF7FF"},  // a private character without a name stays
+    };
+    for (const auto& [shortcut, shown] : cases) EXPECT_EQ(shortcut.displayString(), shown) << shown;
 }
 
 TEST(KeyboardShortcut, RecordingNeedsACommandLikeModifierAndOnePrintableCharacter) {

@@ -76,6 +76,8 @@ TEST_F(SettingsWindow, ANewTriggerAndARecordedLibraryShortcutWorkAtOnce) {
         const auto now = session().findWindow([&](const WindowInfo& w) { return w.id == sheet->id; });
         return now && now->viewable && now->height > sheet->height;
     })) << "no word of the taken combination";
+    // A button focused by Tab does not keep the combination from the recorder.
+    press({"Tab"});
     press({"ctrl+alt+m"});
     ASSERT_TRUE(waitUntil([&] {
         return !session().findWindow([&](const WindowInfo& w) {

@@ -13,6 +13,7 @@
 #include "content/CollectionsStore.hpp"
 #include "content/CustomContentStore.hpp"
 #include "content/EmojiDatabase.hpp"
+#include "platform/linux/XdgAutostartService.hpp"
 #include "platform/x11/QtKeyEventReader.hpp"
 #include "settings/ui/SettingsView.hpp"
 
@@ -89,6 +90,11 @@ class SettingsWindowTest : public DesktopTest {
         d.custom = &custom;
         d.db = &db;
         d.keyEventOf = &QtKeyEventReader::read;
+        // The program runs from its build folder: its "Launch at login" says why it is off.
+        d.shell.launchAtLoginUnavailableReason = [] {
+            return XdgAutostartService("/nonexistent", "x", "x", RunningProgram::program())
+                .unavailableReason();
+        };
         auto* layout = new QVBoxLayout(controller.contentHost());
         layout->setContentsMargins(0, 0, 0, 0);
         auto* view = new SettingsView(std::move(d), controller.contentHost());

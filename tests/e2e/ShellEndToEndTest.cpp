@@ -94,6 +94,54 @@ TEST_F(EndToEnd, ANewCopyTellsTheUserAndReplacesTheRunningOne) {
     EXPECT_EQ(newer.process().waitForExit(0.2), std::nullopt);
 }
 
+// An installed copy started beside one from the build folder ended itself, claiming that "another
+// copy, started at the same time, is the one that runs".
+TEST_F(EndToEnd, AnInstalledCopyReplacesOneRunningFromTheBuildFolder) {
+    RunningProgram& older = launch();
+    ASSERT_TRUE(waitForTitled("Mosaiko Guide", older.pid()));
+    RunningProgram& newer = launch(RunningProgram::installedCopy(session()));
+    const auto alert = session().waitForWindow(
+        [&](const WindowInfo& w) { return w.pid == newer.pid() && w.name == "Mosaiko"; }, 15);
+    ASSERT_TRUE(alert) << "no alert\n" << newer.output();
+    EXPECT_EQ(0, session().xdotool({"windowactivate", "--sync", std::to_string(alert->id), "key",
+                                    "--clearmodifiers", "Return"}));
+    EXPECT_EQ(older.process().waitForExit(15), 0);
+    EXPECT_TRUE(waitForTitled("Mosaiko Guide", newer.pid(), 15)) << newer.output();
+    EXPECT_EQ(newer.process().waitForExit(0.2), std::nullopt);
+}
+
+// One user on two displays (the same configuration folder): both copies ran, each writing its own
+// memory over the other's files, and uses were lost.
+TEST_F(EndToEnd, ACopyOnAnotherDisplayOfTheSameUserReplacesTheRunningOne) {
+    RunningProgram& older = launch();
+    ASSERT_TRUE(waitForTitled("Mosaiko Guide", older.pid()));
+
+    mosaiko::testing::XSession other(withWindowManager());
+    ASSERT_TRUE(other.ok()) << other.error();
+    // The other display, with the first session's home, configuration and runtime folders.
+    std::vector<std::string> environment;
+    for (const auto& entry : other.environment()) {
+        if (entry.starts_with("DISPLAY=") || entry.find('=') == std::string::npos)
+            environment.push_back(entry);
+    }
+    for (const auto& entry : session().environment()) {
+        if (!entry.starts_with("DISPLAY=") && entry.find('=') != std::string::npos)
+            environment.push_back(entry);
+    }
+    auto newer = mosaiko::testing::ChildProcess::start({RunningProgram::program().string()}, environment,
+                                                       other.scratchDirectory() / "newer.log");
+    const auto alert = other.waitForWindow(
+        [&](const WindowInfo& w) { return w.pid == newer.pid() && w.name == "Mosaiko"; }, 15);
+    ASSERT_TRUE(alert) << "no alert on the other display\n"
+                       << readFile(other.scratchDirectory() / "newer.log");
+    EXPECT_EQ(0, other.xdotool({"windowactivate", "--sync", std::to_string(alert->id), "key",
+                                "--clearmodifiers", "Return"}));
+    EXPECT_EQ(older.process().waitForExit(15), 0);
+    EXPECT_TRUE(other.waitForWindow(
+        [&](const WindowInfo& w) { return w.pid == newer.pid() && w.name == "Mosaiko Guide"; }, 15));
+    EXPECT_EQ(newer.waitForExit(0.2), std::nullopt);
+}
+
 // Without a display the toolkit aborted, advising to reinstall the application.
 TEST(StartUp, WithoutADisplayTheProgramSaysWhatIsMissingAndFails) {
     const std::string program = std::string(MOSAIKO_BINARY_DIR) + "/mosaiko";

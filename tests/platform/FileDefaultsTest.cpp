@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "platform/Json.hpp"
+#include "platform/linux/DefaultsFileFormat.hpp"
 
 namespace mosaiko {
 namespace {
@@ -232,6 +233,36 @@ TEST_F(FileDefaultsTest, ALinkedFileIsWrittenThroughAndStaysALink) {
     EXPECT_EQ(reloaded.integer("k"), 2);
 }
 
+// The first save made the missing folders wherever a dangling link pointed; a read-only file was
+// replaced by the rename, which asks no permission of the file.
+TEST_F(FileDefaultsTest, ADanglingLinkMakesNoFoldersAndAReadOnlyFileIsNotReplaced) {
+    fs::create_symlink("elsewhere/deeper/defaults.json", file());
+    {
+        FileDefaults d(file(), 60);
+        d.set("k", 1);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(d.flush());
+        testing::internal::GetCapturedStderr();
+        d.close();
+    }
+    EXPECT_FALSE(fs::exists(directory_ / "elsewhere"));
+    EXPECT_TRUE(fs::is_symlink(file()));
+
+    const fs::path readOnly = directory_ / "read-only.json";
+    const std::string saved = DefaultsFileFormat::encode({{"k", 0}});
+    write(readOnly, saved);
+    ::chmod(readOnly.c_str(), 0444);
+    {
+        FileDefaults d(readOnly, 60);
+        d.set("k", 1);
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(d.flush());
+        testing::internal::GetCapturedStderr();
+        d.close();
+    }
+    EXPECT_EQ(read(readOnly), saved);
+}
+
 // Opening a FIFO for reading waits for a writer: the program would hang at every start.
 TEST_F(FileDefaultsTest, SomethingThatIsNoRegularFileIsLeftAloneAndNeverOpened) {
     ASSERT_EQ(::mkfifo(file().c_str(), 0600), 0);
@@ -262,6 +293,34 @@ TEST_F(FileDefaultsTest, SomethingThatIsNoRegularFileIsLeftAloneAndNeverOpened) 
     struct stat info {};
     ASSERT_EQ(::lstat(file().c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// A valid file the user cannot read (mode 000, another owner) was moved aside and replaced by the
+// defaults, launch at login among them.
+TEST_F(FileDefaultsTest, AFileThatCannotBeReadAtAllIsLeftWhereItIsAndNothingIsSavedOverIt) {
+    write(file(), DefaultsFileFormat::encode({{"launchAtLoginEnabled", false}}));
+    ::chmod(file().c_str(), 0);
+    ::chmod(directory_.c_str(), 0777);
+    const std::string before = read(file());
+    // In a child that cannot read the file: root can, so the child is nobody there.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(10);
+        ::close(STDERR_FILENO);
+        FileDefaults d(file(), 60);
+        d.set("k", 1);
+        const bool flushed = d.flush();
+        const auto problem = d.saveProblem();
+        const bool said = problem && problem->find("cannot read") != std::string::npos;
+        ::_exit(d.leftUnread() && !flushed && said && d.keys() == std::vector<std::string>{"k"} ? 0 : 11);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ::chmod(file().c_str(), 0600);
+    EXPECT_EQ(read(file()), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator{}), 2)  // and its lock
+        << "nothing was moved aside";
 }
 
 TEST_F(FileDefaultsTest, AFailingSaveIsSaidOnceAndLandsWhenItWorksAgain) {

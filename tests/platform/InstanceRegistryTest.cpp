@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <set>
 #include <thread>
 
 extern char** environ;
@@ -58,6 +59,47 @@ class Sleeper {
     bool reaped_ = false;
 };
 
+// A copy of this program as the registry sees one: a child (of this test's executable) that
+// registers itself, as the program does, and waits until it is signalled.
+class Copy {
+  public:
+    Copy(const fs::path& directory, const std::string& key) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            InstanceRegistry registry(directory, key);
+            if (!registry.registerCurrentProcess()) ::_exit(3);
+            while (true) ::pause();
+        }
+        entry_ = directory / (key + "." + std::to_string(pid_) + ".instance");
+        for (int i = 0; i < 400 && !fs::exists(entry_); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ~Copy() {
+        if (!reaped_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    pid_t pid() const { return pid_; }
+    RunningInstance instance() const { return *InstanceRegistry::describeProcess(pid_); }
+    int endingSignal() {
+        for (int i = 0; i < 200; ++i) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                reaped_ = true;
+                return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return 0;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    fs::path entry_;
+    bool reaped_ = false;
+};
+
 class InstanceRegistryTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -67,12 +109,14 @@ class InstanceRegistryTest : public testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // A registry acting for a copy of the same program that started after `other`.
-    InstanceRegistry newerThan(const RunningInstance& other, const std::string& display = ":0") {
+    // A registry acting for a copy of the program that started after `other`, from `executable`
+    // (the same as `other`'s when empty).
+    InstanceRegistry newerThan(const RunningInstance& other, const std::string& key = ":0",
+                               const std::string& executable = {}) {
         auto self = *InstanceRegistry::describeProcess(::getpid());
         self.startTime = other.startTime + 100;
-        self.executable = other.executable;
-        return InstanceRegistry(dir_, display, self);
+        self.executable = executable.empty() ? other.executable : executable;
+        return InstanceRegistry(dir_, key, self);
     }
 
     fs::path dir_;
@@ -85,25 +129,40 @@ TEST_F(InstanceRegistryTest, DisplayKeyDropsTheScreenNumber) {
     EXPECT_EQ(InstanceRegistry::displayKey(nullptr), "none");
 }
 
-TEST_F(InstanceRegistryTest, ListsOlderInstancesOnTheSameDisplayAndStopsThem) {
-    Sleeper child;
-    const auto childInstance = *InstanceRegistry::describeProcess(child.pid());
-    InstanceRegistry older(dir_, ":0", childInstance);
-    ASSERT_TRUE(older.registerCurrentProcess());
-    InstanceRegistry elsewhere(dir_, ":1", childInstance);
+// A copy from another path (a build folder's beside an installed one) was never listed, and the
+// newer copy ended itself claiming that a copy started at the same time was the one that runs.
+TEST_F(InstanceRegistryTest, ListsOlderCopiesOfTheSameKeyWhateverTheirPathAndStopsThem) {
+    Copy copy(dir_, "config-1");
+    Copy elsewhere(dir_, "config-2");
+    const auto childInstance = copy.instance();
 
-    auto registry = newerThan(childInstance);
+    auto registry = newerThan(childInstance, "config-1");
     ASSERT_TRUE(registry.registerCurrentProcess());
     EXPECT_EQ(registry.olderInstances(), std::vector<RunningInstance>{childInstance});
-    EXPECT_TRUE(newerThan(childInstance, ":1").olderInstances().empty());
+    auto fromElsewhere = newerThan(childInstance, "config-1", "/opt/elsewhere/bin/mosaiko");
+    EXPECT_EQ(fromElsewhere.olderInstances(), std::vector<RunningInstance>{childInstance});
+    EXPECT_EQ(newerThan(childInstance, "config-2").olderInstances(),
+              std::vector<RunningInstance>{elsewhere.instance()});
 
     // The older one does not see the newer one: the newest wins.
-    EXPECT_TRUE(older.olderInstances().empty());
+    EXPECT_TRUE(InstanceRegistry(dir_, "config-1", childInstance).olderInstances().empty());
 
-    EXPECT_TRUE(registry.requestTermination(childInstance));
-    EXPECT_EQ(child.endingSignal(), SIGTERM);
+    EXPECT_TRUE(fromElsewhere.requestTermination(childInstance));
+    EXPECT_EQ(copy.endingSignal(), SIGTERM);
     EXPECT_TRUE(registry.olderInstances().empty());
-    EXPECT_FALSE(fs::exists(dir_ / (":0." + std::to_string(child.pid()) + ".instance")));  // stale entry gone
+    EXPECT_FALSE(
+        fs::exists(dir_ / ("config-1." + std::to_string(copy.pid()) + ".instance")));  // stale entry gone
+}
+
+// The key follows the configuration folder, not the spelling of its path.
+TEST_F(InstanceRegistryTest, ConfigurationKeyIsOnePerFolder) {
+    fs::create_directories(dir_ / "config" / "mosaiko");
+    fs::create_directory_symlink(dir_ / "config", dir_ / "link");
+    const auto key = InstanceRegistry::configurationKey(dir_ / "config" / "mosaiko");
+    EXPECT_EQ(InstanceRegistry::configurationKey(dir_ / "config" / "mosaiko" / ""), key);
+    EXPECT_EQ(InstanceRegistry::configurationKey(dir_ / "link" / "." / "mosaiko"), key);
+    EXPECT_NE(InstanceRegistry::configurationKey(dir_ / "config" / "other"), key);
+    EXPECT_TRUE(key.starts_with("config-"));
 }
 
 TEST_F(InstanceRegistryTest, ARecycledPidIsNeverSignalled) {
@@ -124,14 +183,15 @@ TEST_F(InstanceRegistryTest, ARecycledPidIsNeverSignalled) {
     EXPECT_EQ(child.endingSignal(), 0);  // still running
 }
 
-// Anyone who can write into the folder could name any process there.
+// Anyone who can write into the folder could name any process there: an entry written for it (its
+// pid, start time and executable all true) is no copy of ours while the process does not hold it.
 TEST_F(InstanceRegistryTest, AnEntryForAnotherProgramIsNeitherListedNorSignalled) {
     Sleeper child;
     const auto unrelated = *InstanceRegistry::describeProcess(child.pid());
     InstanceRegistry forged(dir_, ":0", unrelated);
     ASSERT_TRUE(forged.registerCurrentProcess());
 
-    InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
+    InstanceRegistry registry = newerThan(unrelated);
     EXPECT_TRUE(registry.olderInstances().empty());
     EXPECT_FALSE(registry.requestTermination(unrelated));
     EXPECT_FALSE(registry.forceTermination(unrelated));
@@ -154,8 +214,8 @@ TEST_F(InstanceRegistryTest, OneCopyPerDisplayHoldsTheLockUntilItEnds) {
 }
 
 TEST_F(InstanceRegistryTest, ForceKillsAHangingInstance) {
-    Sleeper child;
-    const auto childInstance = *InstanceRegistry::describeProcess(child.pid());
+    Copy child(dir_, ":0");
+    const auto childInstance = child.instance();
     auto registry = newerThan(childInstance);
     EXPECT_TRUE(registry.forceTermination(childInstance));
     EXPECT_EQ(child.endingSignal(), SIGKILL);
@@ -171,8 +231,8 @@ TEST_F(InstanceRegistryTest, UnregisteringRemovesTheEntryAndRegisteringThoseOfKi
     }
     fs::create_directories(dir_);
     fs::permissions(dir_, fs::perms::owner_all);
-    std::ofstream(dir_ / (":0." + std::to_string(killed) + ".instance"))
-        << killed << "\n1\n" << self.executable << "\n";
+    std::ofstream(dir_ / (":0." + std::to_string(killed) + ".instance")) << killed << "\n1\n"
+                                                                         << self.executable << "\n";
     {
         InstanceRegistry registry(dir_, ":0", self);
         ASSERT_TRUE(registry.registerCurrentProcess());
@@ -180,6 +240,22 @@ TEST_F(InstanceRegistryTest, UnregisteringRemovesTheEntryAndRegisteringThoseOfKi
         EXPECT_TRUE(fs::exists(dir_ / (":0." + std::to_string(::getpid()) + ".instance")));
     }
     EXPECT_TRUE(fs::is_empty(dir_));  // the lock's file too
+}
+
+// Files of the registry's name that no copy wrote (cut short, mistyped, left by hand) stayed for good.
+TEST_F(InstanceRegistryTest, EntriesThatDoNotReadAreRemoved) {
+    fs::create_directories(dir_);
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::replace);
+    for (const char* name : {":0.1.instance", ":0.x.instance", ":0.77.instance"})
+        std::ofstream(dir_ / name) << "garbage";
+    std::ofstream(dir_ / ":0.88.instance") << "99\n1\n/bin/sleep\n";  // names another pid
+    std::ofstream(dir_ / ":1.5.instance") << "garbage";               // another key's business
+    InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
+    ASSERT_TRUE(registry.registerCurrentProcess());
+    std::set<std::string> left;
+    for (const auto& item : fs::directory_iterator(dir_)) left.insert(item.path().filename().string());
+    EXPECT_EQ(left,
+              (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance", ":1.5.instance"}));
 }
 
 TEST_F(InstanceRegistryTest, AFolderOpenToOthersIsNotUsed) {

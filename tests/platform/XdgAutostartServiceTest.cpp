@@ -63,7 +63,11 @@ TEST_F(XdgAutostartServiceTest, AProgramInItsBuildFolderNeverRegistersAndTakesBa
     XdgAutostartService built(autostart, "io.example.App", "Example", root_ / "build" / "example");
     const auto entry = autostart / "io.example.App.desktop";
 
-    // The installed program's entry stays; the one the build wrote before goes. Why is said once.
+    // The installed program's entry stays; the one the build wrote before goes. Why is said once,
+    // and asked for, it is the reason given.
+    EXPECT_EQ(installed.unavailableReason(), std::nullopt);
+    ASSERT_NE(built.unavailableReason(), std::nullopt);
+    EXPECT_NE(built.unavailableReason()->find((root_ / "build").string()), std::string::npos);
     ASSERT_EQ(installed.registerLoginItem(), std::nullopt);
     testing::internal::CaptureStderr();
     EXPECT_NE(built.registerLoginItem(), std::nullopt);

@@ -283,7 +283,11 @@ class XSession {
                 std::lock_guard lock(connectionsMutex());
                 sessionConnections().erase(connection_);
             }
-            XCloseDisplay(connection_);
+            // Xlib ends the process when a call finds the server gone.
+            if (serverKilled_)
+                ::close(ConnectionNumber(connection_));
+            else
+                XCloseDisplay(connection_);
         }
         {
             ServerLock lock;
@@ -351,6 +355,14 @@ class XSession {
         std::vector<std::string> argv{"xdotool"};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         return run(argv, seconds);
+    }
+
+    // Ends the X server at once (SIGKILL), as when the session ends under its clients. Nothing of
+    // the session that needs the server may be used after this.
+    void killServer() {
+        serverKilled_ = true;
+        server_.signal(SIGKILL);
+        server_.waitForExit(10);
     }
 
     bool windowManagerRunning() const { return rootWindowProperty("_NET_SUPPORTING_WM_CHECK") != 0; }
@@ -645,6 +657,7 @@ class XSession {
     std::string error_;
     std::string display_;
     Display* connection_ = nullptr;
+    bool serverKilled_ = false;
     ChildProcess server_;
     ChildProcess windowManager_;
     ChildProcess tray_;

@@ -10,7 +10,8 @@
 
 namespace mosaiko {
 
-// Only one copy of the program runs per user and display, and the newest one wins: a new copy
+// Only one copy of the program runs per configuration folder (a user's, on any display), and the
+// newest one wins: a new copy
 // tells the user, asks the older ones to quit, waits briefly and forces any survivor. Where a lock
 // marks the running copy, a copy goes on only once it holds that lock, so of copies started
 // together exactly one survives.

@@ -8,6 +8,7 @@
 #include "platform/MainLoop.hpp"
 #include "platform/Published.hpp"
 #include "platform/Updater.hpp"
+#include "platform/UpdaterStatus.hpp"
 
 namespace mosaiko {
 
@@ -23,22 +24,7 @@ class UpdateManager final : public UpdaterDelegate {
         bool operator==(const UpdaterState&) const = default;
     };
 
-    struct UpdaterStatusSnapshot {
-        std::string currentVersion;
-        bool isConfigured = false;
-        bool canCheckForUpdates = false;
-        bool isSessionInProgress = false;
-        std::string statusText;
-        std::optional<std::string> availableDisplayVersion;
-        std::optional<std::string> availableBuildVersion;
-        std::optional<double> lastCheckDate;
-        std::optional<std::string> feedURL;
-        bool automaticallyChecksForUpdates = false;
-        bool automaticallyDownloadsUpdates = false;
-        bool supportsAutomaticDownloads = false;
-        std::optional<std::string> errorText;
-        bool operator==(const UpdaterStatusSnapshot&) const = default;
-    };
+    using UpdaterStatusSnapshot = mosaiko::UpdaterStatusSnapshot;
 
     // (status, detail) of a framework error.
     struct ErrorResult {
@@ -50,15 +36,15 @@ class UpdateManager final : public UpdaterDelegate {
     // Makes the framework's updater with this object as its delegate; null when there is none.
     using UpdaterFactory = std::function<std::unique_ptr<Updater>(UpdaterDelegate&)>;
 
-    static constexpr const char* kIdle = "Idle";
-    static constexpr const char* kReady = "Ready";
-    static constexpr const char* kUnavailable = "Updater unavailable in this build";
-    static constexpr const char* kChecking = "Checking for updates...";
-    static constexpr const char* kUpToDate = "Up to date";
-    static constexpr const char* kUpdateAvailable = "Update available";
-    static constexpr const char* kAutomaticChecksDisabled = "Automatic checks disabled";
-    static constexpr const char* kUpdateCanceled = "Update canceled";
-    static constexpr const char* kUpdateCheckFailed = "Update check failed";
+    static constexpr const char* kIdle = updater_status::kIdle;
+    static constexpr const char* kReady = updater_status::kReady;
+    static constexpr const char* kUnavailable = updater_status::kUnavailable;
+    static constexpr const char* kChecking = updater_status::kChecking;
+    static constexpr const char* kUpToDate = updater_status::kUpToDate;
+    static constexpr const char* kUpdateAvailable = updater_status::kUpdateAvailable;
+    static constexpr const char* kAutomaticChecksDisabled = updater_status::kAutomaticChecksDisabled;
+    static constexpr const char* kUpdateCanceled = updater_status::kUpdateCanceled;
+    static constexpr const char* kUpdateCheckFailed = updater_status::kUpdateCheckFailed;
 
     explicit UpdateManager(MainLoop& mainLoop);
     ~UpdateManager() override;

@@ -6,10 +6,14 @@
 #include <QPushButton>
 #include <QStackedLayout>
 #include <QVBoxLayout>
+#include <cmath>
+#include <utility>
 
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
+#include "library/ui/LibraryPalette.hpp"
 #include "library/ui/LibraryText.hpp"
+#include "library/ui/LibraryTextLabel.hpp"
 #include "library/ui/LibraryVariantStripView.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/Text.hpp"
@@ -25,6 +29,8 @@ QLabel* label(const QFont& font, bool secondary, QWidget* parent) {
     l->setTextFormat(Qt::PlainText);
     l->setFont(font);
     l->setWordWrap(true);
+    // Left whatever the writing direction of the text, like the rest of the column.
+    l->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignTop);
     if (secondary) {
         QPalette palette = l->palette();
         palette.setColor(QPalette::WindowText, DesktopAppearance::secondaryText());
@@ -49,21 +55,33 @@ QLabel* detailBlock(const QString& title, QVBoxLayout* layout, QWidget* parent) 
 
 }  // namespace
 
-// The selected entry's text, large, on a rounded card.
+// The selected entry's text, large, on a rounded card. The card grows with a text that takes more
+// than the least height, up to the lines it may fill.
 class LibraryInspectorView::PreviewCard final : public QWidget {
   public:
     explicit PreviewCard(QWidget* parent) : QWidget(parent) {
-        setMinimumHeight(90 + 28);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
     }
 
     void display(QString text, bool isTextEntry, bool onGlyphsTab) {
         text_ = std::move(text);
         isTextEntry_ = isTextEntry;
         onGlyphsTab_ = onGlyphsTab;
+        updateGeometry();
         update();
     }
     const QString& text() const { return text_; }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override {
+        const auto [font, fitting] = look();
+        const double content = LibraryText::measure(text_, font, width - 2 * kPadding, fitting).height;
+        return static_cast<int>(std::ceil(std::max<double>(kMinimumContentHeight, content))) + 2 * kPadding;
+    }
+    QSize sizeHint() const override { return {254, heightForWidth(254)}; }
+    QSize minimumSizeHint() const override { return {0, kMinimumContentHeight + 2 * kPadding}; }
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -71,21 +89,22 @@ class LibraryInspectorView::PreviewCard final : public QWidget {
         painter.setRenderHint(QPainter::Antialiasing);
         PickerStyle::paintTile(painter, QRectF(rect()), 16, PickerStyle::black(0.05),
                                PickerStyle::black(0.08));
-        const QRectF content = QRectF(rect()).adjusted(14, 14, -14, -14);
-        const QColor color = DesktopAppearance::primaryText();
-        if (!isTextEntry_) {
-            LibraryText::draw(painter, content, text_, Typography::emojiOrSystem(text_, 64), color,
-                              {1, 1.0, Qt::AlignCenter});
-        } else if (onGlyphsTab_) {
-            LibraryText::draw(painter, content, text_, Typography::system(42), color,
-                              {1, 0.65, Qt::AlignCenter});
-        } else {
-            LibraryText::draw(painter, content, text_, Typography::monospaced(28), color,
-                              {3, 0.65, Qt::AlignCenter});
-        }
+        const QRectF content = QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding);
+        const auto [font, fitting] = look();
+        LibraryText::draw(painter, content, text_, font, DesktopAppearance::primaryText(), fitting);
     }
 
   private:
+    static constexpr int kPadding = 14;
+    static constexpr int kMinimumContentHeight = 90;
+
+    std::pair<QFont, LibraryText::Fitting> look() const {
+        // An emoji has no line limit and is never shrunk: one line of it always fits.
+        if (!isTextEntry_) return {Typography::emojiOrSystem(text_, 64), {1, 1.0, Qt::AlignCenter}};
+        if (onGlyphsTab_) return {Typography::system(42), {1, 0.65, Qt::AlignCenter}};
+        return {Typography::monospaced(28), {3, 0.65, Qt::AlignCenter}};
+    }
+
     QString text_;
     bool isTextEntry_ = false;
     bool onGlyphsTab_ = false;
@@ -103,7 +122,9 @@ LibraryInspectorView::LibraryInspectorView(LibraryViewModel& model, PreferencesS
     column->addWidget(preview_);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(6);
-    name_ = label(Typography::system(19, QFont::Bold), false, selectionPage_);
+    // A name longer than three lines (a snippet's, which the user chose) is cut with an ellipsis.
+    name_ = new LibraryTextLabel(Typography::system(19, QFont::Bold), {3, 1.0, Qt::AlignLeft | Qt::AlignTop},
+                                 selectionPage_);
     subtitle_ = label(Typography::system(12), true, selectionPage_);
     titles->addWidget(name_);
     titles->addWidget(subtitle_);
@@ -123,10 +144,7 @@ LibraryInspectorView::LibraryInspectorView(LibraryViewModel& model, PreferencesS
     actions->setSpacing(10);
     copy_ = new QPushButton(QStringLiteral("Copy"), selectionPage_);
     insert_ = new QPushButton(QStringLiteral("Insert"), selectionPage_);
-    QPalette prominent = insert_->palette();
-    prominent.setColor(QPalette::Button, DesktopAppearance::accent());
-    prominent.setColor(QPalette::ButtonText, Qt::white);
-    insert_->setPalette(prominent);
+    LibraryPalette::makeProminent(*insert_);
     actions->addWidget(copy_);
     actions->addWidget(insert_);
     actions->addStretch(1);

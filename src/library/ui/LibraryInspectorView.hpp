@@ -8,6 +8,7 @@ class QStackedLayout;
 
 namespace mosaiko {
 
+class LibraryTextLabel;
 class LibraryVariantStripView;
 class LibraryViewModel;
 class PreferencesStore;
@@ -28,7 +29,7 @@ class LibraryInspectorView final : public QWidget {
     // The text the preview card shows.
     QString previewText() const;
     QWidget* previewCard() const;
-    QLabel* nameLabel() const { return name_; }
+    LibraryTextLabel* nameLabel() const { return name_; }
     QLabel* shortcodesValue() const { return shortcodes_; }
     QLabel* keywordsValue() const { return keywords_; }
     QLabel* targetValue() const { return target_; }
@@ -45,7 +46,7 @@ class LibraryInspectorView final : public QWidget {
     QStackedLayout* pages_;
     QWidget* selectionPage_;
     PreviewCard* preview_;
-    QLabel* name_;
+    LibraryTextLabel* name_;
     QLabel* subtitle_;
     LibraryVariantStripView* strip_;
     QLabel* shortcodes_;

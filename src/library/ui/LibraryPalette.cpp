@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QPushButton>
 #include <QWidget>
 
 #include "platform/qt/DesktopAppearance.hpp"
@@ -33,6 +34,15 @@ void LibraryPalette::apply(QWidget& window) {
             palette.setColor(QPalette::Disabled, role, DesktopAppearance::secondaryText());
     }
     window.setPalette(palette);
+}
+
+void LibraryPalette::makeProminent(QPushButton& button) {
+    QPalette palette = button.palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Button, DesktopAppearance::accent());
+        palette.setColor(group, QPalette::ButtonText, Qt::white);
+    }
+    button.setPalette(palette);
 }
 
 }  // namespace mosaiko

@@ -1,5 +1,6 @@
 #pragma once
 
+class QPushButton;
 class QWidget;
 
 namespace mosaiko {
@@ -9,6 +10,10 @@ namespace mosaiko {
 class LibraryPalette {
   public:
     static void apply(QWidget& window);
+
+    // The accent-filled look of a sheet's or a column's main button while it is enabled; disabled,
+    // it looks like any disabled button.
+    static void makeProminent(QPushButton& button);
 };
 
 }  // namespace mosaiko

@@ -3,9 +3,11 @@
 #include <QCache>
 #include <QFontMetricsF>
 #include <QStaticText>
+#include <QTextDocument>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 namespace mosaiko {
@@ -25,7 +27,11 @@ struct Layout {
 };
 
 Layout layOut(const QString& text, const QFont& font, double width, bool wrap) {
-    QTextLayout layout(text, font);
+    // A line feed starts a new line where the text may take several, and is a space where it keeps
+    // to one (the layout itself would drop it, joining the words on either side).
+    QString shaped = text;
+    shaped.replace(QLatin1Char('\n'), wrap ? QChar(QChar::LineSeparator) : QChar(QLatin1Char(' ')));
+    QTextLayout layout(shaped, font);
     QTextOption option;
     option.setWrapMode(wrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     layout.setTextOption(option);
@@ -76,6 +82,23 @@ int LibraryText::fittedPixelSize(const QString& text, const QFont& font, const Q
         }
     }
     return best;
+}
+
+LibraryText::Measure LibraryText::measure(const QString& text, const QFont& font, double width,
+                                          const Fitting& fitting) {
+    if (text.isEmpty() || width <= 0) return {};
+    const QSizeF unbounded(width, std::numeric_limits<double>::max() / 4);
+    const QFont drawn = sized(font, fittedPixelSize(text, font, unbounded, fitting));
+    const Layout layout = layOut(text, drawn, width, fitting.maxLines > 1);
+    Measure measure;
+    const std::size_t shown = std::min(layout.lines.size(), static_cast<std::size_t>(fitting.maxLines));
+    for (std::size_t i = 0; i < shown; ++i) measure.height += layout.lines[i].height;
+    measure.truncated = layout.lines.size() > shown || layout.widest > width + 0.5;
+    return measure;
+}
+
+QString LibraryText::plainToolTip(const QString& text) {
+    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 namespace {

@@ -25,6 +25,18 @@ class LibraryText {
     // The font size (in pixels) the text is drawn at.
     static int fittedPixelSize(const QString& text, const QFont& font, const QSizeF& box,
                                const Fitting& fitting);
+
+    // The text in a box `width` wide that grows to hold it: the height its lines take at the size
+    // it is drawn at, and whether it is cut (lines or width ran out even at the smallest scale).
+    struct Measure {
+        double height = 0;
+        bool truncated = false;
+    };
+    static Measure measure(const QString& text, const QFont& font, double width, const Fitting& fitting);
+
+    // A tooltip that shows `text` exactly as written: a tooltip that looks like markup would
+    // otherwise be drawn as rich text.
+    static QString plainToolTip(const QString& text);
 };
 
 }  // namespace mosaiko

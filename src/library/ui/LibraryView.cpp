@@ -352,8 +352,12 @@ void LibraryView::refreshSidebar() {
                     symbol = QStringLiteral("clock");
                     break;
             }
-            auto* item = new QListWidgetItem(
-                QIcon(SymbolImage::pixmap(symbol, DesktopAppearance::accent(), 16, 2.0)), title, sidebar_);
+            // On the selected row's accent fill the symbol takes the selected text's colour.
+            QIcon icon(SymbolImage::pixmap(symbol, DesktopAppearance::accent(), 16, 2.0));
+            icon.addPixmap(
+                SymbolImage::pixmap(symbol, sidebar_->palette().color(QPalette::HighlightedText), 16, 2.0),
+                QIcon::Selected);
+            auto* item = new QListWidgetItem(icon, title, sidebar_);
             item->setData(kSectionRole, static_cast<int>(i));
         }
     }

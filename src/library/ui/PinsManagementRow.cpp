@@ -1,13 +1,13 @@
 #include "library/ui/PinsManagementRow.hpp"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "library/ui/LibraryTextLabel.hpp"
 #include "library/ui/PinAliasField.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
@@ -18,19 +18,16 @@ namespace mosaiko {
 
 namespace {
 
-QLabel* plain(const QFont& font, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    // Clicks on the texts select the row.
-    label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    return label;
+// One line, cut with an ellipsis (the whole text is then its tooltip). Clicks on it select the row.
+LibraryTextLabel* plain(const QFont& font, QWidget* parent, double minimumScale = 1.0) {
+    return new LibraryTextLabel(font, {1, minimumScale, Qt::AlignLeft | Qt::AlignVCenter}, parent);
 }
 
 QToolButton* symbolButton(const QString& symbol, const QString& tip, QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setAutoRaise(true);
-    button->setIcon(QIcon(SymbolImage::pixmap(symbol, DesktopAppearance::primaryText(), 14, 2.0)));
+    // Faded when disabled: Qt's own disabled look barely changes a light symbol in the dark look.
+    button->setIcon(SymbolImage::icon(symbol, DesktopAppearance::primaryText(), 14, 2.0));
     button->setIconSize(QSize(14, 14));
     button->setToolTip(tip);
     button->setFocusPolicy(Qt::NoFocus);
@@ -44,13 +41,13 @@ PinsManagementRow::PinsManagementRow(CollectionsStore& collections, const EmojiE
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(10, 8, 10, 8);
     row->setSpacing(10);
-    emoji_ = plain(Typography::emojiOrSystem(QString::fromStdString(entry.emoji), 20), this);
+    // An emoticon shrinks to fit the narrow column, and is cut with an ellipsis when even that
+    // is not enough.
+    emoji_ = plain(Typography::emojiOrSystem(QString::fromStdString(entry.emoji), 20), this, 0.45);
     emoji_->setFixedWidth(30);
     name_ = plain(Typography::system(12, QFont::Medium), this);
     id_ = plain(Typography::monospaced(10), this);
-    QPalette secondary = id_->palette();
-    secondary.setColor(QPalette::WindowText, DesktopAppearance::secondaryText());
-    id_->setPalette(secondary);
+    id_->setColor(DesktopAppearance::secondaryText());
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
     names->addWidget(name_);
@@ -58,7 +55,6 @@ PinsManagementRow::PinsManagementRow(CollectionsStore& collections, const EmojiE
     auto* namesBox = new QWidget(this);
     namesBox->setLayout(names);
     namesBox->setFixedWidth(220);
-    namesBox->setAttribute(Qt::WA_TransparentForMouseEvents);
     names->setContentsMargins(0, 0, 0, 0);
     alias_ = new PinAliasField(collections, entry.id, this);
     up_ = symbolButton(QStringLiteral("arrow.up"), QStringLiteral("Move up"), this);

@@ -5,13 +5,13 @@
 
 #include "content/EmojiEntry.hpp"
 
-class QLabel;
 class QPushButton;
 class QToolButton;
 
 namespace mosaiko {
 
 class CollectionsStore;
+class LibraryTextLabel;
 class PinAliasField;
 
 // One pinned entry on the library's pins tab: the entry (a click selects it), its search alias,
@@ -28,6 +28,8 @@ class PinsManagementRow final : public QWidget {
     const EmojiEntry& entry() const { return entry_; }
     bool isSelected() const { return selected_; }
 
+    LibraryTextLabel* emojiLabel() const { return emoji_; }
+    LibraryTextLabel* nameLabel() const { return name_; }
     PinAliasField* aliasField() const { return alias_; }
     QToolButton* moveUpButton() const { return up_; }
     QToolButton* moveDownButton() const { return down_; }
@@ -47,9 +49,9 @@ class PinsManagementRow final : public QWidget {
   private:
     EmojiEntry entry_;
     bool selected_ = false;
-    QLabel* emoji_;
-    QLabel* name_;
-    QLabel* id_;
+    LibraryTextLabel* emoji_;
+    LibraryTextLabel* name_;
+    LibraryTextLabel* id_;
     PinAliasField* alias_;
     QToolButton* up_;
     QToolButton* down_;

@@ -10,7 +10,6 @@
 #include "library/ui/LibraryPalette.hpp"
 #include "library/ui/TokenField.hpp"
 #include "platform/Text.hpp"
-#include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -34,14 +33,6 @@ void addRow(QVBoxLayout* rows, const QString& title, QLineEdit* field, const QSt
     row->addWidget(label);
     row->addWidget(field, 1);
     rows->addLayout(row);
-}
-
-// The accent-filled look of the button that confirms a sheet.
-void makeProminent(QPushButton* button) {
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, DesktopAppearance::accent());
-    palette.setColor(QPalette::ButtonText, Qt::white);
-    button->setPalette(palette);
 }
 
 }  // namespace
@@ -77,7 +68,7 @@ SnippetEditView::SnippetEditView(CustomSnippet draft, SaveHandler onSave, QWidge
     buttons->addStretch(1);
     cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
     save_ = new QPushButton(QStringLiteral("Save"), this);
-    makeProminent(save_);
+    LibraryPalette::makeProminent(*save_);
     // Return in a field saves nothing: no button answers it.
     for (QPushButton* button : {cancel_, save_}) {
         button->setAutoDefault(false);

@@ -90,9 +90,12 @@ QWidget* OnboardingView::welcomePage() {
     auto* triggerChip = GuideCards::featureChip(qs(OnboardingViewModel::inlineTriggerChipLabel(trigger)),
                                                 QStringLiteral("trigger"));
     triggerChip->setObjectName(QStringLiteral("triggerChip"));
+    // The key as its keycap and the desktop name it.
+    auto* insertChip = GuideCards::featureChip(QStringLiteral("Enter"), QStringLiteral("insert"));
+    insertChip->setObjectName(QStringLiteral("insertChip"));
     layout->addWidget(
         row({triggerChip, GuideCards::featureChip(QStringLiteral("\U0001FAF6"), QStringLiteral("find")),
-             GuideCards::featureChip(QStringLiteral("\u21A9"), QStringLiteral("insert"))},
+             insertChip},
             10, Qt::AlignVCenter, true));
 
     auto* section = GuideCards::sectionCard(

@@ -75,8 +75,19 @@ std::optional<std::string> write(const fs::path& path, std::string_view bytes, m
     if (!target) return errorText("Cannot write " + path.string(), ELOOP);
     const fs::path directory = target->parent_path();
     std::error_code ec;
-    fs::create_directories(directory, ec);
-    if (ec) return "Cannot create " + directory.string() + ": " + ec.message();
+    if (*target == path) {
+        fs::create_directories(directory, ec);
+        if (ec) return "Cannot create " + directory.string() + ": " + ec.message();
+    } else if (!fs::is_directory(directory, ec)) {
+        // A link is written through only into a folder that exists: a dangling one must not make
+        // folders wherever it points.
+        return errorText("Cannot write " + target->string() + ", where " + path.string() + " points", ENOENT);
+    }
+    // A file made read-only is not replaced behind its owner's back (the rename would not ask).
+    struct stat existing {};
+    if (::stat(target->c_str(), &existing) == 0 &&
+        ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target->c_str(), W_OK) != 0))
+        return errorText("Cannot write " + target->string(), EACCES);
 
     std::string temporary = (directory / (temporaryPrefix(*target) + "XXXXXX")).string();
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
@@ -108,6 +119,20 @@ void removeLeftovers(const fs::path& path) {
         std::error_code typeError;
         if (name.starts_with(prefix) && item.is_regular_file(typeError)) fs::remove(item.path(), typeError);
     }
+}
+
+std::optional<fs::path> linkAside(const fs::path& file, std::string_view suffix) {
+    const std::string base = file.string() + std::string(suffix) + timestamp();
+    for (int n = 1; n < 10000; ++n) {
+        const fs::path candidate = n == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(n));
+        if (::link(file.c_str(), candidate.c_str()) == 0) {
+            syncDirectory(candidate.parent_path());
+            return candidate;
+        }
+        if (errno != EEXIST) return std::nullopt;
+    }
+    errno = EEXIST;
+    return std::nullopt;
 }
 
 std::optional<fs::path> moveAside(const fs::path& file, std::string_view suffix) {

@@ -15,6 +15,12 @@ namespace mosaiko {
 namespace fs = std::filesystem;
 
 std::optional<std::string> FileAppendLog::read() {
+    if (!leftoversRemoved_) {
+        // The copies of a replace() that a kill cut short; read at start, while this copy is the
+        // only writer.
+        atomicfile::removeLeftovers(file_);
+        leftoversRemoved_ = true;
+    }
     const int fd = ::open(file_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (errno != ENOENT) {
@@ -44,7 +50,7 @@ std::optional<std::string> FileAppendLog::read() {
 }
 
 bool FileAppendLog::append(std::string_view bytes) {
-    if (leftAlone_) return false;
+    if (leftAlone_ || closed_) return false;
     if (fd_ < 0) {
         std::error_code ec;
         fs::create_directories(file_.parent_path(), ec);
@@ -52,7 +58,7 @@ bool FileAppendLog::append(std::string_view bytes) {
         if (fd_ < 0) return note(false, std::strerror(errno));
         struct stat info {};
         if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-            close();
+            closeDescriptor();
             leftAlone_ = true;
             return note(false, "not a regular file");
         }
@@ -63,7 +69,7 @@ bool FileAppendLog::append(std::string_view bytes) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             const std::string problem = std::strerror(errno);
-            close();
+            closeDescriptor();
             return note(false, problem);
         }
         written += static_cast<std::size_t>(n);
@@ -72,28 +78,34 @@ bool FileAppendLog::append(std::string_view bytes) {
 }
 
 bool FileAppendLog::replace(std::string_view bytes) {
-    if (leftAlone_) return false;
-    close();  // the file is about to be another one
+    if (leftAlone_ || closed_) return false;
+    closeDescriptor();  // the file is about to be another one
     const auto error = atomicfile::write(file_, bytes, 0600);
     return note(!error, error.value_or(""));
 }
 
 std::optional<std::string> FileAppendLog::keepAside() {
-    if (leftAlone_) return std::nullopt;
-    close();
-    const auto aside = atomicfile::moveAside(file_, ".unreadable-");
+    if (leftAlone_ || closed_) return std::nullopt;
+    // A second name, not a move: until what could be read is written back, the log stays in place.
+    const auto aside = atomicfile::linkAside(file_, ".unreadable-");
     if (!aside) return std::nullopt;
     return aside->string();
 }
 
 void FileAppendLog::remove() {
-    close();
+    if (closed_) return;
+    closeDescriptor();
     std::error_code ec;
     const auto target = atomicfile::resolveLinks(file_);  // a link stays, as when replacing
     if (target && fs::is_regular_file(fs::symlink_status(*target, ec))) fs::remove(*target, ec);
 }
 
 void FileAppendLog::close() {
+    closeDescriptor();
+    closed_ = true;
+}
+
+void FileAppendLog::closeDescriptor() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
 }

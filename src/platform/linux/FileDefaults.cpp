@@ -87,13 +87,20 @@ FileDefaults::FileDefaults(fs::path file, double saveDelaySeconds)
 }
 
 FileDefaults::~FileDefaults() {
+    close();
+}
+
+bool FileDefaults::close() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
-    saver_.join();
-    flush();
+    if (saver_.joinable()) saver_.join();
+    const bool saved = flush();
+    std::lock_guard saving(saveMutex_);
+    closed_ = true;
+    return saved;
 }
 
 fs::path FileDefaults::standardPath() {
@@ -144,9 +151,20 @@ void FileDefaults::load() {
         return;
     }
     const auto text = readRegularFile(*target);
-    const auto decoded = DefaultsFileFormat::decode(text.value_or(std::string()));
+    if (!text) {
+        // Unreadable as a whole (no permission, another owner, an I/O error) says nothing about
+        // what the file holds: it stays as it is, and nothing is saved over it.
+        const std::string reason = std::strerror(errno);
+        std::cerr << "Mosaiko: cannot read " << *target << " (" << reason
+                  << "); it is left as it is, default settings are used and nothing is saved this session\n";
+        saveDisabled_ = true;
+        leftUnread_ = true;
+        saveProblem_ = "cannot read " + target->string() + " (" + reason + "); it is left as it is";
+        return;
+    }
+    const auto decoded = DefaultsFileFormat::decode(*text);
     values_ = decoded.values;
-    if (text && decoded.complete) return;
+    if (decoded.complete) return;
     keepAside(*target, decoded.values.size());
 }
 
@@ -240,12 +258,15 @@ void FileDefaults::saverLoop() {
 
 bool FileDefaults::flush() {
     std::lock_guard saving(saveMutex_);
+    if (closed_) return true;
     DefaultsValue::Dictionary snapshot;
     {
         std::lock_guard lock(mutex_);
         if (!dirty_) return true;
-        snapshot = values_;
         dirty_ = false;
+        // Nothing is written where the file could not be used at load; why stays said.
+        if (saveDisabled_) return !leftUnread_;
+        snapshot = values_;
     }
     const auto error = save(snapshot);
     if (error) {
@@ -276,7 +297,6 @@ void FileDefaults::noteSaveResult(const std::optional<std::string>& error) {
 }
 
 std::optional<std::string> FileDefaults::save(const DefaultsValue::Dictionary& snapshot) {
-    if (saveDisabled_) return std::nullopt;
     std::error_code ec;
     fs::create_directories(file_.parent_path(), ec);
     FileLock lock(lockPath(file_));

@@ -21,7 +21,8 @@ namespace mosaiko {
 // saving at once.
 //
 // A file that cannot be read in full is moved aside under a name of its own, never overwritten;
-// every key whose value still reads is kept. Something that is not a regular file in its place (a
+// every key whose value still reads is kept. A file that cannot be read at all (no permission) is
+// left where it is and nothing is saved this session. Something that is not a regular file in its place (a
 // FIFO, a folder) is left alone: the program starts from defaults and saves nothing there. A save
 // that fails is said once on stderr and to the problem handler, then retried at growing intervals
 // until it works again.
@@ -53,11 +54,19 @@ class FileDefaults final : public MemoryDefaults {
     // Writes pending changes now (waiting for a save in progress); false when the file could not
     // be written.
     bool flush();
+    // Saves what is pending and saves nothing after that: once another copy of the program may take
+    // the file over, a late save of this one would write over it. Values still change in memory.
+    // Whether the last save worked.
+    bool close();
     const std::filesystem::path& path() const { return file_; }
     // Where an unreadable file found at start was moved, if one was.
     const std::optional<std::filesystem::path>& movedAsideFile() const { return movedAside_; }
-    // Why the last save failed, while saving fails.
+    // Why the last save failed, while saving fails; also why nothing is saved when the file could
+    // not be read at all.
     std::optional<std::string> saveProblem() const;
+    // Whether a file was there that could not be read at all (it is left as it is, and nothing is
+    // saved over it): the user's settings are not known this session.
+    bool leftUnread() const { return leftUnread_; }
     void setSaveProblemHandler(SaveProblemHandler handler);
 
   private:
@@ -72,6 +81,7 @@ class FileDefaults final : public MemoryDefaults {
     double saveDelaySeconds_;
     std::optional<std::filesystem::path> movedAside_;
     bool saveDisabled_ = false;  // set once at load, before the saver thread starts
+    bool leftUnread_ = false;    // likewise
 
     // Held from taking a snapshot until it is on disk, so snapshots land in the order they were
     // taken and flush() returns only once the newest state is saved. Taken before mutex_.
@@ -80,6 +90,7 @@ class FileDefaults final : public MemoryDefaults {
     std::condition_variable wake_;
     bool dirty_ = false;
     bool stopping_ = false;
+    bool closed_ = false;  // set under saveMutex_ by close()
     std::uint64_t generation_ = 0;
     int failedSaves_ = 0;
     std::optional<std::string> saveProblem_;

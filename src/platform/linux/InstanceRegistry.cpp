@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -82,15 +83,19 @@ int sendViaPidfd(int pidfd, int signalNumber) {
 
 }  // namespace
 
-InstanceRegistry::InstanceRegistry(fs::path directory, std::string displayKey)
-    : directory_(std::move(directory)), displayKey_(std::move(displayKey)) {
+InstanceRegistry::InstanceRegistry(fs::path directory, std::string key)
+    : directory_(std::move(directory)), key_(std::move(key)) {
     if (auto self = describeProcess(static_cast<long>(::getpid()))) self_ = *self;
 }
 
-InstanceRegistry::InstanceRegistry(fs::path directory, std::string displayKey, RunningInstance self)
-    : directory_(std::move(directory)), displayKey_(std::move(displayKey)), self_(std::move(self)) {}
+InstanceRegistry::InstanceRegistry(fs::path directory, std::string key, RunningInstance self)
+    : directory_(std::move(directory)), key_(std::move(key)), self_(std::move(self)) {}
 
 InstanceRegistry::~InstanceRegistry() {
+    release();
+}
+
+void InstanceRegistry::release() {
     unregisterCurrentProcess();
     releaseLock();
 }
@@ -111,6 +116,20 @@ std::string InstanceRegistry::displayKey(const char* display) {
     return key.empty() ? "none" : key;
 }
 
+std::string InstanceRegistry::configurationKey(const fs::path& folder) {
+    std::error_code ec;
+    fs::path canonical = fs::weakly_canonical(folder, ec);
+    if (ec) canonical = folder.lexically_normal();
+    std::string text = canonical.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    // FNV-1a: a short name of fixed length for a path of any length.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    char name[32];
+    std::snprintf(name, sizeof name, "config-%016llx", static_cast<unsigned long long>(hash));
+    return name;
+}
+
 std::optional<RunningInstance> InstanceRegistry::describeProcess(long processIdentifier) {
     if (processIdentifier <= 0) return std::nullopt;
     const auto start = startTimeOf(processIdentifier);
@@ -122,11 +141,11 @@ std::optional<RunningInstance> InstanceRegistry::describeProcess(long processIde
 }
 
 fs::path InstanceRegistry::entryPath(long processIdentifier) const {
-    return directory_ / (sanitized(displayKey_) + "." + std::to_string(processIdentifier) + ".instance");
+    return directory_ / (sanitized(key_) + "." + std::to_string(processIdentifier) + ".instance");
 }
 
 fs::path InstanceRegistry::lockPath() const {
-    return directory_ / (sanitized(displayKey_) + ".lock");
+    return directory_ / (sanitized(key_) + ".lock");
 }
 
 bool InstanceRegistry::directoryIsPrivate() const {
@@ -137,32 +156,34 @@ bool InstanceRegistry::directoryIsPrivate() const {
 
 bool InstanceRegistry::registerCurrentProcess() {
     if (self_.processIdentifier == 0) return false;
+    if (entryFd_ >= 0) return true;
     ::mkdir(directory_.c_str(), 0700);
     if (!directoryIsPrivate()) return false;
 
     const fs::path target = entryPath(self_.processIdentifier);
     const fs::path temporary = target.string() + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << self_.processIdentifier << '\n' << self_.startTime << '\n' << self_.executable << '\n';
-        if (!out.flush()) return false;
-    }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        fs::remove(temporary, ec);
+    // Kept open from before the rename, so the entry is never seen without its holder.
+    const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    const std::string text = std::to_string(self_.processIdentifier) + '\n' +
+                             std::to_string(self_.startTime) + '\n' + self_.executable + '\n';
+    if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+        ::rename(temporary.c_str(), target.c_str()) != 0) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
         return false;
     }
-    registered_ = true;
+    entryFd_ = fd;
     liveEntries();  // clears away the entries that killed copies left
     return true;
 }
 
 void InstanceRegistry::unregisterCurrentProcess() {
-    if (!registered_) return;
+    if (entryFd_ < 0) return;
     std::error_code ec;
     fs::remove(entryPath(self_.processIdentifier), ec);
-    registered_ = false;
+    ::close(entryFd_);
+    entryFd_ = -1;
 }
 
 std::vector<RunningInstance> InstanceRegistry::olderInstances() const {
@@ -177,31 +198,36 @@ std::vector<RunningInstance> InstanceRegistry::olderInstances() const {
 std::vector<RunningInstance> InstanceRegistry::liveEntries() const {
     std::vector<RunningInstance> result;
     if (!directoryIsPrivate()) return result;
-    const std::string prefix = sanitized(displayKey_) + ".";
+    const std::string prefix = sanitized(key_) + ".";
     std::error_code ec;
     for (const auto& item : fs::directory_iterator(directory_, ec)) {
         const std::string name = item.path().filename().string();
         if (!name.starts_with(prefix) || !name.ends_with(".instance")) continue;
+        auto removeEntry = [&] {
+            std::error_code removeError;
+            fs::remove(item.path(), removeError);
+        };
 
         std::ifstream in(item.path());
         RunningInstance recorded;
         std::string startLine;
         std::string pidLine;
-        if (!std::getline(in, pidLine) || !std::getline(in, startLine) ||
-            !std::getline(in, recorded.executable)) {
+        char* end = nullptr;
+        const bool complete =
+            std::getline(in, pidLine) && std::getline(in, startLine) && std::getline(in, recorded.executable);
+        recorded.processIdentifier = complete ? std::strtol(pidLine.c_str(), &end, 10) : 0;
+        recorded.startTime = complete ? std::strtoull(startLine.c_str(), nullptr, 10) : 0;
+        // The file must be the one this pid wrote: its name and its content agree. One that does
+        // not read so is no entry of a running copy (a copy renames its entry in whole).
+        if (!complete || item.path() != entryPath(recorded.processIdentifier)) {
+            removeEntry();
             continue;
         }
-        char* end = nullptr;
-        recorded.processIdentifier = std::strtol(pidLine.c_str(), &end, 10);
-        recorded.startTime = std::strtoull(startLine.c_str(), nullptr, 10);
         if (recorded.processIdentifier == self_.processIdentifier) continue;
-        // The file must be the one this pid wrote: its name and its content agree.
-        if (item.path() != entryPath(recorded.processIdentifier)) continue;
 
         const auto now = describeProcess(recorded.processIdentifier);
         if (!now || *now != recorded) {
-            std::error_code removeError;
-            fs::remove(item.path(), removeError);
+            removeEntry();
             continue;
         }
         result.push_back(recorded);
@@ -245,10 +271,22 @@ void InstanceRegistry::releaseLock() {
 
 bool InstanceRegistry::isCopyOfThisProgram(const RunningInstance& instance) const {
     const auto now = describeProcess(instance.processIdentifier);
-    if (!now || *now != instance || instance.executable != self_.executable) return false;
-    struct stat owner {};
+    if (!now || *now != instance) return false;
     const std::string proc = "/proc/" + std::to_string(instance.processIdentifier);
-    return ::stat(proc.c_str(), &owner) == 0 && owner.st_uid == ::getuid();
+    struct stat owner {};
+    if (::stat(proc.c_str(), &owner) != 0 || owner.st_uid != ::getuid()) return false;
+    // Whatever its path, a copy of this program holds its entry open; another process named in an
+    // entry does not.
+    struct stat entry {};
+    if (::lstat(entryPath(instance.processIdentifier).c_str(), &entry) != 0) return false;
+    std::error_code ec;
+    for (const auto& descriptor : fs::directory_iterator(proc + "/fd", ec)) {
+        struct stat open {};
+        if (::stat(descriptor.path().c_str(), &open) == 0 && open.st_ino == entry.st_ino &&
+            open.st_dev == entry.st_dev)
+            return true;
+    }
+    return false;
 }
 
 bool InstanceRegistry::signal(const RunningInstance& instance, int signalNumber) const {

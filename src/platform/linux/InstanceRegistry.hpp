@@ -18,21 +18,24 @@ struct RunningInstance {
     bool operator==(const RunningInstance&) const = default;
 };
 
-// The running copies of the program for one user and one display. Each instance writes one small
-// file (pid, start time, executable) into a private folder; a listed entry counts only while a
-// process with that pid, start time and executable still exists and is this program (the same
-// executable, run by the same user), so neither a recycled pid nor a forged entry is taken for one
-// of ours. Signals go through a pidfd opened and checked first, so they cannot reach a process that
-// took the pid over in between.
+// The running copies of the program for one user and one configuration folder (on any display,
+// from any path: two copies writing one configuration would write over each other's changes). Each
+// copy writes one small file (pid, start time, executable) into a private folder and keeps it open
+// for its whole life; a listed entry counts only while a process with that pid, start time and
+// executable still exists, run by the same user, and holds that very file open: so neither a
+// recycled pid nor an entry written for another process is taken for one of ours. Signals go
+// through a pidfd opened and checked first, so they cannot reach a process that took the pid over
+// in between.
 //
 // Which copy is the running one is decided by a lock in the same folder, which the running copy
 // holds for its whole life: of copies started together exactly one can hold it, and the kernel
 // lets go of it however the holder ends.
 class InstanceRegistry {
   public:
-    InstanceRegistry(std::filesystem::path directory, std::string displayKey);
+    // `key` names what the copies share (configurationKey()).
+    InstanceRegistry(std::filesystem::path directory, std::string key);
     // Acting for `self` instead of this process (tests).
-    InstanceRegistry(std::filesystem::path directory, std::string displayKey, RunningInstance self);
+    InstanceRegistry(std::filesystem::path directory, std::string key, RunningInstance self);
     ~InstanceRegistry();
     InstanceRegistry(const InstanceRegistry&) = delete;
     InstanceRegistry& operator=(const InstanceRegistry&) = delete;
@@ -41,14 +44,19 @@ class InstanceRegistry {
     static std::filesystem::path standardDirectory(const std::string& identifier);
     // The X display of $DISPLAY without its screen number (":0.0" and ":0" are one display).
     static std::string displayKey(const char* display);
+    // A key for the configuration folder `folder`: the same for every spelling of its path.
+    static std::string configurationKey(const std::filesystem::path& folder);
 
     // Adds this process and removes the entries of processes that are gone; false when the folder
     // is unusable (missing, not ours, open to others).
     bool registerCurrentProcess();
     // Removes this process's entry (also done by the destructor).
     void unregisterCurrentProcess();
+    // Gives up this copy's place, its entry and then its lock (also done by the destructor): a copy
+    // waiting for the lock goes on from here, so everything it reads must be saved before.
+    void release();
 
-    // The registered instances on this display that started before this process (the newest one
+    // The registered instances of this key that started before this process (the newest one
     // wins), in start order. Entries of processes that are gone are removed.
     std::vector<RunningInstance> olderInstances() const;
 
@@ -70,7 +78,7 @@ class InstanceRegistry {
     // The entries of other processes that still run as recorded; the others are removed.
     std::vector<RunningInstance> liveEntries() const;
     bool signal(const RunningInstance& instance, int signalNumber) const;
-    // Still running as recorded, and a copy of this program run by this user.
+    // Still running as recorded, run by this user, and holding its entry open.
     bool isCopyOfThisProgram(const RunningInstance& instance) const;
     std::filesystem::path entryPath(long processIdentifier) const;
     std::filesystem::path lockPath() const;
@@ -78,9 +86,9 @@ class InstanceRegistry {
     void releaseLock();
 
     std::filesystem::path directory_;
-    std::string displayKey_;
+    std::string key_;
     RunningInstance self_;
-    bool registered_ = false;
+    int entryFd_ = -1;  // this copy's entry, open while registered
     int lockFd_ = -1;
 };
 

@@ -56,7 +56,7 @@ RemappedKeycodes::~RemappedKeycodes() {
 }
 
 bool RemappedKeycodes::write(const std::vector<Entry>& entries) {
-    if (file_.empty()) return false;
+    if (file_.empty() || kept_) return false;
     if (entries.empty()) {
         if (written_) ::unlink(file_.c_str());
         written_ = false;

@@ -26,13 +26,16 @@ class RemappedKeycodes {
 
     // Keeps no record when `directory` is empty.
     RemappedKeycodes(std::filesystem::path directory, std::string displayKey);
-    // Removes the record: whatever it held has been restored by then.
+    // Removes the record (whatever it held has been restored by then), unless it is kept.
     ~RemappedKeycodes();
     RemappedKeycodes(const RemappedKeycodes&) = delete;
     RemappedKeycodes& operator=(const RemappedKeycodes&) = delete;
 
     // Replaces the record with `entries`; an empty list removes it. False when it cannot be written.
     bool write(const std::vector<Entry>& entries);
+    // Leaves the record as it is from now on, for the next start: what it lists could not be given
+    // back (the display went away before).
+    void keep() { kept_ = true; }
     const std::filesystem::path& file() const { return file_; }
 
     // The records that processes which have ended left for this display. The caller restores what
@@ -45,6 +48,7 @@ class RemappedKeycodes {
     std::filesystem::path directory_;
     std::filesystem::path file_;
     bool written_ = false;
+    bool kept_ = false;
 };
 
 }  // namespace mosaiko

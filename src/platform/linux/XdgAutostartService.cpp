@@ -105,18 +105,21 @@ bool XdgAutostartService::isInBuildFolder(const fs::path& executable) {
     return !executable.empty() && fs::exists(executable.parent_path() / "CMakeCache.txt", ec);
 }
 
+std::optional<std::string> XdgAutostartService::unavailableReason() const {
+    if (!isInBuildFolder(executable_)) return std::nullopt;
+    return "Mosaiko runs from its build folder (" + executable_.parent_path().string() +
+           "), so it does not start at login; an installed Mosaiko (cmake --install) does.";
+}
+
 std::optional<std::string> XdgAutostartService::registerLoginItem() {
     const auto text = entryText();
     if (!text) return "The program's path cannot be written into an autostart entry.";
-    if (isInBuildFolder(executable_)) {
+    if (const auto why = unavailableReason()) {
         // An entry this very build wrote before it knew better goes too.
         std::error_code ec;
         if (fs::is_regular_file(entryPath(), ec) && readFile(entryPath()) == *text)
             ::unlink(entryPath().c_str());
-        const std::string why =
-            "Mosaiko runs from its build folder (" + executable_.parent_path().string() +
-            "), so it does not start at login; an installed Mosaiko (cmake --install) does.";
-        if (!toldWhyNotRegistered_) std::cerr << why << "\n";
+        if (!toldWhyNotRegistered_) std::cerr << *why << "\n";
         toldWhyNotRegistered_ = true;
         return why;
     }

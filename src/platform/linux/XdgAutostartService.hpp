@@ -25,6 +25,7 @@ class XdgAutostartService final : public LoginItemService {
 
     std::optional<std::string> registerLoginItem() override;
     std::optional<std::string> unregisterLoginItem() override;
+    std::optional<std::string> unavailableReason() const override;
 
     std::filesystem::path entryPath() const;
     // The text of the desktop entry; nothing when the executable's path cannot be written in one.

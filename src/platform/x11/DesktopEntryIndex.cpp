@@ -1,12 +1,16 @@
 #include "platform/x11/DesktopEntryIndex.hpp"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 
 namespace mosaiko {
 
@@ -73,7 +77,40 @@ bool sameTime(const std::timespec& a, const std::timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
+// The text of a regular file, read without waiting on anything (a FIFO or a device in its place is
+// not even opened for reading), at most `limit` bytes; none when it is no readable regular file.
+std::optional<std::string> readRegularFile(const std::string& path, std::size_t limit) {
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode)) return std::nullopt;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    std::optional<std::string> text;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        text.emplace();
+        char buffer[16384];
+        while (text->size() < limit) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            text->append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    return text;
+}
+
+// Desktop entries are a few kilobytes; a larger file is read this far.
+constexpr std::size_t kEntrySizeLimit = 1 << 20;
+
 }  // namespace
+
+// One reading of the folders.
+struct DesktopEntryIndex::Scan {
+    Contents contents;
+    std::set<std::string> decided;                  // ids found so far, hidden ones included
+    std::set<std::pair<dev_t, ino_t>> seenFolders;  // every folder is read once
+};
 
 DesktopEntryIndex::DesktopEntryIndex(std::vector<std::string> dataDirectories, std::string locale)
     : directories_(std::move(dataDirectories)) {
@@ -114,19 +151,37 @@ std::string DesktopEntryIndex::defaultLocale() {
     return {};
 }
 
+DesktopEntryIndex::~DesktopEntryIndex() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (reader_.joinable()) reader_.join();
+}
+
+void DesktopEntryIndex::prepare() {
+    std::lock_guard lock(mutex_);
+    if (reader_.joinable()) return;
+    readWanted_ = true;
+    reader_ = std::thread([this] { readerLoop(); });
+}
+
 std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryWithId(const std::string& id) {
-    refreshIfChanged();
-    auto it = byId_.find(id);
-    if (it == byId_.end()) return std::nullopt;
+    const auto read = contents();
+    if (!read) return std::nullopt;
+    auto it = read->byId.find(id);
+    if (it == read->byId.end()) return std::nullopt;
     return it->second;
 }
 
 std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entryForWindowClass(
     const std::string& windowClass) {
     if (windowClass.empty()) return std::nullopt;
-    refreshIfChanged();
-    for (const auto& id : order_) {
-        const Entry& entry = byId_.at(id);
+    const auto read = contents();
+    if (!read) return std::nullopt;
+    for (const auto& id : read->order) {
+        const Entry& entry = read->byId.at(id);
         if (entry.startupWMClass == windowClass) return entry;
     }
     return std::nullopt;
@@ -154,29 +209,61 @@ std::vector<std::string> DesktopEntryIndex::applicationFolders() const {
     return folders;
 }
 
-void DesktopEntryIndex::refreshIfChanged() {
-    bool changed = !built_;
-    for (auto it = scannedFolders_.begin(); !changed && it != scannedFolders_.end(); ++it) {
+std::shared_ptr<const DesktopEntryIndex::Contents> DesktopEntryIndex::contents() {
+    prepare();
+    std::shared_ptr<const Contents> read;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::duration<double>(kFirstReadWaitSeconds),
+                          [&] { return contents_ != nullptr; });
+        read = contents_;
+        if (!read || readWanted_) return read;
+    }
+    bool changed = false;
+    for (auto it = read->scannedFolders.begin(); !changed && it != read->scannedFolders.end(); ++it) {
         const auto time = modificationTime(it->first);
         changed = time ? !sameTime(*time, it->second) : it->second.tv_sec != -1;
     }
-    if (changed) rebuild();
+    if (changed) {
+        {
+            std::lock_guard lock(mutex_);
+            readWanted_ = true;
+        }
+        changed_.notify_all();
+    }
+    return read;
 }
 
-void DesktopEntryIndex::rebuild() {
-    scannedFolders_.clear();
-    byId_.clear();
-    order_.clear();
-    decided_.clear();
-    for (const auto& root : applicationFolders()) scan(root, root, "");
-    built_ = true;
+void DesktopEntryIndex::readerLoop() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        changed_.wait(lock, [&] { return readWanted_ || stopping_; });
+        if (stopping_) return;
+        readWanted_ = false;
+        lock.unlock();
+        auto read = std::make_shared<const Contents>(this->read());
+        lock.lock();
+        if (stopping_) return;
+        contents_ = std::move(read);
+        changed_.notify_all();
+    }
 }
 
-void DesktopEntryIndex::scan(const std::string& root, const std::string& directory,
-                             const std::string& idPrefix) {
+DesktopEntryIndex::Contents DesktopEntryIndex::read() const {
+    Scan scan;
+    for (const auto& root : applicationFolders()) this->scan(scan, root, "");
+    return std::move(scan.contents);
+}
+
+void DesktopEntryIndex::scan(Scan& scan, const std::string& directory, const std::string& idPrefix) const {
+    if (stopping_) return;
     const auto time = modificationTime(directory);
-    scannedFolders_[directory] = time.value_or(std::timespec{-1, 0});
+    scan.contents.scannedFolders[directory] = time.value_or(std::timespec{-1, 0});
     if (!time) return;
+    struct stat info {};
+    // A folder reached again (a link to a folder above, two links to each other) is read once.
+    if (::stat(directory.c_str(), &info) != 0 || !scan.seenFolders.emplace(info.st_dev, info.st_ino).second)
+        return;
     DIR* dir = opendir(directory.c_str());
     if (!dir) return;
     std::vector<std::string> names;
@@ -189,7 +276,7 @@ void DesktopEntryIndex::scan(const std::string& root, const std::string& directo
     for (const auto& name : names) {
         const std::string path = directory + "/" + name;
         if (modificationTime(path)) {
-            scan(root, path, idPrefix + name + "-");
+            this->scan(scan, path, idPrefix + name + "-");
             continue;
         }
         const std::string suffix = ".desktop";
@@ -199,18 +286,19 @@ void DesktopEntryIndex::scan(const std::string& root, const std::string& directo
         }
         const std::string id = idPrefix + name.substr(0, name.size() - suffix.size());
         // The first folder that has an id decides it; a hidden entry deletes the application.
-        if (!decided_.insert(id).second) continue;
+        if (!scan.decided.insert(id).second) continue;
         auto entry = parse(path, id);
         if (!entry) continue;
-        byId_[id] = *entry;
-        order_.push_back(id);
+        scan.contents.byId[id] = *entry;
+        scan.contents.order.push_back(id);
     }
 }
 
 std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const std::string& path,
                                                                  const std::string& id) const {
-    std::ifstream file(path);
-    if (!file) return std::nullopt;
+    const auto text = readRegularFile(path, kEntrySizeLimit);
+    if (!text) return std::nullopt;
+    std::istringstream file(*text);
     std::string line;
     bool inMainGroup = false;
     bool hasMainGroup = false;

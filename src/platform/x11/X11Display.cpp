@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <set>
 
@@ -24,8 +25,10 @@ bool isOurs(Display* display) {
     return ourDisplays().count(display) != 0;
 }
 
-XErrorHandler previousErrorHandler = nullptr;
-XIOErrorHandler previousIOErrorHandler = nullptr;
+// Where errors on connections that are not ours go: set on the main thread, read by handlers on
+// any thread.
+std::atomic<XErrorHandler> previousErrorHandler = nullptr;
+std::atomic<XIOErrorHandler> previousIOErrorHandler = nullptr;
 
 }  // namespace
 
@@ -35,14 +38,16 @@ struct X11ErrorTrapAccess {
             currentTrap->errors_.push_back({event->serial, event->error_code, event->request_code});
             return 0;
         }
-        if (isOurs(display) || !previousErrorHandler) return 0;
-        return previousErrorHandler(display, event);
+        const XErrorHandler previous = previousErrorHandler.load();
+        if (isOurs(display) || !previous) return 0;
+        return previous(display, event);
     }
 
     static int handleIOError(Display* display) {
         // For our connections the exit handler marks the connection broken and Xlib carries on.
-        if (isOurs(display) || !previousIOErrorHandler) return 0;
-        return previousIOErrorHandler(display);
+        const XIOErrorHandler previous = previousIOErrorHandler.load();
+        if (isOurs(display) || !previous) return 0;
+        return previous(display);
     }
 };
 
@@ -61,6 +66,14 @@ void X11Display::initialize() {
         previousErrorHandler = XSetErrorHandler(&X11ErrorTrapAccess::handleError);
         previousIOErrorHandler = XSetIOErrorHandler(&X11ErrorTrapAccess::handleIOError);
     });
+}
+
+void X11Display::takeBackErrorHandlers() {
+    initialize();
+    const XErrorHandler error = XSetErrorHandler(&X11ErrorTrapAccess::handleError);
+    if (error != &X11ErrorTrapAccess::handleError) previousErrorHandler = error;
+    const XIOErrorHandler io = XSetIOErrorHandler(&X11ErrorTrapAccess::handleIOError);
+    if (io != &X11ErrorTrapAccess::handleIOError) previousIOErrorHandler = io;
 }
 
 std::unique_ptr<X11Display> X11Display::open(const std::string& name) {

@@ -21,6 +21,11 @@ class X11Display {
     // Readies Xlib for connections used on several threads; open() does it on its first call, which
     // must come before any other thread uses Xlib.
     static void initialize();
+    // Takes Xlib's error handlers back after a toolkit set its own. Qt's X11 platform does so when it
+    // connects, and its I/O error handler ends the process with exit(1) on whichever thread notices a
+    // broken connection first, ours among them. Afterwards our connections are again only marked
+    // broken; the toolkit's own errors still go to its handlers.
+    static void takeBackErrorHandlers();
     ~X11Display();
     X11Display(const X11Display&) = delete;
     X11Display& operator=(const X11Display&) = delete;

@@ -276,7 +276,8 @@ void X11EventPoster::run() {
     }
     lock.unlock();
     if (hasMappedSlots()) {
-        sleepFor(lastKeyTime_ + (stopNow_ ? kStopHoldSeconds : options_.holdSeconds) - now());
+        if (display_->isConnected())
+            sleepFor(lastKeyTime_ + (stopNow_ ? kStopHoldSeconds : options_.holdSeconds) - now());
         restoreSlots();
     }
 }
@@ -582,7 +583,12 @@ void X11EventPoster::restoreSlots() {
     }
     slots_.clear();
     usableSlots_ = 0;
-    record_->write({});
+    // Asked after the sync, which finds a connection that broke meanwhile: what a display that went
+    // away did not take back stays recorded for the next start.
+    if (display_->isConnected())
+        record_->write({});
+    else
+        record_->keep();
 }
 
 void X11EventPoster::recordMappedSlots(std::vector<RemappedKeycodes::Entry> alsoHeld) {

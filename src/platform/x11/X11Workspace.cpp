@@ -97,6 +97,8 @@ X11Workspace::X11Workspace(std::unique_ptr<X11Display> display, Options options)
       desktopEntries_(options.dataDirectories.empty() ? DesktopEntryIndex::defaultDataDirectories()
                                                       : options.dataDirectories,
                       options.locale.value_or(DesktopEntryIndex::defaultLocale())) {
+    // Read ahead, on the index's own thread: the first lookup may come while a key waits.
+    desktopEntries_.prepare();
     // Nothing here waits for the server, which is busiest while the program starts: the atoms
     // are asked for when first needed, and the frontmost application when activations are first
     // followed.

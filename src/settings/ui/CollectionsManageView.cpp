@@ -170,7 +170,7 @@ CollectionsPinRow* CollectionsManageView::row(const std::string& itemID) const {
 
 void CollectionsManageView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    manage_view::fitList(*this, list_, isEmbeddedInSettings_, sizes);
+    manage_view::fitList(*this, content_, list_, isEmbeddedInSettings_, sizes);
 }
 
 }  // namespace mosaiko

@@ -45,8 +45,8 @@ CollectionsPinRow::CollectionsPinRow(CollectionsStore& collections, const PinIte
     auto* nameColumn = new QVBoxLayout(names);
     nameColumn->setContentsMargins(0, 0, 0, 0);
     nameColumn->setSpacing(2);
-    name_ = SettingsStyle::label({}, 12, QFont::Medium, false, names);
-    id_ = SettingsStyle::monospacedLabel({}, 10, QFont::Normal, true, names);
+    name_ = SettingsStyle::elidedLabel({}, Typography::system(12, QFont::Medium), false, names);
+    id_ = SettingsStyle::elidedLabel({}, Typography::monospaced(10), true, names);
     nameColumn->addWidget(name_);
     nameColumn->addWidget(id_);
     row->addWidget(names);
@@ -70,8 +70,8 @@ void CollectionsPinRow::setState(const PinItemState& state) {
     const QString emoji = QString::fromStdString(state.emoji);
     emoji_->setFont(Typography::emojiOrSystem(emoji, 20));
     emoji_->setText(emoji);
-    name_->setText(QString::fromStdString(state.name));
-    id_->setText(QString::fromStdString(state.itemID));
+    name_->setFullText(QString::fromStdString(state.name));
+    id_->setFullText(QString::fromStdString(state.itemID));
     moveUp_->setEnabled(state.canMoveUp());
     moveDown_->setEnabled(state.canMoveDown());
 }

@@ -11,6 +11,7 @@ class QToolButton;
 namespace mosaiko {
 
 class CollectionsStore;
+class ElidedLabel;
 class PinAliasField;
 
 // One pinned entry in pins management: its symbol, name and id, its search alias, and buttons that
@@ -31,6 +32,7 @@ class CollectionsPinRow final : public QWidget {
     void setState(const PinItemState& state);
     const PinItemState& state() const { return state_; }
 
+    ElidedLabel* nameLabel() const { return name_; }
     PinAliasField* aliasField() const { return alias_; }
     QToolButton* moveUpButton() const { return moveUp_; }
     QToolButton* moveDownButton() const { return moveDown_; }
@@ -44,8 +46,8 @@ class CollectionsPinRow final : public QWidget {
 
     PinItemState state_;
     QLabel* emoji_ = nullptr;
-    QLabel* name_ = nullptr;
-    QLabel* id_ = nullptr;
+    ElidedLabel* name_ = nullptr;
+    ElidedLabel* id_ = nullptr;
     PinAliasField* alias_ = nullptr;
     QToolButton* moveUp_ = nullptr;
     QToolButton* moveDown_ = nullptr;

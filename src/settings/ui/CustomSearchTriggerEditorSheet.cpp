@@ -1,11 +1,14 @@
 #include "settings/ui/CustomSearchTriggerEditorSheet.hpp"
 
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "picker/ui/DeferredRefresh.hpp"
 #include "platform/qt/Typography.hpp"
@@ -16,6 +19,8 @@
 namespace mosaiko {
 
 namespace {
+
+constexpr int kMaximumListHeight = 148;
 
 QString visible(const std::string& sequence) {
     return QString::fromStdString(OpenModeRules::visibleSearchTrigger(sequence));
@@ -63,7 +68,8 @@ CustomSearchTriggerEditorSheet::CustomSearchTriggerEditorSheet(SettingsState& st
     auto* previewBox = new BoxFrame(8, 0.1, 0.64);
     auto* previewLayout = new QHBoxLayout(previewBox);
     previewLayout->setContentsMargins(10, 8, 10, 8);
-    preview_ = SettingsStyle::monospacedLabel(QString(), 12, QFont::DemiBold);
+    preview_ = new SequenceLabel;
+    preview_->setFont(Typography::monospaced(12, QFont::DemiBold));
     previewLayout->addWidget(preview_, 1);
     previewGroup->addWidget(previewBox);
     column->addLayout(previewGroup);
@@ -92,8 +98,8 @@ CustomSearchTriggerEditorSheet::CustomSearchTriggerEditorSheet(SettingsState& st
     listArea_->setFrameShape(QFrame::NoFrame);
     listArea_->setWidgetResizable(true);
     listArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    listArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    listArea_->setMaximumHeight(148);
+    // A scroll bar only when the rows need more than the box's 148 pt.
+    listArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     auto* listContent = new QWidget;
     rows_ = new QVBoxLayout(listContent);
     rows_->setContentsMargins(0, 0, 0, 0);
@@ -165,9 +171,6 @@ void CustomSearchTriggerEditorSheet::refresh() {
     // The draft as typed, before cleaning.
     preview_->setText(visible(state_.customSearchTriggerDraft()));
 
-    const bool empty = state_.customSearchTriggerBlocklistDraft().empty();
-    emptyList_->setVisible(empty);
-    listArea_->setVisible(!empty);
     rebuildList();
 
     const auto pending = state_.pendingBlocklistEntry();
@@ -184,6 +187,16 @@ void CustomSearchTriggerEditorSheet::rebuildList() {
     if (listBuilt_ && entries == shownEntries_) return;
     listBuilt_ = true;
     shownEntries_ = entries;
+
+    // A Remove that had the focus goes away with its row: the focus passes to the row that takes
+    // its place (or to the entry field), not along the focus chain, which would select the
+    // trigger field's text again; and the list stays where it was scrolled to.
+    const std::vector<QPushButton*> oldButtons = removeButtons();
+    const auto focused = std::find(oldButtons.begin(), oldButtons.end(), QApplication::focusWidget());
+    const std::ptrdiff_t focusedRow = focused == oldButtons.end() ? -1 : focused - oldButtons.begin();
+    if (focusedRow >= 0) listArea_->setFocus(Qt::OtherFocusReason);
+    const int scrolledTo = listArea_->verticalScrollBar()->value();
+
     while (rows_->count() > 1) {
         QLayoutItem* item = rows_->takeAt(0);
         if (QWidget* row = item->widget()) {
@@ -200,7 +213,9 @@ void CustomSearchTriggerEditorSheet::rebuildList() {
         auto* layout = new QHBoxLayout(row);
         layout->setContentsMargins(10, 7, 10, 7);
         layout->setSpacing(10);
-        layout->addWidget(SettingsStyle::monospacedLabel(visible(entry), 12, QFont::DemiBold), 1);
+        auto* sequence = new SequenceLabel(visible(entry));
+        sequence->setFont(Typography::monospaced(12, QFont::DemiBold));
+        layout->addWidget(sequence, 1);
         auto* remove = new QPushButton(QStringLiteral("Remove"));
         remove->setAutoDefault(false);
         // The entry as stored, whatever the row shows.
@@ -208,7 +223,29 @@ void CustomSearchTriggerEditorSheet::rebuildList() {
                 [this, entry] { state_.removeOpeningSequenceBlocklistEntry(entry); });
         layout->addWidget(remove);
         rows_->insertWidget(index++, row);
+        row->show();  // counted in the height below at once, not when the layout shows it later
     }
+
+    // The box grows with its rows up to 148 pt and scrolls beyond.
+    const bool empty = entries.empty();
+    rows_->activate();
+    const int wanted = std::min(kMaximumListHeight, rows_->sizeHint().height());
+    listArea_->setFixedHeight(empty ? 0 : wanted);
+    listArea_->widget()->resize(listArea_->viewport()->width(), rows_->sizeHint().height());
+    listArea_->verticalScrollBar()->setValue(scrolledTo);
+
+    if (focusedRow >= 0) {
+        const std::vector<QPushButton*> buttons = removeButtons();
+        if (buttons.empty()) {
+            entryField_->setFocus(Qt::OtherFocusReason);
+        } else {
+            QPushButton* next =
+                buttons[std::min<std::size_t>(static_cast<std::size_t>(focusedRow), buttons.size() - 1)];
+            next->setFocus(Qt::OtherFocusReason);
+        }
+    }
+    emptyList_->setVisible(empty);
+    listArea_->setVisible(!empty);
 }
 
 }  // namespace mosaiko

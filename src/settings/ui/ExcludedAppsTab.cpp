@@ -1,5 +1,6 @@
 #include "settings/ui/ExcludedAppsTab.hpp"
 
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include "content/PreferencesStore.hpp"
 #include "picker/ui/DeferredRefresh.hpp"
 #include "platform/qt/SymbolImage.hpp"
+#include "platform/qt/Typography.hpp"
 #include "platform/x11/DesktopEntryIndex.hpp"
 #include "settings/ui/SettingsCards.hpp"
 #include "settings/ui/SettingsStyle.hpp"
@@ -155,22 +157,31 @@ ExcludedAppRowView::ExcludedAppRowView(const ExcludedApp& app, std::function<voi
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 3, 4, 3);
     row->setSpacing(10);
-    row->addWidget(SettingsStyle::label(QString::fromStdString(app.name), 13, QFont::Normal, false, this));
-    row->addStretch(1);
+    name_ = SettingsStyle::elidedLabel(QString::fromStdString(app.name), Typography::system(13), false, this);
+    row->addWidget(name_, 1);
     if (app.bundleIdentifier) {
-        row->addWidget(SettingsStyle::monospacedLabel(QString::fromStdString(*app.bundleIdentifier), 10,
-                                                      QFont::Normal, true, this));
+        row->addWidget(SettingsStyle::elidedLabel(QString::fromStdString(*app.bundleIdentifier),
+                                                  Typography::monospaced(10), true, this));
     }
     remove_ = new QPushButton(this);
     remove_->setFlat(true);
     remove_->setAutoDefault(false);
     remove_->setToolTip(tr("Remove"));
-    remove_->setIcon(SymbolImage::icon(QStringLiteral("trash"), palette().color(QPalette::WindowText), 14,
-                                       devicePixelRatioF()));
+    updateIcon();
     connect(remove_, &QPushButton::clicked, this, [onRemove = std::move(onRemove)] {
         if (onRemove) onRemove();
     });
     row->addWidget(remove_);
+}
+
+void ExcludedAppRowView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) updateIcon();
+}
+
+void ExcludedAppRowView::updateIcon() {
+    remove_->setIcon(SymbolImage::icon(QStringLiteral("trash"), palette().color(QPalette::WindowText), 14,
+                                       devicePixelRatioF()));
 }
 
 }  // namespace mosaiko

@@ -15,6 +15,7 @@ namespace mosaiko {
 
 class DeferredRefresh;
 class DesktopEntryIndex;
+class ElidedLabel;
 class PreferencesStore;
 
 // The Excluded Apps tab: the applications in which the search trigger is ignored, each removable;
@@ -73,9 +74,16 @@ class ExcludedAppRowView final : public QWidget {
     ExcludedAppRowView(const ExcludedApp& app, std::function<void()> onRemove, QWidget* parent = nullptr);
     const ExcludedApp& app() const { return app_; }
     QPushButton* removeButton() const { return remove_; }
+    ElidedLabel* nameLabel() const { return name_; }
+
+  protected:
+    void changeEvent(QEvent* event) override;
 
   private:
+    void updateIcon();
+
     ExcludedApp app_;
+    ElidedLabel* name_ = nullptr;
     QPushButton* remove_ = nullptr;
 };
 

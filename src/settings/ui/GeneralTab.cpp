@@ -24,7 +24,7 @@ namespace mosaiko {
 namespace {
 
 constexpr int kDelayStep = 50;
-constexpr int kDelaySteps = 1500 / kDelayStep;
+constexpr int kDelayMaximum = 1500;
 
 QString skinToneSample(SkinTone tone) {
     static const char32_t modifiers[] = {0, 0x1F3FB, 0x1F3FC, 0x1F3FD, 0x1F3FE, 0x1F3FF};
@@ -79,7 +79,12 @@ void SkinToneButton::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------- GeneralTab
 
-GeneralTab::GeneralTab(SettingsState& state, QWidget* parent) : QWidget(parent), state_(state) {
+GeneralTab::GeneralTab(SettingsState& state,
+                       std::function<std::optional<std::string>()> launchAtLoginUnavailableReason,
+                       QWidget* parent)
+    : QWidget(parent),
+      state_(state),
+      launchAtLoginUnavailableReason_(std::move(launchAtLoginUnavailableReason)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(14);
@@ -106,8 +111,33 @@ GeneralTab::GeneralTab(SettingsState& state, QWidget* parent) : QWidget(parent),
 GeneralTab::~GeneralTab() = default;
 
 int GeneralTab::sliderPosition(std::int64_t popupDelayMs) {
-    const double steps = std::round(static_cast<double>(popupDelayMs) / kDelayStep);
-    return static_cast<int>(std::clamp(steps, 0.0, static_cast<double>(kDelaySteps)));
+    return static_cast<int>(std::clamp<std::int64_t>(popupDelayMs, 0, kDelayMaximum));
+}
+
+std::int64_t GeneralTab::delayAfterSliderAction(std::int64_t popupDelayMs, int action, int position) {
+    const std::int64_t from = sliderPosition(popupDelayMs);
+    std::int64_t to = 0;
+    switch (action) {
+        case QAbstractSlider::SliderSingleStepAdd:
+        case QAbstractSlider::SliderPageStepAdd:
+            to = (from / kDelayStep + 1) * kDelayStep;
+            break;
+        case QAbstractSlider::SliderSingleStepSub:
+        case QAbstractSlider::SliderPageStepSub:
+            to = ((from + kDelayStep - 1) / kDelayStep - 1) * kDelayStep;
+            break;
+        case QAbstractSlider::SliderToMinimum:
+            to = 0;
+            break;
+        case QAbstractSlider::SliderToMaximum:
+            to = kDelayMaximum;
+            break;
+        default:  // dragged or clicked to a position
+            to = static_cast<std::int64_t>(std::lround(static_cast<double>(position) / kDelayStep)) *
+                 kDelayStep;
+            break;
+    }
+    return std::clamp<std::int64_t>(to, 0, kDelayMaximum);
 }
 
 QWidget* GeneralTab::makeGeneralCard() {
@@ -122,6 +152,9 @@ QWidget* GeneralTab::makeGeneralCard() {
     connect(launchAtLogin_, &QCheckBox::toggled, this,
             [&prefs](bool on) { prefs.setLaunchAtLoginEnabled(on); });
     content->addWidget(launchAtLogin_);
+    launchAtLoginNote_ = SettingsStyle::wrappingLabel(QString(), 11);
+    launchAtLoginNote_->hide();
+    content->addWidget(launchAtLoginNote_);
     keepOpen_ = new QCheckBox(QStringLiteral("Keep picker open on Shift + Enter"));
     connect(keepOpen_, &QCheckBox::toggled, this, [&prefs](bool on) { prefs.setKeepOpenOnShiftEnter(on); });
     content->addWidget(keepOpen_);
@@ -129,11 +162,26 @@ QWidget* GeneralTab::makeGeneralCard() {
     auto* delayRow = new QHBoxLayout;
     delayRow->addWidget(SettingsStyle::label(QStringLiteral("Popup delay"), 13));
     popupDelay_ = new QSlider(Qt::Horizontal);
-    popupDelay_->setRange(0, kDelaySteps);
-    popupDelay_->setSingleStep(1);
-    popupDelay_->setPageStep(1);
+    popupDelay_->setRange(0, kDelayMaximum);
+    popupDelay_->setSingleStep(kDelayStep);
+    popupDelay_->setPageStep(kDelayStep);
     connect(popupDelay_, &QSlider::valueChanged, this, [this](int position) {
-        state_.setPopupDelayFromSlider(static_cast<double>(position) * kDelayStep);
+        state_.setPopupDelayFromSlider(
+            static_cast<double>(delayAfterSliderAction(position, QAbstractSlider::SliderMove, position)));
+    });
+    // Every movement stores a delay on the scale, also one that leaves the handle where it stands
+    // (End or a drag at the end of the range while the stored delay lies beyond it).
+    connect(popupDelay_, &QSlider::actionTriggered, this, [this, &prefs](int action) {
+        const auto delay =
+            delayAfterSliderAction(prefs.popupDelayMs(), action, popupDelay_->sliderPosition());
+        popupDelay_->setSliderPosition(static_cast<int>(delay));
+        if (delay == popupDelay_->value() && delay != prefs.popupDelayMs())
+            state_.setPopupDelayFromSlider(static_cast<double>(delay));
+    });
+    connect(popupDelay_, &QSlider::sliderReleased, this, [this, &prefs] {
+        const auto delay =
+            delayAfterSliderAction(prefs.popupDelayMs(), QAbstractSlider::SliderMove, popupDelay_->value());
+        if (delay != prefs.popupDelayMs()) state_.setPopupDelayFromSlider(static_cast<double>(delay));
     });
     delayRow->addWidget(popupDelay_, 1);
     popupDelayValue_ = SettingsStyle::monospacedLabel(QString(), 11, QFont::DemiBold, true);
@@ -213,7 +261,14 @@ void GeneralTab::refresh() {
         const QSignalBlocker blockKeepOpen(keepOpen_);
         const QSignalBlocker blockSlider(popupDelay_);
         const QSignalBlocker blockSort(sortPriority_);
-        launchAtLogin_->setChecked(prefs.launchAtLoginEnabled());
+        // Where nothing can start the program at login, the switch does not claim it will; the
+        // stored choice stays for an installed program.
+        const auto unavailable =
+            launchAtLoginUnavailableReason_ ? launchAtLoginUnavailableReason_() : std::nullopt;
+        launchAtLogin_->setEnabled(!unavailable);
+        launchAtLogin_->setChecked(!unavailable && prefs.launchAtLoginEnabled());
+        launchAtLoginNote_->setText(unavailable ? QString::fromStdString(*unavailable) : QString());
+        launchAtLoginNote_->setVisible(unavailable.has_value());
         keepOpen_->setChecked(prefs.keepOpenOnShiftEnter());
         // Not while the user drags: the slider would jump under the pointer.
         if (!popupDelay_->isSliderDown()) popupDelay_->setValue(sliderPosition(prefs.popupDelayMs()));

@@ -3,7 +3,10 @@
 #include <QAbstractButton>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "content/SkinTone.hpp"
 #include "settings/SettingsState.hpp"
@@ -42,10 +45,15 @@ class SkinToneButton final : public QAbstractButton {
 // writes the preferences store at once.
 class GeneralTab final : public QWidget {
   public:
-    explicit GeneralTab(SettingsState& state, QWidget* parent = nullptr);
+    // `launchAtLoginUnavailableReason`, when it gives a reason, shows "Launch at login" switched off
+    // and disabled with that reason beneath it.
+    explicit GeneralTab(SettingsState& state,
+                        std::function<std::optional<std::string>()> launchAtLoginUnavailableReason = {},
+                        QWidget* parent = nullptr);
     ~GeneralTab() override;
 
     QCheckBox* launchAtLoginToggle() const { return launchAtLogin_; }
+    QLabel* launchAtLoginNote() const { return launchAtLoginNote_; }
     QCheckBox* keepOpenToggle() const { return keepOpen_; }
     QSlider* popupDelaySlider() const { return popupDelay_; }
     QLabel* popupDelayValueLabel() const { return popupDelayValue_; }
@@ -54,8 +62,13 @@ class GeneralTab final : public QWidget {
     QPushButton* resetAllButton() const { return resetAll_; }
     OpenModesCard* openModesCard() const { return openModes_; }
 
-    // The slider moves in steps of 50 ms; its position for a stored delay.
+    // The slider counts milliseconds from 0 to 1500 and stores multiples of 50: its position for a
+    // stored delay (a delay out of range stands at the nearer end), and the delay one of its
+    // actions (QAbstractSlider::SliderAction) stores, starting from the stored delay. A step goes to
+    // the next multiple of 50 in its direction, so a delay between two steps or out of range is
+    // brought onto the scale by the first movement.
     static int sliderPosition(std::int64_t popupDelayMs);
+    static std::int64_t delayAfterSliderAction(std::int64_t popupDelayMs, int action, int position);
 
   private:
     QWidget* makeGeneralCard();
@@ -64,7 +77,9 @@ class GeneralTab final : public QWidget {
     void refresh();
 
     SettingsState& state_;
+    std::function<std::optional<std::string>()> launchAtLoginUnavailableReason_;
     QCheckBox* launchAtLogin_ = nullptr;
+    QLabel* launchAtLoginNote_ = nullptr;
     QCheckBox* keepOpen_ = nullptr;
     QSlider* popupDelay_ = nullptr;
     QLabel* popupDelayValue_ = nullptr;

@@ -2,7 +2,9 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollArea>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -112,7 +114,7 @@ void InfoCardButton::paintEvent(QPaintEvent*) {
 // ---------------------------------------------------------------- InfoTab
 
 InfoTab::InfoTab(SettingsState& state, const SettingsView::Dependencies& dependencies, QWidget* parent)
-    : QWidget(parent) {
+    : QWidget(parent), shell_(dependencies.shell) {
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto* area = new QScrollArea;
@@ -132,11 +134,7 @@ InfoTab::InfoTab(SettingsState& state, const SettingsView::Dependencies& depende
     column->addWidget(makeHeader(dependencies));
 
     const SettingsShell& shell = dependencies.shell;
-    auto openUrl = [shell](const std::string& url) {
-        return [shell, url] {
-            if (shell.openUrl) shell.openUrl(url);
-        };
-    };
+    auto openUrl = [this](const std::string& url) { return [this, url] { open(url); }; };
     auto* support = new QHBoxLayout;
     support->setSpacing(10);
     reportIssue_ = new InfoCardButton(
@@ -157,6 +155,7 @@ InfoTab::InfoTab(SettingsState& state, const SettingsView::Dependencies& depende
     reportIssue_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
     featureRequests_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Minimum);
     column->addLayout(support);
+    column->addWidget(makeNotOpenedNotice());
 
     column->addWidget(sectionBreak(QStringLiteral("App Controls"),
                                    QStringLiteral("Core controls available directly in Settings.")));
@@ -214,16 +213,43 @@ QWidget* InfoTab::makeHeader(const SettingsView::Dependencies& dependencies) {
     madeBy->setSpacing(4);
     madeBy->addWidget(SettingsStyle::label(QStringLiteral("made by"), 12, QFont::DemiBold, true));
     companyLink_ = new LinkButton(linkLabel(dependencies.companyURL));
-    const SettingsShell shell = dependencies.shell;
     const std::string url = dependencies.companyURL;
-    connect(companyLink_, &QAbstractButton::clicked, this, [shell, url] {
-        if (shell.openUrl) shell.openUrl(url);
-    });
+    connect(companyLink_, &QAbstractButton::clicked, this, [this, url] { open(url); });
     madeBy->addWidget(companyLink_);
     row->addLayout(madeBy);
     row->setAlignment(madeBy, Qt::AlignTop);
     row->setAlignment(texts, Qt::AlignTop);
     return header;
+}
+
+QWidget* InfoTab::makeNotOpenedNotice() {
+    notOpened_ = new QWidget;
+    auto* column = new QVBoxLayout(notOpened_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(6);
+    column->addWidget(SettingsStyle::wrappingLabel(
+        QStringLiteral("No web browser could open the page. Copy its address into one:"), 11, QFont::DemiBold,
+        false));
+    notOpenedAddress_ = new QLineEdit;
+    notOpenedAddress_->setReadOnly(true);
+    notOpenedAddress_->setFont(Typography::monospaced(11));
+    column->addWidget(notOpenedAddress_);
+    notOpened_->hide();
+    return notOpened_;
+}
+
+void InfoTab::open(const std::string& url) {
+    notOpened_->hide();
+    if (!shell_.openUrl) return;
+    QPointer<InfoTab> self(this);
+    shell_.openUrl(url, [self, url](bool opened) {
+        if (!self || opened) return;
+        // Said here, where the user clicked, with the address ready to copy.
+        self->notOpenedAddress_->setText(QString::fromStdString(url));
+        self->notOpened_->show();
+        self->notOpenedAddress_->selectAll();
+        self->notOpenedAddress_->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 }  // namespace mosaiko

@@ -8,6 +8,8 @@
 #include "settings/ui/SettingsStyle.hpp"
 #include "settings/ui/SettingsView.hpp"
 
+class QLineEdit;
+
 namespace mosaiko {
 
 class UpdaterStatusCard;
@@ -51,12 +53,19 @@ class InfoTab final : public QWidget {
     InfoCardButton* tippsCard() const { return tipps_; }
     InfoCardButton* permissionWizardCard() const { return permissionWizard_; }
     UpdaterStatusCard* updaterCard() const { return updaterCard_; }
+    // Shown when no browser took a link: what happened and the address to copy.
+    QWidget* notOpenedNotice() const { return notOpened_; }
+    QLineEdit* notOpenedAddress() const { return notOpenedAddress_; }
 
     // The label of the maker's link: the address without its scheme and trailing slash.
     static QString linkLabel(const std::string& url);
 
   private:
     QWidget* makeHeader(const SettingsView::Dependencies& dependencies);
+    QWidget* makeNotOpenedNotice();
+    void open(const std::string& url);
+
+    SettingsShell shell_;
 
     QLabel* version_ = nullptr;
     LinkButton* companyLink_ = nullptr;
@@ -65,6 +74,8 @@ class InfoTab final : public QWidget {
     InfoCardButton* tipps_ = nullptr;
     InfoCardButton* permissionWizard_ = nullptr;
     UpdaterStatusCard* updaterCard_ = nullptr;
+    QWidget* notOpened_ = nullptr;
+    QLineEdit* notOpenedAddress_ = nullptr;
 };
 
 }  // namespace mosaiko

@@ -1,6 +1,7 @@
 #include "settings/ui/LibraryShortcutSheet.hpp"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -26,17 +27,13 @@ LibraryShortcutSheet::LibraryShortcutSheet(SettingsState& state,
     title->setMinimumWidth(460 - 40);  // the sheet's width
     column->addWidget(title);
     column->addWidget(SettingsStyle::wrappingLabel(
-        QStringLiteral(
-            "Press a combination with Command, Control, or Option plus a single key. Mosaiko will open "
-            "the floating library without stealing focus from the current app."),
+        QStringLiteral("Press a combination with Ctrl, Alt or Super plus a single key. Mosaiko will open the "
+                       "floating library without stealing focus from the current app."),
         12));
 
     recorder_ = new ShortcutRecorderView(std::move(keyEventOf));
     recorder_->setFixedHeight(132);
-    recorder_->onShortcutRecorded = [this](const KeyboardShortcut& shortcut) {
-        awaited_.reset();
-        state_.saveRecordedLibraryShortcut(shortcut);
-    };
+    recorder_->onShortcutRecorded = [this](const KeyboardShortcut& shortcut) { record(shortcut); };
     auto* texts = new QVBoxLayout(recorder_);
     texts->setContentsMargins(18, 18, 18, 18);
     texts->setSpacing(8);
@@ -70,12 +67,33 @@ LibraryShortcutSheet::LibraryShortcutSheet(SettingsState& state,
     buttons->addWidget(cancel_);
     column->addLayout(buttons);
 
+    // Tab may move the focus to a button; a combination pressed there is the recorder's too.
+    for (QWidget* other :
+         {static_cast<QWidget*>(disable_), static_cast<QWidget*>(cancel_), static_cast<QWidget*>(this)})
+        other->installEventFilter(this);
+
     refresh_ = std::make_unique<DeferredRefresh>(this, [this] { refresh(); });
     refresh_->watch(state_.prefs().libraryShortcut);
     refresh();
 }
 
 LibraryShortcutSheet::~LibraryShortcutSheet() = default;
+
+bool LibraryShortcutSheet::eventFilter(QObject* watched, QEvent* event) {
+    const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+    if (!key || watched == recorder_) return QDialog::eventFilter(watched, event);
+    const auto shortcut = recorder_->captured(*static_cast<QKeyEvent*>(event));
+    if (!shortcut) return QDialog::eventFilter(watched, event);
+    event->accept();
+    // Overridden shortcuts come back as a key press.
+    if (event->type() == QEvent::KeyPress) record(*shortcut);
+    return true;
+}
+
+void LibraryShortcutSheet::record(const KeyboardShortcut& shortcut) {
+    awaited_.reset();
+    state_.saveRecordedLibraryShortcut(shortcut);
+}
 
 void LibraryShortcutSheet::keyTypedAnywhere(const KeyEvent& event) {
     // Keys typed in another application while the sheet waits are none of its business.
@@ -98,6 +116,8 @@ void LibraryShortcutSheet::refresh() {
     current_->setText(shortcut ? QString::fromStdString(shortcut->displayString())
                                : QStringLiteral("Disabled"));
     disable_->setEnabled(shortcut.has_value());
+    // Keys reach the recorder without a click, after every change of what the sheet shows.
+    if (isVisible()) recorder_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace mosaiko

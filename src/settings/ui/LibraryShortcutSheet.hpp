@@ -15,7 +15,8 @@ namespace mosaiko {
 class DeferredRefresh;
 
 // The sheet that records the library's global shortcut: the first combination recorded is stored
-// and closes it; "Disable" removes the shortcut, "Cancel" changes nothing. A combination that
+// and closes it; "Disable" removes the shortcut, "Cancel" changes nothing. The recorder holds the
+// focus, and a combination typed while a button has it is recorded all the same. A combination that
 // another program holds never reaches the sheet; when the key tap saw it typed and the sheet did not
 // receive it, the sheet says so and stays open.
 class LibraryShortcutSheet final : public QDialog {
@@ -35,8 +36,12 @@ class LibraryShortcutSheet final : public QDialog {
     // A key press typed anywhere while the sheet records.
     void keyTypedAnywhere(const KeyEvent& event);
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void refresh();
+    void record(const KeyboardShortcut& shortcut);
 
     SettingsState& state_;
     ShortcutRecorderView* recorder_ = nullptr;

@@ -5,7 +5,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace mosaiko::manage_view {
 
@@ -17,6 +19,8 @@ void place(QWidget& view, QWidget* content, QScrollArea* list, bool embedded, co
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // Like every other tab: the scroll indicator is always shown.
+        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         scroll->setWidget(content);
         layout->addWidget(scroll);
         list->setFixedHeight(static_cast<int>(sizes.embeddedListHeight(0)));
@@ -27,8 +31,22 @@ void place(QWidget& view, QWidget* content, QScrollArea* list, bool embedded, co
     }
 }
 
-void fitList(const QWidget& view, QScrollArea* list, bool embedded, const Sizes& sizes) {
-    if (embedded) list->setFixedHeight(static_cast<int>(sizes.embeddedListHeight(view.height())));
+void fitList(const QWidget& view, const QWidget* content, QScrollArea* list, bool embedded,
+             const Sizes& sizes) {
+    if (!embedded || !content || !content->layout()) return;
+    const QLayout* layout = content->layout();
+    // The width the content gets beside the always-shown scroll bar (the view may be resized before
+    // the scroll view has passed the new width on).
+    int width = view.width();
+    if (const auto* scroll = qobject_cast<const QScrollArea*>(
+            content->parentWidget() ? content->parentWidget()->parentWidget() : nullptr))
+        width -= scroll->verticalScrollBar()->sizeHint().width();
+    const int whole =
+        layout->hasHeightForWidth() ? layout->totalHeightForWidth(width) : layout->totalSizeHint().height();
+    const int rest = whole - list->height();
+    const int floor = static_cast<int>(sizes.embeddedListHeight(0));
+    const int height = std::max(view.height() - rest, floor);
+    if (height != list->height()) list->setFixedHeight(height);
 }
 
 RowList rowList(QWidget* parent, QLabel* emptyLabel, const QMargins& margins) {

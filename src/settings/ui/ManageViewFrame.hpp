@@ -24,8 +24,11 @@ struct Sizes {
 
 // Lays `content` into `view`, which has no layout yet.
 void place(QWidget& view, QWidget* content, QScrollArea* list, bool embedded, const Sizes& sizes);
-// The list's height for the view's height, when embedded.
-void fitList(const QWidget& view, QScrollArea* list, bool embedded, const Sizes& sizes);
+// The list's height for the view's height, when embedded: it takes what the rest of `content`
+// leaves of the view's height (the rest measured as laid out here), never less than the list's
+// floor, so the screen fits the window and scrolls only when the floor makes it taller.
+void fitList(const QWidget& view, const QWidget* content, QScrollArea* list, bool embedded,
+             const Sizes& sizes);
 
 // A scrolling list of rows: the empty text first, the rows after it, a stretch last.
 struct RowList {

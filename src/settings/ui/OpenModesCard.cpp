@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <cmath>
 
 #include "picker/ui/DeferredRefresh.hpp"
 #include "platform/qt/Typography.hpp"
@@ -50,22 +51,41 @@ QSize MenuBoxButton::sizeHint() const {
     return {210, QFontMetrics(font()).height() + 10};
 }
 
+namespace {
+
+constexpr double kChevron = 10;
+constexpr double kPadding = 10;
+constexpr double kChevronGap = 6;
+
+}  // namespace
+
+double MenuBoxButton::textWidth() const {
+    return std::ceil(QFontMetricsF(font()).horizontalAdvance(text()));
+}
+
+double MenuBoxButton::maximumTextWidth() const {
+    return width() - 2 * kPadding - kChevronGap - kChevron;
+}
+
+QString MenuBoxButton::shownText() const {
+    if (textWidth() <= maximumTextWidth()) return text();
+    return QFontMetricsF(font()).elidedText(text(), Qt::ElideRight, maximumTextWidth());
+}
+
 void MenuBoxButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QFontMetrics metrics(font());
+    painter.setFont(font());
     // The box hugs its content at the trailing edge of the 210 pt frame.
-    const int chevron = 10;
-    const int contentWidth = metrics.horizontalAdvance(text()) + 6 + chevron;
-    const int boxWidth = std::min(width(), contentWidth + 20);
+    const double text = std::min(textWidth(), maximumTextWidth());
+    const double boxWidth = text + 2 * kPadding + kChevronGap + kChevron;
     const QRectF box(width() - boxWidth, 0, boxWidth, height());
     SettingsStyle::paintBox(painter, box, 8, {SettingsStyle::white(0.1, 0.64)}, SettingsStyle::border());
     painter.setPen(palette().color(QPalette::WindowText));
-    const QRectF textRect = box.adjusted(10, 0, -10 - chevron - 6, 0);
-    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-                     metrics.elidedText(text(), Qt::ElideRight, static_cast<int>(textRect.width())));
+    const QRectF textRect(box.left() + kPadding, 0, text, height());
+    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextDontClip, shownText());
     SettingsStyle::paintSymbol(painter, QStringLiteral("chevron.up.chevron.down"),
-                               palette().color(QPalette::PlaceholderText), chevron,
-                               QRectF(box.right() - 10 - chevron, 0, chevron, height()), true);
+                               palette().color(QPalette::PlaceholderText), kChevron,
+                               QRectF(box.right() - kPadding - kChevron, 0, kChevron, height()), true);
 }
 
 // ---------------------------------------------------------------- OpenModesCard
@@ -109,7 +129,9 @@ QLayout* OpenModesCard::makeInlineSearchRow() {
     QHBoxLayout* label = modeLabel(QStringLiteral("Inline search"));
     inlineOpening_ = SettingsStyle::label(QStringLiteral("(opens after third character, for example"), 11,
                                           QFont::Normal, true);
-    inlineExample_ = SettingsStyle::monospacedLabel(QString(), 11, QFont::DemiBold, true);
+    inlineExample_ = new SequenceLabel;
+    inlineExample_->setFont(Typography::monospaced(11, QFont::DemiBold));
+    SettingsStyle::setSecondary(inlineExample_, true);
     inlineClosing_ = SettingsStyle::label(QStringLiteral(")"), 11, QFont::Normal, true);
     inlineNote_ = SettingsStyle::label(QStringLiteral("(currently disabled)"), 11, QFont::Normal, true);
     for (QLabel* note : {inlineOpening_, inlineExample_, inlineClosing_, inlineNote_}) label->addWidget(note);

@@ -21,9 +21,16 @@ class MenuBoxButton final : public QPushButton {
   public:
     explicit MenuBoxButton(QWidget* parent = nullptr);
     QSize sizeHint() const override;
+    // The title as drawn: whole whenever it fits the 210 pt frame, else ending in "…".
+    QString shownText() const;
 
   protected:
     void paintEvent(QPaintEvent*) override;
+
+  private:
+    // The title's width, measured without rounding it down.
+    double textWidth() const;
+    double maximumTextWidth() const;
 };
 
 // The three ways of opening the picker and the library: inline search (the trigger, edited in a

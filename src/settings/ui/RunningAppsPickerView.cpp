@@ -1,6 +1,7 @@
 #include "settings/ui/RunningAppsPickerView.hpp"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -38,7 +39,6 @@ RunningAppsPickerView::RunningAppsPickerView(AddHandler onAdd, SnapshotsProvider
                                              QWidget* parent)
     : QDialog(parent), onAdd_(std::move(onAdd)), appSnapshotsProvider_(std::move(appSnapshotsProvider)) {
     setWindowTitle(tr("Running Apps"));
-    setPalette(SettingsStyle::palette());
     setFixedSize(720, 520);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
@@ -57,6 +57,7 @@ RunningAppsPickerView::RunningAppsPickerView(AddHandler onAdd, SnapshotsProvider
 
     search_ = new QLineEdit(this);
     search_->setPlaceholderText(tr("Search"));
+    search_->installEventFilter(this);
     layout->addWidget(search_);
 
     list_ = new QListWidget(this);
@@ -84,6 +85,16 @@ RunningAppsPickerView::RunningAppsPickerView(AddHandler onAdd, SnapshotsProvider
     refresh();
 }
 
+bool RunningAppsPickerView::eventFilter(QObject* watched, QEvent* event) {
+    // The list narrows as the user types; Return there ends nothing (the sheet's default button
+    // would add whatever is selected, rows hidden by the search included).
+    if (watched == search_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 RunningAppsPickerView::SnapshotsProvider RunningAppsPickerView::liveAppSnapshots(const Workspace& workspace) {
     return [&workspace] { return RunningAppsRules::appSnapshots(workspace.runningApplications()); };
 }
@@ -101,7 +112,7 @@ void RunningAppsPickerView::showRows() {
     for (const auto& option : RunningAppsRules::filter(apps_, search_->text().toStdString())) {
         auto* item = new QListWidgetItem(list_);
         item->setData(bundleIdentifierRole, QString::fromStdString(option.bundleIdentifier));
-        item->setToolTip(QString::fromStdString(option.name));
+        item->setToolTip(SettingsStyle::plainToolTip(QString::fromStdString(option.name)));
         QWidget* row = rowWidget(option);
         item->setSizeHint(row->sizeHint());
         list_->setItemWidget(item, row);

@@ -48,6 +48,9 @@ class RunningAppsPickerView final : public QDialog {
     QPushButton* cancelButton() const { return cancelButton_; }
     QPushButton* addButton() const { return addButton_; }
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void showRows();
     void takeSelectionFromList();

@@ -1,10 +1,15 @@
 #include "settings/ui/SettingsStyle.hpp"
 
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextOption>
 #include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
 
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/SymbolImage.hpp"
@@ -121,6 +126,14 @@ QLabel* SettingsStyle::monospacedLabel(const QString& text, double points, QFont
     return result;
 }
 
+ElidedLabel* SettingsStyle::elidedLabel(const QString& text, const QFont& font, bool secondary,
+                                        QWidget* parent) {
+    auto* result = new ElidedLabel(text, parent);
+    result->setFont(font);
+    setSecondary(result, secondary);
+    return result;
+}
+
 QLabel* SettingsStyle::wrappingLabel(const QString& text, double points, QFont::Weight weight, bool secondary,
                                      QWidget* parent) {
     auto* result = new WrappingLabel(text, parent);
@@ -131,6 +144,62 @@ QLabel* SettingsStyle::wrappingLabel(const QString& text, double points, QFont::
 
 void SettingsStyle::setSecondary(QLabel* label, bool secondary) {
     label->setForegroundRole(secondary ? QPalette::PlaceholderText : QPalette::WindowText);
+}
+
+namespace {
+
+constexpr char16_t kVisibleSpace = 0x2420;
+
+// The text cut where it changes between the visible-space symbol and anything else.
+std::vector<std::pair<QString, bool>> sequenceRuns(const QString& text) {
+    std::vector<std::pair<QString, bool>> runs;
+    for (const QChar c : text) {
+        const bool symbol = c.unicode() == kVisibleSpace;
+        if (runs.empty() || runs.back().second != symbol) runs.emplace_back(QString(), symbol);
+        runs.back().first += c;
+    }
+    return runs;
+}
+
+}  // namespace
+
+QFont SettingsStyle::sequenceRunFont(const QFont& font, bool visibleSpace) {
+    if (!visibleSpace) return font;
+    QFont regular = font;
+    regular.setWeight(QFont::Normal);
+    return regular;
+}
+
+double SettingsStyle::sequenceWidth(const QFont& font, const QString& text) {
+    double width = 0;
+    for (const auto& [run, symbol] : sequenceRuns(text))
+        width += QFontMetricsF(sequenceRunFont(font, symbol)).horizontalAdvance(run);
+    return width;
+}
+
+void SettingsStyle::drawSequence(QPainter& painter, const QRectF& rect, Qt::Alignment alignment,
+                                 const QFont& font, const QString& text) {
+    const double width = sequenceWidth(font, text);
+    double x = rect.left();
+    if (alignment & Qt::AlignRight) x = rect.right() - width;
+    if (alignment & Qt::AlignHCenter) x = rect.left() + (rect.width() - width) / 2;
+    const QFontMetricsF metrics(font);
+    const double baseline = rect.top() + (rect.height() - metrics.height()) / 2 + metrics.ascent();
+    painter.save();
+    for (const auto& [run, symbol] : sequenceRuns(text)) {
+        const QFont runFont = sequenceRunFont(font, symbol);
+        painter.setFont(runFont);
+        painter.drawText(QPointF(x, baseline), run);
+        x += QFontMetricsF(runFont).horizontalAdvance(run);
+    }
+    painter.restore();
+}
+
+QString SettingsStyle::plainToolTip(const QString& text) {
+    if (text.isEmpty()) return text;
+    // Escaped inside markup, so no part of it reads as a tag; spaces and line breaks kept.
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
 }
 
 QString SettingsStyle::codeSpanMarkup(const QStringList& parts, const QStringList& code) {
@@ -181,6 +250,81 @@ void WrappingLabel::resizeEvent(QResizeEvent* event) {
     if (height() != heightForWidth(width())) updateGeometry();
 }
 
+// ---------------------------------------------------------------- SequenceLabel
+
+SequenceLabel::SequenceLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setTextFormat(Qt::PlainText);
+}
+
+QSize SequenceLabel::sizeHint() const {
+    const QMargins margins = contentsMargins();
+    return {static_cast<int>(std::ceil(SettingsStyle::sequenceWidth(font(), text()))) + margins.left() +
+                margins.right(),
+            QLabel::sizeHint().height()};
+}
+
+void SequenceLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    SettingsStyle::drawSequence(painter, QRectF(contentsRect()), alignment(), font(), text());
+}
+
+// ---------------------------------------------------------------- ElidedLabel
+
+ElidedLabel::ElidedLabel(const QString& text, QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setFullText(text);
+}
+
+void ElidedLabel::setFullText(const QString& text) {
+    full_ = text;
+    // The label's own text stays the whole name (for readers and tests); painting elides it.
+    setText(text);
+    updateToolTip();
+}
+
+QString ElidedLabel::shownText() const {
+    QString line = full_;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return fontMetrics().elidedText(line, Qt::ElideRight, contentsRect().width());
+}
+
+bool ElidedLabel::isElided() const {
+    QString line = full_;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return shownText() != line;
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+    return {0, QLabel::minimumSizeHint().height()};
+}
+
+QSize ElidedLabel::sizeHint() const {
+    return QLabel::sizeHint();
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setFont(font());
+    painter.setPen(palette().color(foregroundRole()));
+    // A name runs in its own direction (a cut right-to-left name ends in "…" on its left) and
+    // still starts at the column's edge.
+    QTextOption option(alignment() | Qt::AlignAbsolute);
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(full_.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
+    painter.drawText(QRectF(contentsRect()), shownText(), option);
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    updateToolTip();
+}
+
+void ElidedLabel::updateToolTip() {
+    setToolTip(isElided() ? SettingsStyle::plainToolTip(full_) : QString());
+}
+
 // ---------------------------------------------------------------- BoxFrame
 
 BoxFrame::BoxFrame(double radius, double fillDark, double fillLight, QWidget* parent)
@@ -228,14 +372,19 @@ BadgeLabel::BadgeLabel(const QString& text, const QFont& font, Look look, QWidge
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-void BadgeLabel::paintEvent(QPaintEvent* event) {
-    {
-        QPainter painter(this);
-        SettingsStyle::paintBox(painter, QRectF(rect()), look_.radius,
-                                {SettingsStyle::white(look_.fillDark, look_.fillLight)},
-                                SettingsStyle::border());
-    }
-    QLabel::paintEvent(event);
+QSize BadgeLabel::sizeHint() const {
+    const QMargins margins = contentsMargins();
+    return {static_cast<int>(std::ceil(SettingsStyle::sequenceWidth(font(), text()))) + margins.left() +
+                margins.right(),
+            QLabel::sizeHint().height()};
+}
+
+void BadgeLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    SettingsStyle::paintBox(painter, QRectF(rect()), look_.radius,
+                            {SettingsStyle::white(look_.fillDark, look_.fillLight)}, SettingsStyle::border());
+    painter.setPen(palette().color(foregroundRole()));
+    SettingsStyle::drawSequence(painter, QRectF(contentsRect()), Qt::AlignHCenter, font(), text());
 }
 
 }  // namespace mosaiko

@@ -14,6 +14,8 @@ class QPainter;
 
 namespace mosaiko {
 
+class ElidedLabel;
+
 // The look shared by every settings tab: the named colours with their light and dark opacities,
 // the card shapes with their 1 pt inner border, and the labels in the primary and secondary styles.
 class SettingsStyle {
@@ -64,10 +66,22 @@ class SettingsStyle {
                          bool secondary = false, QWidget* parent = nullptr);
     static QLabel* monospacedLabel(const QString& text, double points, QFont::Weight weight,
                                    bool secondary = false, QWidget* parent = nullptr);
+    // One line that ends in "…" when too long, the whole text then in its tooltip (ElidedLabel).
+    static ElidedLabel* elidedLabel(const QString& text, const QFont& font, bool secondary = false,
+                                    QWidget* parent = nullptr);
     // Wraps onto as many lines as it needs.
     static QLabel* wrappingLabel(const QString& text, double points, QFont::Weight weight = QFont::Normal,
                                  bool secondary = true, QWidget* parent = nullptr);
     static void setSecondary(QLabel* label, bool secondary);
+    // Trigger sequences with the visible-space symbol "␠": the fonts that carry it have it in their
+    // regular weight only, so the symbol is drawn in the regular weight of `font` and the rest in
+    // `font`. `font` itself for every other run.
+    static QFont sequenceRunFont(const QFont& font, bool visibleSpace);
+    static double sequenceWidth(const QFont& font, const QString& text);
+    static void drawSequence(QPainter& painter, const QRectF& rect, Qt::Alignment alignment,
+                             const QFont& font, const QString& text);
+    // A tooltip that shows `text` exactly as it is: a tooltip guesses rich text from the first tag.
+    static QString plainToolTip(const QString& text);
     // A label in the secondary style whose `code` spans (plain texts, escaped here) show in the
     // monospaced font between the plain `parts`: parts[0] code[0] parts[1] code[1] ...
     static QLabel* codeSpanLabel(const QStringList& parts, const QStringList& code, double points,
@@ -99,6 +113,40 @@ class WrappingLabel final : public QLabel {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+};
+
+// A one-line plain-text label for a trigger sequence, drawn with SettingsStyle::drawSequence.
+class SequenceLabel final : public QLabel {
+  public:
+    explicit SequenceLabel(const QString& text = {}, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+// A one-line label for a name of any length: too long for its width, it ends in "…" and shows
+// the whole text in its tooltip. It asks for its full width but makes do with none, so that the
+// controls beside it stay in view.
+class ElidedLabel final : public QLabel {
+  public:
+    explicit ElidedLabel(const QString& text = {}, QWidget* parent = nullptr);
+    void setFullText(const QString& text);
+    const QString& fullText() const { return full_; }
+    bool isElided() const;
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    QString shownText() const;
+    void updateToolTip();
+
+    QString full_;
 };
 
 // A square tile holding a symbol (or the symbol alone): the icons of cards and rows.
@@ -136,6 +184,8 @@ class BadgeLabel final : public QLabel {
     };
     explicit BadgeLabel(const QString& text, const QFont& font, QWidget* parent = nullptr);
     BadgeLabel(const QString& text, const QFont& font, Look look, QWidget* parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QEvent>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -24,6 +25,8 @@
 namespace mosaiko {
 
 namespace {
+
+constexpr int kAlertWidth = 420;
 
 int indexOf(SettingsState::Tab tab) {
     return static_cast<int>(tab);
@@ -113,7 +116,7 @@ QString SettingsView::tabTitle(Tab tab) {
 std::unique_ptr<QWidget> SettingsView::makeTabContent(Tab tab) {
     switch (tab) {
         case Tab::general:
-            return std::make_unique<GeneralTab>(*state_);
+            return std::make_unique<GeneralTab>(*state_, dependencies_.shell.launchAtLoginUnavailableReason);
         case Tab::excludedApps:
             return std::make_unique<ExcludedAppsTab>(
                 *dependencies_.prefs,
@@ -175,10 +178,12 @@ void SettingsView::applyAppearance() {
     update();
 }
 
-void SettingsView::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    // The desktop switched between light and dark.
+bool SettingsView::event(QEvent* event) {
+    const bool result = QWidget::event(event);
+    // The desktop switched between light and dark: the whole window, its sheets with it (they
+    // take its palette), changes over at once.
     if (event->type() == QEvent::ApplicationPaletteChange && !applyingAppearance_) applyAppearance();
+    return result;
 }
 
 void SettingsView::showEvent(QShowEvent* event) {
@@ -298,6 +303,11 @@ void SettingsView::presentResetAlert(bool shown) {
     QPushButton* cancel = alert->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     alert->setDefaultButton(cancel);
     alert->setEscapeButton(cancel);
+    // Wide enough for the message to read in two lines rather than a narrow column.
+    if (auto* grid = qobject_cast<QGridLayout*>(alert->layout())) {
+        grid->addItem(new QSpacerItem(kAlertWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     resetAlert_ = alert;
     connect(alert, &QDialog::finished, this, [this, alert, reset] {
         const bool confirmed = alert->clickedButton() == reset;

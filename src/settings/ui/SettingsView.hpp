@@ -81,7 +81,7 @@ class SettingsView final : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
 
   private:
     std::unique_ptr<QWidget> makeTabContent(Tab tab);

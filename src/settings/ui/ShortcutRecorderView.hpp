@@ -12,7 +12,7 @@ class QKeyEvent;
 namespace mosaiko {
 
 // Captures one key combination without a text field: it takes the focus when shown and records
-// every press that holds Control, Option or Command with one printable key, as the key tap would
+// every press that holds Ctrl, Alt or Super with one printable key, as the key tap would
 // see it; such a press goes no further (not to the window's own shortcuts). Every other press goes
 // on to the window (Escape closes the sheet, Tab moves the focus).
 class ShortcutRecorderView final : public QWidget {

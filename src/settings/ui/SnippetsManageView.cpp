@@ -1,5 +1,6 @@
 #include "settings/ui/SnippetsManageView.hpp"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -40,13 +41,14 @@ class SnippetManagementRow final : public QWidget {
         row->setSpacing(10);
         auto* names = new QVBoxLayout;
         names->setSpacing(3);
+        name = SettingsStyle::elidedLabel(QString::fromStdString(snippet.name),
+                                          Typography::system(12, QFont::DemiBold), false, this);
+        names->addWidget(name);
         names->addWidget(
-            SettingsStyle::label(QString::fromStdString(snippet.name), 12, QFont::DemiBold, false, this));
-        names->addWidget(SettingsStyle::monospacedLabel(
-            QString::fromStdString(SnippetsManageRules::shortcodeLine(snippet)), 11, QFont::Normal, true,
-            this));
-        row->addLayout(names);
-        row->addStretch(1);
+            SettingsStyle::elidedLabel(QString::fromStdString(SnippetsManageRules::shortcodeLine(snippet)),
+                                       Typography::monospaced(11), true, this));
+        // The names take what the text and the buttons leave.
+        row->addLayout(names, 1);
 
         // One line: line breaks read as spaces here; the text itself is inserted as stored.
         QString text = QString::fromStdString(snippet.insertText);
@@ -56,7 +58,7 @@ class SnippetManagementRow final : public QWidget {
         insertText->setFont(fitted.font);
         insertText->setMaximumWidth(240);
         insertText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        insertText->setToolTip(QString::fromStdString(snippet.insertText));
+        insertText->setToolTip(SettingsStyle::plainToolTip(QString::fromStdString(snippet.insertText)));
         row->addWidget(insertText);
 
         edit = new QPushButton(tr("Edit\u2026"), this);
@@ -67,14 +69,26 @@ class SnippetManagementRow final : public QWidget {
         remove->setFlat(true);
         remove->setAutoDefault(false);
         remove->setToolTip(tr("Delete"));
-        remove->setIcon(SymbolImage::icon(QStringLiteral("trash"), palette().color(QPalette::WindowText), 14,
-                                          devicePixelRatioF()));
+        updateIcon();
         connect(remove, &QPushButton::clicked, this, [onDelete = std::move(onDelete)] { onDelete(); });
         row->addWidget(remove);
     }
 
+    ElidedLabel* name = nullptr;
     QPushButton* edit = nullptr;
     QPushButton* remove = nullptr;
+
+  protected:
+    void changeEvent(QEvent* event) override {
+        QWidget::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange) updateIcon();
+    }
+
+  private:
+    void updateIcon() {
+        remove->setIcon(SymbolImage::icon(QStringLiteral("trash"), palette().color(QPalette::WindowText), 14,
+                                          devicePixelRatioF()));
+    }
 };
 
 }  // namespace
@@ -82,8 +96,8 @@ class SnippetManagementRow final : public QWidget {
 SnippetsManageView::SnippetsManageView(bool isEmbeddedInSettings, CustomContentStore& custom,
                                        PreferencesStore& prefs, QWidget* parent)
     : QWidget(parent), isEmbeddedInSettings_(isEmbeddedInSettings), custom_(custom), prefs_(prefs) {
-    QWidget* content = buildContent();  // makes the list
-    manage_view::place(*this, content, list_, isEmbeddedInSettings_, sizes);
+    content_ = buildContent();  // makes the list
+    manage_view::place(*this, content_, list_, isEmbeddedInSettings_, sizes);
 
     refresh_ = std::make_unique<DeferredRefresh>(this, [this] { refresh(); });
     refresh_->watch(custom_.snippets);
@@ -233,7 +247,7 @@ std::vector<QPushButton*> SnippetsManageView::deleteButtons() const {
 
 void SnippetsManageView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    manage_view::fitList(*this, list_, isEmbeddedInSettings_, sizes);
+    manage_view::fitList(*this, content_, list_, isEmbeddedInSettings_, sizes);
 }
 
 }  // namespace mosaiko

@@ -73,6 +73,7 @@ class SnippetsManageView final : public QWidget {
     QLineEdit* insertText_ = nullptr;
     QLineEdit* keywords_ = nullptr;
     QPushButton* add_ = nullptr;
+    QWidget* content_ = nullptr;
     QScrollArea* list_ = nullptr;
     QVBoxLayout* rowsLayout_ = nullptr;
     QLabel* emptyLabel_ = nullptr;

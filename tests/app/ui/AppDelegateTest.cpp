@@ -356,5 +356,24 @@ TEST_F(AppDelegateTest, EscapeClosesTheLibraryWindow) {
     EXPECT_FALSE(window->onKeyDown(escape));
 }
 
+// The library floats over every window; what is asked for while it shows floats too, so that it can
+// come in front of it, and goes back to an ordinary window once the library is gone.
+TEST_F(AppDelegateTest, WindowsOpenedOverTheLibraryFloatUntilItCloses) {
+    auto delegate = launch();
+    delegate->perform(MenuAction::openSettings);
+    EXPECT_FALSE(delegate->prefsWindow()->isKeptAbove());
+    delegate->perform(MenuAction::openLibrary);
+    for (MenuAction action : {MenuAction::openSettings, MenuAction::openStats, MenuAction::openTipps})
+        delegate->perform(action);
+    const std::vector<WindowController*> windows{delegate->prefsWindow(), delegate->statsWindow(),
+                                                 delegate->onboardingWindow()};
+    for (WindowController* window : windows) EXPECT_TRUE(window->isKeptAbove());
+    delegate->libraryWindow()->close();
+    for (WindowController* window : windows) {
+        EXPECT_FALSE(window->isKeptAbove());
+        EXPECT_TRUE(window->window()->isVisible());
+    }
+}
+
 }  // namespace
 }  // namespace mosaiko

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTest>
 
 #include "content/CollectionsStore.hpp"
 #include "content/CustomContentStore.hpp"
@@ -150,6 +151,27 @@ TEST(WindowControllers, LibraryWindowSeesKeysBeforeTheFocusedViewAndOnlyOnce) {
         QKeyEvent unhandledEscape(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);
         QApplication::sendEvent(field, &unhandledEscape);
         EXPECT_EQ(calls, 3);
+    }
+}
+
+// Ctrl+W closes whichever of the program's windows has the keyboard.
+TEST(WindowControllers, CtrlWClosesEachWindow) {
+    GuideServices services;
+    PreferencesWindowController settings;
+    StatsWindowController stats(services.usage);
+    OnboardingWindowController guide(OnboardingPage::welcome, services.prefs, services.dependencies());
+    LibraryContent content;
+    LibraryWindowController library(content.model, content.custom);
+    for (WindowController* controller :
+         {static_cast<WindowController*>(&settings), static_cast<WindowController*>(&stats),
+          static_cast<WindowController*>(&guide), static_cast<WindowController*>(&library)}) {
+        QWidget* window = controller->window();
+        controller->showWindow();
+        QApplication::setActiveWindow(window);
+        if (QApplication::activeWindow() != window) GTEST_SKIP() << "this platform activates no window";
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_W,
+                        Qt::ControlModifier);
+        EXPECT_FALSE(window->isVisible()) << window->windowTitle().toStdString();
     }
 }
 

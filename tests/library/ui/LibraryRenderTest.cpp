@@ -3,14 +3,21 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
+#include <QToolButton>
 #include <cstdlib>
 
 #include "library/ui/LibraryEntryGrid.hpp"
 #include "library/ui/LibraryInspectorView.hpp"
+#include "library/ui/LibraryPinsPane.hpp"
+#include "library/ui/LibraryTextLabel.hpp"
 #include "library/ui/LibraryUiFixture.hpp"
 #include "library/ui/LibraryVariantStripView.hpp"
+#include "library/ui/PinsManagementRow.hpp"
+#include "library/ui/TokenField.hpp"
 #include "picker/ui/MixedTonePopover.hpp"
 
 namespace mosaiko::testing {
@@ -58,6 +65,35 @@ class LibraryRenderTest : public LibraryUiFixture, public ::testing::WithParamIn
         return false;
     }
 
+    // The largest difference of lightness between a pixel of `area` and the pixel at `background`.
+    static int contrast(const QImage& image, const QRect& area, QPoint background) {
+        const int base = QColor(image.pixel(background)).lightness();
+        int most = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                most = std::max(most, std::abs(QColor(image.pixel(x, y)).lightness() - base));
+        return most;
+    }
+    static int contrast(const QImage& image) {
+        return contrast(image, image.rect(), QPoint(1, image.height() / 2));
+    }
+
+    // How far apart the colours of two images of a button are, beside its title.
+    static int fillDistance(const QImage& a, const QImage& b) {
+        const QPoint at(6, a.height() / 2);
+        const QColor x(a.pixel(at)), y(b.pixel(at));
+        return std::abs(x.red() - y.red()) + std::abs(x.green() - y.green()) + std::abs(x.blue() - y.blue());
+    }
+
+    // The leftmost column of `image` that holds ink, against its top right pixel.
+    static int leftmostInk(const QImage& image) {
+        const int base = QColor(image.pixel(image.width() - 1, 0)).lightness();
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height(); ++y)
+                if (std::abs(QColor(image.pixel(x, y)).lightness() - base) > 80) return x;
+        return image.width();
+    }
+
     QRect tileInView(int index) {
         const QRect cell = view->grid()->cellRect(index);
         return QRect(view->grid()->viewport()->mapTo(view.get(), cell.topLeft()), cell.size())
@@ -72,6 +108,15 @@ TEST_P(LibraryRenderTest, ACategory) {
     const QImage image = render();
     save(image, QStringLiteral("category"));
     EXPECT_TRUE(hasColourIn(image, tileInView(0)));
+
+    // The selected section's symbol shows on the row's accent fill.
+    QListWidget* sidebar = view->sidebar();
+    ASSERT_NE(sidebar->currentItem(), nullptr);
+    const QRect row = sidebar->visualItemRect(sidebar->currentItem());
+    const QImage rows = sidebar->viewport()->grab().toImage();
+    EXPECT_GT(contrast(rows, QRect(row.left(), row.top(), 22, row.height()),
+                       QPoint(row.right() - 4, row.center().y())),
+              80);
 }
 
 TEST_P(LibraryRenderTest, ASearchOnTheAllTab) {
@@ -97,8 +142,41 @@ TEST_P(LibraryRenderTest, ThePinsTab) {
     collections.setPinnedAlias("party hat", "heart");
     model->setContentFilter(LibraryViewModel::ContentFilter::pins);
     settle();
+    collections.togglePinned(addSnippet(
+        "A snippet whose name goes on and on, longer than the column it sits in", std::string(80, 'x')));
+    settle();
     save(render(), QStringLiteral("pins"));
     EXPECT_FALSE(view->showsInspector());
+
+    // The first pin cannot move up, the second can: the disabled arrow is plainly fainter.
+    const auto order = view->pinsPane()->rowOrder();
+    QToolButton* disabled = view->pinsPane()->row(order[0])->moveUpButton();
+    QToolButton* enabled = view->pinsPane()->row(order[1])->moveUpButton();
+    ASSERT_FALSE(disabled->isEnabled());
+    ASSERT_TRUE(enabled->isEnabled());
+    EXPECT_LT(contrast(disabled->grab().toImage()) * 2, contrast(enabled->grab().toImage()));
+}
+
+// A long snippet name and a right-to-left one in the inspector; without a target application
+// "Insert" looks disabled.
+TEST_P(LibraryRenderTest, TheInspectorWithALongAndARightToLeftName) {
+    model->setContentFilter(LibraryViewModel::ContentFilter::shortcodes);
+    const std::string name =
+        "Quarterly report boilerplate for the regional sales meeting with "
+        "Supercalifragilisticexpialidociouslylongword";
+    model->selectEntry(addSnippet(name, "Dear team,\nplease find the figures attached."),
+                       LibraryViewModel::SelectionOrigin::mouse);
+    save(render(), QStringLiteral("inspector-long-name"));
+    QPushButton* insert = view->inspector()->insertButton();
+    ASSERT_FALSE(insert->isEnabled());
+    const QImage disabled = insert->grab().toImage();
+    model->setInsertionTargetName("Editor");
+    settle();
+    EXPECT_GT(fillDistance(disabled, insert->grab().toImage()), 60);
+
+    model->selectEntry(addSnippet("שלום עולם", "shalom"), LibraryViewModel::SelectionOrigin::mouse);
+    save(render(), QStringLiteral("inspector-rtl-name"));
+    EXPECT_LT(leftmostInk(view->inspector()->nameLabel()->grab().toImage()), 12);
 }
 
 TEST_P(LibraryRenderTest, TheShortcodesTabAndTheEditSheet) {
@@ -108,6 +186,15 @@ TEST_P(LibraryRenderTest, TheShortcodesTabAndTheEditSheet) {
     settle();
     ASSERT_TRUE(view->editSheet());
     save(view->editSheet()->grab().toImage(), QStringLiteral("edit-sheet"));
+
+    // Without a shortcode "Save" is disabled, and looks it.
+    QPushButton* saveButton = view->editSheet()->saveButton();
+    const QImage enabled = saveButton->grab().toImage();
+    view->editSheet()->shortcodesField()->setText(QString());
+    emit view->editSheet()->shortcodesField()->textEdited(QString());
+    ASSERT_FALSE(saveButton->isEnabled());
+    save(view->editSheet()->grab().toImage(), QStringLiteral("edit-sheet-disabled"));
+    EXPECT_GT(fillDistance(enabled, saveButton->grab().toImage()), 60);
 }
 
 TEST_P(LibraryRenderTest, TheMixPopover) {

@@ -31,10 +31,7 @@ class LibraryUiFixture : public ::testing::Test {
         DesktopAppearance::overrideAccent(QColor(0x0a, 0x84, 0xff));
         custom.addSnippet("Sign-off", "Best regards,\nAlex", {"bye", "regards"}, {"mail"});
         custom.addSnippet("Address", "221B Baker Street, London", {"addr"}, {});
-        std::vector<EmojiEntry> extra = GlyphCatalog::entries();
-        for (const auto& e : EmoticonCatalog::allEntries()) extra.push_back(e);
-        for (const auto& e : custom.allEmojiEntries()) extra.push_back(e);
-        db().setExtraEmojis(extra);
+        mergeContent();
         model = std::make_unique<LibraryViewModel>(db(), prefs, usage, collections, loop);
         view = std::make_unique<LibraryView>(*model, custom);
         view->resize(1280, 780);
@@ -51,6 +48,23 @@ class LibraryUiFixture : public ::testing::Test {
             new EmojiDatabase(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
                               OperatingSystemVersion{99, 0, 0});
         return *database;
+    }
+
+    // The catalogs and the snippets as the database's extra entries, as the content coordinator
+    // merges them.
+    void mergeContent() {
+        std::vector<EmojiEntry> extra = GlyphCatalog::entries();
+        for (const auto& e : EmoticonCatalog::allEntries()) extra.push_back(e);
+        for (const auto& e : custom.allEmojiEntries()) extra.push_back(e);
+        db().setExtraEmojis(extra);
+    }
+
+    // A new snippet, in the library once merged; its entry id.
+    std::string addSnippet(const std::string& name, const std::string& text) {
+        custom.addSnippet(name, text, {"code"}, {});
+        mergeContent();
+        settle();
+        return "snippet-" + custom.snippets().front().id;  // new snippets come first
     }
 
     // Lets the model's deferred work and the views' redraws run.

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include "library/ui/LibraryEntryGrid.hpp"
@@ -12,6 +13,7 @@
 #include "library/ui/LibraryPinsPane.hpp"
 #include "library/ui/LibraryShortcodeRow.hpp"
 #include "library/ui/LibraryShortcodeRowsPane.hpp"
+#include "library/ui/LibraryTextLabel.hpp"
 #include "library/ui/LibraryUiFixture.hpp"
 #include "library/ui/LibraryVariantStripView.hpp"
 #include "library/ui/PinAliasField.hpp"
@@ -20,6 +22,7 @@
 #include "library/ui/TokenField.hpp"
 #include "picker/ui/MixedTonePopover.hpp"
 #include "picker/ui/MixedToneVariantMatrix.hpp"
+#include "platform/qt/Typography.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -47,6 +50,16 @@ class LibraryViewTest : public LibraryUiFixture {
 
     std::vector<std::string> inserted;
 };
+
+// What a tooltip shows, read the way Qt reads it (rich text when it looks like markup).
+QString shownToolTip(const QString& tip) {
+    QTextDocument document;
+    if (Qt::mightBeRichText(tip))
+        document.setHtml(tip);
+    else
+        document.setPlainText(tip);
+    return document.toPlainText();
+}
 
 TEST_F(LibraryViewTest, ColumnsFollowTheTab) {
     EXPECT_TRUE(view->showsSidebar());
@@ -199,6 +212,62 @@ TEST_F(LibraryViewTest, VariantStripPreviewsAndRemembers) {
     EXPECT_TRUE(strip->isMixHighlighted());
     EXPECT_EQ(prefs.rememberedEmojiVariantsByEntryID().at("people_holding_hands"),
               model->selectedEntry()->variants->options()[static_cast<std::size_t>(mixed)].emoji);
+}
+
+// Names the user chose stay inside the inspector's column: cut after three lines with an ellipsis,
+// shown whole (and verbatim, markup and all) in the tooltip; a short name has no tooltip.
+TEST_F(LibraryViewTest, InspectorNamesFitTheColumn) {
+    const std::string longName = "<b>Hello</b>" + std::string(120, 'W');
+    for (const auto& [name, truncated] : {std::pair{longName, true}, std::pair{std::string("Note"), false}}) {
+        model->setContentFilter(Filter::shortcodes);
+        model->selectEntry(addSnippet(name, "text"), LibraryViewModel::SelectionOrigin::mouse);
+        settle();
+        LibraryTextLabel* label = view->inspector()->nameLabel();
+        EXPECT_EQ(label->isTruncated(), truncated) << name;
+        EXPECT_EQ(shownToolTip(label->toolTip()), truncated ? QString::fromStdString(name) : QString())
+            << name;
+        EXPECT_LE(label->height(), 3 * QFontMetrics(Typography::system(19, QFont::Bold)).height() + 3);
+        EXPECT_LE(label->mapTo(view->inspector(), QPoint(label->width(), 0)).x(), view->inspector()->width());
+    }
+}
+
+// The preview card grows for a text that fills three lines at its full size instead of shrinking
+// it; an emoji keeps the least height.
+TEST_F(LibraryViewTest, PreviewCardGrowsWithItsText) {
+    model->selectEntry("thumbsup", LibraryViewModel::SelectionOrigin::mouse);
+    settle();
+    const int least = view->inspector()->previewCard()->height();
+    EXPECT_EQ(least, 90 + 28);
+    model->setContentFilter(Filter::shortcodes);
+    model->selectEntry(addSnippet("Memo", "Dear team, see the figures."),
+                       LibraryViewModel::SelectionOrigin::mouse);
+    settle();
+    EXPECT_GT(view->inspector()->previewCard()->height(), least);
+}
+
+// A pinned entry's row keeps its buttons inside the pane whatever the length of its name and text;
+// an emoticon too wide for the row's narrow column is cut with an ellipsis, whole in its tooltip.
+TEST_F(LibraryViewTest, PinRowsKeepTheirButtonsInView) {
+    const std::string longText(300, 'x');
+    const std::string id = addSnippet(std::string(200, 'N'), longText);
+    for (const std::string& pinned : {id, std::string("emoticon-shrug")}) collections.togglePinned(pinned);
+    model->setContentFilter(Filter::pins);
+    settle();
+    const QWidget* viewport = view->pinsPane()->viewport();
+    for (const std::string& pinned : {id, std::string("emoticon-shrug")}) {
+        PinsManagementRow* row = view->pinsPane()->row(pinned);
+        ASSERT_NE(row, nullptr) << pinned;
+        const QWidget* unpin = row->unpinButton();
+        EXPECT_LE(unpin->mapTo(viewport, QPoint(unpin->width(), 0)).x(), viewport->width()) << pinned;
+        EXPECT_GT(row->aliasField()->width(), 60) << pinned;
+    }
+    EXPECT_EQ(shownToolTip(view->pinsPane()->row("emoticon-shrug")->emojiLabel()->toolTip()),
+              QString::fromStdString(db().entryForID("emoticon-shrug")->emoji));
+    EXPECT_EQ(shownToolTip(view->pinsPane()->row(id)->nameLabel()->toolTip()), QString(200, 'N'));
+
+    // A click on the texts selects the row's entry.
+    QTest::mouseClick(view->pinsPane()->row(id)->nameLabel(), Qt::LeftButton);
+    EXPECT_EQ(model->selectedEntryID(), id);
 }
 
 }  // namespace

@@ -48,6 +48,8 @@ TEST_F(GuideViewTest, TabsAndFooterWalkThePagesAndFinishCloses) {
 TEST_F(GuideViewTest, PagesFollowTheTriggerAndTheInstantOpenSequenceWhileOpen) {
     auto view = guide(Page::welcome);
     EXPECT_EQ(textOf(view->page(), "welcomeHeadline"), "Type ;. Search. Hit enter. Keep moving.");
+    EXPECT_EQ(find<QWidget>(view->page(), "insertChip")->findChild<QLabel*>()->text(),
+              QStringLiteral("Enter"));
     prefs.setInlineTrigger("");
     settle();
     EXPECT_EQ(textOf(view->page(), "welcomeHeadline"),

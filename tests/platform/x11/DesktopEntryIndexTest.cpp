@@ -1,7 +1,12 @@
 #include "platform/x11/DesktopEntryIndex.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -23,6 +28,17 @@ class DesktopEntryIndexTest : public ::testing::Test {
         const fs::path path = root / relative;
         fs::create_directories(path.parent_path());
         std::ofstream(path) << content;
+    }
+
+    // Whether `condition` holds within `seconds`, asked again and again.
+    template <class Condition>
+    static bool eventually(Condition condition, double seconds = 10) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
     }
 
     fs::path root;
@@ -84,13 +100,54 @@ TEST_F(DesktopEntryIndexTest, PicksTheNameOfTheLocale) {
     EXPECT_EQ(nameIn(""), "Colour");
 }
 
+// Noticed by a lookup, read again on the index's thread: the lookup answers from what it had.
 TEST_F(DesktopEntryIndexTest, NoticesNewlyInstalledEntries) {
     write("d/applications/a.desktop", "[Desktop Entry]\nName=A\n");
     DesktopEntryIndex index({(root / "d").string()}, "C");
     EXPECT_EQ(index.entryWithId("b"), std::nullopt);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a later modification time
     write("d/applications/b.desktop", "[Desktop Entry]\nName=B\nStartupWMClass=Bee\n");
+    EXPECT_TRUE(eventually([&] { return index.entryForWindowClass("Bee").has_value(); }));
     EXPECT_EQ(index.entryForWindowClass("Bee")->name, "B");
+}
+
+// A FIFO named *.desktop hung the main thread in open() for good, the picker with it.
+TEST_F(DesktopEntryIndexTest, AFifoInPlaceOfAnEntryIsNeverOpened) {
+    write("d/applications/a.desktop", "[Desktop Entry]\nName=A\n");
+    const fs::path fifo = root / "d/applications/b.desktop";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> done{false};
+    bool readerWaited = false;
+    // A reader stuck in open() lets a writer open without waiting (and is let go by it).
+    std::thread writer([&] {
+        while (!done && !readerWaited) {
+            const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                readerWaited = true;
+                ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    DesktopEntryIndex index({(root / "d").string()}, "C");
+    EXPECT_TRUE(eventually([&] { return index.entryWithId("a").has_value(); }));
+    EXPECT_EQ(index.entryAtPath(fifo.string()), std::nullopt);
+    done = true;
+    writer.join();
+    EXPECT_FALSE(readerWaited);
+}
+
+// Two links that lead into folders above them made the scan go on without end (each link doubles
+// the paths below it).
+TEST_F(DesktopEntryIndexTest, AFolderReachedAgainThroughLinksIsReadOnce) {
+    write("d/applications/a.desktop", "[Desktop Entry]\nName=A\n");
+    write("d/applications/x/b.desktop", "[Desktop Entry]\nName=B\n");
+    fs::create_directory_symlink("..", root / "d/applications/x/up");
+    fs::create_directory_symlink("../x", root / "d/applications/x/again");
+    DesktopEntryIndex index({(root / "d").string()}, "C");
+    EXPECT_TRUE(eventually([&] { return index.entryWithId("a").has_value(); }, 30));
+    EXPECT_TRUE(index.entryWithId("x-b"));
+    EXPECT_FALSE(index.entryWithId("x-up-a"));  // the folder was read already, under its own name
 }
 
 }  // namespace

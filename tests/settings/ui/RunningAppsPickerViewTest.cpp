@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include "platform/BuildInfo.hpp"
 #include "settings/ui/RunningAppsPickerView.hpp"
@@ -21,6 +22,8 @@ class RunningAppsPickerViewTest : public ::testing::Test {
     std::vector<std::vector<ExcludedApp>> added;
     RunningAppsPickerView sheet{[this](const std::vector<ExcludedApp>& apps) { added.push_back(apps); },
                                 [this] { return running; }};
+
+    RunningAppsPickerViewTest() { sheet.show(); }
 
     void select(const std::string& identifier) {
         for (int i = 0; i < sheet.list()->count(); ++i) {
@@ -52,6 +55,15 @@ TEST_F(RunningAppsPickerViewTest, SelectionSurvivesSearchAndRefreshAndIsHandedOv
     EXPECT_EQ(added[0],
               (std::vector<ExcludedApp>{{"Text Editor", "org.gnome.TextEditor"}, {"xterm", "XTerm"}}));
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
+}
+
+TEST_F(RunningAppsPickerViewTest, ReturnInTheSearchFieldNeitherAddsNorCloses) {
+    select("XTerm");
+    sheet.searchField()->setText(QStringLiteral("files"));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(sheet.searchField(), key);
+    EXPECT_TRUE(added.empty());
+    EXPECT_TRUE(sheet.isVisible());
+    EXPECT_EQ(sheet.searchField()->text(), QStringLiteral("files"));
 }
 
 TEST_F(RunningAppsPickerViewTest, CancelHandsOverNothing) {

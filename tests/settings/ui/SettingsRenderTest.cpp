@@ -76,6 +76,9 @@ class SettingsRenderTest : public SettingsUiFixture, public ::testing::WithParam
 TEST_P(SettingsRenderTest, GeneralTab) {
     prefs.setLibraryShortcut(KeyboardShortcut{14, ModifierFlag::control | ModifierFlag::option, "e"});
     prefs.setDefaultSkinTone(SkinTone::mediumLight);
+    launchAtLoginUnavailable =
+        "Mosaiko runs from its build folder (/home/user/mosaiko/build), so it does "
+        "not start at login; an installed Mosaiko (cmake --install) does.";
     open();
     prefs.setInlineTrigger(";;");
     view->state().chooseQuickOpenShortcut(QuickOpenShortcut::doubleSemicolon);
@@ -92,7 +95,7 @@ TEST_P(SettingsRenderTest, InfoTab) {
 }
 
 TEST_P(SettingsRenderTest, Sheets) {
-    prefs.setOpeningSequenceBlocklist({";x", "a b", ":)"});
+    prefs.setOpeningSequenceBlocklist({";x", "a b", ":)", " ;", "\t"});
     open();
     view->state().openCustomSearchTriggerEditor();
     view->state().setCustomSearchTriggerDraft("; ");

@@ -29,14 +29,25 @@ class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithP
     void SetUp() override {
         SettingsUiFixture::SetUp();
         DesktopAppearance::overrideDark(GetParam());
-        for (const char* id : {"grinning", "partying_face", "heart", "tada", "gone"})
+        // Long and right-to-left names among the ordinary ones.
+        const std::string longName =
+            "A snippet with a name far too long for its row, written out in full to see where it ends";
+        const std::string rightToLeft = "\u05DE\u05D7\u05E9\u05D1\u05D5\u05DF \u05D4\u05DE\u05E9\u05E8\u05D3";
+        for (const char* id : {"grinning", "partying_face", "heart", "tada", "gone",
+                               "an-entry-that-is-gone-with-an-identifier-much-too-long-for-its-column"})
             collections.togglePinned(id);
         collections.setPinnedAlias("party hat", "partying_face");
-        prefs.setExcludedApps({{"Text Editor", "org.gnome.TextEditor"}, {"Kitty", std::nullopt}});
+        prefs.setExcludedApps({{"Text Editor", "org.gnome.TextEditor"},
+                               {"Kitty", std::nullopt},
+                               {rightToLeft, "org.example.Calculator"},
+                               {longName, "org.example.an.application.with.a.very.long.identifier.indeed"}});
         prefs.setHiddenEmoticonIDs({"emoticon-unflip"});
         custom.addSnippet("Sign-off", "Best regards,\nAlex", {"sig", "bye"}, {"mail"});
         custom.addSnippet("Shrug", "¯\\_(ツ)_/¯", {"shrug", "idk"}, {});
-        workspace.running = {{"org.gnome.TextEditor", "Text Editor", 11, ""},
+        custom.addSnippet(longName, "<b>Hello</b>", {"long"}, {});
+        custom.addSnippet(rightToLeft, "\u05E9\u05DC\u05D5\u05DD", {"rtl"}, {});
+        workspace.running = {{"org.example.Calculator", rightToLeft, 10, ""},
+                             {"org.gnome.TextEditor", "Text Editor", 11, ""},
                              {"org.gnome.Nautilus", "Files", 12, ""},
                              {"XTerm", "xterm", 13, ""}};
 
@@ -97,7 +108,7 @@ TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
     settle();
     auto* sheet = qobject_cast<RunningAppsPickerView*>(view->runningAppsSheet());
     ASSERT_NE(sheet, nullptr);
-    ASSERT_EQ(sheet->list()->count(), 3);
+    ASSERT_EQ(sheet->list()->count(), 4);
     sheet->list()->item(2)->setSelected(true);
     save(sheet->grab().toImage(), QStringLiteral("running-apps"));
 }

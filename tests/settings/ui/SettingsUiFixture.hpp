@@ -25,6 +25,8 @@ struct SettingsUiFixture : ::testing::Test {
     std::vector<OnboardingPage> guides;
     std::vector<std::string> urls;
     std::function<void()> updaterStatusChanged;
+    std::optional<std::string> launchAtLoginUnavailable;
+    bool browserOpens = true;
     std::function<void(const KeyEvent&)> keyObserver;
     std::unique_ptr<SettingsView> view;
 
@@ -48,7 +50,11 @@ struct SettingsUiFixture : ::testing::Test {
         d.featureRequestsURL = "https://example.org/ideas";
         d.shell.showOnboarding = [this](OnboardingPage page) { guides.push_back(page); };
         d.shell.setLibraryShortcutSuspended = [this](bool suspended) { suspensions.push_back(suspended); };
-        d.shell.openUrl = [this](const std::string& url) { urls.push_back(url); };
+        d.shell.openUrl = [this](const std::string& url, std::function<void(bool)> answer) {
+            urls.push_back(url);
+            answer(browserOpens);
+        };
+        d.shell.launchAtLoginUnavailableReason = [this] { return launchAtLoginUnavailable; };
         d.shell.observeKeysWhileLibraryShortcutSuspended =
             [this](std::function<void(const KeyEvent&)> observer) { keyObserver = std::move(observer); };
         d.shell.observeUpdaterStatus = [this](std::function<void()> handler) {

@@ -1,13 +1,20 @@
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGlyphRun>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRawFont>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTextLayout>
 
+#include "platform/qt/Typography.hpp"
 #include "settings/ui/CustomSearchTriggerEditorSheet.hpp"
 #include "settings/ui/GeneralTab.hpp"
 #include "settings/ui/InfoTab.hpp"
@@ -61,6 +68,26 @@ TEST_F(SettingsViewTest, SixTabsAndOneSeamForTheirContent) {
     EXPECT_TRUE(tabs->widget(1)->isAncestorOf(apps)) << "inside the tab's padding";
 }
 
+// The fonts that carry the visible-space symbol have it in their regular weight only: a semibold
+// sequence falls back to no glyph at all (an empty box) unless the symbol is drawn in regular.
+TEST(VisibleSequence, TheSpaceSymbolHasAGlyphInEveryFontTheWindowsDrawItIn) {
+    for (const QFont& font :
+         {Typography::monospaced(11, QFont::DemiBold), Typography::monospaced(12, QFont::DemiBold),
+          Typography::monospaced(13, QFont::DemiBold), Typography::system(11)}) {
+        QTextLayout layout(QStringLiteral("\u2420"), SettingsStyle::sequenceRunFont(font, true));
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        const auto runs = layout.glyphRuns();
+        ASSERT_FALSE(runs.isEmpty());
+        for (const QGlyphRun& run : runs) {
+            for (quint32 glyph : run.glyphIndexes())
+                EXPECT_NE(glyph, 0u) << font.toString().toStdString() << " in "
+                                     << run.rawFont().familyName().toStdString();
+        }
+    }
+}
+
 TEST_F(SettingsViewTest, OpenModesRowsFollowTheStore) {
     prefs.setInlineTrigger("");
     open();
@@ -79,7 +106,7 @@ TEST_F(SettingsViewTest, OpenModesRowsFollowTheStore) {
     EXPECT_EQ(text(card.inlineSearchExample()), "␠<b>red");
     EXPECT_EQ(card.inlineSearchEditButton()->text(), QStringLiteral("Edit..."));
     EXPECT_TRUE(card.inlineSearchDisableButton()->isVisible());
-    EXPECT_EQ(text(card.libraryShortcutBadge()), "⌃⌥E");
+    EXPECT_EQ(text(card.libraryShortcutBadge()), "Ctrl+Alt+E");
     click(card.libraryShortcutDisableButton());
     EXPECT_FALSE(prefs.libraryShortcut());
 
@@ -94,6 +121,11 @@ TEST_F(SettingsViewTest, OpenModesRowsFollowTheStore) {
     settle();
     EXPECT_EQ(prefs.quickOpenTarget(), QuickOpenTarget::shortcodes);
     EXPECT_EQ(card.instantOpenTabButton()->text(), QStringLiteral("Shortcodes"));
+    for (QAction* target : card.instantOpenTabMenu()->actions()) {
+        target->trigger();
+        settle();
+        EXPECT_EQ(card.instantOpenTabButton()->shownText(), target->text()) << "whole: it fits";
+    }
     EXPECT_TRUE(card.collisionNotice()->isVisible());
     click(card.setToDefaultsButton());
     EXPECT_FALSE(card.collisionNotice()->isVisible());
@@ -126,6 +158,7 @@ TEST_F(SettingsViewTest, GeneralControlsWriteTheStore) {
     click(general().resetAllButton());
     QMessageBox* alert = view->resetAllSettingsAlert();
     ASSERT_TRUE(alert && alert->isVisible());
+    EXPECT_GE(alert->width(), 420) << "not a narrow column";
     EXPECT_EQ(prefs.defaultSkinTone(), SkinTone::medium) << "asking resets nothing";
     for (QAbstractButton* button : alert->buttons()) {
         if (button->text() == QStringLiteral("Reset")) button->click();
@@ -134,6 +167,50 @@ TEST_F(SettingsViewTest, GeneralControlsWriteTheStore) {
     EXPECT_FALSE(view->resetAllSettingsAlert());
     EXPECT_EQ(prefs.defaultSkinTone(), SkinTone::defaultTone);
     EXPECT_TRUE(prefs.launchAtLoginEnabled());
+}
+
+TEST_F(SettingsViewTest, PopupDelaySliderStandsAtTheStoredDelayAndItsFirstMoveStoresAStep) {
+    open();
+    QSlider* slider = general().popupDelaySlider();
+    struct Case {
+        std::int64_t stored;
+        int shownAt;
+        std::function<void()> move;
+        std::int64_t after;
+    };
+    const auto key = [slider](Qt::Key k) { return [slider, k] { QTest::keyClick(slider, k); }; };
+    const auto dragAtTheEnd = [slider] {
+        slider->setSliderDown(true);
+        slider->setSliderPosition(slider->maximum());
+        slider->setSliderDown(false);
+    };
+    const std::vector<Case> cases = {
+        {325, 325, key(Qt::Key_Right), 350},    {325, 325, key(Qt::Key_Left), 300},
+        {300, 300, key(Qt::Key_Right), 350},    {2000, 1500, key(Qt::Key_End), 1500},
+        {2000, 1500, key(Qt::Key_Right), 1500}, {2000, 1500, dragAtTheEnd, 1500},
+        {2000, 1500, key(Qt::Key_Left), 1450},  {-40, 0, key(Qt::Key_Home), 0},
+    };
+    for (const Case& c : cases) {
+        prefs.setPopupDelayMs(c.stored);
+        settle();
+        EXPECT_EQ(slider->value(), c.shownAt) << c.stored;
+        c.move();
+        settle();
+        EXPECT_EQ(prefs.popupDelayMs(), c.after) << c.stored;
+        EXPECT_EQ(slider->value(), c.after) << c.stored;
+    }
+}
+
+TEST_F(SettingsViewTest, LaunchAtLoginIsUnavailableWithItsReasonFromTheBuildFolder) {
+    launchAtLoginUnavailable =
+        "Mosaiko runs from its build folder (/src/build), so it does not start at login.";
+    open();
+    QCheckBox* toggle = general().launchAtLoginToggle();
+    EXPECT_FALSE(toggle->isEnabled());
+    EXPECT_FALSE(toggle->isChecked()) << "nothing is registered";
+    ASSERT_TRUE(general().launchAtLoginNote()->isVisible());
+    EXPECT_EQ(text(general().launchAtLoginNote()), *launchAtLoginUnavailable);
+    EXPECT_TRUE(prefs.launchAtLoginEnabled()) << "the stored choice stays";
 }
 
 TEST_F(SettingsViewTest, TriggerEditorSubmitsEachReturnOnce) {
@@ -193,6 +270,40 @@ TEST_F(SettingsViewTest, TriggerEditorSubmitsEachReturnOnce) {
     EXPECT_EQ(prefs.openingSequenceBlocklist(), Strings{"; <i>"});
 }
 
+TEST_F(SettingsViewTest, BlocklistBoxGrowsWithItsRowsAndRemoveKeepsFocusAndPlace) {
+    open();
+    click(openModes().inlineSearchEditButton());
+    CustomSearchTriggerEditorSheet* sheet = triggerSheet();
+    ASSERT_TRUE(sheet);
+    QScrollArea* box = sheet->listArea();
+    const auto show = [&](int count) {
+        Strings entries;
+        for (int i = 0; i < count; ++i) entries.push_back(";" + std::to_string(i));
+        prefs.setOpeningSequenceBlocklist(entries);
+        view->state().prepareCustomSearchTriggerEditor();
+        settle();
+        return sheet->removeButtons();
+    };
+    const int row = show(1).front()->parentWidget()->height();
+    EXPECT_LE(box->height(), row + 2) << "one row, no more";
+    EXPECT_FALSE(box->verticalScrollBar()->isVisible());
+    show(3);
+    EXPECT_GE(box->height(), 3 * row);
+    EXPECT_FALSE(box->verticalScrollBar()->isVisible());
+    std::vector<QPushButton*> removes = show(12);
+    EXPECT_EQ(box->height(), 148);
+    ASSERT_TRUE(box->verticalScrollBar()->isVisible());
+
+    box->verticalScrollBar()->setValue(row * 3);
+    const int scrolled = box->verticalScrollBar()->value();
+    removes[5]->setFocus();
+    click(removes[5]);
+    EXPECT_EQ(view->state().customSearchTriggerBlocklistDraft().size(), 11u);
+    EXPECT_EQ(box->verticalScrollBar()->value(), scrolled) << "the list stays where it was";
+    EXPECT_EQ(QApplication::focusWidget(), sheet->removeButtons()[5]) << "the next row's Remove";
+    EXPECT_FALSE(sheet->triggerField()->hasFocus());
+}
+
 TEST_F(SettingsViewTest, EscapeDropsTheDrafts) {
     open();
     click(openModes().inlineSearchEditButton());
@@ -233,7 +344,7 @@ TEST_F(SettingsViewTest, RecorderTakesTheCombinationBeforeTheWindowsShortcuts) {
               (KeyboardShortcut{40, ModifierFlag::shift | ModifierFlag::control, "k"}));
     EXPECT_FALSE(view->libraryShortcutSheet());
     EXPECT_EQ(suspensions, (std::vector<bool>{true, false}));
-    EXPECT_EQ(text(openModes().libraryShortcutBadge()), "⌃⇧K");
+    EXPECT_EQ(text(openModes().libraryShortcutBadge()), "Ctrl+Shift+K");
 
     click(openModes().libraryShortcutEditButton());
     QTest::keyClick(shortcutSheet()->recorder(), Qt::Key_Escape);
@@ -253,7 +364,7 @@ TEST_F(SettingsViewTest, ACombinationThatNeverArrivesIsTakenByAnotherProgram) {
     keyObserver(KeyEvent{KeyEvent::Type::keyDown, 0, 0, "a", "a", 0});  // not a combination
     keyObserver(superE);
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->takenNotice()->isVisible(); }, 5000));
-    EXPECT_EQ(text(sheet->takenNotice()), "⌘E is taken by another program. Try another combination.");
+    EXPECT_EQ(text(sheet->takenNotice()), "Super+E is taken by another program. Try another combination.");
     EXPECT_FALSE(prefs.libraryShortcut());
     EXPECT_TRUE(view->libraryShortcutSheet());
 
@@ -264,6 +375,64 @@ TEST_F(SettingsViewTest, ACombinationThatNeverArrivesIsTakenByAnotherProgram) {
     settle();
     EXPECT_EQ(prefs.libraryShortcut(), (KeyboardShortcut{40, ModifierFlag::control, "k"}));
     EXPECT_FALSE(keyObserver) << "no observer once the sheet is closed";
+
+    // With a button focused (one Tab), a combination is still the recorder's, never "taken".
+    click(openModes().libraryShortcutEditButton());
+    sheet = shortcutSheet();
+    ASSERT_TRUE(sheet && sheet->isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), sheet->disableButton());
+    keyObserver(
+        KeyEvent{KeyEvent::Type::keyDown, 40, ModifierFlag::control | ModifierFlag::option, "k", "k", 0});
+    QTest::keyClick(sheet->disableButton(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    settle();
+    EXPECT_EQ(prefs.libraryShortcut(),
+              (KeyboardShortcut{40, ModifierFlag::control | ModifierFlag::option, "k"}));
+    EXPECT_FALSE(view->libraryShortcutSheet());
+}
+
+TEST_F(SettingsViewTest, ASchemeSwitchWhileOpenRecoloursTheWholeWindow) {
+    DesktopAppearance::overrideDark(std::nullopt);  // follow the desktop's palette
+    const QPalette light = QApplication::palette();
+    ASSERT_GE(light.color(QPalette::Window).lightness(), 128);
+    open();
+    view->tabWidget()->setCurrentIndex(static_cast<int>(Tab::excludedApps));
+    settle();
+    QPalette dark = light;
+    for (auto [role, color] : {std::pair{QPalette::Window, QColor(0x2b, 0x2b, 0x2d)},
+                               {QPalette::WindowText, QColor(0xf2, 0xf2, 0xf2)},
+                               {QPalette::Base, QColor(0x1e, 0x1e, 0x20)},
+                               {QPalette::Text, QColor(0xf2, 0xf2, 0xf2)},
+                               {QPalette::Button, QColor(0x3a, 0x3a, 0x3c)},
+                               {QPalette::ButtonText, QColor(0xf2, 0xf2, 0xf2)}})
+        dark.setColor(role, color);
+    QApplication::setPalette(dark);
+    settle();
+    const auto lightness = [](const QColor& color) { return color.lightness(); };
+    EXPECT_LT(lightness(view->palette().color(QPalette::Window)), 128);
+    for (QLabel* label : view->findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->foregroundRole() != QPalette::WindowText || label->text().isEmpty())
+            continue;
+        EXPECT_GT(lightness(label->palette().color(QPalette::WindowText)), 128) << text(label);
+    }
+    // Every trash can is drawn in the new text colour.
+    const auto buttons = view->findChildren<QAbstractButton*>();
+    int icons = 0;
+    for (QAbstractButton* button : buttons) {
+        if (button->icon().isNull() || button->toolTip() != QStringLiteral("Remove")) continue;
+        const QImage image = button->icon().pixmap(14).toImage();
+        int darkest = 255;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y).alpha() > 200)
+                    darkest = std::min(darkest, image.pixelColor(x, y).lightness());
+        EXPECT_GT(darkest, 128);
+        ++icons;
+    }
+    EXPECT_GT(icons, 0);
+    QApplication::setPalette(light);
+    settle();
+    EXPECT_GE(lightness(view->palette().color(QPalette::Window)), 128);
 }
 
 TEST_F(SettingsViewTest, InfoTabReachesTheShell) {
@@ -281,6 +450,17 @@ TEST_F(SettingsViewTest, InfoTabReachesTheShell) {
     EXPECT_EQ(urls,
               (Strings{"https://example.org/issues", "https://example.org/ideas", "https://example.org/"}));
     EXPECT_EQ(info.companyLink()->text(), QStringLiteral("example.org"));
+    EXPECT_FALSE(info.notOpenedNotice()->isVisible());
+
+    // No browser: the tab says so, with the address ready to copy.
+    browserOpens = false;
+    click(info.featureRequestsCard());
+    ASSERT_TRUE(info.notOpenedNotice()->isVisible());
+    EXPECT_EQ(info.notOpenedAddress()->text(), QStringLiteral("https://example.org/ideas"));
+    EXPECT_EQ(info.notOpenedAddress()->selectedText(), info.notOpenedAddress()->text());
+    browserOpens = true;
+    click(info.reportIssueCard());
+    EXPECT_FALSE(info.notOpenedNotice()->isVisible());
 
     UpdaterStatusCard& card = *info.updaterCard();
     EXPECT_EQ(card.pillValue(QStringLiteral("Current")), QStringLiteral("1.4 (57)"));

@@ -1,0 +1,163 @@
+// The lists of the settings window with long, marked-up and right-to-left names: every row's
+// buttons stay in view, names end in "…" and their tooltips show the user's text as it is.
+#include <QAbstractButton>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTextDocument>
+#include <QToolButton>
+
+#include "app/FakeWorkspace.hpp"
+#include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
+#include "content/EmojiDatabase.hpp"
+#include "platform/AppBundle.hpp"
+#include "settings/ui/CollectionsManageView.hpp"
+#include "settings/ui/CollectionsPinRow.hpp"
+#include "settings/ui/ExcludedAppsTab.hpp"
+#include "settings/ui/RunningAppsPickerView.hpp"
+#include "settings/ui/SettingsStyle.hpp"
+#include "settings/ui/SettingsUiFixture.hpp"
+#include "settings/ui/SnippetsManageView.hpp"
+
+namespace mosaiko::testing {
+namespace {
+
+using Tab = SettingsView::Tab;
+
+const std::string kLong = "Quarterly report for the regional office, " + std::string(240, 'x');
+const std::string kRightToLeft =
+    "\u05DE\u05D7\u05E9\u05D1\u05D5\u05DF \u05DE\u05D3\u05E2\u05D9 "
+    "\u05E2\u05DD \u05E9\u05DD \u05D0\u05E8\u05D5\u05DA " +
+    std::string(200, 'y');
+
+// What a tooltip shows: rich text when Qt guesses so, else the text itself.
+QString shownToolTip(const QString& tip) {
+    QTextDocument document;
+    if (Qt::mightBeRichText(tip)) {
+        document.setHtml(tip);
+    } else {
+        document.setPlainText(tip);
+    }
+    return document.toPlainText();
+}
+
+struct SettingsRowsTest : SettingsUiFixture {
+    CollectionsStore collections{defaults};
+    CustomContentStore custom{defaults};
+    FakeWorkspace workspace;
+
+    static EmojiDatabase& database() {
+        static EmojiDatabase db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
+                                OperatingSystemVersion{99, 0, 0});
+        return db;
+    }
+
+    void openWithStores() {
+        SettingsView::Dependencies d;
+        d.prefs = &prefs;
+        d.collections = &collections;
+        d.custom = &custom;
+        d.db = &database();
+        d.workspace = &workspace;
+        d.keyEventOf = &QtKeyEventReader::read;
+        view = std::make_unique<SettingsView>(std::move(d));
+        view->resize(900, 780);
+        view->show();
+        settle();
+    }
+
+    QWidget* showTab(Tab tab) {
+        view->tabWidget()->setCurrentIndex(static_cast<int>(tab));
+        settle();
+        return view->tabContent(tab);
+    }
+
+    // The button lies inside the window and inside the visible part of the list that holds it.
+    static void expectInView(const QWidget* button, const std::string& row) {
+        ASSERT_TRUE(button);
+        const QWidget* viewport = button->parentWidget();
+        while (viewport && !qobject_cast<const QScrollArea*>(viewport->parentWidget()))
+            viewport = viewport->parentWidget();
+        ASSERT_TRUE(viewport) << row;
+        const QRect shown(viewport->mapToGlobal(QPoint(0, 0)), viewport->size());
+        const QRect place(button->mapToGlobal(QPoint(0, 0)), button->size());
+        EXPECT_TRUE(shown.contains(place.topRight()) && shown.contains(place.topLeft()))
+            << row << ": button at x " << place.left() << ".." << place.right() << ", list shows "
+            << shown.left() << ".." << shown.right();
+    }
+};
+
+TEST_F(SettingsRowsTest, LongNamesEndInAnEllipsisAndEveryRowKeepsItsButtons) {
+    custom.addSnippet("Short", "hi", {"hi"}, {});
+    custom.addSnippet(kLong, "<b>Hello</b> <img src=x>\n  second line", {kLong}, {});
+    custom.addSnippet(kRightToLeft, "text", {"rtl"}, {});
+    prefs.setExcludedApps({{"Files", "org.gnome.Nautilus"},
+                           {kLong, "org.example." + std::string(120, 'z')},
+                           {kRightToLeft, std::nullopt}});
+    for (const std::string& id : {std::string("grinning"), kLong, kRightToLeft}) collections.togglePinned(id);
+    openWithStores();
+
+    auto* snippets = static_cast<SnippetsManageView*>(showTab(Tab::shortcodes));
+    ASSERT_EQ(snippets->editButtons().size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        expectInView(snippets->editButtons()[i], "snippet " + std::to_string(i));
+        expectInView(snippets->deleteButtons()[i], "snippet " + std::to_string(i));
+    }
+    // (Without a meta-object of their own these are found by their C++ type.)
+    std::vector<ElidedLabel*> names;
+    for (QLabel* label : snippets->findChildren<QLabel*>())
+        if (auto* name = dynamic_cast<ElidedLabel*>(label)) names.push_back(name);
+    const auto named = [&](const std::string& text) -> ElidedLabel* {
+        for (ElidedLabel* label : names)
+            if (label->fullText().toStdString() == text) return label;
+        return nullptr;
+    };
+    for (const std::string& name : {kLong, kRightToLeft}) {
+        ElidedLabel* label = named(name);
+        ASSERT_TRUE(label);
+        EXPECT_TRUE(label->isElided());
+        EXPECT_EQ(shownToolTip(label->toolTip()).toStdString(), name);
+    }
+    EXPECT_FALSE(named("Short")->isElided());
+    EXPECT_TRUE(named("Short")->toolTip().isEmpty());
+    bool insertTextTip = false;
+    for (QLabel* label : snippets->findChildren<QLabel*>()) {
+        if (!label->toolTip().isEmpty() &&
+            shownToolTip(label->toolTip()) == QStringLiteral("<b>Hello</b> <img src=x>\n  second line"))
+            insertTextTip = true;
+    }
+    EXPECT_TRUE(insertTextTip) << "the snippet's text as it is";
+
+    QWidget* excluded = showTab(Tab::excludedApps);
+    std::vector<ExcludedAppRowView*> rows;
+    for (QWidget* widget : excluded->findChildren<QWidget*>())
+        if (auto* row = dynamic_cast<ExcludedAppRowView*>(widget)) rows.push_back(row);
+    ASSERT_EQ(rows.size(), 3u);
+    for (ExcludedAppRowView* row : rows) {
+        expectInView(row->removeButton(), row->app().name);
+        EXPECT_EQ(row->nameLabel()->isElided(), row->app().name != "Files") << row->app().name;
+    }
+
+    auto* pins = static_cast<CollectionsManageView*>(showTab(Tab::pins));
+    for (CollectionsPinRow* row : pins->rows()) {
+        for (QWidget* button : {row->moveUpButton(), row->moveDownButton(), row->unpinButton()})
+            expectInView(button, row->state().itemID);
+        EXPECT_EQ(row->nameLabel()->isElided(), row->state().itemID != "grinning") << row->state().itemID;
+    }
+}
+
+TEST_F(SettingsRowsTest, RunningAppNamesAreTheirTooltipsAsTheyAre) {
+    workspace.running = {{"org.example.Tags", "<img src=x> <b>Tags</b>", 11, ""}};
+    openWithStores();
+    showTab(Tab::excludedApps);
+    view->state().setRunningAppsSheetShown(true);
+    settle();
+    auto* sheet = qobject_cast<RunningAppsPickerView*>(view->runningAppsSheet());
+    ASSERT_TRUE(sheet);
+    ASSERT_EQ(sheet->list()->count(), 1);
+    EXPECT_EQ(shownToolTip(sheet->list()->item(0)->toolTip()), QStringLiteral("<img src=x> <b>Tags</b>"));
+}
+
+}  // namespace
+}  // namespace mosaiko::testing
