@@ -283,6 +283,7 @@ void X11EventPoster::run() {
 }
 
 bool X11EventPoster::prepareBatch() {
+    if (!display_->isConnected()) return false;
     Display* display = display_->get();
     // A mapping changed by somebody else (not on our spare keycodes) is fetched anew.
     while (XPending(display) > 0) {
