@@ -27,6 +27,7 @@
 #include "platform/KeyTapRules.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11KeyTapGrabs.hpp"
 #include "platform/x11/X11KeyTranslator.hpp"
 
 namespace mosaiko {
@@ -63,8 +64,6 @@ struct X11KeyTap::Shared {
 namespace {
 
 using Shared = X11KeyTap::Shared;
-
-constexpr unsigned kAnyModifier = AnyModifier;
 
 double now() {
     return SystemClock::shared().uptime();
@@ -113,7 +112,9 @@ class TapConnection final : public KeyTapRules::Server {
         : display_(display),
           d_(display.get()),
           shared_(std::move(shared)),
+          ledger_(options.ledger),
           translator_(d_),
+          grabs_(d_, translator_),
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) {
@@ -136,8 +137,6 @@ class TapConnection final : public KeyTapRules::Server {
                              ? KeyTapRules::Progress::idle
                              : KeyTapRules::Progress::deciding;
               }) {
-        XDisplayKeycodes(d_, &minKeycode_, &maxKeycode_);
-        findSpareKeycodes();
         int event = 0, error = 0;
         XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
@@ -177,7 +176,7 @@ class TapConnection final : public KeyTapRules::Server {
         rules_.stop();
         if (!display_.isConnected()) return;
         X11ErrorTrap trap;
-        XUngrabKey(d_, AnyKey, AnyModifier, DefaultRootWindow(d_));
+        grabs_.releaseAll();
         // Nothing typed while detached is reported once attached again.
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
@@ -212,8 +211,6 @@ class TapConnection final : public KeyTapRules::Server {
     }
 
   private:
-    using Grabs = std::map<unsigned, std::set<unsigned>>;  // keycode: modifier states (or AnyModifier)
-
     static KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
         return {[ledger](unsigned keycode, double at) { return ledger->claim(keycode, at); },
                 [ledger](double at) { return ledger->isTyping(at); },
@@ -229,6 +226,7 @@ class TapConnection final : public KeyTapRules::Server {
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             translator_.refresh();
+            grabs_.refreshMapping();
             placeGrabs();  // the keys that type a held character may have moved
             return;
         }
@@ -258,7 +256,7 @@ class TapConnection final : public KeyTapRules::Server {
         if (xkb.any.xkb_type != XkbStateNotify) return;
         mods_ = xkb.state.mods;
         group_ = xkb.state.group;
-        if (everyKeyByModifiers() != holdsEveryKeyByModifiers_) placeGrabs();
+        if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
         placeRepeatGrabs();  // a repeat carries the modifiers in effect
         if (xkb.state.event_type == KeyRelease && translator_.isModifierKeycode(xkb.state.keycode)) {
             // A lock key changes the flags when pressed, though the server applies it on release.
@@ -274,7 +272,7 @@ class TapConnection final : public KeyTapRules::Server {
     // waits for our answer.
     void rawPress(unsigned keycode, Time time) {
         std::optional<XEvent> grabbed;
-        if (grabs_.count(keycode)) {
+        if (grabs_.grabs(keycode)) {
             grabbed = takeGrabbedPress(keycode);
             if (!grabbed) {
                 XSync(d_, False);  // what the server sent while handling this key is here now
@@ -325,46 +323,16 @@ class TapConnection final : public KeyTapRules::Server {
         rules_.press(key.keycode, event, now());
     }
 
-    // The grabs for the current holds, changed only where they differ from those in place. A
-    // combination another client holds stays with its owner.
+    // The grabs for the holds; every key while a modifier they name is in effect.
     void placeGrabs() {
-        const Grabs wanted = wantedGrabs();
-        const Window root = DefaultRootWindow(d_);
-        X11ErrorTrap trap;
-        std::vector<std::pair<unsigned long, unsigned>> anyModifierRequests;
-        std::set<unsigned> keycodes;
-        for (const auto& [keycode, states] : grabs_) keycodes.insert(keycode);
-        for (const auto& [keycode, states] : wanted) keycodes.insert(keycode);
-        for (unsigned keycode : keycodes) {
-            const auto was = grabs_.find(keycode);
-            const auto will = wanted.find(keycode);
-            if (was != grabs_.end() && will != wanted.end() && was->second == will->second) continue;
-            if (was != grabs_.end()) XUngrabKey(d_, static_cast<int>(keycode), AnyModifier, root);
-            repeatGrabs_.erase(keycode);  // whatever grab of ours the key had is replaced
-            if (will == wanted.end()) continue;
-            for (unsigned state : will->second) {
-                if (state == kAnyModifier) anyModifierRequests.emplace_back(NextRequest(d_), keycode);
-                XGrabKey(d_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
-            }
-        }
-        XSync(d_, False);
-        // Where another client holds some combination of a key, every other one is grabbed alone.
-        std::set<unsigned> contested;
-        for (const auto& error : trap.errors()) {
-            for (const auto& [serial, keycode] : anyModifierRequests) {
-                if (serial == error.serial) contested.insert(keycode);
-            }
-        }
-        for (unsigned keycode : contested) {
-            for (unsigned state = 0; state < 256; ++state) {
-                XGrabKey(d_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
-            }
-        }
-        if (!contested.empty()) XSync(d_, False);
-        grabs_ = wanted;
+        KeyHolds holds = holds_;
+        everyKeyByModifiersPlaced_ = everyKeyByModifiers();
+        holds.everyKey |= everyKeyByModifiersPlaced_;
+        grabs_.place(holds, ledger_->ownKeycodes());
+        // Placing may have replaced a key's grabs, ours for its repeats among them.
+        for (const auto& [keycode, state] : repeatGrabs_) grabRepeats(keycode, state);
     }
 
-    // Every key is held while a modifier the holds name is in effect.
     bool everyKeyByModifiers() const {
         return holds_.everyKeyWith != 0 &&
                (X11KeyMapping::modifierFlags(mods_, translator_.masks()) & holds_.everyKeyWith) != 0;
@@ -378,12 +346,10 @@ class TapConnection final : public KeyTapRules::Server {
         std::map<unsigned, unsigned> wanted;
         if (holds_.repeats) {
             const unsigned state = mods_ & 0xFF;
+            const std::set<unsigned> own = down_.empty() ? std::set<unsigned>{} : ledger_->ownKeycodes();
             for (unsigned keycode : down_) {
-                if (spare_.count(keycode) || translator_.isModifierKeycode(keycode)) continue;
-                const auto held = grabs_.find(keycode);
-                if (held != grabs_.end() && (held->second.count(kAnyModifier) || held->second.count(state)))
-                    continue;
-                wanted[keycode] = state;
+                if (own.count(keycode) || translator_.isModifierKeycode(keycode)) continue;
+                if (!grabs_.grabs(keycode, state)) wanted[keycode] = state;
             }
         }
         if (wanted == repeatGrabs_) return;
@@ -391,88 +357,40 @@ class TapConnection final : public KeyTapRules::Server {
         for (const auto& [keycode, state] : repeatGrabs_) {
             const auto will = wanted.find(keycode);
             if (will != wanted.end() && will->second == state) continue;
-            const auto held = grabs_.find(keycode);
-            if (held == grabs_.end() || !held->second.count(state))
-                XUngrabKey(d_, static_cast<int>(keycode), state, root);
+            if (!grabs_.grabs(keycode, state)) XUngrabKey(d_, static_cast<int>(keycode), state, root);
         }
         for (const auto& [keycode, state] : wanted) {
             const auto was = repeatGrabs_.find(keycode);
-            if (was == repeatGrabs_.end() || was->second != state)
-                XGrabKey(d_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
+            if (was == repeatGrabs_.end() || was->second != state) grabRepeats(keycode, state);
         }
         repeatGrabs_ = std::move(wanted);
         XFlush(d_);
     }
 
-    // Keys without any symbol: no keyboard types them, and our poster types text on them, so they
-    // are never held (holding each of its keys would slow the poster's text down).
-    void findSpareKeycodes() {
-        int perKeycode = 0;
-        KeySym* map = XGetKeyboardMapping(d_, static_cast<::KeyCode>(minKeycode_),
-                                          maxKeycode_ - minKeycode_ + 1, &perKeycode);
-        if (!map) return;
-        for (int keycode = minKeycode_; keycode <= maxKeycode_; ++keycode) {
-            const KeySym* syms = map + (keycode - minKeycode_) * perKeycode;
-            if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
-                spare_.insert(static_cast<unsigned>(keycode));
-        }
-        XFree(map);
-    }
-
-    Grabs wantedGrabs() {
-        Grabs wanted;
-        holdsEveryKeyByModifiers_ = everyKeyByModifiers();
-        KeyHolds holds = holds_;
-        holds.everyKey |= holdsEveryKeyByModifiers_;
-        if (holds.keys.empty() && !holds.everyKey) return wanted;
-        const auto masks = translator_.masks();
-        for (int code = minKeycode_; code <= maxKeycode_; ++code) {
-            const auto keycode = static_cast<unsigned>(code);
-            if (translator_.isModifierKeycode(keycode)) continue;
-            if (holds.everyKey && spare_.count(keycode)) continue;
-            if (holds.everyKey) {
-                wanted[keycode] = {kAnyModifier};
-                continue;
-            }
-            for (const KeyHold& hold : holds.keys) {
-                const bool matches = hold.character.empty()
-                                         ? translator_.virtualKeyCode(keycode) == hold.keyCode
-                                         : translator_.types(keycode, hold.character);
-                if (!matches) continue;
-                if (!hold.modifiers) {
-                    wanted[keycode] = {kAnyModifier};
-                    continue;
-                }
-                if (wanted[keycode].count(kAnyModifier)) continue;
-                for (unsigned state = 0; state < 256; ++state) {
-                    const auto flags =
-                        X11KeyMapping::modifierFlags(state, masks) & ModifierFlag::shortcutMask;
-                    if (flags == *hold.modifiers) wanted[keycode].insert(state);
-                }
-            }
-        }
-        return wanted;
+    void grabRepeats(unsigned keycode, unsigned state) {
+        if (grabs_.grabs(keycode, state)) return;
+        XGrabKey(d_, static_cast<int>(keycode), state, DefaultRootWindow(d_), False, GrabModeAsync,
+                 GrabModeSync);
     }
 
     X11Display& display_;
     Display* d_;
     std::shared_ptr<Shared> shared_;
+    std::shared_ptr<PostedKeyLedger> ledger_;
     X11KeyTranslator translator_;
+    X11KeyTapGrabs grabs_;
     KeyTapRules rules_;
-    int minKeycode_ = 8, maxKeycode_ = 255;
     int xiOpcode_ = -1;
     int xkbEventBase_ = -1;
     unsigned mods_ = 0;
     int group_ = 0;
     std::uint64_t lastFlags_ = 0;
     KeyHolds holds_;
-    Grabs grabs_;
     std::map<unsigned, std::pair<double, Time>> passedUnheld_;  // when, and the press's server time
     std::set<unsigned> down_;                                   // keys down now, as observed
     std::map<unsigned, unsigned> repeatGrabs_;                  // keycode: modifier state
-    bool holdsEveryKeyByModifiers_ = false;
+    bool everyKeyByModifiersPlaced_ = false;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
-    std::set<unsigned> spare_;
 };
 
 bool hasRawKeyEvents(Display* display) {
