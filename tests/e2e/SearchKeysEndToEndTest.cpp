@@ -23,7 +23,8 @@ std::string kindName(const ::testing::TestParamInfo<Kind>& info) {
 
 class SearchKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
   protected:
-    void SetUp() override { startSession(); }
+    // Under the window manager's stock bindings: several Alt combinations are its own.
+    void SetUp() override { startSession(withStockWindowManager()); }
 
     // The text once it has stopped changing for a moment (a held key repeats until let go).
     std::string settledText(const TextClient& client) {
@@ -145,12 +146,8 @@ INSTANTIATE_TEST_SUITE_P(SingleLine, SearchKeysInClients,
 
 class SwitchingWindows : public DesktopTest {
   protected:
-    void SetUp() override {
-        auto options = withWindowManager();
-        options.windowManagerKeyBindings =
-            "<keybind key=\"A-Tab\"><action name=\"NextWindow\"><dialog>no</dialog></action></keybind>";
-        startSession(options);
-    }
+    // Alt+Tab as the window manager's stock bindings have it.
+    void SetUp() override { startSession(withStockWindowManager()); }
 
     void clickInto(const TextClient& client) {
         const auto window = session().findWindow([&](const auto& w) { return w.id == client.window(); });
