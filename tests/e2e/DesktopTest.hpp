@@ -39,6 +39,13 @@ class DesktopTest : public ::testing::Test {
         return options;
     }
 
+    // The window manager with its stock key bindings, as on a desktop.
+    static XSession::Options withStockWindowManager() {
+        XSession::Options options = withWindowManager();
+        options.stockWindowManager = true;
+        return options;
+    }
+
     XSession& session() { return *session_; }
 
     // Starts the program for `user` and waits until every key goes through its key tap.

@@ -10,6 +10,7 @@
 #include <regex>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "content/CustomContentStore.hpp"
 #include "content/EmojiUsageStore.hpp"
@@ -36,6 +37,17 @@ namespace fs = std::filesystem;
 std::string kindName(const ::testing::TestParamInfo<Kind>& info) {
     return TextClient::kindName(info.param);
 }
+
+// A client on a desktop whose window manager runs with its stock key bindings, or with none.
+using OnDesktop = std::tuple<bool, Kind>;
+
+std::string desktopAndKindName(const ::testing::TestParamInfo<OnDesktop>& info) {
+    return (std::get<0>(info.param) ? "StockBindings" : "NoBindings") +
+           TextClient::kindName(std::get<1>(info.param));
+}
+
+const auto kDesktopsAndSingleLineClients = ::testing::Combine(
+    ::testing::Values(false, true), ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit));
 
 // The usage counts the defaults file holds now, read straight from the file; empty while there is
 // no file or no counts.
@@ -67,9 +79,11 @@ std::set<char32_t> skinTones(const std::string& text) {
 
 // ---------------------------------------------------------------- searching and inserting
 
-class InsertingIntoClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+class InsertingIntoClients : public DesktopTest, public ::testing::WithParamInterface<OnDesktop> {
   protected:
-    void SetUp() override { startSession(); }
+    void SetUp() override {
+        startSession(std::get<0>(GetParam()) ? withStockWindowManager() : withWindowManager());
+    }
 };
 
 // Four sessions into one field: ";smi" and Return replace what was typed by the first result,
@@ -80,7 +94,7 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
     startProgram(user);
-    TextClient* client = startClient(GetParam());
+    TextClient* client = startClient(std::get<1>(GetParam()));
     if (!client || HasFailure()) return;
     std::string expected;
     auto finishLine = [&] {
@@ -166,8 +180,60 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
         << described(client->text()) << " instead of " << described(expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(SingleLine, InsertingIntoClients,
-                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+INSTANTIATE_TEST_SUITE_P(SingleLine, InsertingIntoClients, kDesktopsAndSingleLineClients, desktopAndKindName);
+
+// ---------------------------------------------------------------- a desktop's own key bindings
+
+class DesktopKeyBindings : public DesktopTest, public ::testing::WithParamInterface<OnDesktop> {
+  protected:
+    void SetUp() override {
+        startSession(std::get<0>(GetParam()) ? withStockWindowManager() : withWindowManager());
+    }
+};
+
+// The window manager's bindings (Control-Alt-Left, Alt-space, Super-e…) cost the picker only those
+// combinations: plain Left steers a shown panel, every key of an instant-open search stays with the
+// panel, and keys typed at once after Return land after the insertion.
+TEST_P(DesktopKeyBindings, CostThePickerOnlyTheirOwnCombinations) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    startProgram(user);
+    TextClient* client = startClient(std::get<1>(GetParam()));
+    if (!client || HasFailure()) return;
+
+    type("ab;smi");
+    oracle.type("ab;smi");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    press({"Left", "Return"});
+    oracle.type("←⏎");
+    std::string expected = "ab" + oracle.takeInsertedText();
+    EXPECT_TRUE(program().waitForPanel(false));
+
+    type(" x;;");
+    oracle.type(" x;;");
+    ASSERT_TRUE(program().waitForPanel(true));
+    type("tea");
+    press({"Return"});
+    oracle.type("tea⏎");
+    const auto quick = oracle.takeInsertions();
+    ASSERT_EQ(quick.size(), 2u);
+    expected += " x" + quick[1].text;
+    EXPECT_TRUE(program().waitForPanel(false));
+
+    type(" ;smi");
+    oracle.type(" ;smi");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_EQ(0, session().xdotool({"key", "--delay", "0", "Return", "space", "e", "x"}));
+    oracle.type("⏎ ex");
+    expected += " " + oracle.takeInsertedText() + " ex";
+    expected += client->finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, DesktopKeyBindings, kDesktopsAndSingleLineClients, desktopAndKindName);
 
 // ---------------------------------------------------------------- editing keys
 

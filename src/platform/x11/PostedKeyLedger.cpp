@@ -35,6 +35,16 @@ std::size_t PostedKeyLedger::pendingCount() const {
     return records_.size();
 }
 
+void PostedKeyLedger::markOwnKeycodes(const std::vector<unsigned>& keycodes) {
+    std::lock_guard lock(mutex_);
+    ownKeycodes_.insert(keycodes.begin(), keycodes.end());
+}
+
+std::set<unsigned> PostedKeyLedger::ownKeycodes() const {
+    std::lock_guard lock(mutex_);
+    return ownKeycodes_;
+}
+
 void PostedKeyLedger::beginPosting() {
     std::lock_guard lock(mutex_);
     if (posting_++ == 0 && typingListener_) typingListener_();

@@ -6,6 +6,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <vector>
 
 #include "platform/KeyEvent.hpp"
 
@@ -39,6 +41,11 @@ class PostedKeyLedger {
 
     std::size_t pendingCount() const;
 
+    // The spare keycodes the poster maps to type its text on: keys no keyboard has, which the key
+    // tap leaves alone also while it holds every key. Once marked, a keycode stays ours.
+    void markOwnKeycodes(const std::vector<unsigned>& keycodes);
+    std::set<unsigned> ownKeycodes() const;
+
     // The poster has taken on events to type (one end for every begin, once they are typed).
     void beginPosting();
     void endPosting();
@@ -69,6 +76,7 @@ class PostedKeyLedger {
     const double lifetime_;
     mutable std::mutex mutex_;
     std::deque<Record> records_;
+    std::set<unsigned> ownKeycodes_;
     int posting_ = 0;
     const void* retyperOwner_ = nullptr;
     Retyper retyper_;

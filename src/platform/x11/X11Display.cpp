@@ -43,6 +43,14 @@ struct X11ErrorTrapAccess {
         return previous(display, event);
     }
 
+    // A library that opens an Xlib connection of its own after ours may put in its own error
+    // handler (the toolkit's ignores every error), after which no trap would hear of a refused
+    // grab: a trap takes the handler back, passing other connections' errors on to that one.
+    static void takeBackErrorHandler() {
+        const XErrorHandler current = XSetErrorHandler(&handleError);
+        if (current != &handleError) previousErrorHandler = current;
+    }
+
     static int handleIOError(Display* display) {
         // For our connections the exit handler marks the connection broken and Xlib carries on.
         const XIOErrorHandler previous = previousIOErrorHandler.load();
@@ -53,6 +61,7 @@ struct X11ErrorTrapAccess {
 
 X11ErrorTrap::X11ErrorTrap() : previous_(currentTrap) {
     currentTrap = this;
+    X11ErrorTrapAccess::takeBackErrorHandler();
 }
 
 X11ErrorTrap::~X11ErrorTrap() {
@@ -70,8 +79,7 @@ void X11Display::initialize() {
 
 void X11Display::takeBackErrorHandlers() {
     initialize();
-    const XErrorHandler error = XSetErrorHandler(&X11ErrorTrapAccess::handleError);
-    if (error != &X11ErrorTrapAccess::handleError) previousErrorHandler = error;
+    X11ErrorTrapAccess::takeBackErrorHandler();
     const XIOErrorHandler io = XSetIOErrorHandler(&X11ErrorTrapAccess::handleIOError);
     if (io != &X11ErrorTrapAccess::handleIOError) previousIOErrorHandler = io;
 }

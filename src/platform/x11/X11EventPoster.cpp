@@ -347,6 +347,9 @@ bool X11EventPoster::discoverSlots() {
         }
     }
     XFree(map);
+    std::vector<unsigned> keycodes;
+    for (const Slot& slot : slots_) keycodes.push_back(slot.keycode);
+    options_.ledger->markOwnKeycodes(keycodes);  // before any of them is remapped
     usableSlots_ = slots_.size();
     return !slots_.empty();
 }

@@ -27,6 +27,7 @@
 #include "platform/KeyTapRules.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/x11/X11Display.hpp"
+#include "platform/x11/X11KeyTapGrabs.hpp"
 #include "platform/x11/X11KeyTranslator.hpp"
 
 namespace mosaiko {
@@ -63,8 +64,6 @@ struct X11KeyTap::Shared {
 namespace {
 
 using Shared = X11KeyTap::Shared;
-
-constexpr unsigned kAnyModifier = AnyModifier;
 
 double now() {
     return SystemClock::shared().uptime();
@@ -113,7 +112,9 @@ class TapConnection final : public KeyTapRules::Server {
         : display_(display),
           d_(display.get()),
           shared_(std::move(shared)),
+          ledger_(options.ledger),
           translator_(d_),
+          grabs_(d_, translator_),
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) {
@@ -136,8 +137,6 @@ class TapConnection final : public KeyTapRules::Server {
                              ? KeyTapRules::Progress::idle
                              : KeyTapRules::Progress::deciding;
               }) {
-        XDisplayKeycodes(d_, &minKeycode_, &maxKeycode_);
-        findSpareKeycodes();
         int event = 0, error = 0;
         XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
@@ -176,7 +175,7 @@ class TapConnection final : public KeyTapRules::Server {
         rules_.stop();
         if (!display_.isConnected()) return;
         X11ErrorTrap trap;
-        XUngrabKey(d_, AnyKey, AnyModifier, DefaultRootWindow(d_));
+        grabs_.releaseAll();
         // Nothing typed while detached is reported once attached again.
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
@@ -206,12 +205,10 @@ class TapConnection final : public KeyTapRules::Server {
     }
     void hold(const KeyHolds& holds) override {
         holds_ = holds;
-        placeGrabs();
+        grabs_.place(holds_, ledger_->ownKeycodes());
     }
 
   private:
-    using Grabs = std::map<unsigned, std::set<unsigned>>;  // keycode: modifier states (or AnyModifier)
-
     static KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
         return {[ledger](unsigned keycode, double at) { return ledger->claim(keycode, at); },
                 [ledger](double at) { return ledger->isTyping(at); },
@@ -227,7 +224,9 @@ class TapConnection final : public KeyTapRules::Server {
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
             translator_.refresh();
-            placeGrabs();  // the keys that type a held character may have moved
+            grabs_.refreshMapping();
+            grabs_.place(holds_,
+                         ledger_->ownKeycodes());  // the keys that type a held character may have moved
             return;
         }
         if (event.type == xkbEventBase_) {
@@ -264,7 +263,7 @@ class TapConnection final : public KeyTapRules::Server {
     // waits for our answer.
     void rawPress(unsigned keycode) {
         std::optional<XEvent> grabbed;
-        if (grabs_.count(keycode)) {
+        if (grabs_.grabs(keycode)) {
             grabbed = takeGrabbedPress(keycode);
             if (!grabbed) {
                 XSync(d_, False);  // what the server sent while handling this key is here now
@@ -312,107 +311,21 @@ class TapConnection final : public KeyTapRules::Server {
         rules_.press(key.keycode, event, now());
     }
 
-    // The grabs for the current holds, changed only where they differ from those in place. A
-    // combination another client holds stays with its owner.
-    void placeGrabs() {
-        const Grabs wanted = wantedGrabs();
-        const Window root = DefaultRootWindow(d_);
-        X11ErrorTrap trap;
-        std::vector<std::pair<unsigned long, unsigned>> anyModifierRequests;
-        std::set<unsigned> keycodes;
-        for (const auto& [keycode, states] : grabs_) keycodes.insert(keycode);
-        for (const auto& [keycode, states] : wanted) keycodes.insert(keycode);
-        for (unsigned keycode : keycodes) {
-            const auto was = grabs_.find(keycode);
-            const auto will = wanted.find(keycode);
-            if (was != grabs_.end() && will != wanted.end() && was->second == will->second) continue;
-            if (was != grabs_.end()) XUngrabKey(d_, static_cast<int>(keycode), AnyModifier, root);
-            if (will == wanted.end()) continue;
-            for (unsigned state : will->second) {
-                if (state == kAnyModifier) anyModifierRequests.emplace_back(NextRequest(d_), keycode);
-                XGrabKey(d_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
-            }
-        }
-        XSync(d_, False);
-        // Where another client holds some combination of a key, every other one is grabbed alone.
-        std::set<unsigned> contested;
-        for (const auto& error : trap.errors()) {
-            for (const auto& [serial, keycode] : anyModifierRequests) {
-                if (serial == error.serial) contested.insert(keycode);
-            }
-        }
-        for (unsigned keycode : contested) {
-            for (unsigned state = 0; state < 256; ++state) {
-                XGrabKey(d_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
-            }
-        }
-        if (!contested.empty()) XSync(d_, False);
-        grabs_ = wanted;
-    }
-
-    // Keys without any symbol: no keyboard types them, and our poster types text on them, so they
-    // are never held (holding each of its keys would slow the poster's text down).
-    void findSpareKeycodes() {
-        int perKeycode = 0;
-        KeySym* map = XGetKeyboardMapping(d_, static_cast<::KeyCode>(minKeycode_),
-                                          maxKeycode_ - minKeycode_ + 1, &perKeycode);
-        if (!map) return;
-        for (int keycode = minKeycode_; keycode <= maxKeycode_; ++keycode) {
-            const KeySym* syms = map + (keycode - minKeycode_) * perKeycode;
-            if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
-                spare_.insert(static_cast<unsigned>(keycode));
-        }
-        XFree(map);
-    }
-
-    Grabs wantedGrabs() const {
-        Grabs wanted;
-        if (holds_.empty()) return wanted;
-        const auto masks = translator_.masks();
-        for (int code = minKeycode_; code <= maxKeycode_; ++code) {
-            const auto keycode = static_cast<unsigned>(code);
-            if (translator_.isModifierKeycode(keycode)) continue;
-            if (holds_.everyKey && spare_.count(keycode)) continue;
-            if (holds_.everyKey) {
-                wanted[keycode] = {kAnyModifier};
-                continue;
-            }
-            for (const KeyHold& hold : holds_.keys) {
-                const bool matches = hold.character.empty()
-                                         ? translator_.virtualKeyCode(keycode) == hold.keyCode
-                                         : translator_.types(keycode, hold.character);
-                if (!matches) continue;
-                if (!hold.modifiers) {
-                    wanted[keycode] = {kAnyModifier};
-                    continue;
-                }
-                if (wanted[keycode].count(kAnyModifier)) continue;
-                for (unsigned state = 0; state < 256; ++state) {
-                    const auto flags =
-                        X11KeyMapping::modifierFlags(state, masks) & ModifierFlag::shortcutMask;
-                    if (flags == *hold.modifiers) wanted[keycode].insert(state);
-                }
-            }
-        }
-        return wanted;
-    }
-
     X11Display& display_;
     Display* d_;
     std::shared_ptr<Shared> shared_;
+    std::shared_ptr<PostedKeyLedger> ledger_;
     X11KeyTranslator translator_;
+    X11KeyTapGrabs grabs_;
     KeyTapRules rules_;
-    int minKeycode_ = 8, maxKeycode_ = 255;
     int xiOpcode_ = -1;
     int xkbEventBase_ = -1;
     unsigned mods_ = 0;
     int group_ = 0;
     std::uint64_t lastFlags_ = 0;
     KeyHolds holds_;
-    Grabs grabs_;
     std::map<unsigned, double> passedUnheld_;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
-    std::set<unsigned> spare_;
 };
 
 bool hasRawKeyEvents(Display* display) {

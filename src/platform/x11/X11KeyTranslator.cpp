@@ -73,6 +73,12 @@ bool X11KeyTranslator::types(unsigned keycode, const std::string& character) con
     return false;
 }
 
+unsigned X11KeyTranslator::usedModifiers() const {
+    unsigned used = 0;
+    for (unsigned char bits : modBitsOfKeycode_) used |= bits;
+    return used;
+}
+
 bool X11KeyTranslator::isModifierKeycode(unsigned keycode) const {
     return keycode < 256 && X11KeyMapping::isModifierKeysym(XkbKeycodeToKeysym(display_, keycode, 0, 0));
 }

@@ -28,6 +28,8 @@ class X11KeyTranslator {
     KeyEvent modifierRelease(unsigned keycode, unsigned modsAfter) const;
 
     X11KeyMapping::ModifierMasks masks() const { return masks_; }
+    // The core modifier bits some key sets; no event carries any other.
+    unsigned usedModifiers() const;
 
     // The virtual key code the key's events carry.
     std::uint16_t virtualKeyCode(unsigned keycode) const;

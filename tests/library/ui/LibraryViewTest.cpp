@@ -118,6 +118,29 @@ TEST_F(LibraryViewTest, TilesAnswerThePointer) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return grid->verticalScrollBar()->value() > 0; }, 5000));
 }
 
+// Tiles take the widths the pane's whole width gives them, the always-shown scroll bar taking its
+// room from the padding: a pane 720 wide holds 10 tiles of 64, one 840 wide 12 of 62, or 4
+// emoticon tiles of 195; every tile lies beside the bar.
+TEST_F(LibraryViewTest, GridTilesTakeThePanesWidthWithTheScrollBarBeside) {
+    using Style = LibraryGridMetrics::Style;
+    struct Row {
+        Style style;
+        int width, columns, tile;
+    };
+    for (const Row& row : {Row{Style::compact, 720, 10, 64}, Row{Style::compact, 840, 12, 62},
+                           Row{Style::wideText, 840, 4, 195}}) {
+        LibraryEntryGrid grid(*model, prefs);
+        grid.setStyle(row.style);
+        grid.resize(row.width, 400);
+        grid.show();
+        settle();
+        EXPECT_EQ(grid.metrics().columns, row.columns) << row.width;
+        EXPECT_EQ(grid.cellRect(0).width(), row.tile) << row.width;
+        EXPECT_GE(grid.cellRect(0).left(), 0);
+        EXPECT_LE(grid.cellRect(row.columns - 1).right(), grid.viewport()->width() - 1) << row.width;
+    }
+}
+
 // The rows of the pins tab stay in place while an alias is typed: the focus and the typed text
 // (inner space included) survive the rebuilds every key causes, and the store keeps it trimmed.
 TEST_F(LibraryViewTest, AliasesAreTypedKeyByKeyOnThePinsTab) {

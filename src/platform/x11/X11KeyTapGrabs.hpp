@@ -1,0 +1,75 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/KeyHolds.hpp"
+
+typedef struct _XDisplay Display;
+
+namespace mosaiko {
+
+class X11KeyTranslator;
+
+// The key tap's passive grabs on the root window: the key combinations that wait for its answer.
+// What each keycode is (a modifier, its virtual key code, the characters it types, whether it
+// carries any symbol) is read into a table once per keyboard-mapping change, so that a change of
+// holds only compares. Only the grabs that differ from those in place are changed. A combination
+// another client holds (a window manager's Control-Alt-Left) stays with its owner and costs only
+// that combination: a key whose grab with any modifiers is refused is grabbed state by state, each
+// checked on its own. Used on the tap's thread only.
+class X11KeyTapGrabs {
+  public:
+    X11KeyTapGrabs(Display* display, const X11KeyTranslator& translator);
+
+    // Reads the table again; call after the server announced a new mapping (and the translator was
+    // refreshed), then place() again. Grabs in place stay until then: one may be holding a press
+    // right now, which giving it up would lose.
+    void refreshMapping();
+
+    // Grabs exactly what `holds` need. Keycodes in `ownKeycodes` (those this program maps to type
+    // its text on) are left alone by a hold of every key: its own text need not wait for it.
+    void place(const KeyHolds& holds, const std::set<unsigned>& ownKeycodes = {});
+    // Gives up every grab.
+    void releaseAll();
+
+    // Whether some grab of ours is on the keycode.
+    bool grabs(unsigned keycode) const { return placed_.count(keycode) != 0; }
+    // Whether the grab of the key in this core modifier state is ours.
+    bool grabs(unsigned keycode, unsigned state) const;
+    // How many combinations another client holds among those we wanted; for tests and benchmarks.
+    std::size_t refusedCount() const;
+
+  private:
+    static constexpr unsigned kAnyModifier = 1u << 15;     // Xlib's AnyModifier
+    using Grabs = std::map<unsigned, std::set<unsigned>>;  // keycode: core states, or kAnyModifier
+
+    struct Key {
+        bool modifier = false;
+        bool symbolless = true;
+        std::uint16_t virtualKeyCode = 0;
+        std::vector<std::string> characters;  // what it types in any group at any level
+    };
+
+    Grabs wanted(const KeyHolds& holds, const std::set<unsigned>& ownKeycodes) const;
+    // Grabs these combinations (keycode, state), noting those another client holds.
+    void grab(const std::vector<std::pair<unsigned, unsigned>>& combinations);
+
+    Display* display_;
+    const X11KeyTranslator& translator_;
+    int minKeycode_ = 8, maxKeycode_ = 255;
+    std::vector<Key> keys_;  // by keycode
+    // The core states (the eight modifier bits) the keyboard can produce; all core states whose
+    // shortcut flags are i (flags >> 17).
+    std::vector<unsigned> possibleStates_;
+    std::array<std::vector<unsigned>, 16> statesWithFlags_;
+    Grabs placed_;
+    // Keys with some combination held elsewhere: grabbed state by state, without the refused ones.
+    std::map<unsigned, std::set<unsigned>> refused_;
+};
+
+}  // namespace mosaiko
