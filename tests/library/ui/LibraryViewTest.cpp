@@ -270,7 +270,8 @@ TEST_F(LibraryViewTest, PreviewCardGrowsWithItsText) {
 
 // A pinned entry's row keeps its buttons inside the pane whatever the length of its name and text;
 // an emoticon too wide for the row's narrow column is cut with an ellipsis, whole in its tooltip.
-TEST_F(LibraryViewTest, PinRowsKeepTheirButtonsInView) {
+// So do the shortcodes tab's rows, with a long name and a right-to-left one.
+TEST_F(LibraryViewTest, PinAndShortcodeRowsKeepTheirButtonsInView) {
     const std::string longText(300, 'x');
     const std::string id = addSnippet(std::string(200, 'N'), longText);
     for (const std::string& pinned : {id, std::string("emoticon-shrug")}) collections.togglePinned(pinned);
@@ -291,6 +292,21 @@ TEST_F(LibraryViewTest, PinRowsKeepTheirButtonsInView) {
     // A click on the texts selects the row's entry.
     QTest::mouseClick(view->pinsPane()->row(id)->nameLabel(), Qt::LeftButton);
     EXPECT_EQ(model->selectedEntryID(), id);
+
+    QString rightToLeft = QStringLiteral("שלום עולם");
+    for (int i = 0; i < 5; ++i) rightToLeft += QStringLiteral(" ") + rightToLeft;
+    addSnippet(rightToLeft.toStdString(), "shalom");
+    model->setContentFilter(Filter::shortcodes);
+    settle();
+    const QWidget* rowsViewport = view->shortcodeRows()->viewport();
+    ASSERT_EQ(view->shortcodeRows()->rows().size(), 4u);
+    for (const LibraryShortcodeRow* row : view->shortcodeRows()->rows()) {
+        const QString name = QString::fromStdString(row->content().entry.name);
+        const QWidget* edit = row->editButton();
+        EXPECT_LE(edit->mapTo(rowsViewport, QPoint(edit->width(), 0)).x(), rowsViewport->width())
+            << name.toStdString();
+        EXPECT_EQ(shownToolTip(row->toolTip()).toStdString(), name.size() > 100 ? name.toStdString() : "");
+    }
 }
 
 }  // namespace
