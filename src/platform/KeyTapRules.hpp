@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
+#include <string>
 
 #include "platform/KeyEvent.hpp"
 #include "platform/KeyHolds.hpp"
@@ -23,7 +25,9 @@ namespace mosaiko {
 //   types every key is held, and that hold is in place before the press that started the typing
 //   lets the keyboard go on, so keys typed meanwhile cannot slip past;
 // - keys that are not held reach the application at once and are reported afterwards (`held`
-//   false); the handler's holds that run out (`KeyHold::until`) are released.
+//   false); so does a held press no hold asks about (one held only right after another key, see
+//   KeyHold::after, or sharing its key with a held character); the handler's holds that run out
+//   (`KeyHold::until`) are released.
 // Single-threaded: the tap's own thread calls everything, and the handler's answers and holds reach
 // it from there.
 class KeyTapRules {
@@ -112,6 +116,12 @@ class KeyTapRules {
     KeyHolds requested_;
     std::optional<KeyHolds> placed_ = KeyHolds{};
     std::optional<double> typingCheckAt_;
+    // The last press of the user's: what it typed, and when.
+    struct Typed {
+        std::string characters;
+        double at = -std::numeric_limits<double>::infinity();
+    };
+    Typed lastTyped_;
 };
 
 }  // namespace mosaiko
