@@ -74,7 +74,7 @@ struct Picker {
         d.hasEmoticons = [] { return true; };
         d.hasGlyphs = [] { return true; };
         d.frontmostApp = [] {
-            return PickerController::Dependencies::FrontmostApp{"org.example.Editor", "Editor"};
+            return PickerController::Dependencies::FrontmostApp{"org.example.Editor", "Editor", {}};
         };
         d.startKeyTap = [this](GlobalKeyTap::Handler h) { keyTap->start(std::move(h)); };
         d.stopKeyTap = [this] { keyTap->stop(); };

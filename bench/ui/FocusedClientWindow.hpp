@@ -55,6 +55,16 @@ class FocusedClientWindow {
         }
     }
 
+    // Key presses of keys that are not modifiers that reached the window so far.
+    int characterPresses() {
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            count(event);
+        }
+        return characterPresses_;
+    }
+
     // Key presses of `keycode` that reached the window so far.
     int presses(unsigned keycode) {
         while (XPending(display_) > 0) {
@@ -66,13 +76,17 @@ class FocusedClientWindow {
     }
 
   private:
-    void count(const XEvent& event) {
-        if (event.type == KeyPress) ++presses_[event.xkey.keycode];
+    void count(XEvent& event) {
+        if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
+        if (event.type != KeyPress) return;
+        ++presses_[event.xkey.keycode];
+        if (!IsModifierKey(XLookupKeysym(&event.xkey, 0))) ++characterPresses_;
     }
 
     Display* display_ = nullptr;
     Window window_ = 0;
     std::map<unsigned, int> presses_;  // by keycode
+    int characterPresses_ = 0;
 };
 
 }  // namespace mosaiko

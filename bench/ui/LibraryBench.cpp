@@ -1,14 +1,25 @@
 // The library window over the shipped data (emoji, glyphs, emoticons): what each keystroke in its
 // search field costs (the search and rebuild of the visible entries, then the redraw of the window)
 // and how long the window takes to show the first time (building the view model and the views)
-// and again. Runs on Qt's offscreen platform.
+// and again, warm, on Qt's offscreen platform. Then the windows' first use after a fresh start, as a
+// user meets it (a new process per figure, on a virtual X server with a window manager, Qt's xcb
+// platform): the library's first opening beside the settings window's, its first letter typed
+// until the results are painted beside a line edit's echo (and both again, once opened before), and
+// the statistics window opened on a full history of 5,000 events beside the same window empty.
+// Usage: LibraryBench [--first-use-rounds=N] [--first-use-only] [benchmark flags]   (7 rounds)
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QVBoxLayout>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+
+#include "app/FakeWorkspace.hpp"
+#include "app/WindowControllers.hpp"
 
 #include "content/CollectionsStore.hpp"
 #include "content/ContentCoordinator.hpp"
@@ -18,10 +29,22 @@
 #include "content/EmoticonCatalog.hpp"
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
+#include "library/ui/LibraryEntryGrid.hpp"
 #include "library/ui/LibraryView.hpp"
+#include "onboarding/ui/StatsView.hpp"
+#include "platform/Json.hpp"
 #include "platform/MemoryDefaults.hpp"
+#include "platform/Text.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "platform/qt/QtMainLoop.hpp"
 #include "platform/qt/SymbolImage.hpp"
+#include "platform/x11/QtKeyEventReader.hpp"
+#include "settings/ui/SettingsView.hpp"
+
+// Last: the X headers' macros would clash with names of the headers above.
+#include <X11/keysym.h>
+
+#include "FirstUse.hpp"
 
 namespace mosaiko {
 namespace {
@@ -155,15 +178,245 @@ void BM_ShowAgain(benchmark::State& state) {
 }
 BENCHMARK(BM_ShowAgain)->Unit(benchmark::kMillisecond);
 
+// ---------------------------------------------------------------- first use after a fresh start
+
+// The stores a window of the running program reads, with the program's own main loop.
+struct LiveStores {
+    explicit LiveStores(std::size_t historyEvents = 0)
+        : db(AppBundle(std::filesystem::path(MOSAIKO_BINARY_DIR) / "resources"),
+             OperatingSystemVersion{99, 0, 0}) {
+        db.setExtraEmojis(ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}));
+        for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
+        if (historyEvents > 0) seedHistory(historyEvents);
+        usage = std::make_unique<EmojiUsageStore>(defaults, clock);
+    }
+
+    // A history as a long-standing user has it: `events` insertions ten minutes apart (the last
+    // five weeks) of 240 texts, emoji with and without skin tones, emoticons and a few longer
+    // texts, the most used ones far more often.
+    void seedHistory(std::size_t events) {
+        std::vector<std::string> texts;
+        for (char32_t c = 0x1F600; c < 0x1F600 + 80; ++c) texts.push_back(text::fromScalar(c));
+        for (char32_t c = 0x1F330; c < 0x1F330 + 100; ++c) texts.push_back(text::fromScalar(c));
+        for (char32_t c = 0x1F466; c < 0x1F466 + 10; ++c) {
+            for (char32_t tone = 0x1F3FB; tone <= 0x1F3FF; ++tone)
+                texts.push_back(text::fromScalars(std::u32string{c, tone}));
+        }
+        for (const char* t : {":-)", ";-)", ":D", "¯\\_(ツ)_/¯", "(╯°□°)╯︵ ┻━┻", "( ͡° ͜ʖ ͡°)", "ಠ_ಠ", "→", "✓",
+                              "😀😀", "see you\nsoon", "ok 👍"})
+            texts.push_back(t);
+        Json history = Json::array();
+        Json counts = Json::object();
+        const double now = clock.now();
+        for (std::size_t i = 0; i < events; ++i) {
+            // Squared: the first texts take most uses.
+            const std::size_t pick = (i * 7919 % 1000) * (i * 7919 % 1000) * texts.size() / 1000000;
+            const std::string& t = texts[std::min(pick, texts.size() - 1)];
+            history.push_back(Json{{"emoji", t}, {"timestamp", now - static_cast<double>(i) * 600.0}});
+            counts[t] = counts.value(t, 0) + 1;
+        }
+        Json recents = Json::array();
+        for (std::size_t i = 0; i < 30; ++i) recents.push_back(texts[i]);
+        defaults.set("emojiUsageHistory", DefaultsData{json::dump(history)});
+        defaults.set("emojiUsageCounts", DefaultsData{json::dump(counts)});
+        defaults.set("emojiUsageRecents", DefaultsData{json::dump(recents)});
+    }
+
+    QtMainLoop loop;
+    SystemClock clock;
+    MemoryDefaults defaults;
+    PreferencesStore prefs{defaults};
+    CollectionsStore collections{defaults};
+    CustomContentStore custom{defaults};
+    std::unique_ptr<EmojiUsageStore> usage;
+    EmojiDatabase db;
+};
+
+// How long a user takes between seeing a window and typing into it.
+constexpr int kPauseMs = 300;
+
+// The floor of any Qt window: one as large as the library, holding a line edit, opened, and a
+// letter typed into the edit until its echo is painted; then another letter.
+int echoScenario() {
+    QElapsedTimer clock;
+    clock.start();
+    QWidget window;
+    window.resize(1280, 780);
+    auto* edit = new QLineEdit(&window);
+    (new QVBoxLayout(&window))->addWidget(edit);
+    bench::PaintWatch painted(edit, {});
+    window.show();
+    bench::report("echo_window_open", bench::untilPainted(clock, edit, painted));
+    if (!bench::focus(edit)) return 1;
+    for (const auto& [name, key] : {std::pair{"echo_first", XK_t}, std::pair{"echo_again", XK_h}}) {
+        bench::idle(kPauseMs);
+        const int length = static_cast<int>(edit->text().size());
+        bench::PaintWatch echoed(edit, [&] { return edit->text().size() > length; });
+        clock.restart();
+        bench::typeKey(key);
+        bench::report(name, bench::untilPainted(clock, edit, echoed));
+    }
+    return 0;
+}
+
+// The library as the program opens it (in front, not focused), its first letter typed once the
+// user has clicked into its search field; then closed, opened again and the same letter typed.
+int libraryScenario() {
+    LiveStores s;
+    bench::idle(50);
+    QElapsedTimer clock;
+    clock.start();
+    LibraryViewModel model(s.db, s.prefs, *s.usage, s.collections, s.loop);
+    LibraryWindowController controller(model, s.custom);
+    LibraryView* view = controller.view();
+    QWidget* grid = view->grid()->viewport();
+    {
+        bench::PaintWatch painted(grid, {});
+        controller.orderFrontRegardless();
+        bench::report("library_open", bench::untilPainted(clock, grid, painted));
+    }
+    for (const char* round : {"first", "again"}) {
+        if (std::strcmp(round, "again") == 0) {
+            controller.orderOut();
+            bench::idle(kPauseMs);
+            model.setSearchQuery("");
+            bench::idle(50);
+            bench::PaintWatch painted(grid, {});
+            clock.restart();
+            model.navigate(LibraryViewModel::BrowseSection::all());
+            controller.orderFrontRegardless();
+            bench::report("library_open_again", bench::untilPainted(clock, grid, painted));
+        }
+        if (!bench::focus(view->searchField())) return 1;
+        bench::idle(kPauseMs);
+        bench::PaintWatch results(grid, [&] { return model.searchQuery() == "t"; });
+        clock.restart();
+        bench::typeKey(XK_t);
+        bench::report(std::string("library_letter_") + round, bench::untilPainted(clock, grid, results));
+    }
+    return 0;
+}
+
+// The settings window as the program opens it.
+int settingsScenario() {
+    LiveStores s;
+    FakeWorkspace workspace;
+    bench::idle(50);
+    QElapsedTimer clock;
+    clock.start();
+    PreferencesWindowController controller;
+    SettingsView::Dependencies d;
+    d.prefs = &s.prefs;
+    d.collections = &s.collections;
+    d.custom = &s.custom;
+    d.db = &s.db;
+    d.workspace = &workspace;
+    d.keyEventOf = &QtKeyEventReader::read;
+    d.versionText = "1.0 (1)";
+    d.companyURL = d.issuesURL = d.featureRequestsURL = "https://example.org/";
+    // A shell that does nothing: the opening is measured, not what its controls reach.
+    const auto nothing = [](auto&&...) {};
+    d.shell.showOnboarding = nothing;
+    d.shell.setLibraryShortcutSuspended = nothing;
+    d.shell.openUrl = nothing;
+    d.shell.observeKeysWhileLibraryShortcutSuspended = nothing;
+    d.shell.observeUpdaterStatus = [](auto&&...) { return Cancellable(); };
+    auto* layout = new QVBoxLayout(controller.contentHost());
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* view = new SettingsView(std::move(d), controller.contentHost());
+    layout->addWidget(view);
+    bench::PaintWatch painted(view, {});
+    controller.showWindow();
+    bench::report("settings_open", bench::untilPainted(clock, view, painted));
+    return 0;
+}
+
+// The statistics window as the program opens it, over a history of `events`.
+int statsScenario(std::size_t events) {
+    LiveStores s(events);
+    bench::idle(50);
+    QElapsedTimer clock;
+    clock.start();
+    StatsWindowController controller(*s.usage);
+    bench::PaintWatch painted(controller.view(), {});
+    controller.showWindow();
+    bench::report(events > 0 ? "stats_open_full" : "stats_open_empty",
+                  bench::untilPainted(clock, controller.view(), painted));
+    return 0;
+}
+
+int runScenario(const std::string& name) {
+    if (name == "echo") return echoScenario();
+    if (name == "library") return libraryScenario();
+    if (name == "settings") return settingsScenario();
+    if (name == "stats_empty") return statsScenario(0);
+    if (name == "stats_full") return statsScenario(5000);
+    std::fprintf(stderr, "no scenario %s\n", name.c_str());
+    return 2;
+}
+
+int firstUseTable(int rounds) {
+    bench::ScenarioRunner runner(std::filesystem::canonical("/proc/self/exe").string());
+    if (!runner.ok()) {
+        std::fprintf(stderr, "no X session: %s\n", runner.error().c_str());
+        return 1;
+    }
+    bench::Figures figures;
+    for (int i = 0; i < rounds; ++i) {
+        for (const char* scenario : {"echo", "library", "settings", "stats_empty", "stats_full"}) {
+            const auto round = runner.run(scenario);
+            if (!round) return 1;
+            figures.add(*round);
+        }
+    }
+    const auto m = [&](const char* name) { return figures.median(name); };
+    std::printf(
+        "\nFirst use after a fresh start: Xvfb + openbox, Qt xcb, a new process per figure; median of %d "
+        "rounds, interleaved\n",
+        rounds);
+    bench::printRow("library: first letter -> results painted", m("library_letter_first"), "ms",
+                    "line edit: first letter echoed", m("echo_first"), "target <= 4x");
+    bench::printRow("library opened before: letter -> painted", m("library_letter_again"), "ms",
+                    "line edit: next letter echoed", m("echo_again"), "target <= 2x");
+    bench::printRow("library: first opening -> painted", m("library_open"), "ms", "settings: first opening",
+                    m("settings_open"), "target <= 50 ms");
+    bench::printRow("library: opening again -> painted", m("library_open_again"), "ms",
+                    "window with a line edit opened", m("echo_window_open"), "");
+    bench::printRow("statistics: opening, 5,000 events", m("stats_open_full"), "ms",
+                    "statistics: opening, empty", m("stats_open_empty"), "target <= 2x");
+    return 0;
+}
+
 }  // namespace
 }  // namespace mosaiko
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    mosaiko::SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_BINARY_DIR "/resources"));
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    if (const auto scenario = mosaiko::bench::scenarioOf(argc, argv)) {
+        QApplication app(argc, argv);
+        mosaiko::SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_BINARY_DIR "/resources"));
+        return mosaiko::runScenario(*scenario);
+    }
+    int rounds = 7;
+    bool firstUseOnly = false;
+    std::vector<char*> rest;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--first-use-rounds=", 19) == 0)
+            rounds = std::max(1, std::atoi(argv[i] + 19));
+        else if (std::strcmp(argv[i], "--first-use-only") == 0)
+            firstUseOnly = true;
+        else
+            rest.push_back(argv[i]);
+    }
+    argc = static_cast<int>(rest.size());
+    rest.push_back(nullptr);
+    argv = rest.data();
+    if (!firstUseOnly) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        QApplication app(argc, argv);
+        mosaiko::SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_BINARY_DIR "/resources"));
+        benchmark::Initialize(&argc, argv);
+        benchmark::RunSpecifiedBenchmarks();
+        benchmark::Shutdown();
+    }
+    return mosaiko::firstUseTable(rounds);
 }

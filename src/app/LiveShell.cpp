@@ -199,6 +199,8 @@ LiveShell::~LiveShell() {
 void LiveShell::close() {
     if (closed_) return;
     closed_ = true;
+    // Whatever is still being typed ends at once, and the keycodes remapped for it are given back.
+    if (poster_) poster_->stop();
     if (content_) {
         // Nothing is told to the tray any more, which may be gone.
         content_->defaults.setSaveProblemHandler(nullptr);
@@ -295,6 +297,12 @@ AppDelegate::Dependencies LiveShell::dependencies() {
         afterKeys([this] {
             if (pickerPanel_) pickerPanel_->prepare();
         });
+    };
+    // Quitting ends whatever is still being typed at once (a long snippet takes a while) and gives
+    // the keycodes remapped for it back, once the key tap no longer holds the keys.
+    d.picker.stop = [this, stop = std::move(d.picker.stop)] {
+        stop();
+        if (poster_) poster_->stop();
     };
     d.afterKeyTap = [this](std::function<void()> rest) { afterKeys(std::move(rest)); };
     d.picker.setShellServices = [this](PickerShellServices* shell) {

@@ -142,9 +142,16 @@ void PickerController::start() {
         if (!token || !*token) return Decision::passThrough;
         return handle(event);
     });
+    if (dependencies_.watchFrontmost) {
+        frontmostWatch_ = dependencies_.watchFrontmost(guarded([this] {
+            endSessionIfWindowChanged();
+            syncHeldKeys();
+        }));
+    }
 }
 
 void PickerController::stop() {
+    frontmostWatch_.cancel();
     delayTimer_.cancel();
     session_.reset();
     recentTypedCharacters_ = {};
@@ -169,8 +176,8 @@ KeyHolds PickerController::heldKeys() const {
     const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut());
     const auto pair = sequence ? charactersOf(*sequence) : std::vector<std::string>{};
     if (!session_) {
-        // Held also when its first character has not been typed yet: a main loop running behind
-        // could otherwise hold it too late.
+        // Held right after its first character by the tap itself, which sees that character first:
+        // a main loop running behind could otherwise hold it too late.
         if (pair.size() == 2)
             holds.keys.push_back(KeyHold::typingRightAfter(pair[1], pair[0], quickOpenMaxGapS,
                                                            std::numeric_limits<double>::infinity()));
@@ -182,6 +189,10 @@ KeyHolds PickerController::heldKeys() const {
          others += ModifierFlag::shift) {  // the line deletion, whatever else is held with Command
         holds.keys.push_back(KeyHold::key(KeyCode::deleteKey, ModifierFlag::command | others));
     }
+    // Alt and Super with a character key, and keys held down long enough to repeat: what they do
+    // in the application cannot be counted unless the search decides them.
+    holds.everyKeyWith = ModifierFlag::option | ModifierFlag::command;
+    holds.repeats = true;
     const auto trigger = charactersOf(prefs_.inlineTrigger());
     if (s.query.empty() && pair.size() == 2 && trigger.size() == 1 && sameText(pair[0], trigger[0])) {
         holds.keys.push_back(KeyHold::typingRightAfter(pair[1], pair[0], quickOpenMaxGapS,
@@ -216,11 +227,20 @@ GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
 GlobalKeyTap::Decision PickerController::dispatch(const KeyEvent& event) {
     if (event.userData == kEventMarker) return Decision::passThrough;
     if (event.type == KeyEvent::Type::flagsChanged) return Decision::passThrough;
+    endSessionIfWindowChanged();
     if (libraryShortcutSuspended_ && keyDownWhileLibraryShortcutSuspended)
         keyDownWhileLibraryShortcutSuspended(event);
 
     if (event.held && libraryShortcutMatches(event) && !isOwnApplication(dependencies_.frontmostApp())) {
         return triggerLibraryOpen();
+    }
+
+    if (session_ && session_->mode == Mode::inlineMode && isUncountableCharacter(event)) {
+        // Held, it is kept from the application and the search goes on with an exact count; one
+        // that got past the hold did what it does there, which cannot be counted.
+        if (event.held) return Decision::swallow;
+        cancelSession(session_->isShown);
+        return Decision::passThrough;
     }
 
     if ((event.modifierFlags & ModifierFlag::command) != 0 &&
@@ -240,6 +260,11 @@ GlobalKeyTap::Decision PickerController::dispatch(const KeyEvent& event) {
     const Decision decision = session_ ? handleSession(event, event.keyCode) : handleIdle(event);
     updateRecentTypedCharacters(event, decision);
     return decision;
+}
+
+void PickerController::endSessionIfWindowChanged() {
+    if (!session_ || dependencies_.frontmostApp().windowID == session_->windowID) return;
+    cancelSession(session_->isShown);
 }
 
 void PickerController::setLibraryShortcutSuspended(bool suspended) {
@@ -294,6 +319,7 @@ GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
         s.showEligibleAtUptime =
             now + static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0;
         s.startedAtUptime = now;
+        s.windowID = app.windowID;
         session_ = std::move(s);
         schedulePopup();
         return Decision::passThrough;
@@ -389,6 +415,17 @@ GlobalKeyTap::Decision PickerController::handleSession(const KeyEvent& event, in
     // A navigation key before the panel showed: the user is just typing.
     cancelSession(false);
     return Decision::passThrough;
+}
+
+bool PickerController::isUncountableCharacter(const KeyEvent& event) {
+    const std::uint64_t flags = event.modifierFlags;
+    if ((flags & (ModifierFlag::option | ModifierFlag::command)) == 0 || (flags & ModifierFlag::control) != 0)
+        return false;
+    // Alt with a key of a level the Alt key reaches (AltGr's own characters differ) types nothing
+    // in GTK, the letter in Qt and an accented letter in a terminal; Super types the letter in some
+    // applications and nothing where the desktop takes the combination.
+    return event.keyCode != KeyCode::deleteKey && printableCharacter(event) &&
+           event.characters == event.charactersIgnoringModifiers;
 }
 
 std::optional<PickerController::QueryDeletionMode> PickerController::applicationDeletion(
@@ -553,6 +590,7 @@ void PickerController::startShownExclusiveSession(std::optional<PickerViewModel:
     s.isShown = true;
     s.showEligibleAtUptime = now;
     s.startedAtUptime = now;
+    s.windowID = dependencies_.frontmostApp().windowID;
     session_ = std::move(s);
     model_->resetForNewSession("", scope.value_or(PickerViewModel::Scope::all));
     syncHeldKeys();
@@ -605,7 +643,9 @@ std::optional<PickerViewModel::Scope> PickerController::nextScope(const std::vec
 
 bool PickerController::insertSelectionAndMaybeKeepOpen(bool keep, Session& s) {
     const auto text = model_->selectedEmojiForInsertion();
-    if (!text) {
+    // A click on the panel after another window became active: the text typed for the search is
+    // not where the Delete presses would go.
+    if (!text || dependencies_.frontmostApp().windowID != s.windowID) {
         cancelSession(true);
         return false;
     }

@@ -39,6 +39,8 @@ class PickerController {
         bool isShown = false;
         double showEligibleAtUptime = 0;
         double startedAtUptime = 0;
+        // The window that was active when the session started: what it typed went there.
+        std::optional<std::string> windowID;
 
         bool operator==(const Session&) const = default;
     };
@@ -69,6 +71,8 @@ class PickerController {
         struct FrontmostApp {
             std::optional<std::string> bundleID;
             std::optional<std::string> name;
+            // The active window (an opaque handle); none when unknown.
+            std::optional<std::string> windowID;
         };
 
         // Uptime seconds.
@@ -88,10 +92,13 @@ class PickerController {
         std::function<void(const KeyHolds&)> holdKeys;
         std::function<void()> showPanelNearMouse;
         std::function<void()> hidePanel;
+        // Calls the handler whenever another application becomes frontmost, until the result is
+        // dropped. Optional: a change is then noticed at the next key.
+        std::function<Cancellable(std::function<void()>)> watchFrontmost;
         // This program's own application identifier: typing in its own windows starts nothing.
         std::optional<std::string> ownBundleID;
 
-        // Every closure is required but holdKeys; ownBundleID is not.
+        // Every closure is required but holdKeys and watchFrontmost; ownBundleID is not.
         Wiring wiring() const;
 
         // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap and holdKeys at the panel
@@ -135,8 +142,9 @@ class PickerController {
     GlobalKeyTap::Decision handle(const KeyEvent& event);
     // The key presses the current state may swallow: while idle the library shortcut and the key
     // that completes the instant-open sequence; in an inline session Return, Enter, Tab, Escape,
-    // the arrows, the line deletion and (while it can count) the doubled trigger; in an exclusive
-    // session every key. Nothing while stopped.
+    // the arrows, the line deletion, (while it can count) the doubled trigger, every key with Alt or
+    // Super, and the repeats of keys held down; in an exclusive session every key. Nothing while
+    // stopped.
     KeyHolds heldKeys() const;
     // Tab and Shift-Tab: moves to the next scope of the ring; false when there is nowhere to go.
     bool cycleScope(bool reverse);
@@ -152,6 +160,10 @@ class PickerController {
     // Shift a character; nothing countable for the rest (Alt erases a word in a terminal, undoes in
     // some toolkits and does nothing in others).
     static std::optional<QueryDeletionMode> applicationDeletion(std::uint64_t modifierFlags);
+    // Alt or Super (without Control) with a key that types a character as it would without them:
+    // what Linux applications type for it differs from one to the next, so an inline search takes
+    // it from the application rather than count it.
+    static bool isUncountableCharacter(const KeyEvent& event);
     static std::string queryInput(const KeyEvent& event);
     static std::optional<std::string> printableCharacter(const KeyEvent& event);
     static bool isWhitespace(const std::string& character);
@@ -167,6 +179,9 @@ class PickerController {
     using Decision = GlobalKeyTap::Decision;
 
     Decision dispatch(const KeyEvent& event);
+    // Ends the session silently (hiding a shown panel) when another window has become active since
+    // it started: its Delete presses would erase text of that window.
+    void endSessionIfWindowChanged();
     Decision handleIdle(const KeyEvent& event);
     Decision handleSession(const KeyEvent& event, int keyCode);
     Decision handleDelete(const KeyEvent& event, Session& s);
@@ -207,6 +222,7 @@ class PickerController {
     std::vector<RecentTypedCharacter> recentTypedCharacters_;
     bool started_ = false;
     std::optional<KeyHolds> sentHolds_;
+    Cancellable frontmostWatch_;
     bool libraryShortcutSuspended_ = false;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -27,14 +27,14 @@ bool KeyHold::followsTyped(const std::string& typedBefore, double secondsSince) 
 
 bool KeyHolds::covers(const KeyEvent& event) const {
     if (event.type != KeyEvent::Type::keyDown) return false;
-    if (everyKey) return true;
+    if (everyKey || (event.modifierFlags & everyKeyWith) != 0) return true;
     return std::any_of(keys.begin(), keys.end(),
                        [&](const KeyHold& hold) { return holdCovers(hold, event); });
 }
 
 bool KeyHolds::asksAbout(const KeyEvent& event, const std::string& typedBefore, double secondsSince) const {
     if (event.type != KeyEvent::Type::keyDown) return false;
-    if (everyKey) return true;
+    if (everyKey || (event.modifierFlags & everyKeyWith) != 0) return true;
     return std::any_of(keys.begin(), keys.end(), [&](const KeyHold& hold) {
         return holdCovers(hold, event) && hold.followsTyped(typedBefore, secondsSince);
     });

@@ -48,8 +48,13 @@ struct KeyHold {
 struct KeyHolds {
     bool everyKey = false;  // every key that is not a modifier, with any modifiers
     std::vector<KeyHold> keys;
+    // Every key that is not a modifier while one of these modifier flags is in effect.
+    std::uint64_t everyKeyWith = 0;
+    // The presses a key that is held down repeats (the display server's auto-repeat), of every key
+    // that is not a modifier: none of them is observed otherwise.
+    bool repeats = false;
 
-    bool empty() const { return !everyKey && keys.empty(); }
+    bool empty() const { return !everyKey && keys.empty() && everyKeyWith == 0 && !repeats; }
     // Whether a press like `event` is among the held keys (times are not looked at).
     bool covers(const KeyEvent& event) const;
     // Whether the press waits for an answer, given what the press before it typed and how many

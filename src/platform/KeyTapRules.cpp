@@ -24,7 +24,7 @@ KeyTapRules::KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, doubl
       answerBound_(answerBound),
       withdraw_(std::move(withdraw)) {}
 
-void KeyTapRules::press(unsigned keycode, KeyEvent event, double now) {
+void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, bool unobserved) {
     const auto own = ownKeys_.claim(keycode, now);
     // The keyboard waits for one press at a time: a new held press means the last one went on.
     if (event.held) waiting_.reset();
@@ -44,7 +44,7 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now) {
         return;
     }
     const Typed before = std::exchange(lastTyped_, Typed{event.characters, now});
-    if (event.held && placed_ &&
+    if (event.held && !unobserved && placed_ &&
         !placed_->asksAbout(event, before.characters, now - before.at - kHandlerClockSlack)) {
         // Held for what may come right after another key, or on a key some hold shares: no
         // answer can be wanted, so it goes on at once.

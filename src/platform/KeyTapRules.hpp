@@ -74,8 +74,10 @@ class KeyTapRules {
     KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound,
                 Withdraw withdraw = nullptr);
 
-    // A key press the server reports; `event.held` when the keyboard waits for it.
-    void press(unsigned keycode, KeyEvent event, double now);
+    // A key press the server reports; `event.held` when the keyboard waits for it. A held press
+    // `unobserved` but for its hold (a key held down that the server repeats) is asked about
+    // whatever the holds say of its key.
+    void press(unsigned keycode, KeyEvent event, double now, bool unobserved = false);
     // A modifier change (never held).
     void modifiersChanged(const KeyEvent& event);
     // The handler's answer for press `id`; an answer that comes too late does nothing.

@@ -51,7 +51,7 @@ class PickerOracle {
         d.hasEmoticons = [] { return true; };
         d.hasGlyphs = [] { return true; };
         d.frontmostApp = [] {
-            return PickerController::Dependencies::FrontmostApp{"org.example.Editor", "Editor"};
+            return PickerController::Dependencies::FrontmostApp{"org.example.Editor", "Editor", {}};
         };
         d.startKeyTap = [](GlobalKeyTap::Handler) {};
         d.stopKeyTap = [] {};

@@ -86,8 +86,8 @@ TEST(PickerScenario, DeletingInAnInlineSession) {
     h.wait(0.3);
     EXPECT_EQ(h.type("⌫"), "p") << "the application deletes the character itself";
     EXPECT_EQ(h.model->query(), "ab");
-    EXPECT_EQ(h.type("c⌫", ModifierFlag::command), "ps");
-    EXPECT_EQ(h.session()->query, "") << "Command-C left the query alone, Command-Delete emptied it";
+    EXPECT_EQ(h.type("c⌫", ModifierFlag::command), "ss");
+    EXPECT_EQ(h.session()->query, "") << "Super-C was kept from the application, Super-Delete emptied it";
     EXPECT_EQ(h.poster.deletePresses(), 2) << "exactly the query is erased for the application";
     EXPECT_EQ(h.session()->deleteCount, 1);
     EXPECT_TRUE(h.panel->visible);
@@ -97,6 +97,42 @@ TEST(PickerScenario, DeletingInAnInlineSession) {
     EXPECT_EQ(word.type("⌫", ModifierFlag::control), "p");
     EXPECT_EQ(word.session()->query, "ab ");
     EXPECT_EQ(word.session()->deleteCount, 4);
+}
+
+// Alt and Super with a character key type nothing, the letter or an accented one, depending on the
+// application: an inline search keeps them from it and goes on with its count. AltGr's own
+// characters are typed and counted; with Control, or once past the hold, the search ends.
+TEST(PickerScenario, AltAndSuperWithACharacterInAnInlineSession) {
+    using F = std::uint64_t;
+    constexpr F option = ModifierFlag::option, command = ModifierFlag::command;
+    struct Case {
+        F flags;
+        std::string characters, ignoringModifiers;
+        bool held;
+        std::string decision;
+        std::optional<std::string> query;  // none: the session ended
+    };
+    const Case cases[] = {
+        {option, "i", "i", true, "s", "sm"},
+        {command, "a", "a", true, "s", "sm"},
+        {command | ModifierFlag::shift, "A", "A", true, "s", "sm"},
+        {option | command, " ", " ", true, "s", "sm"},
+        {option, "ø", "o", true, "p", "smø"},
+        {option | ModifierFlag::control, "\t", "i", true, "p", std::nullopt},
+        {option, "i", "i", false, "p", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        PickerHarness h;
+        h.type(";sm");
+        KeyEvent key{KeyEvent::Type::keyDown, 34, c.flags, c.characters, c.ignoringModifiers, 0};
+        key.held = c.held;
+        EXPECT_EQ(h.controller->handle(key) == GlobalKeyTap::Decision::swallow ? "s" : "p", c.decision)
+            << c.characters;
+        ASSERT_EQ(h.session().has_value(), c.query.has_value()) << c.characters;
+        if (!c.query) continue;
+        EXPECT_EQ(h.session()->query, *c.query) << c.characters;
+        EXPECT_EQ(h.session()->deleteCount, static_cast<int>(text::characterCount(*c.query)) + 1);
+    }
 }
 
 // BackSpace as Linux text fields take it: Control erases a word, Super the line (posted by the
@@ -186,8 +222,8 @@ TEST(PickerScenario, BlocklistedOpeningSequences) {
 
 TEST(PickerScenario, ExcludedAndOwnApplicationsStartNothing) {
     using App = PickerController::Dependencies::FrontmostApp;
-    for (const App& app : {App{"jetbrains-pycharm", "PyCharm"}, App{std::nullopt, "xterm"},
-                           App{PickerHarness::kOwnID, "Mosaiko"}}) {
+    for (const App& app : {App{"jetbrains-pycharm", "PyCharm", {}}, App{std::nullopt, "xterm", {}},
+                           App{PickerHarness::kOwnID, "Mosaiko", {}}}) {
         PickerHarness h;
         h.frontmost = app;
         EXPECT_EQ(h.type(";;smi⏎"), "pppppp");
@@ -368,12 +404,12 @@ TEST(PickerScenario, LibraryShortcut) {
     EXPECT_FALSE(h.panel->visible);
     EXPECT_EQ(requests, (std::vector<Request>{{std::nullopt, 0}, {Scope::shortcodes, 4}}));
 
-    h.frontmost = {PickerHarness::kOwnID, "Mosaiko"};
+    h.frontmost = {PickerHarness::kOwnID, "Mosaiko", {}};
     EXPECT_FALSE(h.deliver(press)) << "inside this program the shortcut is the window's business";
     EXPECT_EQ(requests.size(), 2u);
 
     // While a new shortcut is recorded the stored one reaches the recorder, from any application.
-    h.frontmost = {"org.example.editor", "Editor"};
+    h.frontmost = {"org.example.editor", "Editor", {}};
     std::vector<KeyEvent> seen;
     h.controller->keyDownWhileLibraryShortcutSuspended = [&](const KeyEvent& e) { seen.push_back(e); };
     h.controller->setLibraryShortcutSuspended(true);
@@ -468,6 +504,32 @@ TEST(PickerScenario, PanelActionsArriveAfterTheCurrentEvent) {
     h.loop.runPending();
     EXPECT_FALSE(h.panel->visible);
     EXPECT_FALSE(h.session());
+}
+
+// Another window became active during a search (a click, Alt+Tab): the search ends at once, and
+// neither its Return nor a click on the panel erases or types anything in that window.
+TEST(PickerScenario, AnotherActiveWindowEndsTheSearchSilently) {
+    for (const std::string opening : {";sm", ";smi", ";;smi"}) {
+        PickerHarness h;
+        h.frontmost.windowID = "1";
+        h.type(opening);
+        h.wait(0.3);
+        const int erasedAtOpening = h.poster.deletePresses();
+        h.frontmost.windowID = "2";
+        EXPECT_EQ(h.type("⏎"), "p") << opening;
+        EXPECT_FALSE(h.session()) << opening;
+        EXPECT_FALSE(h.panel->visible) << opening;
+        EXPECT_EQ(h.poster.deletePresses(), erasedAtOpening) << opening;
+        EXPECT_TRUE(h.poster.texts().empty()) << opening;
+    }
+    PickerHarness click;
+    click.type(";smi");
+    click.wait(0.3);
+    click.frontmost.windowID = "2";
+    click.model->uiActionSubject.send(PickerViewModel::UIAction::InsertMain{0, false});
+    click.loop.runPending();
+    EXPECT_TRUE(click.poster.posted.empty());
+    EXPECT_FALSE(click.panel->visible);
 }
 
 TEST(PickerScenario, StopAndDestructionLeaveNothingRunning) {

@@ -164,7 +164,7 @@ class PickerHarness {
     FakeEventPoster poster;
     EmojiInserter inserter = poster.makeInserter();
     FakeKeyTapSystem tapSystem;
-    PickerController::Dependencies::FrontmostApp frontmost{"org.example.Editor", "Editor"};
+    PickerController::Dependencies::FrontmostApp frontmost{"org.example.Editor", "Editor", {}};
     PickerViewModel* model = nullptr;
     std::shared_ptr<FakePanel> panel;
     std::shared_ptr<GlobalKeyTap> keyTap;

@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollBar>
@@ -33,7 +34,7 @@ LibraryEntryGrid::LibraryEntryGrid(LibraryViewModel& model, PreferencesStore& pr
     scrollAnimation_->setDuration(120);
     scrollAnimation_->setEasingCurve(QEasingCurve::OutCubic);
     verticalScrollBar()->setSingleStep(20);
-    metrics_ = LibraryGridMetrics::forWidth(viewport()->width(), style_);
+    metrics_ = LibraryGridMetrics::forWidth(width(), style_);
     // The origin is read when the selection is assigned: a rebuild before the next redraw must not
     // cancel the scroll the arrow key asked for.
     selectionWatch_ = model_.selectedEntryID.observe([this](const std::optional<std::string>& id) {
@@ -61,7 +62,9 @@ int LibraryEntryGrid::rowCount() const {
 }
 
 void LibraryEntryGrid::updateLayout() {
-    metrics_ = LibraryGridMetrics::forWidth(viewport()->width(), style_);
+    // Sized from the whole pane, as if the scroll bar lay over it: the bar takes its room from the
+    // grid's padding and the rest a row leaves, which always exceed it.
+    metrics_ = LibraryGridMetrics::forWidth(width(), style_);
     const int rows = rowCount();
     const double content =
         2 * metrics_.padding + rows * metrics_.rowHeight() + std::max(0, rows - 1) * metrics_.rowSpacing;
@@ -109,8 +112,7 @@ QRect LibraryEntryGrid::cellRect(int index) const {
     const int column = index % metrics_.columns;
     const double gridWidth =
         metrics_.columns * metrics_.columnWidth + (metrics_.columns - 1) * metrics_.columnSpacing;
-    const double left =
-        metrics_.padding + std::max(0.0, (viewport()->width() - 2 * metrics_.padding - gridWidth) / 2);
+    const double left = std::max(0.0, (viewport()->width() - gridWidth) / 2);
     const double x = left + column * (metrics_.columnWidth + metrics_.columnSpacing);
     const double y =
         metrics_.padding + row * (metrics_.rowHeight() + metrics_.rowSpacing) - verticalScrollBar()->value();
@@ -132,47 +134,57 @@ std::optional<int> LibraryEntryGrid::indexAt(const QPoint& position) const {
     return std::nullopt;
 }
 
-void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered) const {
+template <class Use>
+auto LibraryEntryGrid::withTile(int index, bool hovered, Use&& use) const {
     const auto& e = model_.visibleEntries()[static_cast<std::size_t>(index)];
     const auto& selected = model_.selectedEntryID();
     const bool isSelected = selected && *selected == e.id;
-    const QRectF cell = cellRect(index);
     switch (style_) {
         case LibraryGridMetrics::Style::compact:
-            LibraryCompactEntryTile{displayText(e),
-                                    model_.isPinned(e),
-                                    LibraryViewModel::isTextEntry(e),
-                                    e.variants && e.variants->supportsSkinTones(),
-                                    *metrics_.tileSide,
-                                    isSelected,
-                                    hovered}
-                .paint(painter, cell);
             break;
         case LibraryGridMetrics::Style::wideText:
-            LibraryWideTextTile{displayText(e), model_.isPinned(e), isSelected, hovered}.paint(painter, cell);
-            break;
+            return use(LibraryWideTextTile{displayText(e), model_.isPinned(e), isSelected, hovered});
         case LibraryGridMetrics::Style::glyph:
-            LibraryGlyphTile{displayText(e), model_.isPinned(e), *metrics_.tileSide, isSelected, hovered}
-                .paint(painter, cell);
-            break;
+            return use(LibraryGlyphTile{displayText(e), model_.isPinned(e), *metrics_.tileSide, isSelected,
+                                        hovered});
     }
+    return use(LibraryCompactEntryTile{displayText(e), model_.isPinned(e), LibraryViewModel::isTextEntry(e),
+                                       e.variants && e.variants->supportsSkinTones(), *metrics_.tileSide,
+                                       isSelected, hovered});
 }
 
-void LibraryEntryGrid::paintEvent(QPaintEvent*) {
+void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered) const {
+    const QRectF cell = cellRect(index);
+    withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell); });
+}
+
+void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     const auto& visible = model_.visibleEntries();
     const double pitch = metrics_.rowHeight() + metrics_.rowSpacing;
     const double offset = verticalScrollBar()->value() - metrics_.padding;
-    // The rows in view, and one more on either side for the hover enlargement and shadow.
-    const int firstRow = std::max(0, static_cast<int>(std::floor(offset / pitch)) - 1);
-    const int lastRow = static_cast<int>(std::floor((offset + viewport()->height()) / pitch)) + 1;
+    // The rows that meet the area to draw, or come close enough for a hovered tile's enlargement
+    // and shadow to reach into it.
+    constexpr int kReach = 14;
+    const QRect area = event->rect().adjusted(0, -kReach, 0, kReach);
+    const int firstRow = std::max(0, static_cast<int>(std::floor((offset + area.top()) / pitch)));
+    const int lastRow = static_cast<int>(std::floor((offset + area.bottom()) / pitch));
     const int count = static_cast<int>(visible.size());
+    const int first = firstRow * metrics_.columns;
+    const int end = std::min(count, (lastRow + 1) * metrics_.columns);
+    // After a search most texts are new: they are drawn together, on several threads, first.
+    std::vector<EmojiGlyphCache::Request> texts;
+    texts.reserve(static_cast<std::size_t>(std::max(0, end - first)));
+    for (int index = first; index < end; ++index) {
+        texts.push_back(
+            withTile(index, false, [&](const auto& tile) { return tile.textRequest(metrics_.columnWidth); }));
+    }
+    EmojiGlyphCache::prepare(texts, viewport()->devicePixelRatioF());
     // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours.
     std::optional<int> hoveredIndex;
-    for (int index = firstRow * metrics_.columns; index < std::min(count, (lastRow + 1) * metrics_.columns);
-         ++index) {
+    for (int index = first; index < end; ++index) {
         if (hoveredID_ && visible[static_cast<std::size_t>(index)].id == *hoveredID_)
             hoveredIndex = index;
         else

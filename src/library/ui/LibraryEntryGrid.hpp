@@ -58,6 +58,9 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     int rowCount() const;
     void setHovered(std::optional<std::string> id);
     void scrollToSelection();
+    // Builds the tile of the entry at `index` and hands it to `use`.
+    template <class Use>
+    auto withTile(int index, bool hovered, Use&& use) const;
     void paintEntry(QPainter& painter, int index, bool hovered) const;
 
     LibraryViewModel& model_;

@@ -2,9 +2,9 @@
 
 #include <QPainterPath>
 
-#include "library/ui/LibraryText.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -64,21 +64,45 @@ void paintPin(QPainter& painter, const QRectF& cell, double points, double paddi
                              QRectF(cell.left() + padding, cell.top() + padding, points, points), true);
 }
 
+// The text is drawn at its resting size into the resting box, and enlarged with the tile while
+// hovered: one image serves both looks.
+void paintText(QPainter& painter, const QRectF& tile, const QRectF& body, const QPointF& inset,
+               const EmojiGlyphCache::Request& text) {
+    const QRectF box(tile.left() + inset.x(), tile.top() + inset.y(), text.box.width(), text.box.height());
+    const double zoom = body.width() / tile.width();
+    painter.save();
+    if (zoom != 1.0) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.translate(tile.center());
+        painter.scale(zoom, zoom);
+        painter.translate(-tile.center());
+    }
+    EmojiGlyphCache::draw(painter, box, text.text, text.font, text.color, text.fitting);
+    painter.restore();
+}
+
 }  // namespace
+
+EmojiGlyphCache::Request LibraryCompactEntryTile::textRequest(double width) const {
+    const QSizeF box(std::max(0.0, width - 8), std::max(0.0, tileSide - 8));
+    // Text entries break between words, and shrink before a word is split.
+    if (isTextEntry)
+        return {displayText,
+                Typography::monospaced(15),
+                DesktopAppearance::primaryText(),
+                box,
+                {0.44, true, Qt::AlignHCenter, 3}};
+    return {displayText,
+            Typography::emojiOrSystem(displayText, 37),
+            DesktopAppearance::primaryText(),
+            box,
+            {0.25, false, Qt::AlignHCenter, 1}};
+}
 
 void LibraryCompactEntryTile::paint(QPainter& painter, const QRectF& cell) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
     const QRectF body = paintBody(painter, tile, {13, 0.035, 1.02, 0.12}, isSelected, isHovered);
-    const QRectF content = body.adjusted(4, 4, -4, -4);
-    if (isTextEntry) {
-        LibraryText::draw(painter, content, displayText,
-                          Typography::monospaced(15 * (body.width() / tile.width())),
-                          DesktopAppearance::primaryText(), {3, 0.44, Qt::AlignCenter});
-    } else {
-        LibraryText::draw(painter, content, displayText,
-                          Typography::emojiOrSystem(displayText, 37 * (body.width() / tile.width())),
-                          DesktopAppearance::primaryText(), {1, 0.25, Qt::AlignCenter});
-    }
+    paintText(painter, tile, body, {4, 4}, textRequest(cell.width()));
     if (isPinned) paintPin(painter, tile, 9, 5);
     if (supportsVariants && !isTextEntry) {
         painter.save();
@@ -90,19 +114,33 @@ void LibraryCompactEntryTile::paint(QPainter& painter, const QRectF& cell) const
     }
 }
 
+EmojiGlyphCache::Request LibraryWideTextTile::textRequest(double width) const {
+    return {displayText,
+            Typography::monospaced(21),
+            DesktopAppearance::primaryText(),
+            QSizeF(std::max(0.0, width - 24), kHeight),
+            {0.52, true, Qt::AlignHCenter, 1}};
+}
+
 void LibraryWideTextTile::paint(QPainter& painter, const QRectF& cell) const {
-    const QRectF tile(cell.left(), cell.top(), cell.width(), 58);
+    const QRectF tile(cell.left(), cell.top(), cell.width(), kHeight);
     const QRectF body = paintBody(painter, tile, {13, 0.035, 1.01, 0}, isSelected, isHovered);
-    LibraryText::draw(painter, body.adjusted(12, 0, -12, 0), displayText, Typography::monospaced(21),
-                      DesktopAppearance::primaryText(), {1, 0.52, Qt::AlignCenter});
+    paintText(painter, tile, body, {12, 0}, textRequest(cell.width()));
     if (isPinned) paintPin(painter, tile, 9, 5);
+}
+
+EmojiGlyphCache::Request LibraryGlyphTile::textRequest(double width) const {
+    return {displayText,
+            Typography::system(31),
+            DesktopAppearance::primaryText(),
+            QSizeF(std::max(0.0, width - 6), std::max(0.0, tileSide - 6)),
+            {0.3, false, Qt::AlignHCenter, 1}};
 }
 
 void LibraryGlyphTile::paint(QPainter& painter, const QRectF& cell) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
     const QRectF body = paintBody(painter, tile, {12, 0.03, 1.02, 0.10}, isSelected, isHovered);
-    LibraryText::draw(painter, body.adjusted(3, 3, -3, -3), displayText, Typography::system(31),
-                      DesktopAppearance::primaryText(), {1, 0.3, Qt::AlignCenter});
+    paintText(painter, tile, body, {3, 3}, textRequest(cell.width()));
     if (isPinned) paintPin(painter, tile, 8, 4);
 }
 

@@ -4,12 +4,16 @@
 #include <QRectF>
 #include <QString>
 
+#include "platform/qt/EmojiGlyphCache.hpp"
+
 namespace mosaiko {
 
 // The three looks of an entry in the library's grids. A tile is a plain value drawn into the cell
 // the grid gives it; it holds no state and handles no input (the grid does). Each shows one text,
 // a pin badge, and a normal, hovered or selected look: selection decides the colours, the pointer
-// alone the slight enlargement and the shadow.
+// alone the slight enlargement and the shadow. Its text is drawn through the glyph image cache;
+// textRequest() tells, for a cell `width` wide, what it will ask of it, so that a grid can have
+// the texts of a whole screen drawn at once before it paints.
 
 // Emoji (and, on the all tab, every other kind) in square tiles.
 struct LibraryCompactEntryTile {
@@ -21,16 +25,20 @@ struct LibraryCompactEntryTile {
     bool isSelected = false;
     bool isHovered = false;
 
+    EmojiGlyphCache::Request textRequest(double width) const;
     void paint(QPainter& painter, const QRectF& cell) const;
 };
 
 // Emoticons, in wide tiles of a fixed height.
 struct LibraryWideTextTile {
+    static constexpr double kHeight = 58;
+
     QString displayText;
     bool isPinned = false;
     bool isSelected = false;
     bool isHovered = false;
 
+    EmojiGlyphCache::Request textRequest(double width) const;
     void paint(QPainter& painter, const QRectF& cell) const;
 };
 
@@ -42,6 +50,7 @@ struct LibraryGlyphTile {
     bool isSelected = false;
     bool isHovered = false;
 
+    EmojiGlyphCache::Request textRequest(double width) const;
     void paint(QPainter& painter, const QRectF& cell) const;
 };
 

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QTextOption>
 
 #include "library/ui/LibraryText.hpp"
 #include "picker/ui/PickerStyle.hpp"
@@ -44,6 +45,7 @@ QSize LibraryShortcodeRow::sizeHint() const {
 void LibraryShortcodeRow::setContent(Content content) {
     content_ = std::move(content);
     edit_->setVisible(content_.canEdit);
+    updateToolTip();
     update();
 }
 
@@ -68,30 +70,56 @@ void LibraryShortcodeRow::paintEvent(QPaintEvent*) {
                       content_.displayText, Typography::monospaced(16), DesktopAppearance::primaryText(),
                       {1, 0.55, Qt::AlignLeading | Qt::AlignVCenter});
 
-    const double left = inner.left() + kTextWidth + 12;
-    const double right = content_.canEdit ? edit_->geometry().left() - 12 : inner.right();
+    const QRectF names = namesBox();
     const QFont nameFont = Typography::system(13, QFont::DemiBold);
     const QFont codeFont = Typography::monospaced(11);
     const QFontMetricsF nameMetrics(nameFont), codeMetrics(codeFont);
-    const double blockHeight = nameMetrics.height() + 3 + codeMetrics.height();
-    const double top = inner.center().y() - blockHeight / 2;
+    const double top = names.center().y() - (nameMetrics.height() + 3 + codeMetrics.height()) / 2;
+    const QString name = shownName();
+    // A name runs in its own direction (a cut right-to-left name ends in "…" on its left) and
+    // starts at the column's left edge like every other row's.
+    QTextOption option(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignVCenter);
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setTextDirection(name.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     painter.setFont(nameFont);
     painter.setPen(DesktopAppearance::primaryText());
-    const QString name = nameMetrics.elidedText(QString::fromStdString(content_.entry.name), Qt::ElideRight,
-                                                std::max(0.0, right - left - 16));
-    painter.drawText(QRectF(left, top, right - left, nameMetrics.height()),
-                     Qt::AlignLeading | Qt::AlignVCenter, name);
+    painter.drawText(QRectF(names.left(), top, names.width(), nameMetrics.height()), name, option);
     if (content_.isPinned) {
-        const double x = left + nameMetrics.horizontalAdvance(name) + 6;
+        const double x = names.left() + nameMetrics.horizontalAdvance(name) + 6;
         PickerStyle::paintSymbol(painter, QStringLiteral("pin.fill"), DesktopAppearance::secondaryText(), 10,
                                  QRectF(x, top + (nameMetrics.height() - 10) / 2, 10, 10), true);
     }
     painter.setFont(codeFont);
     painter.setPen(DesktopAppearance::secondaryText());
     painter.drawText(
-        QRectF(left, top + nameMetrics.height() + 3, right - left, codeMetrics.height()),
+        QRectF(names.left(), top + nameMetrics.height() + 3, names.width(), codeMetrics.height()),
         Qt::AlignLeading | Qt::AlignVCenter,
-        codeMetrics.elidedText(content_.shortcodesSummary, Qt::ElideRight, std::max(0.0, right - left)));
+        codeMetrics.elidedText(content_.shortcodesSummary, Qt::ElideRight, names.width()));
+}
+
+QRectF LibraryShortcodeRow::namesBox() const {
+    // Between the text column and "Edit…" (which the layout keeps at the row's right margin).
+    const QRectF inner = QRectF(rect()).adjusted(12, 10, -12, -10);
+    const double left = inner.left() + kTextWidth + 12;
+    const double right = content_.canEdit ? inner.right() - edit_->sizeHint().width() - 12 : inner.right();
+    return {left, inner.top(), std::max(0.0, right - left), inner.height()};
+}
+
+QString LibraryShortcodeRow::shownName() const {
+    // Room is left for the pin mark after the name.
+    const QString name = QString::fromStdString(content_.entry.name);
+    return QFontMetricsF(Typography::system(13, QFont::DemiBold))
+        .elidedText(name, Qt::ElideRight, std::max(0.0, namesBox().width() - 16));
+}
+
+void LibraryShortcodeRow::updateToolTip() {
+    const QString name = QString::fromStdString(content_.entry.name);
+    setToolTip(shownName() != name ? LibraryText::plainToolTip(name) : QString());
+}
+
+void LibraryShortcodeRow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    updateToolTip();
 }
 
 void LibraryShortcodeRow::enterEvent(QEnterEvent* event) {

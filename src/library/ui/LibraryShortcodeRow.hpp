@@ -10,8 +10,9 @@ class QPushButton;
 namespace mosaiko {
 
 // One snippet on the library's shortcodes tab: its text, its name with a pin mark, its shortcodes,
-// and "Edit…" when the snippet behind it can be edited. A click selects, a double click inserts,
-// the context menu pins or unpins (the pane decides what each does).
+// and "Edit…" when the snippet behind it can be edited. A name too long for the row ends in "…"
+// and is whole in the row's tooltip. A click selects, a double click inserts, the context menu
+// pins or unpins (the pane decides what each does).
 class LibraryShortcodeRow final : public QWidget {
     Q_OBJECT
 
@@ -46,8 +47,13 @@ class LibraryShortcodeRow final : public QWidget {
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    QRectF namesBox() const;
+    QString shownName() const;
+    void updateToolTip();
+
     Content content_;
     bool hovered_ = false;
     QPushButton* edit_;

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -12,6 +13,7 @@
 
 #include "onboarding/ui/GuideStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -22,22 +24,70 @@ QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The preview of a row: large as an emoji, or one monospaced line cut at its end.
-QWidget* usagePreview(const std::string& text) {
-    if (StatsViewModel::usesEmojiPreviewStyle(text)) {
-        auto* label = GuideStyle::label(qs(text), Typography::emojiOrSystem(qs(text), 28));
-        label->setAlignment(Qt::AlignCenter);
-        label->setFixedWidth(36);
-        return label;
+// The preview of a row: large as an emoji in a frame 36 wide, shrunk as far as two characters need
+// to fit it; or the text as it is on one monospaced line, cut at its end. It is drawn through the
+// glyph image cache and sized without measuring its text, so that a list of a hundred rows is
+// laid out without decoding a hundred colour glyphs.
+class UsagePreview final : public QLabel {
+  public:
+    static constexpr int kEmojiWidth = 36;
+    static constexpr int kTextWidth = 220;
+    static constexpr EmojiGlyphCache::Fitting kEmojiFitting{0.4, false, Qt::AlignHCenter, 1};
+    static constexpr EmojiGlyphCache::Fitting kTextFitting{1.0, true, Qt::AlignLeft, 1};
+
+    explicit UsagePreview(const std::string& text)
+        : emojiStyle_(StatsViewModel::usesEmojiPreviewStyle(text)),
+          font_(emojiStyle_ ? Typography::emojiOrSystem(qs(text), 28) : Typography::monospaced(12)) {
+        setTextFormat(Qt::PlainText);
+        setText(qs(text));
+        setFont(font_);
+        GuideStyle::setTextColour(this, DesktopAppearance::primaryText());
+        if (emojiStyle_) {
+            setFixedWidth(kEmojiWidth);
+        } else {
+            setToolTip(qs(text));
+            setMinimumWidth(kEmojiWidth);
+            setMaximumWidth(kTextWidth);
+        }
     }
-    auto* label = GuideStyle::label({}, Typography::monospaced(12));
-    const QFontMetrics metrics(label->font());
-    label->setText(
-        metrics.elidedText(qs(text).replace(QLatin1Char('\n'), QChar(0x23CE)), Qt::ElideRight, 220));
-    label->setToolTip(qs(text));
-    label->setMinimumWidth(36);
-    label->setMaximumWidth(220);
-    return label;
+
+    QSize sizeHint() const override { return {emojiStyle_ ? kEmojiWidth : kTextWidth, lineHeight()}; }
+    QSize minimumSizeHint() const override { return {kEmojiWidth, lineHeight()}; }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        EmojiGlyphCache::draw(painter, QRectF(rect()), text(), font_, palette().color(QPalette::WindowText),
+                              emojiStyle_ ? kEmojiFitting : kTextFitting);
+    }
+
+  private:
+    int lineHeight() const { return emojiStyle_ ? 36 : 18; }
+
+    bool emojiStyle_;
+    QFont font_;
+};
+
+// The range picker's segments: the selected one in the accent colour, clearly apart from the
+// others in either look.
+QString rangeButtonStyle() {
+    const bool dark = DesktopAppearance::isDark();
+    const QColor accent = DesktopAppearance::accent();
+    const QColor text = DesktopAppearance::primaryText();
+    const QColor border = dark ? QColor(255, 255, 255, 41) : QColor(0, 0, 0, 31);
+    const QColor fill = dark ? QColor(255, 255, 255, 18) : QColor(0, 0, 0, 10);
+    auto css = [](const QColor& c) {
+        return QStringLiteral("rgba(%1, %2, %3, %4)")
+            .arg(c.red())
+            .arg(c.green())
+            .arg(c.blue())
+            .arg(c.alpha());
+    };
+    return QStringLiteral(
+               "QPushButton { color: %1; background: %2; border: 1px solid %3; border-radius: 5px;"
+               " padding: 3px 8px; margin: 0 1px; }"
+               "QPushButton:checked { color: white; background: %4; border-color: %4; }")
+        .arg(css(text), css(fill), css(border), css(accent));
 }
 
 }  // namespace
@@ -106,7 +156,7 @@ QWidget* StatsView::row(std::int64_t rank, const std::string& emoji, std::int64_
     rankLabel->setFixedWidth(34);
     rankLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(rankLabel);
-    layout->addWidget(usagePreview(emoji), 0, Qt::AlignLeft | Qt::AlignVCenter);
+    layout->addWidget(new UsagePreview(emoji), 0, Qt::AlignLeft | Qt::AlignVCenter);
     layout->addStretch(1);
 
     auto* countLabel = GuideStyle::label(qs(StatsViewModel::usageCountLabel(count)),
@@ -131,6 +181,10 @@ QWidget* StatsView::row(std::int64_t rank, const std::string& emoji, std::int64_
 
 void StatsView::refresh() {
     resetButton_->setEnabled(model_.canReset());
+    const QString style = rangeButtonStyle();
+    for (const auto& [range, button] : rangeButtons_) {
+        if (button->styleSheet() != style) button->setStyleSheet(style);
+    }
     rangeButtons_.at(model_.range())->setChecked(true);
 
     // A use recorded while the window is open keeps the list where the user scrolled it.

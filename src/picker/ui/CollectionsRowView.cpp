@@ -7,11 +7,11 @@
 #include <cmath>
 
 #include "content/CollectionsStore.hpp"
-#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "picker/ui/PickerTileButton.hpp"
 #include "picker/ui/TopRowAccessoryControls.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {

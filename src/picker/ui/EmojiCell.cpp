@@ -1,16 +1,15 @@
 #include "picker/ui/EmojiCell.hpp"
 
 #include <QByteArrayView>
-#include <QCache>
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPixmap>
 #include <algorithm>
 #include <cmath>
 
-#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -116,9 +115,13 @@ size_t qHash(const TileImageKey& key, size_t seed = 0) {
                       key.width, key.height, key.scale, key.text, key.accent);
 }
 
-// Some hundreds of tiles (cost in KiB): a long search and its neighbours, at 11 KiB an emoji tile.
-QCache<TileImageKey, QPixmap>& tileImages() {
-    static QCache<TileImageKey, QPixmap> cache(4 * 1024);
+struct TileImageKeyHash {
+    size_t operator()(const TileImageKey& key) const { return qHash(key); }
+};
+
+// A long search and its neighbours, at 11 KiB an emoji tile, within the views' shared budget.
+BudgetedCache<TileImageKey, QPixmap, TileImageKeyHash>& tileImages() {
+    static BudgetedCache<TileImageKey, QPixmap, TileImageKeyHash> cache(EmojiGlyphCache::budget());
     return cache;
 }
 
@@ -137,19 +140,19 @@ void EmojiCell::paint(QPainter& painter, const QRectF& bounds, const Content& co
                            DesktopAppearance::primaryText().rgba(),
                            DesktopAppearance::accent().rgba(),
                            DesktopAppearance::isDark()};
-    const QPixmap* image = tileImages().object(key);
+    const QPixmap* image = tileImages().find(key);
     if (!image) {
-        auto* drawn = new QPixmap((bounds.size() * scale).toSize());
-        drawn->setDevicePixelRatio(scale);
-        drawn->fill(Qt::transparent);
-        QPainter tilePainter(drawn);
+        QPixmap drawn((bounds.size() * scale).toSize());
+        drawn.setDevicePixelRatio(scale);
+        drawn.fill(Qt::transparent);
+        QPainter tilePainter(&drawn);
         tilePainter.setRenderHints(painter.renderHints());
         drawTile(tilePainter, QRectF(QPointF(0, 0), bounds.size()), content);
         tilePainter.end();
-        const qint64 bytes = drawn->width() * qint64(drawn->height()) * 4;
-        tileImages().insert(key, drawn, static_cast<qsizetype>(bytes / 1024 + 1));
-        image = tileImages().object(key);
-        if (!image) return;  // larger than the whole cache: never the case for a tile
+        const auto bytes =
+            static_cast<std::size_t>(drawn.width()) * static_cast<std::size_t>(drawn.height()) * 4;
+        image = tileImages().insert(key, std::move(drawn), bytes + 128);
+        if (!image) return;  // larger than the whole budget: never the case for a tile
     }
     painter.drawPixmap(bounds.topLeft(), *image);
 }

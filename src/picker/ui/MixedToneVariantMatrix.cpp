@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {

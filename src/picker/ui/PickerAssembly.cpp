@@ -57,9 +57,16 @@ PickerAssembly::Picker PickerAssembly::build(Parts parts) {
         if (const auto frontmost = workspace->frontmostApplication()) {
             app.bundleID = frontmost->bundleIdentifier;
             app.name = frontmost->localizedName;
+            if (!frontmost->windowId.empty()) app.windowID = frontmost->windowId;
         }
         return app;
     };
+    if (workspace) {
+        d.watchFrontmost = [workspace](std::function<void()> changed) {
+            return workspace->observeActivations(
+                [changed = std::move(changed)](const RunningApp&) { changed(); });
+        };
+    }
     d.ownBundleID = std::string(buildinfo::kAppIdentifier);
     d.bindPanelAndKeyTap(panel, keyTap);
 

@@ -14,12 +14,12 @@
 #include "content/CollectionsStore.hpp"
 #include "content/PreferencesStore.hpp"
 #include "picker/ui/CollectionsRowView.hpp"
-#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/MainRowView.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "picker/ui/VariantsRowView.hpp"
 #include "platform/Text.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {

@@ -16,13 +16,13 @@
 #include <cmath>
 
 #include "content/PreferencesStore.hpp"
-#include "picker/ui/EmojiGlyphCache.hpp"
 #include "picker/ui/MixedTonePopover.hpp"
 #include "picker/ui/MixedToneVariantMatrix.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "picker/ui/PickerTileButton.hpp"
 #include "picker/ui/TopRowAccessoryControls.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {

@@ -63,6 +63,11 @@ void PostedKeyLedger::removeTypingListener(const void* owner) {
     typingListener_ = nullptr;
 }
 
+bool PostedKeyLedger::isFollowed() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<bool>(typingListener_);
+}
+
 void PostedKeyLedger::endPosting() {
     std::lock_guard lock(mutex_);
     if (posting_ > 0) --posting_;

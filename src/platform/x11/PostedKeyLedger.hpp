@@ -57,6 +57,8 @@ class PostedKeyLedger {
     // that the key tap holds the user's keys meanwhile; `owner` identifies it for the removal.
     void setTypingListener(const void* owner, std::function<void()> listener);
     void removeTypingListener(const void* owner);
+    // Whether a key tap follows the records (a typing listener is set): only then are they claimed.
+    bool isFollowed() const;
 
     // The poster that types held-back presses again; `owner` identifies it for the removal.
     void setRetyper(const void* owner, Retyper retyper);

@@ -5,8 +5,11 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
+#include <xkbcommon/xkbcommon.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <set>
 
 #include <cstdlib>
@@ -111,6 +114,28 @@ bool needsSpareKeycode(const std::u16string& text) {
                        [](char16_t c) { return c != u'\r' && c != u'\n' && c != u'\t'; });
 }
 
+// Keys per batch: between two batches the poster looks at the keyboard's state and at the key tap.
+constexpr std::size_t kBatchKeys = 64;
+// How far typing may run ahead of the key tap that follows the ledger.
+constexpr std::size_t kKeysAheadOfTheTap = 256;
+// From the last key to giving back the remapped keycodes when typing is stopped: clients had all
+// the text at 20 ms in every probe.
+constexpr double kStopHoldSeconds = 0.15;
+
+// Groups keycodes into runs of consecutive ones: one request changes each run.
+std::vector<std::pair<unsigned, unsigned>> consecutiveRuns(std::vector<unsigned> keycodes) {
+    std::sort(keycodes.begin(), keycodes.end());
+    std::vector<std::pair<unsigned, unsigned>> runs;  // first keycode, count
+    for (unsigned keycode : keycodes) {
+        if (!runs.empty() && runs.back().first + runs.back().second == keycode) {
+            ++runs.back().second;
+        } else {
+            runs.emplace_back(keycode, 1);
+        }
+    }
+    return runs;
+}
+
 }  // namespace
 
 std::unique_ptr<X11EventPoster> X11EventPoster::create(Options options, std::unique_ptr<X11Display> display) {
@@ -147,10 +172,29 @@ X11EventPoster::~X11EventPoster() {
         stopping_ = true;
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
+    if (keyboardDescription_) XkbFreeKeyboard(static_cast<XkbDescPtr>(keyboardDescription_), 0, True);
+}
+
+void X11EventPoster::stop() {
+    options_.ledger->removeRetyper(this);
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        stopNow_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+bool X11EventPoster::pause(double seconds) {
+    std::unique_lock lock(mutex_);
+    return !wake_.wait_for(lock, std::chrono::duration<double>(std::max(seconds, 0.0)),
+                           [&] { return stopNow_.load(); });
 }
 
 void X11EventPoster::post(const SyntheticKeyEvent& event) {
+    if (stopNow_) return;  // nothing is typed once stopped
     Job job;
     job.keyDown = event.keyDown;
     job.userData = event.userData;
@@ -223,32 +267,125 @@ void X11EventPoster::run() {
         }
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
+        // Once stopped, only presses of the user's held back meanwhile are still typed.
+        const bool dropped = stopNow_ && job.retypedKeycode == 0;
         lock.unlock();
-        if (display_->isConnected()) perform(job);
+        if (!dropped && display_->isConnected()) perform(job);
         options_.ledger->endPosting();
         lock.lock();
     }
     lock.unlock();
     if (hasMappedSlots()) {
-        if (display_->isConnected()) sleepFor(lastKeyTime_ + options_.holdSeconds - now());
+        if (display_->isConnected())
+            sleepFor(lastKeyTime_ + (stopNow_ ? kStopHoldSeconds : options_.holdSeconds) - now());
         restoreSlots();
     }
 }
 
-void X11EventPoster::waitForShortcutModifiersUp() {
+bool X11EventPoster::prepareBatch() {
+    if (!display_->isConnected()) return false;
     Display* display = display_->get();
+    // A mapping changed by somebody else (not on our spare keycodes) is fetched anew.
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type != MappingNotify || event.xmapping.request != MappingKeyboard) continue;
+        XRefreshKeyboardMapping(&event.xmapping);
+        for (int i = 0; i < event.xmapping.count; ++i) {
+            if (!keycodeIsSlot(static_cast<unsigned>(event.xmapping.first_keycode + i)))
+                keyboardState_.reset();
+        }
+    }
+    // The server applies a modifier in the order of the keys, and a key the tap holds waits there:
+    // with the tap behind, the state still shows the Shift of the last batch, which is let go.
+    if (std::exchange(shiftUsed_, false)) keepPaceWithTheTap(0);
+    XkbStateRec state{};
     const double deadline = now() + 1.0;
-    while (now() < deadline) {
-        XkbStateRec state{};
-        if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return;
-        if ((state.base_mods & (ControlMask | Mod1Mask | Mod4Mask)) == 0) return;
-        sleepFor(0.01);
+    while (true) {
+        if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return !stopNow_;
+        const bool shortcut = (state.base_mods & (ControlMask | Mod1Mask | Mod4Mask)) != 0;
+        const bool ownShift = (state.base_mods & ShiftMask) != 0 && now() < shiftLetGoAt_ + 0.05;
+        if ((!shortcut && !ownShift) || now() >= deadline) break;
+        if (!pause(0.002)) return false;
+    }
+    if (stopNow_) return false;
+    char keysDown[32] = {};
+    XQueryKeymap(display, keysDown);
+    const unsigned coreState = state.mods | (static_cast<unsigned>(state.group) << 13);
+    if (keyboardState_ != coreState || std::memcmp(keysDown, keyboardKeysDown_, sizeof keysDown) != 0)
+        rebuildKeyboard(coreState, keysDown);
+    return true;
+}
+
+void X11EventPoster::rebuildKeyboard(unsigned state, const char (&keysDown)[32]) {
+    Display* display = display_->get();
+    auto* xkb = static_cast<XkbDescPtr>(keyboardDescription_);
+    if (!keyboardState_ || !xkb) {
+        if (xkb) XkbFreeKeyboard(xkb, 0, True);
+        xkb = XkbGetMap(display, XkbAllClientInfoMask, XkbUseCoreKbd);
+        keyboardDescription_ = xkb;
+        shiftKeycode_ = plainKeycode(display, XK_Shift_L);
+    }
+    keyboardState_ = state;
+    std::memcpy(keyboardKeysDown_, keysDown, sizeof keyboardKeysDown_);
+    keyboard_.clear();
+    auto isDownNow = [&](unsigned keycode) { return (keysDown[keycode / 8] & (1 << (keycode % 8))) != 0; };
+    auto freeKey = [&](unsigned long keysym) {
+        const unsigned keycode = plainKeycode(display, keysym);
+        return keycode != 0 && !isDownNow(keycode) ? keycode : 0u;
+    };
+    returnKeycode_ = freeKey(XK_Return);
+    tabKeycode_ = freeKey(XK_Tab);
+    if (!xkb) return;
+    // Without Shift first: a character both ways is typed the plain way. Shift is ours to press
+    // only while nobody holds it.
+    for (const bool shift : {false, true}) {
+        if (shift && ((state & ShiftMask) != 0 || shiftKeycode_ == 0)) break;
+        for (unsigned keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
+            if (isDownNow(keycode) || keycodeIsSlot(keycode)) continue;
+            unsigned consumed = 0;
+            KeySym keysym = NoSymbol;
+            if (!XkbTranslateKeyCode(xkb, static_cast<::KeyCode>(keycode), state | (shift ? ShiftMask : 0),
+                                     &consumed, &keysym))
+                continue;
+            const char32_t character = xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(keysym));
+            if (character < 0x20 || character == 0x7f) continue;  // no text, or a control character
+            keyboard_.try_emplace(character, KeyboardKey{keycode, shift});
+        }
+    }
+}
+
+std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyboardKey(unsigned long keysym) const {
+    if (keysym == XK_Return)
+        return returnKeycode_ ? std::optional(KeyboardKey{returnKeycode_, false}) : std::nullopt;
+    if (keysym == XK_Tab) return tabKeycode_ ? std::optional(KeyboardKey{tabKeycode_, false}) : std::nullopt;
+    const auto found = keyboard_.find(xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(keysym)));
+    if (found == keyboard_.end()) return std::nullopt;
+    return found->second;
+}
+
+void X11EventPoster::setShift(bool down) {
+    if (down == shiftDown_) return;
+    XTestFakeKeyEvent(display_->get(), shiftKeycode_, down ? True : False, CurrentTime);
+    shiftDown_ = down;
+    if (down) {
+        shiftUsed_ = true;
+    } else {
+        shiftLetGoAt_ = now();
+    }
+}
+
+void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead) {
+    if (!options_.ledger->isFollowed()) return;
+    const double deadline = now() + 1.0;
+    while (options_.ledger->pendingCount() > keysAhead && now() < deadline) {
+        if (!pause(0.001)) return;
     }
 }
 
 void X11EventPoster::perform(const Job& job) {
     if (job.retypedKeycode != 0) return retype(job.retypedKeycode);
-    if (job.keyDown) waitForShortcutModifiersUp();
+    if (job.keyDown && !prepareBatch()) return;
     if (job.text) {
         typeText(job);
     } else {
@@ -261,7 +398,7 @@ void X11EventPoster::retype(unsigned keycode) {
     // since a key that is down would not go down again.
     Display* display = display_->get();
     const double deadline = now() + 1.0;
-    while (isDown(display, keycode) && now() < deadline) sleepFor(0.005);
+    while (!stopNow_ && isDown(display, keycode) && now() < deadline) sleepFor(0.005);
     options_.ledger->expect(keycode, PostedKeyLedger::retypedUserData, now());
     XTestFakeKeyEvent(display, keycode, True, CurrentTime);
     XTestFakeKeyEvent(display, keycode, False, CurrentTime);
@@ -290,45 +427,42 @@ void X11EventPoster::typeKey(const Job& job) {
 
 void X11EventPoster::typeText(const Job& job) {
     Display* display = display_->get();
-    if (slots_.empty() && !discoverSlots()) return;
-    // Return and Tab go on their own keys, unless the user holds that key down.
-    auto onOwnKey = [&](unsigned long keysym) {
-        if (keysym != XK_Return && keysym != XK_Tab) return 0u;
-        const unsigned keycode = plainKeycode(display, keysym);
-        return keycode != 0 && !isDown(display, keycode) ? keycode : 0u;
-    };
-    const unsigned returnKeycode = onOwnKey(XK_Return);
-    const unsigned tabKeycode = onOwnKey(XK_Tab);
-    auto ownKeycode = [&](unsigned long keysym) {
-        return keysym == XK_Return ? returnKeycode : keysym == XK_Tab ? tabKeycode : 0u;
-    };
     std::size_t start = 0;
     while (start < job.keysyms.size()) {
-        // The longest run of keys whose scalars fit onto the spare keycodes at once.
+        if (start > 0 && !prepareBatch()) return;
+        // A batch of keys whose scalars off the keyboard fit onto the spare keycodes at once.
         std::set<unsigned long> distinct;
         std::size_t end = start;
-        for (; end < job.keysyms.size(); ++end) {
+        for (; end < job.keysyms.size() && end - start < kBatchKeys; ++end) {
             const unsigned long keysym = job.keysyms[end];
-            if (ownKeycode(keysym) != 0) continue;
+            if (keyboardKey(keysym)) continue;
+            if (slots_.empty() && !discoverSlots()) break;
             if (!distinct.count(keysym) && distinct.size() == slots_.size()) break;
             distinct.insert(keysym);
+        }
+        if (end == start) {  // a scalar that nothing can type
+            ++start;
+            continue;
         }
         if (!mapOntoSlots({distinct.begin(), distinct.end()})) return;
         for (std::size_t i = start; i < end; ++i) {
             const unsigned long keysym = job.keysyms[i];
-            unsigned keycode = ownKeycode(keysym);
-            if (keycode == 0) keycode = keycodeOnSlot(keysym);
+            const auto key = keyboardKey(keysym);
+            const unsigned keycode = key ? key->keycode : keycodeOnSlot(keysym);
             if (keycode == 0) continue;
+            setShift(key && key->shift);
             options_.ledger->expect(keycode, job.userData, now());
             XTestFakeKeyEvent(display, keycode, True, CurrentTime);
             XTestFakeKeyEvent(display, keycode, False, CurrentTime);
         }
+        setShift(false);
         XSync(display, False);
         lastKeyTime_ = now();
         for (Slot& slot : slots_) {
             if (distinct.count(slot.keysym)) slot.lastUsed = lastKeyTime_;
         }
         start = end;
+        keepPaceWithTheTap(kKeysAheadOfTheTap);
     }
 }
 
@@ -383,7 +517,7 @@ bool X11EventPoster::mapOntoSlots(const std::vector<unsigned long>& keysyms) {
         const Slot& slot = slots_[order[i]];
         if (slot.keysym != 0) safeAt = std::max(safeAt, slot.lastUsed + options_.holdSeconds);
     }
-    sleepFor(safeAt - now());
+    if (!pause(safeAt - now())) return false;
     // Recorded before the keyboard changes, with what a reused keycode still holds: a run killed
     // before the change leaves that mapping, which is as much ours to give back as the new one.
     std::vector<RemappedKeycodes::Entry> replaced;
@@ -393,11 +527,21 @@ bool X11EventPoster::mapOntoSlots(const std::vector<unsigned long>& keysyms) {
         slot.keysym = missing[i];
     }
     recordMappedSlots(replaced);
+    // One request for each run of consecutive keycodes: every request makes each client fetch the
+    // mapping anew.
+    std::map<unsigned, unsigned long> changed;
+    for (std::size_t i = 0; i < missing.size(); ++i)
+        changed[slots_[order[i]].keycode] = slots_[order[i]].keysym;
+    std::vector<unsigned> keycodes;
+    for (const auto& [keycode, keysym] : changed) keycodes.push_back(keycode);
     X11ErrorTrap trap;
-    for (std::size_t i = 0; i < missing.size(); ++i) {
-        const Slot& slot = slots_[order[i]];
-        KeySym syms[2] = {slot.keysym, slot.keysym};
-        XChangeKeyboardMapping(display, static_cast<int>(slot.keycode), 2, syms, 1);
+    for (const auto& [first, count] : consecutiveRuns(keycodes)) {
+        std::vector<KeySym> syms;
+        for (unsigned keycode = first; keycode < first + count; ++keycode) {
+            syms.push_back(changed[keycode]);
+            syms.push_back(changed[keycode]);
+        }
+        XChangeKeyboardMapping(display, static_cast<int>(first), 2, syms.data(), static_cast<int>(count));
     }
     XSync(display, False);
     sleepFor(options_.settleSeconds);
@@ -411,6 +555,21 @@ unsigned X11EventPoster::keycodeOnSlot(unsigned long keysym) const {
     return 0;
 }
 
+void X11EventPoster::restoreKeycodes(const std::vector<unsigned>& keycodes) {
+    Display* display = display_->get();
+    X11ErrorTrap trap;
+    for (const auto& [first, count] : consecutiveRuns(keycodes)) {
+        const std::vector<KeySym> none(count, NoSymbol);
+        XChangeKeyboardMapping(display, static_cast<int>(first), 1, const_cast<KeySym*>(none.data()),
+                               static_cast<int>(count));
+    }
+    XSync(display, False);
+}
+
+bool X11EventPoster::keycodeIsSlot(unsigned keycode) const {
+    return std::any_of(slots_.begin(), slots_.end(), [&](const Slot& s) { return s.keycode == keycode; });
+}
+
 bool X11EventPoster::hasMappedSlots() const {
     return std::any_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.keysym != 0; });
 }
@@ -418,14 +577,13 @@ bool X11EventPoster::hasMappedSlots() const {
 void X11EventPoster::restoreSlots() {
     Display* display = display_->get();
     if (display_->isConnected()) {
-        X11ErrorTrap trap;
+        std::vector<unsigned> ours;
         for (const Slot& slot : slots_) {
             // Leave a keycode alone that somebody else has mapped since.
-            if (slot.keysym == 0 || !holdsOnly(display, slot.keycode, slot.keysym)) continue;
-            KeySym none = NoSymbol;
-            XChangeKeyboardMapping(display, static_cast<int>(slot.keycode), 1, &none, 1);
+            if (slot.keysym != 0 && holdsOnly(display, slot.keycode, slot.keysym))
+                ours.push_back(slot.keycode);
         }
-        XSync(display, False);
+        restoreKeycodes(ours);
     }
     slots_.clear();
     usableSlots_ = 0;

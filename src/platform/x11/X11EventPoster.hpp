@@ -4,8 +4,10 @@
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,17 +22,21 @@ namespace mosaiko {
 
 // Types synthetic key events into the focused X11 application through XTEST. A key event presses
 // or releases the key with that virtual key code (Delete is BackSpace). A text event types its
-// whole text on its key-down (its key-up has nothing left to do): every Unicode scalar on a spare
-// keycode that is mapped to the scalar's keysym for the purpose, newlines as Return and tabs as
-// Tab. A client takes a changed mapping from the notice that precedes the keys in its event stream,
-// but may look the mapping up again later, so a remapped keycode is reused or restored only well
-// after its last key; a text with more distinct scalars than there are spare keycodes goes in
-// several rounds. Nothing waits between a remapping and the keys: keys the user types after the
-// one that asked for the text must not overtake it. A key the user still holds down (the Return
-// that chose a snippet) would not go down again: it is typed on a spare keycode too. The modifier
-// flags of the events are not applied: the keys the user holds still count, so while the user
-// holds Control, Alt or Super, which would turn the keys into shortcuts, typing waits (up to a
-// second) for them to be let go.
+// whole text on its key-down (its key-up has nothing left to do), a batch of keys at a time: each
+// scalar the keyboard types in its current layout and modifier state on its own key (with Shift
+// where it needs it), newlines as Return and tabs as Tab, and every other scalar on a spare keycode
+// that is mapped to the scalar's keysym for the purpose, all the spare keycodes a batch needs at
+// once. A client takes a changed mapping from the notice that precedes the keys in its event
+// stream, but may look the mapping up again later, so a remapped keycode is reused or restored
+// only well after its last key; a text with more distinct such scalars than there are spare
+// keycodes goes in several rounds. Nothing waits between a remapping and the keys: keys the user
+// types after the one that asked for the text must not overtake it. A key the user holds down (the
+// Return that chose a snippet) would not go down again: it is typed on a spare keycode too. The
+// modifier flags of the events are not applied: the keys the user holds still count, so the state
+// is looked at before every batch, and while the user holds Control, Alt or Super, which would turn
+// the keys into shortcuts, typing waits (up to a second) for them to be let go. While a key tap
+// follows the ledger, typing keeps at most a few hundred keys ahead of it, so that a stop takes
+// effect at once.
 //
 // Every remapping is recorded first (RemappedKeycodes), and a poster made after a run that was
 // killed restores the keycodes that run left remapped, where they still hold what it put there;
@@ -41,7 +47,7 @@ namespace mosaiko {
 // so the key tap knows it for ours. The poster is also the ledger's retyper: presses of the user's
 // that the key tap held back while it typed go into the same queue, so they land after the text
 // posted before them and before the text posted after them. Destroying the poster finishes what
-// was posted and restores the mapping.
+// was posted and restores the mapping, unless it was stopped.
 class X11EventPoster {
   public:
     struct Options {
@@ -62,6 +68,12 @@ class X11EventPoster {
     X11EventPoster& operator=(const X11EventPoster&) = delete;
 
     void post(const SyntheticKeyEvent& event);
+
+    // Ends the typing at once, for a quit: what is still to be typed is dropped (presses of the
+    // user's held back meanwhile are still typed again), the remapped keycodes are given back a
+    // moment after the last key and their record goes, and the thread ends. Returns within a
+    // quarter of a second; nothing is typed afterwards. The destructor finishes the typing instead.
+    void stop();
 
     // Whether `text` can be typed now; asked on the main thread before anything of an insertion is
     // posted, so an insertion that cannot be typed erases nothing either. False only when the text
@@ -88,10 +100,26 @@ class X11EventPoster {
     void typeText(const Job& job);
     void typeKey(const Job& job);
     void retype(unsigned keycode);
-    void waitForShortcutModifiersUp();
+    // Waits until Control, Alt and Super are up (a second at most), then learns the keyboard's
+    // state; false once stopped.
+    bool prepareBatch();
+    void rebuildKeyboard(unsigned state, const char (&keysDown)[32]);
+    // The key that types `keysym` now, with or without Shift; none when it is not on the keyboard.
+    struct KeyboardKey {
+        unsigned keycode = 0;
+        bool shift = false;
+    };
+    std::optional<KeyboardKey> keyboardKey(unsigned long keysym) const;
+    void setShift(bool down);
+    // Waits `seconds` unless stopped meanwhile; false once stopped.
+    bool pause(double seconds);
+    // Waits while the key tap is more than `keysAhead` keys behind with the keys typed so far.
+    void keepPaceWithTheTap(std::size_t keysAhead);
+    void restoreKeycodes(const std::vector<unsigned>& keycodes);
     bool discoverSlots();
     bool mapOntoSlots(const std::vector<unsigned long>& keysyms);
     unsigned keycodeOnSlot(unsigned long keysym) const;
+    bool keycodeIsSlot(unsigned keycode) const;
     void restoreSlots();
     bool hasMappedSlots() const;
     // Records the mapped slots, and `alsoHeld` (mappings about to be replaced).
@@ -107,6 +135,18 @@ class X11EventPoster {
     bool saidNoSpareKeycode_ = false;
     double lastKeyTime_ = 0;
     std::set<unsigned long> strokedOnSlot_;  // keys whose key-down typed a whole stroke on a slot
+    // The characters the keyboard types now, on their own keys: for the state and the keys down it
+    // was made for, from the keyboard description (fetched anew after a mapping change).
+    std::map<char32_t, KeyboardKey> keyboard_;
+    std::optional<unsigned> keyboardState_;
+    char keyboardKeysDown_[32] = {};
+    void* keyboardDescription_ = nullptr;  // XkbDescPtr
+    unsigned shiftKeycode_ = 0;
+    bool shiftDown_ = false;
+    bool shiftUsed_ = false;  // in the batch typed last
+    double shiftLetGoAt_ = -1e9;
+    unsigned returnKeycode_ = 0, tabKeycode_ = 0;  // free to press now; 0 when not
+    std::atomic<bool> stopNow_{false};
 
     std::mutex mutex_;
     std::condition_variable wake_;

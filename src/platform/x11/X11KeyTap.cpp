@@ -141,6 +141,7 @@ class TapConnection final : public KeyTapRules::Server {
         XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(mask, XI_RawKeyPress);
+        XISetMask(mask, XI_RawKeyRelease);  // which keys are down, for their repeats
         XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
         XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
 
@@ -205,7 +206,8 @@ class TapConnection final : public KeyTapRules::Server {
     }
     void hold(const KeyHolds& holds) override {
         holds_ = holds;
-        grabs_.place(holds_, ledger_->ownKeycodes());
+        placeGrabs();
+        placeRepeatGrabs();
     }
 
   private:
@@ -225,8 +227,7 @@ class TapConnection final : public KeyTapRules::Server {
             XRefreshKeyboardMapping(&event.xmapping);
             translator_.refresh();
             grabs_.refreshMapping();
-            grabs_.place(holds_,
-                         ledger_->ownKeycodes());  // the keys that type a held character may have moved
+            placeGrabs();  // the keys that type a held character may have moved
             return;
         }
         if (event.type == xkbEventBase_) {
@@ -238,8 +239,14 @@ class TapConnection final : public KeyTapRules::Server {
             const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
             const unsigned keycode = static_cast<unsigned>(raw->detail);
             const bool isPress = event.xcookie.evtype == XI_RawKeyPress;
+            const Time time = raw->time;
             XFreeEventData(d_, &event.xcookie);
-            if (isPress) rawPress(keycode);
+            if (isPress) {
+                rawPress(keycode, time);
+            } else {
+                down_.erase(keycode);
+                placeRepeatGrabs();
+            }
             return;
         }
         if (event.type == KeyPress) strayHeldPress(event.xkey);
@@ -249,6 +256,8 @@ class TapConnection final : public KeyTapRules::Server {
         if (xkb.any.xkb_type != XkbStateNotify) return;
         mods_ = xkb.state.mods;
         group_ = xkb.state.group;
+        if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
+        placeRepeatGrabs();  // a repeat carries the modifiers in effect
         if (xkb.state.event_type == KeyRelease && translator_.isModifierKeycode(xkb.state.keycode)) {
             // A lock key changes the flags when pressed, though the server applies it on release.
             KeyEvent release = translator_.modifierRelease(xkb.state.keycode, xkb.state.mods);
@@ -261,7 +270,7 @@ class TapConnection final : public KeyTapRules::Server {
     // A press as the server saw it before anybody's grab. When one of our grabs took it, the grab's
     // own press follows at once (the server sends both while handling the key), and the keyboard
     // waits for our answer.
-    void rawPress(unsigned keycode) {
+    void rawPress(unsigned keycode, Time time) {
         std::optional<XEvent> grabbed;
         if (grabs_.grabs(keycode)) {
             grabbed = takeGrabbedPress(keycode);
@@ -279,8 +288,10 @@ class TapConnection final : public KeyTapRules::Server {
             rules_.modifiersChanged(event);
             return;
         }
-        if (!event.held) passedUnheld_[keycode] = now();
+        if (!event.held) passedUnheld_[keycode] = {now(), time};
         rules_.press(keycode, event, now());
+        down_.insert(keycode);
+        placeRepeatGrabs();
     }
 
     std::optional<XEvent> takeGrabbedPress(unsigned keycode) {
@@ -296,7 +307,8 @@ class TapConnection final : public KeyTapRules::Server {
     // goes on as it was reported. Without any observation it is asked about like any held press.
     void strayHeldPress(const XKeyEvent& key) {
         const auto it = passedUnheld_.find(key.keycode);
-        if (it != passedUnheld_.end() && now() - it->second < 1.0) {
+        // The same press, by its time; a later one of a key still down is one of its repeats.
+        if (it != passedUnheld_.end() && now() - it->second.first < 1.0 && key.time == it->second.second) {
             passedUnheld_.erase(it);
             XAllowEvents(d_, ReplayKeyboard, CurrentTime);
             XFlush(d_);
@@ -308,7 +320,57 @@ class TapConnection final : public KeyTapRules::Server {
             XFlush(d_);
             return;
         }
-        rules_.press(key.keycode, event, now());
+        rules_.press(key.keycode, event, now(), true);
+    }
+
+    // The grabs for the holds; every key while a modifier they name is in effect.
+    void placeGrabs() {
+        KeyHolds holds = holds_;
+        everyKeyByModifiersPlaced_ = everyKeyByModifiers();
+        holds.everyKey |= everyKeyByModifiersPlaced_;
+        grabs_.place(holds, ledger_->ownKeycodes());
+        // Placing may have replaced a key's grabs, ours for its repeats among them.
+        for (const auto& [keycode, state] : repeatGrabs_) grabRepeats(keycode, state);
+    }
+
+    bool everyKeyByModifiers() const {
+        return holds_.everyKeyWith != 0 &&
+               (X11KeyMapping::modifierFlags(mods_, translator_.masks()) & holds_.everyKeyWith) != 0;
+    }
+
+    // The server repeats a key held down without any raw event, so while the holds ask for repeats
+    // each key that is down (and not held anyway) is grabbed with the modifiers in effect: its
+    // repeats then come here as held presses. No round trip: a combination another client holds
+    // stays with it, and its repeats go there, not to the application.
+    void placeRepeatGrabs() {
+        std::map<unsigned, unsigned> wanted;
+        if (holds_.repeats) {
+            const unsigned state = mods_ & 0xFF;
+            const std::set<unsigned> own = down_.empty() ? std::set<unsigned>{} : ledger_->ownKeycodes();
+            for (unsigned keycode : down_) {
+                if (own.count(keycode) || translator_.isModifierKeycode(keycode)) continue;
+                if (!grabs_.grabs(keycode, state)) wanted[keycode] = state;
+            }
+        }
+        if (wanted == repeatGrabs_) return;
+        const Window root = DefaultRootWindow(d_);
+        for (const auto& [keycode, state] : repeatGrabs_) {
+            const auto will = wanted.find(keycode);
+            if (will != wanted.end() && will->second == state) continue;
+            if (!grabs_.grabs(keycode, state)) XUngrabKey(d_, static_cast<int>(keycode), state, root);
+        }
+        for (const auto& [keycode, state] : wanted) {
+            const auto was = repeatGrabs_.find(keycode);
+            if (was == repeatGrabs_.end() || was->second != state) grabRepeats(keycode, state);
+        }
+        repeatGrabs_ = std::move(wanted);
+        XFlush(d_);
+    }
+
+    void grabRepeats(unsigned keycode, unsigned state) {
+        if (grabs_.grabs(keycode, state)) return;
+        XGrabKey(d_, static_cast<int>(keycode), state, DefaultRootWindow(d_), False, GrabModeAsync,
+                 GrabModeSync);
     }
 
     X11Display& display_;
@@ -324,7 +386,10 @@ class TapConnection final : public KeyTapRules::Server {
     int group_ = 0;
     std::uint64_t lastFlags_ = 0;
     KeyHolds holds_;
-    std::map<unsigned, double> passedUnheld_;
+    std::map<unsigned, std::pair<double, Time>> passedUnheld_;  // when, and the press's server time
+    std::set<unsigned> down_;                                   // keys down now, as observed
+    std::map<unsigned, unsigned> repeatGrabs_;                  // keycode: modifier state
+    bool everyKeyByModifiersPlaced_ = false;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
 };
 

@@ -2,12 +2,31 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QResizeEvent>
 
 namespace mosaiko {
 
+QSize SettingsCard::sizeHint() const {
+    return atOwnWidth(QWidget::sizeHint());
+}
+
+QSize SettingsCard::minimumSizeHint() const {
+    return atOwnWidth(QWidget::minimumSizeHint());
+}
+
+QSize SettingsCard::atOwnWidth(QSize size) const {
+    if (width() > 0 && hasHeightForWidth()) size.setHeight(heightForWidth(width()));
+    return size;
+}
+
+void SettingsCard::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (event->oldSize().width() != width() && hasHeightForWidth()) updateGeometry();
+}
+
 SettingsHeaderCard::SettingsHeaderCard(const QString& title, const QString& subtitle,
                                        const QString& systemImage, QWidget* parent)
-    : QWidget(parent) {
+    : SettingsCard(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(14, 14, 14, 14);
     row->setSpacing(12);
@@ -31,7 +50,7 @@ void SettingsHeaderCard::paintEvent(QPaintEvent*) {
 SettingsSectionCard::SettingsSectionCard(const QString& title, const QString& subtitle,
                                          const QString& systemImage, SettingsStyle::Gradient gradient,
                                          QWidget* parent)
-    : QWidget(parent), gradient_(std::move(gradient)) {
+    : SettingsCard(parent), gradient_(std::move(gradient)) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(12, 12, 12, 12);
     column->setSpacing(10);

@@ -179,10 +179,18 @@ TEST_P(LibraryRenderTest, TheInspectorWithALongAndARightToLeftName) {
     EXPECT_LT(leftmostInk(view->inspector()->nameLabel()->grab().toImage()), 12);
 }
 
+// With a long snippet name and a right-to-left one, cut in their rows.
 TEST_P(LibraryRenderTest, TheShortcodesTabAndTheEditSheet) {
+    const CustomSnippet edited = custom.snippets().front();
+    addSnippet(
+        "Quarterly report boilerplate for the regional sales meeting, with every figure and "
+        "the minutes of the last two meetings attached",
+        "Dear team");
+    addSnippet("שלום עולם, שלום עולם, שלום עולם, שלום עולם, שלום עולם, שלום עולם, שלום עולם, שלום עולם",
+               "shalom");
     model->setContentFilter(LibraryViewModel::ContentFilter::shortcodes);
     save(render(), QStringLiteral("shortcodes"));
-    view->editSnippet(custom.snippets().front());
+    view->editSnippet(edited);
     settle();
     ASSERT_TRUE(view->editSheet());
     save(view->editSheet()->grab().toImage(), QStringLiteral("edit-sheet"));

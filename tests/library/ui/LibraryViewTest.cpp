@@ -118,6 +118,29 @@ TEST_F(LibraryViewTest, TilesAnswerThePointer) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return grid->verticalScrollBar()->value() > 0; }, 5000));
 }
 
+// Tiles take the widths the pane's whole width gives them, the always-shown scroll bar taking its
+// room from the padding: a pane 720 wide holds 10 tiles of 64, one 840 wide 12 of 62, or 4
+// emoticon tiles of 195; every tile lies beside the bar.
+TEST_F(LibraryViewTest, GridTilesTakeThePanesWidthWithTheScrollBarBeside) {
+    using Style = LibraryGridMetrics::Style;
+    struct Row {
+        Style style;
+        int width, columns, tile;
+    };
+    for (const Row& row : {Row{Style::compact, 720, 10, 64}, Row{Style::compact, 840, 12, 62},
+                           Row{Style::wideText, 840, 4, 195}}) {
+        LibraryEntryGrid grid(*model, prefs);
+        grid.setStyle(row.style);
+        grid.resize(row.width, 400);
+        grid.show();
+        settle();
+        EXPECT_EQ(grid.metrics().columns, row.columns) << row.width;
+        EXPECT_EQ(grid.cellRect(0).width(), row.tile) << row.width;
+        EXPECT_GE(grid.cellRect(0).left(), 0);
+        EXPECT_LE(grid.cellRect(row.columns - 1).right(), grid.viewport()->width() - 1) << row.width;
+    }
+}
+
 // The rows of the pins tab stay in place while an alias is typed: the focus and the typed text
 // (inner space included) survive the rebuilds every key causes, and the store keeps it trimmed.
 TEST_F(LibraryViewTest, AliasesAreTypedKeyByKeyOnThePinsTab) {
@@ -247,7 +270,8 @@ TEST_F(LibraryViewTest, PreviewCardGrowsWithItsText) {
 
 // A pinned entry's row keeps its buttons inside the pane whatever the length of its name and text;
 // an emoticon too wide for the row's narrow column is cut with an ellipsis, whole in its tooltip.
-TEST_F(LibraryViewTest, PinRowsKeepTheirButtonsInView) {
+// So do the shortcodes tab's rows, with a long name and a right-to-left one.
+TEST_F(LibraryViewTest, PinAndShortcodeRowsKeepTheirButtonsInView) {
     const std::string longText(300, 'x');
     const std::string id = addSnippet(std::string(200, 'N'), longText);
     for (const std::string& pinned : {id, std::string("emoticon-shrug")}) collections.togglePinned(pinned);
@@ -268,6 +292,21 @@ TEST_F(LibraryViewTest, PinRowsKeepTheirButtonsInView) {
     // A click on the texts selects the row's entry.
     QTest::mouseClick(view->pinsPane()->row(id)->nameLabel(), Qt::LeftButton);
     EXPECT_EQ(model->selectedEntryID(), id);
+
+    QString rightToLeft = QStringLiteral("שלום עולם");
+    for (int i = 0; i < 5; ++i) rightToLeft += QStringLiteral(" ") + rightToLeft;
+    addSnippet(rightToLeft.toStdString(), "shalom");
+    model->setContentFilter(Filter::shortcodes);
+    settle();
+    const QWidget* rowsViewport = view->shortcodeRows()->viewport();
+    ASSERT_EQ(view->shortcodeRows()->rows().size(), 4u);
+    for (const LibraryShortcodeRow* row : view->shortcodeRows()->rows()) {
+        const QString name = QString::fromStdString(row->content().entry.name);
+        const QWidget* edit = row->editButton();
+        EXPECT_LE(edit->mapTo(rowsViewport, QPoint(edit->width(), 0)).x(), rowsViewport->width())
+            << name.toStdString();
+        EXPECT_EQ(shownToolTip(row->toolTip()).toStdString(), name.size() > 100 ? name.toStdString() : "");
+    }
 }
 
 }  // namespace

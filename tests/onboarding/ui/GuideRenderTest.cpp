@@ -51,7 +51,8 @@ TEST_P(GuideRenderTest, EveryGuidePage) {
 TEST_P(GuideRenderTest, StatisticsWithData) {
     usage.recordUsed("🦊");
     clock.advance(8 * 86400);
-    for (const char* text : {"🦊", "🦊", "🦊", "¯\\_(ツ)_/¯", "🐢", "🐢", "👍🏽", "a b", ":)"})
+    for (const char* text :
+         {"🦊", "🦊", "🦊", "¯\\_(ツ)_/¯", "🐢", "🐢", "👍🏽", "a b", ":)", "😀😀", "see you\nsoon"})
         usage.recordUsed(text);
     auto view = stats();
     save(view->grab().toImage(), QStringLiteral("statistics-all-time"));

@@ -160,5 +160,54 @@ TEST_F(StatsViewTest, ResetAsksFirstAndCancelKeepsTheData) {
     EXPECT_EQ(textOf(view->list(), "emptyText"), "No data yet. Insert a few emojis first.");
 }
 
+// The ink of `widget` as drawn: its bounding box in the widget.
+QRect inkOf(QWidget* widget, const QColor& background) {
+    const QImage image = widget->grab().toImage();
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.lightness() - background.lightness()) > 40 || pixel.saturation() > 60)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
+
+TEST_F(StatsViewTest, PreviewsShowTheWholeTextAndTheChosenRangeStandsOut) {
+    usage.recordUsed("😀😀");
+    usage.recordUsed("see you\nsoon");
+    auto view = stats();
+    QLabel* pair = nullptr;
+    for (auto* label : view->list()->findChildren<QLabel*>()) {
+        if (label->text() == QStringLiteral("😀😀")) pair = label;
+    }
+    ASSERT_NE(pair, nullptr);
+    ASSERT_EQ(pair->width(), 36);
+    // Both characters, shrunk into the frame, rather than the middle of the pair at full size.
+    const QRect ink = inkOf(pair, view->palette().color(QPalette::Base));
+    EXPECT_LT(ink.height(), 20) << "at full size it is 25 pixels high";
+    EXPECT_GT(ink.width(), ink.height() * 1.6);
+    const auto shown = rows(*view);
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const QStringList& row) {
+        return row.contains(QStringLiteral("see you\nsoon"));
+    }));
+
+    // The chosen range's button is plainly unlike the others, in both looks.
+    for (const bool dark : {false, true}) {
+        DesktopAppearance::overrideDark(dark);
+        view->setPalette(QPalette());  // a palette change redraws the view in the new look
+        settle();
+        auto centre = [&](StatsRange range) {
+            QAbstractButton* button = view->rangeButton(range);
+            return button->grab().toImage().pixelColor(button->width() / 2, 3);
+        };
+        const QColor chosen = centre(StatsRange::allTime), other = centre(StatsRange::days7);
+        const int distance = std::abs(chosen.red() - other.red()) + std::abs(chosen.green() - other.green()) +
+                             std::abs(chosen.blue() - other.blue());
+        EXPECT_GT(distance, 200) << (dark ? "dark" : "light");
+    }
+}
+
 }  // namespace
 }  // namespace mosaiko::testing

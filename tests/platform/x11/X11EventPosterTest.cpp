@@ -11,6 +11,7 @@
 
 #include "KeyEventPrinter.hpp"
 #include "picker/EmojiInserter.hpp"
+#include "platform/Text.hpp"
 #include "platform/x11/X11KeyTap.hpp"
 #include "support/TextClient.hpp"
 
@@ -124,11 +125,19 @@ TEST_F(X11EventPosterTest, DeletePressesEraseWhatWasTypedBeforeTheText) {
     EXPECT_TRUE(client->waitForText("hell")) << client->text();
 }
 
+// The keyboard's own characters go on its keys (with Shift where needed); the Greek letters, far
+// more than there are spare keycodes, in rounds on them.
 TEST_F(X11EventPosterTest, ATextWithMoreDistinctScalarsThanSpareKeycodesGoesInRounds) {
     const std::u16string text =
-        u"The quick brown fox jumps over the lazy dog: 0123456789 \u00C4\u00D6\u00DC \u00E9\u00E8!";
+        u"The quick brown fox jumps over the lazy dog: 0123456789 \u00C4\u00D6\u00DC "
+        u"\u00E9\u00E8! \u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9"
+        u"\u03BA\u03BB\u03BC\u03BD\u03BE\u03BF\u03C0\u03C1\u03C3\u03C4\u03C5"
+        u"\u03C6\u03C7\u03C8\u03C9 \u0391\u0392\u0393\u0394";
     insert(*poster, text, 0);
-    EXPECT_TRUE(client->waitForText("The quick brown fox jumps over the lazy dog: 0123456789 ÄÖÜ éè!", 15))
+    EXPECT_TRUE(
+        client->waitForText("The quick brown fox jumps over the lazy dog: 0123456789 ÄÖÜ éè! "
+                            "αβγδεζηθικλμνξοπρστυφχψω ΑΒΓΔ",
+                            15))
         << client->text();
     EXPECT_TRUE(waitUntil([&] { return keyboardMapping(session->display()) == originalMapping; }));
 }
@@ -175,6 +184,32 @@ TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADropp
     EXPECT_EQ(emojiKey->characters, "😀");
     EXPECT_EQ(seen.back(), std::make_pair(std::uint16_t{8}, false));
     EXPECT_EQ(ledger->pendingCount(), 0u);
+}
+
+// A stop (the program quits) ends a long text at once: nothing is typed afterwards, not even what is
+// posted later; the remapped keycodes are given back and their record goes before it returns; and
+// what arrived is the start of the text, whole.
+TEST_F(X11EventPosterTest, AStopEndsALongTextAndGivesTheKeyboardBack) {
+    poster.reset();
+    const fs::path records = session->runtimeDir() / "mosaiko";
+    poster = X11EventPoster::create({session->display(), ledger, 0.03, 0.3, records});
+    ASSERT_NE(poster, nullptr);
+    std::u16string text;
+    for (int i = 0; i < 100; ++i)
+        text +=
+            u"Abc \u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9\u03BA\u03BB\u03BC\u03BD"
+            u"\u03BE\u03BF\u03C0\u03C1\u03C3\u03C4\u03C5\u03C6\u03C7\u03C8\u03C9 ";
+    insert(*poster, text, 0);
+    ASSERT_TRUE(waitUntil([&] { return text::characterCount(client->text()) > 30; }));
+    poster->stop();
+    EXPECT_EQ(keyboardMapping(session->display()), originalMapping);
+    EXPECT_TRUE(!fs::exists(records) || fs::is_empty(records));
+    const std::string stopped = client->text();
+    insert(*poster, u"more", 0);
+    waitFor(0.5);
+    EXPECT_EQ(client->text(), stopped) << "typing went on after the stop";
+    EXPECT_TRUE(text::fromUtf16(text).starts_with(stopped)) << stopped;
+    EXPECT_LT(stopped.size(), text::fromUtf16(text).size());
 }
 
 // A run killed while its keycodes were remapped used them up for good: after 13 kills every spare

@@ -435,6 +435,36 @@ TEST_F(SettingsViewTest, ASchemeSwitchWhileOpenRecoloursTheWholeWindow) {
     EXPECT_GE(lightness(view->palette().color(QPalette::Window)), 128);
 }
 
+// A scrolling tab is as tall as its cards and its margin, at any width: no empty band under the
+// last card, and no card shorter than its wrapped text needs.
+TEST_F(SettingsViewTest, ScrollingTabsEndAtTheirLastCard) {
+    open();
+    for (int width : {900, 660}) {
+        view->resize(width, 780);
+        for (Tab tab : {Tab::general, Tab::emoticons}) {
+            view->tabWidget()->setCurrentIndex(static_cast<int>(tab));
+            settle();
+            QWidget* content = view->tabContent(tab);
+            auto* area = qobject_cast<QScrollArea*>(content->parentWidget()->parentWidget());
+            ASSERT_NE(area, nullptr);
+            QWidget* last = nullptr;
+            for (int i = 0; i < content->layout()->count(); ++i) {
+                QWidget* card = content->layout()->itemAt(i)->widget();
+                if (!card || !card->isVisible()) continue;
+                last = card;
+                if (card->hasHeightForWidth()) {
+                    EXPECT_GE(card->height(), card->heightForWidth(card->width()));
+                }
+            }
+            ASSERT_NE(last, nullptr);
+            const int bottom = last->geometry().bottom() + 1 + 16;
+            EXPECT_LE(content->height(), std::max(area->viewport()->height(), bottom) + 1)
+                << SettingsView::tabTitle(tab).toStdString() << " at " << width;
+            EXPECT_GE(content->height(), bottom);
+        }
+    }
+}
+
 TEST_F(SettingsViewTest, InfoTabReachesTheShell) {
     open();
     auto& info = *static_cast<InfoTab*>(view->tabContent(Tab::info));

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QFontInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
-#include "picker/ui/EmojiGlyphCache.hpp"
-#include "picker/ui/PickerStyle.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko::testing {
@@ -84,65 +84,54 @@ TEST(EmojiGlyphCacheTest, TextIsPlacedInItsBoxAndNeverPaintsOutsideIt) {
     }
 }
 
-// Outlines are copied from images too: a tall one in parts, which must join into one outline with
-// its four rounded corners, on any screen scale.
-TEST(PickerTileTest, ATallCopiedOutlineIsWholeAtEveryScale) {
-    for (const double scale : {1.0, 2.0}) {
-        QImage image(QSize(100, 180) * scale, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        const QRectF tile(10, 10, 80, 160);
-        PickerStyle::paintTile(painter, tile, 16, QColor(200, 0, 0, 250), Qt::black);
-        painter.end();
-        auto at = [&](double x, double y) {
-            return image.pixelColor(QPointF(x * scale, y * scale).toPoint());
-        };
-        for (const QPointF corner :
-             {tile.topLeft(), tile.topRight(), tile.bottomLeft(), tile.bottomRight()}) {
-            const QPointF inward((corner.x() < 50 ? 1 : -1), (corner.y() < 90 ? 1 : -1));
-            EXPECT_EQ(at(corner.x() + inward.x(), corner.y() + inward.y()).alpha(), 0) << "scale " << scale;
-        }
-        // The left edge runs the same from below the top corner to above the bottom one; the inside
-        // is filled throughout.
-        const int edge = static_cast<int>(tile.left() * scale);
-        for (int y = static_cast<int>(30 * scale); y < static_cast<int>(150 * scale); ++y) {
-            ASSERT_EQ(image.pixelColor(edge, y), image.pixelColor(edge, static_cast<int>(30 * scale)))
-                << "row " << y << ", scale " << scale;
-            ASSERT_EQ(image.pixelColor(static_cast<int>(50 * scale), y).red(), 200) << "row " << y;
-        }
-        EXPECT_GT(at(50, tile.bottom() - 1).alpha(), 200) << "the bottom edge, scale " << scale;
+// Texts of several lines break between words, and shrink before a word is split; one line is the
+// text as it is, its line breaks as spaces.
+TEST(EmojiGlyphCacheTest, LinesBreakBetweenWordsAndShrinkBeforeAWordIsSplit) {
+    const QSizeF tile(56, 56);  // a library tile's text box
+    const Fitting threeLines{0.44, true, Qt::AlignHCenter, 3};
+    struct Row {
+        const char* text;
+        Fitting fitting;
+        QStringList lines;
+        bool shrunk;
+    };
+    const std::vector<Row> rows = {
+        {"Cheers, QA", threeLines, {"Cheers,", "QA"}, true},
+        {"ok", threeLines, {"ok"}, false},
+        {"ab cd", threeLines, {"ab cd"}, false},
+        {"line\nbreak", threeLines, {"line", "break"}, false},
+        {"see you\nsoon", {1.0, true, Qt::AlignLeft, 1}, {"see you soon"}, false},
+    };
+    const QFont font = Typography::monospaced(15);
+    for (const Row& row : rows) {
+        const auto fitted =
+            EmojiGlyphCache::fit(QString::fromUtf8(row.text), font,
+                                 row.fitting.maxLines > 1 ? tile : QSizeF(400, 20), row.fitting);
+        EXPECT_EQ(fitted.lines, row.lines) << row.text;
+        EXPECT_EQ(fitted.font.pixelSize() < 15, row.shrunk) << row.text << " at " << fitted.font.pixelSize();
     }
+
+    // A word too long for the box even at the smallest size is split, and what is left over cut.
+    const QString word = QStringLiteral("Supercalifragilisticexpialidocious");
+    const auto split = EmojiGlyphCache::fit(word + QStringLiteral(" again"), font, tile, threeLines);
+    EXPECT_EQ(split.font.pixelSize(), 7);
+    ASSERT_EQ(split.lines.size(), 3);
+    EXPECT_TRUE(word.startsWith(split.lines[0] + split.lines[1]));
+    EXPECT_TRUE(split.lines[2].endsWith(QChar(0x2026)));
 }
 
-// A panel-sized outline is kept as its corners and a stretch of middle: copied out, it must be the
-// outline a whole image would give, pixel for pixel, at any scale and offset.
-TEST(PickerTileTest, AWideOutlineCopiedFromItsCornersIsTheWholeOutline) {
-    for (const double scale : {1.0, 1.5, 2.0}) {
-        const QRectF tile(2, 4, 640, 210);
-        auto canvas = [&] {
-            QImage image(QSize(650, 220) * scale, QImage::Format_ARGB32_Premultiplied);
-            image.setDevicePixelRatio(scale);
-            image.fill(Qt::transparent);
-            return image;
-        };
-        QImage copied = canvas();
-        {
-            QPainter painter(&copied);
-            PickerStyle::paintTile(painter, tile, 14, QColor(240, 240, 240, 245), QColor(0, 0, 0, 30));
-        }
-        QImage whole = canvas();
-        {
-            QPainter painter(&whole);
-            painter.setRenderHint(QPainter::Antialiasing);
-            QPainterPath path;
-            path.addRoundedRect(tile, 14, 14);
-            painter.fillPath(path, QColor(240, 240, 240, 245));
-            painter.setPen(QPen(QColor(0, 0, 0, 30), 1.0));
-            painter.drawRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), 13.5, 13.5);
-        }
-        EXPECT_EQ(copied, whole) << "scale " << scale;
-    }
+// Two emoji in a frame narrower than they are: both shown, smaller, rather than the middle of the
+// pair.
+TEST(EmojiGlyphCacheTest, TwoEmojiShrinkWholeIntoANarrowFrame) {
+    if (QFontInfo(Typography::emoji(28)).family() != Typography::emojiFamily)
+        GTEST_SKIP() << "no colour-emoji font installed";
+    const QRectF frame(20, 10, 36, 36);
+    const Fitting fitting{0.4, false, Qt::AlignHCenter, 1};
+    const Drawn one = draw(QStringLiteral("😀"), Typography::emoji(28), 1, Qt::black, fitting, frame);
+    const Drawn two = draw(QStringLiteral("😀😀"), Typography::emoji(28), 1, Qt::black, fitting, frame);
+    EXPECT_TRUE(frame.toAlignedRect().contains(two.ink));
+    EXPECT_LT(two.ink.height(), one.ink.height() * 0.7) << "shrunk, not cut";
+    EXPECT_GT(two.ink.width(), two.ink.height() * 1.6) << "both of them";
 }
 
 }  // namespace

@@ -1,0 +1,204 @@
+#pragma once
+// First use after a fresh start, measured where a user meets it: the bench starts itself again with
+// a scenario's name in a desktop session of its own (Xvfb with openbox, Qt's xcb platform), so that
+// every figure is taken in a new process that has drawn nothing yet (no font loaded, no glyph
+// decoded, no image cached). The scenarios of one table run interleaved, round by round, so that
+// they meet the same machine load; the table gives the medians beside their anchors.
+//
+// In a scenario's process, a time ends when what the user waits for is painted and the X server
+// has taken the picture (the paint's flush, then a round trip).
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QObject>
+#include <QWidget>
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/XSession.hpp"
+
+namespace mosaiko::bench {
+
+using mosaiko::testing::XSession;
+
+// ---------------------------------------------------------------- in a scenario's process
+
+inline constexpr const char* kScenarioArgument = "--first-use";
+
+// The scenario this process was started for, if any.
+inline std::optional<std::string> scenarioOf(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == kScenarioArgument) return std::string(argv[2]);
+    return std::nullopt;
+}
+
+// One figure of the scenario, for the parent to collect.
+inline void report(const std::string& name, double value) {
+    std::printf("figure %s %.4f\n", name.c_str(), value);
+    std::fflush(stdout);
+}
+
+inline Display* qtDisplay() {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+// Waits until the X server has handled everything this process sent it (the painted pictures).
+inline void syncWithServer() {
+    if (Display* display = qtDisplay()) XSync(display, False);
+}
+
+// Counts the paints of a widget that happen while a condition holds.
+class PaintWatch final : public QObject {
+  public:
+    PaintWatch(QWidget* widget, std::function<bool()> condition)
+        : widget_(widget), condition_(std::move(condition)) {
+        widget_->installEventFilter(this);
+    }
+    ~PaintWatch() override { widget_->removeEventFilter(this); }
+    int count() const { return count_; }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == widget_ && event->type() == QEvent::Paint && (!condition_ || condition_())) ++count_;
+        return false;
+    }
+
+  private:
+    QWidget* widget_;
+    std::function<bool()> condition_;
+    int count_ = 0;
+};
+
+// Runs the event loop until `done` holds (checked after each batch of events) or `seconds` pass;
+// whether it held.
+inline bool runUntil(const std::function<bool()>& done, double seconds = 20) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > seconds * 1000) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+// Lets `milliseconds` pass with the event loop running, as a user's pause would.
+inline void idle(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Milliseconds from `start` until `widget` has been painted while `condition` held (the picture
+// flushed and taken by the server); -1 when that never happened.
+inline double untilPainted(const QElapsedTimer& start, QWidget* widget, PaintWatch& watch) {
+    const int before = watch.count();
+    (void)widget;
+    if (!runUntil([&] { return watch.count() > before; })) return -1;
+    // The paint and its flush run within one turn of the loop: the next turn finds them done.
+    QCoreApplication::processEvents();
+    syncWithServer();
+    return static_cast<double>(start.nsecsElapsed()) / 1e6;
+}
+
+// Types a key the way a keyboard does: through the X server, to the focused window.
+inline void typeKey(KeySym keysym) {
+    Display* display = qtDisplay();
+    if (!display) return;
+    const auto keycode = XKeysymToKeycode(display, keysym);
+    XTestFakeKeyEvent(display, keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display, keycode, False, CurrentTime);
+    XFlush(display);
+}
+
+// Waits until `widget`'s window is active (the window manager gave it the focus) and `widget` has
+// the keyboard focus.
+inline bool focus(QWidget* widget) {
+    widget->window()->activateWindow();
+    widget->setFocus();
+    return runUntil([&] { return widget->window()->isActiveWindow() && widget->hasFocus(); }, 10);
+}
+
+// ---------------------------------------------------------------- in the bench's own process
+
+// The figures of every round, by name.
+class Figures {
+  public:
+    void add(const std::map<std::string, double>& round) {
+        for (const auto& [name, value] : round) values_[name].push_back(value);
+    }
+    bool has(const std::string& name) const { return values_.count(name) > 0; }
+    double median(const std::string& name) const {
+        auto found = values_.find(name);
+        if (found == values_.end() || found->second.empty()) return 0;
+        std::vector<double> sorted = found->second;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+
+  private:
+    std::map<std::string, std::vector<double>> values_;
+};
+
+// Starts scenarios of this program in a session with a window manager.
+class ScenarioRunner {
+  public:
+    explicit ScenarioRunner(const std::string& self) : self_(self), session_(withWindowManager()) {}
+
+    bool ok() const { return session_.ok(); }
+    const std::string& error() const { return session_.error(); }
+    XSession& session() { return session_; }
+
+    // Runs one scenario to its end; its figures, none when it failed (its output then goes to stderr).
+    std::optional<std::map<std::string, double>> run(const std::string& scenario,
+                                                     const std::vector<std::string>& environment = {}) {
+        const auto output = session_.scratchDirectory() / ("scenario-" + std::to_string(++runs_) + ".log");
+        auto child = session_.start({self_, kScenarioArgument, scenario}, environment, output);
+        const auto status = child.waitForExit(120);
+        const std::string text = mosaiko::testing::readFile(output);
+        std::map<std::string, double> figures;
+        std::istringstream lines(text);
+        std::string word, name;
+        double value = 0;
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            if (fields >> word >> name >> value && word == "figure") figures[name] = value;
+        }
+        if (!status || *status != 0 || figures.empty()) {
+            std::fprintf(stderr, "scenario %s failed:\n%s\n", scenario.c_str(), text.c_str());
+            return std::nullopt;
+        }
+        return figures;
+    }
+
+  private:
+    static XSession::Options withWindowManager() {
+        XSession::Options options;
+        options.windowManager = true;
+        return options;
+    }
+
+    std::string self_;
+    XSession session_;
+    int runs_ = 0;
+};
+
+// "  what                               12.3 ms   anchor  4.5 ms   ratio 2.73 (target)"
+inline void printRow(const char* what, double value, const char* unit, const char* anchor, double anchorValue,
+                     const char* target) {
+    std::printf("  %-46s %8.1f %-3s | %-30s %8.1f %-3s | ratio %5.2f  %s\n", what, value, unit, anchor,
+                anchorValue, unit, anchorValue > 0 ? value / anchorValue : 0.0, target);
+}
+
+}  // namespace mosaiko::bench

@@ -1,0 +1,493 @@
+#include "platform/qt/EmojiGlyphCache.hpp"
+
+#include <QCoreApplication>
+#include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QImage>
+#include <QPaintDevice>
+#include <QPointer>
+#include <QRawFont>
+#include <QSemaphore>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+#include <QThread>
+#include <QThreadPool>
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+#include "platform/qt/Typography.hpp"
+
+namespace mosaiko {
+
+namespace {
+
+// Room around the text for ink outside its advance (overhangs, accents).
+constexpr int kMargin = 2;
+
+// What the views' drawing caches keep at most, together: the images of a few hundred tiles (a
+// long search, its variants, a screenful of the library) and their widths.
+constexpr std::size_t kBudgetBytes = 8 * 1024 * 1024;
+
+struct Image {
+    QImage image;
+    double textWidth = 0;   // the widest line's advance
+    double lineHeight = 0;  // the lines' height together
+};
+
+// What an image is looked up by. Built for every tile of every redraw, so it is kept as values,
+// not formatted into a text.
+struct ImageKey {
+    QString text;
+    QFont font;  // family, size, weight and whether other fonts may stand in
+    double boxWidth;
+    double boxHeight;  // only where it decides the fitting: several lines
+    double minimumScale;
+    bool elide;
+    int maxLines;
+    int lineAlignment;  // of several lines against each other
+    double scale;
+    QRgb colour;
+    bool operator==(const ImageKey&) const = default;
+};
+
+struct ImageKeyHash {
+    size_t operator()(const ImageKey& key) const {
+        return qHashMulti(0, key.text, key.font, key.boxWidth, key.boxHeight, key.minimumScale, key.elide,
+                          key.maxLines, key.lineAlignment, key.scale, key.colour);
+    }
+};
+
+struct WidthKey {
+    QString text;
+    QFont font;
+    bool operator==(const WidthKey&) const = default;
+};
+
+struct WidthKeyHash {
+    size_t operator()(const WidthKey& key) const { return qHashMulti(0, key.text, key.font); }
+};
+
+BudgetedCache<ImageKey, Image, ImageKeyHash>& images() {
+    static BudgetedCache<ImageKey, Image, ImageKeyHash> cache(EmojiGlyphCache::budget());
+    return cache;
+}
+
+BudgetedCache<WidthKey, double, WidthKeyHash>& widths() {
+    static BudgetedCache<WidthKey, double, WidthKeyHash> cache(EmojiGlyphCache::budget());
+    return cache;
+}
+
+std::atomic<long>& drawnCount() {
+    static std::atomic<long> count = 0;
+    return count;
+}
+
+ImageKey keyOf(const EmojiGlyphCache::Request& r, double scale) {
+    const bool lines = r.fitting.maxLines > 1;
+    return ImageKey{r.text,
+                    r.font,
+                    r.box.width(),
+                    lines ? r.box.height() : 0.0,
+                    r.fitting.minimumScale,
+                    r.fitting.elide,
+                    r.fitting.maxLines,
+                    lines ? int(r.fitting.horizontal & Qt::AlignHorizontal_Mask) : 0,
+                    scale,
+                    r.color.rgba()};
+}
+
+int fullSize(const QFont& font) {
+    return font.pixelSize() > 0 ? font.pixelSize() : static_cast<int>(std::lround(font.pointSizeF()));
+}
+
+QFont sized(QFont font, int pixels) {
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// A font of its own for a worker thread: copies of one font share the engines a thread looked up.
+QFont ownCopy(const QFont& font) {
+    QFont copy;
+    copy.setFamilies(font.families());
+    copy.setStyleHint(font.styleHint(), font.styleStrategy());
+    copy.setWeight(font.weight());
+    copy.setItalic(font.italic());
+    copy.setFixedPitch(font.fixedPitch());
+    if (font.pixelSize() > 0)
+        copy.setPixelSize(font.pixelSize());
+    else
+        copy.setPointSizeF(font.pointSizeF());
+    return copy;
+}
+
+// One line: every blank, tab and line break is a space. Several: line breaks stay breaks.
+QString prepared(QString text, int maxLines) {
+    for (QChar& c : text) {
+        const bool breaks = c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator ||
+                            c == QChar::ParagraphSeparator;
+        if (breaks) c = maxLines > 1 ? QChar(QChar::LineSeparator) : QChar(QLatin1Char(' '));
+        if (c == QLatin1Char('\t')) c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+// A text laid out at one font and wrap mode.
+struct Laid {
+    std::unique_ptr<QTextLayout> layout;
+    double widest = 0;
+    double height = 0;
+    bool fits = false;
+};
+
+Laid layOut(const QString& text, const QFont& font, const QSizeF& box, int maxLines,
+            QTextOption::WrapMode mode) {
+    Laid laid{std::make_unique<QTextLayout>(text, font)};
+    QTextOption option;
+    option.setWrapMode(maxLines > 1 ? mode : QTextOption::NoWrap);
+    laid.layout->setTextOption(option);
+    laid.layout->setCacheEnabled(true);
+    laid.layout->beginLayout();
+    int count = 0;
+    for (QTextLine line = laid.layout->createLine(); line.isValid(); line = laid.layout->createLine()) {
+        line.setLineWidth(maxLines > 1 ? box.width() : 1e6);
+        line.setPosition(QPointF(0, laid.height));
+        laid.height += line.height();
+        laid.widest = std::max(laid.widest, line.naturalTextWidth());
+        ++count;
+    }
+    laid.layout->endLayout();
+    laid.fits = count <= maxLines && laid.widest <= box.width() + 0.5 &&
+                (maxLines == 1 || laid.height <= box.height() + 0.5);
+    return laid;
+}
+
+// The text as drawn: laid out whole, or as lines of its own (cut with an ellipsis).
+struct Fitted {
+    QFont font;
+    Laid laid;
+    QStringList lines;  // used when set, instead of the layout
+};
+
+Fitted fitText(const QString& original, const QFont& font, const QSizeF& box,
+               const EmojiGlyphCache::Fitting& fitting) {
+    const int maxLines = std::max(1, fitting.maxLines);
+    const QString text = prepared(original, maxLines);
+    const int full = fullSize(font);
+    const int smallest = std::max(1, static_cast<int>(std::ceil(full * fitting.minimumScale)));
+    const auto wordsOnly = QTextOption::WordWrap;
+    Fitted fitted{font, layOut(text, font, box, maxLines, wordsOnly), {}};
+    if (fitted.laid.fits || full <= smallest) {
+        if (!fitted.laid.fits && maxLines == 1 && fitting.elide) {
+            fitted.lines << QFontMetricsF(font).elidedText(text, Qt::ElideRight, box.width());
+        }
+        return fitted;
+    }
+    // The largest size at which the words fit, whole: one line scales with its width; several are
+    // searched for, halving the range of allowed sizes.
+    auto at = [&](int pixels) {
+        return Fitted{sized(font, pixels), layOut(text, sized(font, pixels), box, maxLines, wordsOnly), {}};
+    };
+    if (maxLines == 1) {
+        const int wanted = static_cast<int>(std::floor(full * box.width() / fitted.laid.widest));
+        fitted = at(std::clamp(wanted, smallest, full - 1));
+        while (!fitted.laid.fits && fullSize(fitted.font) > smallest) fitted = at(fullSize(fitted.font) - 1);
+        if (!fitted.laid.fits && fitting.elide) {
+            fitted.lines << QFontMetricsF(fitted.font).elidedText(text, Qt::ElideRight, box.width());
+        }
+        return fitted;
+    }
+    int low = smallest, high = full - 1;
+    std::optional<Fitted> best;
+    while (low <= high) {
+        const int middle = (low + high) / 2;
+        Fitted attempt = at(middle);
+        if (attempt.laid.fits) {
+            best = std::move(attempt);
+            low = middle + 1;
+        } else {
+            high = middle - 1;
+        }
+    }
+    if (best) return std::move(*best);
+
+    // Too long even at the smallest size: words are broken, and what does not fit the lines (or
+    // the box's height) is cut with an ellipsis at the end of the last one.
+    fitted = Fitted{sized(font, smallest), {}, {}};
+    fitted.laid = layOut(text, fitted.font, box, INT_MAX, QTextOption::WrapAtWordBoundaryOrAnywhere);
+    const QFontMetricsF metrics(fitted.font);
+    const int room = std::max(1, std::min(maxLines, static_cast<int>(box.height() / metrics.height())));
+    QTextLayout& layout = *fitted.laid.layout;
+    for (int i = 0; i < std::min(room, layout.lineCount()); ++i) {
+        const QTextLine line = layout.lineAt(i);
+        const bool last = i + 1 == room;
+        QString piece = last ? text.mid(line.textStart()) : text.mid(line.textStart(), line.textLength());
+        piece.replace(QChar::LineSeparator, QLatin1Char(' '));
+        piece = piece.trimmed();
+        if (last && metrics.horizontalAdvance(piece) > box.width() + 0.5)
+            piece = metrics.elidedText(piece, Qt::ElideRight, box.width());
+        fitted.lines << piece;
+    }
+    return fitted;
+}
+
+// The glyph of a text that is one code point (and perhaps the emoji variation selector): the
+// font's character map names it, so it is drawn without shaping the text, which would decode the
+// glyph's bitmap once more. Sequences (tones, joiners, flags, keycaps) are shaped.
+std::optional<QGlyphRun> singleGlyph(const QString& text, const QFont& font) {
+    QList<uint> scalars = text.toUcs4();
+    scalars.removeAll(0xFE0F);
+    if (scalars.size() != 1) return std::nullopt;
+    const char32_t scalar = scalars.front();
+    const QRawFont raw = QRawFont::fromFont(font);
+    if (!raw.isValid()) return std::nullopt;
+    const QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromUcs4(&scalar, 1));
+    if (glyphs.size() != 1 || glyphs.front() == 0) return std::nullopt;
+    QGlyphRun run;
+    run.setRawFont(raw);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions({QPointF(0, 0)});
+    return run;
+}
+
+// A colour-emoji text on one line, drawn without measuring it first: the font engine decodes a
+// glyph's bitmap for every measurement, and this is drawn at the cost of one. The text is drawn
+// into room enough for it, and its width is where its ink ends; only a text wider than its box is
+// drawn again, smaller. None when it does not fit even at its smallest size (measured then).
+std::optional<Image> renderEmojiLine(const QString& text, const QFont& font, const QColor& color,
+                                     const QSizeF& box, double minimumScale, double scale) {
+    const int full = fullSize(font);
+    const int smallest = std::max(1, static_cast<int>(std::ceil(full * minimumScale)));
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    while (characters.toNextBoundary() >= 0) ++count;
+    int pixels = full;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const QFont sizedFont = sized(font, pixels);
+        const QFontMetricsF metrics(sizedFont);
+        Image image;
+        image.lineHeight = metrics.height();
+        const int room = static_cast<int>(std::ceil(pixels * 1.5 * std::max(1, count))) + 2 * kMargin;
+        const QSize logical(room, static_cast<int>(std::ceil(image.lineHeight)) + 2 * kMargin);
+        QImage canvas(logical * scale, QImage::Format_ARGB32_Premultiplied);
+        canvas.setDevicePixelRatio(scale);
+        canvas.fill(Qt::transparent);
+        {
+            QPainter painter(&canvas);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            painter.setFont(sizedFont);
+            painter.setPen(color);
+            const QPointF baseline(kMargin, kMargin + metrics.ascent());
+            if (const auto glyph = singleGlyph(text, sizedFont)) {
+                painter.drawGlyphRun(baseline, *glyph);
+            } else {
+                painter.drawText(baseline, text);
+            }
+        }
+        // The ink's last column.
+        int right = -1;
+        for (int y = 0; y < canvas.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+            for (int x = canvas.width() - 1; x > right; --x) {
+                if (qAlpha(row[x]) != 0) {
+                    right = x;
+                    break;
+                }
+            }
+        }
+        if (right < 0 || right >= canvas.width() - 1) return std::nullopt;  // nothing, or cut off
+        image.textWidth = std::max(0.0, (right + 1) / scale - kMargin);
+        if (image.textWidth <= box.width() + 0.5) {
+            const int width = static_cast<int>(std::ceil((image.textWidth + 2 * kMargin) * scale));
+            image.image = canvas.copy(0, 0, std::min(width, canvas.width()), canvas.height());
+            image.image.setDevicePixelRatio(scale);
+            return image;
+        }
+        if (pixels <= smallest) return std::nullopt;
+        pixels = std::clamp(static_cast<int>(std::floor(pixels * box.width() / image.textWidth)), smallest,
+                            pixels - 1);
+    }
+    return std::nullopt;
+}
+
+bool isColourEmojiFont(const QFont& font) {
+    return (font.styleStrategy() & QFont::NoFontMerging) &&
+           font.families().value(0) == Typography::emojiFamily;
+}
+
+// Draws the fitted text into an image of its own size (plus a margin), lines aligned against the
+// widest.
+Image render(const EmojiGlyphCache::Request& request, double scale) {
+    const QFont font = ownCopy(request.font);
+    if (request.fitting.maxLines <= 1 && isColourEmojiFont(font)) {
+        if (auto image = renderEmojiLine(prepared(request.text, 1), font, request.color, request.box,
+                                         request.fitting.minimumScale, scale)) {
+            ++drawnCount();
+            return std::move(*image);
+        }
+    }
+    const Fitted fitted = fitText(request.text, font, request.box, request.fitting);
+    const QFontMetricsF metrics(fitted.font);
+    const Qt::Alignment align = request.fitting.horizontal;
+    auto offset = [&](double width, double widest) {
+        if (align & Qt::AlignHCenter) return (widest - width) / 2;
+        if (align & (Qt::AlignRight | Qt::AlignTrailing)) return widest - width;
+        return 0.0;
+    };
+    Image image;
+    if (fitted.lines.isEmpty()) {
+        QTextLayout& layout = *fitted.laid.layout;
+        image.textWidth = fitted.laid.widest;
+        image.lineHeight = fitted.laid.height;
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            QTextLine line = layout.lineAt(i);
+            line.setPosition(QPointF(offset(line.naturalTextWidth(), image.textWidth), line.position().y()));
+        }
+    } else {
+        for (const QString& line : fitted.lines)
+            image.textWidth = std::max(image.textWidth, metrics.horizontalAdvance(line));
+        image.lineHeight = metrics.height() * fitted.lines.size();
+    }
+    const QSize logical(static_cast<int>(std::ceil(image.textWidth)) + 2 * kMargin,
+                        static_cast<int>(std::ceil(image.lineHeight)) + 2 * kMargin);
+    image.image = QImage(logical * scale, QImage::Format_ARGB32_Premultiplied);
+    image.image.setDevicePixelRatio(scale);
+    image.image.fill(Qt::transparent);
+    QPainter painter(&image.image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setFont(fitted.font);
+    painter.setPen(request.color);
+    if (fitted.lines.isEmpty()) {
+        fitted.laid.layout->draw(&painter, QPointF(kMargin, kMargin));
+    } else {
+        double y = kMargin;
+        for (const QString& line : fitted.lines) {
+            const double width = metrics.horizontalAdvance(line);
+            painter.drawText(QRectF(kMargin + offset(width, image.textWidth), y, width + 1, metrics.height()),
+                             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, line);
+            y += metrics.height();
+        }
+    }
+    ++drawnCount();
+    return image;
+}
+
+const Image* keep(const ImageKey& key, Image image) {
+    const std::size_t bytes = static_cast<std::size_t>(image.image.sizeInBytes()) + 128;
+    return images().insert(key, std::move(image), bytes);
+}
+
+// Rounded to the device's pixels, so that the image is copied, not resampled.
+double snapped(double value, double scale) {
+    return std::round(value * scale) / scale;
+}
+
+// A few threads for drawing many new texts at once; they go after some idle seconds, and with
+// them the fonts they loaded.
+QThreadPool* drawingThreads() {
+    static QPointer<QThreadPool> pool;
+    if (!pool && QCoreApplication::instance()) {
+        pool = new QThreadPool(QCoreApplication::instance());
+        pool->setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 3));
+        pool->setExpiryTimeout(10000);
+    }
+    return pool.data();
+}
+
+}  // namespace
+
+CacheBudget& EmojiGlyphCache::budget() {
+    static CacheBudget shared(kBudgetBytes);
+    return shared;
+}
+
+EmojiGlyphCache::Lines EmojiGlyphCache::fit(const QString& text, const QFont& font, const QSizeF& box,
+                                            const Fitting& fitting) {
+    Fitted fitted = fitText(text, font, box, fitting);
+    Lines lines{fitted.font, fitted.lines};
+    if (lines.lines.isEmpty()) {
+        const QTextLayout& layout = *fitted.laid.layout;
+        const QString laidText = layout.text();
+        for (int i = 0; i < layout.lineCount(); ++i) {
+            const QTextLine line = layout.lineAt(i);
+            QString piece = laidText.mid(line.textStart(), line.textLength());
+            piece.replace(QChar::LineSeparator, QLatin1Char(' '));
+            lines.lines << piece.trimmed();
+        }
+    }
+    return lines;
+}
+
+double EmojiGlyphCache::width(const QString& text, const QFont& font) {
+    const WidthKey key{text, font};
+    if (const double* known = widths().find(key)) return *known;
+    const double measured = QFontMetricsF(font).horizontalAdvance(text);
+    widths().insert(key, measured, 64 + static_cast<std::size_t>(text.size()) * 2);
+    return measured;
+}
+
+void EmojiGlyphCache::prepare(const std::vector<Request>& requests, double deviceScale) {
+    std::vector<std::pair<ImageKey, const Request*>> missing;
+    for (const Request& request : requests) {
+        if (request.text.isEmpty() || request.box.width() <= 0) continue;
+        ImageKey key = keyOf(request, deviceScale);
+        if (images().find(key)) continue;
+        if (std::any_of(missing.begin(), missing.end(), [&](const auto& m) { return m.first == key; }))
+            continue;
+        missing.emplace_back(std::move(key), &request);
+    }
+    if (missing.empty()) return;
+    std::vector<Image> drawn(missing.size());
+    std::atomic<std::size_t> next = 0;
+    auto work = [&] {
+        for (std::size_t i; (i = next++) < missing.size();)
+            drawn[i] = render(*missing[i].second, deviceScale);
+    };
+    QThreadPool* pool = missing.size() > 1 ? drawingThreads() : nullptr;
+    const int helpers = pool ? std::min(pool->maxThreadCount(), static_cast<int>(missing.size()) - 1) : 0;
+    QSemaphore finished;
+    for (int i = 0; i < helpers; ++i) {
+        pool->start([&] {
+            work();
+            finished.release();
+        });
+    }
+    work();  // this thread takes its share too
+    finished.acquire(helpers);
+    for (std::size_t i = 0; i < missing.size(); ++i) keep(missing[i].first, std::move(drawn[i]));
+}
+
+void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
+                           const QColor& color, const Fitting& fitting) {
+    if (text.isEmpty() || box.width() <= 0) return;
+    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const Request request{text, font, color, box.size(), fitting};
+    const ImageKey key = keyOf(request, scale);
+    const Image* image = images().find(key);
+    if (!image) image = keep(key, render(request, scale));
+    if (!image) return;  // larger than the whole budget: never the case for a view's text
+    double x = box.left();
+    if (fitting.horizontal & Qt::AlignHCenter) x = box.center().x() - image->textWidth / 2;
+    if (fitting.horizontal & (Qt::AlignRight | Qt::AlignTrailing)) x = box.right() - image->textWidth;
+    const double y = box.center().y() - image->lineHeight / 2;
+    const QPointF origin(snapped(x - kMargin, scale), snapped(y - kMargin, scale));
+    // Text that did not fit even at its smallest size is clipped to its box.
+    const bool overflows = image->textWidth > box.width() + 0.5 || image->lineHeight > box.height() + 0.5;
+    if (overflows) {
+        painter.save();
+        painter.setClipRect(box, Qt::IntersectClip);
+    }
+    painter.drawImage(origin, image->image);
+    if (overflows) painter.restore();
+}
+
+long EmojiGlyphCache::imagesDrawn() {
+    return drawnCount();
+}
+
+}  // namespace mosaiko

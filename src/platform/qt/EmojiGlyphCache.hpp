@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QRectF>
+#include <QString>
+#include <vector>
+
+#include "platform/CacheBudget.hpp"
+
+namespace mosaiko {
+
+// The texts of the views, each drawn once into an image and measured once. Measuring or shaping a
+// colour emoji makes the font engine decode its bitmap every time, which cost most of a redraw
+// that shows new emoji; an image keyed by text, font (family, size, weight), box, screen scale and
+// colour is drawn at the cost of a copy instead. Images and widths count against one budget with
+// the views' other drawing caches.
+class EmojiGlyphCache {
+  public:
+    // How a text is fitted into its box: shrunk down to `minimumScale` of its size, then cut with an
+    // ellipsis at the end (when `elide`) or clipped; centred vertically and aligned `horizontal`.
+    // With more than one line, the text wraps at its blanks and shrinks before a word is split;
+    // only at the smallest size are words broken, and the last line is cut with an ellipsis.
+    struct Fitting {
+        double minimumScale = 1.0;
+        bool elide = false;
+        Qt::Alignment horizontal = Qt::AlignHCenter;
+        int maxLines = 1;
+    };
+
+    // One text drawn into a box of `box` size.
+    struct Request {
+        QString text;
+        QFont font;
+        QColor color;
+        QSizeF box;
+        Fitting fitting;
+    };
+
+    // The lines a text is drawn in and the font they fit at.
+    struct Lines {
+        QFont font;
+        QStringList lines;
+    };
+
+    // The text's advance at `font`, in device-independent pixels.
+    static double width(const QString& text, const QFont& font);
+
+    // Draws `text` fitted into `box`, at the scale of the painter's device.
+    static void draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
+                     const QColor& color, const Fitting& fitting);
+
+    // Draws the images of `requests` that are not kept yet, several at a time on worker threads,
+    // and keeps them: a view about to show many new texts at once (a grid after a search) then
+    // waits for the slowest share of them instead of all of them in turn.
+    static void prepare(const std::vector<Request>& requests, double deviceScale);
+
+    // How `text` is broken into lines and sized to fit a box of `box` size.
+    static Lines fit(const QString& text, const QFont& font, const QSizeF& box, const Fitting& fitting);
+
+    // How many images have been drawn since the start; a drawing served from the cache adds none.
+    static long imagesDrawn();
+
+    // The bound shared by the views' drawing caches (images, widths, tile looks).
+    static CacheBudget& budget();
+};
+
+}  // namespace mosaiko

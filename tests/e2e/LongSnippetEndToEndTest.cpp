@@ -1,0 +1,99 @@
+// Long snippets typed into a real client: prose with capitals, punctuation, line breaks and a few
+// characters the keyboard lacks arrives whole; and a quit in the middle of a long one ends the
+// typing, exits, and leaves the keyboard as it was.
+#include <signal.h>
+
+#include "content/CustomContentStore.hpp"
+#include "e2e/DesktopTest.hpp"
+
+namespace {
+
+using mosaiko::testing::described;
+using mosaiko::testing::DesktopTest;
+using mosaiko::testing::RunningProgram;
+using mosaiko::testing::TextClient;
+using mosaiko::testing::waitFor;
+using mosaiko::testing::waitUntil;
+using Kind = TextClient::Kind;
+namespace fs = std::filesystem;
+
+// `lines` lines of prose, each a little different.
+std::string prose(int lines) {
+    std::string text;
+    for (int i = 0; i < lines; ++i) {
+        if (i > 0) text += "\n";
+        text +=
+            "Line " + std::to_string(i) + ": Dear Ms. O'Neil, the Café über-meeting — at 12:30 (room #4B) — ";
+        text += "is moved; bring 50% more \"notes\" & ☕ [ok?] {yes} <no> ~ `|\\/` ^_^ = +1 @all!";
+    }
+    return text;
+}
+
+class LongSnippets : public DesktopTest {
+  protected:
+    void SetUp() override { startSession(); }
+
+    // Starts the program for a user with the snippet and a client, and chooses the snippet there.
+    TextClient* chooseSnippet(const std::string& snippet, Kind kind) {
+        mosaiko::MemoryDefaults user = RunningProgram::returningUser();
+        mosaiko::CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
+        startProgram(user);
+        TextClient* client = startClient(kind);
+        if (!client || HasFailure()) return nullptr;
+        type(";longsnip");
+        EXPECT_TRUE(program().waitForPanel(true));
+        press({"Return"});
+        return client;
+    }
+
+    std::vector<unsigned long> keyboardMapping() {
+        Display* d = session().connection();
+        int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
+        XDisplayKeycodes(d, &minKeycode, &maxKeycode);
+        KeySym* map = XGetKeyboardMapping(d, static_cast<::KeyCode>(minKeycode), maxKeycode - minKeycode + 1,
+                                          &perKeycode);
+        std::vector<unsigned long> result(map, map + (maxKeycode - minKeycode + 1) * perKeycode);
+        XFree(map);
+        return result;
+    }
+};
+
+TEST_F(LongSnippets, ArriveWholeWithCapitalsPunctuationAndLineBreaks) {
+    const std::string snippet = prose(12);
+    TextClient* client = chooseSnippet(snippet, Kind::gtkTextView);
+    if (!client) return;
+    EXPECT_TRUE(client->waitForText(snippet, 60)) << [&] {
+        const std::string typed = client->text();
+        const auto differ = std::mismatch(typed.begin(), typed.end(), snippet.begin(), snippet.end()).first;
+        return "from " + std::to_string(differ - typed.begin()) + ": " +
+               described(std::string(differ, std::min(differ + 80, typed.end())));
+    }();
+}
+
+// SIGTERM while a snippet of a hundred thousand characters is being typed: the program exits, the
+// keyboard mapping is what it was before the program started, no record of remapped keycodes is
+// left, nothing more arrives, and what arrived is the start of the snippet. (The terminal shows the
+// finished lines.)
+TEST_F(LongSnippets, AQuitStopsTheTypingAndGivesTheKeyboardBack) {
+    const std::vector<unsigned long> mapping = keyboardMapping();
+    const std::string snippet = prose(700);
+    TextClient* client = chooseSnippet(snippet, Kind::xterm);
+    if (!client) return;
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30)) << "typing did not start";
+
+    program().process().signal(SIGTERM);
+    ASSERT_TRUE(program().process().waitForExit(10).has_value()) << "the program went on typing";
+    EXPECT_EQ(keyboardMapping(), mapping);
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(session().runtimeDir(), ec))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("keycodes.")) << "left: " << entry.path();
+    const std::string typed = client->text();
+    waitFor(0.5);
+    EXPECT_EQ(client->text(), typed) << "keys arrived after the exit";
+    const auto differ = std::mismatch(typed.begin(), typed.end(), snippet.begin(), snippet.end()).first;
+    EXPECT_EQ(differ, typed.end()) << "from " << differ - typed.begin() << ": "
+                                   << described(std::string(differ, std::min(differ + 80, typed.end())));
+    EXPECT_LT(typed.size(), snippet.size());
+}
+
+}  // namespace
