@@ -51,7 +51,9 @@ class X11KeyTap final : public KeyTapPort {
     // Removes the grabs and stops observing; a press waiting meanwhile passes.
     void detachFromMainLoop() override;
     void setEnabled(bool enabled) override;
-    // Takes effect before it returns (waiting half a second at most) while the tap is attached.
+    // Keys a user presses the moment something shows (every key, or a key in every state) are held
+    // before it returns (waiting half a second at most) while the tap is attached; other changes
+    // follow at once, without holding up the caller.
     void hold(const KeyHolds& holds) override;
 
     struct Shared;
