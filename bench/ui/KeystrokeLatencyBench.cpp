@@ -6,7 +6,9 @@
 //     and its results are rebuilt on every letter (the popup delay set to 0),
 //   - with a key the program holds (Super-BackSpace in a search that has no query yet: it waits for
 //     the picker's answer, then reaches the client),
-// and the time from the third query letter to the panel being mapped (popup delay 0).
+// and the time from the third query letter to the panel being mapped (popup delay 0). Then ";" beside
+// ordinary letters with and without the program in one X server, in alternating rounds: see
+// semicolonBesideOrdinaryKeys.
 // The time per iteration is the mean; p50, p90, p99 and max are in microseconds. Needs Xvfb and the
 // built program; skips (with a message) without them.
 #include <benchmark/benchmark.h>
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -184,6 +187,83 @@ void panelLatency(benchmark::State& state) {
     state.counters["max_us"] = percentile(samples, 1.0);
 }
 
+// ";" (held at all times: it completes the instant-open sequence, and it starts an inline search)
+// beside ordinary letters, with the program idle and without it, in one X server: rounds alternate
+// between the program running and no program (each round starts it anew, the order turning round
+// by round), and every round types the same cycle ";", space (which ends the search), a, s, d, the
+// time of each press to its arrival in the client. Prints p50 and p99 of ";" and of the other keys
+// for both, and the ratios of ";" with the program to an ordinary key with it and without it.
+void semicolonBesideOrdinaryKeys(benchmark::State& state) {
+    if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
+    if (!std::filesystem::exists(RunningProgram::program()))
+        return state.SkipWithError("the program is not built");
+    XSession session;
+    if (!session.ok()) return state.SkipWithError(session.error().c_str());
+    RunningProgram::writeDefaults(session, RunningProgram::returningUser());
+    mosaiko::FocusedClientWindow client(session.display());
+    if (!client.ok()) return state.SkipWithError("no client window");
+    Display* typist = session.connection();
+    auto keycode = [&](KeySym keysym) { return static_cast<unsigned>(XKeysymToKeycode(typist, keysym)); };
+    const unsigned semicolon = keycode(XK_semicolon);
+    const std::vector<unsigned> cycle{semicolon, keycode(XK_space), keycode(XK_a), keycode(XK_s),
+                                      keycode(XK_d)};
+    constexpr int kRounds = 6, kCyclesPerRound = 60;
+
+    // Samples in microseconds: [with program][";" or not].
+    std::vector<double> samples[2][2];
+    auto typeRound = [&](bool withProgram) {
+        for (int i = 0; i < kCyclesPerRound; ++i) {
+            for (unsigned code : cycle) {
+                const auto start = Clock::now();
+                XTestFakeKeyEvent(typist, code, True, CurrentTime);
+                XFlush(typist);
+                if (!client.waitFor(KeyPress, code, 5)) return false;
+                const double us = std::chrono::duration<double>(Clock::now() - start).count() * 1e6;
+                samples[withProgram][code == semicolon].push_back(us);
+                XTestFakeKeyEvent(typist, code, False, CurrentTime);
+                XFlush(typist);
+                client.waitFor(KeyRelease, code, 2);
+            }
+        }
+        return true;
+    };
+    for (auto _ : state) {
+        for (int round = 0; round < kRounds; ++round) {
+            for (const bool withProgram : {round % 2 == 0, round % 2 != 0}) {
+                std::unique_ptr<RunningProgram> program;
+                if (withProgram) {
+                    program = std::make_unique<RunningProgram>(session);
+                    if (!program->waitForKeyTap()) return state.SkipWithError("the key tap did not start");
+                    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // its start settles
+                }
+                if (!typeRound(withProgram)) return state.SkipWithError("a key press never arrived");
+            }
+        }
+    }
+    const char* names[2][2] = {{"other keys, without the program", "\";\", without the program"},
+                               {"other keys, with the program", "\";\", with the program"}};
+    std::printf("\n\";\" beside ordinary keys, %d alternating rounds in one X server (microseconds):\n",
+                kRounds);
+    for (int with = 1; with >= 0; --with) {
+        for (int semi = 1; semi >= 0; --semi) {
+            std::printf("  %-34s p50 %8.1f   p99 %8.1f   (%zu keys)\n", names[with][semi],
+                        percentile(samples[with][semi], 0.5), percentile(samples[with][semi], 0.99),
+                        samples[with][semi].size());
+        }
+    }
+    for (const double p : {0.5, 0.99}) {
+        const double semi = percentile(samples[1][1], p);
+        std::printf(
+            "  p%-2.0f ratio of \";\" with the program: %5.2f to other keys with it, %5.2f to other keys "
+            "without it, %5.2f to \";\" without it\n",
+            p * 100, semi / percentile(samples[1][0], p), semi / percentile(samples[0][0], p),
+            semi / percentile(samples[0][1], p));
+    }
+    state.counters["semicolon_p50_us"] = percentile(samples[1][1], 0.5);
+    state.counters["semicolon_p99_us"] = percentile(samples[1][1], 0.99);
+    state.counters["plain_p50_us"] = percentile(samples[0][0], 0.5);
+}
+
 BENCHMARK_CAPTURE(keystrokeLatency, without_program, Setup::withoutProgram)
     ->UseManualTime()
     ->Iterations(700)
@@ -201,6 +281,7 @@ BENCHMARK_CAPTURE(keystrokeLatency, program_held_key, Setup::programHeldKey)
     ->Iterations(300)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(panelLatency)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(semicolonBesideOrdinaryKeys)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -176,10 +176,11 @@ KeyHolds PickerController::heldKeys() const {
     const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut());
     const auto pair = sequence ? charactersOf(*sequence) : std::vector<std::string>{};
     if (!session_) {
-        // Held also when its first character has not been typed yet: a main loop running behind
-        // could otherwise hold it too late.
+        // Held right after its first character by the tap itself, which sees that character first:
+        // a main loop running behind could otherwise hold it too late.
         if (pair.size() == 2)
-            holds.keys.push_back(KeyHold::typing(pair[1], std::numeric_limits<double>::infinity()));
+            holds.keys.push_back(KeyHold::typingRightAfter(pair[1], pair[0], quickOpenMaxGapS,
+                                                           std::numeric_limits<double>::infinity()));
         return holds;
     }
     const Session& s = *session_;
@@ -194,9 +195,11 @@ KeyHolds PickerController::heldKeys() const {
     holds.repeats = true;
     const auto trigger = charactersOf(prefs_.inlineTrigger());
     if (s.query.empty() && pair.size() == 2 && trigger.size() == 1 && sameText(pair[0], trigger[0])) {
-        holds.keys.push_back(KeyHold::typing(pair[1], s.startedAtUptime + quickOpenMaxGapS));
+        holds.keys.push_back(KeyHold::typingRightAfter(pair[1], pair[0], quickOpenMaxGapS,
+                                                       s.startedAtUptime + quickOpenMaxGapS));
     }
-    // The panel's keys from the start of the session, so that they are held once it shows.
+    // The panel's keys while it shows (before, they pass and end the search).
+    if (!s.isShown) return holds;
     for (std::uint16_t key :
          {KeyCode::returnKey, KeyCode::keypadEnter, KeyCode::tab, KeyCode::escape, KeyCode::leftArrow,
           KeyCode::rightArrow, KeyCode::downArrow, KeyCode::upArrow}) {

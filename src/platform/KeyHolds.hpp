@@ -20,12 +20,22 @@ struct KeyHold {
     std::optional<std::uint64_t> modifiers;
     // Uptime seconds after which the hold is no longer needed.
     double until = std::numeric_limits<double>::infinity();
+    // When set, the key is held only right after a press that typed this (at most `afterWithin`
+    // seconds before it): until then it reaches the application at once, as a key not held does.
+    std::string after;
+    double afterWithin = 0;
+
+    // Whether the hold is in force after a press that typed `typedBefore`, `secondsSince` ago.
+    bool followsTyped(const std::string& typedBefore, double secondsSince) const;
 
     static KeyHold key(std::uint16_t keyCode, std::optional<std::uint64_t> modifiers = std::nullopt) {
-        return KeyHold{keyCode, {}, modifiers};
+        return KeyHold{keyCode, {}, modifiers, std::numeric_limits<double>::infinity(), {}, 0};
     }
     static KeyHold typing(std::string character, double until) {
-        return KeyHold{0, std::move(character), {}, until};
+        return KeyHold{0, std::move(character), {}, until, {}, 0};
+    }
+    static KeyHold typingRightAfter(std::string character, std::string after, double within, double until) {
+        return KeyHold{0, std::move(character), {}, until, std::move(after), within};
     }
 
     bool operator==(const KeyHold&) const = default;
@@ -47,6 +57,9 @@ struct KeyHolds {
     bool empty() const { return !everyKey && keys.empty() && everyKeyWith == 0 && !repeats; }
     // Whether a press like `event` is among the held keys (times are not looked at).
     bool covers(const KeyEvent& event) const;
+    // Whether the press waits for an answer, given what the press before it typed and how many
+    // seconds lie between them (see KeyHold::after).
+    bool asksAbout(const KeyEvent& event, const std::string& typedBefore, double secondsSince) const;
 
     bool operator==(const KeyHolds&) const = default;
 };

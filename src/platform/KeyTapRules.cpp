@@ -10,6 +10,9 @@ namespace {
 
 // How often the end of the program's typing is looked for while every key is held for it.
 constexpr double kTypingCheckInterval = 0.02;
+// The handler times presses when it gets round to them, which may be later for the one before: a
+// press held only right after another is asked about also this much beyond its own bound.
+constexpr double kHandlerClockSlack = 0.25;
 
 }  // namespace
 
@@ -21,7 +24,7 @@ KeyTapRules::KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, doubl
       answerBound_(answerBound),
       withdraw_(std::move(withdraw)) {}
 
-void KeyTapRules::press(unsigned keycode, KeyEvent event, double now) {
+void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, bool unobserved) {
     const auto own = ownKeys_.claim(keycode, now);
     // The keyboard waits for one press at a time: a new held press means the last one went on.
     if (event.held) waiting_.reset();
@@ -40,12 +43,21 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now) {
         }
         return;
     }
+    const Typed before = std::exchange(lastTyped_, Typed{event.characters, now});
+    if (event.held && !unobserved && placed_ &&
+        !placed_->asksAbout(event, before.characters, now - before.at - kHandlerClockSlack)) {
+        // Held for what may come right after another key, or on a key some hold shares: no
+        // answer can be wanted, so it goes on at once.
+        server_.replay();
+        event.held = false;
+    }
     if (!event.held) {
         deliver_(0, event, false);
-        return;
+    } else {
+        waiting_ = Waiting{++lastId_, keycode, ownKeys_.isTyping(now), now, now + answerBound_};
+        deliver_(waiting_->id, event, true);
     }
-    waiting_ = Waiting{++lastId_, keycode, ownKeys_.isTyping(now), now, now + answerBound_};
-    deliver_(waiting_->id, event, true);
+    refreshHolds(now);  // a key held only right after this one is held from now on
 }
 
 void KeyTapRules::modifiersChanged(const KeyEvent& event) {
@@ -108,6 +120,7 @@ std::optional<double> KeyTapRules::nextDeadline() const {
     if (placed_) {
         for (const KeyHold& hold : placed_->keys) {
             if (hold.until != std::numeric_limits<double>::infinity()) consider(hold.until);
+            if (!hold.after.empty()) consider(lastTyped_.at + hold.afterWithin + kHandlerClockSlack);
         }
     }
     return next;
@@ -126,7 +139,10 @@ void KeyTapRules::stop() {
 
 void KeyTapRules::refreshHolds(double now) {
     KeyHolds holds = requested_;
-    std::erase_if(holds.keys, [now](const KeyHold& hold) { return hold.until <= now; });
+    std::erase_if(holds.keys, [&](const KeyHold& hold) {
+        return hold.until <= now ||
+               !hold.followsTyped(lastTyped_.characters, now - lastTyped_.at - kHandlerClockSlack);
+    });
     // Keys the user types while the program types are held back and typed again after its text.
     const bool typing = ownKeys_.isTyping(now);
     if (typing) holds.everyKey = true;

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
+#include <string>
 
 #include "platform/KeyEvent.hpp"
 #include "platform/KeyHolds.hpp"
@@ -23,7 +25,9 @@ namespace mosaiko {
 //   types every key is held, and that hold is in place before the press that started the typing
 //   lets the keyboard go on, so keys typed meanwhile cannot slip past;
 // - keys that are not held reach the application at once and are reported afterwards (`held`
-//   false); the handler's holds that run out (`KeyHold::until`) are released.
+//   false); so does a held press no hold asks about (one held only right after another key, see
+//   KeyHold::after, or sharing its key with a held character); the handler's holds that run out
+//   (`KeyHold::until`) are released.
 // Single-threaded: the tap's own thread calls everything, and the handler's answers and holds reach
 // it from there.
 class KeyTapRules {
@@ -70,8 +74,10 @@ class KeyTapRules {
     KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound,
                 Withdraw withdraw = nullptr);
 
-    // A key press the server reports; `event.held` when the keyboard waits for it.
-    void press(unsigned keycode, KeyEvent event, double now);
+    // A key press the server reports; `event.held` when the keyboard waits for it. A held press
+    // `unobserved` but for its hold (a key held down that the server repeats) is asked about
+    // whatever the holds say of its key.
+    void press(unsigned keycode, KeyEvent event, double now, bool unobserved = false);
     // A modifier change (never held).
     void modifiersChanged(const KeyEvent& event);
     // The handler's answer for press `id`; an answer that comes too late does nothing.
@@ -112,6 +118,12 @@ class KeyTapRules {
     KeyHolds requested_;
     std::optional<KeyHolds> placed_ = KeyHolds{};
     std::optional<double> typingCheckAt_;
+    // The last press of the user's: what it typed, and when.
+    struct Typed {
+        std::string characters;
+        double at = -std::numeric_limits<double>::infinity();
+    };
+    Typed lastTyped_;
 };
 
 }  // namespace mosaiko

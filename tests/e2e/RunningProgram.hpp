@@ -73,12 +73,13 @@ class RunningProgram {
     std::string output() const { return readFile(output_); }
 
     // Waits until the key tap holds the library shortcut of returningUser(): from then on the
-    // picker observes every key typed. The shortcut is probed with the unused Mod3 added, so that a
-    // probe racing the tap's grabs can take nothing from it that a key press would need, and with
-    // Caps Lock or without, so that the one state a probe may hold just then cannot hide the rest.
+    // picker observes every key typed. The shortcut is probed with Num Lock on (Mod2), which no test
+    // types with, so that a probe racing the tap's grabs can take nothing from it that a test's key
+    // press would need, and with Caps Lock or without, so that the one state a probe may hold just
+    // then cannot hide the rest.
     bool waitForKeyTap(double seconds = 45) {
         const auto keycode = static_cast<unsigned>(XKeysymToKeycode(session_.connection(), XK_F12));
-        const unsigned modifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod3Mask;
+        const unsigned modifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod2Mask;
         return waitUntil(
             [&] {
                 return session_.keyIsGrabbedElsewhere(keycode, modifiers) ||

@@ -235,6 +235,30 @@ TEST_P(DesktopKeyBindings, CostThePickerOnlyTheirOwnCombinations) {
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, DesktopKeyBindings, kDesktopsAndSingleLineClients, desktopAndKindName);
 
+// ---------------------------------------------------------------- a second layout
+
+class TypingWithTwoLayouts : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+// A typing tool that switches to the layout group that has a character, types it and switches back
+// (as auto-type tools do) gets its text through unchanged: the trigger is not held back until the
+// group has changed again.
+TEST_P(TypingWithTwoLayouts, AToolSwitchingGroupsTypesThroughThePickerUnchanged) {
+    if (session().run({"setxkbmap", "-layout", "us,ru"}) != 0) GTEST_SKIP() << "setxkbmap is needed";
+    startProgram();
+    TextClient* client = startClient(GetParam());
+    if (!client || HasFailure()) return;
+    type("ab;cd x;y", 20);
+    const std::string expected = "ab;cd x;y" + client->finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, TypingWithTwoLayouts,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+
 // ---------------------------------------------------------------- editing keys
 
 class EditingKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {

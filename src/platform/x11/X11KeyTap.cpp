@@ -320,7 +320,7 @@ class TapConnection final : public KeyTapRules::Server {
             XFlush(d_);
             return;
         }
-        rules_.press(key.keycode, event, now());
+        rules_.press(key.keycode, event, now(), true);
     }
 
     // The grabs for the holds; every key while a modifier they name is in effect.
@@ -467,16 +467,21 @@ void X11KeyTap::hold(const KeyHolds& holds) {
     const std::uint64_t version = ++shared_->holdsVersion;
     if (!shared_->running) return;
     shared_->wake();
-    // Releasing keys need not be waited for: the thread takes new holds in before the answer to a
-    // press that waits. New keys are waited for, so that they are held by the time the user can
-    // see what they are for (the panel). The thread never waits for this one, so waiting is safe
-    // (and bounded, for a server that does not answer).
-    const bool releasesOnly =
-        (!holds.everyKey || before.everyKey) &&
-        std::all_of(holds.keys.begin(), holds.keys.end(), [&](const KeyHold& hold) {
-            return std::find(before.keys.begin(), before.keys.end(), hold) != before.keys.end();
+    // Keys the user may press the moment something shows are waited for, so that they are held
+    // by then: every key (an instant-open search), or keys held in every state (the panel's).
+    // Releases need not be: the thread takes new holds in before the answer to a press that waits.
+    // Nor do new combinations and characters, whose placing would otherwise delay the press that
+    // asked for them (the trigger, starting a search). The thread never waits for this one, so
+    // waiting is safe (and bounded, for a server that does not answer).
+    const bool urgent =
+        (holds.everyKey && !before.everyKey) ||
+        std::any_of(holds.keys.begin(), holds.keys.end(), [&](const KeyHold& hold) {
+            return !hold.modifiers && hold.character.empty() &&
+                   std::none_of(before.keys.begin(), before.keys.end(), [&](const KeyHold& was) {
+                       return !was.modifiers && was.character.empty() && was.keyCode == hold.keyCode;
+                   });
         });
-    if (releasesOnly) return;
+    if (!urgent) return;
     shared_->changed.wait_for(lock, std::chrono::milliseconds(500),
                               [&] { return shared_->holdsApplied >= version || !shared_->running; });
 }

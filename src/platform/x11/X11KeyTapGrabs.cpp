@@ -54,9 +54,9 @@ void X11KeyTapGrabs::refreshMapping() {
     const auto masks = translator_.masks();
     const unsigned used = translator_.usedModifiers();
     for (unsigned state = 0; state < 256; ++state) {
-        // A modifier no key sets never comes: a key held elsewhere in some combination is grabbed
-        // in the others that can come.
-        if ((state & ~used) == 0) possibleStates_.push_back(state);
+        // A modifier no key sets never comes: only the states that can come are grabbed.
+        if ((state & ~used) != 0) continue;
+        possibleStates_.push_back(state);
         const auto flags = X11KeyMapping::modifierFlags(state, masks) & ModifierFlag::shortcutMask;
         statesWithFlags_[flags >> 17].push_back(state);
     }

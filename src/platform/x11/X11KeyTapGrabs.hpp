@@ -63,7 +63,7 @@ class X11KeyTapGrabs {
     const X11KeyTranslator& translator_;
     int minKeycode_ = 8, maxKeycode_ = 255;
     std::vector<Key> keys_;  // by keycode
-    // The core states (the eight modifier bits) the keyboard can produce; all core states whose
+    // The core states (the eight modifier bits) the keyboard can produce, and those among them whose
     // shortcut flags are i (flags >> 17).
     std::vector<unsigned> possibleStates_;
     std::array<std::vector<unsigned>, 16> statesWithFlags_;
