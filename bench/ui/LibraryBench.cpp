@@ -31,12 +31,16 @@
 #include "library/ui/LibraryEntryGrid.hpp"
 #include "library/ui/LibraryView.hpp"
 #include "onboarding/ui/StatsView.hpp"
+#include "picker/PickerViewModel.hpp"
+#include "picker/ui/PickerPanelController.hpp"
 #include "platform/Json.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/Text.hpp"
+#include "platform/fake/FakeScreenInfo.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 #include "platform/qt/QtMainLoop.hpp"
 #include "platform/qt/SymbolImage.hpp"
+#include "platform/qt/Typography.hpp"
 #include "platform/x11/QtKeyEventReader.hpp"
 #include "settings/ui/SettingsView.hpp"
 
@@ -188,6 +192,16 @@ struct LiveStores {
         for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
         if (historyEvents > 0) seedHistory(historyEvents);
         usage = std::make_unique<EmojiUsageStore>(defaults, clock);
+        // What the program builds as it starts, before any window opens: the picker's panel
+        // (hidden until a search), with the fonts and styles it loads.
+        picker = std::make_unique<PickerViewModel>(db, prefs, *usage, collections, loop);
+        screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
+        panel = std::make_unique<PickerPanelController>(*picker, prefs, collections, screens, [] {
+            return ScreenInfo::Rect{0, 0, 1440, 900};
+        });
+        panel->prepare();
+        Typography::warmUp();
+        QCoreApplication::processEvents();
     }
 
     // A history as a long-standing user has it: `events` insertions ten minutes apart (the last
@@ -229,6 +243,9 @@ struct LiveStores {
     CustomContentStore custom{defaults};
     std::unique_ptr<EmojiUsageStore> usage;
     EmojiDatabase db;
+    FakeScreenInfo screens;
+    std::unique_ptr<PickerViewModel> picker;
+    std::unique_ptr<PickerPanelController> panel;
 };
 
 // The library as the program opens it (in front, not focused), its first letter typed once the

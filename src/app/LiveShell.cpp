@@ -26,6 +26,7 @@
 #include "platform/linux/FileDefaults.hpp"
 #include "platform/linux/FreeMemory.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
+#include "platform/qt/Typography.hpp"
 #include "platform/qt/WindowMemory.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11DisplaysAhead.hpp"
@@ -302,6 +303,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
         afterKeys([this] {
             if (pickerPanel_) pickerPanel_->prepare();
         });
+        afterKeys(&Typography::warmUp);
     };
     // Quitting ends whatever is still being typed at once (a long snippet takes a while) and gives
     // the keycodes remapped for it back, once the key tap no longer holds the keys.

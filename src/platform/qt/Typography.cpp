@@ -48,4 +48,12 @@ QFont Typography::emojiOrSystem(const QString& text, double points) {
     return font;
 }
 
+void Typography::warmUp() {
+    // An interface text and an emoji laid out: the database, the fonts and their fallbacks.
+    const QString sample = QStringLiteral("Aa 1 \u2026");
+    for (const QFont& font : {system(13), system(13, QFont::Bold), monospaced(13)})
+        QFontMetricsF(font).horizontalAdvance(sample);
+    QFontMetricsF(emoji(13)).height();
+}
+
 }  // namespace mosaiko

@@ -20,6 +20,10 @@ class Typography {
     // aside, which it shapes without listing them), else the ordinary font: without fallback, a text
     // such as ":-)" would be drawn as empty boxes.
     static QFont emojiOrSystem(const QString& text, double points);
+
+    // Reads the font database and loads the interface's fonts, so that the first window or search
+    // that shows text does not wait for them; for a moment in which nothing waits.
+    static void warmUp();
 };
 
 }  // namespace mosaiko
