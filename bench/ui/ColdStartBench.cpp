@@ -5,6 +5,11 @@
 // manager); the figures are medians over the rounds, with the ratios to the bare window. Needs Xvfb and the
 // built program. Usage: ColdStartBench [rounds] [other-program]   (default 15 rounds); another build of the
 // program (with its resources beside it) is measured in the same rounds, for before/after figures.
+//
+// Then the memory a user's day leaves behind, under a window manager (openbox): the resident memory of
+// the program at rest, after 200 searches in the picker (";;", a query, Escape), and after the library,
+// settings, statistics and guide windows have been opened and closed again, beside the bare Qt window's
+// (medians of at most 3 rounds, each program in a fresh process).
 #include <poll.h>
 #include <unistd.h>
 
@@ -221,6 +226,154 @@ std::optional<Round> programRound(XSession& session, MapWatcher& watcher,
     return round;
 }
 
+// ---------------------------------------------------------------- memory after use
+
+struct MemoryRound {
+    long restKb = 0;      // the key tap listening, nothing opened yet
+    long searchesKb = 0;  // after 200 searches in the picker
+    long windowsKb = 0;   // after the four windows were opened and closed
+};
+
+// 200 queries of two to four letters over 50 words, so that the searches show many different entries.
+std::vector<std::string> searchQueries() {
+    const char* words[] = {"smile", "heart", "cat",   "dog",   "tree",  "car",   "sun",  "moon",   "star",
+                           "fire",  "water", "hand",  "face",  "food",  "fruit", "ball", "music",  "book",
+                           "flag",  "clock", "house", "train", "plane", "ship",  "bird", "fish",   "flower",
+                           "leaf",  "snow",  "rain",  "cloud", "party", "gift",  "cake", "coffee", "tea",
+                           "wine",  "beer",  "money", "phone", "light", "key",   "lock", "tool",   "sport",
+                           "game",  "baby",  "woman", "man",   "family"};
+    std::vector<std::string> queries;
+    for (int i = 0; queries.size() < 200; ++i) {
+        const std::string word = words[i % 50];
+        const std::size_t length =
+            std::min<std::size_t>(word.size(), 2 + static_cast<std::size_t>(i / 50) % 3);
+        queries.push_back(word.substr(0, length));
+    }
+    return queries;
+}
+
+// Asks a window to close, as its close button does.
+void askToClose(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+std::optional<MemoryRound> memoryRound(XSession& session, const std::filesystem::path& executable) {
+    FocusedClientWindow client(session.display());
+    if (!client.ok()) return std::nullopt;
+    RunningProgram program(session, {}, executable);
+    auto failed = [&](const std::string& what) {
+        std::fprintf(stderr, "%s\n%s", what.c_str(), program.output().c_str());
+        return std::nullopt;
+    };
+    if (!program.waitForKeyTap()) return failed("the key tap never listened");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    MemoryRound round;
+    round.restKb = residentKilobytes(program.pid());
+
+    for (const std::string& query : searchQueries()) {
+        session.xdotool({"key", "--delay", "1", "Escape", "semicolon", "semicolon"});
+        if (!program.waitForPanel(true, 5)) return failed("\";;\" opened no panel");
+        session.xdotool({"type", "--delay", "1", query});
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        session.xdotool({"key", "Escape"});
+        if (!program.waitForPanel(false, 5)) return failed("Escape left the panel open");
+    }
+    // At rest: what the program gives back a moment after a session has been given back.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    round.searchesKb = residentKilobytes(program.pid());
+
+    auto ours = [&](const char* title) {
+        return [&program, title](const mosaiko::testing::WindowInfo& w) {
+            return w.viewable && w.pid == program.pid() && w.name == title;
+        };
+    };
+    // The library by its shortcut, then each window from the one before by the application's keys.
+    session.xdotool({"key", "ctrl+alt+shift+super+F12"});
+    std::vector<Window> opened;
+    const std::pair<const char*, const char*> steps[] = {{"Emoji Library", "ctrl+comma"},
+                                                         {"Mosaiko Settings", "ctrl+s"},
+                                                         {"Mosaiko Statistics", "ctrl+t"},
+                                                         {"Mosaiko Guide", nullptr}};
+    for (const auto& [title, next] : steps) {
+        const auto window = session.waitForWindow(ours(title), 20);
+        if (!window) return failed(std::string("no window ") + title);
+        opened.push_back(window->id);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // drawn
+        if (!next) break;
+        if (!session.focus(window->id)) return failed(std::string("no focus in ") + title);
+        session.xdotool({"key", next});
+    }
+    for (const Window window : opened) askToClose(session.connection(), window);
+    for (const auto& [title, next] : steps) {
+        if (!mosaiko::testing::waitUntil([&] { return !session.findWindow(ours(title)); }, 10))
+            return failed(std::string("the window stayed open: ") + title);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    round.windowsKb = residentKilobytes(program.pid());
+    return round;
+}
+
+// The memory table: at most three rounds, the bare window and each program alternating.
+int memoryTable(int rounds, const std::vector<std::filesystem::path>& programs, const std::string& self) {
+    XSession::Options options;
+    options.windowManager = true;
+    XSession session(options);
+    if (!session.ok()) {
+        std::fprintf(stderr, "no X session with a window manager: %s\n", session.error().c_str());
+        return 1;
+    }
+    RunningProgram::writeDefaults(session, RunningProgram::returningUser());
+    std::vector<double> bare;
+    std::vector<std::vector<MemoryRound>> measured(programs.size());
+    for (int i = 0; i < rounds; ++i) {
+        {
+            ChildProcess child = session.start({self, kBareWindowArgument});
+            if (!session.waitForWindow([](const auto& w) { return w.viewable && w.name == "bare"; }, 20)) {
+                std::fprintf(stderr, "the bare window never showed\n");
+                return 1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            bare.push_back(static_cast<double>(residentKilobytes(child.pid())) / 1024.0);
+        }
+        for (std::size_t k = 0; k < programs.size(); ++k) {
+            const auto m = memoryRound(session, programs[k]);
+            if (!m) {
+                std::fprintf(stderr, "memory round %d failed (%s)\n", i, programs[k].c_str());
+                return 1;
+            }
+            measured[k].push_back(*m);
+        }
+    }
+    const double bareMb = median(bare);
+    std::printf("resident memory after use, openbox, median of %d rounds (MB)\n", rounds);
+    std::printf("  bare Qt window                                    %8.1f\n", bareMb);
+    for (std::size_t k = 0; k < programs.size(); ++k) {
+        if (programs.size() > 1) std::printf("  %s\n", programs[k].c_str());
+        auto mb = [&](long MemoryRound::*field) {
+            std::vector<double> values;
+            for (const auto& round : measured[k])
+                values.push_back(static_cast<double>(round.*field) / 1024.0);
+            return median(values);
+        };
+        std::printf("  program at rest                                   %8.1f   ratio %.2f\n",
+                    mb(&MemoryRound::restKb), mb(&MemoryRound::restKb) / bareMb);
+        std::printf("  after 200 searches                                %8.1f   ratio %.2f   target <= 2x\n",
+                    mb(&MemoryRound::searchesKb), mb(&MemoryRound::searchesKb) / bareMb);
+        std::printf(
+            "  after library, settings, statistics, guide closed %8.1f   ratio %.2f   target <= 2.5x\n",
+            mb(&MemoryRound::windowsKb), mb(&MemoryRound::windowsKb) / bareMb);
+    }
+    return 0;
+}
+
 int bareWindow(int argc, char** argv) {
     QApplication app(argc, argv);
     QWidget window;
@@ -305,5 +458,6 @@ int main(int argc, char** argv) {
         std::printf("  program, panel with results     %8.1f   ratio %.2f\n", rss(measured[k]),
                     rss(measured[k]) / rss(bare));
     }
-    return 0;
+    std::fflush(stdout);
+    return memoryTable(std::min(rounds, 3), programs, self);
 }

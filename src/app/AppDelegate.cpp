@@ -16,6 +16,7 @@
 #include "app/logic/LibraryKeyHandler.hpp"
 #include "library/ui/LibraryView.hpp"
 #include "picker/ui/PickerPanelController.hpp"
+#include "platform/qt/WindowMemory.hpp"
 
 namespace mosaiko {
 
@@ -318,11 +319,26 @@ void AppDelegate::openSettings() {
     showInFront(*prefsWindow_);
 }
 
+// A closed statistics window or guide holds nothing: the next opening builds it anew (the guide is
+// built anew at every opening anyway).
+template <class Controller>
+void AppDelegate::discardWhenClosed(std::unique_ptr<Controller>& slot) {
+    Controller* controller = slot.get();
+    WindowMemory::whenClosed(controller->window(), [this, &slot, controller] {
+        if (slot.get() != controller) return;
+        QObject* old = slot.release();
+        old->setParent(this);
+        connect(old, &QObject::destroyed, [] { WindowMemory::releaseShared(); });
+        old->deleteLater();
+    });
+}
+
 void AppDelegate::openStats() {
     if (!statsWindow_) {
         if (!stores_.usage) throw std::invalid_argument("AppDelegate: loadStores gave no usage store");
         statsWindow_ = std::make_unique<StatsWindowController>(*stores_.usage);
         prepareWindow(*statsWindow_);
+        discardWhenClosed(statsWindow_);
     }
     showInFront(*statsWindow_);
 }
@@ -339,6 +355,7 @@ void AppDelegate::showOnboarding(OnboardingPage startPage) {
     onboardingWindow_ =
         std::make_unique<OnboardingWindowController>(startPage, *stores_.prefs, guideDependencies());
     prepareWindow(*onboardingWindow_);
+    discardWhenClosed(onboardingWindow_);
     showInFront(*onboardingWindow_);
 }
 

@@ -189,6 +189,8 @@ class AppDelegate final : public QObject, public PickerShellServices {
     void installAppMenu();
     void ensureLibraryWindow();
     void prepareWindow(WindowController& controller);
+    template <class Controller>
+    void discardWhenClosed(std::unique_ptr<Controller>& slot);
     // Shows one of the program's windows in front and focused, above the library when it shows.
     void showInFront(WindowController& controller);
     void libraryWindowHidden();

@@ -26,6 +26,7 @@
 #include "platform/linux/FileDefaults.hpp"
 #include "platform/linux/FreeMemory.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
+#include "platform/qt/WindowMemory.hpp"
 #include "platform/x11/X11AccessibilityTrust.hpp"
 #include "platform/x11/X11DisplaysAhead.hpp"
 #include "platform/x11/X11EventPoster.hpp"
@@ -185,9 +186,13 @@ AppDelegate::Stores LiveShell::loadStores() {
     picker_ = std::move(picker.controller);
     pickerPanel_ = picker.panel;
     pickerPanel_->setShellServices(pickerShell_);
-    // What a session allocated for its results and drawing is given back once the panel is gone.
+    // What a session allocated for its results and drawing is given back once the panel is gone
+    // (the images the next session shows at once are kept).
     pickerHidden_ = picker_->model().isVisible.observe([this](bool visible) {
-        if (!visible) mainLoop_.post(releaseFreeMemory);
+        // A moment later, so that a user who opens the panel again at once keeps what it uses.
+        pickerRelease_ = visible ? Cancellable()
+                                 : mainLoop_.scheduleTimer(WindowMemory::kSessionReleaseDelaySeconds,
+                                                           &WindowMemory::releaseAfterSession);
     });
     return {&content.prefs, &content.collections, &content.custom, &content.db, &content.usage};
 }

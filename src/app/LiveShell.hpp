@@ -80,6 +80,7 @@ class LiveShell {
     std::unique_ptr<PickerController> picker_;
     PickerPanelController* pickerPanel_ = nullptr;  // owned by the controller's effects
     Cancellable pickerHidden_;
+    Cancellable pickerRelease_;
     // Where the panel's settings buttons go, kept for a panel built after the delegate said so.
     PickerShellServices* pickerShell_ = nullptr;
     std::deque<std::function<void()>> waitingForKeys_;

@@ -14,6 +14,7 @@
 #include "library/ui/LibraryView.hpp"
 #include "onboarding/ui/OnboardingView.hpp"
 #include "onboarding/ui/StatsView.hpp"
+#include "platform/qt/WindowMemory.hpp"
 
 namespace mosaiko {
 
@@ -37,6 +38,7 @@ WindowController::WindowController(std::unique_ptr<QWidget> window, int width, i
     closing->setShortcuts(QKeySequence::Close);
     connect(closing, &QAction::triggered, this, [this] { close(); });
     window_->addAction(closing);
+    WindowMemory::releaseWhenClosed(window_.get());
 }
 
 WindowController::~WindowController() = default;

@@ -31,11 +31,7 @@ QLabel* label(const QFont& font, bool secondary, QWidget* parent) {
     l->setWordWrap(true);
     // Left whatever the writing direction of the text, like the rest of the column.
     l->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute | Qt::AlignTop);
-    if (secondary) {
-        QPalette palette = l->palette();
-        palette.setColor(QPalette::WindowText, DesktopAppearance::secondaryText());
-        l->setPalette(palette);
-    }
+    if (secondary) LibraryPalette::setSecondary(*l);
     return l;
 }
 

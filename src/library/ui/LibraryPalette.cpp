@@ -17,6 +17,7 @@ void LibraryPalette::apply(QWidget& window) {
     palette.setColor(QPalette::WindowText, text);
     palette.setColor(QPalette::Highlight, DesktopAppearance::accent());
     palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, DesktopAppearance::secondaryText());
     if (forced) {
         const bool dark = DesktopAppearance::isDark();
         palette.setColor(QPalette::Base, dark ? QColor(0x1e, 0x1e, 0x20) : Qt::white);
@@ -24,7 +25,6 @@ void LibraryPalette::apply(QWidget& window) {
         palette.setColor(QPalette::Text, text);
         palette.setColor(QPalette::Button, dark ? QColor(0x3a, 0x3a, 0x3c) : QColor(0xf4, 0xf4, 0xf4));
         palette.setColor(QPalette::ButtonText, text);
-        palette.setColor(QPalette::PlaceholderText, DesktopAppearance::secondaryText());
         palette.setColor(QPalette::Light, dark ? QColor(0x4a, 0x4a, 0x4c) : Qt::white);
         palette.setColor(QPalette::Midlight, dark ? QColor(0x42, 0x42, 0x44) : QColor(0xe3, 0xe3, 0xe3));
         palette.setColor(QPalette::Mid, dark ? QColor(0x30, 0x30, 0x32) : QColor(0xa0, 0xa0, 0xa0));
@@ -36,13 +36,23 @@ void LibraryPalette::apply(QWidget& window) {
     window.setPalette(palette);
 }
 
+void LibraryPalette::follow(QWidget& window) {
+    DesktopAppearance::follow(window, [&window] { apply(window); });
+}
+
 void LibraryPalette::makeProminent(QPushButton& button) {
-    QPalette palette = button.palette();
-    for (auto group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Button, DesktopAppearance::accent());
-        palette.setColor(group, QPalette::ButtonText, Qt::white);
-    }
-    button.setPalette(palette);
+    DesktopAppearance::follow(button, [&button] {
+        QPalette palette = button.palette();
+        for (auto group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Button, DesktopAppearance::accent());
+            palette.setColor(group, QPalette::ButtonText, Qt::white);
+        }
+        button.setPalette(palette);
+    });
+}
+
+void LibraryPalette::setSecondary(QWidget& widget) {
+    widget.setForegroundRole(QPalette::PlaceholderText);
 }
 
 }  // namespace mosaiko

@@ -8,9 +8,9 @@
 #include "content/CollectionsStore.hpp"
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
+#include "library/ui/LibraryPalette.hpp"
 #include "library/ui/PinsManagementRow.hpp"
 #include "platform/Text.hpp"
-#include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -22,9 +22,7 @@ QLabel* secondaryText(const QString& text, double points, QWidget* parent) {
     label->setTextFormat(Qt::PlainText);
     label->setFont(Typography::system(points));
     label->setWordWrap(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, DesktopAppearance::secondaryText());
-    label->setPalette(palette);
+    LibraryPalette::setSecondary(*label);
     return label;
 }
 

@@ -4,12 +4,10 @@
 #include <QPainter>
 #include <cmath>
 
-#include "platform/qt/DesktopAppearance.hpp"
-
 namespace mosaiko {
 
 LibraryTextLabel::LibraryTextLabel(const QFont& font, LibraryText::Fitting fitting, QWidget* parent)
-    : QWidget(parent), font_(font), fitting_(fitting), color_(DesktopAppearance::primaryText()) {
+    : QWidget(parent), font_(font), fitting_(fitting) {
     QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
@@ -25,11 +23,6 @@ void LibraryTextLabel::setFont(const QFont& font) {
     if (font == font_) return;
     font_ = font;
     changed();
-}
-
-void LibraryTextLabel::setColor(const QColor& color) {
-    color_ = color;
-    update();
 }
 
 bool LibraryTextLabel::isTruncated() const {
@@ -54,7 +47,7 @@ QSize LibraryTextLabel::minimumSizeHint() const {
 
 void LibraryTextLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    LibraryText::draw(painter, QRectF(rect()), text_, font_, color_, fitting_);
+    LibraryText::draw(painter, QRectF(rect()), text_, font_, palette().color(foregroundRole()), fitting_);
 }
 
 void LibraryTextLabel::resizeEvent(QResizeEvent* event) {

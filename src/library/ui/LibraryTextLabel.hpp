@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QFont>
 #include <QWidget>
 
@@ -13,6 +12,8 @@ namespace mosaiko {
 // smallest scale and then cut with an ellipsis, never in the middle of a character. It keeps the
 // alignment it is given whatever the text's writing direction, so a right-to-left name lines up
 // with the rest of a left-aligned column. When cut, the whole text is its tooltip, as plain text.
+// It is drawn in its palette's foreground role (LibraryPalette::setSecondary for the secondary
+// style), so it follows the window's look.
 class LibraryTextLabel final : public QWidget {
     Q_OBJECT
 
@@ -22,7 +23,6 @@ class LibraryTextLabel final : public QWidget {
     void setText(const QString& text);
     const QString& text() const { return text_; }
     void setFont(const QFont& font);
-    void setColor(const QColor& color);
     // Whether the text does not show whole at the label's width.
     bool isTruncated() const;
 
@@ -41,7 +41,6 @@ class LibraryTextLabel final : public QWidget {
     QString text_;
     QFont font_;
     LibraryText::Fitting fitting_;
-    QColor color_;
 };
 
 }  // namespace mosaiko

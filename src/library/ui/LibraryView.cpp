@@ -1,6 +1,7 @@
 #include "library/ui/LibraryView.hpp"
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -55,11 +56,7 @@ QLabel* plainLabel(const QFont& font, bool secondary, QWidget* parent) {
     auto* label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText);
     label->setFont(font);
-    if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, DesktopAppearance::secondaryText());
-        label->setPalette(palette);
-    }
+    if (secondary) LibraryPalette::setSecondary(*label);
     return label;
 }
 
@@ -74,6 +71,21 @@ QFrame* divider(Qt::Orientation orientation, QWidget* parent) {
 }
 
 constexpr int kSectionRole = Qt::UserRole + 1;
+constexpr int kSymbolRole = Qt::UserRole + 2;
+
+// A sidebar row's colours in the current look: a heading in the secondary style, a section's
+// symbol in the accent, and on the selected row's accent fill in the selected text's colour.
+void colourSidebarItem(QListWidgetItem& item, const QPalette& palette) {
+    const QString symbol = item.data(kSymbolRole).toString();
+    if (symbol.isEmpty()) {
+        item.setForeground(palette.color(QPalette::PlaceholderText));
+        return;
+    }
+    QIcon icon(SymbolImage::pixmap(symbol, palette.color(QPalette::Highlight), 16, 2.0));
+    icon.addPixmap(SymbolImage::pixmap(symbol, palette.color(QPalette::HighlightedText), 16, 2.0),
+                   QIcon::Selected);
+    item.setIcon(icon);
+}
 
 }  // namespace
 
@@ -100,7 +112,7 @@ LibraryView::LibraryView(LibraryViewModel& model, CustomContentStore& custom, QW
     : QWidget(parent), model_(model), prefs_(model.prefs()), custom_(custom) {
     setMinimumSize(1160, 720);
     setAutoFillBackground(true);
-    LibraryPalette::apply(*this);
+    LibraryPalette::follow(*this);
 
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
@@ -188,6 +200,13 @@ LibraryView::LibraryView(LibraryViewModel& model, CustomContentStore& custom, QW
 }
 
 LibraryView::~LibraryView() = default;
+
+void LibraryView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The sidebar's rows hold their colours: they take the window's new look with it.
+    if (event->type() != QEvent::PaletteChange || !sidebar_) return;
+    for (int row = 0; row < sidebar_->count(); ++row) colourSidebarItem(*sidebar_->item(row), palette());
+}
 
 QWidget* LibraryView::buildHeader() {
     auto* header = new QWidget(this);
@@ -320,7 +339,7 @@ void LibraryView::refreshSidebar() {
             auto* item = new QListWidgetItem(text, sidebar_);
             item->setFlags(Qt::NoItemFlags);
             item->setFont(Typography::system(11, QFont::DemiBold));
-            item->setForeground(DesktopAppearance::secondaryText());
+            colourSidebarItem(*item, palette());
         };
         const Filter filter = model_.contentFilter();
         for (std::size_t i = 0; i < sections.size(); ++i) {
@@ -352,13 +371,10 @@ void LibraryView::refreshSidebar() {
                     symbol = QStringLiteral("clock");
                     break;
             }
-            // On the selected row's accent fill the symbol takes the selected text's colour.
-            QIcon icon(SymbolImage::pixmap(symbol, DesktopAppearance::accent(), 16, 2.0));
-            icon.addPixmap(
-                SymbolImage::pixmap(symbol, sidebar_->palette().color(QPalette::HighlightedText), 16, 2.0),
-                QIcon::Selected);
-            auto* item = new QListWidgetItem(icon, title, sidebar_);
+            auto* item = new QListWidgetItem(title, sidebar_);
             item->setData(kSectionRole, static_cast<int>(i));
+            item->setData(kSymbolRole, symbol);
+            colourSidebarItem(*item, palette());
         }
     }
     sidebar_->setCurrentItem(nullptr);

@@ -65,6 +65,9 @@ class LibraryView final : public QWidget {
     bool showsSidebar() const;
     bool showsInspector() const;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
     class SettingsButton;
 

@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "library/ui/LibraryPalette.hpp"
 #include "library/ui/LibraryTextLabel.hpp"
 #include "library/ui/PinAliasField.hpp"
 #include "picker/ui/PickerStyle.hpp"
@@ -26,8 +27,11 @@ LibraryTextLabel* plain(const QFont& font, QWidget* parent, double minimumScale 
 QToolButton* symbolButton(const QString& symbol, const QString& tip, QWidget* parent) {
     auto* button = new QToolButton(parent);
     button->setAutoRaise(true);
-    // Faded when disabled: Qt's own disabled look barely changes a light symbol in the dark look.
-    button->setIcon(SymbolImage::icon(symbol, DesktopAppearance::primaryText(), 14, 2.0));
+    // In the text colour of the look it is shown in, and faded when disabled: Qt's own disabled
+    // look barely changes a light symbol in the dark look.
+    DesktopAppearance::follow(*button, [button, symbol] {
+        button->setIcon(SymbolImage::icon(symbol, DesktopAppearance::primaryText(), 14, 2.0));
+    });
     button->setIconSize(QSize(14, 14));
     button->setToolTip(tip);
     button->setFocusPolicy(Qt::NoFocus);
@@ -47,7 +51,7 @@ PinsManagementRow::PinsManagementRow(CollectionsStore& collections, const EmojiE
     emoji_->setFixedWidth(30);
     name_ = plain(Typography::system(12, QFont::Medium), this);
     id_ = plain(Typography::monospaced(10), this);
-    id_->setColor(DesktopAppearance::secondaryText());
+    LibraryPalette::setSecondary(*id_);
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
     names->addWidget(name_);

@@ -40,7 +40,7 @@ void addRow(QVBoxLayout* rows, const QString& title, QLineEdit* field, const QSt
 SnippetEditView::SnippetEditView(CustomSnippet draft, SaveHandler onSave, QWidget* parent)
     : QDialog(parent), draft_(std::move(draft)), onSave_(std::move(onSave)) {
     setWindowTitle(QStringLiteral("Edit Snippet"));
-    LibraryPalette::apply(*this);
+    LibraryPalette::follow(*this);
     setFixedSize(620, 420);
 
     auto* root = new QVBoxLayout(this);

@@ -24,6 +24,14 @@ QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A text of the header: the list is built anew in a new look, the header stays and follows it.
+QLabel* headerLabel(const QString& text, const QFont& font) {
+    QLabel* label = GuideStyle::label(text, font);
+    DesktopAppearance::follow(
+        *label, [label] { GuideStyle::setTextColour(label, DesktopAppearance::primaryText()); });
+    return label;
+}
+
 // The preview of a row: large as an emoji in a frame 36 wide, shrunk as far as two characters need
 // to fit it; or the text as it is on one monospaced line, cut at its end. It is drawn through the
 // glyph image cache and sized without measuring its text, so that a list of a hundred rows is
@@ -103,7 +111,7 @@ StatsView::StatsView(EmojiUsageStore& usage, QWidget* parent)
 
     auto* header = new QHBoxLayout;
     header->addWidget(
-        GuideStyle::label(QStringLiteral("Most Used Emojis"), Typography::system(16, QFont::DemiBold)), 0,
+        headerLabel(QStringLiteral("Most Used Emojis"), Typography::system(16, QFont::DemiBold)), 0,
         Qt::AlignBaseline);
     header->addStretch(1);
     resetButton_ = new QPushButton(QStringLiteral("Reset\u2026"));
@@ -115,7 +123,7 @@ StatsView::StatsView(EmojiUsageStore& usage, QWidget* parent)
 
     auto* picker = new QHBoxLayout;
     picker->setSpacing(0);
-    picker->addWidget(GuideStyle::label(QStringLiteral("Range"), Typography::system(12)));
+    picker->addWidget(headerLabel(QStringLiteral("Range"), Typography::system(12)));
     picker->addSpacing(10);
     auto* group = new QButtonGroup(this);
     group->setExclusive(true);

@@ -1,8 +1,10 @@
 #include "platform/qt/DesktopAppearance.hpp"
 
 #include <QtGui/qguiapplication_platform.h>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QWidget>
 
 // After Qt's headers: Xlib's macros clash with them.
 #include <X11/Xlib.h>
@@ -27,6 +29,29 @@ std::optional<bool>& blendOverride() {
     static std::optional<bool> value;
     return value;
 }
+
+// Runs its action when the palette of the widget that owns it changes with the desktop's.
+class PaletteChangeFilter final : public QObject {
+  public:
+    PaletteChangeFilter(QWidget& widget, std::function<void()> apply)
+        : QObject(&widget), apply_(std::move(apply)) {
+        widget.installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // A window hears of the desktop's new palette, a widget inside one of its window's. A
+        // palette that `apply` sets runs it once more, to set the same values, and stops there.
+        const QEvent::Type type = event->type();
+        if (watched == parent() &&
+            (type == QEvent::ApplicationPaletteChange || type == QEvent::PaletteChange))
+            apply_();
+        return false;
+    }
+
+  private:
+    std::function<void()> apply_;
+};
 
 bool paletteIsDark() {
     return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
@@ -78,6 +103,11 @@ QColor DesktopAppearance::primaryText() {
 
 QColor DesktopAppearance::secondaryText() {
     return withOpacity(primaryText(), isDark() ? 0.55 : 0.5);
+}
+
+void DesktopAppearance::follow(QWidget& widget, std::function<void()> apply) {
+    apply();
+    new PaletteChangeFilter(widget, std::move(apply));
 }
 
 QColor DesktopAppearance::withOpacity(QColor color, double opacity) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QColor>
+#include <functional>
 #include <optional>
+
+class QWidget;
 
 namespace mosaiko {
 
@@ -30,6 +33,13 @@ class DesktopAppearance {
 
     // `color` with its alpha set to `opacity`.
     static QColor withOpacity(QColor color, double opacity);
+
+    // Keeps `widget` in the desktop's look: runs `apply` (which sets the widget's palette, or
+    // anything else it takes from the look) now, and again whenever the desktop's palette changes
+    // while the widget lives (light and dark, the accent). A window hears of the desktop's palette
+    // itself; a widget inside one, when the palette its window sets reaches it. Widgets that take
+    // every colour from their palette when they paint need nothing of this.
+    static void follow(QWidget& widget, std::function<void()> apply);
 };
 
 }  // namespace mosaiko

@@ -30,7 +30,7 @@ constexpr int kMargin = 2;
 
 // What the views' drawing caches keep at most, together: the images of a few hundred tiles (a
 // long search, its variants, a screenful of the library) and their widths.
-constexpr std::size_t kBudgetBytes = 8 * 1024 * 1024;
+constexpr std::size_t kBudgetBytes = 4 * 1024 * 1024;
 
 struct Image {
     QImage image;
@@ -404,6 +404,11 @@ QThreadPool* drawingThreads() {
 CacheBudget& EmojiGlyphCache::budget() {
     static CacheBudget shared(kBudgetBytes);
     return shared;
+}
+
+void EmojiGlyphCache::release(std::size_t bytes) {
+    budget().trim(bytes);
+    if (QThreadPool* pool = drawingThreads()) pool->waitForDone();  // idle threads end
 }
 
 EmojiGlyphCache::Lines EmojiGlyphCache::fit(const QString& text, const QFont& font, const QSizeF& box,

@@ -64,6 +64,9 @@ class EmojiGlyphCache {
 
     // The bound shared by the views' drawing caches (images, widths, tile looks).
     static CacheBudget& budget();
+    // Keeps at most `bytes` of the drawing caches, and lets the drawing threads go with the fonts
+    // they loaded.
+    static void release(std::size_t bytes);
 };
 
 }  // namespace mosaiko

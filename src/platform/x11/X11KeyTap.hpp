@@ -17,8 +17,10 @@ namespace mosaiko {
 // application). A combination another client holds stays with its owner. Every other key is
 // observed without being held (XInput2 raw key events, read on the grabs' own connection so that
 // the order of events is kept): it reaches the application at once and is reported to the callback
-// afterwards, with `held` false. Modifier presses and releases are reported as flags-changed
-// events; the layout group in force gives the characters.
+// afterwards, with `held` false. The server repeats a key held down without any raw event: when
+// told to, the tap grabs each key while it is down, so that its repeats are held presses too.
+// Modifier presses and releases are reported as flags-changed events; the layout group in force
+// gives the characters.
 //
 // A thread of the tap owns its connection; it reads the server's events and carries out
 // KeyTapRules: a held press the callback (on the main thread) has not answered within the timeout

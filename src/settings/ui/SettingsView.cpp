@@ -1,7 +1,6 @@
 #include "settings/ui/SettingsView.hpp"
 
 #include <QDialog>
-#include <QEvent>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,6 +10,7 @@
 #include <stdexcept>
 
 #include "picker/ui/DeferredRefresh.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
 #include "settings/ui/CollectionsManageView.hpp"
 #include "settings/ui/CustomSearchTriggerEditorSheet.hpp"
 #include "settings/ui/EmoticonEditorView.hpp"
@@ -62,7 +62,9 @@ SettingsView::SettingsView(Dependencies dependencies, QWidget* parent)
     if (!dependencies_.prefs) throw std::invalid_argument("SettingsView needs the preferences store (prefs)");
     state_ = std::make_unique<SettingsState>(*dependencies_.prefs);
     setAutoFillBackground(true);
-    applyAppearance();
+    // The desktop switched between light and dark: the whole window, its sheets with it (they
+    // take its palette), changes over at once.
+    DesktopAppearance::follow(*this, [this] { applyAppearance(); });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -172,18 +174,8 @@ void SettingsView::setTabContent(Tab tab, std::unique_ptr<QWidget> content) {
 // ---------------------------------------------------------------- appearance
 
 void SettingsView::applyAppearance() {
-    applyingAppearance_ = true;
     setPalette(SettingsStyle::palette());
-    applyingAppearance_ = false;
     update();
-}
-
-bool SettingsView::event(QEvent* event) {
-    const bool result = QWidget::event(event);
-    // The desktop switched between light and dark: the whole window, its sheets with it (they
-    // take its palette), changes over at once.
-    if (event->type() == QEvent::ApplicationPaletteChange && !applyingAppearance_) applyAppearance();
-    return result;
 }
 
 void SettingsView::showEvent(QShowEvent* event) {

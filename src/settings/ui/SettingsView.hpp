@@ -81,7 +81,6 @@ class SettingsView final : public QWidget {
 
   protected:
     void showEvent(QShowEvent* event) override;
-    bool event(QEvent* event) override;
 
   private:
     std::unique_ptr<QWidget> makeTabContent(Tab tab);
@@ -104,7 +103,6 @@ class SettingsView final : public QWidget {
     QPointer<QMessageBox> resetAlert_;
     bool shownOnce_ = false;
     bool libraryShortcutSuspended_ = false;
-    bool applyingAppearance_ = false;
     Cancellable updaterObservation_;
     std::unique_ptr<DeferredRefresh> presentation_;
 };

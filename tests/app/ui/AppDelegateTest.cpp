@@ -250,6 +250,47 @@ TEST_F(AppDelegateTest, SettingsAreReusedAndEveryGuideIsNew) {
     EXPECT_FALSE(settings->window()->actions().isEmpty());
 }
 
+// A closed window gives back what it holds: the statistics window and the guide go whole and are
+// built anew at the next opening; the settings window keeps its view, and its native window and
+// picture are made anew when it shows again, where it was.
+TEST_F(AppDelegateTest, ClosedWindowsGiveBackWhatTheyHoldAndOpenAgain) {
+    auto delegate = launch();
+    auto runLoop = [] {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    };
+    delegate->perform(MenuAction::openStats);
+    delegate->perform(MenuAction::openTipps);
+    QPointer<QWidget> stats = delegate->statsWindow()->window();
+    QPointer<QWidget> guide = delegate->onboardingWindow()->window();
+    delegate->statsWindow()->close();
+    delegate->onboardingWindow()->close();
+    runLoop();
+    EXPECT_FALSE(stats);
+    EXPECT_FALSE(guide);
+    EXPECT_EQ(delegate->statsWindow(), nullptr);
+    EXPECT_EQ(delegate->onboardingWindow(), nullptr);
+    delegate->perform(MenuAction::openStats);
+    ASSERT_NE(delegate->statsWindow(), nullptr);
+    EXPECT_TRUE(delegate->statsWindow()->window()->isVisible());
+
+    delegate->perform(MenuAction::openSettings);
+    QWidget* settings = delegate->prefsWindow()->window();
+    runLoop();
+    const QRect geometry = settings->geometry();
+    ASSERT_NE(settings->windowHandle(), nullptr);
+    delegate->prefsWindow()->close();
+    runLoop();
+    EXPECT_EQ(settings->windowHandle(), nullptr);
+    delegate->perform(MenuAction::openSettings);
+    runLoop();
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_NE(settings->windowHandle(), nullptr);
+    EXPECT_EQ(settings->geometry(), geometry);
+}
+
 TEST_F(AppDelegateTest, AGuideThatOpensANewGuideFromItsOwnButtonOutlivesTheCall) {
     auto delegate = launch();
     delegate->perform(MenuAction::openOnboarding);

@@ -23,6 +23,7 @@
 #include "picker/ui/MixedTonePopover.hpp"
 #include "picker/ui/MixedToneVariantMatrix.hpp"
 #include "platform/qt/Typography.hpp"
+#include "support/SchemeSwitch.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -307,6 +308,46 @@ TEST_F(LibraryViewTest, PinAndShortcodeRowsKeepTheirButtonsInView) {
             << name.toStdString();
         EXPECT_EQ(shownToolTip(row->toolTip()).toStdString(), name.size() > 100 ? name.toStdString() : "");
     }
+}
+
+// A light/dark switch while the window is open leaves it, and the edit sheet open over it, as
+// they would be opened in the new scheme, on every tab: nothing keeps a colour of the old one.
+TEST_F(LibraryViewTest, ASchemeSwitchWhileOpenRecoloursTheWholeWindow) {
+    const QPalette light = QApplication::palette();
+    ASSERT_FALSE(DesktopAppearance::isDark());
+    collections.togglePinned("thumbsup");
+    model->selectEntry("thumbsup", LibraryViewModel::SelectionOrigin::mouse);
+    view->editSnippet(custom.snippets().front());
+    for (Filter filter : {Filter::pins, Filter::shortcodes, Filter::all}) {  // every pane built
+        model->setContentFilter(filter);
+        settle();
+    }
+    QApplication::setPalette(darkDesktopPalette(light));
+    settle();
+    ASSERT_TRUE(DesktopAppearance::isDark());
+    LibraryView fresh(*model, custom);
+    fresh.resize(view->size());
+    fresh.show();
+    fresh.editSnippet(custom.snippets().front());
+    QApplication::setActiveWindow(nullptr);
+    settle();
+    for (Filter filter : {Filter::all, Filter::shortcodes, Filter::pins}) {
+        model->setContentFilter(filter);
+        settle();
+        const PixelDifference window = pixelDifference(view->grab().toImage(), fresh.grab().toImage());
+        EXPECT_EQ(window.pixels, 0) << LibraryViewModel::rawValue(filter) << " differs in "
+                                    << window.bounds.x() << "," << window.bounds.y() << " "
+                                    << window.bounds.width() << "x" << window.bounds.height();
+    }
+    for (QWidget* sheet :
+         {static_cast<QWidget*>(view->editSheet()), static_cast<QWidget*>(fresh.editSheet())})
+        if (QWidget* focused = sheet->focusWidget()) focused->clearFocus();  // the same in both
+    const PixelDifference sheet =
+        pixelDifference(view->editSheet()->grab().toImage(), fresh.editSheet()->grab().toImage());
+    EXPECT_EQ(sheet.pixels, 0) << "sheet differs in " << sheet.bounds.x() << "," << sheet.bounds.y() << " "
+                               << sheet.bounds.width() << "x" << sheet.bounds.height();
+    QApplication::setPalette(light);
+    settle();
 }
 
 }  // namespace

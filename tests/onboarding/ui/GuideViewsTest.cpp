@@ -4,6 +4,7 @@
 #include <QScrollBar>
 
 #include "onboarding/ui/GuideUiFixture.hpp"
+#include "support/SchemeSwitch.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -92,6 +93,33 @@ TEST_F(GuideViewTest, AResetShowsProgressThenTheFailuresInAnAlert) {
     settle();
     EXPECT_EQ(view->model().resetErrorMessage(), std::nullopt);
     EXPECT_EQ(view->errorAlert(), nullptr);
+}
+
+// A light/dark switch while the guide or the statistics window is open leaves it as it would be
+// opened in the new scheme.
+TEST_F(GuideViewTest, ASchemeSwitchWhileOpenRecoloursTheWholeWindow) {
+    for (const char* text : {"🦊", "🦊", "¯\\_(ツ)_/¯", "see you\nsoon"}) usage.recordUsed(text);
+    const std::vector<std::pair<const char*, std::function<std::unique_ptr<QWidget>()>>> windows = {
+        {"guide", [this] { return guide(Page::permissions); }},
+        {"statistics", [this] { return stats(); }},
+    };
+    const QPalette light = QApplication::palette();
+    for (const auto& [name, open] : windows) {
+        std::unique_ptr<QWidget> switched = open();
+        QApplication::setPalette(darkDesktopPalette(light));
+        settle();
+        ASSERT_TRUE(DesktopAppearance::isDark());
+        std::unique_ptr<QWidget> fresh = open();
+        QApplication::setActiveWindow(nullptr);
+        settle();
+        const PixelDifference difference =
+            pixelDifference(switched->grab().toImage(), fresh->grab().toImage());
+        EXPECT_EQ(difference.pixels, 0)
+            << name << " differs in " << difference.bounds.x() << "," << difference.bounds.y() << " "
+            << difference.bounds.width() << "x" << difference.bounds.height();
+        QApplication::setPalette(light);
+        settle();
+    }
 }
 
 class StatsViewTest : public GuideUiFixture {

@@ -24,6 +24,7 @@
 #include "settings/ui/SettingsStyle.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
 #include "settings/ui/UpdaterStatusCard.hpp"
+#include "support/SchemeSwitch.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -398,15 +399,7 @@ TEST_F(SettingsViewTest, ASchemeSwitchWhileOpenRecoloursTheWholeWindow) {
     open();
     view->tabWidget()->setCurrentIndex(static_cast<int>(Tab::excludedApps));
     settle();
-    QPalette dark = light;
-    for (auto [role, color] : {std::pair{QPalette::Window, QColor(0x2b, 0x2b, 0x2d)},
-                               {QPalette::WindowText, QColor(0xf2, 0xf2, 0xf2)},
-                               {QPalette::Base, QColor(0x1e, 0x1e, 0x20)},
-                               {QPalette::Text, QColor(0xf2, 0xf2, 0xf2)},
-                               {QPalette::Button, QColor(0x3a, 0x3a, 0x3c)},
-                               {QPalette::ButtonText, QColor(0xf2, 0xf2, 0xf2)}})
-        dark.setColor(role, color);
-    QApplication::setPalette(dark);
+    QApplication::setPalette(darkDesktopPalette(light));
     settle();
     const auto lightness = [](const QColor& color) { return color.lightness(); };
     EXPECT_LT(lightness(view->palette().color(QPalette::Window)), 128);
