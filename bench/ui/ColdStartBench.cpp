@@ -279,8 +279,13 @@ std::optional<MemoryRound> memoryRound(XSession& session, const std::filesystem:
     round.restKb = residentKilobytes(program.pid());
 
     for (const std::string& query : searchQueries()) {
-        session.xdotool({"key", "--delay", "1", "Escape", "semicolon", "semicolon"});
-        if (!program.waitForPanel(true, 5)) return failed("\";;\" opened no panel");
+        // Typed again should the pair have met a moment in which the tap was not listening.
+        bool opened = false;
+        for (int attempt = 0; attempt < 5 && !opened; ++attempt) {
+            session.xdotool({"key", "--delay", "1", "Escape", "semicolon", "semicolon"});
+            opened = program.waitForPanel(true, 2);
+        }
+        if (!opened) return failed("\";;\" opened no panel");
         session.xdotool({"type", "--delay", "1", query});
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         session.xdotool({"key", "Escape"});

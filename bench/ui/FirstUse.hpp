@@ -11,11 +11,14 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QObject>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <chrono>
@@ -130,6 +133,33 @@ inline bool focus(QWidget* widget) {
     return runUntil([&] { return widget->window()->isActiveWindow() && widget->hasFocus(); }, 10);
 }
 
+// How long a user takes between seeing a window and typing into it.
+inline constexpr int kPauseMs = 300;
+
+// The anchor of the keystrokes: the floor of any Qt window. One as large as the library, holding a
+// line edit, opened; a letter typed into the edit until its echo is painted; then another letter.
+inline int echoScenario() {
+    QElapsedTimer clock;
+    clock.start();
+    QWidget window;
+    window.resize(1280, 780);
+    auto* edit = new QLineEdit(&window);
+    (new QVBoxLayout(&window))->addWidget(edit);
+    PaintWatch painted(edit, {});
+    window.show();
+    report("echo_window_open", untilPainted(clock, edit, painted));
+    if (!focus(edit)) return 1;
+    for (const auto& [name, key] : {std::pair{"echo_first", XK_t}, std::pair{"echo_again", XK_h}}) {
+        idle(kPauseMs);
+        const auto length = edit->text().size();
+        PaintWatch echoed(edit, [&] { return edit->text().size() > length; });
+        clock.restart();
+        typeKey(key);
+        report(name, untilPainted(clock, edit, echoed));
+    }
+    return 0;
+}
+
 // ---------------------------------------------------------------- in the bench's own process
 
 // The figures of every round, by name.
@@ -202,3 +232,15 @@ inline void printRow(const char* what, double value, const char* unit, const cha
 }
 
 }  // namespace mosaiko::bench
+
+// What the X headers define that would clash with Qt's names in the code that includes this.
+#undef KeyPress
+#undef KeyRelease
+#undef FocusIn
+#undef FocusOut
+#undef Expose
+#undef None
+#undef Bool
+#undef Status
+#undef Unsorted
+#undef Always

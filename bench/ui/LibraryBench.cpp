@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QLineEdit>
 #include <QVBoxLayout>
 #include <cstring>
 #include <filesystem>
@@ -232,33 +231,6 @@ struct LiveStores {
     EmojiDatabase db;
 };
 
-// How long a user takes between seeing a window and typing into it.
-constexpr int kPauseMs = 300;
-
-// The floor of any Qt window: one as large as the library, holding a line edit, opened, and a
-// letter typed into the edit until its echo is painted; then another letter.
-int echoScenario() {
-    QElapsedTimer clock;
-    clock.start();
-    QWidget window;
-    window.resize(1280, 780);
-    auto* edit = new QLineEdit(&window);
-    (new QVBoxLayout(&window))->addWidget(edit);
-    bench::PaintWatch painted(edit, {});
-    window.show();
-    bench::report("echo_window_open", bench::untilPainted(clock, edit, painted));
-    if (!bench::focus(edit)) return 1;
-    for (const auto& [name, key] : {std::pair{"echo_first", XK_t}, std::pair{"echo_again", XK_h}}) {
-        bench::idle(kPauseMs);
-        const int length = static_cast<int>(edit->text().size());
-        bench::PaintWatch echoed(edit, [&] { return edit->text().size() > length; });
-        clock.restart();
-        bench::typeKey(key);
-        bench::report(name, bench::untilPainted(clock, edit, echoed));
-    }
-    return 0;
-}
-
 // The library as the program opens it (in front, not focused), its first letter typed once the
 // user has clicked into its search field; then closed, opened again and the same letter typed.
 int libraryScenario() {
@@ -278,7 +250,7 @@ int libraryScenario() {
     for (const char* round : {"first", "again"}) {
         if (std::strcmp(round, "again") == 0) {
             controller.orderOut();
-            bench::idle(kPauseMs);
+            bench::idle(bench::kPauseMs);
             model.setSearchQuery("");
             bench::idle(50);
             bench::PaintWatch painted(grid, {});
@@ -288,7 +260,7 @@ int libraryScenario() {
             bench::report("library_open_again", bench::untilPainted(clock, grid, painted));
         }
         if (!bench::focus(view->searchField())) return 1;
-        bench::idle(kPauseMs);
+        bench::idle(bench::kPauseMs);
         bench::PaintWatch results(grid, [&] { return model.searchQuery() == "t"; });
         clock.restart();
         bench::typeKey(XK_t);
@@ -346,7 +318,7 @@ int statsScenario(std::size_t events) {
 }
 
 int runScenario(const std::string& name) {
-    if (name == "echo") return echoScenario();
+    if (name == "echo") return bench::echoScenario();
     if (name == "library") return libraryScenario();
     if (name == "settings") return settingsScenario();
     if (name == "stats_empty") return statsScenario(0);

@@ -1,6 +1,5 @@
 #include "library/ui/LibraryText.hpp"
 
-#include <QCache>
 #include <QFontMetricsF>
 #include <QStaticText>
 #include <QTextDocument>
@@ -9,6 +8,8 @@
 #include <cmath>
 #include <limits>
 #include <vector>
+
+#include "platform/qt/EmojiGlyphCache.hpp"
 
 namespace mosaiko {
 
@@ -155,9 +156,14 @@ Prepared prepare(const QString& text, const QFont& font, const QSizeF& box,
     return prepared;
 }
 
-// Laying out colour emoji loads their bitmaps, so every text is prepared once per font and box.
-QCache<QString, Prepared>& preparedTexts() {
-    static QCache<QString, Prepared> cache(4096);
+struct KeyHash {
+    size_t operator()(const QString& key) const { return qHash(key); }
+};
+
+// Laying out colour emoji loads their bitmaps, so every text is prepared once per font and box,
+// within the budget the views' drawing caches share.
+BudgetedCache<QString, Prepared, KeyHash>& preparedTexts() {
+    static BudgetedCache<QString, Prepared, KeyHash> cache(EmojiGlyphCache::budget());
     return cache;
 }
 
@@ -170,10 +176,13 @@ void LibraryText::draw(QPainter& painter, const QRectF& box, const QString& text
                         QString::number(box.height()) + QChar(0x1F) + QString::number(fitting.maxLines) +
                         ',' + QString::number(fitting.minimumScale) + ',' +
                         QString::number(int(fitting.alignment));
-    Prepared* prepared = preparedTexts().object(key);
+    const Prepared* prepared = preparedTexts().find(key);
     if (!prepared) {
-        prepared = new Prepared(prepare(text, font, box.size(), fitting));
-        preparedTexts().insert(key, prepared);
+        // The laid-out glyphs, roughly: their indexes and positions, and the lines' own keeping.
+        const std::size_t cost =
+            512 + static_cast<std::size_t>(key.size()) * 2 + 32 * static_cast<std::size_t>(text.size());
+        prepared = preparedTexts().insert(key, prepare(text, font, box.size(), fitting), cost);
+        if (!prepared) return;
     }
     painter.save();
     painter.setFont(prepared->font);
