@@ -24,7 +24,7 @@ KeyTapRules::KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, doubl
       answerBound_(answerBound),
       withdraw_(std::move(withdraw)) {}
 
-void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, bool unobserved) {
+void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned state, bool unobserved) {
     const auto own = ownKeys_.claim(keycode, now);
     // The keyboard waits for one press at a time: a new held press means the last one went on.
     if (event.held) waiting_.reset();
@@ -54,7 +54,7 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, bool unobs
     if (!event.held) {
         deliver_(0, event, false);
     } else {
-        waiting_ = Waiting{++lastId_, keycode, ownKeys_.isTyping(now), now, now + answerBound_};
+        waiting_ = Waiting{++lastId_, keycode, state, ownKeys_.isTyping(now), now, now + answerBound_};
         deliver_(waiting_->id, event, true);
     }
     refreshHolds(now);  // a key held only right after this one is held from now on
@@ -71,7 +71,7 @@ void KeyTapRules::answer(std::uint64_t id, bool drop, double now) {
     // Should the program be typing now (this press asked for text), every key is held before the
     // keyboard moves on.
     refreshHolds(now);
-    if (drop || (press.overtakes && ownKeys_.retypeLater(press.keycode))) {
+    if (drop || (press.overtakes && ownKeys_.retypeLater(press.keycode, press.state))) {
         server_.drop();
     } else {
         server_.replay();

@@ -51,8 +51,9 @@ class KeyTapRules {
         std::function<std::optional<std::int64_t>(unsigned keycode, double now)> claim;
         // Whether the program is typing now.
         std::function<bool(double now)> isTyping;
-        // Has a press of the user's typed again after the program's text; false when that cannot be.
-        std::function<bool(unsigned keycode)> retypeLater;
+        // Has a press of the user's typed again after the program's text, with the modifiers and
+        // layout group of `state` (the server's state of the press); false when that cannot be.
+        std::function<bool(unsigned keycode, unsigned state)> retypeLater;
     };
 
     // Hands an event to the handler; when `asks`, the answer comes back through answer(id, …).
@@ -74,10 +75,10 @@ class KeyTapRules {
     KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, double answerBound,
                 Withdraw withdraw = nullptr);
 
-    // A key press the server reports; `event.held` when the keyboard waits for it. A held press
-    // `unobserved` but for its hold (a key held down that the server repeats) is asked about
-    // whatever the holds say of its key.
-    void press(unsigned keycode, KeyEvent event, double now, bool unobserved = false);
+    // A key press the server reports, in the server's modifier and group `state`; `event.held` when
+    // the keyboard waits for it. A held press `unobserved` but for its hold (a key held down that
+    // the server repeats) is asked about whatever the holds say of its key.
+    void press(unsigned keycode, KeyEvent event, double now, unsigned state = 0, bool unobserved = false);
     // A modifier change (never held).
     void modifiersChanged(const KeyEvent& event);
     // The handler's answer for press `id`; an answer that comes too late does nothing.
@@ -99,6 +100,7 @@ class KeyTapRules {
     struct Waiting {
         std::uint64_t id = 0;
         unsigned keycode = 0;
+        unsigned state = 0;
         bool overtakes = false;
         double askedAt = 0;
         double deadline = 0;

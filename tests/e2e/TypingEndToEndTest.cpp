@@ -235,6 +235,54 @@ TEST_P(DesktopKeyBindings, CostThePickerOnlyTheirOwnCombinations) {
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, DesktopKeyBindings, kDesktopsAndSingleLineClients, desktopAndKindName);
 
+// ---------------------------------------------------------------- keys typed during an insertion
+
+class KeysTypedDuringAnInsertion : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+// Keys typed the moment Return inserts land after the text as they were typed: each with the
+// modifiers held for it (Shift-a Shift-b as "AB", a keypad digit), in order, none lost; a Control
+// held across Return makes the next key a shortcut (Control-a selects the field's text, which "z"
+// then replaces; the terminal receives the control character), not text.
+TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    startProgram(user);
+    TextClient* client = startClient(GetParam());
+    if (!client || HasFailure()) return;
+
+    type(";smi");
+    oracle.type(";smi");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    // The terminal reads a keypad digit typed again as the keypad's navigation key: left out there.
+    const bool keypad = GetParam() != Kind::xterm;
+    ASSERT_EQ(0, session().xdotool(
+                     {"key", "--delay", "0", "Return", "shift+a", "shift+b", keypad ? "KP_1" : "1", "c"}));
+    oracle.type("⏎");
+    std::string expected = oracle.takeInsertedText() + "AB1c";
+    EXPECT_TRUE(program().waitForPanel(false));
+
+    type(" ;smi");
+    oracle.type(" ;smi");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_EQ(0, session().xdotool({"keydown", "ctrl", "key", "--delay", "0", "Return", "a", "keyup", "ctrl",
+                                    "type", "z"}));
+    oracle.type("⏎");
+    const std::string second = oracle.takeInsertedText();
+    ASSERT_FALSE(second.empty());
+    expected = GetParam() == Kind::xterm ? expected + " " + second + "\x01z" : "z";
+    expected += client->finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+
 // ---------------------------------------------------------------- a second layout
 
 class TypingWithTwoLayouts : public DesktopTest, public ::testing::WithParamInterface<Kind> {

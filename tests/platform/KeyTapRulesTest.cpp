@@ -29,6 +29,7 @@ struct Ledger {
     std::multimap<unsigned, std::int64_t> pending;
     bool posting = false;
     std::vector<unsigned> retyped;
+    std::vector<unsigned> states;  // of the retyped presses
     KeyTapRules::OwnKeys ownKeys() {
         return {[this](unsigned keycode, double) -> std::optional<std::int64_t> {
                     auto it = pending.find(keycode);
@@ -38,7 +39,9 @@ struct Ledger {
                     return marker;
                 },
                 [this](double) { return posting || !pending.empty(); },
-                [this](unsigned keycode) { return retyped.push_back(keycode), true; }};
+                [this](unsigned keycode, unsigned state) {
+                    return retyped.push_back(keycode), states.push_back(state), true;
+                }};
     }
 };
 

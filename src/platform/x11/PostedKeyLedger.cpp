@@ -92,12 +92,12 @@ void PostedKeyLedger::removeRetyper(const void* owner) {
     retyper_ = nullptr;
 }
 
-bool PostedKeyLedger::retypeLater(unsigned keycode) {
+bool PostedKeyLedger::retypeLater(unsigned keycode, unsigned state) {
     // Called under the lock, so that the retyper cannot go away meanwhile.
     std::lock_guard lock(mutex_);
     if (!retyper_) return false;
     ++posting_;
-    retyper_(keycode);
+    retyper_(keycode, state);
     return true;
 }
 

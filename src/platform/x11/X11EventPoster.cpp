@@ -19,6 +19,7 @@
 #include "platform/linux/InstanceRegistry.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11KeyMapping.hpp"
+#include "platform/x11/X11KeyTapRetype.hpp"
 
 namespace mosaiko {
 
@@ -154,9 +155,10 @@ X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options opti
       record_(
           std::make_unique<RemappedKeycodes>(options_.recordDirectory, displayKeyOf(options_.displayName))) {
     thread_ = std::thread([this] { run(); });
-    options_.ledger->setRetyper(this, [this](unsigned keycode) {
+    options_.ledger->setRetyper(this, [this](unsigned keycode, unsigned state) {
         Job job;
         job.retypedKeycode = keycode;
+        job.retypedState = state;
         {
             std::lock_guard lock(mutex_);
             jobs_.push_back(std::move(job));
@@ -384,7 +386,7 @@ void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead) {
 }
 
 void X11EventPoster::perform(const Job& job) {
-    if (job.retypedKeycode != 0) return retype(job.retypedKeycode);
+    if (job.retypedKeycode != 0) return retype(job.retypedKeycode, job.retypedState);
     if (job.keyDown && !prepareBatch()) return;
     if (job.text) {
         typeText(job);
@@ -393,16 +395,14 @@ void X11EventPoster::perform(const Job& job) {
     }
 }
 
-void X11EventPoster::retype(unsigned keycode) {
-    // With whatever modifiers the user holds now, as typed; once the user has let go of the key,
-    // since a key that is down would not go down again.
+void X11EventPoster::retype(unsigned keycode, unsigned state) {
+    // With the modifiers it was typed with; once the user has let go of the key, since a key that is
+    // down would not go down again.
     Display* display = display_->get();
     const double deadline = now() + 1.0;
     while (!stopNow_ && isDown(display, keycode) && now() < deadline) sleepFor(0.005);
     options_.ledger->expect(keycode, PostedKeyLedger::retypedUserData, now());
-    XTestFakeKeyEvent(display, keycode, True, CurrentTime);
-    XTestFakeKeyEvent(display, keycode, False, CurrentTime);
-    XSync(display, False);
+    typeKeyAgain(display, keycode, state);
 }
 
 void X11EventPoster::typeKey(const Job& job) {

@@ -87,6 +87,7 @@ class X11EventPoster {
         bool keyDown = true;
         std::int64_t userData = 0;
         unsigned retypedKeycode = 0;  // a press of the user's that the key tap held back
+        unsigned retypedState = 0;    // and the modifiers it was typed with
     };
     struct Slot {
         unsigned keycode = 0;
@@ -99,7 +100,7 @@ class X11EventPoster {
     void perform(const Job& job);
     void typeText(const Job& job);
     void typeKey(const Job& job);
-    void retype(unsigned keycode);
+    void retype(unsigned keycode, unsigned state);
     // Waits until Control, Alt and Super are up (a second at most), then learns the keyboard's
     // state; false once stopped.
     bool prepareBatch();

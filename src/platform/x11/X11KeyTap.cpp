@@ -211,11 +211,14 @@ class TapConnection final : public KeyTapRules::Server {
     }
 
   private:
-    static KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
+    KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
         return {[ledger](unsigned keycode, double at) { return ledger->claim(keycode, at); },
                 [ledger](double at) { return ledger->isTyping(at); },
-                [ledger](unsigned keycode) { return ledger->retypeLater(keycode); }};
+                [this](unsigned keycode, unsigned state) { return retypeLater(keycode, state); }};
     }
+
+    // The press typed again after the program's text, with the modifiers it was typed with.
+    bool retypeLater(unsigned keycode, unsigned state) { return ledger_->retypeLater(keycode, state); }
 
     unsigned coreState() const { return withGroup(mods_); }
     unsigned withGroup(unsigned state) const {
@@ -280,7 +283,8 @@ class TapConnection final : public KeyTapRules::Server {
             }
         }
         // The layout group as the server announced it (on this connection, before the key).
-        KeyEvent event = translator_.press(keycode, grabbed ? withGroup(grabbed->xkey.state) : coreState());
+        const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
+        KeyEvent event = translator_.press(keycode, state);
         event.held = grabbed.has_value();
         lastFlags_ = event.modifierFlags;
         if (event.type == KeyEvent::Type::flagsChanged) {
@@ -289,7 +293,7 @@ class TapConnection final : public KeyTapRules::Server {
             return;
         }
         if (!event.held) passedUnheld_[keycode] = {now(), time};
-        rules_.press(keycode, event, now());
+        rules_.press(keycode, event, now(), state);
         down_.insert(keycode);
         placeRepeatGrabs();
     }
@@ -310,6 +314,12 @@ class TapConnection final : public KeyTapRules::Server {
         // The same press, by its time; a later one of a key still down is one of its repeats.
         if (it != passedUnheld_.end() && now() - it->second.first < 1.0 && key.time == it->second.second) {
             passedUnheld_.erase(it);
+            // Typed while the keyboard waited for the press that made the program type: it comes
+            // after the program's text, as the handler, which heard of it afterwards, expects.
+            if (ledger_->isTyping(now()) && retypeLater(key.keycode, withGroup(key.state))) {
+                drop();
+                return;
+            }
             XAllowEvents(d_, ReplayKeyboard, CurrentTime);
             XFlush(d_);
             return;
@@ -320,7 +330,7 @@ class TapConnection final : public KeyTapRules::Server {
             XFlush(d_);
             return;
         }
-        rules_.press(key.keycode, event, now(), true);
+        rules_.press(key.keycode, event, now(), withGroup(key.state), true);
     }
 
     // The grabs for the holds; every key while a modifier they name is in effect.

@@ -38,7 +38,6 @@ class X11KeyTranslator {
 
   private:
     unsigned long keysymAt(unsigned keycode, unsigned state) const;
-
     Display* display_;
     X11KeyMapping::ModifierMasks masks_;
     unsigned char modBitsOfKeycode_[256] = {};

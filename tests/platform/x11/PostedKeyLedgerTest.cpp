@@ -34,14 +34,14 @@ TEST(PostedKeyLedgerTest, RecordsNobodyClaimedLapseAndCannotMarkALaterPress) {
 TEST(PostedKeyLedgerTest, TypingLastsUntilEverythingTakenOnIsTypedAndHasComeBack) {
     PostedKeyLedger ledger(2.0);
     EXPECT_FALSE(ledger.isTyping(10.0));
-    EXPECT_FALSE(ledger.retypeLater(38));  // nobody to type it again: the tap lets it pass
+    EXPECT_FALSE(ledger.retypeLater(38, 0));  // nobody to type it again: the tap lets it pass
 
     std::vector<unsigned> retyped;
     int owner = 0;
-    ledger.setRetyper(&owner, [&](unsigned keycode) { retyped.push_back(keycode); });
+    ledger.setRetyper(&owner, [&](unsigned keycode, unsigned) { retyped.push_back(keycode); });
     ledger.beginPosting();
     EXPECT_TRUE(ledger.isTyping(10.0));
-    EXPECT_TRUE(ledger.retypeLater(38));  // taken on as well
+    EXPECT_TRUE(ledger.retypeLater(38, 0));  // taken on as well
     ledger.expect(22, 7, 10.1);
     ledger.endPosting();
     EXPECT_TRUE(ledger.isTyping(10.2));  // the retyped press is still to come, and 22 to come back
@@ -53,10 +53,10 @@ TEST(PostedKeyLedgerTest, TypingLastsUntilEverythingTakenOnIsTypedAndHasComeBack
 
     // Only its owner removes the retyper; a press that never came back stops counting once lapsed.
     ledger.removeRetyper(&retyped);
-    EXPECT_TRUE(ledger.retypeLater(39));
+    EXPECT_TRUE(ledger.retypeLater(39, 0));
     ledger.endPosting();
     ledger.removeRetyper(&owner);
-    EXPECT_FALSE(ledger.retypeLater(40));
+    EXPECT_FALSE(ledger.retypeLater(40, 0));
     ledger.expect(22, 7, 11.0);
     EXPECT_TRUE(ledger.isTyping(12.9));
     EXPECT_FALSE(ledger.isTyping(13.1));
