@@ -80,11 +80,7 @@ void LibraryEntryGrid::refresh() {
     if (std::exchange(scrollPending_, false)) scrollToSelection();
     // A new list's texts are drawn while the rest of the window is brought up to date.
     prefetchTexts();
-    if (hoveredID_) {
-        const auto& visible = model_.visibleEntries();
-        if (std::none_of(visible.begin(), visible.end(), [&](const auto& e) { return e.id == *hoveredID_; }))
-            hoveredID_.reset();
-    }
+    if (hoveredID_ && !model_.visibleEntries().indexOf(*hoveredID_)) hoveredID_.reset();
 }
 
 void LibraryEntryGrid::scrollToTop() {
@@ -93,13 +89,10 @@ void LibraryEntryGrid::scrollToTop() {
 }
 
 void LibraryEntryGrid::scrollToSelection() {
-    const auto& visible = model_.visibleEntries();
     const auto& id = model_.selectedEntryID();
-    if (!id) return;
-    const auto found =
-        std::find_if(visible.begin(), visible.end(), [&](const auto& e) { return e.id == *id; });
-    if (found == visible.end()) return;
-    const QRect cell = cellRect(static_cast<int>(found - visible.begin()));
+    const auto index = id ? model_.visibleEntries().indexOf(*id) : std::nullopt;
+    if (!index) return;
+    const QRect cell = cellRect(static_cast<int>(*index));
     const int centre = cell.center().y() + verticalScrollBar()->value();
     const int target = std::clamp(centre - viewport()->height() / 2, verticalScrollBar()->minimum(),
                                   verticalScrollBar()->maximum());
