@@ -78,6 +78,8 @@ void LibraryEntryGrid::updateLayout() {
 void LibraryEntryGrid::refresh() {
     updateLayout();
     if (std::exchange(scrollPending_, false)) scrollToSelection();
+    // A new list's texts are drawn while the rest of the window is brought up to date.
+    prefetchTexts();
     if (hoveredID_) {
         const auto& visible = model_.visibleEntries();
         if (std::none_of(visible.begin(), visible.end(), [&](const auto& e) { return e.id == *hoveredID_; }))
@@ -158,30 +160,42 @@ void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered) co
     withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell); });
 }
 
-void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
-    QPainter painter(viewport());
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    const auto& visible = model_.visibleEntries();
+std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area) const {
+    // The rows that meet the area, or come close enough for a hovered tile's enlargement and
+    // shadow to reach into it.
+    constexpr int kReach = 14;
     const double pitch = metrics_.rowHeight() + metrics_.rowSpacing;
     const double offset = verticalScrollBar()->value() - metrics_.padding;
-    // The rows that meet the area to draw, or come close enough for a hovered tile's enlargement
-    // and shadow to reach into it.
-    constexpr int kReach = 14;
-    const QRect area = event->rect().adjusted(0, -kReach, 0, kReach);
-    const int firstRow = std::max(0, static_cast<int>(std::floor((offset + area.top()) / pitch)));
-    const int lastRow = static_cast<int>(std::floor((offset + area.bottom()) / pitch));
-    const int count = static_cast<int>(visible.size());
-    const int first = firstRow * metrics_.columns;
-    const int end = std::min(count, (lastRow + 1) * metrics_.columns);
-    // After a search most texts are new: they are drawn together, on several threads, first.
+    const int firstRow = std::max(0, static_cast<int>(std::floor((offset + area.top() - kReach) / pitch)));
+    const int lastRow = static_cast<int>(std::floor((offset + area.bottom() + kReach) / pitch));
+    const int count = static_cast<int>(model_.visibleEntries().size());
+    return {std::min(count, firstRow * metrics_.columns), std::min(count, (lastRow + 1) * metrics_.columns)};
+}
+
+std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsMeeting(const QRect& area) const {
+    const auto [first, end] = entriesMeeting(area);
     std::vector<EmojiGlyphCache::Request> texts;
     texts.reserve(static_cast<std::size_t>(std::max(0, end - first)));
     for (int index = first; index < end; ++index) {
         texts.push_back(
             withTile(index, false, [&](const auto& tile) { return tile.textRequest(metrics_.columnWidth); }));
     }
-    EmojiGlyphCache::prepare(texts, viewport()->devicePixelRatioF());
+    return texts;
+}
+
+void LibraryEntryGrid::prefetchTexts() {
+    if (isVisible() || testAttribute(Qt::WA_WState_Visible))
+        EmojiGlyphCache::prefetch(textsMeeting(viewport()->rect()), viewport()->devicePixelRatioF());
+}
+
+void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const auto& visible = model_.visibleEntries();
+    const auto [first, end] = entriesMeeting(event->rect());
+    // After a search most texts are new: they are drawn together, on several threads, first.
+    EmojiGlyphCache::prepare(textsMeeting(event->rect()), viewport()->devicePixelRatioF());
     // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours.
     std::optional<int> hoveredIndex;
     for (int index = first; index < end; ++index) {
@@ -201,6 +215,8 @@ void LibraryEntryGrid::resizeEvent(QResizeEvent* event) {
 void LibraryEntryGrid::showEvent(QShowEvent* event) {
     QAbstractScrollArea::showEvent(event);
     updateLayout();
+    // The texts of the first screen are drawn while the window is being mapped.
+    prefetchTexts();
 }
 
 void LibraryEntryGrid::setHovered(std::optional<std::string> id) {

@@ -3,9 +3,12 @@
 #include <QAbstractScrollArea>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "library/LibraryGridMetrics.hpp"
 #include "platform/Published.hpp"
+#include "platform/qt/EmojiGlyphCache.hpp"
 
 class QPainter;
 class QPropertyAnimation;
@@ -62,6 +65,10 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     template <class Use>
     auto withTile(int index, bool hovered, Use&& use) const;
     void paintEntry(QPainter& painter, int index, bool hovered) const;
+    // The entries [first, end) whose tiles meet `area` of the viewport.
+    std::pair<int, int> entriesMeeting(const QRect& area) const;
+    std::vector<EmojiGlyphCache::Request> textsMeeting(const QRect& area) const;
+    void prefetchTexts();
 
     LibraryViewModel& model_;
     PreferencesStore& prefs_;

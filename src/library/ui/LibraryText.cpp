@@ -98,10 +98,6 @@ LibraryText::Measure LibraryText::measure(const QString& text, const QFont& font
     return measure;
 }
 
-QString LibraryText::plainToolTip(const QString& text) {
-    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
-}
-
 namespace {
 
 // A text laid out for one box: the font it fits at and its lines, ready to draw.
@@ -172,6 +168,14 @@ BudgetedCache<QString, Prepared, KeyHash>& preparedTexts() {
 void LibraryText::draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
                        const QColor& color, const Fitting& fitting) {
     if (text.isEmpty() || box.width() <= 0) return;
+    // Centred text is drawn from the glyph images the other views share: a colour emoji's bitmap
+    // is decoded once for its image rather than at every layout.
+    if (fitting.alignment & Qt::AlignVCenter) {
+        EmojiGlyphCache::draw(
+            painter, box, text, font, color,
+            {fitting.minimumScale, true, fitting.alignment & Qt::AlignHorizontal_Mask, fitting.maxLines});
+        return;
+    }
     const QString key = text + QChar(0x1F) + font.key() + QChar(0x1F) + QString::number(box.width()) + 'x' +
                         QString::number(box.height()) + QChar(0x1F) + QString::number(fitting.maxLines) +
                         ',' + QString::number(fitting.minimumScale) + ',' +

@@ -14,6 +14,7 @@
 #include "onboarding/ui/GuideStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/EmojiGlyphCache.hpp"
+#include "platform/qt/PlainToolTip.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -53,10 +54,18 @@ class UsagePreview final : public QLabel {
         if (emojiStyle_) {
             setFixedWidth(kEmojiWidth);
         } else {
-            setToolTip(qs(text));
+            setToolTip(plainToolTip(qs(text)));
             setMinimumWidth(kEmojiWidth);
             setMaximumWidth(kTextWidth);
         }
+    }
+
+    // What drawing an emoji-style preview asks of the glyph image cache; none for the others.
+    static std::optional<EmojiGlyphCache::Request> requestFor(const std::string& text) {
+        if (!StatsViewModel::usesEmojiPreviewStyle(text)) return std::nullopt;
+        return EmojiGlyphCache::Request{qs(text), Typography::emojiOrSystem(qs(text), 28),
+                                        DesktopAppearance::primaryText(), QSizeF(kEmojiWidth, 36),
+                                        kEmojiFitting};
     }
 
     QSize sizeHint() const override { return {emojiStyle_ ? kEmojiWidth : kTextWidth, lineHeight()}; }
@@ -203,6 +212,13 @@ void StatsView::refresh() {
     layout->setContentsMargins(0, 6, 0, 6);
     layout->setSpacing(4);
     const auto items = model_.items();
+    // The emoji of the first screen of rows are drawn on the drawing threads while the rows are
+    // built and the window is mapped.
+    std::vector<EmojiGlyphCache::Request> previews;
+    for (std::size_t i = 0; i < std::min<std::size_t>(items.size(), 18); ++i) {
+        if (const auto request = UsagePreview::requestFor(items[i].emoji)) previews.push_back(*request);
+    }
+    EmojiGlyphCache::prefetch(previews, devicePixelRatioF());
     if (items.empty()) {
         auto* empty = GuideStyle::label(QStringLiteral("No data yet. Insert a few emojis first."),
                                         Typography::system(13), true, true);

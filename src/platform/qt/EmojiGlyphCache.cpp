@@ -399,6 +399,64 @@ QThreadPool* drawingThreads() {
     return pool.data();
 }
 
+// Texts being drawn on the drawing threads; this thread takes what is left of them, and keeps
+// them, the next time it needs any image.
+struct Batch {
+    std::vector<std::pair<ImageKey, EmojiGlyphCache::Request>> items;
+    std::vector<Image> drawn;
+    std::atomic<std::size_t> next = 0;
+    double scale = 1;
+    int helpers = 0;
+    QSemaphore finished;
+
+    void work() {
+        for (std::size_t i; (i = next++) < items.size();) drawn[i] = render(items[i].second, scale);
+    }
+};
+
+std::shared_ptr<Batch>& pendingBatch() {
+    static std::shared_ptr<Batch> batch;
+    return batch;
+}
+
+void finish(Batch& batch) {
+    batch.work();
+    batch.finished.acquire(batch.helpers);
+    for (std::size_t i = 0; i < batch.items.size(); ++i)
+        keep(batch.items[i].first, std::move(batch.drawn[i]));
+}
+
+void finishPending() {
+    if (auto batch = std::exchange(pendingBatch(), nullptr)) finish(*batch);
+}
+
+// The texts of `requests` not kept yet, handed to the drawing threads; none when all are kept.
+std::shared_ptr<Batch> start(const std::vector<EmojiGlyphCache::Request>& requests, double scale) {
+    finishPending();
+    auto batch = std::make_shared<Batch>();
+    batch->scale = scale;
+    for (const auto& request : requests) {
+        if (request.text.isEmpty() || request.box.width() <= 0) continue;
+        ImageKey key = keyOf(request, scale);
+        if (images().find(key)) continue;
+        const auto& items = batch->items;
+        if (std::any_of(items.begin(), items.end(), [&](const auto& item) { return item.first == key; }))
+            continue;
+        batch->items.emplace_back(std::move(key), request);
+    }
+    if (batch->items.empty()) return nullptr;
+    batch->drawn.resize(batch->items.size());
+    QThreadPool* pool = batch->items.size() > 1 ? drawingThreads() : nullptr;
+    batch->helpers = pool ? std::min(pool->maxThreadCount(), static_cast<int>(batch->items.size()) - 1) : 0;
+    for (int i = 0; i < batch->helpers; ++i) {
+        pool->start([batch] {
+            batch->work();
+            batch->finished.release();
+        });
+    }
+    return batch;
+}
+
 }  // namespace
 
 CacheBudget& EmojiGlyphCache::budget() {
@@ -407,6 +465,7 @@ CacheBudget& EmojiGlyphCache::budget() {
 }
 
 void EmojiGlyphCache::release(std::size_t bytes) {
+    finishPending();
     budget().trim(bytes);
     if (QThreadPool* pool = drawingThreads()) pool->waitForDone();  // idle threads end
 }
@@ -437,40 +496,18 @@ double EmojiGlyphCache::width(const QString& text, const QFont& font) {
 }
 
 void EmojiGlyphCache::prepare(const std::vector<Request>& requests, double deviceScale) {
-    std::vector<std::pair<ImageKey, const Request*>> missing;
-    for (const Request& request : requests) {
-        if (request.text.isEmpty() || request.box.width() <= 0) continue;
-        ImageKey key = keyOf(request, deviceScale);
-        if (images().find(key)) continue;
-        if (std::any_of(missing.begin(), missing.end(), [&](const auto& m) { return m.first == key; }))
-            continue;
-        missing.emplace_back(std::move(key), &request);
-    }
-    if (missing.empty()) return;
-    std::vector<Image> drawn(missing.size());
-    std::atomic<std::size_t> next = 0;
-    auto work = [&] {
-        for (std::size_t i; (i = next++) < missing.size();)
-            drawn[i] = render(*missing[i].second, deviceScale);
-    };
-    QThreadPool* pool = missing.size() > 1 ? drawingThreads() : nullptr;
-    const int helpers = pool ? std::min(pool->maxThreadCount(), static_cast<int>(missing.size()) - 1) : 0;
-    QSemaphore finished;
-    for (int i = 0; i < helpers; ++i) {
-        pool->start([&] {
-            work();
-            finished.release();
-        });
-    }
-    work();  // this thread takes its share too
-    finished.acquire(helpers);
-    for (std::size_t i = 0; i < missing.size(); ++i) keep(missing[i].first, std::move(drawn[i]));
+    if (const auto batch = start(requests, deviceScale)) finish(*batch);
+}
+
+void EmojiGlyphCache::prefetch(const std::vector<Request>& requests, double deviceScale) {
+    pendingBatch() = start(requests, deviceScale);
 }
 
 void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
                            const QColor& color, const Fitting& fitting) {
     if (text.isEmpty() || box.width() <= 0) return;
     const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    finishPending();
     const Request request{text, font, color, box.size(), fitting};
     const ImageKey key = keyOf(request, scale);
     const Image* image = images().find(key);

@@ -55,6 +55,10 @@ class EmojiGlyphCache {
     // and keeps them: a view about to show many new texts at once (a grid after a search) then
     // waits for the slowest share of them instead of all of them in turn.
     static void prepare(const std::vector<Request>& requests, double deviceScale);
+    // Starts drawing them the same way without waiting: the next drawing of any text (or the next
+    // prepare) waits for them, taking a share of what is left. A view about to show calls it
+    // while the window system maps its window.
+    static void prefetch(const std::vector<Request>& requests, double deviceScale);
 
     // How `text` is broken into lines and sized to fit a box of `box` size.
     static Lines fit(const QString& text, const QFont& font, const QSizeF& box, const Fitting& fitting);

@@ -134,5 +134,26 @@ TEST(EmojiGlyphCacheTest, TwoEmojiShrinkWholeIntoANarrowFrame) {
     EXPECT_GT(two.ink.width(), two.ink.height() * 1.6) << "both of them";
 }
 
+// Texts drawn ahead on the drawing threads are what the next drawings show: each drawn once, in
+// its own place.
+TEST(EmojiGlyphCacheTest, TextsDrawnAheadAreDrawnOnceAndShownWhereAsked) {
+    const QFont font = Typography::monospaced(18);
+    const QStringList texts{QStringLiteral("ahead 1"), QStringLiteral("ahead 2"), QStringLiteral("ahead 3")};
+    std::vector<EmojiGlyphCache::Request> requests;
+    for (const QString& text : texts) requests.push_back({text, font, Qt::black, QSizeF(120, 60), {}});
+    const long before = EmojiGlyphCache::imagesDrawn();
+    EmojiGlyphCache::prefetch(requests, 1);
+    QRect previous;
+    for (const QString& text : texts) {
+        const Drawn drawn = draw(text, font, 1, Qt::black);
+        EXPECT_FALSE(drawn.ink.isEmpty()) << text.toStdString();
+        if (!previous.isEmpty()) {
+            EXPECT_EQ(drawn.ink.left(), previous.left()) << "same box, same place";
+        }
+        previous = drawn.ink;
+    }
+    EXPECT_EQ(EmojiGlyphCache::imagesDrawn() - before, 3) << "each drawn once, ahead";
+}
+
 }  // namespace
 }  // namespace mosaiko::testing
