@@ -326,7 +326,8 @@ int statsScenario(std::size_t events) {
     bench::idle(50);
     QElapsedTimer clock;
     clock.start();
-    StatsWindowController controller(*s.usage);
+    StatsRange range = StatsRange::allTime;
+    StatsWindowController controller(*s.usage, range);
     bench::PaintWatch painted(controller.view(), {});
     controller.showWindow();
     bench::report(events > 0 ? "stats_open_full" : "stats_open_empty",

@@ -336,7 +336,7 @@ void AppDelegate::discardWhenClosed(std::unique_ptr<Controller>& slot) {
 void AppDelegate::openStats() {
     if (!statsWindow_) {
         if (!stores_.usage) throw std::invalid_argument("AppDelegate: loadStores gave no usage store");
-        statsWindow_ = std::make_unique<StatsWindowController>(*stores_.usage);
+        statsWindow_ = std::make_unique<StatsWindowController>(*stores_.usage, statsRange_);
         prepareWindow(*statsWindow_);
         discardWhenClosed(statsWindow_);
     }

@@ -213,6 +213,7 @@ class AppDelegate final : public QObject, public PickerShellServices {
     std::unique_ptr<QMenuBar> appMainMenu_;
     std::unique_ptr<PreferencesWindowController> prefsWindow_;
     std::unique_ptr<StatsWindowController> statsWindow_;
+    StatsRange statsRange_ = StatsRange::allTime;  // the statistics window's range, across its rebuilds
     std::unique_ptr<LibraryWindowController> libraryWindow_;
     std::unique_ptr<OnboardingWindowController> onboardingWindow_;
 

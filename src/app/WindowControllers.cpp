@@ -107,11 +107,13 @@ PreferencesWindowController::PreferencesWindowController()
     window()->setFixedSize(900, 780);
 }
 
-StatsWindowController::StatsWindowController(EmojiUsageStore& usage)
+StatsWindowController::StatsWindowController(EmojiUsageStore& usage, StatsRange& keptRange)
     : WindowController(plainWindow(Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint), 520, 720,
                        QStringLiteral("Mosaiko Statistics")) {
     window()->setFixedSize(520, 720);
     view_ = new StatsView(usage, contentHost());
+    view_->model().setRange(keptRange);
+    keepingRange_ = view_->model().range.subscribe([&keptRange](StatsRange range) { keptRange = range; });
     fill(contentHost(), view_);
 }
 

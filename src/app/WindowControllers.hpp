@@ -9,7 +9,9 @@
 
 #include "onboarding/OnboardingPage.hpp"
 #include "onboarding/OnboardingViewModel.hpp"
+#include "onboarding/StatsViewModel.hpp"
 #include "platform/KeyEvent.hpp"
+#include "platform/Published.hpp"
 
 class QAction;
 
@@ -62,11 +64,14 @@ class PreferencesWindowController final : public WindowController {
 class StatsWindowController final : public WindowController {
     Q_OBJECT
   public:
-    explicit StatsWindowController(EmojiUsageStore& usage);
+    // The window is rebuilt at each opening (a closed one gives its memory back), while the range
+    // the user chose lives as long as the program: `keptRange` outlives the controller.
+    StatsWindowController(EmojiUsageStore& usage, StatsRange& keptRange);
     StatsView* view() const { return view_; }
 
   private:
     StatsView* view_ = nullptr;
+    Cancellable keepingRange_;
 };
 
 // The guide, on its start page; its Close and Finish close the window.

@@ -273,11 +273,16 @@ class XSession {
                 return;
             }
             // It takes its key bindings some time after it announces itself. Probed with Caps Lock
-            // and Num Lock on, so that a probe racing it can only take a variant no test types.
+            // and Num Lock on, so that a probe racing it can only take a variant no test types, and
+            // in two such variants: the one a probe took from it stays the probe's.
             const unsigned left = XKeysymToKeycode(connection_, XK_Left);
-            const unsigned probed = ControlMask | Mod1Mask | LockMask | Mod2Mask;
-            if (options.stockWindowManager &&
-                !waitUntil([&] { return keyIsGrabbedElsewhere(left, probed); }, 15)) {
+            const unsigned probed = ControlMask | Mod1Mask | LockMask;
+            if (options.stockWindowManager && !waitUntil(
+                                                  [&] {
+                                                      return keyIsGrabbedElsewhere(left, probed | Mod2Mask) ||
+                                                             keyIsGrabbedElsewhere(left, probed);
+                                                  },
+                                                  15)) {
                 error_ = "openbox did not take its key bindings";
                 return;
             }

@@ -12,6 +12,7 @@
 #include "library/ui/LibraryText.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/PlainToolTip.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -114,7 +115,7 @@ QString LibraryShortcodeRow::shownName() const {
 
 void LibraryShortcodeRow::updateToolTip() {
     const QString name = QString::fromStdString(content_.entry.name);
-    setToolTip(shownName() != name ? LibraryText::plainToolTip(name) : QString());
+    setToolTip(shownName() != name ? plainToolTip(name) : QString());
 }
 
 void LibraryShortcodeRow::resizeEvent(QResizeEvent* event) {

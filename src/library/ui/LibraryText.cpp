@@ -98,10 +98,6 @@ LibraryText::Measure LibraryText::measure(const QString& text, const QFont& font
     return measure;
 }
 
-QString LibraryText::plainToolTip(const QString& text) {
-    return text.isEmpty() ? QString() : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
-}
-
 namespace {
 
 // A text laid out for one box: the font it fits at and its lines, ready to draw.

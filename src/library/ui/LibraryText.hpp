@@ -33,10 +33,6 @@ class LibraryText {
         bool truncated = false;
     };
     static Measure measure(const QString& text, const QFont& font, double width, const Fitting& fitting);
-
-    // A tooltip that shows `text` exactly as written: a tooltip that looks like markup would
-    // otherwise be drawn as rich text.
-    static QString plainToolTip(const QString& text);
 };
 
 }  // namespace mosaiko

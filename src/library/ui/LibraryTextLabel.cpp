@@ -1,4 +1,5 @@
 #include "library/ui/LibraryTextLabel.hpp"
+#include "platform/qt/PlainToolTip.hpp"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -52,11 +53,11 @@ void LibraryTextLabel::paintEvent(QPaintEvent*) {
 
 void LibraryTextLabel::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    setToolTip(isTruncated() ? LibraryText::plainToolTip(text_) : QString());
+    setToolTip(isTruncated() ? plainToolTip(text_) : QString());
 }
 
 void LibraryTextLabel::changed() {
-    setToolTip(isTruncated() ? LibraryText::plainToolTip(text_) : QString());
+    setToolTip(isTruncated() ? plainToolTip(text_) : QString());
     updateGeometry();
     update();
 }

@@ -14,6 +14,7 @@
 #include "onboarding/ui/GuideStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/EmojiGlyphCache.hpp"
+#include "platform/qt/PlainToolTip.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -53,7 +54,7 @@ class UsagePreview final : public QLabel {
         if (emojiStyle_) {
             setFixedWidth(kEmojiWidth);
         } else {
-            setToolTip(qs(text));
+            setToolTip(plainToolTip(qs(text)));
             setMinimumWidth(kEmojiWidth);
             setMaximumWidth(kTextWidth);
         }

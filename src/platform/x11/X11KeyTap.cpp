@@ -7,20 +7,24 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -113,6 +117,7 @@ class TapConnection final : public KeyTapRules::Server {
           d_(display.get()),
           shared_(std::move(shared)),
           ledger_(options.ledger),
+          answerDelay_(options.answerDelaySeconds),
           translator_(d_),
           grabs_(d_, translator_),
           rules_(
@@ -186,7 +191,15 @@ class TapConnection final : public KeyTapRules::Server {
         while (XPending(d_) > 0) {
             XEvent event;
             XNextEvent(d_, &event);
-            if (event.type == KeyPress) XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+            if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_) {
+                rawEvent(event, [](unsigned, Time) {});
+            } else if (event.type == KeyPress) {
+                if (isRepeatAfterRelease(event.xkey)) {
+                    letUp(event.xkey.keycode);
+                } else {
+                    XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+                }
+            }
         }
         XSync(d_, False);
     }
@@ -194,15 +207,11 @@ class TapConnection final : public KeyTapRules::Server {
     // KeyTapRules::Server
     void replay() override {
         shared_->waitingFor = 0;
-        XAllowEvents(d_, ReplayKeyboard, CurrentTime);
-        XFlush(d_);
+        letGo(true);
     }
     void drop() override {
-        // Ending the grab now, rather than when the key goes up, lets the release and whatever we
-        // post next reach the application instead of us.
         shared_->waitingFor = 0;
-        XUngrabKeyboard(d_, CurrentTime);
-        XFlush(d_);
+        letGo(false);
     }
     void hold(const KeyHolds& holds) override {
         holds_ = holds;
@@ -237,22 +246,31 @@ class TapConnection final : public KeyTapRules::Server {
             handleXkb(*reinterpret_cast<const XkbEvent*>(&event));
             return;
         }
-        if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_ &&
-            XGetEventData(d_, &event.xcookie)) {
-            const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
-            const unsigned keycode = static_cast<unsigned>(raw->detail);
-            const bool isPress = event.xcookie.evtype == XI_RawKeyPress;
-            const Time time = raw->time;
-            XFreeEventData(d_, &event.xcookie);
-            if (isPress) {
-                rawPress(keycode, time);
-            } else {
-                down_.erase(keycode);
-                placeRepeatGrabs();
-            }
+        if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_) {
+            rawEvent(event, [this](unsigned keycode, Time time) { rawPress(keycode, time); });
             return;
         }
         if (event.type == KeyPress) strayHeldPress(event.xkey);
+    }
+
+    // A raw key event: recorded, then a press goes to `press`; a release ends the key's repeats.
+    template <class Press>
+    void rawEvent(XEvent& event, Press&& press) {
+        if (!XGetEventData(d_, &event.xcookie)) return;
+        const auto* raw = static_cast<const XIRawEvent*>(event.xcookie.data);
+        const unsigned keycode = static_cast<unsigned>(raw->detail) & 0xFF;
+        const bool isPress = event.xcookie.evtype == XI_RawKeyPress;
+        const Time time = raw->time;
+        XFreeEventData(d_, &event.xcookie);
+        std::deque<std::pair<Time, bool>>& history = rawHistory_[keycode];
+        history.emplace_back(time, isPress);
+        if (history.size() > kRawHistory) history.pop_front();
+        if (isPress) {
+            press(keycode, time);
+        } else {
+            down_.erase(keycode);
+            placeRepeatGrabs();
+        }
     }
 
     void handleXkb(const XkbEvent& xkb) {
@@ -282,6 +300,7 @@ class TapConnection final : public KeyTapRules::Server {
                 grabbed = takeGrabbedPress(keycode);
             }
         }
+        if (grabbed) holdKeyGrabbed(keycode);
         // The layout group as the server announced it (on this connection, before the key).
         const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
         KeyEvent event = translator_.press(keycode, state);
@@ -292,7 +311,12 @@ class TapConnection final : public KeyTapRules::Server {
             rules_.modifiersChanged(event);
             return;
         }
-        if (!event.held) passedUnheld_[keycode] = {now(), time};
+        if (!event.held) {
+            // Should a grab take it when the keyboard goes on, it goes on as reported.
+            std::vector<Time>& unheld = passedUnheld_[keycode];
+            unheld.push_back(time);
+            if (unheld.size() > kRawHistory) unheld.erase(unheld.begin());
+        }
         rules_.press(keycode, event, now(), state);
         down_.insert(keycode);
         placeRepeatGrabs();
@@ -308,29 +332,81 @@ class TapConnection final : public KeyTapRules::Server {
     }
 
     // A grabbed press whose observation came earlier on its own: it was reported as not held, so it
-    // goes on as it was reported. Without any observation it is asked about like any held press.
+    // goes on as it was reported. A repeat the server made after the key's release is dropped. Any
+    // other (a repeat of a key held down) is asked about like any held press.
     void strayHeldPress(const XKeyEvent& key) {
-        const auto it = passedUnheld_.find(key.keycode);
+        holdKeyGrabbed(key.keycode);
+        std::vector<Time>& unheld = passedUnheld_[key.keycode & 0xFF];
         // The same press, by its time; a later one of a key still down is one of its repeats.
-        if (it != passedUnheld_.end() && now() - it->second.first < 1.0 && key.time == it->second.second) {
-            passedUnheld_.erase(it);
+        if (const auto it = std::find(unheld.begin(), unheld.end(), key.time); it != unheld.end()) {
+            unheld.erase(it);
             // Typed while the keyboard waited for the press that made the program type: it comes
             // after the program's text, as the handler, which heard of it afterwards, expects.
-            if (ledger_->isTyping(now()) && retypeLater(key.keycode, withGroup(key.state))) {
-                drop();
-                return;
-            }
-            XAllowEvents(d_, ReplayKeyboard, CurrentTime);
-            XFlush(d_);
+            letGo(!(ledger_->isTyping(now()) && retypeLater(key.keycode, withGroup(key.state))));
+            return;
+        }
+        if (isRepeatAfterRelease(key)) {
+            letUp(key.keycode);
             return;
         }
         KeyEvent event = translator_.press(key.keycode, withGroup(key.state));
         if (event.type == KeyEvent::Type::flagsChanged) {
-            XAllowEvents(d_, ReplayKeyboard, CurrentTime);
-            XFlush(d_);
+            letGo(true);
             return;
         }
         rules_.press(key.keycode, event, now(), withGroup(key.state), true);
+    }
+
+    // The keyboard waits for a grabbed press of this key. The server started repeating it when it
+    // took the press; its release may already wait behind it (typed while the keyboard waited for
+    // an earlier press). Should the press be let go only after the server's repeat delay, a repeat
+    // comes after that release: the key stays grabbed in every state until the press goes on, so
+    // that such a repeat comes here (and is dropped) whatever the holds become meanwhile.
+    void holdKeyGrabbed(unsigned keycode) {
+        frozen_ = keycode;
+        if (!translator_.isModifierKeycode(keycode)) grabs_.keep(keycode);  // modifiers never repeat
+    }
+
+    // Lets the press the keyboard waits for go on to the application (`replayIt`) or drops it.
+    void letGo(bool replayIt) {
+        if (answerDelay_ > 0 && frozen_)
+            std::this_thread::sleep_for(std::chrono::duration<double>(answerDelay_));
+        if (replayIt) {
+            XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+        } else {
+            // Ending the grab now, rather than when the key goes up, lets the release and whatever
+            // we post next reach the application instead of us.
+            XUngrabKeyboard(d_, CurrentTime);
+        }
+        // The server replays what waited behind the press before it reads the next request: a
+        // repeat after the key's release has met the kept grab by then.
+        if (const auto key = std::exchange(frozen_, std::nullopt)) {
+            grabs_.keep(std::nullopt);
+            if (const auto it = repeatGrabs_.find(*key); it != repeatGrabs_.end())
+                grabRepeats(*key, it->second);
+            placeRepeatGrabs();
+        }
+        XFlush(d_);
+    }
+
+    // Whether a grabbed press that no press of the user's observed is the server's repeat of a key
+    // already let up: its last raw event at the press's time was a release.
+    bool isRepeatAfterRelease(const XKeyEvent& key) const {
+        const auto& history = rawHistory_[key.keycode & 0xFF];
+        for (auto it = history.rbegin(); it != history.rend(); ++it) {
+            // Server times wrap around: compared by their difference.
+            if (static_cast<std::int32_t>(static_cast<std::uint32_t>(key.time - it->first)) >= 0)
+                return !it->second;
+        }
+        return false;
+    }
+
+    // Drops the repeat of a key let up, which the application must never get (a press without a
+    // release, which the server would repeat without end), and lets the key up in the server.
+    void letUp(unsigned keycode) {
+        letGo(false);
+        XTestFakeKeyEvent(d_, keycode, False, CurrentTime);
+        XFlush(d_);
     }
 
     // The grabs for the holds; every key while a modifier they name is in effect.
@@ -387,6 +463,7 @@ class TapConnection final : public KeyTapRules::Server {
     Display* d_;
     std::shared_ptr<Shared> shared_;
     std::shared_ptr<PostedKeyLedger> ledger_;
+    double answerDelay_ = 0;
     X11KeyTranslator translator_;
     X11KeyTapGrabs grabs_;
     KeyTapRules rules_;
@@ -396,9 +473,13 @@ class TapConnection final : public KeyTapRules::Server {
     int group_ = 0;
     std::uint64_t lastFlags_ = 0;
     KeyHolds holds_;
-    std::map<unsigned, std::pair<double, Time>> passedUnheld_;  // when, and the press's server time
-    std::set<unsigned> down_;                                   // keys down now, as observed
-    std::map<unsigned, unsigned> repeatGrabs_;                  // keycode: modifier state
+    static constexpr std::size_t kRawHistory = 8;
+    // By keycode: the server times of presses reported as not held, and the last raw events.
+    std::array<std::vector<Time>, 256> passedUnheld_;
+    std::array<std::deque<std::pair<Time, bool>>, 256> rawHistory_;
+    std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
+    std::set<unsigned> down_;                   // keys down now, as observed
+    std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
 };

@@ -29,6 +29,13 @@ namespace mosaiko {
 // while the program types, every key is held, so that what the user types meanwhile lands after the
 // program's text (the ledger's retyper types it again). The connection, and with it every grab,
 // ends with the process. Needs a QCoreApplication.
+//
+// A held press let go only after the server's repeat delay (on a machine too busy to run the tap)
+// may have its release waiting behind it, typed while the keyboard waited for an earlier press:
+// the repeat the server made of it meanwhile then comes after that release, a press without a
+// release that the server would repeat without end. Its key stays grabbed in every state until the
+// press goes on, whatever the holds become, so that such a repeat comes to the tap, which drops it
+// and lets the key up.
 class X11KeyTap final : public KeyTapPort {
   public:
     struct Options {
@@ -38,6 +45,9 @@ class X11KeyTap final : public KeyTapPort {
         // a busy desktop let Return through to the application during a search), short enough that
         // a stalled program delays one held key at most noticeably, not the keyboard.
         double answerTimeoutSeconds = 0.5;
+        // How long the tap's thread takes to let a held press go: a machine too busy to run it at
+        // once, for tests.
+        double answerDelaySeconds = 0;
     };
 
     // nullptr when the display cannot be opened, lacks XInput 2.2, or no application object exists.

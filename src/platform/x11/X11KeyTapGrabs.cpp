@@ -94,7 +94,9 @@ X11KeyTapGrabs::Grabs X11KeyTapGrabs::wanted(const KeyHolds& holds, const std::s
 }
 
 void X11KeyTapGrabs::place(const KeyHolds& holds, const std::set<unsigned>& ownKeycodes) {
-    const Grabs want = wanted(holds, ownKeycodes);
+    wanted_ = wanted(holds, ownKeycodes);
+    Grabs want = wanted_;
+    if (kept_) want[*kept_] = {kAnyModifier};
     const Window root = DefaultRootWindow(display_);
     std::vector<std::pair<unsigned, unsigned>> requests;
     auto was = placed_.begin();
@@ -122,6 +124,32 @@ void X11KeyTapGrabs::place(const KeyHolds& holds, const std::set<unsigned>& ownK
         XFlush(display_);
         return;
     }
+    grab(requests);
+}
+
+void X11KeyTapGrabs::keep(std::optional<unsigned> keycode) {
+    if (keycode == kept_) return;
+    const std::optional<unsigned> previous = std::exchange(kept_, keycode);
+    if (previous) {
+        const auto it = wanted_.find(*previous);
+        regrab(*previous, it == wanted_.end() ? std::set<unsigned>{} : it->second);
+    }
+    if (keycode) regrab(*keycode, {kAnyModifier});
+    XFlush(display_);
+}
+
+void X11KeyTapGrabs::regrab(unsigned keycode, const std::set<unsigned>& states) {
+    const auto it = placed_.find(keycode);
+    if (it != placed_.end() && it->second == states) return;
+    if (it != placed_.end()) {
+        XUngrabKey(display_, static_cast<int>(keycode), AnyModifier, DefaultRootWindow(display_));
+        refused_.erase(keycode);
+        placed_.erase(it);
+    }
+    if (states.empty()) return;
+    placed_[keycode] = states;
+    std::vector<std::pair<unsigned, unsigned>> requests;
+    for (unsigned state : states) requests.emplace_back(keycode, state);
     grab(requests);
 }
 
@@ -162,6 +190,8 @@ void X11KeyTapGrabs::grab(const std::vector<std::pair<unsigned, unsigned>>& comb
 }
 
 void X11KeyTapGrabs::releaseAll() {
+    kept_.reset();
+    wanted_.clear();
     if (placed_.empty()) return;
     XUngrabKey(display_, AnyKey, AnyModifier, DefaultRootWindow(display_));
     XFlush(display_);

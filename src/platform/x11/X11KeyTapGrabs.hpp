@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,6 +35,9 @@ class X11KeyTapGrabs {
     // Grabs exactly what `holds` need. Keycodes in `ownKeycodes` (those this program maps to type
     // its text on) are left alone by a hold of every key: its own text need not wait for it.
     void place(const KeyHolds& holds, const std::set<unsigned>& ownKeycodes = {});
+    // Keeps `keycode` grabbed in every state whatever the holds, until keep() names another key or
+    // none; the key's grabs are then what the holds want again.
+    void keep(std::optional<unsigned> keycode);
     // Gives up every grab.
     void releaseAll();
 
@@ -58,6 +62,8 @@ class X11KeyTapGrabs {
     Grabs wanted(const KeyHolds& holds, const std::set<unsigned>& ownKeycodes) const;
     // Grabs these combinations (keycode, state), noting those another client holds.
     void grab(const std::vector<std::pair<unsigned, unsigned>>& combinations);
+    // Replaces the key's grabs by these states (none: no grab).
+    void regrab(unsigned keycode, const std::set<unsigned>& states);
 
     Display* display_;
     const X11KeyTranslator& translator_;
@@ -68,6 +74,8 @@ class X11KeyTapGrabs {
     std::vector<unsigned> possibleStates_;
     std::array<std::vector<unsigned>, 16> statesWithFlags_;
     Grabs placed_;
+    Grabs wanted_;  // what the holds want, without the kept key
+    std::optional<unsigned> kept_;
     // Keys with some combination held elsewhere: grabbed state by state, without the refused ones.
     std::map<unsigned, std::set<unsigned>> refused_;
 };

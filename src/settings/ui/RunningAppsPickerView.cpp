@@ -10,6 +10,7 @@
 
 #include "platform/BuildInfo.hpp"
 #include "platform/Workspace.hpp"
+#include "platform/qt/PlainToolTip.hpp"
 #include "settings/ui/SettingsStyle.hpp"
 
 namespace mosaiko {
@@ -112,7 +113,7 @@ void RunningAppsPickerView::showRows() {
     for (const auto& option : RunningAppsRules::filter(apps_, search_->text().toStdString())) {
         auto* item = new QListWidgetItem(list_);
         item->setData(bundleIdentifierRole, QString::fromStdString(option.bundleIdentifier));
-        item->setToolTip(SettingsStyle::plainToolTip(QString::fromStdString(option.name)));
+        item->setToolTip(plainToolTip(QString::fromStdString(option.name)));
         QWidget* row = rowWidget(option);
         item->setSizeHint(row->sizeHint());
         list_->setItemWidget(item, row);

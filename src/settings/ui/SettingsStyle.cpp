@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/PlainToolTip.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
 
@@ -195,13 +196,6 @@ void SettingsStyle::drawSequence(QPainter& painter, const QRectF& rect, Qt::Alig
     painter.restore();
 }
 
-QString SettingsStyle::plainToolTip(const QString& text) {
-    if (text.isEmpty()) return text;
-    // Escaped inside markup, so no part of it reads as a tag; spaces and line breaks kept.
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
-           QStringLiteral("</p>");
-}
-
 QString SettingsStyle::codeSpanMarkup(const QStringList& parts, const QStringList& code) {
     const QString family = Typography::monospaced(11).family().toHtmlEscaped();
     QString markup;
@@ -322,7 +316,7 @@ void ElidedLabel::resizeEvent(QResizeEvent* event) {
 }
 
 void ElidedLabel::updateToolTip() {
-    setToolTip(isElided() ? SettingsStyle::plainToolTip(full_) : QString());
+    setToolTip(isElided() ? plainToolTip(full_) : QString());
 }
 
 // ---------------------------------------------------------------- BoxFrame

@@ -80,8 +80,6 @@ class SettingsStyle {
     static double sequenceWidth(const QFont& font, const QString& text);
     static void drawSequence(QPainter& painter, const QRectF& rect, Qt::Alignment alignment,
                              const QFont& font, const QString& text);
-    // A tooltip that shows `text` exactly as it is: a tooltip guesses rich text from the first tag.
-    static QString plainToolTip(const QString& text);
     // A label in the secondary style whose `code` spans (plain texts, escaped here) show in the
     // monospaced font between the plain `parts`: parts[0] code[0] parts[1] code[1] ...
     static QLabel* codeSpanLabel(const QStringList& parts, const QStringList& code, double points,

@@ -15,6 +15,7 @@
 #include "library/ui/SnippetEditView.hpp"
 #include "picker/ui/DeferredRefresh.hpp"
 #include "picker/ui/PickerStyle.hpp"
+#include "platform/qt/PlainToolTip.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
 #include "settings/SnippetsManageRules.hpp"
@@ -58,7 +59,7 @@ class SnippetManagementRow final : public QWidget {
         insertText->setFont(fitted.font);
         insertText->setMaximumWidth(240);
         insertText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        insertText->setToolTip(SettingsStyle::plainToolTip(QString::fromStdString(snippet.insertText)));
+        insertText->setToolTip(plainToolTip(QString::fromStdString(snippet.insertText)));
         row->addWidget(insertText);
 
         edit = new QPushButton(tr("Edit\u2026"), this);

@@ -16,6 +16,7 @@
 #include "content/EmojiDatabase.hpp"
 #include "content/EmojiUsageStore.hpp"
 #include "onboarding/ui/OnboardingView.hpp"
+#include "onboarding/ui/StatsView.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/FakeLoginItemService.hpp"
 #include "platform/fake/FakeProcessLauncher.hpp"
@@ -263,6 +264,7 @@ TEST_F(AppDelegateTest, ClosedWindowsGiveBackWhatTheyHoldAndOpenAgain) {
     };
     delegate->perform(MenuAction::openStats);
     delegate->perform(MenuAction::openTipps);
+    delegate->statsWindow()->view()->model().setRange(StatsRange::days7);
     QPointer<QWidget> stats = delegate->statsWindow()->window();
     QPointer<QWidget> guide = delegate->onboardingWindow()->window();
     delegate->statsWindow()->close();
@@ -275,6 +277,8 @@ TEST_F(AppDelegateTest, ClosedWindowsGiveBackWhatTheyHoldAndOpenAgain) {
     delegate->perform(MenuAction::openStats);
     ASSERT_NE(delegate->statsWindow(), nullptr);
     EXPECT_TRUE(delegate->statsWindow()->window()->isVisible());
+    // A rebuilt window still shows the range the user chose.
+    EXPECT_EQ(delegate->statsWindow()->view()->model().range(), StatsRange::days7);
 
     delegate->perform(MenuAction::openSettings);
     QWidget* settings = delegate->prefsWindow()->window();

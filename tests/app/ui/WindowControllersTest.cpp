@@ -54,7 +54,8 @@ struct GuideServices {
 TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
     GuideServices services;
     PreferencesWindowController settings;
-    StatsWindowController stats(services.usage);
+    StatsRange range = StatsRange::allTime;
+    StatsWindowController stats(services.usage, range);
     OnboardingWindowController guide(OnboardingPage::permissions, services.prefs, services.dependencies());
     LibraryContent content;
     LibraryWindowController library(content.model, content.custom);
@@ -158,7 +159,8 @@ TEST(WindowControllers, LibraryWindowSeesKeysBeforeTheFocusedViewAndOnlyOnce) {
 TEST(WindowControllers, CtrlWClosesEachWindow) {
     GuideServices services;
     PreferencesWindowController settings;
-    StatsWindowController stats(services.usage);
+    StatsRange range = StatsRange::allTime;
+    StatsWindowController stats(services.usage, range);
     OnboardingWindowController guide(OnboardingPage::welcome, services.prefs, services.dependencies());
     LibraryContent content;
     LibraryWindowController library(content.model, content.custom);

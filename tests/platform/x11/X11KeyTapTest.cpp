@@ -102,8 +102,10 @@ class X11KeyTapTest : public ::testing::Test {
         ASSERT_TRUE(client->ok()) << client->error();
         ASSERT_TRUE(client->focus());
     }
-    void startTap(const KeyHolds& holds) {
-        tap = X11KeyTap::create(recorder.callback(), {session->display(), nullptr, 0.1});
+    void startTap(const KeyHolds& holds, double answerDelaySeconds = 0) {
+        X11KeyTap::Options options{session->display(), nullptr, 0.1};
+        options.answerDelaySeconds = answerDelaySeconds;
+        tap = X11KeyTap::create(recorder.callback(), options);
         ASSERT_NE(tap, nullptr);
         tap->hold(holds);
         tap->attachToMainLoop();
@@ -296,6 +298,40 @@ TEST_F(X11KeyTapTest, AStalledMainLoopDoesNotFreezeTheKeyboard) {
     ASSERT_EQ(session->xdotool({"key", "z", "w"}), 0);
     EXPECT_TRUE(client->waitForText("zqw")) << client->text();
     EXPECT_EQ(recorder.keyDownCount(6), 2u);
+}
+
+// A tap too slow to let held presses go before the server's repeat delay (here 0.1 s): a press
+// typed while the keyboard waited for another has its release waiting behind it, and the repeat
+// the server makes of it meanwhile comes after that release. It never reaches the application,
+// which gets each key once, and the key is up afterwards: no press without a release.
+TEST_F(X11KeyTapTest, APressLetGoAfterTheRepeatDelayIsNeverRepeatedPastItsRelease) {
+    ASSERT_NO_FATAL_FAILURE(startSession());
+    Display* d = session->connection();
+    ASSERT_TRUE(XkbSetAutoRepeatRate(d, XkbUseCoreKbd, 100, 40));
+    ASSERT_NO_FATAL_FAILURE(startTap(
+        KeyHolds{false, {KeyHold::key(0), KeyHold::typing(";", std::numeric_limits<double>::infinity())}},
+        0.4));
+    // The semicolon's hold ends the moment it is pressed: the key stays held until its press goes on.
+    recorder.drop = [this](const KeyEvent& e) {
+        if (e.characters == ";") tap->hold(KeyHolds{false, {KeyHold::key(0)}});
+        return false;
+    };
+    const unsigned a = keycode(XK_a), semicolon = keycode(XK_semicolon);
+    for (const auto& [key, down] : {std::pair{a, True}, {semicolon, True}, {semicolon, False}, {a, False}})
+        XTestFakeKeyEvent(d, key, down, CurrentTime);
+    XSync(d, False);
+    ASSERT_EQ(session->xdotool({"key", "x"}), 0);
+    ASSERT_TRUE(client->waitForText("a;x")) << client->text();
+    // Typed once that repeat has come: it waits behind it.
+    ASSERT_EQ(session->xdotool({"key", "y"}), 0);
+    EXPECT_TRUE(client->waitForText("a;xy")) << client->text();
+    EXPECT_TRUE(waitUntil([&] {
+        char down[32];
+        XQueryKeymap(d, down);
+        return !(down[semicolon / 8] & (1 << semicolon % 8));
+    })) << "the key was left down";
+    XTestFakeKeyEvent(d, semicolon, False, CurrentTime);
+    XSync(d, False);
 }
 
 TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
