@@ -1,6 +1,7 @@
 #include "library/LibraryViewModel.hpp"
 
 #include <algorithm>
+#include <array>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
@@ -19,6 +20,8 @@ namespace {
 constexpr std::string_view kGlyphPrefix = "glyph-";
 constexpr std::string_view kSnippetPrefix = "snippet-";
 constexpr std::string_view kEmoticonPrefix = "emoticon-";
+// Entries of these categories (any letter case, surrounding blanks) are shown as text.
+constexpr std::array<std::string_view, 3> kTextCategories = {"snippets", "emoticons", "glyphs"};
 // Marks a place in the database's base list, where that list is kept apart from the combined one.
 constexpr std::uint32_t kBasePlace = 1u << 31;
 
@@ -487,8 +490,24 @@ std::string LibraryViewModel::shortcodesSummary(const EmojiEntry& entry) {
 
 bool LibraryViewModel::isTextEntry(const EmojiEntry& entry) {
     if (isEmoticon(entry) || isSnippet(entry) || isGlyph(entry)) return true;
-    const std::string category = categoryKey(entry.category);
-    return category == "snippets" || category == "emoticons" || category == "glyphs";
+    // Every tile asks at every redraw: a category of plain ASCII letters is compared without
+    // taking it apart as Unicode text.
+    const std::string_view category = entry.category;
+    const bool plain = std::all_of(category.begin(), category.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ' || c == '&';
+    });
+    if (plain) {
+        const auto first = category.find_first_not_of(' ');
+        if (first == std::string_view::npos) return false;
+        const std::string_view trimmed = category.substr(first, category.find_last_not_of(' ') - first + 1);
+        return std::any_of(kTextCategories.begin(), kTextCategories.end(), [&](std::string_view name) {
+            return trimmed.size() == name.size() &&
+                   std::equal(trimmed.begin(), trimmed.end(), name.begin(),
+                              [](char a, char b) { return (a | 0x20) == b; });
+        });
+    }
+    const std::string key = categoryKey(entry.category);
+    return std::find(kTextCategories.begin(), kTextCategories.end(), key) != kTextCategories.end();
 }
 
 // ---------------------------------------------------------------- selection and variants

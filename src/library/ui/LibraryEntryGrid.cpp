@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -148,9 +149,10 @@ auto LibraryEntryGrid::withTile(int index, bool hovered, Use&& use) const {
                                        isSelected, hovered});
 }
 
-void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered) const {
+void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered,
+                                  const EmojiGlyphCache::Request& text) const {
     const QRectF cell = cellRect(index);
-    withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell); });
+    withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell, text); });
 }
 
 std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area) const {
@@ -188,21 +190,35 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
     const auto& visible = model_.visibleEntries();
     const auto [first, end] = entriesMeeting(event->rect());
     // After a search most texts are new: they are drawn together, on several threads, first.
-    EmojiGlyphCache::prepare(textsMeeting(event->rect()), viewport()->devicePixelRatioF());
+    const auto texts = textsMeeting(event->rect());
+    EmojiGlyphCache::prepare(texts, viewport()->devicePixelRatioF());
     // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours.
     std::optional<int> hoveredIndex;
     for (int index = first; index < end; ++index) {
         if (hoveredID_ && visible[static_cast<std::size_t>(index)].id == *hoveredID_)
             hoveredIndex = index;
         else
-            paintEntry(painter, index, false);
+            paintEntry(painter, index, false, texts[static_cast<std::size_t>(index - first)]);
     }
-    if (hoveredIndex) paintEntry(painter, *hoveredIndex, true);
+    if (!fontsWarm_) {
+        // Once the window has been drawn, while the user looks at it: the first search's tiles
+        // then find their fonts loaded.
+        fontsWarm_ = true;
+        QTimer::singleShot(kWarmUpDelayMs, this, [] { warmLibraryTileFonts(); });
+    }
+    if (hoveredIndex)
+        paintEntry(painter, *hoveredIndex, true, texts[static_cast<std::size_t>(*hoveredIndex - first)]);
 }
 
 void LibraryEntryGrid::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     updateLayout();
+}
+
+void LibraryEntryGrid::hideEvent(QHideEvent* event) {
+    QAbstractScrollArea::hideEvent(event);
+    // A closed window's fonts are let go.
+    fontsWarm_ = false;
 }
 
 void LibraryEntryGrid::showEvent(QShowEvent* event) {
