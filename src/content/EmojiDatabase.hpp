@@ -145,6 +145,7 @@ class EmojiDatabase {
     // Row numbers hold until the list changes.
     const EmojiEntry& entryAtRow(std::size_t row) const { return index_.entry(row); }
     std::optional<std::size_t> rowForID(std::string_view id) const { return index_.rowForID(id); }
+    std::optional<std::size_t> rowForEmoji(std::string_view emoji) const { return index_.rowForEmoji(emoji); }
     const std::vector<std::size_t>* categoryRows(std::string_view query) const {
         return index_.categoryRows(query);
     }

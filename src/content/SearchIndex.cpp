@@ -122,8 +122,12 @@ std::optional<std::size_t> SearchIndex::rowForID(std::string_view id) const {
 }
 
 const EmojiEntry* SearchIndex::entryForEmoji(std::string_view emoji) const {
-    const auto row = find(emojiKeys_, text::nfc(emoji));
+    const auto row = rowForEmoji(emoji);
     return row ? &entry(*row) : nullptr;
+}
+
+std::optional<std::size_t> SearchIndex::rowForEmoji(std::string_view emoji) const {
+    return find(emojiKeys_, text::nfc(emoji));
 }
 
 const std::vector<std::size_t>* SearchIndex::categoryRows(std::string_view query) const {

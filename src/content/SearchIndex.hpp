@@ -102,6 +102,7 @@ class SearchIndex {
     std::optional<std::size_t> rowForID(std::string_view id) const;
     // The entry whose text, or the text of one of whose skin-tone options, is `emoji`.
     const EmojiEntry* entryForEmoji(std::string_view emoji) const;
+    std::optional<std::size_t> rowForEmoji(std::string_view emoji) const;
 
     // Every entry of the category the query names, in list order; none when it names no category.
     std::optional<std::vector<EmojiEntry>> categoryEntries(std::string_view query) const;

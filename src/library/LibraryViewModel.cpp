@@ -1,7 +1,9 @@
 #include "library/LibraryViewModel.hpp"
 
 #include <algorithm>
+#include <array>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "content/CollectionsStore.hpp"
@@ -18,6 +20,10 @@ namespace {
 constexpr std::string_view kGlyphPrefix = "glyph-";
 constexpr std::string_view kSnippetPrefix = "snippet-";
 constexpr std::string_view kEmoticonPrefix = "emoticon-";
+// Entries of these categories (any letter case, surrounding blanks) are shown as text.
+constexpr std::array<std::string_view, 3> kTextCategories = {"snippets", "emoticons", "glyphs"};
+// Marks a place in the database's base list, where that list is kept apart from the combined one.
+constexpr std::uint32_t kBasePlace = 1u << 31;
 
 bool isGlyph(const EmojiEntry& e) {
     return e.id.starts_with(kGlyphPrefix);
@@ -38,12 +44,6 @@ std::vector<EmojiEntry> withPrefix(const std::vector<EmojiEntry>& entries, std::
     for (const auto& e : entries)
         if (e.id.starts_with(prefix)) result.push_back(e);
     return result;
-}
-
-// Appends `entry` unless an entry with its id was taken already.
-void appendOnce(std::vector<EmojiEntry>& list, std::unordered_set<std::string>& taken,
-                const EmojiEntry& entry) {
-    if (taken.insert(entry.id).second) list.push_back(entry);
 }
 
 }  // namespace
@@ -89,6 +89,20 @@ std::string LibraryViewModel::BrowseSection::id() const {
     return "all";
 }
 
+// ---------------------------------------------------------------- the visible entries' places
+
+const EmojiEntry& LibraryViewModel::VisibleEntries::operator[](std::size_t index) const {
+    if (copies_) return (*copies_)[index];
+    const std::uint32_t place = places_[index];
+    return place & kBasePlace ? db_->baseEmojis()[place & ~kBasePlace] : db_->entryAtRow(place);
+}
+
+std::optional<std::size_t> LibraryViewModel::VisibleEntries::indexOf(std::string_view id) const {
+    for (std::size_t i = 0; i < size(); ++i)
+        if ((*this)[i].id == id) return i;
+    return std::nullopt;
+}
+
 // ---------------------------------------------------------------- life
 
 LibraryViewModel::LibraryViewModel(EmojiDatabase& db, PreferencesStore& prefs, EmojiUsageStore& usage,
@@ -100,7 +114,11 @@ LibraryViewModel::LibraryViewModel(EmojiDatabase& db, PreferencesStore& prefs, E
     // the several assignments of one store operation (a pin move removes, inserts, normalizes)
     // make one rebuild, so a moved pin keeps the selection.
     auto rebuild = [this](const auto&) { rebuild_.request(); };
-    cancellables_.push_back(db_.observeEmojis(rebuild));
+    cancellables_.push_back(db_.observeEmojis([this](const auto&) {
+        // The entries shown are read from the lists the database is about to replace.
+        keepCopiesOfVisibleEntries();
+        rebuild_.request();
+    }));
     cancellables_.push_back(usage_.recents.observe(rebuild));
     cancellables_.push_back(collections_.pinnedIDs.observe(rebuild));
     cancellables_.push_back(collections_.pinAliasesByID.observe(rebuild));
@@ -253,35 +271,58 @@ std::vector<LibraryViewModel::BrowseSection> LibraryViewModel::glyphCategorySect
 
 void LibraryViewModel::rebuildVisibleEntries() {
     const std::optional<std::string> previous = selectedEntryID();
-    std::vector<EmojiEntry> entries = entriesForCurrentSection();
-    if (!text::trimmed(searchQuery()).empty()) entries = search(entries);
-    std::erase_if(entries, [this](const EmojiEntry& e) { return !belongsToCurrentFilter(e); });
-    visibleEntries.set(std::move(entries));
+    Places places = entriesForCurrentSection();
+    if (!text::trimmed(searchQuery()).empty()) places = search(places);
+    std::erase_if(places, [this](std::uint32_t place) { return !belongsToCurrentFilter(entryAt(place)); });
+    VisibleEntries list;
+    list.db_ = &db_;
+    list.places_ = std::move(places);
+    visibleEntries.set(std::move(list));
 
     const auto& visible = visibleEntries();
     std::optional<std::string> selection;
-    if (previous &&
-        std::any_of(visible.begin(), visible.end(), [&](const auto& e) { return e.id == *previous; }))
+    if (previous && visible.indexOf(*previous))
         selection = previous;
     else if (!visible.empty())
         selection = visible.front().id;
     selectEntry(std::move(selection), SelectionOrigin::programmatic);
 }
 
-std::vector<EmojiEntry> LibraryViewModel::entriesForCurrentSection() const {
+const EmojiEntry& LibraryViewModel::entryAt(std::uint32_t place) const {
+    return place & kBasePlace ? db_.baseEmojis()[place & ~kBasePlace] : db_.entryAtRow(place);
+}
+
+void LibraryViewModel::keepCopiesOfVisibleEntries() {
+    if (visibleEntries().copies_) return;
+    visibleEntries.modify([](VisibleEntries& list) {
+        auto copies = std::make_shared<std::vector<EmojiEntry>>(list.begin(), list.end());
+        list.copies_ = std::move(copies);
+        list.places_.clear();
+    });
+}
+
+LibraryViewModel::Places LibraryViewModel::entriesForCurrentSection() const {
     const BrowseSection& section = browseSection();
     switch (section.kind) {
         case BrowseSection::Kind::emojiCategory: {
             const std::string key = categoryKey(section.name);
-            std::vector<EmojiEntry> result;
-            for (const auto& e : db_.baseEmojis())
-                if (categoryKey(e.category) == key) result.push_back(e);
+            // Entries share a few categories: each is compared once.
+            std::unordered_map<std::string_view, bool> matching;
+            const Places base = baseEntries();
+            Places result;
+            for (const std::uint32_t place : base) {
+                const std::string& category = entryAt(place).category;
+                auto found = matching.find(category);
+                if (found == matching.end())
+                    found = matching.emplace(category, categoryKey(category) == key).first;
+                if (found->second) result.push_back(place);
+            }
             return result;
         }
         case BrowseSection::Kind::glyphCategory: {
-            std::vector<EmojiEntry> result;
-            for (const auto& e : db_.emojis())
-                if (isGlyph(e) && GlyphCatalog::libraryCategory(e) == section.name) result.push_back(e);
+            Places result;
+            for (const std::uint32_t row : rowsWithPrefix(kGlyphPrefix))
+                if (GlyphCatalog::libraryCategory(db_.entryAtRow(row)) == section.name) result.push_back(row);
             return result;
         }
         case BrowseSection::Kind::all:
@@ -292,60 +333,95 @@ std::vector<EmojiEntry> LibraryViewModel::entriesForCurrentSection() const {
     return {};
 }
 
-std::vector<EmojiEntry> LibraryViewModel::entriesForCurrentFilter() const {
+LibraryViewModel::Places LibraryViewModel::entriesForCurrentFilter() const {
     switch (contentFilter()) {
         case ContentFilter::all:
             return orderedAllEntries();
-        case ContentFilter::emoji: {
-            const auto base = db_.baseEmojis();
-            return {base.begin(), base.end()};
-        }
+        case ContentFilter::emoji:
+            return baseEntries();
         case ContentFilter::pins: {
-            std::vector<EmojiEntry> result;
-            std::unordered_set<std::string> taken;
+            Places result;
+            std::unordered_set<std::uint32_t> taken;
             for (const auto& id : collections_.pinnedIDs()) {
-                if (auto entry = db_.entryForID(id)) appendOnce(result, taken, *entry);
+                const auto row = db_.rowForID(id);
+                if (row && taken.insert(static_cast<std::uint32_t>(*row)).second)
+                    result.push_back(static_cast<std::uint32_t>(*row));
             }
             return result;
         }
         case ContentFilter::shortcodes:
-            return withPrefix(db_.emojis(), kSnippetPrefix);
+            return rowsWithPrefix(kSnippetPrefix);
         case ContentFilter::emoticons:
-            return withPrefix(db_.emojis(), kEmoticonPrefix);
+            return rowsWithPrefix(kEmoticonPrefix);
         case ContentFilter::glyphs:
-            return withPrefix(db_.emojis(), kGlyphPrefix);
+            return rowsWithPrefix(kGlyphPrefix);
     }
     return {};
 }
 
-std::vector<EmojiEntry> LibraryViewModel::orderedAllEntries() const {
-    std::vector<EmojiEntry> result;
-    std::unordered_set<std::string> taken;
-    result.reserve(db_.emojis().size());
-    taken.reserve(db_.emojis().size());
-    for (const auto& e : db_.baseEmojis()) appendOnce(result, taken, e);
-    for (const auto& e : db_.emojis()) appendOnce(result, taken, e);
-    return result;
+LibraryViewModel::Places LibraryViewModel::baseEntries() const {
+    const auto base = db_.baseEmojis();
+    // The base list begins the combined one, unless it repeats an id and is kept apart.
+    const bool rows = !base.empty() && db_.index().size() >= base.size() && &db_.entryAtRow(0) == base.data();
+    Places places(base.size());
+    for (std::uint32_t i = 0; i < places.size(); ++i) places[i] = rows ? i : kBasePlace | i;
+    return places;
 }
 
-std::vector<EmojiEntry> LibraryViewModel::recentEntries() const {
-    std::vector<EmojiEntry> result;
-    std::unordered_set<std::string> taken;
+LibraryViewModel::Places LibraryViewModel::orderedAllEntries() const {
+    // The base entries, then every entry of the combined list, each id once.
+    Places places = baseEntries();
+    const auto count = static_cast<std::uint32_t>(db_.index().size());
+    if (places.empty() || !(places.front() & kBasePlace)) {
+        // The combined list begins with the base entries, and holds each id once.
+        places.resize(count);
+        for (std::uint32_t row = 0; row < count; ++row) places[row] = row;
+        return places;
+    }
+    std::unordered_set<std::string_view> taken;
+    taken.reserve(places.size() + count);
+    std::erase_if(places, [&](std::uint32_t place) { return !taken.insert(entryAt(place).id).second; });
+    for (std::uint32_t row = 0; row < count; ++row)
+        if (taken.insert(db_.entryAtRow(row).id).second) places.push_back(row);
+    return places;
+}
+
+LibraryViewModel::Places LibraryViewModel::recentEntries() const {
+    Places result;
+    std::unordered_set<std::uint32_t> taken;
     // A recorded text may be a skin-tone form; it stands for the entry it belongs to.
     for (const auto& text : usage_.recents()) {
-        if (auto entry = db_.entryForEmoji(text)) appendOnce(result, taken, *entry);
+        const auto row = db_.rowForEmoji(text);
+        if (row && taken.insert(static_cast<std::uint32_t>(*row)).second)
+            result.push_back(static_cast<std::uint32_t>(*row));
     }
     return result;
 }
 
-std::vector<EmojiEntry> LibraryViewModel::search(const std::vector<EmojiEntry>& base) const {
-    std::unordered_set<std::string_view> ids;
-    ids.reserve(base.size());
-    for (const auto& e : base) ids.insert(e.id);
+LibraryViewModel::Places LibraryViewModel::rowsWithPrefix(std::string_view prefix) const {
+    Places rows;
+    const auto count = static_cast<std::uint32_t>(db_.index().size());
+    for (std::uint32_t row = 0; row < count; ++row)
+        if (db_.entryAtRow(row).id.starts_with(prefix)) rows.push_back(row);
+    return rows;
+}
+
+LibraryViewModel::Places LibraryViewModel::search(const Places& base) const {
+    // The rows whose ids the base list holds; ids are unique among rows.
+    std::vector<std::uint8_t> inBase(db_.index().size(), 0);
+    for (const std::uint32_t place : base) {
+        if (!(place & kBasePlace)) {
+            inBase[place] = 1;
+            continue;
+        }
+        const std::string& id = entryAt(place).id;
+        const auto row = db_.rowForID(id);
+        if (row && db_.entryAtRow(*row).id == id) inBase[*row] = 1;
+    }
     const int limit = std::max(static_cast<int>(db_.emojis().size()) + 128, 256);
-    std::vector<EmojiEntry> hits = db_.search(searchQuery(), limit, prefs_.searchSortPriority(), {},
-                                              collections_.extraSearchTermsByItemID());
-    std::erase_if(hits, [&](const EmojiEntry& e) { return !ids.contains(e.id); });
+    Places hits = db_.searchRows(searchQuery(), limit, prefs_.searchSortPriority(), {},
+                                 collections_.extraSearchTermsByItemID());
+    std::erase_if(hits, [&](std::uint32_t row) { return !inBase[row]; });
     return hits;
 }
 
@@ -414,8 +490,24 @@ std::string LibraryViewModel::shortcodesSummary(const EmojiEntry& entry) {
 
 bool LibraryViewModel::isTextEntry(const EmojiEntry& entry) {
     if (isEmoticon(entry) || isSnippet(entry) || isGlyph(entry)) return true;
-    const std::string category = categoryKey(entry.category);
-    return category == "snippets" || category == "emoticons" || category == "glyphs";
+    // Every tile asks at every redraw: a category of plain ASCII letters is compared without
+    // taking it apart as Unicode text.
+    const std::string_view category = entry.category;
+    const bool plain = std::all_of(category.begin(), category.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ' || c == '&';
+    });
+    if (plain) {
+        const auto first = category.find_first_not_of(' ');
+        if (first == std::string_view::npos) return false;
+        const std::string_view trimmed = category.substr(first, category.find_last_not_of(' ') - first + 1);
+        return std::any_of(kTextCategories.begin(), kTextCategories.end(), [&](std::string_view name) {
+            return trimmed.size() == name.size() &&
+                   std::equal(trimmed.begin(), trimmed.end(), name.begin(),
+                              [](char a, char b) { return (a | 0x20) == b; });
+        });
+    }
+    const std::string key = categoryKey(entry.category);
+    return std::find(kTextCategories.begin(), kTextCategories.end(), key) != kTextCategories.end();
 }
 
 // ---------------------------------------------------------------- selection and variants
@@ -429,18 +521,13 @@ void LibraryViewModel::selectEntry(std::optional<std::string> id, SelectionOrigi
 std::optional<EmojiEntry> LibraryViewModel::selectedEntry() const {
     const auto& id = selectedEntryID();
     if (!id) return std::nullopt;
-    for (const auto& e : visibleEntries())
-        if (e.id == *id) return e;
+    if (const auto index = visibleEntries().indexOf(*id)) return visibleEntries()[*index];
     return db_.entryForID(*id);
 }
 
 std::optional<std::size_t> LibraryViewModel::currentSelectedIndex() const {
     const auto& id = selectedEntryID();
-    if (!id) return std::nullopt;
-    const auto& visible = visibleEntries();
-    for (std::size_t i = 0; i < visible.size(); ++i)
-        if (visible[i].id == *id) return i;
-    return std::nullopt;
+    return id ? visibleEntries().indexOf(*id) : std::nullopt;
 }
 
 int LibraryViewModel::effectiveKeyboardColumnCount() const {

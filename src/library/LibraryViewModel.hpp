@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -61,6 +63,53 @@ class LibraryViewModel {
     enum class SelectionOrigin { mouse, keyboard, programmatic };
     enum class KeyboardNavigationDirection { left, right, up, down };
 
+    // The entries shown, in order, kept as places in the database's lists: a rebuild copies no
+    // entry, and each is read where the database keeps it. Entries read from it are valid until the
+    // list changes. When the database is about to replace its lists, the model copies the entries
+    // shown, which stay readable until its rebuild.
+    class VisibleEntries {
+      public:
+        class const_iterator {
+          public:
+            using iterator_category = std::forward_iterator_tag;
+            using value_type = EmojiEntry;
+            using difference_type = std::ptrdiff_t;
+            using pointer = const EmojiEntry*;
+            using reference = const EmojiEntry&;
+            const_iterator() = default;
+            const_iterator(const VisibleEntries* list, std::size_t at) : list_(list), at_(at) {}
+            reference operator*() const { return (*list_)[at_]; }
+            pointer operator->() const { return &(*list_)[at_]; }
+            const_iterator& operator++() {
+                ++at_;
+                return *this;
+            }
+            const_iterator operator++(int) { return {list_, at_++}; }
+            bool operator==(const const_iterator& other) const { return at_ == other.at_; }
+
+          private:
+            const VisibleEntries* list_ = nullptr;
+            std::size_t at_ = 0;
+        };
+
+        std::size_t size() const { return copies_ ? copies_->size() : places_.size(); }
+        bool empty() const { return size() == 0; }
+        const EmojiEntry& operator[](std::size_t index) const;
+        const EmojiEntry& front() const { return (*this)[0]; }
+        const_iterator begin() const { return {this, 0}; }
+        const_iterator end() const { return {this, size()}; }
+        // Where the entry with this id is shown; none when it is not.
+        std::optional<std::size_t> indexOf(std::string_view id) const;
+
+      private:
+        friend class LibraryViewModel;
+        const EmojiDatabase* db_ = nullptr;
+        // Rows of the database's index, or (marked) places in its base list where that list is
+        // kept apart from the combined one.
+        std::vector<std::uint32_t> places_;
+        std::shared_ptr<const std::vector<EmojiEntry>> copies_;
+    };
+
     using InsertHandler = std::function<void(const std::string& text, bool keepWindowOpen)>;
     using CopyHandler = std::function<void(const std::string& text)>;
 
@@ -77,7 +126,7 @@ class LibraryViewModel {
     OwnedPublished<ContentFilter, LibraryViewModel> contentFilter{ContentFilter::all};
     OwnedPublished<std::optional<std::string>, LibraryViewModel> selectedEntryID;
     OwnedPublished<int, LibraryViewModel> selectedVariantIndex{0};
-    OwnedPublished<std::vector<EmojiEntry>, LibraryViewModel> visibleEntries;
+    OwnedPublished<VisibleEntries, LibraryViewModel> visibleEntries;
     // The name of the application insertions go to; none when no target was captured.
     OwnedPublished<std::optional<std::string>, LibraryViewModel> insertionTargetName;
 
@@ -154,11 +203,18 @@ class LibraryViewModel {
     void changeBrowseSection(BrowseSection section);
     void normalizeBrowseSectionForCurrentFilter();
     void rebuildVisibleEntries();
-    std::vector<EmojiEntry> entriesForCurrentSection() const;
-    std::vector<EmojiEntry> entriesForCurrentFilter() const;
-    std::vector<EmojiEntry> orderedAllEntries() const;
-    std::vector<EmojiEntry> recentEntries() const;
-    std::vector<EmojiEntry> search(const std::vector<EmojiEntry>& base) const;
+    using Places = std::vector<std::uint32_t>;
+    Places entriesForCurrentSection() const;
+    Places entriesForCurrentFilter() const;
+    Places orderedAllEntries() const;
+    Places baseEntries() const;
+    Places recentEntries() const;
+    Places rowsWithPrefix(std::string_view prefix) const;
+    Places search(const Places& base) const;
+    // The entry at a place of the database's lists.
+    const EmojiEntry& entryAt(std::uint32_t place) const;
+    // Copies the entries shown, for the database is about to replace the lists they are kept in.
+    void keepCopiesOfVisibleEntries();
     bool belongsToCurrentFilter(const EmojiEntry& entry) const;
     std::optional<std::size_t> currentSelectedIndex() const;
     int effectiveKeyboardColumnCount() const;

@@ -247,5 +247,19 @@ TEST_F(LibraryViewModelTest, PinMovesStayInsideThePinList) {
     EXPECT_EQ(collections.pinnedIDs(), (IDs{"smile", "wave"}));
 }
 
+TEST(LibraryTextEntryTest, KindAndCategoryDecideWhetherAnEntryIsShownAsText) {
+    const std::pair<EmojiEntry, bool> cases[] = {
+        {entry("emoticon-x", ":)", "smile", "Smileys & Emotion"), true},
+        {entry("a", "x", "a", " Snippets "), true},
+        {entry("b", "x", "b", "EMOTICONS"), true},
+        {entry("c", "x", "c", "\tGlyphs\n"), true},
+        {entry("d", "x", "d", "Glyph"), false},
+        {entry("e", "x", "e", "Smileys & Emotion"), false},
+        {entry("f", "x", "f", "\uFF27lyphs"), false},
+        {entry("g", "x", "g", "   "), false},
+    };
+    for (const auto& [e, text] : cases) EXPECT_EQ(LibraryViewModel::isTextEntry(e), text) << e.category;
+}
+
 }  // namespace
 }  // namespace mosaiko::testing

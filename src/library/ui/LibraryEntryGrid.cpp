@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -80,11 +81,7 @@ void LibraryEntryGrid::refresh() {
     if (std::exchange(scrollPending_, false)) scrollToSelection();
     // A new list's texts are drawn while the rest of the window is brought up to date.
     prefetchTexts();
-    if (hoveredID_) {
-        const auto& visible = model_.visibleEntries();
-        if (std::none_of(visible.begin(), visible.end(), [&](const auto& e) { return e.id == *hoveredID_; }))
-            hoveredID_.reset();
-    }
+    if (hoveredID_ && !model_.visibleEntries().indexOf(*hoveredID_)) hoveredID_.reset();
 }
 
 void LibraryEntryGrid::scrollToTop() {
@@ -93,13 +90,10 @@ void LibraryEntryGrid::scrollToTop() {
 }
 
 void LibraryEntryGrid::scrollToSelection() {
-    const auto& visible = model_.visibleEntries();
     const auto& id = model_.selectedEntryID();
-    if (!id) return;
-    const auto found =
-        std::find_if(visible.begin(), visible.end(), [&](const auto& e) { return e.id == *id; });
-    if (found == visible.end()) return;
-    const QRect cell = cellRect(static_cast<int>(found - visible.begin()));
+    const auto index = id ? model_.visibleEntries().indexOf(*id) : std::nullopt;
+    if (!index) return;
+    const QRect cell = cellRect(static_cast<int>(*index));
     const int centre = cell.center().y() + verticalScrollBar()->value();
     const int target = std::clamp(centre - viewport()->height() / 2, verticalScrollBar()->minimum(),
                                   verticalScrollBar()->maximum());
@@ -155,9 +149,10 @@ auto LibraryEntryGrid::withTile(int index, bool hovered, Use&& use) const {
                                        isSelected, hovered});
 }
 
-void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered) const {
+void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered,
+                                  const EmojiGlyphCache::Request& text) const {
     const QRectF cell = cellRect(index);
-    withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell); });
+    withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell, text); });
 }
 
 std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area) const {
@@ -195,21 +190,35 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
     const auto& visible = model_.visibleEntries();
     const auto [first, end] = entriesMeeting(event->rect());
     // After a search most texts are new: they are drawn together, on several threads, first.
-    EmojiGlyphCache::prepare(textsMeeting(event->rect()), viewport()->devicePixelRatioF());
+    const auto texts = textsMeeting(event->rect());
+    EmojiGlyphCache::prepare(texts, viewport()->devicePixelRatioF());
     // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours.
     std::optional<int> hoveredIndex;
     for (int index = first; index < end; ++index) {
         if (hoveredID_ && visible[static_cast<std::size_t>(index)].id == *hoveredID_)
             hoveredIndex = index;
         else
-            paintEntry(painter, index, false);
+            paintEntry(painter, index, false, texts[static_cast<std::size_t>(index - first)]);
     }
-    if (hoveredIndex) paintEntry(painter, *hoveredIndex, true);
+    if (!fontsWarm_) {
+        // Once the window has been drawn, while the user looks at it: the first search's tiles
+        // then find their fonts loaded.
+        fontsWarm_ = true;
+        QTimer::singleShot(kWarmUpDelayMs, this, [] { warmLibraryTileFonts(); });
+    }
+    if (hoveredIndex)
+        paintEntry(painter, *hoveredIndex, true, texts[static_cast<std::size_t>(*hoveredIndex - first)]);
 }
 
 void LibraryEntryGrid::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     updateLayout();
+}
+
+void LibraryEntryGrid::hideEvent(QHideEvent* event) {
+    QAbstractScrollArea::hideEvent(event);
+    // A closed window's fonts are let go.
+    fontsWarm_ = false;
 }
 
 void LibraryEntryGrid::showEvent(QShowEvent* event) {

@@ -50,6 +50,7 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -64,7 +65,7 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Builds the tile of the entry at `index` and hands it to `use`.
     template <class Use>
     auto withTile(int index, bool hovered, Use&& use) const;
-    void paintEntry(QPainter& painter, int index, bool hovered) const;
+    void paintEntry(QPainter& painter, int index, bool hovered, const EmojiGlyphCache::Request& text) const;
     // The entries [first, end) whose tiles meet `area` of the viewport.
     std::pair<int, int> entriesMeeting(const QRect& area) const;
     std::vector<EmojiGlyphCache::Request> textsMeeting(const QRect& area) const;
@@ -76,6 +77,9 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     LibraryGridMetrics metrics_;
     std::optional<std::string> hoveredID_;
     bool scrollPending_ = false;
+    // Whether the tiles' fonts have been loaded since the grid was shown.
+    bool fontsWarm_ = false;
+    static constexpr int kWarmUpDelayMs = 150;
     Cancellable selectionWatch_;
     QPropertyAnimation* scrollAnimation_;
 };

@@ -1,6 +1,9 @@
 #include "library/ui/LibraryEntryTiles.hpp"
 
+#include <QFontMetricsF>
 #include <QPainterPath>
+#include <QStaticText>
+#include <utility>
 
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
@@ -81,7 +84,44 @@ void paintText(QPainter& painter, const QRectF& tile, const QRectF& body, const 
     painter.restore();
 }
 
+// "▾" in the bottom-trailing corner, laid out once: laying the text out for every tile of every
+// redraw cost more than the rest of the tile.
+QFont badgeFont() {
+    return Typography::system(10, QFont::Bold);
+}
+
+void paintVariantsBadge(QPainter& painter, const QRectF& tile) {
+    const QFont font = badgeFont();
+    struct Badge {
+        QFont font;
+        QStaticText text;
+        double height = 0;  // of the font's line, which sits on the corner's bottom
+    };
+    static Badge badge;
+    if (badge.text.text().isEmpty() || badge.font != font) {
+        badge = {font, QStaticText(QStringLiteral("\u25BE")), QFontMetricsF(font).height()};
+        badge.text.setTextFormat(Qt::PlainText);
+        badge.text.prepare(QTransform(), font);
+    }
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(DesktopAppearance::secondaryText());
+    painter.drawStaticText(
+        QPointF(tile.right() - 5 - badge.text.size().width(), tile.bottom() - 5 - badge.height), badge.text);
+    painter.restore();
+}
+
 }  // namespace
+
+void warmLibraryTileFonts() {
+    const QFont fonts[] = {badgeFont(),
+                           Typography::emoji(37),
+                           Typography::system(37),
+                           Typography::monospaced(15),
+                           Typography::monospaced(21),
+                           Typography::system(31)};
+    for (const QFont& font : fonts) QFontMetricsF(font).height();
+}
 
 EmojiGlyphCache::Request LibraryCompactEntryTile::textRequest(double width) const {
     const QSizeF box(std::max(0.0, width - 8), std::max(0.0, tileSide - 8));
@@ -99,19 +139,13 @@ EmojiGlyphCache::Request LibraryCompactEntryTile::textRequest(double width) cons
             {0.25, false, Qt::AlignHCenter, 1}};
 }
 
-void LibraryCompactEntryTile::paint(QPainter& painter, const QRectF& cell) const {
+void LibraryCompactEntryTile::paint(QPainter& painter, const QRectF& cell,
+                                    const EmojiGlyphCache::Request& text) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
     const QRectF body = paintBody(painter, tile, {13, 0.035, 1.02, 0.12}, isSelected, isHovered);
-    paintText(painter, tile, body, {4, 4}, textRequest(cell.width()));
+    paintText(painter, tile, body, {4, 4}, text);
     if (isPinned) paintPin(painter, tile, 9, 5);
-    if (supportsVariants && !isTextEntry) {
-        painter.save();
-        painter.setFont(Typography::system(10, QFont::Bold));
-        painter.setPen(DesktopAppearance::secondaryText());
-        painter.drawText(tile.adjusted(0, 0, -5, -5), Qt::AlignRight | Qt::AlignBottom,
-                         QStringLiteral("\u25BE"));
-        painter.restore();
-    }
+    if (supportsVariants && !isTextEntry) paintVariantsBadge(painter, tile);
 }
 
 EmojiGlyphCache::Request LibraryWideTextTile::textRequest(double width) const {
@@ -122,10 +156,11 @@ EmojiGlyphCache::Request LibraryWideTextTile::textRequest(double width) const {
             {0.52, true, Qt::AlignHCenter, 1}};
 }
 
-void LibraryWideTextTile::paint(QPainter& painter, const QRectF& cell) const {
+void LibraryWideTextTile::paint(QPainter& painter, const QRectF& cell,
+                                const EmojiGlyphCache::Request& text) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), kHeight);
     const QRectF body = paintBody(painter, tile, {13, 0.035, 1.01, 0}, isSelected, isHovered);
-    paintText(painter, tile, body, {12, 0}, textRequest(cell.width()));
+    paintText(painter, tile, body, {12, 0}, text);
     if (isPinned) paintPin(painter, tile, 9, 5);
 }
 
@@ -137,10 +172,11 @@ EmojiGlyphCache::Request LibraryGlyphTile::textRequest(double width) const {
             {0.3, false, Qt::AlignHCenter, 1}};
 }
 
-void LibraryGlyphTile::paint(QPainter& painter, const QRectF& cell) const {
+void LibraryGlyphTile::paint(QPainter& painter, const QRectF& cell,
+                             const EmojiGlyphCache::Request& text) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
     const QRectF body = paintBody(painter, tile, {12, 0.03, 1.02, 0.10}, isSelected, isHovered);
-    paintText(painter, tile, body, {3, 3}, textRequest(cell.width()));
+    paintText(painter, tile, body, {3, 3}, text);
     if (isPinned) paintPin(painter, tile, 8, 4);
 }
 

@@ -13,7 +13,7 @@ namespace mosaiko {
 // a pin badge, and a normal, hovered or selected look: selection decides the colours, the pointer
 // alone the slight enlargement and the shadow. Its text is drawn through the glyph image cache;
 // textRequest() tells, for a cell `width` wide, what it will ask of it, so that a grid can have
-// the texts of a whole screen drawn at once before it paints.
+// the texts of a whole screen drawn at once before it paints, and hand each tile its request.
 
 // Emoji (and, on the all tab, every other kind) in square tiles.
 struct LibraryCompactEntryTile {
@@ -26,7 +26,11 @@ struct LibraryCompactEntryTile {
     bool isHovered = false;
 
     EmojiGlyphCache::Request textRequest(double width) const;
-    void paint(QPainter& painter, const QRectF& cell) const;
+    void paint(QPainter& painter, const QRectF& cell) const {
+        paint(painter, cell, textRequest(cell.width()));
+    }
+    // With the text request the grid made for the cell already.
+    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
 };
 
 // Emoticons, in wide tiles of a fixed height.
@@ -39,7 +43,11 @@ struct LibraryWideTextTile {
     bool isHovered = false;
 
     EmojiGlyphCache::Request textRequest(double width) const;
-    void paint(QPainter& painter, const QRectF& cell) const;
+    void paint(QPainter& painter, const QRectF& cell) const {
+        paint(painter, cell, textRequest(cell.width()));
+    }
+    // With the text request the grid made for the cell already.
+    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
 };
 
 // Glyphs, in square tiles.
@@ -51,7 +59,15 @@ struct LibraryGlyphTile {
     bool isHovered = false;
 
     EmojiGlyphCache::Request textRequest(double width) const;
-    void paint(QPainter& painter, const QRectF& cell) const;
+    void paint(QPainter& painter, const QRectF& cell) const {
+        paint(painter, cell, textRequest(cell.width()));
+    }
+    // With the text request the grid made for the cell already.
+    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
 };
+
+// Loads the fonts the tiles draw with: the first drawing that needs one would look it up (the
+// program lets the fonts go whenever a window closes).
+void warmLibraryTileFonts();
 
 }  // namespace mosaiko

@@ -1,5 +1,6 @@
 #include "library/ui/LibraryInspectorView.hpp"
 
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -73,7 +74,14 @@ class LibraryInspectorView::PreviewCard final : public QWidget {
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override {
         const auto [font, fitting] = look();
-        const double content = LibraryText::measure(text_, font, width - 2 * kPadding, fitting).height;
+        // A colour emoji is one line of its font, never shrunk: laying it out to measure it would
+        // load its bitmap once more.
+        const bool emojiLine = !isTextEntry_ && !text_.isEmpty() && width > 2 * kPadding &&
+                               (font.styleStrategy() & QFont::NoFontMerging) &&
+                               font.family() == Typography::emojiFamily;
+        const double content = emojiLine
+                                   ? QFontMetricsF(font).height()
+                                   : LibraryText::measure(text_, font, width - 2 * kPadding, fitting).height;
         return static_cast<int>(std::ceil(std::max<double>(kMinimumContentHeight, content))) + 2 * kPadding;
     }
     QSize sizeHint() const override { return {254, heightForWidth(254)}; }

@@ -89,7 +89,7 @@ void LibraryPinsPane::refresh() {
     }
 
     // The visible entries are the pins only while the pins tab is open.
-    static const std::vector<EmojiEntry> none;
+    static const LibraryViewModel::VisibleEntries none;
     const bool onPinsTab = model_.contentFilter() == LibraryViewModel::ContentFilter::pins;
     const auto& visible = onPinsTab ? model_.visibleEntries() : none;
     const auto& selected = model_.selectedEntryID();

@@ -1,6 +1,7 @@
 #include "library/ui/LibraryView.hpp"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -326,6 +327,9 @@ void LibraryView::refresh() {
     }
     inspectorColumn_->setVisible(filter != Filter::pins);
     if (showsInspector()) inspector_->refresh();
+    // The columns take the sizes of their new texts now, so that the window is drawn once, at
+    // those sizes, rather than drawn and then laid out and drawn again.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
 }
 
 void LibraryView::refreshSidebar() {
@@ -377,16 +381,16 @@ void LibraryView::refreshSidebar() {
             colourSidebarItem(*item, palette());
         }
     }
-    sidebar_->setCurrentItem(nullptr);
-    for (int row = 0; row < sidebar_->count(); ++row) {
+    QListWidgetItem* current = nullptr;
+    for (int row = 0; row < sidebar_->count() && !current; ++row) {
         QListWidgetItem* item = sidebar_->item(row);
         const QVariant index = item->data(kSectionRole);
         if (index.isValid() &&
-            shownSections_[static_cast<std::size_t>(index.toInt())] == model_.browseSection()) {
-            sidebar_->setCurrentItem(item);
-            break;
-        }
+            shownSections_[static_cast<std::size_t>(index.toInt())] == model_.browseSection())
+            current = item;
     }
+    // Choosing the same row again would redraw the list.
+    if (sidebar_->currentItem() != current) sidebar_->setCurrentItem(current);
 }
 
 void LibraryView::editSnippet(const CustomSnippet& snippet) {
