@@ -283,6 +283,44 @@ TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
 INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion,
                          ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
 
+// ---------------------------------------------------------------- keys on remapped keycodes
+
+class RemappedKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+// A character that another tool types on a spare keycode it maps for the moment (as auto-type tools
+// do) is held like any other key: an instant-open search keeps it to itself, and typed the moment
+// Return inserts, it lands after the insertion, which erases exactly the typed query.
+TEST_P(RemappedKeysInClients, AreHeldLikeAnyOtherKey) {
+    startProgram();
+    TextClient* client = startClient(GetParam());
+    if (!client || HasFailure()) return;
+    type("x;;");
+    ASSERT_TRUE(program().waitForPanel(true));
+    type("é");
+    press({"Escape"});
+    EXPECT_TRUE(program().waitForPanel(false));
+
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    type(" ;smi");
+    oracle.type(" ;smi");
+    oracle.wait(0.4);
+    ASSERT_TRUE(program().waitForPanel(true));
+    // At an auto-type tool's pace: the key it maps lasts a few dozen milliseconds (with none, it is
+    // given back before applications read it, with the program or without).
+    ASSERT_EQ(0, session().xdotool({"key", "--delay", "0", "Return", "type", "--delay", "50", "é"}));
+    oracle.type("⏎");
+    const std::string expected = "x " + oracle.takeInsertedText() + "é" + client->finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, RemappedKeysInClients,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+
 // ---------------------------------------------------------------- a second layout
 
 class TypingWithTwoLayouts : public DesktopTest, public ::testing::WithParamInterface<Kind> {

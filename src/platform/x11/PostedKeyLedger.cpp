@@ -92,12 +92,12 @@ void PostedKeyLedger::removeRetyper(const void* owner) {
     retyper_ = nullptr;
 }
 
-bool PostedKeyLedger::retypeLater(unsigned keycode, unsigned state) {
+bool PostedKeyLedger::retypeLater(unsigned keycode, unsigned state, const std::string& characters) {
     // Called under the lock, so that the retyper cannot go away meanwhile.
     std::lock_guard lock(mutex_);
     if (!retyper_) return false;
     ++posting_;
-    retyper_(keycode, state);
+    retyper_(keycode, state, characters);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "platform/KeyEvent.hpp"
@@ -24,10 +25,10 @@ class PostedKeyLedger {
   public:
     // The user data of a press the key tap held back and the poster typed again.
     static constexpr std::int64_t retypedUserData = kRetypedEventMarker;
-    // Types a held-back press (an X keycode, with the X modifier state it was typed in) again,
-    // after whatever the poster has taken on so far. Called with the ledger locked: it must not
-    // call the ledger.
-    using Retyper = std::function<void(unsigned keycode, unsigned state)>;
+    // Types a held-back press (an X keycode, with the X modifier state it was typed in, and the
+    // characters it typed then) again, after whatever the poster has taken on so far. Called with
+    // the ledger locked: it must not call the ledger.
+    using Retyper = std::function<void(unsigned keycode, unsigned state, const std::string& characters)>;
 
     explicit PostedKeyLedger(double lifetimeSeconds = 2.0) : lifetime_(lifetimeSeconds) {}
 
@@ -66,7 +67,7 @@ class PostedKeyLedger {
     void removeRetyper(const void* owner);
     // Hands a held-back press to the retyper, as events taken on (the retyper ends them once
     // typed); false when there is no retyper.
-    bool retypeLater(unsigned keycode, unsigned state);
+    bool retypeLater(unsigned keycode, unsigned state, const std::string& characters = {});
 
   private:
     struct Record {

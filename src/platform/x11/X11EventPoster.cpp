@@ -16,6 +16,7 @@
 #include <iostream>
 
 #include "platform/MainLoop.hpp"
+#include "platform/Text.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11KeyMapping.hpp"
@@ -155,16 +156,18 @@ X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options opti
       record_(
           std::make_unique<RemappedKeycodes>(options_.recordDirectory, displayKeyOf(options_.displayName))) {
     thread_ = std::thread([this] { run(); });
-    options_.ledger->setRetyper(this, [this](unsigned keycode, unsigned state) {
-        Job job;
-        job.retypedKeycode = keycode;
-        job.retypedState = state;
-        {
-            std::lock_guard lock(mutex_);
-            jobs_.push_back(std::move(job));
-        }
-        wake_.notify_all();
-    });
+    options_.ledger->setRetyper(this,
+                                [this](unsigned keycode, unsigned state, const std::string& characters) {
+                                    Job job;
+                                    job.retypedKeycode = keycode;
+                                    job.retypedState = state;
+                                    job.retypedText = characters;
+                                    {
+                                        std::lock_guard lock(mutex_);
+                                        jobs_.push_back(std::move(job));
+                                    }
+                                    wake_.notify_all();
+                                });
 }
 
 X11EventPoster::~X11EventPoster() {
@@ -249,6 +252,8 @@ std::size_t X11EventPoster::freeKeycodes() {
 }
 
 void X11EventPoster::run() {
+    // The spare keycodes are known from the start, also to tell a held-back press on one of them.
+    if (display_->isConnected()) options_.ledger->markOwnKeycodes(spareKeycodes());
     std::unique_lock lock(mutex_);
     while (true) {
         if (jobs_.empty()) {
@@ -386,7 +391,7 @@ void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead) {
 }
 
 void X11EventPoster::perform(const Job& job) {
-    if (job.retypedKeycode != 0) return retype(job.retypedKeycode, job.retypedState);
+    if (job.retypedKeycode != 0) return retype(job);
     if (job.keyDown && !prepareBatch()) return;
     if (job.text) {
         typeText(job);
@@ -395,14 +400,25 @@ void X11EventPoster::perform(const Job& job) {
     }
 }
 
-void X11EventPoster::retype(unsigned keycode, unsigned state) {
+void X11EventPoster::retype(const Job& job) {
     // With the modifiers it was typed with; once the user has let go of the key, since a key that is
     // down would not go down again.
     Display* display = display_->get();
+    const unsigned keycode = job.retypedKeycode;
     const double deadline = now() + 1.0;
     while (!stopNow_ && isDown(display, keycode) && now() < deadline) sleepFor(0.005);
+    // A spare keycode that another program mapped for a moment, to type a character of its own on
+    // it, may hold nothing by now: the character itself is typed.
+    if (!job.retypedText.empty() && options_.ledger->ownKeycodes().count(keycode)) {
+        Job text;
+        text.text = true;
+        text.keysyms = keysymsOfText(text::utf16(job.retypedText));
+        text.userData = PostedKeyLedger::retypedUserData;
+        if (prepareBatch()) typeText(text);
+        return;
+    }
     options_.ledger->expect(keycode, PostedKeyLedger::retypedUserData, now());
-    typeKeyAgain(display, keycode, state);
+    typeKeyAgain(display, keycode, job.retypedState);
 }
 
 void X11EventPoster::typeKey(const Job& job) {
@@ -466,23 +482,27 @@ void X11EventPoster::typeText(const Job& job) {
     }
 }
 
-bool X11EventPoster::discoverSlots() {
-    // Spare keycodes: those without any symbol in the current mapping.
+std::vector<unsigned> X11EventPoster::spareKeycodes() {
+    // Those without any symbol in the current mapping.
+    std::vector<unsigned> keycodes;
     Display* display = display_->get();
     int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
     XDisplayKeycodes(display, &minKeycode, &maxKeycode);
     KeySym* map = XGetKeyboardMapping(display, static_cast<::KeyCode>(minKeycode),
                                       maxKeycode - minKeycode + 1, &perKeycode);
-    if (!map) return false;
+    if (!map) return keycodes;
     for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
         const KeySym* syms = map + (keycode - minKeycode) * perKeycode;
-        if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; })) {
-            slots_.push_back({static_cast<unsigned>(keycode), 0, -1e9});
-        }
+        if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
+            keycodes.push_back(static_cast<unsigned>(keycode));
     }
     XFree(map);
-    std::vector<unsigned> keycodes;
-    for (const Slot& slot : slots_) keycodes.push_back(slot.keycode);
+    return keycodes;
+}
+
+bool X11EventPoster::discoverSlots() {
+    const std::vector<unsigned> keycodes = spareKeycodes();
+    for (unsigned keycode : keycodes) slots_.push_back({keycode, 0, -1e9});
     options_.ledger->markOwnKeycodes(keycodes);  // before any of them is remapped
     usableSlots_ = slots_.size();
     return !slots_.empty();
@@ -502,13 +522,15 @@ bool X11EventPoster::mapOntoSlots(const std::vector<unsigned long>& keysyms) {
         }
     }
     if (missing.empty()) return true;
-    // Free slots first, then those used longest ago.
+    // Free slots first, the highest keycodes first (a tool that maps a keycode for a moment takes
+    // the lowest free one), then those used longest ago.
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         if (!kept[i]) order.push_back(i);
     }
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         if ((slots_[a].keysym == 0) != (slots_[b].keysym == 0)) return slots_[a].keysym == 0;
+        if (slots_[a].keysym == 0) return slots_[a].keycode > slots_[b].keycode;
         return slots_[a].lastUsed < slots_[b].lastUsed;
     });
     if (order.size() < missing.size()) return false;

@@ -88,6 +88,7 @@ class X11EventPoster {
         std::int64_t userData = 0;
         unsigned retypedKeycode = 0;  // a press of the user's that the key tap held back
         unsigned retypedState = 0;    // and the modifiers it was typed with
+        std::string retypedText;      // and what it typed
     };
     struct Slot {
         unsigned keycode = 0;
@@ -100,7 +101,7 @@ class X11EventPoster {
     void perform(const Job& job);
     void typeText(const Job& job);
     void typeKey(const Job& job);
-    void retype(unsigned keycode, unsigned state);
+    void retype(const Job& job);
     // Waits until Control, Alt and Super are up (a second at most), then learns the keyboard's
     // state; false once stopped.
     bool prepareBatch();
@@ -117,6 +118,7 @@ class X11EventPoster {
     // Waits while the key tap is more than `keysAhead` keys behind with the keys typed so far.
     void keepPaceWithTheTap(std::size_t keysAhead);
     void restoreKeycodes(const std::vector<unsigned>& keycodes);
+    std::vector<unsigned> spareKeycodes();
     bool discoverSlots();
     bool mapOntoSlots(const std::vector<unsigned long>& keysyms);
     unsigned keycodeOnSlot(unsigned long keysym) const;

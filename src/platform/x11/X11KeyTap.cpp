@@ -170,6 +170,7 @@ class TapConnection final : public KeyTapRules::Server {
     // Reads and handles every event that has arrived.
     void readEvents() {
         while (display_.isConnected() && XPending(d_) > 0) {
+            if (XEventsQueued(d_, QueuedAlready) > 1) readAnnouncedMappings();
             XEvent event;
             XNextEvent(d_, &event);
             handle(event);
@@ -226,8 +227,11 @@ class TapConnection final : public KeyTapRules::Server {
                 [this](unsigned keycode, unsigned state) { return retypeLater(keycode, state); }};
     }
 
-    // The press typed again after the program's text, with the modifiers it was typed with.
-    bool retypeLater(unsigned keycode, unsigned state) { return ledger_->retypeLater(keycode, state); }
+    // The press typed again after the program's text, with the modifiers it was typed with, and
+    // what it typed when it came (its key may mean something else by then).
+    bool retypeLater(unsigned keycode, unsigned state) {
+        return ledger_->retypeLater(keycode, state, typed_[keycode & 0xFF]);
+    }
 
     unsigned coreState() const { return withGroup(mods_); }
     unsigned withGroup(unsigned state) const {
@@ -236,6 +240,17 @@ class TapConnection final : public KeyTapRules::Server {
 
     void handle(XEvent& event) {
         if (event.type == MappingNotify) {
+            takeAnnouncedMapping(event.xmapping);
+            // The server announces a change once for every keyboard device: read once for all.
+            XEvent next;
+            while (XEventsQueued(d_, QueuedAlready) > 0 && XPeekEvent(d_, &next) &&
+                   next.type == MappingNotify &&
+                   next.xmapping.first_keycode == event.xmapping.first_keycode &&
+                   next.xmapping.count == event.xmapping.count &&
+                   next.xmapping.request == event.xmapping.request) {
+                XNextEvent(d_, &next);
+                takeAnnouncedMapping(next.xmapping);
+            }
             XRefreshKeyboardMapping(&event.xmapping);
             translator_.refresh();
             grabs_.refreshMapping();
@@ -304,6 +319,8 @@ class TapConnection final : public KeyTapRules::Server {
         // The layout group as the server announced it (on this connection, before the key).
         const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
         KeyEvent event = translator_.press(keycode, state);
+        fillInCharacters(keycode, event);
+        typed_[keycode] = event.characters;
         event.held = grabbed.has_value();
         lastFlags_ = event.modifierFlags;
         if (event.type == KeyEvent::Type::flagsChanged) {
@@ -341,8 +358,15 @@ class TapConnection final : public KeyTapRules::Server {
         if (const auto it = std::find(unheld.begin(), unheld.end(), key.time); it != unheld.end()) {
             unheld.erase(it);
             // Typed while the keyboard waited for the press that made the program type: it comes
-            // after the program's text, as the handler, which heard of it afterwards, expects.
-            letGo(!(ledger_->isTyping(now()) && retypeLater(key.keycode, withGroup(key.state))));
+            // after the program's text, as the handler, which heard of it afterwards, expects. A
+            // key another program mapped for a moment and has given back by now would type
+            // nothing in the application: its character is typed instead, before the keys after it.
+            const unsigned keycode = key.keycode & 0xFF;
+            const bool gone = !typed_[keycode].empty() && translator_.press(keycode, 0).characters.empty();
+            const bool retype =
+                (gone || ledger_->isTyping(now())) && retypeLater(key.keycode, withGroup(key.state));
+            if (retype) rules_.tick(now());  // every key held while it is typed
+            letGo(!retype);
             return;
         }
         if (isRepeatAfterRelease(key)) {
@@ -350,6 +374,8 @@ class TapConnection final : public KeyTapRules::Server {
             return;
         }
         KeyEvent event = translator_.press(key.keycode, withGroup(key.state));
+        fillInCharacters(key.keycode, event);
+        typed_[key.keycode & 0xFF] = event.characters;
         if (event.type == KeyEvent::Type::flagsChanged) {
             letGo(true);
             return;
@@ -410,11 +436,77 @@ class TapConnection final : public KeyTapRules::Server {
     }
 
     // The grabs for the holds; every key while a modifier they name is in effect.
+    // A tool that maps a spare key for a moment (auto-type tools do) gives it back soon after
+    // typing on it, maybe before the tap has come to the press; by then the server's mapping says
+    // nothing of what the press typed. So the keys a mapping change names are read as soon as its
+    // announcement is seen, and taken in when the announcement's turn comes, before the keys that
+    // came after it.
+    void readAnnouncedMappings() {
+        auto collect = [](Display*, XEvent* e, XPointer arg) -> int {
+            auto& queued = *reinterpret_cast<std::vector<XMappingEvent>*>(arg);
+            if (isKeyboardMapping(*e)) queued.push_back(e->xmapping);
+            return False;
+        };
+        std::vector<XMappingEvent> queued;  // every announcement queued now, in order
+        XEvent ignored;
+        XCheckIfEvent(d_, &ignored, collect, reinterpret_cast<XPointer>(&queued));
+        // The first of them are those read before.
+        for (std::size_t i = announcedMappings_.size(); i < queued.size(); ++i) {
+            const XMappingEvent& mapping = queued[i];
+            const bool sameAsBefore = i > 0 && queued[i - 1].first_keycode == mapping.first_keycode &&
+                                      queued[i - 1].count == mapping.count;
+            announcedMappings_.push_back(sameAsBefore ? announcedMappings_.back()
+                                                      : mappedKeysyms(mapping.first_keycode, mapping.count));
+        }
+    }
+
+    static bool isKeyboardMapping(const XEvent& event) {
+        return event.type == MappingNotify && event.xmapping.request == MappingKeyboard;
+    }
+
+    std::vector<KeySym> mappedKeysyms(int first, int count) {
+        std::vector<KeySym> keysyms(static_cast<std::size_t>(std::max(count, 0)), NoSymbol);
+        int perKeycode = 0;
+        if (count <= 0) return keysyms;
+        if (KeySym* map = XGetKeyboardMapping(d_, static_cast<::KeyCode>(first), count, &perKeycode)) {
+            for (int i = 0; i < count && perKeycode > 0; ++i)
+                keysyms[static_cast<std::size_t>(i)] = map[i * perKeycode];
+            XFree(map);
+        }
+        return keysyms;
+    }
+
+    // What the keys of a mapping change were mapped to when its announcement was first seen.
+    void takeAnnouncedMapping(const XMappingEvent& mapping) {
+        if (mapping.request != MappingKeyboard) return;
+        std::vector<KeySym> keysyms;
+        if (announcedMappings_.empty()) {
+            keysyms = mappedKeysyms(mapping.first_keycode, mapping.count);
+        } else {
+            keysyms = std::move(announcedMappings_.front());
+            announcedMappings_.pop_front();
+        }
+        for (std::size_t i = 0; i < keysyms.size(); ++i) {
+            const std::size_t keycode = static_cast<std::size_t>(mapping.first_keycode) + i;
+            if (keycode < announcedKeysyms_.size()) announcedKeysyms_[keycode] = keysyms[i];
+        }
+    }
+
+    // A press whose key the server's mapping no longer names types what the key was mapped to.
+    void fillInCharacters(unsigned keycode, KeyEvent& event) const {
+        if (event.type != KeyEvent::Type::keyDown || !event.characters.empty()) return;
+        const KeySym keysym = announcedKeysyms_[keycode & 0xFF];
+        if (keysym == NoSymbol) return;
+        event.characters = X11KeyMapping::characters(keysym, false);
+        event.charactersIgnoringModifiers = event.characters;
+    }
+
     void placeGrabs() {
         KeyHolds holds = holds_;
         everyKeyByModifiersPlaced_ = everyKeyByModifiers();
         holds.everyKey |= everyKeyByModifiersPlaced_;
-        grabs_.place(holds, ledger_->ownKeycodes());
+        grabs_.place(holds);
+        readAnnouncedMappings();  // placing them took a while
         // Placing may have replaced a key's grabs, ours for its repeats among them.
         for (const auto& [keycode, state] : repeatGrabs_) grabRepeats(keycode, state);
     }
@@ -477,6 +569,11 @@ class TapConnection final : public KeyTapRules::Server {
     // By keycode: the server times of presses reported as not held, and the last raw events.
     std::array<std::vector<Time>, 256> passedUnheld_;
     std::array<std::deque<std::pair<Time, bool>>, 256> rawHistory_;
+    std::array<std::string, 256> typed_;  // what each key's last press typed
+    // Keysyms read for announced mapping changes not taken in yet, in order, and for each keycode
+    // what the last change taken in mapped it to.
+    std::deque<std::vector<KeySym>> announcedMappings_;  // of the keyboard announcements queued
+    std::array<KeySym, 256> announcedKeysyms_{};
     std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
     std::set<unsigned> down_;                   // keys down now, as observed
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state

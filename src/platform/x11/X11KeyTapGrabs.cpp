@@ -62,18 +62,20 @@ void X11KeyTapGrabs::refreshMapping() {
     }
 }
 
-X11KeyTapGrabs::Grabs X11KeyTapGrabs::wanted(const KeyHolds& holds, const std::set<unsigned>& own) const {
+X11KeyTapGrabs::Grabs X11KeyTapGrabs::wanted(const KeyHolds& holds) const {
     Grabs wanted;
     if (holds.empty()) return wanted;
     for (int code = minKeycode_; code <= maxKeycode_; ++code) {
         const auto keycode = static_cast<unsigned>(code);
         const Key& key = keys_[keycode];
-        if (key.modifier || key.symbolless) continue;
-        // Every key, also one another program maps for a moment to type a character of its own.
+        if (key.modifier) continue;
+        // Every key, also a spare one that another program may map at any moment. The program's
+        // own presses on its spare keys are told apart by the ledger, and pass at once.
         if (holds.everyKey) {
-            if (!own.count(keycode)) wanted[keycode] = {kAnyModifier};
+            wanted[keycode] = {kAnyModifier};
             continue;
         }
+        if (key.symbolless) continue;
         for (const KeyHold& hold : holds.keys) {
             const bool matches = hold.character.empty()
                                      ? key.virtualKeyCode == hold.keyCode
@@ -93,8 +95,8 @@ X11KeyTapGrabs::Grabs X11KeyTapGrabs::wanted(const KeyHolds& holds, const std::s
     return wanted;
 }
 
-void X11KeyTapGrabs::place(const KeyHolds& holds, const std::set<unsigned>& ownKeycodes) {
-    wanted_ = wanted(holds, ownKeycodes);
+void X11KeyTapGrabs::place(const KeyHolds& holds) {
+    wanted_ = wanted(holds);
     Grabs want = wanted_;
     if (kept_) want[*kept_] = {kAnyModifier};
     const Window root = DefaultRootWindow(display_);

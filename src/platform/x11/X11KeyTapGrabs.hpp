@@ -32,9 +32,10 @@ class X11KeyTapGrabs {
     // right now, which giving it up would lose.
     void refreshMapping();
 
-    // Grabs exactly what `holds` need. Keycodes in `ownKeycodes` (those this program maps to type
-    // its text on) are left alone by a hold of every key: its own text need not wait for it.
-    void place(const KeyHolds& holds, const std::set<unsigned>& ownKeycodes = {});
+    // Grabs exactly what `holds` need. A hold of every key takes every keycode that is not a
+    // modifier, also those without any symbol now: another program may map one for a moment and
+    // type a character on it at once (auto-type tools do), too soon for a grab placed afterwards.
+    void place(const KeyHolds& holds);
     // Keeps `keycode` grabbed in every state whatever the holds, until keep() names another key or
     // none; the key's grabs are then what the holds want again.
     void keep(std::optional<unsigned> keycode);
@@ -59,7 +60,7 @@ class X11KeyTapGrabs {
         std::vector<std::string> characters;  // what it types in any group at any level
     };
 
-    Grabs wanted(const KeyHolds& holds, const std::set<unsigned>& ownKeycodes) const;
+    Grabs wanted(const KeyHolds& holds) const;
     // Grabs these combinations (keycode, state), noting those another client holds.
     void grab(const std::vector<std::pair<unsigned, unsigned>>& combinations);
     // Replaces the key's grabs by these states (none: no grab).
