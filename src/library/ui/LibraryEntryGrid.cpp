@@ -34,6 +34,8 @@ LibraryEntryGrid::LibraryEntryGrid(LibraryViewModel& model, PreferencesStore& pr
     viewport()->setFocusPolicy(Qt::NoFocus);
     viewport()->setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
+    // The grid fills its own background: the window and the view under it are not drawn first.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     scrollAnimation_->setDuration(120);
     scrollAnimation_->setEasingCurve(QEasingCurve::OutCubic);
     verticalScrollBar()->setSingleStep(20);
@@ -194,6 +196,7 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.fillRect(event->rect(), viewport()->palette().color(QPalette::Window));
     const auto& visible = model_.visibleEntries();
     const auto [first, end] = entriesMeeting(event->rect());
     // After a search most texts are new: they are drawn together, on several threads, first.
