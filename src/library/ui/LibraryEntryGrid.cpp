@@ -10,8 +10,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <utility>
 
+#include "content/EmojiDatabase.hpp"
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryEntryTiles.hpp"
@@ -132,7 +134,12 @@ std::optional<int> LibraryEntryGrid::indexAt(const QPoint& position) const {
 
 template <class Use>
 auto LibraryEntryGrid::withTile(int index, bool hovered, Use&& use) const {
-    const auto& e = model_.visibleEntries()[static_cast<std::size_t>(index)];
+    return withTile(model_.visibleEntries()[static_cast<std::size_t>(index)], hovered,
+                    std::forward<Use>(use));
+}
+
+template <class Use>
+auto LibraryEntryGrid::withTile(const EmojiEntry& e, bool hovered, Use&& use) const {
     const auto& selected = model_.selectedEntryID();
     const bool isSelected = selected && *selected == e.id;
     switch (style_) {
@@ -204,7 +211,7 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
         // Once the window has been drawn, while the user looks at it: the first search's tiles
         // then find their fonts loaded.
         fontsWarm_ = true;
-        QTimer::singleShot(kWarmUpDelayMs, this, [] { warmLibraryTileFonts(); });
+        QTimer::singleShot(kWarmUpDelayMs, this, [this] { warmUpFonts(); });
     }
     if (hoveredIndex)
         paintEntry(painter, *hoveredIndex, true, texts[static_cast<std::size_t>(*hoveredIndex - first)]);
@@ -215,10 +222,41 @@ void LibraryEntryGrid::resizeEvent(QResizeEvent* event) {
     updateLayout();
 }
 
+void LibraryEntryGrid::warmUpFonts() {
+    warmLibraryTileFonts();
+    // The fonts that stand in for the characters text tiles show and their font lacks: the
+    // thread that asks for a screen of new texts draws those texts itself, in the fonts it has
+    // loaded. Loading them all takes tens of milliseconds: a few characters at a time, between
+    // other events.
+    std::set<char32_t> seen;
+    warmUpCharacters_.clear();
+    for (const EmojiEntry& e : model_.db().emojis()) {
+        if (!LibraryViewModel::isTextEntry(e)) continue;
+        withTile(e, false, [&](const auto& tile) {
+            const auto request = tile.textRequest(metrics_.columnWidth);
+            warmUpFont_ = request.font;
+            for (const char32_t c : request.text.toUcs4())
+                if (c > 0x7F && seen.insert(c).second) warmUpCharacters_ += QString::fromUcs4(&c, 1);
+        });
+    }
+    warmUpNextCharacters();
+}
+
+void LibraryEntryGrid::warmUpNextCharacters() {
+    constexpr int kCharactersAtATime = 24;
+    if (warmUpCharacters_.isEmpty() || !isVisible()) return;
+    int length = std::min<int>(kCharactersAtATime, static_cast<int>(warmUpCharacters_.size()));
+    if (length < warmUpCharacters_.size() && warmUpCharacters_[length].isLowSurrogate()) ++length;
+    EmojiGlyphCache::warmUp(warmUpCharacters_.left(length), warmUpFont_);
+    warmUpCharacters_.remove(0, length);
+    if (!warmUpCharacters_.isEmpty()) QTimer::singleShot(0, this, [this] { warmUpNextCharacters(); });
+}
+
 void LibraryEntryGrid::hideEvent(QHideEvent* event) {
     QAbstractScrollArea::hideEvent(event);
     // A closed window's fonts are let go.
     fontsWarm_ = false;
+    warmUpCharacters_.clear();
 }
 
 void LibraryEntryGrid::showEvent(QShowEvent* event) {

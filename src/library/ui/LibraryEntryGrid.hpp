@@ -65,6 +65,11 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Builds the tile of the entry at `index` and hands it to `use`.
     template <class Use>
     auto withTile(int index, bool hovered, Use&& use) const;
+    template <class Use>
+    auto withTile(const EmojiEntry& entry, bool hovered, Use&& use) const;
+    // Loads the fonts the tiles of the shown style draw with, and those standing in for them.
+    void warmUpFonts();
+    void warmUpNextCharacters();
     void paintEntry(QPainter& painter, int index, bool hovered, const EmojiGlyphCache::Request& text) const;
     // The entries [first, end) whose tiles meet `area` of the viewport.
     std::pair<int, int> entriesMeeting(const QRect& area) const;
@@ -80,6 +85,9 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Whether the tiles' fonts have been loaded since the grid was shown.
     bool fontsWarm_ = false;
     static constexpr int kWarmUpDelayMs = 150;
+    // Characters whose fonts are still to be loaded, in the font of the text tiles.
+    QString warmUpCharacters_;
+    QFont warmUpFont_;
     Cancellable selectionWatch_;
     QPropertyAnimation* scrollAnimation_;
 };

@@ -17,6 +17,7 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "platform/qt/Typography.hpp"
@@ -401,16 +402,37 @@ QThreadPool* drawingThreads() {
 
 // Texts being drawn on the drawing threads; this thread takes what is left of them, and keeps
 // them, the next time it needs any image.
+//
+// A text in another font than the colour emoji's may need fonts that stand in for some of its
+// characters: each thread finds and loads those anew, one thread at a time, at a cost of
+// milliseconds per text. The thread that asked (whose fonts stay loaded while its window shows)
+// draws those texts; the drawing threads draw the colour emoji, and then help with what is left
+// of the other texts, from the end.
 struct Batch {
-    std::vector<std::pair<ImageKey, EmojiGlyphCache::Request>> items;
+    std::vector<std::pair<ImageKey, EmojiGlyphCache::Request>> items;  // colour emoji first
     std::vector<Image> drawn;
-    std::atomic<std::size_t> next = 0;
+    std::size_t emojiCount = 0;
+    std::atomic<std::size_t> nextEmoji = 0;
+    std::mutex textsLock;
+    std::size_t textsFront = 0;  // the other texts still to draw: [textsFront, textsBack)
+    std::size_t textsBack = 0;
     double scale = 1;
     int helpers = 0;
     QSemaphore finished;
 
-    void work() {
-        for (std::size_t i; (i = next++) < items.size();) drawn[i] = render(items[i].second, scale);
+    std::optional<std::size_t> takeText(bool fromFront) {
+        const std::lock_guard lock(textsLock);
+        if (textsFront >= textsBack) return std::nullopt;
+        return fromFront ? textsFront++ : --textsBack;
+    }
+    void draw(std::size_t i) { drawn[i] = render(items[i].second, scale); }
+
+    void work(bool asker) {
+        if (asker) {
+            while (const auto i = takeText(true)) draw(*i);
+        }
+        for (std::size_t i; (i = nextEmoji++) < emojiCount;) draw(i);
+        while (const auto i = takeText(asker)) draw(*i);
     }
 };
 
@@ -420,7 +442,7 @@ std::shared_ptr<Batch>& pendingBatch() {
 }
 
 void finish(Batch& batch) {
-    batch.work();
+    batch.work(true);
     batch.finished.acquire(batch.helpers);
     for (std::size_t i = 0; i < batch.items.size(); ++i)
         keep(batch.items[i].first, std::move(batch.drawn[i]));
@@ -445,12 +467,18 @@ std::shared_ptr<Batch> start(const std::vector<EmojiGlyphCache::Request>& reques
         batch->items.emplace_back(std::move(key), request);
     }
     if (batch->items.empty()) return nullptr;
+    const auto texts = std::stable_partition(batch->items.begin(), batch->items.end(), [](const auto& item) {
+        return item.second.fitting.maxLines <= 1 && isColourEmojiFont(item.second.font);
+    });
+    batch->emojiCount = static_cast<std::size_t>(texts - batch->items.begin());
+    batch->textsFront = batch->emojiCount;
+    batch->textsBack = batch->items.size();
     batch->drawn.resize(batch->items.size());
     QThreadPool* pool = batch->items.size() > 1 ? drawingThreads() : nullptr;
     batch->helpers = pool ? std::min(pool->maxThreadCount(), static_cast<int>(batch->items.size()) - 1) : 0;
     for (int i = 0; i < batch->helpers; ++i) {
         pool->start([batch] {
-            batch->work();
+            batch->work(false);
             batch->finished.release();
         });
     }
@@ -493,6 +521,10 @@ double EmojiGlyphCache::width(const QString& text, const QFont& font) {
     const double measured = QFontMetricsF(font).horizontalAdvance(text);
     widths().insert(key, measured, 64 + static_cast<std::size_t>(text.size()) * 2);
     return measured;
+}
+
+void EmojiGlyphCache::warmUp(const QString& text, const QFont& font) {
+    if (!text.isEmpty()) layOut(prepared(text, 1), ownCopy(font), QSizeF(1e6, 1e6), 1, QTextOption::NoWrap);
 }
 
 void EmojiGlyphCache::prepare(const std::vector<Request>& requests, double deviceScale) {

@@ -53,12 +53,17 @@ class EmojiGlyphCache {
 
     // Draws the images of `requests` that are not kept yet, several at a time on worker threads,
     // and keeps them: a view about to show many new texts at once (a grid after a search) then
-    // waits for the slowest share of them instead of all of them in turn.
+    // waits for the slowest share of them instead of all of them in turn. Texts in other fonts
+    // than the colour emoji's are drawn by the calling thread first, in the fonts it has loaded.
     static void prepare(const std::vector<Request>& requests, double deviceScale);
     // Starts drawing them the same way without waiting: the next drawing of any text (or the next
     // prepare) waits for them, taking a share of what is left. A view about to show calls it
     // while the window system maps its window.
     static void prefetch(const std::vector<Request>& requests, double deviceScale);
+
+    // Loads, on the calling thread, the fonts that stand in for the characters of `text` that
+    // `font` lacks. Texts in `font` that this thread draws then find them loaded (see prepare).
+    static void warmUp(const QString& text, const QFont& font);
 
     // How `text` is broken into lines and sized to fit a box of `box` size.
     static Lines fit(const QString& text, const QFont& font, const QSizeF& box, const Fitting& fitting);
