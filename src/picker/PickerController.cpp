@@ -285,9 +285,13 @@ bool PickerController::isOwnApplication(const Dependencies::FrontmostApp& app) c
 GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
     if (!isSingleCharacter(event.characters)) return Decision::passThrough;
 
-    const auto app = dependencies_.frontmostApp();
-    if (isOwnApplication(app)) return Decision::passThrough;
-    if (prefs_.isExcluded(app.bundleID, app.name)) return Decision::passThrough;
+    // Looked up only for a key that would start something: asking the display server which
+    // application is in front takes several round trips, which every keystroke would wait behind.
+    std::optional<Dependencies::FrontmostApp> app;
+    const auto startsHere = [&] {
+        app = dependencies_.frontmostApp();
+        return !isOwnApplication(*app) && !prefs_.isExcluded(app->bundleID, app->name);
+    };
 
     const double now = dependencies_.now();
     std::vector<RecentTypedCharacter> candidates;
@@ -303,6 +307,7 @@ GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
         const std::string seq(*sequence);
         if (const auto suffix = matchedSuffix(candidates, seq)) {
             if (now - suffix->front().uptime <= quickOpenMaxGapS) {
+                if (!startsHere()) return Decision::passThrough;
                 triggerQuickOpen(static_cast<int>(charactersOf(seq).size()) - 1);
                 return Decision::swallow;
             }
@@ -311,6 +316,7 @@ GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
 
     const std::string& trigger = prefs_.inlineTrigger();
     if (matchedSuffix(candidates, trigger)) {
+        if (!startsHere()) return Decision::passThrough;
         Session s;
         s.mode = Mode::inlineMode;
         s.deleteCount = static_cast<int>(charactersOf(trigger).size());
@@ -319,7 +325,7 @@ GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
         s.showEligibleAtUptime =
             now + static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0;
         s.startedAtUptime = now;
-        s.windowID = app.windowID;
+        s.windowID = app->windowID;
         session_ = std::move(s);
         schedulePopup();
         return Decision::passThrough;

@@ -345,6 +345,33 @@ TEST_P(TypingWithTwoLayouts, AToolSwitchingGroupsTypesThroughThePickerUnchanged)
 INSTANTIATE_TEST_SUITE_P(SingleLine, TypingWithTwoLayouts,
                          ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
 
+// ---------------------------------------------------------------- dead keys
+
+class DeadKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+// A dead key pressed twice types its accent, which no query holds: the search ends there and
+// Return reaches the application, leaving the typed text as it is.
+TEST_P(DeadKeysInClients, ADeadKeyPressedTwiceEndsTheSearchWithItsAccent) {
+    if (session().run({"setxkbmap", "-layout", "us", "-variant", "intl"}) != 0)
+        GTEST_SKIP() << "setxkbmap is needed";
+    startProgram();
+    TextClient* client = startClient(GetParam());
+    if (!client || HasFailure()) return;
+    type("ab;smi");
+    ASSERT_TRUE(program().waitForPanel(true));
+    press({"dead_acute", "dead_acute"});
+    EXPECT_TRUE(program().waitForPanel(false));
+    const std::string expected = "ab;smi\u00B4" + client->finishLine();
+    EXPECT_TRUE(client->waitForText(expected))
+        << described(client->text()) << " instead of " << described(expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, DeadKeysInClients,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+
 // ---------------------------------------------------------------- editing keys
 
 class EditingKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {

@@ -233,6 +233,17 @@ TEST(PickerScenario, ExcludedAndOwnApplicationsStartNothing) {
     }
 }
 
+// Which application is in front costs the display server round trips to learn: ordinary typing
+// never asks, only a key that would start something there.
+TEST(PickerScenario, OnlyAKeyThatWouldStartSomethingAsksWhichApplicationIsInFront) {
+    PickerHarness h;
+    EXPECT_EQ(h.type("hello, world 12"), "ppppppppppppppp");
+    EXPECT_EQ(h.frontmostLookups, 0);
+    EXPECT_EQ(h.type(";"), "p");
+    EXPECT_EQ(h.frontmostLookups, 1);
+    EXPECT_TRUE(h.session());
+}
+
 TEST(PickerScenario, InstantOpen) {
     PickerHarness h;
     h.prefs.setQuickOpenTarget(QuickOpenTarget::pins);

@@ -124,7 +124,10 @@ class PickerHarness {
         d.pinnedIDs = [this] { return collections.pinnedIDs(); };
         d.hasEmoticons = [] { return true; };
         d.hasGlyphs = [] { return false; };
-        d.frontmostApp = [this] { return frontmost; };
+        d.frontmostApp = [this] {
+            ++frontmostLookups;
+            return frontmost;
+        };
         d.ownBundleID = std::string(kOwnID);
         d.bindPanelAndKeyTap(panel, keyTap);
         controller = std::make_unique<PickerController>(prefs, std::move(owned), std::move(d), loop);
@@ -165,6 +168,7 @@ class PickerHarness {
     EmojiInserter inserter = poster.makeInserter();
     FakeKeyTapSystem tapSystem;
     PickerController::Dependencies::FrontmostApp frontmost{"org.example.Editor", "Editor", {}};
+    int frontmostLookups = 0;
     PickerViewModel* model = nullptr;
     std::shared_ptr<FakePanel> panel;
     std::shared_ptr<GlobalKeyTap> keyTap;

@@ -276,6 +276,15 @@ std::string X11KeyMapping::characters(unsigned long keysym, bool control) {
     return text;
 }
 
+std::string X11KeyMapping::deadKeyAccent(unsigned long keysym) {
+    // dead_grave (0xFE50) up to dead_ogonek (0xFE5C), as the compose tables type them doubled.
+    static const char* const accents[] = {"`",      "\u00B4", "^",      "~",      "\u00AF",
+                                          "\u02D8", "\u02D9", "\u00A8", "\u02DA", "\u02DD",
+                                          "\u02C7", "\u00B8", "\u02DB"};
+    if (keysym < 0xFE50 || keysym > 0xFE5C) return {};
+    return accents[keysym - 0xFE50];
+}
+
 unsigned long X11KeyMapping::keysymForCodePoint(char32_t codePoint) {
     // Latin-1 keysyms equal their code points; everything else uses the Unicode keysym range.
     if ((codePoint >= 0x20 && codePoint <= 0x7e) || (codePoint >= 0xa0 && codePoint <= 0xff))

@@ -39,6 +39,9 @@ class X11KeyMapping {
     // Caret, editing and function keys (arrows, Home, Delete, F1, Menu…) give a private-use character
     // of their own (U+F700 and up), with or without modifiers.
     static std::string characters(unsigned long keysym, bool control);
+    // The accent a dead key types on its own (a dead key pressed twice, or before a space); empty
+    // for any other keysym.
+    static std::string deadKeyAccent(unsigned long keysym);
 
     // The keysym that types one Unicode scalar on a key of its own.
     static unsigned long keysymForCodePoint(char32_t codePoint);

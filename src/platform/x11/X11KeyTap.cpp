@@ -320,6 +320,7 @@ class TapConnection final : public KeyTapRules::Server {
         const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
         KeyEvent event = translator_.press(keycode, state);
         fillInCharacters(keycode, event);
+        composeDeadKeys(keycode, state, event);
         typed_[keycode] = event.characters;
         event.held = grabbed.has_value();
         lastFlags_ = event.modifierFlags;
@@ -375,6 +376,7 @@ class TapConnection final : public KeyTapRules::Server {
         }
         KeyEvent event = translator_.press(key.keycode, withGroup(key.state));
         fillInCharacters(key.keycode, event);
+        composeDeadKeys(key.keycode, withGroup(key.state), event);
         typed_[key.keycode & 0xFF] = event.characters;
         if (event.type == KeyEvent::Type::flagsChanged) {
             letGo(true);
@@ -492,6 +494,17 @@ class TapConnection final : public KeyTapRules::Server {
         }
     }
 
+    // A dead key types nothing until the next key, with which the application composes; pressed
+    // right after another dead key, it types an accent on its own there.
+    void composeDeadKeys(unsigned keycode, unsigned state, KeyEvent& event) {
+        if (event.type != KeyEvent::Type::keyDown) return;
+        const std::string accent = X11KeyMapping::deadKeyAccent(translator_.keysymAt(keycode, state));
+        const bool afterDeadKey = std::exchange(afterDeadKey_, !accent.empty() && !afterDeadKey_);
+        if (accent.empty() || !afterDeadKey) return;
+        event.characters = accent;
+        event.charactersIgnoringModifiers = accent;
+    }
+
     // A press whose key the server's mapping no longer names types what the key was mapped to.
     void fillInCharacters(unsigned keycode, KeyEvent& event) const {
         if (event.type != KeyEvent::Type::keyDown || !event.characters.empty()) return;
@@ -574,6 +587,7 @@ class TapConnection final : public KeyTapRules::Server {
     // what the last change taken in mapped it to.
     std::deque<std::vector<KeySym>> announcedMappings_;  // of the keyboard announcements queued
     std::array<KeySym, 256> announcedKeysyms_{};
+    bool afterDeadKey_ = false;                 // the last press was a dead key waiting for the next
     std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
     std::set<unsigned> down_;                   // keys down now, as observed
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state

@@ -36,8 +36,10 @@ class X11KeyTranslator {
     // Whether the key types `character` in some layout group at some level.
     bool types(unsigned keycode, const std::string& character) const;
 
-  private:
+    // The keysym the key types in this state.
     unsigned long keysymAt(unsigned keycode, unsigned state) const;
+
+  private:
     Display* display_;
     X11KeyMapping::ModifierMasks masks_;
     unsigned char modBitsOfKeycode_[256] = {};

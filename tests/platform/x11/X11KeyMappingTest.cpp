@@ -115,6 +115,13 @@ TEST(X11KeyMappingTest, KeysymsTypeTheirText) {
     EXPECT_EQ(X11KeyMapping::characters(XK_Return, false), "\r");
     EXPECT_EQ(X11KeyMapping::characters(XK_Shift_L, false), "");
     EXPECT_EQ(X11KeyMapping::characters(XF86XK_AudioMute, false), "");
+    // A dead key types nothing itself; its accent alone, from the first dead key to the last.
+    EXPECT_EQ(X11KeyMapping::characters(XK_dead_acute, false), "");
+    EXPECT_EQ(X11KeyMapping::deadKeyAccent(XK_dead_grave), "`");
+    EXPECT_EQ(X11KeyMapping::deadKeyAccent(XK_dead_acute), "\u00B4");
+    EXPECT_EQ(X11KeyMapping::deadKeyAccent(XK_dead_ogonek), "\u02DB");
+    EXPECT_EQ(X11KeyMapping::deadKeyAccent(XK_dead_iota), "");
+    EXPECT_EQ(X11KeyMapping::deadKeyAccent(XK_acute), "");
 
     // Keys that move the caret or edit without text are no query characters, whatever is held.
     const std::pair<unsigned long, const char*> functionKeys[] = {
