@@ -269,6 +269,42 @@ TEST_F(LibraryViewTest, PreviewCardGrowsWithItsText) {
     EXPECT_GT(view->inspector()->previewCard()->height(), least);
 }
 
+// Counts the paints and layouts of a widget and of everything inside it.
+class RedrawCounter final : public QObject {
+  public:
+    explicit RedrawCounter(QWidget* root) : root_(root) { qApp->installEventFilter(this); }
+    ~RedrawCounter() override { qApp->removeEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const bool redraw = event->type() == QEvent::Paint || event->type() == QEvent::LayoutRequest;
+        if (redraw && widget && (widget == root_ || root_->isAncestorOf(widget))) ++count;
+        return false;
+    }
+
+  private:
+    QWidget* root_;
+};
+
+// A letter typed that keeps the selected entry leaves the inspector as it was laid out and drawn,
+// with or without a variant strip; another entry is drawn anew.
+TEST_F(LibraryViewTest, TypingThatKeepsTheSelectionLeavesTheInspectorAlone) {
+    for (const auto& [id, query, painted] :
+         {std::tuple{"grinning", "grin", false}, std::tuple{"thumbsup", "thumbs", false},
+          std::tuple{"grinning", "heart", true}}) {
+        model->setSearchQuery("");
+        model->selectEntry(id, LibraryViewModel::SelectionOrigin::mouse);
+        settle();
+        RedrawCounter redraws(view->inspector());
+        model->setSearchQuery(query);
+        settle();
+        EXPECT_EQ(model->selectedEntryID() == std::optional<std::string>(id), !painted) << query;
+        EXPECT_EQ(redraws.count > 0, painted) << query;
+    }
+}
+
 // A pinned entry's row keeps its buttons inside the pane whatever the length of its name and text;
 // an emoticon too wide for the row's narrow column is cut with an ellipsis, whole in its tooltip.
 // So do the shortcodes tab's rows, with a long name and a right-to-left one.
