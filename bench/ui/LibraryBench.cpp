@@ -1,16 +1,19 @@
 // The library window over the shipped data (emoji, glyphs, emoticons): what each keystroke in its
 // search field costs (the search and rebuild of the visible entries, then the redraw of the window)
 // and how long the window takes to show the first time (building the view model and the views)
-// and again, warm, on Qt's offscreen platform. Then the windows' first use after a fresh start, as a
-// user meets it (a new process per figure, on a virtual X server with a window manager, Qt's xcb
-// platform): the library's first opening beside the settings window's, its first letter typed
-// until the results are painted beside a line edit's echo (and both again, once opened before), and
-// the statistics window opened on a full history of 5,000 events beside the same window empty.
+// and again, warm, on Qt's offscreen platform, and what redrawing its scroll bar costs. Then the
+// windows' first use after a fresh start, as a user meets it (a new process per figure, on a
+// virtual X server with a window manager, Qt's xcb platform): the library's first opening beside
+// the settings window's, its first letter typed until the results are painted beside a line
+// edit's echo (and both again, once opened before), and the statistics window opened on a full
+// history of 5,000 events beside the same window empty.
 // Usage: LibraryBench [--first-use-rounds=N] [--first-use-only] [benchmark flags]   (7 rounds)
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QImage>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <cstring>
 #include <filesystem>
@@ -38,6 +41,7 @@
 #include "platform/Text.hpp"
 #include "platform/fake/FakeScreenInfo.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "platform/qt/BandedScrollBarStyle.hpp"
 #include "platform/qt/QtMainLoop.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
@@ -180,6 +184,23 @@ void BM_ShowAgain(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ShowAgain)->Unit(benchmark::kMillisecond);
+
+// The grid's scroll bar redrawn after its list changed (as after every letter typed), drawn by the
+// application's style alone (0) and in bands (1).
+void BM_ScrollBarRedraw(benchmark::State& state) {
+    QScrollBar bar(Qt::Vertical);
+    if (state.range(0) == 1) BandedScrollBarStyle::apply(bar);
+    bar.resize(14, 663);
+    bar.setPageStep(663);
+    QImage target(bar.size(), QImage::Format_ARGB32_Premultiplied);
+    int letters = 0;
+    for (auto _ : state) {
+        bar.setRange(0, 5000 + (++letters * 37) % 5000);
+        bar.render(&target);
+    }
+    state.SetLabel(state.range(0) == 1 ? "in bands" : "application style");
+}
+BENCHMARK(BM_ScrollBarRedraw)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // ---------------------------------------------------------------- first use after a fresh start
 

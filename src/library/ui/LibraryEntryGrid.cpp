@@ -17,6 +17,7 @@
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryEntryTiles.hpp"
+#include "platform/qt/BandedScrollBarStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 
 namespace mosaiko {
@@ -39,6 +40,7 @@ LibraryEntryGrid::LibraryEntryGrid(LibraryViewModel& model, PreferencesStore& pr
     scrollAnimation_->setDuration(120);
     scrollAnimation_->setEasingCurve(QEasingCurve::OutCubic);
     verticalScrollBar()->setSingleStep(20);
+    BandedScrollBarStyle::apply(*verticalScrollBar());
     metrics_ = LibraryGridMetrics::forWidth(width(), style_);
     // The origin is read when the selection is assigned: a rebuild before the next redraw must not
     // cancel the scroll the arrow key asked for.
