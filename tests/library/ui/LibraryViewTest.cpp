@@ -305,6 +305,25 @@ TEST_F(LibraryViewTest, TypingThatKeepsTheSelectionLeavesTheInspectorAlone) {
     }
 }
 
+// A tone chosen or a letter typed while the window shows leaves its grid as a window opened
+// afterwards draws it.
+TEST_F(LibraryViewTest, TheGridShowsWhatChangedWhileItWasShown) {
+    model->navigate(LibraryViewModel::BrowseSection::emojiCategory("People & Body"));
+    settle();
+    for (const auto& change : std::vector<std::function<void()>>{
+             [&] { prefs.setDefaultSkinTone(SkinTone::dark); }, [&] { model->setSearchQuery("hand"); }}) {
+        change();
+        settle();
+        LibraryView fresh(*model, custom);
+        fresh.resize(view->size());
+        fresh.show();
+        settle();
+        const PixelDifference grid = pixelDifference(view->grid()->viewport()->grab().toImage(),
+                                                     fresh.grid()->viewport()->grab().toImage());
+        EXPECT_EQ(grid.pixels, 0) << model->searchQuery();
+    }
+}
+
 // A pinned entry's row keeps its buttons inside the pane whatever the length of its name and text;
 // an emoticon too wide for the row's narrow column is cut with an ellipsis, whole in its tooltip.
 // So do the shortcodes tab's rows, with a long name and a right-to-left one.
