@@ -12,6 +12,7 @@
 #include "library/LibraryViewModel.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko {
 
@@ -46,7 +47,7 @@ inline EmojiEntry thumbsUpEntry() {
 }
 
 // A library over real stores in memory, a small entry list and a loop the test runs.
-class LibraryHarness : public ::testing::Test {
+class LibraryHarness : public ::testing::Test, protected MemoryStores {
   protected:
     static std::vector<EmojiEntry> baseEntries() {
         return {entry("grinning", "😀", "grinning face", "Smileys & Emotion", {"grinning"}),
@@ -79,11 +80,6 @@ class LibraryHarness : public ::testing::Test {
     std::string selected() const { return model.selectedEntryID().value_or("<none>"); }
     void settle() { loop.runPending(); }
 
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     EmojiDatabase db;
     LibraryViewModel model;
     std::vector<std::string> inserted;

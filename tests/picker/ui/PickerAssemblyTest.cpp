@@ -1,12 +1,13 @@
 #include "picker/PickerHarness.hpp"
 #include "picker/ui/PickerAssembly.hpp"
 #include "picker/ui/PickerUiFixture.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko::testing {
 namespace {
 
 // The assembled picker with the real panel, typed into through a fake tap.
-class PickerAssemblyTest : public ::testing::Test {
+class PickerAssemblyTest : public ::testing::Test, protected MemoryStores {
   protected:
     PickerAssemblyTest() {
         DesktopAppearance::overrideDark(false);
@@ -58,11 +59,6 @@ class PickerAssemblyTest : public ::testing::Test {
         return count;
     }
 
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     FakeScreenInfo screens;
     FakeKeyTapSystem tapSystem;
     GlobalKeyTap::Dependencies tapDependencies_;

@@ -11,11 +11,6 @@
 #include <QTabWidget>
 #include <cstdlib>
 
-#include "app/FakeWorkspace.hpp"
-#include "content/CollectionsStore.hpp"
-#include "content/CustomContentStore.hpp"
-#include "content/EmojiDatabase.hpp"
-#include "platform/AppBundle.hpp"
 #include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
 
@@ -24,7 +19,7 @@ namespace {
 
 using Tab = SettingsView::Tab;
 
-class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithParamInterface<bool> {
+class SettingsTabsRenderTest : public SettingsStoresFixture, public ::testing::WithParamInterface<bool> {
   protected:
     void SetUp() override {
         SettingsUiFixture::SetUp();
@@ -50,24 +45,7 @@ class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithP
                              {"org.gnome.TextEditor", "Text Editor", 11, ""},
                              {"org.gnome.Nautilus", "Files", 12, ""},
                              {"XTerm", "xterm", 13, ""}};
-
-        SettingsView::Dependencies d;
-        d.prefs = &prefs;
-        d.collections = &collections;
-        d.custom = &custom;
-        d.db = &database();
-        d.workspace = &workspace;
-        d.keyEventOf = &QtKeyEventReader::read;
-        view = std::make_unique<SettingsView>(std::move(d));
-        view->resize(900, 780);
-        view->show();
-        settle();
-    }
-
-    static EmojiDatabase& database() {
-        static EmojiDatabase db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
-                                OperatingSystemVersion{99, 0, 0});
-        return db;
+        openWithStores();
     }
 
     void save(const QImage& image, const QString& name) {
@@ -87,10 +65,6 @@ class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithP
         settle();
         return view->grab().toImage();
     }
-
-    CollectionsStore collections{defaults};
-    CustomContentStore custom{defaults};
-    FakeWorkspace workspace;
 };
 
 TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
