@@ -13,6 +13,7 @@
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 #include "support/MemoryStores.hpp"
+#include "support/TestEntries.hpp"
 
 namespace mosaiko {
 
@@ -24,25 +25,9 @@ inline void PrintTo(const LibraryViewModel::BrowseSection& section, std::ostream
 
 namespace mosaiko::testing {
 
-inline EmojiEntry entry(std::string id, std::string emoji, std::string name, std::string category,
-                        std::vector<std::string> shortcodes = {}) {
-    EmojiEntry e;
-    e.id = std::move(id);
-    e.emoji = std::move(emoji);
-    e.name = std::move(name);
-    e.category = std::move(category);
-    e.shortcodes = std::move(shortcodes);
-    return e;
-}
-
 inline EmojiEntry thumbsUpEntry() {
     EmojiEntry e = entry("thumbsup", "👍", "thumbs up", "People & Body", {"+1", "thumbsup"});
-    e.variants = EmojiEntry::Variants({{"👍", {}, {}},
-                                       {"👍🏻", {SkinTone::light}, {}},
-                                       {"👍🏼", {SkinTone::mediumLight}, {}},
-                                       {"👍🏽", {SkinTone::medium}, {}},
-                                       {"👍🏾", {SkinTone::mediumDark}, {}},
-                                       {"👍🏿", {SkinTone::dark}, {}}});
+    e.variants = thumbsUpVariants();
     return e;
 }
 

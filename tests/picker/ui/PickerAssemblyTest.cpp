@@ -14,22 +14,27 @@ class PickerAssemblyTest : public ::testing::Test, protected MemoryStores {
         screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
         screens.pointer = {600, 600};
         tapDependencies_ = tapSystem.dependencies();
-        PickerAssembly::Parts parts{sharedTestDatabase(),
-                                    prefs,
-                                    usage,
-                                    collections,
-                                    loop,
-                                    loop,
-                                    screens,
-                                    nullptr,
-                                    [this](std::uint64_t mask, KeyTapPort::Callback callback) {
-                                        return tapDependencies_.createTap(mask, std::move(callback));
-                                    },
-                                    [this](const SyntheticKeyEvent& event) { posted.push_back(event); },
-                                    [] {
-                                        return ScreenInfo::Rect{0, 0, 1440, 900};
-                                    }};
-        picker = PickerAssembly::build(std::move(parts));
+        picker =
+            PickerAssembly::build(parts([this](const SyntheticKeyEvent& event) { posted.push_back(event); }));
+    }
+
+    // The picker's parts over the stores, the fake tap and `postEvent`.
+    PickerAssembly::Parts parts(EmojiInserter::EventPoster postEvent) {
+        return {sharedTestDatabase(),
+                prefs,
+                usage,
+                collections,
+                loop,
+                loop,
+                screens,
+                nullptr,
+                [this](std::uint64_t mask, KeyTapPort::Callback callback) {
+                    return tapDependencies_.createTap(mask, std::move(callback));
+                },
+                std::move(postEvent),
+                [] {
+                    return ScreenInfo::Rect{0, 0, 1440, 900};
+                }};
     }
     ~PickerAssemblyTest() override { DesktopAppearance::overrideDark(std::nullopt); }
 
@@ -108,20 +113,7 @@ TEST_F(PickerAssemblyTest, CloseButtonEndsTheSessionWithoutInserting) {
 }
 
 TEST_F(PickerAssemblyTest, WithoutAPosterNothingIsTypedOrRecorded) {
-    PickerAssembly::Parts parts{sharedTestDatabase(),
-                                prefs,
-                                usage,
-                                collections,
-                                loop,
-                                loop,
-                                screens,
-                                nullptr,
-                                tapDependencies_.createTap,
-                                nullptr,
-                                [] {
-                                    return ScreenInfo::Rect{0, 0, 1440, 900};
-                                }};
-    picker = PickerAssembly::build(std::move(parts));
+    picker = PickerAssembly::build(parts(nullptr));
     picker.controller->start();
     type(";smi");
     loop.advance(0.3);
