@@ -13,6 +13,7 @@
 
 #include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
+#include "support/RenderForReview.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -52,12 +53,7 @@ class SettingsTabsRenderTest : public SettingsStoresFixture, public ::testing::W
         ASSERT_FALSE(image.isNull());
         // The window background follows the scheme.
         EXPECT_EQ(image.pixelColor(image.width() - 3, image.height() - 3).lightness() < 128, GetParam());
-        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
-        if (!directory || !*directory) return;
-        QDir().mkpath(QString::fromLocal8Bit(directory));
-        const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/settings-") + name +
-                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
-        EXPECT_TRUE(image.save(file)) << file.toStdString();
+        saveForReview(image, QStringLiteral("settings-") + name, GetParam());
     }
 
     QImage renderTab(Tab tab) {
