@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextDocument>
 #include <QToolButton>
 
 #include "library/ui/LibraryEntryGrid.hpp"
@@ -24,6 +23,7 @@
 #include "picker/ui/MixedToneVariantMatrix.hpp"
 #include "platform/qt/Typography.hpp"
 #include "support/SchemeSwitch.hpp"
+#include "support/ShownToolTip.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -51,16 +51,6 @@ class LibraryViewTest : public LibraryUiFixture {
 
     std::vector<std::string> inserted;
 };
-
-// What a tooltip shows, read the way Qt reads it (rich text when it looks like markup).
-QString shownToolTip(const QString& tip) {
-    QTextDocument document;
-    if (Qt::mightBeRichText(tip))
-        document.setHtml(tip);
-    else
-        document.setPlainText(tip);
-    return document.toPlainText();
-}
 
 TEST_F(LibraryViewTest, ColumnsFollowTheTab) {
     EXPECT_TRUE(view->showsSidebar());
