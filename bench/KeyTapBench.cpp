@@ -23,6 +23,7 @@
 #include "platform/MemoryDefaults.hpp"
 #include "platform/Text.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace {
 
@@ -51,7 +52,7 @@ std::vector<KeyEvent> typing(const std::string& s) {
 
 // The picker over the full data file and the built-in catalogs, fed by a key tap whose port the
 // benchmark types into.
-struct Picker {
+struct Picker : testing::MemoryStores {
     Picker()
         : db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR) / "resources"),
              OperatingSystemVersion{99, 0, 0}) {
@@ -89,11 +90,6 @@ struct Picker {
 
     bool type(const KeyEvent& e) { return portCallback(e); }
 
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     EmojiDatabase db;
     EmojiInserter inserter{[](const SyntheticKeyEvent&) {}};
     KeyTapPort::Callback portCallback;

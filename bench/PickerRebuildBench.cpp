@@ -26,6 +26,7 @@
 #include "platform/MemoryDefaults.hpp"
 #include "platform/Text.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko {
 namespace {
@@ -52,7 +53,7 @@ std::vector<EmojiEntry> emojiTimes(int copies) {
     return entries;
 }
 
-struct Picker {
+struct Picker : testing::MemoryStores {
     explicit Picker(int copies)
         : db(emojiTimes(copies), ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}),
              kSystem) {
@@ -67,11 +68,6 @@ struct Picker {
         }
     }
 
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     EmojiDatabase db;
     std::unique_ptr<PickerViewModel> model;
     std::vector<std::vector<std::string>> lowercaseTexts;

@@ -23,6 +23,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -222,6 +225,58 @@ class ScenarioRunner {
     std::string self_;
     XSession session_;
     int runs_ = 0;
+};
+
+// Runs `scenarios` interleaved, round by round, `rounds` times, and heads their table; the figures,
+// none when there is no X session or a scenario failed (said on stderr).
+inline std::optional<Figures> runRounds(const std::vector<std::string>& scenarios, int rounds) {
+    ScenarioRunner runner(std::filesystem::canonical("/proc/self/exe").string());
+    if (!runner.ok()) {
+        std::fprintf(stderr, "no X session: %s\n", runner.error().c_str());
+        return std::nullopt;
+    }
+    Figures figures;
+    for (int i = 0; i < rounds; ++i) {
+        for (const auto& scenario : scenarios) {
+            const auto round = runner.run(scenario);
+            if (!round) return std::nullopt;
+            figures.add(*round);
+        }
+    }
+    std::printf(
+        "\nFirst use after a fresh start: Xvfb + openbox, Qt xcb, a new process per figure; median of %d "
+        "rounds, interleaved\n",
+        rounds);
+    return figures;
+}
+
+// The bench's command line: the first-use options taken out of it, the rest (program name first)
+// left for Qt and the benchmark library.
+class CommandLine {
+  public:
+    CommandLine(int argc, char** argv) {
+        for (int i = 0; i < argc; ++i) {
+            if (std::strncmp(argv[i], "--first-use-rounds=", 19) == 0)
+                rounds = std::max(1, std::atoi(argv[i] + 19));
+            else if (std::strcmp(argv[i], "--first-use-only") == 0)
+                firstUseOnly = true;
+            else
+                rest_.push_back(argv[i]);
+        }
+        argc_ = static_cast<int>(rest_.size());
+        rest_.push_back(nullptr);
+    }
+
+    int rounds = 7;
+    bool firstUseOnly = false;
+
+    // What is left, as main() received it; both stay valid while the object lives.
+    int& argc() { return argc_; }
+    char** argv() { return rest_.data(); }
+
+  private:
+    std::vector<char*> rest_;
+    int argc_ = 0;
 };
 
 // "  what                               12.3 ms   anchor  4.5 ms   ratio 2.73 (target)"

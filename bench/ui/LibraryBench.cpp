@@ -1,16 +1,19 @@
 // The library window over the shipped data (emoji, glyphs, emoticons): what each keystroke in its
 // search field costs (the search and rebuild of the visible entries, then the redraw of the window)
 // and how long the window takes to show the first time (building the view model and the views)
-// and again, warm, on Qt's offscreen platform. Then the windows' first use after a fresh start, as a
-// user meets it (a new process per figure, on a virtual X server with a window manager, Qt's xcb
-// platform): the library's first opening beside the settings window's, its first letter typed
-// until the results are painted beside a line edit's echo (and both again, once opened before), and
-// the statistics window opened on a full history of 5,000 events beside the same window empty.
+// and again, warm, on Qt's offscreen platform, and what redrawing its scroll bar costs. Then the
+// windows' first use after a fresh start, as a user meets it (a new process per figure, on a
+// virtual X server with a window manager, Qt's xcb platform): the library's first opening beside
+// the settings window's, its first letter typed until the results are painted beside a line
+// edit's echo (and both again, once opened before), and the statistics window opened on a full
+// history of 5,000 events beside the same window empty.
 // Usage: LibraryBench [--first-use-rounds=N] [--first-use-only] [benchmark flags]   (7 rounds)
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QImage>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +23,7 @@
 #include "app/FakeWorkspace.hpp"
 #include "app/WindowControllers.hpp"
 
+#include "ShippedContent.hpp"
 #include "content/CollectionsStore.hpp"
 #include "content/ContentCoordinator.hpp"
 #include "content/CustomContentStore.hpp"
@@ -38,11 +42,13 @@
 #include "platform/Text.hpp"
 #include "platform/fake/FakeScreenInfo.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "platform/qt/BandedScrollBarStyle.hpp"
 #include "platform/qt/QtMainLoop.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
 #include "platform/x11/QtKeyEventReader.hpp"
 #include "settings/ui/SettingsView.hpp"
+#include "support/MemoryStores.hpp"
 
 // Last: the X headers' macros would clash with names of the headers above.
 #include <X11/keysym.h>
@@ -52,20 +58,10 @@
 namespace mosaiko {
 namespace {
 
-struct Stores {
-    Stores()
-        : db(AppBundle(std::filesystem::path(MOSAIKO_BINARY_DIR) / "resources"),
-             OperatingSystemVersion{99, 0, 0}) {
-        db.setExtraEmojis(ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}));
-        for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
-    }
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
+struct Stores : testing::MemoryStores {
+    Stores() { bench::pinFavourites(collections); }
     CustomContentStore custom{defaults};
-    EmojiDatabase db;
+    bench::ShippedDatabase db;
 };
 
 Stores& stores() {
@@ -125,14 +121,21 @@ void BM_ModelTabSwitch(benchmark::State& state) {
 }
 BENCHMARK(BM_ModelTabSwitch)->Unit(benchmark::kMicrosecond);
 
+// The library window over the shared stores, shown and drawn.
+struct ShownLibrary {
+    ShownLibrary() {
+        view.resize(1280, 780);
+        view.show();
+        settle();
+    }
+    LibraryViewModel model{stores().db, stores().prefs, stores().usage, stores().collections, stores().loop};
+    LibraryView view{model, stores().custom};
+};
+
 // A keystroke as the user sees it: the search, the rebuild and the redraw of the window.
 void BM_WindowKeystroke(benchmark::State& state) {
-    Stores& s = stores();
-    LibraryViewModel model(s.db, s.prefs, s.usage, s.collections, s.loop);
-    LibraryView view(model, s.custom);
-    view.resize(1280, 780);
-    view.show();
-    settle();
+    ShownLibrary shown;
+    auto& [model, view] = shown;
     std::size_t i = 0;
     for (auto _ : state) {
         model.setSearchQuery(keystrokes()[i++ % keystrokes().size()]);
@@ -162,12 +165,8 @@ BENCHMARK(BM_ShowFirstTime)->Unit(benchmark::kMillisecond);
 
 // Opening it again: the kept window is shown and drawn.
 void BM_ShowAgain(benchmark::State& state) {
-    Stores& s = stores();
-    LibraryViewModel model(s.db, s.prefs, s.usage, s.collections, s.loop);
-    LibraryView view(model, s.custom);
-    view.resize(1280, 780);
-    view.show();
-    settle();
+    ShownLibrary shown;
+    auto& [model, view] = shown;
     for (auto _ : state) {
         state.PauseTiming();
         view.hide();
@@ -181,15 +180,29 @@ void BM_ShowAgain(benchmark::State& state) {
 }
 BENCHMARK(BM_ShowAgain)->Unit(benchmark::kMillisecond);
 
+// The grid's scroll bar redrawn after its list changed (as after every letter typed), drawn by the
+// application's style alone (0) and in bands (1).
+void BM_ScrollBarRedraw(benchmark::State& state) {
+    QScrollBar bar(Qt::Vertical);
+    if (state.range(0) == 1) BandedScrollBarStyle::apply(bar);
+    bar.resize(14, 663);
+    bar.setPageStep(663);
+    QImage target(bar.size(), QImage::Format_ARGB32_Premultiplied);
+    int letters = 0;
+    for (auto _ : state) {
+        bar.setRange(0, 5000 + (++letters * 37) % 5000);
+        bar.render(&target);
+    }
+    state.SetLabel(state.range(0) == 1 ? "in bands" : "application style");
+}
+BENCHMARK(BM_ScrollBarRedraw)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 // ---------------------------------------------------------------- first use after a fresh start
 
 // The stores a window of the running program reads, with the program's own main loop.
 struct LiveStores {
-    explicit LiveStores(std::size_t historyEvents = 0)
-        : db(AppBundle(std::filesystem::path(MOSAIKO_BINARY_DIR) / "resources"),
-             OperatingSystemVersion{99, 0, 0}) {
-        db.setExtraEmojis(ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}));
-        for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
+    explicit LiveStores(std::size_t historyEvents = 0) {
+        bench::pinFavourites(collections);
         if (historyEvents > 0) seedHistory(historyEvents);
         usage = std::make_unique<EmojiUsageStore>(defaults, clock);
         // What the program builds as it starts, before any window opens: the picker's panel
@@ -242,7 +255,7 @@ struct LiveStores {
     CollectionsStore collections{defaults};
     CustomContentStore custom{defaults};
     std::unique_ptr<EmojiUsageStore> usage;
-    EmojiDatabase db;
+    bench::ShippedDatabase db;
     FakeScreenInfo screens;
     std::unique_ptr<PickerViewModel> picker;
     std::unique_ptr<PickerPanelController> panel;
@@ -346,24 +359,10 @@ int runScenario(const std::string& name) {
 }
 
 int firstUseTable(int rounds) {
-    bench::ScenarioRunner runner(std::filesystem::canonical("/proc/self/exe").string());
-    if (!runner.ok()) {
-        std::fprintf(stderr, "no X session: %s\n", runner.error().c_str());
-        return 1;
-    }
-    bench::Figures figures;
-    for (int i = 0; i < rounds; ++i) {
-        for (const char* scenario : {"echo", "library", "settings", "stats_empty", "stats_full"}) {
-            const auto round = runner.run(scenario);
-            if (!round) return 1;
-            figures.add(*round);
-        }
-    }
-    const auto m = [&](const char* name) { return figures.median(name); };
-    std::printf(
-        "\nFirst use after a fresh start: Xvfb + openbox, Qt xcb, a new process per figure; median of %d "
-        "rounds, interleaved\n",
-        rounds);
+    const auto figures =
+        bench::runRounds({"echo", "library", "settings", "stats_empty", "stats_full"}, rounds);
+    if (!figures) return 1;
+    const auto m = [&](const char* name) { return figures->median(name); };
     bench::printRow("library: first letter -> results painted", m("library_letter_first"), "ms",
                     "line edit: first letter echoed", m("echo_first"), "target <= 4x");
     bench::printRow("library opened before: letter -> painted", m("library_letter_again"), "ms",
@@ -386,27 +385,14 @@ int main(int argc, char** argv) {
         mosaiko::SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_BINARY_DIR "/resources"));
         return mosaiko::runScenario(*scenario);
     }
-    int rounds = 7;
-    bool firstUseOnly = false;
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--first-use-rounds=", 19) == 0)
-            rounds = std::max(1, std::atoi(argv[i] + 19));
-        else if (std::strcmp(argv[i], "--first-use-only") == 0)
-            firstUseOnly = true;
-        else
-            rest.push_back(argv[i]);
-    }
-    argc = static_cast<int>(rest.size());
-    rest.push_back(nullptr);
-    argv = rest.data();
-    if (!firstUseOnly) {
+    mosaiko::bench::CommandLine line(argc, argv);
+    if (!line.firstUseOnly) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        QApplication app(argc, argv);
+        QApplication app(line.argc(), line.argv());
         mosaiko::SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_BINARY_DIR "/resources"));
-        benchmark::Initialize(&argc, argv);
+        benchmark::Initialize(&line.argc(), line.argv());
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
     }
-    return mosaiko::firstUseTable(rounds);
+    return mosaiko::firstUseTable(line.rounds);
 }

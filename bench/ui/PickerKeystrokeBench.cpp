@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "RatioReporter.hpp"
+#include "ShippedContent.hpp"
 #include "content/CollectionsStore.hpp"
 #include "content/ContentCoordinator.hpp"
 #include "content/EmojiDatabase.hpp"
@@ -42,6 +43,7 @@
 #include "platform/qt/QtMainLoop.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/WindowMemory.hpp"
+#include "support/MemoryStores.hpp"
 
 // Last: the X headers' macros would clash with names of the headers above.
 #include "FirstUse.hpp"
@@ -49,20 +51,27 @@
 namespace mosaiko {
 namespace {
 
-struct Picker {
-    Picker()
-        : db(AppBundle(std::filesystem::path(MOSAIKO_BINARY_DIR) / "resources"),
-             OperatingSystemVersion{99, 0, 0}) {
-        db.setExtraEmojis(ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}));
-        for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
-        model = std::make_unique<PickerViewModel>(db, prefs, usage, collections, loop);
+// The picker's parts over the shipped data and `Stores`, its panel on a screen of 1440 by 900.
+template <class Stores>
+struct PickerParts : Stores {
+    PickerParts() {
+        bench::pinFavourites(this->collections);
+        model =
+            std::make_unique<PickerViewModel>(db, this->prefs, this->usage, this->collections, this->loop);
         screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
         screens.pointer = {700, 500};
-        panel = std::make_unique<PickerPanelController>(*model, prefs, collections, screens, [] {
+        panel = std::make_unique<PickerPanelController>(*model, this->prefs, this->collections, screens, [] {
             return ScreenInfo::Rect{0, 0, 1440, 900};
         });
     }
 
+    bench::ShippedDatabase db;
+    FakeScreenInfo screens;
+    std::unique_ptr<PickerViewModel> model;
+    std::unique_ptr<PickerPanelController> panel;
+};
+
+struct Picker : PickerParts<testing::MemoryStores> {
     // The model's deferred work and the views' refreshes, then what they marked for drawing drawn
     // (as the window system's next frame would show it).
     void paint() {
@@ -70,16 +79,6 @@ struct Picker {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     }
-
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
-    EmojiDatabase db;
-    FakeScreenInfo screens;
-    std::unique_ptr<PickerViewModel> model;
-    std::unique_ptr<PickerPanelController> panel;
 };
 
 // Built on first use and torn down by main() while the application still exists: its widgets
@@ -177,32 +176,18 @@ void BM_ArrowKey(benchmark::State& state) {
 
 // ---------------------------------------------------------------- first use after a fresh start
 
-// The picker's parts as the program has them, on its own main loop.
-struct LivePicker {
-    LivePicker()
-        : db(AppBundle(std::filesystem::path(MOSAIKO_BINARY_DIR) / "resources"),
-             OperatingSystemVersion{99, 0, 0}) {
-        db.setExtraEmojis(ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}));
-        for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
-        model = std::make_unique<PickerViewModel>(db, prefs, usage, collections, loop);
-        screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
-        screens.pointer = {700, 500};
-        panel = std::make_unique<PickerPanelController>(*model, prefs, collections, screens, [] {
-            return ScreenInfo::Rect{0, 0, 1440, 900};
-        });
-    }
-
+// The stores as the program has them, on its own main loop.
+struct LiveStores {
     QtMainLoop loop;
     SystemClock clock;
     MemoryDefaults defaults;
     PreferencesStore prefs{defaults};
     CollectionsStore collections{defaults};
     EmojiUsageStore usage{defaults, clock};
-    EmojiDatabase db;
-    FakeScreenInfo screens;
-    std::unique_ptr<PickerViewModel> model;
-    std::unique_ptr<PickerPanelController> panel;
 };
+
+// The picker's parts as the program has them.
+using LivePicker = PickerParts<LiveStores>;
 
 // The panel opened with an empty query (";;"), then a letter: the results painted; then the panel
 // hidden, its session given back, and the same again.
@@ -235,24 +220,9 @@ int pickerScenario() {
 }
 
 int firstUseTable(int rounds) {
-    bench::ScenarioRunner runner(std::filesystem::canonical("/proc/self/exe").string());
-    if (!runner.ok()) {
-        std::fprintf(stderr, "no X session: %s\n", runner.error().c_str());
-        return 1;
-    }
-    bench::Figures figures;
-    for (int i = 0; i < rounds; ++i) {
-        for (const char* scenario : {"echo", "picker"}) {
-            const auto round = runner.run(scenario);
-            if (!round) return 1;
-            figures.add(*round);
-        }
-    }
-    const auto m = [&](const char* name) { return figures.median(name); };
-    std::printf(
-        "\nFirst use after a fresh start: Xvfb + openbox, Qt xcb, a new process per figure; median of %d "
-        "rounds, interleaved\n",
-        rounds);
+    const auto figures = bench::runRounds({"echo", "picker"}, rounds);
+    if (!figures) return 1;
+    const auto m = [&](const char* name) { return figures->median(name); };
     bench::printRow("picker: first letter -> results painted", m("picker_letter_first"), "ms",
                     "line edit: first letter echoed", m("echo_first"), "");
     bench::printRow("picker: letter in a later session", m("picker_letter_again"), "ms",
@@ -276,31 +246,17 @@ int main(int argc, char** argv) {
         if (*scenario == "picker") return pickerScenario();
         return 2;
     }
-    int rounds = 7;
-    bool firstUseOnly = false;
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--first-use-rounds=", 19) == 0)
-            rounds = std::max(1, std::atoi(argv[i] + 19));
-        else if (std::strcmp(argv[i], "--first-use-only") == 0)
-            firstUseOnly = true;
-        else
-            rest.push_back(argv[i]);
-    }
-    argc = static_cast<int>(rest.size());
-    rest.push_back(nullptr);
-    argv = rest.data();
-    if (firstUseOnly) return firstUseTable(rounds);
-    using namespace mosaiko;
+    bench::CommandLine line(argc, argv);
+    if (line.firstUseOnly) return firstUseTable(line.rounds);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     // The offscreen platform says on every show that it cannot raise a window: keep the table legible.
     static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
         if (!message.contains(QLatin1String("does not support raise()"))) previous(type, context, message);
     });
-    QApplication app(argc, argv);
+    QApplication app(line.argc(), line.argv());
     SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_BINARY_DIR "/resources"));
-    benchmark::Initialize(&argc, argv);
+    benchmark::Initialize(&line.argc(), line.argv());
     benchmark::RegisterBenchmark("LineEditEcho", BM_LineEditEcho)
         ->Unit(benchmark::kMicrosecond)
         ->Repetitions(5);
@@ -319,5 +275,5 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     pickerSlot().reset();
     benchmark::Shutdown();
-    return firstUseTable(rounds);
+    return firstUseTable(line.rounds);
 }

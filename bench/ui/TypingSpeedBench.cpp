@@ -104,7 +104,7 @@ struct Stage {
             problem = session->error();
             return;
         }
-        mapping = keyboardMapping();
+        mapping = session->keyboardMapping();
         MemoryDefaults user = RunningProgram::returningUser();
         user.set("popupDelayMs", std::int64_t{0});
         mosaiko::CustomContentStore(user).addSnippet("Bench", text, {kShortcode}, {});
@@ -119,17 +119,6 @@ struct Stage {
         pressKey(d, XK_semicolon);
         for (const char* c = kShortcode; *c; ++c) pressKey(d, XStringToKeysym(std::string(1, *c).c_str()));
         if (!program->waitForPanel(true, 20)) problem = "no panel for the snippet";
-    }
-
-    std::vector<unsigned long> keyboardMapping() const {
-        Display* d = session->connection();
-        int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
-        XDisplayKeycodes(d, &minKeycode, &maxKeycode);
-        KeySym* map = XGetKeyboardMapping(d, static_cast<::KeyCode>(minKeycode), maxKeycode - minKeycode + 1,
-                                          &perKeycode);
-        std::vector<unsigned long> result(map, map + (maxKeycode - minKeycode + 1) * perKeycode);
-        XFree(map);
-        return result;
     }
 
     // Records of remapped keycodes in the program's runtime folder.
@@ -206,7 +195,7 @@ void quitWhileTyping(const fs::path& executable) {
         "%.0f ms (status %d), keyboard mapping %s, %d record(s) of remapped keycodes left, %d key(s) "
         "arrived after the exit\n",
         characters, typed, exitSeconds * 1000, *status,
-        stage.keyboardMapping() == stage.mapping ? "as before" : "CHANGED", stage.records(),
+        stage.session->keyboardMapping() == stage.mapping ? "as before" : "CHANGED", stage.records(),
         afterwards - atExit);
 }
 

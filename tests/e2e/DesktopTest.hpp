@@ -39,6 +39,13 @@ class DesktopTest : public ::testing::Test {
         return options;
     }
 
+    // A window manager and a system tray.
+    static XSession::Options withTray() {
+        XSession::Options options = withWindowManager();
+        options.tray = true;
+        return options;
+    }
+
     // The window manager with its stock key bindings, as on a desktop.
     static XSession::Options withStockWindowManager() {
         XSession::Options options = withWindowManager();
@@ -58,6 +65,15 @@ class DesktopTest : public ::testing::Test {
     }
 
     RunningProgram& program() { return *program_; }
+
+    // Starts the program for `user`, then a client of `kind` with the keyboard focus; null when
+    // either failed or the client cannot run here (the test is then skipped).
+    TextClient* startProgramAndClient(TextClient::Kind kind,
+                                      const MemoryDefaults& user = RunningProgram::returningUser()) {
+        startProgram(user);
+        TextClient* client = startClient(kind);
+        return HasFailure() ? nullptr : client;
+    }
 
     // Starts a client and gives it the keyboard focus; skips when it cannot run here.
     TextClient* startClient(TextClient::Kind kind) {
@@ -86,6 +102,15 @@ class DesktopTest : public ::testing::Test {
         ASSERT_EQ(session_->xdotool(arguments), 0);
     }
 
+    // Types `keys` as a user would and tells `oracle` the same; whether the picker's panel shows
+    // once the search has settled.
+    bool typeSearch(PickerOracle& oracle, const std::string& keys) {
+        type(keys);
+        oracle.type(keys);
+        oracle.wait(0.4);
+        return program_->waitForPanel(true);
+    }
+
     // Presses keys by their X names ("Return", "ctrl+u").
     void press(const std::vector<std::string>& keys) {
         std::vector<std::string> arguments{"key", "--delay", "50"};
@@ -108,6 +133,18 @@ inline std::string described(const std::string& text) {
         out += hex;
     }
     return out + ")";
+}
+
+// Whether `client` comes to hold `expected`; if not, both texts with their code points.
+inline ::testing::AssertionResult holdsText(const TextClient& client, const std::string& expected,
+                                            double seconds = 15) {
+    if (client.waitForText(expected, seconds)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << described(client.text()) << " instead of " << described(expected);
+}
+
+// Names a test by its client: "xterm", "GtkEntry"…
+inline std::string clientName(const ::testing::TestParamInfo<TextClient::Kind>& info) {
+    return TextClient::kindName(info.param);
 }
 
 }  // namespace mosaiko::testing

@@ -19,16 +19,8 @@
 #include <cstdlib>
 // clang-format on
 
+namespace mosaiko::testing {
 namespace {
-
-using mosaiko::DefaultsFileFormat;
-using mosaiko::MemoryDefaults;
-using mosaiko::OnboardingPage;
-using mosaiko::testing::DesktopTest;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::waitUntil;
-using mosaiko::testing::WindowInfo;
-using mosaiko::testing::XSession;
 
 class Guide : public DesktopTest {
   protected:
@@ -94,16 +86,16 @@ class Guide : public DesktopTest {
 
     // Where a button of the permissions page sits, laid out here exactly as the program lays it out.
     static QPoint permissionsPageButton(const char* name, bool trusted) {
-        mosaiko::MemoryDefaults defaults;
-        mosaiko::PreferencesStore prefs(defaults);
-        mosaiko::FakeProcessLauncher launcher;
-        mosaiko::OnboardingViewModel::Dependencies d;
+        MemoryDefaults defaults;
+        PreferencesStore prefs(defaults);
+        FakeProcessLauncher launcher;
+        OnboardingViewModel::Dependencies d;
         d.trustChecker = [trusted](bool) { return trusted; };
         d.untrustedReason = [] { return std::string("A reason on one line."); };
-        d.resetRequiredPermissions = [](std::function<void(mosaiko::PermissionResetSummary)>) {};
+        d.resetRequiredPermissions = [](std::function<void(PermissionResetSummary)>) {};
         d.recordCompletion = d.dismiss = d.terminate = [] {};
         d.launcher = &launcher;
-        mosaiko::OnboardingView view(OnboardingPage::permissions, prefs, std::move(d));
+        OnboardingView view(OnboardingPage::permissions, prefs, std::move(d));
         view.show();
         for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
         auto* button = view.page()->findChild<QWidget*>(QString::fromLatin1(name));
@@ -111,8 +103,7 @@ class Guide : public DesktopTest {
     }
 
     static std::optional<bool> completedIn(const XSession& session) {
-        const auto values =
-            DefaultsFileFormat::decode(mosaiko::testing::readFile(RunningProgram::defaultsFile(session)));
+        const auto values = DefaultsFileFormat::decode(readFile(RunningProgram::defaultsFile(session)));
         const auto found = values.values.find("hasCompletedOnboarding");
         if (found == values.values.end() || !found->second.get<bool>()) return std::nullopt;
         return *found->second.get<bool>();
@@ -192,3 +183,4 @@ TEST_F(Guide, RefreshStartsANewCopyOnThePermissionPageAndTheOldOneQuits) {
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

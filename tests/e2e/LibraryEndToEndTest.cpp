@@ -4,24 +4,17 @@
 #include "platform/Base64.hpp"
 #include "platform/Json.hpp"
 
+namespace mosaiko::testing {
 namespace {
-
-using mosaiko::MemoryDefaults;
-using mosaiko::testing::described;
-using mosaiko::testing::DesktopTest;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::TextClient;
-using mosaiko::testing::waitUntil;
-using mosaiko::testing::WindowInfo;
 
 // How often the defaults file says `text` was inserted.
 std::int64_t storedUseCount(const std::filesystem::path& file, const std::string& text) {
-    const auto document = mosaiko::json::parse(mosaiko::testing::readFile(file));
+    const auto document = json::parse(readFile(file));
     if (!document) return 0;
     const auto data =
         document->value(nlohmann::json::json_pointer("/values/emojiUsageCounts/$data"), std::string());
-    const auto bytes = mosaiko::base64::decode(data);
-    const auto counts = bytes ? mosaiko::json::parse(*bytes) : std::nullopt;
+    const auto bytes = base64::decode(data);
+    const auto counts = bytes ? json::parse(*bytes) : std::nullopt;
     if (!counts || !counts->is_object() || !counts->contains(text)) return 0;
     return (*counts)[text].is_number_integer() ? (*counts)[text].get<std::int64_t>() : 0;
 }
@@ -56,7 +49,7 @@ TEST_F(LibraryEndToEnd, InsertsIntoTheApplicationUsedBeforeAndCopies) {
     activate(*window);
     type("thumbs up");
     press({"Return"});
-    EXPECT_TRUE(client->waitForText(toned)) << described(client->text());
+    EXPECT_TRUE(holdsText(*client, toned));
     EXPECT_TRUE(
         waitUntil([&] { return storedUseCount(RunningProgram::defaultsFile(session()), toned) == 1; }, 10));
 
@@ -67,8 +60,9 @@ TEST_F(LibraryEndToEnd, InsertsIntoTheApplicationUsedBeforeAndCopies) {
     press({"Tab", "Tab", "space"});
     ASSERT_TRUE(client->focus());
     press({"ctrl+v"});
-    EXPECT_TRUE(client->waitForText(toned + toned)) << described(client->text());
+    EXPECT_TRUE(holdsText(*client, toned + toned));
     EXPECT_EQ(storedUseCount(RunningProgram::defaultsFile(session()), toned), 1);
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

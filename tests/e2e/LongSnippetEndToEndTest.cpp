@@ -6,16 +6,10 @@
 #include "content/CustomContentStore.hpp"
 #include "e2e/DesktopTest.hpp"
 
+namespace mosaiko::testing {
 namespace {
 
-using mosaiko::testing::described;
-using mosaiko::testing::DesktopTest;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::TextClient;
-using mosaiko::testing::waitFor;
-using mosaiko::testing::waitUntil;
 using Kind = TextClient::Kind;
-namespace fs = std::filesystem;
 
 // `lines` lines of prose, each a little different.
 std::string prose(int lines) {
@@ -35,26 +29,14 @@ class LongSnippets : public DesktopTest {
 
     // Starts the program for a user with the snippet and a client, and chooses the snippet there.
     TextClient* chooseSnippet(const std::string& snippet, Kind kind) {
-        mosaiko::MemoryDefaults user = RunningProgram::returningUser();
-        mosaiko::CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
-        startProgram(user);
-        TextClient* client = startClient(kind);
-        if (!client || HasFailure()) return nullptr;
+        MemoryDefaults user = RunningProgram::returningUser();
+        CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
+        TextClient* client = startProgramAndClient(kind, user);
+        if (!client) return nullptr;
         type(";longsnip");
         EXPECT_TRUE(program().waitForPanel(true));
         press({"Return"});
         return client;
-    }
-
-    std::vector<unsigned long> keyboardMapping() {
-        Display* d = session().connection();
-        int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
-        XDisplayKeycodes(d, &minKeycode, &maxKeycode);
-        KeySym* map = XGetKeyboardMapping(d, static_cast<::KeyCode>(minKeycode), maxKeycode - minKeycode + 1,
-                                          &perKeycode);
-        std::vector<unsigned long> result(map, map + (maxKeycode - minKeycode + 1) * perKeycode);
-        XFree(map);
-        return result;
     }
 };
 
@@ -75,7 +57,7 @@ TEST_F(LongSnippets, ArriveWholeWithCapitalsPunctuationAndLineBreaks) {
 // left, nothing more arrives, and what arrived is the start of the snippet. (The terminal shows the
 // finished lines.)
 TEST_F(LongSnippets, AQuitStopsTheTypingAndGivesTheKeyboardBack) {
-    const std::vector<unsigned long> mapping = keyboardMapping();
+    const std::vector<unsigned long> mapping = session().keyboardMapping();
     const std::string snippet = prose(700);
     TextClient* client = chooseSnippet(snippet, Kind::xterm);
     if (!client) return;
@@ -83,7 +65,7 @@ TEST_F(LongSnippets, AQuitStopsTheTypingAndGivesTheKeyboardBack) {
 
     program().process().signal(SIGTERM);
     ASSERT_TRUE(program().process().waitForExit(10).has_value()) << "the program went on typing";
-    EXPECT_EQ(keyboardMapping(), mapping);
+    EXPECT_EQ(session().keyboardMapping(), mapping);
     std::error_code ec;
     for (const auto& entry : fs::recursive_directory_iterator(session().runtimeDir(), ec))
         EXPECT_FALSE(entry.path().filename().string().starts_with("keycodes.")) << "left: " << entry.path();
@@ -97,3 +79,4 @@ TEST_F(LongSnippets, AQuitStopsTheTypingAndGivesTheKeyboardBack) {
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

@@ -7,19 +7,10 @@
 
 #include "e2e/DesktopTest.hpp"
 
+namespace mosaiko::testing {
 namespace {
 
-using mosaiko::testing::described;
-using mosaiko::testing::DesktopTest;
-using mosaiko::testing::PickerOracle;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::TextClient;
-using mosaiko::testing::waitUntil;
 using Kind = TextClient::Kind;
-
-std::string kindName(const ::testing::TestParamInfo<Kind>& info) {
-    return TextClient::kindName(info.param);
-}
 
 class SearchKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
   protected:
@@ -46,11 +37,11 @@ class SearchKeysInClients : public DesktopTest, public ::testing::WithParamInter
         oracle.type("⏎");
         const auto insertions = oracle.takeInsertions();
         if (insertions.empty()) return before;
-        auto characters = mosaiko::text::characters(before);
+        auto characters = text::characters(before);
         EXPECT_LE(static_cast<std::size_t>(insertions[0].deleteCount), characters.size());
         characters.resize(characters.size() -
                           std::min<std::size_t>(characters.size(), insertions[0].deleteCount));
-        return mosaiko::text::join(characters, "") + insertions[0].text;
+        return text::join(characters, "") + insertions[0].text;
     }
 };
 
@@ -60,11 +51,10 @@ class SearchKeysInClients : public DesktopTest, public ::testing::WithParamInter
 class RepeatsInClients : public SearchKeysInClients {};
 
 TEST_P(RepeatsInClients, KeysHeldDownRepeatAndEveryRepeatIsCounted) {
-    const mosaiko::MemoryDefaults user = RunningProgram::returningUser();
+    const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
-    startProgram(user);
-    TextClient* client = startClient(GetParam());
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
 
     type("x;cat");
     oracle.type("x;cat");
@@ -76,39 +66,36 @@ TEST_P(RepeatsInClients, KeysHeldDownRepeatAndEveryRepeatIsCounted) {
     oracle.type(std::string(repeated, 's'));
     oracle.wait(0.4);
     std::string expected = returnAndExpect(oracle, before);
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 
     type(" ;smilexyz");
     oracle.type(" ;smilexyz");
     ASSERT_EQ(0, session().xdotool({"keydown", "BackSpace", "sleep", "0.8", "keyup", "BackSpace"}));
     before = settledText(*client);
-    const std::size_t typed = mosaiko::text::characters(expected + " ;smilexyz").size();
-    const std::size_t erased = typed - mosaiko::text::characters(before).size();
+    const std::size_t typed = text::characters(expected + " ;smilexyz").size();
+    const std::size_t erased = typed - text::characters(before).size();
     EXPECT_GE(erased, 2u) << "BackSpace did not repeat";
-    for (std::size_t i = 0; i < erased; ++i) oracle.key(mosaiko::KeyCode::deleteKey, "\x7f");
+    for (std::size_t i = 0; i < erased; ++i) oracle.key(KeyCode::deleteKey, "\x7f");
     oracle.wait(0.4);
     expected = returnAndExpect(oracle, before);
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
 // Alt and Super with a letter in a search ("ab;smi", Alt+l, "le"; ";smi", Super+a) are kept from the
 // application, whatever it would have typed for them, and the search goes on: Return replaces
 // exactly the trigger and the query.
 TEST_P(SearchKeysInClients, AltAndSuperWithALetterKeepTheSearchAndItsCount) {
-    const mosaiko::MemoryDefaults user = RunningProgram::returningUser();
+    const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
-    startProgram(user);
-    TextClient* client = startClient(GetParam());
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
 
     // The modifier goes down first, as a user's finger does.
     type("ab;smi");
     ASSERT_EQ(0, session().xdotool({"keydown", "alt", "sleep", "0.1", "key", "l", "keyup", "alt"}));
     type("le");
     oracle.type("ab;smi");
-    oracle.key(37, "l", mosaiko::ModifierFlag::option);
+    oracle.key(37, "l", ModifierFlag::option);
     oracle.type("le");
     oracle.wait(0.4);
     ASSERT_TRUE(program().waitForPanel(true));
@@ -122,7 +109,7 @@ TEST_P(SearchKeysInClients, AltAndSuperWithALetterKeepTheSearchAndItsCount) {
     type(" ;smi");
     ASSERT_EQ(0, session().xdotool({"keydown", "super", "sleep", "0.1", "key", "a", "keyup", "super"}));
     oracle.type(" ;smi");
-    oracle.key(0, "a", mosaiko::ModifierFlag::command);
+    oracle.key(0, "a", ModifierFlag::command);
     oracle.wait(0.4);
     ASSERT_TRUE(program().waitForPanel(true));
     press({"Return"});
@@ -132,15 +119,14 @@ TEST_P(SearchKeysInClients, AltAndSuperWithALetterKeepTheSearchAndItsCount) {
     EXPECT_EQ(inserted[0].deleteCount, 4) << "\";smi\"";
     expected += " " + inserted[0].text;
     expected += client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
 // The terminal shows only finished lines: the text the repeats left cannot be read before Return.
 INSTANTIATE_TEST_SUITE_P(SingleLine, RepeatsInClients, ::testing::Values(Kind::gtkEntry, Kind::qtLineEdit),
-                         kindName);
+                         clientName);
 INSTANTIATE_TEST_SUITE_P(SingleLine, SearchKeysInClients,
-                         ::testing::Values(Kind::gtkEntry, Kind::qtLineEdit, Kind::xterm), kindName);
+                         ::testing::Values(Kind::gtkEntry, Kind::qtLineEdit, Kind::xterm), clientName);
 
 // ---------------------------------------------------------------- another window
 
@@ -164,7 +150,7 @@ TEST_F(SwitchingWindows, ASearchEndsSilentlyWhenAnotherWindowBecomesActive) {
     TextClient* other = startClient(Kind::qtLineEdit);
     if (!searched || !other || HasFailure()) return;
     type("keep this");
-    ASSERT_TRUE(other->waitForText("keep this")) << described(other->text());
+    ASSERT_TRUE(holdsText(*other, "keep this"));
 
     std::string typed;
     for (const bool byClick : {true, false}) {
@@ -182,11 +168,12 @@ TEST_F(SwitchingWindows, ASearchEndsSilentlyWhenAnotherWindowBecomesActive) {
         EXPECT_TRUE(program().waitForPanel(false)) << "the panel stayed";
         press({"Return"});
         type("!");
-        EXPECT_TRUE(other->waitForText("keep this!")) << described(other->text());
+        EXPECT_TRUE(holdsText(*other, "keep this!"));
         press({"BackSpace"});
-        EXPECT_TRUE(other->waitForText("keep this")) << described(other->text());
+        EXPECT_TRUE(holdsText(*other, "keep this"));
         EXPECT_EQ(searched->text(), typed);
     }
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

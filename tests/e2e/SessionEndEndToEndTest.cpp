@@ -3,16 +3,13 @@
 // the end is an orderly one.
 #include <signal.h>
 
+#include <algorithm>
+
 #include "e2e/DesktopTest.hpp"
 #include "platform/linux/DefaultsFileFormat.hpp"
 
+namespace mosaiko::testing {
 namespace {
-
-using mosaiko::testing::DesktopTest;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::TextClient;
-using mosaiko::testing::waitUntil;
-namespace fs = std::filesystem;
 
 class SessionEnd : public DesktopTest {
   protected:
@@ -22,9 +19,8 @@ class SessionEnd : public DesktopTest {
     // the field shows it, when the use has been recorded in memory and a spare keycode still holds
     // the emoji (it is given back half a second after its last key).
     std::string insertOne() {
-        startProgram();
-        TextClient* client = startClient(TextClient::Kind::qtLineEdit);
-        if (!client || HasFailure()) return {};
+        TextClient* client = startProgramAndClient(TextClient::Kind::qtLineEdit);
+        if (!client) return {};
         type(";;");
         EXPECT_TRUE(program().waitForPanel(true)) << "no panel after \";;\"";
         type("smi");
@@ -36,12 +32,10 @@ class SessionEnd : public DesktopTest {
     // The use counts the defaults file holds.
     std::map<std::string, std::int64_t> savedCounts() {
         std::map<std::string, std::int64_t> counts;
-        const auto values = mosaiko::DefaultsFileFormat::decode(
-            mosaiko::testing::readFile(RunningProgram::defaultsFile(session())));
+        const auto values = DefaultsFileFormat::decode(readFile(RunningProgram::defaultsFile(session())));
         const auto found = values.values.find("emojiUsageCounts");
-        const auto* data =
-            found == values.values.end() ? nullptr : found->second.get<mosaiko::DefaultsData>();
-        const auto json = mosaiko::json::parse(data ? data->bytes : "");
+        const auto* data = found == values.values.end() ? nullptr : found->second.get<DefaultsData>();
+        const auto json = json::parse(data ? data->bytes : "");
         if (!json || !json->is_object()) return counts;
         for (const auto& [text, count] : json->items()) counts[text] = count.get<std::int64_t>();
         return counts;
@@ -82,15 +76,11 @@ TEST_F(SessionEnd, SighupShutsDownAsSigtermDoes) {
     EXPECT_EQ(savedCounts(), (std::map<std::string, std::int64_t>{{inserted, 1}}));
     EXPECT_TRUE(runtimeFiles("keycodes.").empty()) << "the keycode was given back";
     // No keycode types the emoji any more.
-    const KeySym typed = 0x1000000 + mosaiko::text::scalars(inserted).front();
-    bool held = false;
-    int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
-    XDisplayKeycodes(session().connection(), &minKeycode, &maxKeycode);
-    KeySym* map = XGetKeyboardMapping(session().connection(), static_cast<KeyCode>(minKeycode),
-                                      maxKeycode - minKeycode + 1, &perKeycode);
-    for (int i = 0; map && i < (maxKeycode - minKeycode + 1) * perKeycode; ++i) held |= map[i] == typed;
-    if (map) XFree(map);
+    const KeySym typed = 0x1000000 + text::scalars(inserted).front();
+    const auto mapping = session().keyboardMapping();
+    const bool held = std::find(mapping.begin(), mapping.end(), typed) != mapping.end();
     EXPECT_FALSE(held) << "a keycode still types the emoji";
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

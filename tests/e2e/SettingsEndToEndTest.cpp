@@ -11,23 +11,13 @@
 
 #include "e2e/SettingsWindowTest.hpp"
 
+namespace mosaiko::testing {
 namespace {
 
-using mosaiko::MemoryDefaults;
-using mosaiko::OpenModesCard;
-using mosaiko::SettingsView;
-using mosaiko::testing::described;
-using mosaiko::testing::PickerOracle;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::TextClient;
-using mosaiko::testing::waitUntil;
-using mosaiko::testing::WindowInfo;
-
-class SettingsWindow : public mosaiko::testing::SettingsWindowTest {
+class SettingsWindow : public SettingsWindowTest {
   protected:
     void SetUp() override {
-        auto options = withWindowManager();
-        options.tray = true;
+        auto options = withTray();
         // A combination another program holds: the window manager's.
         options.windowManagerKeyBindings = "<keybind key=\"W-y\"><action name=\"Unshade\"/></keybind>";
         startSession(options);
@@ -36,7 +26,7 @@ class SettingsWindow : public mosaiko::testing::SettingsWindowTest {
     // Where a button of the Open Modes card lies in the settings window.
     QPoint offsetOf(const MemoryDefaults& user, QAbstractButton* (*find)(OpenModesCard&)) {
         return offsetIn(user, SettingsView::Tab::general, [find](SettingsView& view) -> QWidget* {
-            auto* general = static_cast<mosaiko::GeneralTab*>(view.tabContent(SettingsView::Tab::general));
+            auto* general = static_cast<GeneralTab*>(view.tabContent(SettingsView::Tab::general));
             return find(*general->openModesCard());
         });
     }
@@ -100,8 +90,7 @@ TEST_F(SettingsWindow, ANewTriggerAndARecordedLibraryShortcutWorkAtOnce) {
     ASSERT_FALSE(inserted.empty());
     EXPECT_TRUE(program().waitForPanel(false));
     const std::string expected = "a;smi " + inserted + client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 
     press({"ctrl+alt+m"});
     const auto library = programWindow("Emoji Library");
@@ -135,3 +124,4 @@ TEST_F(SettingsWindow, ANewTriggerAndARecordedLibraryShortcutWorkAtOnce) {
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

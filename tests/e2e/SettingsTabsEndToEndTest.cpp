@@ -101,7 +101,7 @@ TEST_F(SettingsTabsWindow, ANewSnippetIsInsertedByItsShortcodeAndAnExcludedClien
     oracle.type("⏎");
     EXPECT_EQ(oracle.takeInsertedText(), "Best regards") << "the snippet is the first result";
     EXPECT_TRUE(program().waitForPanel(false));
-    EXPECT_TRUE(client->waitForText("Best regards" + client->finishLine())) << described(client->text());
+    EXPECT_TRUE(holdsText(*client, "Best regards" + client->finishLine()));
 
     // The terminal excluded through the running-applications picker.
     settings = openSettings();
@@ -130,8 +130,7 @@ TEST_F(SettingsTabsWindow, ANewSnippetIsInsertedByItsShortcodeAndAnExcludedClien
     type(";smi");
     EXPECT_FALSE(program().waitForPanel(true, 2)) << "the excluded terminal still opens the panel";
     const std::string expected = "Best regards\n;smi" + client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
 }  // namespace

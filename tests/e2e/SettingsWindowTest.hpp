@@ -23,11 +23,7 @@ namespace mosaiko::testing {
 
 class SettingsWindowTest : public DesktopTest {
   protected:
-    void SetUp() override {
-        auto options = withWindowManager();
-        options.tray = true;
-        startSession(options);
-    }
+    void SetUp() override { startSession(withTray()); }
 
     std::optional<WindowInfo> programWindow(const std::string& title, double seconds = 10) {
         return session().waitForWindow(

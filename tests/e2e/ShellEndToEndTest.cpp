@@ -6,13 +6,8 @@
 
 #include "e2e/DesktopTest.hpp"
 
+namespace mosaiko::testing {
 namespace {
-
-using mosaiko::testing::DesktopTest;
-using mosaiko::testing::readFile;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::WindowInfo;
-namespace fs = std::filesystem;
 
 class EndToEnd : public DesktopTest {
   protected:
@@ -58,7 +53,7 @@ TEST_F(EndToEnd, FirstLaunchShowsTheGuideRegistersAtLoginOnceInstalledAndEndsCle
     const fs::path installed = RunningProgram::installedCopy(session());
     RunningProgram& second = launch(installed);
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", second.pid()));
-    EXPECT_TRUE(mosaiko::testing::waitUntil([&] { return fs::exists(autostart); }, 10));
+    EXPECT_TRUE(waitUntil([&] { return fs::exists(autostart); }, 10));
     EXPECT_NE(readFile(autostart).find("Exec=\"" + installed.string() + "\""), std::string::npos)
         << readFile(autostart);
     second.process().signal(SIGINT);
@@ -116,7 +111,7 @@ TEST_F(EndToEnd, ACopyOnAnotherDisplayOfTheSameUserReplacesTheRunningOne) {
     RunningProgram& older = launch();
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", older.pid()));
 
-    mosaiko::testing::XSession other(withWindowManager());
+    XSession other(withWindowManager());
     ASSERT_TRUE(other.ok()) << other.error();
     // The other display, with the first session's home, configuration and runtime folders.
     std::vector<std::string> environment;
@@ -128,8 +123,8 @@ TEST_F(EndToEnd, ACopyOnAnotherDisplayOfTheSameUserReplacesTheRunningOne) {
         if (!entry.starts_with("DISPLAY=") && entry.find('=') != std::string::npos)
             environment.push_back(entry);
     }
-    auto newer = mosaiko::testing::ChildProcess::start({RunningProgram::program().string()}, environment,
-                                                       other.scratchDirectory() / "newer.log");
+    auto newer = ChildProcess::start({RunningProgram::program().string()}, environment,
+                                     other.scratchDirectory() / "newer.log");
     const auto alert = other.waitForWindow(
         [&](const WindowInfo& w) { return w.pid == newer.pid() && w.name == "Mosaiko"; }, 15);
     ASSERT_TRUE(alert) << "no alert on the other display\n"
@@ -160,3 +155,4 @@ TEST(StartUp, WithoutADisplayTheProgramSaysWhatIsMissingAndFails) {
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

@@ -2,24 +2,12 @@
 // empty query, and what is typed then is inserted into the application the user was typing in.
 #include "e2e/DesktopTest.hpp"
 
+namespace mosaiko::testing {
 namespace {
-
-using mosaiko::MemoryDefaults;
-using mosaiko::testing::described;
-using mosaiko::testing::DesktopTest;
-using mosaiko::testing::PickerOracle;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::TextClient;
-using mosaiko::testing::waitUntil;
-using mosaiko::testing::WindowInfo;
 
 class Tray : public DesktopTest {
   protected:
-    void SetUp() override {
-        auto options = withWindowManager();
-        options.tray = true;
-        startSession(options);
-    }
+    void SetUp() override { startSession(withTray()); }
 };
 
 TEST_F(Tray, QuickFindFromTheTrayMenuOpensThePanelAndInsertsWhereTheUserTyped) {
@@ -66,8 +54,8 @@ TEST_F(Tray, QuickFindFromTheTrayMenuOpensThePanelAndInsertsWhereTheUserTyped) {
     ASSERT_FALSE(inserted.empty());
     EXPECT_TRUE(program().waitForPanel(false));
     const std::string expected = inserted + client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

@@ -19,24 +19,10 @@
 #include "platform/Json.hpp"
 #include "platform/linux/FileAppendLog.hpp"
 
+namespace mosaiko::testing {
 namespace {
 
-using mosaiko::CustomContentStore;
-using mosaiko::EmojiUsageStore;
-using mosaiko::FileDefaults;
-using mosaiko::MemoryDefaults;
-using mosaiko::testing::described;
-using mosaiko::testing::DesktopTest;
-using mosaiko::testing::PickerOracle;
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::TextClient;
-using mosaiko::testing::waitUntil;
 using Kind = TextClient::Kind;
-namespace fs = std::filesystem;
-
-std::string kindName(const ::testing::TestParamInfo<Kind>& info) {
-    return TextClient::kindName(info.param);
-}
 
 // A client on a desktop whose window manager runs with its stock key bindings, or with none.
 using OnDesktop = std::tuple<bool, Kind>;
@@ -53,14 +39,14 @@ const auto kDesktopsAndSingleLineClients = ::testing::Combine(
 // no file or no counts.
 std::map<std::string, std::int64_t> storedUsageCounts(const fs::path& file) {
     std::map<std::string, std::int64_t> counts;
-    const auto document = mosaiko::json::parse(mosaiko::testing::readFile(file));
+    const auto document = json::parse(readFile(file));
     const auto data =
         document
             ? document->value(nlohmann::json::json_pointer("/values/emojiUsageCounts/$data"), std::string())
             : std::string();
-    const auto bytes = mosaiko::base64::decode(data);
+    const auto bytes = base64::decode(data);
     if (!bytes) return counts;
-    const auto stored = mosaiko::json::parse(*bytes);
+    const auto stored = json::parse(*bytes);
     if (!stored || !stored->is_object()) return counts;
     for (const auto& [text, count] : stored->items()) {
         if (count.is_number_integer()) counts[text] = count.get<std::int64_t>();
@@ -71,20 +57,31 @@ std::map<std::string, std::int64_t> storedUsageCounts(const fs::path& file) {
 // The distinct skin-tone modifiers in a text.
 std::set<char32_t> skinTones(const std::string& text) {
     std::set<char32_t> tones;
-    for (char32_t c : mosaiko::text::scalars(text)) {
+    for (char32_t c : text::scalars(text)) {
         if (c >= 0x1F3FB && c <= 0x1F3FF) tones.insert(c);
     }
     return tones;
 }
 
-// ---------------------------------------------------------------- searching and inserting
-
-class InsertingIntoClients : public DesktopTest, public ::testing::WithParamInterface<OnDesktop> {
+// A client on either desktop.
+class OnDesktops : public DesktopTest, public ::testing::WithParamInterface<OnDesktop> {
   protected:
     void SetUp() override {
         startSession(std::get<0>(GetParam()) ? withStockWindowManager() : withWindowManager());
     }
 };
+
+// A client under a window manager.
+class InClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+const auto kSingleLineClients = ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit);
+
+// ---------------------------------------------------------------- searching and inserting
+
+class InsertingIntoClients : public OnDesktops {};
 
 // Four sessions into one field: ";smi" and Return replace what was typed by the first result,
 // and what the user types on at once comes after it; Escape leaves the typed text alone; ";;"
@@ -93,9 +90,8 @@ class InsertingIntoClients : public DesktopTest, public ::testing::WithParamInte
 TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQueryToItself) {
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
-    startProgram(user);
-    TextClient* client = startClient(std::get<1>(GetParam()));
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(std::get<1>(GetParam()), user);
+    if (!client) return;
     std::string expected;
     auto finishLine = [&] {
         const std::string newline = client->finishLine();
@@ -104,10 +100,7 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     };
 
     // Inline search.
-    type("Hi ;smi");
-    oracle.type("Hi ;smi");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true)) << "no panel after \";smi\"";
+    ASSERT_TRUE(typeSearch(oracle, "Hi ;smi")) << "no panel after \";smi\"";
     ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
     oracle.type("⏎ ok");
     const auto firstInsertions = oracle.takeInsertions();
@@ -118,22 +111,17 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     EXPECT_TRUE(program().waitForPanel(false));
     expected += "Hi " + first + " ok";
     finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 
     // Escape.
-    type(" no ;smi");
-    oracle.type(" no ;smi");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_TRUE(typeSearch(oracle, " no ;smi"));
     press({"Escape"});
     oracle.type("⎋");
     EXPECT_TRUE(oracle.takeInsertions().empty());
     EXPECT_TRUE(program().waitForPanel(false));
     expected += " no ;smi";
     finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 
     // Instant open: the first ";" is erased, the second and the query never reach the field.
     const std::string before = expected;
@@ -150,8 +138,7 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     EXPECT_TRUE(program().waitForPanel(false));
     expected += " go " + quick;
     finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
     for (const auto& state : client->history()) {
         if (!state.starts_with(before + " go ")) continue;
         const std::string rest = state.substr(before.size() + 4);
@@ -176,20 +163,14 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     EXPECT_EQ(afterErasing[1].deleteCount, 4);
     expected += " " + afterErasing[1].text;
     finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, InsertingIntoClients, kDesktopsAndSingleLineClients, desktopAndKindName);
 
 // ---------------------------------------------------------------- a desktop's own key bindings
 
-class DesktopKeyBindings : public DesktopTest, public ::testing::WithParamInterface<OnDesktop> {
-  protected:
-    void SetUp() override {
-        startSession(std::get<0>(GetParam()) ? withStockWindowManager() : withWindowManager());
-    }
-};
+class DesktopKeyBindings : public OnDesktops {};
 
 // The window manager's bindings (Control-Alt-Left, Alt-space, Super-e…) cost the picker only those
 // combinations: plain Left steers a shown panel, every key of an instant-open search stays with the
@@ -197,14 +178,10 @@ class DesktopKeyBindings : public DesktopTest, public ::testing::WithParamInterf
 TEST_P(DesktopKeyBindings, CostThePickerOnlyTheirOwnCombinations) {
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
-    startProgram(user);
-    TextClient* client = startClient(std::get<1>(GetParam()));
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(std::get<1>(GetParam()), user);
+    if (!client) return;
 
-    type("ab;smi");
-    oracle.type("ab;smi");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_TRUE(typeSearch(oracle, "ab;smi"));
     press({"Left", "Return"});
     oracle.type("←⏎");
     std::string expected = "ab" + oracle.takeInsertedText();
@@ -221,26 +198,19 @@ TEST_P(DesktopKeyBindings, CostThePickerOnlyTheirOwnCombinations) {
     expected += " x" + quick[1].text;
     EXPECT_TRUE(program().waitForPanel(false));
 
-    type(" ;smi");
-    oracle.type(" ;smi");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_TRUE(typeSearch(oracle, " ;smi"));
     ASSERT_EQ(0, session().xdotool({"key", "--delay", "0", "Return", "space", "e", "x"}));
     oracle.type("⏎ ex");
     expected += " " + oracle.takeInsertedText() + " ex";
     expected += client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, DesktopKeyBindings, kDesktopsAndSingleLineClients, desktopAndKindName);
 
 // ---------------------------------------------------------------- keys typed during an insertion
 
-class KeysTypedDuringAnInsertion : public DesktopTest, public ::testing::WithParamInterface<Kind> {
-  protected:
-    void SetUp() override { startSession(); }
-};
+class KeysTypedDuringAnInsertion : public InClients {};
 
 // Keys typed the moment Return inserts land after the text as they were typed: each with the
 // modifiers held for it (Shift-a Shift-b as "AB", a keypad digit), in order, none lost; a Control
@@ -249,14 +219,10 @@ class KeysTypedDuringAnInsertion : public DesktopTest, public ::testing::WithPar
 TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
-    startProgram(user);
-    TextClient* client = startClient(GetParam());
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
 
-    type(";smi");
-    oracle.type(";smi");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_TRUE(typeSearch(oracle, ";smi"));
     // The terminal reads a keypad digit typed again as the keypad's navigation key: left out there.
     const bool keypad = GetParam() != Kind::xterm;
     ASSERT_EQ(0, session().xdotool(
@@ -265,10 +231,7 @@ TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
     std::string expected = oracle.takeInsertedText() + "AB1c";
     EXPECT_TRUE(program().waitForPanel(false));
 
-    type(" ;smi");
-    oracle.type(" ;smi");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_TRUE(typeSearch(oracle, " ;smi"));
     ASSERT_EQ(0, session().xdotool({"keydown", "ctrl", "key", "--delay", "0", "Return", "a", "keyup", "ctrl",
                                     "type", "z"}));
     oracle.type("⏎");
@@ -276,27 +239,21 @@ TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
     ASSERT_FALSE(second.empty());
     expected = GetParam() == Kind::xterm ? expected + " " + second + "\x01z" : "z";
     expected += client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion,
-                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion, kSingleLineClients, clientName);
 
 // ---------------------------------------------------------------- keys on remapped keycodes
 
-class RemappedKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
-  protected:
-    void SetUp() override { startSession(); }
-};
+class RemappedKeysInClients : public InClients {};
 
 // A character that another tool types on a spare keycode it maps for the moment (as auto-type tools
 // do) is held like any other key: an instant-open search keeps it to itself, and typed the moment
 // Return inserts, it lands after the insertion, which erases exactly the typed query.
 TEST_P(RemappedKeysInClients, AreHeldLikeAnyOtherKey) {
-    startProgram();
-    TextClient* client = startClient(GetParam());
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(GetParam());
+    if (!client) return;
     type("x;;");
     ASSERT_TRUE(program().waitForPanel(true));
     type("é");
@@ -305,21 +262,16 @@ TEST_P(RemappedKeysInClients, AreHeldLikeAnyOtherKey) {
 
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
-    type(" ;smi");
-    oracle.type(" ;smi");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_TRUE(typeSearch(oracle, " ;smi"));
     // At an auto-type tool's pace: the key it maps lasts a few dozen milliseconds (with none, it is
     // given back before applications read it, with the program or without).
     ASSERT_EQ(0, session().xdotool({"key", "--delay", "0", "Return", "type", "--delay", "50", "é"}));
     oracle.type("⏎");
     const std::string expected = "x " + oracle.takeInsertedText() + "é" + client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(SingleLine, RemappedKeysInClients,
-                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+INSTANTIATE_TEST_SUITE_P(SingleLine, RemappedKeysInClients, kSingleLineClients, clientName);
 
 // ---------------------------------------------------------------- typing with no gap at all
 
@@ -351,61 +303,46 @@ INSTANTIATE_TEST_SUITE_P(SingleLine, TypingWithNoGap, ::testing::Values(Kind::xt
 
 // ---------------------------------------------------------------- a second layout
 
-class TypingWithTwoLayouts : public DesktopTest, public ::testing::WithParamInterface<Kind> {
-  protected:
-    void SetUp() override { startSession(); }
-};
+class TypingWithTwoLayouts : public InClients {};
 
 // A typing tool that switches to the layout group that has a character, types it and switches back
 // (as auto-type tools do) gets its text through unchanged: the trigger is not held back until the
 // group has changed again.
 TEST_P(TypingWithTwoLayouts, AToolSwitchingGroupsTypesThroughThePickerUnchanged) {
     if (session().run({"setxkbmap", "-layout", "us,ru"}) != 0) GTEST_SKIP() << "setxkbmap is needed";
-    startProgram();
-    TextClient* client = startClient(GetParam());
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(GetParam());
+    if (!client) return;
     type("ab;cd x;y", 20);
     const std::string expected = "ab;cd x;y" + client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(SingleLine, TypingWithTwoLayouts,
-                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+INSTANTIATE_TEST_SUITE_P(SingleLine, TypingWithTwoLayouts, kSingleLineClients, clientName);
 
 // ---------------------------------------------------------------- dead keys
 
-class DeadKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
-  protected:
-    void SetUp() override { startSession(); }
-};
+class DeadKeysInClients : public InClients {};
 
 // A dead key pressed twice types its accent, which no query holds: the search ends there and
 // Return reaches the application, leaving the typed text as it is.
 TEST_P(DeadKeysInClients, ADeadKeyPressedTwiceEndsTheSearchWithItsAccent) {
     if (session().run({"setxkbmap", "-layout", "us", "-variant", "intl"}) != 0)
         GTEST_SKIP() << "setxkbmap is needed";
-    startProgram();
-    TextClient* client = startClient(GetParam());
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(GetParam());
+    if (!client) return;
     type("ab;smi");
     ASSERT_TRUE(program().waitForPanel(true));
     press({"dead_acute", "dead_acute"});
     EXPECT_TRUE(program().waitForPanel(false));
     const std::string expected = "ab;smi\u00B4" + client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(SingleLine, DeadKeysInClients,
-                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), kindName);
+INSTANTIATE_TEST_SUITE_P(SingleLine, DeadKeysInClients, kSingleLineClients, clientName);
 
 // ---------------------------------------------------------------- editing keys
 
-class EditingKeysInClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
-  protected:
-    void SetUp() override { startSession(); }
-};
+class EditingKeysInClients : public InClients {};
 
 // Control-BackSpace erases a word of the query as the field does, so Return then erases exactly what
 // is left of it; Home and F5 move the caret or act without text, so the search ends there and
@@ -413,14 +350,13 @@ class EditingKeysInClients : public DesktopTest, public ::testing::WithParamInte
 TEST_P(EditingKeysInClients, WordDeletionAndCaretKeysLeaveTheFieldAsTheUserExpects) {
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
-    startProgram(user);
-    TextClient* client = startClient(GetParam());
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
 
     type(";smi xyz");
     press({"ctrl+BackSpace"});
     oracle.type(";smi xyz");
-    oracle.key(mosaiko::KeyCode::deleteKey, "\b", mosaiko::ModifierFlag::control);
+    oracle.key(KeyCode::deleteKey, "\b", ModifierFlag::control);
     oracle.wait(0.4);
     ASSERT_TRUE(program().waitForPanel(true));
     press({"Return"});
@@ -429,8 +365,7 @@ TEST_P(EditingKeysInClients, WordDeletionAndCaretKeysLeaveTheFieldAsTheUserExpec
     ASSERT_EQ(inserted.size(), 1u);
     EXPECT_EQ(inserted[0].deleteCount, 5) << "\";smi \" is what is left";
     std::string expected = inserted[0].text;
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 
     type(" ;smi");
     press({"Home"});
@@ -447,20 +382,16 @@ TEST_P(EditingKeysInClients, WordDeletionAndCaretKeysLeaveTheFieldAsTheUserExpec
     oracle.type("⏎");
     EXPECT_TRUE(oracle.takeInsertions().empty());
     expected = "A" + expected + " ;smi ;smi";
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
     EXPECT_FALSE(program().panel().has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, EditingKeysInClients,
-                         ::testing::Values(Kind::gtkEntry, Kind::qtLineEdit), kindName);
+                         ::testing::Values(Kind::gtkEntry, Kind::qtLineEdit), clientName);
 
 // ---------------------------------------------------------------- long texts, and what is kept
 
-class LongTextsIntoClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
-  protected:
-    void SetUp() override { startSession(); }
-};
+class LongTextsIntoClients : public InClients {};
 
 // A two-person emoji with two different skin tones, chosen with the variant keys in the mixed-tone
 // matrix, and a snippet of two lines arrive whole: its line break too, while the user still holds
@@ -474,17 +405,13 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
         "Best wishes from Zürich & Kraków —\nÅsa, Øystein, Jürgen; ☕🍰✨ at 12:30 (quiet ½ hour)";
     CustomContentStore(user).addSnippet("Signature", snippet, {"sigblock"}, {"signature"});
     PickerOracle oracle(user);
-    startProgram(user);
-    TextClient* client = startClient(GetParam());
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
     const fs::path defaults = RunningProgram::defaultsFile(session());
 
     // Up to the variants, Left to the mix button, Return opens the matrix, Right moves the second
     // person's tone, Return inserts.
-    type(";handshake");
-    oracle.type(";handshake");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_TRUE(typeSearch(oracle, ";handshake"));
     press({"Up", "Left", "Return", "Right", "Return"});
     oracle.type("↑←⏎→⏎");
     const auto mixed = oracle.takeInsertions();
@@ -495,13 +422,9 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     EXPECT_TRUE(program().waitForPanel(false));
 
     // Usage is saved while the program runs.
-    EXPECT_TRUE(waitUntil([&] { return storedUsageCounts(defaults)[couple] == 1; }))
-        << mosaiko::testing::readFile(defaults);
+    EXPECT_TRUE(waitUntil([&] { return storedUsageCounts(defaults)[couple] == 1; })) << readFile(defaults);
 
-    type(" ;sigblock");
-    oracle.type(" ;sigblock");
-    oracle.wait(0.4);
-    ASSERT_TRUE(program().waitForPanel(true));
+    ASSERT_TRUE(typeSearch(oracle, " ;sigblock"));
     ASSERT_EQ(0, session().xdotool({"keydown", "Return", "sleep", "0.15", "keyup", "Return", "type", " ok"}));
     oracle.type("⏎");
     ASSERT_EQ(oracle.takeInsertedText(), snippet) << "the search does not rank the snippet first";
@@ -509,8 +432,7 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     EXPECT_TRUE(program().waitForPanel(false));
     std::string expected = couple + " " + snippet + " ok";
     expected += client->finishLine();
-    EXPECT_TRUE(client->waitForText(expected))
-        << described(client->text()) << " instead of " << described(expected);
+    EXPECT_TRUE(holdsText(*client, expected));
 
     // Quit right after the last insertion: what is still to be saved is saved on the way out.
     program().process().signal(SIGTERM);
@@ -523,8 +445,8 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     FileDefaults stored(defaults);
     EXPECT_FALSE(stored.movedAsideFile().has_value()) << "the file could not be read back";
     EXPECT_TRUE(stored.boolValue("hasCompletedOnboarding"));
-    mosaiko::ManualMainLoop clock;
-    mosaiko::FileAppendLog historyLog(defaults.parent_path() / "usage-history.jsonl");
+    ManualMainLoop clock;
+    FileAppendLog historyLog(defaults.parent_path() / "usage-history.jsonl");
     const EmojiUsageStore usage(stored, clock, {}, &historyLog);
     EXPECT_EQ(usage.counts().size(), 2u);
     EXPECT_EQ(usage.history().size(), 2u);
@@ -536,7 +458,7 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
 }
 
 INSTANTIATE_TEST_SUITE_P(MultiLine, LongTextsIntoClients,
-                         ::testing::Values(Kind::xterm, Kind::gtkTextView, Kind::qtTextEdit), kindName);
+                         ::testing::Values(Kind::xterm, Kind::gtkTextView, Kind::qtTextEdit), clientName);
 
 // ---------------------------------------------------------------- ordinary typing
 
@@ -560,9 +482,8 @@ class OrdinaryTyping : public DesktopTest {
 // clients can still take key combinations the picker does not use, and the window manager can take
 // its shortcuts anew when it reloads its configuration.
 TEST_F(OrdinaryTyping, ReachesTheApplicationUnchanged) {
-    startProgram();
-    TextClient* client = startClient(Kind::xterm);
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(Kind::xterm);
+    if (!client) return;
     Display* d = session().connection();
     const auto keycode = [&](KeySym keysym) { return static_cast<unsigned>(XKeysymToKeycode(d, keysym)); };
     EXPECT_FALSE(session().keyIsGrabbedElsewhere(keycode(XK_t), ControlMask | Mod1Mask));
@@ -574,7 +495,7 @@ TEST_F(OrdinaryTyping, ReachesTheApplicationUnchanged) {
     type(std::string(40, 'z'), 1);
     press({"Return"});
     std::string expected = sentence + "\n" + std::string(40, 'z') + "\n";
-    EXPECT_TRUE(client->waitForText(expected)) << described(client->text());
+    EXPECT_TRUE(holdsText(*client, expected));
 
     // Held down, a key repeats until it is let go.
     ASSERT_EQ(0, session().xdotool({"keydown", "q"}));
@@ -599,7 +520,7 @@ TEST_F(OrdinaryTyping, ReachesTheApplicationUnchanged) {
     press({"ctrl+alt+m", "Return"});
     EXPECT_TRUE(waitUntil([&] { return fs::exists(marker_); })) << "the window manager's shortcut was lost";
     expected += "kept\n";
-    EXPECT_TRUE(client->waitForText(expected)) << described(client->text());
+    EXPECT_TRUE(holdsText(*client, expected));
     EXPECT_TRUE(session().hasFocus(client->window()));
 }
 
@@ -612,28 +533,24 @@ class StalledProgram : public DesktopTest {
     // After a stall the picker works as before: ";smi" and Return insert the first result.
     void expectThePickerWorks(TextClient& client, std::string& expected) {
         PickerOracle oracle(RunningProgram::returningUser());
-        type(";smi");
-        oracle.type(";smi");
-        oracle.wait(0.4);
-        ASSERT_TRUE(program().waitForPanel(true)) << "the picker stopped reacting";
+        ASSERT_TRUE(typeSearch(oracle, ";smi")) << "the picker stopped reacting";
         press({"Return"});
         oracle.type("⏎");
         expected += oracle.takeInsertedText();
         expected += client.finishLine();
-        EXPECT_TRUE(client.waitForText(expected)) << described(client.text());
+        EXPECT_TRUE(holdsText(client, expected));
     }
 };
 
 // The program's main loop hangs for a second (its main thread held by ptrace) while the user types:
 // the key tap's own thread lets the keys through, so they reach the terminal during the hang.
 TEST_F(StalledProgram, TypingGoesOnWhileTheMainLoopHangs) {
-    startProgram();
-    TextClient* client = startClient(Kind::xterm);
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(Kind::xterm);
+    if (!client) return;
     std::string expected = "before\n";
     type("before");
     press({"Return"});
-    ASSERT_TRUE(client->waitForText(expected)) << described(client->text());
+    ASSERT_TRUE(holdsText(*client, expected));
 
     const pid_t pid = program().pid();
     if (::ptrace(PTRACE_SEIZE, pid, nullptr, nullptr) != 0) GTEST_SKIP() << "this machine forbids ptrace";
@@ -664,13 +581,12 @@ TEST_F(StalledProgram, TypingGoesOnWhileTheMainLoopHangs) {
 // The whole program is stopped (SIGSTOP) while the user types: ordinary keys are not held, so they
 // reach the terminal at once; once the program continues, the picker works as before.
 TEST_F(StalledProgram, OrdinaryTypingGoesOnWhileTheProgramIsStopped) {
-    startProgram();
-    TextClient* client = startClient(Kind::xterm);
-    if (!client || HasFailure()) return;
+    TextClient* client = startProgramAndClient(Kind::xterm);
+    if (!client) return;
     std::string expected = "before\n";
     type("before");
     press({"Return"});
-    ASSERT_TRUE(client->waitForText(expected)) << described(client->text());
+    ASSERT_TRUE(holdsText(*client, expected));
 
     program().process().signal(SIGSTOP);
     type("while Stopped", 10);
@@ -684,3 +600,4 @@ TEST_F(StalledProgram, OrdinaryTypingGoesOnWhileTheProgramIsStopped) {
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

@@ -4,17 +4,13 @@
 // Qt before Xlib (through the session helper): Xlib's macros break Qt's headers.
 #include "e2e/SettingsWindowTest.hpp"
 
+namespace mosaiko::testing {
 namespace {
 
-using mosaiko::testing::RunningProgram;
-using mosaiko::testing::waitUntil;
-using mosaiko::testing::WindowInfo;
-
-class WindowStacking : public mosaiko::testing::SettingsWindowTest {
+class WindowStacking : public SettingsWindowTest {
   protected:
     void SetUp() override {
-        auto options = withWindowManager();
-        options.tray = true;
+        auto options = withTray();
         // A screen larger than the library, so that the tray beside it stays in reach.
         options.serverArguments = {"-screen", "0", "1600x1000x24"};
         startSession(options);
@@ -44,7 +40,7 @@ TEST_F(WindowStacking, WindowsAskedForWhileTheLibraryShowsOpenAboveItAndCtrlWClo
     startProgram();
     if (HasFailure()) return;
     // The user types in another program when the library opens.
-    if (!startClient(mosaiko::testing::TextClient::Kind::xterm) || HasFailure()) return;
+    if (!startClient(TextClient::Kind::xterm) || HasFailure()) return;
     press({"ctrl+alt+shift+super+F12"});
     const auto shown = library();
     ASSERT_TRUE(shown) << "the shortcut opened no library\n" << program().output();
@@ -101,3 +97,4 @@ TEST_F(WindowStacking, WindowsAskedForWhileTheLibraryShowsOpenAboveItAndCtrlWClo
 }
 
 }  // namespace
+}  // namespace mosaiko::testing

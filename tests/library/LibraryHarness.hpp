@@ -12,6 +12,8 @@
 #include "library/LibraryViewModel.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "support/MemoryStores.hpp"
+#include "support/TestEntries.hpp"
 
 namespace mosaiko {
 
@@ -23,30 +25,14 @@ inline void PrintTo(const LibraryViewModel::BrowseSection& section, std::ostream
 
 namespace mosaiko::testing {
 
-inline EmojiEntry entry(std::string id, std::string emoji, std::string name, std::string category,
-                        std::vector<std::string> shortcodes = {}) {
-    EmojiEntry e;
-    e.id = std::move(id);
-    e.emoji = std::move(emoji);
-    e.name = std::move(name);
-    e.category = std::move(category);
-    e.shortcodes = std::move(shortcodes);
-    return e;
-}
-
 inline EmojiEntry thumbsUpEntry() {
     EmojiEntry e = entry("thumbsup", "👍", "thumbs up", "People & Body", {"+1", "thumbsup"});
-    e.variants = EmojiEntry::Variants({{"👍", {}, {}},
-                                       {"👍🏻", {SkinTone::light}, {}},
-                                       {"👍🏼", {SkinTone::mediumLight}, {}},
-                                       {"👍🏽", {SkinTone::medium}, {}},
-                                       {"👍🏾", {SkinTone::mediumDark}, {}},
-                                       {"👍🏿", {SkinTone::dark}, {}}});
+    e.variants = thumbsUpVariants();
     return e;
 }
 
 // A library over real stores in memory, a small entry list and a loop the test runs.
-class LibraryHarness : public ::testing::Test {
+class LibraryHarness : public ::testing::Test, protected MemoryStores {
   protected:
     static std::vector<EmojiEntry> baseEntries() {
         return {entry("grinning", "😀", "grinning face", "Smileys & Emotion", {"grinning"}),
@@ -79,11 +65,6 @@ class LibraryHarness : public ::testing::Test {
     std::string selected() const { return model.selectedEntryID().value_or("<none>"); }
     void settle() { loop.runPending(); }
 
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     EmojiDatabase db;
     LibraryViewModel model;
     std::vector<std::string> inserted;

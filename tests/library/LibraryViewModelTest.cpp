@@ -82,13 +82,9 @@ TEST(LibrarySearchLimitTest, ShowsEveryMatch) {
     for (int i = 0; i < 400; ++i)
         many.push_back(
             entry("e" + std::to_string(i), "x" + std::to_string(i), "star " + std::to_string(i), "Symbols"));
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
+    MemoryStores s;
     EmojiDatabase db(many, {}, OperatingSystemVersion{99, 0, 0});
-    LibraryViewModel model(db, prefs, usage, collections, loop);
+    LibraryViewModel model(db, s.prefs, s.usage, s.collections, s.loop);
     model.setSearchQuery("star");
     EXPECT_EQ(model.visibleEntries().size(), 400u);
 }

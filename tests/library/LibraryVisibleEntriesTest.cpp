@@ -6,6 +6,7 @@
 #include "content/GlyphCatalog.hpp"
 #include "library/LibraryHarness.hpp"
 #include "platform/Text.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -80,14 +81,9 @@ std::vector<EmojiEntry> listByTheRules(const LibraryViewModel& m) {
 }
 
 // The stores of a library over given entries.
-struct Library {
+struct Library : MemoryStores {
     Library(std::vector<EmojiEntry> base, std::vector<EmojiEntry> extra)
         : db(std::move(base), std::move(extra), OperatingSystemVersion{99, 0, 0}) {}
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     EmojiDatabase db;
     LibraryViewModel model{db, prefs, usage, collections, loop};
 };

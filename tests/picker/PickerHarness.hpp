@@ -17,6 +17,7 @@
 #include "picker/PickerPanelPresenting.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "support/TestEntries.hpp"
 
 namespace mosaiko::testing {
 
@@ -29,12 +30,7 @@ inline EmojiEntry makeEntry(std::string id, std::string emoji, std::string name,
 
 inline EmojiEntry thumbsUp() {
     EmojiEntry e = makeEntry("thumbsup", "👍", "thumbs up", {"+1", "thumbsup"}, {"approve"}, "People & Body");
-    e.variants = EmojiEntry::Variants({{"👍", {}, {}},
-                                       {"👍🏻", {SkinTone::light}, {}},
-                                       {"👍🏼", {SkinTone::mediumLight}, {}},
-                                       {"👍🏽", {SkinTone::medium}, {}},
-                                       {"👍🏾", {SkinTone::mediumDark}, {}},
-                                       {"👍🏿", {SkinTone::dark}, {}}});
+    e.variants = thumbsUpVariants();
     return e;
 }
 

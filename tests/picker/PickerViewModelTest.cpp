@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "picker/PickerHarness.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko {
 namespace {
@@ -47,7 +48,7 @@ Ids ids(const std::vector<EmojiEntry>& entries) {
     return result;
 }
 
-struct ModelHarness {
+struct ModelHarness : testing::MemoryStores {
     explicit ModelHarness(std::vector<EmojiEntry> base, std::vector<EmojiEntry> extra = {})
         : db(std::move(base), std::move(extra), OperatingSystemVersion{99, 0, 0}),
           model(db, prefs, usage, collections, loop) {
@@ -67,11 +68,6 @@ struct ModelHarness {
         loop.runPending();  // store changes rebuild once they are stored
     }
 
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     EmojiDatabase db;
     PickerViewModel model;
     std::vector<PickerViewModel::UIAction> sent;

@@ -19,22 +19,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A child process that sleeps until it is signalled.
-class Sleeper {
+// A child process of this test, killed at the end unless it has ended already.
+class Child {
   public:
-    Sleeper() {
-        char arg0[] = "/bin/sleep";
-        char arg1[] = "60";
-        char* argv[] = {arg0, arg1, nullptr};
-        ::posix_spawn(&pid_, "/bin/sleep", nullptr, nullptr, argv, environ);
-        // Wait until the child has become /bin/sleep (before exec it still shows our executable).
-        for (int i = 0; i < 200; ++i) {
-            auto d = InstanceRegistry::describeProcess(pid_);
-            if (d && d->executable.find("sleep") != std::string::npos) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
-    ~Sleeper() {
+    Child() = default;
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child() {
         if (!reaped_) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
@@ -54,14 +45,33 @@ class Sleeper {
         return 0;
     }
 
-  private:
+  protected:
     pid_t pid_ = -1;
+
+  private:
     bool reaped_ = false;
+};
+
+// A child process that sleeps until it is signalled.
+class Sleeper : public Child {
+  public:
+    Sleeper() {
+        char arg0[] = "/bin/sleep";
+        char arg1[] = "60";
+        char* argv[] = {arg0, arg1, nullptr};
+        ::posix_spawn(&pid_, "/bin/sleep", nullptr, nullptr, argv, environ);
+        // Wait until the child has become /bin/sleep (before exec it still shows our executable).
+        for (int i = 0; i < 200; ++i) {
+            auto d = InstanceRegistry::describeProcess(pid_);
+            if (d && d->executable.find("sleep") != std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
 };
 
 // A copy of this program as the registry sees one: a child (of this test's executable) that
 // registers itself, as the program does, and waits until it is signalled.
-class Copy {
+class Copy : public Child {
   public:
     Copy(const fs::path& directory, const std::string& key) {
         pid_ = ::fork();
@@ -70,34 +80,11 @@ class Copy {
             if (!registry.registerCurrentProcess()) ::_exit(3);
             while (true) ::pause();
         }
-        entry_ = directory / (key + "." + std::to_string(pid_) + ".instance");
-        for (int i = 0; i < 400 && !fs::exists(entry_); ++i)
+        const fs::path entry = directory / (key + "." + std::to_string(pid_) + ".instance");
+        for (int i = 0; i < 400 && !fs::exists(entry); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    ~Copy() {
-        if (!reaped_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    pid_t pid() const { return pid_; }
     RunningInstance instance() const { return *InstanceRegistry::describeProcess(pid_); }
-    int endingSignal() {
-        for (int i = 0; i < 200; ++i) {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                reaped_ = true;
-                return WIFSIGNALED(status) ? WTERMSIG(status) : -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return 0;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    fs::path entry_;
-    bool reaped_ = false;
 };
 
 class InstanceRegistryTest : public testing::Test {

@@ -3,6 +3,7 @@
 #include "content/EmojiDatabase.hpp"
 #include "settings/CollectionsManageRules.hpp"
 #include "settings/RunningAppsRules.hpp"
+#include "support/TestEntries.hpp"
 
 namespace mosaiko {
 namespace {
@@ -11,14 +12,7 @@ using PinItemState = CollectionsManageRules::PinItemState;
 using Option = RunningAppsRules::RunningAppOption;
 using Snapshot = RunningAppsRules::RunningAppSnapshot;
 
-EmojiEntry entry(std::string id, std::string text, std::string name) {
-    EmojiEntry e;
-    e.id = std::move(id);
-    e.emoji = std::move(text);
-    e.name = std::move(name);
-    e.category = "Smileys & Emotion";
-    return e;
-}
+using testing::entry;
 
 TEST(CollectionsManageRulesTest, OneStatePerPinInOrderWithMissingEntriesShownByID) {
     const EmojiDatabase db({entry("grin", "😀", "grinning face"), entry("cake", "🎂", "birthday cake")}, {},

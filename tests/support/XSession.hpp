@@ -520,6 +520,18 @@ class XSession {
         return refused;
     }
 
+    // Every keysym of every keycode, to see what the keyboard types.
+    std::vector<unsigned long> keyboardMapping() const {
+        int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
+        XDisplayKeycodes(connection_, &minKeycode, &maxKeycode);
+        KeySym* map = XGetKeyboardMapping(connection_, static_cast<::KeyCode>(minKeycode),
+                                          maxKeycode - minKeycode + 1, &perKeycode);
+        if (!map) return {};
+        std::vector<unsigned long> result(map, map + (maxKeycode - minKeycode + 1) * perKeycode);
+        XFree(map);
+        return result;
+    }
+
     int maxKeycode() const {
         int minKeycode = 0, maxKeycode = 0;
         XDisplayKeycodes(connection_, &minKeycode, &maxKeycode);

@@ -17,6 +17,7 @@
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryEntryTiles.hpp"
+#include "platform/qt/BandedScrollBarStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 
 namespace mosaiko {
@@ -39,6 +40,7 @@ LibraryEntryGrid::LibraryEntryGrid(LibraryViewModel& model, PreferencesStore& pr
     scrollAnimation_->setDuration(120);
     scrollAnimation_->setEasingCurve(QEasingCurve::OutCubic);
     verticalScrollBar()->setSingleStep(20);
+    BandedScrollBarStyle::apply(*verticalScrollBar());
     metrics_ = LibraryGridMetrics::forWidth(width(), style_);
     // The origin is read when the selection is assigned: a rebuild before the next redraw must not
     // cancel the scroll the arrow key asked for.
@@ -46,6 +48,7 @@ LibraryEntryGrid::LibraryEntryGrid(LibraryViewModel& model, PreferencesStore& pr
         if (id && model_.lastSelectionOrigin() == LibraryViewModel::SelectionOrigin::keyboard)
             scrollPending_ = true;
     });
+    listWatch_ = model_.visibleEntries.observe([this](const auto&) { prefetchedTexts_.clear(); });
 }
 
 void LibraryEntryGrid::setStyle(LibraryGridMetrics::Style style) {
@@ -176,8 +179,7 @@ std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area) const {
     return {std::min(count, firstRow * metrics_.columns), std::min(count, (lastRow + 1) * metrics_.columns)};
 }
 
-std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsMeeting(const QRect& area) const {
-    const auto [first, end] = entriesMeeting(area);
+std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsOf(int first, int end) const {
     std::vector<EmojiGlyphCache::Request> texts;
     texts.reserve(static_cast<std::size_t>(std::max(0, end - first)));
     for (int index = first; index < end; ++index) {
@@ -188,8 +190,22 @@ std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsMeeting(const QRect
 }
 
 void LibraryEntryGrid::prefetchTexts() {
-    if (isVisible() || testAttribute(Qt::WA_WState_Visible))
-        EmojiGlyphCache::prefetch(textsMeeting(viewport()->rect()), viewport()->devicePixelRatioF());
+    prefetchedTexts_.clear();
+    if (!isVisible() && !testAttribute(Qt::WA_WState_Visible)) return;
+    prefetchedRange_ = entriesMeeting(viewport()->rect());
+    prefetchedTexts_ = textsOf(prefetchedRange_.first, prefetchedRange_.second);
+    EmojiGlyphCache::prefetch(prefetchedTexts_, viewport()->devicePixelRatioF());
+}
+
+std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsToDraw(int first, int end) {
+    // Used once, by the drawing that follows the refresh: what changes the texts later (a tone
+    // chosen, another tab) comes with a refresh of its own.
+    std::vector<EmojiGlyphCache::Request> prefetched = std::exchange(prefetchedTexts_, {});
+    const auto [from, to] = prefetchedRange_;
+    if (prefetched.empty() || first < from || end > to) return textsOf(first, end);
+    prefetched.erase(prefetched.begin() + (end - from), prefetched.end());
+    prefetched.erase(prefetched.begin(), prefetched.begin() + (first - from));
+    return prefetched;
 }
 
 void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
@@ -200,7 +216,7 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
     const auto& visible = model_.visibleEntries();
     const auto [first, end] = entriesMeeting(event->rect());
     // After a search most texts are new: they are drawn together, on several threads, first.
-    const auto texts = textsMeeting(event->rect());
+    const auto texts = textsToDraw(first, end);
     EmojiGlyphCache::prepare(texts, viewport()->devicePixelRatioF());
     // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours.
     std::optional<int> hoveredIndex;

@@ -73,8 +73,10 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     void paintEntry(QPainter& painter, int index, bool hovered, const EmojiGlyphCache::Request& text) const;
     // The entries [first, end) whose tiles meet `area` of the viewport.
     std::pair<int, int> entriesMeeting(const QRect& area) const;
-    std::vector<EmojiGlyphCache::Request> textsMeeting(const QRect& area) const;
+    std::vector<EmojiGlyphCache::Request> textsOf(int first, int end) const;
     void prefetchTexts();
+    // The texts of [first, end), those prefetched for a new list when they cover them.
+    std::vector<EmojiGlyphCache::Request> textsToDraw(int first, int end);
 
     LibraryViewModel& model_;
     PreferencesStore& prefs_;
@@ -88,7 +90,12 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Characters whose fonts are still to be loaded, in the font of the text tiles.
     QString warmUpCharacters_;
     QFont warmUpFont_;
+    // The texts prefetched for the list the next drawing shows, the entries [first, end) in view:
+    // making a tile's text request takes more than drawing its kept image.
+    std::vector<EmojiGlyphCache::Request> prefetchedTexts_;
+    std::pair<int, int> prefetchedRange_;
     Cancellable selectionWatch_;
+    Cancellable listWatch_;
     QPropertyAnimation* scrollAnimation_;
 };
 

@@ -50,6 +50,12 @@ QLabel* detailBlock(const QString& title, QVBoxLayout* layout, QWidget* parent) 
     return value;
 }
 
+// A label given its text again is laid out and drawn again: the inspector is refreshed after
+// every letter typed, mostly for the same entry.
+void setText(QLabel& label, const QString& text) {
+    if (label.text() != text) label.setText(text);
+}
+
 }  // namespace
 
 // The selected entry's text, large, on a rounded card. The card grows with a text that takes more
@@ -63,6 +69,7 @@ class LibraryInspectorView::PreviewCard final : public QWidget {
     }
 
     void display(QString text, bool isTextEntry, bool onGlyphsTab) {
+        if (text == text_ && isTextEntry == isTextEntry_ && onGlyphsTab == onGlyphsTab_) return;
         text_ = std::move(text);
         isTextEntry_ = isTextEntry;
         onGlyphsTab_ = onGlyphsTab;
@@ -208,13 +215,13 @@ void LibraryInspectorView::refresh() {
     preview_->display(text, LibraryViewModel::isTextEntry(*entry),
                       model_.contentFilter() == LibraryViewModel::ContentFilter::glyphs);
     name_->setText(QString::fromStdString(entry->name));
-    subtitle_->setText(QString::fromStdString(model_.entrySubtitle(*entry)));
+    setText(*subtitle_, QString::fromStdString(model_.entrySubtitle(*entry)));
     strip_->setVisible(entry->variants && !entry->variants->options().empty());
     strip_->refresh();
-    shortcodes_->setText(QString::fromStdString(LibraryViewModel::shortcodesSummary(*entry)));
-    keywords_->setText(entry->keywords.empty() ? QStringLiteral("No keywords")
-                                               : QString::fromStdString(text::join(entry->keywords, ", ")));
-    target_->setText(QString::fromStdString(model_.insertionStatusText()));
+    setText(*shortcodes_, QString::fromStdString(LibraryViewModel::shortcodesSummary(*entry)));
+    setText(*keywords_, entry->keywords.empty() ? QStringLiteral("No keywords")
+                                                : QString::fromStdString(text::join(entry->keywords, ", ")));
+    setText(*target_, QString::fromStdString(model_.insertionStatusText()));
     pin_->setText(model_.isPinned(*entry) ? QStringLiteral("Unpin") : QStringLiteral("Pin"));
     insert_->setEnabled(model_.canInsertSelection());
 }

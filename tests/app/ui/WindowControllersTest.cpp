@@ -17,17 +17,13 @@
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/FakeProcessLauncher.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko {
 namespace {
 
 // What a library window shows: a view model over stores in memory.
-struct LibraryContent {
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
+struct LibraryContent : testing::MemoryStores {
     CustomContentStore custom{defaults};
     EmojiDatabase db{{}, {}, OperatingSystemVersion{99, 0, 0}};
     LibraryViewModel model{db, prefs, usage, collections, loop};
@@ -51,43 +47,47 @@ struct GuideServices {
     FakeProcessLauncher launcher;
 };
 
-TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
+// One of each of the program's windows, the guide on `guidePage`.
+struct ProgramWindows {
+    explicit ProgramWindows(OnboardingPage guidePage)
+        : guide(guidePage, services.prefs, services.dependencies()) {}
+
     GuideServices services;
     PreferencesWindowController settings;
     StatsRange range = StatsRange::allTime;
-    StatsWindowController stats(services.usage, range);
-    OnboardingWindowController guide(OnboardingPage::permissions, services.prefs, services.dependencies());
+    StatsWindowController stats{services.usage, range};
+    OnboardingWindowController guide;
     LibraryContent content;
-    LibraryWindowController library(content.model, content.custom);
+    LibraryWindowController library{content.model, content.custom};
+};
 
-    EXPECT_EQ(settings.window()->windowTitle(), QStringLiteral("Mosaiko Settings"));
-    EXPECT_EQ(settings.window()->size(), QSize(900, 780));
-    EXPECT_EQ(stats.window()->windowTitle(), QStringLiteral("Mosaiko Statistics"));
-    EXPECT_EQ(stats.window()->size(), QSize(520, 720));
-    EXPECT_EQ(guide.window()->windowTitle(), QStringLiteral("Mosaiko Guide"));
-    EXPECT_EQ(guide.window()->size(), QSize(760, 620));
-    EXPECT_EQ(guide.startPage(), OnboardingPage::permissions);
-    EXPECT_EQ(library.window()->windowTitle(), QStringLiteral("Emoji Library"));
-    EXPECT_EQ(library.window()->size(), QSize(1280, 780));
+TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
+    ProgramWindows w(OnboardingPage::permissions);
+
+    EXPECT_EQ(w.settings.window()->windowTitle(), QStringLiteral("Mosaiko Settings"));
+    EXPECT_EQ(w.settings.window()->size(), QSize(900, 780));
+    EXPECT_EQ(w.stats.window()->windowTitle(), QStringLiteral("Mosaiko Statistics"));
+    EXPECT_EQ(w.stats.window()->size(), QSize(520, 720));
+    EXPECT_EQ(w.guide.window()->windowTitle(), QStringLiteral("Mosaiko Guide"));
+    EXPECT_EQ(w.guide.window()->size(), QSize(760, 620));
+    EXPECT_EQ(w.guide.startPage(), OnboardingPage::permissions);
+    EXPECT_EQ(w.library.window()->windowTitle(), QStringLiteral("Emoji Library"));
+    EXPECT_EQ(w.library.window()->size(), QSize(1280, 780));
 }
 
 TEST(WindowControllers, WindowButtonsMatchWhatEachWindowAllows) {
-    GuideServices services;
-    PreferencesWindowController settings;
-    OnboardingWindowController guide(OnboardingPage::welcome, services.prefs, services.dependencies());
-    LibraryContent content;
-    LibraryWindowController library(content.model, content.custom);
+    ProgramWindows w(OnboardingPage::welcome);
 
-    EXPECT_TRUE(settings.window()->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_FALSE(settings.window()->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(guide.window()->windowFlags() & Qt::WindowCloseButtonHint);
-    EXPECT_FALSE(guide.window()->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(w.settings.window()->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.settings.window()->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w.guide.window()->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(w.guide.window()->windowFlags() & Qt::WindowMinimizeButtonHint);
 
-    const auto flags = library.window()->windowFlags();
+    const auto flags = w.library.window()->windowFlags();
     EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
     EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
     EXPECT_TRUE(flags & Qt::WindowMaximizeButtonHint);
-    EXPECT_TRUE(library.window()->testAttribute(Qt::WA_ShowWithoutActivating));
+    EXPECT_TRUE(w.library.window()->testAttribute(Qt::WA_ShowWithoutActivating));
 }
 
 TEST(WindowControllers, ClosingOnlyHidesTheWindow) {
@@ -157,16 +157,9 @@ TEST(WindowControllers, LibraryWindowSeesKeysBeforeTheFocusedViewAndOnlyOnce) {
 
 // Ctrl+W closes whichever of the program's windows has the keyboard.
 TEST(WindowControllers, CtrlWClosesEachWindow) {
-    GuideServices services;
-    PreferencesWindowController settings;
-    StatsRange range = StatsRange::allTime;
-    StatsWindowController stats(services.usage, range);
-    OnboardingWindowController guide(OnboardingPage::welcome, services.prefs, services.dependencies());
-    LibraryContent content;
-    LibraryWindowController library(content.model, content.custom);
+    ProgramWindows w(OnboardingPage::welcome);
     for (WindowController* controller :
-         {static_cast<WindowController*>(&settings), static_cast<WindowController*>(&stats),
-          static_cast<WindowController*>(&guide), static_cast<WindowController*>(&library)}) {
+         std::initializer_list<WindowController*>{&w.settings, &w.stats, &w.guide, &w.library}) {
         QWidget* window = controller->window();
         controller->showWindow();
         QApplication::setActiveWindow(window);

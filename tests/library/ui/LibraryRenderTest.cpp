@@ -19,6 +19,7 @@
 #include "library/ui/PinsManagementRow.hpp"
 #include "library/ui/TokenField.hpp"
 #include "picker/ui/MixedTonePopover.hpp"
+#include "support/RenderForReview.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -48,21 +49,7 @@ class LibraryRenderTest : public LibraryUiFixture, public ::testing::WithParamIn
     }
 
     void save(const QImage& image, const QString& name) {
-        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
-        if (!directory || !*directory) return;
-        QDir().mkpath(QString::fromLocal8Bit(directory));
-        const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/library-") + name +
-                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
-        EXPECT_TRUE(image.save(file)) << file.toStdString();
-    }
-
-    // Colour emoji are drawn: some pixels inside `rect` are strongly coloured.
-    static bool hasColourIn(const QImage& image, const QRect& rect) {
-        for (int y = rect.top(); y <= rect.bottom(); ++y)
-            for (int x = rect.left(); x <= rect.right(); ++x)
-                if (QColor(image.pixel(x, y)).hsvSaturation() > 120 && qAlpha(image.pixel(x, y)) > 200)
-                    return true;
-        return false;
+        saveForReview(image, QStringLiteral("library-") + name, GetParam());
     }
 
     // The largest difference of lightness between a pixel of `area` and the pixel at `background`.

@@ -19,12 +19,13 @@
 #include "platform/fake/ManualMainLoop.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/SymbolImage.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko::testing {
 
 // The library view over the real data file, the built-in emoticons and glyphs and two snippets,
 // with stores in memory.
-class LibraryUiFixture : public ::testing::Test {
+class LibraryUiFixture : public ::testing::Test, protected MemoryStores {
   protected:
     LibraryUiFixture() {
         SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_SOURCE_DIR "/resources"));
@@ -76,11 +77,6 @@ class LibraryUiFixture : public ::testing::Test {
         }
     }
 
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     CustomContentStore custom{defaults};
     std::unique_ptr<LibraryViewModel> model;
     std::unique_ptr<LibraryView> view;

@@ -5,7 +5,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <QTextDocument>
 #include <QToolButton>
 
 #include "library/ui/LibraryEntryGrid.hpp"
@@ -24,6 +23,7 @@
 #include "picker/ui/MixedToneVariantMatrix.hpp"
 #include "platform/qt/Typography.hpp"
 #include "support/SchemeSwitch.hpp"
+#include "support/ShownToolTip.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -51,16 +51,6 @@ class LibraryViewTest : public LibraryUiFixture {
 
     std::vector<std::string> inserted;
 };
-
-// What a tooltip shows, read the way Qt reads it (rich text when it looks like markup).
-QString shownToolTip(const QString& tip) {
-    QTextDocument document;
-    if (Qt::mightBeRichText(tip))
-        document.setHtml(tip);
-    else
-        document.setPlainText(tip);
-    return document.toPlainText();
-}
 
 TEST_F(LibraryViewTest, ColumnsFollowTheTab) {
     EXPECT_TRUE(view->showsSidebar());
@@ -267,6 +257,61 @@ TEST_F(LibraryViewTest, PreviewCardGrowsWithItsText) {
                        LibraryViewModel::SelectionOrigin::mouse);
     settle();
     EXPECT_GT(view->inspector()->previewCard()->height(), least);
+}
+
+// Counts the paints and layouts of a widget and of everything inside it.
+class RedrawCounter final : public QObject {
+  public:
+    explicit RedrawCounter(QWidget* root) : root_(root) { qApp->installEventFilter(this); }
+    ~RedrawCounter() override { qApp->removeEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const bool redraw = event->type() == QEvent::Paint || event->type() == QEvent::LayoutRequest;
+        if (redraw && widget && (widget == root_ || root_->isAncestorOf(widget))) ++count;
+        return false;
+    }
+
+  private:
+    QWidget* root_;
+};
+
+// A letter typed that keeps the selected entry leaves the inspector as it was laid out and drawn,
+// with or without a variant strip; another entry is drawn anew.
+TEST_F(LibraryViewTest, TypingThatKeepsTheSelectionLeavesTheInspectorAlone) {
+    for (const auto& [id, query, painted] :
+         {std::tuple{"grinning", "grin", false}, std::tuple{"thumbsup", "thumbs", false},
+          std::tuple{"grinning", "heart", true}}) {
+        model->setSearchQuery("");
+        model->selectEntry(id, LibraryViewModel::SelectionOrigin::mouse);
+        settle();
+        RedrawCounter redraws(view->inspector());
+        model->setSearchQuery(query);
+        settle();
+        EXPECT_EQ(model->selectedEntryID() == std::optional<std::string>(id), !painted) << query;
+        EXPECT_EQ(redraws.count > 0, painted) << query;
+    }
+}
+
+// A tone chosen or a letter typed while the window shows leaves its grid as a window opened
+// afterwards draws it.
+TEST_F(LibraryViewTest, TheGridShowsWhatChangedWhileItWasShown) {
+    model->navigate(LibraryViewModel::BrowseSection::emojiCategory("People & Body"));
+    settle();
+    for (const auto& change : std::vector<std::function<void()>>{
+             [&] { prefs.setDefaultSkinTone(SkinTone::dark); }, [&] { model->setSearchQuery("hand"); }}) {
+        change();
+        settle();
+        LibraryView fresh(*model, custom);
+        fresh.resize(view->size());
+        fresh.show();
+        settle();
+        const PixelDifference grid = pixelDifference(view->grid()->viewport()->grab().toImage(),
+                                                     fresh.grid()->viewport()->grab().toImage());
+        EXPECT_EQ(grid.pixels, 0) << model->searchQuery();
+    }
 }
 
 // A pinned entry's row keeps its buttons inside the pane whatever the length of its name and text;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "onboarding/ui/GuideUiFixture.hpp"
+#include "support/RenderForReview.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -13,14 +14,7 @@ class GuideRenderTest : public GuideUiFixture, public ::testing::WithParamInterf
   protected:
     void SetUp() override { DesktopAppearance::overrideDark(GetParam()); }
 
-    void save(const QImage& image, const QString& name) {
-        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
-        if (!directory || !*directory) return;
-        QDir().mkpath(QString::fromLocal8Bit(directory));
-        const QString file = QString::fromLocal8Bit(directory) + u'/' + name +
-                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
-        EXPECT_TRUE(image.save(file)) << file.toStdString();
-    }
+    void save(const QImage& image, const QString& name) { saveForReview(image, name, GetParam()); }
 
     // Whether some pixel inside `rect` is strongly coloured (a colour emoji or a coloured badge).
     static bool hasColourIn(const QImage& image, const QRect& rect) {

@@ -1,34 +1,40 @@
 #include "picker/PickerHarness.hpp"
 #include "picker/ui/PickerAssembly.hpp"
 #include "picker/ui/PickerUiFixture.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko::testing {
 namespace {
 
 // The assembled picker with the real panel, typed into through a fake tap.
-class PickerAssemblyTest : public ::testing::Test {
+class PickerAssemblyTest : public ::testing::Test, protected MemoryStores {
   protected:
     PickerAssemblyTest() {
         DesktopAppearance::overrideDark(false);
         screens.screenList = {{{0, 0, 1440, 900}, {0, 0, 1440, 875}}};
         screens.pointer = {600, 600};
         tapDependencies_ = tapSystem.dependencies();
-        PickerAssembly::Parts parts{sharedTestDatabase(),
-                                    prefs,
-                                    usage,
-                                    collections,
-                                    loop,
-                                    loop,
-                                    screens,
-                                    nullptr,
-                                    [this](std::uint64_t mask, KeyTapPort::Callback callback) {
-                                        return tapDependencies_.createTap(mask, std::move(callback));
-                                    },
-                                    [this](const SyntheticKeyEvent& event) { posted.push_back(event); },
-                                    [] {
-                                        return ScreenInfo::Rect{0, 0, 1440, 900};
-                                    }};
-        picker = PickerAssembly::build(std::move(parts));
+        picker =
+            PickerAssembly::build(parts([this](const SyntheticKeyEvent& event) { posted.push_back(event); }));
+    }
+
+    // The picker's parts over the stores, the fake tap and `postEvent`.
+    PickerAssembly::Parts parts(EmojiInserter::EventPoster postEvent) {
+        return {sharedTestDatabase(),
+                prefs,
+                usage,
+                collections,
+                loop,
+                loop,
+                screens,
+                nullptr,
+                [this](std::uint64_t mask, KeyTapPort::Callback callback) {
+                    return tapDependencies_.createTap(mask, std::move(callback));
+                },
+                std::move(postEvent),
+                [] {
+                    return ScreenInfo::Rect{0, 0, 1440, 900};
+                }};
     }
     ~PickerAssemblyTest() override { DesktopAppearance::overrideDark(std::nullopt); }
 
@@ -58,11 +64,6 @@ class PickerAssemblyTest : public ::testing::Test {
         return count;
     }
 
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     FakeScreenInfo screens;
     FakeKeyTapSystem tapSystem;
     GlobalKeyTap::Dependencies tapDependencies_;
@@ -112,20 +113,7 @@ TEST_F(PickerAssemblyTest, CloseButtonEndsTheSessionWithoutInserting) {
 }
 
 TEST_F(PickerAssemblyTest, WithoutAPosterNothingIsTypedOrRecorded) {
-    PickerAssembly::Parts parts{sharedTestDatabase(),
-                                prefs,
-                                usage,
-                                collections,
-                                loop,
-                                loop,
-                                screens,
-                                nullptr,
-                                tapDependencies_.createTap,
-                                nullptr,
-                                [] {
-                                    return ScreenInfo::Rect{0, 0, 1440, 900};
-                                }};
-    picker = PickerAssembly::build(std::move(parts));
+    picker = PickerAssembly::build(parts(nullptr));
     picker.controller->start();
     type(";smi");
     loop.advance(0.3);

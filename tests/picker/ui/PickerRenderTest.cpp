@@ -9,6 +9,7 @@
 
 #include "picker/ui/PickerUiFixture.hpp"
 #include "platform/qt/Typography.hpp"
+#include "support/RenderForReview.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -33,22 +34,7 @@ class PickerRenderTest : public PickerUiFixture, public ::testing::WithParamInte
     }
 
     void save(const QImage& image, const QString& name) {
-        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
-        if (!directory || !*directory) return;
-        QDir().mkpath(QString::fromLocal8Bit(directory));
-        const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/picker-") + name +
-                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
-        EXPECT_TRUE(image.save(file)) << file.toStdString();
-    }
-
-    // Colour emoji are drawn: some pixels inside `rect` (panel coordinates) are strongly coloured.
-    static bool hasColourIn(const QImage& panelImage, const QRect& rect) {
-        for (int y = rect.top(); y <= rect.bottom(); ++y)
-            for (int x = rect.left(); x <= rect.right(); ++x)
-                if (QColor(panelImage.pixel(x, y)).hsvSaturation() > 120 &&
-                    qAlpha(panelImage.pixel(x, y)) > 200)
-                    return true;
-        return false;
+        saveForReview(image, QStringLiteral("picker-") + name, GetParam());
     }
 
     QRect cellRectInPanel(int index) {

@@ -31,6 +31,7 @@
 #include "platform/fake/ManualMainLoop.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/SymbolImage.hpp"
+#include "support/MemoryStores.hpp"
 
 namespace mosaiko::testing {
 
@@ -63,7 +64,7 @@ inline EmojiDatabase& sharedTestDatabase() {
 }
 
 // A picker panel over real stores (in memory), the real data file and a pointer the test moves.
-class PickerUiFixture : public ::testing::Test {
+class PickerUiFixture : public ::testing::Test, protected MemoryStores {
   protected:
     PickerUiFixture() {
         SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_SOURCE_DIR "/resources"));
@@ -128,11 +129,6 @@ class PickerUiFixture : public ::testing::Test {
     }
 
   protected:
-    ManualMainLoop loop;
-    MemoryDefaults defaults;
-    PreferencesStore prefs{defaults};
-    CollectionsStore collections{defaults};
-    EmojiUsageStore usage{defaults, loop};
     std::unique_ptr<PickerViewModel> model;
     FakeScreenInfo screens;
     PanelPlacement::Point& pointer = screens.pointer;

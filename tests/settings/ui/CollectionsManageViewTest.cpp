@@ -13,18 +13,12 @@
 #include "platform/MemoryDefaults.hpp"
 #include "settings/ui/CollectionsManageView.hpp"
 #include "settings/ui/CollectionsPinRow.hpp"
+#include "support/TestEntries.hpp"
 
 namespace mosaiko {
 namespace {
 
-EmojiEntry entry(std::string id, std::string text, std::string name) {
-    EmojiEntry e;
-    e.id = std::move(id);
-    e.emoji = std::move(text);
-    e.name = std::move(name);
-    e.category = "Smileys & Emotion";
-    return e;
-}
+using testing::entry;
 
 class CollectionsManageViewTest : public ::testing::Test {
   protected:

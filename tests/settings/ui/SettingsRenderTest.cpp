@@ -13,6 +13,7 @@
 #include "settings/ui/OpenModesCard.hpp"
 #include "settings/ui/SettingsStyle.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
+#include "support/RenderForReview.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -58,12 +59,7 @@ class SettingsRenderTest : public SettingsUiFixture, public ::testing::WithParam
 
     void save(const QImage& image, const QString& name) {
         ASSERT_FALSE(image.isNull());
-        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
-        if (!directory || !*directory) return;
-        QDir().mkpath(QString::fromLocal8Bit(directory));
-        const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/settings-") + name +
-                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
-        EXPECT_TRUE(image.save(file)) << file.toStdString();
+        saveForReview(image, QStringLiteral("settings-") + name, GetParam());
     }
 
     // The window's background is dark in the dark scheme and light otherwise.

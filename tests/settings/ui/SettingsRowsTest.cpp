@@ -4,14 +4,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTextDocument>
 #include <QToolButton>
 
-#include "app/FakeWorkspace.hpp"
-#include "content/CollectionsStore.hpp"
-#include "content/CustomContentStore.hpp"
-#include "content/EmojiDatabase.hpp"
-#include "platform/AppBundle.hpp"
 #include "settings/ui/CollectionsManageView.hpp"
 #include "settings/ui/CollectionsPinRow.hpp"
 #include "settings/ui/ExcludedAppsTab.hpp"
@@ -19,6 +13,7 @@
 #include "settings/ui/SettingsStyle.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
 #include "settings/ui/SnippetsManageView.hpp"
+#include "support/ShownToolTip.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -31,42 +26,7 @@ const std::string kRightToLeft =
     "\u05E2\u05DD \u05E9\u05DD \u05D0\u05E8\u05D5\u05DA " +
     std::string(200, 'y');
 
-// What a tooltip shows: rich text when Qt guesses so, else the text itself.
-QString shownToolTip(const QString& tip) {
-    QTextDocument document;
-    if (Qt::mightBeRichText(tip)) {
-        document.setHtml(tip);
-    } else {
-        document.setPlainText(tip);
-    }
-    return document.toPlainText();
-}
-
-struct SettingsRowsTest : SettingsUiFixture {
-    CollectionsStore collections{defaults};
-    CustomContentStore custom{defaults};
-    FakeWorkspace workspace;
-
-    static EmojiDatabase& database() {
-        static EmojiDatabase db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
-                                OperatingSystemVersion{99, 0, 0});
-        return db;
-    }
-
-    void openWithStores() {
-        SettingsView::Dependencies d;
-        d.prefs = &prefs;
-        d.collections = &collections;
-        d.custom = &custom;
-        d.db = &database();
-        d.workspace = &workspace;
-        d.keyEventOf = &QtKeyEventReader::read;
-        view = std::make_unique<SettingsView>(std::move(d));
-        view->resize(900, 780);
-        view->show();
-        settle();
-    }
-
+struct SettingsRowsTest : SettingsStoresFixture {
     QWidget* showTab(Tab tab) {
         view->tabWidget()->setCurrentIndex(static_cast<int>(tab));
         settle();

@@ -11,20 +11,16 @@
 #include <QTabWidget>
 #include <cstdlib>
 
-#include "app/FakeWorkspace.hpp"
-#include "content/CollectionsStore.hpp"
-#include "content/CustomContentStore.hpp"
-#include "content/EmojiDatabase.hpp"
-#include "platform/AppBundle.hpp"
 #include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
+#include "support/RenderForReview.hpp"
 
 namespace mosaiko::testing {
 namespace {
 
 using Tab = SettingsView::Tab;
 
-class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithParamInterface<bool> {
+class SettingsTabsRenderTest : public SettingsStoresFixture, public ::testing::WithParamInterface<bool> {
   protected:
     void SetUp() override {
         SettingsUiFixture::SetUp();
@@ -50,36 +46,14 @@ class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithP
                              {"org.gnome.TextEditor", "Text Editor", 11, ""},
                              {"org.gnome.Nautilus", "Files", 12, ""},
                              {"XTerm", "xterm", 13, ""}};
-
-        SettingsView::Dependencies d;
-        d.prefs = &prefs;
-        d.collections = &collections;
-        d.custom = &custom;
-        d.db = &database();
-        d.workspace = &workspace;
-        d.keyEventOf = &QtKeyEventReader::read;
-        view = std::make_unique<SettingsView>(std::move(d));
-        view->resize(900, 780);
-        view->show();
-        settle();
-    }
-
-    static EmojiDatabase& database() {
-        static EmojiDatabase db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
-                                OperatingSystemVersion{99, 0, 0});
-        return db;
+        openWithStores();
     }
 
     void save(const QImage& image, const QString& name) {
         ASSERT_FALSE(image.isNull());
         // The window background follows the scheme.
         EXPECT_EQ(image.pixelColor(image.width() - 3, image.height() - 3).lightness() < 128, GetParam());
-        const char* directory = std::getenv("MOSAIKO_RENDER_DIR");
-        if (!directory || !*directory) return;
-        QDir().mkpath(QString::fromLocal8Bit(directory));
-        const QString file = QString::fromLocal8Bit(directory) + QStringLiteral("/settings-") + name +
-                             (GetParam() ? QStringLiteral("-dark.png") : QStringLiteral("-light.png"));
-        EXPECT_TRUE(image.save(file)) << file.toStdString();
+        saveForReview(image, QStringLiteral("settings-") + name, GetParam());
     }
 
     QImage renderTab(Tab tab) {
@@ -87,10 +61,6 @@ class SettingsTabsRenderTest : public SettingsUiFixture, public ::testing::WithP
         settle();
         return view->grab().toImage();
     }
-
-    CollectionsStore collections{defaults};
-    CustomContentStore custom{defaults};
-    FakeWorkspace workspace;
 };
 
 TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {

@@ -8,7 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "app/FakeWorkspace.hpp"
+#include "content/CollectionsStore.hpp"
+#include "content/CustomContentStore.hpp"
+#include "content/EmojiDatabase.hpp"
 #include "content/PreferencesStore.hpp"
+#include "platform/AppBundle.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/SymbolImage.hpp"
@@ -61,6 +66,11 @@ struct SettingsUiFixture : ::testing::Test {
             updaterStatusChanged = std::move(handler);
             return Cancellable([this] { updaterStatusChanged = nullptr; });
         };
+        return show(std::move(d));
+    }
+
+    // A view over `d`, shown at the window's size.
+    SettingsView& show(SettingsView::Dependencies d) {
         view = std::make_unique<SettingsView>(std::move(d));
         view->resize(900, 780);
         view->show();
@@ -78,6 +88,31 @@ struct SettingsUiFixture : ::testing::Test {
         ASSERT_TRUE(button->isVisible() && button->isEnabled()) << button->text().toStdString();
         button->click();
         settle();
+    }
+};
+
+// A settings view whose content tabs list stores in memory over the shipped data, and the
+// applications of a fake desktop.
+struct SettingsStoresFixture : SettingsUiFixture {
+    CollectionsStore collections{defaults};
+    CustomContentStore custom{defaults};
+    FakeWorkspace workspace;
+
+    static EmojiDatabase& database() {
+        static EmojiDatabase db(AppBundle(std::filesystem::path(MOSAIKO_SOURCE_DIR "/resources")),
+                                OperatingSystemVersion{99, 0, 0});
+        return db;
+    }
+
+    SettingsView& openWithStores() {
+        SettingsView::Dependencies d;
+        d.prefs = &prefs;
+        d.collections = &collections;
+        d.custom = &custom;
+        d.db = &database();
+        d.workspace = &workspace;
+        d.keyEventOf = &QtKeyEventReader::read;
+        return show(std::move(d));
     }
 };
 
