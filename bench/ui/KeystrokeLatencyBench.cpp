@@ -7,12 +7,13 @@
 //   - with a key the program holds (Super-BackSpace in a search that has no query yet: it waits for
 //     the picker's answer, then reaches the client),
 // and the time from the third query letter to the panel being mapped (popup delay 0). Then ";" beside
-// ordinary letters with and without the program in one X server, in alternating rounds: see
-// semicolonBesideOrdinaryKeys.
+// ordinary letters with the program, with a bare observer of raw key events and with neither in one
+// X server, in alternating rounds: see semicolonBesideOrdinaryKeys.
 // The time per iteration is the mean; p50, p90, p99 and max are in microseconds. Needs Xvfb and the
 // built program; skips (with a message) without them.
 #include <benchmark/benchmark.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +25,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -187,12 +189,62 @@ void panelLatency(benchmark::State& state) {
     state.counters["max_us"] = percentile(samples, 1.0);
 }
 
-// ";" (held at all times: it completes the instant-open sequence, and it starts an inline search)
-// beside ordinary letters, with the program idle and without it, in one X server: rounds alternate
-// between the program running and no program (each round starts it anew, the order turning round
-// by round), and every round types the same cycle ";", space (which ends the search), a, s, d, the
-// time of each press to its arrival in the client. Prints p50 and p99 of ";" and of the other keys
-// for both, and the ratios of ";" with the program to an ordinary key with it and without it.
+// What every observer of the keyboard costs: a connection of its own that asks for XInput2 raw key
+// events on the root window and reads them on a thread of its own, doing nothing else (as the
+// program's key tap does, before any work of its own).
+class BareKeyObserver {
+  public:
+    explicit BareKeyObserver(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
+        if (!display_) return;
+        int opcode = 0, event = 0, error = 0, major = 2, minor = 2;
+        if (!XQueryExtension(display_, "XInputExtension", &opcode, &event, &error) ||
+            XIQueryVersion(display_, &major, &minor) != Success)
+            return;
+        unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(mask, XI_RawKeyPress);
+        XISetMask(mask, XI_RawKeyRelease);
+        XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
+        XISelectEvents(display_, DefaultRootWindow(display_), &events, 1);
+        XSync(display_, False);
+        if (::pipe(stop_) != 0) return;
+        thread_ = std::thread([this] {
+            while (true) {
+                while (XPending(display_) > 0) {
+                    XEvent e;
+                    XNextEvent(display_, &e);
+                    if (XGetEventData(display_, &e.xcookie)) XFreeEventData(display_, &e.xcookie);
+                }
+                pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {stop_[0], POLLIN, 0}};
+                ::poll(fds, 2, -1);
+                if (fds[1].revents) return;
+            }
+        });
+    }
+    ~BareKeyObserver() {
+        if (thread_.joinable()) {
+            [[maybe_unused]] const auto written = ::write(stop_[1], "x", 1);
+            thread_.join();
+        }
+        for (int fd : stop_)
+            if (fd >= 0) ::close(fd);
+        if (display_) XCloseDisplay(display_);
+    }
+    bool ok() const { return thread_.joinable(); }
+
+  private:
+    Display* display_;
+    int stop_[2] = {-1, -1};
+    std::thread thread_;
+};
+
+// ";" (it starts an inline search; the key completing the instant-open sequence is held only right
+// after the sequence's first character) beside ordinary letters, in one X server, with the program
+// idle, with a bare observer of raw key events instead (BareKeyObserver: what observing the keyboard
+// costs by itself), and with neither: rounds alternate between the three (each round starts the
+// program or the observer anew, the order turning round by round), and every round types the same
+// cycle ";", space (which ends the search), a, s, d, the time of each press to its arrival in the
+// client. Prints p50 and p99 of ";" and of the other keys, of each key of the cycle, and the ratios
+// of ";" with the program to an ordinary key with it, with the observer and without either.
 void semicolonBesideOrdinaryKeys(benchmark::State& state) {
     if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
     if (!std::filesystem::exists(RunningProgram::program()))
@@ -207,61 +259,83 @@ void semicolonBesideOrdinaryKeys(benchmark::State& state) {
     const unsigned semicolon = keycode(XK_semicolon);
     const std::vector<unsigned> cycle{semicolon, keycode(XK_space), keycode(XK_a), keycode(XK_s),
                                       keycode(XK_d)};
+    const char* keyNames[] = {"\";\"", "space (ends the search)", "a", "s", "d"};
     constexpr int kRounds = 6, kCyclesPerRound = 60;
+    enum Setup { program, observer, neither };
+    const char* setupNames[] = {"with the program", "with a bare observer", "without either"};
 
-    // Samples in microseconds: [with program][";" or not].
-    std::vector<double> samples[2][2];
-    auto typeRound = [&](bool withProgram) {
+    // Samples in microseconds by setup and place in the cycle.
+    std::vector<double> samples[3][5];
+    auto typeRound = [&](Setup setup) {
         for (int i = 0; i < kCyclesPerRound; ++i) {
-            for (unsigned code : cycle) {
+            for (std::size_t k = 0; k < cycle.size(); ++k) {
                 const auto start = Clock::now();
-                XTestFakeKeyEvent(typist, code, True, CurrentTime);
+                XTestFakeKeyEvent(typist, cycle[k], True, CurrentTime);
                 XFlush(typist);
-                if (!client.waitFor(KeyPress, code, 5)) return false;
-                const double us = std::chrono::duration<double>(Clock::now() - start).count() * 1e6;
-                samples[withProgram][code == semicolon].push_back(us);
-                XTestFakeKeyEvent(typist, code, False, CurrentTime);
+                if (!client.waitFor(KeyPress, cycle[k], 5)) return false;
+                samples[setup][k].push_back(std::chrono::duration<double>(Clock::now() - start).count() *
+                                            1e6);
+                XTestFakeKeyEvent(typist, cycle[k], False, CurrentTime);
                 XFlush(typist);
-                client.waitFor(KeyRelease, code, 2);
+                client.waitFor(KeyRelease, cycle[k], 2);
             }
         }
         return true;
     };
     for (auto _ : state) {
         for (int round = 0; round < kRounds; ++round) {
-            for (const bool withProgram : {round % 2 == 0, round % 2 != 0}) {
-                std::unique_ptr<RunningProgram> program;
-                if (withProgram) {
-                    program = std::make_unique<RunningProgram>(session);
-                    if (!program->waitForKeyTap()) return state.SkipWithError("the key tap did not start");
-                    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // its start settles
+            for (int turn = 0; turn < 3; ++turn) {
+                const auto setup = static_cast<Setup>((round + turn) % 3);
+                std::unique_ptr<RunningProgram> running;
+                std::unique_ptr<BareKeyObserver> observing;
+                if (setup == program) {
+                    running = std::make_unique<RunningProgram>(session);
+                    if (!running->waitForKeyTap()) return state.SkipWithError("the key tap did not start");
+                } else if (setup == observer) {
+                    observing = std::make_unique<BareKeyObserver>(session.display());
+                    if (!observing->ok()) return state.SkipWithError("no raw key events");
                 }
-                if (!typeRound(withProgram)) return state.SkipWithError("a key press never arrived");
+                if (setup != neither) std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settles
+                if (!typeRound(setup)) return state.SkipWithError("a key press never arrived");
             }
         }
     }
-    const char* names[2][2] = {{"other keys, without the program", "\";\", without the program"},
-                               {"other keys, with the program", "\";\", with the program"}};
+    auto merged = [&](int setup, bool semicolons) {
+        std::vector<double> all;
+        for (std::size_t k = semicolons ? 0 : 1; k < (semicolons ? 1 : cycle.size()); ++k)
+            all.insert(all.end(), samples[setup][k].begin(), samples[setup][k].end());
+        return all;
+    };
     std::printf("\n\";\" beside ordinary keys, %d alternating rounds in one X server (microseconds):\n",
                 kRounds);
-    for (int with = 1; with >= 0; --with) {
-        for (int semi = 1; semi >= 0; --semi) {
-            std::printf("  %-34s p50 %8.1f   p99 %8.1f   (%zu keys)\n", names[with][semi],
-                        percentile(samples[with][semi], 0.5), percentile(samples[with][semi], 0.99),
-                        samples[with][semi].size());
+    for (int setup = 0; setup < 3; ++setup) {
+        for (const bool semi : {true, false}) {
+            const auto all = merged(setup, semi);
+            const std::string name = std::string(semi ? "\";\", " : "other keys, ") + setupNames[setup];
+            std::printf("  %-38s p50 %8.1f   p99 %8.1f   (%zu keys)\n", name.c_str(), percentile(all, 0.5),
+                        percentile(all, 0.99), all.size());
         }
     }
+    std::printf("  each key of the cycle, p50 / p99 %s | %s | %s:\n", setupNames[0], setupNames[1],
+                setupNames[2]);
+    for (std::size_t k = 0; k < cycle.size(); ++k) {
+        std::printf("    %-24s", keyNames[k]);
+        for (int setup = 0; setup < 3; ++setup)
+            std::printf(" %s %7.1f / %7.1f", setup ? "|" : "", percentile(samples[setup][k], 0.5),
+                        percentile(samples[setup][k], 0.99));
+        std::printf("\n");
+    }
     for (const double p : {0.5, 0.99}) {
-        const double semi = percentile(samples[1][1], p);
+        const double semi = percentile(merged(program, true), p);
         std::printf(
             "  p%-2.0f ratio of \";\" with the program: %5.2f to other keys with it, %5.2f to other keys "
-            "without it, %5.2f to \";\" without it\n",
-            p * 100, semi / percentile(samples[1][0], p), semi / percentile(samples[0][0], p),
-            semi / percentile(samples[0][1], p));
+            "with a bare observer, %5.2f to other keys without either\n",
+            p * 100, semi / percentile(merged(program, false), p),
+            semi / percentile(merged(observer, false), p), semi / percentile(merged(neither, false), p));
     }
-    state.counters["semicolon_p50_us"] = percentile(samples[1][1], 0.5);
-    state.counters["semicolon_p99_us"] = percentile(samples[1][1], 0.99);
-    state.counters["plain_p50_us"] = percentile(samples[0][0], 0.5);
+    state.counters["semicolon_p50_us"] = percentile(merged(program, true), 0.5);
+    state.counters["semicolon_p99_us"] = percentile(merged(program, true), 0.99);
+    state.counters["plain_p50_us"] = percentile(merged(neither, false), 0.5);
 }
 
 BENCHMARK_CAPTURE(keystrokeLatency, without_program, Setup::withoutProgram)

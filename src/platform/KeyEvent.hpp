@@ -45,6 +45,10 @@ inline constexpr std::int64_t kEventMarker = 0x4D534B4F;
 // Carried by a press of the user's that the key tap held back while the program typed, and that the
 // program typed again after its own text ("MSKR"): the handler has had it already.
 inline constexpr std::int64_t kRetypedEventMarker = 0x4D534B52;
+// Carried by the press of a key no keyboard has that the program posts just before such a press
+// ("MSKA"): the press of that key after it is the program's, whereas one before it is a press of the
+// user's of the same key, typed meanwhile. The key tap drops it.
+inline constexpr std::int64_t kRetypeAnnouncementMarker = 0x4D534B41;
 
 // One keyboard event as the key tap hands it to its handler.
 struct KeyEvent {

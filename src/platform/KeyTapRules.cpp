@@ -28,6 +28,11 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned s
     const auto own = ownKeys_.claim(keycode, now);
     // The keyboard waits for one press at a time: a new held press means the last one went on.
     if (event.held) waiting_.reset();
+    if (own && *own == kRetypeAnnouncementMarker) {
+        if (event.held) server_.drop();  // a key no keyboard has: nothing for the application
+        refreshHolds(now);
+        return;
+    }
     if (own && *own == kRetypedEventMarker) {
         if (event.held) server_.replay();  // the handler has had this press already
         refreshHolds(now);

@@ -19,7 +19,8 @@ namespace mosaiko {
 //   typing. A handler that is still busy with the keys typed just before (which do not wait) or that
 //   is deciding the press gets up to `takenUpBound` seconds;
 // - a press this program typed itself passes at once (the handler hears of it, with its marker); a
-//   press of the user's that the program typed again after its own text passes unheard;
+//   press of the user's that the program typed again after its own text passes unheard, and the
+//   press that announces it (on a key no keyboard has) is dropped;
 // - a press of the user's typed while the program types would overtake the program's text: when the
 //   handler lets it pass it is dropped and typed again after the text instead. While the program
 //   types every key is held, and that hold is in place before the press that started the typing

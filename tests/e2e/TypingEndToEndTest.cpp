@@ -273,6 +273,30 @@ TEST_P(RemappedKeysInClients, AreHeldLikeAnyOtherKey) {
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, RemappedKeysInClients, kSingleLineClients, clientName);
 
+// ---------------------------------------------------------------- typing with no gap at all
+
+class TypingWithNoGap : public InClients {};
+
+// A tool typing with no gap at all, a few times: each ";;" either opens a search, which the space
+// after it ends (the field keeps the text around the pair), or comes too fast to be held and stays
+// in the text. The keys after it keep their order either way, though they come while the search's
+// Delete is typed, and some of them are typed again after it.
+TEST_P(TypingWithNoGap, KeepsTheOrderAroundTheInstantOpenSequence) {
+    TextClient* client = startProgramAndClient(GetParam());
+    if (!client) return;
+    for (int i = 0; i < 6; ++i) {
+        type("world;; tea kettle,", 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // what is held back is typed
+    }
+    client->finishLine();
+    const std::regex expected("(world(;; |)tea kettle,){6}\\n?");
+    EXPECT_TRUE(waitUntil([&] { return std::regex_match(client->text(), expected); }, 5))
+        << described(client->text());
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, TypingWithNoGap, ::testing::Values(Kind::xterm, Kind::qtLineEdit),
+                         clientName);
+
 // ---------------------------------------------------------------- a second layout
 
 class TypingWithTwoLayouts : public InClients {};

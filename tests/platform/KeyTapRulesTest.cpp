@@ -168,6 +168,13 @@ TEST_F(KeyTapRulesTest, OwnPressesPassAtOnce) {
     EXPECT_FALSE(delivered[0].asks);
     press(20, true, 0);
     EXPECT_TRUE(delivered.back().asks) << "the record is used up: this press is the user's";
+
+    // The press announcing a retyped one never reaches the application nor the handler.
+    ledger.pending = {{248, kRetypeAnnouncementMarker}};
+    server.calls.clear();
+    press(248, true, 0);
+    EXPECT_EQ(server.calls, std::vector<std::string>{"drop"});
+    EXPECT_EQ(delivered.size(), 2u);
 }
 
 // The press that makes the program type (Return) lets the keyboard go only once every key is held:

@@ -1,5 +1,7 @@
 #include "platform/x11/PostedKeyLedger.hpp"
 
+#include <iterator>
+
 namespace mosaiko {
 
 const std::shared_ptr<PostedKeyLedger>& PostedKeyLedger::shared() {
@@ -22,6 +24,11 @@ std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now)
     dropLapsed(now);
     for (auto it = records_.begin(); it != records_.end(); ++it) {
         if (it->keycode == keycode) {
+            // Our presses come in the order they were posted: while its announcement is still to
+            // come, this press is somebody else's.
+            if (it != records_.begin() && std::prev(it)->userData == announcementUserData &&
+                it->userData == retypedUserData)
+                return std::nullopt;
             const std::int64_t userData = it->userData;
             records_.erase(it);
             return userData;

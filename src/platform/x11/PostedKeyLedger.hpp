@@ -25,6 +25,7 @@ class PostedKeyLedger {
   public:
     // The user data of a press the key tap held back and the poster typed again.
     static constexpr std::int64_t retypedUserData = kRetypedEventMarker;
+    static constexpr std::int64_t announcementUserData = kRetypeAnnouncementMarker;
     // Types a held-back press (an X keycode, with the X modifier state it was typed in, and the
     // characters it typed then) again, after whatever the poster has taken on so far. Called with
     // the ledger locked: it must not call the ledger.
@@ -38,7 +39,9 @@ class PostedKeyLedger {
     // Records a press of X keycode `keycode` at `now` (monotonic seconds), carrying `userData`.
     void expect(unsigned keycode, std::int64_t userData, double now);
     // The user data of the oldest live record for a press of `keycode`, which it removes; nullopt
-    // when the press is not ours.
+    // when the press is not ours. A press typed again that was announced (recorded right after an
+    // announcement, see kRetypeAnnouncementMarker) is ours only once its announcement has come: a
+    // press of the same key before it is the user's.
     std::optional<std::int64_t> claim(unsigned keycode, double now);
 
     std::size_t pendingCount() const;

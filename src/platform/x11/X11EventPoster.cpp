@@ -245,7 +245,9 @@ std::size_t X11EventPoster::freeKeycodes() {
     std::size_t count = 0;
     for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
         const KeySym* syms = map + (keycode - minKeycode) * perKeycode;
-        if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; })) ++count;
+        if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }) &&
+            static_cast<unsigned>(keycode) != announcementKeycode_)
+            ++count;
     }
     XFree(map);
     return count;
@@ -253,7 +255,13 @@ std::size_t X11EventPoster::freeKeycodes() {
 
 void X11EventPoster::run() {
     // The spare keycodes are known from the start, also to tell a held-back press on one of them.
-    if (display_->isConnected()) options_.ledger->markOwnKeycodes(spareKeycodes());
+    if (display_->isConnected()) {
+        const std::vector<unsigned> spare = spareKeycodes();
+        options_.ledger->markOwnKeycodes(spare);
+        // The highest announces the presses typed again (it is never mapped); the others carry text.
+        // Auto-type tools map the lowest free keycode for a moment.
+        if (spare.size() >= 2) announcementKeycode_ = spare.back();
+    }
     std::unique_lock lock(mutex_);
     while (true) {
         if (jobs_.empty()) {
@@ -417,6 +425,13 @@ void X11EventPoster::retype(const Job& job) {
         if (prepareBatch()) typeText(text);
         return;
     }
+    // Announced, so that the key tap tells it from a press of the same key the user types meanwhile
+    // (a burst of typing queued behind the held key comes before it).
+    if (const unsigned announcement = announcementKeycode_) {
+        options_.ledger->expect(announcement, PostedKeyLedger::announcementUserData, now());
+        XTestFakeKeyEvent(display, announcement, True, CurrentTime);
+        XTestFakeKeyEvent(display, announcement, False, CurrentTime);
+    }
     options_.ledger->expect(keycode, PostedKeyLedger::retypedUserData, now());
     typeKeyAgain(display, keycode, job.retypedState);
 }
@@ -502,7 +517,9 @@ std::vector<unsigned> X11EventPoster::spareKeycodes() {
 
 bool X11EventPoster::discoverSlots() {
     const std::vector<unsigned> keycodes = spareKeycodes();
-    for (unsigned keycode : keycodes) slots_.push_back({keycode, 0, -1e9});
+    for (unsigned keycode : keycodes) {
+        if (keycode != announcementKeycode_) slots_.push_back({keycode, 0, -1e9});
+    }
     options_.ledger->markOwnKeycodes(keycodes);  // before any of them is remapped
     usableSlots_ = slots_.size();
     return !slots_.empty();

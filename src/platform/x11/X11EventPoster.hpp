@@ -150,6 +150,8 @@ class X11EventPoster {
     double shiftLetGoAt_ = -1e9;
     unsigned returnKeycode_ = 0, tabKeycode_ = 0;  // free to press now; 0 when not
     std::atomic<bool> stopNow_{false};
+    // The spare keycode whose press announces a press typed again; 0 when there is none to spare.
+    std::atomic<unsigned> announcementKeycode_{0};
 
     std::mutex mutex_;
     std::condition_variable wake_;

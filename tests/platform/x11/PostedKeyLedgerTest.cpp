@@ -21,6 +21,28 @@ TEST(PostedKeyLedgerTest, ClaimsEachRecordedPressOnceInOrder) {
     EXPECT_EQ(ledger.pendingCount(), 0u);
 }
 
+// A press typed again comes after its announcement: a press of the same key before that is the
+// user's, typed meanwhile; one not announced is claimed as before.
+TEST(PostedKeyLedgerTest, AnAnnouncedPressIsOursOnlyAfterItsAnnouncement) {
+    PostedKeyLedger ledger(2.0);
+    const auto announcement = PostedKeyLedger::announcementUserData;
+    const auto retyped = PostedKeyLedger::retypedUserData;
+    ledger.expect(28, retyped, 10.0);
+    ledger.expect(248, announcement, 10.0);
+    ledger.expect(26, retyped, 10.0);
+    ledger.expect(248, announcement, 10.0);
+    ledger.expect(28, retyped, 10.0);
+
+    EXPECT_EQ(ledger.claim(28, 10.1), retyped);       // not announced
+    EXPECT_EQ(ledger.claim(26, 10.1), std::nullopt);  // the user's: its announcement is to come
+    EXPECT_EQ(ledger.claim(248, 10.1), announcement);
+    EXPECT_EQ(ledger.claim(28, 10.1), std::nullopt);  // announced later still
+    EXPECT_EQ(ledger.claim(26, 10.1), retyped);
+    EXPECT_EQ(ledger.claim(248, 10.1), announcement);
+    EXPECT_EQ(ledger.claim(28, 10.1), retyped);
+    EXPECT_EQ(ledger.pendingCount(), 0u);
+}
+
 TEST(PostedKeyLedgerTest, RecordsNobodyClaimedLapseAndCannotMarkALaterPress) {
     PostedKeyLedger ledger(2.0);
     ledger.expect(22, 7, 10.0);  // posted while no tap was listening
