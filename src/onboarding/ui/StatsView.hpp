@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -39,9 +40,16 @@ class StatsView final : public QWidget {
     QWidget* list() const { return list_; }
     QMessageBox* resetAlert() const { return resetAlert_; }
 
-    // One row: "#rank", the preview, the use count and the trend.
+    // The fonts of the rows' cells.
+    struct RowLook {
+        QFont rankAndTrend;
+        QFont count;
+        QFont preview;  // of a text shown as it is
+        static RowLook current();
+    };
+    // One row of `list`: "#rank", the preview, the use count and the trend.
     static QWidget* row(std::int64_t rank, const std::string& emoji, std::int64_t count,
-                        std::optional<std::int64_t> delta);
+                        std::optional<std::int64_t> delta, const RowLook& look, QWidget* list);
 
   protected:
     void changeEvent(QEvent* event) override;

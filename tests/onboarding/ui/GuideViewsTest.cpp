@@ -3,6 +3,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
+#include "onboarding/ui/GuideStyle.hpp"
 #include "onboarding/ui/GuideUiFixture.hpp"
 #include "support/SchemeSwitch.hpp"
 
@@ -154,6 +155,29 @@ TEST_F(StatsViewTest, ListsRanksCountsAndTrendsPerRange) {
     EXPECT_EQ(rows(*view), (std::vector<QStringList>{{"#1", "🐢", "2 uses", "+2"},
                                                      {"#1", "🦊", "2 uses", "+1"},
                                                      {"#2", ":-)", "1 use", "+1"}}));
+}
+
+// Ranks and counts in the secondary colour; a trend up in green, down in red, none in the primary.
+TEST_F(StatsViewTest, RowsColourTheirCells) {
+    for (const char* text : {"🦊", "🐢", "🐢", "🐢", "❤️"}) usage.recordUsed(text);
+    clock.advance(8 * 86400);
+    for (const char* text : {"🦊", "🦊", "🦊", "🐢", "❤️"}) usage.recordUsed(text);
+    auto view = stats();
+    view->rangeButton(StatsRange::days7)->click();
+    settle();
+    const auto colourOf = [&](const char* text, int cell) {
+        for (auto* row : view->list()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            const auto labels = row->findChildren<QLabel*>();
+            if (labels.size() == 4 && labels[1]->text() == QString::fromUtf8(text))
+                return labels[cell]->palette().color(labels[cell]->foregroundRole());
+        }
+        return QColor();
+    };
+    for (const int cell : {0, 2})
+        EXPECT_EQ(colourOf("🦊", cell), DesktopAppearance::secondaryText()) << cell;
+    EXPECT_EQ(colourOf("🦊", 3), GuideStyle::named(GuideStyle::Named::green));
+    EXPECT_EQ(colourOf("🐢", 3), GuideStyle::named(GuideStyle::Named::red));
+    EXPECT_EQ(colourOf("❤️", 3), DesktopAppearance::primaryText());
 }
 
 TEST_F(StatsViewTest, AUseRecordedWhileOpenKeepsTheListWhereItWasScrolled) {
