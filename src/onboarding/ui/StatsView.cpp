@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 #include "onboarding/ui/GuideStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
@@ -226,7 +229,7 @@ void StatsView::refresh() {
     // The emoji of the first screen of rows are drawn on the drawing threads while the rows are
     // built and the window is mapped.
     std::vector<EmojiGlyphCache::Request> previews;
-    for (std::size_t i = 0; i < std::min<std::size_t>(items.size(), 18); ++i) {
+    for (std::size_t i = 0; i < std::min(items.size(), kFirstScreenRows); ++i) {
         if (const auto request = UsagePreview::requestFor(items[i].emoji)) previews.push_back(*request);
     }
     EmojiGlyphCache::prefetch(previews, devicePixelRatioF());
@@ -237,16 +240,40 @@ void StatsView::refresh() {
         empty->setContentsMargins(8, 4, 8, 4);
         layout->addWidget(empty);
     }
+    // A window about to open shows the rows of its first screen at once, the others are added
+    // while the user looks at it: building a hundred rows took longer than the rest of the
+    // opening. A list shown already, or scrolled, is built whole.
+    auto ranked = StatsViewModel::rankedItems(items);
+    const std::size_t now =
+        isVisible() || scrolled > 0 ? ranked.size() : std::min(ranked.size(), kFirstScreenRows);
     const RowLook look = RowLook::current();
-    for (const auto& entry : StatsViewModel::rankedItems(items)) {
+    for (std::size_t i = 0; i < now; ++i) {
+        const auto& entry = ranked[i];
         layout->addWidget(row(entry.rank, entry.item.emoji, entry.item.count, entry.item.delta, look, list));
     }
+    pendingRows_.assign(ranked.begin() + static_cast<std::ptrdiff_t>(now), ranked.end());
     layout->addStretch(1);
     listArea_->setWidget(list);
     list->setBackgroundRole(QPalette::Base);
     list_ = list;
     list->adjustSize();
     listArea_->verticalScrollBar()->setValue(scrolled);
+}
+
+void StatsView::addPendingRows() {
+    auto* layout = static_cast<QVBoxLayout*>(list_->layout());
+    const RowLook look = RowLook::current();
+    for (const auto& entry : std::exchange(pendingRows_, {})) {
+        layout->insertWidget(
+            layout->count() - 1,  // before the stretch
+            row(entry.rank, entry.item.emoji, entry.item.count, entry.item.delta, look, list_));
+    }
+}
+
+void StatsView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The list is the current one when the timer fires, or gone with it.
+    if (!pendingRows_.empty()) QTimer::singleShot(kRestOfListDelayMs, list_, [this] { addPendingRows(); });
 }
 
 void StatsView::showResetAlert() {

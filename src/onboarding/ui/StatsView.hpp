@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <vector>
 
 #include "onboarding/StatsViewModel.hpp"
 #include "picker/ui/DeferredRefresh.hpp"
@@ -53,9 +54,15 @@ class StatsView final : public QWidget {
 
   protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
+    // The rows a first screen holds, and when the others are added after the window shows.
+    static constexpr std::size_t kFirstScreenRows = 18;
+    static constexpr int kRestOfListDelayMs = 50;
+
     void refresh();
+    void addPendingRows();
     void showResetAlert();
 
     StatsViewModel model_;
@@ -64,6 +71,7 @@ class StatsView final : public QWidget {
     std::map<StatsRange, QAbstractButton*> rangeButtons_;
     QScrollArea* listArea_ = nullptr;
     QWidget* list_ = nullptr;
+    std::vector<RankedStatItem> pendingRows_;  // of list_, still to add
     QPointer<QMessageBox> resetAlert_;
 };
 

@@ -2,6 +2,7 @@
 // windows show after it.
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTest>
 
 #include "onboarding/ui/GuideStyle.hpp"
 #include "onboarding/ui/GuideUiFixture.hpp"
@@ -180,9 +181,17 @@ TEST_F(StatsViewTest, RowsColourTheirCells) {
     EXPECT_EQ(colourOf("❤️", 3), DesktopAppearance::primaryText());
 }
 
+// A long list has all its rows, in order, shortly after the window shows (those past the first
+// screen come after it), and a use recorded while it is open keeps it where the user scrolled it.
 TEST_F(StatsViewTest, AUseRecordedWhileOpenKeepsTheListWhereItWasScrolled) {
     for (int i = 0; i < 40; ++i) usage.recordUsed("text " + std::to_string(i));
     auto view = stats();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows(*view).size() == 40u; }, 5000));
+    settle();  // laid out
+    const auto items = view->model().items();
+    const auto shown = rows(*view);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(shown[i].value(1).toStdString(), items[i].emoji) << i;
     auto* scrollBar = view->findChild<QScrollArea*>()->verticalScrollBar();
     ASSERT_GT(scrollBar->maximum(), 200);
     scrollBar->setValue(200);
