@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "onboarding/ui/GuideStyle.hpp"
+#include "platform/qt/BandedScrollBarStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/PlainToolTip.hpp"
@@ -157,6 +158,7 @@ StatsView::StatsView(EmojiUsageStore& usage, QWidget* parent)
     listArea_ = new QScrollArea;
     listArea_->setWidgetResizable(true);
     listArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    BandedScrollBarStyle::apply(*listArea_->verticalScrollBar());
     layout->addWidget(listArea_, 1);
 
     refresh_.watch(model_.range);
