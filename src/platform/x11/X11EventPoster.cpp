@@ -417,7 +417,8 @@ void X11EventPoster::retype(const Job& job) {
     while (!stopNow_ && isDown(display, keycode) && now() < deadline) sleepFor(0.005);
     // A spare keycode that another program mapped for a moment, to type a character of its own on
     // it, may hold nothing by now: the character itself is typed.
-    if (!job.retypedText.empty() && options_.ledger->ownKeycodes().count(keycode)) {
+    const bool given = XkbKeycodeToKeysym(display, static_cast<::KeyCode>(keycode), 0, 0) != NoSymbol;
+    if (!job.retypedText.empty() && (!given || options_.ledger->ownKeycodes().count(keycode))) {
         Job text;
         text.text = true;
         text.keysyms = keysymsOfText(text::utf16(job.retypedText));
