@@ -70,6 +70,9 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Loads the fonts the tiles of the shown style draw with, and those standing in for them.
     void warmUpFonts();
     void warmUpNextCharacters();
+    // Fills the background of `area` but under the tiles of [first, end) that cover their own.
+    void fillBackground(QPainter& painter, const QRect& area, int first, int end,
+                        std::optional<int> hoveredIndex) const;
     void paintEntry(QPainter& painter, int index, bool hovered, const EmojiGlyphCache::Request& text) const;
     // The entries [first, end) whose tiles meet `area` of the viewport.
     std::pair<int, int> entriesMeeting(const QRect& area) const;

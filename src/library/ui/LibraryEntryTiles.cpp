@@ -2,10 +2,12 @@
 
 #include <QFontMetricsF>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QStaticText>
 #include <utility>
 
 #include "picker/ui/PickerStyle.hpp"
+#include "platform/CacheBudget.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
@@ -21,9 +23,81 @@ struct Look {
     double shadowOpacity;  // 0: no shadow
 };
 
+QColor fillOf(bool selected, bool hovered, const Look& look) {
+    return selected  ? PickerStyle::accent(0.18)
+           : hovered ? PickerStyle::accent(0.10)
+                     : PickerStyle::black(look.normalFillOpacity);
+}
+
+QColor borderOf(bool selected, bool hovered) {
+    return selected  ? PickerStyle::accent(0.6)
+           : hovered ? PickerStyle::accent(0.28)
+                     : PickerStyle::black(0.08);
+}
+
+// Whether a tile at rest is drawn as an opaque copy, on `background`.
+bool drawnOpaque(const QPainter& painter, const QRectF& tile, bool hovered,
+                 const std::optional<QColor>& background) {
+    return !hovered && background && background->alpha() == 255 &&
+           PickerStyle::landsOnWholePixels(painter, tile);
+}
+
+struct OpaqueBodyKey {
+    double width;
+    double height;
+    double radius;
+    QRgb fill;
+    QRgb border;
+    QRgb background;
+    double scale;
+    bool operator==(const OpaqueBodyKey&) const = default;
+};
+
+struct OpaqueBodyKeyHash {
+    size_t operator()(const OpaqueBodyKey& key) const {
+        return qHashMulti(0, key.width, key.height, key.radius, key.fill, key.border, key.background,
+                          key.scale);
+    }
+};
+
+// A few looks (resting and selected, per style) at 15 KiB each, within the views' shared budget.
+BudgetedCache<OpaqueBodyKey, QPixmap, OpaqueBodyKeyHash>& opaqueBodies() {
+    static BudgetedCache<OpaqueBodyKey, QPixmap, OpaqueBodyKeyHash> cache(EmojiGlyphCache::budget());
+    return cache;
+}
+
+// The tile drawn on its background once, into an image then copied: blending the translucent tile
+// onto the window for every tile of every redraw cost more than the rest of the grid's drawing.
+void paintOpaqueBody(QPainter& painter, const QRectF& tile, double radius, const QColor& fill,
+                     const QColor& border, const QColor& background) {
+    const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const OpaqueBodyKey key{tile.width(),  tile.height(),     radius, fill.rgba(),
+                            border.rgba(), background.rgba(), scale};
+    const QPixmap* image = opaqueBodies().find(key);
+    if (!image) {
+        QPixmap drawn((tile.size() * scale).toSize());
+        drawn.setDevicePixelRatio(scale);
+        drawn.fill(background);
+        QPainter imagePainter(&drawn);
+        PickerStyle::paintTile(imagePainter, QRectF(QPointF(0, 0), tile.size()), radius, fill, border);
+        imagePainter.end();
+        const auto bytes =
+            static_cast<std::size_t>(drawn.width()) * static_cast<std::size_t>(drawn.height()) * 4;
+        image = opaqueBodies().insert(key, drawn, bytes + 128);
+        if (!image) return PickerStyle::paintTile(painter, tile, radius, fill, border);
+    }
+    painter.drawPixmap(tile.topLeft(), *image);
+}
+
 // The body that selection and hover change: the shadow, the rounded shape and its border, scaled
 // about the centre while hovered. Returns the scaled rectangle the content goes into.
-QRectF paintBody(QPainter& painter, const QRectF& cell, const Look& look, bool selected, bool hovered) {
+QRectF paintBody(QPainter& painter, const QRectF& cell, const Look& look, bool selected, bool hovered,
+                 const std::optional<QColor>& background) {
+    if (drawnOpaque(painter, cell, hovered, background)) {
+        paintOpaqueBody(painter, cell, look.radius, fillOf(selected, false, look), borderOf(selected, false),
+                        *background);
+        return cell;
+    }
     const double scale = hovered ? look.hoverScale : 1.0;
     const QRectF body(cell.center().x() - cell.width() * scale / 2,
                       cell.center().y() - cell.height() * scale / 2, cell.width() * scale,
@@ -43,12 +117,8 @@ QRectF paintBody(QPainter& painter, const QRectF& cell, const Look& look, bool s
         }
         painter.restore();
     }
-    const QColor fill = selected  ? PickerStyle::accent(0.18)
-                        : hovered ? PickerStyle::accent(0.10)
-                                  : PickerStyle::black(look.normalFillOpacity);
-    const QColor border = selected  ? PickerStyle::accent(0.6)
-                          : hovered ? PickerStyle::accent(0.28)
-                                    : PickerStyle::black(0.08);
+    const QColor fill = fillOf(selected, hovered, look);
+    const QColor border = borderOf(selected, hovered);
     // The window background first: the shadow must not show through the translucent fill.
     if (hovered && look.shadowOpacity > 0) {
         QPainterPath path;
@@ -73,13 +143,16 @@ void paintText(QPainter& painter, const QRectF& tile, const QRectF& body, const 
                const EmojiGlyphCache::Request& text) {
     const QRectF box(tile.left() + inset.x(), tile.top() + inset.y(), text.box.width(), text.box.height());
     const double zoom = body.width() / tile.width();
-    painter.save();
-    if (zoom != 1.0) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.translate(tile.center());
-        painter.scale(zoom, zoom);
-        painter.translate(-tile.center());
+    if (zoom == 1.0) {
+        // Most tiles: the painter's state is left as it is, which saving it would copy.
+        EmojiGlyphCache::draw(painter, box, text.text, text.font, text.color, text.fitting);
+        return;
     }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.translate(tile.center());
+    painter.scale(zoom, zoom);
+    painter.translate(-tile.center());
     EmojiGlyphCache::draw(painter, box, text.text, text.font, text.color, text.fitting);
     painter.restore();
 }
@@ -139,10 +212,15 @@ EmojiGlyphCache::Request LibraryCompactEntryTile::textRequest(double width) cons
             {0.25, false, Qt::AlignHCenter, 1}};
 }
 
+QRectF LibraryCompactEntryTile::opaqueArea(const QPainter& painter, const QRectF& cell) const {
+    const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
+    return drawnOpaque(painter, tile, isHovered, background) ? tile : QRectF();
+}
+
 void LibraryCompactEntryTile::paint(QPainter& painter, const QRectF& cell,
                                     const EmojiGlyphCache::Request& text) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
-    const QRectF body = paintBody(painter, tile, {13, 0.035, 1.02, 0.12}, isSelected, isHovered);
+    const QRectF body = paintBody(painter, tile, {13, 0.035, 1.02, 0.12}, isSelected, isHovered, background);
     paintText(painter, tile, body, {4, 4}, text);
     if (isPinned) paintPin(painter, tile, 9, 5);
     if (supportsVariants && !isTextEntry) paintVariantsBadge(painter, tile);
@@ -156,10 +234,15 @@ EmojiGlyphCache::Request LibraryWideTextTile::textRequest(double width) const {
             {0.52, true, Qt::AlignHCenter, 1}};
 }
 
+QRectF LibraryWideTextTile::opaqueArea(const QPainter& painter, const QRectF& cell) const {
+    const QRectF tile(cell.left(), cell.top(), cell.width(), kHeight);
+    return drawnOpaque(painter, tile, isHovered, background) ? tile : QRectF();
+}
+
 void LibraryWideTextTile::paint(QPainter& painter, const QRectF& cell,
                                 const EmojiGlyphCache::Request& text) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), kHeight);
-    const QRectF body = paintBody(painter, tile, {13, 0.035, 1.01, 0}, isSelected, isHovered);
+    const QRectF body = paintBody(painter, tile, {13, 0.035, 1.01, 0}, isSelected, isHovered, background);
     paintText(painter, tile, body, {12, 0}, text);
     if (isPinned) paintPin(painter, tile, 9, 5);
 }
@@ -172,10 +255,15 @@ EmojiGlyphCache::Request LibraryGlyphTile::textRequest(double width) const {
             {0.3, false, Qt::AlignHCenter, 1}};
 }
 
+QRectF LibraryGlyphTile::opaqueArea(const QPainter& painter, const QRectF& cell) const {
+    const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
+    return drawnOpaque(painter, tile, isHovered, background) ? tile : QRectF();
+}
+
 void LibraryGlyphTile::paint(QPainter& painter, const QRectF& cell,
                              const EmojiGlyphCache::Request& text) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
-    const QRectF body = paintBody(painter, tile, {12, 0.03, 1.02, 0.10}, isSelected, isHovered);
+    const QRectF body = paintBody(painter, tile, {12, 0.03, 1.02, 0.10}, isSelected, isHovered, background);
     paintText(painter, tile, body, {3, 3}, text);
     if (isPinned) paintPin(painter, tile, 8, 4);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QColor>
 #include <QPainter>
 #include <QRectF>
 #include <QString>
+#include <optional>
 
 #include "platform/qt/EmojiGlyphCache.hpp"
 
@@ -14,6 +16,10 @@ namespace mosaiko {
 // alone the slight enlargement and the shadow. Its text is drawn through the glyph image cache;
 // textRequest() tells, for a cell `width` wide, what it will ask of it, so that a grid can have
 // the texts of a whole screen drawn at once before it paints, and hand each tile its request.
+//
+// A tile given the solid colour it lies on draws its resting look as one opaque copy, the colour
+// under its rounded corners included: opaqueArea() tells where, so that the grid need not fill the
+// background there first.
 
 // Emoji (and, on the all tab, every other kind) in square tiles.
 struct LibraryCompactEntryTile {
@@ -24,11 +30,14 @@ struct LibraryCompactEntryTile {
     double tileSide = 0;
     bool isSelected = false;
     bool isHovered = false;
+    std::optional<QColor> background;
 
     EmojiGlyphCache::Request textRequest(double width) const;
     void paint(QPainter& painter, const QRectF& cell) const {
         paint(painter, cell, textRequest(cell.width()));
     }
+    // The part of `cell` the tile covers with opaque pixels when drawn by `painter`; empty when none.
+    QRectF opaqueArea(const QPainter& painter, const QRectF& cell) const;
     // With the text request the grid made for the cell already.
     void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
 };
@@ -41,11 +50,14 @@ struct LibraryWideTextTile {
     bool isPinned = false;
     bool isSelected = false;
     bool isHovered = false;
+    std::optional<QColor> background;
 
     EmojiGlyphCache::Request textRequest(double width) const;
     void paint(QPainter& painter, const QRectF& cell) const {
         paint(painter, cell, textRequest(cell.width()));
     }
+    // The part of `cell` the tile covers with opaque pixels when drawn by `painter`; empty when none.
+    QRectF opaqueArea(const QPainter& painter, const QRectF& cell) const;
     // With the text request the grid made for the cell already.
     void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
 };
@@ -57,11 +69,14 @@ struct LibraryGlyphTile {
     double tileSide = 0;
     bool isSelected = false;
     bool isHovered = false;
+    std::optional<QColor> background;
 
     EmojiGlyphCache::Request textRequest(double width) const;
     void paint(QPainter& painter, const QRectF& cell) const {
         paint(painter, cell, textRequest(cell.width()));
     }
+    // The part of `cell` the tile covers with opaque pixels when drawn by `painter`; empty when none.
+    QRectF opaqueArea(const QPainter& painter, const QRectF& cell) const;
     // With the text request the grid made for the cell already.
     void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
 };
