@@ -89,6 +89,7 @@ class X11EventPoster {
         unsigned retypedKeycode = 0;  // a press of the user's that the key tap held back
         unsigned retypedState = 0;    // and the modifiers it was typed with
         std::string retypedText;      // and what it typed
+        bool onSpareKeys = false;     // a text typed on spare keycodes only
     };
     struct Slot {
         unsigned keycode = 0;
@@ -112,6 +113,8 @@ class X11EventPoster {
         bool shift = false;
     };
     std::optional<KeyboardKey> keyboardKey(unsigned long keysym) const;
+    // The key that types `keysym` in this job; none when it goes on a spare keycode.
+    std::optional<KeyboardKey> keyFor(const Job& job, unsigned long keysym) const;
     void setShift(bool down);
     // Waits `seconds` unless stopped meanwhile; false once stopped.
     bool pause(double seconds);
