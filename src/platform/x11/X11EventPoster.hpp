@@ -46,7 +46,8 @@ namespace mosaiko {
 // waiting never stalls the main loop or the key tap. Every press is recorded in the ledger first,
 // so the key tap knows it for ours. The poster is also the ledger's retyper: presses of the user's
 // that the key tap held back while it typed go into the same queue, so they land after the text
-// posted before them and before the text posted after them. Destroying the poster finishes what
+// posted before them and before the text posted after them; those that typed a character without
+// Control, Alt or Super type it on a spare keycode, since the user may hold their key down again. Destroying the poster finishes what
 // was posted and restores the mapping, unless it was stopped.
 class X11EventPoster {
   public:
