@@ -24,8 +24,10 @@ KeyTapRules::KeyTapRules(Server& server, OwnKeys ownKeys, Deliver deliver, doubl
       answerBound_(answerBound),
       withdraw_(std::move(withdraw)) {}
 
-void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned state, bool unobserved) {
-    const auto own = ownKeys_.claim(keycode, now);
+void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned state, bool unobserved,
+                        bool typesNothing) {
+    // A repeat of a key held down is never ours: the program lets go of each key it presses at once.
+    const auto own = unobserved ? std::nullopt : ownKeys_.claim(keycode, now);
     // The keyboard waits for one press at a time: a new held press means the last one went on.
     if (event.held) waiting_.reset();
     if (own && *own == kRetypeAnnouncementMarker) {
@@ -52,14 +54,19 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned s
     if (event.held && !unobserved && placed_ &&
         !placed_->asksAbout(event, before.characters, now - before.at - kHandlerClockSlack)) {
         // Held for what may come right after another key, or on a key some hold shares: no
-        // answer can be wanted, so it goes on at once.
-        server_.replay();
+        // answer can be wanted, so it goes on at once (as its characters, when it would type none).
+        if (typesNothing && ownKeys_.retypeLater(keycode, state)) {
+            server_.drop();
+        } else {
+            server_.replay();
+        }
         event.held = false;
     }
     if (!event.held) {
         deliver_(0, event, false);
     } else {
-        waiting_ = Waiting{++lastId_, keycode, state, ownKeys_.isTyping(now), now, now + answerBound_};
+        const bool overtakes = typesNothing || ownKeys_.isTyping(now);
+        waiting_ = Waiting{++lastId_, keycode, state, overtakes, now, now + answerBound_};
         deliver_(waiting_->id, event, true);
     }
     refreshHolds(now);  // a key held only right after this one is held from now on

@@ -78,8 +78,11 @@ class KeyTapRules {
 
     // A key press the server reports, in the server's modifier and group `state`; `event.held` when
     // the keyboard waits for it. A held press `unobserved` but for its hold (a key held down that
-    // the server repeats) is asked about whatever the holds say of its key.
-    void press(unsigned keycode, KeyEvent event, double now, unsigned state = 0, bool unobserved = false);
+    // the server repeats) is asked about whatever the holds say of its key. A press that
+    // `typesNothing` in the application (its key's mapping was given back while it waited) is typed
+    // again, as its characters, instead of going on.
+    void press(unsigned keycode, KeyEvent event, double now, unsigned state = 0, bool unobserved = false,
+               bool typesNothing = false);
     // A modifier change (never held).
     void modifiersChanged(const KeyEvent& event);
     // The handler's answer for press `id`; an answer that comes too late does nothing.
@@ -102,7 +105,7 @@ class KeyTapRules {
         std::uint64_t id = 0;
         unsigned keycode = 0;
         unsigned state = 0;
-        bool overtakes = false;
+        bool overtakes = false;  // typed again after the program's text, or as its characters
         double askedAt = 0;
         double deadline = 0;
         bool decided = false;  // the handler took it up: only its answer settles it

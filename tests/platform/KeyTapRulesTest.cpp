@@ -177,6 +177,26 @@ TEST_F(KeyTapRulesTest, OwnPressesPassAtOnce) {
     EXPECT_EQ(delivered.size(), 2u);
 }
 
+// A press whose key's mapping was given back while it waited would type nothing in the
+// application: it is typed again, as its characters, whether the handler lets it pass or no hold
+// asks about it. A repeat of a key held down is never taken for the program's press of that key.
+TEST_F(KeyTapRulesTest, PressesThatWouldTypeNothingAreTypedAgainAndRepeatsAreNeverOurs) {
+    rules.setHolds(KeyHolds{false, {KeyHold::key(20)}}, 0);
+    server.calls.clear();
+    KeyEvent e;
+    e.characters = "\u00E9";
+    rules.press(20, e, 0.1, 0, false, true);
+    rules.answer(delivered.back().id, false, 0.11);
+    rules.press(8, e, 0.2, 0, false, true);  // no hold asks about it
+    EXPECT_EQ(ledger.retyped, (std::vector<unsigned>{20, 8}));
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"drop", "drop"}));
+
+    ledger.pending = {{20, kEventMarker}};
+    rules.press(20, e, 0.3, 0, true);
+    EXPECT_TRUE(delivered.back().asks) << "a repeat is the user's";
+    EXPECT_EQ(ledger.pending.size(), 1u);
+}
+
 // The press that makes the program type (Return) lets the keyboard go only once every key is held:
 // keys typed meanwhile wait, the handler lets them pass, and they are typed again after the text.
 // Once the program's keys have come past, the handler's own holds are back.

@@ -1,7 +1,5 @@
 #include "platform/x11/PostedKeyLedger.hpp"
 
-#include <iterator>
-
 namespace mosaiko {
 
 const std::shared_ptr<PostedKeyLedger>& PostedKeyLedger::shared() {
@@ -22,19 +20,13 @@ void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now
 std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now) {
     std::lock_guard lock(mutex_);
     dropLapsed(now);
-    for (auto it = records_.begin(); it != records_.end(); ++it) {
-        if (it->keycode == keycode) {
-            // Our presses come in the order they were posted: while its announcement is still to
-            // come, this press is somebody else's.
-            if (it != records_.begin() && std::prev(it)->userData == announcementUserData &&
-                it->userData == retypedUserData)
-                return std::nullopt;
-            const std::int64_t userData = it->userData;
-            records_.erase(it);
-            return userData;
-        }
-    }
-    return std::nullopt;
+    // Our presses come back in the order they were posted, and every one of them comes back: a
+    // press that is not the next one due is somebody else's, though ours of the same key may follow
+    // (a tool typing the same letters as our text, between our keys).
+    if (records_.empty() || records_.front().keycode != keycode) return std::nullopt;
+    const std::int64_t userData = records_.front().userData;
+    records_.pop_front();
+    return userData;
 }
 
 std::size_t PostedKeyLedger::pendingCount() const {

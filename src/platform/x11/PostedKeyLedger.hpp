@@ -17,7 +17,7 @@ namespace mosaiko {
 // What this program is about to type, so that the key tap can tell its own presses from the user's:
 // X key events carry no user data, and our synthetic events come from the same virtual device as
 // any other tool's. The poster records each press just before it sends it; the tap takes the
-// oldest matching record when the press arrives. Records that no press claimed within `lifetime`
+// oldest record when a press of its key arrives. Records that no press claimed within `lifetime`
 // seconds lapse, so a press that never reached the tap cannot mark a later one of the user's.
 // It also knows whether the program is typing, and where to send a press of the user's that the
 // tap held back meanwhile, so that it is typed again after the program's text. Thread-safe.
@@ -38,10 +38,11 @@ class PostedKeyLedger {
 
     // Records a press of X keycode `keycode` at `now` (monotonic seconds), carrying `userData`.
     void expect(unsigned keycode, std::int64_t userData, double now);
-    // The user data of the oldest live record for a press of `keycode`, which it removes; nullopt
-    // when the press is not ours. A press typed again that was announced (recorded right after an
-    // announcement, see kRetypeAnnouncementMarker) is ours only once its announcement has come: a
-    // press of the same key before it is the user's.
+    // The user data of the oldest live record when it is for a press of `keycode`, which it
+    // removes; nullopt when the press is not ours. Every press we post comes back, in the order
+    // posted: a press of a key whose record is not the next one due is somebody else's (another
+    // tool typing the same letters between our keys, or the user typing again a key of ours that
+    // is typed again after an announcement, see kRetypeAnnouncementMarker).
     std::optional<std::int64_t> claim(unsigned keycode, double now);
 
     std::size_t pendingCount() const;

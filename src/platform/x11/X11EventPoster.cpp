@@ -370,6 +370,11 @@ void X11EventPoster::rebuildKeyboard(unsigned state, const char (&keysDown)[32])
     }
 }
 
+std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyFor(const Job& job,
+                                                                  unsigned long keysym) const {
+    return job.onSpareKeys ? std::nullopt : keyboardKey(keysym);
+}
+
 std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyboardKey(unsigned long keysym) const {
     if (keysym == XK_Return)
         return returnKeycode_ ? std::optional(KeyboardKey{returnKeycode_, false}) : std::nullopt;
@@ -416,12 +421,23 @@ void X11EventPoster::retype(const Job& job) {
     const double deadline = now() + 1.0;
     while (!stopNow_ && isDown(display, keycode) && now() < deadline) sleepFor(0.005);
     // A spare keycode that another program mapped for a moment, to type a character of its own on
-    // it, may hold nothing by now: the character itself is typed.
-    if (!job.retypedText.empty() && options_.ledger->ownKeycodes().count(keycode)) {
+    // it, may hold nothing by now: the character itself is typed. So is a character typed without
+    // Control, Alt or Super, on a spare keycode: the user (or a tool) may press the same key again
+    // meanwhile, and a press of a key that is down is lost, whoever pressed it first. The press that
+    // is down may not even have been seen yet: it waits behind a held one, ahead of ours.
+    const bool given = XkbKeycodeToKeysym(display, static_cast<::KeyCode>(keycode), 0, 0) != NoSymbol;
+    const bool shortcut = (job.retypedState & (ControlMask | Mod1Mask | Mod4Mask)) != 0;
+    const bool printable = std::all_of(job.retypedText.begin(), job.retypedText.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
+    });
+    const bool onSpareKeys = !shortcut && printable && (!slots_.empty() || discoverSlots());
+    if (!job.retypedText.empty() &&
+        (onSpareKeys || !given || options_.ledger->ownKeycodes().count(keycode))) {
         Job text;
         text.text = true;
         text.keysyms = keysymsOfText(text::utf16(job.retypedText));
         text.userData = PostedKeyLedger::retypedUserData;
+        text.onSpareKeys = onSpareKeys;
         if (prepareBatch()) typeText(text);
         return;
     }
@@ -466,7 +482,7 @@ void X11EventPoster::typeText(const Job& job) {
         std::size_t end = start;
         for (; end < job.keysyms.size() && end - start < kBatchKeys; ++end) {
             const unsigned long keysym = job.keysyms[end];
-            if (keyboardKey(keysym)) continue;
+            if (keyFor(job, keysym)) continue;
             if (slots_.empty() && !discoverSlots()) break;
             if (!distinct.count(keysym) && distinct.size() == slots_.size()) break;
             distinct.insert(keysym);
@@ -478,7 +494,7 @@ void X11EventPoster::typeText(const Job& job) {
         if (!mapOntoSlots({distinct.begin(), distinct.end()})) return;
         for (std::size_t i = start; i < end; ++i) {
             const unsigned long keysym = job.keysyms[i];
-            const auto key = keyboardKey(keysym);
+            const auto key = keyFor(job, keysym);
             const unsigned keycode = key ? key->keycode : keycodeOnSlot(keysym);
             if (keycode == 0) continue;
             setShift(key && key->shift);

@@ -46,7 +46,8 @@ namespace mosaiko {
 // waiting never stalls the main loop or the key tap. Every press is recorded in the ledger first,
 // so the key tap knows it for ours. The poster is also the ledger's retyper: presses of the user's
 // that the key tap held back while it typed go into the same queue, so they land after the text
-// posted before them and before the text posted after them. Destroying the poster finishes what
+// posted before them and before the text posted after them; those that typed a character without
+// Control, Alt or Super type it on a spare keycode, since the user may hold their key down again. Destroying the poster finishes what
 // was posted and restores the mapping, unless it was stopped.
 class X11EventPoster {
   public:
@@ -89,6 +90,7 @@ class X11EventPoster {
         unsigned retypedKeycode = 0;  // a press of the user's that the key tap held back
         unsigned retypedState = 0;    // and the modifiers it was typed with
         std::string retypedText;      // and what it typed
+        bool onSpareKeys = false;     // a text typed on spare keycodes only
     };
     struct Slot {
         unsigned keycode = 0;
@@ -112,6 +114,8 @@ class X11EventPoster {
         bool shift = false;
     };
     std::optional<KeyboardKey> keyboardKey(unsigned long keysym) const;
+    // The key that types `keysym` in this job; none when it goes on a spare keycode.
+    std::optional<KeyboardKey> keyFor(const Job& job, unsigned long keysym) const;
     void setShift(bool down);
     // Waits `seconds` unless stopped meanwhile; false once stopped.
     bool pause(double seconds);

@@ -319,7 +319,7 @@ class TapConnection final : public KeyTapRules::Server {
         // The layout group as the server announced it (on this connection, before the key).
         const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
         KeyEvent event = translator_.press(keycode, state);
-        fillInCharacters(keycode, event);
+        const bool gone = fillInCharacters(keycode, event);
         composeDeadKeys(keycode, state, event);
         typed_[keycode] = event.characters;
         event.held = grabbed.has_value();
@@ -335,7 +335,7 @@ class TapConnection final : public KeyTapRules::Server {
             unheld.push_back(time);
             if (unheld.size() > kRawHistory) unheld.erase(unheld.begin());
         }
-        rules_.press(keycode, event, now(), state);
+        rules_.press(keycode, event, now(), state, false, gone);
         down_.insert(keycode);
         placeRepeatGrabs();
     }
@@ -490,7 +490,14 @@ class TapConnection final : public KeyTapRules::Server {
         }
         for (std::size_t i = 0; i < keysyms.size(); ++i) {
             const std::size_t keycode = static_cast<std::size_t>(mapping.first_keycode) + i;
-            if (keycode < announcedKeysyms_.size()) announcedKeysyms_[keycode] = keysyms[i];
+            if (keycode >= announcedKeysyms_.size()) continue;
+            const KeySym before = std::exchange(announcedKeysyms_[keycode], keysyms[i]);
+            // Announced once for every keyboard device: the first announcement tells what went.
+            if (keysyms[i] != NoSymbol) {
+                givenBack_[keycode] = {};
+            } else if (before != NoSymbol) {
+                givenBack_[keycode] = {before, now()};
+            }
         }
     }
 
@@ -506,12 +513,22 @@ class TapConnection final : public KeyTapRules::Server {
     }
 
     // A press whose key the server's mapping no longer names types what the key was mapped to.
-    void fillInCharacters(unsigned keycode, KeyEvent& event) const {
-        if (event.type != KeyEvent::Type::keyDown || !event.characters.empty()) return;
-        const KeySym keysym = announcedKeysyms_[keycode & 0xFF];
-        if (keysym == NoSymbol) return;
+    // Returns whether the mapping was given back before the press came: the application too has
+    // been told of that first, and the press types nothing there.
+    bool fillInCharacters(unsigned keycode, KeyEvent& event) const {
+        if (event.type != KeyEvent::Type::keyDown || !event.characters.empty()) return false;
+        KeySym keysym = announcedKeysyms_[keycode & 0xFF];
+        // A key pressed while the keyboard waited for a held press comes when it goes on, after
+        // whatever changed the mapping meanwhile: a tool that typed on a key of its own and gave it
+        // back at once (it waited for nothing).
+        const GivenBack& givenBack = givenBack_[keycode & 0xFF];
+        const bool gone =
+            keysym == NoSymbol && givenBack.keysym != NoSymbol && now() - givenBack.at < kGivenBackLifetime;
+        if (gone) keysym = givenBack.keysym;
+        if (keysym == NoSymbol) return false;
         event.characters = X11KeyMapping::characters(keysym, false);
         event.charactersIgnoringModifiers = event.characters;
+        return gone;
     }
 
     void placeGrabs() {
@@ -587,6 +604,14 @@ class TapConnection final : public KeyTapRules::Server {
     // what the last change taken in mapped it to.
     std::deque<std::vector<KeySym>> announcedMappings_;  // of the keyboard announcements queued
     std::array<KeySym, 256> announcedKeysyms_{};
+    // For each keycode, what a mapping given back last took off it, and when; what a press that
+    // waited behind a held one typed. Long enough for the longest wait of a held press.
+    struct GivenBack {
+        KeySym keysym = NoSymbol;
+        double at = 0;
+    };
+    static constexpr double kGivenBackLifetime = 2.0;
+    std::array<GivenBack, 256> givenBack_{};
     bool afterDeadKey_ = false;                 // the last press was a dead key waiting for the next
     std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
     std::set<unsigned> down_;                   // keys down now, as observed
