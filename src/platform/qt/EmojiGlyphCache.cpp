@@ -254,6 +254,26 @@ std::optional<QGlyphRun> singleGlyph(const QString& text, const QFont& font) {
     return run;
 }
 
+// A single colour glyph drawn from its bitmap, decoded once: drawn as text, its bitmap is decoded
+// twice, once to find where it lies and once to draw it. The colour font's bitmaps fill its line
+// from the ascent down, which places one where text drawing would; a bitmap of another height, or
+// a device scale other than one (where text drawing resamples the bitmap its own way), is left to
+// text drawing.
+bool drawColourBitmap(QPainter& painter, const QPointF& baseline, const QGlyphRun& glyph, double scale) {
+    if (scale != 1.0) return false;
+    const QRawFont raw = glyph.rawFont();
+    const QImage bitmap = raw.alphaMapForGlyph(glyph.glyphIndexes().front());
+    if (bitmap.format() != QImage::Format_ARGB32_Premultiplied ||
+        bitmap.height() != qRound(raw.ascent() + raw.descent()))
+        return false;
+    const QPointF origin = baseline + glyph.positions().front();
+    painter.drawImage(
+        QPoint(static_cast<int>(std::floor(origin.x())),
+               static_cast<int>(std::round(origin.y())) + static_cast<int>(std::floor(-raw.ascent()))),
+        bitmap);
+    return true;
+}
+
 // A colour-emoji text on one line, drawn without measuring it first: the font engine decodes a
 // glyph's bitmap for every measurement, and this is drawn at the cost of one. The text is drawn
 // into room enough for it, and its width is where its ink ends; only a text wider than its box is
@@ -284,7 +304,8 @@ std::optional<Image> renderEmojiLine(const QString& text, const QFont& font, con
             painter.setPen(color);
             const QPointF baseline(kMargin, kMargin + metrics.ascent());
             if (const auto glyph = singleGlyph(text, sizedFont)) {
-                painter.drawGlyphRun(baseline, *glyph);
+                if (!drawColourBitmap(painter, baseline, *glyph, scale))
+                    painter.drawGlyphRun(baseline, *glyph);
             } else {
                 painter.drawText(baseline, text);
             }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -132,6 +133,55 @@ TEST(EmojiGlyphCacheTest, TwoEmojiShrinkWholeIntoANarrowFrame) {
     EXPECT_TRUE(frame.toAlignedRect().contains(two.ink));
     EXPECT_LT(two.ink.height(), one.ink.height() * 0.7) << "shrunk, not cut";
     EXPECT_GT(two.ink.width(), two.ink.height() * 1.6) << "both of them";
+}
+
+// Where `image` has ink.
+QRect inkOf(const QImage& image) {
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) != 0) ink |= QRect(x, y, 1, 1);
+    return ink;
+}
+
+// A colour emoji looks as text drawing draws it, whole and at the height of its line, at every
+// size: single code points, flags, keycaps and sequences, at one and two device pixels per point.
+TEST(EmojiGlyphCacheTest, ColourEmojiLookAsTextDrawingDrawsThem) {
+    if (QFontInfo(Typography::emoji(28)).family() != Typography::emojiFamily)
+        GTEST_SKIP() << "no colour-emoji font installed";
+    for (const double scale : {1.0, 2.0}) {
+        for (const int pixels : {9, 20, 37, 64}) {
+            for (const char* text : {"😀", "❤️", "🇫🇷", "#️⃣", "🧑‍💻", "👍🏽"}) {
+                const QFont font = Typography::emoji(pixels);
+                const auto canvas = [&] {
+                    QImage image(QSize(160, 120) * scale, QImage::Format_ARGB32_Premultiplied);
+                    image.setDevicePixelRatio(scale);
+                    image.fill(Qt::transparent);
+                    return image;
+                };
+                QImage cached = canvas(), drawn = canvas();
+                {
+                    QPainter painter(&cached);
+                    EmojiGlyphCache::draw(painter, QRectF(10, 10, 140, 100), QString::fromUtf8(text), font,
+                                          Qt::black, {});
+                }
+                {
+                    // On the line the cache centres in the box.
+                    const QFontMetricsF metrics(font);
+                    QPainter painter(&drawn);
+                    painter.setRenderHint(QPainter::TextAntialiasing);
+                    painter.setFont(font);
+                    painter.drawText(QPointF(10, 60 - metrics.height() / 2 + metrics.ascent()),
+                                     QString::fromUtf8(text));
+                }
+                const QRect ink = inkOf(cached);
+                EXPECT_EQ(cached.copy(ink), drawn.copy(inkOf(drawn)))
+                    << text << " at " << pixels << " px, scale " << scale;
+                EXPECT_LE(std::abs(ink.top() - inkOf(drawn).top()), 1)
+                    << text << " at " << pixels << " px, scale " << scale;
+            }
+        }
+    }
 }
 
 // Texts drawn ahead on the drawing threads, colour emoji and others mixed, are what the next
