@@ -1,12 +1,13 @@
 // The library window over the shipped data (emoji, glyphs, emoticons): what each keystroke in its
 // search field costs (the search and rebuild of the visible entries, then the redraw of the window)
 // and how long the window takes to show the first time (building the view model and the views)
-// and again, warm, on Qt's offscreen platform, and what redrawing its scroll bar costs. Then the
-// windows' first use after a fresh start, as a user meets it (a new process per figure, on a
-// virtual X server with a window manager, Qt's xcb platform): the library's first opening beside
-// the settings window's, its first letter typed until the results are painted beside a line
-// edit's echo (and both again, once opened before), and the statistics window opened on a full
-// history of 5,000 events beside the same window empty.
+// and again, warm, on Qt's offscreen platform, what redrawing its scroll bar costs, and the
+// statistics window's opening, warm, empty and full. Then the windows' first use after a fresh
+// start, as a user meets it (a new process per figure, on a virtual X server with a window
+// manager, Qt's xcb platform): the library's first opening beside the settings window's, its first
+// letter typed until the results are painted beside a line edit's echo (and both again, once
+// opened before), and the statistics window opened on a full history of 5,000 events beside the
+// same window empty.
 // Usage: LibraryBench [--first-use-rounds=N] [--first-use-only] [benchmark flags]   (7 rounds)
 #include <benchmark/benchmark.h>
 
@@ -263,6 +264,23 @@ struct LiveStores {
 
 // The library as the program opens it (in front, not focused), its first letter typed once the
 // user has clicked into its search field; then closed, opened again and the same letter typed.
+// The statistics window built, shown and drawn, warm, on an empty history (0) and a full one (1).
+void BM_StatsOpen(benchmark::State& state) {
+    static LiveStores empty(0);
+    static LiveStores full(5000);
+    LiveStores& s = state.range(0) == 1 ? full : empty;
+    for (auto _ : state) {
+        StatsView view(*s.usage);
+        view.show();
+        view.repaint();
+        state.PauseTiming();
+        view.hide();
+        state.ResumeTiming();
+    }
+    state.SetLabel(state.range(0) == 1 ? "5,000 events" : "empty");
+}
+BENCHMARK(BM_StatsOpen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 int libraryScenario() {
     LiveStores s;
     bench::idle(50);

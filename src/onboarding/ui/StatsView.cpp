@@ -9,9 +9,13 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "onboarding/ui/GuideStyle.hpp"
+#include "platform/qt/BandedScrollBarStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/PlainToolTip.hpp"
@@ -44,13 +48,15 @@ class UsagePreview final : public QLabel {
     static constexpr EmojiGlyphCache::Fitting kEmojiFitting{0.4, false, Qt::AlignHCenter, 1};
     static constexpr EmojiGlyphCache::Fitting kTextFitting{1.0, true, Qt::AlignLeft, 1};
 
-    explicit UsagePreview(const std::string& text)
-        : emojiStyle_(StatsViewModel::usesEmojiPreviewStyle(text)),
-          font_(emojiStyle_ ? Typography::emojiOrSystem(qs(text), 28) : Typography::monospaced(12)) {
+    UsagePreview(const std::string& text, const QFont& textFont, QWidget* parent)
+        : QLabel(parent),
+          emojiStyle_(StatsViewModel::usesEmojiPreviewStyle(text)),
+          font_(emojiStyle_ ? Typography::emojiOrSystem(qs(text), 28) : textFont),
+          colour_(DesktopAppearance::primaryText()) {
+        // Drawn in its own font and colour (see paintEvent): the label's are not set, which would
+        // be resolved anew for each row.
         setTextFormat(Qt::PlainText);
         setText(qs(text));
-        setFont(font_);
-        GuideStyle::setTextColour(this, DesktopAppearance::primaryText());
         if (emojiStyle_) {
             setFixedWidth(kEmojiWidth);
         } else {
@@ -74,7 +80,7 @@ class UsagePreview final : public QLabel {
   protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        EmojiGlyphCache::draw(painter, QRectF(rect()), text(), font_, palette().color(QPalette::WindowText),
+        EmojiGlyphCache::draw(painter, QRectF(rect()), text(), font_, colour_,
                               emojiStyle_ ? kEmojiFitting : kTextFitting);
     }
 
@@ -83,6 +89,7 @@ class UsagePreview final : public QLabel {
 
     bool emojiStyle_;
     QFont font_;
+    QColor colour_;  // the list is built anew in a new look
 };
 
 // The range picker's segments: the selected one in the accent colour, clearly apart from the
@@ -151,6 +158,7 @@ StatsView::StatsView(EmojiUsageStore& usage, QWidget* parent)
     listArea_ = new QScrollArea;
     listArea_->setWidgetResizable(true);
     listArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    BandedScrollBarStyle::apply(*listArea_->verticalScrollBar());
     layout->addWidget(listArea_, 1);
 
     refresh_.watch(model_.range);
@@ -160,38 +168,44 @@ StatsView::StatsView(EmojiUsageStore& usage, QWidget* parent)
     refresh();
 }
 
+StatsView::RowLook StatsView::RowLook::current() {
+    return {Typography::monospaced(11, QFont::DemiBold), Typography::monospaced(12, QFont::Medium),
+            Typography::monospaced(12)};
+}
+
 QWidget* StatsView::row(std::int64_t rank, const std::string& emoji, std::int64_t count,
-                        std::optional<std::int64_t> delta) {
-    auto* row = new QWidget;
+                        std::optional<std::int64_t> delta, const RowLook& look, QWidget* list) {
+    // The labels are made inside their row, in its font and the list's colours: a font or a
+    // palette of each label's own, or a new parent, is resolved anew for it, and for a hundred rows
+    // that took longer than the rest of the opening.
+    auto* row = new QWidget(list);
     row->setMinimumHeight(40);
+    row->setFont(look.rankAndTrend);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(8, 2, 8, 2);
     layout->setSpacing(10);
+    const auto cell = [row](const QString& text, int width) {
+        auto* label = new QLabel(text, row);
+        label->setTextFormat(Qt::PlainText);
+        label->setFixedWidth(width);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return label;
+    };
 
-    auto* rankLabel =
-        GuideStyle::label(QStringLiteral("#%1").arg(rank), Typography::monospaced(11, QFont::DemiBold), true);
-    rankLabel->setFixedWidth(34);
-    rankLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    layout->addWidget(rankLabel);
-    layout->addWidget(new UsagePreview(emoji), 0, Qt::AlignLeft | Qt::AlignVCenter);
+    layout->addWidget(cell(QStringLiteral("#%1").arg(rank), 34));
+    layout->addWidget(new UsagePreview(emoji, look.preview, row), 0, Qt::AlignLeft | Qt::AlignVCenter);
     layout->addStretch(1);
-
-    auto* countLabel = GuideStyle::label(qs(StatsViewModel::usageCountLabel(count)),
-                                         Typography::monospaced(12, QFont::Medium), true);
-    countLabel->setFixedWidth(usageColumnWidth);
-    countLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    QLabel* countLabel = cell(qs(StatsViewModel::usageCountLabel(count)), usageColumnWidth);
+    countLabel->setFont(look.count);
     layout->addWidget(countLabel);
-
     // The trend column stays reserved on rows without a trend, so the counts line up.
-    auto* deltaLabel =
-        GuideStyle::label(qs(StatsViewModel::deltaText(delta)), Typography::monospaced(11, QFont::DemiBold));
+    QLabel* deltaLabel = cell(qs(StatsViewModel::deltaText(delta)), deltaColumnWidth);
     deltaLabel->setObjectName(QStringLiteral("delta"));
-    if (delta && *delta != 0) {
-        GuideStyle::setTextColour(
-            deltaLabel, GuideStyle::named(*delta > 0 ? GuideStyle::Named::green : GuideStyle::Named::red));
+    if (delta) {
+        GuideStyle::setTextColour(deltaLabel, *delta > 0   ? GuideStyle::named(GuideStyle::Named::green)
+                                              : *delta < 0 ? GuideStyle::named(GuideStyle::Named::red)
+                                                           : DesktopAppearance::primaryText());
     }
-    deltaLabel->setFixedWidth(deltaColumnWidth);
-    deltaLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     layout->addWidget(deltaLabel);
     return row;
 }
@@ -208,6 +222,8 @@ void StatsView::refresh() {
     const int scrolled = listArea_->verticalScrollBar()->value();
     auto* list = new QWidget;
     list->setObjectName(QStringLiteral("statsList"));
+    // The ranks, counts and trends, and the empty list's text, are secondary.
+    GuideStyle::setTextColour(list, DesktopAppearance::secondaryText());
     auto* layout = new QVBoxLayout(list);
     layout->setContentsMargins(0, 6, 0, 6);
     layout->setSpacing(4);
@@ -215,7 +231,7 @@ void StatsView::refresh() {
     // The emoji of the first screen of rows are drawn on the drawing threads while the rows are
     // built and the window is mapped.
     std::vector<EmojiGlyphCache::Request> previews;
-    for (std::size_t i = 0; i < std::min<std::size_t>(items.size(), 18); ++i) {
+    for (std::size_t i = 0; i < std::min(items.size(), kFirstScreenRows); ++i) {
         if (const auto request = UsagePreview::requestFor(items[i].emoji)) previews.push_back(*request);
     }
     EmojiGlyphCache::prefetch(previews, devicePixelRatioF());
@@ -226,15 +242,40 @@ void StatsView::refresh() {
         empty->setContentsMargins(8, 4, 8, 4);
         layout->addWidget(empty);
     }
-    for (const auto& entry : StatsViewModel::rankedItems(items)) {
-        layout->addWidget(row(entry.rank, entry.item.emoji, entry.item.count, entry.item.delta));
+    // A window about to open shows the rows of its first screen at once, the others are added
+    // while the user looks at it: building a hundred rows took longer than the rest of the
+    // opening. A list shown already, or scrolled, is built whole.
+    auto ranked = StatsViewModel::rankedItems(items);
+    const std::size_t now =
+        isVisible() || scrolled > 0 ? ranked.size() : std::min(ranked.size(), kFirstScreenRows);
+    const RowLook look = RowLook::current();
+    for (std::size_t i = 0; i < now; ++i) {
+        const auto& entry = ranked[i];
+        layout->addWidget(row(entry.rank, entry.item.emoji, entry.item.count, entry.item.delta, look, list));
     }
+    pendingRows_.assign(ranked.begin() + static_cast<std::ptrdiff_t>(now), ranked.end());
     layout->addStretch(1);
     listArea_->setWidget(list);
     list->setBackgroundRole(QPalette::Base);
     list_ = list;
     list->adjustSize();
     listArea_->verticalScrollBar()->setValue(scrolled);
+}
+
+void StatsView::addPendingRows() {
+    auto* layout = static_cast<QVBoxLayout*>(list_->layout());
+    const RowLook look = RowLook::current();
+    for (const auto& entry : std::exchange(pendingRows_, {})) {
+        layout->insertWidget(
+            layout->count() - 1,  // before the stretch
+            row(entry.rank, entry.item.emoji, entry.item.count, entry.item.delta, look, list_));
+    }
+}
+
+void StatsView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The list is the current one when the timer fires, or gone with it.
+    if (!pendingRows_.empty()) QTimer::singleShot(kRestOfListDelayMs, list_, [this] { addPendingRows(); });
 }
 
 void StatsView::showResetAlert() {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QFont>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 #include <map>
+#include <vector>
 
 #include "onboarding/StatsViewModel.hpp"
 #include "picker/ui/DeferredRefresh.hpp"
@@ -39,15 +41,28 @@ class StatsView final : public QWidget {
     QWidget* list() const { return list_; }
     QMessageBox* resetAlert() const { return resetAlert_; }
 
-    // One row: "#rank", the preview, the use count and the trend.
+    // The fonts of the rows' cells.
+    struct RowLook {
+        QFont rankAndTrend;
+        QFont count;
+        QFont preview;  // of a text shown as it is
+        static RowLook current();
+    };
+    // One row of `list`: "#rank", the preview, the use count and the trend.
     static QWidget* row(std::int64_t rank, const std::string& emoji, std::int64_t count,
-                        std::optional<std::int64_t> delta);
+                        std::optional<std::int64_t> delta, const RowLook& look, QWidget* list);
 
   protected:
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
+    // The rows a first screen holds, and when the others are added after the window shows.
+    static constexpr std::size_t kFirstScreenRows = 18;
+    static constexpr int kRestOfListDelayMs = 50;
+
     void refresh();
+    void addPendingRows();
     void showResetAlert();
 
     StatsViewModel model_;
@@ -56,6 +71,7 @@ class StatsView final : public QWidget {
     std::map<StatsRange, QAbstractButton*> rangeButtons_;
     QScrollArea* listArea_ = nullptr;
     QWidget* list_ = nullptr;
+    std::vector<RankedStatItem> pendingRows_;  // of list_, still to add
     QPointer<QMessageBox> resetAlert_;
 };
 

@@ -2,7 +2,9 @@
 // windows show after it.
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTest>
 
+#include "onboarding/ui/GuideStyle.hpp"
 #include "onboarding/ui/GuideUiFixture.hpp"
 #include "support/SchemeSwitch.hpp"
 
@@ -156,9 +158,40 @@ TEST_F(StatsViewTest, ListsRanksCountsAndTrendsPerRange) {
                                                      {"#2", ":-)", "1 use", "+1"}}));
 }
 
+// Ranks and counts in the secondary colour; a trend up in green, down in red, none in the primary.
+TEST_F(StatsViewTest, RowsColourTheirCells) {
+    for (const char* text : {"🦊", "🐢", "🐢", "🐢", "❤️"}) usage.recordUsed(text);
+    clock.advance(8 * 86400);
+    for (const char* text : {"🦊", "🦊", "🦊", "🐢", "❤️"}) usage.recordUsed(text);
+    auto view = stats();
+    view->rangeButton(StatsRange::days7)->click();
+    settle();
+    const auto colourOf = [&](const char* text, int cell) {
+        for (auto* row : view->list()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            const auto labels = row->findChildren<QLabel*>();
+            if (labels.size() == 4 && labels[1]->text() == QString::fromUtf8(text))
+                return labels[cell]->palette().color(labels[cell]->foregroundRole());
+        }
+        return QColor();
+    };
+    for (const int cell : {0, 2})
+        EXPECT_EQ(colourOf("🦊", cell), DesktopAppearance::secondaryText()) << cell;
+    EXPECT_EQ(colourOf("🦊", 3), GuideStyle::named(GuideStyle::Named::green));
+    EXPECT_EQ(colourOf("🐢", 3), GuideStyle::named(GuideStyle::Named::red));
+    EXPECT_EQ(colourOf("❤️", 3), DesktopAppearance::primaryText());
+}
+
+// A long list has all its rows, in order, shortly after the window shows (those past the first
+// screen come after it), and a use recorded while it is open keeps it where the user scrolled it.
 TEST_F(StatsViewTest, AUseRecordedWhileOpenKeepsTheListWhereItWasScrolled) {
     for (int i = 0; i < 40; ++i) usage.recordUsed("text " + std::to_string(i));
     auto view = stats();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows(*view).size() == 40u; }, 5000));
+    settle();  // laid out
+    const auto items = view->model().items();
+    const auto shown = rows(*view);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(shown[i].value(1).toStdString(), items[i].emoji) << i;
     auto* scrollBar = view->findChild<QScrollArea*>()->verticalScrollBar();
     ASSERT_GT(scrollBar->maximum(), 200);
     scrollBar->setValue(200);
