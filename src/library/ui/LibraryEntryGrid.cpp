@@ -6,7 +6,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPropertyAnimation>
-#include <QRegion>
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
@@ -213,22 +212,48 @@ std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsToDraw(int first, i
 
 void LibraryEntryGrid::fillBackground(QPainter& painter, const QRect& area, int first, int end,
                                       std::optional<int> hoveredIndex) const {
-    // Where the tiles at rest lie, each drawn as an opaque copy, the background is not filled.
-    QRegion tiles;
-    for (int index = first; index < end; ++index) {
-        if (index == hoveredIndex) continue;
-        const QRectF opaque = withTile(index, false, [&](const auto& tile) {
-            return tile.opaqueArea(painter, QRectF(cellRect(index)));
-        });
-        const QPoint topLeft(static_cast<int>(std::ceil(opaque.left())),
-                             static_cast<int>(std::ceil(opaque.top())));
-        const QPoint end(static_cast<int>(std::floor(opaque.right())),
-                         static_cast<int>(std::floor(opaque.bottom())));
-        if (!opaque.isEmpty() && end.x() > topLeft.x() && end.y() > topLeft.y())
-            tiles += QRect(topLeft, QSize(end.x() - topLeft.x(), end.y() - topLeft.y()));
-    }
+    // Where the tiles at rest lie, each drawn as an opaque copy, the background is not filled. The
+    // tiles lie on a lattice: the gaps between its columns are filled down the whole area, those
+    // between its rows across it, then the lattice's cells that no opaque tile covers. That is a few
+    // dozen rectangles, where the area less each tile made hundreds, each filled on its own.
     const QColor& colour = viewport()->palette().color(QPalette::Window);
-    for (const QRect& gap : QRegion(area).subtracted(tiles)) painter.fillRect(gap, colour);
+    const auto fill = [&](const QRect& rect) {
+        if (const QRect part = rect & area; !part.isEmpty()) painter.fillRect(part, colour);
+    };
+    // At a fractional scale the edges of whole points fall inside device pixels, which the fills
+    // and the copies would round apart: the whole area is filled.
+    const QTransform& toDevice = painter.deviceTransform();
+    const bool wholeScale = toDevice.type() <= QTransform::TxScale &&
+                            toDevice.m11() == std::floor(toDevice.m11()) &&
+                            toDevice.m22() == std::floor(toDevice.m22());
+    if (first >= end || !wholeScale) return fill(area);
+    const int columns = metrics_.columns;
+    const int firstRow = first / columns;
+    const int lastRow = (end - 1) / columns;
+    const int tileHeight = cellRect(0).height();
+    int x = area.left();
+    for (int column = 0; column < columns; ++column) {
+        const QRect cell = cellRect(firstRow * columns + column);
+        fill(QRect(QPoint(x, area.top()), QPoint(cell.left() - 1, area.bottom())));
+        x = cell.right() + 1;
+    }
+    fill(QRect(QPoint(x, area.top()), area.bottomRight()));
+    int y = area.top();
+    for (int row = firstRow; row <= lastRow; ++row) {
+        const QRect cell = cellRect(row * columns);
+        fill(QRect(QPoint(area.left(), y), QPoint(area.right(), cell.top() - 1)));
+        y = cell.top() + tileHeight;
+    }
+    fill(QRect(QPoint(area.left(), y), area.bottomRight()));
+    for (int index = first; index < (lastRow + 1) * columns; ++index) {
+        const QRect cell = cellRect(index);
+        const QRect latticeCell(cell.topLeft(), QSize(cell.width(), tileHeight));
+        const bool covered =
+            index < end && index != hoveredIndex && withTile(index, false, [&](const auto& tile) {
+                return tile.opaqueArea(painter, QRectF(cell)) == QRectF(latticeCell);
+            });
+        if (!covered) fill(latticeCell);
+    }
 }
 
 void LibraryEntryGrid::paintEvent(QPaintEvent* event) {

@@ -17,6 +17,7 @@
 #include "content/CustomContentStore.hpp"
 #include "content/PreferencesStore.hpp"
 #include "library/ui/LibraryEntryGrid.hpp"
+#include "library/ui/LibraryHeaderLabel.hpp"
 #include "library/ui/LibraryInspectorView.hpp"
 #include "library/ui/LibraryPalette.hpp"
 #include "library/ui/LibraryPinsPane.hpp"
@@ -219,12 +220,12 @@ QWidget* LibraryView::buildHeader() {
     top->setSpacing(16);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
-    title_ = plainLabel(Typography::system(22, QFont::Bold), false, header);
-    summary_ = plainLabel(Typography::system(12), true, header);
+    title_ = new LibraryHeaderLabel(Typography::system(22, QFont::Bold), header);
+    summary_ = new LibraryHeaderLabel(Typography::system(12), header);
+    LibraryPalette::setSecondary(*summary_);
     titles->addWidget(title_);
     titles->addWidget(summary_);
-    top->addLayout(titles);
-    top->addStretch(1);
+    top->addLayout(titles, 1);
     auto* tools = new QHBoxLayout;
     tools->setSpacing(8);
     search_ = new QLineEdit(header);

@@ -22,6 +22,7 @@ namespace mosaiko {
 class CustomContentStore;
 class DeferredRefresh;
 class LibraryEntryGrid;
+class LibraryHeaderLabel;
 class LibraryInspectorView;
 class LibraryPinsPane;
 class LibraryShortcodeRowsPane;
@@ -49,8 +50,8 @@ class LibraryView final : public QWidget {
     // Redraws now instead of from the event loop.
     void refreshNow();
 
-    QLabel* titleLabel() const { return title_; }
-    QLabel* summaryLabel() const { return summary_; }
+    LibraryHeaderLabel* titleLabel() const { return title_; }
+    LibraryHeaderLabel* summaryLabel() const { return summary_; }
     QLineEdit* searchField() const { return search_; }
     QWidget* settingsButton() const { return settings_; }
     QTabBar* tabPicker() const { return tabs_; }
@@ -80,8 +81,8 @@ class LibraryView final : public QWidget {
     LibraryViewModel& model_;
     PreferencesStore& prefs_;
     CustomContentStore& custom_;
-    QLabel* title_ = nullptr;
-    QLabel* summary_ = nullptr;
+    LibraryHeaderLabel* title_ = nullptr;
+    LibraryHeaderLabel* summary_ = nullptr;
     QLineEdit* search_ = nullptr;
     QWidget* settings_ = nullptr;
     QTabBar* tabs_ = nullptr;

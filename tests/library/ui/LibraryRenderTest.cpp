@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "library/ui/LibraryEntryGrid.hpp"
+#include "library/ui/LibraryHeaderLabel.hpp"
 #include "library/ui/LibraryInspectorView.hpp"
 #include "library/ui/LibraryPinsPane.hpp"
 #include "library/ui/LibraryTextLabel.hpp"

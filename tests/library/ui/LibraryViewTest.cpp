@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "library/ui/LibraryEntryGrid.hpp"
+#include "library/ui/LibraryHeaderLabel.hpp"
 #include "library/ui/LibraryInspectorView.hpp"
 #include "library/ui/LibraryPinsPane.hpp"
 #include "library/ui/LibraryShortcodeRow.hpp"
@@ -130,6 +131,59 @@ TEST_F(LibraryViewTest, GridTilesTakeThePanesWidthWithTheScrollBarBeside) {
         EXPECT_EQ(grid.cellRect(0).width(), row.tile) << row.width;
         EXPECT_GE(grid.cellRect(0).left(), 0);
         EXPECT_LE(grid.cellRect(row.columns - 1).right(), grid.viewport()->width() - 1) << row.width;
+    }
+}
+
+// A long search cuts the count's line instead of widening the window; the tooltip shows it whole.
+TEST_F(LibraryViewTest, ALongSearchIsCutInTheHeaderAndLeavesTheWindowsWidth) {
+    view->show();
+    settle();
+    const int minimumWidth = view->minimumSizeHint().width();
+    std::string query = "notes";
+    for (int i = 0; i < 30; ++i) query += " for the meeting";
+    addSnippet(query, "text");
+    model->setSearchQuery(query);
+    settle();
+    EXPECT_EQ(view->minimumSizeHint().width(), minimumWidth);
+    EXPECT_EQ(view->width(), 1280);
+    EXPECT_TRUE(view->summaryLabel()->isTruncated());
+    EXPECT_NE(view->summaryLabel()->toolTip().indexOf(QString::fromStdString(query)), -1);
+}
+
+// The grid paints every pixel of its pane (it fills no background first): between the tiles, under
+// a hovered one, past a last row left short, scrolled off whole rows, at a fractional scale.
+TEST_F(LibraryViewTest, TheGridLeavesNoPixelOfItsPaneUnpainted) {
+    using Style = LibraryGridMetrics::Style;
+    for (const auto& [filter, style] :
+         {std::pair{Filter::all, Style::compact}, std::pair{Filter::emoticons, Style::wideText},
+          std::pair{Filter::glyphs, Style::glyph}}) {
+        model->setContentFilter(filter);
+        model->setSearchQuery(filter == Filter::all ? "cat" : "");
+        LibraryEntryGrid grid(*model, prefs);
+        grid.setStyle(style);
+        grid.resize(700, 300);
+        grid.show();
+        grid.refresh();
+        settle();
+        QMouseEvent move(QEvent::MouseMove, QPointF(grid.cellRect(1).center()), QPointF(), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(grid.viewport(), &move);
+        ASSERT_TRUE(grid.hoveredEntryID());
+        for (const int scroll : {0, 37, grid.verticalScrollBar()->maximum()}) {
+            grid.verticalScrollBar()->setValue(scroll);
+            for (const double scale : {1.0, 1.5, 2.0}) {
+                QImage image(grid.viewport()->size() * scale, QImage::Format_ARGB32_Premultiplied);
+                image.setDevicePixelRatio(scale);
+                image.fill(Qt::magenta);
+                grid.viewport()->render(&image);
+                int unpainted = 0;
+                for (int y = 0; y < image.height(); ++y)
+                    for (int x = 0; x < image.width(); ++x)
+                        unpainted += image.pixel(x, y) == QColor(Qt::magenta).rgb();
+                EXPECT_EQ(unpainted, 0)
+                    << static_cast<int>(style) << " scrolled " << scroll << " at " << scale;
+            }
+        }
     }
 }
 
