@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <type_traits>
 #include <utility>
 
 #include "content/EmojiDatabase.hpp"
@@ -184,9 +185,16 @@ std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area) const {
 std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsOf(int first, int end) const {
     std::vector<EmojiGlyphCache::Request> texts;
     texts.reserve(static_cast<std::size_t>(std::max(0, end - first)));
+    std::optional<EmojiOrSystemFonts> fonts;
+    if (style_ == LibraryGridMetrics::Style::compact && first < end)
+        fonts.emplace(LibraryCompactEntryTile::kEmojiPoints);
     for (int index = first; index < end; ++index) {
-        texts.push_back(
-            withTile(index, false, [&](const auto& tile) { return tile.textRequest(metrics_.columnWidth); }));
+        texts.push_back(withTile(index, false, [&](const auto& tile) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(tile)>, LibraryCompactEntryTile>)
+                return tile.textRequest(metrics_.columnWidth, &*fonts);
+            else
+                return tile.textRequest(metrics_.columnWidth);
+        }));
     }
     return texts;
 }

@@ -188,15 +188,16 @@ void paintVariantsBadge(QPainter& painter, const QRectF& tile) {
 
 void warmLibraryTileFonts() {
     const QFont fonts[] = {badgeFont(),
-                           Typography::emoji(37),
-                           Typography::system(37),
+                           Typography::emoji(LibraryCompactEntryTile::kEmojiPoints),
+                           Typography::system(LibraryCompactEntryTile::kEmojiPoints),
                            Typography::monospaced(15),
                            Typography::monospaced(21),
                            Typography::system(31)};
     for (const QFont& font : fonts) QFontMetricsF(font).height();
 }
 
-EmojiGlyphCache::Request LibraryCompactEntryTile::textRequest(double width) const {
+EmojiGlyphCache::Request LibraryCompactEntryTile::textRequest(double width,
+                                                              const EmojiOrSystemFonts* fonts) const {
     const QSizeF box(std::max(0.0, width - 8), std::max(0.0, tileSide - 8));
     // Text entries break between words, and shrink before a word is split.
     if (isTextEntry)
@@ -206,7 +207,7 @@ EmojiGlyphCache::Request LibraryCompactEntryTile::textRequest(double width) cons
                 box,
                 {0.44, true, Qt::AlignHCenter, 3}};
     return {displayText,
-            Typography::emojiOrSystem(displayText, 37),
+            fonts ? fonts->fontFor(displayText) : Typography::emojiOrSystem(displayText, kEmojiPoints),
             DesktopAppearance::primaryText(),
             box,
             {0.25, false, Qt::AlignHCenter, 1}};

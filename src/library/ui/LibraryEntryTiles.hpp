@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "platform/qt/EmojiGlyphCache.hpp"
+#include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
 
@@ -23,6 +24,8 @@ namespace mosaiko {
 
 // Emoji (and, on the all tab, every other kind) in square tiles.
 struct LibraryCompactEntryTile {
+    static constexpr double kEmojiPoints = 37;
+
     QString displayText;
     bool isPinned = false;
     bool isTextEntry = false;       // text drawn smaller, on up to three lines; no variants badge
@@ -32,7 +35,8 @@ struct LibraryCompactEntryTile {
     bool isHovered = false;
     std::optional<QColor> background;
 
-    EmojiGlyphCache::Request textRequest(double width) const;
+    // `fonts`, at kEmojiPoints, saves looking the fonts up again for each of many tiles.
+    EmojiGlyphCache::Request textRequest(double width, const EmojiOrSystemFonts* fonts = nullptr) const;
     void paint(QPainter& painter, const QRectF& cell) const {
         paint(painter, cell, textRequest(cell.width()));
     }

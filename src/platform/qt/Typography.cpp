@@ -39,13 +39,23 @@ QFont Typography::emoji(double points) {
 }
 
 QFont Typography::emojiOrSystem(const QString& text, double points) {
-    QFont font = emoji(points);
-    const QFontMetricsF metrics(font);
-    for (const char32_t c : text.toUcs4()) {
+    return EmojiOrSystemFonts(points).fontFor(text);
+}
+
+EmojiOrSystemFonts::EmojiOrSystemFonts(double points)
+    : emoji_(Typography::emoji(points)), system_(Typography::system(points)), emojiMetrics_(emoji_) {}
+
+const QFont& EmojiOrSystemFonts::fontFor(const QString& text) const {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
         if (c == 0xFE0E || c == 0xFE0F || c == 0x200D) continue;
-        if (!metrics.inFontUcs4(c)) return system(points);
+        if (!emojiMetrics_.inFontUcs4(c)) return system_;
     }
-    return font;
+    return emoji_;
 }
 
 void Typography::warmUp() {

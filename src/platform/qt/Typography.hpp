@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QString>
 
 namespace mosaiko {
@@ -24,6 +25,19 @@ class Typography {
     // Reads the font database and loads the interface's fonts, so that the first window or search
     // that shows text does not wait for them; for a moment in which nothing waits.
     static void warmUp();
+};
+
+// Typography::emojiOrSystem for many texts at one size: the two fonts and the emoji font's
+// character map are looked up once, not once per text (a screen of tiles asks for a hundred).
+class EmojiOrSystemFonts {
+  public:
+    explicit EmojiOrSystemFonts(double points);
+    const QFont& fontFor(const QString& text) const;
+
+  private:
+    QFont emoji_;
+    QFont system_;
+    QFontMetricsF emojiMetrics_;
 };
 
 }  // namespace mosaiko
