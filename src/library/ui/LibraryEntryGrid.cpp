@@ -165,9 +165,9 @@ auto LibraryEntryGrid::withTile(const EmojiEntry& e, bool hovered, Use&& use) co
 }
 
 void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered,
-                                  const EmojiGlyphCache::Request& text) const {
+                                  const EmojiGlyphCache::Request& text, bool overRestingLook) const {
     const QRectF cell = cellRect(index);
-    withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell, text); });
+    withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell, text, overRestingLook); });
 }
 
 std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area) const {
@@ -218,50 +218,79 @@ std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsToDraw(int first, i
     return prefetched;
 }
 
-void LibraryEntryGrid::fillBackground(QPainter& painter, const QRect& area, int first, int end,
-                                      std::optional<int> hoveredIndex) const {
-    // Where the tiles at rest lie, each drawn as an opaque copy, the background is not filled. The
-    // tiles lie on a lattice: the gaps between its columns are filled down the whole area, those
-    // between its rows across it, then the lattice's cells that no opaque tile covers. That is a few
-    // dozen rectangles, where the area less each tile made hundreds, each filled on its own.
+template <class Use>
+auto LibraryEntryGrid::withBlankTile(Use&& use) const {
+    const QColor& background = viewport()->palette().color(QPalette::Window);
+    switch (style_) {
+        case LibraryGridMetrics::Style::compact:
+            break;
+        case LibraryGridMetrics::Style::wideText:
+            return use(LibraryWideTextTile{{}, false, false, false, background});
+        case LibraryGridMetrics::Style::glyph:
+            return use(LibraryGlyphTile{{}, false, *metrics_.tileSide, false, false, background});
+    }
+    return use(
+        LibraryCompactEntryTile{{}, false, false, false, *metrics_.tileSide, false, false, background});
+}
+
+const QPixmap* LibraryEntryGrid::rowImage(const QPainter& painter) {
+    const QColor& background = viewport()->palette().color(QPalette::Window);
+    const QTransform& toDevice = painter.deviceTransform();
+    const double scale = toDevice.m11();
+    // Copies land on whole pixels only at a whole scale, with no turn or shear.
+    if (toDevice.type() > QTransform::TxScale || scale != toDevice.m22() || scale != std::floor(scale) ||
+        background.alpha() != 255)
+        return nullptr;
+    const QRect first = cellRect(0);
+    const int pitch = static_cast<int>(metrics_.rowHeight() + metrics_.rowSpacing);
+    RowImageKey key{viewport()->width(),      first.left() % pitch, pitch,
+                    metrics_.columns,         first.width(),        first.height(),
+                    static_cast<int>(style_), background.rgba(),    scale};
+    if (key == rowImageKey_ && !rowImage_.isNull()) return &rowImage_;
+    rowImageKey_ = key;
+    rowImage_ = QPixmap((QSizeF(viewport()->width(), pitch) * scale).toSize());
+    rowImage_.setDevicePixelRatio(scale);
+    rowImage_.fill(background);
+    QPainter row(&rowImage_);
+    row.setRenderHint(QPainter::Antialiasing);
+    withBlankTile([&](const auto& tile) {
+        for (int column = 0; column < metrics_.columns; ++column) {
+            const QRect cell = cellRect(column);
+            tile.paint(row, QRectF(cell.left(), 0, cell.width(), cell.height()));
+        }
+    });
+    return &rowImage_;
+}
+
+bool LibraryEntryGrid::paintRows(QPainter& painter, const QRect& area, int first, int end,
+                                 std::optional<int> hoveredIndex) {
+    const QPixmap* image = first < end ? rowImage(painter) : nullptr;
+    if (!image) return false;
     const QColor& colour = viewport()->palette().color(QPalette::Window);
     const auto fill = [&](const QRect& rect) {
         if (const QRect part = rect & area; !part.isEmpty()) painter.fillRect(part, colour);
     };
-    // At a fractional scale the edges of whole points fall inside device pixels, which the fills
-    // and the copies would round apart: the whole area is filled.
-    const QTransform& toDevice = painter.deviceTransform();
-    const bool wholeScale = toDevice.type() <= QTransform::TxScale &&
-                            toDevice.m11() == std::floor(toDevice.m11()) &&
-                            toDevice.m22() == std::floor(toDevice.m22());
-    if (first >= end || !wholeScale) return fill(area);
     const int columns = metrics_.columns;
+    const int width = viewport()->width();
+    const int pitch = static_cast<int>(std::lround(image->height() / image->devicePixelRatio()));
     const int firstRow = first / columns;
     const int lastRow = (end - 1) / columns;
-    const int tileHeight = cellRect(0).height();
-    int x = area.left();
-    for (int column = 0; column < columns; ++column) {
-        const QRect cell = cellRect(firstRow * columns + column);
-        fill(QRect(QPoint(x, area.top()), QPoint(cell.left() - 1, area.bottom())));
-        x = cell.right() + 1;
-    }
-    fill(QRect(QPoint(x, area.top()), area.bottomRight()));
-    int y = area.top();
+    if (const int top = cellRect(first).top(); top > area.top())
+        fill(QRect(area.left(), area.top(), area.width(), top - area.top()));
     for (int row = firstRow; row <= lastRow; ++row) {
-        const QRect cell = cellRect(row * columns);
-        fill(QRect(QPoint(area.left(), y), QPoint(area.right(), cell.top() - 1)));
-        y = cell.top() + tileHeight;
+        const int top = cellRect(row * columns).top();
+        const int shown = std::min(columns, end - row * columns);
+        // A row left short shows the background past its last tile.
+        const int right = shown == columns ? width : cellRect(row * columns + shown).left();
+        const double scale = image->devicePixelRatio();
+        painter.drawPixmap(QRectF(0, top, right, pitch), *image, QRectF(0, 0, right * scale, pitch * scale));
+        fill(QRect(right, top, width - right, pitch));
     }
-    fill(QRect(QPoint(area.left(), y), area.bottomRight()));
-    for (int index = first; index < (lastRow + 1) * columns; ++index) {
-        const QRect cell = cellRect(index);
-        const QRect latticeCell(cell.topLeft(), QSize(cell.width(), tileHeight));
-        const bool covered =
-            index < end && index != hoveredIndex && withTile(index, false, [&](const auto& tile) {
-                return tile.opaqueArea(painter, QRectF(cell)) == QRectF(latticeCell);
-            });
-        if (!covered) fill(latticeCell);
-    }
+    if (const int bottom = cellRect(lastRow * columns).top() + pitch; bottom <= area.bottom())
+        fill(QRect(area.left(), bottom, area.width(), area.bottom() + 1 - bottom));
+    // The hovered tile is drawn enlarged, over its neighbours, on the background.
+    if (hoveredIndex) fill(cellRect(*hoveredIndex));
+    return true;
 }
 
 void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
@@ -277,12 +306,13 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
         if (visible[static_cast<std::size_t>(index)].id == *hoveredID_) hoveredIndex = index;
     }
     // Whole rectangles: filled faster without antialiasing.
-    fillBackground(painter, event->rect(), first, end, hoveredIndex);
+    const bool rows = paintRows(painter, event->rect(), first, end, hoveredIndex);
+    if (!rows) painter.fillRect(event->rect(), viewport()->palette().color(QPalette::Window));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     for (int index = first; index < end; ++index) {
         if (index != hoveredIndex)
-            paintEntry(painter, index, false, texts[static_cast<std::size_t>(index - first)]);
+            paintEntry(painter, index, false, texts[static_cast<std::size_t>(index - first)], rows);
     }
     if (!fontsWarm_) {
         // Once the window has been drawn, while the user looks at it: the first search's tiles
@@ -291,7 +321,8 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
         QTimer::singleShot(kWarmUpDelayMs, this, [this] { warmUpFonts(); });
     }
     if (hoveredIndex)
-        paintEntry(painter, *hoveredIndex, true, texts[static_cast<std::size_t>(*hoveredIndex - first)]);
+        paintEntry(painter, *hoveredIndex, true, texts[static_cast<std::size_t>(*hoveredIndex - first)],
+                   false);
 }
 
 void LibraryEntryGrid::resizeEvent(QResizeEvent* event) {
@@ -331,8 +362,9 @@ void LibraryEntryGrid::warmUpNextCharacters() {
 
 void LibraryEntryGrid::hideEvent(QHideEvent* event) {
     QAbstractScrollArea::hideEvent(event);
-    // A closed window's fonts are let go.
+    // A closed window's fonts and row image are let go.
     fontsWarm_ = false;
+    rowImage_ = QPixmap();
     warmUpCharacters_.clear();
 }
 

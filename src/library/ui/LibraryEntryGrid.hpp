@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPixmap>
 #include <optional>
 #include <string>
 #include <utility>
@@ -70,10 +71,19 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Loads the fonts the tiles of the shown style draw with, and those standing in for them.
     void warmUpFonts();
     void warmUpNextCharacters();
-    // Fills the background of `area` but under the tiles of [first, end) that cover their own.
-    void fillBackground(QPainter& painter, const QRect& area, int first, int end,
-                        std::optional<int> hoveredIndex) const;
-    void paintEntry(QPainter& painter, int index, bool hovered, const EmojiGlyphCache::Request& text) const;
+    // A tile of the shown style with no text, for its resting look alone.
+    template <class Use>
+    auto withBlankTile(Use&& use) const;
+    // The background of `area` and the resting look of the tiles [first, end), copied a row at a
+    // time from rowImage(): copying tile by tile, and filling the gaps between them, made thousands
+    // of short runs of pixels for a screen. False where the copies would not land on whole pixels;
+    // then nothing is drawn.
+    bool paintRows(QPainter& painter, const QRect& area, int first, int end, std::optional<int> hoveredIndex);
+    // One row's resting tiles and the background around them, kept while the geometry and the
+    // colours stay; none where `painter` cannot copy it onto whole pixels.
+    const QPixmap* rowImage(const QPainter& painter);
+    void paintEntry(QPainter& painter, int index, bool hovered, const EmojiGlyphCache::Request& text,
+                    bool overRestingLook) const;
     // The entries [first, end) whose tiles meet `area` of the viewport.
     std::pair<int, int> entriesMeeting(const QRect& area) const;
     std::vector<EmojiGlyphCache::Request> textsOf(int first, int end) const;
@@ -97,6 +107,20 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // making a tile's text request takes more than drawing its kept image.
     std::vector<EmojiGlyphCache::Request> prefetchedTexts_;
     std::pair<int, int> prefetchedRange_;
+    struct RowImageKey {
+        int width = 0;
+        int left = 0;
+        int pitch = 0;
+        int columns = 0;
+        int tileWidth = 0;
+        int tileHeight = 0;
+        int style = 0;
+        QRgb background = 0;
+        double scale = 0;
+        bool operator==(const RowImageKey&) const = default;
+    };
+    RowImageKey rowImageKey_;
+    QPixmap rowImage_;
     Cancellable selectionWatch_;
     Cancellable listWatch_;
     QPropertyAnimation* scrollAnimation_;

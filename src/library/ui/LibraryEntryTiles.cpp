@@ -219,9 +219,11 @@ QRectF LibraryCompactEntryTile::opaqueArea(const QPainter& painter, const QRectF
 }
 
 void LibraryCompactEntryTile::paint(QPainter& painter, const QRectF& cell,
-                                    const EmojiGlyphCache::Request& text) const {
+                                    const EmojiGlyphCache::Request& text, bool overRestingLook) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
-    const QRectF body = paintBody(painter, tile, {13, 0.035, 1.02, 0.12}, isSelected, isHovered, background);
+    const bool resting = overRestingLook && !isSelected && !isHovered;
+    const QRectF body =
+        resting ? tile : paintBody(painter, tile, {13, 0.035, 1.02, 0.12}, isSelected, isHovered, background);
     paintText(painter, tile, body, {4, 4}, text);
     if (isPinned) paintPin(painter, tile, 9, 5);
     if (supportsVariants && !isTextEntry) paintVariantsBadge(painter, tile);
@@ -240,10 +242,12 @@ QRectF LibraryWideTextTile::opaqueArea(const QPainter& painter, const QRectF& ce
     return drawnOpaque(painter, tile, isHovered, background) ? tile : QRectF();
 }
 
-void LibraryWideTextTile::paint(QPainter& painter, const QRectF& cell,
-                                const EmojiGlyphCache::Request& text) const {
+void LibraryWideTextTile::paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text,
+                                bool overRestingLook) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), kHeight);
-    const QRectF body = paintBody(painter, tile, {13, 0.035, 1.01, 0}, isSelected, isHovered, background);
+    const bool resting = overRestingLook && !isSelected && !isHovered;
+    const QRectF body =
+        resting ? tile : paintBody(painter, tile, {13, 0.035, 1.01, 0}, isSelected, isHovered, background);
     paintText(painter, tile, body, {12, 0}, text);
     if (isPinned) paintPin(painter, tile, 9, 5);
 }
@@ -261,10 +265,12 @@ QRectF LibraryGlyphTile::opaqueArea(const QPainter& painter, const QRectF& cell)
     return drawnOpaque(painter, tile, isHovered, background) ? tile : QRectF();
 }
 
-void LibraryGlyphTile::paint(QPainter& painter, const QRectF& cell,
-                             const EmojiGlyphCache::Request& text) const {
+void LibraryGlyphTile::paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text,
+                             bool overRestingLook) const {
     const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
-    const QRectF body = paintBody(painter, tile, {12, 0.03, 1.02, 0.10}, isSelected, isHovered, background);
+    const bool resting = overRestingLook && !isSelected && !isHovered;
+    const QRectF body =
+        resting ? tile : paintBody(painter, tile, {12, 0.03, 1.02, 0.10}, isSelected, isHovered, background);
     paintText(painter, tile, body, {3, 3}, text);
     if (isPinned) paintPin(painter, tile, 8, 4);
 }

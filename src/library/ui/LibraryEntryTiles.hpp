@@ -19,8 +19,8 @@ namespace mosaiko {
 // the texts of a whole screen drawn at once before it paints, and hand each tile its request.
 //
 // A tile given the solid colour it lies on draws its resting look as one opaque copy, the colour
-// under its rounded corners included: opaqueArea() tells where, so that the grid need not fill the
-// background there first.
+// under its rounded corners included: opaqueArea() tells where. A tile with no text, not pinned,
+// draws that look alone.
 
 // Emoji (and, on the all tab, every other kind) in square tiles.
 struct LibraryCompactEntryTile {
@@ -42,8 +42,11 @@ struct LibraryCompactEntryTile {
     }
     // The part of `cell` the tile covers with opaque pixels when drawn by `painter`; empty when none.
     QRectF opaqueArea(const QPainter& painter, const QRectF& cell) const;
-    // With the text request the grid made for the cell already.
-    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
+    // With the text request the grid made for the cell already. `overRestingLook`: the cell holds
+    // the resting look already (a grid copies it a row at a time); a resting tile adds its text and
+    // badges only.
+    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text,
+               bool overRestingLook = false) const;
 };
 
 // Emoticons, in wide tiles of a fixed height.
@@ -62,8 +65,11 @@ struct LibraryWideTextTile {
     }
     // The part of `cell` the tile covers with opaque pixels when drawn by `painter`; empty when none.
     QRectF opaqueArea(const QPainter& painter, const QRectF& cell) const;
-    // With the text request the grid made for the cell already.
-    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
+    // With the text request the grid made for the cell already. `overRestingLook`: the cell holds
+    // the resting look already (a grid copies it a row at a time); a resting tile adds its text and
+    // badges only.
+    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text,
+               bool overRestingLook = false) const;
 };
 
 // Glyphs, in square tiles.
@@ -81,8 +87,11 @@ struct LibraryGlyphTile {
     }
     // The part of `cell` the tile covers with opaque pixels when drawn by `painter`; empty when none.
     QRectF opaqueArea(const QPainter& painter, const QRectF& cell) const;
-    // With the text request the grid made for the cell already.
-    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text) const;
+    // With the text request the grid made for the cell already. `overRestingLook`: the cell holds
+    // the resting look already (a grid copies it a row at a time); a resting tile adds its text and
+    // badges only.
+    void paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text,
+               bool overRestingLook = false) const;
 };
 
 // Loads the fonts the tiles draw with: the first drawing that needs one would look it up (the

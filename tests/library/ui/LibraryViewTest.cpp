@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "library/ui/LibraryEntryGrid.hpp"
+#include "library/ui/LibraryEntryTiles.hpp"
 #include "library/ui/LibraryHeaderLabel.hpp"
 #include "library/ui/LibraryInspectorView.hpp"
 #include "library/ui/LibraryPinsPane.hpp"
@@ -185,6 +186,43 @@ TEST_F(LibraryViewTest, TheGridLeavesNoPixelOfItsPaneUnpainted) {
             }
         }
     }
+}
+
+// The grid copies its tiles' resting look a row at a time: what it shows is the tiles drawn one by
+// one on the background, a selected and a pinned one among them, a last row left short, scrolled.
+TEST_F(LibraryViewTest, TheGridLooksAsItsTilesDrawnOneByOne) {
+    collections.togglePinned("smiley_cat");
+    model->setSearchQuery("cat");
+    model->selectEntry("smiley_cat", LibraryViewModel::SelectionOrigin::mouse);
+    LibraryEntryGrid grid(*model, prefs);
+    grid.resize(700, 300);
+    grid.show();
+    grid.refresh();
+    settle();
+    grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum() - 20);
+    QImage shown(grid.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    grid.viewport()->render(&shown);
+
+    const QColor background = grid.viewport()->palette().color(QPalette::Window);
+    QImage tiles(shown.size(), shown.format());
+    tiles.fill(background);
+    QPainter painter(&tiles);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const auto& visible = model->visibleEntries();
+    for (std::size_t i = 0; i < visible.size(); ++i) {
+        const EmojiEntry& e = visible[i];
+        LibraryCompactEntryTile{grid.displayText(e),
+                                model->isPinned(e),
+                                LibraryViewModel::isTextEntry(e),
+                                e.variants && e.variants->supportsSkinTones(),
+                                *grid.metrics().tileSide,
+                                model->selectedEntryID() == e.id,
+                                false,
+                                background}
+            .paint(painter, grid.cellRect(static_cast<int>(i)));
+    }
+    painter.end();
+    EXPECT_EQ(pixelDifference(shown, tiles).pixels, 0);
 }
 
 // The rows of the pins tab stay in place while an alias is typed: the focus and the typed text
