@@ -170,16 +170,25 @@ void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered,
     withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell, text, overRestingLook); });
 }
 
-std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area) const {
-    // The rows that meet the area, or come close enough for a hovered tile's enlargement and
-    // shadow to reach into it.
-    constexpr int kReach = 14;
+std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area, int reach) const {
     const double pitch = metrics_.rowHeight() + metrics_.rowSpacing;
     const double offset = verticalScrollBar()->value() - metrics_.padding;
-    const int firstRow = std::max(0, static_cast<int>(std::floor((offset + area.top() - kReach) / pitch)));
-    const int lastRow = static_cast<int>(std::floor((offset + area.bottom() + kReach) / pitch));
+    const int firstRow = std::max(0, static_cast<int>(std::floor((offset + area.top() - reach) / pitch)));
+    const int lastRow = static_cast<int>(std::floor((offset + area.bottom() + reach) / pitch));
     const int count = static_cast<int>(model_.visibleEntries().size());
     return {std::min(count, firstRow * metrics_.columns), std::min(count, (lastRow + 1) * metrics_.columns)};
+}
+
+std::optional<int> LibraryEntryGrid::hoveredIndexNear(const QRect& area) const {
+    // A hovered tile's enlargement and shadow reach this far past its cell.
+    constexpr int kReach = 14;
+    if (!hoveredID_) return std::nullopt;
+    const auto& visible = model_.visibleEntries();
+    const auto [first, end] = entriesMeeting(area, kReach);
+    for (int index = first; index < end; ++index) {
+        if (visible[static_cast<std::size_t>(index)].id == *hoveredID_) return index;
+    }
+    return std::nullopt;
 }
 
 std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsOf(int first, int end) const {
@@ -202,7 +211,7 @@ std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsOf(int first, int e
 void LibraryEntryGrid::prefetchTexts() {
     prefetchedTexts_.clear();
     if (!isVisible() && !testAttribute(Qt::WA_WState_Visible)) return;
-    prefetchedRange_ = entriesMeeting(viewport()->rect());
+    prefetchedRange_ = entriesMeeting(viewport()->rect(), 0);
     prefetchedTexts_ = textsOf(prefetchedRange_.first, prefetchedRange_.second);
     EmojiGlyphCache::prefetch(prefetchedTexts_, viewport()->devicePixelRatioF());
 }
@@ -295,16 +304,15 @@ bool LibraryEntryGrid::paintRows(QPainter& painter, const QRect& area, int first
 
 void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
-    const auto& visible = model_.visibleEntries();
-    const auto [first, end] = entriesMeeting(event->rect());
+    const auto [first, end] = entriesMeeting(event->rect(), 0);
+    // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours; it may
+    // lie in a row just outside the area.
+    const std::optional<int> hoveredIndex = hoveredIndexNear(event->rect());
     // After a search most texts are new: they are drawn together, on several threads, first.
-    const auto texts = textsToDraw(first, end);
+    auto texts = textsToDraw(first, end);
+    const bool hoveredOutside = hoveredIndex && (*hoveredIndex < first || *hoveredIndex >= end);
+    if (hoveredOutside) texts.push_back(textsOf(*hoveredIndex, *hoveredIndex + 1).front());
     EmojiGlyphCache::prepare(texts, viewport()->devicePixelRatioF());
-    // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours.
-    std::optional<int> hoveredIndex;
-    for (int index = first; index < end && hoveredID_ && !hoveredIndex; ++index) {
-        if (visible[static_cast<std::size_t>(index)].id == *hoveredID_) hoveredIndex = index;
-    }
     // Whole rectangles: filled faster without antialiasing.
     const bool rows = paintRows(painter, event->rect(), first, end, hoveredIndex);
     if (!rows) painter.fillRect(event->rect(), viewport()->palette().color(QPalette::Window));
@@ -320,9 +328,11 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
         fontsWarm_ = true;
         QTimer::singleShot(kWarmUpDelayMs, this, [this] { warmUpFonts(); });
     }
-    if (hoveredIndex)
-        paintEntry(painter, *hoveredIndex, true, texts[static_cast<std::size_t>(*hoveredIndex - first)],
-                   false);
+    if (hoveredIndex) {
+        const auto& text =
+            hoveredOutside ? texts.back() : texts[static_cast<std::size_t>(*hoveredIndex - first)];
+        paintEntry(painter, *hoveredIndex, true, text, false);
+    }
 }
 
 void LibraryEntryGrid::resizeEvent(QResizeEvent* event) {

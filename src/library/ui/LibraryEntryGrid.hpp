@@ -84,8 +84,10 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     const QPixmap* rowImage(const QPainter& painter);
     void paintEntry(QPainter& painter, int index, bool hovered, const EmojiGlyphCache::Request& text,
                     bool overRestingLook) const;
-    // The entries [first, end) whose tiles meet `area` of the viewport.
-    std::pair<int, int> entriesMeeting(const QRect& area) const;
+    // The entries [first, end) of the rows that come within `reach` of `area` of the viewport.
+    std::pair<int, int> entriesMeeting(const QRect& area, int reach) const;
+    // The hovered entry, when its tile is drawn into `area`.
+    std::optional<int> hoveredIndexNear(const QRect& area) const;
     std::vector<EmojiGlyphCache::Request> textsOf(int first, int end) const;
     void prefetchTexts();
     // The texts of [first, end), those prefetched for a new list when they cover them.
