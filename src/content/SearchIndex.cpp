@@ -1,7 +1,9 @@
 #include "content/SearchIndex.hpp"
 
 #include <algorithm>
+#include <array>
 #include <unordered_set>
+#include <utility>
 
 #include "content/SearchQuery.hpp"
 #include "content/SearchTable.hpp"
@@ -236,9 +238,12 @@ void SearchIndex::addExtraTermScores(std::vector<std::int64_t>& scores, const Se
 std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int64_t>& scores,
                                                       std::size_t count, SearchSortPriority sortPriority,
                                                       const std::set<std::string>& prioritizedIDs) const {
-    std::vector<std::uint8_t> prioritized(count_, 0);
-    for (const auto& id : prioritizedIDs) {
-        if (const auto row = rowForID(id)) prioritized[*row] = 1;
+    std::vector<std::uint8_t> prioritized;
+    if (!prioritizedIDs.empty()) {
+        prioritized.assign(count_, 0);
+        for (const auto& id : prioritizedIDs) {
+            if (const auto row = rowForID(id)) prioritized[*row] = 1;
+        }
     }
     const bool emoticonsFirst = sortPriority == SearchSortPriority::emoticonsFirst;
     auto kindRank = [&](std::size_t row) -> std::uint8_t {
@@ -246,40 +251,46 @@ std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int
         return table_->isEmoticon(row) == emoticonsFirst ? 0 : 1;
     };
 
-    // The ranking as two unsigned keys compared in turn, smaller first: pinned, higher score, kind,
-    // name, and the row number, which settles every remaining tie, so this equals a stable sort in
-    // index order. Scores stay far below 2^60.
-    struct Ranked {
-        std::uint64_t high;
-        std::uint64_t low;
-        bool operator<(const Ranked& other) const {
-            return high != other.high ? high < other.high : low < other.low;
-        }
-    };
+    // The ranking as one unsigned key, smaller first: pinned, higher score, kind. The matches are
+    // taken in name order (equal names in row order) and that order stays among equal keys, so
+    // this equals a stable sort in index order by pinned, score, kind and name. Scores stay far
+    // below 2^60.
     constexpr std::int64_t kScoreCeiling = (std::int64_t{1} << 60) - 1;
-    std::vector<Ranked> ranked;
+    std::vector<RankedRow> ranked;
     ranked.reserve(static_cast<std::size_t>(
         std::count_if(scores.begin(), scores.end(), [](std::int64_t score) { return score >= 0; })));
-    for (std::size_t row = 0; row < count_; ++row) {
+    std::uint64_t differing = 0;
+    for (const std::uint32_t row : table_->rowsByName()) {
         if (scores[row] < 0) continue;
+        const bool pinned = !prioritized.empty() && prioritized[row] != 0;
         const auto inverseScore =
             static_cast<std::uint64_t>(kScoreCeiling - std::min(scores[row], kScoreCeiling));
-        ranked.push_back({(std::uint64_t{prioritized[row] == 0} << 62) | (inverseScore << 2) | kindRank(row),
-                          (std::uint64_t{table_->nameRank(row)} << 32) | row});
+        const std::uint64_t key = (std::uint64_t{!pinned} << 62) | (inverseScore << 2) | kindRank(row);
+        ranked.push_back({key, row});
+        differing |= key ^ ranked.front().key;
     }
-    const auto kept = std::min(count, ranked.size());
-    // A short query matches most rows: pick the kept ones in linear time, then order only those.
-    const auto keptEnd = ranked.begin() + static_cast<std::ptrdiff_t>(kept);
-    if (kept < ranked.size()) std::nth_element(ranked.begin(), keptEnd, ranked.end());
-    std::sort(ranked.begin(), keptEnd);
+    sortByKey(ranked, differing);
 
+    const auto kept = std::min(count, ranked.size());
     std::vector<ScoredRow> result;
     result.reserve(kept);
-    for (std::size_t i = 0; i < kept; ++i) {
-        const auto row = static_cast<std::uint32_t>(ranked[i].low);
-        result.push_back({scores[row], row});
-    }
+    for (std::size_t i = 0; i < kept; ++i) result.push_back({scores[ranked[i].row], ranked[i].row});
     return result;
+}
+
+void SearchIndex::sortByKey(std::vector<RankedRow>& ranked, std::uint64_t differing) {
+    // Most keys share most of their bytes: one counting pass per byte in which some differ, lowest
+    // first, each keeping the order of equal bytes.
+    std::vector<RankedRow> sorted(ranked.size());
+    for (int shift = 0; shift < 64; shift += 8) {
+        if (((differing >> shift) & 0xff) == 0) continue;
+        std::array<std::uint32_t, 256> next{};
+        for (const auto& item : ranked) ++next[(item.key >> shift) & 0xff];
+        std::uint32_t start = 0;
+        for (auto& slot : next) start += std::exchange(slot, start);
+        for (const auto& item : ranked) sorted[next[(item.key >> shift) & 0xff]++] = item;
+        ranked.swap(sorted);
+    }
 }
 
 }  // namespace mosaiko

@@ -137,9 +137,16 @@ class SearchIndex {
     // Raises the scores of the rows that the extra texts find better.
     void addExtraTermScores(std::vector<std::int64_t>& scores, const SearchQuery& query,
                             const ExtraSearchTerms& extraSearchTermsByID) const;
+    // A match with its ranking key, smaller first.
+    struct RankedRow {
+        std::uint64_t key;
+        std::uint32_t row;
+    };
     std::vector<ScoredRow> best(const std::vector<std::int64_t>& scores, std::size_t count,
                                 SearchSortPriority sortPriority,
                                 const std::set<std::string>& prioritizedIDs) const;
+    // Orders by key, equal keys in the order given; `differing` has the bits in which keys differ.
+    static void sortByKey(std::vector<RankedRow>& ranked, std::uint64_t differing);
     // A canonical text and the row it leads to; the text is that of an entry of the list, or one of
     // canonicalCopies_ where the entry holds it in another form.
     struct Key {

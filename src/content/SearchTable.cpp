@@ -166,16 +166,11 @@ SearchTable SearchTable::Builder::build() {
                                                                                   : Kind::other);
         canonicalNames.push_back(text::nfc(entry->name));
     }
-    std::vector<std::uint32_t> byName(rowCount);
+    auto& byName = table.byName_;
+    byName.resize(rowCount);
     std::iota(byName.begin(), byName.end(), 0);
     std::stable_sort(byName.begin(), byName.end(),
                      [&](std::uint32_t a, std::uint32_t b) { return canonicalNames[a] < canonicalNames[b]; });
-    table.nameRanks_.assign(rowCount, 0);
-    std::uint32_t rank = 0;
-    for (std::size_t i = 0; i < byName.size(); ++i) {
-        if (i > 0 && canonicalNames[byName[i]] != canonicalNames[byName[i - 1]]) ++rank;
-        table.nameRanks_[byName[i]] = rank;
-    }
     return table;
 }
 

@@ -66,7 +66,7 @@ class SearchTable {
 
     SearchTable() = default;
 
-    std::size_t rowCount() const { return nameRanks_.size(); }
+    std::size_t rowCount() const { return kinds_.size(); }
     // Rows first .. first + count - 1 as made from their entries (`entries` is the whole list), their
     // keywords read from what is stored. Each call looks through every text: for inspection.
     std::vector<IndexedEmoji> rows(std::span<const EmojiEntry> entries, std::size_t first,
@@ -76,8 +76,9 @@ class SearchTable {
     // terms; −1 where no term matches.
     std::vector<std::int64_t> bestScores(const std::vector<PreparedTerm>& terms) const;
 
-    // Rows ordered by entry name (plain comparison of the canonical text); equal names share a rank.
-    std::uint32_t nameRank(std::size_t row) const { return nameRanks_[row]; }
+    // Every row ordered by entry name (plain comparison of the canonical text), equal names in row
+    // order.
+    const std::vector<std::uint32_t>& rowsByName() const { return byName_; }
     bool isGlyph(std::size_t row) const { return kinds_[row] == Kind::glyph; }
     bool isEmoticon(std::size_t row) const { return kinds_[row] == Kind::emoticon; }
 
@@ -106,7 +107,7 @@ class SearchTable {
     // The rows that use each text: postings_[postingStart_[i]] .. [postingStart_[i + 1] - 1].
     std::vector<std::uint32_t> postingStart_;
     std::vector<Posting> postings_;
-    std::vector<std::uint32_t> nameRanks_;
+    std::vector<std::uint32_t> byName_;
     std::vector<Kind> kinds_;
 };
 

@@ -273,7 +273,10 @@ void LibraryViewModel::rebuildVisibleEntries() {
     const std::optional<std::string> previous = selectedEntryID();
     Places places = entriesForCurrentSection();
     if (!text::trimmed(searchQuery()).empty()) places = search(places);
-    std::erase_if(places, [this](std::uint32_t place) { return !belongsToCurrentFilter(entryAt(place)); });
+    // Every entry belongs to the all tab, the largest list and the one most searched.
+    if (contentFilter() != ContentFilter::all)
+        std::erase_if(places,
+                      [this](std::uint32_t place) { return !belongsToCurrentFilter(entryAt(place)); });
     VisibleEntries list;
     list.db_ = &db_;
     list.places_ = std::move(places);
