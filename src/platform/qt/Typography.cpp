@@ -43,7 +43,7 @@ QFont Typography::emojiOrSystem(const QString& text, double points) {
 }
 
 EmojiOrSystemFonts::EmojiOrSystemFonts(double points)
-    : emoji_(Typography::emoji(points)), system_(Typography::system(points)), emojiMetrics_(emoji_) {}
+    : points_(points), emoji_(Typography::emoji(points)), emojiMetrics_(emoji_) {}
 
 const QFont& EmojiOrSystemFonts::fontFor(const QString& text) const {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -53,7 +53,9 @@ const QFont& EmojiOrSystemFonts::fontFor(const QString& text) const {
             ++i;
         }
         if (c == 0xFE0E || c == 0xFE0F || c == 0x200D) continue;
-        if (!emojiMetrics_.inFontUcs4(c)) return system_;
+        if (emojiMetrics_.inFontUcs4(c)) continue;
+        if (!system_) system_ = Typography::system(points_);
+        return *system_;
     }
     return emoji_;
 }

@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QString>
+#include <optional>
 
 namespace mosaiko {
 
@@ -35,9 +36,10 @@ class EmojiOrSystemFonts {
     const QFont& fontFor(const QString& text) const;
 
   private:
+    double points_;
     QFont emoji_;
-    QFont system_;
     QFontMetricsF emojiMetrics_;
+    mutable std::optional<QFont> system_;  // made when a text first needs it
 };
 
 }  // namespace mosaiko
