@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/qt/ColourBitmapDecoder.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -262,7 +263,11 @@ std::optional<QGlyphRun> singleGlyph(const QString& text, const QFont& font) {
 bool drawColourBitmap(QPainter& painter, const QPointF& baseline, const QGlyphRun& glyph, double scale) {
     if (scale != 1.0) return false;
     const QRawFont raw = glyph.rawFont();
-    const QImage bitmap = raw.alphaMapForGlyph(glyph.glyphIndexes().front());
+    // The colour emoji font's images, decoded faster than the font engine does; opened with the
+    // first one drawn.
+    static const std::unique_ptr<ColourBitmapDecoder> decoder = ColourBitmapDecoder::open(raw);
+    QImage bitmap = decoder ? decoder->image(raw, glyph.glyphIndexes().front()) : QImage();
+    if (bitmap.isNull()) bitmap = raw.alphaMapForGlyph(glyph.glyphIndexes().front());
     if (bitmap.format() != QImage::Format_ARGB32_Premultiplied ||
         bitmap.height() != qRound(raw.ascent() + raw.descent()))
         return false;

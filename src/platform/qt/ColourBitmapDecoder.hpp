@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QFile>
+#include <QImage>
+#include <QRawFont>
+#include <memory>
+
+namespace mosaiko {
+
+// The colour glyphs of a font whose bitmaps are PNG images in one strike, decoded straight from the
+// font file: the font engine inflates them with a general-purpose library at about half the speed,
+// which was most of the time a window took to show its first emoji. The image is the font engine's
+// pixel for pixel (premultiplied the way it does, scaled from the strike the way it does); a glyph
+// or a font this does not read gives none, and the font engine draws it. Immutable once opened, so
+// any number of threads decode at once.
+class ColourBitmapDecoder {
+  public:
+    // The decoder of the file `raw` draws from, or none when its colour bitmaps are not what this
+    // reads (one strike of PNG images, found in the same file the font engine reads).
+    static std::unique_ptr<ColourBitmapDecoder> open(const QRawFont& raw);
+
+    // The glyph's image at `raw`'s pixel size, as QRawFont::alphaMapForGlyph gives it; null when
+    // this does not read the glyph, or `raw` is not the font this was opened for.
+    QImage image(const QRawFont& raw, quint32 glyph) const;
+
+    // The glyph's PNG image in the strike, and its size there; empty when it has none.
+    QByteArrayView png(quint32 glyph, QSize* size) const;
+
+    // A PNG image of `size` (8-bit RGBA or palette of 1 to 8 bits, not interlaced), premultiplied;
+    // null for anything else, and for anything damaged.
+    static QImage decode(QByteArrayView png, QSize size);
+
+  private:
+    ColourBitmapDecoder() = default;
+
+    QFile file_;
+    QByteArrayView cblc_;
+    QByteArrayView cbdt_;
+    QString family_;
+    int strikeHeight_ = 0;  // pixels, the line the bitmaps fill
+};
+
+}  // namespace mosaiko
