@@ -252,9 +252,9 @@ const QPixmap* LibraryEntryGrid::rowImage(const QPainter& painter) {
         return nullptr;
     const QRect first = cellRect(0);
     const int pitch = static_cast<int>(metrics_.rowHeight() + metrics_.rowSpacing);
-    RowImageKey key{viewport()->width(),      first.left() % pitch, pitch,
-                    metrics_.columns,         first.width(),        first.height(),
-                    static_cast<int>(style_), background.rgba(),    scale};
+    RowImageKey key{viewport()->width(),      first.left(),      pitch,
+                    metrics_.columns,         first.width(),     first.height(),
+                    static_cast<int>(style_), background.rgba(), scale};
     if (key == rowImageKey_ && !rowImage_.isNull()) return &rowImage_;
     rowImageKey_ = key;
     rowImage_ = QPixmap((QSizeF(viewport()->width(), pitch) * scale).toSize());
