@@ -2,11 +2,15 @@
 
 #include <fontconfig/fontconfig.h>
 #include <libdeflate.h>
+#include <unistd.h>
 
 #include <QTransform>
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace mosaiko {
@@ -49,18 +53,33 @@ QString fileOf(const QRawFont& raw) {
     return path;
 }
 
-// A table of a font file (not a collection), or empty.
-QByteArrayView tableOf(QByteArrayView font, const char* tag) {
-    const QByteArrayView header = slice(font, 0, 12);
-    if (header.isEmpty()) return {};
-    const int count = u16(bytes(header) + 4);
-    for (int i = 0; i < count; ++i) {
-        const QByteArrayView record = slice(font, 12 + 16 * quint64(i), 16);
-        if (record.isEmpty()) return {};
-        if (std::memcmp(record.data(), tag, 4) == 0)
-            return slice(font, u32(bytes(record) + 8), u32(bytes(record) + 12));
+// `length` bytes of the file at `offset`, or empty when they are not all there. Safe on any number
+// of threads at once: the file's position is not used.
+QByteArray readAt(const QFile& file, quint64 offset, quint64 length) {
+    if (length > quint64(file.size()) || offset > quint64(file.size()) - length) return {};
+    QByteArray data(qsizetype(length), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t got =
+            ::pread(file.handle(), data.data() + done, size_t(data.size() - done), off_t(offset) + done);
+        if (got <= 0) return {};
+        done += got;
     }
-    return {};
+    return data;
+}
+
+// Where a table of a font file (not a collection) lies: its offset and length; none when absent.
+std::optional<std::pair<quint64, quint64>> tableOf(const QFile& file, const char* tag) {
+    const QByteArray header = readAt(file, 0, 12);
+    if (header.isEmpty()) return std::nullopt;
+    const int count = u16(bytes(header) + 4);
+    const QByteArray records = readAt(file, 12, 16 * quint64(count));
+    for (int i = 0; i < count && !records.isEmpty(); ++i) {
+        const uchar* record = bytes(records) + 16 * i;
+        if (std::memcmp(record, tag, 4) == 0)
+            return std::pair<quint64, quint64>(u32(record + 8), u32(record + 12));
+    }
+    return std::nullopt;
 }
 
 // FreeType's premultiplication of a PNG pixel, rounded its way.
@@ -121,13 +140,13 @@ std::unique_ptr<ColourBitmapDecoder> ColourBitmapDecoder::open(const QRawFont& r
     std::unique_ptr<ColourBitmapDecoder> decoder(new ColourBitmapDecoder);
     decoder->file_.setFileName(fileOf(raw));
     if (!decoder->file_.open(QIODevice::ReadOnly)) return nullptr;
-    const uchar* mapped = decoder->file_.map(0, decoder->file_.size());
-    if (!mapped) return nullptr;
-    const QByteArrayView font(mapped, decoder->file_.size());
-    decoder->cblc_ = tableOf(font, "CBLC");
-    decoder->cbdt_ = tableOf(font, "CBDT");
+    const auto cblc = tableOf(decoder->file_, "CBLC");
+    const auto cbdt = tableOf(decoder->file_, "CBDT");
+    if (!cblc || !cbdt || cbdt->second == 0) return nullptr;
+    decoder->cblc_ = readAt(decoder->file_, cblc->first, cblc->second);
+    std::tie(decoder->cbdtOffset_, decoder->cbdtLength_) = *cbdt;
     // The same strikes as the engine's, in one size whose line is its ascent less its descent.
-    if (decoder->cblc_ != QByteArrayView(engineCblc) || decoder->cbdt_.isEmpty()) return nullptr;
+    if (decoder->cblc_ != engineCblc) return nullptr;
     const QByteArrayView strike = slice(decoder->cblc_, 8, 48);
     if (strike.isEmpty() || u32(bytes(decoder->cblc_) + 4) != 1) return nullptr;
     const int ascent = qint8(strike[16]), descent = qint8(strike[17]);
@@ -137,7 +156,7 @@ std::unique_ptr<ColourBitmapDecoder> ColourBitmapDecoder::open(const QRawFont& r
     return decoder;
 }
 
-QByteArrayView ColourBitmapDecoder::png(quint32 glyph, QSize* size) const {
+QByteArray ColourBitmapDecoder::png(quint32 glyph, QSize* size) const {
     const uchar* strike = bytes(cblc_) + 8;
     const quint32 arrayOffset = u32(strike), subtables = u32(strike + 8);
     for (quint32 i = 0; i < subtables; ++i) {
@@ -158,12 +177,13 @@ QByteArrayView ColourBitmapDecoder::png(quint32 glyph, QSize* size) const {
         const uchar* o = bytes(offsets);
         const quint64 start = width == 4 ? u32(o) : u16(o), end = width == 4 ? u32(o + 4) : u16(o + 2);
         if (end <= start) return {};
-        const QByteArrayView data = slice(cbdt_, quint64(imageData) + start, end - start);
+        if (quint64(imageData) + end > cbdtLength_) return {};
+        const QByteArray data = readAt(file_, cbdtOffset_ + imageData + start, end - start);
         // Small metrics (height, width first) or big ones, then the PNG's length and bytes.
         const int metrics = imageFormat == 17 ? 5 : imageFormat == 18 ? 8 : 0;
         if (metrics == 0 || data.size() < metrics + 4) return {};
         *size = QSize(uchar(data[1]), uchar(data[0]));
-        return slice(data, metrics + 4, u32(bytes(data) + metrics));
+        return slice(data, metrics + 4, u32(bytes(data) + metrics)).toByteArray();
     }
     return {};
 }
@@ -171,7 +191,7 @@ QByteArrayView ColourBitmapDecoder::png(quint32 glyph, QSize* size) const {
 QImage ColourBitmapDecoder::image(const QRawFont& raw, quint32 glyph) const {
     if (raw.familyName() != family_) return {};
     QSize size;
-    const QByteArrayView bytes = png(glyph, &size);
+    const QByteArray bytes = png(glyph, &size);
     if (bytes.isEmpty()) return {};
     QImage strike = decode(bytes, size);
     // The engine's scale to the font's size, in its fixed point (1/64, cut toward zero), and its

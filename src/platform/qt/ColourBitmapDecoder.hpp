@@ -25,7 +25,7 @@ class ColourBitmapDecoder {
     QImage image(const QRawFont& raw, quint32 glyph) const;
 
     // The glyph's PNG image in the strike, and its size there; empty when it has none.
-    QByteArrayView png(quint32 glyph, QSize* size) const;
+    QByteArray png(quint32 glyph, QSize* size) const;
 
     // A PNG image of `size` (8-bit RGBA or palette of 1 to 8 bits, not interlaced), premultiplied;
     // null for anything else, and for anything damaged.
@@ -34,9 +34,12 @@ class ColourBitmapDecoder {
   private:
     ColourBitmapDecoder() = default;
 
+    // The file is read a glyph at a time, not mapped: the pages of a mapping stay in the program's
+    // memory once read, some megabytes after a few hundred emoji.
     QFile file_;
-    QByteArrayView cblc_;
-    QByteArrayView cbdt_;
+    QByteArray cblc_;
+    quint64 cbdtOffset_ = 0;
+    quint64 cbdtLength_ = 0;
     QString family_;
     int strikeHeight_ = 0;  // pixels, the line the bitmaps fill
 };
