@@ -53,15 +53,14 @@ QString fileOf(const QRawFont& raw) {
     return path;
 }
 
-// `length` bytes of the file at `offset`, or empty when they are not all there. Safe on any number
-// of threads at once: the file's position is not used.
-QByteArray readAt(const QFile& file, quint64 offset, quint64 length) {
-    if (length > quint64(file.size()) || offset > quint64(file.size()) - length) return {};
+// `length` bytes of the open file `fd` of `size` bytes at `offset`, or empty when they are not all
+// there. Safe on any number of threads at once: neither the file's position nor QFile is used.
+QByteArray readAt(int fd, quint64 size, quint64 offset, quint64 length) {
+    if (length > size || offset > size - length) return {};
     QByteArray data(qsizetype(length), Qt::Uninitialized);
     qsizetype done = 0;
     while (done < data.size()) {
-        const ssize_t got =
-            ::pread(file.handle(), data.data() + done, size_t(data.size() - done), off_t(offset) + done);
+        const ssize_t got = ::pread(fd, data.data() + done, size_t(data.size() - done), off_t(offset) + done);
         if (got <= 0) return {};
         done += got;
     }
@@ -69,11 +68,11 @@ QByteArray readAt(const QFile& file, quint64 offset, quint64 length) {
 }
 
 // Where a table of a font file (not a collection) lies: its offset and length; none when absent.
-std::optional<std::pair<quint64, quint64>> tableOf(const QFile& file, const char* tag) {
-    const QByteArray header = readAt(file, 0, 12);
+std::optional<std::pair<quint64, quint64>> tableOf(int fd, quint64 size, const char* tag) {
+    const QByteArray header = readAt(fd, size, 0, 12);
     if (header.isEmpty()) return std::nullopt;
     const int count = u16(bytes(header) + 4);
-    const QByteArray records = readAt(file, 12, 16 * quint64(count));
+    const QByteArray records = readAt(fd, size, 12, 16 * quint64(count));
     for (int i = 0; i < count && !records.isEmpty(); ++i) {
         const uchar* record = bytes(records) + 16 * i;
         if (std::memcmp(record, tag, 4) == 0)
@@ -140,10 +139,12 @@ std::unique_ptr<ColourBitmapDecoder> ColourBitmapDecoder::open(const QRawFont& r
     std::unique_ptr<ColourBitmapDecoder> decoder(new ColourBitmapDecoder);
     decoder->file_.setFileName(fileOf(raw));
     if (!decoder->file_.open(QIODevice::ReadOnly)) return nullptr;
-    const auto cblc = tableOf(decoder->file_, "CBLC");
-    const auto cbdt = tableOf(decoder->file_, "CBDT");
+    decoder->fileSize_ = quint64(decoder->file_.size());
+    const int fd = decoder->fd_ = decoder->file_.handle();
+    const auto cblc = tableOf(fd, decoder->fileSize_, "CBLC");
+    const auto cbdt = tableOf(fd, decoder->fileSize_, "CBDT");
     if (!cblc || !cbdt || cbdt->second == 0) return nullptr;
-    decoder->cblc_ = readAt(decoder->file_, cblc->first, cblc->second);
+    decoder->cblc_ = readAt(fd, decoder->fileSize_, cblc->first, cblc->second);
     std::tie(decoder->cbdtOffset_, decoder->cbdtLength_) = *cbdt;
     // The same strikes as the engine's, in one size whose line is its ascent less its descent.
     if (decoder->cblc_ != engineCblc) return nullptr;
@@ -178,7 +179,7 @@ QByteArray ColourBitmapDecoder::png(quint32 glyph, QSize* size) const {
         const quint64 start = width == 4 ? u32(o) : u16(o), end = width == 4 ? u32(o + 4) : u16(o + 2);
         if (end <= start) return {};
         if (quint64(imageData) + end > cbdtLength_) return {};
-        const QByteArray data = readAt(file_, cbdtOffset_ + imageData + start, end - start);
+        const QByteArray data = readAt(fd_, fileSize_, cbdtOffset_ + imageData + start, end - start);
         // Small metrics (height, width first) or big ones, then the PNG's length and bytes.
         const int metrics = imageFormat == 17 ? 5 : imageFormat == 18 ? 8 : 0;
         if (metrics == 0 || data.size() < metrics + 4) return {};

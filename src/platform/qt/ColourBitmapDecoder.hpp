@@ -37,6 +37,8 @@ class ColourBitmapDecoder {
     // The file is read a glyph at a time, not mapped: the pages of a mapping stay in the program's
     // memory once read, some megabytes after a few hundred emoji.
     QFile file_;
+    int fd_ = -1;  // the file's, read on any thread
+    quint64 fileSize_ = 0;
     QByteArray cblc_;
     quint64 cbdtOffset_ = 0;
     quint64 cbdtLength_ = 0;
