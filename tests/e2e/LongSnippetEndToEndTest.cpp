@@ -34,7 +34,7 @@ class LongSnippets : public DesktopTest {
         TextClient* client = startProgramAndClient(kind, user);
         if (!client) return nullptr;
         type(";longsnip");
-        EXPECT_TRUE(program().waitForPanel(true));
+        EXPECT_TRUE(program().waitForPanel(true)) << program().output();
         press({"Return"});
         return client;
     }

@@ -472,16 +472,26 @@ class XSession {
     bool hasFocus(Window window) const { return isWithin(focusedWindow(), window); }
 
     // Gives `window` the keyboard focus as a user would (activating it through the window manager
-    // when one runs) and waits until it has it.
+    // when one runs) and waits until it has it, and until the window manager names it the active
+    // window: a user sees that (and types) when the manager is done, and programs that follow the
+    // active window learn of it from that name, which the manager may set after the focus.
     bool focus(Window window) const {
-        const char* command = windowManagerRunning() ? "windowactivate" : "windowfocus";
+        const bool managed = windowManagerRunning();
+        const char* command = managed ? "windowactivate" : "windowfocus";
+        const auto focused = [&] { return hasFocus(window) && (!managed || isActive(window)); };
         return waitUntil(
             [&] {
-                if (hasFocus(window)) return true;
+                if (focused()) return true;
                 xdotool({command, "--sync", std::to_string(window)}, 5);
-                return hasFocus(window);
+                return focused();
             },
             10);
+    }
+
+    // Whether the window manager names `window` (or a window inside it, or its frame) the active one.
+    bool isActive(Window window) const {
+        const auto active = static_cast<Window>(rootWindowProperty("_NET_ACTIVE_WINDOW"));
+        return active != 0 && (isWithin(active, window) || isWithin(window, active));
     }
 
     // A 32-bit property (CARDINAL, WINDOW) of the root window; 0 when it is not set.
