@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QImage>
+#include <QTest>
 #include <cstdlib>
 #include <functional>
 #include <vector>
@@ -147,6 +148,8 @@ TEST_F(PanelTest, DraggingTheSearchRowMovesThePanel) {
 TEST_F(PanelTest, PartialRedrawsLeaveTheWindowAsAFreshDrawingWould) {
     open("s");
     QWidget& window = panel->panel();
+    // On X the window is mapped and given its backing store a moment after it is shown.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const auto* shown = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
     if (!shown || !shown->hasAlphaChannel()) {
         if (std::getenv("MOSAIKO_EXPECT_TRANSLUCENT_WINDOWS")) FAIL() << "the window is not translucent";
