@@ -227,21 +227,6 @@ std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsToDraw(int first, i
     return prefetched;
 }
 
-template <class Use>
-auto LibraryEntryGrid::withBlankTile(Use&& use) const {
-    const QColor& background = viewport()->palette().color(QPalette::Window);
-    switch (style_) {
-        case LibraryGridMetrics::Style::compact:
-            break;
-        case LibraryGridMetrics::Style::wideText:
-            return use(LibraryWideTextTile{{}, false, false, false, background});
-        case LibraryGridMetrics::Style::glyph:
-            return use(LibraryGlyphTile{{}, false, *metrics_.tileSide, false, false, background});
-    }
-    return use(
-        LibraryCompactEntryTile{{}, false, false, false, *metrics_.tileSide, false, false, background});
-}
-
 const QPixmap* LibraryEntryGrid::rowImage(const QPainter& painter) {
     const QColor& background = viewport()->palette().color(QPalette::Window);
     const QTransform& toDevice = painter.deviceTransform();
@@ -262,7 +247,8 @@ const QPixmap* LibraryEntryGrid::rowImage(const QPainter& painter) {
     rowImage_.fill(background);
     QPainter row(&rowImage_);
     row.setRenderHint(QPainter::Antialiasing);
-    withBlankTile([&](const auto& tile) {
+    // The tile of an entry with no text, neither pinned nor selected: the resting look alone.
+    withTile(EmojiEntry{}, false, [&](const auto& tile) {
         for (int column = 0; column < metrics_.columns; ++column) {
             const QRect cell = cellRect(column);
             tile.paint(row, QRectF(cell.left(), 0, cell.width(), cell.height()));

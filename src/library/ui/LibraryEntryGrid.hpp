@@ -71,9 +71,6 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Loads the fonts the tiles of the shown style draw with, and those standing in for them.
     void warmUpFonts();
     void warmUpNextCharacters();
-    // A tile of the shown style with no text, for its resting look alone.
-    template <class Use>
-    auto withBlankTile(Use&& use) const;
     // The background of `area` and the resting look of the tiles [first, end), copied a row at a
     // time from rowImage(): copying tile by tile, and filling the gaps between them, made thousands
     // of short runs of pixels for a screen. False where the copies would not land on whole pixels;
