@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <type_traits>
 #include <utility>
@@ -18,6 +20,7 @@
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryEntryTiles.hpp"
+#include "platform/qt/BandedPainter.hpp"
 #include "platform/qt/BandedScrollBarStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 
@@ -49,7 +52,7 @@ LibraryEntryGrid::LibraryEntryGrid(LibraryViewModel& model, PreferencesStore& pr
         if (id && model_.lastSelectionOrigin() == LibraryViewModel::SelectionOrigin::keyboard)
             scrollPending_ = true;
     });
-    listWatch_ = model_.visibleEntries.observe([this](const auto&) { prefetchedTexts_.clear(); });
+    listWatch_ = model_.visibleEntries.observe([this](const auto&) { prefetchedTexts_ = {}; });
 }
 
 void LibraryEntryGrid::setStyle(LibraryGridMetrics::Style style) {
@@ -139,13 +142,14 @@ std::optional<int> LibraryEntryGrid::indexAt(const QPoint& position) const {
 }
 
 template <class Use>
-auto LibraryEntryGrid::withTile(int index, bool hovered, Use&& use) const {
-    return withTile(model_.visibleEntries()[static_cast<std::size_t>(index)], hovered,
-                    std::forward<Use>(use));
+auto LibraryEntryGrid::withTile(int index, bool hovered, Use&& use, const QString* text) const {
+    return withTile(model_.visibleEntries()[static_cast<std::size_t>(index)], hovered, std::forward<Use>(use),
+                    text);
 }
 
 template <class Use>
-auto LibraryEntryGrid::withTile(const EmojiEntry& e, bool hovered, Use&& use) const {
+auto LibraryEntryGrid::withTile(const EmojiEntry& e, bool hovered, Use&& use, const QString* text) const {
+    const QString shown = text ? *text : displayText(e);
     const auto& selected = model_.selectedEntryID();
     const bool isSelected = selected && *selected == e.id;
     const QColor& background = viewport()->palette().color(QPalette::Window);
@@ -153,21 +157,25 @@ auto LibraryEntryGrid::withTile(const EmojiEntry& e, bool hovered, Use&& use) co
         case LibraryGridMetrics::Style::compact:
             break;
         case LibraryGridMetrics::Style::wideText:
-            return use(
-                LibraryWideTextTile{displayText(e), model_.isPinned(e), isSelected, hovered, background});
+            return use(LibraryWideTextTile{shown, model_.isPinned(e), isSelected, hovered, background});
         case LibraryGridMetrics::Style::glyph:
-            return use(LibraryGlyphTile{displayText(e), model_.isPinned(e), *metrics_.tileSide, isSelected,
-                                        hovered, background});
+            return use(LibraryGlyphTile{shown, model_.isPinned(e), *metrics_.tileSide, isSelected, hovered,
+                                        background});
     }
-    return use(LibraryCompactEntryTile{displayText(e), model_.isPinned(e), LibraryViewModel::isTextEntry(e),
+    return use(LibraryCompactEntryTile{shown, model_.isPinned(e), LibraryViewModel::isTextEntry(e),
                                        e.variants && e.variants->supportsSkinTones(), *metrics_.tileSide,
                                        isSelected, hovered, background});
 }
 
 void LibraryEntryGrid::paintEntry(QPainter& painter, int index, bool hovered,
-                                  const EmojiGlyphCache::Request& text, bool overRestingLook) const {
+                                  const EmojiGlyphCache::Request& text, const EmojiGlyphCache::Image& image,
+                                  bool overRestingLook) const {
     const QRectF cell = cellRect(index);
-    withTile(index, hovered, [&](const auto& tile) { tile.paint(painter, cell, text, overRestingLook); });
+    // The request holds the entry's text already: looking it up again for every tile cost more than
+    // drawing its image.
+    withTile(
+        index, hovered, [&](const auto& tile) { tile.paint(painter, cell, text, &image, overRestingLook); },
+        &text.text);
 }
 
 std::pair<int, int> LibraryEntryGrid::entriesMeeting(const QRect& area, int reach) const {
@@ -191,43 +199,67 @@ std::optional<int> LibraryEntryGrid::hoveredIndexNear(const QRect& area) const {
     return std::nullopt;
 }
 
-std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsOf(int first, int end) const {
-    std::vector<EmojiGlyphCache::Request> texts;
-    texts.reserve(static_cast<std::size_t>(std::max(0, end - first)));
-    std::optional<EmojiOrSystemFonts> fonts;
-    if (style_ == LibraryGridMetrics::Style::compact && first < end)
-        fonts.emplace(LibraryCompactEntryTile::kEmojiPoints);
+LibraryEntryGrid::ScreenTexts LibraryEntryGrid::textsOf(int first, int end) const {
+    ScreenTexts texts;
+    texts.first = first;
+    const auto count = static_cast<std::size_t>(std::max(0, end - first));
+    texts.requests.reserve(count);
+    texts.states.reserve(count);
+    if (first >= end) return texts;
+    const LibraryTileTextContext shared;
     for (int index = first; index < end; ++index) {
-        texts.push_back(withTile(index, false, [&](const auto& tile) {
-            if constexpr (std::is_same_v<std::decay_t<decltype(tile)>, LibraryCompactEntryTile>)
-                return tile.textRequest(metrics_.columnWidth, &*fonts);
-            else
-                return tile.textRequest(metrics_.columnWidth);
-        }));
+        withTile(index, false, [&](const auto& tile) {
+            texts.requests.push_back(tile.textRequest(metrics_.columnWidth, &shared));
+            texts.states.push_back({tile.isSelected, tile.isPinned, tile.showsBadge()});
+        });
     }
     return texts;
 }
 
 void LibraryEntryGrid::prefetchTexts() {
-    prefetchedTexts_.clear();
+    prefetchedTexts_ = {};
     if (!isVisible() && !testAttribute(Qt::WA_WState_Visible)) return;
-    prefetchedRange_ = entriesMeeting(viewport()->rect(), 0);
-    prefetchedTexts_ = textsOf(prefetchedRange_.first, prefetchedRange_.second);
-    EmojiGlyphCache::prefetch(prefetchedTexts_, viewport()->devicePixelRatioF());
+    const auto [first, end] = entriesMeeting(viewport()->rect(), 0);
+    prefetchedTexts_ = textsOf(first, end);
+    prefetchedTexts_.images =
+        EmojiGlyphCache::prefetch(prefetchedTexts_.requests, viewport()->devicePixelRatioF());
 }
 
-std::vector<EmojiGlyphCache::Request> LibraryEntryGrid::textsToDraw(int first, int end) {
+LibraryEntryGrid::ScreenTexts LibraryEntryGrid::textsToDraw(int first, int end) {
     // Used once, by the drawing that follows the refresh: what changes the texts later (a tone
     // chosen, another tab) comes with a refresh of its own.
-    std::vector<EmojiGlyphCache::Request> prefetched = std::exchange(prefetchedTexts_, {});
-    const auto [from, to] = prefetchedRange_;
-    if (prefetched.empty() || first < from || end > to) return textsOf(first, end);
-    prefetched.erase(prefetched.begin() + (end - from), prefetched.end());
-    prefetched.erase(prefetched.begin(), prefetched.begin() + (first - from));
-    return prefetched;
+    ScreenTexts texts = std::exchange(prefetchedTexts_, {});
+    const int to = texts.first + static_cast<int>(texts.requests.size());
+    if (texts.requests.empty() || first < texts.first || end > to) return textsOf(first, end);
+    texts.keep(static_cast<std::size_t>(first - texts.first), static_cast<std::size_t>(end - first));
+    texts.first = first;
+    return texts;
 }
 
-const QPixmap* LibraryEntryGrid::rowImage(const QPainter& painter) {
+void LibraryEntryGrid::ScreenTexts::keep(std::size_t from, std::size_t count) {
+    const auto cut = [&](auto& list) {
+        if (list.size() < from + count) return;
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(from + count), list.end());
+        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(from));
+    };
+    cut(requests);
+    cut(states);
+    cut(images);
+}
+
+void LibraryEntryGrid::ScreenTexts::append(ScreenTexts other) {
+    std::move(other.requests.begin(), other.requests.end(), std::back_inserter(requests));
+    states.insert(states.end(), other.states.begin(), other.states.end());
+}
+
+LibraryEntryGrid::RestingLook LibraryEntryGrid::restingLook(double scale) const {
+    return withTile(EmojiEntry{}, false, [&](const auto& tile) {
+        return RestingLook{tile.kTextInset, tile.marks(scale),
+                           [tile](const QRectF& cell) { return tile.tileIn(cell); }};
+    });
+}
+
+const QImage* LibraryEntryGrid::rowImage(const QPainter& painter) {
     const QColor& background = viewport()->palette().color(QPalette::Window);
     const QTransform& toDevice = painter.deviceTransform();
     const double scale = toDevice.m11();
@@ -242,7 +274,8 @@ const QPixmap* LibraryEntryGrid::rowImage(const QPainter& painter) {
                     static_cast<int>(style_), background.rgba(), scale};
     if (key == rowImageKey_ && !rowImage_.isNull()) return &rowImage_;
     rowImageKey_ = key;
-    rowImage_ = QPixmap((QSizeF(viewport()->width(), pitch) * scale).toSize());
+    // An image, not a pixmap: the drawing threads copy it.
+    rowImage_ = QImage((QSizeF(viewport()->width(), pitch) * scale).toSize(), QImage::Format_RGB32);
     rowImage_.setDevicePixelRatio(scale);
     rowImage_.fill(background);
     QPainter row(&rowImage_);
@@ -257,56 +290,104 @@ const QPixmap* LibraryEntryGrid::rowImage(const QPainter& painter) {
     return &rowImage_;
 }
 
-bool LibraryEntryGrid::paintRows(QPainter& painter, const QRect& area, int first, int end,
-                                 std::optional<int> hoveredIndex) {
-    const QPixmap* image = first < end ? rowImage(painter) : nullptr;
-    if (!image) return false;
-    const QColor& colour = viewport()->palette().color(QPalette::Window);
-    const auto fill = [&](const QRect& rect) {
-        if (const QRect part = rect & area; !part.isEmpty()) painter.fillRect(part, colour);
-    };
+std::vector<LibraryEntryGrid::RowBand> LibraryEntryGrid::rowBands(const QRect& area, int first,
+                                                                  int end) const {
+    std::vector<RowBand> bands;
     const int columns = metrics_.columns;
-    const int width = viewport()->width();
-    const int pitch = static_cast<int>(std::lround(image->height() / image->devicePixelRatio()));
-    const int firstRow = first / columns;
     const int lastRow = (end - 1) / columns;
-    if (const int top = cellRect(first).top(); top > area.top())
-        fill(QRect(area.left(), area.top(), area.width(), top - area.top()));
-    for (int row = firstRow; row <= lastRow; ++row) {
-        const int top = cellRect(row * columns).top();
-        const int shown = std::min(columns, end - row * columns);
+    for (int row = first / columns; row <= lastRow; ++row) {
+        RowBand band;
+        band.first = row * columns;
+        band.end = std::min(end, band.first + columns);
+        band.top = cellRect(band.first).top();
         // A row left short shows the background past its last tile.
-        const int right = shown == columns ? width : cellRect(row * columns + shown).left();
-        const double scale = image->devicePixelRatio();
-        painter.drawPixmap(QRectF(0, top, right, pitch), *image, QRectF(0, 0, right * scale, pitch * scale));
-        fill(QRect(right, top, width - right, pitch));
+        band.right = band.end - band.first == columns ? viewport()->width() : cellRect(band.end).left();
+        // Down to the next row, or to the area's end; the first from the area's top.
+        const int bottom = row == lastRow ? area.bottom() + 1 : cellRect(band.first + columns).top();
+        const int top = bands.empty() ? area.top() : band.top;
+        band.area = QRect(area.left(), top, area.width(), bottom - top) & area;
+        bands.push_back(band);
     }
-    if (const int bottom = cellRect(lastRow * columns).top() + pitch; bottom <= area.bottom())
-        fill(QRect(area.left(), bottom, area.width(), area.bottom() + 1 - bottom));
-    // The hovered tile is drawn enlarged, over its neighbours, on the background.
-    if (hoveredIndex) fill(cellRect(*hoveredIndex));
-    return true;
+    return bands;
+}
+
+void LibraryEntryGrid::paintRow(QPainter& painter, const QImage& image, const RowBand& band,
+                                const QColor& background) {
+    const double scale = image.devicePixelRatio();
+    const int pitch = static_cast<int>(std::lround(image.height() / scale));
+    const int width = static_cast<int>(std::lround(image.width() / scale));
+    const auto fill = [&](const QRect& rect) {
+        if (const QRect part = rect & band.area; !part.isEmpty()) painter.fillRect(part, background);
+    };
+    fill(QRect(band.area.left(), band.area.top(), band.area.width(), band.top - band.area.top()));
+    painter.drawImage(QRectF(0, band.top, band.right, pitch), image,
+                      QRectF(0, 0, band.right * scale, pitch * scale));
+    fill(QRect(band.right, band.top, width - band.right, pitch));
+    fill(QRect(band.area.left(), band.top + pitch, band.area.width(),
+               band.area.bottom() + 1 - (band.top + pitch)));
 }
 
 void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
-    const auto [first, end] = entriesMeeting(event->rect(), 0);
+    const QRect area = event->rect();
+    const QColor background = viewport()->palette().color(QPalette::Window);
+    const auto [first, end] = entriesMeeting(area, 0);
     // A hovered tile is drawn last, so its enlargement and shadow lie over its neighbours; it may
     // lie in a row just outside the area.
-    const std::optional<int> hoveredIndex = hoveredIndexNear(event->rect());
-    // After a search most texts are new: they are drawn together, on several threads, first.
-    auto texts = textsToDraw(first, end);
+    const std::optional<int> hoveredIndex = hoveredIndexNear(area);
+    ScreenTexts texts = textsToDraw(first, end);
     const bool hoveredOutside = hoveredIndex && (*hoveredIndex < first || *hoveredIndex >= end);
-    if (hoveredOutside) texts.push_back(textsOf(*hoveredIndex, *hoveredIndex + 1).front());
-    EmojiGlyphCache::prepare(texts, viewport()->devicePixelRatioF());
-    // Whole rectangles: filled faster without antialiasing.
-    const bool rows = paintRows(painter, event->rect(), first, end, hoveredIndex);
-    if (!rows) painter.fillRect(event->rect(), viewport()->palette().color(QPalette::Window));
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    for (int index = first; index < end; ++index) {
-        if (index != hoveredIndex)
-            paintEntry(painter, index, false, texts[static_cast<std::size_t>(index - first)], rows);
+    if (hoveredOutside) texts.append(textsOf(*hoveredIndex, *hoveredIndex + 1));
+    // After a search most texts are new: they are drawn together, on several threads, first.
+    EmojiGlyphCache::complete(texts.requests, texts.images, viewport()->devicePixelRatioF());
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    const auto textOf = [&](int index) { return static_cast<std::size_t>(index - first); };
+    if (const QImage* rows = first < end ? rowImage(painter) : nullptr) {
+        // The rows' resting look, and on it the texts of the tiles that show nothing else, are
+        // images only: drawn a row at a time, on several threads where the painter allows.
+        const std::vector<RowBand> bands = rowBands(area, first, end);
+        const RestingLook look = restingLook(painter.deviceTransform().m11());
+        std::vector<QRectF> tiles(texts.requests.size());
+        for (int index = first; index < end; ++index) tiles[textOf(index)] = look.tileIn(cellRect(index));
+        const auto resting = [&](int index) {
+            return !texts.states[textOf(index)].selected && index != hoveredIndex;
+        };
+        const auto paintBand = [&](QPainter& bandPainter, std::size_t i) {
+            const RowBand& band = bands[i];
+            paintRow(bandPainter, *rows, band, background);
+            for (int index = band.first; index < band.end; ++index) {
+                if (!resting(index)) continue;
+                const std::size_t t = textOf(index);
+                const auto& request = texts.requests[t];
+                const auto& state = texts.states[t];
+                const QRectF box(tiles[t].topLeft() + look.textInset, request.box);
+                EmojiGlyphCache::draw(bandPainter, box, texts.images[t], request.fitting);
+                if (state.pinned || state.badged)
+                    look.marks.paint(bandPainter, tiles[t], state.pinned, state.badged);
+            }
+        };
+        if (const auto banded = BandedPainter::over(painter, area)) {
+            std::vector<QRect> areas;
+            for (const RowBand& band : bands) areas.push_back(band.area);
+            banded->paint(areas, paintBand);
+        } else {
+            for (std::size_t i = 0; i < bands.size(); ++i) paintBand(painter, i);
+        }
+        // The hovered tile is drawn enlarged, over its neighbours, on the background.
+        if (hoveredIndex) painter.fillRect(cellRect(*hoveredIndex) & area, background);
+        for (int index = first; index < end; ++index) {
+            const std::size_t t = textOf(index);
+            if (texts.states[t].selected && index != hoveredIndex)
+                paintEntry(painter, index, false, texts.requests[t], texts.images[t], true);
+        }
+    } else {
+        // Where copies would not land on whole pixels: each tile drawn whole.
+        painter.fillRect(area, background);
+        for (int index = first; index < end; ++index) {
+            const std::size_t t = textOf(index);
+            if (index != hoveredIndex)
+                paintEntry(painter, index, false, texts.requests[t], texts.images[t], false);
+        }
     }
     if (!fontsWarm_) {
         // Once the window has been drawn, while the user looks at it: the first search's tiles
@@ -315,9 +396,8 @@ void LibraryEntryGrid::paintEvent(QPaintEvent* event) {
         QTimer::singleShot(kWarmUpDelayMs, this, [this] { warmUpFonts(); });
     }
     if (hoveredIndex) {
-        const auto& text =
-            hoveredOutside ? texts.back() : texts[static_cast<std::size_t>(*hoveredIndex - first)];
-        paintEntry(painter, *hoveredIndex, true, text, false);
+        const std::size_t t = hoveredOutside ? texts.requests.size() - 1 : textOf(*hoveredIndex);
+        paintEntry(painter, *hoveredIndex, true, texts.requests[t], texts.images[t], false);
     }
 }
 
@@ -360,7 +440,7 @@ void LibraryEntryGrid::hideEvent(QHideEvent* event) {
     QAbstractScrollArea::hideEvent(event);
     // A closed window's fonts and row image are let go.
     fontsWarm_ = false;
-    rowImage_ = QPixmap();
+    rowImage_ = QImage();
     warmUpCharacters_.clear();
 }
 

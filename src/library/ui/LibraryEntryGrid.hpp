@@ -1,13 +1,15 @@
 #pragma once
 
 #include <QAbstractScrollArea>
-#include <QPixmap>
+#include <QImage>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "library/LibraryGridMetrics.hpp"
+#include "library/ui/LibraryEntryTiles.hpp"
 #include "platform/Published.hpp"
 #include "platform/qt/EmojiGlyphCache.hpp"
 
@@ -63,32 +65,68 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     int rowCount() const;
     void setHovered(std::optional<std::string> id);
     void scrollToSelection();
-    // Builds the tile of the entry at `index` and hands it to `use`.
+    // Builds the tile of the entry at `index` and hands it to `use`; `text`, when given, is the
+    // entry's display text.
     template <class Use>
-    auto withTile(int index, bool hovered, Use&& use) const;
+    auto withTile(int index, bool hovered, Use&& use, const QString* text = nullptr) const;
     template <class Use>
-    auto withTile(const EmojiEntry& entry, bool hovered, Use&& use) const;
+    auto withTile(const EmojiEntry& entry, bool hovered, Use&& use, const QString* text = nullptr) const;
     // Loads the fonts the tiles of the shown style draw with, and those standing in for them.
     void warmUpFonts();
     void warmUpNextCharacters();
-    // The background of `area` and the resting look of the tiles [first, end), copied a row at a
-    // time from rowImage(): copying tile by tile, and filling the gaps between them, made thousands
-    // of short runs of pixels for a screen. False where the copies would not land on whole pixels;
-    // then nothing is drawn.
-    bool paintRows(QPainter& painter, const QRect& area, int first, int end, std::optional<int> hoveredIndex);
+    // One row of the tiles [first, end) being drawn: its resting look copied from rowImage(), with
+    // the background beside it, filling `area` (the row's share of the drawn area, down to the
+    // next row). Copying tile by tile, and filling the gaps between them, made thousands of short
+    // runs of pixels for a screen.
+    struct RowBand {
+        int first = 0;
+        int end = 0;
+        int top = 0;    // of the row's tiles
+        int right = 0;  // where its last tile ends (the pane's width for a full row)
+        QRect area;
+    };
+    std::vector<RowBand> rowBands(const QRect& area, int first, int end) const;
+    // A row's band: its resting look and background, without its tiles' texts. Images only.
+    static void paintRow(QPainter& painter, const QImage& image, const RowBand& band,
+                         const QColor& background);
     // One row's resting tiles and the background around them, kept while the geometry and the
     // colours stay; none where `painter` cannot copy it onto whole pixels.
-    const QPixmap* rowImage(const QPainter& painter);
+    const QImage* rowImage(const QPainter& painter);
     void paintEntry(QPainter& painter, int index, bool hovered, const EmojiGlyphCache::Request& text,
-                    bool overRestingLook) const;
+                    const EmojiGlyphCache::Image& image, bool overRestingLook) const;
     // The entries [first, end) of the rows that come within `reach` of `area` of the viewport.
     std::pair<int, int> entriesMeeting(const QRect& area, int reach) const;
     // The hovered entry, when its tile is drawn into `area`.
     std::optional<int> hoveredIndexNear(const QRect& area) const;
-    std::vector<EmojiGlyphCache::Request> textsOf(int first, int end) const;
+    // The texts of a run of tiles, as their tiles ask them drawn, with what the grid needs to draw
+    // a resting tile's text without building the tile.
+    struct ScreenTexts {
+        int first = 0;  // the entry of the first
+        std::vector<EmojiGlyphCache::Request> requests;
+        std::vector<EmojiGlyphCache::Image> images;  // a null one where not at hand yet
+        struct State {
+            bool selected = false;
+            bool pinned = false;
+            bool badged = false;
+        };
+        std::vector<State> states;
+        // Keeps `count` of them from `from` on.
+        void keep(std::size_t from, std::size_t count);
+        // Adds those of `other` (without images).
+        void append(ScreenTexts other);
+    };
+    ScreenTexts textsOf(int first, int end) const;
     void prefetchTexts();
     // The texts of [first, end), those prefetched for a new list when they cover them.
-    std::vector<EmojiGlyphCache::Request> textsToDraw(int first, int end);
+    ScreenTexts textsToDraw(int first, int end);
+    // What a resting tile of the shown style draws besides its text, where it draws them, and
+    // the marks' images at `scale`.
+    struct RestingLook {
+        QPointF textInset;
+        LibraryTileMarks marks;
+        std::function<QRectF(const QRectF&)> tileIn;
+    };
+    RestingLook restingLook(double scale) const;
 
     LibraryViewModel& model_;
     PreferencesStore& prefs_;
@@ -102,10 +140,9 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Characters whose fonts are still to be loaded, in the font of the text tiles.
     QString warmUpCharacters_;
     QFont warmUpFont_;
-    // The texts prefetched for the list the next drawing shows, the entries [first, end) in view:
-    // making a tile's text request takes more than drawing its kept image.
-    std::vector<EmojiGlyphCache::Request> prefetchedTexts_;
-    std::pair<int, int> prefetchedRange_;
+    // The texts prefetched for the list the next drawing shows, the entries in view: making a
+    // tile's text request takes more than drawing its kept image.
+    ScreenTexts prefetchedTexts_;
     struct RowImageKey {
         int width = 0;
         int left = 0;
@@ -119,7 +156,7 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
         bool operator==(const RowImageKey&) const = default;
     };
     RowImageKey rowImageKey_;
-    QPixmap rowImage_;
+    QImage rowImage_;
     Cancellable selectionWatch_;
     Cancellable listWatch_;
     QPropertyAnimation* scrollAnimation_;

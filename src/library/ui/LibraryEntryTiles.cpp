@@ -4,12 +4,15 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QStaticText>
+#include <cmath>
 #include <utility>
+#include <vector>
 
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/CacheBudget.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/EmojiGlyphCache.hpp"
+#include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -132,59 +135,106 @@ QRectF paintBody(QPainter& painter, const QRectF& cell, const Look& look, bool s
     return body;
 }
 
-void paintPin(QPainter& painter, const QRectF& cell, double points, double padding) {
-    PickerStyle::paintSymbol(painter, QStringLiteral("pin.fill"), DesktopAppearance::secondaryText(), points,
-                             QRectF(cell.left() + padding, cell.top() + padding, points, points), true);
-}
-
 // The text is drawn at its resting size into the resting box, and enlarged with the tile while
-// hovered: one image serves both looks.
+// hovered: one image serves both looks. `image`, when given, is the request's, prepared already.
 void paintText(QPainter& painter, const QRectF& tile, const QRectF& body, const QPointF& inset,
-               const EmojiGlyphCache::Request& text) {
+               const EmojiGlyphCache::Request& text, const EmojiGlyphCache::Image* image) {
     const QRectF box(tile.left() + inset.x(), tile.top() + inset.y(), text.box.width(), text.box.height());
+    const auto draw = [&] {
+        if (image)
+            EmojiGlyphCache::draw(painter, box, *image, text.fitting);
+        else
+            EmojiGlyphCache::draw(painter, box, text.text, text.font, text.color, text.fitting);
+    };
     const double zoom = body.width() / tile.width();
-    if (zoom == 1.0) {
-        // Most tiles: the painter's state is left as it is, which saving it would copy.
-        EmojiGlyphCache::draw(painter, box, text.text, text.font, text.color, text.fitting);
-        return;
-    }
+    // Most tiles: the painter's state is left as it is, which saving it would copy.
+    if (zoom == 1.0) return draw();
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.translate(tile.center());
     painter.scale(zoom, zoom);
     painter.translate(-tile.center());
-    EmojiGlyphCache::draw(painter, box, text.text, text.font, text.color, text.fitting);
+    draw();
     painter.restore();
 }
 
-// "▾" in the bottom-trailing corner, laid out once: laying the text out for every tile of every
-// redraw cost more than the rest of the tile.
 QFont badgeFont() {
     return Typography::system(10, QFont::Bold);
 }
 
-void paintVariantsBadge(QPainter& painter, const QRectF& tile) {
-    const QFont font = badgeFont();
-    struct Badge {
-        QFont font;
-        QStaticText text;
-        double height = 0;  // of the font's line, which sits on the corner's bottom
-    };
-    static Badge badge;
-    if (badge.text.text().isEmpty() || badge.font != font) {
-        badge = {font, QStaticText(QStringLiteral("\u25BE")), QFontMetricsF(font).height()};
-        badge.text.setTextFormat(Qt::PlainText);
-        badge.text.prepare(QTransform(), font);
-    }
-    painter.save();
+// Rounded to the device's pixels, so that a mark is copied, not resampled.
+QPointF snapped(const QPointF& point, double scale) {
+    return {std::round(point.x() * scale) / scale, std::round(point.y() * scale) / scale};
+}
+
+// "▾", drawn once into an image with room around its ink; `corner` is where its line's box is to
+// start, from the image's top left.
+QImage badgeImage(const QFont& font, const QColor& colour, double scale, QPointF& corner) {
+    QStaticText text(QStringLiteral("\u25BE"));
+    text.setTextFormat(Qt::PlainText);
+    text.prepare(QTransform(), font);
+    constexpr int kRoom = 2;
+    const QSizeF size = text.size() + QSizeF(2 * kRoom, 2 * kRoom);
+    QImage image((size * scale).toSize() + QSize(1, 1), QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(scale);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(font);
-    painter.setPen(DesktopAppearance::secondaryText());
-    painter.drawStaticText(
-        QPointF(tile.right() - 5 - badge.text.size().width(), tile.bottom() - 5 - badge.height), badge.text);
-    painter.restore();
+    painter.setPen(colour);
+    painter.drawStaticText(QPointF(kRoom, kRoom), text);
+    corner = QPointF(kRoom, kRoom);
+    return image;
+}
+
+struct MarksKey {
+    double pinPoints;
+    double pinPadding;
+    bool badge;
+    double scale;
+    QRgb colour;
+    QFont font;
+    bool operator==(const MarksKey&) const = default;
+};
+
+double deviceScale(const QPainter& painter) {
+    return painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
 }
 
 }  // namespace
+
+LibraryTileMarks LibraryTileMarks::of(double pinPoints, double pinPadding, bool badge, double scale) {
+    // A few looks (a style or two at one scale); should they pile up, start afresh.
+    static std::vector<std::pair<MarksKey, LibraryTileMarks>> kept;
+    const QColor colour = DesktopAppearance::secondaryText();
+    MarksKey key{pinPoints, pinPadding, badge, scale, colour.rgba(), badge ? badgeFont() : QFont()};
+    for (const auto& [known, marks] : kept) {
+        if (known == key) return marks;
+    }
+    if (kept.size() >= 8) kept.clear();
+    LibraryTileMarks marks;
+    marks.pin = SymbolImage::pixmap(QStringLiteral("pin.fill"), colour, pinPoints, scale, true).toImage();
+    marks.pinInset = QPointF(pinPadding, pinPadding);
+    if (badge) {
+        QPointF corner;
+        marks.badge = badgeImage(key.font, colour, scale, corner);
+        // Its line's box sits 5 points in from the tile's bottom trailing corner.
+        const double lineHeight = QFontMetricsF(key.font).height();
+        const double width = marks.badge.width() / scale - 2 * corner.x();
+        marks.badgeInset = QPointF(5 + width + corner.x(), 5 + lineHeight + corner.y());
+    }
+    kept.emplace_back(std::move(key), marks);
+    return marks;
+}
+
+void LibraryTileMarks::paint(QPainter& painter, const QRectF& tile, bool pinned, bool badged) const {
+    if (pinned && !pin.isNull())
+        painter.drawImage(snapped(tile.topLeft() + pinInset, pin.devicePixelRatio()), pin);
+    if (badged && !badge.isNull()) {
+        const QPointF at(tile.right() - badgeInset.x(), tile.bottom() - badgeInset.y());
+        painter.drawImage(snapped(at, badge.devicePixelRatio()), badge);
+    }
+}
 
 void warmLibraryTileFonts() {
     const QFont fonts[] = {badgeFont(),
@@ -196,83 +246,110 @@ void warmLibraryTileFonts() {
     for (const QFont& font : fonts) QFontMetricsF(font).height();
 }
 
+LibraryTileTextContext::LibraryTileTextContext()
+    : colour(DesktopAppearance::primaryText()), compactFonts(LibraryCompactEntryTile::kEmojiPoints) {}
+
 EmojiGlyphCache::Request LibraryCompactEntryTile::textRequest(double width,
-                                                              const EmojiOrSystemFonts* fonts) const {
+                                                              const LibraryTileTextContext* shared) const {
+    const QColor colour = shared ? shared->colour : DesktopAppearance::primaryText();
     const QSizeF box(std::max(0.0, width - 8), std::max(0.0, tileSide - 8));
     // Text entries break between words, and shrink before a word is split.
     if (isTextEntry)
-        return {displayText,
-                Typography::monospaced(15),
-                DesktopAppearance::primaryText(),
-                box,
-                {0.44, true, Qt::AlignHCenter, 3}};
+        return {displayText, Typography::monospaced(15), colour, box, {0.44, true, Qt::AlignHCenter, 3}};
     return {displayText,
-            fonts ? fonts->fontFor(displayText) : Typography::emojiOrSystem(displayText, kEmojiPoints),
-            DesktopAppearance::primaryText(),
+            shared ? shared->compactFonts.fontFor(displayText)
+                   : Typography::emojiOrSystem(displayText, kEmojiPoints),
+            colour,
             box,
             {0.25, false, Qt::AlignHCenter, 1}};
 }
 
+QRectF LibraryCompactEntryTile::tileIn(const QRectF& cell) const {
+    return {cell.left(), cell.top(), cell.width(), tileSide};
+}
+
+LibraryTileMarks LibraryCompactEntryTile::marks(double scale) {
+    return LibraryTileMarks::of(9, 5, true, scale);
+}
+
 QRectF LibraryCompactEntryTile::opaqueArea(const QPainter& painter, const QRectF& cell) const {
-    const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
+    const QRectF tile = tileIn(cell);
     return drawnOpaque(painter, tile, isHovered, background) ? tile : QRectF();
 }
 
 void LibraryCompactEntryTile::paint(QPainter& painter, const QRectF& cell,
-                                    const EmojiGlyphCache::Request& text, bool overRestingLook) const {
-    const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
+                                    const EmojiGlyphCache::Request& text, const EmojiGlyphCache::Image* image,
+                                    bool overRestingLook) const {
+    const QRectF tile = tileIn(cell);
     const bool resting = overRestingLook && !isSelected && !isHovered;
     const QRectF body =
         resting ? tile : paintBody(painter, tile, {13, 0.035, 1.02, 0.12}, isSelected, isHovered, background);
-    paintText(painter, tile, body, {4, 4}, text);
-    if (isPinned) paintPin(painter, tile, 9, 5);
-    if (supportsVariants && !isTextEntry) paintVariantsBadge(painter, tile);
+    paintText(painter, tile, body, kTextInset, text, image);
+    if (isPinned || showsBadge()) marks(deviceScale(painter)).paint(painter, tile, isPinned, showsBadge());
 }
 
-EmojiGlyphCache::Request LibraryWideTextTile::textRequest(double width) const {
+EmojiGlyphCache::Request LibraryWideTextTile::textRequest(double width,
+                                                          const LibraryTileTextContext* shared) const {
     return {displayText,
             Typography::monospaced(21),
-            DesktopAppearance::primaryText(),
+            shared ? shared->colour : DesktopAppearance::primaryText(),
             QSizeF(std::max(0.0, width - 24), kHeight),
             {0.52, true, Qt::AlignHCenter, 1}};
 }
 
+QRectF LibraryWideTextTile::tileIn(const QRectF& cell) const {
+    return {cell.left(), cell.top(), cell.width(), kHeight};
+}
+
+LibraryTileMarks LibraryWideTextTile::marks(double scale) {
+    return LibraryTileMarks::of(9, 5, false, scale);
+}
+
 QRectF LibraryWideTextTile::opaqueArea(const QPainter& painter, const QRectF& cell) const {
-    const QRectF tile(cell.left(), cell.top(), cell.width(), kHeight);
+    const QRectF tile = tileIn(cell);
     return drawnOpaque(painter, tile, isHovered, background) ? tile : QRectF();
 }
 
 void LibraryWideTextTile::paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text,
-                                bool overRestingLook) const {
-    const QRectF tile(cell.left(), cell.top(), cell.width(), kHeight);
+                                const EmojiGlyphCache::Image* image, bool overRestingLook) const {
+    const QRectF tile = tileIn(cell);
     const bool resting = overRestingLook && !isSelected && !isHovered;
     const QRectF body =
         resting ? tile : paintBody(painter, tile, {13, 0.035, 1.01, 0}, isSelected, isHovered, background);
-    paintText(painter, tile, body, {12, 0}, text);
-    if (isPinned) paintPin(painter, tile, 9, 5);
+    paintText(painter, tile, body, kTextInset, text, image);
+    if (isPinned) marks(deviceScale(painter)).paint(painter, tile, true, false);
 }
 
-EmojiGlyphCache::Request LibraryGlyphTile::textRequest(double width) const {
+EmojiGlyphCache::Request LibraryGlyphTile::textRequest(double width,
+                                                       const LibraryTileTextContext* shared) const {
     return {displayText,
             Typography::system(31),
-            DesktopAppearance::primaryText(),
+            shared ? shared->colour : DesktopAppearance::primaryText(),
             QSizeF(std::max(0.0, width - 6), std::max(0.0, tileSide - 6)),
             {0.3, false, Qt::AlignHCenter, 1}};
 }
 
+QRectF LibraryGlyphTile::tileIn(const QRectF& cell) const {
+    return {cell.left(), cell.top(), cell.width(), tileSide};
+}
+
+LibraryTileMarks LibraryGlyphTile::marks(double scale) {
+    return LibraryTileMarks::of(8, 4, false, scale);
+}
+
 QRectF LibraryGlyphTile::opaqueArea(const QPainter& painter, const QRectF& cell) const {
-    const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
+    const QRectF tile = tileIn(cell);
     return drawnOpaque(painter, tile, isHovered, background) ? tile : QRectF();
 }
 
 void LibraryGlyphTile::paint(QPainter& painter, const QRectF& cell, const EmojiGlyphCache::Request& text,
-                             bool overRestingLook) const {
-    const QRectF tile(cell.left(), cell.top(), cell.width(), tileSide);
+                             const EmojiGlyphCache::Image* image, bool overRestingLook) const {
+    const QRectF tile = tileIn(cell);
     const bool resting = overRestingLook && !isSelected && !isHovered;
     const QRectF body =
         resting ? tile : paintBody(painter, tile, {12, 0.03, 1.02, 0.10}, isSelected, isHovered, background);
-    paintText(painter, tile, body, {3, 3}, text);
-    if (isPinned) paintPin(painter, tile, 8, 4);
+    paintText(painter, tile, body, kTextInset, text, image);
+    if (isPinned) marks(deviceScale(painter)).paint(painter, tile, true, false);
 }
 
 }  // namespace mosaiko

@@ -5,12 +5,10 @@
 #include <QGlyphRun>
 #include <QImage>
 #include <QPaintDevice>
-#include <QPointer>
 #include <QRawFont>
 #include <QSemaphore>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
-#include <QThread>
 #include <QThreadPool>
 #include <algorithm>
 #include <atomic>
@@ -21,6 +19,7 @@
 #include <optional>
 
 #include "platform/qt/ColourBitmapDecoder.hpp"
+#include "platform/qt/DrawingThreads.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -34,11 +33,7 @@ constexpr int kMargin = 2;
 // long search, its variants, a screenful of the library) and their widths.
 constexpr std::size_t kBudgetBytes = 4 * 1024 * 1024;
 
-struct Image {
-    QImage image;
-    double textWidth = 0;   // the widest line's advance
-    double lineHeight = 0;  // the lines' height together
-};
+using Image = EmojiGlyphCache::Image;
 
 // What an image is looked up by. Built for every tile of every redraw, so it is kept as values,
 // not formatted into a text.
@@ -414,18 +409,6 @@ double snapped(double value, double scale) {
     return std::round(value * scale) / scale;
 }
 
-// A few threads for drawing many new texts at once; they go after some idle seconds, and with
-// them the fonts they loaded.
-QThreadPool* drawingThreads() {
-    static QPointer<QThreadPool> pool;
-    if (!pool && QCoreApplication::instance()) {
-        pool = new QThreadPool(QCoreApplication::instance());
-        pool->setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, 3));
-        pool->setExpiryTimeout(10000);
-    }
-    return pool.data();
-}
-
 // Texts being drawn on the drawing threads; this thread takes what is left of them, and keeps
 // them, the next time it needs any image.
 //
@@ -478,15 +461,27 @@ void finishPending() {
     if (auto batch = std::exchange(pendingBatch(), nullptr)) finish(*batch);
 }
 
+// Whether a request draws anything.
+bool drawable(const EmojiGlyphCache::Request& request) {
+    return !request.text.isEmpty() && request.box.width() > 0;
+}
+
 // The texts of `requests` not kept yet, handed to the drawing threads; none when all are kept.
-std::shared_ptr<Batch> start(const std::vector<EmojiGlyphCache::Request>& requests, double scale) {
+// `found`, when given, receives the kept images of the others, in the requests' order.
+std::shared_ptr<Batch> start(const std::vector<EmojiGlyphCache::Request>& requests, double scale,
+                             std::vector<Image>* found = nullptr) {
     finishPending();
     auto batch = std::make_shared<Batch>();
     batch->scale = scale;
-    for (const auto& request : requests) {
-        if (request.text.isEmpty() || request.box.width() <= 0) continue;
+    if (found) found->assign(requests.size(), Image{});
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        const auto& request = requests[i];
+        if (!drawable(request)) continue;
         ImageKey key = keyOf(request, scale);
-        if (images().find(key)) continue;
+        if (const Image* kept = images().find(key)) {
+            if (found) (*found)[i] = *kept;
+            continue;
+        }
         const auto& items = batch->items;
         if (std::any_of(items.begin(), items.end(), [&](const auto& item) { return item.first == key; }))
             continue;
@@ -553,12 +548,41 @@ void EmojiGlyphCache::warmUp(const QString& text, const QFont& font) {
     if (!text.isEmpty()) layOut(prepared(text, 1), ownCopy(font), QSizeF(1e6, 1e6), 1, QTextOption::NoWrap);
 }
 
-void EmojiGlyphCache::prepare(const std::vector<Request>& requests, double deviceScale) {
-    if (const auto batch = start(requests, deviceScale)) finish(*batch);
+std::vector<EmojiGlyphCache::Image> EmojiGlyphCache::prepare(const std::vector<Request>& requests,
+                                                             double deviceScale) {
+    std::vector<Image> images(requests.size());
+    complete(requests, images, deviceScale);
+    return images;
 }
 
-void EmojiGlyphCache::prefetch(const std::vector<Request>& requests, double deviceScale) {
-    pendingBatch() = start(requests, deviceScale);
+void EmojiGlyphCache::complete(const std::vector<Request>& requests, std::vector<Image>& found,
+                               double deviceScale) {
+    found.resize(requests.size());
+    // What is being drawn is kept first.
+    finishPending();
+    std::vector<Request> missing;
+    std::vector<std::size_t> where;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (!found[i].image.isNull() || !drawable(requests[i])) continue;
+        if (const Image* kept = images().find(keyOf(requests[i], deviceScale))) {
+            found[i] = *kept;
+        } else {
+            missing.push_back(requests[i]);
+            where.push_back(i);
+        }
+    }
+    if (missing.empty()) return;
+    if (const auto batch = start(missing, deviceScale)) finish(*batch);
+    for (std::size_t k = 0; k < missing.size(); ++k) {
+        if (const Image* kept = images().find(keyOf(missing[k], deviceScale))) found[where[k]] = *kept;
+    }
+}
+
+std::vector<EmojiGlyphCache::Image> EmojiGlyphCache::prefetch(const std::vector<Request>& requests,
+                                                              double deviceScale) {
+    std::vector<Image> found;
+    pendingBatch() = start(requests, deviceScale, &found);
+    return found;
 }
 
 void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
@@ -570,19 +594,24 @@ void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const QString& 
     const ImageKey key = keyOf(request, scale);
     const Image* image = images().find(key);
     if (!image) image = keep(key, render(request, scale));
-    if (!image) return;  // larger than the whole budget: never the case for a view's text
+    if (image) draw(painter, box, *image, fitting);  // none: larger than the whole budget
+}
+
+void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const Image& image, const Fitting& fitting) {
+    if (image.image.isNull()) return;
+    const double scale = image.image.devicePixelRatio();
     double x = box.left();
-    if (fitting.horizontal & Qt::AlignHCenter) x = box.center().x() - image->textWidth / 2;
-    if (fitting.horizontal & (Qt::AlignRight | Qt::AlignTrailing)) x = box.right() - image->textWidth;
-    const double y = box.center().y() - image->lineHeight / 2;
+    if (fitting.horizontal & Qt::AlignHCenter) x = box.center().x() - image.textWidth / 2;
+    if (fitting.horizontal & (Qt::AlignRight | Qt::AlignTrailing)) x = box.right() - image.textWidth;
+    const double y = box.center().y() - image.lineHeight / 2;
     const QPointF origin(snapped(x - kMargin, scale), snapped(y - kMargin, scale));
     // Text that did not fit even at its smallest size is clipped to its box.
-    const bool overflows = image->textWidth > box.width() + 0.5 || image->lineHeight > box.height() + 0.5;
+    const bool overflows = image.textWidth > box.width() + 0.5 || image.lineHeight > box.height() + 0.5;
     if (overflows) {
         painter.save();
         painter.setClipRect(box, Qt::IntersectClip);
     }
-    painter.drawImage(origin, image->image);
+    painter.drawImage(origin, image.image);
     if (overflows) painter.restore();
 }
 

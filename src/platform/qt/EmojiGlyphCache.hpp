@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 #include <QRectF>
 #include <QString>
@@ -38,6 +39,13 @@ class EmojiGlyphCache {
         Fitting fitting;
     };
 
+    // A text's image as kept: the fitted text with a margin around it, at the device's scale.
+    struct Image {
+        QImage image;
+        double textWidth = 0;   // the widest line's advance
+        double lineHeight = 0;  // the lines' height together
+    };
+
     // The lines a text is drawn in and the font they fit at.
     struct Lines {
         QFont font;
@@ -50,16 +58,24 @@ class EmojiGlyphCache {
     // Draws `text` fitted into `box`, at the scale of the painter's device.
     static void draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
                      const QColor& color, const Fitting& fitting);
+    // Draws an image prepare() returned into `box`, fitted as its request asked.
+    static void draw(QPainter& painter, const QRectF& box, const Image& image, const Fitting& fitting);
 
     // Draws the images of `requests` that are not kept yet, several at a time on worker threads,
     // and keeps them: a view about to show many new texts at once (a grid after a search) then
     // waits for the slowest share of them instead of all of them in turn. Texts in other fonts
     // than the colour emoji's are drawn by the calling thread first, in the fonts it has loaded.
-    static void prepare(const std::vector<Request>& requests, double deviceScale);
+    // Returns the images of `requests`, in their order (a null image for an empty text), for a
+    // screen of tiles to draw without looking each up again.
+    static std::vector<Image> prepare(const std::vector<Request>& requests, double deviceScale);
+    // The same for the requests whose image `images` lacks (a null one), keeping the others.
+    static void complete(const std::vector<Request>& requests, std::vector<Image>& images,
+                         double deviceScale);
     // Starts drawing them the same way without waiting: the next drawing of any text (or the next
     // prepare) waits for them, taking a share of what is left. A view about to show calls it
-    // while the window system maps its window.
-    static void prefetch(const std::vector<Request>& requests, double deviceScale);
+    // while the window system maps its window. Returns the images kept already, in the requests'
+    // order (a null image for those being drawn), for complete() to fill in.
+    static std::vector<Image> prefetch(const std::vector<Request>& requests, double deviceScale);
 
     // Loads, on the calling thread, the fonts that stand in for the characters of `text` that
     // `font` lacks. Texts in `font` that this thread draws then find them loaded (see prepare).
