@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <cmath>
 
+#include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/PlainToolTip.hpp"
 
 namespace mosaiko {
@@ -12,7 +13,6 @@ namespace mosaiko {
 LibraryHeaderLabel::LibraryHeaderLabel(const QFont& font, QWidget* parent) : QWidget(parent) {
     setFont(font);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    line_.setTextFormat(Qt::PlainText);
 }
 
 void LibraryHeaderLabel::setText(const QString& text) {
@@ -29,27 +29,24 @@ QSize LibraryHeaderLabel::minimumSizeHint() const {
     return sizeHint();
 }
 
-void LibraryHeaderLabel::layOut() {
+QString LibraryHeaderLabel::shownText() const {
     // A line break would start a second line the label has no room for.
     QString shown = text_;
     shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    line_.setText(shown);
-    line_.prepare(QTransform(), font());
-    truncated_ = line_.size().width() > width();
-    if (truncated_) {
-        line_.setText(QFontMetricsF(font()).elidedText(shown, Qt::ElideRight, width()));
-        line_.prepare(QTransform(), font());
-    }
+    return shown;
+}
+
+void LibraryHeaderLabel::layOut() {
+    truncated_ = EmojiGlyphCache::width(shownText(), font()) > width();
     setToolTip(truncated_ ? plainToolTip(text_) : QString());
     update();
 }
 
 void LibraryHeaderLabel::paintEvent(QPaintEvent*) {
+    // Through the views' text images: a count typed before, or a title, is copied, not laid out.
     QPainter painter(this);
-    painter.setFont(font());
-    painter.setPen(palette().color(foregroundRole()));
-    const double top = (height() - QFontMetricsF(font()).height()) / 2;
-    painter.drawStaticText(QPointF(0, top), line_);
+    EmojiGlyphCache::draw(painter, QRectF(rect()), shownText(), font(), palette().color(foregroundRole()),
+                          {1.0, true, Qt::AlignLeft, 1});
 }
 
 void LibraryHeaderLabel::resizeEvent(QResizeEvent* event) {

@@ -1,16 +1,16 @@
 #pragma once
 
-#include <QStaticText>
 #include <QString>
 #include <QWidget>
 
 namespace mosaiko {
 
 // One line of plain text in the library's header (the section's title, the count of entries). It is
-// laid out once per text and sized by its font alone: the count changes at every letter typed, and a
-// label sized by its text would lay the header out again and redraw its neighbours each time. A text
-// wider than the line is cut with an ellipsis and shown whole in the tooltip, so a long search never
-// widens the window. Drawn in its palette's foreground role (LibraryPalette::setSecondary).
+// drawn through the views' text images and sized by its font alone: the count changes at every
+// letter typed, and a label sized by its text would lay the header out again and redraw its
+// neighbours each time. A text wider than the line is cut with an ellipsis and shown whole in the
+// tooltip, so a long search never widens the window. Drawn in its palette's foreground role
+// (LibraryPalette::setSecondary).
 class LibraryHeaderLabel final : public QWidget {
     Q_OBJECT
 
@@ -32,9 +32,9 @@ class LibraryHeaderLabel final : public QWidget {
 
   private:
     void layOut();
+    QString shownText() const;
 
     QString text_;
-    QStaticText line_;
     bool truncated_ = false;
 };
 
