@@ -212,5 +212,37 @@ TEST(EmojiGlyphCacheTest, TextsDrawnAheadAreDrawnOnceAndShownWhereAsked) {
     EXPECT_EQ(EmojiGlyphCache::imagesDrawn() - before, 6) << "each drawn once, ahead";
 }
 
+// A screen's texts looked up ahead: prefetch hands back those kept already, complete() the rest,
+// each drawn once, and a prepared image draws as the text drawn by name does; an empty text has none.
+TEST(EmojiGlyphCacheTest, ImagesHandedBackAheadDrawAsTheTextsDo) {
+    const QFont font = Typography::monospaced(18);
+    const std::vector<EmojiGlyphCache::Request> requests{
+        {QStringLiteral("kept before"), font, Qt::black, QSizeF(140, 40), {}},
+        {QStringLiteral("new here"), font, Qt::black, QSizeF(140, 40), {}},
+        {QString(), font, Qt::black, QSizeF(140, 40), {}}};
+    draw(requests[0].text, font, 1, Qt::black, {}, QRectF(QPointF(20, 10), requests[0].box));
+    const long before = EmojiGlyphCache::imagesDrawn();
+    auto images = EmojiGlyphCache::prefetch(requests, 1);
+    ASSERT_EQ(images.size(), requests.size());
+    EXPECT_FALSE(images[0].image.isNull());
+    EXPECT_TRUE(images[1].image.isNull()) << "being drawn";
+    EmojiGlyphCache::complete(requests, images, 1);
+    EXPECT_FALSE(images[1].image.isNull());
+    EXPECT_TRUE(images[2].image.isNull());
+    EXPECT_EQ(EmojiGlyphCache::imagesDrawn() - before, 1);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const QRectF box(QPointF(20, 10), requests[i].box);
+        QImage byName(160, 60, QImage::Format_ARGB32_Premultiplied), prepared = byName;
+        byName.fill(Qt::white);
+        prepared.fill(Qt::white);
+        QPainter one(&byName), other(&prepared);
+        EmojiGlyphCache::draw(one, box, requests[i].text, font, Qt::black, {});
+        EmojiGlyphCache::draw(other, box, images[i], {});
+        one.end();
+        other.end();
+        EXPECT_EQ(byName, prepared) << i;
+    }
+}
+
 }  // namespace
 }  // namespace mosaiko::testing
