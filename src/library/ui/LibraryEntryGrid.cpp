@@ -13,7 +13,6 @@
 #include <functional>
 #include <iterator>
 #include <set>
-#include <type_traits>
 #include <utility>
 
 #include "content/EmojiDatabase.hpp"

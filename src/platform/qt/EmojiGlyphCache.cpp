@@ -548,13 +548,6 @@ void EmojiGlyphCache::warmUp(const QString& text, const QFont& font) {
     if (!text.isEmpty()) layOut(prepared(text, 1), ownCopy(font), QSizeF(1e6, 1e6), 1, QTextOption::NoWrap);
 }
 
-std::vector<EmojiGlyphCache::Image> EmojiGlyphCache::prepare(const std::vector<Request>& requests,
-                                                             double deviceScale) {
-    std::vector<Image> images(requests.size());
-    complete(requests, images, deviceScale);
-    return images;
-}
-
 void EmojiGlyphCache::complete(const std::vector<Request>& requests, std::vector<Image>& found,
                                double deviceScale) {
     found.resize(requests.size());

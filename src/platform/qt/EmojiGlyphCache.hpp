@@ -58,27 +58,25 @@ class EmojiGlyphCache {
     // Draws `text` fitted into `box`, at the scale of the painter's device.
     static void draw(QPainter& painter, const QRectF& box, const QString& text, const QFont& font,
                      const QColor& color, const Fitting& fitting);
-    // Draws an image prepare() returned into `box`, fitted as its request asked.
+    // Draws an image complete() or prefetch() handed back into `box`, fitted as its request asked.
     static void draw(QPainter& painter, const QRectF& box, const Image& image, const Fitting& fitting);
 
-    // Draws the images of `requests` that are not kept yet, several at a time on worker threads,
-    // and keeps them: a view about to show many new texts at once (a grid after a search) then
-    // waits for the slowest share of them instead of all of them in turn. Texts in other fonts
-    // than the colour emoji's are drawn by the calling thread first, in the fonts it has loaded.
-    // Returns the images of `requests`, in their order (a null image for an empty text), for a
-    // screen of tiles to draw without looking each up again.
-    static std::vector<Image> prepare(const std::vector<Request>& requests, double deviceScale);
-    // The same for the requests whose image `images` lacks (a null one), keeping the others.
+    // Fills in the images of `requests` that `images` lacks (a null one), in the requests' order
+    // (none for an empty text), for a screen of tiles to draw without looking each up again. Those
+    // not kept yet are drawn several at a time on worker threads, and kept: a view about to show
+    // many new texts at once (a grid after a search) then waits for the slowest share of them
+    // instead of all of them in turn. Texts in other fonts than the colour emoji's are drawn by the
+    // calling thread first, in the fonts it has loaded.
     static void complete(const std::vector<Request>& requests, std::vector<Image>& images,
                          double deviceScale);
     // Starts drawing them the same way without waiting: the next drawing of any text (or the next
-    // prepare) waits for them, taking a share of what is left. A view about to show calls it
+    // complete()) waits for them, taking a share of what is left. A view about to show calls it
     // while the window system maps its window. Returns the images kept already, in the requests'
     // order (a null image for those being drawn), for complete() to fill in.
     static std::vector<Image> prefetch(const std::vector<Request>& requests, double deviceScale);
 
     // Loads, on the calling thread, the fonts that stand in for the characters of `text` that
-    // `font` lacks. Texts in `font` that this thread draws then find them loaded (see prepare).
+    // `font` lacks. Texts in `font` that this thread draws then find them loaded (see complete).
     static void warmUp(const QString& text, const QFont& font);
 
     // How `text` is broken into lines and sized to fit a box of `box` size.
