@@ -167,14 +167,15 @@ QPointF snapped(const QPointF& point, double scale) {
     return {std::round(point.x() * scale) / scale, std::round(point.y() * scale) / scale};
 }
 
-// "▾", drawn once into an image with room around its ink; `corner` is where its line's box is to
-// start, from the image's top left.
-QImage badgeImage(const QFont& font, const QColor& colour, double scale, QPointF& corner) {
+// Room around the "▾" in its image, for ink outside its line's box.
+constexpr int kBadgeRoom = 2;
+
+// "▾", drawn once into an image with kBadgeRoom around its line's box.
+QImage badgeImage(const QFont& font, const QColor& colour, double scale) {
     QStaticText text(QStringLiteral("\u25BE"));
     text.setTextFormat(Qt::PlainText);
     text.prepare(QTransform(), font);
-    constexpr int kRoom = 2;
-    const QSizeF size = text.size() + QSizeF(2 * kRoom, 2 * kRoom);
+    const QSizeF size = text.size() + QSizeF(2 * kBadgeRoom, 2 * kBadgeRoom);
     QImage image((size * scale).toSize() + QSize(1, 1), QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
@@ -182,8 +183,7 @@ QImage badgeImage(const QFont& font, const QColor& colour, double scale, QPointF
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setFont(font);
     painter.setPen(colour);
-    painter.drawStaticText(QPointF(kRoom, kRoom), text);
-    corner = QPointF(kRoom, kRoom);
+    painter.drawStaticText(QPointF(kBadgeRoom, kBadgeRoom), text);
     return image;
 }
 
@@ -216,12 +216,11 @@ LibraryTileMarks LibraryTileMarks::of(double pinPoints, double pinPadding, bool 
     marks.pin = SymbolImage::pixmap(QStringLiteral("pin.fill"), colour, pinPoints, scale, true).toImage();
     marks.pinInset = QPointF(pinPadding, pinPadding);
     if (badge) {
-        QPointF corner;
-        marks.badge = badgeImage(key.font, colour, scale, corner);
+        marks.badge = badgeImage(key.font, colour, scale);
         // Its line's box sits 5 points in from the tile's bottom trailing corner.
         const double lineHeight = QFontMetricsF(key.font).height();
-        const double width = marks.badge.width() / scale - 2 * corner.x();
-        marks.badgeInset = QPointF(5 + width + corner.x(), 5 + lineHeight + corner.y());
+        const double width = marks.badge.width() / scale - 2 * kBadgeRoom;
+        marks.badgeInset = QPointF(5 + width + kBadgeRoom, 5 + lineHeight + kBadgeRoom);
     }
     kept.emplace_back(std::move(key), marks);
     return marks;
