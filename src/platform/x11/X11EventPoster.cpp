@@ -126,8 +126,8 @@ constexpr std::size_t kKeysAheadOfTheTap = 256;
 // From the last key to giving back the remapped keycodes at quit: clients had all the text at 20 ms
 // in every probe.
 constexpr double kStopHoldSeconds = 0.15;
-// The lowest free keycodes are left alone: auto-type tools map the lowest free one for a moment.
-constexpr std::size_t kLeftToOtherTools = 3;
+// The lowest free keycode is left alone: auto-type tools map the lowest free one for a moment.
+constexpr std::size_t kLeftToOtherTools = 1;
 
 // Groups keycodes into runs of consecutive ones: one request changes each run.
 std::vector<std::pair<unsigned, unsigned>> consecutiveRuns(std::vector<unsigned> keycodes) {
@@ -600,7 +600,7 @@ std::vector<unsigned> X11EventPoster::spareKeycodes() {
 }
 
 std::vector<unsigned> X11EventPoster::ownSpareKeycodes(const std::vector<unsigned>& spare) const {
-    // Ascending: the lowest few stay free for other tools, as long as one is left to type on.
+    // Ascending: the lowest stays free for other tools, as long as one is left to type on.
     std::vector<unsigned> own;
     for (unsigned keycode : spare) {
         if (keycode != announcementKeycode_) own.push_back(keycode);

@@ -30,7 +30,7 @@ namespace mosaiko {
 // may look the mapping up again later (a stopped or busy client, seconds later), so a spare keycode
 // keeps its character until quit, and is given another, the least recently used first, only once
 // the focused client has read its last key (it answered a ping sent after it), or long after that
-// key for a client that cannot be asked; the lowest few free keycodes are left to other tools. A
+// key for a client that cannot be asked; the lowest free keycode is left to other tools. A
 // text with more distinct such scalars than there are spare keycodes goes in several rounds.
 // Nothing waits between a remapping and the keys: keys the user types after the one that asked for
 // the text must not overtake it. A key the user holds down (the Return that chose a snippet) would
@@ -60,7 +60,7 @@ class X11EventPoster {
         // From the last key on a spare keycode to giving it another character when the client
         // cannot tell that it has read the key: a client may read a key's meaning seconds after
         // the press (a stopped or busy one).
-        double reuseAfterSeconds = 30;
+        double reuseAfterSeconds = 10;
         // The private folder where remapped keycodes are recorded; no record when empty.
         std::filesystem::path recordDirectory;
     };
@@ -135,7 +135,7 @@ class X11EventPoster {
     void keepPaceWithTheTap(std::size_t keysAhead);
     void restoreKeycodes(const std::vector<unsigned>& keycodes);
     std::vector<unsigned> spareKeycodes();
-    // Those of the spare keycodes the poster takes: all but the lowest few.
+    // Those of the spare keycodes the poster takes: all but the lowest.
     std::vector<unsigned> ownSpareKeycodes(const std::vector<unsigned>& spare) const;
     bool discoverSlots();
     bool mapOntoSlots(const std::vector<unsigned long>& keysyms);

@@ -85,7 +85,7 @@ class X11EventPosterTest : public ::testing::Test {
         ASSERT_TRUE(client->ok());
         ASSERT_TRUE(client->focus());
         originalMapping = keyboardMapping(session->display());
-        poster = X11EventPoster::create({session->display(), ledger, 0.03, 30, {}});
+        poster = X11EventPoster::create({session->display(), ledger, 0.03, 10, {}});
         ASSERT_NE(poster, nullptr);
     }
     void TearDown() override {
@@ -121,7 +121,7 @@ TEST_F(X11EventPosterTest, TypesEmojiSequencesSymbolsAndSeveralLinesIntact) {
 // (SIGSTOP) after the first insertion reads every character it was sent once it goes on, since a
 // spare keycode keeps its character and the next character goes on another.
 TEST_F(X11EventPosterTest, AClientStoppedAcrossSeveralInsertionsReadsEachCharacterLater) {
-    poster = X11EventPoster::create({session->display(), ledger, 0, 30, {}});
+    poster = X11EventPoster::create({session->display(), ledger, 0, 10, {}});
     ASSERT_NE(poster, nullptr);
     ::kill(client->pid(), SIGSTOP);
     const std::u16string texts[] = {u"x\U0001F600", u"y\U0001F601\u03B1", u"z\U0001F600\u03B2"};
@@ -210,7 +210,7 @@ TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADropp
 TEST_F(X11EventPosterTest, AStopEndsALongTextAndGivesTheKeyboardBack) {
     poster.reset();
     const fs::path records = session->runtimeDir() / "mosaiko";
-    poster = X11EventPoster::create({session->display(), ledger, 0.03, 30, records});
+    poster = X11EventPoster::create({session->display(), ledger, 0.03, 10, records});
     ASSERT_NE(poster, nullptr);
     std::u16string text;
     for (int i = 0; i < 100; ++i)
@@ -261,7 +261,7 @@ TEST_F(X11EventPosterTest, KeycodesThatAKilledRunLeftRemappedAreGivenBackAtTheNe
     for (const auto& item : fs::directory_iterator(records))
         std::ofstream(item.path().string() + ".tmp-Ab12Cd") << "partial";
 
-    poster = X11EventPoster::create({session->display(), ledger, 0.03, 30, records});
+    poster = X11EventPoster::create({session->display(), ledger, 0.03, 10, records});
     ASSERT_NE(poster, nullptr);
     EXPECT_EQ(changedKeycodes(session->display(), originalMapping, keyboardMapping(session->display())),
               (std::vector<std::pair<int, unsigned long>>{takenSince}));
