@@ -94,9 +94,9 @@ LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displ
       loginItems_(std::make_unique<LoginItemWhileSettingsKnown>(XdgAutostartService::shared(),
                                                                 [this] { return settingsKnown(); })),
       autoStart_(*loginItems_),
-      // One copy per configuration folder, whichever display it runs on: two would write their own
-      // state over each other's files.
-      registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
+      // One copy per configuration folder, whichever display, session or runtime folder it runs
+      // with: two would write their own state over each other's files.
+      registry_(InstanceRegistry::configurationDirectory(FileDefaults::standardPath().parent_path()),
                 InstanceRegistry::configurationKey(FileDefaults::standardPath().parent_path())),
       emojiSystemVersion_(std::move(emojiSystemVersion)),
       workspace_(createX11Workspace(displays_.take())) {
@@ -258,7 +258,7 @@ SingleInstance::Dependencies LiveShell::singleInstance() {
     d.showAlert = &LiveShell::runDuplicateInstanceAlert;
     d.uptime = [] { return SystemClock::shared().uptime(); };
     d.sleep = [](double seconds) { ::usleep(static_cast<useconds_t>(seconds * 1e6)); };
-    // Without a usable runtime folder there is no lock to hold: the copies go by the list alone.
+    // Without a usable registry folder there is no lock to hold: the copies go by the list alone.
     d.takeLock = [this] { return registry_.tryLock() != InstanceRegistry::LockAttempt::heldByAnother; };
     d.endRequested = [] { return TerminationSignals::received(); };
     return d;

@@ -44,7 +44,7 @@ TEST_F(EndToEnd, FirstLaunchShowsTheGuideRegistersAtLoginOnceInstalledAndEndsCle
 
     const fs::path autostart =
         session().configHome() / "autostart" / (std::string(RunningProgram::kAppId) + ".desktop");
-    const fs::path registry = session().runtimeDir() / RunningProgram::kAppId;
+    const fs::path registry = RunningProgram::registryFolder(session());
     EXPECT_FALSE(fs::is_empty(registry));
 
     first.process().signal(SIGTERM);
@@ -111,22 +111,24 @@ TEST_F(EndToEnd, AnInstalledCopyReplacesOneRunningFromTheBuildFolder) {
 }
 
 // One user on two displays (the same configuration folder): both copies ran, each writing its own
-// memory over the other's files, and uses were lost.
+// memory over the other's files, and uses were lost. So they did when each session had its own
+// runtime folder, where the copies used to register.
 TEST_F(EndToEnd, ACopyOnAnotherDisplayOfTheSameUserReplacesTheRunningOne) {
     RunningProgram& older = launch();
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", older.pid()));
 
     XSession other(withWindowManager());
     ASSERT_TRUE(other.ok()) << other.error();
-    // The other display, with the first session's home, configuration and runtime folders.
+    // The other display and its runtime folder, with the first session's home and configuration.
+    auto ofTheOtherSession = [](const std::string& entry) {
+        return entry.starts_with("DISPLAY=") || entry.starts_with("XDG_RUNTIME_DIR=");
+    };
     std::vector<std::string> environment;
     for (const auto& entry : other.environment()) {
-        if (entry.starts_with("DISPLAY=") || entry.find('=') == std::string::npos)
-            environment.push_back(entry);
+        if (ofTheOtherSession(entry) || entry.find('=') == std::string::npos) environment.push_back(entry);
     }
     for (const auto& entry : session().environment()) {
-        if (!entry.starts_with("DISPLAY=") && entry.find('=') != std::string::npos)
-            environment.push_back(entry);
+        if (!ofTheOtherSession(entry) && entry.find('=') != std::string::npos) environment.push_back(entry);
     }
     auto newer = ChildProcess::start({RunningProgram::program().string()}, environment,
                                      other.scratchDirectory() / "newer.log");
