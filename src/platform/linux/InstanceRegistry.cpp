@@ -326,4 +326,8 @@ bool InstanceRegistry::forceTermination(const RunningInstance& instance) const {
     return signal(instance, SIGKILL);
 }
 
+bool InstanceRegistry::askToStopTyping(const RunningInstance& instance) const {
+    return signal(instance, kStopTypingSignal);
+}
+
 }  // namespace mosaiko

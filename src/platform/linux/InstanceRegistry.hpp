@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -72,6 +73,10 @@ class InstanceRegistry {
     // SIGTERM and SIGKILL, each only after the process was checked to be the registered one.
     bool requestTermination(const RunningInstance& instance) const;
     bool forceTermination(const RunningInstance& instance) const;
+    // The signal that asks a copy to stop what it is typing (it goes on running), sent as the two
+    // above are. A copy handles it, or ignores it, from before it registers.
+    static constexpr int kStopTypingSignal = SIGUSR1;
+    bool askToStopTyping(const RunningInstance& instance) const;
 
     // What /proc says about a process now; nothing when there is no such process.
     static std::optional<RunningInstance> describeProcess(long processIdentifier);
