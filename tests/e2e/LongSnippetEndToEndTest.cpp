@@ -11,14 +11,14 @@ namespace {
 
 using Kind = TextClient::Kind;
 
-// `lines` lines of prose, each a little different.
-std::string prose(int lines) {
+// `lines` lines of prose, each a little different, each ending with `tail`.
+std::string prose(int lines, const std::string& tail = "") {
     std::string text;
     for (int i = 0; i < lines; ++i) {
         if (i > 0) text += "\n";
         text +=
             "Line " + std::to_string(i) + ": Dear Ms. O'Neil, the Café über-meeting — at 12:30 (room #4B) — ";
-        text += "is moved; bring 50% more \"notes\" & ☕ [ok?] {yes} <no> ~ `|\\/` ^_^ = +1 @all!";
+        text += "is moved; bring 50% more \"notes\" & ☕ [ok?] {yes} <no> ~ `|\\/` ^_^ = +1 @all!" + tail;
     }
     return text;
 }
@@ -52,6 +52,20 @@ TEST_F(LongSnippets, ArriveWholeWithCapitalsPunctuationAndLineBreaks) {
         return "from " + std::to_string(differ - typed.begin()) + ": " +
                described(std::string(differ, std::min(differ + 80, typed.end())));
     }();
+}
+
+// A client stopped (SIGSTOP) for a while in the middle of a long text with Greek, Japanese and
+// emoji reads every character it was sent once it goes on.
+TEST_F(LongSnippets, ArriveWholeInAClientStoppedInTheMiddle) {
+    const std::string snippet = prose(18, " Ωμέγα 東京タワー 😀🎉");
+    TextClient* client = chooseSnippet(snippet, Kind::gtkTextView);
+    if (!client) return;
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30))
+        << "typing did not start: " << described(client->text()) << program().output();
+    ::kill(client->pid(), SIGSTOP);
+    waitFor(2);
+    ::kill(client->pid(), SIGCONT);
+    EXPECT_TRUE(holdsText(*client, snippet, 60));
 }
 
 // SIGTERM while a snippet of a hundred thousand characters is being typed: the program exits, the

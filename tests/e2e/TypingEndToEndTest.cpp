@@ -244,6 +244,30 @@ TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion, kSingleLineClients, clientName);
 
+// ---------------------------------------------------------------- a client that reads its keys late
+
+class StoppedClients : public InClients {};
+
+// A client stopped (SIGSTOP) as Return goes out, with keys typed at once after it, reads the
+// insertion and the keys whole once it goes on a while later.
+TEST_P(StoppedClients, ReadTheInsertionAndTheKeysAfterItWhenTheyGoOn) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
+    ASSERT_TRUE(typeSearch(oracle, "Hi ;smi"));
+    ::kill(client->pid(), SIGSTOP);
+    ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
+    oracle.type("⏎ ok");
+    EXPECT_TRUE(program().waitForPanel(false));
+    waitFor(1.5);
+    ::kill(client->pid(), SIGCONT);
+    const std::string expected = "Hi " + oracle.takeInsertedText() + " ok" + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, StoppedClients, kSingleLineClients, clientName);
+
 // ---------------------------------------------------------------- keys on remapped keycodes
 
 class RemappedKeysInClients : public InClients {};
