@@ -475,9 +475,13 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     ASSERT_EQ(program().process().waitForExit(10), 0) << program().output();
     for (const auto& entry : fs::directory_iterator(defaults.parent_path())) {
         const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "defaults.json" || name == "defaults.json.lock" || name == "usage-history.jsonl")
+        EXPECT_TRUE(name == "defaults.json" || name == "defaults.json.lock" ||
+                    name == "usage-history.jsonl" ||
+                    entry.path() == RunningProgram::registryFolder(session()))
             << "left behind: " << name;
     }
+    EXPECT_TRUE(fs::is_empty(RunningProgram::registryFolder(session())))
+        << "the registry entry and lock stay";
     FileDefaults stored(defaults);
     EXPECT_FALSE(stored.movedAsideFile().has_value()) << "the file could not be read back";
     EXPECT_TRUE(stored.boolValue("hasCompletedOnboarding"));
