@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/linux/AtomicFile.hpp"
@@ -37,6 +39,83 @@ bool isPrivateFolder(const fs::path& directory) {
 
 std::string recordPrefix(const std::string& displayKey) {
     return std::string(kPrefix) + sanitized(displayKey) + ".";
+}
+
+std::string readUnixSockets() {
+    std::ifstream in("/proc/net/unix");
+    if (!in) return {};
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The process that wrote a record, from the end of the record's name: "<pid>.<start time>.…".
+struct Run {
+    long pid = 0;
+    unsigned long long startTime = 0;  // clock ticks after boot
+
+    static std::optional<Run> named(const std::string& text) {
+        std::istringstream fields(text);
+        Run run;
+        char dot = 0;
+        if (!(fields >> run.pid >> dot >> run.startTime) || dot != '.') return std::nullopt;
+        return run;
+    }
+    bool hasEnded() const {
+        const auto process = InstanceRegistry::describeProcess(pid);
+        return !process || process->startTime != startTime;
+    }
+};
+
+// Whether the record `name` of a display other than this one was left by an ended run whose X
+// server is gone. `sockets` is read on first need.
+bool leftForAGoneServer(const std::string& name, std::optional<std::string>& sockets) {
+    // <prefix><display>.<run>; the display, sanitized, holds no dot
+    const auto dot = name.find('.', kPrefix.size());
+    if (dot == std::string::npos) return false;
+    const auto run = Run::named(name.substr(dot + 1));
+    if (!run || !run->hasEnded()) return false;
+    if (!sockets) sockets = readUnixSockets();
+    return !sockets->empty() &&
+           RemappedKeycodes::serverIsGone(name.substr(kPrefix.size(), dot - kPrefix.size()), run->startTime,
+                                          *sockets);
+}
+
+// The number of a display on this host (":1", "unix:1"); none for another host's.
+std::optional<std::string> localDisplayNumber(const std::string& displayKey) {
+    std::string number;
+    if (displayKey.starts_with(':')) {
+        number = displayKey.substr(1);
+    } else if (displayKey.starts_with("unix:")) {
+        number = displayKey.substr(5);
+    }
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    return number;
+}
+
+// Whether a server listens (flag __SO_ACCEPTCON) at the path, or at the abstract name, of the display.
+bool isListenedOn(const std::string& number, const std::string& unixSockets) {
+    const std::string path = "/tmp/.X11-unix/X" + number;
+    std::istringstream lines(unixSockets);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream fields(line);
+        std::string slot, references, protocol, flags, type, state, inode, name;
+        if (!(fields >> slot >> references >> protocol >> flags >> type >> state >> inode >> name)) continue;
+        const bool listening = (std::strtoul(flags.c_str(), nullptr, 16) & 0x10000) != 0;
+        if (listening && (name == path || name == "@" + path)) return true;
+    }
+    return false;
+}
+
+// When the server of the display started, as its lock file names it.
+std::optional<unsigned long long> serverStartTime(const std::string& number) {
+    std::ifstream lock("/tmp/.X" + number + "-lock");
+    long pid = 0;
+    if (!(lock >> pid)) return std::nullopt;
+    const auto server = InstanceRegistry::describeProcess(pid);
+    if (!server) return std::nullopt;
+    return server->startTime;
 }
 
 }  // namespace
@@ -75,18 +154,18 @@ std::vector<RemappedKeycodes::Leftover> RemappedKeycodes::leftByEndedRuns(const 
     std::vector<Leftover> result;
     if (directory.empty() || !isPrivateFolder(directory)) return result;
     const std::string prefix = recordPrefix(displayKey);
+    std::optional<std::string> sockets;
     std::error_code ec;
     for (const auto& item : fs::directory_iterator(directory, ec)) {
         const std::string name = item.path().filename().string();
-        if (!name.starts_with(prefix)) continue;
-        // <prefix><pid>.<start time>.<sequence>, with ".tmp-<random>" while it is being written
-        std::istringstream fields(name.substr(prefix.size()));
-        long pid = 0;
-        unsigned long long startTime = 0;
-        char dot = 0;
-        if (!(fields >> pid >> dot >> startTime) || dot != '.') continue;
-        const auto process = InstanceRegistry::describeProcess(pid);
-        if (process && process->startTime == startTime) continue;  // still running: its own business
+        if (!name.starts_with(prefix)) {
+            if (name.starts_with(kPrefix) && leftForAGoneServer(name, sockets)) ::unlink(item.path().c_str());
+            continue;
+        }
+        // <prefix><pid>.<start time>.<sequence>, with ".tmp-<random>" while it is being written; a
+        // run still going is its own business
+        const auto run = Run::named(name.substr(prefix.size()));
+        if (!run || !run->hasEnded()) continue;
         // A write the kill cut short, before the keyboard changed: the record before it holds.
         if (name.find(".tmp-") != std::string::npos) {
             ::unlink(item.path().c_str());
@@ -100,6 +179,16 @@ std::vector<RemappedKeycodes::Leftover> RemappedKeycodes::leftByEndedRuns(const 
         result.push_back(std::move(leftover));
     }
     return result;
+}
+
+bool RemappedKeycodes::serverIsGone(const std::string& displayKey, unsigned long long runStartTime,
+                                    const std::string& unixSockets) {
+    const auto number = localDisplayNumber(displayKey);
+    if (!number) return false;  // another host's, or none: nothing here tells
+    if (!isListenedOn(*number, unixSockets)) return true;
+    // A run connects to a server that runs already: one that started later is another.
+    const auto serverStart = serverStartTime(*number);
+    return serverStart && *serverStart > runStartTime;
 }
 
 }  // namespace mosaiko
