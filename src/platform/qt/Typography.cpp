@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
@@ -12,6 +13,13 @@ namespace {
 
 void setSize(QFont& font, double points) {
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(points))));
+}
+
+// The fonts two family names resolve to (Qt keeps what it resolved, so asking again is cheap).
+QStringList resolvedFamilies(const QString& monospaced, const QString& interface) {
+    QFont fixed(monospaced);
+    fixed.setStyleHint(QFont::Monospace);
+    return {QFontInfo(fixed).family(), QFontInfo(QFont(interface)).family()};
 }
 
 }  // namespace
@@ -26,6 +34,11 @@ QFont Typography::system(double points, QFont::Weight weight) {
 QFont Typography::monospaced(double points, QFont::Weight weight) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::Monospace);
+    // A script the monospaced font lacks (Hebrew, Arabic) comes from the interface font, as in
+    // every other text of the windows, before any font that merely claims to be monospaced (a
+    // thin typewriter face would be picked for it otherwise). Named as the fonts they resolve to:
+    // a generic name ("Sans Serif") brings that typewriter face back among its own fallbacks.
+    font.setFamilies(resolvedFamilies(font.family(), QApplication::font().family()));
     setSize(font, points);
     font.setWeight(weight);
     return font;
