@@ -5,10 +5,10 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstddef>
 #include <fstream>
 #include <set>
-#include <tuple>
 
 #include "platform/linux/InstanceRegistry.hpp"
 
@@ -22,32 +22,42 @@ std::string testDisplay(int offset) {
     return std::to_string(5000 + offset * 1000 + ::getpid() % 1000);
 }
 
-TEST(RemappedKeycodes, AServerIsGoneWhenNoneListensForItsDisplayOrOneStartedAfterTheRun) {
-    const std::string path = testDisplay(1), abstract = testDisplay(2), client = testDisplay(3);
+// Parallel sessions take a display number the moment it is free: the server a record was for can
+// be gone although one listens for its display.
+TEST(RemappedKeycodes, AServerIsGoneWhenNoneListensForItsDisplayOrOneStartedAfterTheRecord) {
+    const fs::path folder = fs::temp_directory_path() / ("mosaiko-sockets-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const std::string older = testDisplay(1), newer = testDisplay(2), abstract = testDisplay(3),
+                      client = testDisplay(4);
+    const auto recordWritten = fs::file_time_type::clock::now();
+    for (const auto& [number, made] : {std::pair{older, recordWritten - std::chrono::seconds(5)},
+                                       std::pair{newer, recordWritten + std::chrono::seconds(5)}}) {
+        std::ofstream(folder / ("X" + number));
+        fs::last_write_time(folder / ("X" + number), made);
+    }
+    const std::string at = folder.string() + "/X";
     const std::string sockets =
         "Num       RefCount Protocol Flags    Type St Inode Path\n"
-        "0000000000000000: 00000002 00000000 00010000 0001 01 101 /tmp/.X11-unix/X" +
-        path +
+        "0: 00000002 00000000 00010000 0001 01 101 " +
+        at + older +
         "\n"
-        "0000000000000000: 00000002 00000000 00010000 0001 01 102 @/tmp/.X11-unix/X" +
-        abstract +
+        "0: 00000002 00000000 00010000 0001 01 102 " +
+        at + newer +
         "\n"
-        "0000000000000000: 00000003 00000000 00000000 0001 03 103 /tmp/.X11-unix/X" +
-        client +
+        "0: 00000002 00000000 00010000 0001 01 103 @" +
+        at + abstract +
         "\n"
-        "0000000000000000: 00000002 00000000 00010000 0001 01 104\n";
-    const unsigned long long self = InstanceRegistry::describeProcess(::getpid())->startTime;
-    const fs::path lock = "/tmp/.X" + abstract + "-lock";  // this test is that display's server
-    std::ofstream(lock) << "      " << ::getpid() << "\n";
-    const std::vector<std::tuple<std::string, unsigned long long, bool>> cases = {
-        {":" + path, 0, false},        {"unix:" + path, 0, false},       {":" + client, 0, true},
-        {":" + path + "0", 0, true},   {"host_example:10", 0, false},    {"none", 0, false},
-        {":" + abstract, self, false}, {":" + abstract, self - 1, true},
+        "0: 00000003 00000000 00000000 0001 03 104 " +
+        at + client +
+        "\n"
+        "0: 00000002 00000000 00010000 0001 01 105\n";
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {":" + older, false}, {"unix:" + older, false},  {":" + newer, true},        {":" + abstract, false},
+        {":" + client, true}, {":" + older + "0", true}, {"host_example:10", false}, {"none", false},
     };
-    for (const auto& [display, runStart, gone] : cases)
-        EXPECT_EQ(RemappedKeycodes::serverIsGone(display, runStart, sockets), gone)
-            << display << " " << runStart;
-    fs::remove(lock);
+    for (const auto& [display, gone] : cases)
+        EXPECT_EQ(RemappedKeycodes::serverIsGone(display, recordWritten, sockets, folder), gone) << display;
+    fs::remove_all(folder);
 }
 
 // The record of a run that ended after its display went away stayed for good: no start on that
@@ -62,14 +72,14 @@ TEST(RemappedKeycodes, RecordsOfEndedRunsOnDisplaysThatAreGoneAreRemoved) {
     const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    const std::string served = testDisplay(4);
+    const std::string served = testDisplay(5);
     const std::string name = "/tmp/.X11-unix/X" + served;
     std::copy(name.begin(), name.end(), address.sun_path + 1);  // an abstract name: no file to clean up
     ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address),
                      static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
               0);
     ASSERT_EQ(::listen(listener, 1), 0);
-    const std::string gone = testDisplay(5);
+    const std::string gone = testDisplay(6);
 
     const auto self = InstanceRegistry::describeProcess(::getpid());
     ASSERT_TRUE(self);

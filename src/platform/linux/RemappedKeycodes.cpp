@@ -67,18 +67,21 @@ struct Run {
     }
 };
 
-// Whether the record `name` of a display other than this one was left by an ended run whose X
+// Whether the record `item` of a display other than this one was left by an ended run whose X
 // server is gone. `sockets` is read on first need.
-bool leftForAGoneServer(const std::string& name, std::optional<std::string>& sockets) {
+bool leftForAGoneServer(const fs::directory_entry& item, std::optional<std::string>& sockets) {
+    const std::string name = item.path().filename().string();
     // <prefix><display>.<run>; the display, sanitized, holds no dot
     const auto dot = name.find('.', kPrefix.size());
     if (dot == std::string::npos) return false;
     const auto run = Run::named(name.substr(dot + 1));
     if (!run || !run->hasEnded()) return false;
+    std::error_code ec;
+    const auto written = item.last_write_time(ec);
+    if (ec) return false;
     if (!sockets) sockets = readUnixSockets();
-    return !sockets->empty() &&
-           RemappedKeycodes::serverIsGone(name.substr(kPrefix.size(), dot - kPrefix.size()), run->startTime,
-                                          *sockets);
+    return !sockets->empty() && RemappedKeycodes::serverIsGone(
+                                    name.substr(kPrefix.size(), dot - kPrefix.size()), written, *sockets);
 }
 
 // The number of a display on this host (":1", "unix:1"); none for another host's.
@@ -93,9 +96,8 @@ std::optional<std::string> localDisplayNumber(const std::string& displayKey) {
     return number;
 }
 
-// Whether a server listens (flag __SO_ACCEPTCON) at the path, or at the abstract name, of the display.
-bool isListenedOn(const std::string& number, const std::string& unixSockets) {
-    const std::string path = "/tmp/.X11-unix/X" + number;
+// Whether a server listens (flag __SO_ACCEPTCON) at `path`, or at the abstract name `path`.
+bool isListenedOn(const std::string& path, const std::string& unixSockets) {
     std::istringstream lines(unixSockets);
     std::string line;
     while (std::getline(lines, line)) {
@@ -106,16 +108,6 @@ bool isListenedOn(const std::string& number, const std::string& unixSockets) {
         if (listening && (name == path || name == "@" + path)) return true;
     }
     return false;
-}
-
-// When the server of the display started, as its lock file names it.
-std::optional<unsigned long long> serverStartTime(const std::string& number) {
-    std::ifstream lock("/tmp/.X" + number + "-lock");
-    long pid = 0;
-    if (!(lock >> pid)) return std::nullopt;
-    const auto server = InstanceRegistry::describeProcess(pid);
-    if (!server) return std::nullopt;
-    return server->startTime;
 }
 
 }  // namespace
@@ -159,7 +151,7 @@ std::vector<RemappedKeycodes::Leftover> RemappedKeycodes::leftByEndedRuns(const 
     for (const auto& item : fs::directory_iterator(directory, ec)) {
         const std::string name = item.path().filename().string();
         if (!name.starts_with(prefix)) {
-            if (name.starts_with(kPrefix) && leftForAGoneServer(name, sockets)) ::unlink(item.path().c_str());
+            if (name.starts_with(kPrefix) && leftForAGoneServer(item, sockets)) ::unlink(item.path().c_str());
             continue;
         }
         // <prefix><pid>.<start time>.<sequence>, with ".tmp-<random>" while it is being written; a
@@ -181,14 +173,17 @@ std::vector<RemappedKeycodes::Leftover> RemappedKeycodes::leftByEndedRuns(const 
     return result;
 }
 
-bool RemappedKeycodes::serverIsGone(const std::string& displayKey, unsigned long long runStartTime,
-                                    const std::string& unixSockets) {
+bool RemappedKeycodes::serverIsGone(const std::string& displayKey, fs::file_time_type recordWritten,
+                                    const std::string& unixSockets, const fs::path& socketFolder) {
     const auto number = localDisplayNumber(displayKey);
     if (!number) return false;  // another host's, or none: nothing here tells
-    if (!isListenedOn(*number, unixSockets)) return true;
-    // A run connects to a server that runs already: one that started later is another.
-    const auto serverStart = serverStartTime(*number);
-    return serverStart && *serverStart > runStartTime;
+    const fs::path socket = socketFolder / ("X" + *number);
+    if (!isListenedOn(socket.string(), unixSockets)) return true;
+    // The server made its socket as it started; a run wrote its record once connected to it. A
+    // socket made after the record is another server's. (One with an abstract name only tells nothing.)
+    std::error_code ec;
+    const auto made = fs::last_write_time(socket, ec);
+    return !ec && made > recordWritten;
 }
 
 }  // namespace mosaiko

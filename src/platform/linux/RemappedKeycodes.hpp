@@ -45,12 +45,13 @@ class RemappedKeycodes {
     static std::vector<Leftover> leftByEndedRuns(const std::filesystem::path& directory,
                                                  const std::string& displayKey);
 
-    // Whether the X server of the local display `displayKey` (":1", "unix:1") that a run started at
-    // `runStartTime` (clock ticks after boot) used is gone: none listens for that display any more
-    // (`unixSockets`, the text of /proc/net/unix, says), or the one that does started after the run
-    // (its lock file names it). False for a display on another host, or when it cannot be told.
-    static bool serverIsGone(const std::string& displayKey, unsigned long long runStartTime,
-                             const std::string& unixSockets);
+    // Whether the X server of the local display `displayKey` (":1", "unix:1") that a record written
+    // at `recordWritten` was for is gone: none listens for that display any more (`unixSockets`, the
+    // text of /proc/net/unix, says), or the one that does made its socket in `socketFolder` after
+    // the record was written. False for a display on another host, or when it cannot be told.
+    static bool serverIsGone(const std::string& displayKey, std::filesystem::file_time_type recordWritten,
+                             const std::string& unixSockets,
+                             const std::filesystem::path& socketFolder = "/tmp/.X11-unix");
 
   private:
     std::filesystem::path directory_;
