@@ -68,6 +68,35 @@ TEST_F(LongSnippets, ArriveWholeInAClientStoppedInTheMiddle) {
     EXPECT_TRUE(holdsText(*client, snippet, 60));
 }
 
+// Another window taking the keyboard focus in the middle of a long text (an alert, a click) gets
+// none of the rest of it, beyond the keys already on their way: the text stops where it was.
+TEST_F(LongSnippets, StopWhenAnotherWindowTakesTheFocus) {
+    const std::string snippet = prose(60);
+    MemoryDefaults user = RunningProgram::returningUser();
+    CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
+    startProgram(user);
+    TextClient* other = startClient(Kind::qtLineEdit);
+    TextClient* client = startClient(Kind::gtkTextView);
+    if (!other || !client || HasFailure()) return;
+    type(";longsnip");
+    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    press({"Return"});
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30)) << "typing did not start";
+    ASSERT_TRUE(other->focus());
+
+    std::string typed;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            typed = client->text();
+            waitFor(1);
+            return client->text() == typed;
+        },
+        20));
+    EXPECT_TRUE(snippet.starts_with(typed)) << described(typed.substr(0, 80));
+    EXPECT_LT(typed.size() + 1000, snippet.size()) << "the text went on";
+    EXPECT_LT(other->text().size(), 200u) << described(other->text().substr(0, 80));
+}
+
 // SIGTERM while a snippet of a hundred thousand characters is being typed: the program exits, the
 // keyboard mapping is what it was before the program started, no record of remapped keycodes is
 // left, nothing more arrives, and what arrived is the start of the snippet. (The terminal shows the
