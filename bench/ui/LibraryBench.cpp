@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -265,10 +266,18 @@ struct LiveStores {
 // The library as the program opens it (in front, not focused), its first letter typed once the
 // user has clicked into its search field; then closed, opened again and the same letter typed.
 // The statistics window built, shown and drawn, warm, on an empty history (0) and a full one (1).
+// The stores of the statistics benchmarks, empty and full, made on first use. Torn down by main()
+// while the application still exists: the picker's panel among them must not outlive it.
+std::map<std::size_t, std::unique_ptr<LiveStores>>& statsStores() {
+    static std::map<std::size_t, std::unique_ptr<LiveStores>> stores;
+    return stores;
+}
+
 void BM_StatsOpen(benchmark::State& state) {
-    static LiveStores empty(0);
-    static LiveStores full(5000);
-    LiveStores& s = state.range(0) == 1 ? full : empty;
+    const std::size_t events = state.range(0) == 1 ? 5000 : 0;
+    auto& slot = statsStores()[events];
+    if (!slot) slot = std::make_unique<LiveStores>(events);
+    LiveStores& s = *slot;
     for (auto _ : state) {
         StatsView view(*s.usage);
         view.show();
@@ -411,6 +420,7 @@ int main(int argc, char** argv) {
         benchmark::Initialize(&line.argc(), line.argv());
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
+        mosaiko::statsStores().clear();
     }
     return mosaiko::firstUseTable(line.rounds);
 }
