@@ -206,9 +206,8 @@ void AppDelegate::installAppMenu() {
 void AppDelegate::setUpStatusItem() {
     statusMenu_ = AppMenuBuilder::makeStatusMenu(canCheckForUpdates(), quitMenuItemTitle(),
                                                  [this](MenuAction a) { perform(a); });
-    const QColor color = QApplication::palette().color(QPalette::WindowText);
-    statusItem_ = new QSystemTrayIcon(
-        StatusBarIcon::make(dependencies_.bundle->resourcePath("MenuBarIcon", "svg"), color), this);
+    statusItem_ =
+        new QSystemTrayIcon(StatusBarIcon::make(dependencies_.bundle->resourcePath("MenuBarIcon", "svg")), this);
     showSaveProblem(std::nullopt);
     statusItem_->setContextMenu(statusMenu_);
     if (dependencies_.watchSaving) {

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QMessageBox>
 #include <QSystemTrayIcon>
+#include <csignal>
 #include <cstdlib>
 #include <future>
 #include <iostream>
@@ -94,13 +95,16 @@ LiveShell::LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displ
       loginItems_(std::make_unique<LoginItemWhileSettingsKnown>(XdgAutostartService::shared(),
                                                                 [this] { return settingsKnown(); })),
       autoStart_(*loginItems_),
-      // One copy per configuration folder, whichever display it runs on: two would write their own
-      // state over each other's files.
-      registry_(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
+      // One copy per configuration folder, whichever display, session or runtime folder it runs
+      // with: two would write their own state over each other's files.
+      registry_(InstanceRegistry::configurationDirectory(FileDefaults::standardPath().parent_path()),
                 InstanceRegistry::configurationKey(FileDefaults::standardPath().parent_path())),
       emojiSystemVersion_(std::move(emojiSystemVersion)),
       workspace_(createX11Workspace(displays_.take())) {
     if (!workspace_) workspace_ = std::make_unique<NoWorkspace>();
+    // Once registered, a newer copy may ask this one to stop typing before the request's handler is
+    // in place: nothing is typed yet, and the request must not end the process.
+    std::signal(InstanceRegistry::kStopTypingSignal, SIG_IGN);
     // Registered before the older copies are looked up, so copies started at the same moment see
     // each other and only the newest survives.
     registry_.registerCurrentProcess();
@@ -156,8 +160,11 @@ AppDelegate::Stores LiveShell::loadStores() {
     EmojiInserter::EventPoster post;
     EmojiInserter::TextCheck canType;
     if (poster_) {
-        post = [poster = poster_](const SyntheticKeyEvent& event) { poster->post(event); };
-        canType = [poster = poster_](const std::u16string& text) { return poster->canType(text); };
+        // Through the shell, whose poster is replaced when the typing is stopped.
+        post = [this](const SyntheticKeyEvent& event) {
+            if (poster_) poster_->post(event);
+        };
+        canType = [this](const std::u16string& text) { return poster_ && poster_->canType(text); };
         inserter_ = std::make_shared<EmojiInserter>(post, EmojiInserter::plainEventFactory(), canType);
     } else {
         const std::string reason = X11AccessibilityTrust().reason();
@@ -217,6 +224,13 @@ void LiveShell::close() {
     registry_.release();
 }
 
+void LiveShell::stopTyping() {
+    if (!poster_ || closed_) return;
+    poster_->stop();
+    // A stopped poster types nothing more: a new one types what comes later.
+    poster_ = createX11EventPoster(buildinfo::kAppIdentifier);
+}
+
 void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText) {
     QMessageBox alert(QMessageBox::Information, QStringLiteral("Mosaiko"), QString::fromStdString(message));
     alert.setInformativeText(QString::fromStdString(informativeText));
@@ -255,10 +269,11 @@ SingleInstance::Dependencies LiveShell::singleInstance() {
     d.runningInstances = [this] { return registry_.olderInstances(); };
     d.requestTermination = [this](const RunningInstance& i) { registry_.requestTermination(i); };
     d.forceTermination = [this](const RunningInstance& i) { registry_.forceTermination(i); };
+    d.askToStopTyping = [this](const RunningInstance& i) { registry_.askToStopTyping(i); };
     d.showAlert = &LiveShell::runDuplicateInstanceAlert;
     d.uptime = [] { return SystemClock::shared().uptime(); };
     d.sleep = [](double seconds) { ::usleep(static_cast<useconds_t>(seconds * 1e6)); };
-    // Without a usable runtime folder there is no lock to hold: the copies go by the list alone.
+    // Without a usable registry folder there is no lock to hold: the copies go by the list alone.
     d.takeLock = [this] { return registry_.tryLock() != InstanceRegistry::LockAttempt::heldByAnother; };
     d.endRequested = [] { return TerminationSignals::received(); };
     return d;

@@ -45,6 +45,10 @@ class LiveShell {
     // Runs between the saving and the giving up of the place (tests hold the copy there).
     std::function<void()> afterSavingBeforeLettingGo;
 
+    // Drops what is still to be typed, at once (a newer copy's alert is about to take the focus),
+    // and types what comes later as before.
+    void stopTyping();
+
     // The "already running" alert: a modal message with one "Continue" button, above every window.
     static void runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText);
 

@@ -11,13 +11,19 @@ class QRectF;
 
 namespace mosaiko {
 
-// The tray icon: the bundled SVG when it can be read, else a face drawn in code. Either way it is
-// one colour (the theme's text colour), as a tray shows monochrome icons over light and dark panels.
+// The tray icon: the bundled SVG when it can be read, else a face drawn in code. A tray's
+// background is its own (a light panel under a dark desktop palette, or the reverse), and nothing
+// tells a program which it is: the face is drawn in a dark ink on a light tile inside a light
+// edge, which reads on light and dark trays alike.
 class StatusBarIcon {
   public:
     static constexpr int kPointSize = 18;
+    static QColor ink() { return {0x1d, 0x1d, 0x1f}; }
+    static QColor paper() { return {0xf5, 0xf5, 0xf7}; }
 
-    static QIcon make(const std::optional<std::filesystem::path>& resource, const QColor& color);
+    static QIcon make(const std::optional<std::filesystem::path>& resource);
+    // The shape in ink on its paper at `pixels` square (`scale` pixels to a point).
+    static QImage onPaper(const QImage& shape, int scale);
     // One rendering at `pixels` square; a null image when the resource cannot be read.
     static QImage renderResource(const std::filesystem::path& resource, int pixels, const QColor& color);
     static QImage renderFallback(int pixels, const QColor& color);

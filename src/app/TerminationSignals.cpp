@@ -8,6 +8,8 @@
 #include <QSocketNotifier>
 #include <cerrno>
 
+#include "platform/linux/InstanceRegistry.hpp"
+
 namespace mosaiko {
 
 namespace {
@@ -16,7 +18,7 @@ int signalSockets[2] = {-1, -1};
 volatile sig_atomic_t signalReceived = 0;
 
 void forwardSignal(int signalNumber) {
-    signalReceived = 1;
+    if (signalNumber != InstanceRegistry::kStopTypingSignal) signalReceived = 1;
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
@@ -31,17 +33,23 @@ void install(void (*handler)(int)) {
     ::sigaction(SIGTERM, &action, nullptr);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(InstanceRegistry::kStopTypingSignal, &action, nullptr);
 }
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(std::function<void(int)> onSignal) : onSignal_(std::move(onSignal)) {
+TerminationSignals::TerminationSignals(std::function<void(int)> onSignal, std::function<void()> onStopTyping)
+    : onSignal_(std::move(onSignal)), onStopTyping_(std::move(onStopTyping)) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalSockets) != 0) return;
     notifier_ = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         unsigned char byte = 0;
         while (::read(signalSockets[1], &byte, 1) == 1) {
-            if (onSignal_) onSignal_(byte);
+            if (byte != InstanceRegistry::kStopTypingSignal) {
+                if (onSignal_) onSignal_(byte);
+            } else if (onStopTyping_) {
+                onStopTyping_();
+            }
         }
     });
     install(forwardSignal);
@@ -54,6 +62,8 @@ bool TerminationSignals::received() {
 TerminationSignals::~TerminationSignals() {
     if (!notifier_) return;
     install(SIG_DFL);
+    // A late request to stop typing must not end the process in the middle of its last steps.
+    ::signal(InstanceRegistry::kStopTypingSignal, SIG_IGN);
     delete notifier_;
     ::close(signalSockets[0]);
     ::close(signalSockets[1]);

@@ -9,11 +9,13 @@ namespace mosaiko {
 
 // Turns SIGTERM, SIGINT and SIGHUP (the terminal it was started from went away) into a call on the
 // main loop, so the program shuts down as it does from its menu: the handler only writes the signal
-// number into a socket the loop watches.
+// number into a socket the loop watches. A newer copy's request to stop typing
+// (InstanceRegistry::kStopTypingSignal), which ends nothing, comes the same way to `onStopTyping`.
 class TerminationSignals final : public QObject {
     Q_OBJECT
   public:
-    explicit TerminationSignals(std::function<void(int signalNumber)> onSignal);
+    explicit TerminationSignals(std::function<void(int signalNumber)> onSignal,
+                                std::function<void()> onStopTyping = {});
     ~TerminationSignals() override;
 
     // Whether a termination signal has arrived, already from inside the handler: code that blocks
@@ -22,6 +24,7 @@ class TerminationSignals final : public QObject {
 
   private:
     std::function<void(int)> onSignal_;
+    std::function<void()> onStopTyping_;
     QSocketNotifier* notifier_ = nullptr;
 };
 

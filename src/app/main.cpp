@@ -80,13 +80,15 @@ int main(int argc, char** argv) {
     // loop only exit() ends (quit() is ignored until the main loop runs); the launch then sees the
     // request and has the main loop quit as soon as it runs.
     bool mainLoopRuns = false;
-    TerminationSignals terminationSignals([&mainLoopRuns](int) {
-        if (mainLoopRuns) {
-            QCoreApplication::quit();
-        } else {
-            QCoreApplication::exit(0);
-        }
-    });
+    TerminationSignals terminationSignals(
+        [&mainLoopRuns](int) {
+            if (mainLoopRuns) {
+                QCoreApplication::quit();
+            } else {
+                QCoreApplication::exit(0);
+            }
+        },
+        [&shell] { shell.stopTyping(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
     // Launched before the event loop's first turn, as the loop's start connects the toolkit's

@@ -85,6 +85,7 @@ void OnboardingViewModel::grant() {
     // No settings pane to send the user to: the check itself is what the page can offer, and the
     // reason it shows says what stands in the way.
     recheckTrust(true);
+    grantChecks.set(grantChecks() + 1);
 }
 
 void OnboardingViewModel::resetPermissions() {
@@ -174,6 +175,18 @@ std::string OnboardingViewModel::badgeText(PermissionStatus status) {
             break;
     }
     return "NOT REQUESTED";
+}
+
+std::string OnboardingViewModel::checkFinding(PermissionStatus status) {
+    switch (status) {
+        case PermissionStatus::granted:
+            return "Granted: Mosaiko can see and type keys on this display.";
+        case PermissionStatus::notGranted:
+            return "Not granted.";
+        case PermissionStatus::unknown:
+            break;
+    }
+    return "Not checked yet.";
 }
 
 std::string OnboardingViewModel::failureMessage(const PermissionResetSummary& summary) {

@@ -54,6 +54,9 @@ class OnboardingViewModel {
     // Why the last check found the program untrusted; empty otherwise.
     State<std::string> untrustedReason;
     State<bool> isResettingPermissions{false};
+    // How many times Grant checked again: the page says when it last did and what it found, also
+    // when the answer is the one it showed before.
+    State<int> grantChecks{0};
     // The text of the permission error alert, which shows while there is one.
     State<std::optional<std::string>> resetErrorMessage;
 
@@ -91,6 +94,8 @@ class OnboardingViewModel {
     static std::string quickOpenExample(QuickOpenShortcut shortcut);
     static std::string quickOpenShortcutDetail(QuickOpenShortcut shortcut);
     static std::string badgeText(PermissionStatus status);
+    // What a check found, for the permission card.
+    static std::string checkFinding(PermissionStatus status);
     // One line per failed service, "service: error", in order.
     static std::string failureMessage(const PermissionResetSummary& summary);
 

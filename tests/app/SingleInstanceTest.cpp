@@ -52,6 +52,9 @@ class FakeInstances {
             forced.push_back(i.processIdentifier);
             gone_.push_back(i.processIdentifier);
         };
+        d.askToStopTyping = [this](const RunningInstance& i) {
+            askedToStopTyping.push_back({i.processIdentifier, alerts.size()});
+        };
         d.showAlert = [this](const std::string& message, const std::string& info) {
             alerts.push_back({message, info});
             if (signalDuringAlert) endRequested = true;
@@ -108,6 +111,7 @@ class FakeInstances {
     bool signalDuringAlert = false;
     bool endRequested = false;
     std::vector<long> requested;
+    std::vector<std::pair<long, std::size_t>> askedToStopTyping;  // and the alerts shown before
     std::vector<long> forced;
     std::vector<std::pair<std::string, std::string>> alerts;
     int sleeps = 0;
@@ -135,6 +139,7 @@ TEST(SingleInstance, ALoneInstanceShowsNothingAndSignalsNobody) {
     FakeInstances fake(clock);
     SingleInstance(fake.dependencies()).resolveOtherRunningInstancesIfNeeded();
     EXPECT_TRUE(fake.alerts.empty());
+    EXPECT_TRUE(fake.askedToStopTyping.empty());
     EXPECT_TRUE(fake.requested.empty());
     EXPECT_TRUE(fake.forced.empty());
 }
@@ -161,6 +166,7 @@ TEST(SingleInstance, AnOlderInstanceThatQuitsAtOnceEndsTheWaitAtTheFirstPoll) {
     EXPECT_TRUE(fake.forced.empty());
 }
 
+// A copy typing a long text went on into the new copy's alert, which had taken the focus.
 TEST(SingleInstance, PollsEveryFiftyMillisecondsUntilTheOthersAreGone) {
     ManualMainLoop clock;
     FakeInstances fake(clock);
@@ -168,6 +174,7 @@ TEST(SingleInstance, PollsEveryFiftyMillisecondsUntilTheOthersAreGone) {
     fake.add(101, 0.27);
     const double start = clock.uptime();
     SingleInstance(fake.dependencies()).resolveOtherRunningInstancesIfNeeded();
+    EXPECT_EQ(fake.askedToStopTyping, (std::vector<std::pair<long, std::size_t>>{{100, 0}, {101, 0}}));
     EXPECT_EQ(fake.alerts[0].second, "Closing the 2 already running instances now.");
     EXPECT_EQ(fake.requested, (std::vector<long>{100, 101}));
     EXPECT_TRUE(fake.forced.empty());

@@ -11,14 +11,14 @@ namespace {
 
 using Kind = TextClient::Kind;
 
-// `lines` lines of prose, each a little different.
-std::string prose(int lines) {
+// `lines` lines of prose, each a little different, each ending with `tail`.
+std::string prose(int lines, const std::string& tail = "") {
     std::string text;
     for (int i = 0; i < lines; ++i) {
         if (i > 0) text += "\n";
         text +=
             "Line " + std::to_string(i) + ": Dear Ms. O'Neil, the Café über-meeting — at 12:30 (room #4B) — ";
-        text += "is moved; bring 50% more \"notes\" & ☕ [ok?] {yes} <no> ~ `|\\/` ^_^ = +1 @all!";
+        text += "is moved; bring 50% more \"notes\" & ☕ [ok?] {yes} <no> ~ `|\\/` ^_^ = +1 @all!" + tail;
     }
     return text;
 }
@@ -27,10 +27,12 @@ class LongSnippets : public DesktopTest {
   protected:
     void SetUp() override { startSession(); }
 
-    // Starts the program for a user with the snippet and a client, and chooses the snippet there.
+    // Starts the program for a user with the snippet (and a short one, "shortsnip") and a client,
+    // and chooses the snippet there.
     TextClient* chooseSnippet(const std::string& snippet, Kind kind) {
         MemoryDefaults user = RunningProgram::returningUser();
         CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
+        CustomContentStore(user).addSnippet("Short", "The end.", {"shortsnip"}, {});
         TextClient* client = startProgramAndClient(kind, user);
         if (!client) return nullptr;
         type(";longsnip");
@@ -50,6 +52,20 @@ TEST_F(LongSnippets, ArriveWholeWithCapitalsPunctuationAndLineBreaks) {
         return "from " + std::to_string(differ - typed.begin()) + ": " +
                described(std::string(differ, std::min(differ + 80, typed.end())));
     }();
+}
+
+// A client stopped (SIGSTOP) for a while in the middle of a long text with Greek, Japanese and
+// emoji reads every character it was sent once it goes on.
+TEST_F(LongSnippets, ArriveWholeInAClientStoppedInTheMiddle) {
+    const std::string snippet = prose(18, " Ωμέγα 東京タワー 😀🎉");
+    TextClient* client = chooseSnippet(snippet, Kind::gtkTextView);
+    if (!client) return;
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30))
+        << "typing did not start: " << described(client->text()) << program().output();
+    ::kill(client->pid(), SIGSTOP);
+    waitFor(2);
+    ::kill(client->pid(), SIGCONT);
+    EXPECT_TRUE(holdsText(*client, snippet, 60));
 }
 
 // SIGTERM while a snippet of a hundred thousand characters is being typed: the program exits, the
@@ -76,6 +92,38 @@ TEST_F(LongSnippets, AQuitStopsTheTypingAndGivesTheKeyboardBack) {
     EXPECT_EQ(differ, typed.end()) << "from " << differ - typed.begin() << ": "
                                    << described(std::string(differ, std::min(differ + 80, typed.end())));
     EXPECT_LT(typed.size(), snippet.size());
+}
+
+// A copy started while a long snippet was typed: its alert took the focus, the text went on into
+// the alert, the user's answer waited behind it, and the first copy ended 6 to 20 s later.
+TEST_F(LongSnippets, ANewCopyStopsTheTypingBeforeItsAlertTakesTheFocus) {
+    const std::string snippet = prose(700);
+    TextClient* client = chooseSnippet(snippet, Kind::xterm);
+    if (!client) return;
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30)) << "typing did not start";
+
+    RunningProgram newer(session());
+    const auto alert = session().waitForWindow(
+        [&](const WindowInfo& w) { return w.pid == newer.pid() && w.name == "Mosaiko"; }, 15);
+    ASSERT_TRUE(alert) << "no alert\n" << newer.output();
+    // Given the focus back, the client gets nothing more (the terminal shows each finished line).
+    ASSERT_TRUE(client->focus());
+    const std::string typed = client->text();
+    waitFor(1);
+    EXPECT_EQ(client->text(), typed) << "the older copy went on typing";
+    EXPECT_LT(typed.size(), snippet.size());
+
+    // The newer copy is told to end before the user answers: the older one goes on, and types.
+    newer.process().signal(SIGTERM);
+    EXPECT_EQ(newer.process().waitForExit(15), 0);
+    EXPECT_TRUE(client->focus());
+    type(";shortsnip");
+    EXPECT_TRUE(program().waitForPanel(true)) << program().output();
+    press({"Return"});
+    waitFor(0.5);
+    client->finishLine();
+    EXPECT_TRUE(waitUntil([&] { return client->text().ends_with("The end.\n"); }, 15))
+        << client->text().size();
 }
 
 }  // namespace

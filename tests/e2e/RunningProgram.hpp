@@ -26,6 +26,11 @@ class RunningProgram {
         return session.configHome() / "mosaiko" / "defaults.json";
     }
 
+    // Where the copies of the program of `session` register.
+    static fs::path registryFolder(const XSession& session) {
+        return session.configHome() / "mosaiko" / "running";
+    }
+
     // Writes `values` as the user's defaults file before the program starts, through the program's
     // own file format.
     static void writeDefaults(const XSession& session, const MemoryDefaults& values) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "e2e/DesktopTest.hpp"
+#include "platform/linux/XdgAutostartService.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -43,7 +44,7 @@ TEST_F(EndToEnd, FirstLaunchShowsTheGuideRegistersAtLoginOnceInstalledAndEndsCle
 
     const fs::path autostart =
         session().configHome() / "autostart" / (std::string(RunningProgram::kAppId) + ".desktop");
-    const fs::path registry = session().runtimeDir() / RunningProgram::kAppId;
+    const fs::path registry = RunningProgram::registryFolder(session());
     EXPECT_FALSE(fs::is_empty(registry));
 
     first.process().signal(SIGTERM);
@@ -110,22 +111,24 @@ TEST_F(EndToEnd, AnInstalledCopyReplacesOneRunningFromTheBuildFolder) {
 }
 
 // One user on two displays (the same configuration folder): both copies ran, each writing its own
-// memory over the other's files, and uses were lost.
+// memory over the other's files, and uses were lost. So they did when each session had its own
+// runtime folder, where the copies used to register.
 TEST_F(EndToEnd, ACopyOnAnotherDisplayOfTheSameUserReplacesTheRunningOne) {
     RunningProgram& older = launch();
     ASSERT_TRUE(waitForTitled("Mosaiko Guide", older.pid()));
 
     XSession other(withWindowManager());
     ASSERT_TRUE(other.ok()) << other.error();
-    // The other display, with the first session's home, configuration and runtime folders.
+    // The other display and its runtime folder, with the first session's home and configuration.
+    auto ofTheOtherSession = [](const std::string& entry) {
+        return entry.starts_with("DISPLAY=") || entry.starts_with("XDG_RUNTIME_DIR=");
+    };
     std::vector<std::string> environment;
     for (const auto& entry : other.environment()) {
-        if (entry.starts_with("DISPLAY=") || entry.find('=') == std::string::npos)
-            environment.push_back(entry);
+        if (ofTheOtherSession(entry) || entry.find('=') == std::string::npos) environment.push_back(entry);
     }
     for (const auto& entry : session().environment()) {
-        if (!entry.starts_with("DISPLAY=") && entry.find('=') != std::string::npos)
-            environment.push_back(entry);
+        if (!ofTheOtherSession(entry) && entry.find('=') != std::string::npos) environment.push_back(entry);
     }
     auto newer = ChildProcess::start({RunningProgram::program().string()}, environment,
                                      other.scratchDirectory() / "newer.log");
@@ -140,21 +143,49 @@ TEST_F(EndToEnd, ACopyOnAnotherDisplayOfTheSameUserReplacesTheRunningOne) {
     EXPECT_EQ(newer.waitForExit(0.2), std::nullopt);
 }
 
+// What a shell command prints, its exit status last ("status 1").
+std::string outputOf(const std::string& command) {
+    FILE* pipe = ::popen((command + " 2>&1; echo \"status $?\"").c_str(), "r");
+    if (!pipe) return {};
+    std::string output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    ::pclose(pipe);
+    return output;
+}
+
 // Without a display the toolkit aborted, advising to reinstall the application.
 TEST(StartUp, WithoutADisplayTheProgramSaysWhatIsMissingAndFails) {
     const std::string program = std::string(MOSAIKO_BINARY_DIR) + "/mosaiko";
     for (const std::string display : {"-u DISPLAY", "DISPLAY=:987"}) {
-        const std::string command = "env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY " + display + " " + program +
-                                    " 2>&1; echo \"status $?\"";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        std::string output;
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        ::pclose(pipe);
+        const std::string output =
+            outputOf("env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY " + display + " " + program);
         EXPECT_NE(output.find("Mosaiko cannot start"), std::string::npos) << display << ": " << output;
         EXPECT_NE(output.find("status 1\n"), std::string::npos) << display << ": " << output;
     }
+}
+
+// Configured for /usr/local and installed elsewhere (`cmake --install --prefix`), the desktop entry
+// named /usr/local/bin/mosaiko, which did not exist: the menu's launcher did nothing.
+TEST(Install, TheDesktopEntryStartsTheProgramWhereverItIsInstalled) {
+    const fs::path scratch = fs::temp_directory_path() / ("mosaiko-install-" + std::to_string(::getpid()));
+    for (const std::string place : {"plain", "a space, \"quotes\", $dollar and 100%"}) {
+        const fs::path prefix = scratch / place;
+        const std::string installed =
+            outputOf("cmake --install '" MOSAIKO_BINARY_DIR "' --prefix '" + prefix.string() + "'");
+        ASSERT_NE(installed.find("status 0\n"), std::string::npos) << installed;
+        const fs::path program = prefix / "bin" / "mosaiko";
+        const std::string entry =
+            readFile(prefix / "share" / "applications" / (std::string(RunningProgram::kAppId) + ".desktop"));
+        // Quoted as the autostart entry quotes the running program's path.
+        EXPECT_NE(entry.find("\nExec=" + XdgAutostartService::execValue(program.string()).value() + "\n"),
+                  std::string::npos)
+            << entry;
+        const std::string ran =
+            outputOf("env -u DISPLAY -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY '" + program.string() + "'");
+        EXPECT_NE(ran.find("Mosaiko cannot start"), std::string::npos) << place << ": " << ran;
+    }
+    fs::remove_all(scratch);
 }
 
 }  // namespace

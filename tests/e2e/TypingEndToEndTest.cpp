@@ -244,6 +244,30 @@ TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion, kSingleLineClients, clientName);
 
+// ---------------------------------------------------------------- a client that reads its keys late
+
+class StoppedClients : public InClients {};
+
+// A client stopped (SIGSTOP) as Return goes out, with keys typed at once after it, reads the
+// insertion and the keys whole once it goes on a while later.
+TEST_P(StoppedClients, ReadTheInsertionAndTheKeysAfterItWhenTheyGoOn) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
+    ASSERT_TRUE(typeSearch(oracle, "Hi ;smi"));
+    ::kill(client->pid(), SIGSTOP);
+    ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
+    oracle.type("⏎ ok");
+    EXPECT_TRUE(program().waitForPanel(false));
+    waitFor(1.5);
+    ::kill(client->pid(), SIGCONT);
+    const std::string expected = "Hi " + oracle.takeInsertedText() + " ok" + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, StoppedClients, kSingleLineClients, clientName);
+
 // ---------------------------------------------------------------- keys on remapped keycodes
 
 class RemappedKeysInClients : public InClients {};
@@ -435,9 +459,13 @@ TEST_P(LongTextsIntoClients, MixedTonesAndMultiLineSnippetsArriveWholeAndUsageIs
     ASSERT_EQ(program().process().waitForExit(10), 0) << program().output();
     for (const auto& entry : fs::directory_iterator(defaults.parent_path())) {
         const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "defaults.json" || name == "defaults.json.lock" || name == "usage-history.jsonl")
+        EXPECT_TRUE(name == "defaults.json" || name == "defaults.json.lock" ||
+                    name == "usage-history.jsonl" ||
+                    entry.path() == RunningProgram::registryFolder(session()))
             << "left behind: " << name;
     }
+    EXPECT_TRUE(fs::is_empty(RunningProgram::registryFolder(session())))
+        << "the registry entry and lock stay";
     FileDefaults stored(defaults);
     EXPECT_FALSE(stored.movedAsideFile().has_value()) << "the file could not be read back";
     EXPECT_TRUE(stored.boolValue("hasCompletedOnboarding"));

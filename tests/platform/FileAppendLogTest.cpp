@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <vector>
 
 #include "content/UsageHistoryLog.hpp"
 
@@ -52,7 +53,8 @@ TEST_F(FileAppendLogTest, AppendsReplacesKeepsAsideAndRemoves) {
 }
 
 // A full disk: the torn log was moved aside, its good events could not be written back, and the
-// next start found only the new uses (the rest sat in a copy nothing reads).
+// next start found only the new uses (the rest sat in a copy nothing reads). Then each start kept
+// one more copy of it aside.
 TEST_F(FileAppendLogTest, ATornLogStaysInPlaceUntilItsGoodEventsAreWrittenBack) {
     fs::create_directories(directory_);
     const auto path = directory_ / "usage-history.jsonl";
@@ -68,15 +70,19 @@ TEST_F(FileAppendLogTest, ATornLogStaysInPlaceUntilItsGoodEventsAreWrittenBack) 
     rlimit small = before;
     small.rlim_cur = 1024;  // no room to write the good events back
     ::setrlimit(RLIMIT_FSIZE, &small);
-    std::size_t loaded = 0;
-    {
+    std::vector<std::size_t> loaded;
+    for (int start = 0; start < 2; ++start) {
         FileAppendLog file(path);
         UsageHistoryLog log(file);
-        loaded = log.load().value_or(UsageHistoryLog::History{}).size();
+        loaded.push_back(log.load().value_or(UsageHistoryLog::History{}).size());
     }
     ::setrlimit(RLIMIT_FSIZE, &before);
     ::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(loaded, 300u);
+    EXPECT_EQ(loaded, (std::vector<std::size_t>{300, 300}));
+    std::size_t kept = 0;
+    for (const auto& item : fs::directory_iterator(directory_))
+        kept += item.path().filename().string().find(".unreadable-") != std::string::npos;
+    EXPECT_EQ(kept, 1u);
 
     FileAppendLog file(path);
     UsageHistoryLog log(file);

@@ -23,6 +23,11 @@ SingleInstance::Outcome SingleInstance::resolveOtherRunningInstancesIfNeeded() {
     // first, and the newest wins.
     if (others.empty()) return usesLock() ? Outcome::newerCopyRuns : Outcome::goOn;
 
+    // The alert takes the keyboard focus: a long text an older copy is typing would go on into it,
+    // and hold the user's answer up behind it.
+    if (dependencies_.askToStopTyping) {
+        for (const auto& instance : others) dependencies_.askToStopTyping(instance);
+    }
     dependencies_.showAlert("Mosaiko is already running.", duplicateInstanceInformativeText(others.size()));
     if (endRequested()) return Outcome::endRequested;
     return terminateOtherRunningInstances(others, currentPid);

@@ -25,6 +25,8 @@ class SingleInstance {
         std::function<std::vector<RunningInstance>()> runningInstances;
         std::function<void(const RunningInstance&)> requestTermination;
         std::function<void(const RunningInstance&)> forceTermination;
+        // Asks an older copy to stop what it is typing, at once; it goes on running. Unset: not asked.
+        std::function<void(const RunningInstance&)> askToStopTyping;
         // Shows the "already running" alert and returns when the user dismissed it (or when this
         // copy was asked to end meanwhile).
         std::function<void(const std::string& message, const std::string& informativeText)> showAlert;
@@ -37,7 +39,8 @@ class SingleInstance {
         // Whether this copy was asked to end (a signal, a logout) while it waited; unset: never.
         std::function<bool()> endRequested;
 
-        // The lock and the end request are optional: without them the copies go by the list alone.
+        // The lock, the end request and the typing's stop are optional: without them the copies go
+        // by the list alone.
         Wiring wiring() const {
             return Wiring()
                 .require("bundleIdentifier", bundleIdentifier)

@@ -66,9 +66,8 @@ QFrame* divider(Qt::Orientation orientation, QWidget* parent) {
     auto* line = new QFrame(parent);
     line->setFrameShape(orientation == Qt::Horizontal ? QFrame::HLine : QFrame::VLine);
     line->setFrameShadow(QFrame::Plain);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::WindowText, PickerStyle::black(0.12));
-    line->setPalette(palette);
+    DesktopAppearance::keepColours(
+        *line, [](QPalette& palette) { palette.setColor(QPalette::WindowText, PickerStyle::black(0.12)); });
     return line;
 }
 
@@ -76,14 +75,17 @@ constexpr int kSectionRole = Qt::UserRole + 1;
 constexpr int kSymbolRole = Qt::UserRole + 2;
 
 // A sidebar row's colours in the current look: a heading in the secondary style, a section's
-// symbol in the accent, and on the selected row's accent fill in the selected text's colour.
+// symbol in the accent (made lighter or darker where the list's background would swallow it),
+// and on the selected row's accent fill in the selected text's colour.
 void colourSidebarItem(QListWidgetItem& item, const QPalette& palette) {
     const QString symbol = item.data(kSymbolRole).toString();
     if (symbol.isEmpty()) {
         item.setForeground(palette.color(QPalette::PlaceholderText));
         return;
     }
-    QIcon icon(SymbolImage::pixmap(symbol, palette.color(QPalette::Highlight), 16, 2.0));
+    const QColor accent =
+        DesktopAppearance::readableOn(palette.color(QPalette::Highlight), palette.color(QPalette::Base));
+    QIcon icon(SymbolImage::pixmap(symbol, accent, 16, 2.0));
     icon.addPixmap(SymbolImage::pixmap(symbol, palette.color(QPalette::HighlightedText), 16, 2.0),
                    QIcon::Selected);
     item.setIcon(icon);

@@ -119,8 +119,7 @@ void GuideStyle::makeProminent(QWidget* button) {
     QPalette palette = button->palette();
     const QColor accent = DesktopAppearance::accent();
     palette.setColor(QPalette::Button, accent);
-    palette.setColor(QPalette::ButtonText,
-                     accent.lightness() > 170 ? QColor(20, 20, 20) : QColor(255, 255, 255));
+    palette.setColor(QPalette::ButtonText, DesktopAppearance::textOn(accent));
     button->setPalette(palette);
 }
 

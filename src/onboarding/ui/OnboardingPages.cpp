@@ -237,6 +237,17 @@ QWidget* OnboardingView::permissionCard(const QString& title, const QString& sub
                               Typography::system(11), true, true));
     }
 
+    // Grant checks at once: the card says when and what it found, so that a check that finds what
+    // the badge already says is seen to have happened.
+    if (model_->grantChecks() > 0) {
+        auto* finding = GuideStyle::label(
+            QStringLiteral("Checked at %1. ").arg(lastGrantCheck_.toString(QStringLiteral("HH:mm:ss"))) +
+                qs(OnboardingViewModel::checkFinding(status)),
+            Typography::system(11), true, true);
+        finding->setObjectName(QStringLiteral("checkFinding"));
+        layout->addWidget(finding);
+    }
+
     auto* grant = new QPushButton(QStringLiteral("Grant"));
     grant->setObjectName(QStringLiteral("grantButton"));
     connect(grant, &QPushButton::clicked, this, [this] { model_->grant(); });

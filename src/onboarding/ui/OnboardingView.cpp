@@ -141,6 +141,10 @@ OnboardingView::OnboardingView(OnboardingPage startPage, PreferencesStore& prefs
     refresh_.watch(model_->accessibilityStatus);
     refresh_.watch(model_->untrustedReason);
     refresh_.watch(model_->isResettingPermissions);
+    grantCheckTimes_ = model_->grantChecks.subscribe([this](int checks) {
+        if (checks > 0) lastGrantCheck_ = QTime::currentTime();
+    });
+    refresh_.watch(model_->grantChecks);
     refresh_.watch(model_->resetErrorMessage);
     refresh_.watch(prefs_.inlineTrigger);
     refresh_.watch(prefs_.quickOpenShortcut);

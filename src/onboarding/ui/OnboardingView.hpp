@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTime>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -74,6 +75,8 @@ class OnboardingView final : public QWidget {
     DeferredRefresh refresh_;
     bool appeared_ = false;
     bool rebuilding_ = false;
+    QTime lastGrantCheck_;
+    Cancellable grantCheckTimes_;
 
     QWidget* frame_ = nullptr;
     QWidget* headerTile_ = nullptr;

@@ -110,8 +110,8 @@ QString rangeButtonStyle() {
     return QStringLiteral(
                "QPushButton { color: %1; background: %2; border: 1px solid %3; border-radius: 5px;"
                " padding: 3px 8px; margin: 0 1px; }"
-               "QPushButton:checked { color: white; background: %4; border-color: %4; }")
-        .arg(css(text), css(fill), css(border), css(accent));
+               "QPushButton:checked { color: %5; background: %4; border-color: %4; }")
+        .arg(css(text), css(fill), css(border), css(accent), css(DesktopAppearance::textOn(accent)));
 }
 
 }  // namespace

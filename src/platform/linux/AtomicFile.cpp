@@ -56,6 +56,23 @@ std::string timestamp() {
     return buffer;
 }
 
+// A name beside `file` that starts with its name and `suffix` and is that very file (a link made
+// before, which nothing replaced since).
+std::optional<fs::path> existingLinkAside(const fs::path& file, std::string_view suffix) {
+    struct stat target {};
+    if (::lstat(file.c_str(), &target) != 0 || target.st_nlink < 2) return std::nullopt;
+    const std::string prefix = file.filename().string() + std::string(suffix);
+    std::error_code ec;
+    for (const auto& item : fs::directory_iterator(file.parent_path(), ec)) {
+        struct stat other {};
+        if (item.path().filename().string().starts_with(prefix) &&
+            ::lstat(item.path().c_str(), &other) == 0 && other.st_ino == target.st_ino &&
+            other.st_dev == target.st_dev)
+            return item.path();
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<fs::path> resolveLinks(const fs::path& path) {
@@ -122,6 +139,9 @@ void removeLeftovers(const fs::path& path) {
 }
 
 std::optional<fs::path> linkAside(const fs::path& file, std::string_view suffix) {
+    // A file kept aside before and never written back since (a full disk) is kept once, not once more
+    // at every start.
+    if (auto kept = existingLinkAside(file, suffix)) return kept;
     const std::string base = file.string() + std::string(suffix) + timestamp();
     for (int n = 1; n < 10000; ++n) {
         const fs::path candidate = n == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(n));

@@ -26,8 +26,9 @@ std::optional<std::string> write(const std::filesystem::path& path, std::string_
 std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file, std::string_view suffix);
 
 // Gives `file` a second name of its own beside it, as moveAside() names it, and leaves it where it
-// is: what it holds is kept aside before the file is replaced. Fails on a file system without hard
-// links.
+// is: what it holds is kept aside before the file is replaced. Where the file already has such a
+// name (it was kept aside and not replaced since), that one is given. Fails on a file system without
+// hard links.
 std::optional<std::filesystem::path> linkAside(const std::filesystem::path& file, std::string_view suffix);
 
 // Removes the temporary files that writers killed in the middle of write() left beside the file

@@ -106,6 +106,10 @@ fs::path InstanceRegistry::standardDirectory(const std::string& identifier) {
     return fs::temp_directory_path() / (identifier + "-" + std::to_string(::getuid()));
 }
 
+fs::path InstanceRegistry::configurationDirectory(const fs::path& folder) {
+    return folder / "running";
+}
+
 std::string InstanceRegistry::displayKey(const char* display) {
     std::string key = display ? display : "";
     const auto colon = key.rfind(':');
@@ -154,11 +158,17 @@ bool InstanceRegistry::directoryIsPrivate() const {
     return S_ISDIR(info.st_mode) && info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
 }
 
+bool InstanceRegistry::makeDirectory() const {
+    std::error_code ec;
+    fs::create_directories(directory_.parent_path(), ec);
+    ::mkdir(directory_.c_str(), 0700);
+    return directoryIsPrivate();
+}
+
 bool InstanceRegistry::registerCurrentProcess() {
     if (self_.processIdentifier == 0) return false;
     if (entryFd_ >= 0) return true;
-    ::mkdir(directory_.c_str(), 0700);
-    if (!directoryIsPrivate()) return false;
+    if (!makeDirectory()) return false;
 
     const fs::path target = entryPath(self_.processIdentifier);
     const fs::path temporary = target.string() + ".tmp";
@@ -237,8 +247,7 @@ std::vector<RunningInstance> InstanceRegistry::liveEntries() const {
 
 InstanceRegistry::LockAttempt InstanceRegistry::tryLock() {
     if (lockFd_ >= 0) return LockAttempt::held;
-    ::mkdir(directory_.c_str(), 0700);
-    if (!directoryIsPrivate()) return LockAttempt::unavailable;
+    if (!makeDirectory()) return LockAttempt::unavailable;
     const fs::path path = lockPath();
     // The holder before us removes the file as it lets go; a lock taken on a file that is no longer
     // the one in the folder counts for nothing, so take the new one.
@@ -315,6 +324,10 @@ bool InstanceRegistry::requestTermination(const RunningInstance& instance) const
 
 bool InstanceRegistry::forceTermination(const RunningInstance& instance) const {
     return signal(instance, SIGKILL);
+}
+
+bool InstanceRegistry::askToStopTyping(const RunningInstance& instance) const {
+    return signal(instance, kStopTypingSignal);
 }
 
 }  // namespace mosaiko

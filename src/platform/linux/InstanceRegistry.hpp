@@ -1,5 +1,6 @@
 #pragma once
 
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -40,8 +41,12 @@ class InstanceRegistry {
     InstanceRegistry(const InstanceRegistry&) = delete;
     InstanceRegistry& operator=(const InstanceRegistry&) = delete;
 
-    // $XDG_RUNTIME_DIR/<identifier>, else /tmp/<identifier>-<uid>.
+    // $XDG_RUNTIME_DIR/<identifier>, else /tmp/<identifier>-<uid>: this session's own folder.
     static std::filesystem::path standardDirectory(const std::string& identifier);
+    // The private folder inside the configuration folder `folder` where the copies that use it
+    // register. Every copy that reads and writes that configuration finds the others there, whatever
+    // its runtime folder, display or session: a folder of the session would hide them from each other.
+    static std::filesystem::path configurationDirectory(const std::filesystem::path& folder);
     // The X display of $DISPLAY without its screen number (":0.0" and ":0" are one display).
     static std::string displayKey(const char* display);
     // A key for the configuration folder `folder`: the same for every spelling of its path.
@@ -68,6 +73,10 @@ class InstanceRegistry {
     // SIGTERM and SIGKILL, each only after the process was checked to be the registered one.
     bool requestTermination(const RunningInstance& instance) const;
     bool forceTermination(const RunningInstance& instance) const;
+    // The signal that asks a copy to stop what it is typing (it goes on running), sent as the two
+    // above are. A copy handles it, or ignores it, from before it registers.
+    static constexpr int kStopTypingSignal = SIGUSR1;
+    bool askToStopTyping(const RunningInstance& instance) const;
 
     // What /proc says about a process now; nothing when there is no such process.
     static std::optional<RunningInstance> describeProcess(long processIdentifier);
@@ -83,6 +92,8 @@ class InstanceRegistry {
     std::filesystem::path entryPath(long processIdentifier) const;
     std::filesystem::path lockPath() const;
     bool directoryIsPrivate() const;
+    // Makes the folder (and the folders it lies in) when missing; whether it is private.
+    bool makeDirectory() const;
     void releaseLock();
 
     std::filesystem::path directory_;

@@ -9,6 +9,8 @@
 // After Qt's headers: Xlib's macros clash with them.
 #include <X11/Xlib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace mosaiko {
@@ -110,9 +112,59 @@ void DesktopAppearance::follow(QWidget& widget, std::function<void()> apply) {
     new PaletteChangeFilter(widget, std::move(apply));
 }
 
+void DesktopAppearance::keepColours(QWidget& widget, std::function<void(QPalette&)> set) {
+    follow(widget, [&widget, set = std::move(set)] {
+        QPalette palette = widget.palette();
+        set(palette);
+        widget.setPalette(palette);
+    });
+}
+
 QColor DesktopAppearance::withOpacity(QColor color, double opacity) {
     color.setAlphaF(static_cast<float>(opacity));
     return color;
+}
+
+namespace {
+
+double relativeLuminance(const QColor& color) {
+    const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
+}
+
+}  // namespace
+
+double DesktopAppearance::contrastRatio(const QColor& a, const QColor& b) {
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor DesktopAppearance::readableOn(const QColor& ink, const QColor& background, double minimum) {
+    if (contrastRatio(ink, background) >= minimum) return ink;
+    float hue = 0;
+    float saturation = 0;
+    float lightness = 0;
+    float alpha = 1;
+    ink.toHsl().getHslF(&hue, &saturation, &lightness, &alpha);
+    const auto at = [&](float l) { return QColor::fromHslF(hue, saturation, l, alpha).toRgb(); };
+    const bool lighten = contrastRatio(Qt::white, background) >= contrastRatio(Qt::black, background);
+    float near = lightness;
+    float far = lighten ? 1.0f : 0.0f;
+    if (contrastRatio(at(far), background) < minimum) return at(far);
+    // The lightness closest to the ink's own that is far enough.
+    for (int step = 0; step < 24; ++step) {
+        const float middle = (near + far) / 2;
+        (contrastRatio(at(middle), background) >= minimum ? far : near) = middle;
+    }
+    return at(far);
+}
+
+QColor DesktopAppearance::textOn(const QColor& fill) {
+    const QColor white(Qt::white);
+    const QColor black(0x1d, 0x1d, 0x1f);
+    return contrastRatio(white, fill) >= contrastRatio(black, fill) ? white : black;
 }
 
 }  // namespace mosaiko

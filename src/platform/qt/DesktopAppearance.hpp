@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+class QPalette;
 class QWidget;
 
 namespace mosaiko {
@@ -34,12 +35,26 @@ class DesktopAppearance {
     // `color` with its alpha set to `opacity`.
     static QColor withOpacity(QColor color, double opacity);
 
+    // How far apart two colours stand for the eye: the ratio of their relative luminances, each
+    // plus 0.05 (1 for equal colours, 21 for black on white); alpha is not counted.
+    static double contrastRatio(const QColor& a, const QColor& b);
+    // `ink` where it stands out from `background` by `minimum`; otherwise the same hue made
+    // lighter or darker (whichever can go further from the background) just enough, or as far as
+    // it goes. Symbols and texts in the accent colour stay readable on whatever a desktop's
+    // palette puts behind them, and a tinted button under white text is darkened the same way.
+    static QColor readableOn(const QColor& ink, const QColor& background, double minimum = 3.0);
+    // White or near-black, whichever reads better on `fill` (a text on an accent-coloured button).
+    static QColor textOn(const QColor& fill);
+
     // Keeps `widget` in the desktop's look: runs `apply` (which sets the widget's palette, or
     // anything else it takes from the look) now, and again whenever the desktop's palette changes
     // while the widget lives (light and dark, the accent). A window hears of the desktop's palette
     // itself; a widget inside one, when the palette its window sets reaches it. Widgets that take
     // every colour from their palette when they paint need nothing of this.
     static void follow(QWidget& widget, std::function<void()> apply);
+    // Keeps the colours `set` puts in `widget`'s palette (a red warning, a divider's tint) through
+    // every change of the desktop's look, also one that hands each widget the new palette whole.
+    static void keepColours(QWidget& widget, std::function<void(QPalette&)> set);
 };
 
 }  // namespace mosaiko

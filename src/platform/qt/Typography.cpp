@@ -26,6 +26,10 @@ QFont Typography::system(double points, QFont::Weight weight) {
 QFont Typography::monospaced(double points, QFont::Weight weight) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::Monospace);
+    // A script the monospaced font lacks (Hebrew, Arabic) comes from the interface font, as in
+    // every other text of the windows, before any font that merely claims to be monospaced (a
+    // thin typewriter face would be picked for it otherwise).
+    font.setFamilies({font.family(), QApplication::font().family()});
     setSize(font, points);
     font.setWeight(weight);
     return font;

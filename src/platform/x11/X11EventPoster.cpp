@@ -7,8 +7,11 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -120,9 +123,11 @@ bool needsSpareKeycode(const std::u16string& text) {
 constexpr std::size_t kBatchKeys = 64;
 // How far typing may run ahead of the key tap that follows the ledger.
 constexpr std::size_t kKeysAheadOfTheTap = 256;
-// From the last key to giving back the remapped keycodes when typing is stopped: clients had all
-// the text at 20 ms in every probe.
+// From the last key to giving back the remapped keycodes at quit: clients had all the text at 20 ms
+// in every probe.
 constexpr double kStopHoldSeconds = 0.15;
+// The lowest free keycode is left alone: auto-type tools map the lowest free one for a moment.
+constexpr std::size_t kLeftToOtherTools = 1;
 
 // Groups keycodes into runs of consecutive ones: one request changes each run.
 std::vector<std::pair<unsigned, unsigned>> consecutiveRuns(std::vector<unsigned> keycodes) {
@@ -256,28 +261,23 @@ std::size_t X11EventPoster::freeKeycodes() {
 void X11EventPoster::run() {
     // The spare keycodes are known from the start, also to tell a held-back press on one of them.
     if (display_->isConnected()) {
+        Display* display = display_->get();
+        wmProtocols_ = XInternAtom(display, "WM_PROTOCOLS", False);
+        netWmPing_ = XInternAtom(display, "_NET_WM_PING", False);
+        // Clients answer a ping on the root window, to those that follow its children.
+        XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
         const std::vector<unsigned> spare = spareKeycodes();
-        options_.ledger->markOwnKeycodes(spare);
         // The highest announces the presses typed again (it is never mapped); the others carry text.
-        // Auto-type tools map the lowest free keycode for a moment.
         if (spare.size() >= 2) announcementKeycode_ = spare.back();
+        options_.ledger->markOwnKeycodes(ownSpareKeycodes(spare));
     }
     std::unique_lock lock(mutex_);
     while (true) {
         if (jobs_.empty()) {
             if (stopping_) break;
-            if (hasMappedSlots()) {
-                const double due = lastKeyTime_ + options_.holdSeconds - now();
-                if (due > 0) {
-                    wake_.wait_for(lock, std::chrono::duration<double>(due));
-                    continue;
-                }
-                lock.unlock();
-                restoreSlots();
-                lock.lock();
-            } else {
-                wake_.wait(lock);
-            }
+            // The spare keycodes keep their characters until the end: a client reads a keycode's
+            // meaning only when it gets round to the key, which may be seconds later.
+            wake_.wait(lock);
             continue;
         }
         Job job = std::move(jobs_.front());
@@ -291,19 +291,23 @@ void X11EventPoster::run() {
     }
     lock.unlock();
     if (hasMappedSlots()) {
-        if (display_->isConnected())
-            sleepFor(lastKeyTime_ + (stopNow_ ? kStopHoldSeconds : options_.holdSeconds) - now());
+        if (display_->isConnected()) sleepFor(lastKeyTime_ + kStopHoldSeconds - now());
         restoreSlots();
     }
 }
 
-bool X11EventPoster::prepareBatch() {
-    if (!display_->isConnected()) return false;
+void X11EventPoster::readEvents() {
     Display* display = display_->get();
-    // A mapping changed by somebody else (not on our spare keycodes) is fetched anew.
     while (XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
+        if (event.type == ClientMessage && event.xclient.message_type == wmProtocols_ &&
+            static_cast<Atom>(event.xclient.data.l[0]) == netWmPing_) {
+            lastPingAnswered_ =
+                std::max(lastPingAnswered_, static_cast<unsigned long>(event.xclient.data.l[1]));
+            continue;
+        }
+        // A mapping changed by somebody else (not on our spare keycodes) is fetched anew.
         if (event.type != MappingNotify || event.xmapping.request != MappingKeyboard) continue;
         XRefreshKeyboardMapping(&event.xmapping);
         for (int i = 0; i < event.xmapping.count; ++i) {
@@ -311,6 +315,70 @@ bool X11EventPoster::prepareBatch() {
                 keyboardState_.reset();
         }
     }
+}
+
+unsigned long X11EventPoster::focusedClient() const {
+    Display* display = display_->get();
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    const Window root = DefaultRootWindow(display);
+    X11ErrorTrap trap;  // the window may go at any moment
+    // The focus may rest on a child of the client's window: the one that answers pings is above it.
+    for (int depth = 0; focus != None && focus != PointerRoot && focus != root && depth < 16; ++depth) {
+        Atom* protocols = nullptr;
+        int count = 0;
+        if (XGetWMProtocols(display, focus, &protocols, &count)) {
+            const bool pings = std::find(protocols, protocols + count, netWmPing_) != protocols + count;
+            XFree(protocols);
+            if (pings) return focus;
+        }
+        Window parentRoot = None, parent = None;
+        Window* children = nullptr;
+        unsigned childCount = 0;
+        if (!XQueryTree(display, focus, &parentRoot, &parent, &children, &childCount)) break;
+        if (children) XFree(children);
+        focus = parent;
+    }
+    return None;
+}
+
+bool X11EventPoster::awaitTheClient(double deadline) {
+    // Every key typed so far must have reached the client before the ping does: the key tap
+    // passes them on first.
+    keepPaceWithTheTap(0);
+    const Window client = focusedClient();
+    if (client == None || stopNow_) return false;
+    Display* display = display_->get();
+    const unsigned long token = ++lastPingSent_;
+    XEvent ping{};
+    ping.xclient.type = ClientMessage;
+    ping.xclient.window = client;
+    ping.xclient.message_type = wmProtocols_;
+    ping.xclient.format = 32;
+    ping.xclient.data.l[0] = static_cast<long>(netWmPing_);
+    ping.xclient.data.l[1] = static_cast<long>(token);
+    ping.xclient.data.l[2] = static_cast<long>(client);
+    {
+        X11ErrorTrap trap;
+        XSendEvent(display, client, False, NoEventMask, &ping);
+        XSync(display, False);
+    }
+    while (!stopNow_ && display_->isConnected()) {
+        readEvents();
+        if (lastPingAnswered_ >= token) return true;
+        const double left = deadline - now();
+        if (left <= 0) return false;
+        pollfd fd{display_->fileDescriptor(), POLLIN, 0};
+        poll(&fd, 1, std::min(50, static_cast<int>(std::ceil(left * 1000))));
+    }
+    return false;
+}
+
+bool X11EventPoster::prepareBatch() {
+    if (!display_->isConnected()) return false;
+    Display* display = display_->get();
+    readEvents();
     // The server applies a modifier in the order of the keys, and a key the tap holds waits there:
     // with the tap behind, the state still shows the Shift of the last batch, which is let go.
     if (std::exchange(shiftUsed_, false)) keepPaceWithTheTap(0);
@@ -531,8 +599,20 @@ std::vector<unsigned> X11EventPoster::spareKeycodes() {
     return keycodes;
 }
 
+std::vector<unsigned> X11EventPoster::ownSpareKeycodes(const std::vector<unsigned>& spare) const {
+    // Ascending: the lowest stays free for other tools, as long as one is left to type on.
+    std::vector<unsigned> own;
+    for (unsigned keycode : spare) {
+        if (keycode != announcementKeycode_) own.push_back(keycode);
+    }
+    const std::size_t leave = std::min(kLeftToOtherTools, own.empty() ? 0 : own.size() - 1);
+    own.erase(own.begin(), own.begin() + static_cast<std::ptrdiff_t>(leave));
+    if (announcementKeycode_ != 0) own.push_back(announcementKeycode_);
+    return own;
+}
+
 bool X11EventPoster::discoverSlots() {
-    const std::vector<unsigned> keycodes = spareKeycodes();
+    const std::vector<unsigned> keycodes = ownSpareKeycodes(spareKeycodes());
     for (unsigned keycode : keycodes) {
         if (keycode != announcementKeycode_) slots_.push_back({keycode, 0, -1e9});
     }
@@ -555,8 +635,8 @@ bool X11EventPoster::mapOntoSlots(const std::vector<unsigned long>& keysyms) {
         }
     }
     if (missing.empty()) return true;
-    // Free slots first, the highest keycodes first (a tool that maps a keycode for a moment takes
-    // the lowest free one), then those used longest ago.
+    // Free slots first, the highest keycodes first, then those used longest ago; a slot is reused
+    // only once its last key is long past, since a client behind may not have read it yet.
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         if (!kept[i]) order.push_back(i);
@@ -570,9 +650,11 @@ bool X11EventPoster::mapOntoSlots(const std::vector<unsigned long>& keysyms) {
     double safeAt = 0;
     for (std::size_t i = 0; i < missing.size(); ++i) {
         const Slot& slot = slots_[order[i]];
-        if (slot.keysym != 0) safeAt = std::max(safeAt, slot.lastUsed + options_.holdSeconds);
+        if (slot.keysym != 0) safeAt = std::max(safeAt, slot.lastUsed + options_.reuseAfterSeconds);
     }
-    if (!pause(safeAt - now())) return false;
+    // A client that has answered a ping sent after the keys has read them all; one that cannot be
+    // asked gets the time.
+    if (safeAt > now() && !awaitTheClient(safeAt) && !pause(safeAt - now())) return false;
     // Recorded before the keyboard changes, with what a reused keycode still holds: a run killed
     // before the change leaves that mapping, which is as much ours to give back as the new one.
     std::vector<RemappedKeycodes::Entry> replaced;

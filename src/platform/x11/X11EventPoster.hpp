@@ -20,42 +20,47 @@
 
 namespace mosaiko {
 
-// Types synthetic key events into the focused X11 application through XTEST. A key event presses
-// or releases the key with that virtual key code (Delete is BackSpace). A text event types its
-// whole text on its key-down (its key-up has nothing left to do), a batch of keys at a time: each
-// scalar the keyboard types in its current layout and modifier state on its own key (with Shift
-// where it needs it), newlines as Return and tabs as Tab, and every other scalar on a spare keycode
-// that is mapped to the scalar's keysym for the purpose, all the spare keycodes a batch needs at
-// once. A client takes a changed mapping from the notice that precedes the keys in its event
-// stream, but may look the mapping up again later, so a remapped keycode is reused or restored
-// only well after its last key; a text with more distinct such scalars than there are spare
-// keycodes goes in several rounds. Nothing waits between a remapping and the keys: keys the user
-// types after the one that asked for the text must not overtake it. A key the user holds down (the
-// Return that chose a snippet) would not go down again: it is typed on a spare keycode too. The
-// modifier flags of the events are not applied: the keys the user holds still count, so the state
-// is looked at before every batch, and while the user holds Control, Alt or Super, which would turn
-// the keys into shortcuts, typing waits (up to a second) for them to be let go. While a key tap
-// follows the ledger, typing keeps at most a few hundred keys ahead of it, so that a stop takes
-// effect at once.
+// Types synthetic key events into the focused X11 application through XTEST. A key event presses or
+// releases the key with that virtual key code (Delete is BackSpace). A text event types its whole
+// text on its key-down (its key-up has nothing left to do), a batch of keys at a time: each scalar
+// the keyboard types in its current layout and modifier state on its own key (with Shift where it
+// needs it), newlines as Return and tabs as Tab, and every other scalar on a spare keycode that is
+// mapped to the scalar's keysym for the purpose, all the spare keycodes a batch needs at once. A
+// client takes a changed mapping from the notice that precedes the keys in its event stream, but
+// may look the mapping up again later (a stopped or busy client, seconds later), so a spare keycode
+// keeps its character until quit, and is given another, the least recently used first, only once
+// the focused client has read its last key (it answered a ping sent after it), or long after that
+// key for a client that cannot be asked; the lowest free keycode is left to other tools. A
+// text with more distinct such scalars than there are spare keycodes goes in several rounds.
+// Nothing waits between a remapping and the keys: keys the user types after the one that asked for
+// the text must not overtake it. A key the user holds down (the Return that chose a snippet) would
+// not go down again: it is typed on a spare keycode too. The modifier flags of the events are not
+// applied: the keys the user holds still count, so the state is looked at before every batch, and
+// while the user holds Control, Alt or Super, which would turn the keys into shortcuts, typing
+// waits (up to a second) for them to be let go. While a key tap follows the ledger, typing keeps at
+// most a few hundred keys ahead of it, so that a stop takes effect at once.
 //
 // Every remapping is recorded first (RemappedKeycodes), and a poster made after a run that was
 // killed restores the keycodes that run left remapped, where they still hold what it put there;
 // without that, a few killed runs use up every spare keycode for good.
 //
-// post() returns at once; a thread with its own connection does the typing in order, so the
-// waiting never stalls the main loop or the key tap. Every press is recorded in the ledger first,
-// so the key tap knows it for ours. The poster is also the ledger's retyper: presses of the user's
-// that the key tap held back while it typed go into the same queue, so they land after the text
-// posted before them and before the text posted after them; those that typed a character without
-// Control, Alt or Super type it on a spare keycode, since the user may hold their key down again. Destroying the poster finishes what
-// was posted and restores the mapping, unless it was stopped.
+// post() returns at once; a thread with its own connection does the typing in order, so the waiting
+// never stalls the main loop or the key tap. Every press is recorded in the ledger first, so the
+// key tap knows it for ours. The poster is also the ledger's retyper: presses of the user's that
+// the key tap held back while it typed go into the same queue, so they land after the text posted
+// before them and before the text posted after them; those that typed a character without Control,
+// Alt or Super type it on a spare keycode, since the user may hold their key down again. Destroying
+// the poster finishes what was posted and restores the mapping, unless it was stopped.
 class X11EventPoster {
   public:
     struct Options {
         std::string displayName;                  // $DISPLAY when empty
         std::shared_ptr<PostedKeyLedger> ledger;  // PostedKeyLedger::shared() when empty
         double settleSeconds = 0;                 // from remapping keycodes to typing on them
-        double holdSeconds = 0.5;                 // from the last key on a keycode to remapping it
+        // From the last key on a spare keycode to giving it another character when the client
+        // cannot tell that it has read the key: a client may read a key's meaning seconds after
+        // the press (a stopped or busy one).
+        double reuseAfterSeconds = 10;
         // The private folder where remapped keycodes are recorded; no record when empty.
         std::filesystem::path recordDirectory;
     };
@@ -107,6 +112,13 @@ class X11EventPoster {
     // Waits until Control, Alt and Super are up (a second at most), then learns the keyboard's
     // state; false once stopped.
     bool prepareBatch();
+    // Reads what the server sent: mapping changes, answers to pings.
+    void readEvents();
+    // Waits until the focused client has read every key typed so far (it answers a ping sent
+    // after them) or until `deadline`; false when it did not answer by then or cannot be asked.
+    bool awaitTheClient(double deadline);
+    // The focused client's window that answers pings; None when there is none.
+    unsigned long focusedClient() const;
     void rebuildKeyboard(unsigned state, const char (&keysDown)[32]);
     // The key that types `keysym` now, with or without Shift; none when it is not on the keyboard.
     struct KeyboardKey {
@@ -123,6 +135,8 @@ class X11EventPoster {
     void keepPaceWithTheTap(std::size_t keysAhead);
     void restoreKeycodes(const std::vector<unsigned>& keycodes);
     std::vector<unsigned> spareKeycodes();
+    // Those of the spare keycodes the poster takes: all but the lowest.
+    std::vector<unsigned> ownSpareKeycodes(const std::vector<unsigned>& spare) const;
     bool discoverSlots();
     bool mapOntoSlots(const std::vector<unsigned long>& keysyms);
     unsigned keycodeOnSlot(unsigned long keysym) const;
@@ -154,6 +168,8 @@ class X11EventPoster {
     double shiftLetGoAt_ = -1e9;
     unsigned returnKeycode_ = 0, tabKeycode_ = 0;  // free to press now; 0 when not
     std::atomic<bool> stopNow_{false};
+    unsigned long wmProtocols_ = 0, netWmPing_ = 0;  // atoms
+    unsigned long lastPingSent_ = 0, lastPingAnswered_ = 0;
     // The spare keycode whose press announces a press typed again; 0 when there is none to spare.
     std::atomic<unsigned> announcementKeycode_{0};
 

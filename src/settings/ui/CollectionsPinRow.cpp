@@ -2,10 +2,10 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "library/ui/LibraryTextLabel.hpp"
 #include "library/ui/PinAliasField.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
@@ -35,8 +35,9 @@ CollectionsPinRow::CollectionsPinRow(CollectionsStore& collections, const PinIte
     row->setContentsMargins(4, 2, 4, 2);
     row->setSpacing(10);
 
-    emoji_ = new QLabel(this);
-    emoji_->setTextFormat(Qt::PlainText);
+    // A pinned emoticon or snippet shrinks to fit the narrow column and ends in "…" (its whole
+    // text then in the tooltip) when even that is not enough, as in the library's pins.
+    emoji_ = new LibraryTextLabel(Typography::system(20), {1, 0.45, Qt::AlignLeft | Qt::AlignVCenter}, this);
     emoji_->setFixedWidth(28);
     row->addWidget(emoji_);
 

@@ -5,13 +5,13 @@
 
 #include "settings/CollectionsManageRules.hpp"
 
-class QLabel;
 class QToolButton;
 
 namespace mosaiko {
 
 class CollectionsStore;
 class ElidedLabel;
+class LibraryTextLabel;
 class PinAliasField;
 
 // One pinned entry in pins management: its symbol, name and id, its search alias, and buttons that
@@ -32,6 +32,7 @@ class CollectionsPinRow final : public QWidget {
     void setState(const PinItemState& state);
     const PinItemState& state() const { return state_; }
 
+    LibraryTextLabel* symbolLabel() const { return emoji_; }
     ElidedLabel* nameLabel() const { return name_; }
     PinAliasField* aliasField() const { return alias_; }
     QToolButton* moveUpButton() const { return moveUp_; }
@@ -45,7 +46,7 @@ class CollectionsPinRow final : public QWidget {
     void updateIcons();
 
     PinItemState state_;
-    QLabel* emoji_ = nullptr;
+    LibraryTextLabel* emoji_ = nullptr;
     ElidedLabel* name_ = nullptr;
     ElidedLabel* id_ = nullptr;
     PinAliasField* alias_ = nullptr;

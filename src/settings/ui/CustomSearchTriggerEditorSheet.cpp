@@ -32,6 +32,26 @@ QVBoxLayout* group(int spacing) {
     return layout;
 }
 
+// A sequence in a secondary note, in the monospaced font with its visible-space symbols.
+SequenceLabel* noteSequence(const QString& text) {
+    auto* label = new SequenceLabel(text);
+    label->setFont(Typography::monospaced(11));
+    SettingsStyle::setSecondary(label, true);
+    return label;
+}
+
+// A note's words and its sequence on one line.
+QWidget* noteRow(QLabel* first, QLabel* second) {
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addWidget(first);
+    layout->addWidget(second);
+    layout->addStretch(1);
+    return row;
+}
+
 }  // namespace
 
 CustomSearchTriggerEditorSheet::CustomSearchTriggerEditorSheet(SettingsState& state, QWidget* parent)
@@ -74,9 +94,9 @@ CustomSearchTriggerEditorSheet::CustomSearchTriggerEditorSheet(SettingsState& st
     previewGroup->addWidget(previewBox);
     column->addLayout(previewGroup);
 
-    column->addWidget(
-        SettingsStyle::codeSpanLabel({QString(), QStringLiteral(" = space. Control characters are ignored.")},
-                                     {QStringLiteral("\u2420")}, 11));
+    column->addWidget(noteRow(noteSequence(QStringLiteral("\u2420")),
+                              SettingsStyle::label(QStringLiteral("= space. Control characters are ignored."), 11,
+                                                   QFont::Normal, true)));
 
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
@@ -125,8 +145,10 @@ CustomSearchTriggerEditorSheet::CustomSearchTriggerEditorSheet(SettingsState& st
     connect(add_, &QPushButton::clicked, this, [this] { state_.addOpeningSequenceBlocklistEntry(); });
     addRow->addWidget(add_);
     addGroup->addLayout(addRow);
-    entryPreview_ = SettingsStyle::codeSpanLabel({}, {}, 11);
-    addGroup->addWidget(entryPreview_);
+    entryPreview_ = noteSequence({});
+    entryPreviewRow_ =
+        noteRow(SettingsStyle::label(QStringLiteral("Preview:"), 11, QFont::Normal, true), entryPreview_);
+    addGroup->addWidget(entryPreviewRow_);
     blocklist->addLayout(addGroup);
     column->addLayout(blocklist);
 
@@ -174,10 +196,8 @@ void CustomSearchTriggerEditorSheet::refresh() {
     rebuildList();
 
     const auto pending = state_.pendingBlocklistEntry();
-    entryPreview_->setVisible(pending.has_value());
-    if (pending)
-        entryPreview_->setText(
-            SettingsStyle::codeSpanMarkup({QStringLiteral("Preview: ")}, {visible(*pending)}));
+    entryPreviewRow_->setVisible(pending.has_value());
+    if (pending) entryPreview_->setText(visible(*pending));
     add_->setEnabled(state_.canAddPendingBlocklistEntry());
     ok_->setEnabled(state_.pendingCustomSearchTrigger().has_value());
 }

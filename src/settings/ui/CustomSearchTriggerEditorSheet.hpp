@@ -48,6 +48,7 @@ class CustomSearchTriggerEditorSheet final : public QDialog {
     QLabel* emptyList_ = nullptr;
     QScrollArea* listArea_ = nullptr;
     QVBoxLayout* rows_ = nullptr;
+    QWidget* entryPreviewRow_ = nullptr;
     QLabel* entryPreview_ = nullptr;
     QPushButton* add_ = nullptr;
     QPushButton* ok_ = nullptr;

@@ -21,6 +21,9 @@ namespace mosaiko {
 
 namespace {
 
+// A label's contrast with its button that reads as enabled.
+constexpr double kButtonTextContrast = 4.5;
+
 // A counter tile: a small label above its value.
 QWidget* statPill(const QString& label, QLabel*& value, QWidget* parent) {
     auto* pill = new BoxFrame(8, 0.10, 0.62, parent);
@@ -216,7 +219,10 @@ void EmoticonEditorRowView::updateLook() {
                               .arg(orange.green())
                               .arg(orange.blue()));
     toggle_->setText(row_.isHidden ? tr("Show") : tr("Hide"));
-    const QColor tint = row_.isHidden ? SettingsStyle::green() : QColor(142, 142, 147);
+    // White on the tint as dark as an enabled button's label needs (the named grey and green are
+    // too light under white: the button looked disabled).
+    const QColor tint = DesktopAppearance::readableOn(
+        row_.isHidden ? SettingsStyle::green() : QColor(142, 142, 147), Qt::white, kButtonTextContrast);
     toggle_->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: none; "
                                           "border-radius: 5px; padding: 3px 10px; font-weight: 600; }"
                                           "QPushButton:pressed { background: %2; }")

@@ -196,7 +196,7 @@ QWidget* GeneralTab::makeGeneralCard() {
     sortPriority_ = new QComboBox;
     for (SearchSortPriority priority : search_sort_priority::allCases)
         sortPriority_->addItem(QString::fromStdString(OpenModeRules::searchSortPriorityTitle(priority)));
-    sortPriority_->setFixedWidth(190);
+    SettingsStyle::fitChoices(*sortPriority_, 190);
     connect(sortPriority_, &QComboBox::activated, this, [&prefs](int index) {
         if (index >= 0 && index < static_cast<int>(search_sort_priority::allCases.size()))
             prefs.setSearchSortPriority(search_sort_priority::allCases[static_cast<std::size_t>(index)]);
@@ -243,10 +243,10 @@ QWidget* GeneralTab::makeResetCard() {
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     resetAll_ = new QPushButton(QStringLiteral("Reset All Settings to Default\u2026"));
-    // A destructive action reads in red.
-    QPalette palette = resetAll_->palette();
-    palette.setColor(QPalette::ButtonText, SettingsStyle::red());
-    resetAll_->setPalette(palette);
+    // A destructive action reads in red, also once the desktop's look changed under it (a new
+    // palette or style reaches the button without the colour it was given).
+    DesktopAppearance::keepColours(
+        *resetAll_, [](QPalette& palette) { palette.setColor(QPalette::ButtonText, SettingsStyle::red()); });
     resetAll_->setAutoDefault(false);
     connect(resetAll_, &QPushButton::clicked, this, [this] { state_.requestResetAllSettings(); });
     row->addWidget(resetAll_);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "picker/ui/DeferredRefresh.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
 #include "settings/ui/SettingsStyle.hpp"
 
 namespace mosaiko {
@@ -49,9 +50,8 @@ LibraryShortcutSheet::LibraryShortcutSheet(SettingsState& state,
     texts->addStretch(1);
     column->addWidget(recorder_);
     taken_ = SettingsStyle::wrappingLabel(QString(), 11, QFont::DemiBold, false);
-    QPalette red = taken_->palette();
-    red.setColor(QPalette::WindowText, SettingsStyle::red());
-    taken_->setPalette(red);
+    DesktopAppearance::keepColours(
+        *taken_, [](QPalette& palette) { palette.setColor(QPalette::WindowText, SettingsStyle::red()); });
     taken_->hide();
     column->addWidget(taken_);
 

@@ -1,5 +1,6 @@
 #include "settings/ui/ManageViewFrame.hpp"
 
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,6 +11,33 @@
 #include <algorithm>
 
 namespace mosaiko::manage_view {
+
+namespace {
+
+// Fits the list again whenever the content's layout changes without the view changing size: the
+// fonts and styles that reach the content once it is shown, a notice that comes or goes.
+class ListFitter final : public QObject {
+  public:
+    ListFitter(QWidget& view, QWidget* content, QScrollArea* list, const Sizes& sizes)
+        : QObject(&view), view_(view), content_(content), list_(list), sizes_(sizes) {
+        content->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == content_ && event->type() == QEvent::LayoutRequest)
+            fitList(view_, content_, list_, true, sizes_);
+        return false;
+    }
+
+  private:
+    QWidget& view_;
+    QWidget* content_;
+    QScrollArea* list_;
+    Sizes sizes_;
+};
+
+}  // namespace
 
 void place(QWidget& view, QWidget* content, QScrollArea* list, bool embedded, const Sizes& sizes) {
     auto* layout = new QVBoxLayout(&view);
@@ -24,6 +52,7 @@ void place(QWidget& view, QWidget* content, QScrollArea* list, bool embedded, co
         scroll->setWidget(content);
         layout->addWidget(scroll);
         list->setFixedHeight(static_cast<int>(sizes.embeddedListHeight(0)));
+        new ListFitter(view, content, list, sizes);
     } else {
         layout->addWidget(content);
         list->setFixedHeight(static_cast<int>(sizes.standaloneListHeight));

@@ -164,7 +164,7 @@ QLayout* OpenModesCard::makeInstantOpenRows() {
     instantOpen_ = new QComboBox;
     for (QuickOpenShortcut shortcut : quick_open_shortcut::allCases)
         instantOpen_->addItem(qs(OpenModeRules::quickOpenShortcutTitle(shortcut)));
-    instantOpen_->setFixedWidth(190);
+    SettingsStyle::fitChoices(*instantOpen_, 190);
     connect(instantOpen_, &QComboBox::activated, this, [this](int index) {
         if (index < 0 || index >= static_cast<int>(quick_open_shortcut::allCases.size())) return;
         state_.chooseQuickOpenShortcut(quick_open_shortcut::allCases[static_cast<std::size_t>(index)]);

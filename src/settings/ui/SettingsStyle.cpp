@@ -1,5 +1,6 @@
 #include "settings/ui/SettingsStyle.hpp"
 
+#include <QComboBox>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLinearGradient>
@@ -147,6 +148,12 @@ void SettingsStyle::setSecondary(QLabel* label, bool secondary) {
     label->setForegroundRole(secondary ? QPalette::PlaceholderText : QPalette::WindowText);
 }
 
+void SettingsStyle::fitChoices(QComboBox& choices, int width) {
+    choices.setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    choices.setMinimumWidth(width);
+    choices.setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
 namespace {
 
 constexpr char16_t kVisibleSpace = 0x2420;
@@ -162,19 +169,58 @@ std::vector<std::pair<QString, bool>> sequenceRuns(const QString& text) {
     return runs;
 }
 
+// The visible-space symbol in the look of `font`: its two letters at a fraction of the size and
+// two weights heavier (thin strokes at a small size would read fainter than the text), the "S"
+// hanging from the cap height, the "P" standing on the baseline most of a letter to its right.
+class VisibleSpaceSymbol {
+  public:
+    explicit VisibleSpaceSymbol(const QFont& font) : letters_(font) {
+        constexpr double kLetterScale = 0.68;
+        if (font.pixelSize() > 0) {
+            letters_.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * kLetterScale))));
+        } else {
+            letters_.setPointSizeF(font.pointSizeF() * kLetterScale);
+        }
+        letters_.setWeight(static_cast<QFont::Weight>(std::min(900, font.weight() + 200)));
+        const QFontMetricsF text(font);
+        const QFontMetricsF small(letters_);
+        capHeight_ = text.capHeight();
+        smallCapHeight_ = small.capHeight();
+        s_ = small.horizontalAdvance(QLatin1Char('S'));
+        p_ = small.horizontalAdvance(QLatin1Char('P'));
+        const double pair = s_ * kStep + p_;
+        side_ = std::max(0.0, (text.horizontalAdvance(QLatin1Char('0')) - pair) / 2) + 1;
+        advance_ = pair + 2 * side_;
+    }
+
+    double advance() const { return advance_; }
+
+    void draw(QPainter& painter, double x, double baseline) const {
+        painter.setFont(letters_);
+        painter.drawText(QPointF(x + side_, baseline - capHeight_ + smallCapHeight_), QStringLiteral("S"));
+        painter.drawText(QPointF(x + side_ + s_ * kStep, baseline), QStringLiteral("P"));
+    }
+
+  private:
+    static constexpr double kStep = 0.8;  // of the "S", to the "P"
+
+    QFont letters_;
+    double capHeight_ = 0;
+    double smallCapHeight_ = 0;
+    double s_ = 0;
+    double p_ = 0;
+    double side_ = 0;
+    double advance_ = 0;
+};
+
 }  // namespace
 
-QFont SettingsStyle::sequenceRunFont(const QFont& font, bool visibleSpace) {
-    if (!visibleSpace) return font;
-    QFont regular = font;
-    regular.setWeight(QFont::Normal);
-    return regular;
-}
-
 double SettingsStyle::sequenceWidth(const QFont& font, const QString& text) {
+    const QFontMetricsF metrics(font);
+    const VisibleSpaceSymbol symbol(font);
     double width = 0;
-    for (const auto& [run, symbol] : sequenceRuns(text))
-        width += QFontMetricsF(sequenceRunFont(font, symbol)).horizontalAdvance(run);
+    for (const auto& [run, isSymbol] : sequenceRuns(text))
+        width += isSymbol ? symbol.advance() * static_cast<double>(run.size()) : metrics.horizontalAdvance(run);
     return width;
 }
 
@@ -186,37 +232,18 @@ void SettingsStyle::drawSequence(QPainter& painter, const QRectF& rect, Qt::Alig
     if (alignment & Qt::AlignHCenter) x = rect.left() + (rect.width() - width) / 2;
     const QFontMetricsF metrics(font);
     const double baseline = rect.top() + (rect.height() - metrics.height()) / 2 + metrics.ascent();
+    const VisibleSpaceSymbol symbol(font);
     painter.save();
-    for (const auto& [run, symbol] : sequenceRuns(text)) {
-        const QFont runFont = sequenceRunFont(font, symbol);
-        painter.setFont(runFont);
+    for (const auto& [run, isSymbol] : sequenceRuns(text)) {
+        if (isSymbol) {
+            for (qsizetype i = 0; i < run.size(); ++i, x += symbol.advance()) symbol.draw(painter, x, baseline);
+            continue;
+        }
+        painter.setFont(font);
         painter.drawText(QPointF(x, baseline), run);
-        x += QFontMetricsF(runFont).horizontalAdvance(run);
+        x += metrics.horizontalAdvance(run);
     }
     painter.restore();
-}
-
-QString SettingsStyle::codeSpanMarkup(const QStringList& parts, const QStringList& code) {
-    const QString family = Typography::monospaced(11).family().toHtmlEscaped();
-    QString markup;
-    for (qsizetype i = 0; i < parts.size() || i < code.size(); ++i) {
-        if (i < parts.size()) markup += parts[i].toHtmlEscaped();
-        if (i < code.size())
-            markup += QStringLiteral("<span style=\"font-family:'%1'\">").arg(family) +
-                      code[i].toHtmlEscaped() + QStringLiteral("</span>");
-    }
-    // Spaces are kept as typed.
-    return QStringLiteral("<span style=\"white-space:pre\">") + markup + QStringLiteral("</span>");
-}
-
-QLabel* SettingsStyle::codeSpanLabel(const QStringList& parts, const QStringList& code, double points,
-                                     QWidget* parent) {
-    auto* result = new QLabel(parent);
-    result->setTextFormat(Qt::RichText);
-    result->setFont(Typography::system(points));
-    result->setText(codeSpanMarkup(parts, code));
-    setSecondary(result, true);
-    return result;
 }
 
 // ---------------------------------------------------------------- WrappingLabel

@@ -10,6 +10,7 @@
 #include <QWidget>
 #include <vector>
 
+class QComboBox;
 class QPainter;
 
 namespace mosaiko {
@@ -73,18 +74,15 @@ class SettingsStyle {
     static QLabel* wrappingLabel(const QString& text, double points, QFont::Weight weight = QFont::Normal,
                                  bool secondary = true, QWidget* parent = nullptr);
     static void setSecondary(QLabel* label, bool secondary);
-    // Trigger sequences with the visible-space symbol "␠": the fonts that carry it have it in their
-    // regular weight only, so the symbol is drawn in the regular weight of `font` and the rest in
-    // `font`. `font` itself for every other run.
-    static QFont sequenceRunFont(const QFont& font, bool visibleSpace);
+    // A pop-up list `width` wide, wider where its longest choice needs it (a larger desktop font).
+    static void fitChoices(QComboBox& choices, int width);
+    // Trigger sequences with the visible-space symbol "␠" in `font`. The fonts that have the symbol
+    // draw it a few pixels tall in hairlines, beside letters of the sequence twice as tall and
+    // bold: it is drawn here from `font` itself instead, a small "S" above a small "P" as the
+    // symbol stacks them, the pair as tall as the capitals and as heavy as the letters beside it.
     static double sequenceWidth(const QFont& font, const QString& text);
     static void drawSequence(QPainter& painter, const QRectF& rect, Qt::Alignment alignment,
                              const QFont& font, const QString& text);
-    // A label in the secondary style whose `code` spans (plain texts, escaped here) show in the
-    // monospaced font between the plain `parts`: parts[0] code[0] parts[1] code[1] ...
-    static QLabel* codeSpanLabel(const QStringList& parts, const QStringList& code, double points,
-                                 QWidget* parent = nullptr);
-    static QString codeSpanMarkup(const QStringList& parts, const QStringList& code);
 };
 
 // A rounded box with the scheme's fill and inner border behind its children.

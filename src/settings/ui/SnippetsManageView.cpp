@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "content/CustomContentStore.hpp"
@@ -200,6 +201,10 @@ void SnippetsManageView::addSnippet() {
                                     {name_->text().toStdString(), shortcodes_->text().toStdString(),
                                      insertText_->text().toStdString(), keywords_->text().toStdString()});
     for (QLineEdit* field : {name_, shortcodes_, insertText_, keywords_}) field->clear();
+    // Ready for the next one: the form keeps the focus (the disabled Add would pass it on down the
+    // list, which scrolls to it), and the new snippet, first in the list, shows at its top.
+    name_->setFocus(Qt::OtherFocusReason);
+    list_->verticalScrollBar()->setValue(0);
 }
 
 void SnippetsManageView::editSnippet(const CustomSnippet& snippet) {

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "picker/ui/DeferredRefresh.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -81,9 +82,8 @@ UpdaterStatusCard::UpdaterStatusCard(SettingsState& state, SettingsShell shell, 
     content->addWidget(downloadToggle_);
 
     error_ = SettingsStyle::wrappingLabel(QString(), 11, QFont::Normal, false);
-    QPalette red = error_->palette();
-    red.setColor(QPalette::WindowText, SettingsStyle::red());
-    error_->setPalette(red);
+    DesktopAppearance::keepColours(
+        *error_, [](QPalette& palette) { palette.setColor(QPalette::WindowText, SettingsStyle::red()); });
     content->addWidget(error_);
 
     auto* actions = new QHBoxLayout;

@@ -62,7 +62,7 @@ TEST(LiveShellTest, ACopyGivesUpItsPlaceOnlyOnceEveryStoreIsSavedAndClosed) {
     stores.prefs->setPopupDelayMs(700);
     stores.usage->recordUsed("\U0001F600");
 
-    InstanceRegistry newer(InstanceRegistry::standardDirectory(buildinfo::kAppIdentifier),
+    InstanceRegistry newer(InstanceRegistry::configurationDirectory(file.parent_path()),
                            InstanceRegistry::configurationKey(file.parent_path()),
                            RunningInstance{1, 1, "x"});
     auto savedDelay = [&] {

@@ -1,8 +1,10 @@
 #include "app/StatusBarIcon.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QPainter>
 #include <fstream>
 
 namespace mosaiko {
@@ -55,14 +57,35 @@ TEST(StatusBarIcon, UnreadableOrMissingResourceFallsBackToTheDrawnIcon) {
     std::ofstream(broken) << "this is not an svg";
     EXPECT_TRUE(StatusBarIcon::renderResource(broken, 18, Qt::black).isNull());
 
-    const QImage expected = StatusBarIcon::renderFallback(18, Qt::black);
+    const QImage expected = StatusBarIcon::onPaper(StatusBarIcon::renderFallback(18, StatusBarIcon::ink()), 1);
     for (const auto& resource : {std::optional<fs::path>(broken), std::optional<fs::path>()}) {
-        const QIcon icon = StatusBarIcon::make(resource, Qt::black);
-        EXPECT_TRUE(icon.isMask());
+        const QIcon icon = StatusBarIcon::make(resource);
         const QImage shown = icon.pixmap(QSize(18, 18), 1.0).toImage().convertToFormat(expected.format());
         EXPECT_EQ(shown, expected);
     }
     fs::remove(broken);
+}
+
+// Nothing tells the program the tray's colour: on a light tray under a dark palette, or the
+// reverse, the face and the tile's edge stand out from the tray all the same.
+TEST(StatusBarIcon, ReadsOnLightAndDarkTrays) {
+    const fs::path svg = fs::path(MOSAIKO_SOURCE_DIR) / "resources" / "MenuBarIcon.svg";
+    const QIcon icon = StatusBarIcon::make(svg);
+    for (const QColor tray : {QColor(Qt::white), QColor(0xcc, 0xcc, 0xcc), QColor(0x80, 0x80, 0x80),
+                              QColor(0x2b, 0x2b, 0x2d), QColor(Qt::black)}) {
+        for (const qreal scale : {1.0, 2.0}) {
+            QImage shown(QSize(18, 18) * scale, QImage::Format_RGB32);
+            shown.fill(tray);
+            QPainter(&shown).drawPixmap(QRect(shown.rect()), icon.pixmap(QSize(18, 18), scale));
+            keepForReview(shown, qPrintable(QStringLiteral("status-icon-on-%1@%2x.png").arg(tray.name()).arg(scale)));
+            int standingOut = 0;
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    if (DesktopAppearance::contrastRatio(shown.pixelColor(x, y), tray) >= 3) ++standingOut;
+            // The tile's edge all round (about 4 x 14 points) stands out at the least.
+            EXPECT_GT(standingOut, 50 * scale * scale) << tray.name().toStdString() << " at " << scale;
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include <gmock/gmock.h>
+
 #include "onboarding/ui/GuideStyle.hpp"
 #include "onboarding/ui/GuideUiFixture.hpp"
 #include "support/SchemeSwitch.hpp"
@@ -35,12 +37,18 @@ TEST_F(GuideViewTest, TabsAndFooterWalkThePagesAndFinishCloses) {
     EXPECT_EQ(textOf(view->page(), "statusBadge"), "NOT GRANTED");
     // No settings pane to open here: the page says what stands in the way.
     EXPECT_EQ(textOf(view->page(), "untrustedReason"), reason);
+    EXPECT_EQ(find(view->page(), "checkFinding"), nullptr) << "nothing checked by Grant yet";
 
     trusted = true;
     find<QPushButton>(view->page(), "grantButton")->click();
     settle();
     EXPECT_EQ(textOf(view->page(), "statusBadge"), "GRANTED");
     EXPECT_EQ(find(view->page(), "untrustedReason"), nullptr);
+    // Also a check that finds what the badge says already says so.
+    find<QPushButton>(view->page(), "grantButton")->click();
+    settle();
+    EXPECT_THAT(textOf(view->page(), "checkFinding"),
+                ::testing::MatchesRegex("Checked at [0-9:]{8}\\. Granted: .*"));
     EXPECT_EQ(view->trailingButton()->text(), QStringLiteral("Finish"));
 
     view->trailingButton()->click();

@@ -1,11 +1,15 @@
 // The lists of the settings window with long, marked-up and right-to-left names: every row's
 // buttons stay in view, names end in "…" and their tooltips show the user's text as it is.
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 #include <QToolButton>
 
+#include "library/ui/LibraryTextLabel.hpp"
 #include "settings/ui/CollectionsManageView.hpp"
 #include "settings/ui/CollectionsPinRow.hpp"
 #include "settings/ui/ExcludedAppsTab.hpp"
@@ -105,6 +109,49 @@ TEST_F(SettingsRowsTest, LongNamesEndInAnEllipsisAndEveryRowKeepsItsButtons) {
             expectInView(button, row->state().itemID);
         EXPECT_EQ(row->nameLabel()->isElided(), row->state().itemID != "grinning") << row->state().itemID;
     }
+}
+
+// A pinned text (a snippet, an emoticon) in the narrow symbol column shrinks, and what still does
+// not fit ends in "…" with the whole text in its tooltip; an emoji shows whole.
+TEST_F(SettingsRowsTest, PinnedTextsEndInAnEllipsisInTheSymbolColumn) {
+    for (const auto& [symbol, cut] : {std::pair{std::string("Best regards, Alex"), true},
+                                      {"\u05E9\u05DC\u05D5\u05DD \u05E2\u05DC\u05D9\u05DB\u05DD", true},
+                                      {"(\u256F\u00B0\u25A1\u00B0)\u256F\uFE35 \u253B\u2501\u253B", true},
+                                      {"\U0001F600", false}}) {
+        CollectionsPinRow row(collections, {"id", symbol, "name", "", 0, 1}, {});
+        row.resize(700, 40);
+        row.show();
+        settle();
+        LibraryTextLabel* label = row.symbolLabel();
+        EXPECT_EQ(label->isTruncated(), cut) << symbol;
+        EXPECT_EQ(label->toolTip().isEmpty(), !cut) << symbol;
+    }
+}
+
+// The management tabs fit the window (only their lists scroll), and a snippet added by the form
+// leaves the form in view, ready for the next one.
+TEST_F(SettingsRowsTest, ManagementTabsFitTheWindowAndAddingKeepsTheFormInView) {
+    for (int i = 0; i < 6; ++i) custom.addSnippet("Snippet " + std::to_string(i), "text", {"s" + std::to_string(i)}, {});
+    openWithStores();
+    const auto outerScroll = [](QWidget* tab) {
+        return tab->findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly)->verticalScrollBar();
+    };
+    EXPECT_EQ(outerScroll(showTab(Tab::pins))->maximum(), 0);
+    auto* snippets = static_cast<SnippetsManageView*>(showTab(Tab::shortcodes));
+    EXPECT_EQ(outerScroll(snippets)->maximum(), 0);
+
+    for (int added = 0; added < 3; ++added) {
+        snippets->nameField()->setFocus();
+        QTest::keyClicks(snippets->nameField(), QStringLiteral("Added"));
+        QTest::keyClicks(snippets->shortcodesField(), QStringLiteral("added") + QString::number(added));
+        QTest::keyClicks(snippets->insertTextField(), QStringLiteral("text"));
+        snippets->addButton()->setFocus();
+        QTest::keyClick(snippets->addButton(), Qt::Key_Space);
+        settle();
+        EXPECT_EQ(outerScroll(snippets)->value(), 0) << "after Add " << added;
+        EXPECT_TRUE(snippets->nameField()->hasFocus()) << "after Add " << added;
+    }
+    EXPECT_EQ(snippets->editButtons().size(), 9u);
 }
 
 TEST_F(SettingsRowsTest, RunningAppNamesAreTheirTooltipsAsTheyAre) {

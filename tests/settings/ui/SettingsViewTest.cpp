@@ -2,17 +2,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGlyphRun>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
-#include <QRawFont>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
-#include <QTextLayout>
 
 #include "platform/qt/Typography.hpp"
 #include "settings/ui/CustomSearchTriggerEditorSheet.hpp"
@@ -69,23 +67,50 @@ TEST_F(SettingsViewTest, SixTabsAndOneSeamForTheirContent) {
     EXPECT_TRUE(tabs->widget(1)->isAncestorOf(apps)) << "inside the tab's padding";
 }
 
-// The fonts that carry the visible-space symbol have it in their regular weight only: a semibold
-// sequence falls back to no glyph at all (an empty box) unless the symbol is drawn in regular.
-TEST(VisibleSequence, TheSpaceSymbolHasAGlyphInEveryFontTheWindowsDrawItIn) {
-    for (const QFont& font :
-         {Typography::monospaced(11, QFont::DemiBold), Typography::monospaced(12, QFont::DemiBold),
-          Typography::monospaced(13, QFont::DemiBold), Typography::system(11)}) {
-        QTextLayout layout(QStringLiteral("\u2420"), SettingsStyle::sequenceRunFont(font, true));
-        layout.beginLayout();
-        layout.createLine();
-        layout.endLayout();
-        const auto runs = layout.glyphRuns();
-        ASSERT_FALSE(runs.isEmpty());
-        for (const QGlyphRun& run : runs) {
-            for (quint32 glyph : run.glyphIndexes())
-                EXPECT_NE(glyph, 0u) << font.toString().toStdString() << " in "
-                                     << run.rawFont().familyName().toStdString();
+// Where a sequence's text leaves ink, per column range: its height and how much of that is solid.
+struct Ink {
+    int height = 0;
+    int solid = 0;  // pixels at least half covered
+};
+
+Ink inkIn(const QImage& image, int from, int to) {
+    int top = image.height();
+    int bottom = -1;
+    Ink ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = from; x < to; ++x) {
+            const int coverage = 255 - qGray(image.pixel(x, y));
+            if (coverage < 40) continue;
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+            if (coverage >= 128) ++ink.solid;
         }
+    ink.height = bottom - top + 1;
+    return ink;
+}
+
+// The visible-space symbol exists to make a space visible: its ink is as tall as a capital beside
+// it and about as heavy, in every font the windows draw sequences in.
+TEST(VisibleSequence, TheSpaceSymbolReadsAsClearlyAsTheLettersBesideIt) {
+    for (const QFont& font : {Typography::monospaced(11), Typography::monospaced(12, QFont::DemiBold),
+                              Typography::monospaced(13, QFont::DemiBold), Typography::system(11)}) {
+        const QString letter = QStringLiteral("X");
+        const double letterWidth = SettingsStyle::sequenceWidth(font, letter);
+        const double symbolWidth = SettingsStyle::sequenceWidth(font, QStringLiteral("\u2420"));
+        ASSERT_GT(symbolWidth, 0);
+        QImage image(static_cast<int>(std::ceil(letterWidth + symbolWidth)) + 4, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.setPen(Qt::black);
+            SettingsStyle::drawSequence(painter, QRectF(image.rect()), Qt::AlignLeft, font,
+                                        letter + QStringLiteral("\u2420"));
+        }
+        const int split = static_cast<int>(std::lround(letterWidth));
+        const Ink x = inkIn(image, 0, split);
+        const Ink symbol = inkIn(image, split, image.width());
+        EXPECT_GE(symbol.height, x.height - 1) << font.toString().toStdString();
+        EXPECT_GE(symbol.solid, x.solid * 2 / 3) << font.toString().toStdString();
     }
 }
 
@@ -248,8 +273,8 @@ TEST_F(SettingsViewTest, TriggerEditorSubmitsEachReturnOnce) {
     QTest::keyClicks(entry, QStringLiteral("; <i>"));
     settle();
     EXPECT_TRUE(sheet->addButton()->isEnabled());
-    EXPECT_NE(sheet->entryPreviewLabel()->text().indexOf(QStringLiteral("&lt;i&gt;")), -1)
-        << "escaped markup";
+    EXPECT_EQ(text(sheet->entryPreviewLabel()), ";\u2420<i>")
+        << "plain text, its space shown";
     QTest::keyClick(entry, Qt::Key_Return);
     settle();
     ASSERT_TRUE(triggerSheet()) << "Return in the entry field only adds";
@@ -423,9 +448,15 @@ TEST_F(SettingsViewTest, ASchemeSwitchWhileOpenRecoloursTheWholeWindow) {
         ++icons;
     }
     EXPECT_GT(icons, 0);
+    // The destructive button stays red through a desktop theme that hands every widget the new
+    // palette, as a palette tool does when it applies its scheme.
+    for (QWidget* widget : QApplication::allWidgets()) widget->setPalette(QApplication::palette());
+    settle();
+    EXPECT_EQ(general().resetAllButton()->palette().color(QPalette::ButtonText), SettingsStyle::red());
     QApplication::setPalette(light);
     settle();
     EXPECT_GE(lightness(view->palette().color(QPalette::Window)), 128);
+    EXPECT_EQ(general().resetAllButton()->palette().color(QPalette::ButtonText), SettingsStyle::red());
 }
 
 // A scrolling tab is as tall as its cards and its margin, at any width: no empty band under the
