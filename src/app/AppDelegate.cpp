@@ -206,8 +206,8 @@ void AppDelegate::installAppMenu() {
 void AppDelegate::setUpStatusItem() {
     statusMenu_ = AppMenuBuilder::makeStatusMenu(canCheckForUpdates(), quitMenuItemTitle(),
                                                  [this](MenuAction a) { perform(a); });
-    statusItem_ =
-        new QSystemTrayIcon(StatusBarIcon::make(dependencies_.bundle->resourcePath("MenuBarIcon", "svg")), this);
+    statusItem_ = new QSystemTrayIcon(
+        StatusBarIcon::make(dependencies_.bundle->resourcePath("MenuBarIcon", "svg")), this);
     showSaveProblem(std::nullopt);
     statusItem_->setContextMenu(statusMenu_);
     if (dependencies_.watchSaving) {

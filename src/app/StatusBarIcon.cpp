@@ -86,8 +86,7 @@ QImage body(const QImage& shape) {
     QImage result = blank(w);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const int alpha =
-                outside[static_cast<std::size_t>(y * w + x)] ? qAlpha(shape.pixel(x, y)) : 255;
+            const int alpha = outside[static_cast<std::size_t>(y * w + x)] ? qAlpha(shape.pixel(x, y)) : 255;
             result.setPixel(x, y, qPremultiply(qRgba(0, 0, 0, alpha)));
         }
     return result;

@@ -6,28 +6,37 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <utility>
 
 #include "app/logic/LibraryKeyHandler.hpp"
+#include "app/logic/WindowPlacement.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryView.hpp"
 #include "onboarding/ui/OnboardingView.hpp"
 #include "onboarding/ui/StatsView.hpp"
+#include "platform/qt/ActiveScreen.hpp"
 #include "platform/qt/WindowMemory.hpp"
 
 namespace mosaiko {
 
 // ---------------------------------------------------------------- WindowController
 
-WindowController::WindowController(std::unique_ptr<QWidget> window, int width, int height,
+WindowController::WindowController(std::unique_ptr<QWidget> window, QSize size, Sizing sizing,
                                    const QString& title)
-    : window_(std::move(window)) {
-    window_->resize(width, height);
+    : window_(std::move(window)), usualSize_(size), sizing_(sizing) {
+    if (sizing_ == Sizing::fixed) {
+        window_->setFixedSize(size);
+    } else {
+        window_->resize(size);
+    }
     window_->setWindowTitle(title);
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        window_->move(available.center() - QPoint(width / 2, height / 2));
+        window_->move(available.center() - QPoint(size.width() / 2, size.height() / 2));
     }
     auto* layout = new QVBoxLayout(window_.get());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -53,7 +62,56 @@ void restoreIfMinimized(QWidget& window) {
 
 }  // namespace
 
+void WindowController::placeOnce() {
+    if (std::exchange(placed_, true)) return;
+    QScreen* screen = ActiveScreen::screen();
+    if (!screen) return;
+    const QMargins frame = ActiveScreen::frameMargins();
+    const QRect area = screen->availableGeometry();
+    const auto place = [&](QSize usual) {
+        return WindowPlacement::place({usual.width(), usual.height()},
+                                      {frame.left(), frame.top(), frame.right(), frame.bottom()},
+                                      {area.x(), area.y(), area.width(), area.height()});
+    };
+    WindowPlacement::Rect placed = place(usualSize_);
+    QSize size(placed.width, placed.height);
+    if (size != usualSize_) {
+        fitContent(size);
+        // Content that cannot be made as small scrolls; a vertical scroll bar takes width, which
+        // the window gets where there is room.
+        const QSize least = contentHost_->minimumSizeHint();
+        if (least.width() > size.width() || least.height() > size.height()) {
+            if (least.height() > size.height()) {
+                placed =
+                    place(usualSize_ + QSize(window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
+                size = QSize(placed.width, placed.height);
+            }
+            letContentScroll();
+        }
+    }
+    window_->setScreen(screen);
+    if (sizing_ == Sizing::fixed) {
+        window_->setFixedSize(size);
+    } else {
+        window_->resize(size);
+    }
+    window_->move(placed.x - frame.left(), placed.y - frame.top());
+}
+
+void WindowController::fitContent(QSize) {}
+
+void WindowController::letContentScroll() {
+    auto* layout = static_cast<QVBoxLayout*>(window_->layout());
+    layout->removeWidget(contentHost_);
+    auto* area = new QScrollArea(window_.get());
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setWidget(contentHost_);
+    layout->addWidget(area);
+}
+
 void WindowController::showWindow() {
+    placeOnce();
     restoreIfMinimized(*window_);
     window_->show();
     window_->raise();
@@ -102,15 +160,12 @@ void fill(QWidget* host, QWidget* view) {
 }  // namespace
 
 PreferencesWindowController::PreferencesWindowController()
-    : WindowController(plainWindow(Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint), 900, 780,
-                       QStringLiteral("Mosaiko Settings")) {
-    window()->setFixedSize(900, 780);
-}
+    : WindowController(plainWindow(Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint), {900, 780},
+                       Sizing::fixed, QStringLiteral("Mosaiko Settings")) {}
 
 StatsWindowController::StatsWindowController(EmojiUsageStore& usage, StatsRange& keptRange)
-    : WindowController(plainWindow(Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint), 520, 720,
-                       QStringLiteral("Mosaiko Statistics")) {
-    window()->setFixedSize(520, 720);
+    : WindowController(plainWindow(Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint), {520, 720},
+                       Sizing::fixed, QStringLiteral("Mosaiko Statistics")) {
     view_ = new StatsView(usage, contentHost());
     view_->model().setRange(keptRange);
     keepingRange_ = view_->model().range.subscribe([&keptRange](StatsRange range) { keptRange = range; });
@@ -119,9 +174,9 @@ StatsWindowController::StatsWindowController(EmojiUsageStore& usage, StatsRange&
 
 OnboardingWindowController::OnboardingWindowController(OnboardingPage startPage, PreferencesStore& prefs,
                                                        OnboardingViewModel::Dependencies dependencies)
-    : WindowController(plainWindow(Qt::WindowCloseButtonHint), 760, 620, QStringLiteral("Mosaiko Guide")),
+    : WindowController(plainWindow(Qt::WindowCloseButtonHint), {760, 620}, Sizing::fixed,
+                       QStringLiteral("Mosaiko Guide")),
       startPage_(startPage) {
-    window()->setFixedSize(760, 620);
     dependencies.dismiss = [this] { close(); };
     view_ = new OnboardingView(startPage, prefs, std::move(dependencies), contentHost());
     fill(contentHost(), view_);
@@ -212,7 +267,8 @@ bool LibraryWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 LibraryWindowController::LibraryWindowController(LibraryViewModel& model, CustomContentStore& custom)
-    : WindowController(std::make_unique<LibraryWindow>(), 1280, 780, QStringLiteral("Emoji Library")),
+    : WindowController(std::make_unique<LibraryWindow>(), {1280, 780}, Sizing::resizable,
+                       QStringLiteral("Emoji Library")),
       view_(new LibraryView(model, custom, contentHost())) {
     contentHost()->setLayout(new QVBoxLayout);
     contentHost()->layout()->setContentsMargins(0, 0, 0, 0);
@@ -248,7 +304,13 @@ LibraryWindowController::LibraryWindowController(LibraryViewModel& model, Custom
     };
 }
 
+void LibraryWindowController::fitContent(QSize size) {
+    // The library's panes share what there is: its usual minimum gives way to the screen's.
+    view_->setMinimumSize(view_->minimumSize().boundedTo(size));
+}
+
 void LibraryWindowController::orderFrontRegardless() {
+    placeOnce();
     restoreIfMinimized(*window());
     window()->show();
     window()->raise();

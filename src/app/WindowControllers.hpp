@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -25,8 +26,10 @@ class OnboardingView;
 class PreferencesStore;
 class StatsView;
 
-// Owns one top-level window of the program: builds it at its size, titled and centred on the
-// screen, with an empty content area that the window's view fills. Ctrl+W closes it.
+// Owns one top-level window of the program: builds it at its size and titled, with an empty
+// content area that the window's view fills; before it is first shown, it is placed in the middle
+// of the screen the user works on (ActiveScreen), smaller where that screen has no room for its
+// usual size, the content then scrolling. Ctrl+W closes it.
 class WindowController : public QObject {
     Q_OBJECT
 
@@ -48,11 +51,22 @@ class WindowController : public QObject {
     void addMenuActions(const QList<QAction*>& actions);
 
   protected:
-    WindowController(std::unique_ptr<QWidget> window, int width, int height, const QString& title);
+    enum class Sizing { fixed, resizable };
+    WindowController(std::unique_ptr<QWidget> window, QSize size, Sizing sizing, const QString& title);
+    // Places the window before its first showing.
+    void placeOnce();
+    // The window has to open at `size`, smaller than its usual size: content that can be smaller
+    // than it usually may be is allowed to (what still does not fit scrolls).
+    virtual void fitContent(QSize size);
 
   private:
+    void letContentScroll();
+
     std::unique_ptr<QWidget> window_;
     QWidget* contentHost_ = nullptr;
+    QSize usualSize_;
+    Sizing sizing_;
+    bool placed_ = false;
 };
 
 class PreferencesWindowController final : public WindowController {
@@ -127,6 +141,8 @@ class LibraryWindowController final : public WindowController {
     void orderOut();
 
   private:
+    void fitContent(QSize size) override;
+
     LibraryView* view_;
 };
 

@@ -206,6 +206,22 @@ TEST_P(DesktopKeyBindings, CostThePickerOnlyTheirOwnCombinations) {
     EXPECT_TRUE(holdsText(*client, expected));
 }
 
+// Shift held with Return, which keeps the panel open, changes nothing of the text, whenever it is let
+// go: the text's characters do not count on it.
+TEST_P(DesktopKeyBindings, ShiftWithReturnLeavesTheTextAsItIs) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    TextClient* client = startProgramAndClient(std::get<1>(GetParam()), user);
+    if (!client) return;
+    ASSERT_TRUE(typeSearch(oracle, "a;party"));
+    ASSERT_EQ(0, session().xdotool({"keydown", "shift", "key", "Return", "keyup", "shift"}));
+    oracle.key(KeyCode::returnKey, "\r", ModifierFlag::shift);
+    press({"Escape"});
+    oracle.type("⎋");
+    const std::string expected = "a" + oracle.takeInsertedText() + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected));
+}
+
 INSTANTIATE_TEST_SUITE_P(SingleLine, DesktopKeyBindings, kDesktopsAndSingleLineClients, desktopAndKindName);
 
 // ---------------------------------------------------------------- keys typed during an insertion

@@ -580,7 +580,7 @@ class XSession {
         // Xvfb picks a free display number itself and writes it to the descriptor we give it. It
         // must not reset when its last client goes.
         std::vector<std::string> argv{"Xvfb",      "-displayfd", std::to_string(fds[1]),
-                                      "-screen",   "0",          "1280x800x24",
+                                      "-screen",   "0",          "1440x900x24",
                                       "-nolisten", "tcp",        "-noreset"};
         argv.insert(argv.end(), serverArguments.begin(), serverArguments.end());
         server_ = ChildProcess::start(argv, {}, scratch_ / "xvfb.log", fds[1]);

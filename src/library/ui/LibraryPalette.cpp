@@ -45,7 +45,8 @@ void LibraryPalette::makeProminent(QPushButton& button) {
         QPalette palette = button.palette();
         for (auto group : {QPalette::Active, QPalette::Inactive}) {
             palette.setColor(group, QPalette::Button, DesktopAppearance::accent());
-            palette.setColor(group, QPalette::ButtonText, DesktopAppearance::textOn(DesktopAppearance::accent()));
+            palette.setColor(group, QPalette::ButtonText,
+                             DesktopAppearance::textOn(DesktopAppearance::accent()));
         }
         button.setPalette(palette);
     });

@@ -170,10 +170,14 @@ void MainRowView::updateChangedTiles() {
         const auto absentFrom = [](const std::vector<ShownTile>& list, const ShownTile& tile) {
             return std::find(list.begin(), list.end(), tile) == list.end();
         };
+        // A point around each tile: at a fractional scale (1.5) a tile's edge lands inside a device
+        // pixel that the tile's own rectangle, rounded, leaves out, and a line of its accent
+        // border stayed there when the selection or the hover moved on.
+        const auto around = [](const ShownTile& tile) { return tile.bounds.adjusted(-1, -1, 1, 1); };
         for (const ShownTile& tile : tiles)
-            if (absentFrom(shownTiles_, tile)) changed += tile.bounds;
+            if (absentFrom(shownTiles_, tile)) changed += around(tile);
         for (const ShownTile& tile : shownTiles_)
-            if (absentFrom(tiles, tile)) changed += tile.bounds;
+            if (absentFrom(tiles, tile)) changed += around(tile);
         // One rectangle: a region of many pieces makes every drawing under it clip piece by piece.
         if (!changed.isEmpty()) viewport()->update(changed.boundingRect());
     }

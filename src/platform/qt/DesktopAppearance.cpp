@@ -128,7 +128,9 @@ QColor DesktopAppearance::withOpacity(QColor color, double opacity) {
 namespace {
 
 double relativeLuminance(const QColor& color) {
-    const auto linear = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    const auto linear = [](double v) {
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
     const QColor rgb = color.toRgb();
     return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF()) + 0.0722 * linear(rgb.blueF());
 }

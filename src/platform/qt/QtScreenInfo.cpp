@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
+#include <algorithm>
 
 namespace mosaiko {
 
@@ -17,6 +18,27 @@ ScreenInfo::Rect rectFrom(const QRect& r) {
 ScreenInfo::Rect primaryDesktopFrame() {
     const QScreen* primary = QGuiApplication::primaryScreen();
     return primary ? rectFrom(primary->geometry()) : ScreenInfo::Rect{};
+}
+
+// Where Qt scales, it rounds the pointer's place to whole points: on a screen's last column or row
+// it lands just past the screen (at 2x, x 3359 of a screen from 1440 to 3360 becomes 2400, the end
+// of that screen's 960 points), on no screen. The pointer is on the screen nearest to that place.
+QPoint onNearestScreen(QPoint p) {
+    const QScreen* nearest = nullptr;
+    long long shortest = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect r = screen->geometry();
+        if (r.contains(p)) return p;
+        const long long dx = std::max({r.left() - p.x(), 0, p.x() - r.right()});
+        const long long dy = std::max({r.top() - p.y(), 0, p.y() - r.bottom()});
+        if (!nearest || dx * dx + dy * dy < shortest) {
+            nearest = screen;
+            shortest = dx * dx + dy * dy;
+        }
+    }
+    if (!nearest) return p;
+    const QRect r = nearest->geometry();
+    return {std::clamp(p.x(), r.left(), r.right()), std::clamp(p.y(), r.top(), r.bottom())};
 }
 
 }  // namespace
@@ -38,7 +60,7 @@ std::vector<ScreenInfo::Screen> QtScreenInfo::screens() const {
 }
 
 ScreenInfo::Point QtScreenInfo::pointerLocation() const {
-    const QPoint p = QCursor::pos();
+    const QPoint p = onNearestScreen(QCursor::pos());
     return fromDesktop(Point{static_cast<double>(p.x()), static_cast<double>(p.y())}, primaryDesktopFrame());
 }
 

@@ -44,6 +44,16 @@ std::set<unsigned> PostedKeyLedger::ownKeycodes() const {
     return ownKeycodes_;
 }
 
+void PostedKeyLedger::setUserKeysDown(const std::bitset<256>& keys) {
+    std::lock_guard lock(mutex_);
+    userKeysDown_ = keys;
+}
+
+std::bitset<256> PostedKeyLedger::userKeysDown() const {
+    std::lock_guard lock(mutex_);
+    return userKeysDown_;
+}
+
 void PostedKeyLedger::beginPosting() {
     std::lock_guard lock(mutex_);
     if (posting_++ == 0 && typingListener_) typingListener_();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -52,6 +53,11 @@ class PostedKeyLedger {
     void markOwnKeycodes(const std::vector<unsigned>& keycodes);
     std::set<unsigned> ownKeycodes() const;
 
+    // The keys the user holds down, as the key tap last saw them in the server's order, without
+    // the program's own presses; the poster types on the keyboard's own keys only while none is.
+    void setUserKeysDown(const std::bitset<256>& keys);
+    std::bitset<256> userKeysDown() const;
+
     // The poster has taken on events to type (one end for every begin, once they are typed).
     void beginPosting();
     void endPosting();
@@ -85,6 +91,7 @@ class PostedKeyLedger {
     mutable std::mutex mutex_;
     std::deque<Record> records_;
     std::set<unsigned> ownKeycodes_;
+    std::bitset<256> userKeysDown_;
     int posting_ = 0;
     const void* retyperOwner_ = nullptr;
     Retyper retyper_;

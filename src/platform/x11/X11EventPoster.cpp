@@ -10,6 +10,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <bitset>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -121,8 +122,9 @@ bool needsSpareKeycode(const std::u16string& text) {
 
 // Keys per batch: between two batches the poster looks at the keyboard's state and at the key tap.
 constexpr std::size_t kBatchKeys = 64;
-// How far typing may run ahead of the key tap that follows the ledger.
-constexpr std::size_t kKeysAheadOfTheTap = 256;
+// How far typing may run ahead of the key tap that follows the ledger: what the user touches is
+// known from the tap, so a batch is chosen with the tap at most a batch behind.
+constexpr std::size_t kKeysAheadOfTheTap = kBatchKeys;
 // From the last key to giving back the remapped keycodes at quit: clients had all the text at 20 ms
 // in every probe.
 constexpr double kStopHoldSeconds = 0.15;
@@ -379,28 +381,40 @@ bool X11EventPoster::prepareBatch() {
     if (!display_->isConnected()) return false;
     Display* display = display_->get();
     readEvents();
-    // The server applies a modifier in the order of the keys, and a key the tap holds waits there:
-    // with the tap behind, the state still shows the Shift of the last batch, which is let go.
-    if (std::exchange(shiftUsed_, false)) keepPaceWithTheTap(0);
     XkbStateRec state{};
     const double deadline = now() + 1.0;
     while (true) {
         if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return !stopNow_;
         const bool shortcut = (state.base_mods & (ControlMask | Mod1Mask | Mod4Mask)) != 0;
-        const bool ownShift = (state.base_mods & ShiftMask) != 0 && now() < shiftLetGoAt_ + 0.05;
-        if ((!shortcut && !ownShift) || now() >= deadline) break;
+        if (!shortcut || now() >= deadline) break;
         if (!pause(0.002)) return false;
     }
     if (stopNow_) return false;
-    char keysDown[32] = {};
-    XQueryKeymap(display, keysDown);
-    const unsigned coreState = state.mods | (static_cast<unsigned>(state.group) << 13);
-    if (keyboardState_ != coreState || std::memcmp(keysDown, keyboardKeysDown_, sizeof keysDown) != 0)
-        rebuildKeyboard(coreState, keysDown);
+    if (!keyboardState_) rebuildKeyboard(0);  // the keyboard's description and modifier keys
+    userKeys_ = userKeysDown();
+    userHoldsModifier_ = (userKeys_ & modifierKeys_).any();
+    // Only locks and the layout group count: the characters go on spare keycodes while the user
+    // holds a modifier, and a Shift the state shows otherwise is the program's own, on its way
+    // behind a key the tap holds.
+    const unsigned mods = state.locked_mods | state.latched_mods;
+    const unsigned coreState = mods | (static_cast<unsigned>(state.group) << 13);
+    if (keyboardState_ != coreState || userKeys_ != keyboardKeysDown_) rebuildKeyboard(coreState);
     return true;
 }
 
-void X11EventPoster::rebuildKeyboard(unsigned state, const char (&keysDown)[32]) {
+std::bitset<256> X11EventPoster::userKeysDown() {
+    // The key tap tells the user's keys from the program's in the server's order. Without it,
+    // nothing of the program's is held up on its way, and the server's own view will do.
+    if (options_.ledger->isFollowed()) return options_.ledger->userKeysDown();
+    char keys[32] = {};
+    XQueryKeymap(display_->get(), keys);
+    std::bitset<256> down;
+    for (unsigned keycode = 0; keycode < 256; ++keycode)
+        down[keycode] = (keys[keycode / 8] >> (keycode % 8)) & 1;
+    return down;
+}
+
+void X11EventPoster::rebuildKeyboard(unsigned state) {
     Display* display = display_->get();
     auto* xkb = static_cast<XkbDescPtr>(keyboardDescription_);
     if (!keyboardState_ || !xkb) {
@@ -408,14 +422,20 @@ void X11EventPoster::rebuildKeyboard(unsigned state, const char (&keysDown)[32])
         xkb = XkbGetMap(display, XkbAllClientInfoMask, XkbUseCoreKbd);
         keyboardDescription_ = xkb;
         shiftKeycode_ = plainKeycode(display, XK_Shift_L);
+        modifierKeys_.reset();
+        if (XModifierKeymap* map = XGetModifierMapping(display)) {
+            for (int i = 0; i < 8 * map->max_keypermod; ++i) modifierKeys_.set(map->modifiermap[i]);
+            modifierKeys_.reset(0);
+            XFreeModifiermap(map);
+        }
     }
     keyboardState_ = state;
-    std::memcpy(keyboardKeysDown_, keysDown, sizeof keyboardKeysDown_);
+    keyboardKeysDown_ = userKeys_;
     keyboard_.clear();
-    auto isDownNow = [&](unsigned keycode) { return (keysDown[keycode / 8] & (1 << (keycode % 8))) != 0; };
+    // A key the user holds would not go down again: its characters go on spare keycodes.
     auto freeKey = [&](unsigned long keysym) {
         const unsigned keycode = plainKeycode(display, keysym);
-        return keycode != 0 && !isDownNow(keycode) ? keycode : 0u;
+        return keycode != 0 && !userKeys_.test(keycode) ? keycode : 0u;
     };
     returnKeycode_ = freeKey(XK_Return);
     tabKeycode_ = freeKey(XK_Tab);
@@ -425,7 +445,7 @@ void X11EventPoster::rebuildKeyboard(unsigned state, const char (&keysDown)[32])
     for (const bool shift : {false, true}) {
         if (shift && ((state & ShiftMask) != 0 || shiftKeycode_ == 0)) break;
         for (unsigned keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
-            if (isDownNow(keycode) || keycodeIsSlot(keycode)) continue;
+            if (userKeys_.test(keycode) || keycodeIsSlot(keycode)) continue;
             unsigned consumed = 0;
             KeySym keysym = NoSymbol;
             if (!XkbTranslateKeyCode(xkb, static_cast<::KeyCode>(keycode), state | (shift ? ShiftMask : 0),
@@ -438,9 +458,9 @@ void X11EventPoster::rebuildKeyboard(unsigned state, const char (&keysDown)[32])
     }
 }
 
-std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyFor(const Job& job,
+std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyFor(bool onSpareKeys,
                                                                   unsigned long keysym) const {
-    return job.onSpareKeys ? std::nullopt : keyboardKey(keysym);
+    return onSpareKeys ? std::nullopt : keyboardKey(keysym);
 }
 
 std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyboardKey(unsigned long keysym) const {
@@ -454,19 +474,16 @@ std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyboardKey(unsigned 
 
 void X11EventPoster::setShift(bool down) {
     if (down == shiftDown_) return;
+    // Recorded like every press of ours, so that the key tap does not take it for the user's.
+    if (down) options_.ledger->expect(shiftKeycode_, kEventMarker, now());
     XTestFakeKeyEvent(display_->get(), shiftKeycode_, down ? True : False, CurrentTime);
     shiftDown_ = down;
-    if (down) {
-        shiftUsed_ = true;
-    } else {
-        shiftLetGoAt_ = now();
-    }
 }
 
 void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead) {
     if (!options_.ledger->isFollowed()) return;
-    const double deadline = now() + 1.0;
-    while (options_.ledger->pendingCount() > keysAhead && now() < deadline) {
+    // No deadline: keys of ours that the tap has not seen lapse from the ledger on their own.
+    while (options_.ledger->pendingCount() > keysAhead) {
         if (!pause(0.001)) return;
     }
 }
@@ -525,7 +542,7 @@ void X11EventPoster::typeKey(const Job& job) {
     const unsigned long keysym = job.keysyms.front();
     unsigned keycode = plainKeycode(display, keysym);
     if (!job.keyDown && strokedOnSlot_.erase(keysym)) return;
-    if (keycode == 0 || (job.keyDown && isDown(display, keycode))) {
+    if (keycode == 0 || (job.keyDown && userKeys_.test(keycode))) {
         // Not on the keyboard, or held down by the user: a whole keystroke on a spare keycode, on
         // the key-down.
         if (!job.keyDown) return;
@@ -545,12 +562,15 @@ void X11EventPoster::typeText(const Job& job) {
     std::size_t start = 0;
     while (start < job.keysyms.size()) {
         if (start > 0 && !prepareBatch()) return;
+        // A modifier the user holds would change what the keyboard's own keys type: meanwhile
+        // the characters go on spare keycodes, which type the same on every level.
+        const bool onSpareKeys = job.onSpareKeys || userHoldsModifier_;
         // A batch of keys whose scalars off the keyboard fit onto the spare keycodes at once.
         std::set<unsigned long> distinct;
         std::size_t end = start;
         for (; end < job.keysyms.size() && end - start < kBatchKeys; ++end) {
             const unsigned long keysym = job.keysyms[end];
-            if (keyFor(job, keysym)) continue;
+            if (keyFor(onSpareKeys, keysym)) continue;
             if (slots_.empty() && !discoverSlots()) break;
             if (!distinct.count(keysym) && distinct.size() == slots_.size()) break;
             distinct.insert(keysym);
@@ -562,7 +582,7 @@ void X11EventPoster::typeText(const Job& job) {
         if (!mapOntoSlots({distinct.begin(), distinct.end()})) return;
         for (std::size_t i = start; i < end; ++i) {
             const unsigned long keysym = job.keysyms[i];
-            const auto key = keyFor(job, keysym);
+            const auto key = keyFor(onSpareKeys, keysym);
             const unsigned keycode = key ? key->keycode : keycodeOnSlot(keysym);
             if (keycode == 0) continue;
             setShift(key && key->shift);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <bitset>
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
@@ -119,7 +120,9 @@ class X11EventPoster {
     bool awaitTheClient(double deadline);
     // The focused client's window that answers pings; None when there is none.
     unsigned long focusedClient() const;
-    void rebuildKeyboard(unsigned state, const char (&keysDown)[32]);
+    void rebuildKeyboard(unsigned state);
+    // The keys the user holds down now (not the program's own on their way).
+    std::bitset<256> userKeysDown();
     // The key that types `keysym` now, with or without Shift; none when it is not on the keyboard.
     struct KeyboardKey {
         unsigned keycode = 0;
@@ -127,7 +130,7 @@ class X11EventPoster {
     };
     std::optional<KeyboardKey> keyboardKey(unsigned long keysym) const;
     // The key that types `keysym` in this job; none when it goes on a spare keycode.
-    std::optional<KeyboardKey> keyFor(const Job& job, unsigned long keysym) const;
+    std::optional<KeyboardKey> keyFor(bool onSpareKeys, unsigned long keysym) const;
     void setShift(bool down);
     // Waits `seconds` unless stopped meanwhile; false once stopped.
     bool pause(double seconds);
@@ -160,12 +163,14 @@ class X11EventPoster {
     // was made for, from the keyboard description (fetched anew after a mapping change).
     std::map<char32_t, KeyboardKey> keyboard_;
     std::optional<unsigned> keyboardState_;
-    char keyboardKeysDown_[32] = {};
+    // The keys the user holds, as the batch typed now found them, and those the keyboard was
+    // made for; whether one of them is a modifier.
+    std::bitset<256> userKeys_, keyboardKeysDown_;
+    bool userHoldsModifier_ = false;
+    std::bitset<256> modifierKeys_;        // the keycodes the modifier map names
     void* keyboardDescription_ = nullptr;  // XkbDescPtr
     unsigned shiftKeycode_ = 0;
     bool shiftDown_ = false;
-    bool shiftUsed_ = false;  // in the batch typed last
-    double shiftLetGoAt_ = -1e9;
     unsigned returnKeycode_ = 0, tabKeycode_ = 0;  // free to press now; 0 when not
     std::atomic<bool> stopNow_{false};
     unsigned long wmProtocols_ = 0, netWmPing_ = 0;  // atoms

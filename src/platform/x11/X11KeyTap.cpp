@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -222,7 +223,11 @@ class TapConnection final : public KeyTapRules::Server {
 
   private:
     KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
-        return {[ledger](unsigned keycode, double at) { return ledger->claim(keycode, at); },
+        return {[this, ledger](unsigned keycode, double at) {
+                    auto own = ledger->claim(keycode, at);
+                    claimed_ = own.has_value();
+                    return own;
+                },
                 [ledger](double at) { return ledger->isTyping(at); },
                 [this](unsigned keycode, unsigned state) { return retypeLater(keycode, state); }};
     }
@@ -281,11 +286,22 @@ class TapConnection final : public KeyTapRules::Server {
         history.emplace_back(time, isPress);
         if (history.size() > kRawHistory) history.pop_front();
         if (isPress) {
+            claimed_ = false;
             press(keycode, time);
+            noteDown(keycode, claimed_);
         } else {
             down_.erase(keycode);
+            noteDown(keycode, std::nullopt);
             placeRepeatGrabs();
         }
+    }
+
+    // Which keys the user holds, told from the program's own by the ledger in the server's order
+    // (`own`; none for a release), for the poster.
+    void noteDown(unsigned keycode, std::optional<bool> own) {
+        const bool userBefore = userDown_.test(keycode);
+        userDown_.set(keycode, own && !*own);
+        if (userDown_.test(keycode) != userBefore) ledger_->setUserKeysDown(userDown_);
     }
 
     void handleXkb(const XkbEvent& xkb) {
@@ -326,6 +342,7 @@ class TapConnection final : public KeyTapRules::Server {
         lastFlags_ = event.modifierFlags;
         if (event.type == KeyEvent::Type::flagsChanged) {
             if (event.held) replay();  // never asked for, yet never left frozen
+            claimed_ = ledger_->claim(keycode, now()).has_value();  // the poster's own Shift
             rules_.modifiersChanged(event);
             return;
         }
@@ -615,6 +632,8 @@ class TapConnection final : public KeyTapRules::Server {
     bool afterDeadKey_ = false;                 // the last press was a dead key waiting for the next
     std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
     std::set<unsigned> down_;                   // keys down now, as observed
+    std::bitset<256> userDown_;                 // those of them the user holds
+    bool claimed_ = false;                      // the press seen last is the program's own
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at

@@ -95,8 +95,8 @@ CustomSearchTriggerEditorSheet::CustomSearchTriggerEditorSheet(SettingsState& st
     column->addLayout(previewGroup);
 
     column->addWidget(noteRow(noteSequence(QStringLiteral("\u2420")),
-                              SettingsStyle::label(QStringLiteral("= space. Control characters are ignored."), 11,
-                                                   QFont::Normal, true)));
+                              SettingsStyle::label(QStringLiteral("= space. Control characters are ignored."),
+                                                   11, QFont::Normal, true)));
 
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);

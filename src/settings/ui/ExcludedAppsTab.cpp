@@ -1,5 +1,7 @@
 #include "settings/ui/ExcludedAppsTab.hpp"
 
+#include <QAbstractItemView>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStyledItemDelegate>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <filesystem>
@@ -105,6 +108,25 @@ ExcludedAppsRules::ExcludedAppSelection ExcludedAppsTab::selection(const std::st
     return selection;
 }
 
+QString ExcludedAppsTab::PlaceNames::textFor(const QModelIndex& index) const {
+    // The places list keeps each place's address under the first role past the user's.
+    const QUrl url = index.data(Qt::UserRole + 1).toUrl();
+    return url.isLocalFile() ? placeName(url.toLocalFile(), QDir::homePath()) : index.data().toString();
+}
+
+void ExcludedAppsTab::PlaceNames::initStyleOption(QStyleOptionViewItem* option,
+                                                  const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->text = textFor(index);
+}
+
+QString ExcludedAppsTab::placeName(const QString& path, const QString& home) {
+    const QFileInfo folder(QDir::cleanPath(path));
+    QString parent = folder.path();
+    if (parent == home || parent.startsWith(home + u'/')) parent = u'~' + parent.mid(home.size());
+    return folder.fileName() + QStringLiteral(" (") + parent + u')';
+}
+
 std::vector<std::string> ExcludedAppsTab::askForDesktopFiles(QWidget* parent,
                                                              const std::vector<std::string>& folders) {
     QFileDialog dialog(parent, tr("Select Apps to Exclude"));
@@ -121,6 +143,8 @@ std::vector<std::string> ExcludedAppsTab::askForDesktopFiles(QWidget* parent,
         start = path;  // the system's folder, which lists the most applications, comes last
     }
     dialog.setSidebarUrls(places);
+    if (auto* sidebar = dialog.findChild<QAbstractItemView*>(QStringLiteral("sidebar")))
+        sidebar->setItemDelegate(new PlaceNames(sidebar));
     if (!start.isEmpty()) dialog.setDirectory(start);
     if (dialog.exec() != QDialog::Accepted) return {};
     std::vector<std::string> chosen;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QStyledItemDelegate>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -45,6 +46,18 @@ class ExcludedAppsTab final : public QWidget {
                                                              const DesktopEntryIndex& index);
     static std::vector<std::string> askForDesktopFiles(QWidget* parent,
                                                        const std::vector<std::string>& folders);
+    // A folder as the chooser's places list names it: with the folder it lies in ("~" for the
+    // home folder), as the user's and the system's folders of applications share their name.
+    static QString placeName(const QString& path, const QString& home);
+    // Names the chooser's places so.
+    class PlaceNames final : public QStyledItemDelegate {
+      public:
+        using QStyledItemDelegate::QStyledItemDelegate;
+        QString textFor(const QModelIndex& index) const;
+
+      protected:
+        void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+    };
 
     // Runs the chooser and adds what was chosen.
     void addAppFromFiles();

@@ -178,7 +178,8 @@ class VisibleSpaceSymbol {
     explicit VisibleSpaceSymbol(const QFont& font) : letters_(font) {
         constexpr double kLetterScale = 0.68;
         if (font.pixelSize() > 0) {
-            letters_.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * kLetterScale))));
+            letters_.setPixelSize(
+                std::max(1, static_cast<int>(std::lround(font.pixelSize() * kLetterScale))));
         } else {
             letters_.setPointSizeF(font.pointSizeF() * kLetterScale);
         }
@@ -221,7 +222,8 @@ double SettingsStyle::sequenceWidth(const QFont& font, const QString& text) {
     const VisibleSpaceSymbol symbol(font);
     double width = 0;
     for (const auto& [run, isSymbol] : sequenceRuns(text))
-        width += isSymbol ? symbol.advance() * static_cast<double>(run.size()) : metrics.horizontalAdvance(run);
+        width +=
+            isSymbol ? symbol.advance() * static_cast<double>(run.size()) : metrics.horizontalAdvance(run);
     return width;
 }
 
@@ -237,7 +239,8 @@ void SettingsStyle::drawSequence(QPainter& painter, const QRectF& rect, Qt::Alig
     painter.save();
     for (const auto& [run, isSymbol] : sequenceRuns(text)) {
         if (isSymbol) {
-            for (qsizetype i = 0; i < run.size(); ++i, x += symbol.advance()) symbol.draw(painter, x, baseline);
+            for (qsizetype i = 0; i < run.size(); ++i, x += symbol.advance())
+                symbol.draw(painter, x, baseline);
             continue;
         }
         painter.setFont(font);

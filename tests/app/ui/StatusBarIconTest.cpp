@@ -57,7 +57,8 @@ TEST(StatusBarIcon, UnreadableOrMissingResourceFallsBackToTheDrawnIcon) {
     std::ofstream(broken) << "this is not an svg";
     EXPECT_TRUE(StatusBarIcon::renderResource(broken, 18, Qt::black).isNull());
 
-    const QImage expected = StatusBarIcon::onPaper(StatusBarIcon::renderFallback(18, StatusBarIcon::ink()), 1);
+    const QImage expected =
+        StatusBarIcon::onPaper(StatusBarIcon::renderFallback(18, StatusBarIcon::ink()), 1);
     for (const auto& resource : {std::optional<fs::path>(broken), std::optional<fs::path>()}) {
         const QIcon icon = StatusBarIcon::make(resource);
         const QImage shown = icon.pixmap(QSize(18, 18), 1.0).toImage().convertToFormat(expected.format());
@@ -77,7 +78,8 @@ TEST(StatusBarIcon, ReadsOnLightAndDarkTrays) {
             QImage shown(QSize(18, 18) * scale, QImage::Format_RGB32);
             shown.fill(tray);
             QPainter(&shown).drawPixmap(QRect(shown.rect()), icon.pixmap(QSize(18, 18), scale));
-            keepForReview(shown, qPrintable(QStringLiteral("status-icon-on-%1@%2x.png").arg(tray.name()).arg(scale)));
+            keepForReview(
+                shown, qPrintable(QStringLiteral("status-icon-on-%1@%2x.png").arg(tray.name()).arg(scale)));
             int standingOut = 0;
             for (int y = 0; y < shown.height(); ++y)
                 for (int x = 0; x < shown.width(); ++x)

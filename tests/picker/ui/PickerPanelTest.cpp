@@ -170,6 +170,9 @@ TEST_F(PanelTest, PartialRedrawsLeaveTheWindowAsAFreshDrawingWould) {
     for (std::size_t i = 0; i < changes.size(); ++i) {
         changes[i]();
         settle();
+        // The backing store's image is made anew when the window's size in device pixels changes.
+        shown = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+        ASSERT_TRUE(shown);
         const QImage fresh = window.grab().toImage().convertToFormat(shown->format());
         ASSERT_EQ(fresh.size(), shown->size());
         int differing = 0;

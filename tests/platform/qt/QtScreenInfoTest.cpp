@@ -27,6 +27,10 @@ TEST(QtScreenInfoTest, ReportsThePrimaryScreenFirstWithTheOriginAtItsBottomLeft)
     const QPoint pos = QCursor::pos(primary);
     EXPECT_EQ(info.pointerLocation(),
               (ScreenInfo::Point{double(pos.x() - geometry.x()), double(geometry.bottom() + 1 - pos.y())}));
+
+    // Where scaling rounds the pointer's place past the screen's last pixel, it stays on the screen.
+    QCursor::setPos(primary, geometry.bottomRight() + QPoint(1, 1));
+    EXPECT_EQ(info.pointerLocation(), (ScreenInfo::Point{double(geometry.width() - 1), 1.0}));
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 
@@ -69,6 +73,33 @@ TEST_F(SettingsTabsTest, AddAppTakesNameAndIdFromTheChosenDesktopEntries) {
     EXPECT_TRUE(askedForRunningApps);
     tab.resetButton()->click();
     EXPECT_EQ(prefs.excludedApps(), PreferencesStore::defaultExcludedApps());
+}
+
+// The user's and the system's folders of applications share their name: the chooser's places
+// say which is which.
+TEST_F(SettingsTabsTest, TheChoosersPlacesNameTheFolderEachLiesIn) {
+    for (const auto& [path, name] :
+         {std::pair{"/home/ann/.local/share/applications", "applications (~/.local/share)"},
+          {"/usr/share/applications/", "applications (/usr/share)"},
+          {"/home/anna/applications", "applications (/home/anna)"}})
+        EXPECT_EQ(ExcludedAppsTab::placeName(QString::fromUtf8(path), QStringLiteral("/home/ann")),
+                  QString::fromUtf8(name));
+
+    const std::string folder = (root / "applications").string();
+    fs::create_directories(folder);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        auto* places = dialog->findChild<QAbstractItemView*>(QStringLiteral("sidebar"));
+        ASSERT_TRUE(places && places->model()->rowCount() == 1);
+        auto* names = dynamic_cast<ExcludedAppsTab::PlaceNames*>(places->itemDelegate());
+        ASSERT_TRUE(names);
+        shown = names->textFor(places->model()->index(0, 0));
+        dialog->reject();
+    });
+    ExcludedAppsTab::askForDesktopFiles(nullptr, {folder});
+    EXPECT_EQ(shown, QStringLiteral("applications (") + QString::fromStdString(root.string()) + u')');
 }
 
 TEST_F(SettingsTabsTest, EmoticonRowsHideAndMoveInPlace) {

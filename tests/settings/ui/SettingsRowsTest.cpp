@@ -131,7 +131,8 @@ TEST_F(SettingsRowsTest, PinnedTextsEndInAnEllipsisInTheSymbolColumn) {
 // The management tabs fit the window (only their lists scroll), and a snippet added by the form
 // leaves the form in view, ready for the next one.
 TEST_F(SettingsRowsTest, ManagementTabsFitTheWindowAndAddingKeepsTheFormInView) {
-    for (int i = 0; i < 6; ++i) custom.addSnippet("Snippet " + std::to_string(i), "text", {"s" + std::to_string(i)}, {});
+    for (int i = 0; i < 6; ++i)
+        custom.addSnippet("Snippet " + std::to_string(i), "text", {"s" + std::to_string(i)}, {});
     openWithStores();
     const auto outerScroll = [](QWidget* tab) {
         return tab->findChild<QScrollArea*>(QString(), Qt::FindDirectChildrenOnly)->verticalScrollBar();

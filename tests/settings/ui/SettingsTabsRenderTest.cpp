@@ -30,7 +30,7 @@ class SettingsTabsRenderTest : public SettingsStoresFixture, public ::testing::W
         const std::string longName =
             "A snippet with a name far too long for its row, written out in full to see where it ends";
         const std::string rightToLeft = "\u05DE\u05D7\u05E9\u05D1\u05D5\u05DF \u05D4\u05DE\u05E9\u05E8\u05D3";
-        for (const char* id : {"grinning", "partying_face", "heart", "tada", "emoticon-tableflip", "emoticon-unflip", "gone",
+        for (const char* id : {"grinning", "partying_face", "heart", "tada", "gone",
                                "an-entry-that-is-gone-with-an-identifier-much-too-long-for-its-column"})
             collections.togglePinned(id);
         collections.setPinnedAlias("party hat", "partying_face");

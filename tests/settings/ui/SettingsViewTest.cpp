@@ -273,8 +273,7 @@ TEST_F(SettingsViewTest, TriggerEditorSubmitsEachReturnOnce) {
     QTest::keyClicks(entry, QStringLiteral("; <i>"));
     settle();
     EXPECT_TRUE(sheet->addButton()->isEnabled());
-    EXPECT_EQ(text(sheet->entryPreviewLabel()), ";\u2420<i>")
-        << "plain text, its space shown";
+    EXPECT_EQ(text(sheet->entryPreviewLabel()), ";\u2420<i>") << "plain text, its space shown";
     QTest::keyClick(entry, Qt::Key_Return);
     settle();
     ASSERT_TRUE(triggerSheet()) << "Return in the entry field only adds";
