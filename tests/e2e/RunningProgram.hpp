@@ -1,6 +1,7 @@
 #pragma once
 // The built program, started in a test's desktop session the way a user starts it, with the
 // session's fresh home and XDG folders. It ends with the object.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,26 @@ class RunningProgram {
     // Where the copies of the program of `session` register.
     static fs::path registryFolder(const XSession& session) {
         return session.configHome() / "mosaiko" / "running";
+    }
+
+    // The program of `user`'s session started on the display of `other`, with the variables named
+    // in `fromOther` (such as its runtime folder) taken from that session too; its output goes to
+    // `other`'s scratch folder.
+    static ChildProcess startElsewhere(const XSession& user, const XSession& other,
+                                       const std::vector<std::string>& fromOther, const std::string& log) {
+        auto isFromOther = [&](const std::string& entry) {
+            return entry.starts_with("DISPLAY=") ||
+                   std::any_of(fromOther.begin(), fromOther.end(),
+                               [&](auto& name) { return entry.starts_with(name + "="); });
+        };
+        std::vector<std::string> environment;
+        for (const auto& entry : other.environment()) {
+            if (isFromOther(entry) || entry.find('=') == std::string::npos) environment.push_back(entry);
+        }
+        for (const auto& entry : user.environment()) {
+            if (!isFromOther(entry) && entry.find('=') != std::string::npos) environment.push_back(entry);
+        }
+        return ChildProcess::start({program().string()}, environment, other.scratchDirectory() / log);
     }
 
     // Writes `values` as the user's defaults file before the program starts, through the program's

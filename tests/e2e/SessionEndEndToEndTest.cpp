@@ -62,10 +62,16 @@ TEST_F(SessionEnd, TheDisplayGoingAwayLeavesTheLastUseSavedAndEndsCleanly) {
     session().killServer();
     EXPECT_EQ(program().process().waitForExit(15), 0) << program().output();
     EXPECT_EQ(savedCounts(), (std::map<std::string, std::int64_t>{{inserted, 1}})) << program().output();
-    // The keycode the emoji was typed on could not be given back: its record waits for the next start.
-    EXPECT_EQ(runtimeFiles("keycodes.").size(), 1u);
     EXPECT_TRUE(fs::is_empty(RunningProgram::registryFolder(session())))
         << "the registry entry and lock are gone";
+    // The keycode the emoji was typed on could not be given back: its record waits for the next start.
+    EXPECT_EQ(runtimeFiles("keycodes.").size(), 1u);
+    // Which, on another display, removes it: no server serves the display that went away. (It stayed.)
+    XSession other(withWindowManager());
+    ASSERT_TRUE(other.ok()) << other.error();
+    auto next = RunningProgram::startElsewhere(session(), other, {}, "next.log");
+    EXPECT_TRUE(waitUntil([&] { return runtimeFiles("keycodes.").empty(); }, 30))
+        << readFile(other.scratchDirectory() / "next.log");
 }
 
 // SIGHUP ended the process at once: the last uses were lost and the keycode stayed mapped.

@@ -120,18 +120,7 @@ TEST_F(EndToEnd, ACopyOnAnotherDisplayOfTheSameUserReplacesTheRunningOne) {
     XSession other(withWindowManager());
     ASSERT_TRUE(other.ok()) << other.error();
     // The other display and its runtime folder, with the first session's home and configuration.
-    auto ofTheOtherSession = [](const std::string& entry) {
-        return entry.starts_with("DISPLAY=") || entry.starts_with("XDG_RUNTIME_DIR=");
-    };
-    std::vector<std::string> environment;
-    for (const auto& entry : other.environment()) {
-        if (ofTheOtherSession(entry) || entry.find('=') == std::string::npos) environment.push_back(entry);
-    }
-    for (const auto& entry : session().environment()) {
-        if (!ofTheOtherSession(entry) && entry.find('=') != std::string::npos) environment.push_back(entry);
-    }
-    auto newer = ChildProcess::start({RunningProgram::program().string()}, environment,
-                                     other.scratchDirectory() / "newer.log");
+    auto newer = RunningProgram::startElsewhere(session(), other, {"XDG_RUNTIME_DIR"}, "newer.log");
     const auto alert = other.waitForWindow(
         [&](const WindowInfo& w) { return w.pid == newer.pid() && w.name == "Mosaiko"; }, 15);
     ASSERT_TRUE(alert) << "no alert on the other display\n"

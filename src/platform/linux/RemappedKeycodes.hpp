@@ -40,9 +40,18 @@ class RemappedKeycodes {
 
     // The records that processes which have ended left for this display. The caller restores what
     // still holds the recorded keysyms, then removes the files. Temporary files of their cut-short
-    // writes are removed here.
+    // writes are removed here, and so are the records ended runs left for a local display whose server
+    // is gone: their keycodes went with it, and no start would ever remove them.
     static std::vector<Leftover> leftByEndedRuns(const std::filesystem::path& directory,
                                                  const std::string& displayKey);
+
+    // Whether the X server of the local display `displayKey` (":1", "unix:1") that a record written
+    // at `recordWritten` was for is gone: none listens for that display any more (`unixSockets`, the
+    // text of /proc/net/unix, says), or the one that does made its socket in `socketFolder` after
+    // the record was written. False for a display on another host, or when it cannot be told.
+    static bool serverIsGone(const std::string& displayKey, std::filesystem::file_time_type recordWritten,
+                             const std::string& unixSockets,
+                             const std::filesystem::path& socketFolder = "/tmp/.X11-unix");
 
   private:
     std::filesystem::path directory_;

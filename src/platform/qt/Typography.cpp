@@ -19,6 +19,13 @@ void setSize(QFont& font, double points) {
     font.setPixelSize(std::max(1, static_cast<int>(std::lround(points))));
 }
 
+// The fonts two family names resolve to (Qt keeps what it resolved, so asking again is cheap).
+QStringList resolvedFamilies(const QString& monospaced, const QString& interface) {
+    QFont fixed(monospaced);
+    fixed.setStyleHint(QFont::Monospace);
+    return {QFontInfo(fixed).family(), QFontInfo(QFont(interface)).family()};
+}
+
 }  // namespace
 
 QFont Typography::system(double points, QFont::Weight weight) {
@@ -33,8 +40,9 @@ QFont Typography::monospaced(double points, QFont::Weight weight) {
     font.setStyleHint(QFont::Monospace);
     // A script the monospaced font lacks (Hebrew, Arabic) comes from the interface font, as in
     // every other text of the windows, before any font that merely claims to be monospaced (a
-    // thin typewriter face would be picked for it otherwise).
-    font.setFamilies({font.family(), QApplication::font().family()});
+    // thin typewriter face would be picked for it otherwise). Named as the fonts they resolve to:
+    // a generic name ("Sans Serif") brings that typewriter face back among its own fallbacks.
+    font.setFamilies(resolvedFamilies(font.family(), QApplication::font().family()));
     setSize(font, points);
     font.setWeight(weight);
     return font;

@@ -91,7 +91,7 @@ TEST_P(SettingsRenderTest, InfoTab) {
 }
 
 TEST_P(SettingsRenderTest, Sheets) {
-    prefs.setOpeningSequenceBlocklist({";x", "a b", ":)", " ;", "\t"});
+    prefs.setOpeningSequenceBlocklist({";x", "a b", "\u05E9\u05DC\u05D5\u05DD ;", ":)", " ;", "\t"});
     open();
     view->state().openCustomSearchTriggerEditor();
     view->state().setCustomSearchTriggerDraft("; ");
