@@ -180,7 +180,7 @@ struct Fitted {
 Fitted fitText(const QString& original, const QFont& font, const QSizeF& box,
                const EmojiGlyphCache::Fitting& fitting) {
     const int maxLines = std::max(1, fitting.maxLines);
-    const QString text = prepared(original, maxLines);
+    const QString text = MixedTextLine::shownPart(prepared(original, maxLines), maxLines);
     const int full = fullSize(font);
     const int smallest = std::max(1, static_cast<int>(std::ceil(full * fitting.minimumScale)));
     const auto wordsOnly = QTextOption::WordWrap;

@@ -31,12 +31,23 @@ std::unique_ptr<QTextLayout> laidOut(const QString& text, const QFont& font, QTe
 
 }  // namespace
 
-double MixedTextLine::advance(const QString& text, const QFont& font) {
+QString MixedTextLine::shownPart(const QString& text, int lines) {
+    const qsizetype longest = kLongestLine * std::max(1, lines);
+    if (text.size() <= longest) return text;
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    characters.setPosition(longest);
+    const qsizetype cut = characters.isAtBoundary() ? longest : characters.toPreviousBoundary();
+    return text.left(std::max<qsizetype>(cut, 0));
+}
+
+double MixedTextLine::advance(const QString& whole, const QFont& font) {
+    const QString text = shownPart(whole);
     if (const auto layout = laidOut(text, font, QTextOption())) return layout->lineAt(0).naturalTextWidth();
     return QFontMetricsF(font).horizontalAdvance(text);
 }
 
-QString MixedTextLine::elided(const QString& text, const QFont& font, double width) {
+QString MixedTextLine::elided(const QString& whole, const QFont& font, double width) {
+    const QString text = shownPart(whole);
     const auto layout = laidOut(text, font, QTextOption());
     if (!layout) return QFontMetricsF(font).elidedText(text, Qt::ElideRight, width);
     const QTextLine line = layout->lineAt(0);
@@ -53,7 +64,7 @@ QString MixedTextLine::elided(const QString& text, const QFont& font, double wid
 
 bool MixedTextLine::drawWithEmoji(QPainter& painter, const QRectF& box, const QString& text,
                                   const QTextOption& option) {
-    const auto layout = laidOut(text, painter.font(), option, box.width());
+    const auto layout = laidOut(shownPart(text), painter.font(), option, box.width());
     if (!layout) return false;
     layout->draw(&painter, QPointF(box.left(), box.center().y() - layout->lineAt(0).height() / 2));
     return true;

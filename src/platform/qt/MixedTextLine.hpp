@@ -14,6 +14,12 @@ namespace mosaiko {
 // the font alone, as before.
 class MixedTextLine {
   public:
+    // The characters a line can show: a thousand, wider than any box at any size the views draw
+    // in. A longer text (a snippet of a hundred thousand) is laid out no further, at the same look.
+    static constexpr qsizetype kLongestLine = 1000;
+    // The start of `text` that `lines` lines can show, cut between characters.
+    static QString shownPart(const QString& text, int lines = 1);
+
     // The line's advance.
     static double advance(const QString& text, const QFont& font);
     // The line cut with an ellipsis at its end to fit `width`, between characters.
