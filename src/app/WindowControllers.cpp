@@ -62,9 +62,15 @@ void restoreIfMinimized(QWidget& window) {
 
 }  // namespace
 
-void WindowController::placeOnce() {
-    if (std::exchange(placed_, true)) return;
+void WindowController::placeForShowing() {
+    if (window_->isVisible()) return;
     QScreen* screen = ActiveScreen::screen();
+    // Shown again, a window opens where it was, unless the user now works on another screen.
+    if (placed_ && (!screen || QGuiApplication::screenAt(window_->frameGeometry().center()) == screen))
+        return;
+    // A resizable window keeps the size the user gave it, as far as the screen has room for it.
+    const QSize usual = placed_ && sizing_ == Sizing::resizable ? window_->size() : usualSize_;
+    placed_ = true;
     if (!screen) return;
     const QMargins frame = ActiveScreen::frameMargins();
     const QRect area = screen->availableGeometry();
@@ -73,17 +79,16 @@ void WindowController::placeOnce() {
                                       {frame.left(), frame.top(), frame.right(), frame.bottom()},
                                       {area.x(), area.y(), area.width(), area.height()});
     };
-    WindowPlacement::Rect placed = place(usualSize_);
+    WindowPlacement::Rect placed = place(usual);
     QSize size(placed.width, placed.height);
-    if (size != usualSize_) {
+    if (size != usual) {
         fitContent(size);
         // Content that cannot be made as small scrolls; a vertical scroll bar takes width, which
         // the window gets where there is room.
         const QSize least = contentHost_->minimumSizeHint();
         if (least.width() > size.width() || least.height() > size.height()) {
             if (least.height() > size.height()) {
-                placed =
-                    place(usualSize_ + QSize(window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
+                placed = place(usual + QSize(window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
                 size = QSize(placed.width, placed.height);
             }
             letContentScroll();
@@ -101,6 +106,7 @@ void WindowController::placeOnce() {
 void WindowController::fitContent(QSize) {}
 
 void WindowController::letContentScroll() {
+    if (contentHost_->parentWidget() != window_.get()) return;  // it scrolls already
     auto* layout = static_cast<QVBoxLayout*>(window_->layout());
     layout->removeWidget(contentHost_);
     auto* area = new QScrollArea(window_.get());
@@ -111,7 +117,7 @@ void WindowController::letContentScroll() {
 }
 
 void WindowController::showWindow() {
-    placeOnce();
+    placeForShowing();
     restoreIfMinimized(*window_);
     window_->show();
     window_->raise();
@@ -310,7 +316,7 @@ void LibraryWindowController::fitContent(QSize size) {
 }
 
 void LibraryWindowController::orderFrontRegardless() {
-    placeOnce();
+    placeForShowing();
     restoreIfMinimized(*window());
     window()->show();
     window()->raise();

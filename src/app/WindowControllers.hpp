@@ -53,8 +53,9 @@ class WindowController : public QObject {
   protected:
     enum class Sizing { fixed, resizable };
     WindowController(std::unique_ptr<QWidget> window, QSize size, Sizing sizing, const QString& title);
-    // Places the window before its first showing.
-    void placeOnce();
+    // Places the window before it is shown: the first time, and again when it opens on another
+    // screen than the one it was on.
+    void placeForShowing();
     // The window has to open at `size`, smaller than its usual size: content that can be smaller
     // than it usually may be is allowed to (what still does not fit scrolls).
     virtual void fitContent(QSize size);
