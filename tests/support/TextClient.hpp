@@ -1,13 +1,18 @@
 #pragma once
 // Real X clients with one text field, for tests that type into other applications and read back
 // what arrived: a terminal (xterm, whose line discipline writes each finished line to a file), a
-// GTK 3 entry or text view (a small Python script), and a Qt line edit or plain text edit (a helper
-// program built with the end-to-end tests). The GTK and Qt clients print their whole text as a JSON
-// array of one string on every change, so a test sees every state the field went through.
+// GTK 3 entry or text view (a small Python script), a Qt line edit or plain text edit (a helper
+// program built with the end-to-end tests), and the applications users type into most: a textarea
+// in Chromium and in Firefox ESR, and a new document in LibreOffice Writer with its GTK 3 or its
+// plain X11 backend. The GTK and Qt clients print their whole text as a JSON array of one string on
+// every change, and so does a small Python script that watches Writer's document over UNO; a page
+// in a browser puts its textarea's text, URI-encoded, in its title, which xprop follows. So a test
+// sees every state the field went through.
 #include <nlohmann/json.hpp>
 
 #include <atomic>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +22,17 @@ namespace mosaiko::testing {
 
 class TextClient {
   public:
-    enum class Kind { xterm, gtkEntry, gtkTextView, qtLineEdit, qtTextEdit };
+    enum class Kind {
+        xterm,
+        gtkEntry,
+        gtkTextView,
+        qtLineEdit,
+        qtTextEdit,
+        chromium,
+        firefox,
+        writerGtk,
+        writerX11
+    };
 
     static std::string kindName(Kind kind) {
         switch (kind) {
@@ -31,6 +46,14 @@ class TextClient {
                 return "QLineEdit";
             case Kind::qtTextEdit:
                 return "QPlainTextEdit";
+            case Kind::chromium:
+                return "Chromium";
+            case Kind::firefox:
+                return "FirefoxESR";
+            case Kind::writerGtk:
+                return "WriterGtk3";
+            case Kind::writerX11:
+                return "WriterX11";
         }
         return "?";
     }
@@ -52,6 +75,19 @@ class TextClient {
             case Kind::qtLineEdit:
             case Kind::qtTextEdit:
                 return fs::exists(qtClientProgram()) ? "" : "the Qt test client is not built";
+            case Kind::chromium:
+                return hasProgram("chromium") && hasProgram("xprop") ? "" : "chromium and xprop are needed";
+            case Kind::firefox:
+                return hasProgram("firefox-esr") && hasProgram("xprop") ? ""
+                                                                        : "firefox-esr and xprop are needed";
+            case Kind::writerGtk:
+            case Kind::writerX11:
+                if (!hasProgram("soffice")) return "libreoffice-writer is not installed";
+                if (kind == Kind::writerGtk && !fs::exists(kWriterGtkBackend))
+                    return "libreoffice-gtk3 is not installed";
+                return ChildProcess::start({python(), "-c", "import uno"}, {}).waitForExit(20) == 0
+                           ? ""
+                           : "python3-uno is not installed";
         }
         return "unknown client";
     }
@@ -92,17 +128,39 @@ class TextClient {
                 process_ = session.start(argv, {}, output_);
                 break;
             }
+            case Kind::chromium:
+            case Kind::firefox:
+                startBrowser(session, log);
+                break;
+            case Kind::writerGtk:
+            case Kind::writerX11:
+                startWriter(session, log);
+                break;
         }
-        const auto window =
-            session.waitForWindow([&](const WindowInfo& w) { return w.name == title_ && w.viewable; }, 20);
+        // A browser shows its window before the page has set the title; Writer names its document.
+        const auto window = session.waitForWindow(
+            [&](const WindowInfo& w) {
+                if (!w.viewable) return false;
+                if (isBrowser())
+                    return w.name.starts_with(title_ + kFocusedMark) || w.name.starts_with(title_ + kUnfocusedMark);
+                if (isWriter()) return w.name.ends_with(" - LibreOffice Writer");
+                return w.name == title_;
+            },
+            isApplication() ? 90 : 20);
         if (!window) {
             error_ = kindName(kind) + " showed no window: " + readFile(output_) + readFile(log);
             return;
         }
         window_ = window->id;
+        if (isBrowser()) {
+            // Every title the window gets from now on, one line each.
+            reader_ =
+                session.start({"xprop", "-spy", "-id", std::to_string(window_), "_NET_WM_NAME"}, {}, output_);
+        }
         // Ready once the terminal's reader runs, or the field has reported its first (empty) text.
         const bool ready =
-            waitUntil([&] { return kind == Kind::xterm ? fs::exists(output_) : !history().empty(); }, 20);
+            waitUntil([&] { return kind == Kind::xterm ? fs::exists(output_) : !history().empty(); },
+                      isApplication() ? 60 : 20);
         if (!ready) error_ = kindName(kind) + " did not get ready: " + readFile(output_);
     }
 
@@ -114,7 +172,10 @@ class TextClient {
     ChildProcess& process() { return process_; }
 
     // Gives the client the keyboard focus.
-    bool focus() const { return session_.focus(window_); }
+    // A page must also have the focus within its window, which comes a moment later.
+    bool focus() const {
+        return session_.focus(window_) && (!isBrowser() || waitUntil([&] { return pageHasFocus(); }));
+    }
 
     // The terminal shows only lines its user finished: there this presses Return and returns the
     // newline it adds. Other clients hold their text as it stands; nothing is typed.
@@ -138,6 +199,10 @@ class TextClient {
         std::stringstream lines(readFile(output_));
         std::string line;
         while (std::getline(lines, line)) {
+            if (isBrowser()) {
+                if (const auto text = textInTitle(line)) states.push_back(*text);
+                continue;
+            }
             const auto json = nlohmann::json::parse(line, nullptr, false);
             if (json.is_array() && json.size() == 1 && json[0].is_string()) states.push_back(json[0]);
         }
@@ -149,6 +214,82 @@ class TextClient {
     }
 
   private:
+    // Whether the client is one of the big applications, which take seconds to start.
+    bool isApplication() const { return isBrowser() || isWriter(); }
+    bool isBrowser() const { return kind_ == Kind::chromium || kind_ == Kind::firefox; }
+    bool isWriter() const { return kind_ == Kind::writerGtk || kind_ == Kind::writerX11; }
+
+    // A page whose textarea has the focus and whose title carries its text, and the browser on it,
+    // with a profile of its own that keeps it off the network and away from first-run pages.
+    void startBrowser(const XSession& session, const fs::path& log) {
+        const fs::path page = session.scratchDirectory() / (title_ + ".html");
+        std::ofstream(page)
+            << "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" << title_
+            << "</title></head><body><textarea id=\"field\" autofocus rows=\"12\" cols=\"80\">"
+               "</textarea><script>\nconst field = document.getElementById(\"field\");\n"
+               "const focused = () => document.hasFocus() && document.activeElement === field;\n"
+               "const report = () => { document.title = \""
+            << title_ << "\" + (focused() ? \"" << kFocusedMark << "\" : \"" << kUnfocusedMark
+            << "\") + encodeURIComponent(field.value); };\n"
+               "for (const name of [\"input\", \"focus\", \"blur\"]) field.addEventListener(name, report);\n"
+               "for (const name of [\"focus\", \"blur\"]) window.addEventListener(name, report);\n"
+               "field.focus();\nreport();\n</script></body></html>\n";
+        const fs::path profile = session.scratchDirectory() / (title_ + "-profile");
+        fs::create_directories(profile);
+        const std::string url = "file://" + page.string();
+        if (kind_ == Kind::chromium) {
+            // As root it runs only without its sandbox.
+            process_ = session.start(
+                {"chromium", "--no-sandbox", "--disable-gpu", "--no-first-run", "--no-default-browser-check",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--password-store=basic", "--user-data-dir=" + profile.string(), url},
+                {}, log);
+        } else {
+            std::ofstream(profile / "user.js") << kFirefoxPreferences;
+            process_ = session.start(
+                {"firefox-esr", "--no-remote", "--new-instance", "--profile", profile.string(), url}, {},
+                log);
+        }
+    }
+
+    // Writer on a new document with a fresh user profile, and a reader of its text over UNO.
+    void startWriter(const XSession& session, const fs::path& log) {
+        const fs::path profile = session.scratchDirectory() / (title_ + "-profile");
+        const std::string pipe = "mosaiko-" + std::to_string(::getpid()) + "-" + title_;
+        process_ = session.start(
+            {"soffice", "--writer", "--norestore", "--nologo",
+             "-env:UserInstallation=file://" + profile.string(),
+             "--accept=pipe,name=" + pipe + ";urp;StarOffice.ComponentContext"},
+            {std::string("SAL_USE_VCLPLUGIN=") + (kind_ == Kind::writerGtk ? "gtk3" : "gen")}, log);
+        const fs::path script = session.scratchDirectory() / "writer_text_reader.py";
+        if (!fs::exists(script)) std::ofstream(script) << kWriterReaderScript;
+        reader_ = session.start({python(), script.string(), pipe}, {}, output_);
+    }
+
+    // Whether the page's textarea has the keyboard focus, as its title tells last.
+    bool pageHasFocus() const {
+        const std::string titles = readFile(output_);
+        const auto last = titles.rfind("\"" + title_);
+        return last != std::string::npos && titles.compare(last + 1 + title_.size(), 1, kFocusedMark) == 0;
+    }
+
+    // The text a browser's title carries, from one line of xprop's output; none for another title.
+    std::optional<std::string> textInTitle(const std::string& line) const {
+        const auto start = line.find("\"" + title_);
+        if (start == std::string::npos) return std::nullopt;
+        std::string text;
+        for (std::size_t i = start + title_.size() + 2; i < line.size() && line[i] != ' ' && line[i] != '"';
+             ++i) {
+            if (line[i] == '%' && i + 2 < line.size()) {
+                text += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                text += line[i];
+            }
+        }
+        return text;
+    }
+
     static std::string python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
 
     static fs::path qtClientProgram() {
@@ -197,11 +338,70 @@ report()
 Gtk.main()
 )PY";
 
+    // Between the page's name and its encoded text in a browser's title: whether the textarea has
+    // the focus.
+    static constexpr const char* kFocusedMark = "|";
+    static constexpr const char* kUnfocusedMark = "~";
+    static constexpr const char* kWriterGtkBackend = "/usr/lib/libreoffice/program/libvclplug_gtk3lo.so";
+
+    // No first-run pages, no checks of the network, as a user who has been through them.
+    static constexpr const char* kFirefoxPreferences = R"JS(
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("startup.homepage_welcome_url", "");
+user_pref("startup.homepage_welcome_url.additional", "");
+user_pref("browser.aboutwelcome.enabled", false);
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("datareporting.healthreport.uploadEnabled", false);
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+user_pref("app.update.auto", false);
+user_pref("app.normandy.enabled", false);
+user_pref("extensions.update.enabled", false);
+user_pref("browser.safebrowsing.malware.enabled", false);
+user_pref("browser.safebrowsing.phishing.enabled", false);
+user_pref("network.captive-portal-service.enabled", false);
+user_pref("network.connectivity-service.enabled", false);
+)JS";
+
+    // Argument: the pipe Writer accepts UNO connections on. Prints the document's text whenever it
+    // changes, looked at every 20 ms.
+    static constexpr const char* kWriterReaderScript = R"PY(
+import json, sys, time
+import uno
+from com.sun.star.connection import NoConnectException
+
+context = uno.getComponentContext()
+resolver = context.ServiceManager.createInstanceWithContext("com.sun.star.bridge.UnoUrlResolver", context)
+deadline = time.monotonic() + 90
+while True:
+    try:
+        remote = resolver.resolve("uno:pipe,name=%s;urp;StarOffice.ComponentContext" % sys.argv[1])
+        break
+    except NoConnectException:
+        if time.monotonic() > deadline:
+            raise
+        time.sleep(0.1)
+desktop = remote.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", remote)
+document = None
+while document is None or not hasattr(document, "Text"):
+    time.sleep(0.1)
+    document = desktop.getCurrentComponent()
+last = None
+while True:
+    text = document.Text.getString()
+    if text != last:
+        sys.stdout.write(json.dumps([text]) + "\n")
+        sys.stdout.flush()
+        last = text
+    time.sleep(0.02)
+)PY";
+
     const XSession& session_;
     Kind kind_;
     std::string title_;
     fs::path output_;
     ChildProcess process_;
+    ChildProcess reader_;  // of the text, for the applications
     Window window_ = 0;
     std::string error_;
 };
