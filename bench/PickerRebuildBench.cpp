@@ -12,9 +12,12 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "ManySnippets.hpp"
 #include "RatioReporter.hpp"
 #include "content/CollectionsStore.hpp"
 #include "content/ContentCoordinator.hpp"
@@ -53,11 +56,21 @@ std::vector<EmojiEntry> emojiTimes(int copies) {
     return entries;
 }
 
+// The user's own content beside the shipped data: snippets, perhaps all pinned.
+struct Snippets {
+    int count = 0;
+    bool pinned = false;
+    auto operator<=>(const Snippets&) const = default;
+};
+
 struct Picker : testing::MemoryStores {
-    explicit Picker(int copies)
-        : db(emojiTimes(copies), ContentCoordinator::extraEntries({}, EmoticonCatalog::defaultOrder(), {}),
+    explicit Picker(int copies, Snippets own = {})
+        : db(emojiTimes(copies),
+             ContentCoordinator::extraEntries(bench::manySnippets(own.count), EmoticonCatalog::defaultOrder(),
+                                              {}),
              kSystem) {
         for (const char* id : {"thumbsup", "heart", "fire", "tada"}) collections.togglePinned(id);
+        if (own.pinned) bench::pinAll(collections, bench::manySnippets(own.count));
         model = std::make_unique<PickerViewModel>(db, prefs, usage, collections, loop);
         loop.runPending();
         for (const auto& entry : db.emojis()) {
@@ -73,11 +86,26 @@ struct Picker : testing::MemoryStores {
     std::vector<std::vector<std::string>> lowercaseTexts;
 };
 
-Picker& picker(int copies) {
-    static std::map<int, std::unique_ptr<Picker>> pickers;
-    auto& slot = pickers[copies];
-    if (!slot) slot = std::make_unique<Picker>(copies);
+Picker& picker(int copies, Snippets own = {}) {
+    static std::map<std::pair<int, Snippets>, std::unique_ptr<Picker>> pickers;
+    auto& slot = pickers[{copies, own}];
+    if (!slot) slot = std::make_unique<Picker>(copies, own);
     return *slot;
+}
+
+// Each letter of a word typed in turn, then erased: the rebuild per letter, with the user's
+// snippets (pinned or not) beside the shipped data.
+void letters(benchmark::State& state, Snippets own) {
+    Picker& p = picker(1, own);
+    const std::string word = "smile";
+    std::vector<std::string> typed;
+    for (std::size_t n = 1; n <= word.size(); ++n) typed.push_back(word.substr(0, n));
+    for (std::size_t n = word.size() - 1; n > 0; --n) typed.push_back(word.substr(0, n));
+    std::size_t i = 0;
+    for (auto _ : state) {
+        p.model->updateQuery(typed[i++ % typed.size()]);
+        benchmark::DoNotOptimize(p.model->results().data());
+    }
 }
 
 // The view model's answer to a query change.
@@ -127,10 +155,23 @@ int main(int argc, char** argv) {
                 ->Repetitions(5);
         }
     }
-    // Both databases built, and each searched once, before anything is timed.
+    const std::pair<const char*, Snippets> pins[] = {
+        {"none", {}}, {"10000 snippets", {10000, false}}, {"10000 pinned", {10000, true}}};
+    for (const auto& [label, own] : pins) {
+        benchmark::RegisterBenchmark((std::string("Letter/") + label).c_str(), letters, own)
+            ->Unit(benchmark::kMicrosecond)
+            ->Repetitions(5);
+    }
+    // Every database built, and each searched once, before anything is timed.
     for (const int copies : {1, 8}) picker(copies).model->updateQuery("s");
-    RatioReporter reporter("Rebuild as a multiple of one substring pass over the same rows' texts", "floor",
-                           RatioReporter::byPrefix("Rebuild/", "Floor/"));
+    for (const auto& [label, own] : pins) picker(1, own).model->updateQuery("s");
+    RatioReporter reporter(
+        "Rebuild as a multiple of one substring pass over the same rows' texts, a letter "
+        "with the user's snippets as a multiple of one with none",
+        "base", [](const std::string& name) -> std::optional<std::string> {
+            if (name.rfind("Letter/", 0) == 0) return "Letter/none";
+            return RatioReporter::byPrefix("Rebuild/", "Floor/")(name);
+        });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

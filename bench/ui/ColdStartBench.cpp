@@ -3,13 +3,14 @@
 // results, beside the time a bare Qt window takes to appear when started the same way; and the resident
 // memory of each once shown. Each round starts a fresh process on a virtual X server of its own (no window
 // manager); the figures are medians over the rounds, with the ratios to the bare window. Needs Xvfb and the
-// built program. Usage: ColdStartBench [rounds] [other-program]   (default 15 rounds); another build of the
-// program (with its resources beside it) is measured in the same rounds, for before/after figures.
+// built program. Usage: ColdStartBench [rounds] [other-program] [--pinned-snippets=N] [--no-memory]
+// (default 15 rounds); another build of the program (with its resources beside it) is measured in the
+// same rounds, for before/after figures, and each program also with N snippets, all pinned, if asked.
 //
 // Then the memory a user's day leaves behind, under a window manager (openbox): the resident memory of
 // the program at rest, after 200 searches in the picker (";;", a query, Escape), and after the library,
 // settings, statistics and guide windows have been opened and closed again, beside the bare Qt window's
-// (medians of at most 3 rounds, each program in a fresh process).
+// (medians of at most 3 rounds, each program in a fresh process), unless --no-memory.
 #include <poll.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -34,7 +36,13 @@
 #include <vector>
 
 #include "FocusedClientWindow.hpp"
+#include "ManySnippets.hpp"
+#include "content/CollectionsStore.hpp"
+#include "content/ContentCoordinator.hpp"
+#include "content/CustomContentStore.hpp"
+#include "content/PreferencesStore.hpp"
 #include "e2e/RunningProgram.hpp"
+#include "platform/linux/FileDefaults.hpp"
 #include "support/XSession.hpp"
 
 namespace {
@@ -388,13 +396,37 @@ int bareWindow(int argc, char** argv) {
     return app.exec();
 }
 
+// The returning user's defaults, and with `count` snippets all pinned.
+mosaiko::MemoryDefaults userDefaults(int pinnedSnippets) {
+    mosaiko::MemoryDefaults user = RunningProgram::returningUser();
+    if (pinnedSnippets > 0) {
+        const auto snippets = mosaiko::bench::manySnippets(pinnedSnippets);
+        mosaiko::CustomContentStore(user).snippets.set(snippets);
+        mosaiko::CollectionsStore collections(user);
+        mosaiko::bench::pinAll(collections, snippets);
+    }
+    return user;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::string(argv[1]) == kBareWindowArgument) return bareWindow(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    // --pinned-snippets=N: each program is also started with N snippets, all pinned.
+    int pinnedSnippets = 0;
+    bool memory = true;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--pinned-snippets=", 18) == 0)
+            pinnedSnippets = std::max(0, std::atoi(argv[i] + 18));
+        else if (std::strcmp(argv[i], "--no-memory") == 0)
+            memory = false;
+        else
+            positional.emplace_back(argv[i]);
+    }
+    const int rounds = !positional.empty() ? std::max(1, std::atoi(positional[0].c_str())) : 15;
     std::vector<std::filesystem::path> programs{RunningProgram::program()};
-    if (argc > 2) programs.emplace_back(argv[2]);
+    if (positional.size() > 1) programs.emplace_back(positional[1]);
     for (const auto& path : programs) {
         if (!std::filesystem::exists(path)) {
             std::fprintf(stderr, "the program is not built: %s\n", path.c_str());
@@ -406,13 +438,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no X session: %s\n", session.error().c_str());
         return 1;
     }
-    RunningProgram::writeDefaults(session, RunningProgram::returningUser());
+    // Each program with each user's defaults, written before each start.
+    struct Variant {
+        std::filesystem::path program;
+        const mosaiko::MemoryDefaults* defaults;
+        std::string label;
+    };
+    const mosaiko::MemoryDefaults plainUser = userDefaults(0);
+    const mosaiko::MemoryDefaults pinningUser = userDefaults(pinnedSnippets);
+    std::vector<Variant> variants;
+    for (const auto& program : programs) {
+        variants.push_back({program, &plainUser, program.string()});
+        if (pinnedSnippets > 0)
+            variants.push_back(
+                {program, &pinningUser,
+                 program.string() + ", " + std::to_string(pinnedSnippets) + " pinned snippets"});
+    }
     MapWatcher watcher(session.display());
     if (!watcher.ok()) return 1;
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
 
     std::vector<Round> bare;
-    std::vector<std::vector<Round>> measured(programs.size());
+    std::vector<std::vector<Round>> measured(variants.size());
     for (int i = 0; i < rounds; ++i) {
         // Alternating, so that all meet the same machine load.
         const auto b = bareWindowRound(session, watcher, self);
@@ -421,18 +468,23 @@ int main(int argc, char** argv) {
             return 1;
         }
         bare.push_back(*b);
-        // Each build takes each place in turn: a start right after the program's own shut-down
+        // Each variant takes each place in turn: a start right after the program's own shut-down
         // (rather than the bare window's) was measured slower.
-        for (std::size_t j = 0; j < programs.size(); ++j) {
-            const std::size_t k = (j + static_cast<std::size_t>(i)) % programs.size();
-            const auto p = programRound(session, watcher, programs[k]);
+        for (std::size_t j = 0; j < variants.size(); ++j) {
+            const std::size_t k = (j + static_cast<std::size_t>(i)) % variants.size();
+            // The user's whole file, not added to the one the last start left.
+            std::filesystem::remove(RunningProgram::defaultsFile(session));
+            RunningProgram::writeDefaults(session, *variants[k].defaults);
+            const auto p = programRound(session, watcher, variants[k].program);
             if (!p) {
-                std::fprintf(stderr, "round %d failed (%s)\n", i, programs[k].c_str());
+                std::fprintf(stderr, "round %d failed (%s)\n", i, variants[k].label.c_str());
                 return 1;
             }
             measured[k].push_back(*p);
         }
     }
+    std::filesystem::remove(RunningProgram::defaultsFile(session));
+    RunningProgram::writeDefaults(session, plainUser);
 
     auto column = [](const std::vector<Round>& list, double Round::*field) {
         std::vector<double> values;
@@ -447,9 +499,9 @@ int main(int argc, char** argv) {
     const double bareMap = column(bare, &Round::panelShown);
     std::printf("cold start, median of %d rounds (ms from start)\n", rounds);
     std::printf("  bare Qt window mapped           %8.1f\n", bareMap);
-    for (std::size_t k = 0; k < programs.size(); ++k) {
+    for (std::size_t k = 0; k < variants.size(); ++k) {
         const auto& program = measured[k];
-        if (programs.size() > 1) std::printf("  %s\n", programs[k].c_str());
+        if (variants.size() > 1) std::printf("  %s\n", variants[k].label.c_str());
         std::printf("  program: key tap live           %8.1f   ratio %.2f\n",
                     column(program, &Round::tapLive), column(program, &Round::tapLive) / bareMap);
         std::printf("  program: \";;\" opened the panel  %8.1f   ratio %.2f\n",
@@ -459,10 +511,11 @@ int main(int argc, char** argv) {
     }
     std::printf("resident memory once shown, median (MB)\n");
     std::printf("  bare Qt window                  %8.1f\n", rss(bare));
-    for (std::size_t k = 0; k < programs.size(); ++k) {
+    for (std::size_t k = 0; k < variants.size(); ++k) {
+        if (variants.size() > 1) std::printf("  %s\n", variants[k].label.c_str());
         std::printf("  program, panel with results     %8.1f   ratio %.2f\n", rss(measured[k]),
                     rss(measured[k]) / rss(bare));
     }
     std::fflush(stdout);
-    return memoryTable(std::min(rounds, 3), programs, self);
+    return memory ? memoryTable(std::min(rounds, 3), programs, self) : 0;
 }

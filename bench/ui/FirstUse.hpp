@@ -172,10 +172,15 @@ class Figures {
         for (const auto& [name, value] : round) values_[name].push_back(value);
     }
     bool has(const std::string& name) const { return values_.count(name) > 0; }
-    double median(const std::string& name) const {
-        auto found = values_.find(name);
-        if (found == values_.end() || found->second.empty()) return 0;
-        std::vector<double> sorted = found->second;
+    double median(const std::string& name) const { return median(std::vector<std::string>{name}); }
+    // The median of the figures of all `names` together.
+    double median(const std::vector<std::string>& names) const {
+        std::vector<double> sorted;
+        for (const auto& name : names) {
+            if (auto found = values_.find(name); found != values_.end())
+                sorted.insert(sorted.end(), found->second.begin(), found->second.end());
+        }
+        if (sorted.empty()) return 0;
         std::sort(sorted.begin(), sorted.end());
         return sorted[sorted.size() / 2];
     }
@@ -195,9 +200,11 @@ class ScenarioRunner {
 
     // Runs one scenario to its end; its figures, none when it failed (its output then goes to stderr).
     std::optional<std::map<std::string, double>> run(const std::string& scenario,
-                                                     const std::vector<std::string>& environment = {}) {
+                                                     const std::vector<std::string>& environment = {},
+                                                     const std::string& program = {}) {
         const auto output = session_.scratchDirectory() / ("scenario-" + std::to_string(++runs_) + ".log");
-        auto child = session_.start({self_, kScenarioArgument, scenario}, environment, output);
+        auto child = session_.start({program.empty() ? self_ : program, kScenarioArgument, scenario},
+                                    environment, output);
         const auto status = child.waitForExit(120);
         const std::string text = mosaiko::testing::readFile(output);
         std::map<std::string, double> figures;
@@ -228,26 +235,38 @@ class ScenarioRunner {
 };
 
 // Runs `scenarios` interleaved, round by round, `rounds` times, and heads their table; the figures,
-// none when there is no X session or a scenario failed (said on stderr).
-inline std::optional<Figures> runRounds(const std::vector<std::string>& scenarios, int rounds) {
+// none when there is no X session or a scenario failed (said on stderr). With `other` (the same
+// bench of another build), each scenario of a round is run by both in turn, in the same X server,
+// the first of the two alternating from round to round; the other's figures are the second.
+inline std::optional<std::pair<Figures, Figures>> runRoundsBeside(const std::vector<std::string>& scenarios,
+                                                                  int rounds, const std::string& other) {
     ScenarioRunner runner(std::filesystem::canonical("/proc/self/exe").string());
     if (!runner.ok()) {
         std::fprintf(stderr, "no X session: %s\n", runner.error().c_str());
         return std::nullopt;
     }
-    Figures figures;
+    std::pair<Figures, Figures> figures;
     for (int i = 0; i < rounds; ++i) {
         for (const auto& scenario : scenarios) {
-            const auto round = runner.run(scenario);
-            if (!round) return std::nullopt;
-            figures.add(*round);
+            for (int turn = 0; turn < (other.empty() ? 1 : 2); ++turn) {
+                const bool theOther = (turn + i) % 2 == 1 && !other.empty();
+                const auto round = runner.run(scenario, {}, theOther ? other : std::string());
+                if (!round) return std::nullopt;
+                (theOther ? figures.second : figures.first).add(*round);
+            }
         }
     }
     std::printf(
         "\nFirst use after a fresh start: Xvfb + openbox, Qt xcb, a new process per figure; median of %d "
-        "rounds, interleaved\n",
-        rounds);
+        "rounds, interleaved%s\n",
+        rounds, other.empty() ? "" : (", beside " + other).c_str());
     return figures;
+}
+
+inline std::optional<Figures> runRounds(const std::vector<std::string>& scenarios, int rounds) {
+    auto figures = runRoundsBeside(scenarios, rounds, {});
+    if (!figures) return std::nullopt;
+    return std::move(figures->first);
 }
 
 // The bench's command line: the first-use options taken out of it, the rest (program name first)
@@ -260,6 +279,8 @@ class CommandLine {
                 rounds = std::max(1, std::atoi(argv[i] + 19));
             else if (std::strcmp(argv[i], "--first-use-only") == 0)
                 firstUseOnly = true;
+            else if (std::strncmp(argv[i], "--first-use-beside=", 19) == 0)
+                beside = argv[i] + 19;
             else
                 rest_.push_back(argv[i]);
         }
@@ -269,6 +290,8 @@ class CommandLine {
 
     int rounds = 7;
     bool firstUseOnly = false;
+    // The same bench of another build, whose scenarios run beside these (before and after figures).
+    std::string beside;
 
     // What is left, as main() received it; both stay valid while the object lives.
     int& argc() { return argc_; }

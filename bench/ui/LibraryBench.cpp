@@ -6,9 +6,11 @@
 // start, as a user meets it (a new process per figure, on a virtual X server with a window
 // manager, Qt's xcb platform): the library's first opening beside the settings window's, its first
 // letter typed until the results are painted beside a line edit's echo (and both again, once
-// opened before), and the statistics window opened on a full history of 5,000 events beside the
-// same window empty.
-// Usage: LibraryBench [--first-use-rounds=N] [--first-use-only] [benchmark flags]   (7 rounds)
+// opened before), letters never typed before in the process beside a line edit's next echo, and
+// the statistics window opened on a full history of 5,000 events beside the same window empty,
+// until first painted and until every row is in place.
+// Usage: LibraryBench [--first-use-rounds=N] [--first-use-only] [--first-use-beside=OTHER-BENCH]
+//                     [benchmark flags]   (7 rounds; the other build's bench runs the same scenarios beside)
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -18,6 +20,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -265,10 +268,18 @@ struct LiveStores {
 // The library as the program opens it (in front, not focused), its first letter typed once the
 // user has clicked into its search field; then closed, opened again and the same letter typed.
 // The statistics window built, shown and drawn, warm, on an empty history (0) and a full one (1).
+// The stores of the statistics benchmarks, empty and full, made on first use. Torn down by main()
+// while the application still exists: the picker's panel among them must not outlive it.
+std::map<std::size_t, std::unique_ptr<LiveStores>>& statsStores() {
+    static std::map<std::size_t, std::unique_ptr<LiveStores>> stores;
+    return stores;
+}
+
 void BM_StatsOpen(benchmark::State& state) {
-    static LiveStores empty(0);
-    static LiveStores full(5000);
-    LiveStores& s = state.range(0) == 1 ? full : empty;
+    const std::size_t events = state.range(0) == 1 ? 5000 : 0;
+    auto& slot = statsStores()[events];
+    if (!slot) slot = std::make_unique<LiveStores>(events);
+    LiveStores& s = *slot;
     for (auto _ : state) {
         StatsView view(*s.usage);
         view.show();
@@ -280,6 +291,10 @@ void BM_StatsOpen(benchmark::State& state) {
     state.SetLabel(state.range(0) == 1 ? "5,000 events" : "empty");
 }
 BENCHMARK(BM_StatsOpen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The letters the library scenario types after "t", each the first of its kind in the process.
+const std::vector<std::pair<KeySym, char>> kNewLetters = {
+    {XK_a, 'a'}, {XK_s, 's'}, {XK_m, 'm'}, {XK_c, 'c'}, {XK_h, 'h'}};
 
 int libraryScenario() {
     LiveStores s;
@@ -313,6 +328,17 @@ int libraryScenario() {
         clock.restart();
         bench::typeKey(XK_t);
         bench::report(std::string("library_letter_") + round, bench::untilPainted(clock, grid, results));
+    }
+    // Letters never typed before in this process, each into the emptied field, as a user starts
+    // another search.
+    for (std::size_t i = 0; i < kNewLetters.size(); ++i) {
+        view->searchField()->clear();
+        bench::idle(bench::kPauseMs);
+        const std::string letter(1, kNewLetters[i].second);
+        bench::PaintWatch results(grid, [&] { return model.searchQuery() == letter; });
+        clock.restart();
+        bench::typeKey(kNewLetters[i].first);
+        bench::report("library_letter_new_" + std::to_string(i), bench::untilPainted(clock, grid, results));
     }
     return 0;
 }
@@ -361,8 +387,17 @@ int statsScenario(std::size_t events) {
     StatsWindowController controller(*s.usage, range);
     bench::PaintWatch painted(controller.view(), {});
     controller.showWindow();
-    bench::report(events > 0 ? "stats_open_full" : "stats_open_empty",
-                  bench::untilPainted(clock, controller.view(), painted));
+    const std::string kind = events > 0 ? "full" : "empty";
+    bench::report("stats_open_" + kind, bench::untilPainted(clock, controller.view(), painted));
+    // Settled: every row of the list in place, laid out and drawn.
+    StatsView& view = *controller.view();
+    const auto rows = StatsViewModel::rankedItems(view.model().items()).size();
+    // (Rows are 40 pixels high.)
+    if (!bench::runUntil([&] { return view.list()->sizeHint().height() >= static_cast<int>(rows) * 40; }))
+        return 1;
+    QCoreApplication::processEvents();
+    bench::syncWithServer();
+    bench::report("stats_settled_" + kind, static_cast<double>(clock.nsecsElapsed()) / 1e6);
     return 0;
 }
 
@@ -376,13 +411,15 @@ int runScenario(const std::string& name) {
     return 2;
 }
 
-int firstUseTable(int rounds) {
-    const auto figures =
-        bench::runRounds({"echo", "library", "settings", "stats_empty", "stats_full"}, rounds);
-    if (!figures) return 1;
-    const auto m = [&](const char* name) { return figures->median(name); };
+void printTable(const bench::Figures& figures) {
+    const auto m = [&](const char* name) { return figures.median(name); };
+    std::vector<std::string> newLetters;
+    for (std::size_t i = 0; i < kNewLetters.size(); ++i)
+        newLetters.push_back("library_letter_new_" + std::to_string(i));
     bench::printRow("library: first letter -> results painted", m("library_letter_first"), "ms",
                     "line edit: first letter echoed", m("echo_first"), "target <= 4x");
+    bench::printRow("library: a letter never typed before", figures.median(newLetters), "ms",
+                    "line edit: next letter echoed", m("echo_again"), "target <= 4x");
     bench::printRow("library opened before: letter -> painted", m("library_letter_again"), "ms",
                     "line edit: next letter echoed", m("echo_again"), "target <= 2x");
     bench::printRow("library: first opening -> painted", m("library_open"), "ms", "settings: first opening",
@@ -391,6 +428,20 @@ int firstUseTable(int rounds) {
                     "window with a line edit opened", m("echo_window_open"), "");
     bench::printRow("statistics: opening, 5,000 events", m("stats_open_full"), "ms",
                     "statistics: opening, empty", m("stats_open_empty"), "target <= 2x");
+    bench::printRow("statistics: settled, 5,000 events", m("stats_settled_full"), "ms",
+                    "statistics: settled, empty", m("stats_settled_empty"), "target <= 2x");
+    std::fflush(stdout);
+}
+
+int firstUseTable(int rounds, const std::string& beside) {
+    const auto figures =
+        bench::runRoundsBeside({"echo", "library", "settings", "stats_empty", "stats_full"}, rounds, beside);
+    if (!figures) return 1;
+    printTable(figures->first);
+    if (!beside.empty()) {
+        std::printf("beside it, %s:\n", beside.c_str());
+        printTable(figures->second);
+    }
     return 0;
 }
 
@@ -411,6 +462,7 @@ int main(int argc, char** argv) {
         benchmark::Initialize(&line.argc(), line.argv());
         benchmark::RunSpecifiedBenchmarks();
         benchmark::Shutdown();
+        mosaiko::statsStores().clear();
     }
-    return mosaiko::firstUseTable(line.rounds);
+    return mosaiko::firstUseTable(line.rounds, line.beside);
 }

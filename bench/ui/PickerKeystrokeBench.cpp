@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "ManySnippets.hpp"
 #include "RatioReporter.hpp"
 #include "ShippedContent.hpp"
 #include "content/CollectionsStore.hpp"
@@ -190,10 +191,17 @@ struct LiveStores {
 using LivePicker = PickerParts<LiveStores>;
 
 // The panel opened with an empty query (";;"), then a letter: the results painted; then the panel
-// hidden, its session given back, and the same again.
-int pickerScenario() {
+// hidden, its session given back, and the same again, with one more letter and a BackSpace after
+// it. With `pinnedSnippets`, the user has that many snippets, all pinned.
+int pickerScenario(int pinnedSnippets = 0) {
     LivePicker p;
+    if (pinnedSnippets > 0) {
+        const auto snippets = bench::manySnippets(pinnedSnippets);
+        p.db.setExtraEmojis(ContentCoordinator::extraEntries(snippets, EmoticonCatalog::defaultOrder(), {}));
+        bench::pinAll(p.collections, snippets);
+    }
     bench::idle(50);
+    const std::string prefix = pinnedSnippets > 0 ? "pinned_" : "picker_";
     QWidget* row = p.panel->view().mainRow();
     QElapsedTimer clock;
     for (const char* round : {"first", "again"}) {
@@ -208,21 +216,26 @@ int pickerScenario() {
             clock.restart();
             p.model->resetForNewSession("");
             p.panel->show(p.screens.pointer);
-            bench::report(std::string("picker_open_") + round, bench::untilPainted(clock, row, painted));
+            bench::report(prefix + "open_" + round, bench::untilPainted(clock, row, painted));
         }
         bench::idle(bench::kPauseMs);
         bench::PaintWatch results(row, [&] { return p.model->query() == "s"; });
         clock.restart();
         p.model->updateQuery("s");
-        bench::report(std::string("picker_letter_") + round, bench::untilPainted(clock, row, results));
+        bench::report(prefix + "letter_" + round, bench::untilPainted(clock, row, results));
+    }
+    for (const auto& [name, query] : {std::pair{"next_letter", "sm"}, std::pair{"backspace", "s"}}) {
+        bench::idle(bench::kPauseMs);
+        bench::PaintWatch results(row, [&] { return p.model->query() == query; });
+        clock.restart();
+        p.model->updateQuery(query);
+        bench::report(prefix + name, bench::untilPainted(clock, row, results));
     }
     return 0;
 }
 
-int firstUseTable(int rounds) {
-    const auto figures = bench::runRounds({"echo", "picker"}, rounds);
-    if (!figures) return 1;
-    const auto m = [&](const char* name) { return figures->median(name); };
+void printTable(const bench::Figures& figures) {
+    const auto m = [&](const char* name) { return figures.median(name); };
     bench::printRow("picker: first letter -> results painted", m("picker_letter_first"), "ms",
                     "line edit: first letter echoed", m("echo_first"), "");
     bench::printRow("picker: letter in a later session", m("picker_letter_again"), "ms",
@@ -231,6 +244,25 @@ int firstUseTable(int rounds) {
                     "window with a line edit opened", m("echo_window_open"), "");
     bench::printRow("picker: opening in a later session", m("picker_open_again"), "ms",
                     "window with a line edit opened", m("echo_window_open"), "");
+    bench::printRow("picker: one more letter -> painted", m("picker_next_letter"), "ms",
+                    "line edit: next letter echoed", m("echo_again"), "");
+    bench::printRow("picker: BackSpace -> painted", m("picker_backspace"), "ms",
+                    "line edit: next letter echoed", m("echo_again"), "");
+    bench::printRow("10,000 pinned snippets: one more letter", m("pinned_next_letter"), "ms",
+                    "no snippets: one more letter", m("picker_next_letter"), "target <= 2x");
+    bench::printRow("10,000 pinned snippets: BackSpace", m("pinned_backspace"), "ms",
+                    "no snippets: BackSpace", m("picker_backspace"), "target <= 2x");
+    std::fflush(stdout);
+}
+
+int firstUseTable(int rounds, const std::string& beside) {
+    const auto figures = bench::runRoundsBeside({"echo", "picker", "picker_pinned"}, rounds, beside);
+    if (!figures) return 1;
+    printTable(figures->first);
+    if (!beside.empty()) {
+        std::printf("beside it, %s:\n", beside.c_str());
+        printTable(figures->second);
+    }
     return 0;
 }
 
@@ -244,10 +276,11 @@ int main(int argc, char** argv) {
         SymbolImage::setResourceDirectory(QStringLiteral(MOSAIKO_BINARY_DIR "/resources"));
         if (*scenario == "echo") return bench::echoScenario();
         if (*scenario == "picker") return pickerScenario();
+        if (*scenario == "picker_pinned") return pickerScenario(10000);
         return 2;
     }
     bench::CommandLine line(argc, argv);
-    if (line.firstUseOnly) return firstUseTable(line.rounds);
+    if (line.firstUseOnly) return firstUseTable(line.rounds, line.beside);
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     // The offscreen platform says on every show that it cannot raise a window: keep the table legible.
     static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
@@ -275,5 +308,5 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     pickerSlot().reset();
     benchmark::Shutdown();
-    return firstUseTable(line.rounds);
+    return firstUseTable(line.rounds, line.beside);
 }

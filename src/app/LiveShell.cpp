@@ -11,6 +11,7 @@
 #include <future>
 #include <iostream>
 #include <thread>
+#include <utility>
 
 #include "app/TerminationSignals.hpp"
 #include "content/CollectionsStore.hpp"
@@ -154,7 +155,10 @@ AppDelegate::Stores LiveShell::loadStores() {
         std::make_unique<Content>(mainLoop_, [version = emojiSystemVersion_] { return version.get(); });
     Content& content = *content_;
 
-    poster_ = poster.get();
+    {
+        std::lock_guard lock(posterMutex_);
+        poster_ = poster.get();
+    }
     // Without a poster nothing can be typed: the inserters fail instead of pretending, so no use is
     // recorded and the picker's session ends with the user's text left as it was.
     EmojiInserter::EventPoster post;
@@ -162,9 +166,13 @@ AppDelegate::Stores LiveShell::loadStores() {
     if (poster_) {
         // Through the shell, whose poster is replaced when the typing is stopped.
         post = [this](const SyntheticKeyEvent& event) {
+            std::lock_guard lock(posterMutex_);
             if (poster_) poster_->post(event);
         };
-        canType = [this](const std::u16string& text) { return poster_ && poster_->canType(text); };
+        canType = [this](const std::u16string& text) {
+            std::lock_guard lock(posterMutex_);
+            return poster_ && poster_->canType(text);
+        };
         inserter_ = std::make_shared<EmojiInserter>(post, EmojiInserter::plainEventFactory(), canType);
     } else {
         const std::string reason = X11AccessibilityTrust().reason();
@@ -213,7 +221,7 @@ void LiveShell::close() {
     if (closed_) return;
     closed_ = true;
     // Whatever is still being typed ends at once, and the keycodes remapped for it are given back.
-    if (poster_) poster_->stop();
+    stopPoster();
     if (content_) {
         // Nothing is told to the tray any more, which may be gone.
         content_->defaults.setSaveProblemHandler(nullptr);
@@ -224,11 +232,33 @@ void LiveShell::close() {
     registry_.release();
 }
 
+void LiveShell::stopPoster() {
+    std::lock_guard lock(posterMutex_);
+    if (poster_) poster_->stop();
+}
+
 void LiveShell::stopTyping() {
-    if (!poster_ || closed_) return;
-    poster_->stop();
-    // A stopped poster types nothing more: a new one types what comes later.
-    poster_ = createX11EventPoster(buildinfo::kAppIdentifier);
+    bool stopped = false;
+    {
+        std::lock_guard lock(posterMutex_);
+        if (poster_ && !posterStopped_) {
+            poster_->stop();
+            posterStopped_ = stopped = true;
+        }
+    }
+    // Stopped, the poster has sent its last key, and the server has it.
+    registry_.confirmTypingStopped();
+    // A stopped poster types nothing more: a new one, made on the main loop, types what comes later.
+    if (stopped)
+        QMetaObject::invokeMethod(
+            qApp, [this] { replaceStoppedPoster(); }, Qt::QueuedConnection);
+}
+
+void LiveShell::replaceStoppedPoster() {
+    if (closed_) return;
+    auto fresh = createX11EventPoster(buildinfo::kAppIdentifier);
+    std::lock_guard lock(posterMutex_);
+    if (std::exchange(posterStopped_, false)) poster_ = std::move(fresh);
 }
 
 void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText) {
@@ -324,7 +354,7 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     // the keycodes remapped for it back, once the key tap no longer holds the keys.
     d.picker.stop = [this, stop = std::move(d.picker.stop)] {
         stop();
-        if (poster_) poster_->stop();
+        stopPoster();
     };
     d.afterKeyTap = [this](std::function<void()> rest) { afterKeys(std::move(rest)); };
     d.picker.setShellServices = [this](PickerShellServices* shell) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ class LiveShell {
     std::function<void()> afterSavingBeforeLettingGo;
 
     // Drops what is still to be typed, at once (a newer copy's alert is about to take the focus),
-    // and types what comes later as before.
+    // and types what comes later as before. Called on any thread.
     void stopTyping();
 
     // The "already running" alert: a modal message with one "Continue" button, above every window.
@@ -61,6 +62,9 @@ class LiveShell {
     void afterKeys(std::function<void()> task);
     void runNextAfterKeys();
     SingleInstance::Dependencies singleInstance();
+    void stopPoster();
+    // On the main loop, after stopTyping().
+    void replaceStoppedPoster();
 
     std::vector<std::string> arguments_;
     X11DisplaysAhead& displays_;
@@ -78,8 +82,11 @@ class LiveShell {
     // by loadStores().
     struct Content;
     std::unique_ptr<Content> content_;
-    // One poster for the picker and the library: it owns the keycodes it remaps for typing.
+    // One poster for the picker and the library: it owns the keycodes it remaps for typing. It is
+    // stopped also from the thread that hears a newer copy, so every use holds posterMutex_.
+    std::mutex posterMutex_;
     std::shared_ptr<X11EventPoster> poster_;
+    bool posterStopped_ = false;  // by stopTyping(), until replaceStoppedPoster() replaces it
     std::shared_ptr<EmojiInserter> inserter_;
     std::unique_ptr<PickerController> picker_;
     PickerPanelController* pickerPanel_ = nullptr;  // owned by the controller's effects

@@ -15,13 +15,16 @@ namespace mosaiko {
 namespace {
 
 int signalSockets[2] = {-1, -1};
+int stopTypingSockets[2] = {-1, -1};
 volatile sig_atomic_t signalReceived = 0;
 
 void forwardSignal(int signalNumber) {
-    if (signalNumber != InstanceRegistry::kStopTypingSignal) signalReceived = 1;
+    const bool stopTyping = signalNumber == InstanceRegistry::kStopTypingSignal;
+    if (!stopTyping) signalReceived = 1;
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
-    [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
+    [[maybe_unused]] const ssize_t written =
+        ::write((stopTyping ? stopTypingSockets : signalSockets)[0], &byte, 1);
     errno = savedErrno;
 }
 
@@ -45,13 +48,24 @@ TerminationSignals::TerminationSignals(std::function<void(int)> onSignal, std::f
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         unsigned char byte = 0;
         while (::read(signalSockets[1], &byte, 1) == 1) {
-            if (byte != InstanceRegistry::kStopTypingSignal) {
-                if (onSignal_) onSignal_(byte);
-            } else if (onStopTyping_) {
-                onStopTyping_();
-            }
+            if (onSignal_) onSignal_(byte);
         }
     });
+    // The main loop may be busy with the very keys being typed: a thread of its own hears the
+    // request to stop typing at once. It ends when the sending end is closed.
+    if (onStopTyping_ && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, stopTypingSockets) == 0) {
+        stopTypingListener_ = std::thread([this] {
+            unsigned char byte = 0;
+            while (true) {
+                const ssize_t n = ::read(stopTypingSockets[1], &byte, 1);
+                if (n == 1) {
+                    onStopTyping_();
+                } else if (n == 0 || errno != EINTR) {
+                    break;
+                }
+            }
+        });
+    }
     install(forwardSignal);
 }
 
@@ -68,6 +82,13 @@ TerminationSignals::~TerminationSignals() {
     ::close(signalSockets[0]);
     ::close(signalSockets[1]);
     signalSockets[0] = signalSockets[1] = -1;
+    if (stopTypingListener_.joinable()) {
+        ::shutdown(stopTypingSockets[0], SHUT_WR);
+        stopTypingListener_.join();
+        ::close(stopTypingSockets[0]);
+        ::close(stopTypingSockets[1]);
+        stopTypingSockets[0] = stopTypingSockets[1] = -1;
+    }
 }
 
 }  // namespace mosaiko

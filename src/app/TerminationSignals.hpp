@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <thread>
 
 class QSocketNotifier;
 
@@ -10,7 +11,8 @@ namespace mosaiko {
 // Turns SIGTERM, SIGINT and SIGHUP (the terminal it was started from went away) into a call on the
 // main loop, so the program shuts down as it does from its menu: the handler only writes the signal
 // number into a socket the loop watches. A newer copy's request to stop typing
-// (InstanceRegistry::kStopTypingSignal), which ends nothing, comes the same way to `onStopTyping`.
+// (InstanceRegistry::kStopTypingSignal), which ends nothing, comes to `onStopTyping` the same way,
+// but on a thread of its own.
 class TerminationSignals final : public QObject {
     Q_OBJECT
   public:
@@ -26,6 +28,7 @@ class TerminationSignals final : public QObject {
     std::function<void(int)> onSignal_;
     std::function<void()> onStopTyping_;
     QSocketNotifier* notifier_ = nullptr;
+    std::thread stopTypingListener_;
 };
 
 }  // namespace mosaiko

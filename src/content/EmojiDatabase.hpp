@@ -149,10 +149,11 @@ class EmojiDatabase {
     const std::vector<std::size_t>* categoryRows(std::string_view query) const {
         return index_.categoryRows(query);
     }
+    // `prioritizedRows` flags the rows that come first, one flag per row (or none at all).
     std::vector<std::uint32_t> searchRows(std::string_view query, int limit, SearchSortPriority sortPriority,
-                                          const std::set<std::string>& prioritizedIDs,
+                                          const std::vector<std::uint8_t>& prioritizedRows,
                                           const ExtraSearchTerms& extraSearchTermsByID) const {
-        return index_.matchRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID);
+        return index_.matchRows(query, limit, sortPriority, prioritizedRows, extraSearchTermsByID);
     }
 
     // Replaces the emoticons, glyphs and snippets (filtered for availability) and rebuilds; while

@@ -162,18 +162,25 @@ std::vector<SearchIndex::Match> SearchIndex::matches(std::string_view query, int
                                                      SearchSortPriority sortPriority,
                                                      const std::set<std::string>& prioritizedIDs,
                                                      const ExtraSearchTerms& extraSearchTermsByID) const {
+    std::vector<std::uint8_t> prioritizedRows;
+    if (!prioritizedIDs.empty()) {
+        prioritizedRows.assign(count_, 0);
+        for (const auto& id : prioritizedIDs) {
+            if (const auto row = rowForID(id)) prioritizedRows[*row] = 1;
+        }
+    }
     std::vector<Match> result;
     for (const auto& [score, row] :
-         scoredRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID))
+         scoredRows(query, limit, sortPriority, prioritizedRows, extraSearchTermsByID))
         result.push_back({score, entry(row)});
     return result;
 }
 
 std::vector<std::uint32_t> SearchIndex::matchRows(std::string_view query, int limit,
                                                   SearchSortPriority sortPriority,
-                                                  const std::set<std::string>& prioritizedIDs,
+                                                  const std::vector<std::uint8_t>& prioritizedRows,
                                                   const ExtraSearchTerms& extraSearchTermsByID) const {
-    const auto scored = scoredRows(query, limit, sortPriority, prioritizedIDs, extraSearchTermsByID);
+    const auto scored = scoredRows(query, limit, sortPriority, prioritizedRows, extraSearchTermsByID);
     std::vector<std::uint32_t> rows;
     rows.reserve(scored.size());
     for (const auto& match : scored) rows.push_back(match.row);
@@ -182,7 +189,7 @@ std::vector<std::uint32_t> SearchIndex::matchRows(std::string_view query, int li
 
 std::vector<SearchIndex::ScoredRow> SearchIndex::scoredRows(
     std::string_view query, int limit, SearchSortPriority sortPriority,
-    const std::set<std::string>& prioritizedIDs, const ExtraSearchTerms& extraSearchTermsByID) const {
+    const std::vector<std::uint8_t>& prioritizedRows, const ExtraSearchTerms& extraSearchTermsByID) const {
     std::vector<ScoredRow> result;
     if (limit <= 0) return result;
     const auto count = static_cast<std::size_t>(limit);
@@ -196,7 +203,7 @@ std::vector<SearchIndex::ScoredRow> SearchIndex::scoredRows(
     if (terms.tokens().empty()) return result;
     auto scores = rowScores(terms);
     addExtraTermScores(scores, terms, extraSearchTermsByID);
-    return best(scores, count, sortPriority, prioritizedIDs);
+    return best(scores, count, sortPriority, prioritizedRows);
 }
 
 std::vector<std::int64_t> SearchIndex::rowScores(const SearchQuery& query) const {
@@ -237,14 +244,7 @@ void SearchIndex::addExtraTermScores(std::vector<std::int64_t>& scores, const Se
 
 std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int64_t>& scores,
                                                       std::size_t count, SearchSortPriority sortPriority,
-                                                      const std::set<std::string>& prioritizedIDs) const {
-    std::vector<std::uint8_t> prioritized;
-    if (!prioritizedIDs.empty()) {
-        prioritized.assign(count_, 0);
-        for (const auto& id : prioritizedIDs) {
-            if (const auto row = rowForID(id)) prioritized[*row] = 1;
-        }
-    }
+                                                      const std::vector<std::uint8_t>& prioritized) const {
     const bool emoticonsFirst = sortPriority == SearchSortPriority::emoticonsFirst;
     auto kindRank = [&](std::size_t row) -> std::uint8_t {
         if (table_->isGlyph(row)) return 2;
@@ -262,7 +262,7 @@ std::vector<SearchIndex::ScoredRow> SearchIndex::best(const std::vector<std::int
     std::uint64_t differing = 0;
     for (const std::uint32_t row : table_->rowsByName()) {
         if (scores[row] < 0) continue;
-        const bool pinned = !prioritized.empty() && prioritized[row] != 0;
+        const bool pinned = row < prioritized.size() && prioritized[row] != 0;
         const auto inverseScore =
             static_cast<std::uint64_t>(kScoreCeiling - std::min(scores[row], kScoreCeiling));
         const std::uint64_t key = (std::uint64_t{!pinned} << 62) | (inverseScore << 2) | kindRank(row);

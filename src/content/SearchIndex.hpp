@@ -115,9 +115,10 @@ class SearchIndex {
     std::vector<Match> matches(std::string_view query, int limit, SearchSortPriority sortPriority,
                                const std::set<std::string>& prioritizedIDs,
                                const ExtraSearchTerms& extraSearchTermsByID) const;
-    // The same as row numbers, for callers that copy only the entries they show.
+    // The same as row numbers, for callers that copy only the entries they show; the rows flagged
+    // in `prioritizedRows` (one flag per row, or none at all) come before all others.
     std::vector<std::uint32_t> matchRows(std::string_view query, int limit, SearchSortPriority sortPriority,
-                                         const std::set<std::string>& prioritizedIDs,
+                                         const std::vector<std::uint8_t>& prioritizedRows,
                                          const ExtraSearchTerms& extraSearchTermsByID) const;
 
     // Glyphs last; emoticons before or after the other entries as the sort priority says.
@@ -130,7 +131,7 @@ class SearchIndex {
         std::uint32_t row;
     };
     std::vector<ScoredRow> scoredRows(std::string_view query, int limit, SearchSortPriority sortPriority,
-                                      const std::set<std::string>& prioritizedIDs,
+                                      const std::vector<std::uint8_t>& prioritizedRows,
                                       const ExtraSearchTerms& extraSearchTermsByID) const;
     // Each row's score through its own texts, the query's bonus included; -1 where it does not match.
     std::vector<std::int64_t> rowScores(const SearchQuery& query) const;
@@ -144,7 +145,7 @@ class SearchIndex {
     };
     std::vector<ScoredRow> best(const std::vector<std::int64_t>& scores, std::size_t count,
                                 SearchSortPriority sortPriority,
-                                const std::set<std::string>& prioritizedIDs) const;
+                                const std::vector<std::uint8_t>& prioritizedRows) const;
     // Orders by key, equal keys in the order given; `differing` has the bits in which keys differ.
     static void sortByKey(std::vector<RankedRow>& ranked, std::uint64_t differing);
     // A canonical text and the row it leads to; the text is that of an entry of the list, or one of

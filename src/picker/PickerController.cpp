@@ -55,6 +55,9 @@ std::size_t nonWhitespaceScalarCount(std::string_view s) {
     return n;
 }
 
+// How often a search whose panel waits for the entries looks whether they are in.
+constexpr double kContentPollSeconds = 0.05;
+
 Scope scopeFor(QuickOpenTarget target) {
     switch (target) {
         case QuickOpenTarget::all:
@@ -567,6 +570,12 @@ void PickerController::maybeShowPopup(Session& s) {
     if (s.isShown) return;
     if (nonWhitespaceScalarCount(s.query) >= static_cast<std::size_t>(minQueryLengthToShow) &&
         dependencies_.now() >= s.showEligibleAtUptime) {
+        if (dependencies_.contentReady && !dependencies_.contentReady()) {
+            // An inline panel shows the search's results: before they can be found, its Return
+            // would insert nothing and swallow the key. It shows once they are in.
+            armPopupTimer(kContentPollSeconds);
+            return;
+        }
         s.isShown = true;
         session_ = s;
         model_->resetForNewSession(s.query);

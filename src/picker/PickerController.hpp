@@ -82,6 +82,9 @@ class PickerController {
         std::function<bool(const std::string& text, int deleteCount)> insertEmoji;
         std::function<void(const std::string& text)> recordUsedEmoji;
         std::function<std::vector<std::string>()> pinnedIDs;
+        // Whether the entries to search are in (they are read while the program starts). Optional:
+        // always.
+        std::function<bool()> contentReady;
         std::function<bool()> hasEmoticons;
         std::function<bool()> hasGlyphs;
         std::function<FrontmostApp()> frontmostApp;

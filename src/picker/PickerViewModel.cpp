@@ -50,6 +50,7 @@ int wrapped(int value, int count) {
 PickerViewModel::PickerViewModel(EmojiDatabase& db, PreferencesStore& prefs, EmojiUsageStore& usage,
                                  CollectionsStore& collections, MainLoop& mainLoop)
     : db_(db), prefs_(prefs), usage_(usage), collections_(collections), rebuild_(mainLoop, [this] {
+          pins_.reset();
           rebuildResults();
       }) {
     auto rebuild = [this](const auto&) { rebuild_.request(); };
@@ -201,44 +202,45 @@ int PickerViewModel::resultCount() const {
     return static_cast<int>(std::max(results().size(), resultRows_.size()));
 }
 
-bool PickerViewModel::keeps(std::uint32_t row, const std::unordered_set<std::uint32_t>& pinnedRows) const {
-    const std::string& id = db_.entryAtRow(row).id;
+bool PickerViewModel::keeps(std::uint32_t row) const {
     switch (scope()) {
         case Scope::all:
             return true;
         case Scope::pinned:
-            return pinnedRows.count(row) > 0;
+            return pins().exactPlace[row] >= 0;
         case Scope::shortcodes:
-            return hasPrefix(id, kSnippetPrefix);
+            return hasPrefix(db_.entryAtRow(row).id, kSnippetPrefix);
         case Scope::emoticons:
-            return hasPrefix(id, kEmoticonPrefix);
+            return hasPrefix(db_.entryAtRow(row).id, kEmoticonPrefix);
         case Scope::glyphs:
-            return hasPrefix(id, kGlyphPrefix);
+            return hasPrefix(db_.entryAtRow(row).id, kGlyphPrefix);
     }
     return true;
 }
 
-std::vector<std::pair<std::uint32_t, int>> PickerViewModel::pinnedRowPositions() const {
-    // A pin names its entry by the entry's exact id.
-    std::vector<std::pair<std::uint32_t, int>> rows;
+const PickerViewModel::PinRows& PickerViewModel::pins() const {
+    const auto count = db_.index().size();
+    if (pins_ && pins_->exactPlace.size() == count) return *pins_;
+    PinRows pins;
+    pins.prioritized.assign(count, 0);
+    pins.exactPlace.assign(count, -1);
     const auto& pinnedIDs = collections_.pinnedIDs();
     for (std::size_t i = 0; i < pinnedIDs.size(); ++i) {
-        const auto row = db_.rowForID(pinnedIDs[i]);
-        if (row && db_.entryAtRow(*row).id == pinnedIDs[i])
-            rows.emplace_back(static_cast<std::uint32_t>(*row), static_cast<int>(i));
+        const auto found = db_.rowForID(pinnedIDs[i]);
+        if (!found) continue;
+        const auto row = static_cast<std::uint32_t>(*found);
+        if (!pins.prioritized[row]) {
+            pins.prioritized[row] = 1;
+            pins.inPinOrder.push_back(row);
+        }
+        // A pin names its entry by the entry's exact id; the first pin of an id gives its place.
+        if (pins.exactPlace[row] < 0 && db_.entryAtRow(row).id == pinnedIDs[i]) {
+            pins.exactPlace[row] = static_cast<int>(i);
+            pins.anyExact = true;
+        }
     }
-    return rows;
-}
-
-std::vector<std::uint32_t> PickerViewModel::pinnedRows() const {
-    std::vector<std::uint32_t> result;
-    std::unordered_set<std::uint32_t> taken;
-    for (const auto& id : collections_.pinnedIDs()) {
-        const auto row = db_.rowForID(id);
-        if (row && taken.insert(static_cast<std::uint32_t>(*row)).second)
-            result.push_back(static_cast<std::uint32_t>(*row));
-    }
-    return result;
+    pins_ = std::move(pins);
+    return *pins_;
 }
 
 std::vector<std::uint32_t> PickerViewModel::rowsWithPrefix(const char* prefix) const {
@@ -260,7 +262,7 @@ std::optional<std::vector<std::uint32_t>> PickerViewModel::tabRows(const std::st
     if (hit({"glyphs", "glyph"})) {
         rows = rowsWithPrefix(kGlyphPrefix);
     } else if (hit({"pins", "pinned"})) {
-        rows = pinnedRows();
+        rows = pins().inPinOrder;
     } else if (hit({"shortcodes", "snippets"})) {
         rows = rowsWithPrefix(kSnippetPrefix);
     } else if (hit({"emoticons", "emoticon"})) {
@@ -276,22 +278,19 @@ std::vector<std::uint32_t> PickerViewModel::searchRows(const std::string& q) con
     const auto tab = tabRows(q);
     const auto* categoryRows = db_.categoryRows(q);
     const bool matched = categoryRows || tab;
-    const auto pins = pinnedRowPositions();
-    std::unordered_set<std::uint32_t> pinnedSet;
-    for (const auto& [row, _] : pins) pinnedSet.insert(row);
+    const PinRows& pinned = pins();
     const bool pinsFirst = scope() == Scope::all && prefs_.showPinsFirstInSearchResults();
-    std::set<std::string> prioritized;
-    if (pinsFirst) prioritized.insert(collections_.pinnedIDs().begin(), collections_.pinnedIDs().end());
+    static const std::vector<std::uint8_t> none;
     const auto found =
         db_.searchRows(q, matched ? kMatchedSearchLimit : kUnmatchedSearchLimit, prefs_.searchSortPriority(),
-                       prioritized, collections_.extraSearchTermsByItemID());
+                       pinsFirst ? pinned.prioritized : none, collections_.extraSearchTermsByItemID());
 
     std::vector<std::uint32_t> rows;
     std::vector<std::uint8_t> taken(db_.index().size(), 0);
     auto merge = [&](const auto& list) {
         for (const auto row : list) {
             const auto r = static_cast<std::uint32_t>(row);
-            if (!taken[r] && keeps(r, pinnedSet)) {
+            if (!taken[r] && keeps(r)) {
                 taken[r] = 1;
                 rows.push_back(r);
             }
@@ -301,13 +300,10 @@ std::vector<std::uint32_t> PickerViewModel::searchRows(const std::string& q) con
     if (categoryRows) merge(*categoryRows);
     if (tab) merge(*tab);
 
-    if (scope() == Scope::all && !pins.empty()) {
-        std::unordered_map<std::uint32_t, int> position(pins.begin(), pins.end());
+    if (scope() == Scope::all && pinned.anyExact) {
         rows = orderedByPins(std::move(rows), prefs_.showPinsFirstInSearchResults(),
-                             prefs_.pinSortingAffectsGlobalSearchResults(), [&](std::uint32_t row) {
-                                 const auto it = position.find(row);
-                                 return it == position.end() ? -1 : it->second;
-                             });
+                             prefs_.pinSortingAffectsGlobalSearchResults(),
+                             [&](std::uint32_t row) { return pinned.exactPlace[row]; });
     }
     if (!matched && rows.size() > kUnmatchedResultCap) rows.resize(kUnmatchedResultCap);
     return rows;
@@ -378,7 +374,7 @@ void PickerViewModel::rebuildResults() {
         results.set(recentsAndFirstEntries());
     } else {
         resultRows_ = !q.empty()               ? searchRows(q)
-                      : s == Scope::pinned     ? pinnedRows()
+                      : s == Scope::pinned     ? pins().inPinOrder
                       : s == Scope::shortcodes ? rowsWithPrefix(kSnippetPrefix)
                       : s == Scope::emoticons  ? rowsWithPrefix(kEmoticonPrefix)
                                                : rowsWithPrefix(kGlyphPrefix);

@@ -3,9 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
-#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -157,11 +155,17 @@ class PickerViewModel {
     // The whole list for a query, as row numbers of the database's index.
     std::vector<std::uint32_t> searchRows(const std::string& query) const;
     std::optional<std::vector<std::uint32_t>> tabRows(const std::string& query) const;
-    std::vector<std::uint32_t> pinnedRows() const;
-    // The rows of the entries pinned by their exact id, with each one's place in the pin list.
-    std::vector<std::pair<std::uint32_t, int>> pinnedRowPositions() const;
+    // The pins as rows of the database's index, looked up once per change of the pins or of the
+    // list: with thousands of pins, looking each up again cost every letter milliseconds.
+    struct PinRows {
+        std::vector<std::uint32_t> inPinOrder;  // each pinned entry once, found as the search finds ids
+        std::vector<std::uint8_t> prioritized;  // by row: whether it is in inPinOrder
+        std::vector<int> exactPlace;            // by row: the place of the pin naming it exactly, or -1
+        bool anyExact = false;
+    };
+    const PinRows& pins() const;
     std::vector<std::uint32_t> rowsWithPrefix(const char* prefix) const;
-    bool keeps(std::uint32_t row, const std::unordered_set<std::uint32_t>& pinnedRows) const;
+    bool keeps(std::uint32_t row) const;
     std::vector<EmojiEntry> recentsAndFirstEntries() const;
     std::vector<EmojiEntry> entriesOfRows(std::size_t from, std::size_t to) const;
     // How many results to copy out so that `index` and a stretch beyond it are held.
@@ -186,6 +190,9 @@ class PickerViewModel {
     // The whole result list as rows of the database's index, when it comes from the database (empty
     // for the recents list, which `results` holds whole).
     std::vector<std::uint32_t> resultRows_;
+    // Made on demand; dropped by the rebuild that follows any store change, which finds the new
+    // value stored.
+    mutable std::optional<PinRows> pins_;
     // Store changes rebuild the results once they have been stored.
     CoalescedTask rebuild_;
 };

@@ -8,13 +8,17 @@ namespace mosaiko::base64 {
 namespace {
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
+// Each byte's value in the alphabet, -1 for a byte outside it.
+constexpr std::array<std::int8_t, 256> kValues = [] {
+    std::array<std::int8_t, 256> values{};
+    values.fill(-1);
+    for (int i = 0; i < 64; ++i)
+        values[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
+    return values;
+}();
+
 int valueOf(char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
+    return kValues[static_cast<unsigned char>(c)];
 }
 }  // namespace
 
@@ -48,8 +52,8 @@ std::string encode(std::string_view bytes) {
 
 std::optional<std::string> decode(std::string_view text) {
     if (text.size() % 4 != 0) return std::nullopt;
-    std::string out;
-    out.reserve(text.size() / 4 * 3);
+    std::string out(text.size() / 4 * 3, '\0');
+    std::size_t written = 0;
     for (std::size_t i = 0; i < text.size(); i += 4) {
         std::array<int, 4> v{};
         int padding = 0;
@@ -66,10 +70,11 @@ std::optional<std::string> decode(std::string_view text) {
             if (v[k] < 0) return std::nullopt;
         }
         const std::uint32_t n = (v[0] << 18) | (v[1] << 12) | (v[2] << 6) | v[3];
-        out += static_cast<char>((n >> 16) & 0xFF);
-        if (padding < 2) out += static_cast<char>((n >> 8) & 0xFF);
-        if (padding < 1) out += static_cast<char>(n & 0xFF);
+        out[written++] = static_cast<char>((n >> 16) & 0xFF);
+        if (padding < 2) out[written++] = static_cast<char>((n >> 8) & 0xFF);
+        if (padding < 1) out[written++] = static_cast<char>(n & 0xFF);
     }
+    out.resize(written);
     return out;
 }
 

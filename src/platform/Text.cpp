@@ -6,6 +6,7 @@
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
 #include <unicode/utext.h>
+#include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
 #include <memory>
@@ -288,6 +289,56 @@ bool isPunctuation(char32_t c) {
 }
 bool isSymbol(char32_t c) {
     return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_S_MASK) != 0;
+}
+
+namespace {
+
+constexpr UChar32 kTextPresentation = 0xFE0E;
+constexpr UChar32 kEmojiPresentation = 0xFE0F;
+constexpr UChar32 kKeycap = 0x20E3;
+
+bool asksForEmoji(UChar32 c) {
+    return c == kEmojiPresentation || c == kKeycap || u_hasBinaryProperty(c, UCHAR_EMOJI_PRESENTATION);
+}
+
+}  // namespace
+
+std::vector<CodeUnitRange> emojiCharacters(std::u16string_view s) {
+    std::vector<CodeUnitRange> ranges;
+    const auto* units = reinterpret_cast<const UChar*>(s.data());
+    const auto length = static_cast<int32_t>(s.size());
+    // Most texts hold no emoji: they are read once, without the character iterator.
+    bool any = false;
+    for (int32_t i = 0; i < length && !any;) {
+        UChar32 c = 0;
+        U16_NEXT(units, i, length, c);
+        any = asksForEmoji(c);
+    }
+    auto* it = any ? characterBreakIterator() : nullptr;
+    if (!it) return ranges;
+    UErrorCode status = U_ZERO_ERROR;
+    UText text = UTEXT_INITIALIZER;
+    utext_openUChars(&text, units, length, &status);
+    it->setText(&text, status);
+    if (U_FAILURE(status)) {
+        utext_close(&text);
+        return ranges;
+    }
+    int32_t start = it->first();
+    for (int32_t end = it->next(); end != icu::BreakIterator::DONE; start = end, end = it->next()) {
+        bool emoji = false;
+        bool textStyle = false;
+        for (int32_t i = start; i < end;) {
+            UChar32 c = 0;
+            U16_NEXT(units, i, end, c);
+            emoji = emoji || asksForEmoji(c);
+            textStyle = textStyle || c == kTextPresentation;
+        }
+        if (emoji && !textStyle)
+            ranges.push_back({static_cast<std::size_t>(start), static_cast<std::size_t>(end)});
+    }
+    utext_close(&text);
+    return ranges;
 }
 
 std::string removingControlCharacters(std::string_view s) {

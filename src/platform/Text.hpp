@@ -68,6 +68,17 @@ bool isAlphanumeric(char32_t scalar);  // letters, marks and numbers
 bool isPunctuation(char32_t scalar);   // P*
 bool isSymbol(char32_t scalar);        // S*
 
+// The characters of a UTF-16 text that are shown as emoji pictures rather than as text, as
+// [start, end) offsets in code units, in order: a character is one when it holds a scalar shown as
+// an emoji by default, the emoji variation selector or the keycap mark, and not the text variation
+// selector ("😀", "👍🏽", "❤️", "1️⃣", "🇺🇦"; not "☺", "©" or "⌚︎").
+struct CodeUnitRange {
+    std::size_t start = 0;
+    std::size_t end = 0;
+    bool operator==(const CodeUnitRange&) const = default;
+};
+std::vector<CodeUnitRange> emojiCharacters(std::u16string_view s);
+
 // Drops every Cc/Cf scalar.
 std::string removingControlCharacters(std::string_view s);
 // Removes leading and trailing White_Space (spaces, tabs, newlines).

@@ -186,6 +186,29 @@ TEST(PickerViewModelResults, PinsInGlobalSearchResults) {
     EXPECT_EQ(order(false, false), (Ids{"A", "x", "B"}));
 }
 
+// The pins are looked up as rows once per change: when entries come before them, or the pins
+// change, the rows are looked up again.
+TEST(PickerViewModelResults, PinsFollowTheirEntriesWhenTheListChanges) {
+    ModelHarness h({makeEntry("heart", "❤️", "heart")}, numbered("n", "note", 4));
+    h.pin({"n2"});
+    h.model.resetForNewSession("note");
+    EXPECT_EQ(h.model.results().front().id, "n2");
+    auto shifted = numbered("m", "memo", 3);
+    for (auto& entry : numbered("n", "note", 4)) shifted.push_back(std::move(entry));
+    h.db.setExtraEmojis(shifted);
+    h.loop.runPending();
+    h.model.updateQuery("note");
+    EXPECT_EQ(h.model.results().front().id, "n2");
+    h.model.updateQuery("");
+    h.model.setScope(Scope::pinned);
+    EXPECT_EQ(ids(h.model.results()), Ids{"n2"});
+    h.pin({"n2", "m0"});
+    EXPECT_EQ(ids(h.model.results()), Ids{"m0"});
+    h.model.setScope(Scope::all);
+    h.model.updateQuery("memo");
+    EXPECT_EQ(ids(h.model.results()), (Ids{"m0", "m1", "m2"}));
+}
+
 TEST(PickerViewModelResults, SelectionFollowsItsEntryThroughStoreChanges) {
     ModelHarness h(numbered("e", "cat", 5));
     h.model.resetForNewSession("cat");

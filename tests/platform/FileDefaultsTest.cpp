@@ -14,9 +14,11 @@
 #include <fstream>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <set>
 #include <thread>
+#include <utility>
 
 #include "platform/Json.hpp"
 #include "platform/linux/DefaultsFileFormat.hpp"
@@ -25,6 +27,32 @@ namespace mosaiko {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Data as the format writes it is read straight from its text; any other spelling JSON allows reads
+// the same, and damaged data counts as unreadable.
+TEST(DefaultsFileFormatData, ReadsHoweverItIsSpelled) {
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {R"({"$data":"aGk="})", "hi"},
+        {R"({ "$data" : "aGk=" })", "hi"},
+        {R"({"$data":"aGk\u003d"})", "hi"},
+        {R"({"$data":"Pz8\/"})", "???"},
+        {R"({"$data":""})", ""},
+        {R"({"$data":"aGk"})", std::nullopt},
+        {R"({"$data":"aGk=", "more": 1})", std::nullopt},
+    };
+    for (const auto& [value, bytes] : cases) {
+        const auto decoded =
+            DefaultsFileFormat::decode(std::string(R"({"mosaikoDefaults":1,"values":{"k":)") + value + "}}");
+        const auto found = decoded.values.find("k");
+        if (!bytes) {
+            EXPECT_FALSE(decoded.complete) << value;
+            EXPECT_EQ(found, decoded.values.end()) << value;
+            continue;
+        }
+        ASSERT_NE(found, decoded.values.end()) << value;
+        EXPECT_EQ(found->second, DefaultsValue(DefaultsData{*bytes})) << value;
+    }
+}
 
 class FileDefaultsTest : public testing::Test {
   protected:

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 #include <thread>
+#include <utility>
 
 extern char** environ;
 
@@ -73,12 +74,18 @@ class Sleeper : public Child {
 // registers itself, as the program does, and waits until it is signalled.
 class Copy : public Child {
   public:
-    Copy(const fs::path& directory, const std::string& key) {
+    // `confirmsStop`: it says at once that it stopped typing when asked; else it ignores the request.
+    Copy(const fs::path& directory, const std::string& key, bool confirmsStop = false) {
         pid_ = ::fork();
         if (pid_ == 0) {
+            static volatile sig_atomic_t asked = 0;
+            ::signal(InstanceRegistry::kStopTypingSignal, confirmsStop ? [](int) { asked = 1; } : SIG_IGN);
             InstanceRegistry registry(directory, key);
             if (!registry.registerCurrentProcess()) ::_exit(3);
-            while (true) ::pause();
+            while (true) {
+                ::pause();
+                if (std::exchange(asked, 0)) registry.confirmTypingStopped();
+            }
         }
         const fs::path entry = directory / (key + "." + std::to_string(pid_) + ".instance");
         for (int i = 0; i < 400 && !fs::exists(entry); ++i)
@@ -198,6 +205,19 @@ TEST_F(InstanceRegistryTest, OneCopyPerDisplayHoldsTheLockUntilItEnds) {
         EXPECT_EQ(otherDisplay.tryLock(), Attempt::held);
     }
     EXPECT_EQ(second.tryLock(), Attempt::held);
+}
+
+// A copy asked to stop typing says when it has; one that does not is waited for a moment only.
+TEST_F(InstanceRegistryTest, ACopyAskedToStopTypingSaysWhenItHas) {
+    Copy confirming(dir_, ":0", true);
+    Copy silent(dir_, ":0");
+    auto registry = newerThan(confirming.instance());
+    EXPECT_TRUE(registry.askToStopTyping(confirming.instance()));
+    EXPECT_FALSE(registry.askToStopTyping(silent.instance()));
+    EXPECT_EQ(confirming.endingSignal(), 0);  // both still run
+    EXPECT_EQ(silent.endingSignal(), 0);
+    for (const auto& item : fs::directory_iterator(dir_))
+        EXPECT_TRUE(item.path().extension() == ".instance") << item.path();
 }
 
 TEST_F(InstanceRegistryTest, ForceKillsAHangingInstance) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace mosaiko {
 namespace {
 
@@ -51,6 +54,24 @@ TEST(Text, LocalizedOrderIgnoresLetterCaseButNotAccents) {
     EXPECT_LT(text::localizedCaseInsensitiveCompare("editor", "Notes"), 0);
     EXPECT_GT(text::localizedCaseInsensitiveCompare("Zed", "apple"), 0);
     EXPECT_NE(text::localizedCaseInsensitiveCompare("résumé", "resume"), 0);
+}
+
+// The characters shown as emoji pictures: by default, asked for, or toned; not those asked for as
+// text, nor symbols that are text by default.
+TEST(Text, EmojiCharactersOfMixedText) {
+    using Ranges = std::vector<text::CodeUnitRange>;
+    const std::pair<const char*, Ranges> cases[] = {
+        {"ok 👍", {{3, 5}}},
+        {"😀😀", {{0, 2}, {2, 4}}},
+        {"❤️ ❤", {{0, 2}}},
+        {"☝🏽 ☝", {{0, 3}}},
+        {"1️⃣#", {{0, 3}}},
+        {"🇺🇦🧑🏻‍🤝‍🧑🏿!", {{0, 4}, {4, 16}}},
+        {"⌚︎ © ☺ → :-)", {}},
+        {"", {}},
+    };
+    for (const auto& [utf8, ranges] : cases)
+        EXPECT_EQ(text::emojiCharacters(text::utf16(utf8)), ranges) << utf8;
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/qt/EmojiGlyphCache.hpp"
+#include "platform/qt/MixedTextLine.hpp"
+#include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
 
@@ -33,6 +35,7 @@ Layout layOut(const QString& text, const QFont& font, double width, bool wrap) {
     QString shaped = text;
     shaped.replace(QLatin1Char('\n'), wrap ? QChar(QChar::LineSeparator) : QChar(QLatin1Char(' ')));
     QTextLayout layout(shaped, font);
+    layout.setFormats(Typography::emojiRuns(shaped, font));
     QTextOption option;
     option.setWrapMode(wrap ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
     layout.setTextOption(option);
@@ -100,10 +103,18 @@ LibraryText::Measure LibraryText::measure(const QString& text, const QFont& font
 
 namespace {
 
+// A line ready to draw: prepared once, or, holding emoji, laid out with them in the colour font.
+struct PreparedLine {
+    QStaticText text;
+    QString withEmoji;
+    QPointF offset;  // from the box's top left
+    QSizeF size;
+};
+
 // A text laid out for one box: the font it fits at and its lines, ready to draw.
 struct Prepared {
     QFont font;
-    std::vector<std::pair<QStaticText, QPointF>> lines;  // offsets from the box's top left
+    std::vector<PreparedLine> lines;
 };
 
 Prepared prepare(const QString& text, const QFont& font, const QSizeF& box,
@@ -111,7 +122,6 @@ Prepared prepare(const QString& text, const QFont& font, const QSizeF& box,
     Prepared prepared{sized(font, LibraryText::fittedPixelSize(text, font, box, fitting)), {}};
     const bool wrap = fitting.maxLines > 1;
     const Layout layout = layOut(text, prepared.font, box.width(), wrap);
-    const QFontMetricsF metrics(prepared.font);
 
     // The lines shown: at most maxLines, the last one cut with an ellipsis when text remains.
     std::vector<std::pair<QString, double>> shown;
@@ -127,8 +137,8 @@ Prepared prepare(const QString& text, const QFont& font, const QSizeF& box,
                 i + 1 == layout.lines.size() ? text.mid(line.start, line.length) : text.mid(line.start);
             rest.replace(QLatin1Char('\n'), QLatin1Char(' '));
             rest = rest.trimmed();
-            piece = metrics.horizontalAdvance(rest) > box.width() + 0.5
-                        ? metrics.elidedText(rest, Qt::ElideRight, box.width())
+            piece = MixedTextLine::advance(rest, prepared.font) > box.width() + 0.5
+                        ? MixedTextLine::elided(rest, prepared.font, box.width())
                         : rest;
         }
         shown.emplace_back(piece, line.height);
@@ -139,14 +149,21 @@ Prepared prepare(const QString& text, const QFont& font, const QSizeF& box,
     double y = fitting.alignment & Qt::AlignVCenter ? (box.height() - height) / 2 : 0;
     const Qt::Alignment horizontal = fitting.alignment & Qt::AlignHorizontal_Mask;
     for (const auto& [piece, lineHeight] : shown) {
-        QStaticText line(piece);
-        line.setTextFormat(Qt::PlainText);
-        line.prepare(QTransform(), prepared.font);
-        const double width = line.size().width();
+        PreparedLine line;
+        if (Typography::emojiRuns(piece, prepared.font).isEmpty()) {
+            line.text = QStaticText(piece);
+            line.text.setTextFormat(Qt::PlainText);
+            line.text.prepare(QTransform(), prepared.font);
+            line.size = line.text.size();
+        } else {
+            line.withEmoji = piece;
+            line.size = QSizeF(MixedTextLine::advance(piece, prepared.font), lineHeight);
+        }
         double x = 0;
-        if (horizontal & Qt::AlignHCenter) x = (box.width() - width) / 2;
-        if (horizontal & (Qt::AlignRight | Qt::AlignTrailing)) x = box.width() - width;
-        prepared.lines.emplace_back(line, QPointF(x, y + (lineHeight - line.size().height()) / 2));
+        if (horizontal & Qt::AlignHCenter) x = (box.width() - line.size.width()) / 2;
+        if (horizontal & (Qt::AlignRight | Qt::AlignTrailing)) x = box.width() - line.size.width();
+        line.offset = QPointF(x, y + (lineHeight - line.size.height()) / 2);
+        prepared.lines.push_back(std::move(line));
         y += lineHeight;
     }
     return prepared;
@@ -191,7 +208,13 @@ void LibraryText::draw(QPainter& painter, const QRectF& box, const QString& text
     painter.save();
     painter.setFont(prepared->font);
     painter.setPen(color);
-    for (const auto& [line, offset] : prepared->lines) painter.drawStaticText(box.topLeft() + offset, line);
+    for (const PreparedLine& line : prepared->lines) {
+        const QPointF at = box.topLeft() + line.offset;
+        if (line.withEmoji.isEmpty())
+            painter.drawStaticText(at, line.text);
+        else
+            MixedTextLine::drawWithEmoji(painter, QRectF(at, line.size + QSizeF(1, 0)), line.withEmoji);
+    }
     painter.restore();
 }
 

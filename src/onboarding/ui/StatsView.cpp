@@ -9,16 +9,15 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <utility>
 
 #include "onboarding/ui/GuideStyle.hpp"
+#include "onboarding/ui/StatsList.hpp"
 #include "platform/qt/BandedScrollBarStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
 #include "platform/qt/EmojiGlyphCache.hpp"
-#include "platform/qt/PlainToolTip.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -36,61 +35,6 @@ QLabel* headerLabel(const QString& text, const QFont& font) {
         *label, [label] { GuideStyle::setTextColour(label, DesktopAppearance::primaryText()); });
     return label;
 }
-
-// The preview of a row: large as an emoji in a frame 36 wide, shrunk as far as two characters need
-// to fit it; or the text as it is on one monospaced line, cut at its end. It is drawn through the
-// glyph image cache and sized without measuring its text, so that a list of a hundred rows is
-// laid out without decoding a hundred colour glyphs.
-class UsagePreview final : public QLabel {
-  public:
-    static constexpr int kEmojiWidth = 36;
-    static constexpr int kTextWidth = 220;
-    static constexpr EmojiGlyphCache::Fitting kEmojiFitting{0.4, false, Qt::AlignHCenter, 1};
-    static constexpr EmojiGlyphCache::Fitting kTextFitting{1.0, true, Qt::AlignLeft, 1};
-
-    UsagePreview(const std::string& text, const QFont& textFont, QWidget* parent)
-        : QLabel(parent),
-          emojiStyle_(StatsViewModel::usesEmojiPreviewStyle(text)),
-          font_(emojiStyle_ ? Typography::emojiOrSystem(qs(text), 28) : textFont),
-          colour_(DesktopAppearance::primaryText()) {
-        // Drawn in its own font and colour (see paintEvent): the label's are not set, which would
-        // be resolved anew for each row.
-        setTextFormat(Qt::PlainText);
-        setText(qs(text));
-        if (emojiStyle_) {
-            setFixedWidth(kEmojiWidth);
-        } else {
-            setToolTip(plainToolTip(qs(text)));
-            setMinimumWidth(kEmojiWidth);
-            setMaximumWidth(kTextWidth);
-        }
-    }
-
-    // What drawing an emoji-style preview asks of the glyph image cache; none for the others.
-    static std::optional<EmojiGlyphCache::Request> requestFor(const std::string& text) {
-        if (!StatsViewModel::usesEmojiPreviewStyle(text)) return std::nullopt;
-        return EmojiGlyphCache::Request{qs(text), Typography::emojiOrSystem(qs(text), 28),
-                                        DesktopAppearance::primaryText(), QSizeF(kEmojiWidth, 36),
-                                        kEmojiFitting};
-    }
-
-    QSize sizeHint() const override { return {emojiStyle_ ? kEmojiWidth : kTextWidth, lineHeight()}; }
-    QSize minimumSizeHint() const override { return {kEmojiWidth, lineHeight()}; }
-
-  protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        EmojiGlyphCache::draw(painter, QRectF(rect()), text(), font_, colour_,
-                              emojiStyle_ ? kEmojiFitting : kTextFitting);
-    }
-
-  private:
-    int lineHeight() const { return emojiStyle_ ? 36 : 18; }
-
-    bool emojiStyle_;
-    QFont font_;
-    QColor colour_;  // the list is built anew in a new look
-};
 
 // The range picker's segments: the selected one in the accent colour, clearly apart from the
 // others in either look.
@@ -168,48 +112,6 @@ StatsView::StatsView(EmojiUsageStore& usage, QWidget* parent)
     refresh();
 }
 
-StatsView::RowLook StatsView::RowLook::current() {
-    return {Typography::monospaced(11, QFont::DemiBold), Typography::monospaced(12, QFont::Medium),
-            Typography::monospaced(12)};
-}
-
-QWidget* StatsView::row(std::int64_t rank, const std::string& emoji, std::int64_t count,
-                        std::optional<std::int64_t> delta, const RowLook& look, QWidget* list) {
-    // The labels are made inside their row, in its font and the list's colours: a font or a
-    // palette of each label's own, or a new parent, is resolved anew for it, and for a hundred rows
-    // that took longer than the rest of the opening.
-    auto* row = new QWidget(list);
-    row->setMinimumHeight(40);
-    row->setFont(look.rankAndTrend);
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(8, 2, 8, 2);
-    layout->setSpacing(10);
-    const auto cell = [row](const QString& text, int width) {
-        auto* label = new QLabel(text, row);
-        label->setTextFormat(Qt::PlainText);
-        label->setFixedWidth(width);
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        return label;
-    };
-
-    layout->addWidget(cell(QStringLiteral("#%1").arg(rank), 34));
-    layout->addWidget(new UsagePreview(emoji, look.preview, row), 0, Qt::AlignLeft | Qt::AlignVCenter);
-    layout->addStretch(1);
-    QLabel* countLabel = cell(qs(StatsViewModel::usageCountLabel(count)), usageColumnWidth);
-    countLabel->setFont(look.count);
-    layout->addWidget(countLabel);
-    // The trend column stays reserved on rows without a trend, so the counts line up.
-    QLabel* deltaLabel = cell(qs(StatsViewModel::deltaText(delta)), deltaColumnWidth);
-    deltaLabel->setObjectName(QStringLiteral("delta"));
-    if (delta) {
-        GuideStyle::setTextColour(deltaLabel, *delta > 0   ? GuideStyle::named(GuideStyle::Named::green)
-                                              : *delta < 0 ? GuideStyle::named(GuideStyle::Named::red)
-                                                           : DesktopAppearance::primaryText());
-    }
-    layout->addWidget(deltaLabel);
-    return row;
-}
-
 void StatsView::refresh() {
     resetButton_->setEnabled(model_.canReset());
     const QString style = rangeButtonStyle();
@@ -220,62 +122,32 @@ void StatsView::refresh() {
 
     // A use recorded while the window is open keeps the list where the user scrolled it.
     const int scrolled = listArea_->verticalScrollBar()->value();
-    auto* list = new QWidget;
-    list->setObjectName(QStringLiteral("statsList"));
-    // The ranks, counts and trends, and the empty list's text, are secondary.
-    GuideStyle::setTextColour(list, DesktopAppearance::secondaryText());
-    auto* layout = new QVBoxLayout(list);
-    layout->setContentsMargins(0, 6, 0, 6);
-    layout->setSpacing(4);
-    const auto items = model_.items();
-    // The emoji of the first screen of rows are drawn on the drawing threads while the rows are
+    const auto ranked = StatsViewModel::rankedItems(model_.items());
+    // The emoji of the first screen of rows are drawn on the drawing threads while the list is
     // built and the window is mapped.
-    std::vector<EmojiGlyphCache::Request> previews;
-    for (std::size_t i = 0; i < std::min(items.size(), kFirstScreenRows); ++i) {
-        if (const auto request = UsagePreview::requestFor(items[i].emoji)) previews.push_back(*request);
-    }
-    EmojiGlyphCache::prefetch(previews, devicePixelRatioF());
-    if (items.empty()) {
+    EmojiGlyphCache::prefetch(StatsList::firstPreviews(ranked, kFirstScreenRows), devicePixelRatioF());
+    QWidget* list = nullptr;
+    if (ranked.empty()) {
+        list = new QWidget;
+        auto* layout = new QVBoxLayout(list);
+        layout->setContentsMargins(0, 6, 0, 6);
         auto* empty = GuideStyle::label(QStringLiteral("No data yet. Insert a few emojis first."),
                                         Typography::system(13), true, true);
         empty->setObjectName(QStringLiteral("emptyText"));
         empty->setContentsMargins(8, 4, 8, 4);
         layout->addWidget(empty);
+        layout->addStretch(1);
+    } else {
+        list = new StatsList(ranked);
     }
-    // A window about to open shows the rows of its first screen at once, the others are added
-    // while the user looks at it: building a hundred rows took longer than the rest of the
-    // opening. A list shown already, or scrolled, is built whole.
-    auto ranked = StatsViewModel::rankedItems(items);
-    const std::size_t now =
-        isVisible() || scrolled > 0 ? ranked.size() : std::min(ranked.size(), kFirstScreenRows);
-    const RowLook look = RowLook::current();
-    for (std::size_t i = 0; i < now; ++i) {
-        const auto& entry = ranked[i];
-        layout->addWidget(row(entry.rank, entry.item.emoji, entry.item.count, entry.item.delta, look, list));
-    }
-    pendingRows_.assign(ranked.begin() + static_cast<std::ptrdiff_t>(now), ranked.end());
-    layout->addStretch(1);
+    list->setObjectName(QStringLiteral("statsList"));
+    // The empty list's text is secondary.
+    GuideStyle::setTextColour(list, DesktopAppearance::secondaryText());
     listArea_->setWidget(list);
     list->setBackgroundRole(QPalette::Base);
     list_ = list;
     list->adjustSize();
     listArea_->verticalScrollBar()->setValue(scrolled);
-}
-
-void StatsView::addPendingRows() {
-    auto* layout = static_cast<QVBoxLayout*>(list_->layout());
-    const RowLook look = RowLook::current();
-    for (const auto& entry : std::exchange(pendingRows_, {})) {
-        layout->insertWidget(
-            layout->count() - 1,  // before the stretch
-            row(entry.rank, entry.item.emoji, entry.item.count, entry.item.delta, look, list_));
-    }
-}
-
-void StatsView::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    // The list is the current one when the timer fires, or gone with it.
-    if (!pendingRows_.empty()) QTimer::singleShot(kRestOfListDelayMs, list_, [this] { addPendingRows(); });
 }
 
 void StatsView::showResetAlert() {

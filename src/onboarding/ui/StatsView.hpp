@@ -27,8 +27,6 @@ class StatsView final : public QWidget {
   public:
     static constexpr int kWidth = 520;
     static constexpr int kHeight = 720;
-    static constexpr int usageColumnWidth = 72;
-    static constexpr int deltaColumnWidth = 40;
 
     explicit StatsView(EmojiUsageStore& usage, QWidget* parent = nullptr);
 
@@ -37,32 +35,18 @@ class StatsView final : public QWidget {
     // What the view shows, for tests.
     QPushButton* resetButton() const { return resetButton_; }
     QAbstractButton* rangeButton(StatsRange range) const { return rangeButtons_.at(range); }
-    // The rows of the list (one widget per ranked item), or the single empty text.
+    // The list: a StatsList of the ranked items, or a widget holding the single empty text.
     QWidget* list() const { return list_; }
     QMessageBox* resetAlert() const { return resetAlert_; }
 
-    // The fonts of the rows' cells.
-    struct RowLook {
-        QFont rankAndTrend;
-        QFont count;
-        QFont preview;  // of a text shown as it is
-        static RowLook current();
-    };
-    // One row of `list`: "#rank", the preview, the use count and the trend.
-    static QWidget* row(std::int64_t rank, const std::string& emoji, std::int64_t count,
-                        std::optional<std::int64_t> delta, const RowLook& look, QWidget* list);
-
   protected:
     void changeEvent(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
   private:
-    // The rows a first screen holds, and when the others are added after the window shows.
+    // The rows a first screen holds.
     static constexpr std::size_t kFirstScreenRows = 18;
-    static constexpr int kRestOfListDelayMs = 50;
 
     void refresh();
-    void addPendingRows();
     void showResetAlert();
 
     StatsViewModel model_;
@@ -71,7 +55,6 @@ class StatsView final : public QWidget {
     std::map<StatsRange, QAbstractButton*> rangeButtons_;
     QScrollArea* listArea_ = nullptr;
     QWidget* list_ = nullptr;
-    std::vector<RankedStatItem> pendingRows_;  // of list_, still to add
     QPointer<QMessageBox> resetAlert_;
 };
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/MixedTextLine.hpp"
 #include "platform/qt/SymbolImage.hpp"
 
 namespace mosaiko {
@@ -162,7 +163,7 @@ void PickerStyle::shapeWindow(QWidget& window, const QPainterPath& outline) {
 
 PickerStyle::FittedText PickerStyle::fit(const QString& text, const QFont& font, double maxWidth,
                                          double minimumScale, bool elide) {
-    FittedText result{font, text, QFontMetricsF(font).horizontalAdvance(text)};
+    FittedText result{font, text, MixedTextLine::advance(text, font)};
     if (result.width <= maxWidth || text.isEmpty()) return result;
     const int fullSize =
         font.pixelSize() > 0 ? font.pixelSize() : static_cast<int>(std::lround(font.pointSizeF()));
@@ -170,16 +171,14 @@ PickerStyle::FittedText PickerStyle::fit(const QString& text, const QFont& font,
     // The scaled size that fits, as large as possible but not below the smallest scale.
     const int wanted = static_cast<int>(std::floor(fullSize * maxWidth / result.width));
     result.font.setPixelSize(std::clamp(wanted, smallest, fullSize));
-    QFontMetricsF metrics(result.font);
-    result.width = metrics.horizontalAdvance(text);
+    result.width = MixedTextLine::advance(text, result.font);
     while (result.width > maxWidth && result.font.pixelSize() > smallest) {
         result.font.setPixelSize(result.font.pixelSize() - 1);
-        metrics = QFontMetricsF(result.font);
-        result.width = metrics.horizontalAdvance(text);
+        result.width = MixedTextLine::advance(text, result.font);
     }
     if (result.width > maxWidth && elide) {
-        result.text = metrics.elidedText(text, Qt::ElideRight, maxWidth);
-        result.width = metrics.horizontalAdvance(result.text);
+        result.text = MixedTextLine::elided(text, result.font, maxWidth);
+        result.width = MixedTextLine::advance(result.text, result.font);
     }
     return result;
 }

@@ -326,8 +326,27 @@ bool InstanceRegistry::forceTermination(const RunningInstance& instance) const {
     return signal(instance, SIGKILL);
 }
 
+fs::path InstanceRegistry::stopTypingPath(long processIdentifier) const {
+    return directory_ / (sanitized(key_) + "." + std::to_string(processIdentifier) + ".stop-typing");
+}
+
 bool InstanceRegistry::askToStopTyping(const RunningInstance& instance) const {
-    return signal(instance, kStopTypingSignal);
+    const fs::path request = stopTypingPath(instance.processIdentifier);
+    const int fd = ::open(request.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) return false;
+    ::close(fd);
+    bool stopped = signal(instance, kStopTypingSignal);
+    // The copy removes the request once it has stopped.
+    for (int waited = 0; stopped && ::access(request.c_str(), F_OK) == 0; ++waited) {
+        if (waited * 5 >= kStopTypingWaitSeconds * 1000) stopped = false;
+        ::usleep(5000);
+    }
+    ::unlink(request.c_str());
+    return stopped;
+}
+
+void InstanceRegistry::confirmTypingStopped() const {
+    ::unlink(stopTypingPath(self_.processIdentifier).c_str());
 }
 
 }  // namespace mosaiko

@@ -76,7 +76,12 @@ class InstanceRegistry {
     // The signal that asks a copy to stop what it is typing (it goes on running), sent as the two
     // above are. A copy handles it, or ignores it, from before it registers.
     static constexpr int kStopTypingSignal = SIGUSR1;
+    static constexpr double kStopTypingWaitSeconds = 0.5;
+    // Asks the copy to stop typing and waits until it says it has (confirmTypingStopped()), for
+    // kStopTypingWaitSeconds at most: whether it did.
     bool askToStopTyping(const RunningInstance& instance) const;
+    // Says that this copy has stopped typing: every key it typed has reached the X server.
+    void confirmTypingStopped() const;
 
     // What /proc says about a process now; nothing when there is no such process.
     static std::optional<RunningInstance> describeProcess(long processIdentifier);
@@ -91,6 +96,8 @@ class InstanceRegistry {
     bool isCopyOfThisProgram(const RunningInstance& instance) const;
     std::filesystem::path entryPath(long processIdentifier) const;
     std::filesystem::path lockPath() const;
+    // Present while a newer copy waits for the copy `processIdentifier` to stop typing.
+    std::filesystem::path stopTypingPath(long processIdentifier) const;
     bool directoryIsPrivate() const;
     // Makes the folder (and the folders it lies in) when missing; whether it is private.
     bool makeDirectory() const;

@@ -20,6 +20,7 @@
 
 #include "platform/qt/ColourBitmapDecoder.hpp"
 #include "platform/qt/DrawingThreads.hpp"
+#include "platform/qt/MixedTextLine.hpp"
 #include "platform/qt/Typography.hpp"
 
 namespace mosaiko {
@@ -132,6 +133,12 @@ QString prepared(QString text, int maxLines) {
     return text;
 }
 
+// Draws one line into `box`, centred vertically, from its left edge.
+void drawLine(QPainter& painter, const QRectF& box, const QString& text) {
+    if (!MixedTextLine::drawWithEmoji(painter, box, text))
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, text);
+}
+
 // A text laid out at one font and wrap mode.
 struct Laid {
     std::unique_ptr<QTextLayout> layout;
@@ -143,6 +150,7 @@ struct Laid {
 Laid layOut(const QString& text, const QFont& font, const QSizeF& box, int maxLines,
             QTextOption::WrapMode mode) {
     Laid laid{std::make_unique<QTextLayout>(text, font)};
+    laid.layout->setFormats(Typography::emojiRuns(text, font));
     QTextOption option;
     option.setWrapMode(maxLines > 1 ? mode : QTextOption::NoWrap);
     laid.layout->setTextOption(option);
@@ -172,14 +180,14 @@ struct Fitted {
 Fitted fitText(const QString& original, const QFont& font, const QSizeF& box,
                const EmojiGlyphCache::Fitting& fitting) {
     const int maxLines = std::max(1, fitting.maxLines);
-    const QString text = prepared(original, maxLines);
+    const QString text = MixedTextLine::shownPart(prepared(original, maxLines), maxLines);
     const int full = fullSize(font);
     const int smallest = std::max(1, static_cast<int>(std::ceil(full * fitting.minimumScale)));
     const auto wordsOnly = QTextOption::WordWrap;
     Fitted fitted{font, layOut(text, font, box, maxLines, wordsOnly), {}};
     if (fitted.laid.fits || full <= smallest) {
         if (!fitted.laid.fits && maxLines == 1 && fitting.elide) {
-            fitted.lines << QFontMetricsF(font).elidedText(text, Qt::ElideRight, box.width());
+            fitted.lines << MixedTextLine::elided(text, font, box.width());
         }
         return fitted;
     }
@@ -193,7 +201,7 @@ Fitted fitText(const QString& original, const QFont& font, const QSizeF& box,
         fitted = at(std::clamp(wanted, smallest, full - 1));
         while (!fitted.laid.fits && fullSize(fitted.font) > smallest) fitted = at(fullSize(fitted.font) - 1);
         if (!fitted.laid.fits && fitting.elide) {
-            fitted.lines << QFontMetricsF(fitted.font).elidedText(text, Qt::ElideRight, box.width());
+            fitted.lines << MixedTextLine::elided(text, fitted.font, box.width());
         }
         return fitted;
     }
@@ -224,8 +232,8 @@ Fitted fitText(const QString& original, const QFont& font, const QSizeF& box,
         QString piece = last ? text.mid(line.textStart()) : text.mid(line.textStart(), line.textLength());
         piece.replace(QChar::LineSeparator, QLatin1Char(' '));
         piece = piece.trimmed();
-        if (last && metrics.horizontalAdvance(piece) > box.width() + 0.5)
-            piece = metrics.elidedText(piece, Qt::ElideRight, box.width());
+        if (last && MixedTextLine::advance(piece, fitted.font) > box.width() + 0.5)
+            piece = MixedTextLine::elided(piece, fitted.font, box.width());
         fitted.lines << piece;
     }
     return fitted;
@@ -371,7 +379,7 @@ Image render(const EmojiGlyphCache::Request& request, double scale) {
         }
     } else {
         for (const QString& line : fitted.lines)
-            image.textWidth = std::max(image.textWidth, metrics.horizontalAdvance(line));
+            image.textWidth = std::max(image.textWidth, MixedTextLine::advance(line, fitted.font));
         image.lineHeight = metrics.height() * fitted.lines.size();
     }
     const QSize logical(static_cast<int>(std::ceil(image.textWidth)) + 2 * kMargin,
@@ -389,9 +397,9 @@ Image render(const EmojiGlyphCache::Request& request, double scale) {
     } else {
         double y = kMargin;
         for (const QString& line : fitted.lines) {
-            const double width = metrics.horizontalAdvance(line);
-            painter.drawText(QRectF(kMargin + offset(width, image.textWidth), y, width + 1, metrics.height()),
-                             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip, line);
+            const double width = MixedTextLine::advance(line, fitted.font);
+            drawLine(painter,
+                     QRectF(kMargin + offset(width, image.textWidth), y, width + 1, metrics.height()), line);
             y += metrics.height();
         }
     }
@@ -539,7 +547,7 @@ EmojiGlyphCache::Lines EmojiGlyphCache::fit(const QString& text, const QFont& fo
 double EmojiGlyphCache::width(const QString& text, const QFont& font) {
     const WidthKey key{text, font};
     if (const double* known = widths().find(key)) return *known;
-    const double measured = QFontMetricsF(font).horizontalAdvance(text);
+    const double measured = MixedTextLine::advance(text, font);
     widths().insert(key, measured, 64 + static_cast<std::size_t>(text.size()) * 2);
     return measured;
 }

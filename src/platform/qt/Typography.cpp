@@ -4,8 +4,12 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QTextCharFormat>
 #include <algorithm>
 #include <cmath>
+#include <string_view>
+
+#include "platform/Text.hpp"
 
 namespace mosaiko {
 
@@ -71,6 +75,42 @@ const QFont& EmojiOrSystemFonts::fontFor(const QString& text) const {
         return *system_;
     }
     return emoji_;
+}
+
+QList<QTextLayout::FormatRange> Typography::emojiRuns(const QString& text, const QFont& font) {
+    QList<QTextLayout::FormatRange> runs;
+    if (font.styleStrategy() & QFont::NoFontMerging) return runs;
+    const auto characters = text::emojiCharacters(std::u16string_view(
+        reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size())));
+    if (characters.empty()) return runs;
+    QFont emojiFont = emoji(0);
+    emojiFont.setPixelSize(font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize());
+    const QFontMetricsF metrics(emojiFont);
+    QTextCharFormat format;
+    format.setFont(emojiFont);
+    // A size in pixels is not carried over by setFont.
+    format.setProperty(QTextFormat::FontPixelSize, emojiFont.pixelSize());
+    for (const auto& [start, end] : characters) {
+        bool covered = true;
+        for (qsizetype i = static_cast<qsizetype>(start); covered && i < static_cast<qsizetype>(end); ++i) {
+            char32_t c = text[i].unicode();
+            if (text[i].isHighSurrogate() && i + 1 < static_cast<qsizetype>(end) &&
+                text[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+                ++i;
+            }
+            covered = c == 0xFE0F || c == 0x200D || metrics.inFontUcs4(c);
+        }
+        if (!covered) continue;
+        const int from = static_cast<int>(start);
+        const int length = static_cast<int>(end - start);
+        // Emoji side by side are one run.
+        if (!runs.isEmpty() && runs.back().start + runs.back().length == from)
+            runs.back().length += length;
+        else
+            runs.append({from, length, format});
+    }
+    return runs;
 }
 
 void Typography::warmUp() {

@@ -2,7 +2,9 @@
 
 #include <QFont>
 #include <QFontMetricsF>
+#include <QList>
 #include <QString>
+#include <QTextLayout>
 #include <optional>
 
 namespace mosaiko {
@@ -22,6 +24,12 @@ class Typography {
     // aside, which it shapes without listing them), else the ordinary font: without fallback, a text
     // such as ":-)" would be drawn as empty boxes.
     static QFont emojiOrSystem(const QString& text, double points);
+
+    // The emoji of a text in an ordinary font (a snippet "ok 👍", a name), as the ranges of the
+    // text to lay out in the colour-emoji font at the size of `font`, for QTextLayout::setFormats;
+    // none when it holds no emoji the colour font has. Left to the ordinary font, they come out
+    // from a monochrome font that stands in for them, and sequences fall apart.
+    static QList<QTextLayout::FormatRange> emojiRuns(const QString& text, const QFont& font);
 
     // Reads the font database and loads the interface's fonts, so that the first window or search
     // that shows text does not wait for them; for a moment in which nothing waits.

@@ -12,6 +12,7 @@
 #include "picker/ui/DeferredRefresh.hpp"
 #include "picker/ui/PickerStyle.hpp"
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/MixedTextLine.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
 #include "settings/ui/SettingsCards.hpp"
@@ -158,7 +159,7 @@ EmoticonEditorRowView::EmoticonEditorRowView(const Row& row, Actions actions, QW
     rank_ = SettingsStyle::monospacedLabel({}, 10, QFont::DemiBold, true, this);
     rank_->setFixedWidth(34);
     layout->addWidget(rank_);
-    emoticon_ = SettingsStyle::label({}, 20, QFont::Normal, false, this);
+    emoticon_ = new MixedTextLabel(this);
     emoticon_->setFixedWidth(190);
     layout->addWidget(emoticon_);
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/qt/DesktopAppearance.hpp"
+#include "platform/qt/MixedTextLine.hpp"
 #include "platform/qt/PlainToolTip.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
@@ -311,7 +312,7 @@ void ElidedLabel::setFullText(const QString& text) {
 QString ElidedLabel::shownText() const {
     QString line = full_;
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return fontMetrics().elidedText(line, Qt::ElideRight, contentsRect().width());
+    return MixedTextLine::elided(line, font(), contentsRect().width());
 }
 
 bool ElidedLabel::isElided() const {
@@ -337,7 +338,8 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
     QTextOption option(alignment() | Qt::AlignAbsolute);
     option.setWrapMode(QTextOption::NoWrap);
     option.setTextDirection(full_.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
-    painter.drawText(QRectF(contentsRect()), shownText(), option);
+    if (!MixedTextLine::drawWithEmoji(painter, QRectF(contentsRect()), shownText(), option))
+        painter.drawText(QRectF(contentsRect()), shownText(), option);
 }
 
 void ElidedLabel::resizeEvent(QResizeEvent* event) {

@@ -16,6 +16,7 @@
 #include "library/ui/SnippetEditView.hpp"
 #include "picker/ui/DeferredRefresh.hpp"
 #include "picker/ui/PickerStyle.hpp"
+#include "platform/qt/MixedTextLine.hpp"
 #include "platform/qt/PlainToolTip.hpp"
 #include "platform/qt/SymbolImage.hpp"
 #include "platform/qt/Typography.hpp"
@@ -56,8 +57,10 @@ class SnippetManagementRow final : public QWidget {
         QString text = QString::fromStdString(snippet.insertText);
         text.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
         const auto fitted = PickerStyle::fit(text, Typography::system(11), 240, 0.6, true);
-        QLabel* insertText = SettingsStyle::label(fitted.text, 11, QFont::Normal, true, this);
+        auto* insertText = new MixedTextLabel(this);
+        insertText->setText(fitted.text);
         insertText->setFont(fitted.font);
+        SettingsStyle::setSecondary(insertText, true);
         insertText->setMaximumWidth(240);
         insertText->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         insertText->setToolTip(plainToolTip(QString::fromStdString(snippet.insertText)));

@@ -176,8 +176,17 @@ TEST_P(LibraryRenderTest, TheShortcodesTabAndTheEditSheet) {
         "Dear team");
     addSnippet("שלום עולם, שלום עולם, שלום עולם, שלום עולם, שלום עולם, שלום עולם, שלום עולם, שלום עולם",
                "shalom");
+    addSnippet("Grins", "😀😀 ok 👍");
     model->setContentFilter(LibraryViewModel::ContentFilter::shortcodes);
     save(render(), QStringLiteral("shortcodes"));
+    model->setContentFilter(LibraryViewModel::ContentFilter::all);
+    model->setSearchQuery("grins");
+    settle();
+    save(render(), QStringLiteral("emoji-snippet-tile"));
+    ASSERT_EQ(model->visibleEntries().size(), 1u);
+    const QRect tile = view->grid()->cellRect(0);
+    EXPECT_TRUE(hasColourIn(view->grid()->viewport()->grab().toImage(), tile)) << "its emoji in colour";
+    model->setSearchQuery("");
     view->editSnippet(edited);
     settle();
     ASSERT_TRUE(view->editSheet());

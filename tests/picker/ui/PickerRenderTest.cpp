@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTextLayout>
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
@@ -92,7 +93,15 @@ TEST_P(PickerRenderTest, TextAndGlyphTiles) {
     model->setScope(PickerViewModel::Scope::all);
     model->updateQuery("smiling");
     settle();
-    save(render(), QStringLiteral("text-tiles"));
+    const QImage textTiles = render();
+    save(textTiles, QStringLiteral("text-tiles"));
+    // A snippet of emoji shows them in colour, as its own tiles do.
+    const auto& shown = model->results();
+    const auto pair = std::find_if(shown.begin(), shown.end(),
+                                   [](const EmojiEntry& e) { return e.id == "snippet-smiling-pair"; });
+    ASSERT_NE(pair, shown.end());
+    EXPECT_TRUE(
+        hasColourIn(textTiles, cellRectInPanel(static_cast<int>(pair - shown.begin())).translated(24, 24)));
     model->setScope(PickerViewModel::Scope::glyphs);
     model->updateQuery("");
     settle();

@@ -57,6 +57,7 @@ inline EmojiDatabase& sharedTestDatabase() {
             extra("snippet-smiling-sign-off",
                   "Thanks a lot and have a smiling day — see you at the meeting tomorrow morning!",
                   "Smiling sign-off", "Snippets"),
+            extra("snippet-smiling-pair", "😀😀", "Smiling pair", "Snippets"),
         });
         return database;
     }();

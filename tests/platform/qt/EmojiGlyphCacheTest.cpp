@@ -135,6 +135,48 @@ TEST(EmojiGlyphCacheTest, TwoEmojiShrinkWholeIntoANarrowFrame) {
     EXPECT_GT(two.ink.width(), two.ink.height() * 1.6) << "both of them";
 }
 
+// How many pixels of `text` drawn in a 160 x 40 box in `font` are clearly coloured (the colour
+// emoji are; text in black is not).
+int colouredPixels(const QString& text, const QFont& font, const Fitting& fitting = {}) {
+    QImage image(QSize(180, 60), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    EmojiGlyphCache::draw(painter, QRectF(10, 10, 160, 40), text, font, Qt::black, fitting);
+    painter.end();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) count += image.pixelColor(x, y).hsvSaturation() > 120;
+    return count;
+}
+
+// The emoji of a text in an ordinary font are drawn by the colour font, sequences whole, also cut
+// short, wrapped or measured; the rest stays in the text's font.
+TEST(EmojiGlyphCacheTest, EmojiInsideTextAreDrawnInColourAndWhole) {
+    if (QFontInfo(Typography::emoji(28)).family() != Typography::emojiFamily)
+        GTEST_SKIP() << "no colour-emoji font installed";
+    const QFont mono = Typography::monospaced(15);
+    const Fitting cut{1.0, true, Qt::AlignLeft, 1};
+    const Fitting lines{0.44, true, Qt::AlignHCenter, 3};
+    for (const Fitting& fitting : {Fitting{}, cut, lines}) {
+        for (const char* text : {"😀😀", "Thanks 👍", "ok ❤️ 🏳️‍🌈"})
+            EXPECT_GT(colouredPixels(QString::fromUtf8(text), mono, fitting), 20) << text;
+        EXPECT_EQ(colouredPixels(QStringLiteral("☺ © → :-)"), mono, fitting), 0);
+    }
+    for (const Fitting& fitting : {cut, lines})
+        EXPECT_GT(colouredPixels(QString::fromUtf8("flag 🏳️‍🌈 and more text, wrapped or cut"), mono,
+                                 fitting),
+                  20);
+    const auto width = [&](const char* text) {
+        return EmojiGlyphCache::width(QString::fromUtf8(text), mono);
+    };
+    EXPECT_NEAR(width("x👨‍👩‍👧"), width("x😀"), 1.0) << "one glyph for the family";
+    EXPECT_NEAR(width("x🏳️‍🌈"), width("x😀"), 1.0) << "one glyph for the flag";
+    EXPECT_NEAR(width("x👍🏽"), width("x😀"), 1.0) << "one glyph for the toned hand";
+    const Drawn elided =
+        draw(QString::fromUtf8("👍👍👍👍👍👍👍👍👍👍 done"), mono, 1, Qt::black, cut, QRectF(20, 10, 60, 30));
+    EXPECT_TRUE(QRect(20, 10, 60, 30).contains(elided.ink)) << "cut with an ellipsis within its box";
+}
+
 // Where `image` has ink.
 QRect inkOf(const QImage& image) {
     QRect ink;

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -42,6 +43,7 @@ class SettingsTabsRenderTest : public SettingsStoresFixture, public ::testing::W
         custom.addSnippet("Shrug", "¯\\_(ツ)_/¯", {"shrug", "idk"}, {});
         custom.addSnippet(longName, "<b>Hello</b>", {"long"}, {});
         custom.addSnippet(rightToLeft, "\u05E9\u05DC\u05D5\u05DD", {"rtl"}, {});
+        custom.addSnippet("Grins 😀", "😀😀 ok 👍", {"grins"}, {});
         workspace.running = {{"org.example.Calculator", rightToLeft, 10, ""},
                              {"org.gnome.TextEditor", "Text Editor", 11, ""},
                              {"org.gnome.Nautilus", "Files", 12, ""},
@@ -72,6 +74,13 @@ TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
     save(renderTab(Tab::emoticons), QStringLiteral("emoticons-end"));
     save(renderTab(Tab::shortcodes), QStringLiteral("shortcodes"));
+    // A snippet's emoji, in its name and its text, are drawn in colour.
+    int colourful = 0;
+    for (QLabel* label : view->tabContent(Tab::shortcodes)->findChildren<QLabel*>()) {
+        if (label->text().contains(QString::fromUtf8("😀")))
+            colourful += hasColourIn(label->grab().toImage(), label->rect());
+    }
+    EXPECT_EQ(colourful, 2);
 
     view->tabWidget()->setCurrentIndex(static_cast<int>(Tab::excludedApps));
     view->state().setRunningAppsSheetShown(true);
