@@ -83,6 +83,7 @@ void PickerController::Dependencies::bindPanelAndKeyTap(std::shared_ptr<PickerPa
     startKeyTap = [keyTap](GlobalKeyTap::Handler handler) { keyTap->start(std::move(handler)); };
     stopKeyTap = [keyTap] { keyTap->stop(); };
     holdKeys = [keyTap](const KeyHolds& holds) { keyTap->hold(holds); };
+    whenKeysHeld = [keyTap](std::function<void()> then) { keyTap->whenHeld(std::move(then)); };
 }
 
 Wiring PickerController::Dependencies::wiring() const {
@@ -579,9 +580,23 @@ void PickerController::maybeShowPopup(Session& s) {
         s.isShown = true;
         session_ = s;
         model_->resetForNewSession(s.query);
-        syncHeldKeys();  // the panel's keys are held before the user can see it
-        dependencies_.showPanelNearMouse();
+        showPanelOnceHeld();
     }
+}
+
+void PickerController::showPanelOnceHeld() {
+    syncHeldKeys();
+    if (!dependencies_.whenKeysHeld) {
+        dependencies_.showPanelNearMouse();
+        return;
+    }
+    // Keys typed before the holds are in place reach the application and end the search (see
+    // dispatch), so a panel that waits for them never shows for a search that is gone. Nothing
+    // waits meanwhile: the held keys that come are the session's, shown or not yet.
+    const std::uint64_t request = ++panelRequests_;
+    dependencies_.whenKeysHeld(guarded([this, request] {
+        if (request == panelRequests_ && session_ && session_->isShown) dependencies_.showPanelNearMouse();
+    }));
 }
 
 void PickerController::cancelSession(bool hide) {
@@ -608,8 +623,7 @@ void PickerController::startShownExclusiveSession(std::optional<PickerViewModel:
     s.windowID = dependencies_.frontmostApp().windowID;
     session_ = std::move(s);
     model_->resetForNewSession("", scope.value_or(PickerViewModel::Scope::all));
-    syncHeldKeys();
-    dependencies_.showPanelNearMouse();
+    showPanelOnceHeld();
 }
 
 bool PickerController::shouldTriggerQuickOpen(const std::string& typed, const Session& s) const {
