@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "picker/GlobalKeyTap.hpp"
@@ -17,6 +18,7 @@ class FakeKeyTapSystem {
         KeyTapPort::Callback callback;
         bool attached = false, enabled = false, destroyed = false;
         KeyHolds holds{};
+        std::vector<std::int64_t> marks;  // asked for, not reported yet
     };
 
     bool refuseCreation = false;
@@ -31,7 +33,8 @@ class FakeKeyTapSystem {
         return GlobalKeyTap::Dependencies::overPorts(
             [this](std::uint64_t mask, KeyTapPort::Callback callback) -> std::unique_ptr<KeyTapPort> {
                 if (refuseCreation) return nullptr;
-                ports.push_back(std::make_shared<PortState>(PortState{mask, std::move(callback)}));
+                ports.push_back(std::make_shared<PortState>(
+                    PortState{mask, std::move(callback), false, false, false, {}, {}}));
                 return std::make_unique<Port>(ports.back());
             });
     }
@@ -56,6 +59,19 @@ class FakeKeyTapSystem {
         return false;
     }
 
+    // Reports the marks asked for so far, as a tap does once the keys before them have come.
+    void reportMarks() {
+        for (const auto& p : livePorts()) {
+            for (const std::int64_t token : std::exchange(p->marks, {})) {
+                KeyEvent notice;
+                notice.type = KeyEvent::Type::mark;
+                notice.userData = token;
+                notice.held = false;
+                p->callback(notice);
+            }
+        }
+    }
+
   private:
     struct Port final : KeyTapPort {
         explicit Port(std::shared_ptr<PortState> s) : state(std::move(s)) {}
@@ -64,6 +80,7 @@ class FakeKeyTapSystem {
         void detachFromMainLoop() override { state->attached = false; }
         void setEnabled(bool enabled) override { state->enabled = enabled; }
         void hold(const KeyHolds& holds) override { state->holds = holds; }
+        void mark(std::int64_t token) override { state->marks.push_back(token); }
         std::shared_ptr<PortState> state;
     };
 };

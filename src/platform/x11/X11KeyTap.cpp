@@ -56,6 +56,7 @@ struct X11KeyTap::Shared {
     std::vector<std::pair<std::uint64_t, bool>> answers;
     KeyHolds holds;
     std::uint64_t holdsVersion = 0, holdsApplied = 0;
+    std::vector<std::int64_t> marks;
     std::optional<bool> enable;
     bool stopping = false;
     bool running = false;
@@ -72,6 +73,11 @@ using Shared = X11KeyTap::Shared;
 
 double now() {
     return SystemClock::shared().uptime();
+}
+
+// A server time (milliseconds) in seconds.
+double seconds(Time time) {
+    return static_cast<double>(time) / 1000.0;
 }
 
 bool callGuarded(const Shared& shared, const KeyEvent& event) {
@@ -176,6 +182,18 @@ class TapConnection final : public KeyTapRules::Server {
             XNextEvent(d_, &event);
             handle(event);
         }
+    }
+
+    // Reports the mark once every key the server handled before the grabs now in place has been
+    // reported: those come before the answer to a round trip, and later ones meet the grabs.
+    void reportMark(std::int64_t token) {
+        XSync(d_, False);
+        readEvents();
+        KeyEvent notice;
+        notice.type = KeyEvent::Type::mark;
+        notice.userData = token;
+        notice.held = false;
+        deliver(shared_, 0, notice, false);
     }
 
     // Lets every press go on and gives up every grab.
@@ -335,6 +353,7 @@ class TapConnection final : public KeyTapRules::Server {
         // The layout group as the server announced it (on this connection, before the key).
         const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
         KeyEvent event = translator_.press(keycode, state);
+        event.serverTime = seconds(time);
         const bool gone = fillInCharacters(keycode, event);
         composeDeadKeys(keycode, state, event);
         typed_[keycode] = event.characters;
@@ -392,6 +411,7 @@ class TapConnection final : public KeyTapRules::Server {
             return;
         }
         KeyEvent event = translator_.press(key.keycode, withGroup(key.state));
+        event.serverTime = seconds(key.time);
         fillInCharacters(key.keycode, event);
         composeDeadKeys(key.keycode, withGroup(key.state), event);
         typed_[key.keycode & 0xFF] = event.characters;
@@ -732,6 +752,14 @@ void X11KeyTap::hold(const KeyHolds& holds) {
                               [&] { return shared_->holdsApplied >= version || !shared_->running; });
 }
 
+void X11KeyTap::mark(std::int64_t token) {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->marks.push_back(token);
+    }
+    shared_->wake();
+}
+
 void X11KeyTap::run() {
     TapConnection connection(*display_, shared_, options_);
     KeyTapRules& rules = connection.rules();
@@ -741,11 +769,13 @@ void X11KeyTap::run() {
         std::vector<std::pair<std::uint64_t, bool>> answers;
         std::optional<KeyHolds> holds;
         std::optional<bool> enable;
+        std::vector<std::int64_t> marks;
         std::uint64_t version = 0;
         bool stopping = false;
         {
             std::lock_guard lock(shared_->mutex);
             answers.swap(shared_->answers);
+            marks.swap(shared_->marks);
             version = shared_->holdsVersion;
             if (shared_->holdsApplied != version) holds = shared_->holds;
             enable = std::exchange(shared_->enable, std::nullopt);
@@ -761,6 +791,8 @@ void X11KeyTap::run() {
             }
             shared_->changed.notify_all();
         }
+        // After the holds asked for before them.
+        for (const std::int64_t token : marks) connection.reportMark(token);
         return !stopping;
     };
 

@@ -65,6 +65,7 @@ class X11KeyTap final : public KeyTapPort {
     // before it returns (waiting half a second at most) while the tap is attached; other changes
     // follow at once, without holding up the caller.
     void hold(const KeyHolds& holds) override;
+    void mark(std::int64_t token) override;
 
     struct Shared;
 
