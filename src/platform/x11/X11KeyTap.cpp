@@ -324,6 +324,7 @@ class TapConnection final : public KeyTapRules::Server {
 
     void handleXkb(const XkbEvent& xkb) {
         if (xkb.any.xkb_type != XkbStateNotify) return;
+        pressedModifierFlags_ = 0;  // the server's state has come
         mods_ = xkb.state.mods;
         group_ = xkb.state.group;
         if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
@@ -360,6 +361,12 @@ class TapConnection final : public KeyTapRules::Server {
         event.held = grabbed.has_value();
         lastFlags_ = event.modifierFlags;
         if (event.type == KeyEvent::Type::flagsChanged) {
+            if (event.held && (event.modifierFlags & holds_.everyKeyWith) != 0) {
+                // Alt or Super going down while every key with it is to be held: those grabs are in
+                // place before the keyboard goes on to a key pressed with it, however soon.
+                pressedModifierFlags_ = event.modifierFlags;
+                if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
+            }
             if (event.held) replay();  // never asked for, yet never left frozen
             claimed_ = ledger_->claim(keycode, now()).has_value();  // the poster's own Shift
             rules_.modifiersChanged(event);
@@ -579,8 +586,9 @@ class TapConnection final : public KeyTapRules::Server {
     }
 
     bool everyKeyByModifiers() const {
-        return holds_.everyKeyWith != 0 &&
-               (X11KeyMapping::modifierFlags(mods_, translator_.masks()) & holds_.everyKeyWith) != 0;
+        const std::uint64_t flags =
+            X11KeyMapping::modifierFlags(mods_, translator_.masks()) | pressedModifierFlags_;
+        return (flags & holds_.everyKeyWith) != 0;
     }
 
     // The server repeats a key held down without any raw event, so while the holds ask for repeats
@@ -656,6 +664,8 @@ class TapConnection final : public KeyTapRules::Server {
     bool claimed_ = false;                      // the press seen last is the program's own
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;
+    // The flags of a modifier press the server's state does not show yet.
+    std::uint64_t pressedModifierFlags_ = 0;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
 };
 
