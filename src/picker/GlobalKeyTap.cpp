@@ -13,6 +13,7 @@ GlobalKeyTap::Dependencies GlobalKeyTap::Dependencies::overPorts(
     d.enableTap = [](KeyTapPort& port, bool enabled) { port.setEnabled(enabled); };
     d.holdKeys = [](KeyTapPort& port, const KeyHolds& holds) { port.hold(holds); };
     d.markKeys = [](KeyTapPort& port, std::int64_t token) { port.mark(token); };
+    d.whenHeld = [](KeyTapPort& port, std::function<void()> then) { port.whenHeld(std::move(then)); };
     return d;
 }
 
@@ -58,6 +59,14 @@ void GlobalKeyTap::hold(KeyHolds holds) {
 
 void GlobalKeyTap::mark(std::int64_t token) {
     if (port_ && dependencies_.markKeys) dependencies_.markKeys(*port_, token);
+}
+
+void GlobalKeyTap::whenHeld(std::function<void()> then) {
+    if (port_ && dependencies_.whenHeld) {
+        dependencies_.whenHeld(*port_, std::move(then));
+    } else {
+        then();
+    }
 }
 
 bool GlobalKeyTap::handleEvent(const KeyEvent& event) {

@@ -31,6 +31,8 @@ class GlobalKeyTap {
         std::function<void(KeyTapPort&, bool enabled)> enableTap;
         std::function<void(KeyTapPort&, const KeyHolds&)> holdKeys;
         std::function<void(KeyTapPort&, std::int64_t token)> markKeys;
+        // Optional: a port without it places its holds as it is told.
+        std::function<void(KeyTapPort&, std::function<void()>)> whenHeld;
 
         Wiring wiring() const;
 
@@ -59,6 +61,8 @@ class GlobalKeyTap {
     // Asks for an event of type mark with `token` once the keys before the holds asked for so far
     // have all reached the handler (KeyTapPort::mark).
     void mark(std::int64_t token);
+    // Calls `then` once the holds given so far are in place (at once when no tap is installed).
+    void whenHeld(std::function<void()> then);
 
     // The per-event logic the port's callback runs: true drops the event.
     bool handleEvent(const KeyEvent& event);

@@ -84,6 +84,7 @@ void PickerController::Dependencies::bindPanelAndKeyTap(std::shared_ptr<PickerPa
     stopKeyTap = [keyTap] { keyTap->stop(); };
     holdKeys = [keyTap](const KeyHolds& holds) { keyTap->hold(holds); };
     markKeys = [keyTap](std::int64_t token) { keyTap->mark(token); };
+    whenKeysHeld = [keyTap](std::function<void()> then) { keyTap->whenHeld(std::move(then)); };
 }
 
 Wiring PickerController::Dependencies::wiring() const {
@@ -593,9 +594,23 @@ void PickerController::maybeShowPopup(Session& s) {
         s.isShown = true;
         session_ = s;
         model_->resetForNewSession(s.query);
-        syncHeldKeys();  // the panel's keys are held before the user can see it
-        dependencies_.showPanelNearMouse();
+        showPanelOnceHeld();
     }
+}
+
+void PickerController::showPanelOnceHeld() {
+    syncHeldKeys();
+    if (!dependencies_.whenKeysHeld) {
+        dependencies_.showPanelNearMouse();
+        return;
+    }
+    // Keys typed before the holds are in place reach the application and end the search (see
+    // dispatch), so a panel that waits for them never shows for a search that is gone. Nothing
+    // waits meanwhile: the held keys that come are the session's, shown or not yet.
+    const std::uint64_t request = ++panelRequests_;
+    dependencies_.whenKeysHeld(guarded([this, request] {
+        if (request == panelRequests_ && session_ && session_->isShown) dependencies_.showPanelNearMouse();
+    }));
 }
 
 void PickerController::cancelSession(bool hide) {
@@ -624,8 +639,7 @@ void PickerController::startShownExclusiveSession(std::optional<PickerViewModel:
     session_ = std::move(s);
     latePair_.reset();
     model_->resetForNewSession("", scope.value_or(PickerViewModel::Scope::all));
-    syncHeldKeys();
-    dependencies_.showPanelNearMouse();
+    showPanelOnceHeld();
 }
 
 bool PickerController::completesQuickOpenPair(const std::string& typed, const Session& s) const {
@@ -684,8 +698,7 @@ void PickerController::openLatePair() {
     dependencies_.insertEmoji("", typed);
     session_->isShown = true;
     model_->resetForNewSession(session_->query, scopeFor(prefs_.quickOpenTarget()));
-    syncHeldKeys();
-    dependencies_.showPanelNearMouse();
+    showPanelOnceHeld();
 }
 
 void PickerController::handleTapNotice(const KeyEvent& event) {

@@ -99,6 +99,10 @@ class PickerController {
         // Asks the key tap for a mark (KeyTapPort::mark) after the holds asked for so far. Optional:
         // without it, an instant-open pair whose second key got past the tap's hold stays typed.
         std::function<void(std::int64_t token)> markKeys;
+        // Calls the function once the keys last given to holdKeys are held: the panel shows only
+        // then, so that none of its keys reaches the application while the user sees it. Optional:
+        // without it the keys count as held at once.
+        std::function<void(std::function<void()>)> whenKeysHeld;
         std::function<void()> showPanelNearMouse;
         std::function<void()> hidePanel;
         // Calls the handler whenever another application becomes frontmost, until the result is
@@ -107,11 +111,12 @@ class PickerController {
         // This program's own application identifier: typing in its own windows starts nothing.
         std::optional<std::string> ownBundleID;
 
-        // Every closure is required but holdKeys and watchFrontmost; ownBundleID is not.
+        // Every closure is required but holdKeys, whenKeysHeld and watchFrontmost; ownBundleID is
+        // not.
         Wiring wiring() const;
 
-        // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap, holdKeys and markKeys at the panel
-        // and the key tap, which the closures keep alive.
+        // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap, holdKeys, whenKeysHeld and
+        // markKeys at the panel and the key tap, which the closures keep alive.
         void bindPanelAndKeyTap(std::shared_ptr<PickerPanelPresenting> panel,
                                 std::shared_ptr<GlobalKeyTap> keyTap);
     };
@@ -208,6 +213,9 @@ class PickerController {
     void schedulePopup();
     void armPopupTimer(double delaySeconds);
     void maybeShowPopup(Session& s);
+    // Holds the panel's keys and shows the panel once they are held, unless the session has ended
+    // or another has taken its place by then.
+    void showPanelOnceHeld();
     void cancelSession(bool hide);
     void triggerQuickOpen(int removingTypedCharacters);
     // The instant-open pair typed within its time, whose second character reached the application
@@ -258,6 +266,7 @@ class PickerController {
     std::optional<KeyHolds> sentHolds_;
     Cancellable frontmostWatch_;
     bool libraryShortcutSuspended_ = false;
+    std::uint64_t panelRequests_ = 0;  // counts showPanelOnceHeld()
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

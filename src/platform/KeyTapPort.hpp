@@ -37,6 +37,10 @@ class KeyTapPort {
     // place and every key that came before them has been reported: a key reported after the mark
     // met those holds. A port that cannot tell reports nothing.
     virtual void mark(std::int64_t token) { (void)token; }
+    // Calls `then` on the main loop once the holds given so far are in place (at once for a port
+    // that places them as it is told): something the user answers with a held key, such as the
+    // panel, shows only then.
+    virtual void whenHeld(std::function<void()> then) { then(); }
 };
 
 // The event mask of the key tap: bit 10 (key down) and bit 12 (modifier flags changed).

@@ -539,6 +539,32 @@ TEST(PickerScenario, AnInstantOpenPairThatGotPastTheTap) {
     EXPECT_EQ(late.poster.deletePresses(), 1);
 }
 
+// A tap that places its holds late: the panel shows only once its keys are held, and nothing waits
+// meanwhile. A key it holds in time is the search's (Right moves the selection, Return inserts);
+// one that reached the application first ends the search, and that panel never shows.
+TEST(PickerScenario, ThePanelShowsOnceItsKeysAreHeld) {
+    PickerHarness h;
+    h.prefs.setPopupDelayMs(0);
+    h.tapSystem.holdsLate = true;
+    EXPECT_EQ(h.type(";smi"), "pppp");
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_EQ(h.type("→"), "p") << "before its hold";
+    EXPECT_FALSE(h.session());
+    h.tapSystem.placeHolds();
+    EXPECT_FALSE(h.panel->visible);
+
+    h.type(";;");
+    h.tapSystem.placeHolds();
+    EXPECT_EQ(h.panel->showCount, 1);
+    h.type("⎋");
+    h.type(";smi");
+    EXPECT_FALSE(h.panel->visible);
+    h.tapSystem.placeHolds();
+    EXPECT_EQ(h.panel->showCount, 2);
+    EXPECT_EQ(h.type("→⏎"), "ss");
+    EXPECT_EQ(h.poster.texts(), Texts{"😃"});
+}
+
 TEST(PickerScenario, PanelActionsArriveAfterTheCurrentEvent) {
     PickerHarness h;
     std::vector<Request> requests;
