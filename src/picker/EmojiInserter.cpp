@@ -47,6 +47,7 @@ bool EmojiInserter::insert(const std::string& text, int deleteCount) {
         events[events.size() - 2].unicodeString = units;
         events.back().unicodeString = units;
     }
+    if (!events.empty()) events.front().startsInsertion = true;
     for (const auto& event : events) eventPoster_(event);
     return true;
 }

@@ -12,6 +12,7 @@ GlobalKeyTap::Dependencies GlobalKeyTap::Dependencies::overPorts(
     d.detachFromMainLoop = [](KeyTapPort& port) { port.detachFromMainLoop(); };
     d.enableTap = [](KeyTapPort& port, bool enabled) { port.setEnabled(enabled); };
     d.holdKeys = [](KeyTapPort& port, const KeyHolds& holds) { port.hold(holds); };
+    d.whenHeld = [](KeyTapPort& port, std::function<void()> then) { port.whenHeld(std::move(then)); };
     return d;
 }
 
@@ -53,6 +54,14 @@ void GlobalKeyTap::stop() {
 void GlobalKeyTap::hold(KeyHolds holds) {
     holds_ = std::move(holds);
     if (port_) dependencies_.holdKeys(*port_, holds_);
+}
+
+void GlobalKeyTap::whenHeld(std::function<void()> then) {
+    if (port_ && dependencies_.whenHeld) {
+        dependencies_.whenHeld(*port_, std::move(then));
+    } else {
+        then();
+    }
 }
 
 bool GlobalKeyTap::handleEvent(const KeyEvent& event) {

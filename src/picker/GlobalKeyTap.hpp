@@ -29,6 +29,8 @@ class GlobalKeyTap {
         std::function<void(KeyTapPort&)> detachFromMainLoop;
         std::function<void(KeyTapPort&, bool enabled)> enableTap;
         std::function<void(KeyTapPort&, const KeyHolds&)> holdKeys;
+        // Optional: a port without it places its holds as it is told.
+        std::function<void(KeyTapPort&, std::function<void()>)> whenHeld;
 
         Wiring wiring() const;
 
@@ -54,6 +56,8 @@ class GlobalKeyTap {
     // The keys the handler may swallow from now on (the tap holds only these); kept across
     // restarts.
     void hold(KeyHolds holds);
+    // Calls `then` once the holds given so far are in place (at once when no tap is installed).
+    void whenHeld(std::function<void()> then);
 
     // The per-event logic the port's callback runs: true drops the event.
     bool handleEvent(const KeyEvent& event);

@@ -55,6 +55,9 @@ std::size_t nonWhitespaceScalarCount(std::string_view s) {
     return n;
 }
 
+// How often a search whose panel waits for the entries looks whether they are in.
+constexpr double kContentPollSeconds = 0.05;
+
 Scope scopeFor(QuickOpenTarget target) {
     switch (target) {
         case QuickOpenTarget::all:
@@ -80,6 +83,7 @@ void PickerController::Dependencies::bindPanelAndKeyTap(std::shared_ptr<PickerPa
     startKeyTap = [keyTap](GlobalKeyTap::Handler handler) { keyTap->start(std::move(handler)); };
     stopKeyTap = [keyTap] { keyTap->stop(); };
     holdKeys = [keyTap](const KeyHolds& holds) { keyTap->hold(holds); };
+    whenKeysHeld = [keyTap](std::function<void()> then) { keyTap->whenHeld(std::move(then)); };
 }
 
 Wiring PickerController::Dependencies::wiring() const {
@@ -567,12 +571,32 @@ void PickerController::maybeShowPopup(Session& s) {
     if (s.isShown) return;
     if (nonWhitespaceScalarCount(s.query) >= static_cast<std::size_t>(minQueryLengthToShow) &&
         dependencies_.now() >= s.showEligibleAtUptime) {
+        if (dependencies_.contentReady && !dependencies_.contentReady()) {
+            // An inline panel shows the search's results: before they can be found, its Return
+            // would insert nothing and swallow the key. It shows once they are in.
+            armPopupTimer(kContentPollSeconds);
+            return;
+        }
         s.isShown = true;
         session_ = s;
         model_->resetForNewSession(s.query);
-        syncHeldKeys();  // the panel's keys are held before the user can see it
-        dependencies_.showPanelNearMouse();
+        showPanelOnceHeld();
     }
+}
+
+void PickerController::showPanelOnceHeld() {
+    syncHeldKeys();
+    if (!dependencies_.whenKeysHeld) {
+        dependencies_.showPanelNearMouse();
+        return;
+    }
+    // Keys typed before the holds are in place reach the application and end the search (see
+    // dispatch), so a panel that waits for them never shows for a search that is gone. Nothing
+    // waits meanwhile: the held keys that come are the session's, shown or not yet.
+    const std::uint64_t request = ++panelRequests_;
+    dependencies_.whenKeysHeld(guarded([this, request] {
+        if (request == panelRequests_ && session_ && session_->isShown) dependencies_.showPanelNearMouse();
+    }));
 }
 
 void PickerController::cancelSession(bool hide) {
@@ -599,8 +623,7 @@ void PickerController::startShownExclusiveSession(std::optional<PickerViewModel:
     s.windowID = dependencies_.frontmostApp().windowID;
     session_ = std::move(s);
     model_->resetForNewSession("", scope.value_or(PickerViewModel::Scope::all));
-    syncHeldKeys();
-    dependencies_.showPanelNearMouse();
+    showPanelOnceHeld();
 }
 
 bool PickerController::shouldTriggerQuickOpen(const std::string& typed, const Session& s) const {

@@ -82,6 +82,9 @@ class PickerController {
         std::function<bool(const std::string& text, int deleteCount)> insertEmoji;
         std::function<void(const std::string& text)> recordUsedEmoji;
         std::function<std::vector<std::string>()> pinnedIDs;
+        // Whether the entries to search are in (they are read while the program starts). Optional:
+        // always.
+        std::function<bool()> contentReady;
         std::function<bool()> hasEmoticons;
         std::function<bool()> hasGlyphs;
         std::function<FrontmostApp()> frontmostApp;
@@ -90,6 +93,10 @@ class PickerController {
         // Tells the key tap which keys the current state may swallow, so that it holds only those.
         // Optional: a tap that is not told holds every key.
         std::function<void(const KeyHolds&)> holdKeys;
+        // Calls the function once the keys last given to holdKeys are held: the panel shows only
+        // then, so that none of its keys reaches the application while the user sees it. Optional:
+        // without it the keys count as held at once.
+        std::function<void(std::function<void()>)> whenKeysHeld;
         std::function<void()> showPanelNearMouse;
         std::function<void()> hidePanel;
         // Calls the handler whenever another application becomes frontmost, until the result is
@@ -98,11 +105,12 @@ class PickerController {
         // This program's own application identifier: typing in its own windows starts nothing.
         std::optional<std::string> ownBundleID;
 
-        // Every closure is required but holdKeys and watchFrontmost; ownBundleID is not.
+        // Every closure is required but holdKeys, whenKeysHeld and watchFrontmost; ownBundleID is
+        // not.
         Wiring wiring() const;
 
-        // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap and holdKeys at the panel
-        // and the key tap, which the closures keep alive.
+        // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap, holdKeys and whenKeysHeld
+        // at the panel and the key tap, which the closures keep alive.
         void bindPanelAndKeyTap(std::shared_ptr<PickerPanelPresenting> panel,
                                 std::shared_ptr<GlobalKeyTap> keyTap);
     };
@@ -196,6 +204,9 @@ class PickerController {
     void schedulePopup();
     void armPopupTimer(double delaySeconds);
     void maybeShowPopup(Session& s);
+    // Holds the panel's keys and shows the panel once they are held, unless the session has ended
+    // or another has taken its place by then.
+    void showPanelOnceHeld();
     void cancelSession(bool hide);
     void triggerQuickOpen(int removingTypedCharacters);
     // A session opened with the panel shown at once and an empty query (instant open, Quick Find).
@@ -224,6 +235,7 @@ class PickerController {
     std::optional<KeyHolds> sentHolds_;
     Cancellable frontmostWatch_;
     bool libraryShortcutSuspended_ = false;
+    std::uint64_t panelRequests_ = 0;  // counts showPanelOnceHeld()
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

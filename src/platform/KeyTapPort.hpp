@@ -32,6 +32,10 @@ class KeyTapPort {
     // the application at once and is reported to the callback with `held` false. A port that holds
     // every key anyway needs no list.
     virtual void hold(const KeyHolds& holds) { (void)holds; }
+    // Calls `then` on the main loop once the holds given so far are in place (at once for a port
+    // that places them as it is told): something the user answers with a held key, such as the
+    // panel, shows only then.
+    virtual void whenHeld(std::function<void()> then) { then(); }
 };
 
 // The event mask of the key tap: bit 10 (key down) and bit 12 (modifier flags changed).

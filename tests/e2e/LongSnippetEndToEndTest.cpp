@@ -3,6 +3,8 @@
 // typing, exits, and leaves the keyboard as it was.
 #include <signal.h>
 
+#include <algorithm>
+
 #include "content/CustomContentStore.hpp"
 #include "e2e/DesktopTest.hpp"
 
@@ -20,6 +22,19 @@ std::string prose(int lines, const std::string& tail = "") {
             "Line " + std::to_string(i) + ": Dear Ms. O'Neil, the Café über-meeting — at 12:30 (room #4B) — ";
         text += "is moved; bring 50% more \"notes\" & ☕ [ok?] {yes} <no> ~ `|\\/` ^_^ = +1 @all!" + tail;
     }
+    return text;
+}
+
+// Plain Latin prose of exactly `characters` characters, the classic placeholder text over and over.
+std::string loremIpsum(std::size_t characters) {
+    const std::string words =
+        "Lorem ipsum dolor sit amet, consectetur adipiscing elit, sed do eiusmod tempor incididunt ut "
+        "labore et dolore magna aliqua. Ut enim ad minim veniam, quis nostrud exercitation ullamco laboris "
+        "nisi ut aliquip ex ea commodo consequat. Duis aute irure dolor in reprehenderit in voluptate velit "
+        "esse cillum dolore eu fugiat nulla pariatur. ";
+    std::string text;
+    while (text.size() < characters) text += words;
+    text.resize(characters);
     return text;
 }
 
@@ -67,6 +82,69 @@ TEST_F(LongSnippets, ArriveWholeInAClientStoppedInTheMiddle) {
     ::kill(client->pid(), SIGCONT);
     EXPECT_TRUE(holdsText(*client, snippet, 60));
 }
+
+// Another window taking the keyboard focus in the middle of a long text (an alert, a click) gets
+// none of the rest of it, beyond the keys already on their way: the text stops where it was.
+TEST_F(LongSnippets, StopWhenAnotherWindowTakesTheFocus) {
+    const std::string snippet = prose(700);  // long enough to go on while the focus moves, under load
+    MemoryDefaults user = RunningProgram::returningUser();
+    CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
+    startProgram(user);
+    TextClient* other = startClient(Kind::qtLineEdit);
+    TextClient* client = startClient(Kind::xterm);  // which shows the finished lines
+    if (!other || !client || HasFailure()) return;
+    type(";longsnip");
+    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    press({"Return"});
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30)) << "typing did not start";
+    ASSERT_TRUE(other->focus());
+
+    std::string typed;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            typed = client->text();
+            waitFor(1);
+            return client->text() == typed;
+        },
+        20));
+    EXPECT_TRUE(snippet.starts_with(typed)) << described(typed.substr(0, 80));
+    EXPECT_LT(typed.size() + 1000, snippet.size()) << "the text went on";
+    EXPECT_LT(other->text().size(), 200u) << described(other->text().substr(0, 80));
+}
+
+// Plain Latin prose, 3,200 characters into a GTK entry and 10,000 into a GtkTextView, arrives
+// whole: GTK lost the letters the program had typed on spare keycodes, which it read late.
+class LongLatinTexts : public DesktopTest,
+                       public ::testing::WithParamInterface<std::pair<Kind, std::size_t>> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+TEST_P(LongLatinTexts, ArriveWhole) {
+    const auto [kind, characters] = GetParam();
+    const std::string snippet = loremIpsum(characters);
+    MemoryDefaults user = RunningProgram::returningUser();
+    CustomContentStore(user).addSnippet("Lorem", snippet, {"longsnip"}, {});
+    TextClient* client = startProgramAndClient(kind, user);
+    if (!client) return;
+    type(";longsnip");
+    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    press({"Return"});
+    EXPECT_TRUE(client->waitForText(snippet, 60)) << [&] {
+        const std::string typed = client->text();
+        const auto differ = std::mismatch(typed.begin(), typed.end(), snippet.begin(), snippet.end()).first;
+        return "from " + std::to_string(differ - typed.begin()) + " of " + std::to_string(typed.size()) +
+               ": " + described(std::string(differ, std::min(differ + 80, typed.end())));
+    }();
+}
+
+INSTANTIATE_TEST_SUITE_P(Lorem, LongLatinTexts,
+                         ::testing::Values(std::pair{Kind::gtkEntry, std::size_t{3200}},
+                                           std::pair{Kind::gtkTextView, std::size_t{10000}}),
+                         [](const auto& info) {
+                             return TextClient::kindName(info.param.first) +
+                                    std::to_string(info.param.second);
+                         });
 
 // SIGTERM while a snippet of a hundred thousand characters is being typed: the program exits, the
 // keyboard mapping is what it was before the program started, no record of remapped keycodes is

@@ -20,6 +20,7 @@ TEST(EmojiInserter, DeletePairsThenOneMarkedTextPair) {
         EXPECT_EQ(std::pair(poster.posted[i].keyCode, poster.posted[i].keyDown), order[i]) << i;
         EXPECT_EQ(poster.posted[i].flags, 0u) << i;
         EXPECT_EQ(poster.posted[i].userData, kEventMarker) << i;
+        EXPECT_EQ(poster.posted[i].startsInsertion, i == 0) << i;
     }
     const std::u16string units = u"\U0001F468\u200D\U0001F469\u200D\U0001F467";  // surrogate pairs
     EXPECT_EQ(poster.posted[4].unicodeString, units);

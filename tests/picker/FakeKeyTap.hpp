@@ -1,6 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "picker/GlobalKeyTap.hpp"
@@ -17,12 +20,17 @@ class FakeKeyTapSystem {
         KeyTapPort::Callback callback;
         bool attached = false, enabled = false, destroyed = false;
         KeyHolds holds{};
+        // While holds come late: what the port was told to hold, and what waits for it.
+        std::optional<KeyHolds> toHold{};
+        std::vector<std::function<void()>> whenHeld{};
     };
 
     bool refuseCreation = false;
     // Like the display server's tap: keys outside the port's holds reach the application before the
     // callback hears of them (`held` false), and cannot be dropped. Otherwise every key is held.
     bool holdOnlyWhatIsAsked = false;
+    // Holds are placed only when placeHolds() says so (a tap running late).
+    bool holdsLate = false;
     // Keys the callback wanted to drop though they were not held.
     int unheldSwallows = 0;
     std::vector<std::shared_ptr<PortState>> ports;  // every port ever created
@@ -32,7 +40,7 @@ class FakeKeyTapSystem {
             [this](std::uint64_t mask, KeyTapPort::Callback callback) -> std::unique_ptr<KeyTapPort> {
                 if (refuseCreation) return nullptr;
                 ports.push_back(std::make_shared<PortState>(PortState{mask, std::move(callback)}));
-                return std::make_unique<Port>(ports.back());
+                return std::make_unique<Port>(ports.back(), holdsLate);
             });
     }
 
@@ -41,6 +49,14 @@ class FakeKeyTapSystem {
         for (const auto& p : ports)
             if (p->attached && !p->destroyed) live.push_back(p);
         return live;
+    }
+
+    // The late holds are in place now.
+    void placeHolds() {
+        for (const auto& p : ports) {
+            if (p->toHold) p->holds = *std::exchange(p->toHold, std::nullopt);
+            for (auto& then : std::exchange(p->whenHeld, {})) then();
+        }
     }
 
     // Only an attached, enabled tap sees the event; true when it was dropped.
@@ -58,13 +74,27 @@ class FakeKeyTapSystem {
 
   private:
     struct Port final : KeyTapPort {
-        explicit Port(std::shared_ptr<PortState> s) : state(std::move(s)) {}
+        Port(std::shared_ptr<PortState> s, const bool& late) : state(std::move(s)), late(late) {}
         ~Port() override { state->destroyed = true; }
         void attachToMainLoop() override { state->attached = true; }
         void detachFromMainLoop() override { state->attached = false; }
         void setEnabled(bool enabled) override { state->enabled = enabled; }
-        void hold(const KeyHolds& holds) override { state->holds = holds; }
+        void hold(const KeyHolds& holds) override {
+            if (late) {
+                state->toHold = holds;
+            } else {
+                state->holds = holds;
+            }
+        }
+        void whenHeld(std::function<void()> then) override {
+            if (state->toHold) {
+                state->whenHeld.push_back(std::move(then));
+            } else {
+                then();
+            }
+        }
         std::shared_ptr<PortState> state;
+        const bool& late;  // the system's
     };
 };
 

@@ -273,7 +273,8 @@ TEST(PickerScenario, InstantOpen) {
 }
 
 // The key tap listens before the search index is built: keys typed meanwhile open the panel and
-// build the query as ever, and the results follow once the index is in.
+// build the query as ever, and the results follow once the index is in. An inline search's panel,
+// whose Return would find nothing to insert before, waits for them.
 TEST(PickerScenario, KeysBeforeTheIndexIsInAreKeptAndTheResultsFollow) {
     PickerHarness h(PickerHarness::IndexToCome{});
     EXPECT_EQ(h.type(";;he"), "psss");
@@ -288,8 +289,10 @@ TEST(PickerScenario, KeysBeforeTheIndexIsInAreKeptAndTheResultsFollow) {
     PickerHarness inlineSearch(PickerHarness::IndexToCome{});
     EXPECT_EQ(inlineSearch.type(";hea"), "pppp");
     inlineSearch.wait(0.4);
-    EXPECT_TRUE(inlineSearch.panel->visible);
+    EXPECT_FALSE(inlineSearch.panel->visible);
     inlineSearch.finishLoading();
+    inlineSearch.wait(0.05);
+    EXPECT_TRUE(inlineSearch.panel->visible);
     EXPECT_EQ(inlineSearch.type("r⏎"), "ps");
     EXPECT_EQ(inlineSearch.poster.texts(), Texts{"❤️"});
     EXPECT_EQ(inlineSearch.poster.deletePresses(), 5) << "the trigger and the query typed before";
@@ -488,6 +491,32 @@ TEST(PickerScenario, KeysThatWereNotHeldInTimePass) {
     EXPECT_EQ(h.controller->handle(semicolon), GlobalKeyTap::Decision::passThrough);
     EXPECT_FALSE(h.session());
     EXPECT_TRUE(h.poster.posted.empty());
+}
+
+// A tap that places its holds late: the panel shows only once its keys are held, and nothing waits
+// meanwhile. A key it holds in time is the search's (Right moves the selection, Return inserts);
+// one that reached the application first ends the search, and that panel never shows.
+TEST(PickerScenario, ThePanelShowsOnceItsKeysAreHeld) {
+    PickerHarness h;
+    h.prefs.setPopupDelayMs(0);
+    h.tapSystem.holdsLate = true;
+    EXPECT_EQ(h.type(";smi"), "pppp");
+    EXPECT_FALSE(h.panel->visible);
+    EXPECT_EQ(h.type("→"), "p") << "before its hold";
+    EXPECT_FALSE(h.session());
+    h.tapSystem.placeHolds();
+    EXPECT_FALSE(h.panel->visible);
+
+    h.type(";;");
+    h.tapSystem.placeHolds();
+    EXPECT_EQ(h.panel->showCount, 1);
+    h.type("⎋");
+    h.type(";smi");
+    EXPECT_FALSE(h.panel->visible);
+    h.tapSystem.placeHolds();
+    EXPECT_EQ(h.panel->showCount, 2);
+    EXPECT_EQ(h.type("→⏎"), "ss");
+    EXPECT_EQ(h.poster.texts(), Texts{"😃"});
 }
 
 TEST(PickerScenario, PanelActionsArriveAfterTheCurrentEvent) {

@@ -120,6 +120,7 @@ class PickerHarness {
         d.pinnedIDs = [this] { return collections.pinnedIDs(); };
         d.hasEmoticons = [] { return true; };
         d.hasGlyphs = [] { return false; };
+        d.contentReady = [this] { return db.isLoaded(); };
         d.frontmostApp = [this] {
             ++frontmostLookups;
             return frontmost;

@@ -50,6 +50,7 @@ PickerAssembly::Picker PickerAssembly::build(Parts parts) {
         return std::any_of(entries.begin(), entries.end(),
                            [](const EmojiEntry& e) { return e.id.starts_with("glyph-"); });
     };
+    d.contentReady = [&db] { return db.isLoaded(); };
     Workspace* workspace = parts.workspace;
     d.frontmostApp = [workspace] {
         PickerController::Dependencies::FrontmostApp app;

@@ -210,6 +210,17 @@ void X11EventPoster::post(const SyntheticKeyEvent& event) {
     Job job;
     job.keyDown = event.keyDown;
     job.userData = event.userData;
+    if (event.startsInsertion) {
+        ++insertions_;
+        target_ = None;
+        if (Display* display = queryDisplay()) {
+            int revert = 0;
+            XGetInputFocus(display, &target_, &revert);
+            if (target_ == PointerRoot) target_ = None;  // whichever window the pointer is in
+        }
+    }
+    job.target = target_;
+    job.insertion = insertions_;
     if (!event.unicodeString.empty()) {
         if (!event.keyDown) return;  // the text went with the key-down
         job.text = true;
@@ -240,10 +251,14 @@ bool X11EventPoster::canType(const std::u16string& text) {
     return false;
 }
 
-std::size_t X11EventPoster::freeKeycodes() {
+Display* X11EventPoster::queryDisplay() {
     if (!queryDisplay_) queryDisplay_ = X11Display::open(options_.displayName);
-    if (!queryDisplay_ || !queryDisplay_->isConnected()) return 0;
-    Display* display = queryDisplay_->get();
+    return queryDisplay_ && queryDisplay_->isConnected() ? queryDisplay_->get() : nullptr;
+}
+
+std::size_t X11EventPoster::freeKeycodes() {
+    Display* display = queryDisplay();
+    if (!display) return 0;
     int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
     XDisplayKeycodes(display, &minKeycode, &maxKeycode);
     KeySym* map = XGetKeyboardMapping(display, static_cast<::KeyCode>(minKeycode),
@@ -488,9 +503,23 @@ void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead) {
     }
 }
 
+bool X11EventPoster::stillFocused(const Job& job) {
+    if (job.target == None) return true;
+    if (job.insertion == abandoned_) return false;
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_->get(), &focus, &revert);
+    if (focus == job.target) return true;
+    // An alert, or a window the user went to: what is left of the text is not meant for it.
+    abandoned_ = job.insertion;
+    std::cerr << "Mosaiko: the rest of the text was not typed: another window has the keyboard focus now\n";
+    return false;
+}
+
 void X11EventPoster::perform(const Job& job) {
     if (job.retypedKeycode != 0) return retype(job);
-    if (job.keyDown && !prepareBatch()) return;
+    // A key's release always goes out: its press may have.
+    if (job.keyDown && (!stillFocused(job) || !prepareBatch())) return;
     if (job.text) {
         typeText(job);
     } else {
@@ -561,7 +590,7 @@ void X11EventPoster::typeText(const Job& job) {
     Display* display = display_->get();
     std::size_t start = 0;
     while (start < job.keysyms.size()) {
-        if (start > 0 && !prepareBatch()) return;
+        if (start > 0 && (!stillFocused(job) || !prepareBatch())) return;
         // A modifier the user holds would change what the keyboard's own keys type: meanwhile
         // the characters go on spare keycodes, which type the same on every level.
         const bool onSpareKeys = job.onSpareKeys || userHoldsModifier_;

@@ -97,6 +97,10 @@ class X11EventPoster {
         unsigned retypedState = 0;    // and the modifiers it was typed with
         std::string retypedText;      // and what it typed
         bool onSpareKeys = false;     // a text typed on spare keycodes only
+        // The window that had the keyboard focus when its insertion was posted, which alone gets
+        // it (None: wherever the focus is), and which insertion it belongs to.
+        unsigned long target = 0;
+        std::uint64_t insertion = 0;
     };
     struct Slot {
         unsigned keycode = 0;
@@ -115,6 +119,9 @@ class X11EventPoster {
     bool prepareBatch();
     // Reads what the server sent: mapping changes, answers to pings.
     void readEvents();
+    // Whether the job's insertion may go on: its window still has the keyboard focus. Once another
+    // has it, nothing more of that insertion is typed.
+    bool stillFocused(const Job& job);
     // Waits until the focused client has read every key typed so far (it answers a ping sent
     // after them) or until `deadline`; false when it did not answer by then or cannot be asked.
     bool awaitTheClient(double deadline);
@@ -149,13 +156,19 @@ class X11EventPoster {
     // Records the mapped slots, and `alsoHeld` (mappings about to be replaced).
     void recordMappedSlots(std::vector<RemappedKeycodes::Entry> alsoHeld = {});
     std::size_t freeKeycodes();
+    // The main thread's own connection, opened when first needed; null when it cannot be.
+    Display* queryDisplay();
 
     std::unique_ptr<X11Display> display_;
     Options options_;
     std::vector<Slot> slots_;
     std::unique_ptr<RemappedKeycodes> record_;
     std::atomic<std::size_t> usableSlots_{0};   // spare keycodes the typing thread holds now
-    std::unique_ptr<X11Display> queryDisplay_;  // the main thread's own connection, for canType()
+    std::unique_ptr<X11Display> queryDisplay_;  // the main thread's own connection
+    // The main thread's: the insertion posted last, and the window it is for.
+    std::uint64_t insertions_ = 0;
+    unsigned long target_ = 0;
+    std::uint64_t abandoned_ = 0;  // the typing thread's: the insertion whose window lost the focus
     bool saidNoSpareKeycode_ = false;
     double lastKeyTime_ = 0;
     std::set<unsigned long> strokedOnSlot_;  // keys whose key-down typed a whole stroke on a slot

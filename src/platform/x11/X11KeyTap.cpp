@@ -56,6 +56,8 @@ struct X11KeyTap::Shared {
     std::vector<std::pair<std::uint64_t, bool>> answers;
     KeyHolds holds;
     std::uint64_t holdsVersion = 0, holdsApplied = 0;
+    // What waits for holds to be in place, by the version it waits for.
+    std::vector<std::pair<std::uint64_t, std::function<void()>>> whenHeld;
     std::optional<bool> enable;
     bool stopping = false;
     bool running = false;
@@ -708,29 +710,49 @@ void X11KeyTap::setEnabled(bool enabled) {
 }
 
 void X11KeyTap::hold(const KeyHolds& holds) {
-    std::unique_lock lock(shared_->mutex);
-    const KeyHolds before = std::exchange(shared_->holds, holds);
-    const std::uint64_t version = ++shared_->holdsVersion;
-    if (!shared_->running) return;
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->holds = holds;
+        ++shared_->holdsVersion;
+        if (!shared_->running) return;
+    }
     shared_->wake();
-    // Keys the user may press the moment something shows are waited for, so that they are held
-    // by then: every key (an instant-open search), or keys held in every state (the panel's).
-    // Releases need not be: the thread takes new holds in before the answer to a press that waits.
-    // Nor do new combinations and characters, whose placing would otherwise delay the press that
-    // asked for them (the trigger, starting a search). The thread never waits for this one, so
-    // waiting is safe (and bounded, for a server that does not answer).
-    const bool urgent =
-        (holds.everyKey && !before.everyKey) ||
-        std::any_of(holds.keys.begin(), holds.keys.end(), [&](const KeyHold& hold) {
-            return !hold.modifiers && hold.character.empty() &&
-                   std::none_of(before.keys.begin(), before.keys.end(), [&](const KeyHold& was) {
-                       return !was.modifiers && was.character.empty() && was.keyCode == hold.keyCode;
-                   });
-        });
-    if (!urgent) return;
-    shared_->changed.wait_for(lock, std::chrono::milliseconds(500),
-                              [&] { return shared_->holdsApplied >= version || !shared_->running; });
 }
+
+void X11KeyTap::whenHeld(std::function<void()> then) {
+    {
+        std::lock_guard lock(shared_->mutex);
+        // Not attached: nothing is held, nor will be until it is.
+        if (shared_->running && shared_->holdsApplied < shared_->holdsVersion) {
+            shared_->whenHeld.emplace_back(shared_->holdsVersion, std::move(then));
+            return;
+        }
+    }
+    then();
+}
+
+namespace {
+
+// Hands what waited for the holds in place (for anything, once the tap has stopped) to the main
+// thread.
+void announceHeld(const std::shared_ptr<X11KeyTap::Shared>& shared) {
+    std::vector<std::function<void()>> ready;
+    {
+        std::lock_guard lock(shared->mutex);
+        std::erase_if(shared->whenHeld, [&](auto& waiting) {
+            if (shared->running && waiting.first > shared->holdsApplied) return false;
+            ready.push_back(std::move(waiting.second));
+            return true;
+        });
+    }
+    for (auto& then : ready) {
+        toMainThread([shared, then = std::move(then)] {
+            if (shared->alive) then();
+        });
+    }
+}
+
+}  // namespace
 
 void X11KeyTap::run() {
     TapConnection connection(*display_, shared_, options_);
@@ -755,11 +777,8 @@ void X11KeyTap::run() {
         if (holds) rules.setHolds(*holds, now());
         for (const auto& [id, drop] : answers) rules.answer(id, drop, now());
         if (holds) {
-            {
-                std::lock_guard lock(shared_->mutex);
-                shared_->holdsApplied = version;
-            }
-            shared_->changed.notify_all();
+            std::lock_guard lock(shared_->mutex);
+            shared_->holdsApplied = version;
         }
         return !stopping;
     };
@@ -774,6 +793,8 @@ void X11KeyTap::run() {
     while (display_->isConnected() && takeInbox()) {
         rules.tick(now());
         connection.readEvents();
+        // After the keys typed before the grabs took effect, which reach the main thread first.
+        announceHeld(shared_);
         if (XPending(display_->get()) > 0) continue;
         int timeoutMs = -1;
         if (const auto deadline = rules.nextDeadline()) {
@@ -791,6 +812,7 @@ void X11KeyTap::run() {
         std::lock_guard lock(shared_->mutex);
         shared_->running = false;
     }
+    announceHeld(shared_);
     shared_->changed.notify_all();
 }
 

@@ -61,10 +61,10 @@ class X11KeyTap final : public KeyTapPort {
     // Removes the grabs and stops observing; a press waiting meanwhile passes.
     void detachFromMainLoop() override;
     void setEnabled(bool enabled) override;
-    // Keys a user presses the moment something shows (every key, or a key in every state) are held
-    // before it returns (waiting half a second at most) while the tap is attached; other changes
-    // follow at once, without holding up the caller.
+    // The tap's thread places the grabs: hold() returns at once, and whenHeld() tells when they
+    // are in place.
     void hold(const KeyHolds& holds) override;
+    void whenHeld(std::function<void()> then) override;
 
     struct Shared;
 

@@ -164,6 +164,28 @@ TEST_F(X11KeyTapTest, ReportsKeysWithTheirCodesCharactersAndFlags) {
     EXPECT_EQ(recorder.ofType(KeyEvent::Type::keyDown), expected);
 }
 
+// hold() returns at once; what waits for the holds runs on the main loop once their grabs are in
+// place (those of later holds may be too), in the order asked, and at once when they are already.
+TEST_F(X11KeyTapTest, WhatWaitsForHoldsRunsOnceTheirGrabsAreInPlace) {
+    ASSERT_NO_FATAL_FAILURE(start({}));
+    std::vector<std::string> seen;
+    auto note = [&](const std::string& name, std::vector<KeySym> needed) {
+        return [&, name, needed] {
+            const bool held = std::all_of(needed.begin(), needed.end(), [&](KeySym keysym) {
+                return session->keyIsGrabbedElsewhere(keycode(keysym), 0);
+            });
+            seen.push_back(name + (held ? " held" : " not held"));
+        };
+    };
+    tap->hold(KeyHolds{false, {KeyHold::key(KeyCode::leftArrow)}});
+    tap->whenHeld(note("first", {XK_Left}));
+    tap->hold(KeyHolds{false, {KeyHold::key(KeyCode::leftArrow), KeyHold::key(KeyCode::escape)}});
+    tap->whenHeld(note("second", {XK_Left, XK_Escape}));
+    ASSERT_TRUE(waitUntil([&] { return seen.size() == 2; }));
+    tap->whenHeld(note("third", {XK_Left, XK_Escape}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"first held", "second held", "third held"}));
+}
+
 TEST_F(X11KeyTapTest, ModifierKeysAloneArriveAsFlagsChanges) {
     ASSERT_NO_FATAL_FAILURE(start({}));
     ASSERT_EQ(session->xdotool({"key", "--delay", "10", "Shift_L", "Control_L", "Super_L", "Alt_L",
