@@ -107,7 +107,8 @@ std::string applicationName(const ::testing::TestParamInfo<Kind>& info) {
     return TextClient::kindName(info.param);
 }
 
-INSTANTIATE_TEST_SUITE_P(Applications, InApplications, ::testing::Values(Kind::chromium), applicationName);
+INSTANTIATE_TEST_SUITE_P(Applications, InApplications, ::testing::Values(Kind::chromium, Kind::firefox),
+                         applicationName);
 
 }  // namespace
 }  // namespace mosaiko::testing

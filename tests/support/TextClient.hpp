@@ -6,13 +6,13 @@
 // in Chromium and in Firefox ESR, and a new document in LibreOffice Writer with its GTK 3 or its
 // plain X11 backend. The GTK and Qt clients print their whole text as a JSON array of one string on
 // every change, and so does a small Python script that watches Writer's document over UNO; a page
-// in a browser puts its textarea's text, URI-encoded, in its title, which xprop follows. So a test
-// sees every state the field went through.
+// in a browser posts its textarea's text to a small local web server that serves it (a window title
+// would not do: Firefox cuts titles at about 256 characters). So a test sees every state the field
+// went through.
 #include <nlohmann/json.hpp>
 
 #include <atomic>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,10 +76,9 @@ class TextClient {
             case Kind::qtTextEdit:
                 return fs::exists(qtClientProgram()) ? "" : "the Qt test client is not built";
             case Kind::chromium:
-                return hasProgram("chromium") && hasProgram("xprop") ? "" : "chromium and xprop are needed";
+                return hasProgram("chromium") ? "" : "chromium is not installed";
             case Kind::firefox:
-                return hasProgram("firefox-esr") && hasProgram("xprop") ? ""
-                                                                        : "firefox-esr and xprop are needed";
+                return hasProgram("firefox-esr") ? "" : "firefox-esr is not installed";
             case Kind::writerGtk:
             case Kind::writerX11:
                 if (!hasProgram("soffice")) return "libreoffice-writer is not installed";
@@ -137,12 +136,12 @@ class TextClient {
                 startWriter(session, log);
                 break;
         }
+        if (!error_.empty()) return;
         // A browser shows its window before the page has set the title; Writer names its document.
         const auto window = session.waitForWindow(
             [&](const WindowInfo& w) {
                 if (!w.viewable) return false;
-                if (isBrowser())
-                    return w.name.starts_with(title_ + kFocusedMark) || w.name.starts_with(title_ + kUnfocusedMark);
+                if (isBrowser()) return w.name.starts_with(title_);
                 if (isWriter()) return w.name.ends_with(" - LibreOffice Writer");
                 return w.name == title_;
             },
@@ -152,11 +151,6 @@ class TextClient {
             return;
         }
         window_ = window->id;
-        if (isBrowser()) {
-            // Every title the window gets from now on, one line each.
-            reader_ =
-                session.start({"xprop", "-spy", "-id", std::to_string(window_), "_NET_WM_NAME"}, {}, output_);
-        }
         // Ready once the terminal's reader runs, or the field has reported its first (empty) text.
         const bool ready =
             waitUntil([&] { return kind == Kind::xterm ? fs::exists(output_) : !history().empty(); },
@@ -199,12 +193,9 @@ class TextClient {
         std::stringstream lines(readFile(output_));
         std::string line;
         while (std::getline(lines, line)) {
-            if (isBrowser()) {
-                if (const auto text = textInTitle(line)) states.push_back(*text);
-                continue;
-            }
+            // A page also tells whether its field has the focus, after the text.
             const auto json = nlohmann::json::parse(line, nullptr, false);
-            if (json.is_array() && json.size() == 1 && json[0].is_string()) states.push_back(json[0]);
+            if (json.is_array() && !json.empty() && json[0].is_string()) states.push_back(json[0]);
         }
         return states;
     }
@@ -219,24 +210,28 @@ class TextClient {
     bool isBrowser() const { return kind_ == Kind::chromium || kind_ == Kind::firefox; }
     bool isWriter() const { return kind_ == Kind::writerGtk || kind_ == Kind::writerX11; }
 
-    // A page whose textarea has the focus and whose title carries its text, and the browser on it,
-    // with a profile of its own that keeps it off the network and away from first-run pages.
+    // A page whose textarea has the focus and posts its text, the web server that serves it and
+    // writes down what it posts, and the browser on it, with a profile of its own that keeps it off
+    // the network and away from first-run pages.
     void startBrowser(const XSession& session, const fs::path& log) {
         const fs::path page = session.scratchDirectory() / (title_ + ".html");
         std::ofstream(page)
             << "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" << title_
             << "</title></head><body><textarea id=\"field\" autofocus rows=\"12\" cols=\"80\">"
-               "</textarea><script>\nconst field = document.getElementById(\"field\");\n"
-               "const focused = () => document.hasFocus() && document.activeElement === field;\n"
-               "const report = () => { document.title = \""
-            << title_ << "\" + (focused() ? \"" << kFocusedMark << "\" : \"" << kUnfocusedMark
-            << "\") + encodeURIComponent(field.value); };\n"
-               "for (const name of [\"input\", \"focus\", \"blur\"]) field.addEventListener(name, report);\n"
-               "for (const name of [\"focus\", \"blur\"]) window.addEventListener(name, report);\n"
-               "field.focus();\nreport();\n</script></body></html>\n";
+            << "</textarea><script>" << kPageScript << "</script></body></html>\n";
+        const fs::path server = session.scratchDirectory() / "page_server.py";
+        if (!fs::exists(server)) std::ofstream(server) << kPageServerScript;
+        const fs::path portFile = session.scratchDirectory() / (title_ + ".port");
+        reader_ = session.start({python(), server.string(), page.string(), portFile.string()}, {}, output_);
+        std::string port;
+        if (!waitUntil([&] { return !(port = readFile(portFile)).empty() && port.back() == '\n'; }, 20)) {
+            error_ = "the page's web server did not start: " + readFile(output_);
+            return;
+        }
+        port.pop_back();
         const fs::path profile = session.scratchDirectory() / (title_ + "-profile");
         fs::create_directories(profile);
-        const std::string url = "file://" + page.string();
+        const std::string url = "http://127.0.0.1:" + port + "/";
         if (kind_ == Kind::chromium) {
             // As root it runs only without its sandbox.
             process_ = session.start(
@@ -266,28 +261,13 @@ class TextClient {
         reader_ = session.start({python(), script.string(), pipe}, {}, output_);
     }
 
-    // Whether the page's textarea has the keyboard focus, as its title tells last.
+    // Whether the page's textarea has the keyboard focus, as the page told last.
     bool pageHasFocus() const {
-        const std::string titles = readFile(output_);
-        const auto last = titles.rfind("\"" + title_);
-        return last != std::string::npos && titles.compare(last + 1 + title_.size(), 1, kFocusedMark) == 0;
-    }
-
-    // The text a browser's title carries, from one line of xprop's output; none for another title.
-    std::optional<std::string> textInTitle(const std::string& line) const {
-        const auto start = line.find("\"" + title_);
-        if (start == std::string::npos) return std::nullopt;
-        std::string text;
-        for (std::size_t i = start + title_.size() + 2; i < line.size() && line[i] != ' ' && line[i] != '"';
-             ++i) {
-            if (line[i] == '%' && i + 2 < line.size()) {
-                text += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                text += line[i];
-            }
-        }
-        return text;
+        std::stringstream lines(readFile(output_));
+        std::string line, last;
+        while (std::getline(lines, line)) last = line;
+        const auto json = nlohmann::json::parse(last, nullptr, false);
+        return json.is_array() && json.size() == 2 && json[1] == true;
     }
 
     static std::string python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
@@ -338,10 +318,56 @@ report()
 Gtk.main()
 )PY";
 
-    // Between the page's name and its encoded text in a browser's title: whether the textarea has
-    // the focus.
-    static constexpr const char* kFocusedMark = "|";
-    static constexpr const char* kUnfocusedMark = "~";
+    // Posts the field's text, and whether it has the focus, on every change, one post at a time so
+    // that they arrive in order; the latest state waits while one is on its way.
+    static constexpr const char* kPageScript = R"JS(
+const field = document.getElementById("field");
+let sending = false, waiting = false;
+const report = () => {
+    if (sending) { waiting = true; return; }
+    sending = true;
+    const state = [field.value, document.hasFocus() && document.activeElement === field];
+    fetch("/state", {method: "POST", body: JSON.stringify(state)})
+        .catch(() => {})
+        .finally(() => { sending = false; if (waiting) { waiting = false; report(); } });
+};
+for (const name of ["input", "focus", "blur"]) field.addEventListener(name, report);
+for (const name of ["focus", "blur"]) window.addEventListener(name, report);
+field.focus();
+report();
+)JS";
+
+    // Arguments: the page, and a file to write the port to. Serves the page on 127.0.0.1 and prints
+    // every state posted to it, one line each.
+    static constexpr const char* kPageServerScript = R"PY(
+import sys
+from http.server import BaseHTTPRequestHandler, HTTPServer
+
+page = open(sys.argv[1], "rb").read()
+
+class Handler(BaseHTTPRequestHandler):
+    def do_GET(self):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html; charset=utf-8")
+        self.send_header("Content-Length", str(len(page)))
+        self.end_headers()
+        self.wfile.write(page)
+
+    def do_POST(self):
+        body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
+        sys.stdout.write(body.decode("utf-8") + "\n")
+        sys.stdout.flush()
+        self.send_response(204)
+        self.end_headers()
+
+    def log_message(self, *arguments):
+        pass
+
+server = HTTPServer(("127.0.0.1", 0), Handler)
+with open(sys.argv[2], "w") as port:
+    port.write("%d\n" % server.server_address[1])
+server.serve_forever()
+)PY";
     static constexpr const char* kWriterGtkBackend = "/usr/lib/libreoffice/program/libvclplug_gtk3lo.so";
 
     // No first-run pages, no checks of the network, as a user who has been through them.
