@@ -6,9 +6,10 @@
 //     and its results are rebuilt on every letter (the popup delay set to 0),
 //   - with a key the program holds (Super-BackSpace in a search that has no query yet: it waits for
 //     the picker's answer, then reaches the client),
-// and the time from the third query letter to the panel being mapped (popup delay 0). Then ";" beside
-// ordinary letters with the program, with a bare observer of raw key events and with neither in one
-// X server, in alternating rounds: see semicolonBesideOrdinaryKeys.
+// and the time from the third query letter to the panel being mapped (popup delay 0). Then ";",
+// ordinary letters and letters typed while the panel shows, with the program (and another build of
+// it), with a bare observer of raw key events and with neither in one X server, in alternating
+// rounds: see keysBesideOrdinaryKeys.
 // The time per iteration is the mean; p50, p90, p99 and max are in microseconds. Needs Xvfb and the
 // built program; skips (with a message) without them.
 #include <benchmark/benchmark.h>
@@ -18,7 +19,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -237,105 +240,156 @@ class BareKeyObserver {
     std::thread thread_;
 };
 
-// ";" (it starts an inline search; the key completing the instant-open sequence is held only right
-// after the sequence's first character) beside ordinary letters, in one X server, with the program
-// idle, with a bare observer of raw key events instead (BareKeyObserver: what observing the keyboard
-// costs by itself), and with neither: rounds alternate between the three (each round starts the
-// program or the observer anew, the order turning round by round), and every round types the same
-// cycle ";", space (which ends the search), a, s, d, the time of each press to its arrival in the
-// client. Prints p50 and p99 of ";" and of the other keys, of each key of the cycle, and the ratios
-// of ";" with the program to an ordinary key with it, with the observer and without either.
-void semicolonBesideOrdinaryKeys(benchmark::State& state) {
+// The panel on the screen or gone, seen by a connection of its own.
+class PanelWatcher {
+  public:
+    explicit PanelWatcher(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
+        if (!display_) return;
+        XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+        XSync(display_, False);
+    }
+    ~PanelWatcher() {
+        if (display_) XCloseDisplay(display_);
+    }
+    bool ok() const { return display_ != nullptr; }
+    // Waits for a window to be mapped (or unmapped); false when none was within `seconds`.
+    bool waitFor(int type, double seconds) {
+        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+        while (Clock::now() < deadline) {
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.type == type) return true;
+            }
+            pollfd p{ConnectionNumber(display_), POLLIN, 0};
+            ::poll(&p, 1, 20);
+        }
+        return false;
+    }
+
+  private:
+    Display* display_;
+};
+
+// Keys beside the same keys typed with nothing else running, in one X server: rounds alternate
+// between the program, the program of another build when MOSAIKO_BENCH_BEFORE names its
+// executable (for before and after figures), a bare observer of raw key events (BareKeyObserver:
+// what observing the keyboard costs by itself) and neither, each round starting the program or
+// the observer anew, the order turning round by round. Every round types
+//   - the cycle ";" (it starts an inline search; the key completing the instant-open sequence is
+//     held only right after the sequence's first character), space (which ends the search), a, s, d;
+//   - searches ";smi" (the popup delay set to 0), and once the panel shows (with a program) l, e, y
+//     while it shows, then Escape, which closes it;
+// the time of each press to its arrival in the client. Prints p50 and p99 of ";", of the other keys
+// of the cycle and of the keys typed while the panel shows, and their ratios to the same keys
+// without either.
+void keysBesideOrdinaryKeys(benchmark::State& state) {
     if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
     if (!std::filesystem::exists(RunningProgram::program()))
         return state.SkipWithError("the program is not built");
+    const char* before = std::getenv("MOSAIKO_BENCH_BEFORE");
+    if (before && !std::filesystem::exists(before))
+        return state.SkipWithError("MOSAIKO_BENCH_BEFORE names no program");
     XSession session;
     if (!session.ok()) return state.SkipWithError(session.error().c_str());
-    RunningProgram::writeDefaults(session, RunningProgram::returningUser());
+    MemoryDefaults user = RunningProgram::returningUser();
+    user.set("popupDelayMs", std::int64_t{0});
+    RunningProgram::writeDefaults(session, user);
     mosaiko::FocusedClientWindow client(session.display());
-    if (!client.ok()) return state.SkipWithError("no client window");
+    PanelWatcher panel(session.display());
+    if (!client.ok() || !panel.ok()) return state.SkipWithError("no client window");
     Display* typist = session.connection();
     auto keycode = [&](KeySym keysym) { return static_cast<unsigned>(XKeysymToKeycode(typist, keysym)); };
-    const unsigned semicolon = keycode(XK_semicolon);
-    const std::vector<unsigned> cycle{semicolon, keycode(XK_space), keycode(XK_a), keycode(XK_s),
+    const std::vector<unsigned> cycle{keycode(XK_semicolon), keycode(XK_space), keycode(XK_a), keycode(XK_s),
                                       keycode(XK_d)};
-    const char* keyNames[] = {"\";\"", "space (ends the search)", "a", "s", "d"};
-    constexpr int kRounds = 6, kCyclesPerRound = 60;
-    enum Setup { program, observer, neither };
-    const char* setupNames[] = {"with the program", "with a bare observer", "without either"};
+    const std::vector<unsigned> search{keycode(XK_semicolon), keycode(XK_s), keycode(XK_m), keycode(XK_i)};
+    const std::vector<unsigned> whileShown{keycode(XK_l), keycode(XK_e), keycode(XK_y)};
+    const unsigned escape = keycode(XK_Escape);
+    constexpr int kRounds = 6, kCyclesPerRound = 60, kSearchesPerRound = 15;
+    enum Setup { program, programBefore, observer, neither, kSetups };
+    const char* setupNames[] = {"with the program", "with the program before", "with a bare observer",
+                                "without either"};
+    enum Kind { semicolon, other, panelShown, kKinds };
+    const char* kindNames[] = {"\";\"", "other keys", "keys while the panel shows"};
 
-    // Samples in microseconds by setup and place in the cycle.
-    std::vector<double> samples[3][5];
+    std::vector<double> samples[kSetups][kKinds];  // microseconds
+    // Presses the key and waits for it in the client; its time when `kind` is set.
+    auto strike = [&](unsigned code, Setup setup, std::optional<Kind> kind) {
+        const auto start = Clock::now();
+        XTestFakeKeyEvent(typist, code, True, CurrentTime);
+        XFlush(typist);
+        const bool arrived = client.waitFor(KeyPress, code, 5);
+        if (arrived && kind)
+            samples[setup][*kind].push_back(std::chrono::duration<double>(Clock::now() - start).count() *
+                                            1e6);
+        XTestFakeKeyEvent(typist, code, False, CurrentTime);
+        XFlush(typist);
+        client.waitFor(KeyRelease, code, 2);
+        return arrived;
+    };
     auto typeRound = [&](Setup setup) {
         for (int i = 0; i < kCyclesPerRound; ++i) {
             for (std::size_t k = 0; k < cycle.size(); ++k) {
-                const auto start = Clock::now();
-                XTestFakeKeyEvent(typist, cycle[k], True, CurrentTime);
-                XFlush(typist);
-                if (!client.waitFor(KeyPress, cycle[k], 5)) return false;
-                samples[setup][k].push_back(std::chrono::duration<double>(Clock::now() - start).count() *
-                                            1e6);
-                XTestFakeKeyEvent(typist, cycle[k], False, CurrentTime);
-                XFlush(typist);
-                client.waitFor(KeyRelease, cycle[k], 2);
+                if (!strike(cycle[k], setup, k == 0 ? semicolon : other)) return false;
             }
+        }
+        const bool withPanel = setup == program || setup == programBefore;
+        for (int i = 0; i < kSearchesPerRound; ++i) {
+            for (unsigned code : search) {
+                if (!strike(code, setup, std::nullopt)) return false;
+            }
+            if (withPanel && !panel.waitFor(MapNotify, 5)) return false;
+            for (unsigned code : whileShown) {
+                if (!strike(code, setup, panelShown)) return false;
+            }
+            XTestFakeKeyEvent(typist, escape, True, CurrentTime);
+            XTestFakeKeyEvent(typist, escape, False, CurrentTime);
+            XFlush(typist);
+            if (withPanel ? !panel.waitFor(UnmapNotify, 5) : !client.waitFor(KeyRelease, escape, 2))
+                return false;
         }
         return true;
     };
+    const int setups = before ? 4 : 3;
+    const std::vector<Setup> order = before ? std::vector{program, programBefore, observer, neither}
+                                            : std::vector{program, observer, neither};
     for (auto _ : state) {
         for (int round = 0; round < kRounds; ++round) {
-            for (int turn = 0; turn < 3; ++turn) {
-                const auto setup = static_cast<Setup>((round + turn) % 3);
+            for (int turn = 0; turn < setups; ++turn) {
+                const Setup setup = order[static_cast<std::size_t>((round + turn) % setups)];
                 std::unique_ptr<RunningProgram> running;
                 std::unique_ptr<BareKeyObserver> observing;
-                if (setup == program) {
-                    running = std::make_unique<RunningProgram>(session);
+                if (setup == program || setup == programBefore) {
+                    running = setup == program ? std::make_unique<RunningProgram>(session)
+                                               : std::make_unique<RunningProgram>(
+                                                     session, std::vector<std::string>{}, before);
                     if (!running->waitForKeyTap()) return state.SkipWithError("the key tap did not start");
                 } else if (setup == observer) {
                     observing = std::make_unique<BareKeyObserver>(session.display());
                     if (!observing->ok()) return state.SkipWithError("no raw key events");
                 }
                 if (setup != neither) std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settles
-                if (!typeRound(setup)) return state.SkipWithError("a key press never arrived");
+                if (!typeRound(setup)) return state.SkipWithError("a key press or the panel never arrived");
             }
         }
     }
-    auto merged = [&](int setup, bool semicolons) {
-        std::vector<double> all;
-        for (std::size_t k = semicolons ? 0 : 1; k < (semicolons ? 1 : cycle.size()); ++k)
-            all.insert(all.end(), samples[setup][k].begin(), samples[setup][k].end());
-        return all;
-    };
-    std::printf("\n\";\" beside ordinary keys, %d alternating rounds in one X server (microseconds):\n",
-                kRounds);
-    for (int setup = 0; setup < 3; ++setup) {
-        for (const bool semi : {true, false}) {
-            const auto all = merged(setup, semi);
-            const std::string name = std::string(semi ? "\";\", " : "other keys, ") + setupNames[setup];
-            std::printf("  %-38s p50 %8.1f   p99 %8.1f   (%zu keys)\n", name.c_str(), percentile(all, 0.5),
-                        percentile(all, 0.99), all.size());
+    std::printf(
+        "\nKeys beside the same keys without either, %d alternating rounds in one X server "
+        "(microseconds):\n",
+        kRounds);
+    for (const Setup setup : order) {
+        for (int kind = 0; kind < kKinds; ++kind) {
+            const auto& all = samples[setup][kind];
+            const double p50 = percentile(all, 0.5), p99 = percentile(all, 0.99);
+            std::printf("  %-28s %-25s p50 %8.1f (%4.2fx)   p99 %8.1f (%4.2fx)   (%zu keys)\n",
+                        kindNames[kind], setupNames[setup], p50,
+                        p50 / percentile(samples[neither][kind], 0.5), p99,
+                        p99 / percentile(samples[neither][kind], 0.99), all.size());
         }
     }
-    std::printf("  each key of the cycle, p50 / p99 %s | %s | %s:\n", setupNames[0], setupNames[1],
-                setupNames[2]);
-    for (std::size_t k = 0; k < cycle.size(); ++k) {
-        std::printf("    %-24s", keyNames[k]);
-        for (int setup = 0; setup < 3; ++setup)
-            std::printf(" %s %7.1f / %7.1f", setup ? "|" : "", percentile(samples[setup][k], 0.5),
-                        percentile(samples[setup][k], 0.99));
-        std::printf("\n");
-    }
-    for (const double p : {0.5, 0.99}) {
-        const double semi = percentile(merged(program, true), p);
-        std::printf(
-            "  p%-2.0f ratio of \";\" with the program: %5.2f to other keys with it, %5.2f to other keys "
-            "with a bare observer, %5.2f to other keys without either\n",
-            p * 100, semi / percentile(merged(program, false), p),
-            semi / percentile(merged(observer, false), p), semi / percentile(merged(neither, false), p));
-    }
-    state.counters["semicolon_p50_us"] = percentile(merged(program, true), 0.5);
-    state.counters["semicolon_p99_us"] = percentile(merged(program, true), 0.99);
-    state.counters["plain_p50_us"] = percentile(merged(neither, false), 0.5);
+    state.counters["semicolon_p50_us"] = percentile(samples[program][semicolon], 0.5);
+    state.counters["panel_shown_p50_us"] = percentile(samples[program][panelShown], 0.5);
+    state.counters["plain_p50_us"] = percentile(samples[neither][other], 0.5);
 }
 
 BENCHMARK_CAPTURE(keystrokeLatency, without_program, Setup::withoutProgram)
@@ -355,7 +409,7 @@ BENCHMARK_CAPTURE(keystrokeLatency, program_held_key, Setup::programHeldKey)
     ->Iterations(300)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(panelLatency)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
-BENCHMARK(semicolonBesideOrdinaryKeys)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(keysBesideOrdinaryKeys)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -66,7 +66,8 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned s
         deliver_(0, event, false);
     } else {
         const bool overtakes = typesNothing || ownKeys_.isTyping(now);
-        waiting_ = Waiting{++lastId_, keycode, state, overtakes, now, now + answerBound_};
+        waiting_ = Waiting{++lastId_,          keycode, state,          overtakes,          now,
+                           now + answerBound_, false,   windowChanges_, requested_.everyKey};
         deliver_(waiting_->id, event, true);
     }
     refreshHolds(now);  // a key held only right after this one is held from now on
@@ -83,7 +84,9 @@ void KeyTapRules::answer(std::uint64_t id, bool drop, double now) {
     // Should the program be typing now (this press asked for text), every key is held before the
     // keyboard moves on.
     refreshHolds(now);
-    if (drop || (press.overtakes && ownKeys_.retypeLater(press.keycode, press.state))) {
+    if (typedForAnotherWindow(press)) {
+        server_.dropTypedForAnotherWindow();
+    } else if (drop || (press.overtakes && ownKeys_.retypeLater(press.keycode, press.state))) {
         server_.drop();
     } else {
         server_.replay();
@@ -116,8 +119,13 @@ void KeyTapRules::settleOverdue(double now) {
                 break;
         }
     }
+    const bool elsewhere = typedForAnotherWindow(press);
     waiting_.reset();
-    server_.replay();
+    if (elsewhere) {
+        server_.dropTypedForAnotherWindow();
+    } else {
+        server_.replay();
+    }
     enabled_ = false;
     KeyEvent notice;
     notice.type = KeyEvent::Type::tapDisabledByTimeout;

@@ -28,7 +28,11 @@ namespace mosaiko {
 // - keys that are not held reach the application at once and are reported afterwards (`held`
 //   false); so does a held press no hold asks about (one held only right after another key, see
 //   KeyHold::after, or sharing its key with a held character); the handler's holds that run out
-//   (`KeyHold::until`) are released.
+//   (`KeyHold::until`) are released;
+// - while the handler asks for every key (a search that keeps its keys to itself), a press typed
+//   before another window became the active one is dropped rather than sent on to that window,
+//   whenever it goes on (the keyboard delivers a waiting press to the window active by then), and
+//   the server drops the presses that waited behind it, typed before the change too.
 // Single-threaded: the tap's own thread calls everything, and the handler's answers and holds reach
 // it from there.
 class KeyTapRules {
@@ -43,6 +47,9 @@ class KeyTapRules {
         virtual void drop() = 0;
         // Holds exactly these keys from now on.
         virtual void hold(const KeyHolds& holds) = 0;
+        // The waiting press is dropped, typed for a window that is no longer the active one: so
+        // are the presses typed before the change that waited behind it.
+        virtual void dropTypedForAnotherWindow() { drop(); }
     };
 
     // What this program types, as its poster records it.
@@ -85,6 +92,11 @@ class KeyTapRules {
                bool typesNothing = false);
     // A modifier change (never held).
     void modifiersChanged(const KeyEvent& event);
+    // Another window became the active one, in the server's order with the presses.
+    void activeWindowChanged() { ++windowChanges_; }
+    std::uint64_t windowChanges() const { return windowChanges_; }
+    // Whether the handler asks for every key.
+    bool asksForEveryKey() const { return requested_.everyKey; }
     // The handler's answer for press `id`; an answer that comes too late does nothing.
     void answer(std::uint64_t id, bool drop, double now);
     // The keys the handler may swallow from now on.
@@ -109,7 +121,14 @@ class KeyTapRules {
         double askedAt = 0;
         double deadline = 0;
         bool decided = false;  // the handler took it up: only its answer settles it
+        std::uint64_t windowAt = 0;  // windowChanges_ when it was typed
+        bool everyKeyAsked = false;  // while the handler asked for every key
     };
+    // Whether the press was typed for a window that is no longer the active one, in a search that
+    // keeps every key: it must not go on to another.
+    bool typedForAnotherWindow(const Waiting& press) const {
+        return press.everyKeyAsked && press.windowAt != windowChanges_;
+    }
     void refreshHolds(double now);
     void settleOverdue(double now);
 
@@ -124,6 +143,7 @@ class KeyTapRules {
     KeyHolds requested_;
     std::optional<KeyHolds> placed_ = KeyHolds{};
     std::optional<double> typingCheckAt_;
+    std::uint64_t windowChanges_ = 0;
     // The last press of the user's: what it typed, and when.
     struct Typed {
         std::string characters;

@@ -2,6 +2,8 @@
 // its Delete presses erase the wrong text: a key held down until it repeats, Alt and Super with a
 // letter, and a switch to another window. Each runs in real clients under a window manager; what
 // should arrive is worked out by the program's own picker code (PickerOracle) from the same keys.
+#include <signal.h>
+
 #include <chrono>
 #include <thread>
 
@@ -173,6 +175,29 @@ TEST_F(SwitchingWindows, ASearchEndsSilentlyWhenAnotherWindowBecomesActive) {
         EXPECT_TRUE(holdsText(*other, "keep this"));
         EXPECT_EQ(searched->text(), typed);
     }
+}
+
+// The program stalls (stopped) in an instant-open search while the user types on, clicks another
+// window and types there: what was typed for the search never reaches that window, what was typed
+// after the click does.
+TEST_F(SwitchingWindows, AnInstantOpenSearchsKeysStayOutOfAWindowActivatedAfterThem) {
+    startProgram();
+    TextClient* searched = startClient(Kind::gtkEntry);
+    TextClient* other = startClient(Kind::qtLineEdit);
+    if (!searched || !other || HasFailure()) return;
+    ASSERT_TRUE(searched->focus());
+    type(";;");
+    ASSERT_TRUE(program().waitForPanel(true));
+    type("t");
+    program().process().signal(SIGSTOP);
+    type("ree");
+    clickInto(*other);
+    ASSERT_TRUE(waitUntil([&] { return session().hasFocus(other->window()); }));
+    type(" ok");
+    program().process().signal(SIGCONT);
+    EXPECT_TRUE(holdsText(*other, " ok"));
+    EXPECT_TRUE(program().waitForPanel(false));
+    EXPECT_EQ(searched->text(), "");
 }
 
 }  // namespace

@@ -96,6 +96,27 @@ TEST_F(KeyTapRulesTest, HeldPressesWaitForTheAnswerOthersAreReported) {
 
 // No answer within the bound: the press goes on and the tap disables itself; until it is enabled
 // again held presses pass unasked and nothing is reported; a late answer changes nothing.
+
+// While every key is asked for (a search that keeps its keys), a press typed before another window
+// became active never goes on to it, answered or not; one typed after goes on, and so does any
+// press while fewer keys are asked for.
+TEST_F(KeyTapRulesTest, ASearchsKeyNeverGoesOnToAWindowActivatedAfterIt) {
+    holdEveryKey(rules);
+    press(10, true, 0);
+    rules.activeWindowChanged();
+    rules.answer(delivered.back().id, false, 0.01);
+    press(11, true, 0.02);
+    rules.answer(delivered.back().id, false, 0.03);
+    press(12, true, 0.04);
+    rules.activeWindowChanged();
+    rules.tick(0.2);  // no answer in time
+    rules.setEnabled(true);
+    rules.setHolds(KeyHolds{false, {KeyHold::key(36)}}, 0.3);
+    press(36, true, 0.3);
+    rules.activeWindowChanged();
+    rules.answer(delivered.back().id, false, 0.31);
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"drop", "replay", "drop", "hold:1", "replay"}));
+}
 TEST_F(KeyTapRulesTest, AnUnansweredPressPassesAfterTheBound) {
     holdEveryKey(rules);
     press(11, true, 0);

@@ -152,6 +152,9 @@ class TapConnection final : public KeyTapRules::Server {
         XISetMask(mask, XI_RawKeyRelease);  // which keys are down, for their repeats
         XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
         XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
+        // Which window is the active one, and since when (a window manager names it).
+        activeWindowAtom_ = XInternAtom(d_, "_NET_ACTIVE_WINDOW", False);
+        XSelectInput(d_, DefaultRootWindow(d_), PropertyChangeMask);
 
         int xkbOpcode = 0, xkbError = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
         if (XkbQueryExtension(d_, &xkbOpcode, &xkbEventBase_, &xkbError, &major, &minor)) {
@@ -178,6 +181,7 @@ class TapConnection final : public KeyTapRules::Server {
             XNextEvent(d_, &event);
             handle(event);
         }
+        if (dropBefore_ && !frozen_ && rules_.waitingPress() == 0) endDroppingBefore();
     }
 
     // Lets every press go on and gives up every grab.
@@ -216,6 +220,13 @@ class TapConnection final : public KeyTapRules::Server {
     void drop() override {
         shared_->waitingFor = 0;
         letGo(false);
+    }
+    void dropTypedForAnotherWindow() override {
+        // The presses typed before the change wait behind this one: every key is grabbed before
+        // the keyboard goes on, so that they come here, to be dropped too, whatever the holds.
+        dropBefore_ = windowChangedAt_;
+        placeGrabs();
+        drop();
     }
     void hold(const KeyHolds& holds) override {
         holds_ = holds;
@@ -270,6 +281,11 @@ class TapConnection final : public KeyTapRules::Server {
         }
         if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_) {
             rawEvent(event, [this](unsigned keycode, Time time) { rawPress(keycode, time); });
+            return;
+        }
+        if (event.type == PropertyNotify && event.xproperty.atom == activeWindowAtom_) {
+            rules_.activeWindowChanged();
+            windowChangedAt_ = event.xproperty.time;
             return;
         }
         if (event.type == KeyPress) strayHeldPress(event.xkey);
@@ -334,6 +350,11 @@ class TapConnection final : public KeyTapRules::Server {
             }
         }
         if (grabbed) holdKeyGrabbed(keycode);
+        if (grabbed && droppedAsTypedBefore(grabbed->xkey.time)) {
+            claimed_ = false;
+            down_.insert(keycode);
+            return;
+        }
         // The layout group as the server announced it (on this connection, before the key).
         const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
         KeyEvent event = translator_.press(keycode, state);
@@ -373,6 +394,7 @@ class TapConnection final : public KeyTapRules::Server {
     // other (a repeat of a key held down) is asked about like any held press.
     void strayHeldPress(const XKeyEvent& key) {
         holdKeyGrabbed(key.keycode);
+        if (droppedAsTypedBefore(key.time)) return;
         std::vector<Time>& unheld = passedUnheld_[key.keycode & 0xFF];
         // The same press, by its time; a later one of a key still down is one of its repeats.
         if (const auto it = std::find(unheld.begin(), unheld.end(), key.time); it != unheld.end()) {
@@ -550,10 +572,33 @@ class TapConnection final : public KeyTapRules::Server {
         return gone;
     }
 
+    // Drops a grabbed press typed before the window change for which dropTypedForAnotherWindow()
+    // dropped the one it waited behind; the first press typed after it ends that.
+    bool droppedAsTypedBefore(Time time) {
+        if (!dropBefore_) return false;
+        if (static_cast<std::int32_t>(static_cast<std::uint32_t>(time - *dropBefore_)) < 0) {
+            letGo(false);
+            return true;
+        }
+        endDroppingBefore();
+        return false;
+    }
+
+    // Once every press that waited has come (the keyboard waits for nothing and the server has
+    // sent what it had), or one typed after the change has, the holds are what they were.
+    void endDroppingBefore() {
+        if (frozen_ == std::nullopt && rules_.waitingPress() == 0) {
+            XSync(d_, False);
+            if (XPending(d_) > 0) return;  // read first
+        }
+        dropBefore_.reset();
+        placeGrabs();
+    }
+
     void placeGrabs() {
         KeyHolds holds = holds_;
         everyKeyByModifiersPlaced_ = everyKeyByModifiers();
-        holds.everyKey |= everyKeyByModifiersPlaced_;
+        holds.everyKey |= everyKeyByModifiersPlaced_ || dropBefore_.has_value();
         grabs_.place(holds);
         readAnnouncedMappings();  // placing them took a while
         // Placing may have replaced a key's grabs, ours for its repeats among them.
@@ -638,6 +683,11 @@ class TapConnection final : public KeyTapRules::Server {
     bool claimed_ = false;                      // the press seen last is the program's own
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;
+    // When the active window last changed (server time), and while presses typed before a change
+    // are dropped, that change's time.
+    Atom activeWindowAtom_ = None;
+    Time windowChangedAt_ = 0;
+    std::optional<Time> dropBefore_;
     std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
 };
 
