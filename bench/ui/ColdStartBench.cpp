@@ -133,8 +133,14 @@ class MapWatcher {
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display_, window, &attributes) || attributes.map_state != IsViewable)
             return 0;
+        // The panel may be moved or hidden meanwhile, which fails the request (BadMatch) and, left to
+        // the default handler, ended the benchmark: it then counts as nothing shown yet.
+        XSync(display_, False);
+        const auto handler = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(attributes.width),
                                   static_cast<unsigned>(attributes.height), AllPlanes, ZPixmap);
+        XSync(display_, False);
+        XSetErrorHandler(handler);
         if (!image) return 0;
         int count = 0;
         for (int y = 0; y < image->height; y += 2) {

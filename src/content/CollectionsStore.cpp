@@ -1,10 +1,11 @@
 #include "content/CollectionsStore.hpp"
 
 #include <algorithm>
-#include <set>
+#include <unordered_set>
 
 #include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
+#include "platform/JsonReader.hpp"
 #include "platform/Text.hpp"
 
 namespace mosaiko {
@@ -17,9 +18,29 @@ struct Stored {
     std::vector<EmojiCollection> collections;
 };
 
+// The state as the program writes it, read straight from its text (10,000 pins in about a
+// millisecond); the general reader decides on any other text.
+std::optional<Stored> readWrittenState(std::string_view bytes) {
+    JsonReader reader(bytes);
+    Stored stored;
+    const bool read =
+        reader.object({{"pinnedIDs", [&] { return reader.readStringArray(stored.pinnedIDs); }, false},
+                       {"pinAliasesByID", [&] { return reader.readStringMap(stored.pinAliasesByID); }, false},
+                       {"collections",
+                        [&] {
+                            return reader.array([&] {
+                                return EmojiCollection::read(reader, stored.collections.emplace_back());
+                            });
+                        },
+                        false}});
+    if (!read || !reader.atEnd()) return std::nullopt;
+    return stored;
+}
+
 // Every key is optional (null counts as missing); a present key of the wrong shape makes the whole
 // state undecodable.
 std::optional<Stored> decodeStored(const std::string& bytes) {
+    if (auto stored = readWrittenState(bytes)) return stored;
     auto json = json::parse(bytes);
     if (!json || !json->is_object()) return std::nullopt;
     Stored stored;
@@ -66,18 +87,35 @@ CollectionsStore::CollectionsStore(DefaultsDatabase& defaults, std::string stora
 }
 
 void CollectionsStore::persist() {
-    Json collectionsJson = Json::array();
-    for (const auto& collection : collections()) collectionsJson.push_back(collection.toJson());
-    const Json state = {{"pinnedIDs", pinnedIDs()},
-                        {"pinAliasesByID", Json(pinAliasesByID())},
-                        {"collections", std::move(collectionsJson)}};
-    defaults_.set(storageKey_, DefaultsData{json::dump(state)});
+    // The text the JSON writer makes of the state (its keys in order), written without copying the
+    // pins into a tree first: a start with 10,000 pins wrote them twice before the keyboard was
+    // listened to.
+    std::string text = "{\"collections\":[";
+    for (const auto& collection : collections()) {
+        if (text.back() != '[') text += ',';
+        text += json::dump(collection.toJson());
+    }
+    text += "],\"pinAliasesByID\":{";
+    for (const auto& [id, alias] : pinAliasesByID()) {
+        if (text.back() != '{') text += ',';
+        json::appendString(text, id);
+        text += ':';
+        json::appendString(text, alias);
+    }
+    text += "},\"pinnedIDs\":[";
+    for (const auto& id : pinnedIDs()) {
+        if (text.back() != '[') text += ',';
+        json::appendString(text, id);
+    }
+    text += "]}";
+    defaults_.set(storageKey_, DefaultsData{std::move(text)});
 }
 
 std::vector<std::string> CollectionsStore::unique(const std::vector<std::string>& ids) {
     std::vector<std::string> result;
-    std::set<std::string_view> seen;
+    std::unordered_set<std::string_view> seen;
     result.reserve(ids.size());
+    seen.reserve(ids.size());
     for (const auto& id : ids) {
         if (seen.insert(id).second) result.push_back(id);
     }
@@ -86,8 +124,9 @@ std::vector<std::string> CollectionsStore::unique(const std::vector<std::string>
 
 std::map<std::string, std::string> CollectionsStore::normalizedAliases(
     const std::map<std::string, std::string>& aliases, const std::vector<std::string>& allowedIDs) {
-    const std::set<std::string_view> allowed(allowedIDs.begin(), allowedIDs.end());
     std::map<std::string, std::string> result;
+    if (aliases.empty()) return result;
+    const std::unordered_set<std::string_view> allowed(allowedIDs.begin(), allowedIDs.end());
     for (const auto& [id, alias] : aliases) {
         if (!allowed.contains(id)) continue;
         auto trimmedAlias = text::trimmed(alias);

@@ -1,5 +1,7 @@
 #include "content/ContentCoordinator.hpp"
 
+#include <iterator>
+
 #include "content/EmoticonCatalog.hpp"
 #include "content/GlyphCatalog.hpp"
 
@@ -34,8 +36,9 @@ std::vector<EmojiEntry> ContentCoordinator::extraEntries(const std::vector<Custo
     auto entries = GlyphCatalog::entries();
     const auto emoticons = EmoticonCatalog::orderedEntries(emoticonOrder, hiddenEmoticonIDs);
     entries.insert(entries.end(), emoticons.begin(), emoticons.end());
-    const auto snippetEntries = CustomContentStore::emojiEntries(snippets);
-    entries.insert(entries.end(), snippetEntries.begin(), snippetEntries.end());
+    auto snippetEntries = CustomContentStore::emojiEntries(snippets);
+    entries.insert(entries.end(), std::make_move_iterator(snippetEntries.begin()),
+                   std::make_move_iterator(snippetEntries.end()));
     return entries;
 }
 

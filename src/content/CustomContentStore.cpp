@@ -8,13 +8,26 @@
 
 #include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
+#include "platform/JsonReader.hpp"
 #include "platform/Text.hpp"
 
 namespace mosaiko {
 
 namespace {
 
+// The list as the program writes it, read straight from its text (10,000 snippets in a few
+// milliseconds rather than tens); the general reader decides on any other text.
+std::optional<std::vector<CustomSnippet>> readWrittenSnippets(std::string_view bytes) {
+    JsonReader reader(bytes);
+    std::vector<CustomSnippet> snippets;
+    if (!reader.array([&] { return CustomSnippet::read(reader, snippets.emplace_back()); }) ||
+        !reader.atEnd())
+        return std::nullopt;
+    return snippets;
+}
+
 std::optional<std::vector<CustomSnippet>> decodeSnippets(const std::string& bytes) {
+    if (auto snippets = readWrittenSnippets(bytes)) return snippets;
     auto json = json::parse(bytes);
     if (!json || !json->is_array()) return std::nullopt;
     std::vector<CustomSnippet> snippets;

@@ -21,4 +21,12 @@ Json CustomSnippet::toJson() const {
                 {"keywords", keywords}};
 }
 
+bool CustomSnippet::read(JsonReader& reader, CustomSnippet& snippet) {
+    return reader.object({{"id", [&] { return reader.readString(snippet.id); }},
+                          {"name", [&] { return reader.readString(snippet.name); }},
+                          {"insertText", [&] { return reader.readString(snippet.insertText); }},
+                          {"shortcodes", [&] { return reader.readStringArray(snippet.shortcodes); }},
+                          {"keywords", [&] { return reader.readStringArray(snippet.keywords); }}});
+}
+
 }  // namespace mosaiko

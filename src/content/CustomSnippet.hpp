@@ -5,6 +5,7 @@
 
 #include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
+#include "platform/JsonReader.hpp"
 
 namespace mosaiko {
 
@@ -19,6 +20,8 @@ struct CustomSnippet {
     // Throws DecodingError on a missing key or a wrong type.
     static CustomSnippet fromJson(const Json& json);
     Json toJson() const;
+    // The same from stored text as the program writes it; false when the reader declines.
+    static bool read(JsonReader& reader, CustomSnippet& snippet);
 
     bool operator==(const CustomSnippet&) const = default;
 };

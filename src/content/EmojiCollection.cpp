@@ -24,4 +24,12 @@ Json EmojiCollection::toJson() const {
     return Json{{"id", id}, {"name", name}, {"itemIDs", itemIDs}, {"itemAliasesByID", Json(itemAliasesByID)}};
 }
 
+bool EmojiCollection::read(JsonReader& reader, EmojiCollection& collection) {
+    return reader.object(
+        {{"id", [&] { return reader.readString(collection.id); }},
+         {"name", [&] { return reader.readString(collection.name); }},
+         {"itemIDs", [&] { return reader.readStringArray(collection.itemIDs); }},
+         {"itemAliasesByID", [&] { return reader.readStringMap(collection.itemAliasesByID); }, false}});
+}
+
 }  // namespace mosaiko

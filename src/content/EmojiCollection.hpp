@@ -6,6 +6,7 @@
 
 #include "content/DecodingError.hpp"
 #include "platform/Json.hpp"
+#include "platform/JsonReader.hpp"
 
 namespace mosaiko {
 
@@ -19,6 +20,8 @@ struct EmojiCollection {
     // Throws DecodingError on a missing required key or a wrong type.
     static EmojiCollection fromJson(const Json& json);
     Json toJson() const;
+    // The same from stored text as the program writes it; false when the reader declines.
+    static bool read(JsonReader& reader, EmojiCollection& collection);
 
     bool operator==(const EmojiCollection&) const = default;
 };

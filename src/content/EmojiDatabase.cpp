@@ -51,7 +51,7 @@ EmojiDatabase::Loaded EmojiDatabase::prepare(const AppBundle& bundle,
         // A missing, unreadable or undecodable data file leaves the built-in entries.
         base = availableEntries(fallbackEmojis(), currentMacOSVersion);
     }
-    loaded.extraEmojis = availableEntries(std::move(extras.entries), currentMacOSVersion);
+    if (extras.entries) loaded.extraEmojis = availableEntries(*extras.entries, currentMacOSVersion);
     loaded.extrasGeneration = extras.generation;
     // The combined list takes the entries over rather than a copy of them, unless an id repeats.
     if (hasUniqueIDs(base)) {
@@ -74,14 +74,16 @@ void EmojiDatabase::finishLoading(Loaded loaded) {
     SearchIndex index;
     if (loaded.extrasGeneration == extrasGeneration_) {
         setExtras(std::move(loaded.extraEmojis));
-        std::vector<EmojiEntry>().swap(pendingExtras_);
+        pendingExtras_ = std::make_shared<std::vector<EmojiEntry>>();
         // An index made over a copy of the list would refer to entries that go away.
         if (!loaded.index.isOver(loaded.emojis)) loaded.index = SearchIndex(loaded.emojis);
         list = std::move(loaded.emojis);
         index = std::move(loaded.index);
     } else {
         // The extras changed while the index was being built: its rows of unchanged entries are kept.
-        setExtras(availableEntries(std::exchange(pendingExtras_, {}), currentMacOSVersion_));
+        setExtras(
+            availableEntries(*std::exchange(pendingExtras_, std::make_shared<std::vector<EmojiEntry>>()),
+                             currentMacOSVersion_));
         const auto base = baseBeginsList ? std::span<const EmojiEntry>(loaded.emojis).first(loaded.baseCount)
                                          : std::span<const EmojiEntry>(loaded.baseEmojis);
         list = combined({base.begin(), base.end()}, extraEmojis());
@@ -255,7 +257,7 @@ std::vector<EmojiEntry> EmojiDatabase::availableEntries(std::vector<EmojiEntry> 
 
 void EmojiDatabase::setExtraEmojis(std::vector<EmojiEntry> entries) {
     if (!loaded_) {
-        pendingExtras_ = std::move(entries);
+        pendingExtras_ = std::make_shared<const std::vector<EmojiEntry>>(std::move(entries));
         ++extrasGeneration_;
         return;
     }

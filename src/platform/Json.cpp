@@ -1,5 +1,9 @@
 #include "platform/Json.hpp"
 
+#include <cstdio>
+
+#include "platform/Text.hpp"
+
 namespace mosaiko::json {
 
 std::optional<Json> parse(std::string_view text) {
@@ -13,6 +17,34 @@ std::optional<Json> parse(std::string_view text) {
 
 std::string dump(const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+void appendString(std::string& out, std::string_view text) {
+    // The replacement of bad bytes is the general writer's own.
+    if (!text::isValidUtf8(text)) {
+        out += dump(Json(std::string(text)));
+        return;
+    }
+    constexpr std::string_view kEscaped = "\b\t\n\f\r\"\\";
+    constexpr std::string_view kEscapes = "btnfr\"\\";
+    out += '"';
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c != '"' && c != '\\') continue;
+        out.append(text.substr(runStart, i - runStart));
+        runStart = i + 1;
+        if (const auto k = kEscaped.find(static_cast<char>(c)); k != std::string_view::npos) {
+            out += '\\';
+            out += kEscapes[k];
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            out += escape;
+        }
+    }
+    out.append(text.substr(runStart));
+    out += '"';
 }
 
 std::optional<std::string> string(const Json& object, const char* key) {

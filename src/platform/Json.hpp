@@ -17,6 +17,9 @@ std::optional<Json> parse(std::string_view text);
 // Serializes compactly. Text that is not valid UTF-8 is written with U+FFFD in place of the bad
 // bytes rather than failing.
 std::string dump(const Json& value);
+// Appends `text` as a JSON string, exactly as dump() writes it, without making a value of it: for
+// writers of large stored values that would otherwise copy every string into a tree first.
+void appendString(std::string& out, std::string_view text);
 
 // Field readers for decoders that must reject wrong types instead of coercing them: each answers
 // no value when the key is missing or holds another JSON type.

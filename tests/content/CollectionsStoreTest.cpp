@@ -50,6 +50,9 @@ TEST_F(CollectionsStoreTest, LoadingNormalizesAndWritesTheStateBack) {
     EXPECT_EQ(withTwo.collections()[1].id, "c2");
     EXPECT_EQ(withCollections.log.size(), 6u);
     EXPECT_EQ(withCollections.json(kKey)["collections"][0]["itemIDs"], Json::parse(R"(["x","y"])"));
+    // The state is written byte for byte as the JSON writer writes it.
+    EXPECT_EQ(withCollections.data(kKey), json::dump(withCollections.json(kKey)));
+    EXPECT_EQ(defaults.data(kKey), json::dump(defaults.json(kKey)));
 
     // A first start writes the empty state.
     RecordingDefaults fresh;

@@ -93,10 +93,10 @@ class PickerHarness {
     void finishLoading() {
         const auto extras = db.pendingExtras();
         auto entries = baseEntries();
-        entries.insert(entries.end(), extras.entries.begin(), extras.entries.end());
+        entries.insert(entries.end(), extras.entries->begin(), extras.entries->end());
         EmojiDatabase::Loaded loaded{OperatingSystemVersion{99, 0, 0},
                                      baseEntries(),
-                                     extras.entries,
+                                     *extras.entries,
                                      std::move(entries),
                                      {},
                                      extras.generation};

@@ -15,5 +15,25 @@ TEST(JsonTest, TextWithANulByteAnywhereDoesNotRead) {
         EXPECT_FALSE(json::parse(bad)) << bad.size();
 }
 
+// The stores write their large values string by string; what they write must be what the general
+// writer writes, bad bytes and all.
+TEST(JsonTest, AStringIsAppendedAsTheGeneralWriterWritesIt) {
+    std::vector<std::string> texts = {"",
+                                      "plain",
+                                      "\"\\/",
+                                      "😀 é ツ",
+                                      "a\xFF"
+                                      "b",
+                                      "\xC3",
+                                      "\xED\xA0\x80",
+                                      "x\xF0\x9F"};
+    for (int c = 0; c < 0x80; ++c) texts.push_back("<"s + static_cast<char>(c) + ">");
+    for (const auto& text : texts) {
+        std::string appended = "[";
+        json::appendString(appended, text);
+        EXPECT_EQ(appended, "[" + json::dump(Json(text))) << text;
+    }
+}
+
 }  // namespace
 }  // namespace mosaiko

@@ -173,15 +173,20 @@ class MemberScanner {
             ++pos_;
     }
 
-    // From an opening quote past the closing one; false at the end of the text.
+    // From an opening quote past the closing one; false at the end of the text. Goes from quote to
+    // quote: a data value is megabytes of text without one.
     bool skipString() {
-        for (++pos_; pos_ < text_.size(); ++pos_) {
-            if (text_[pos_] == '\\') {
-                ++pos_;
-            } else if (text_[pos_] == '"') {
-                ++pos_;
+        for (std::size_t from = pos_ + 1;;) {
+            const std::size_t quote = text_.find('"', from);
+            if (quote == std::string_view::npos) break;
+            // Escaped by an odd number of backslashes before it.
+            std::size_t backslashes = 0;
+            while (quote - backslashes > pos_ + 1 && text_[quote - backslashes - 1] == '\\') ++backslashes;
+            if (backslashes % 2 == 0) {
+                pos_ = quote + 1;
                 return true;
             }
+            from = quote + 1;
         }
         pos_ = text_.size();
         return false;

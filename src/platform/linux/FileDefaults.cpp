@@ -162,10 +162,10 @@ void FileDefaults::load() {
         saveProblem_ = "cannot read " + target->string() + " (" + reason + "); it is left as it is";
         return;
     }
-    const auto decoded = DefaultsFileFormat::decode(*text);
-    values_ = decoded.values;
+    auto decoded = DefaultsFileFormat::decode(*text);
+    values_ = std::move(decoded.values);
     if (decoded.complete) return;
-    keepAside(*target, decoded.values.size());
+    keepAside(*target, values_.size());
 }
 
 void FileDefaults::keepAside(const fs::path& target, std::size_t salvagedKeys) {
