@@ -53,6 +53,10 @@ struct KeyHolds {
     // The presses a key that is held down repeats (the display server's auto-repeat), of every key
     // that is not a modifier: none of them is observed otherwise.
     bool repeats = false;
+    // Only presses that go to the window with the keyboard focus now need holding (the program
+    // types into it): the holds then wait there, not on the whole screen, where taking each key
+    // tells a toolkit that its window lost the focus.
+    bool inFocusedWindow = false;
 
     bool empty() const { return !everyKey && keys.empty() && everyKeyWith == 0 && !repeats; }
     // Whether a press like `event` is among the held keys (times are not looked at).

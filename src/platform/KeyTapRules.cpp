@@ -163,9 +163,13 @@ void KeyTapRules::refreshHolds(double now) {
         return hold.until <= now ||
                !hold.followsTyped(lastTyped_.characters, now - lastTyped_.at - kHandlerClockSlack);
     });
-    // Keys the user types while the program types are held back and typed again after its text.
+    // Keys the user types while the program types are held back and typed again after its text:
+    // those typed into the window it types into, unless a session holds every key anyway.
     const bool typing = ownKeys_.isTyping(now);
-    if (typing) holds.everyKey = true;
+    if (typing) {
+        holds.inFocusedWindow = !holds.everyKey;
+        holds.everyKey = true;
+    }
     typingCheckAt_ = typing ? std::optional<double>(now + kTypingCheckInterval) : std::nullopt;
     if (placed_ == holds) return;
     placed_ = holds;

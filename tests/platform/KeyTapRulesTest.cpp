@@ -12,13 +12,14 @@ namespace mosaiko {
 namespace {
 
 // The display server as a script: what the rules asked of it, in order ("replay", "drop",
-// "hold:all" / "hold:3" for three keys / "hold:none").
+// "hold:all" / "hold:typed-into" for every key, in the window typed into / "hold:3" for three keys /
+// "hold:none").
 struct ScriptedServer final : KeyTapRules::Server {
     std::vector<std::string> calls;
     void replay() override { calls.push_back("replay"); }
     void drop() override { calls.push_back("drop"); }
     void hold(const KeyHolds& holds) override {
-        calls.push_back(holds.everyKey       ? "hold:all"
+        calls.push_back(holds.everyKey       ? holds.inFocusedWindow ? "hold:typed-into" : "hold:all"
                         : holds.keys.empty() ? "hold:none"
                                              : "hold:" + std::to_string(holds.keys.size()));
     }
@@ -182,7 +183,7 @@ TEST_F(KeyTapRulesTest, OwnPressesPassAtOnce) {
     ledger.pending = {{20, kEventMarker}, {21, kRetypedEventMarker}};
     press(20, true, 0);
     press(21, true, 0);
-    EXPECT_EQ(server.calls, (std::vector<std::string>{"replay", "hold:all", "replay", "hold:1"}))
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"replay", "hold:typed-into", "replay", "hold:1"}))
         << "every key is held until the program's last key has come past";
     ASSERT_EQ(delivered.size(), 1u) << "a retyped press was heard when the user typed it";
     EXPECT_EQ(delivered[0].event.userData, kEventMarker);
@@ -228,7 +229,7 @@ TEST_F(KeyTapRulesTest, KeysTypedWhileTheProgramTypesLandAfterItsText) {
     ledger.posting = true;  // the handler asks for text while it decides
     ledger.pending = {{22, kEventMarker}};
     rules.answer(delivered[0].id, true, 0.02);
-    EXPECT_EQ(server.calls, (std::vector<std::string>{"hold:1", "hold:all", "drop"}));
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"hold:1", "hold:typed-into", "drop"}));
 
     press(40, true, 0.03);  // the user's next key
     rules.answer(delivered[1].id, false, 0.04);
@@ -238,11 +239,13 @@ TEST_F(KeyTapRulesTest, KeysTypedWhileTheProgramTypesLandAfterItsText) {
     ledger.posting = false;
     press(22, true, 0.05);  // the program's key comes past: typing is over
     EXPECT_EQ(server.calls,
-              (std::vector<std::string>{"hold:1", "hold:all", "drop", "drop", "replay", "hold:1"}));
+              (std::vector<std::string>{"hold:1", "hold:typed-into", "drop", "drop", "replay", "hold:1"}));
     EXPECT_EQ(rules.nextDeadline(), std::nullopt);
 
     ledger.posting = true;  // typing that no held key started (the library's insertion)
     rules.tick(0.06);
+    EXPECT_EQ(server.calls.back(), "hold:typed-into");
+    rules.setHolds(KeyHolds{true, {}}, 0.07);  // a session that holds every key, in every window
     EXPECT_EQ(server.calls.back(), "hold:all");
 }
 

@@ -16,7 +16,7 @@ namespace mosaiko {
 static_assert(AnyModifier == (1u << 15));
 
 X11KeyTapGrabs::X11KeyTapGrabs(Display* display, const X11KeyTranslator& translator)
-    : display_(display), translator_(translator) {
+    : display_(display), translator_(translator), window_(DefaultRootWindow(display)) {
     refreshMapping();
 }
 
@@ -100,11 +100,39 @@ X11KeyTapGrabs::Grabs X11KeyTapGrabs::wanted(const KeyHolds& holds) const {
     return wanted;
 }
 
+Window X11KeyTapGrabs::windowFor(const KeyHolds& holds) const {
+    const Window root = DefaultRootWindow(display_);
+    if (!holds.inFocusedWindow) return root;
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    if (focus == None || focus == PointerRoot || focus == root) return root;
+    Window parentRoot = None, parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    // Fails when the window has gone meanwhile.
+    if (!XQueryTree(display_, focus, &parentRoot, &parent, &children, &count)) return root;
+    if (children) XFree(children);
+    return parent != None ? parent : root;
+}
+
+void X11KeyTapGrabs::moveTo(Window window) {
+    if (window == window_) return;
+    // The window left may be gone: the error that brings is ignored, like every error on the tap's
+    // connection that no request waits for.
+    if (!placed_.empty()) XUngrabKey(display_, AnyKey, AnyModifier, window_);
+    // A press a grab holds right now stays held: giving up a passive grab leaves an active one.
+    placed_.clear();
+    refused_.clear();
+    window_ = window;
+}
+
 void X11KeyTapGrabs::place(const KeyHolds& holds) {
+    moveTo(windowFor(holds));
     wanted_ = wanted(holds);
     Grabs want = wanted_;
     if (kept_) want[*kept_] = {kAnyModifier};
-    const Window root = DefaultRootWindow(display_);
+    const Window window = window_;
     std::vector<std::pair<unsigned, unsigned>> requests;
     auto was = placed_.begin();
     auto will = want.begin();
@@ -117,7 +145,7 @@ void X11KeyTapGrabs::place(const KeyHolds& holds) {
             continue;
         }
         if (takeWas) {
-            XUngrabKey(display_, static_cast<int>(was->first), AnyModifier, root);
+            XUngrabKey(display_, static_cast<int>(was->first), AnyModifier, window);
             refused_.erase(was->first);
             ++was;
         }
@@ -149,7 +177,7 @@ void X11KeyTapGrabs::regrab(unsigned keycode, const std::set<unsigned>& states) 
     const auto it = placed_.find(keycode);
     if (it != placed_.end() && it->second == states) return;
     if (it != placed_.end()) {
-        XUngrabKey(display_, static_cast<int>(keycode), AnyModifier, DefaultRootWindow(display_));
+        XUngrabKey(display_, static_cast<int>(keycode), AnyModifier, window_);
         refused_.erase(keycode);
         placed_.erase(it);
     }
@@ -161,12 +189,12 @@ void X11KeyTapGrabs::regrab(unsigned keycode, const std::set<unsigned>& states) 
 }
 
 void X11KeyTapGrabs::grab(const std::vector<std::pair<unsigned, unsigned>>& combinations) {
-    const Window root = DefaultRootWindow(display_);
+    const Window window = window_;
     X11ErrorTrap trap;
     std::map<unsigned long, std::pair<unsigned, unsigned>> bySerial;
     auto request = [&](unsigned keycode, unsigned state) {
         bySerial[NextRequest(display_)] = {keycode, state};
-        XGrabKey(display_, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeSync);
+        XGrabKey(display_, static_cast<int>(keycode), state, window, False, GrabModeAsync, GrabModeSync);
     };
     for (const auto& [keycode, state] : combinations) request(keycode, state);
     XSync(display_, False);
@@ -200,7 +228,7 @@ void X11KeyTapGrabs::releaseAll() {
     kept_.reset();
     wanted_.clear();
     if (placed_.empty()) return;
-    XUngrabKey(display_, AnyKey, AnyModifier, DefaultRootWindow(display_));
+    XUngrabKey(display_, AnyKey, AnyModifier, window_);
     XFlush(display_);
     placed_.clear();
     refused_.clear();

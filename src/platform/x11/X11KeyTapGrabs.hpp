@@ -16,7 +16,12 @@ namespace mosaiko {
 
 class X11KeyTranslator;
 
-// The key tap's passive grabs on the root window: the key combinations that wait for its answer.
+// The key tap's passive grabs: the key combinations that wait for its answer. They lie on the root
+// window, or, for holds needed only in the focused window, on that window's parent: a grab that
+// takes a key moves the focus to its window for the moment, and every window between the focused
+// one and the grab's is told it lost the focus. On the parent, only windows inside the client's own
+// top-level see that (GTK focuses a child of it, and ignores focus moving within); on the root, the
+// top-level sees it too, and with it the application, which some take for the user leaving.
 // What each keycode is (a modifier, its virtual key code, the characters it types, whether it
 // carries any symbol) is read into a table once per keyboard-mapping change, so that a change of
 // holds only compares. Only the grabs that differ from those in place are changed. A combination
@@ -44,6 +49,8 @@ class X11KeyTapGrabs {
     void keep(std::optional<unsigned> keycode);
     // Gives up every grab.
     void releaseAll();
+    // The window the grabs lie on now.
+    unsigned long window() const { return window_; }
 
     // Whether some grab of ours is on the keycode.
     bool grabs(unsigned keycode) const { return placed_.count(keycode) != 0; }
@@ -65,6 +72,10 @@ class X11KeyTapGrabs {
     };
 
     Grabs wanted(const KeyHolds& holds) const;
+    // Where holds go: the root, or the parent of the focused window (the root when there is none).
+    unsigned long windowFor(const KeyHolds& holds) const;
+    // Moves every grab to `window`.
+    void moveTo(unsigned long window);
     // Grabs these combinations (keycode, state), noting those another client holds.
     void grab(const std::vector<std::pair<unsigned, unsigned>>& combinations);
     // Replaces the key's grabs by these states (none: no grab).
@@ -72,6 +83,7 @@ class X11KeyTapGrabs {
 
     Display* display_;
     const X11KeyTranslator& translator_;
+    unsigned long window_ = 0;  // the root, or the parent of the focused window
     int minKeycode_ = 8, maxKeycode_ = 255;
     std::vector<Key> keys_;  // by keycode
     // The core states (the eight modifier bits) the keyboard can produce, and those among them whose

@@ -231,6 +231,35 @@ TEST_F(X11KeyTapTest, DroppedKeysNeverReachTheApplicationWhileOrdinaryTypingIsUn
     EXPECT_EQ(recorder.keyDownCount(11), 2u);  // both b presses were offered before being dropped
 }
 
+// Keys held only in the focused window (as while the program types into it) wait there: GTK, which
+// focuses a window inside its top-level, is told of no focus change as each is taken. Held on the
+// root window, each took the focus from the top-level for a moment, and some applications lose or
+// reorder keys around that.
+TEST_F(X11KeyTapTest, KeysHeldInTheFocusedWindowLeaveItsTopLevelFocused) {
+    XSession::Options options;
+    options.windowManager = true;
+    KeyHolds holds = everyKey();
+    holds.inFocusedWindow = true;
+    ASSERT_NO_FATAL_FAILURE(start(holds, options));
+    Display* display = session->connection();
+    XSelectInput(display, client->window(), FocusChangeMask);
+    XSync(display, False);
+    ASSERT_EQ(session->xdotool({"type", "--delay", "10", "abc"}), 0);
+    EXPECT_TRUE(client->waitForText("abc")) << client->text();
+    const auto held = recorder.ofType(KeyEvent::Type::keyDown);
+    EXPECT_EQ(std::count_if(held.begin(), held.end(), [](const KeyEvent& e) { return e.held; }), 3);
+    int focusLost = 0;
+    XSync(display, False);
+    while (XPending(display) > 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        // Moves within the window, which toolkits ignore, do not count.
+        focusLost += event.type == FocusOut && event.xfocus.window == client->window() &&
+                     event.xfocus.detail != NotifyInferior && event.xfocus.detail != NotifyPointer;
+    }
+    EXPECT_EQ(focusLost, 0);
+}
+
 TEST_F(X11KeyTapTest, WindowManagerShortcutsStayWithTheWindowManager) {
     XSession::Options options;
     options.windowManager = true;
