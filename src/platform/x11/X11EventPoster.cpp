@@ -22,6 +22,7 @@
 #include "platform/MainLoop.hpp"
 #include "platform/Text.hpp"
 #include "platform/linux/InstanceRegistry.hpp"
+#include "platform/x11/TypingPace.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11KeyMapping.hpp"
 #include "platform/x11/X11KeyTapRetype.hpp"
@@ -392,6 +393,19 @@ bool X11EventPoster::awaitTheClient(double deadline) {
     return false;
 }
 
+TypingPace::Kind X11EventPoster::kindOfKey(unsigned long keysym) {
+    return TypingPace::kindOf(xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(keysym)));
+}
+
+void X11EventPoster::letTheClientCatchUp(double seconds) {
+    XSync(display_->get(), False);
+    // A client that has not answered the last ping does not read its keys now (it may be stopped):
+    // nothing is gained by asking again.
+    readEvents();
+    if (lastPingAnswered_ >= lastPingSent_) awaitTheClient(now() + TypingPace::kLongestSeconds);
+    pause(seconds);
+}
+
 bool X11EventPoster::prepareBatch() {
     if (!display_->isConnected()) return false;
     Display* display = display_->get();
@@ -581,7 +595,10 @@ void X11EventPoster::typeKey(const Job& job) {
         typeText(stroke);
         return;
     }
-    if (job.keyDown) options_.ledger->expect(keycode, job.userData, now());
+    if (job.keyDown) {
+        pace_.beforePress(TypingPace::Kind::edit, now());  // an editing key never waits
+        options_.ledger->expect(keycode, job.userData, now());
+    }
     XTestFakeKeyEvent(display, keycode, job.keyDown ? True : False, CurrentTime);
     XSync(display, False);
 }
@@ -614,6 +631,7 @@ void X11EventPoster::typeText(const Job& job) {
             const auto key = keyFor(onSpareKeys, keysym);
             const unsigned keycode = key ? key->keycode : keycodeOnSlot(keysym);
             if (keycode == 0) continue;
+            if (const auto wait = pace_.beforePress(kindOfKey(keysym), now())) letTheClientCatchUp(*wait);
             setShift(key && key->shift);
             options_.ledger->expect(keycode, job.userData, now());
             XTestFakeKeyEvent(display, keycode, True, CurrentTime);

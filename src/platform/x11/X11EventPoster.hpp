@@ -17,6 +17,7 @@
 #include "platform/SyntheticKeyEvent.hpp"
 #include "platform/linux/RemappedKeycodes.hpp"
 #include "platform/x11/PostedKeyLedger.hpp"
+#include "platform/x11/TypingPace.hpp"
 #include "platform/x11/X11Display.hpp"
 
 namespace mosaiko {
@@ -125,6 +126,10 @@ class X11EventPoster {
     // Waits until the focused client has read every key typed so far (it answers a ping sent
     // after them) or until `deadline`; false when it did not answer by then or cannot be asked.
     bool awaitTheClient(double deadline);
+    // Lets the focused client take the keys typed so far (it answers a ping sent after them, or
+    // does not within TypingPace's longest wait), then waits `seconds` more.
+    void letTheClientCatchUp(double seconds);
+    static TypingPace::Kind kindOfKey(unsigned long keysym);
     // The focused client's window that answers pings; None when there is none.
     unsigned long focusedClient() const;
     void rebuildKeyboard(unsigned state);
@@ -171,6 +176,7 @@ class X11EventPoster {
     std::uint64_t abandoned_ = 0;  // the typing thread's: the insertion whose window lost the focus
     bool saidNoSpareKeycode_ = false;
     double lastKeyTime_ = 0;
+    TypingPace pace_;
     std::set<unsigned long> strokedOnSlot_;  // keys whose key-down typed a whole stroke on a slot
     // The characters the keyboard types now, on their own keys: for the state and the keys down it
     // was made for, from the keyboard description (fetched anew after a mapping change).
