@@ -12,6 +12,7 @@ GlobalKeyTap::Dependencies GlobalKeyTap::Dependencies::overPorts(
     d.detachFromMainLoop = [](KeyTapPort& port) { port.detachFromMainLoop(); };
     d.enableTap = [](KeyTapPort& port, bool enabled) { port.setEnabled(enabled); };
     d.holdKeys = [](KeyTapPort& port, const KeyHolds& holds) { port.hold(holds); };
+    d.markKeys = [](KeyTapPort& port, std::int64_t token) { port.mark(token); };
     d.whenHeld = [](KeyTapPort& port, std::function<void()> then) { port.whenHeld(std::move(then)); };
     return d;
 }
@@ -56,6 +57,10 @@ void GlobalKeyTap::hold(KeyHolds holds) {
     if (port_) dependencies_.holdKeys(*port_, holds_);
 }
 
+void GlobalKeyTap::mark(std::int64_t token) {
+    if (port_ && dependencies_.markKeys) dependencies_.markKeys(*port_, token);
+}
+
 void GlobalKeyTap::whenHeld(std::function<void()> then) {
     if (port_ && dependencies_.whenHeld) {
         dependencies_.whenHeld(*port_, std::move(then));
@@ -69,21 +74,29 @@ bool GlobalKeyTap::handleEvent(const KeyEvent& event) {
         case KeyEvent::Type::tapDisabledByTimeout:
         case KeyEvent::Type::tapDisabledByUserInput:
             // The display server gave up waiting for us; enabling again keeps the picker working.
+            // The handler hears of it: keys passed meanwhile without reaching it.
             if (port_) dependencies_.enableTap(*port_, true);
+            callHandler(event);
+            return false;
+        case KeyEvent::Type::mark:
+            callHandler(event);
             return false;
         case KeyEvent::Type::keyDown:
-        case KeyEvent::Type::flagsChanged: {
-            // Hold the handler for the duration of the call: it may stop or restart the key tap.
-            auto handler = handler_;
-            if (!handler || !*handler) return false;
-            try {
-                return (*handler)(event) == Decision::swallow;
-            } catch (...) {
-                return false;  // a failing handler must never eat the user's typing
-            }
-        }
+        case KeyEvent::Type::flagsChanged:
+            return callHandler(event);
     }
     return false;
+}
+
+bool GlobalKeyTap::callHandler(const KeyEvent& event) {
+    // Hold the handler for the duration of the call: it may stop or restart the key tap.
+    auto handler = handler_;
+    if (!handler || !*handler) return false;
+    try {
+        return (*handler)(event) == Decision::swallow;
+    } catch (...) {
+        return false;  // a failing handler must never eat the user's typing
+    }
 }
 
 }  // namespace mosaiko

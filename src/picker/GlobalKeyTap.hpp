@@ -13,7 +13,8 @@ namespace mosaiko {
 // Observes keyboard input system-wide: every key-down and modifier change goes to one handler, in
 // order. The presses the handler has asked to hold (hold()) reach it before the focused application
 // sees them and are dropped when it answers swallow; the others reach it afterwards, marked as not
-// held. The key tap knows nothing of triggers or sessions; every decision is the handler's.
+// held. Notices of the tap (a mark, the tap disabled) reach the handler too, which must let them
+// pass. The key tap knows nothing of triggers or sessions; every decision is the handler's.
 class GlobalKeyTap {
   public:
     enum class Decision { passThrough = 0, swallow = 1 };
@@ -29,6 +30,7 @@ class GlobalKeyTap {
         std::function<void(KeyTapPort&)> detachFromMainLoop;
         std::function<void(KeyTapPort&, bool enabled)> enableTap;
         std::function<void(KeyTapPort&, const KeyHolds&)> holdKeys;
+        std::function<void(KeyTapPort&, std::int64_t token)> markKeys;
         // Optional: a port without it places its holds as it is told.
         std::function<void(KeyTapPort&, std::function<void()>)> whenHeld;
 
@@ -56,6 +58,9 @@ class GlobalKeyTap {
     // The keys the handler may swallow from now on (the tap holds only these); kept across
     // restarts.
     void hold(KeyHolds holds);
+    // Asks for an event of type mark with `token` once the keys before the holds asked for so far
+    // have all reached the handler (KeyTapPort::mark).
+    void mark(std::int64_t token);
     // Calls `then` once the holds given so far are in place (at once when no tap is installed).
     void whenHeld(std::function<void()> then);
 
@@ -63,6 +68,8 @@ class GlobalKeyTap {
     bool handleEvent(const KeyEvent& event);
 
   private:
+    bool callHandler(const KeyEvent& event);
+
     Dependencies dependencies_;
     std::unique_ptr<KeyTapPort> port_;
     std::shared_ptr<const Handler> handler_;

@@ -83,6 +83,7 @@ void PickerController::Dependencies::bindPanelAndKeyTap(std::shared_ptr<PickerPa
     startKeyTap = [keyTap](GlobalKeyTap::Handler handler) { keyTap->start(std::move(handler)); };
     stopKeyTap = [keyTap] { keyTap->stop(); };
     holdKeys = [keyTap](const KeyHolds& holds) { keyTap->hold(holds); };
+    markKeys = [keyTap](std::int64_t token) { keyTap->mark(token); };
     whenKeysHeld = [keyTap](std::function<void()> then) { keyTap->whenHeld(std::move(then)); };
 }
 
@@ -158,6 +159,7 @@ void PickerController::stop() {
     frontmostWatch_.cancel();
     delayTimer_.cancel();
     session_.reset();
+    latePair_.reset();
     recentTypedCharacters_ = {};
     started_ = false;
     syncHeldKeys();
@@ -229,11 +231,23 @@ GlobalKeyTap::Decision PickerController::handle(const KeyEvent& event) {
 }
 
 GlobalKeyTap::Decision PickerController::dispatch(const KeyEvent& event) {
+    if (event.type != KeyEvent::Type::keyDown && event.type != KeyEvent::Type::flagsChanged) {
+        handleTapNotice(event);
+        return Decision::passThrough;
+    }
     if (event.userData == kEventMarker) return Decision::passThrough;
     if (event.type == KeyEvent::Type::flagsChanged) return Decision::passThrough;
     endSessionIfWindowChanged();
     if (libraryShortcutSuspended_ && keyDownWhileLibraryShortcutSuspended)
         keyDownWhileLibraryShortcutSuspended(event);
+
+    if (latePair_) {
+        if (event.held) {
+            openLatePair();  // every key is held by now: this one and the rest are the panel's
+        } else if (catchUpWithLatePair(event)) {
+            return Decision::passThrough;
+        }
+    }
 
     if (event.held && libraryShortcutMatches(event) && !isOwnApplication(dependencies_.frontmostApp())) {
         return triggerLibraryOpen();
@@ -251,6 +265,12 @@ GlobalKeyTap::Decision PickerController::dispatch(const KeyEvent& event) {
         !(session_ && event.keyCode == KeyCode::deleteKey)) {
         recentTypedCharacters_.clear();
         return Decision::passThrough;  // Command shortcuts reach the application; a session goes on
+    }
+
+    if (!event.held && session_ && dependencies_.markKeys && isSingleCharacter(queryInput(event)) &&
+        completesQuickOpenPair(queryInput(event), *session_) &&
+        withinQuickOpenGap(event, session_->startedAtUptime, session_->startedAtServerTime)) {
+        return beginLatePair(2, session_->windowID);
     }
 
     if (!event.held && session_ && heldKeys().covers(event)) {
@@ -304,17 +324,18 @@ GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
     candidates.reserve(keep + 1);
     candidates.insert(candidates.end(), recentTypedCharacters_.end() - static_cast<std::ptrdiff_t>(keep),
                       recentTypedCharacters_.end());
-    candidates.push_back({event.characters, now});
+    candidates.push_back({event.characters, now, event.serverTime});
 
     const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut());
-    if (sequence && event.held) {  // a key that already passed can no longer complete it
+    if (sequence && (event.held || dependencies_.markKeys)) {
         const std::string seq(*sequence);
-        if (const auto suffix = matchedSuffix(candidates, seq)) {
-            if (now - suffix->front().uptime <= quickOpenMaxGapS) {
-                if (!startsHere()) return Decision::passThrough;
-                triggerQuickOpen(static_cast<int>(charactersOf(seq).size()) - 1);
-                return Decision::swallow;
-            }
+        if (const auto suffix = matchedSuffix(candidates, seq);
+            suffix && withinQuickOpenGap(event, suffix->front().uptime, suffix->front().serverTime)) {
+            if (!startsHere()) return Decision::passThrough;
+            const int length = static_cast<int>(charactersOf(seq).size());
+            if (!event.held) return beginLatePair(length, app->windowID);
+            triggerQuickOpen(length - 1);
+            return Decision::swallow;
         }
     }
 
@@ -329,6 +350,7 @@ GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
         s.showEligibleAtUptime =
             now + static_cast<double>(std::max<std::int64_t>(prefs_.popupDelayMs(), 0)) / 1000.0;
         s.startedAtUptime = now;
+        s.startedAtServerTime = event.serverTime;
         s.windowID = app->windowID;
         session_ = std::move(s);
         schedulePopup();
@@ -340,7 +362,7 @@ GlobalKeyTap::Decision PickerController::handleIdle(const KeyEvent& event) {
 void PickerController::updateRecentTypedCharacters(const KeyEvent& event, Decision decision) {
     if (decision == Decision::passThrough && !session_) {
         if (auto c = printableCharacter(event)) {
-            recentTypedCharacters_.push_back({std::move(*c), dependencies_.now()});
+            recentTypedCharacters_.push_back({std::move(*c), dependencies_.now(), event.serverTime});
             const std::size_t limit = recentTypedCharactersLimit();
             if (recentTypedCharacters_.size() > limit) {
                 recentTypedCharacters_.erase(
@@ -502,22 +524,14 @@ GlobalKeyTap::Decision PickerController::handleCharacter(const KeyEvent& event, 
         return exclusive ? Decision::swallow : Decision::passThrough;
     };
 
-    const bool single = isSingleCharacter(input);
-    if (single && shouldTriggerQuickOpen(input, s)) {
+    if (isSingleCharacter(input) && completesQuickOpenPair(input, s) &&
+        withinQuickOpenGap(event, s.startedAtUptime, s.startedAtServerTime)) {
         triggerQuickOpen(1);
         return Decision::swallow;
     }
-    if (!single || input == "\t" || input == "\n" || input == "\r") return endByMode();
-
-    // Lowercasing one character can give several (rarely); the first stands for the key typed.
-    std::string c = text::lowercased(input);
-    if (!isSingleCharacter(c)) c = charactersOf(c).front();
-
-    if (c == " ") {
-        if (text::trimmed(s.query).empty()) return endByMode();  // a query never starts with a space
-    } else if (!(startsWithLetter(c) || startsWithNumber(c) || c == "_" || c == "+" || c == "-")) {
-        return endByMode();
-    }
+    const auto added = queryCharacter(input, s.query);
+    if (!added) return endByMode();
+    const std::string& c = *added;
 
     // A digit right after a trigger that itself follows a digit is ordinary typing ("3;5").
     if (s.query.empty() && startsWithNumber(c) && s.lastCharBeforeTrigger &&
@@ -602,6 +616,7 @@ void PickerController::showPanelOnceHeld() {
 void PickerController::cancelSession(bool hide) {
     delayTimer_.cancel();
     session_.reset();
+    latePair_.reset();
     if (hide) dependencies_.hidePanel();
 }
 
@@ -622,19 +637,79 @@ void PickerController::startShownExclusiveSession(std::optional<PickerViewModel:
     s.startedAtUptime = now;
     s.windowID = dependencies_.frontmostApp().windowID;
     session_ = std::move(s);
+    latePair_.reset();
     model_->resetForNewSession("", scope.value_or(PickerViewModel::Scope::all));
     showPanelOnceHeld();
 }
 
-bool PickerController::shouldTriggerQuickOpen(const std::string& typed, const Session& s) const {
+bool PickerController::completesQuickOpenPair(const std::string& typed, const Session& s) const {
     const auto sequence = quick_open_shortcut::sequence(prefs_.quickOpenShortcut());
     if (!sequence) return false;
     const auto trigger = charactersOf(prefs_.inlineTrigger());
     if (trigger.size() != 1) return false;
     const auto seq = charactersOf(*sequence);
     if (seq.size() != 2 || !sameText(seq[0], trigger[0]) || !sameText(seq[1], typed)) return false;
-    return s.mode == Mode::inlineMode && s.query.empty() &&
-           dependencies_.now() - s.startedAtUptime <= quickOpenMaxGapS;
+    return s.mode == Mode::inlineMode && s.query.empty();
+}
+
+bool PickerController::withinQuickOpenGap(const KeyEvent& event, double startedAtUptime,
+                                          double startedAtServerTime) const {
+    // Keys handled late come together; the server timed them as they were typed. (Its clock wraps
+    // after 49 days: a pair across that is no pair.)
+    const bool timed = event.serverTime > 0 && startedAtServerTime > 0;
+    const double gap = timed ? event.serverTime - startedAtServerTime : dependencies_.now() - startedAtUptime;
+    return gap >= 0 && gap <= quickOpenMaxGapS;
+}
+
+GlobalKeyTap::Decision PickerController::beginLatePair(int typed, std::optional<std::string> windowID) {
+    cancelSession(true);
+    recentTypedCharacters_.clear();
+    const double now = dependencies_.now();
+    Session s;
+    s.mode = Mode::exclusive;  // every key held from now on
+    s.showEligibleAtUptime = now;
+    s.startedAtUptime = now;
+    s.windowID = std::move(windowID);
+    session_ = std::move(s);
+    latePair_ = LatePair{++lastMark_, typed};
+    syncHeldKeys();  // asked for before the mark, so that the mark comes once they are in place
+    dependencies_.markKeys(latePair_->mark);
+    return Decision::passThrough;
+}
+
+bool PickerController::catchUpWithLatePair(const KeyEvent& event) {
+    const std::uint64_t modifiers = ModifierFlag::control | ModifierFlag::option | ModifierFlag::command;
+    const auto added = (event.modifierFlags & modifiers) == 0 && session_
+                           ? queryCharacter(queryInput(event), session_->query)
+                           : std::nullopt;
+    if (!added) {
+        cancelSession(false);
+        recentTypedCharacters_.clear();
+        return false;
+    }
+    session_->query += *added;
+    ++latePair_->typed;
+    return true;
+}
+
+void PickerController::openLatePair() {
+    const int typed = std::exchange(latePair_, std::nullopt)->typed;
+    if (!session_) return;
+    dependencies_.insertEmoji("", typed);
+    session_->isShown = true;
+    model_->resetForNewSession(session_->query, scopeFor(prefs_.quickOpenTarget()));
+    showPanelOnceHeld();
+}
+
+void PickerController::handleTapNotice(const KeyEvent& event) {
+    if (!latePair_) return;
+    if (event.type == KeyEvent::Type::mark) {
+        if (event.userData == latePair_->mark) openLatePair();
+        return;
+    }
+    // Keys went on unseen meanwhile (the tap was disabled): what reached the application is unknown.
+    cancelSession(false);
+    recentTypedCharacters_.clear();
 }
 
 void PickerController::openQuickFind() {
@@ -805,6 +880,20 @@ PickerController::QueryDeletion PickerController::queryDeletion(const std::strin
 std::string PickerController::queryInput(const KeyEvent& event) {
     if (!event.characters.empty()) return event.characters;
     return event.charactersIgnoringModifiers;
+}
+
+std::optional<std::string> PickerController::queryCharacter(const std::string& input,
+                                                            const std::string& query) {
+    if (!isSingleCharacter(input) || input == "\t" || input == "\n" || input == "\r") return std::nullopt;
+    // Lowercasing one character can give several (rarely); the first stands for the key typed.
+    std::string c = text::lowercased(input);
+    if (!isSingleCharacter(c)) c = charactersOf(c).front();
+    if (c == " ") {
+        if (text::trimmed(query).empty()) return std::nullopt;  // a query never starts with a space
+    } else if (!(startsWithLetter(c) || startsWithNumber(c) || c == "_" || c == "+" || c == "-")) {
+        return std::nullopt;
+    }
+    return c;
 }
 
 std::optional<std::string> PickerController::printableCharacter(const KeyEvent& event) {

@@ -39,6 +39,8 @@ class PickerController {
         bool isShown = false;
         double showEligibleAtUptime = 0;
         double startedAtUptime = 0;
+        // When the display server saw the key that started it (KeyEvent::serverTime); 0 when unknown.
+        double startedAtServerTime = 0;
         // The window that was active when the session started: what it typed went there.
         std::optional<std::string> windowID;
 
@@ -48,6 +50,7 @@ class PickerController {
     struct RecentTypedCharacter {
         std::string character;
         double uptime = 0;
+        double serverTime = 0;  // KeyEvent::serverTime
     };
 
     // What one Delete press removes from the query: plain, Option-Delete, Command-Delete.
@@ -93,6 +96,9 @@ class PickerController {
         // Tells the key tap which keys the current state may swallow, so that it holds only those.
         // Optional: a tap that is not told holds every key.
         std::function<void(const KeyHolds&)> holdKeys;
+        // Asks the key tap for a mark (KeyTapPort::mark) after the holds asked for so far. Optional:
+        // without it, an instant-open pair whose second key got past the tap's hold stays typed.
+        std::function<void(std::int64_t token)> markKeys;
         // Calls the function once the keys last given to holdKeys are held: the panel shows only
         // then, so that none of its keys reaches the application while the user sees it. Optional:
         // without it the keys count as held at once.
@@ -109,8 +115,8 @@ class PickerController {
         // not.
         Wiring wiring() const;
 
-        // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap, holdKeys and whenKeysHeld
-        // at the panel and the key tap, which the closures keep alive.
+        // Points showPanelNearMouse, hidePanel, startKeyTap, stopKeyTap, holdKeys, whenKeysHeld and
+        // markKeys at the panel and the key tap, which the closures keep alive.
         void bindPanelAndKeyTap(std::shared_ptr<PickerPanelPresenting> panel,
                                 std::shared_ptr<GlobalKeyTap> keyTap);
     };
@@ -173,6 +179,9 @@ class PickerController {
     // it from the application rather than count it.
     static bool isUncountableCharacter(const KeyEvent& event);
     static std::string queryInput(const KeyEvent& event);
+    // The character a typed key adds to `query`, lowercased; none for a key that is no part of a
+    // query (a query holds letters, numbers, "_", "+", "-" and spaces after its first character).
+    static std::optional<std::string> queryCharacter(const std::string& input, const std::string& query);
     static std::optional<std::string> printableCharacter(const KeyEvent& event);
     static bool isWhitespace(const std::string& character);
     static bool inlinePopupShouldBeVisible(const std::string& query, const std::string& typedSequence,
@@ -209,9 +218,25 @@ class PickerController {
     void showPanelOnceHeld();
     void cancelSession(bool hide);
     void triggerQuickOpen(int removingTypedCharacters);
+    // The instant-open pair typed within its time, whose second character reached the application
+    // before the tap could hold it (its thread saw the first too late, or the program was stopped):
+    // every key is held from now on, and the keys that reached the application before that are
+    // told apart by the tap's mark. Query characters among them join the search; the panel opens at
+    // the mark (or the first key held), erasing the pair and them. Anything else among them, which
+    // no query holds, leaves everything typed and opens nothing.
+    Decision beginLatePair(int typed, std::optional<std::string> windowID);
+    // A key that reached the application before the mark: true when it joined the search.
+    bool catchUpWithLatePair(const KeyEvent& event);
+    void openLatePair();
+    // A notice of the key tap: a mark, or keys let through unseen.
+    void handleTapNotice(const KeyEvent& event);
+    // Whether a key came within the instant-open time of a key typed at these times: by the display
+    // server's clock when both are known, else by when they were handled.
+    bool withinQuickOpenGap(const KeyEvent& event, double startedAtUptime, double startedAtServerTime) const;
+    // Whether `typed` after the session's trigger makes the instant-open sequence, whenever typed.
+    bool completesQuickOpenPair(const std::string& typed, const Session& s) const;
     // A session opened with the panel shown at once and an empty query (instant open, Quick Find).
     void startShownExclusiveSession(std::optional<PickerViewModel::Scope> scope);
-    bool shouldTriggerQuickOpen(const std::string& typed, const Session& s) const;
     bool insertSelectionAndMaybeKeepOpen(bool keep, Session& s);
     Decision triggerLibraryOpen();
     void triggerLibraryOpenFromPicker(PickerViewModel::Scope scope);
@@ -231,6 +256,12 @@ class PickerController {
     std::optional<Session> session_;
     Cancellable delayTimer_;
     std::vector<RecentTypedCharacter> recentTypedCharacters_;
+    struct LatePair {
+        std::int64_t mark = 0;
+        int typed = 0;  // characters that reached the application: the pair's, then the query's
+    };
+    std::optional<LatePair> latePair_;
+    std::int64_t lastMark_ = 0;
     bool started_ = false;
     std::optional<KeyHolds> sentHolds_;
     Cancellable frontmostWatch_;

@@ -55,6 +55,8 @@ struct KeyEvent {
     enum class Type : std::uint32_t {
         keyDown = 10,
         flagsChanged = 12,
+        // Reported when the keys asked for a mark (KeyTapPort::mark) have come: userData carries it.
+        mark = 0xFFFFFFF0,
         tapDisabledByTimeout = 0xFFFFFFFE,
         tapDisabledByUserInput = 0xFFFFFFFF,
     };
@@ -68,8 +70,17 @@ struct KeyEvent {
     // Whether the key waits for the handler's answer. A key outside the keys the tap holds (see
     // KeyHolds) has reached the application already and can no longer be dropped.
     bool held = true;
+    // When the display server saw the key, in seconds of its own clock; 0 when unknown. A handler
+    // that gets round to keys late (a program stopped for a while) times them by this.
+    double serverTime = 0;
 
-    bool operator==(const KeyEvent&) const = default;
+    // What the key is; its time is left out.
+    bool operator==(const KeyEvent& other) const {
+        return type == other.type && keyCode == other.keyCode && modifierFlags == other.modifierFlags &&
+               characters == other.characters &&
+               charactersIgnoringModifiers == other.charactersIgnoringModifiers &&
+               userData == other.userData && held == other.held;
+    }
 };
 
 }  // namespace mosaiko

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -32,6 +33,10 @@ class KeyTapPort {
     // the application at once and is reported to the callback with `held` false. A port that holds
     // every key anyway needs no list.
     virtual void hold(const KeyHolds& holds) { (void)holds; }
+    // Reports an event of type mark carrying `token` once the holds asked for before it are in
+    // place and every key that came before them has been reported: a key reported after the mark
+    // met those holds. A port that cannot tell reports nothing.
+    virtual void mark(std::int64_t token) { (void)token; }
     // Calls `then` on the main loop once the holds given so far are in place (at once for a port
     // that places them as it is told): something the user answers with a held key, such as the
     // panel, shows only then.

@@ -639,5 +639,40 @@ TEST_F(StalledProgram, OrdinaryTypingGoesOnWhileTheProgramIsStopped) {
     expectThePickerWorks(*client, expected);
 }
 
+// The whole program is stopped while the user types the instant-open pair and a query: all of it
+// reaches the field. Once the program goes on, the panel opens with the query, erasing what was
+// typed for it. A pair followed by a space, which no query begins with, stays typed with what
+// follows it.
+TEST_F(StalledProgram, AnInstantOpenPairTypedMeanwhileOpensThePanel) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    TextClient* client = startProgramAndClient(Kind::gtkEntry, user);
+    if (!client) return;
+    type("ab");
+    ASSERT_TRUE(holdsText(*client, "ab"));
+    program().process().signal(SIGSTOP);
+    type(";;", 200);
+    type("tea", 0);
+    EXPECT_TRUE(holdsText(*client, "ab;;tea"));
+    program().process().signal(SIGCONT);
+    ASSERT_TRUE(program().waitForPanel(true)) << "no panel after \";;\"";
+    press({"Return"});
+    oracle.type("ab;;tea⏎");
+    const auto insertions = oracle.takeInsertions();
+    ASSERT_FALSE(insertions.empty());
+    std::string expected = "ab" + insertions.back().text;
+    EXPECT_TRUE(holdsText(*client, expected));
+
+    program().process().signal(SIGSTOP);
+    type(" x;; tea kettle,", 0);
+    expected += " x;; tea kettle,";
+    EXPECT_TRUE(holdsText(*client, expected));
+    program().process().signal(SIGCONT);
+    type(" ok");
+    expected += " ok";
+    EXPECT_TRUE(holdsText(*client, expected));
+    EXPECT_FALSE(program().panel().has_value());
+}
+
 }  // namespace
 }  // namespace mosaiko::testing

@@ -20,6 +20,7 @@ class FakeKeyTapSystem {
         KeyTapPort::Callback callback;
         bool attached = false, enabled = false, destroyed = false;
         KeyHolds holds{};
+        std::vector<std::int64_t> marks{};  // asked for, not reported yet
         // While holds come late: what the port was told to hold, and what waits for it.
         std::optional<KeyHolds> toHold{};
         std::vector<std::function<void()>> whenHeld{};
@@ -72,6 +73,19 @@ class FakeKeyTapSystem {
         return false;
     }
 
+    // Reports the marks asked for so far, as a tap does once the keys before them have come.
+    void reportMarks() {
+        for (const auto& p : livePorts()) {
+            for (const std::int64_t token : std::exchange(p->marks, {})) {
+                KeyEvent notice;
+                notice.type = KeyEvent::Type::mark;
+                notice.userData = token;
+                notice.held = false;
+                p->callback(notice);
+            }
+        }
+    }
+
   private:
     struct Port final : KeyTapPort {
         Port(std::shared_ptr<PortState> s, const bool& late) : state(std::move(s)), late(late) {}
@@ -86,6 +100,7 @@ class FakeKeyTapSystem {
                 state->holds = holds;
             }
         }
+        void mark(std::int64_t token) override { state->marks.push_back(token); }
         void whenHeld(std::function<void()> then) override {
             if (state->toHold) {
                 state->whenHeld.push_back(std::move(then));

@@ -35,14 +35,19 @@ TEST(GlobalKeyTap, HandlerDecidesForKeyDownsAndModifierChanges) {
     EXPECT_FALSE(system.type(event(static_cast<KeyEvent::Type>(11))));  // key up: never offered
     EXPECT_EQ(seen, (std::vector{KeyEvent::Type::keyDown, KeyEvent::Type::flagsChanged}));
 
-    // Disabled by the server: the notice re-enables the tap and is not a key for the handler.
+    // Disabled by the server: the notice re-enables the tap; the handler hears of it and of marks,
+    // whose answer counts for nothing.
     for (auto type : {KeyEvent::Type::tapDisabledByTimeout, KeyEvent::Type::tapDisabledByUserInput}) {
         system.ports[0]->enabled = false;
         EXPECT_FALSE(system.ports[0]->callback(event(type)));
         EXPECT_TRUE(system.ports[0]->enabled);
         EXPECT_TRUE(system.type(event(KeyEvent::Type::keyDown)));
     }
-    EXPECT_EQ(seen.size(), 4u);
+    tap.mark(7);
+    ASSERT_EQ(system.ports[0]->marks, std::vector<std::int64_t>{7});
+    system.reportMarks();
+    EXPECT_EQ(seen.size(), 7u);
+    EXPECT_EQ(seen.back(), KeyEvent::Type::mark);
 }
 
 TEST(GlobalKeyTap, StartReplacesStopRemovesAndFailureIsQuiet) {

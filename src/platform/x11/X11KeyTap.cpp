@@ -56,6 +56,7 @@ struct X11KeyTap::Shared {
     std::vector<std::pair<std::uint64_t, bool>> answers;
     KeyHolds holds;
     std::uint64_t holdsVersion = 0, holdsApplied = 0;
+    std::vector<std::int64_t> marks;
     // What waits for holds to be in place, by the version it waits for.
     std::vector<std::pair<std::uint64_t, std::function<void()>>> whenHeld;
     std::optional<bool> enable;
@@ -74,6 +75,11 @@ using Shared = X11KeyTap::Shared;
 
 double now() {
     return SystemClock::shared().uptime();
+}
+
+// A server time (milliseconds) in seconds.
+double seconds(Time time) {
+    return static_cast<double>(time) / 1000.0;
 }
 
 bool callGuarded(const Shared& shared, const KeyEvent& event) {
@@ -182,6 +188,18 @@ class TapConnection final : public KeyTapRules::Server {
             handle(event);
         }
         if (dropBefore_ && !frozen_ && rules_.waitingPress() == 0) endDroppingBefore();
+    }
+
+    // Reports the mark once every key the server handled before the grabs now in place has been
+    // reported: those come before the answer to a round trip, and later ones meet the grabs.
+    void reportMark(std::int64_t token) {
+        XSync(d_, False);
+        readEvents();
+        KeyEvent notice;
+        notice.type = KeyEvent::Type::mark;
+        notice.userData = token;
+        notice.held = false;
+        deliver(shared_, 0, notice, false);
     }
 
     // Lets every press go on and gives up every grab.
@@ -324,6 +342,7 @@ class TapConnection final : public KeyTapRules::Server {
 
     void handleXkb(const XkbEvent& xkb) {
         if (xkb.any.xkb_type != XkbStateNotify) return;
+        pressedModifierFlags_ = 0;  // the server's state has come
         mods_ = xkb.state.mods;
         group_ = xkb.state.group;
         if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
@@ -358,12 +377,19 @@ class TapConnection final : public KeyTapRules::Server {
         // The layout group as the server announced it (on this connection, before the key).
         const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
         KeyEvent event = translator_.press(keycode, state);
+        event.serverTime = seconds(time);
         const bool gone = fillInCharacters(keycode, event);
         composeDeadKeys(keycode, state, event);
         typed_[keycode] = event.characters;
         event.held = grabbed.has_value();
         lastFlags_ = event.modifierFlags;
         if (event.type == KeyEvent::Type::flagsChanged) {
+            if (event.held && (event.modifierFlags & holds_.everyKeyWith) != 0) {
+                // Alt or Super going down while every key with it is to be held: those grabs are in
+                // place before the keyboard goes on to a key pressed with it, however soon.
+                pressedModifierFlags_ = event.modifierFlags;
+                if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
+            }
             if (event.held) replay();  // never asked for, yet never left frozen
             claimed_ = ledger_->claim(keycode, now()).has_value();  // the poster's own Shift
             rules_.modifiersChanged(event);
@@ -416,6 +442,7 @@ class TapConnection final : public KeyTapRules::Server {
             return;
         }
         KeyEvent event = translator_.press(key.keycode, withGroup(key.state));
+        event.serverTime = seconds(key.time);
         fillInCharacters(key.keycode, event);
         composeDeadKeys(key.keycode, withGroup(key.state), event);
         typed_[key.keycode & 0xFF] = event.characters;
@@ -606,8 +633,9 @@ class TapConnection final : public KeyTapRules::Server {
     }
 
     bool everyKeyByModifiers() const {
-        return holds_.everyKeyWith != 0 &&
-               (X11KeyMapping::modifierFlags(mods_, translator_.masks()) & holds_.everyKeyWith) != 0;
+        const std::uint64_t flags =
+            X11KeyMapping::modifierFlags(mods_, translator_.masks()) | pressedModifierFlags_;
+        return (flags & holds_.everyKeyWith) != 0;
     }
 
     // The server repeats a key held down without any raw event, so while the holds ask for repeats
@@ -683,6 +711,8 @@ class TapConnection final : public KeyTapRules::Server {
     bool claimed_ = false;                      // the press seen last is the program's own
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;
+    // The flags of a modifier press the server's state does not show yet.
+    std::uint64_t pressedModifierFlags_ = 0;
     // When the active window last changed (server time), and while presses typed before a change
     // are dropped, that change's time.
     Atom activeWindowAtom_ = None;
@@ -769,6 +799,14 @@ void X11KeyTap::hold(const KeyHolds& holds) {
     shared_->wake();
 }
 
+void X11KeyTap::mark(std::int64_t token) {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->marks.push_back(token);
+    }
+    shared_->wake();
+}
+
 void X11KeyTap::whenHeld(std::function<void()> then) {
     {
         std::lock_guard lock(shared_->mutex);
@@ -813,11 +851,13 @@ void X11KeyTap::run() {
         std::vector<std::pair<std::uint64_t, bool>> answers;
         std::optional<KeyHolds> holds;
         std::optional<bool> enable;
+        std::vector<std::int64_t> marks;
         std::uint64_t version = 0;
         bool stopping = false;
         {
             std::lock_guard lock(shared_->mutex);
             answers.swap(shared_->answers);
+            marks.swap(shared_->marks);
             version = shared_->holdsVersion;
             if (shared_->holdsApplied != version) holds = shared_->holds;
             enable = std::exchange(shared_->enable, std::nullopt);
@@ -830,6 +870,8 @@ void X11KeyTap::run() {
             std::lock_guard lock(shared_->mutex);
             shared_->holdsApplied = version;
         }
+        // After the holds asked for before them.
+        for (const std::int64_t token : marks) connection.reportMark(token);
         return !stopping;
     };
 

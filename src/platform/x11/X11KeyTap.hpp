@@ -64,6 +64,7 @@ class X11KeyTap final : public KeyTapPort {
     // The tap's thread places the grabs: hold() returns at once, and whenHeld() tells when they
     // are in place.
     void hold(const KeyHolds& holds) override;
+    void mark(std::int64_t token) override;
     void whenHeld(std::function<void()> then) override;
 
     struct Shared;

@@ -36,6 +36,8 @@ void X11KeyTapGrabs::refreshMapping() {
         if (key.symbolless) continue;
         key.modifier = translator_.isModifierKeycode(keycode);
         key.virtualKeyCode = translator_.virtualKeyCode(keycode);
+        if (key.modifier)
+            key.modifierFlags = translator_.press(keycode, 0).modifierFlags & ModifierFlag::shortcutMask;
         for (int group = 0; group < 4; ++group) {
             for (int level = 0; level < 4; ++level) {
                 const KeySym keysym =
@@ -68,7 +70,10 @@ X11KeyTapGrabs::Grabs X11KeyTapGrabs::wanted(const KeyHolds& holds) const {
     for (int code = minKeycode_; code <= maxKeycode_; ++code) {
         const auto keycode = static_cast<unsigned>(code);
         const Key& key = keys_[keycode];
-        if (key.modifier) continue;
+        if (key.modifier) {
+            if ((key.modifierFlags & holds.everyKeyWith) != 0) wanted[keycode] = {kAnyModifier};
+            continue;
+        }
         // Every key, also a spare one that another program may map at any moment. The program's
         // own presses on its spare keys are told apart by the ledger, and pass at once.
         if (holds.everyKey) {

@@ -35,6 +35,9 @@ class X11KeyTapGrabs {
     // Grabs exactly what `holds` need. A hold of every key takes every keycode that is not a
     // modifier, also those without any symbol now: another program may map one for a moment and
     // type a character on it at once (auto-type tools do), too soon for a grab placed afterwards.
+    // A hold of every key with some modifiers (KeyHolds::everyKeyWith) takes the keys of those
+    // modifiers: the tap places the grabs of every key while one is pressed, before the keyboard
+    // goes on to a key typed with it in the same instant.
     void place(const KeyHolds& holds);
     // Keeps `keycode` grabbed in every state whatever the holds, until keep() names another key or
     // none; the key's grabs are then what the holds want again.
@@ -57,6 +60,7 @@ class X11KeyTapGrabs {
         bool modifier = false;
         bool symbolless = true;
         std::uint16_t virtualKeyCode = 0;
+        std::uint64_t modifierFlags = 0;      // of a modifier key: the shortcut flags it sets
         std::vector<std::string> characters;  // what it types in any group at any level
     };
 

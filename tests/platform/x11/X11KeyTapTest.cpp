@@ -381,6 +381,26 @@ TEST_F(X11KeyTapTest, ADisabledOrDetachedTapLetsEverythingThroughUnasked) {
     EXPECT_TRUE(client->waitForText("abe")) << client->text();
 }
 
+// A mark asked for after new holds comes after every key typed before them, timed by the server,
+// and before the first key they hold.
+TEST_F(X11KeyTapTest, AMarkComesBetweenTheKeysBeforeTheHoldsAndThoseTheyHold) {
+    ASSERT_NO_FATAL_FAILURE(start({}));
+    ASSERT_EQ(session->xdotool({"key", "--delay", "0", "a", "b"}), 0);
+    tap->hold(everyKey());
+    tap->mark(5);
+    ASSERT_EQ(session->xdotool({"key", "c"}), 0);
+    ASSERT_TRUE(waitUntil([&] { return recorder.keyDownCount(8) == 1; }));
+    KeyEvent mark;
+    mark.type = KeyEvent::Type::mark;
+    mark.userData = 5;
+    mark.held = false;
+    const std::vector<KeyEvent> expected = {keyDown(0, "a", "a"), keyDown(11, "b", "b"), mark,
+                                            keyDown(8, "c", "c", 0, true)};
+    EXPECT_EQ(recorder.events, expected);
+    EXPECT_GT(recorder.events[0].serverTime, 0);
+    EXPECT_GE(recorder.events[1].serverTime, recorder.events[0].serverTime);
+}
+
 // The characters come from the layout group in force; held keys are found by what they type in
 // any group.
 TEST_F(X11KeyTapTest, TwoLayoutsSwitchedByGroup) {
