@@ -83,6 +83,23 @@ Window topLevel(Display* display, Window window) {
     return None;
 }
 
+// Whether the event tells that the focus left `followed`, the top-level window that had it.
+bool leavesFollowedWindow(const XEvent& event, Window followed) {
+    if (followed == None || event.xany.window != followed) return false;
+    switch (event.type) {
+        case FocusOut:
+            // A keyboard grab (ours among them, while a key is held) moves no focus; nor does a move
+            // inside the window.
+            return event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab &&
+                   event.xfocus.detail != NotifyInferior;
+        case UnmapNotify:
+        case DestroyNotify:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<X11Workspace> X11Workspace::create(Options options, std::unique_ptr<X11Display> display) {
@@ -143,6 +160,10 @@ bool X11Workspace::takeEvents() const {
     while (XPending(d) > 0) {
         XEvent event;
         XNextEvent(d, &event);
+        if (leavesFollowedWindow(event, followed_)) {
+            frontmost_.reset();
+            continue;
+        }
         if (event.type != PropertyNotify) continue;
         if (event.xproperty.atom == atoms().supportingWmCheck) windowManagerKnown_.reset();
         if (event.xproperty.atom == atoms().activeWindow || event.xproperty.atom == atoms().supportingWmCheck)
@@ -184,7 +205,25 @@ bool X11Workspace::hasWindowManager() const {
     return *windowManagerKnown_;
 }
 
-unsigned long X11Workspace::activeWindow() const {
+bool X11Workspace::followFocusOf(unsigned long window) const {
+    if (window == followed_) return true;
+    Display* d = display_->get();
+    X11ErrorTrap trap;
+    if (followed_ != None) XSelectInput(d, followed_, NoEventMask);  // it may be gone
+    followed_ = None;
+    const unsigned long selection = NextRequest(d);
+    XSelectInput(d, window, FocusChangeMask | StructureNotifyMask);
+    // The focus may have left between the first look and the selection, unannounced: look again.
+    bool followsPointer = false;
+    const bool stillThere =
+        activeWindow(&followsPointer) == window &&
+        std::none_of(trap.errors().begin(), trap.errors().end(),
+                     [&](const X11ErrorTrap::Error& error) { return error.serial == selection; });
+    if (stillThere) followed_ = window;
+    return stillThere;
+}
+
+unsigned long X11Workspace::activeWindow(bool* followsPointer) const {
     Display* d = display_->get();
     if (hasWindowManager()) {
         const auto active = property<long>(d, DefaultRootWindow(d), atoms().activeWindow, XA_WINDOW);
@@ -193,6 +232,7 @@ unsigned long X11Workspace::activeWindow() const {
     Window focus = None;
     int revert = 0;
     XGetInputFocus(d, &focus, &revert);
+    if (followsPointer) *followsPointer = focus == PointerRoot;
     if (focus == PointerRoot) {
         Window root = None, child = None;
         int rx = 0, ry = 0, wx = 0, wy = 0;
@@ -296,12 +336,14 @@ std::optional<RunningApp> X11Workspace::frontmostApplication() const {
     // A change that has arrived but not been handled yet counts now; its notification follows.
     if (takeEvents()) drainLater();
     if (frontmost_) return *frontmost_;
-    const unsigned long window = activeWindow();
+    bool followsPointer = false;
+    const unsigned long window = activeWindow(&followsPointer);
     std::optional<RunningApp> app;
     if (window != None) app = appForWindow(window);
     // With a window manager every change of the active window is announced, so the answer holds
-    // until then: asking costs no round trip on the key path.
-    if (hasWindowManager()) frontmost_ = app;
+    // until then: asking costs no round trip on the key path. Without one, the window that has the
+    // focus announces that the focus left it, unless the focus follows the pointer.
+    if (hasWindowManager() || (window != None && !followsPointer && followFocusOf(window))) frontmost_ = app;
     drainLater();
     return app;
 }

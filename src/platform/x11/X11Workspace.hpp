@@ -21,7 +21,8 @@ namespace mosaiko {
 // of this process, or of our window class, report this application's identifier. Activation
 // notifications need a window manager (they follow _NET_ACTIVE_WINDOW) and arrive on the Qt main
 // loop. With a window manager the frontmost application is kept from one change of the active
-// window to the next, so asking for it costs no round trip to the server. Main thread only.
+// window to the next, without one until the focus leaves its window, so asking for it costs no round
+// trip to the server. Main thread only.
 class X11Workspace final : public Workspace {
   public:
     struct Options {
@@ -54,7 +55,12 @@ class X11Workspace final : public Workspace {
     bool takeEvents() const;
     void drainLater() const;
     bool hasWindowManager() const;
-    unsigned long activeWindow() const;
+    // The active window; `followsPointer` tells whether the keyboard goes to whatever window is
+    // under the pointer (no window manager, focus on PointerRoot).
+    unsigned long activeWindow(bool* followsPointer = nullptr) const;
+    // Without a window manager: hears from now on when the focus leaves `window`, which has it;
+    // false when it no longer has it.
+    bool followFocusOf(unsigned long window) const;
     std::vector<unsigned long> clientWindows() const;
     RunningApp appForWindow(unsigned long window) const;
 
@@ -66,6 +72,7 @@ class X11Workspace final : public Workspace {
     std::optional<RunningApp> lastFrontmost_;
     bool frontmostFollowed_ = false;  // lastFrontmost_ holds the baseline of activations
     mutable std::optional<std::optional<RunningApp>> frontmost_;  // known until the active window changes
+    mutable unsigned long followed_ = 0;  // without a window manager, the window whose focus is followed
     mutable std::optional<bool> windowManagerKnown_;
     mutable bool activationPending_ = false;
     Subject<RunningApp> activations_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include <X11/Xatom.h>
@@ -198,6 +199,55 @@ TEST_F(X11WorkspaceTest, WithoutAWindowManagerFollowsTheFocusAndKnowsOurOwnWindo
     XCloseDisplay(display);
 
     EXPECT_FALSE(workspace->activate(RunningApp{"gone", "Gone", 99999, "0x7"}));
+}
+
+// Without a window manager the answer is kept while the focus stays in its window, and given up as
+// soon as another client moves the focus elsewhere or the window goes.
+TEST_F(X11WorkspaceTest, WithoutAWindowManagerNoticesWhenAnotherClientMovesTheFocus) {
+    ASSERT_NO_FATAL_FAILURE(start(false));
+    workspace = makeWorkspace();
+    ASSERT_NE(workspace, nullptr);
+    Display* display = XOpenDisplay(session->display().c_str());
+    const Window root = DefaultRootWindow(display);
+    auto window = [&](Window parent, const char* windowClass) {
+        const Window w = XCreateSimpleWindow(display, parent, 10, 10, 100, 100, 0, 0, 0);
+        XClassHint hint{const_cast<char*>("instance"), const_cast<char*>(windowClass)};
+        XSetClassHint(display, w, &hint);
+        XMapWindow(display, w);
+        return w;
+    };
+    const Window first = window(root, "FirstClass"), second = window(root, "SecondClass");
+    const Window inner = window(first, "InnerClass");
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::optional<std::string> frontmost;
+    };
+    auto focus = [&](Window w) {
+        return [&, w] { XSetInputFocus(display, w, RevertToParent, CurrentTime); };
+    };
+    const Step steps[] = {
+        {"first", focus(first), "FirstClass"},
+        {"inside first", focus(inner), "FirstClass"},
+        {"second", focus(second), "SecondClass"},
+        {"the root", focus(root), std::nullopt},
+        {"first again", focus(first), "FirstClass"},
+        {"first unmapped", [&] { XUnmapWindow(display, first); }, std::nullopt},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        XSync(display, False);
+        std::optional<std::string> seen;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                const auto front = workspace->frontmostApplication();
+                seen = front ? front->bundleIdentifier : std::nullopt;
+                return seen == step.frontmost;
+            },
+            5))
+            << step.what << ": " << seen.value_or("none");
+    }
+    XCloseDisplay(display);
 }
 
 // The default excluded list names applications by what this workspace reports for them; xterm is
