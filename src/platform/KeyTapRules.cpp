@@ -126,8 +126,8 @@ void KeyTapRules::settleOverdue(double now) {
     waiting_.reset();
     if (elsewhere) {
         server_.dropTypedForAnotherWindow();
-    } else {
-        server_.replay();
+    } else if (!press.overtakes || !retypeInstead(press.keycode, press.state, now)) {
+        server_.replay();  // as if let pass; one typed while the program types lands after its text
     }
     enabled_ = false;
     KeyEvent notice;

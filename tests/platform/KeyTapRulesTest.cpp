@@ -138,6 +138,12 @@ TEST_F(KeyTapRulesTest, AnUnansweredPressPassesAfterTheBound) {
     rules.setEnabled(true);
     press(14, true, 0.4);
     EXPECT_TRUE(delivered.back().asks);
+
+    ledger.posting = true;  // typed while the program types: it still lands after the text
+    press(15, true, 0.5);
+    rules.tick(0.6);
+    EXPECT_EQ(ledger.retyped, std::vector<unsigned>{15});
+    EXPECT_EQ(server.calls.back(), "drop");
 }
 
 // A handler still busy with the keys typed just before a held press (they do not wait) keeps it
