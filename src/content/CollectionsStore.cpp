@@ -1,6 +1,8 @@
 #include "content/CollectionsStore.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <unordered_set>
 
 #include "content/DecodingError.hpp"
@@ -11,6 +13,8 @@
 namespace mosaiko {
 
 namespace {
+
+constexpr std::size_t kNoPosition = SIZE_MAX;
 
 struct Stored {
     std::vector<std::string> pinnedIDs;
@@ -112,12 +116,18 @@ void CollectionsStore::persist() {
 }
 
 std::vector<std::string> CollectionsStore::unique(const std::vector<std::string>& ids) {
+    // The ids seen so far, by their positions in an open-addressed table: a set that made a node
+    // of each of a user's 10,000 pins cost more than the rest of reading them at start.
+    const std::size_t mask = std::bit_ceil(ids.size() * 2 + 1) - 1;
+    std::vector<std::size_t> positions(mask + 1, kNoPosition);
     std::vector<std::string> result;
-    std::unordered_set<std::string_view> seen;
     result.reserve(ids.size());
-    seen.reserve(ids.size());
-    for (const auto& id : ids) {
-        if (seen.insert(id).second) result.push_back(id);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        std::size_t slot = std::hash<std::string>{}(ids[i]) & mask;
+        while (positions[slot] != kNoPosition && ids[positions[slot]] != ids[i]) slot = (slot + 1) & mask;
+        if (positions[slot] != kNoPosition) continue;
+        positions[slot] = i;
+        result.push_back(ids[i]);
     }
     return result;
 }

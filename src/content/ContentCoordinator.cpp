@@ -33,12 +33,16 @@ void ContentCoordinator::refresh(const std::vector<CustomSnippet>& snippets,
 std::vector<EmojiEntry> ContentCoordinator::extraEntries(const std::vector<CustomSnippet>& snippets,
                                                          const std::vector<std::string>& emoticonOrder,
                                                          const std::set<std::string>& hiddenEmoticonIDs) {
-    auto entries = GlyphCatalog::entries();
-    const auto emoticons = EmoticonCatalog::orderedEntries(emoticonOrder, hiddenEmoticonIDs);
-    entries.insert(entries.end(), emoticons.begin(), emoticons.end());
-    auto snippetEntries = CustomContentStore::emojiEntries(snippets);
-    entries.insert(entries.end(), std::make_move_iterator(snippetEntries.begin()),
-                   std::make_move_iterator(snippetEntries.end()));
+    const auto& glyphs = GlyphCatalog::entries();
+    auto emoticons = EmoticonCatalog::orderedEntries(emoticonOrder, hiddenEmoticonIDs);
+    // Made in place: a user's 10,000 snippets are megabytes of entries, which moving them into
+    // the list from one of their own cost as much as making them.
+    std::vector<EmojiEntry> entries;
+    entries.reserve(glyphs.size() + emoticons.size() + snippets.size());
+    entries.insert(entries.end(), glyphs.begin(), glyphs.end());
+    entries.insert(entries.end(), std::make_move_iterator(emoticons.begin()),
+                   std::make_move_iterator(emoticons.end()));
+    CustomContentStore::appendEmojiEntries(snippets, entries);
     return entries;
 }
 

@@ -147,13 +147,18 @@ std::vector<EmojiEntry> CustomContentStore::allEmojiEntries() const {
 
 std::vector<EmojiEntry> CustomContentStore::emojiEntries(const std::vector<CustomSnippet>& snippetList) {
     std::vector<EmojiEntry> entries;
-    entries.reserve(snippetList.size());
+    appendEmojiEntries(snippetList, entries);
+    return entries;
+}
+
+void CustomContentStore::appendEmojiEntries(const std::vector<CustomSnippet>& snippetList,
+                                            std::vector<EmojiEntry>& entries) {
+    entries.reserve(entries.size() + snippetList.size());
     for (const auto& snippet : snippetList) {
         entries.push_back(EmojiEntry{entryIDPrefix + snippet.id, snippet.insertText, snippet.name,
                                      entryCategory, snippet.shortcodes, snippet.keywords, std::nullopt,
                                      std::nullopt});
     }
-    return entries;
 }
 
 }  // namespace mosaiko

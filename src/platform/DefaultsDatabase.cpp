@@ -74,7 +74,7 @@ std::optional<std::string> DefaultsDatabase::string(std::string_view key) const 
 std::optional<std::string> DefaultsDatabase::data(std::string_view key) const {
     auto v = object(key);
     if (!v) return std::nullopt;
-    if (auto d = v->get<DefaultsData>()) return d->bytes;
+    if (auto d = v->get<DefaultsData>()) return std::move(d->bytes);
     return std::nullopt;
 }
 

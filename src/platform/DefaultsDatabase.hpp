@@ -39,6 +39,10 @@ class DefaultsValue {
     const T* get() const {
         return std::get_if<T>(&storage_);
     }
+    template <class T>
+    T* get() {
+        return std::get_if<T>(&storage_);
+    }
 
     bool operator==(const DefaultsValue&) const = default;
 
@@ -57,7 +61,8 @@ class DefaultsDatabase {
     virtual void remove(std::string_view key) = 0;
     virtual std::vector<std::string> keys() const = 0;
 
-    bool contains(std::string_view key) const { return object(key).has_value(); }
+    // Without copying the value, which may be megabytes of a user's snippets.
+    virtual bool contains(std::string_view key) const { return object(key).has_value(); }
 
     // Typed readings with the usual coercions: absent gives false / 0 / 0.0; numbers convert
     // between each other; strings "true"/"yes"/"1" read as true and numeric strings as numbers.

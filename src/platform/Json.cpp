@@ -1,5 +1,6 @@
 #include "platform/Json.hpp"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/Text.hpp"
@@ -20,8 +21,11 @@ std::string dump(const Json& value) {
 }
 
 void appendString(std::string& out, std::string_view text) {
-    // The replacement of bad bytes is the general writer's own.
-    if (!text::isValidUtf8(text)) {
+    // The replacement of bad bytes is the general writer's own. (ASCII, as most ids are, needs
+    // no checking.)
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii && !text::isValidUtf8(text)) {
         out += dump(Json(std::string(text)));
         return;
     }

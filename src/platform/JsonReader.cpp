@@ -8,13 +8,16 @@ namespace mosaiko {
 
 namespace {
 
-// The bytes that end a run of plain string content: the closing quote, a backslash, and the
-// control characters, which JSON allows only escaped.
-constexpr std::array<bool, 256> kStringStops = [] {
-    std::array<bool, 256> stops{};
-    for (int c = 0; c < 0x20; ++c) stops[static_cast<std::size_t>(c)] = true;
-    stops['"'] = stops['\\'] = true;
-    return stops;
+// What each byte is inside a string: plain ASCII, one that ends a run of plain content (the
+// closing quote, a backslash, and the control characters, which JSON allows only escaped), or
+// part of a character beyond ASCII, whose encoding is then checked.
+enum ByteKind : std::uint8_t { kPlain, kStop, kBeyondAscii };
+constexpr std::array<ByteKind, 256> kByteKinds = [] {
+    std::array<ByteKind, 256> kinds{};
+    for (int c = 0; c < 0x20; ++c) kinds[static_cast<std::size_t>(c)] = kStop;
+    kinds['"'] = kinds['\\'] = kStop;
+    for (int c = 0x80; c < 0x100; ++c) kinds[static_cast<std::size_t>(c)] = kBeyondAscii;
+    return kinds;
 }();
 
 int hexValue(char c) {
@@ -49,64 +52,73 @@ bool JsonReader::atEnd() {
     return ok_ && pos_ == text_.size();
 }
 
-bool JsonReader::array(const std::function<bool()>& element) {
-    if (!ok_ || !take('[')) return decline();
-    if (take(']')) return true;
-    do {
-        if (!element()) return decline();
-    } while (take(','));
-    return take(']') || decline();
-}
-
-bool JsonReader::members(const std::function<bool(const std::string& key)>& member) {
-    if (!ok_ || !take('{')) return decline();
-    if (take('}')) return true;
-    std::string key;
-    do {
-        if (!readString(key) || !take(':') || !member(key)) return decline();
-    } while (take(','));
-    return take('}') || decline();
-}
-
 bool JsonReader::object(std::initializer_list<Field> fields) {
-    std::vector<bool> seen(fields.size());
-    const bool read = members([&](const std::string& key) {
-        std::size_t i = 0;
+    std::uint32_t seen = 0;
+    const bool read = members([&](std::string_view key) {
+        std::uint32_t bit = 1;
         for (const auto& field : fields) {
             if (field.key == key) {
                 // The general reader keeps the last of a repeated key.
-                if (seen[i]) return false;
-                seen[i] = true;
+                if (seen & bit) return false;
+                seen |= bit;
                 return field.read();
             }
-            ++i;
+            bit <<= 1;
         }
         return false;
     });
     if (!read) return false;
-    std::size_t i = 0;
+    std::uint32_t bit = 1;
     for (const auto& field : fields) {
-        if (field.required && !seen[i]) return decline();
-        ++i;
+        if (field.required && !(seen & bit)) return decline();
+        bit <<= 1;
     }
     return true;
 }
 
 bool JsonReader::readString(std::string& out) {
     if (!ok_ || !take('"')) return decline();
-    out.clear();
+    return readStringInto(out, nullptr);
+}
+
+bool JsonReader::readStringInto(std::string& out, std::string_view* view) {
+    const std::size_t start = pos_;
+    bool beyondAscii = false;
+    bool escaped = false;
     while (true) {
         std::size_t end = pos_;
-        while (end < text_.size() && !kStringStops[static_cast<unsigned char>(text_[end])]) ++end;
-        out.append(text_.substr(pos_, end - pos_));
-        pos_ = end;
-        if (pos_ >= text_.size()) return decline();
-        const char c = text_[pos_++];
+        ByteKind kind = kPlain;
+        while (end < text_.size() && (kind = kByteKinds[static_cast<unsigned char>(text_[end])]) != kStop) {
+            beyondAscii |= kind == kBeyondAscii;
+            ++end;
+        }
+        if (end >= text_.size()) return decline();
+        const char c = text_[end];
+        if (c == '"' && !escaped) {
+            // Most strings have no escape: taken in one piece, or only looked at.
+            const auto plain = text_.substr(start, end - start);
+            pos_ = end + 1;
+            if (beyondAscii && !text::isValidUtf8(plain)) return decline();
+            if (view) {
+                *view = plain;
+            } else {
+                out.assign(plain);
+            }
+            return true;
+        }
+        if (escaped) {
+            out.append(text_.substr(pos_, end - pos_));
+        } else {
+            out.assign(text_.substr(start, end - start));
+            escaped = true;
+        }
+        pos_ = end + 1;
         if (c == '"') break;
         if (c != '\\' || !readEscape(out)) return decline();
     }
+    if (view) *view = out;
     // An escape adds a whole character, so checking the result checks every run between escapes.
-    return text::isValidUtf8(out) || decline();
+    return !beyondAscii || text::isValidUtf8(out) || decline();
 }
 
 bool JsonReader::readEscape(std::string& out) {
@@ -139,9 +151,10 @@ bool JsonReader::readStringArray(std::vector<std::string>& out) {
 
 bool JsonReader::readStringMap(std::map<std::string, std::string>& out) {
     out.clear();
-    return members([&](const std::string& key) {
+    return members([&](std::string_view key) {
+        std::string name(key);
         std::string value;
-        return readString(value) && out.emplace(key, std::move(value)).second;
+        return readString(value) && out.emplace(std::move(name), std::move(value)).second;
     });
 }
 

@@ -11,6 +11,7 @@ class MemoryDefaults : public DefaultsDatabase {
     explicit MemoryDefaults(DefaultsValue::Dictionary values) : values_(std::move(values)) {}
 
     std::optional<DefaultsValue> object(std::string_view key) const override;
+    bool contains(std::string_view key) const override { return values_.find(key) != values_.end(); }
     void set(std::string_view key, DefaultsValue value) override;
     void remove(std::string_view key) override;
     std::vector<std::string> keys() const override;

@@ -54,6 +54,14 @@ TEST_F(CollectionsStoreTest, LoadingNormalizesAndWritesTheStateBack) {
     EXPECT_EQ(withCollections.data(kKey), json::dump(withCollections.json(kKey)));
     EXPECT_EQ(defaults.data(kKey), json::dump(defaults.json(kKey)));
 
+    // Many pins, each stored three times: the first of each stays, in order.
+    Ids many, expected;
+    for (int i = 0; i < 3000; ++i) many.push_back("id" + std::to_string(i % 1000));
+    for (int i = 0; i < 1000; ++i) expected.push_back("id" + std::to_string(i));
+    RecordingDefaults repeated;
+    repeated.setJson(kKey, Json{{"pinnedIDs", many}});
+    EXPECT_EQ(CollectionsStore(repeated).pinnedIDs(), expected);
+
     // A first start writes the empty state.
     RecordingDefaults fresh;
     CollectionsStore empty(fresh);

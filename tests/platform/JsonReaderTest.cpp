@@ -51,10 +51,13 @@ TEST(JsonReaderTest, ReadsWhatItReadsAsTheGeneralReaderAndDeclinesTheRest) {
         {" \n{ \"m\" : {\"k\":\"v\", \"j\":\"\"},\t\"a\" : [ ] }\r\n", true},
         {R"({"a":["\"\\\/\b\f\n\r\t\u00e9\u20AC\u0000 end"]})", true},
         {"{\"a\":[\"😀 é ツ \x7f\"]}", true},
+        {R"({"\u0061":["x\ty"],"m":{"\u00e9":"\"","k\n":"é"}})", true},
+        {R"({"a":["\u00e9é\n","é\té"]})", true},
         // Left to the general reader, which reads them (below).
         {R"({"a":["\ud83d\ude00"]})", false},
         {R"({"a":["x"],"b":1})", false},
         {R"({"a":["x"],"a":["y"]})", false},
+        {R"({"\u0061":[],"a":["y"]})", false},
         {R"({"a":[],"m":{"k":"1","k":"2"}})", false},
         {"\xEF\xBB\xBF{\"a\":[]}", false},
         // Read by neither.
@@ -69,6 +72,9 @@ TEST(JsonReaderTest, ReadsWhatItReadsAsTheGeneralReaderAndDeclinesTheRest) {
         {R"({"a":["\u12"]})", false},
         {"{\"a\":[\"\x01\"]}", false},
         {"{\"a\":[\"\xC3\"]}", false},
+        {"{\"a\":[\"\\n\xC3\"]}", false},
+        {"{\"a\":[\"\\n\x01\"]}", false},
+        {"{\"\xC3\":[]}", false},
         {"{\"a\":[\"\xED\xA0\x80\"]}", false},
         {"{\"a\":[\"x\"]}\0"s, false},
         {"[]", false},
@@ -81,7 +87,8 @@ TEST(JsonReaderTest, ReadsWhatItReadsAsTheGeneralReaderAndDeclinesTheRest) {
             EXPECT_EQ(fast, readGeneral(c.text)) << c.text;
         }
     }
-    for (const char* left : {R"({"a":["\ud83d\ude00"]})", R"({"a":["x"],"b":1})", R"({"a":["x"],"a":["y"]})"})
+    for (const char* left : {R"({"a":["\ud83d\ude00"]})", R"({"a":["x"],"b":1})", R"({"a":["x"],"a":["y"]})",
+                             R"({"\u0061":[],"a":["y"]})"})
         EXPECT_TRUE(readGeneral(left)) << left;
     EXPECT_EQ(readFast(R"({"a":["\"\\\/\b\f\n\r\t\u00e9\u20AC\u0000 end"]})")->a[0],
               "\"\\/\b\f\n\r\t\xC3\xA9\xE2\x82\xAC\0 end"s);

@@ -192,6 +192,11 @@ std::optional<DefaultsValue> FileDefaults::object(std::string_view key) const {
     return MemoryDefaults::object(key);
 }
 
+bool FileDefaults::contains(std::string_view key) const {
+    std::lock_guard lock(mutex_);
+    return MemoryDefaults::contains(key);
+}
+
 void FileDefaults::set(std::string_view key, DefaultsValue value) {
     {
         std::lock_guard lock(mutex_);

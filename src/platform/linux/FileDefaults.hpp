@@ -47,6 +47,7 @@ class FileDefaults final : public MemoryDefaults {
     static double retryDelay(double saveDelaySeconds, int failedSaves);
 
     std::optional<DefaultsValue> object(std::string_view key) const override;
+    bool contains(std::string_view key) const override;
     void set(std::string_view key, DefaultsValue value) override;
     void remove(std::string_view key) override;
     std::vector<std::string> keys() const override;
