@@ -221,7 +221,8 @@ TEST_F(KeyTapRulesTest, PressesThatWouldTypeNothingAreTypedAgainAndRepeatsAreNev
     rules.press(8, e, 0.2, 0, false, true);  // no hold asks about it
     EXPECT_EQ(ledger.retyped, (std::vector<unsigned>{20, 8}));
     // Every key is held before the keyboard goes on: none overtakes what is typed again.
-    EXPECT_EQ(server.calls, (std::vector<std::string>{"hold:all", "drop", "hold:1", "hold:all", "drop"}));
+    EXPECT_EQ(server.calls,
+              (std::vector<std::string>{"hold:typed-into", "drop", "hold:1", "hold:typed-into", "drop"}));
 
     ledger.pending = {{20, kEventMarker}};
     rules.press(20, e, 0.3, 0, true);

@@ -1,6 +1,7 @@
 #include "platform/x11/TypingPace.hpp"
 
 #include <algorithm>
+#include <utility>
 
 namespace mosaiko {
 
@@ -10,33 +11,22 @@ namespace {
 // 4 ms a BackSpace after reading them (40 ms after 19 BackSpaces was too soon, 100 ms was not).
 constexpr double kAfterEditingSeconds = 0.02;
 constexpr double kPerEditingKeySeconds = 0.004;
-// Before a character beyond the basic plane that follows one of it.
-constexpr double kBeforeWideSeconds = 0.02;
 // Keys further back than this have been taken, whatever came after them.
 constexpr double kTakenAfterSeconds = 1.0;
 
 }  // namespace
 
-TypingPace::Kind TypingPace::kindOf(char32_t scalar) {
-    if (scalar < 0x20 || scalar == 0x7f) return Kind::edit;
-    return scalar > 0xFFFF ? Kind::wideCharacter : Kind::character;
+void TypingPace::edited(double now) {
+    if (now - lastEditAt_ > kTakenAfterSeconds) edits_ = 0;
+    ++edits_;
+    lastEditAt_ = now;
 }
 
-std::optional<double> TypingPace::beforePress(Kind kind, double now) {
-    if (last_ && now - lastAt_ > kTakenAfterSeconds) {
-        last_.reset();
-        edits_ = 0;
-    }
-    std::optional<double> wait;
-    if (last_ == Kind::edit && kind != Kind::edit)
-        wait = std::min(kLongestSeconds,
-                        kAfterEditingSeconds + kPerEditingKeySeconds * static_cast<double>(edits_));
-    else if (last_ == Kind::character && kind == Kind::wideCharacter)
-        wait = kBeforeWideSeconds;
-    edits_ = kind == Kind::edit ? edits_ + 1 : 0;
-    last_ = kind;
-    lastAt_ = now;
-    return wait;
+std::optional<double> TypingPace::beforeText(double now) {
+    const std::size_t edits = std::exchange(edits_, 0);
+    if (edits == 0 || now - lastEditAt_ > kTakenAfterSeconds) return std::nullopt;
+    return std::min(kLongestSeconds,
+                    kAfterEditingSeconds + kPerEditingKeySeconds * static_cast<double>(edits));
 }
 
 }  // namespace mosaiko

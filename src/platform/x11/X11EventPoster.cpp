@@ -393,17 +393,15 @@ bool X11EventPoster::awaitTheClient(double deadline) {
     return false;
 }
 
-TypingPace::Kind X11EventPoster::kindOfKey(unsigned long keysym) {
-    return TypingPace::kindOf(xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(keysym)));
-}
-
-void X11EventPoster::letTheClientCatchUp(double seconds) {
+void X11EventPoster::letTheClientCatchUp() {
+    const auto seconds = pace_.beforeText(now());
+    if (!seconds) return;
     XSync(display_->get(), False);
     // A client that has not answered the last ping does not read its keys now (it may be stopped):
     // nothing is gained by asking again.
     readEvents();
     if (lastPingAnswered_ >= lastPingSent_) awaitTheClient(now() + TypingPace::kLongestSeconds);
-    pause(seconds);
+    pause(*seconds);
 }
 
 bool X11EventPoster::prepareBatch() {
@@ -533,6 +531,7 @@ bool X11EventPoster::stillFocused(const Job& job) {
 void X11EventPoster::perform(const Job& job) {
     if (job.retypedKeycode != 0) return retype(job);
     // A key's release always goes out: its press may have.
+    if (job.text && job.keyDown) letTheClientCatchUp();
     if (job.keyDown && (!stillFocused(job) || !prepareBatch())) return;
     if (job.text) {
         typeText(job);
@@ -596,7 +595,7 @@ void X11EventPoster::typeKey(const Job& job) {
         return;
     }
     if (job.keyDown) {
-        pace_.beforePress(TypingPace::Kind::edit, now());  // an editing key never waits
+        pace_.edited(now());
         options_.ledger->expect(keycode, job.userData, now());
     }
     XTestFakeKeyEvent(display, keycode, job.keyDown ? True : False, CurrentTime);
@@ -631,7 +630,6 @@ void X11EventPoster::typeText(const Job& job) {
             const auto key = keyFor(onSpareKeys, keysym);
             const unsigned keycode = key ? key->keycode : keycodeOnSlot(keysym);
             if (keycode == 0) continue;
-            if (const auto wait = pace_.beforePress(kindOfKey(keysym), now())) letTheClientCatchUp(*wait);
             setShift(key && key->shift);
             options_.ledger->expect(keycode, job.userData, now());
             XTestFakeKeyEvent(display, keycode, True, CurrentTime);

@@ -126,10 +126,10 @@ class X11EventPoster {
     // Waits until the focused client has read every key typed so far (it answers a ping sent
     // after them) or until `deadline`; false when it did not answer by then or cannot be asked.
     bool awaitTheClient(double deadline);
-    // Lets the focused client take the keys typed so far (it answers a ping sent after them, or
-    // does not within TypingPace's longest wait), then waits `seconds` more.
-    void letTheClientCatchUp(double seconds);
-    static TypingPace::Kind kindOfKey(unsigned long keysym);
+    // Before a text, where the pace asks for it: lets the focused client take the keys typed so
+    // far (it answers a ping sent after them, or does not within TypingPace's longest wait), then
+    // waits as long as the pace says.
+    void letTheClientCatchUp();
     // The focused client's window that answers pings; None when there is none.
     unsigned long focusedClient() const;
     void rebuildKeyboard(unsigned state);

@@ -7,48 +7,42 @@
 namespace mosaiko {
 namespace {
 
-// Where typing waits, key by key, as the poster asks: "⌫" is an editing key, "a" a character of
-// the basic plane, "😀" one beyond it, "…" a second and a half without keys. The marks: the
-// milliseconds to wait before a key's press, "_" for a key that does not wait.
-TEST(TypingPaceTest, WaitsOnlyWhereTheKindOfKeyChanges) {
+// Where typing waits, as the poster asks: "⌫" is an editing key, "t" a text, "…" a second and a
+// half without keys. The marks: the milliseconds to wait before a text, "_" for a text that does not
+// wait.
+TEST(TypingPaceTest, WaitsAfterEditingKeysBeforeTheText) {
     const struct {
-        std::u32string keys;
+        std::string keys;
         std::string marks;
     } cases[] = {
-        {U"Hello", "_____"},
-        {U"⌫⌫⌫⌫😀", "____36"},   // a search erased, then its emoji: 20 ms and 4 a BackSpace
-        {U"⌫a⌫⌫b", "_24__28"},  // each run of BackSpaces on its own
-        {U"a😀😀b", "_20__"},     // a character of the plane before an emoji
-        {U"😀\u200D😀", "__20"},  // a joiner between two emoji
-        {U"⌫…a", "__"},         // BackSpaces long past
-        {U"a…😀", "__"},
+        {"tt", "__"},      {"⌫⌫⌫⌫t", "36"},  // a search erased, then its emoji: 20 ms and 4 a BackSpace
+        {"⌫t⌫⌫t", "2428"},                   // each run of BackSpaces on its own
+        {"⌫…t", "_"},                        // keys long past
+        {"⌫…⌫t", "24"},                      // a new run after a pause
     };
     for (const auto& c : cases) {
         TypingPace pace;
         double now = 100;
         std::string marks;
-        for (const char32_t key : c.keys) {
-            if (key == U'…') {
+        for (std::size_t i = 0; i < c.keys.size();) {
+            if (c.keys.compare(i, 3, "…") == 0) {
                 now += 1.5;
-                continue;
+                i += 3;
+            } else if (c.keys.compare(i, 3, "⌫") == 0) {
+                pace.edited(now);
+                i += 3;
+            } else {
+                const auto wait = pace.beforeText(now);
+                marks += wait ? std::to_string(static_cast<int>(*wait * 1000 + 0.5)) : "_";
+                ++i;
             }
-            const auto kind = key == U'⌫' ? TypingPace::Kind::edit : TypingPace::kindOf(key);
-            const auto wait = pace.beforePress(kind, now);
-            marks += wait ? std::to_string(static_cast<int>(*wait * 1000 + 0.5)) : "_";
             now += 0.001;
         }
         EXPECT_EQ(marks, c.marks) << "case " << &c - cases;
     }
-}
-
-TEST(TypingPaceTest, KindsAndTheLongestWait) {
-    EXPECT_EQ(TypingPace::kindOf(U'\b'), TypingPace::Kind::edit);
-    EXPECT_EQ(TypingPace::kindOf(U'\r'), TypingPace::Kind::edit);
-    EXPECT_EQ(TypingPace::kindOf(U'\uFF89'), TypingPace::Kind::character);
-    EXPECT_EQ(TypingPace::kindOf(U'\U0001F1EF'), TypingPace::Kind::wideCharacter);
     TypingPace pace;
-    for (int i = 0; i < 200; ++i) pace.beforePress(TypingPace::Kind::edit, 10);
-    EXPECT_EQ(pace.beforePress(TypingPace::Kind::character, 10), TypingPace::kLongestSeconds);
+    for (int i = 0; i < 200; ++i) pace.edited(10);
+    EXPECT_EQ(pace.beforeText(10), TypingPace::kLongestSeconds);
 }
 
 }  // namespace
