@@ -116,19 +116,29 @@ Window X11KeyTapGrabs::windowFor(const KeyHolds& holds) const {
     return parent != None ? parent : root;
 }
 
-void X11KeyTapGrabs::moveTo(Window window) {
-    if (window == window_) return;
-    // The window left may be gone: the error that brings is ignored, like every error on the tap's
-    // connection that no request waits for.
-    if (!placed_.empty()) XUngrabKey(display_, AnyKey, AnyModifier, window_);
-    // A press a grab holds right now stays held: giving up a passive grab leaves an active one.
+Window X11KeyTapGrabs::moveTo(Window window) {
+    if (window == window_) return None;
+    const Window left = placed_.empty() ? None : window_;
     placed_.clear();
     refused_.clear();
     window_ = window;
+    return left;
 }
 
 void X11KeyTapGrabs::place(const KeyHolds& holds) {
-    moveTo(windowFor(holds));
+    const Window left = moveTo(windowFor(holds));
+    placeOnWindow(holds);
+    // The grabs of the window left go only once those of the new one are in place, so that no key
+    // goes unheld in between (where both hold it, the outer one takes it). A press a grab holds
+    // right now stays held: giving up a passive grab leaves an active one. The window left may be
+    // gone: the error that brings is ignored, like every error on the tap's connection that no
+    // request waits for.
+    if (left == None) return;
+    XUngrabKey(display_, AnyKey, AnyModifier, left);
+    XFlush(display_);
+}
+
+void X11KeyTapGrabs::placeOnWindow(const KeyHolds& holds) {
     wanted_ = wanted(holds);
     Grabs want = wanted_;
     if (kept_) want[*kept_] = {kAnyModifier};

@@ -74,8 +74,11 @@ class X11KeyTapGrabs {
     Grabs wanted(const KeyHolds& holds) const;
     // Where holds go: the root, or the parent of the focused window (the root when there is none).
     unsigned long windowFor(const KeyHolds& holds) const;
-    // Moves every grab to `window`.
-    void moveTo(unsigned long window);
+    // Makes `window` the one grabs go on; returns the window whose grabs are still to be given up
+    // (None when there are none, or the window stays).
+    unsigned long moveTo(unsigned long window);
+    // Places the grabs `holds` need on the window they go on, changing only those that differ.
+    void placeOnWindow(const KeyHolds& holds);
     // Grabs these combinations (keycode, state), noting those another client holds.
     void grab(const std::vector<std::pair<unsigned, unsigned>>& combinations);
     // Replaces the key's grabs by these states (none: no grab).
