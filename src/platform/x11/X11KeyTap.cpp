@@ -273,7 +273,7 @@ class TapConnection final : public KeyTapRules::Server {
     // A keyboard's press, as it was typed: the core keyboard's comes when the server handles it,
     // later while the keyboard waits for a held press.
     void noteTyped(unsigned keycode, Time time) {
-        typedKeys_.push_back({keycode, time, group_, groupRequests_});
+        typedKeys_.push_back({keycode, time, group_, groupRequests_, groupByRequest_});
         if (typedKeys_.size() > kTypedKeys) typedKeys_.pop_front();
     }
 
@@ -282,16 +282,22 @@ class TapConnection final : public KeyTapRules::Server {
     // the group by a request since the press was typed: a tool that switches to the group that
     // has a character, types it and switches back does so while the press waits behind a held
     // one, and the server then handles it in the group switched back to.
-    unsigned typedState(unsigned keycode, Time time, unsigned mods) {
-        int group = group_;
+    struct Typing {
+        unsigned state = 0;
+        bool inRequestedGroup = false;  // a group a client set by a request
+    };
+    Typing typedState(unsigned keycode, Time time, unsigned mods) {
+        Typing typing{withGroup(mods), groupByRequest_};
         while (!typedKeys_.empty()) {
             const TypedKey typed = typedKeys_.front();
             typedKeys_.pop_front();  // those before it were handled, or never will be
             if (typed.keycode != keycode || typed.time != time) continue;
-            if (typed.groupRequests != groupRequests_) group = typed.group;
+            if (typed.groupRequests != groupRequests_)
+                typing.state = (mods & 0xFF) | (static_cast<unsigned>(typed.group) << 13);
+            typing.inRequestedGroup = typed.byRequest;
             break;
         }
-        return (mods & 0xFF) | (static_cast<unsigned>(group) << 13);
+        return typing;
     }
 
     unsigned withGroup(unsigned state) const {
@@ -374,7 +380,10 @@ class TapConnection final : public KeyTapRules::Server {
         if (xkb.any.xkb_type != XkbStateNotify) return;
         pressedModifierFlags_ = 0;  // the server's state has come
         // Set by a client's request rather than by a key.
-        if (xkb.state.req_major != 0 && xkb.state.group != group_) ++groupRequests_;
+        if (xkb.state.group != group_) {
+            groupByRequest_ = xkb.state.req_major != 0;
+            if (groupByRequest_) ++groupRequests_;
+        }
         mods_ = xkb.state.mods;
         group_ = xkb.state.group;
         if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
@@ -406,7 +415,8 @@ class TapConnection final : public KeyTapRules::Server {
             down_.insert(keycode);
             return;
         }
-        const unsigned state = typedState(keycode, time, grabbed ? grabbed->xkey.state : mods_);
+        const auto [state, inRequestedGroup] =
+            typedState(keycode, time, grabbed ? grabbed->xkey.state : mods_);
         KeyEvent event = translator_.press(keycode, state);
         event.serverTime = seconds(time);
         // Typed in a group switched back since, the press would type something else in the
@@ -429,9 +439,11 @@ class TapConnection final : public KeyTapRules::Server {
             return;
         }
         if (!event.held) {
-            // Should a grab take it when the keyboard goes on, it goes on as reported.
+            // Should a grab take it when the keyboard goes on, it goes on as reported. Typed in a
+            // group a tool set for it, it would meet the group the tool has switched back to by
+            // then: it is typed again as what it typed.
             std::vector<std::pair<Time, bool>>& unheld = passedUnheld_[keycode];
-            unheld.emplace_back(time, gone);
+            unheld.emplace_back(time, gone || inRequestedGroup);
             if (unheld.size() > kRawHistory) unheld.erase(unheld.begin());
         }
         rules_.press(keycode, event, now(), state, false, gone);
@@ -748,10 +760,12 @@ class TapConnection final : public KeyTapRules::Server {
         Time time = 0;
         int group = 0;
         std::uint64_t groupRequests = 0;
+        bool byRequest = false;
     };
     static constexpr std::size_t kTypedKeys = 256;
     std::deque<TypedKey> typedKeys_;
     std::uint64_t groupRequests_ = 0;
+    bool groupByRequest_ = false;  // the group in force was set by a client's request, not a key
     // Keysyms read for announced mapping changes not taken in yet, in order, and for each keycode
     // what the last change taken in mapped it to.
     std::deque<std::vector<KeySym>> announcedMappings_;  // of the keyboard announcements queued
