@@ -156,9 +156,12 @@ class TapConnection final : public KeyTapRules::Server {
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(mask, XI_RawKeyPress);
         XISetMask(mask, XI_RawKeyRelease);  // which keys are down, for their repeats
-        // The keyboards' own events too, which come as they are typed (see typedState).
-        XIEventMask events{XIAllDevices, sizeof mask, mask};
-        XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
+        // The keyboards' own presses too, which come as they are typed (see typedState).
+        unsigned char pressMask[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(pressMask, XI_RawKeyPress);
+        XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask},
+                                {XIAllDevices, sizeof pressMask, pressMask}};
+        XISelectEvents(d_, DefaultRootWindow(d_), events, 2);
         // Which window is the active one, and since when (a window manager names it).
         activeWindowAtom_ = XInternAtom(d_, "_NET_ACTIVE_WINDOW", False);
         XSelectInput(d_, DefaultRootWindow(d_), PropertyChangeMask);
@@ -211,8 +214,8 @@ class TapConnection final : public KeyTapRules::Server {
         grabs_.releaseAll();
         // Nothing typed while detached is reported once attached again.
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
-        XIEventMask events{XIAllDevices, sizeof mask, mask};
-        XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
+        XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask}, {XIAllDevices, sizeof mask, mask}};
+        XISelectEvents(d_, DefaultRootWindow(d_), events, 2);
         if (xkbEventBase_ >= 0) XkbSelectEvents(d_, XkbUseCoreKbd, XkbAllEventsMask, 0);
         XSync(d_, False);
         while (XPending(d_) > 0) {
@@ -363,6 +366,7 @@ class TapConnection final : public KeyTapRules::Server {
         } else {
             down_.erase(keycode);
             noteDown(keycode, std::nullopt);
+            if (keptUntilUp_ == keycode && frozen_ != keycode) stopKeeping();
             placeRepeatGrabs();
         }
     }
@@ -506,10 +510,22 @@ class TapConnection final : public KeyTapRules::Server {
     // took the press; its release may already wait behind it (typed while the keyboard waited for
     // an earlier press). Should the press be let go only after the server's repeat delay, a repeat
     // comes after that release: the key stays grabbed in every state until the press goes on, so
-    // that such a repeat comes here (and is dropped) whatever the holds become meanwhile.
+    // that such a repeat comes here (and is dropped) whatever the holds become meanwhile. A key
+    // still down then stays so until it goes up: giving that grab back and grabbing the key again
+    // for its repeats takes a round trip, during which a repeat would reach the application unseen.
     void holdKeyGrabbed(unsigned keycode) {
         frozen_ = keycode;
-        if (!translator_.isModifierKeycode(keycode)) grabs_.keep(keycode);  // modifiers never repeat
+        if (translator_.isModifierKeycode(keycode)) return;  // modifiers never repeat
+        grabs_.keep(keycode);
+        keptUntilUp_ = keycode;
+    }
+
+    // The key kept grabbed in every state goes back to the grabs the holds want.
+    void stopKeeping() {
+        const auto key = std::exchange(keptUntilUp_, std::nullopt);
+        grabs_.keep(std::nullopt);
+        if (!key) return;
+        if (const auto it = repeatGrabs_.find(*key); it != repeatGrabs_.end()) grabRepeats(*key, it->second);
     }
 
     // Lets the press the keyboard waits for go on to the application (`replayIt`) or drops it.
@@ -526,9 +542,7 @@ class TapConnection final : public KeyTapRules::Server {
         // The server replays what waited behind the press before it reads the next request: a
         // repeat after the key's release has met the kept grab by then.
         if (const auto key = std::exchange(frozen_, std::nullopt)) {
-            grabs_.keep(std::nullopt);
-            if (const auto it = repeatGrabs_.find(*key); it != repeatGrabs_.end())
-                grabRepeats(*key, it->second);
+            if (keptUntilUp_ == *key && !down_.count(*key)) stopKeeping();
             placeRepeatGrabs();
         }
         XFlush(d_);
@@ -769,6 +783,7 @@ class TapConnection final : public KeyTapRules::Server {
     std::array<GivenBack, 256> givenBack_{};
     bool afterDeadKey_ = false;                 // the last press was a dead key waiting for the next
     std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
+    std::optional<unsigned> keptUntilUp_;       // the key grabbed in every state until it goes up
     std::set<unsigned> down_;                   // keys down now, as observed
     std::bitset<256> userDown_;                 // those of them the user holds
     bool claimed_ = false;                      // the press seen last is the program's own
