@@ -415,7 +415,8 @@ void LibraryEntryGrid::warmUpFonts() {
     warmUpTexts_.clear();
     for (const EmojiEntry& e : model_.db().emojis()) {
         if (!LibraryViewModel::isTextEntry(e)) continue;
-        withTile(e, false, [&](const auto& tile) { warmUpTexts_.push_back(tile.textRequest(metrics_.columnWidth)); });
+        withTile(e, false,
+                 [&](const auto& tile) { warmUpTexts_.push_back(tile.textRequest(metrics_.columnWidth)); });
     }
     std::reverse(warmUpTexts_.begin(), warmUpTexts_.end());  // taken from the back, in list order
     warmUpNextTexts();

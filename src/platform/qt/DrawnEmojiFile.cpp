@@ -210,8 +210,8 @@ std::optional<DrawnEmojiFile::Drawn> DrawnEmojiFile::find(std::string_view key) 
     if (head.width == 0 || head.height == 0 || head.width > kLargestSide || head.height > kLargestSide ||
         !(head.scale > 0))
         return std::nullopt;
-    Drawn drawn{QImage(int(head.width), int(head.height), QImage::Format_ARGB32_Premultiplied), head.textWidth,
-                head.lineHeight};
+    Drawn drawn{QImage(int(head.width), int(head.height), QImage::Format_ARGB32_Premultiplied),
+                head.textWidth, head.lineHeight};
     if (drawn.image.isNull()) return std::nullopt;
     const auto pixels = static_cast<std::size_t>(drawn.image.sizeInBytes());
     std::size_t produced = 0;

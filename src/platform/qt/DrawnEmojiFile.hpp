@@ -61,7 +61,7 @@ class DrawnEmojiFile {
     bool usable_ = false;  // open, and nothing failed that could hide records
     int fd_ = -1;          // set once, closed with the object
     std::string header_;
-    std::uint64_t end_ = 0;  // where the records read end
+    std::uint64_t end_ = 0;                         // where the records read end
     std::unordered_map<std::size_t, Place> index_;  // by the key's hash
 };
 

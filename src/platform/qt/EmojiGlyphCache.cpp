@@ -297,8 +297,8 @@ DrawnEmojiFile* drawnEmoji(const QFont& font) {
 
 // A colour-emoji text on one line at the font's size, cut to where its ink ends; none when it has
 // no ink, or more than its room.
-std::optional<Image> drawEmojiLine(const QString& text, const QFont& font, const QColor& color, int characters,
-                                   double scale) {
+std::optional<Image> drawEmojiLine(const QString& text, const QFont& font, const QColor& color,
+                                   int characters, double scale) {
     const QFontMetricsF metrics(font);
     Image image;
     image.lineHeight = metrics.height();
@@ -353,7 +353,8 @@ std::optional<Image> emojiLine(const QString& text, const QFont& font, const QCo
     }
     auto image = drawEmojiLine(text, font, color, characters, scale);
     if (file && image)
-        file->keep(std::string_view(key.data(), size_t(key.size())), {image->image, image->textWidth, image->lineHeight});
+        file->keep(std::string_view(key.data(), size_t(key.size())),
+                   {image->image, image->textWidth, image->lineHeight});
     return image;
 }
 
@@ -492,8 +493,9 @@ void finish(Batch& batch) {
     batch.work(true);
     for (std::size_t i = 0; i < batch.items.size(); ++i) {
         // A drawing thread's image unfinished is left to it, in the batch it holds.
-        Image image = batch.done[i].load(std::memory_order_acquire) ? std::move(batch.drawn[i])
-                                                                    : render(batch.items[i].second, batch.scale);
+        Image image = batch.done[i].load(std::memory_order_acquire)
+                          ? std::move(batch.drawn[i])
+                          : render(batch.items[i].second, batch.scale);
         keep(batch.items[i].first, std::move(image));
     }
 }

@@ -71,7 +71,8 @@ TEST_F(DrawnEmojiFileTest, EveryRecordOfALargeFileIsFound) {
     auto noisy = [&] {
         QImage image(61, 67, QImage::Format_ARGB32_Premultiplied);  // about 16 KB that hardly shrink
         for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, (noise = noise * 1664525 + 1013904223) | 0xFF000000);
+            for (int x = 0; x < image.width(); ++x)
+                image.setPixel(x, y, (noise = noise * 1664525 + 1013904223) | 0xFF000000);
         return Drawn{image, 1, 2};
     };
     std::vector<QImage> kept;
@@ -79,13 +80,15 @@ TEST_F(DrawnEmojiFileTest, EveryRecordOfALargeFileIsFound) {
         DrawnEmojiFile file(cache(), font());
         for (int i = 0; i < 60; ++i) {
             kept.push_back(noisy().image);
-            file.keep("key " + std::string(static_cast<std::size_t>(i % 7) * 50, 'k') + std::to_string(i), {kept.back(), 1, 2});
+            file.keep("key " + std::string(static_cast<std::size_t>(i % 7) * 50, 'k') + std::to_string(i),
+                      {kept.back(), 1, 2});
         }
     }
     ASSERT_GT(fs::file_size(cacheFile()), 3u << 18);
     DrawnEmojiFile later(cache(), font());
     for (int i = 0; i < 60; ++i) {
-        const auto found = later.find("key " + std::string(static_cast<std::size_t>(i % 7) * 50, 'k') + std::to_string(i));
+        const auto found =
+            later.find("key " + std::string(static_cast<std::size_t>(i % 7) * 50, 'k') + std::to_string(i));
         ASSERT_TRUE(found) << i;
         EXPECT_EQ(found->image, kept[static_cast<std::size_t>(i)]) << i;
     }
