@@ -21,6 +21,11 @@ class FocusedClientWindow {
         window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 300, 100, 0, 0, 0);
         XClassHint hint{const_cast<char*>("bench"), const_cast<char*>("mosaiko-bench-client")};
         XSetClassHint(display_, window_, &hint);
+        // It answers pings, as GTK and Qt windows do: the program knows from the answer that the
+        // window has read every key it typed before, and may give their keycodes other characters.
+        wmProtocols_ = XInternAtom(display_, "WM_PROTOCOLS", False);
+        Atom ping = XInternAtom(display_, "_NET_WM_PING", False);
+        XSetWMProtocols(display_, window_, &ping, 1);
         XSelectInput(display_, window_, KeyPressMask | KeyReleaseMask | StructureNotifyMask);
         XMapWindow(display_, window_);
         XEvent event;
@@ -78,6 +83,12 @@ class FocusedClientWindow {
   private:
     void count(XEvent& event) {
         if (event.type == MappingNotify) XRefreshKeyboardMapping(&event.xmapping);
+        if (event.type == ClientMessage && event.xclient.message_type == wmProtocols_) {
+            event.xclient.window = DefaultRootWindow(display_);
+            XSendEvent(display_, event.xclient.window, False,
+                       SubstructureNotifyMask | SubstructureRedirectMask, &event);
+            XFlush(display_);
+        }
         if (event.type != KeyPress) return;
         ++presses_[event.xkey.keycode];
         if (!IsModifierKey(XLookupKeysym(&event.xkey, 0))) ++characterPresses_;
@@ -85,6 +96,7 @@ class FocusedClientWindow {
 
     Display* display_ = nullptr;
     Window window_ = 0;
+    Atom wmProtocols_ = None;
     std::map<unsigned, int> presses_;  // by keycode
     int characterPresses_ = 0;
 };

@@ -55,11 +55,7 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned s
         !placed_->asksAbout(event, before.characters, now - before.at - kHandlerClockSlack)) {
         // Held for what may come right after another key, or on a key some hold shares: no
         // answer can be wanted, so it goes on at once (as its characters, when it would type none).
-        if (typesNothing && ownKeys_.retypeLater(keycode, state)) {
-            server_.drop();
-        } else {
-            server_.replay();
-        }
+        if (!typesNothing || !retypeInstead(keycode, state, now)) server_.replay();
         event.held = false;
     }
     if (!event.held) {
@@ -86,11 +82,18 @@ void KeyTapRules::answer(std::uint64_t id, bool drop, double now) {
     refreshHolds(now);
     if (typedForAnotherWindow(press)) {
         server_.dropTypedForAnotherWindow();
-    } else if (drop || (press.overtakes && ownKeys_.retypeLater(press.keycode, press.state))) {
+    } else if (drop) {
         server_.drop();
-    } else {
+    } else if (!press.overtakes || !retypeInstead(press.keycode, press.state, now)) {
         server_.replay();
     }
+}
+
+bool KeyTapRules::retypeInstead(unsigned keycode, unsigned state, double now) {
+    if (!ownKeys_.retypeLater(keycode, state)) return false;
+    refreshHolds(now);  // every key held while it is typed, before the keyboard goes on
+    server_.drop();
+    return true;
 }
 
 void KeyTapRules::setHolds(KeyHolds holds, double now) {
@@ -123,8 +126,8 @@ void KeyTapRules::settleOverdue(double now) {
     waiting_.reset();
     if (elsewhere) {
         server_.dropTypedForAnotherWindow();
-    } else {
-        server_.replay();
+    } else if (!press.overtakes || !retypeInstead(press.keycode, press.state, now)) {
+        server_.replay();  // as if let pass; one typed while the program types lands after its text
     }
     enabled_ = false;
     KeyEvent notice;

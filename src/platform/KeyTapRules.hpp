@@ -86,8 +86,9 @@ class KeyTapRules {
     // A key press the server reports, in the server's modifier and group `state`; `event.held` when
     // the keyboard waits for it. A held press `unobserved` but for its hold (a key held down that
     // the server repeats) is asked about whatever the holds say of its key. A press that
-    // `typesNothing` in the application (its key's mapping was given back while it waited) is typed
-    // again, as its characters, instead of going on.
+    // `typesNothing` in the application as it was typed (its key's mapping was given back while it
+    // waited, or the layout group it was typed in was switched back) is typed again, as its
+    // characters, instead of going on.
     void press(unsigned keycode, KeyEvent event, double now, unsigned state = 0, bool unobserved = false,
                bool typesNothing = false);
     // A modifier change (never held).
@@ -130,6 +131,9 @@ class KeyTapRules {
         return press.everyKeyAsked && press.windowAt != windowChanges_;
     }
     void refreshHolds(double now);
+    // Drops the press the keyboard waits for, to be typed again after what the program types;
+    // false when it cannot be.
+    bool retypeInstead(unsigned keycode, unsigned state, double now);
     void settleOverdue(double now);
 
     Server& server_;

@@ -44,6 +44,7 @@ bool arrivesWhole(const TextClient& client, const std::string& text) {
     std::string before;
     while (!client.waitForText(text, 15)) {
         const std::string now = client.text();
+        if (now == text) return true;  // it came just then
         if (now == before || now.size() >= text.size()) return false;
         before = now;
     }

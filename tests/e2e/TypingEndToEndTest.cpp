@@ -353,6 +353,22 @@ TEST_P(TypingWithTwoLayouts, AToolSwitchingGroupsTypesThroughThePickerUnchanged)
     EXPECT_TRUE(holdsText(*client, expected));
 }
 
+// A ";" such a tool types the moment Return inserts, while the keyboard waits for the program,
+// lands after the insertion as typed, though the tool switched the group back before the server
+// got round to the key.
+TEST_P(TypingWithTwoLayouts, ACharacterTypedAsReturnInsertsKeepsItsGroup) {
+    if (session().run({"setxkbmap", "-layout", "us,ru"}) != 0) GTEST_SKIP() << "setxkbmap is needed";
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
+    ASSERT_TRUE(typeSearch(oracle, "Hi ;smi"));
+    ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "--delay", "0", ";x"}));
+    oracle.type("⏎");
+    const std::string expected = "Hi " + oracle.takeInsertedText() + ";x" + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected));
+}
+
 INSTANTIATE_TEST_SUITE_P(SingleLine, TypingWithTwoLayouts, kSingleLineClients, clientName);
 
 // ---------------------------------------------------------------- dead keys

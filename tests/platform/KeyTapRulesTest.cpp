@@ -40,6 +40,7 @@ struct Ledger {
                 },
                 [this](double) { return posting || !pending.empty(); },
                 [this](unsigned keycode, unsigned state) {
+                    posting = true;  // until it is typed
                     return retyped.push_back(keycode), states.push_back(state), true;
                 }};
     }
@@ -137,6 +138,12 @@ TEST_F(KeyTapRulesTest, AnUnansweredPressPassesAfterTheBound) {
     rules.setEnabled(true);
     press(14, true, 0.4);
     EXPECT_TRUE(delivered.back().asks);
+
+    ledger.posting = true;  // typed while the program types: it still lands after the text
+    press(15, true, 0.5);
+    rules.tick(0.6);
+    EXPECT_EQ(ledger.retyped, std::vector<unsigned>{15});
+    EXPECT_EQ(server.calls.back(), "drop");
 }
 
 // A handler still busy with the keys typed just before a held press (they do not wait) keeps it
@@ -208,9 +215,12 @@ TEST_F(KeyTapRulesTest, PressesThatWouldTypeNothingAreTypedAgainAndRepeatsAreNev
     e.characters = "\u00E9";
     rules.press(20, e, 0.1, 0, false, true);
     rules.answer(delivered.back().id, false, 0.11);
+    ledger.posting = false;  // typed
+    rules.tick(0.15);
     rules.press(8, e, 0.2, 0, false, true);  // no hold asks about it
     EXPECT_EQ(ledger.retyped, (std::vector<unsigned>{20, 8}));
-    EXPECT_EQ(server.calls, (std::vector<std::string>{"drop", "drop"}));
+    // Every key is held before the keyboard goes on: none overtakes what is typed again.
+    EXPECT_EQ(server.calls, (std::vector<std::string>{"hold:all", "drop", "hold:1", "hold:all", "drop"}));
 
     ledger.pending = {{20, kEventMarker}};
     rules.press(20, e, 0.3, 0, true);

@@ -156,7 +156,8 @@ class TapConnection final : public KeyTapRules::Server {
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(mask, XI_RawKeyPress);
         XISetMask(mask, XI_RawKeyRelease);  // which keys are down, for their repeats
-        XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
+        // The keyboards' own events too, which come as they are typed (see typedState).
+        XIEventMask events{XIAllDevices, sizeof mask, mask};
         XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
         // Which window is the active one, and since when (a window manager names it).
         activeWindowAtom_ = XInternAtom(d_, "_NET_ACTIVE_WINDOW", False);
@@ -210,7 +211,7 @@ class TapConnection final : public KeyTapRules::Server {
         grabs_.releaseAll();
         // Nothing typed while detached is reported once attached again.
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
-        XIEventMask events{XIAllMasterDevices, sizeof mask, mask};
+        XIEventMask events{XIAllDevices, sizeof mask, mask};
         XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
         if (xkbEventBase_ >= 0) XkbSelectEvents(d_, XkbUseCoreKbd, XkbAllEventsMask, 0);
         XSync(d_, False);
@@ -269,7 +270,30 @@ class TapConnection final : public KeyTapRules::Server {
         return ledger_->retypeLater(keycode, state, typed_[keycode & 0xFF]);
     }
 
-    unsigned coreState() const { return withGroup(mods_); }
+    // A keyboard's press, as it was typed: the core keyboard's comes when the server handles it,
+    // later while the keyboard waits for a held press.
+    void noteTyped(unsigned keycode, Time time) {
+        typedKeys_.push_back({keycode, time, group_, groupRequests_});
+        if (typedKeys_.size() > kTypedKeys) typedKeys_.pop_front();
+    }
+
+    // The modifiers of `mods` in the layout group a press of the core keyboard was typed in. That
+    // is the group the server announced on this connection before the press, unless a client set
+    // the group by a request since the press was typed: a tool that switches to the group that
+    // has a character, types it and switches back does so while the press waits behind a held
+    // one, and the server then handles it in the group switched back to.
+    unsigned typedState(unsigned keycode, Time time, unsigned mods) {
+        int group = group_;
+        while (!typedKeys_.empty()) {
+            const TypedKey typed = typedKeys_.front();
+            typedKeys_.pop_front();  // those before it were handled, or never will be
+            if (typed.keycode != keycode || typed.time != time) continue;
+            if (typed.groupRequests != groupRequests_) group = typed.group;
+            break;
+        }
+        return (mods & 0xFF) | (static_cast<unsigned>(group) << 13);
+    }
+
     unsigned withGroup(unsigned state) const {
         return (state & 0xFF) | (static_cast<unsigned>(group_) << 13);
     }
@@ -317,7 +341,12 @@ class TapConnection final : public KeyTapRules::Server {
         const unsigned keycode = static_cast<unsigned>(raw->detail) & 0xFF;
         const bool isPress = event.xcookie.evtype == XI_RawKeyPress;
         const Time time = raw->time;
+        const bool ofKeyboard = raw->deviceid == raw->sourceid;  // not the core keyboard's
         XFreeEventData(d_, &event.xcookie);
+        if (ofKeyboard) {
+            if (isPress) noteTyped(keycode, time);
+            return;
+        }
         std::deque<std::pair<Time, bool>>& history = rawHistory_[keycode];
         history.emplace_back(time, isPress);
         if (history.size() > kRawHistory) history.pop_front();
@@ -343,6 +372,8 @@ class TapConnection final : public KeyTapRules::Server {
     void handleXkb(const XkbEvent& xkb) {
         if (xkb.any.xkb_type != XkbStateNotify) return;
         pressedModifierFlags_ = 0;  // the server's state has come
+        // Set by a client's request rather than by a key.
+        if (xkb.state.req_major != 0 && xkb.state.group != group_) ++groupRequests_;
         mods_ = xkb.state.mods;
         group_ = xkb.state.group;
         if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
@@ -374,11 +405,12 @@ class TapConnection final : public KeyTapRules::Server {
             down_.insert(keycode);
             return;
         }
-        // The layout group as the server announced it (on this connection, before the key).
-        const unsigned state = grabbed ? withGroup(grabbed->xkey.state) : coreState();
+        const unsigned state = typedState(keycode, time, grabbed ? grabbed->xkey.state : mods_);
         KeyEvent event = translator_.press(keycode, state);
         event.serverTime = seconds(time);
-        const bool gone = fillInCharacters(keycode, event);
+        // Typed in a group switched back since, the press would type something else in the
+        // application: it is typed again as what it was typed for, like a key given back.
+        const bool gone = fillInCharacters(keycode, event) || static_cast<int>(state >> 13) != group_;
         composeDeadKeys(keycode, state, event);
         typed_[keycode] = event.characters;
         event.held = grabbed.has_value();
@@ -397,8 +429,8 @@ class TapConnection final : public KeyTapRules::Server {
         }
         if (!event.held) {
             // Should a grab take it when the keyboard goes on, it goes on as reported.
-            std::vector<Time>& unheld = passedUnheld_[keycode];
-            unheld.push_back(time);
+            std::vector<std::pair<Time, bool>>& unheld = passedUnheld_[keycode];
+            unheld.emplace_back(time, gone);
             if (unheld.size() > kRawHistory) unheld.erase(unheld.begin());
         }
         rules_.press(keycode, event, now(), state, false, gone);
@@ -421,16 +453,21 @@ class TapConnection final : public KeyTapRules::Server {
     void strayHeldPress(const XKeyEvent& key) {
         holdKeyGrabbed(key.keycode);
         if (droppedAsTypedBefore(key.time)) return;
-        std::vector<Time>& unheld = passedUnheld_[key.keycode & 0xFF];
+        std::vector<std::pair<Time, bool>>& unheld = passedUnheld_[key.keycode & 0xFF];
         // The same press, by its time; a later one of a key still down is one of its repeats.
-        if (const auto it = std::find(unheld.begin(), unheld.end(), key.time); it != unheld.end()) {
+        const auto it =
+            std::find_if(unheld.begin(), unheld.end(), [&](auto& p) { return p.first == key.time; });
+        if (it != unheld.end()) {
+            const bool typedOtherwise = it->second;  // as reported (see rawPress)
             unheld.erase(it);
             // Typed while the keyboard waited for the press that made the program type: it comes
             // after the program's text, as the handler, which heard of it afterwards, expects. A
             // key another program mapped for a moment and has given back by now would type
-            // nothing in the application: its character is typed instead, before the keys after it.
+            // nothing in the application, and one typed in a layout group switched back since
+            // something else: its character is typed instead, before the keys after it.
             const unsigned keycode = key.keycode & 0xFF;
-            const bool gone = !typed_[keycode].empty() && translator_.press(keycode, 0).characters.empty();
+            const bool gone = typedOtherwise ||
+                              (!typed_[keycode].empty() && translator_.press(keycode, 0).characters.empty());
             const bool retype =
                 (gone || ledger_->isTyping(now())) && retypeLater(key.keycode, withGroup(key.state));
             if (retype) rules_.tick(now());  // every key held while it is typed
@@ -688,10 +725,22 @@ class TapConnection final : public KeyTapRules::Server {
     std::uint64_t lastFlags_ = 0;
     KeyHolds holds_;
     static constexpr std::size_t kRawHistory = 8;
-    // By keycode: the server times of presses reported as not held, and the last raw events.
-    std::array<std::vector<Time>, 256> passedUnheld_;
+    // By keycode: the server times of presses reported as not held, with whether each would type
+    // otherwise in the application, and the last raw events.
+    std::array<std::vector<std::pair<Time, bool>>, 256> passedUnheld_;
     std::array<std::deque<std::pair<Time, bool>>, 256> rawHistory_;
     std::array<std::string, 256> typed_;  // what each key's last press typed
+    // The keyboards' presses the core keyboard has not reported yet, with the group in force and
+    // the count of groups set by request when each was typed.
+    struct TypedKey {
+        unsigned keycode = 0;
+        Time time = 0;
+        int group = 0;
+        std::uint64_t groupRequests = 0;
+    };
+    static constexpr std::size_t kTypedKeys = 256;
+    std::deque<TypedKey> typedKeys_;
+    std::uint64_t groupRequests_ = 0;
     // Keysyms read for announced mapping changes not taken in yet, in order, and for each keycode
     // what the last change taken in mapped it to.
     std::deque<std::vector<KeySym>> announcedMappings_;  // of the keyboard announcements queued

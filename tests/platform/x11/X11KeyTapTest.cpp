@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "KeyEventPrinter.hpp"
+#include "platform/x11/X11EventPoster.hpp"
 #include "support/TextClient.hpp"
 
 namespace mosaiko {
@@ -423,6 +424,30 @@ TEST_F(X11KeyTapTest, TwoLayoutsSwitchedByGroup) {
     EXPECT_EQ(recorder.ofType(KeyEvent::Type::keyDown),
               (std::vector{keyDown(3, "а", "а", 0, true), keyDown(3, "f", "f", 0, false)}))
         << "the same key typing what no hold names goes on unasked";
+}
+
+// A tool that switches the layout group by a request, types a key there and switches back (as
+// auto-type tools do) while the keyboard waits for a held press: the server handles the key only
+// afterwards, in the group switched back to, yet it is reported, and reaches the application, as
+// what it was typed for.
+TEST_F(X11KeyTapTest, AKeyTypedWhileTheKeyboardWaitsKeepsItsGroup) {
+    ASSERT_NO_FATAL_FAILURE(startSession());
+    if (session->run({"setxkbmap", "-layout", "us,ru"}) != 0) GTEST_SKIP() << "setxkbmap is needed";
+    ASSERT_NO_FATAL_FAILURE(startTap(everyKey(), 0.2));  // each held press waits 0.2 s
+    const auto poster = X11EventPoster::create({session->display(), PostedKeyLedger::shared(), 0, 10, {}});
+    ASSERT_NE(poster, nullptr);
+    Display* d = session->connection();
+    XTestFakeKeyEvent(d, keycode(XK_x), True, CurrentTime);
+    XTestFakeKeyEvent(d, keycode(XK_x), False, CurrentTime);
+    XkbLockGroup(d, XkbUseCoreKbd, 1);
+    XTestFakeKeyEvent(d, keycode(XK_f), True, CurrentTime);
+    XTestFakeKeyEvent(d, keycode(XK_f), False, CurrentTime);
+    XkbLockGroup(d, XkbUseCoreKbd, 0);
+    XSync(d, False);
+    ASSERT_TRUE(waitUntil([&] { return recorder.ofType(KeyEvent::Type::keyDown).size() == 2; }));
+    EXPECT_EQ(recorder.ofType(KeyEvent::Type::keyDown),
+              (std::vector{keyDown(7, "x", "x", 0, true), keyDown(3, "а", "а", 0, true)}));
+    EXPECT_TRUE(client->waitForText("xа")) << client->text();
 }
 
 TEST_F(X11KeyTapTest, ATapOutlivingItsServerStaysQuiet) {
