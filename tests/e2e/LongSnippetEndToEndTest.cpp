@@ -82,7 +82,7 @@ TEST_F(LongSnippets, ArriveWholeWithCapitalsPunctuationAndLineBreaks) {
     }();
 }
 
-// A client stopped (SIGSTOP) for a while in the middle of a long text with Greek, Japanese and
+// A client stopped (SIGSTOP) for five seconds in the middle of a long text with Greek, Japanese and
 // emoji reads every character it was sent once it goes on.
 TEST_F(LongSnippets, ArriveWholeInAClientStoppedInTheMiddle) {
     const std::string snippet = prose(18, " Ωμέγα 東京タワー 😀🎉");
@@ -91,7 +91,7 @@ TEST_F(LongSnippets, ArriveWholeInAClientStoppedInTheMiddle) {
     ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30))
         << "typing did not start: " << described(client->text()) << program().output();
     ::kill(client->pid(), SIGSTOP);
-    waitFor(2);
+    waitFor(5);
     ::kill(client->pid(), SIGCONT);
     EXPECT_TRUE(holdsText(*client, snippet, 60));
 }

@@ -265,7 +265,7 @@ INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion, kSingleLineClie
 class StoppedClients : public InClients {};
 
 // A client stopped (SIGSTOP) as Return goes out, with keys typed at once after it, reads the
-// insertion and the keys whole once it goes on a while later.
+// insertion and the keys whole once it goes on, five seconds later.
 TEST_P(StoppedClients, ReadTheInsertionAndTheKeysAfterItWhenTheyGoOn) {
     const MemoryDefaults user = RunningProgram::returningUser();
     PickerOracle oracle(user);
@@ -276,7 +276,7 @@ TEST_P(StoppedClients, ReadTheInsertionAndTheKeysAfterItWhenTheyGoOn) {
     ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
     oracle.type("⏎ ok");
     EXPECT_TRUE(program().waitForPanel(false));
-    waitFor(1.5);
+    waitFor(5);
     ::kill(client->pid(), SIGCONT);
     const std::string expected = "Hi " + oracle.takeInsertedText() + " ok" + client->finishLine();
     EXPECT_TRUE(holdsText(*client, expected));

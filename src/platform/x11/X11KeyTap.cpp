@@ -273,7 +273,7 @@ class TapConnection final : public KeyTapRules::Server {
     // A keyboard's press, as it was typed: the core keyboard's comes when the server handles it,
     // later while the keyboard waits for a held press.
     void noteTyped(unsigned keycode, Time time) {
-        typedKeys_.push_back({keycode, time, group_, groupRequests_});
+        typedKeys_.push_back({keycode, time, group_, groupRequests_, groupByRequest_});
         if (typedKeys_.size() > kTypedKeys) typedKeys_.pop_front();
     }
 
@@ -282,16 +282,22 @@ class TapConnection final : public KeyTapRules::Server {
     // the group by a request since the press was typed: a tool that switches to the group that
     // has a character, types it and switches back does so while the press waits behind a held
     // one, and the server then handles it in the group switched back to.
-    unsigned typedState(unsigned keycode, Time time, unsigned mods) {
-        int group = group_;
+    struct Typing {
+        unsigned state = 0;
+        bool inRequestedGroup = false;  // a group a client set by a request
+    };
+    Typing typedState(unsigned keycode, Time time, unsigned mods) {
+        Typing typing{withGroup(mods), groupByRequest_};
         while (!typedKeys_.empty()) {
             const TypedKey typed = typedKeys_.front();
             typedKeys_.pop_front();  // those before it were handled, or never will be
             if (typed.keycode != keycode || typed.time != time) continue;
-            if (typed.groupRequests != groupRequests_) group = typed.group;
+            if (typed.groupRequests != groupRequests_)
+                typing.state = (mods & 0xFF) | (static_cast<unsigned>(typed.group) << 13);
+            typing.inRequestedGroup = typed.byRequest;
             break;
         }
-        return (mods & 0xFF) | (static_cast<unsigned>(group) << 13);
+        return typing;
     }
 
     unsigned withGroup(unsigned state) const {
@@ -357,6 +363,7 @@ class TapConnection final : public KeyTapRules::Server {
         } else {
             down_.erase(keycode);
             noteDown(keycode, std::nullopt);
+            if (keptUntilUp_ == keycode && frozen_ != keycode) stopKeeping();
             placeRepeatGrabs();
         }
     }
@@ -373,7 +380,10 @@ class TapConnection final : public KeyTapRules::Server {
         if (xkb.any.xkb_type != XkbStateNotify) return;
         pressedModifierFlags_ = 0;  // the server's state has come
         // Set by a client's request rather than by a key.
-        if (xkb.state.req_major != 0 && xkb.state.group != group_) ++groupRequests_;
+        if (xkb.state.group != group_) {
+            groupByRequest_ = xkb.state.req_major != 0;
+            if (groupByRequest_) ++groupRequests_;
+        }
         mods_ = xkb.state.mods;
         group_ = xkb.state.group;
         if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
@@ -405,7 +415,8 @@ class TapConnection final : public KeyTapRules::Server {
             down_.insert(keycode);
             return;
         }
-        const unsigned state = typedState(keycode, time, grabbed ? grabbed->xkey.state : mods_);
+        const auto [state, inRequestedGroup] =
+            typedState(keycode, time, grabbed ? grabbed->xkey.state : mods_);
         KeyEvent event = translator_.press(keycode, state);
         event.serverTime = seconds(time);
         // Typed in a group switched back since, the press would type something else in the
@@ -428,9 +439,11 @@ class TapConnection final : public KeyTapRules::Server {
             return;
         }
         if (!event.held) {
-            // Should a grab take it when the keyboard goes on, it goes on as reported.
+            // Should a grab take it when the keyboard goes on, it goes on as reported. Typed in a
+            // group a tool set for it, it would meet the group the tool has switched back to by
+            // then: it is typed again as what it typed.
             std::vector<std::pair<Time, bool>>& unheld = passedUnheld_[keycode];
-            unheld.emplace_back(time, gone);
+            unheld.emplace_back(time, gone || inRequestedGroup);
             if (unheld.size() > kRawHistory) unheld.erase(unheld.begin());
         }
         rules_.press(keycode, event, now(), state, false, gone);
@@ -494,10 +507,22 @@ class TapConnection final : public KeyTapRules::Server {
     // took the press; its release may already wait behind it (typed while the keyboard waited for
     // an earlier press). Should the press be let go only after the server's repeat delay, a repeat
     // comes after that release: the key stays grabbed in every state until the press goes on, so
-    // that such a repeat comes here (and is dropped) whatever the holds become meanwhile.
+    // that such a repeat comes here (and is dropped) whatever the holds become meanwhile. A key
+    // still down then stays so until it goes up: giving that grab back and grabbing the key again
+    // for its repeats takes a round trip, during which a repeat would reach the application unseen.
     void holdKeyGrabbed(unsigned keycode) {
         frozen_ = keycode;
-        if (!translator_.isModifierKeycode(keycode)) grabs_.keep(keycode);  // modifiers never repeat
+        if (translator_.isModifierKeycode(keycode)) return;  // modifiers never repeat
+        grabs_.keep(keycode);
+        keptUntilUp_ = keycode;
+    }
+
+    // The key kept grabbed in every state goes back to the grabs the holds want.
+    void stopKeeping() {
+        const auto key = std::exchange(keptUntilUp_, std::nullopt);
+        grabs_.keep(std::nullopt);
+        if (!key) return;
+        if (const auto it = repeatGrabs_.find(*key); it != repeatGrabs_.end()) grabRepeats(*key, it->second);
     }
 
     // Lets the press the keyboard waits for go on to the application (`replayIt`) or drops it.
@@ -514,9 +539,7 @@ class TapConnection final : public KeyTapRules::Server {
         // The server replays what waited behind the press before it reads the next request: a
         // repeat after the key's release has met the kept grab by then.
         if (const auto key = std::exchange(frozen_, std::nullopt)) {
-            grabs_.keep(std::nullopt);
-            if (const auto it = repeatGrabs_.find(*key); it != repeatGrabs_.end())
-                grabRepeats(*key, it->second);
+            if (keptUntilUp_ == *key && !down_.count(*key)) stopKeeping();
             placeRepeatGrabs();
         }
         XFlush(d_);
@@ -737,10 +760,12 @@ class TapConnection final : public KeyTapRules::Server {
         Time time = 0;
         int group = 0;
         std::uint64_t groupRequests = 0;
+        bool byRequest = false;
     };
     static constexpr std::size_t kTypedKeys = 256;
     std::deque<TypedKey> typedKeys_;
     std::uint64_t groupRequests_ = 0;
+    bool groupByRequest_ = false;  // the group in force was set by a client's request, not a key
     // Keysyms read for announced mapping changes not taken in yet, in order, and for each keycode
     // what the last change taken in mapped it to.
     std::deque<std::vector<KeySym>> announcedMappings_;  // of the keyboard announcements queued
@@ -755,6 +780,7 @@ class TapConnection final : public KeyTapRules::Server {
     std::array<GivenBack, 256> givenBack_{};
     bool afterDeadKey_ = false;                 // the last press was a dead key waiting for the next
     std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
+    std::optional<unsigned> keptUntilUp_;       // the key grabbed in every state until it goes up
     std::set<unsigned> down_;                   // keys down now, as observed
     std::bitset<256> userDown_;                 // those of them the user holds
     bool claimed_ = false;                      // the press seen last is the program's own
