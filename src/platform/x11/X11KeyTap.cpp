@@ -156,9 +156,12 @@ class TapConnection final : public KeyTapRules::Server {
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(mask, XI_RawKeyPress);
         XISetMask(mask, XI_RawKeyRelease);  // which keys are down, for their repeats
-        // The keyboards' own events too, which come as they are typed (see typedState).
-        XIEventMask events{XIAllDevices, sizeof mask, mask};
-        XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
+        // The keyboards' own presses too, which come as they are typed (see typedState).
+        unsigned char pressMask[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(pressMask, XI_RawKeyPress);
+        XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask},
+                                {XIAllDevices, sizeof pressMask, pressMask}};
+        XISelectEvents(d_, DefaultRootWindow(d_), events, 2);
         // Which window is the active one, and since when (a window manager names it).
         activeWindowAtom_ = XInternAtom(d_, "_NET_ACTIVE_WINDOW", False);
         XSelectInput(d_, DefaultRootWindow(d_), PropertyChangeMask);
@@ -211,8 +214,8 @@ class TapConnection final : public KeyTapRules::Server {
         grabs_.releaseAll();
         // Nothing typed while detached is reported once attached again.
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
-        XIEventMask events{XIAllDevices, sizeof mask, mask};
-        XISelectEvents(d_, DefaultRootWindow(d_), &events, 1);
+        XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask}, {XIAllDevices, sizeof mask, mask}};
+        XISelectEvents(d_, DefaultRootWindow(d_), events, 2);
         if (xkbEventBase_ >= 0) XkbSelectEvents(d_, XkbUseCoreKbd, XkbAllEventsMask, 0);
         XSync(d_, False);
         while (XPending(d_) > 0) {
