@@ -41,7 +41,8 @@ class CustomContentStore {
     // The same for any list of snippets (a subscriber's, delivered before the store holds it).
     static std::vector<EmojiEntry> emojiEntries(const std::vector<CustomSnippet>& snippetList);
     // The same, added to the end of `entries`.
-    static void appendEmojiEntries(const std::vector<CustomSnippet>& snippetList, std::vector<EmojiEntry>& entries);
+    static void appendEmojiEntries(const std::vector<CustomSnippet>& snippetList,
+                                   std::vector<EmojiEntry>& entries);
 
     const std::string& snippetsKey() const { return snippetsKey_; }
 

@@ -1,6 +1,7 @@
 #include "library/ui/LibraryEntryGrid.hpp"
 
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -12,7 +13,6 @@
 #include <cmath>
 #include <functional>
 #include <iterator>
-#include <set>
 #include <utility>
 
 #include "content/EmojiDatabase.hpp"
@@ -407,32 +407,32 @@ void LibraryEntryGrid::resizeEvent(QResizeEvent* event) {
 
 void LibraryEntryGrid::warmUpFonts() {
     warmLibraryTileFonts();
-    // The fonts that stand in for the characters text tiles show and their font lacks: the
-    // thread that asks for a screen of new texts draws those texts itself, in the fonts it has
-    // loaded. Loading them all takes tens of milliseconds: a few characters at a time, between
-    // other events.
-    std::set<char32_t> seen;
-    warmUpCharacters_.clear();
+    // The fonts that stand in for the characters text tiles show and their font lacks, at the
+    // sizes the tiles shrink to: the thread that asks for a screen of new texts draws those texts
+    // itself, in the fonts it has loaded, and loading one font at one size took milliseconds in
+    // the middle of a search. Laying them all out takes tens of milliseconds: a few at a time,
+    // between other events.
+    warmUpTexts_.clear();
     for (const EmojiEntry& e : model_.db().emojis()) {
         if (!LibraryViewModel::isTextEntry(e)) continue;
-        withTile(e, false, [&](const auto& tile) {
-            const auto request = tile.textRequest(metrics_.columnWidth);
-            warmUpFont_ = request.font;
-            for (const char32_t c : request.text.toUcs4())
-                if (c > 0x7F && seen.insert(c).second) warmUpCharacters_ += QString::fromUcs4(&c, 1);
-        });
+        withTile(e, false,
+                 [&](const auto& tile) { warmUpTexts_.push_back(tile.textRequest(metrics_.columnWidth)); });
     }
-    warmUpNextCharacters();
+    std::reverse(warmUpTexts_.begin(), warmUpTexts_.end());  // taken from the back, in list order
+    warmUpNextTexts();
 }
 
-void LibraryEntryGrid::warmUpNextCharacters() {
-    constexpr int kCharactersAtATime = 24;
-    if (warmUpCharacters_.isEmpty() || !isVisible()) return;
-    int length = std::min<int>(kCharactersAtATime, static_cast<int>(warmUpCharacters_.size()));
-    if (length < warmUpCharacters_.size() && warmUpCharacters_[length].isLowSurrogate()) ++length;
-    EmojiGlyphCache::warmUp(warmUpCharacters_.left(length), warmUpFont_);
-    warmUpCharacters_.remove(0, length);
-    if (!warmUpCharacters_.isEmpty()) QTimer::singleShot(0, this, [this] { warmUpNextCharacters(); });
+void LibraryEntryGrid::warmUpNextTexts() {
+    constexpr qint64 kTurnMs = 4;
+    if (warmUpTexts_.empty() || !isVisible()) return;
+    QElapsedTimer turn;
+    turn.start();
+    while (!warmUpTexts_.empty() && turn.elapsed() < kTurnMs) {
+        const EmojiGlyphCache::Request& request = warmUpTexts_.back();
+        EmojiGlyphCache::fit(request.text, request.font, request.box, request.fitting);
+        warmUpTexts_.pop_back();
+    }
+    if (!warmUpTexts_.empty()) QTimer::singleShot(0, this, [this] { warmUpNextTexts(); });
 }
 
 void LibraryEntryGrid::hideEvent(QHideEvent* event) {
@@ -440,7 +440,7 @@ void LibraryEntryGrid::hideEvent(QHideEvent* event) {
     // A closed window's fonts and row image are let go.
     fontsWarm_ = false;
     rowImage_ = QImage();
-    warmUpCharacters_.clear();
+    warmUpTexts_.clear();
 }
 
 void LibraryEntryGrid::showEvent(QShowEvent* event) {

@@ -73,7 +73,7 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     auto withTile(const EmojiEntry& entry, bool hovered, Use&& use, const QString* text = nullptr) const;
     // Loads the fonts the tiles of the shown style draw with, and those standing in for them.
     void warmUpFonts();
-    void warmUpNextCharacters();
+    void warmUpNextTexts();
     // One row of the tiles [first, end) being drawn: its resting look copied from rowImage(), with
     // the background beside it, filling `area` (the row's share of the drawn area, down to the
     // next row). Copying tile by tile, and filling the gaps between them, made thousands of short
@@ -137,9 +137,8 @@ class LibraryEntryGrid final : public QAbstractScrollArea {
     // Whether the tiles' fonts have been loaded since the grid was shown.
     bool fontsWarm_ = false;
     static constexpr int kWarmUpDelayMs = 150;
-    // Characters whose fonts are still to be loaded, in the font of the text tiles.
-    QString warmUpCharacters_;
-    QFont warmUpFont_;
+    // Text tiles still to be laid out once, so that the fonts they need are loaded at their sizes.
+    std::vector<EmojiGlyphCache::Request> warmUpTexts_;
     // The texts prefetched for the list the next drawing shows, the entries in view: making a
     // tile's text request takes more than drawing its kept image.
     ScreenTexts prefetchedTexts_;

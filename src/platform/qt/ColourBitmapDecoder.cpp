@@ -33,8 +33,9 @@ QByteArrayView slice(QByteArrayView data, quint64 offset, quint64 length) {
     return data.sliced(qsizetype(offset), qsizetype(length));
 }
 
-// The file fontconfig gives for the family, the one the font engine opened.
-QString fileOf(const QRawFont& raw) {
+}  // namespace
+
+QString ColourBitmapDecoder::fontFile(const QRawFont& raw) {
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY,
                        reinterpret_cast<const FcChar8*>(raw.familyName().toUtf8().constData()));
@@ -52,6 +53,8 @@ QString fileOf(const QRawFont& raw) {
     FcPatternDestroy(pattern);
     return path;
 }
+
+namespace {
 
 // `length` bytes of the open file `fd` of `size` bytes at `offset`, or empty when they are not all
 // there. Safe on any number of threads at once: neither the file's position nor QFile is used.
@@ -137,7 +140,7 @@ std::unique_ptr<ColourBitmapDecoder> ColourBitmapDecoder::open(const QRawFont& r
     const QByteArray engineCblc = raw.fontTable("CBLC");
     if (engineCblc.isEmpty()) return nullptr;
     std::unique_ptr<ColourBitmapDecoder> decoder(new ColourBitmapDecoder);
-    decoder->file_.setFileName(fileOf(raw));
+    decoder->file_.setFileName(fontFile(raw));
     if (!decoder->file_.open(QIODevice::ReadOnly)) return nullptr;
     decoder->fileSize_ = quint64(decoder->file_.size());
     const int fd = decoder->fd_ = decoder->file_.handle();

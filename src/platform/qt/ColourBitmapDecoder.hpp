@@ -24,6 +24,10 @@ class ColourBitmapDecoder {
     // this does not read the glyph, or `raw` is not the font this was opened for.
     QImage image(const QRawFont& raw, quint32 glyph) const;
 
+    // The file fontconfig gives for `raw`'s family, the one the font engine opened; empty when that
+    // is not a file of one font.
+    static QString fontFile(const QRawFont& raw);
+
     // The glyph's PNG image in the strike, and its size there; empty when it has none.
     QByteArray png(quint32 glyph, QSize* size) const;
 

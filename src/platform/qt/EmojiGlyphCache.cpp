@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QPaintDevice>
 #include <QRawFont>
-#include <QSemaphore>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 #include <QThreadPool>
@@ -20,6 +19,7 @@
 
 #include "platform/qt/ColourBitmapDecoder.hpp"
 #include "platform/qt/DrawingThreads.hpp"
+#include "platform/qt/DrawnEmojiFile.hpp"
 #include "platform/qt/MixedTextLine.hpp"
 #include "platform/qt/Typography.hpp"
 
@@ -282,6 +282,82 @@ bool drawColourBitmap(QPainter& painter, const QPointF& baseline, const QGlyphRu
     return true;
 }
 
+// Colour emoji drawn in earlier runs, in the file kept for the colour font; none where that font's
+// file is not known.
+DrawnEmojiFile* drawnEmoji(const QFont& font) {
+    static std::once_flag once;
+    static std::unique_ptr<DrawnEmojiFile> file;
+    std::call_once(once, [&] {
+        const QString path = ColourBitmapDecoder::fontFile(QRawFont::fromFont(font));
+        if (!path.isEmpty())
+            file = std::make_unique<DrawnEmojiFile>(DrawnEmojiFile::standardFolder(), path.toStdString());
+    });
+    return file.get();
+}
+
+// A colour-emoji text on one line at the font's size, cut to where its ink ends; none when it has
+// no ink, or more than its room.
+std::optional<Image> drawEmojiLine(const QString& text, const QFont& font, const QColor& color,
+                                   int characters, double scale) {
+    const QFontMetricsF metrics(font);
+    Image image;
+    image.lineHeight = metrics.height();
+    const int pixels = fullSize(font);
+    const int room = static_cast<int>(std::ceil(pixels * 1.5 * std::max(1, characters))) + 2 * kMargin;
+    const QSize logical(room, static_cast<int>(std::ceil(image.lineHeight)) + 2 * kMargin);
+    QImage canvas(logical * scale, QImage::Format_ARGB32_Premultiplied);
+    canvas.setDevicePixelRatio(scale);
+    canvas.fill(Qt::transparent);
+    {
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setFont(font);
+        painter.setPen(color);
+        const QPointF baseline(kMargin, kMargin + metrics.ascent());
+        if (const auto glyph = singleGlyph(text, font)) {
+            if (!drawColourBitmap(painter, baseline, *glyph, scale)) painter.drawGlyphRun(baseline, *glyph);
+        } else {
+            painter.drawText(baseline, text);
+        }
+    }
+    // The ink's last column.
+    int right = -1;
+    for (int y = 0; y < canvas.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+        for (int x = canvas.width() - 1; x > right; --x) {
+            if (qAlpha(row[x]) != 0) {
+                right = x;
+                break;
+            }
+        }
+    }
+    if (right < 0 || right >= canvas.width() - 1) return std::nullopt;  // nothing, or cut off
+    image.textWidth = std::max(0.0, (right + 1) / scale - kMargin);
+    const int width = static_cast<int>(std::ceil((image.textWidth + 2 * kMargin) * scale));
+    image.image = canvas.copy(0, 0, std::min(width, canvas.width()), canvas.height());
+    image.image.setDevicePixelRatio(scale);
+    return image;
+}
+
+// The same, read back when an earlier run (or thread) drew it, else drawn and kept.
+std::optional<Image> emojiLine(const QString& text, const QFont& font, const QColor& color, int characters,
+                               double scale) {
+    DrawnEmojiFile* file = drawnEmoji(font);
+    const QByteArray key = (text + QLatin1Char('\n') + font.key() + QLatin1Char('\n') +
+                            QString::number(scale) + QLatin1Char(' ') + QString::number(color.rgba()))
+                               .toUtf8();
+    if (file) {
+        if (auto drawn = file->find(std::string_view(key.data(), size_t(key.size()))))
+            return Image{std::move(drawn->image), drawn->textWidth, drawn->lineHeight};
+    }
+    auto image = drawEmojiLine(text, font, color, characters, scale);
+    if (file && image)
+        file->keep(std::string_view(key.data(), size_t(key.size())),
+                   {image->image, image->textWidth, image->lineHeight});
+    return image;
+}
+
 // A colour-emoji text on one line, drawn without measuring it first: the font engine decodes a
 // glyph's bitmap for every measurement, and this is drawn at the cost of one. The text is drawn
 // into room enough for it, and its width is where its ink ends; only a text wider than its box is
@@ -295,50 +371,11 @@ std::optional<Image> renderEmojiLine(const QString& text, const QFont& font, con
     while (characters.toNextBoundary() >= 0) ++count;
     int pixels = full;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        const QFont sizedFont = sized(font, pixels);
-        const QFontMetricsF metrics(sizedFont);
-        Image image;
-        image.lineHeight = metrics.height();
-        const int room = static_cast<int>(std::ceil(pixels * 1.5 * std::max(1, count))) + 2 * kMargin;
-        const QSize logical(room, static_cast<int>(std::ceil(image.lineHeight)) + 2 * kMargin);
-        QImage canvas(logical * scale, QImage::Format_ARGB32_Premultiplied);
-        canvas.setDevicePixelRatio(scale);
-        canvas.fill(Qt::transparent);
-        {
-            QPainter painter(&canvas);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setRenderHint(QPainter::TextAntialiasing);
-            painter.setFont(sizedFont);
-            painter.setPen(color);
-            const QPointF baseline(kMargin, kMargin + metrics.ascent());
-            if (const auto glyph = singleGlyph(text, sizedFont)) {
-                if (!drawColourBitmap(painter, baseline, *glyph, scale))
-                    painter.drawGlyphRun(baseline, *glyph);
-            } else {
-                painter.drawText(baseline, text);
-            }
-        }
-        // The ink's last column.
-        int right = -1;
-        for (int y = 0; y < canvas.height(); ++y) {
-            const auto* row = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
-            for (int x = canvas.width() - 1; x > right; --x) {
-                if (qAlpha(row[x]) != 0) {
-                    right = x;
-                    break;
-                }
-            }
-        }
-        if (right < 0 || right >= canvas.width() - 1) return std::nullopt;  // nothing, or cut off
-        image.textWidth = std::max(0.0, (right + 1) / scale - kMargin);
-        if (image.textWidth <= box.width() + 0.5) {
-            const int width = static_cast<int>(std::ceil((image.textWidth + 2 * kMargin) * scale));
-            image.image = canvas.copy(0, 0, std::min(width, canvas.width()), canvas.height());
-            image.image.setDevicePixelRatio(scale);
-            return image;
-        }
+        auto image = emojiLine(text, sized(font, pixels), color, count, scale);
+        if (!image) return std::nullopt;
+        if (image->textWidth <= box.width() + 0.5) return image;
         if (pixels <= smallest) return std::nullopt;
-        pixels = std::clamp(static_cast<int>(std::floor(pixels * box.width() / image.textWidth)), smallest,
+        pixels = std::clamp(static_cast<int>(std::floor(pixels * box.width() / image->textWidth)), smallest,
                             pixels - 1);
     }
     return std::nullopt;
@@ -356,7 +393,6 @@ Image render(const EmojiGlyphCache::Request& request, double scale) {
     if (request.fitting.maxLines <= 1 && isColourEmojiFont(font)) {
         if (auto image = renderEmojiLine(prepared(request.text, 1), font, request.color, request.box,
                                          request.fitting.minimumScale, scale)) {
-            ++drawnCount();
             return std::move(*image);
         }
     }
@@ -403,11 +439,11 @@ Image render(const EmojiGlyphCache::Request& request, double scale) {
             y += metrics.height();
         }
     }
-    ++drawnCount();
     return image;
 }
 
 const Image* keep(const ImageKey& key, Image image) {
+    ++drawnCount();
     const std::size_t bytes = static_cast<std::size_t>(image.image.sizeInBytes()) + 128;
     return images().insert(key, std::move(image), bytes);
 }
@@ -418,38 +454,33 @@ double snapped(double value, double scale) {
 }
 
 // Texts being drawn on the drawing threads; this thread takes what is left of them, and keeps
-// them, the next time it needs any image.
+// them, the next time it needs any image. What a drawing thread took but has not finished by
+// then is drawn again here rather than waited for: on a busy machine a thread can wait for a
+// processor for many milliseconds between two instructions, and one emoji read back from the
+// drawn-emoji file costs tens of microseconds.
 //
 // A text in another font than the colour emoji's may need fonts that stand in for some of its
 // characters: each thread finds and loads those anew, one thread at a time, at a cost of
 // milliseconds per text. The thread that asked (whose fonts stay loaded while its window shows)
-// draws those texts; the drawing threads draw the colour emoji, and then help with what is left
-// of the other texts, from the end.
+// draws those texts, then helps with the colour emoji; the drawing threads draw only colour
+// emoji.
 struct Batch {
     std::vector<std::pair<ImageKey, EmojiGlyphCache::Request>> items;  // colour emoji first
     std::vector<Image> drawn;
+    std::unique_ptr<std::atomic<bool>[]> done;  // drawn[i] is there, whoever drew it
     std::size_t emojiCount = 0;
     std::atomic<std::size_t> nextEmoji = 0;
-    std::mutex textsLock;
-    std::size_t textsFront = 0;  // the other texts still to draw: [textsFront, textsBack)
-    std::size_t textsBack = 0;
     double scale = 1;
-    int helpers = 0;
-    QSemaphore finished;
-
-    std::optional<std::size_t> takeText(bool fromFront) {
-        const std::lock_guard lock(textsLock);
-        if (textsFront >= textsBack) return std::nullopt;
-        return fromFront ? textsFront++ : --textsBack;
+    void draw(std::size_t i) {
+        drawn[i] = render(items[i].second, scale);
+        done[i].store(true, std::memory_order_release);
     }
-    void draw(std::size_t i) { drawn[i] = render(items[i].second, scale); }
 
     void work(bool asker) {
         if (asker) {
-            while (const auto i = takeText(true)) draw(*i);
+            for (std::size_t i = emojiCount; i < items.size(); ++i) draw(i);
         }
         for (std::size_t i; (i = nextEmoji++) < emojiCount;) draw(i);
-        while (const auto i = takeText(asker)) draw(*i);
     }
 };
 
@@ -460,9 +491,13 @@ std::shared_ptr<Batch>& pendingBatch() {
 
 void finish(Batch& batch) {
     batch.work(true);
-    batch.finished.acquire(batch.helpers);
-    for (std::size_t i = 0; i < batch.items.size(); ++i)
-        keep(batch.items[i].first, std::move(batch.drawn[i]));
+    for (std::size_t i = 0; i < batch.items.size(); ++i) {
+        // A drawing thread's image unfinished is left to it, in the batch it holds.
+        Image image = batch.done[i].load(std::memory_order_acquire)
+                          ? std::move(batch.drawn[i])
+                          : render(batch.items[i].second, batch.scale);
+        keep(batch.items[i].first, std::move(image));
+    }
 }
 
 void finishPending() {
@@ -500,16 +535,12 @@ std::shared_ptr<Batch> start(const std::vector<EmojiGlyphCache::Request>& reques
         return item.second.fitting.maxLines <= 1 && isColourEmojiFont(item.second.font);
     });
     batch->emojiCount = static_cast<std::size_t>(texts - batch->items.begin());
-    batch->textsFront = batch->emojiCount;
-    batch->textsBack = batch->items.size();
     batch->drawn.resize(batch->items.size());
-    QThreadPool* pool = batch->items.size() > 1 ? drawingThreads() : nullptr;
-    batch->helpers = pool ? std::min(pool->maxThreadCount(), static_cast<int>(batch->items.size()) - 1) : 0;
-    for (int i = 0; i < batch->helpers; ++i) {
-        pool->start([batch] {
-            batch->work(false);
-            batch->finished.release();
-        });
+    batch->done = std::make_unique<std::atomic<bool>[]>(batch->items.size());
+    QThreadPool* pool = batch->emojiCount > 1 ? drawingThreads() : nullptr;
+    const int helpers = pool ? std::min(pool->maxThreadCount(), static_cast<int>(batch->emojiCount) - 1) : 0;
+    for (int i = 0; i < helpers; ++i) {
+        pool->start([batch] { batch->work(false); });
     }
     return batch;
 }
@@ -550,10 +581,6 @@ double EmojiGlyphCache::width(const QString& text, const QFont& font) {
     const double measured = MixedTextLine::advance(text, font);
     widths().insert(key, measured, 64 + static_cast<std::size_t>(text.size()) * 2);
     return measured;
-}
-
-void EmojiGlyphCache::warmUp(const QString& text, const QFont& font) {
-    if (!text.isEmpty()) layOut(prepared(text, 1), ownCopy(font), QSizeF(1e6, 1e6), 1, QTextOption::NoWrap);
 }
 
 void EmojiGlyphCache::complete(const std::vector<Request>& requests, std::vector<Image>& found,

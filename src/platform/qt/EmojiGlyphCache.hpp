@@ -75,11 +75,9 @@ class EmojiGlyphCache {
     // order (a null image for those being drawn), for complete() to fill in.
     static std::vector<Image> prefetch(const std::vector<Request>& requests, double deviceScale);
 
-    // Loads, on the calling thread, the fonts that stand in for the characters of `text` that
-    // `font` lacks. Texts in `font` that this thread draws then find them loaded (see complete).
-    static void warmUp(const QString& text, const QFont& font);
-
-    // How `text` is broken into lines and sized to fit a box of `box` size.
+    // How `text` is broken into lines and sized to fit a box of `box` size. Laid out once on a
+    // thread, a text finds the fonts it needs loaded there at the sizes it is drawn at (see
+    // complete).
     static Lines fit(const QString& text, const QFont& font, const QSizeF& box, const Fitting& fitting);
 
     // How many images have been drawn since the start; a drawing served from the cache adds none.
