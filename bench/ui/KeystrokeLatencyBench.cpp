@@ -136,6 +136,37 @@ void keystrokeLatency(benchmark::State& state, Setup setup) {
 
 // The third query letter of a search to the panel on the screen: ";sm" is typed, then the clock runs
 // from the press of "i" to the panel's MapNotify; Escape closes the panel before the next search.
+// The panel on the screen or gone, seen by a connection of its own.
+class PanelWatcher {
+  public:
+    explicit PanelWatcher(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
+        if (!display_) return;
+        XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
+        XSync(display_, False);
+    }
+    ~PanelWatcher() {
+        if (display_) XCloseDisplay(display_);
+    }
+    bool ok() const { return display_ != nullptr; }
+    // Waits for a window to be mapped (or unmapped); false when none was within `seconds`.
+    bool waitFor(int type, double seconds) {
+        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
+        while (Clock::now() < deadline) {
+            while (XPending(display_) > 0) {
+                XEvent event;
+                XNextEvent(display_, &event);
+                if (event.type == type) return true;
+            }
+            pollfd p{ConnectionNumber(display_), POLLIN, 0};
+            ::poll(&p, 1, 20);
+        }
+        return false;
+    }
+
+  private:
+    Display* display_;
+};
+
 void panelLatency(benchmark::State& state) {
     if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
     if (!std::filesystem::exists(RunningProgram::program()))
@@ -148,23 +179,8 @@ void panelLatency(benchmark::State& state) {
     RunningProgram program(session);
     if (!program.waitForKeyTap()) return state.SkipWithError("the program's key tap did not start");
     mosaiko::FocusedClientWindow client(session.display());
-    Display* watcher = XOpenDisplay(session.display().c_str());
-    if (!client.ok() || !watcher) return state.SkipWithError("no client window");
-    XSelectInput(watcher, DefaultRootWindow(watcher), SubstructureNotifyMask);
-    XSync(watcher, False);
-    auto waitForMap = [&](int type) {
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        while (Clock::now() < deadline) {
-            while (XPending(watcher) > 0) {
-                XEvent event;
-                XNextEvent(watcher, &event);
-                if (event.type == type) return true;
-            }
-            pollfd p{ConnectionNumber(watcher), POLLIN, 0};
-            ::poll(&p, 1, 50);
-        }
-        return false;
-    };
+    PanelWatcher panel(session.display());
+    if (!client.ok() || !panel.ok()) return state.SkipWithError("no client window");
 
     Display* typist = session.connection();
     auto type = [&](KeySym keysym) {
@@ -179,14 +195,13 @@ void panelLatency(benchmark::State& state) {
         for (KeySym keysym : {XK_semicolon, XK_s, XK_m}) client.waitFor(KeyRelease, type(keysym), 2);
         const auto start = Clock::now();
         type(XK_i);
-        if (!waitForMap(MapNotify)) return state.SkipWithError("the panel never showed");
+        if (!panel.waitFor(MapNotify, 5)) return state.SkipWithError("the panel never showed");
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(seconds);
         samples.push_back(seconds * 1e6);
         type(XK_Escape);
-        if (!waitForMap(UnmapNotify)) return state.SkipWithError("the panel never closed");
+        if (!panel.waitFor(UnmapNotify, 5)) return state.SkipWithError("the panel never closed");
     }
-    XCloseDisplay(watcher);
     state.counters["p50_us"] = percentile(samples, 0.5);
     state.counters["p99_us"] = percentile(samples, 0.99);
     state.counters["max_us"] = percentile(samples, 1.0);
@@ -238,37 +253,6 @@ class BareKeyObserver {
     Display* display_;
     int stop_[2] = {-1, -1};
     std::thread thread_;
-};
-
-// The panel on the screen or gone, seen by a connection of its own.
-class PanelWatcher {
-  public:
-    explicit PanelWatcher(const std::string& displayName) : display_(XOpenDisplay(displayName.c_str())) {
-        if (!display_) return;
-        XSelectInput(display_, DefaultRootWindow(display_), SubstructureNotifyMask);
-        XSync(display_, False);
-    }
-    ~PanelWatcher() {
-        if (display_) XCloseDisplay(display_);
-    }
-    bool ok() const { return display_ != nullptr; }
-    // Waits for a window to be mapped (or unmapped); false when none was within `seconds`.
-    bool waitFor(int type, double seconds) {
-        const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-        while (Clock::now() < deadline) {
-            while (XPending(display_) > 0) {
-                XEvent event;
-                XNextEvent(display_, &event);
-                if (event.type == type) return true;
-            }
-            pollfd p{ConnectionNumber(display_), POLLIN, 0};
-            ::poll(&p, 1, 20);
-        }
-        return false;
-    }
-
-  private:
-    Display* display_;
 };
 
 // Keys beside the same keys typed with nothing else running, in one X server: rounds alternate
