@@ -3,6 +3,7 @@
 // session's fresh home and XDG folders. It ends with the object.
 #include <algorithm>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,29 @@ class RunningProgram {
                        session_.keyIsGrabbedElsewhere(keycode, modifiers | LockMask);
             },
             seconds);
+    }
+
+    // What can be seen from outside when the key tap never took the keyboard: whether the program
+    // still runs, which of the combinations it holds while idle are taken (the library shortcut in
+    // each lock state, the instant-open ";"), and where each of its threads waits.
+    std::string keyTapDiagnosis() {
+        std::ostringstream out;
+        out << "program " << (process_.running() ? "running" : "ended") << "; F12 shortcut taken in states";
+        const auto keycode = [&](unsigned long keysym) {
+            return static_cast<unsigned>(XKeysymToKeycode(session_.connection(), keysym));
+        };
+        const unsigned shortcut = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
+        for (unsigned locks : {0u, unsigned{Mod2Mask}, unsigned{LockMask}, unsigned{Mod2Mask | LockMask}})
+            out << ' ' << locks << '=' << session_.keyIsGrabbedElsewhere(keycode(XK_F12), shortcut | locks);
+        out << "; ';' taken " << session_.keyIsGrabbedElsewhere(keycode(XK_semicolon), 0) << "; threads:";
+        const fs::path tasks = fs::path("/proc") / std::to_string(pid()) / "task";
+        std::error_code error;
+        for (const auto& task : fs::directory_iterator(tasks, error)) {
+            std::string stat = readFile(task.path() / "stat");
+            if (const auto close = stat.rfind(')'); close != std::string::npos) stat.resize(close + 3);
+            out << " [" << stat.substr(stat.find('(')) << ' ' << readFile(task.path() / "wchan") << ']';
+        }
+        return out.str();
     }
 
     // The picker panel while it shows.
