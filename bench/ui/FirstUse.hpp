@@ -237,9 +237,11 @@ class ScenarioRunner {
 // Runs `scenarios` interleaved, round by round, `rounds` times, and heads their table; the figures,
 // none when there is no X session or a scenario failed (said on stderr). With `other` (the same
 // bench of another build), each scenario of a round is run by both in turn, in the same X server,
-// the first of the two alternating from round to round; the other's figures are the second.
+// the first of the two alternating from round to round; the other's figures are the second. With
+// `emptyCache`, each scenario starts without the user's cache folder, as on a first start.
 inline std::optional<std::pair<Figures, Figures>> runRoundsBeside(const std::vector<std::string>& scenarios,
-                                                                  int rounds, const std::string& other) {
+                                                                  int rounds, const std::string& other,
+                                                                  bool emptyCache = false) {
     ScenarioRunner runner(std::filesystem::canonical("/proc/self/exe").string());
     if (!runner.ok()) {
         std::fprintf(stderr, "no X session: %s\n", runner.error().c_str());
@@ -250,6 +252,7 @@ inline std::optional<std::pair<Figures, Figures>> runRoundsBeside(const std::vec
         for (const auto& scenario : scenarios) {
             for (int turn = 0; turn < (other.empty() ? 1 : 2); ++turn) {
                 const bool theOther = (turn + i) % 2 == 1 && !other.empty();
+                if (emptyCache) std::filesystem::remove_all(runner.session().scratchDirectory() / "cache");
                 const auto round = runner.run(scenario, {}, theOther ? other : std::string());
                 if (!round) return std::nullopt;
                 (theOther ? figures.second : figures.first).add(*round);
@@ -258,8 +261,8 @@ inline std::optional<std::pair<Figures, Figures>> runRoundsBeside(const std::vec
     }
     std::printf(
         "\nFirst use after a fresh start: Xvfb + openbox, Qt xcb, a new process per figure; median of %d "
-        "rounds, interleaved%s\n",
-        rounds, other.empty() ? "" : (", beside " + other).c_str());
+        "rounds, interleaved%s%s\n",
+        rounds, other.empty() ? "" : (", beside " + other).c_str(), emptyCache ? ", no cache folder" : "");
     return figures;
 }
 
@@ -281,6 +284,8 @@ class CommandLine {
                 firstUseOnly = true;
             else if (std::strncmp(argv[i], "--first-use-beside=", 19) == 0)
                 beside = argv[i] + 19;
+            else if (std::strcmp(argv[i], "--first-use-empty-cache") == 0)
+                emptyCache = true;
             else
                 rest_.push_back(argv[i]);
         }
@@ -292,6 +297,8 @@ class CommandLine {
     bool firstUseOnly = false;
     // The same bench of another build, whose scenarios run beside these (before and after figures).
     std::string beside;
+    // Every scenario without the user's cache folder (what the program keeps there is not there).
+    bool emptyCache = false;
 
     // What is left, as main() received it; both stay valid while the object lives.
     int& argc() { return argc_; }

@@ -10,7 +10,9 @@
 // the statistics window opened on a full history of 5,000 events beside the same window empty,
 // until first painted and until every row is in place.
 // Usage: LibraryBench [--first-use-rounds=N] [--first-use-only] [--first-use-beside=OTHER-BENCH]
-//                     [benchmark flags]   (7 rounds; the other build's bench runs the same scenarios beside)
+//                     [--first-use-empty-cache] [benchmark flags]
+// (7 rounds; the other build's bench runs the same scenarios beside; without the cache folder, each
+// scenario meets the program's first start, with no emoji drawn in an earlier run)
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -433,13 +435,13 @@ void printTable(const bench::Figures& figures) {
     std::fflush(stdout);
 }
 
-int firstUseTable(int rounds, const std::string& beside) {
-    const auto figures =
-        bench::runRoundsBeside({"echo", "library", "settings", "stats_empty", "stats_full"}, rounds, beside);
+int firstUseTable(const bench::CommandLine& line) {
+    const auto figures = bench::runRoundsBeside({"echo", "library", "settings", "stats_empty", "stats_full"},
+                                                line.rounds, line.beside, line.emptyCache);
     if (!figures) return 1;
     printTable(figures->first);
-    if (!beside.empty()) {
-        std::printf("beside it, %s:\n", beside.c_str());
+    if (!line.beside.empty()) {
+        std::printf("beside it, %s:\n", line.beside.c_str());
         printTable(figures->second);
     }
     return 0;
@@ -464,5 +466,5 @@ int main(int argc, char** argv) {
         benchmark::Shutdown();
         mosaiko::statsStores().clear();
     }
-    return mosaiko::firstUseTable(line.rounds, line.beside);
+    return mosaiko::firstUseTable(line);
 }

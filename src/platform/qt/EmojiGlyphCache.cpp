@@ -386,11 +386,20 @@ bool isColourEmojiFont(const QFont& font) {
            font.families().value(0) == Typography::emojiFamily;
 }
 
+// Colour emoji on one line, which the drawing threads may draw as well as the asking thread.
+bool drawnOnAnyThread(const EmojiGlyphCache::Request& request) {
+    return request.fitting.maxLines <= 1 && isColourEmojiFont(request.font);
+}
+
 // Draws the fitted text into an image of its own size (plus a margin), lines aligned against the
 // widest.
 Image render(const EmojiGlyphCache::Request& request, double scale) {
-    const QFont font = ownCopy(request.font);
-    if (request.fitting.maxLines <= 1 && isColourEmojiFont(font)) {
+    // Only the thread that asks draws other texts: in the font as asked, whose engines (and the
+    // fonts standing in for its missing characters) that thread has loaded already. A copy made
+    // afresh finds none of them, and loads each at a cost of milliseconds per text.
+    const bool anyThread = drawnOnAnyThread(request);
+    const QFont font = anyThread ? ownCopy(request.font) : request.font;
+    if (anyThread) {
         if (auto image = renderEmojiLine(prepared(request.text, 1), font, request.color, request.box,
                                          request.fitting.minimumScale, scale)) {
             return std::move(*image);
@@ -531,9 +540,8 @@ std::shared_ptr<Batch> start(const std::vector<EmojiGlyphCache::Request>& reques
         batch->items.emplace_back(std::move(key), request);
     }
     if (batch->items.empty()) return nullptr;
-    const auto texts = std::stable_partition(batch->items.begin(), batch->items.end(), [](const auto& item) {
-        return item.second.fitting.maxLines <= 1 && isColourEmojiFont(item.second.font);
-    });
+    const auto texts = std::stable_partition(batch->items.begin(), batch->items.end(),
+                                             [](const auto& item) { return drawnOnAnyThread(item.second); });
     batch->emojiCount = static_cast<std::size_t>(texts - batch->items.begin());
     batch->drawn.resize(batch->items.size());
     batch->done = std::make_unique<std::atomic<bool>[]>(batch->items.size());
