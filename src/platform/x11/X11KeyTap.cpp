@@ -9,6 +9,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -954,6 +955,7 @@ void announceHeld(const std::shared_ptr<X11KeyTap::Shared>& shared) {
 }  // namespace
 
 void X11KeyTap::run() {
+    pthread_setname_np(pthread_self(), "key tap");  // for whoever looks at a stuck program
     TapConnection connection(*display_, shared_, options_);
     KeyTapRules& rules = connection.rules();
 
