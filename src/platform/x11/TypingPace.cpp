@@ -29,4 +29,9 @@ std::optional<double> TypingPace::beforeText(double now) {
                     kAfterEditingSeconds + kPerEditingKeySeconds * static_cast<double>(edits));
 }
 
+bool TypingPace::breaksBetween(char32_t previous, char32_t next) {
+    const bool basicCharacter = previous >= 0x20 && previous != 0x7f && previous <= 0xFFFF;
+    return basicCharacter && next > 0xFFFF;
+}
+
 }  // namespace mosaiko

@@ -20,6 +20,15 @@ class TypingPace {
     // once the client has answered for the keys before it; nothing when it need not.
     std::optional<double> beforeText(double now);
 
+    // Whether a key that types nothing goes between two characters of a text: before a character
+    // beyond the basic plane that follows one of it. Writer with its GTK 3 backend sets characters
+    // of the basic plane aside while more keys wait to be read, and inserts one beyond it (composed
+    // text) at once, ahead of them: typed back to back, "☕🍰" came as "🍰☕", and a family's joiners
+    // after its people. A key that is no character makes it insert what it set aside first; a wait
+    // would do too, but would let a key the user types meanwhile go down before the program's
+    // press of the same key, which the server would then drop.
+    static bool breaksBetween(char32_t previous, char32_t next);
+
     // The longest wait, for the client's answer or after it.
     static constexpr double kLongestSeconds = 0.25;
 

@@ -66,6 +66,10 @@ std::vector<unsigned long> keysymsOfText(const std::u16string& text) {
     return keysyms;
 }
 
+char32_t scalarOf(unsigned long keysym) {
+    return xkb_keysym_to_utf32(static_cast<xkb_keysym_t>(keysym));
+}
+
 // The keycode that types `keysym` without any modifier, 0 when the keyboard has none.
 unsigned plainKeycode(Display* display, unsigned long keysym) {
     const ::KeyCode keycode = XKeysymToKeycode(display, keysym);
@@ -499,6 +503,15 @@ std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyboardKey(unsigned 
     return found->second;
 }
 
+void X11EventPoster::typeKeyOfNoCharacter(const Job& job) {
+    const unsigned keycode = announcementKeycode_;
+    if (keycode == 0) return;
+    setShift(false);
+    options_.ledger->expect(keycode, job.userData, now());
+    XTestFakeKeyEvent(display_->get(), keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display_->get(), keycode, False, CurrentTime);
+}
+
 void X11EventPoster::setShift(bool down) {
     if (down == shiftDown_) return;
     // Recorded like every press of ours, so that the key tap does not take it for the user's.
@@ -630,6 +643,8 @@ void X11EventPoster::typeText(const Job& job) {
             const auto key = keyFor(onSpareKeys, keysym);
             const unsigned keycode = key ? key->keycode : keycodeOnSlot(keysym);
             if (keycode == 0) continue;
+            if (i > 0 && TypingPace::breaksBetween(scalarOf(job.keysyms[i - 1]), scalarOf(keysym)))
+                typeKeyOfNoCharacter(job);
             setShift(key && key->shift);
             options_.ledger->expect(keycode, job.userData, now());
             XTestFakeKeyEvent(display, keycode, True, CurrentTime);

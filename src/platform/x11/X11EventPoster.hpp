@@ -144,6 +144,8 @@ class X11EventPoster {
     // The key that types `keysym` in this job; none when it goes on a spare keycode.
     std::optional<KeyboardKey> keyFor(bool onSpareKeys, unsigned long keysym) const;
     void setShift(bool down);
+    // A press and release of a spare keycode that types nothing, where TypingPace breaks a text.
+    void typeKeyOfNoCharacter(const Job& job);
     // Waits `seconds` unless stopped meanwhile; false once stopped.
     bool pause(double seconds);
     // Waits while the key tap is more than `keysAhead` keys behind with the keys typed so far.

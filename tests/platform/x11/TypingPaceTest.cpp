@@ -45,5 +45,20 @@ TEST(TypingPaceTest, WaitsAfterEditingKeysBeforeTheText) {
     EXPECT_EQ(pace.beforeText(10), TypingPace::kLongestSeconds);
 }
 
+// A key of no character goes only where a character beyond the basic plane follows one of it
+// ("☕🍰", a joiner and the next person): never between two emoji, nor after a newline.
+TEST(TypingPaceTest, BreaksATextOnlyBeforeWideCharactersAfterNarrowOnes) {
+    const struct {
+        char32_t previous, next;
+        bool breaks;
+    } cases[] = {
+        {U'☕', U'🍰', true},    {0x200D, U'👩', true},   {U'a', U'😄', true},   {U' ', U'👋', true},
+        {U'👨', 0x200D, false}, {U'👋', U'🙂', false}, {U'\r', U'😄', false}, {U'a', U'é', false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TypingPace::breaksBetween(c.previous, c.next), c.breaks) << "case " << &c - cases;
+    }
+}
+
 }  // namespace
 }  // namespace mosaiko
