@@ -184,7 +184,11 @@ AppDelegate::Stores LiveShell::loadStores() {
     }
 
     auto createTap = [this](std::uint64_t, KeyTapPort::Callback callback) {
-        return createX11KeyTapPort(std::move(callback), displays_.take());
+        auto tap = createX11KeyTapPort(std::move(callback), displays_.take());
+        if (!tap)
+            std::cerr << "Mosaiko: the keyboard cannot be watched (the X display refused a connection or "
+                         "has no XInput 2.1), so nothing opens as you type\n";
+        return tap;
     };
     PickerAssembly::Parts parts{content.db,
                                 content.prefs,

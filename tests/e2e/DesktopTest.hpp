@@ -59,8 +59,9 @@ class DesktopTest : public ::testing::Test {
     RunningProgram& startProgram(const MemoryDefaults& user = RunningProgram::returningUser()) {
         RunningProgram::writeDefaults(*session_, user);
         program_ = std::make_unique<RunningProgram>(*session_);
-        EXPECT_TRUE(program_->waitForKeyTap()) << "the key tap never took the keyboard\n"
-                                               << program_->output();
+        if (!program_->waitForKeyTap())
+            ADD_FAILURE() << "the key tap never took the keyboard: " << program_->keyTapDiagnosis() << "\n"
+                          << program_->output();
         return *program_;
     }
 

@@ -3,6 +3,7 @@
 // session's fresh home and XDG folders. It ends with the object.
 #include <algorithm>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -99,19 +100,45 @@ class RunningProgram {
     std::string output() const { return readFile(output_); }
 
     // Waits until the key tap holds the library shortcut of returningUser(): from then on the
-    // picker observes every key typed. The shortcut is probed with Num Lock on (Mod2), which no test
-    // types with, so that a probe racing the tap's grabs can take nothing from it that a test's key
-    // press would need, and with Caps Lock or without, so that the one state a probe may hold just
-    // then cannot hide the rest.
+    // picker observes every key typed. A probe holds the combination it tries for a moment, and a
+    // grab the tap asks for just then is refused for good, so the shortcut is probed with Num Lock on
+    // (Mod2), which no test types with, so that a probe can take nothing a test's key press needs;
+    // and in four states in turn (with Caps Lock, the third level, both or neither), so that the
+    // states probes happened to hold cannot hide the rest (two of them once did, under load).
     bool waitForKeyTap(double seconds = 45) {
         const auto keycode = static_cast<unsigned>(XKeysymToKeycode(session_.connection(), XK_F12));
-        const unsigned modifiers = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod2Mask;
+        const unsigned shortcut = ShiftMask | ControlMask | Mod1Mask | Mod4Mask | Mod2Mask;
+        const unsigned locks[] = {0, LockMask, Mod5Mask, LockMask | Mod5Mask};
+        std::size_t next = 0;
         return waitUntil(
             [&] {
-                return session_.keyIsGrabbedElsewhere(keycode, modifiers) ||
-                       session_.keyIsGrabbedElsewhere(keycode, modifiers | LockMask);
+                return session_.keyIsGrabbedElsewhere(keycode, shortcut | locks[next++ % std::size(locks)]);
             },
             seconds);
+    }
+
+    // What can be seen from outside when the key tap never took the keyboard: whether the program
+    // still runs, which of the combinations it holds while idle are taken (the library shortcut with
+    // or without each of Caps Lock, Num Lock and the third level; the instant-open ";"), and where
+    // each of its threads waits.
+    std::string keyTapDiagnosis() {
+        std::ostringstream out;
+        out << "program " << (process_.running() ? "running" : "ended") << "; F12 shortcut taken in states";
+        const auto keycode = [&](unsigned long keysym) {
+            return static_cast<unsigned>(XKeysymToKeycode(session_.connection(), keysym));
+        };
+        const unsigned shortcut = ShiftMask | ControlMask | Mod1Mask | Mod4Mask;
+        for (unsigned locks : {0u, 2u, 16u, 18u, 128u, 130u, 144u, 146u})  // Lock 2, Mod2 16, Mod5 128
+            out << ' ' << locks << '=' << session_.keyIsGrabbedElsewhere(keycode(XK_F12), shortcut | locks);
+        out << "; ';' taken " << session_.keyIsGrabbedElsewhere(keycode(XK_semicolon), 0) << "; threads:";
+        const fs::path tasks = fs::path("/proc") / std::to_string(pid()) / "task";
+        std::error_code error;
+        for (const auto& task : fs::directory_iterator(tasks, error)) {
+            std::string stat = readFile(task.path() / "stat");
+            if (const auto close = stat.rfind(')'); close != std::string::npos) stat.resize(close + 3);
+            out << " [" << stat.substr(stat.find('(')) << ' ' << readFile(task.path() / "wchan") << ']';
+        }
+        return out.str();
     }
 
     // The picker panel while it shows.

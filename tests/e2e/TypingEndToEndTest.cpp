@@ -222,6 +222,20 @@ TEST_P(DesktopKeyBindings, ShiftWithReturnLeavesTheTextAsItIs) {
     EXPECT_TRUE(holdsText(*client, expected));
 }
 
+// Another tool typing the moment Return inserts (xdotool maps a key of its own for "éü" and gives it
+// back at once) gets its characters through, after the insertion.
+TEST_P(DesktopKeyBindings, AToolTypingRightAfterReturnGetsItsCharactersThrough) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    TextClient* client = startProgramAndClient(std::get<1>(GetParam()), user);
+    if (!client) return;
+    ASSERT_TRUE(typeSearch(oracle, ";smi"));
+    ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "éü"}));
+    oracle.type("⏎");
+    const std::string expected = oracle.takeInsertedText() + "éü" + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected));
+}
+
 INSTANTIATE_TEST_SUITE_P(SingleLine, DesktopKeyBindings, kDesktopsAndSingleLineClients, desktopAndKindName);
 
 // ---------------------------------------------------------------- keys typed during an insertion

@@ -9,6 +9,7 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -34,6 +35,7 @@
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11KeyTapGrabs.hpp"
 #include "platform/x11/X11KeyTranslator.hpp"
+#include "platform/x11/X11KeymapRecorder.hpp"
 
 namespace mosaiko {
 
@@ -129,6 +131,7 @@ class TapConnection final : public KeyTapRules::Server {
           answerDelay_(options.answerDelaySeconds),
           translator_(d_),
           grabs_(d_, translator_),
+          recorder_(X11KeymapRecorder::start(DisplayString(d_))),
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) {
@@ -424,7 +427,9 @@ class TapConnection final : public KeyTapRules::Server {
         event.serverTime = seconds(time);
         // Typed in a group switched back since, the press would type something else in the
         // application: it is typed again as what it was typed for, like a key given back.
-        const bool gone = fillInCharacters(keycode, event) || static_cast<int>(state >> 13) != group_;
+        const auto recorded = typedAsRecorded(keycode, time, state, event);
+        const bool gone = (recorded ? *recorded : fillInCharacters(keycode, event)) ||
+                          static_cast<int>(state >> 13) != group_;
         composeDeadKeys(keycode, state, event);
         typed_[keycode] = event.characters;
         event.held = grabbed.has_value();
@@ -619,9 +624,15 @@ class TapConnection final : public KeyTapRules::Server {
             keysyms = std::move(announcedMappings_.front());
             announcedMappings_.pop_front();
         }
+        // A tool remaps a key or a few; a new layout names the whole keyboard.
+        int minKeycode = 0, maxKeycode = 0;
+        XDisplayKeycodes(d_, &minKeycode, &maxKeycode);
+        const bool wholeKeyboard =
+            mapping.first_keycode <= minKeycode && mapping.first_keycode + mapping.count > maxKeycode;
         for (std::size_t i = 0; i < keysyms.size(); ++i) {
             const std::size_t keycode = static_cast<std::size_t>(mapping.first_keycode) + i;
             if (keycode >= announcedKeysyms_.size()) continue;
+            if (!wholeKeyboard) remappedByTools_.set(keycode);
             const KeySym before = std::exchange(announcedKeysyms_[keycode], keysyms[i]);
             // Announced once for every keyboard device: the first announcement tells what went.
             if (keysyms[i] != NoSymbol) {
@@ -641,6 +652,24 @@ class TapConnection final : public KeyTapRules::Server {
         if (accent.empty() || !afterDeadKey) return;
         event.characters = accent;
         event.charactersIgnoringModifiers = accent;
+    }
+
+    // A press on a key a client remapped: the characters of the mapping it was typed under go into
+    // `event` where the key means something else now. Returns whether it does (the press would
+    // type something else in the application, or nothing), or none where the recorder cannot tell.
+    std::optional<bool> typedAsRecorded(unsigned keycode, Time time, unsigned state, KeyEvent& event) {
+        if (!recorder_ || event.type != KeyEvent::Type::keyDown || !remappedByTools_.test(keycode & 0xFF))
+            return std::nullopt;
+        if (ledger_->ownKeycodes().count(keycode)) return std::nullopt;  // the poster's spare keys
+        const auto typed = recorder_->typed(keycode, time, kRecorderWaitSeconds);
+        if (!typed) return std::nullopt;
+        const KeySym pressedAs = typed->keysyms.empty() ? NoSymbol : typed->keysyms[0];
+        if (pressedAs == translator_.keysymAt(keycode, 0)) return typed->remappedSince;
+        const bool shifted =
+            (state & ShiftMask) != 0 && typed->keysyms.size() > 1 && typed->keysyms[1] != NoSymbol;
+        event.characters = X11KeyMapping::characters(shifted ? typed->keysyms[1] : pressedAs, false);
+        event.charactersIgnoringModifiers = X11KeyMapping::characters(pressedAs, false);
+        return true;
     }
 
     // A press whose key the server's mapping no longer names types what the key was mapped to.
@@ -743,6 +772,11 @@ class TapConnection final : public KeyTapRules::Server {
     double answerDelay_ = 0;
     X11KeyTranslator translator_;
     X11KeyTapGrabs grabs_;
+    // What presses on keys that tools remap for a moment were typed as; none without RECORD.
+    std::unique_ptr<X11KeymapRecorder> recorder_;
+    // How long a press waits for the recorder's report of it, which comes on its own connection.
+    static constexpr double kRecorderWaitSeconds = 0.25;
+    std::bitset<256> remappedByTools_;  // keys a change of part of the keyboard named since the start
     KeyTapRules rules_;
     int xiOpcode_ = -1;
     int xkbEventBase_ = -1;
@@ -921,6 +955,7 @@ void announceHeld(const std::shared_ptr<X11KeyTap::Shared>& shared) {
 }  // namespace
 
 void X11KeyTap::run() {
+    pthread_setname_np(pthread_self(), "key tap");  // for whoever looks at a stuck program
     TapConnection connection(*display_, shared_, options_);
     KeyTapRules& rules = connection.rules();
 

@@ -479,6 +479,36 @@ TEST_F(X11KeyTapTest, AKeyTypedWhileTheKeyboardWaitsKeepsItsGroup) {
     EXPECT_TRUE(client->waitForText("xа")) << client->text();
 }
 
+// A tool that types a character off the keyboard maps a spare key to it, presses it and maps it to
+// the next character, or to nothing, at once. Read late (each held press waits 0.2 s here, as on a
+// busy machine), every such press is still reported, and reaches the application, as what it typed.
+TEST_F(X11KeyTapTest, KeysAToolRemapsForAMomentKeepWhatTheyTyped) {
+    ASSERT_NO_FATAL_FAILURE(startSession());
+    ASSERT_NO_FATAL_FAILURE(startTap(everyKey(), 0.2));
+    const auto poster = X11EventPoster::create({session->display(), PostedKeyLedger::shared(), 0, 10, {}});
+    ASSERT_NE(poster, nullptr);
+    Display* d = session->connection();
+    int first = 0, last = 0;
+    XDisplayKeycodes(d, &first, &last);
+    auto spare = static_cast<unsigned>(first);
+    while (XkbKeycodeToKeysym(d, static_cast<::KeyCode>(spare), 0, 0) != NoSymbol) ++spare;
+    auto typeOnSpare = [&](KeySym keysym) {
+        KeySym both[] = {keysym, keysym};
+        XChangeKeyboardMapping(d, static_cast<int>(spare), 2, both, 1);
+        XTestFakeKeyEvent(d, spare, True, CurrentTime);
+        XTestFakeKeyEvent(d, spare, False, CurrentTime);
+    };
+    XTestFakeKeyEvent(d, keycode(XK_x), True, CurrentTime);
+    XTestFakeKeyEvent(d, keycode(XK_x), False, CurrentTime);
+    for (const KeySym keysym : std::vector<KeySym>{XK_eacute, XK_udiaeresis, NoSymbol}) typeOnSpare(keysym);
+    XSync(d, False);
+    ASSERT_TRUE(waitUntil([&] { return recorder.ofType(KeyEvent::Type::keyDown).size() == 4; }));
+    std::vector<std::string> typed;
+    for (const KeyEvent& e : recorder.ofType(KeyEvent::Type::keyDown)) typed.push_back(e.characters);
+    EXPECT_EQ(typed, (std::vector<std::string>{"x", "é", "ü", ""}));
+    EXPECT_TRUE(client->waitForText("xéü")) << client->text();
+}
+
 TEST_F(X11KeyTapTest, ATapOutlivingItsServerStaysQuiet) {
     ASSERT_NO_FATAL_FAILURE(start({}));
     session.reset();  // the X server goes away under the attached tap

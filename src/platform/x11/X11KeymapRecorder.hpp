@@ -1,0 +1,74 @@
+#pragma once
+
+#include <bitset>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/x11/X11Display.hpp"
+
+namespace mosaiko {
+
+// What a key meant when it was pressed, on a key whose mapping a client changes and changes back
+// at once. Tools that type characters off the keyboard map a spare key for a moment, press it and
+// give it back (or map it to the next character) within milliseconds; a mapping change is announced
+// without its contents, so whoever reads the keys later, the key tap under load among them, asks the
+// server and gets what the key means now. The server's RECORD extension reports every client's
+// mapping requests with their contents and every key press, in the order the server took them, on
+// a connection of the recorder's own: from that the recorder knows the mapping each press was typed
+// under. It answers only for keys a client's request has remapped since it started.
+class X11KeymapRecorder {
+  public:
+    struct Typed {
+        std::vector<unsigned long> keysyms;  // the key's keysyms, level by level, when it was pressed
+        bool remappedSince = false;          // a later request changed them
+    };
+
+    // nullptr when the display cannot be opened twice or lacks RECORD.
+    static std::unique_ptr<X11KeymapRecorder> start(const std::string& displayName);
+    ~X11KeymapRecorder();
+    X11KeymapRecorder(const X11KeymapRecorder&) = delete;
+    X11KeymapRecorder& operator=(const X11KeymapRecorder&) = delete;
+
+    // What the press of `keycode` at server time `time` (milliseconds) was typed under, on a key a
+    // client has remapped, asked once for each press; none for any other key, or when the press
+    // has not been seen within `waitSeconds` (its report comes on another connection, which may
+    // lag).
+    std::optional<Typed> typed(unsigned keycode, unsigned long time, double waitSeconds);
+
+  private:
+    struct Press {
+        unsigned keycode = 0;
+        std::uint32_t time = 0;
+        bool remapped = false;
+        bool taken = false;                  // asked about already
+        std::vector<unsigned long> keysyms;  // when remapped
+    };
+
+    X11KeymapRecorder(std::unique_ptr<X11Display> control, std::unique_ptr<X11Display> data);
+    void run();
+    // Takes in one recorded request or event, as the server sent it.
+    void take(bool fromClient, bool swapped, const unsigned char* data, std::size_t length);
+    void takeMapping(bool swapped, const unsigned char* request, std::size_t length);
+
+    std::unique_ptr<X11Display> control_, data_;
+    unsigned long context_ = 0;  // XRecordContext
+    int xkbOpcode_ = -1;
+    std::thread thread_;
+
+    std::mutex mutex_;
+    std::condition_variable seen_;
+    std::vector<std::vector<unsigned long>> mapping_ = std::vector<std::vector<unsigned long>>(256);
+    std::bitset<256> remapped_;  // keys a recorded request has mapped (and that no layout change reset)
+    static constexpr std::size_t kPresses = 256;
+    std::deque<Press> presses_;  // the last presses, in order
+    bool started_ = false, ended_ = false;
+};
+
+}  // namespace mosaiko
