@@ -4,13 +4,15 @@
 // memory of each once shown. Each round starts a fresh process on a virtual X server of its own (no window
 // manager); the figures are medians over the rounds, with the ratios to the bare window. Needs Xvfb and the
 // built program. Usage: ColdStartBench [rounds] [other-program] [--pinned-snippets=N] [--no-memory]
+// [--searches=N]
 // (default 15 rounds); another build of the program (with its resources beside it) is measured in the
 // same rounds, for before/after figures, and each program also with N snippets, all pinned, if asked.
 //
 // Then the memory a user's day leaves behind, under a window manager (openbox): the resident memory of
 // the program at rest, after 200 searches in the picker (";;", a query, Escape), and after the library,
 // settings, statistics and guide windows have been opened and closed again, beside the bare Qt window's
-// (medians of at most 3 rounds, each program in a fresh process), unless --no-memory.
+// (medians of at most 3 rounds, each program in a fresh process), unless --no-memory. --searches=N
+// goes on searching to N before the windows, for memory that should stay flat.
 #include <poll.h>
 #include <unistd.h>
 
@@ -243,13 +245,14 @@ std::optional<Round> programRound(XSession& session, MapWatcher& watcher,
 // ---------------------------------------------------------------- memory after use
 
 struct MemoryRound {
-    long restKb = 0;      // the key tap listening, nothing opened yet
-    long searchesKb = 0;  // after 200 searches in the picker
-    long windowsKb = 0;   // after the four windows were opened and closed
+    long restKb = 0;          // the key tap listening, nothing opened yet
+    long searchesKb = 0;      // after 200 searches in the picker
+    long moreSearchesKb = 0;  // after all the searches asked for, when more than 200
+    long windowsKb = 0;       // after the four windows were opened and closed
 };
 
-// 200 queries of two to four letters over 50 words, so that the searches show many different entries.
-std::vector<std::string> searchQueries() {
+// `count` queries of two to four letters over 50 words, so that the searches show many different entries.
+std::vector<std::string> searchQueries(std::size_t count) {
     const char* words[] = {"smile", "heart", "cat",   "dog",   "tree",  "car",   "sun",  "moon",   "star",
                            "fire",  "water", "hand",  "face",  "food",  "fruit", "ball", "music",  "book",
                            "flag",  "clock", "house", "train", "plane", "ship",  "bird", "fish",   "flower",
@@ -257,7 +260,7 @@ std::vector<std::string> searchQueries() {
                            "wine",  "beer",  "money", "phone", "light", "key",   "lock", "tool",   "sport",
                            "game",  "baby",  "woman", "man",   "family"};
     std::vector<std::string> queries;
-    for (int i = 0; queries.size() < 200; ++i) {
+    for (int i = 0; queries.size() < count; ++i) {
         const std::string word = words[i % 50];
         const std::size_t length =
             std::min<std::size_t>(word.size(), 2 + static_cast<std::size_t>(i / 50) % 3);
@@ -279,7 +282,14 @@ void askToClose(Display* display, Window window) {
     XFlush(display);
 }
 
-std::optional<MemoryRound> memoryRound(XSession& session, const std::filesystem::path& executable) {
+// Resident memory a moment after the program has given back what a session took.
+long restedKilobytes(const RunningProgram& program) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    return residentKilobytes(program.pid());
+}
+
+std::optional<MemoryRound> memoryRound(XSession& session, const std::filesystem::path& executable,
+                                       std::size_t searches) {
     FocusedClientWindow client(session.display());
     if (!client.ok()) return std::nullopt;
     RunningProgram program(session, {}, executable);
@@ -292,7 +302,10 @@ std::optional<MemoryRound> memoryRound(XSession& session, const std::filesystem:
     MemoryRound round;
     round.restKb = residentKilobytes(program.pid());
 
-    for (const std::string& query : searchQueries()) {
+    const auto queries = searchQueries(std::max<std::size_t>(searches, 200));
+    for (std::size_t i = 0; i < queries.size(); ++i) {
+        const std::string& query = queries[i];
+        if (i == 200) round.searchesKb = restedKilobytes(program);
         // Typed again should the pair have met a moment in which the tap was not listening.
         bool opened = false;
         for (int attempt = 0; attempt < 5 && !opened; ++attempt) {
@@ -305,9 +318,7 @@ std::optional<MemoryRound> memoryRound(XSession& session, const std::filesystem:
         session.xdotool({"key", "Escape"});
         if (!program.waitForPanel(false, 5)) return failed("Escape left the panel open");
     }
-    // At rest: what the program gives back a moment after a session has been given back.
-    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
-    round.searchesKb = residentKilobytes(program.pid());
+    (queries.size() > 200 ? round.moreSearchesKb : round.searchesKb) = restedKilobytes(program);
 
     auto ours = [&](const char* title) {
         return [&program, title](const mosaiko::testing::WindowInfo& w) {
@@ -335,13 +346,13 @@ std::optional<MemoryRound> memoryRound(XSession& session, const std::filesystem:
         if (!mosaiko::testing::waitUntil([&] { return !session.findWindow(ours(title)); }, 10))
             return failed(std::string("the window stayed open: ") + title);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
-    round.windowsKb = residentKilobytes(program.pid());
+    round.windowsKb = restedKilobytes(program);
     return round;
 }
 
 // The memory table: at most three rounds, the bare window and each program alternating.
-int memoryTable(int rounds, const std::vector<std::filesystem::path>& programs, const std::string& self) {
+int memoryTable(int rounds, const std::vector<std::filesystem::path>& programs, const std::string& self,
+                std::size_t searches) {
     XSession::Options options;
     options.windowManager = true;
     XSession session(options);
@@ -363,7 +374,7 @@ int memoryTable(int rounds, const std::vector<std::filesystem::path>& programs, 
             bare.push_back(static_cast<double>(residentKilobytes(child.pid())) / 1024.0);
         }
         for (std::size_t k = 0; k < programs.size(); ++k) {
-            const auto m = memoryRound(session, programs[k]);
+            const auto m = memoryRound(session, programs[k], searches);
             if (!m) {
                 std::fprintf(stderr, "memory round %d failed (%s)\n", i, programs[k].c_str());
                 return 1;
@@ -386,6 +397,9 @@ int memoryTable(int rounds, const std::vector<std::filesystem::path>& programs, 
                     mb(&MemoryRound::restKb), mb(&MemoryRound::restKb) / bareMb);
         std::printf("  after 200 searches                                %8.1f   ratio %.2f   target <= 2x\n",
                     mb(&MemoryRound::searchesKb), mb(&MemoryRound::searchesKb) / bareMb);
+        if (searches > 200)
+            std::printf("  after %-6zu searches                             %8.1f   ratio %.2f\n", searches,
+                        mb(&MemoryRound::moreSearchesKb), mb(&MemoryRound::moreSearchesKb) / bareMb);
         std::printf(
             "  after library, settings, statistics, guide closed %8.1f   ratio %.2f   target <= 2.5x\n",
             mb(&MemoryRound::windowsKb), mb(&MemoryRound::windowsKb) / bareMb);
@@ -421,12 +435,15 @@ int main(int argc, char** argv) {
     // --pinned-snippets=N: each program is also started with N snippets, all pinned.
     int pinnedSnippets = 0;
     bool memory = true;
+    std::size_t searches = 200;
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--pinned-snippets=", 18) == 0)
             pinnedSnippets = std::max(0, std::atoi(argv[i] + 18));
         else if (std::strcmp(argv[i], "--no-memory") == 0)
             memory = false;
+        else if (std::strncmp(argv[i], "--searches=", 11) == 0)
+            searches = static_cast<std::size_t>(std::max(0, std::atoi(argv[i] + 11)));
         else
             positional.emplace_back(argv[i]);
     }
@@ -523,5 +540,5 @@ int main(int argc, char** argv) {
                     rss(measured[k]) / rss(bare));
     }
     std::fflush(stdout);
-    return memory ? memoryTable(std::min(rounds, 3), programs, self) : 0;
+    return memory ? memoryTable(std::min(rounds, 3), programs, self, searches) : 0;
 }

@@ -60,7 +60,10 @@ std::optional<std::string> readRegularFile(const fs::path& path) {
         errno = EINVAL;
         return std::nullopt;
     }
+    // Room for the whole file at once: a user's snippets make it megabytes, which grown a piece at
+    // a time were copied and their fresh memory touched twice over.
     std::string text;
+    text.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     while (true) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
