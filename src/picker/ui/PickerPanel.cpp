@@ -42,9 +42,17 @@ bool PickerPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PickerPanel::showEvent(QShowEvent* event) {
-    QPainterPath outline;
-    outline.addRoundedRect(QRectF(rect()), PickerStyle::panelCornerRadius, PickerStyle::panelCornerRadius);
-    PickerStyle::shapeWindow(*this, outline);
+    PickerStyle::shapeWindow(*this, [this] {
+        // Made once for the panel's size rather than on every show.
+        if (shape_.isEmpty() || shapeSize_ != size()) {
+            QPainterPath outline;
+            outline.addRoundedRect(QRectF(rect()), PickerStyle::panelCornerRadius,
+                                   PickerStyle::panelCornerRadius);
+            shape_ = PickerStyle::shapeOf(outline);
+            shapeSize_ = size();
+        }
+        return shape_;
+    });
     QWidget::showEvent(event);
 }
 
