@@ -1012,9 +1012,13 @@ void X11KeyTap::run() {
     }
     shared_->changed.notify_all();
 
-    while (display_->isConnected() && takeInbox()) {
-        rules.tick(now());
+    while (display_->isConnected()) {
+        // What the server sent first: an answer or an overdue press lets the keyboard go on, and
+        // a window activated before that must be known by then, or the keys it was to get go to
+        // the window the user left.
         connection.readEvents();
+        if (!takeInbox()) break;
+        rules.tick(now());
         // After the keys typed before the grabs took effect, which reach the main thread first.
         announceHeld(shared_);
         if (XPending(display_->get()) > 0) continue;
