@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "picker/ui/PickerStyle.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
 
 namespace mosaiko {
 
@@ -20,6 +21,8 @@ PickerPanel::PickerPanel(QWidget* parent) : QWidget(parent, windowFlags) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     qApp->installEventFilter(this);
+    // Whether a compositor runs is learnt now, while the panel is built, not at its first show.
+    DesktopAppearance::translucentWindowsBlend();
 }
 
 PickerPanel::~PickerPanel() {
