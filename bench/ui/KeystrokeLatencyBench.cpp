@@ -207,6 +207,71 @@ void panelLatency(benchmark::State& state) {
     state.counters["max_us"] = percentile(samples, 1.0);
 }
 
+// The same, the program beside another build of it (MOSAIKO_BENCH_BEFORE names its executable) in
+// one X server: rounds alternate between the two, each starting its program anew, the order turning
+// round by round. Prints p50 and p90 of each and their ratio.
+void panelLatencyBesideBefore(benchmark::State& state) {
+    if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
+    const char* before = std::getenv("MOSAIKO_BENCH_BEFORE");
+    if (!before) return state.SkipWithError("MOSAIKO_BENCH_BEFORE names no build to compare with");
+    if (!std::filesystem::exists(RunningProgram::program()) || !std::filesystem::exists(before))
+        return state.SkipWithError("a program is not built");
+    XSession session;
+    if (!session.ok()) return state.SkipWithError(session.error().c_str());
+    MemoryDefaults user = RunningProgram::returningUser();
+    user.set("popupDelayMs", std::int64_t{0});
+    RunningProgram::writeDefaults(session, user);
+    mosaiko::FocusedClientWindow client(session.display());
+    PanelWatcher panel(session.display());
+    if (!client.ok() || !panel.ok()) return state.SkipWithError("no client window");
+    Display* typist = session.connection();
+    auto type = [&](KeySym keysym) {
+        const unsigned code = XKeysymToKeycode(typist, keysym);
+        XTestFakeKeyEvent(typist, code, True, CurrentTime);
+        XTestFakeKeyEvent(typist, code, False, CurrentTime);
+        XFlush(typist);
+        return code;
+    };
+    constexpr int kRounds = 8, kSearchesPerRound = 12;
+    std::vector<double> samples[2];  // this build, the other; microseconds
+    for (auto _ : state) {
+        for (int round = 0; round < kRounds; ++round) {
+            for (int turn = 0; turn < 2; ++turn) {
+                const int build = (round + turn) % 2;
+                auto running = build == 0 ? std::make_unique<RunningProgram>(session)
+                                          : std::make_unique<RunningProgram>(
+                                                session, std::vector<std::string>{}, before);
+                if (!running->waitForKeyTap()) return state.SkipWithError("the key tap did not start");
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settles
+                for (int i = 0; i < kSearchesPerRound; ++i) {
+                    for (KeySym keysym : {XK_semicolon, XK_s, XK_m})
+                        client.waitFor(KeyRelease, type(keysym), 2);
+                    const auto start = Clock::now();
+                    type(XK_i);
+                    if (!panel.waitFor(MapNotify, 5)) return state.SkipWithError("the panel never showed");
+                    // The first search of a program builds the panel: not what a show costs.
+                    if (i > 0)
+                        samples[build].push_back(std::chrono::duration<double>(Clock::now() - start).count() *
+                                                 1e6);
+                    type(XK_Escape);
+                    if (!panel.waitFor(UnmapNotify, 5)) return state.SkipWithError("the panel never closed");
+                }
+            }
+        }
+    }
+    std::printf(
+        "\nThe third letter to the panel shown, %d alternating rounds in one X server (microseconds):\n",
+        kRounds);
+    const char* names[] = {"this build", "the build before"};
+    for (int build = 0; build < 2; ++build) {
+        std::printf("  %-18s p50 %8.1f (%4.2fx)   p90 %8.1f (%4.2fx)   (%zu shows)\n", names[build],
+                    percentile(samples[build], 0.5),
+                    percentile(samples[build], 0.5) / percentile(samples[1], 0.5),
+                    percentile(samples[build], 0.9),
+                    percentile(samples[build], 0.9) / percentile(samples[1], 0.9), samples[build].size());
+    }
+}
+
 // What every observer of the keyboard costs: a connection of its own that asks for XInput2 raw key
 // events on the root window and reads them on a thread of its own, doing nothing else (as the
 // program's key tap does, before any work of its own).
@@ -394,6 +459,7 @@ BENCHMARK_CAPTURE(keystrokeLatency, program_held_key, Setup::programHeldKey)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(panelLatency)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(keysBesideOrdinaryKeys)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(panelLatencyBesideBefore)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "picker/ui/PickerStyle.hpp"
+#include "platform/qt/DesktopAppearance.hpp"
 
 namespace mosaiko {
 
@@ -20,6 +21,8 @@ PickerPanel::PickerPanel(QWidget* parent) : QWidget(parent, windowFlags) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     qApp->installEventFilter(this);
+    // Whether a compositor runs is learnt now, while the panel is built, not at its first show.
+    DesktopAppearance::translucentWindowsBlend();
 }
 
 PickerPanel::~PickerPanel() {
@@ -42,9 +45,17 @@ bool PickerPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void PickerPanel::showEvent(QShowEvent* event) {
-    QPainterPath outline;
-    outline.addRoundedRect(QRectF(rect()), PickerStyle::panelCornerRadius, PickerStyle::panelCornerRadius);
-    PickerStyle::shapeWindow(*this, outline);
+    PickerStyle::shapeWindow(*this, [this] {
+        // Made once for the panel's size rather than on every show.
+        if (shape_.isEmpty() || shapeSize_ != size()) {
+            QPainterPath outline;
+            outline.addRoundedRect(QRectF(rect()), PickerStyle::panelCornerRadius,
+                                   PickerStyle::panelCornerRadius);
+            shape_ = PickerStyle::shapeOf(outline);
+            shapeSize_ = size();
+        }
+        return shape_;
+    });
     QWidget::showEvent(event);
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPoint>
+#include <QRegion>
+#include <QSize>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -36,6 +38,8 @@ class PickerPanel : public QWidget {
 
   private:
     std::optional<QPoint> dragOffset_;
+    QRegion shape_;  // cut to where no compositor blends its corners
+    QSize shapeSize_;
 };
 
 }  // namespace mosaiko

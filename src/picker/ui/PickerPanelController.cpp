@@ -51,9 +51,13 @@ PickerPanelController::Widgets& PickerPanelController::built() const {
 }
 
 void PickerPanelController::show(PanelPlacement::Point point) {
-    lastFrame_ = PanelPlacement::frameNear(point, screens_);
     // Asked anew: the pointer may have moved since `point` was taken.
-    hoverUnlockOrigin_ = screens_.pointerLocation();
+    showAt(point, screens_.pointerLocation());
+}
+
+void PickerPanelController::showAt(PanelPlacement::Point point, PanelPlacement::Point pointerNow) {
+    lastFrame_ = PanelPlacement::frameNear(point, screens_);
+    hoverUnlockOrigin_ = pointerNow;
     model_.lockHoverSelection();
     const ScreenInfo::Rect desktop = ScreenInfo::toDesktop(lastFrame_, primaryDesktopFrame_());
     PickerPanel& panel = *built().panel;
@@ -66,7 +70,9 @@ void PickerPanelController::show(PanelPlacement::Point point) {
 }
 
 void PickerPanelController::showNearPointer() {
-    show(screens_.pointerLocation());
+    // One question to the display server: the panel shows at once, on every search.
+    const PanelPlacement::Point pointer = screens_.pointerLocation();
+    showAt(pointer, pointer);
 }
 
 void PickerPanelController::hide() {

@@ -4,10 +4,14 @@
 #include <QTest>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "picker/ui/PickerPanel.hpp"
 #include "picker/ui/PickerUiFixture.hpp"
+
+// After Qt's headers: Xlib's macros clash with them.
+#include <X11/Xlib.h>
 
 namespace mosaiko::testing {
 namespace {
@@ -55,6 +59,33 @@ TEST_F(PanelTest, WithoutACompositorThePanelAndTheMatrixAreCutToTheirShapes) {
     panel->hide();
     panel->show(screens.pointer);
     EXPECT_TRUE(panel->panel().mask().isEmpty());
+}
+
+// A compositing manager may start or stop while the program runs (its client may also just go
+// away): the panel's next show follows it, though the display server is not asked on every show.
+TEST_F(PanelTest, OnXTheShapeFollowsACompositorStartingAndStopping) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs an X display";
+    open("smi");
+    Display* compositor = XOpenDisplay(nullptr);
+    ASSERT_TRUE(compositor);
+    const Window owner = XCreateSimpleWindow(compositor, DefaultRootWindow(compositor), 0, 0, 1, 1, 0, 0, 0);
+    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(compositor));
+    const Atom selection = XInternAtom(compositor, name.c_str(), False);
+    auto showsBlended = [&](bool blended) {
+        const bool followed =
+            QTest::qWaitFor([&] { return DesktopAppearance::translucentWindowsBlend() == blended; }, 5000);
+        panel->hide();
+        panel->show(screens.pointer);
+        return followed && panel->panel().mask().isEmpty() == blended;
+    };
+    EXPECT_TRUE(showsBlended(false)) << "the test's X server runs no compositor";
+    for (const bool running : {true, false, true}) {
+        XSetSelectionOwner(compositor, selection, running ? owner : None, CurrentTime);
+        XSync(compositor, False);
+        EXPECT_TRUE(showsBlended(running)) << "compositor running: " << running;
+    }
+    XCloseDisplay(compositor);
+    EXPECT_TRUE(showsBlended(false)) << "the compositor's client gone";
 }
 
 // The widgets are built at their first use, which may come after a session has begun.
