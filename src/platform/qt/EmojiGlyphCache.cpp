@@ -5,10 +5,13 @@
 #include <QGlyphRun>
 #include <QImage>
 #include <QPaintDevice>
+#include <QPointer>
 #include <QRawFont>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
+#include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -239,21 +242,35 @@ Fitted fitText(const QString& original, const QFont& font, const QSizeF& box,
     return fitted;
 }
 
-// The glyph of a text that is one code point (and perhaps the emoji variation selector): the
-// font's character map names it, so it is drawn without shaping the text, which would decode the
-// glyph's bitmap once more. Sequences (tones, joiners, flags, keycaps) are shaped.
+// The colour emoji font's images, decoded faster than the font engine does; opened with the first
+// one drawn.
+const ColourBitmapDecoder* colourDecoder(const QRawFont& raw) {
+    static const std::unique_ptr<ColourBitmapDecoder> decoder = ColourBitmapDecoder::open(raw);
+    return decoder.get();
+}
+
+// The glyph of a text the font draws as one: a code point (and perhaps the emoji variation
+// selector), which the font's character map names, or a sequence (tones, joiners, flags, keycaps)
+// shaped from the font's tables. Either way it is drawn without the font engine shaping the text,
+// which decodes the glyph's bitmap once more.
 std::optional<QGlyphRun> singleGlyph(const QString& text, const QFont& font) {
     QList<uint> scalars = text.toUcs4();
     scalars.removeAll(0xFE0F);
-    if (scalars.size() != 1) return std::nullopt;
-    const char32_t scalar = scalars.front();
+    if (scalars.isEmpty()) return std::nullopt;
     const QRawFont raw = QRawFont::fromFont(font);
     if (!raw.isValid()) return std::nullopt;
-    const QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromUcs4(&scalar, 1));
-    if (glyphs.size() != 1 || glyphs.front() == 0) return std::nullopt;
+    quint32 glyph = 0;
+    if (scalars.size() == 1) {
+        const char32_t scalar = scalars.front();
+        const QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromUcs4(&scalar, 1));
+        if (glyphs.size() == 1) glyph = glyphs.front();
+    } else if (const ColourBitmapDecoder* decoder = colourDecoder(raw)) {
+        glyph = decoder->glyphOf(raw, text);
+    }
+    if (glyph == 0) return std::nullopt;
     QGlyphRun run;
     run.setRawFont(raw);
-    run.setGlyphIndexes(glyphs);
+    run.setGlyphIndexes({glyph});
     run.setPositions({QPointF(0, 0)});
     return run;
 }
@@ -266,9 +283,7 @@ std::optional<QGlyphRun> singleGlyph(const QString& text, const QFont& font) {
 bool drawColourBitmap(QPainter& painter, const QPointF& baseline, const QGlyphRun& glyph, double scale) {
     if (scale != 1.0) return false;
     const QRawFont raw = glyph.rawFont();
-    // The colour emoji font's images, decoded faster than the font engine does; opened with the
-    // first one drawn.
-    static const std::unique_ptr<ColourBitmapDecoder> decoder = ColourBitmapDecoder::open(raw);
+    const ColourBitmapDecoder* decoder = colourDecoder(raw);
     QImage bitmap = decoder ? decoder->image(raw, glyph.glyphIndexes().front()) : QImage();
     if (bitmap.isNull()) bitmap = raw.alphaMapForGlyph(glyph.glyphIndexes().front());
     if (bitmap.format() != QImage::Format_ARGB32_Premultiplied ||
@@ -282,6 +297,12 @@ bool drawColourBitmap(QPainter& painter, const QPointF& baseline, const QGlyphRu
     return true;
 }
 
+// The file below once made, for any thread to find.
+std::atomic<DrawnEmojiFile*>& openedDrawnEmoji() {
+    static std::atomic<DrawnEmojiFile*> file = nullptr;
+    return file;
+}
+
 // Colour emoji drawn in earlier runs, in the file kept for the colour font; none where that font's
 // file is not known.
 DrawnEmojiFile* drawnEmoji(const QFont& font) {
@@ -291,8 +312,36 @@ DrawnEmojiFile* drawnEmoji(const QFont& font) {
         const QString path = ColourBitmapDecoder::fontFile(QRawFont::fromFont(font));
         if (!path.isEmpty())
             file = std::make_unique<DrawnEmojiFile>(DrawnEmojiFile::standardFolder(), path.toStdString());
+        openedDrawnEmoji() = file.get();
     });
     return file.get();
+}
+
+// How long the drawings new to the file wait after the last screen that drew any: deflating and
+// writing them took a quarter of the time a search's new emoji took to show, and typing goes on
+// faster than this.
+constexpr int kSaveDelayMs = 1000;
+
+// Writes the drawings new to the file on a drawing thread once no screen has drawn any for a
+// moment. Called on the application's thread.
+void saveDrawnEmojiLater() {
+    DrawnEmojiFile* file = openedDrawnEmoji().load();
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!file || !application || QThread::currentThread() != application->thread() || !file->hasUnsaved())
+        return;
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(application);
+        timer->setSingleShot(true);
+        timer->setInterval(kSaveDelayMs);
+        QObject::connect(timer, &QTimer::timeout, [file] {
+            if (QThreadPool* pool = drawingThreads())
+                pool->start([file] { file->save(); });
+            else
+                file->save();
+        });
+    }
+    timer->start();
 }
 
 // A colour-emoji text on one line at the font's size, cut to where its ink ends; none when it has
@@ -507,6 +556,7 @@ void finish(Batch& batch) {
                           : render(batch.items[i].second, batch.scale);
         keep(batch.items[i].first, std::move(image));
     }
+    saveDrawnEmojiLater();
 }
 
 void finishPending() {
@@ -629,7 +679,10 @@ void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const QString& 
     const Request request{text, font, color, box.size(), fitting};
     const ImageKey key = keyOf(request, scale);
     const Image* image = images().find(key);
-    if (!image) image = keep(key, render(request, scale));
+    if (!image) {
+        image = keep(key, render(request, scale));
+        saveDrawnEmojiLater();
+    }
     if (image) draw(painter, box, *image, fitting);  // none: larger than the whole budget
 }
 
