@@ -207,9 +207,25 @@ void panelLatency(benchmark::State& state) {
     state.counters["max_us"] = percentile(samples, 1.0);
 }
 
+// The CPU time all threads of process `pid` have used so far, in microseconds (0 when unknown).
+double processCpuMicroseconds(pid_t pid) {
+    double total = 0;
+    std::error_code error;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::FILE* file = std::fopen((task.path() / "schedstat").c_str(), "r");
+        if (!file) continue;
+        unsigned long long nanoseconds = 0;
+        if (std::fscanf(file, "%llu", &nanoseconds) == 1) total += static_cast<double>(nanoseconds) / 1e3;
+        std::fclose(file);
+    }
+    return total;
+}
+
 // The same, the program beside another build of it (MOSAIKO_BENCH_BEFORE names its executable) in
 // one X server: rounds alternate between the two, each starting its program anew, the order turning
-// round by round. Prints p50 and p90 of each and their ratio.
+// round by round. Prints p50 and p90 of each and their ratio, and the CPU time the program spends
+// on a search (from ";" to the panel closed again).
 void panelLatencyBesideBefore(benchmark::State& state) {
     if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
     const char* before = std::getenv("MOSAIKO_BENCH_BEFORE");
@@ -234,6 +250,7 @@ void panelLatencyBesideBefore(benchmark::State& state) {
     };
     constexpr int kRounds = 8, kSearchesPerRound = 12;
     std::vector<double> samples[2];  // this build, the other; microseconds
+    double cpu[2] = {0, 0};          // microseconds, over the searches measured
     for (auto _ : state) {
         for (int round = 0; round < kRounds; ++round) {
             for (int turn = 0; turn < 2; ++turn) {
@@ -243,7 +260,9 @@ void panelLatencyBesideBefore(benchmark::State& state) {
                                                 session, std::vector<std::string>{}, before);
                 if (!running->waitForKeyTap()) return state.SkipWithError("the key tap did not start");
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settles
+                double cpuBefore = 0;
                 for (int i = 0; i < kSearchesPerRound; ++i) {
+                    if (i == 1) cpuBefore = processCpuMicroseconds(running->pid());
                     for (KeySym keysym : {XK_semicolon, XK_s, XK_m})
                         client.waitFor(KeyRelease, type(keysym), 2);
                     const auto start = Clock::now();
@@ -256,6 +275,8 @@ void panelLatencyBesideBefore(benchmark::State& state) {
                     type(XK_Escape);
                     if (!panel.waitFor(UnmapNotify, 5)) return state.SkipWithError("the panel never closed");
                 }
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the last search's work done
+                cpu[build] += processCpuMicroseconds(running->pid()) - cpuBefore;
             }
         }
     }
@@ -269,6 +290,11 @@ void panelLatencyBesideBefore(benchmark::State& state) {
                     percentile(samples[build], 0.5) / percentile(samples[1], 0.5),
                     percentile(samples[build], 0.9),
                     percentile(samples[build], 0.9) / percentile(samples[1], 0.9), samples[build].size());
+    }
+    for (int build = 0; build < 2; ++build) {
+        const double perSearch = cpu[build] / static_cast<double>(samples[build].size());
+        std::printf("  %-18s CPU of the program per search %8.1f us (%4.2fx)\n", names[build], perSearch,
+                    perSearch / (cpu[1] / static_cast<double>(samples[1].size())));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace mosaiko {
@@ -37,8 +38,11 @@ class PickerPanel : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
+    class MapExposures;
+
     std::optional<QPoint> dragOffset_;
-    QRegion shape_;  // cut to where no compositor blends its corners
+    std::unique_ptr<MapExposures> mapExposures_;  // on X only
+    QRegion shape_;                               // cut to where no compositor blends its corners
     QSize shapeSize_;
 };
 

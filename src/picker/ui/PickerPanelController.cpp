@@ -1,5 +1,6 @@
 #include "picker/ui/PickerPanelController.hpp"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -67,6 +68,11 @@ void PickerPanelController::showAt(PanelPlacement::Point point, PanelPlacement::
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) panel.raise();
     panel.update();
     model_.setPanelVisible(true);
+    // The views bring themselves up to date with the search and with the show now, before the panel
+    // is first drawn, rather than after it, which drew it all a second time on every search while
+    // the user typed. Their only posted calls are those redraws.
+    for (QWidget* view : panel.findChildren<QWidget*>())
+        QCoreApplication::sendPostedEvents(view, QEvent::MetaCall);
 }
 
 void PickerPanelController::showNearPointer() {
