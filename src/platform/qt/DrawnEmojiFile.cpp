@@ -239,6 +239,12 @@ void DrawnEmojiFile::keep(std::string_view key, const Drawn& drawn) {
     unsavedBytes_ += bytes;
 }
 
+bool DrawnEmojiFile::contains(std::string_view key) {
+    const std::size_t hash = hashOf(key);
+    const std::lock_guard lock(mutex_);
+    return open() && (index_.contains(hash) || unsavedAt_.contains(hash));
+}
+
 bool DrawnEmojiFile::hasUnsaved() {
     const std::lock_guard lock(mutex_);
     return !unsaved_.empty();

@@ -39,6 +39,8 @@ class DrawnEmojiFile {
     DrawnEmojiFile& operator=(const DrawnEmojiFile&) = delete;
 
     std::optional<Drawn> find(std::string_view key);
+    // Whether a drawing is kept under `key`, without reading it.
+    bool contains(std::string_view key);
     // Keeps the drawing under `key` unless one is kept already. It is found at once, and written
     // with the others kept since by save(), or when the object goes: deflating and writing a
     // drawing takes about as long as drawing it, which a caller does while nothing waits.

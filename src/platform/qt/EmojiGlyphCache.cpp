@@ -1,6 +1,7 @@
 #include "platform/qt/EmojiGlyphCache.hpp"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QImage>
@@ -83,6 +84,11 @@ BudgetedCache<WidthKey, double, WidthKeyHash>& widths() {
 }
 
 std::atomic<long>& drawnCount() {
+    static std::atomic<long> count = 0;
+    return count;
+}
+
+std::atomic<long>& emojiDrawnCount() {
     static std::atomic<long> count = 0;
     return count;
 }
@@ -348,6 +354,7 @@ void saveDrawnEmojiLater() {
 // no ink, or more than its room.
 std::optional<Image> drawEmojiLine(const QString& text, const QFont& font, const QColor& color,
                                    int characters, double scale) {
+    ++emojiDrawnCount();
     const QFontMetricsF metrics(font);
     Image image;
     image.lineHeight = metrics.height();
@@ -389,13 +396,18 @@ std::optional<Image> drawEmojiLine(const QString& text, const QFont& font, const
     return image;
 }
 
+// What such a drawing is kept under in the file.
+QByteArray emojiLineKey(const QString& text, const QFont& font, const QColor& color, double scale) {
+    return (text + QLatin1Char('\n') + font.key() + QLatin1Char('\n') + QString::number(scale) +
+            QLatin1Char(' ') + QString::number(color.rgba()))
+        .toUtf8();
+}
+
 // The same, read back when an earlier run (or thread) drew it, else drawn and kept.
 std::optional<Image> emojiLine(const QString& text, const QFont& font, const QColor& color, int characters,
                                double scale) {
     DrawnEmojiFile* file = drawnEmoji(font);
-    const QByteArray key = (text + QLatin1Char('\n') + font.key() + QLatin1Char('\n') +
-                            QString::number(scale) + QLatin1Char(' ') + QString::number(color.rgba()))
-                               .toUtf8();
+    const QByteArray key = emojiLineKey(text, font, color, scale);
     if (file) {
         if (auto drawn = file->find(std::string_view(key.data(), size_t(key.size()))))
             return Image{std::move(drawn->image), drawn->textWidth, drawn->lineHeight};
@@ -603,7 +615,69 @@ std::shared_ptr<Batch> start(const std::vector<EmojiGlyphCache::Request>& reques
     return batch;
 }
 
+// Colour emoji drawn ahead into the file (see drawAhead).
+struct Ahead {
+    std::vector<EmojiGlyphCache::Request> requests;
+    double scale = 1;
+    std::size_t next = 0;  // touched by one turn at a time
+    std::atomic<bool> stopped = false;
+};
+
+// The one going on; the application's thread only.
+std::shared_ptr<Ahead>& aheadJob() {
+    static std::shared_ptr<Ahead> job;
+    return job;
+}
+
+// How long a turn of drawing ahead holds its thread: a screen of new emoji waits at most this long
+// for that thread, and a shut-down for the turn.
+constexpr qint64 kAheadTurnMs = 3;
+
+void drawAheadTurn(const std::shared_ptr<Ahead>& job) {
+    QElapsedTimer turn;
+    turn.start();
+    DrawnEmojiFile* file = nullptr;
+    while (!job->stopped && job->next < job->requests.size() && turn.elapsed() < kAheadTurnMs) {
+        const EmojiGlyphCache::Request& request = job->requests[job->next++];
+        const QFont font = ownCopy(request.font);
+        const QString text = prepared(request.text, 1);
+        file = drawnEmoji(font);
+        if (!file) break;  // nowhere to keep them
+        const QByteArray key = emojiLineKey(text, sized(font, fullSize(font)), request.color, job->scale);
+        if (file->contains(std::string_view(key.data(), size_t(key.size())))) continue;
+        renderEmojiLine(text, font, request.color, request.box, request.fitting.minimumScale, job->scale);
+    }
+    if (file) file->save();
+    QThreadPool* pool = QCoreApplication::closingDown() ? nullptr : drawingThreads();
+    if (!file || job->stopped || job->next >= job->requests.size() || !pool) {
+        job->stopped = true;
+        return;
+    }
+    // Behind the screens' drawings waiting for a thread.
+    pool->start([job] { drawAheadTurn(job); }, -1);
+}
+
 }  // namespace
+
+void EmojiGlyphCache::drawAhead(std::vector<Request> requests, double deviceScale) {
+    stopDrawingAhead();
+    std::erase_if(requests, [](const Request& r) { return !drawable(r) || !drawnOnAnyThread(r); });
+    QThreadPool* pool = drawingThreads();
+    if (requests.empty() || !pool) return;
+    auto job = std::make_shared<Ahead>();
+    job->requests = std::move(requests);
+    job->scale = deviceScale;
+    aheadJob() = job;
+    pool->start([job] { drawAheadTurn(job); }, -1);
+}
+
+void EmojiGlyphCache::stopDrawingAhead() {
+    if (const auto job = std::exchange(aheadJob(), nullptr)) job->stopped = true;
+}
+
+bool EmojiGlyphCache::drawingAhead() {
+    return aheadJob() && !aheadJob()->stopped;
+}
 
 CacheBudget& EmojiGlyphCache::budget() {
     static CacheBudget shared(kBudgetBytes);
@@ -611,6 +685,7 @@ CacheBudget& EmojiGlyphCache::budget() {
 }
 
 void EmojiGlyphCache::release(std::size_t bytes) {
+    stopDrawingAhead();
     finishPending();
     budget().trim(bytes);
     if (QThreadPool* pool = drawingThreads()) pool->waitForDone();  // idle threads end
@@ -706,6 +781,10 @@ void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const Image& im
 
 long EmojiGlyphCache::imagesDrawn() {
     return drawnCount();
+}
+
+long EmojiGlyphCache::emojiDrawn() {
+    return emojiDrawnCount();
 }
 
 }  // namespace mosaiko
