@@ -238,6 +238,11 @@ GlobalKeyTap::Decision PickerController::dispatch(const KeyEvent& event) {
     if (event.userData == kEventMarker) return Decision::passThrough;
     if (event.type == KeyEvent::Type::flagsChanged) return Decision::passThrough;
     endSessionIfWindowChanged();
+    if (session_ && session_->choiceAwaitingContent) {
+        // Another key after Return takes its place: it goes on with the search as ever.
+        session_->choiceAwaitingContent.reset();
+        delayTimer_.cancel();
+    }
     if (libraryShortcutSuspended_ && keyDownWhileLibraryShortcutSuspended)
         keyDownWhileLibraryShortcutSuspended(event);
 
@@ -420,7 +425,13 @@ GlobalKeyTap::Decision PickerController::handleSession(const KeyEvent& event, in
         case KeyCode::keypadEnter: {
             if (!shown) break;
             const bool keepOpen = shift && prefs_.keepOpenOnShiftEnter();
-            if (model.focusRow() == PickerViewModel::FocusRow::variants) {
+            if (dependencies_.contentReady && !dependencies_.contentReady()) {
+                // Right after the start the entries may not be in yet: with no result to take, the
+                // choice would insert nothing and end the search. It waits for them.
+                s.choiceAwaitingContent = keepOpen;
+                session_ = s;
+                insertChoiceOnceContentReady();
+            } else if (model.focusRow() == PickerViewModel::FocusRow::variants) {
                 model.activateVariantSelection(keepOpen);
                 session_ = s;
             } else if (insertSelectionAndMaybeKeepOpen(keepOpen, s)) {
@@ -767,6 +778,25 @@ bool PickerController::insertSelectionAndMaybeKeepOpen(bool keep, Session& s) {
     }
     cancelSession(true);
     return false;
+}
+
+void PickerController::insertChoiceOnceContentReady() {
+    delayTimer_.cancel();
+    delayTimer_ = mainLoop_.scheduleTimer(kContentPollSeconds, guarded([this] {
+                                              if (!session_ || !session_->choiceAwaitingContent) return;
+                                              if (!dependencies_.contentReady()) {
+                                                  insertChoiceOnceContentReady();
+                                                  return;
+                                              }
+                                              Session copy = *session_;
+                                              const bool keep = *copy.choiceAwaitingContent;
+                                              copy.choiceAwaitingContent.reset();
+                                              // The results of the query on the entries now in.
+                                              model_->updateQuery(copy.query);
+                                              if (insertSelectionAndMaybeKeepOpen(keep, copy))
+                                                  session_ = copy;
+                                              syncHeldKeys();
+                                          }));
 }
 
 void PickerController::handleUIAction(const PickerViewModel::UIAction& action) {

@@ -43,6 +43,9 @@ class PickerController {
         double startedAtServerTime = 0;
         // The window that was active when the session started: what it typed went there.
         std::optional<std::string> windowID;
+        // Return pressed before the entries were in: the first result is inserted once they are
+        // (kept open when set), unless another key comes first.
+        std::optional<bool> choiceAwaitingContent;
 
         bool operator==(const Session&) const = default;
     };
@@ -238,6 +241,8 @@ class PickerController {
     // A session opened with the panel shown at once and an empty query (instant open, Quick Find).
     void startShownExclusiveSession(std::optional<PickerViewModel::Scope> scope);
     bool insertSelectionAndMaybeKeepOpen(bool keep, Session& s);
+    // Inserts the session's choice once the entries are in, looking every kContentPollSeconds.
+    void insertChoiceOnceContentReady();
     Decision triggerLibraryOpen();
     void triggerLibraryOpenFromPicker(PickerViewModel::Scope scope);
     // A posted task or timer callback that does nothing once the controller is gone.

@@ -296,6 +296,26 @@ TEST(PickerScenario, KeysBeforeTheIndexIsInAreKeptAndTheResultsFollow) {
     EXPECT_EQ(inlineSearch.type("r⏎"), "ps");
     EXPECT_EQ(inlineSearch.poster.texts(), Texts{"❤️"});
     EXPECT_EQ(inlineSearch.poster.deletePresses(), 5) << "the trigger and the query typed before";
+
+    // Return before the entries are in inserted nothing and ended the search: the choice waits for
+    // them, unless another key comes first.
+    struct Case {
+        std::string keys;
+        Texts inserted;
+        bool sessionLeft;
+    };
+    for (const auto& [keys, inserted, sessionLeft] :
+         std::vector<Case>{{";;smi⏎", {"😄"}, false}, {";;sm⏎i", {}, true}, {";;smi⏎⎋", {}, false}}) {
+        PickerHarness early(PickerHarness::IndexToCome{});
+        early.type(keys);
+        early.wait(0.2);
+        EXPECT_TRUE(early.poster.texts().empty()) << keys;
+        early.finishLoading();
+        early.wait(0.05);
+        EXPECT_EQ(early.poster.texts(), inserted) << keys;
+        EXPECT_EQ(early.session().has_value(), sessionLeft) << keys;
+        EXPECT_EQ(early.panel->visible, sessionLeft) << keys;
+    }
 }
 
 TEST(PickerScenario, EachKeyRebuildsTheResultsOnceTheOneThatShowsThePanelToo) {
