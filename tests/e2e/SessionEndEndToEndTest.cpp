@@ -13,7 +13,13 @@ namespace {
 
 class SessionEnd : public DesktopTest {
   protected:
-    void SetUp() override { startSession(); }
+    void SetUp() override {
+        startSession();
+        // A tool that gets no processor for the repeat delay between a press and its release (a
+        // loaded machine) has its key repeated: "smii" finds nothing. These tests are about the end.
+        XAutoRepeatOff(session().connection());
+        XSync(session().connection(), False);
+    }
 
     // Inserts the first result for "smi" into a Qt line edit through ";;"; returns the text once
     // the field shows it, when the use has been recorded in memory and a spare keycode still holds
@@ -25,8 +31,15 @@ class SessionEnd : public DesktopTest {
         EXPECT_TRUE(program().waitForPanel(true)) << "no panel after \";;\"";
         type("smi");
         press({"Return"});
-        EXPECT_TRUE(waitUntil([&] { return !client->text().empty(); }, 10)) << program().output();
-        return client->text();
+        // What was typed for the search reaches the field first (the first ";", or all of it when
+        // the pair is seen late) and is erased before the emoji comes: a client behind shows it
+        // for a while.
+        const auto inserted = [&] {
+            const std::string text = client->text();
+            return !text.empty() && text.find_first_of(";smi") == std::string::npos;
+        };
+        EXPECT_TRUE(waitUntil(inserted, 10)) << client->text() << "\n" << program().output();
+        return inserted() ? client->text() : std::string();
     }
 
     // The use counts the defaults file holds.
