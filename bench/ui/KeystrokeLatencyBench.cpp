@@ -357,7 +357,7 @@ class BareKeyObserver {
 //     while it shows, then Escape, which closes it;
 // the time of each press to its arrival in the client. Prints p50 and p99 of ";", of the other keys
 // of the cycle and of the keys typed while the panel shows, and their ratios to the same keys
-// without either.
+// without either; and the program's CPU time per cycle and per search.
 void keysBesideOrdinaryKeys(benchmark::State& state) {
     if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
     if (!std::filesystem::exists(RunningProgram::program()))
@@ -402,12 +402,17 @@ void keysBesideOrdinaryKeys(benchmark::State& state) {
         client.waitFor(KeyRelease, code, 2);
         return arrived;
     };
-    auto typeRound = [&](Setup setup) {
+    // The program's CPU time over the cycles and over the searches, microseconds.
+    double cyclesCpu[kSetups] = {}, searchesCpu[kSetups] = {};
+    auto typeRound = [&](Setup setup, pid_t pid) {
+        const double atStart = pid > 0 ? processCpuMicroseconds(pid) : 0;
         for (int i = 0; i < kCyclesPerRound; ++i) {
             for (std::size_t k = 0; k < cycle.size(); ++k) {
                 if (!strike(cycle[k], setup, k == 0 ? semicolon : other)) return false;
             }
         }
+        const double afterCycles = pid > 0 ? processCpuMicroseconds(pid) : 0;
+        cyclesCpu[setup] += afterCycles - atStart;
         const bool withPanel = setup == program || setup == programBefore;
         for (int i = 0; i < kSearchesPerRound; ++i) {
             for (unsigned code : search) {
@@ -423,6 +428,7 @@ void keysBesideOrdinaryKeys(benchmark::State& state) {
             if (withPanel ? !panel.waitFor(UnmapNotify, 5) : !client.waitFor(KeyRelease, escape, 2))
                 return false;
         }
+        if (pid > 0) searchesCpu[setup] += processCpuMicroseconds(pid) - afterCycles;
         return true;
     };
     const int setups = before ? 4 : 3;
@@ -444,7 +450,8 @@ void keysBesideOrdinaryKeys(benchmark::State& state) {
                     if (!observing->ok()) return state.SkipWithError("no raw key events");
                 }
                 if (setup != neither) std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settles
-                if (!typeRound(setup)) return state.SkipWithError("a key press or the panel never arrived");
+                if (!typeRound(setup, running ? running->pid() : -1))
+                    return state.SkipWithError("a key press or the panel never arrived");
             }
         }
     }
@@ -461,6 +468,12 @@ void keysBesideOrdinaryKeys(benchmark::State& state) {
                         p50 / percentile(samples[neither][kind], 0.5), p99,
                         p99 / percentile(samples[neither][kind], 0.99), all.size());
         }
+    }
+    for (const Setup setup : {program, programBefore}) {
+        if (setup == programBefore && !before) continue;
+        std::printf("  CPU of %-25s per cycle (\";\", space, a, s, d) %7.1f us, per search %7.1f us\n",
+                    setupNames[setup], cyclesCpu[setup] / (kRounds * kCyclesPerRound),
+                    searchesCpu[setup] / (kRounds * kSearchesPerRound));
     }
     state.counters["semicolon_p50_us"] = percentile(samples[program][semicolon], 0.5);
     state.counters["panel_shown_p50_us"] = percentile(samples[program][panelShown], 0.5);
