@@ -207,6 +207,97 @@ void panelLatency(benchmark::State& state) {
     state.counters["max_us"] = percentile(samples, 1.0);
 }
 
+// The CPU time all threads of process `pid` have used so far, in microseconds (0 when unknown).
+double processCpuMicroseconds(pid_t pid) {
+    double total = 0;
+    std::error_code error;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::FILE* file = std::fopen((task.path() / "schedstat").c_str(), "r");
+        if (!file) continue;
+        unsigned long long nanoseconds = 0;
+        if (std::fscanf(file, "%llu", &nanoseconds) == 1) total += static_cast<double>(nanoseconds) / 1e3;
+        std::fclose(file);
+    }
+    return total;
+}
+
+// The same, the program beside another build of it (MOSAIKO_BENCH_BEFORE names its executable) in
+// one X server: rounds alternate between the two, each starting its program anew, the order turning
+// round by round. Prints p50 and p90 of each and their ratio, and the CPU time the program spends
+// on a search (from ";" to the panel closed again).
+void panelLatencyBesideBefore(benchmark::State& state) {
+    if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
+    const char* before = std::getenv("MOSAIKO_BENCH_BEFORE");
+    if (!before) return state.SkipWithError("MOSAIKO_BENCH_BEFORE names no build to compare with");
+    if (!std::filesystem::exists(RunningProgram::program()) || !std::filesystem::exists(before))
+        return state.SkipWithError("a program is not built");
+    XSession session;
+    if (!session.ok()) return state.SkipWithError(session.error().c_str());
+    MemoryDefaults user = RunningProgram::returningUser();
+    user.set("popupDelayMs", std::int64_t{0});
+    RunningProgram::writeDefaults(session, user);
+    mosaiko::FocusedClientWindow client(session.display());
+    PanelWatcher panel(session.display());
+    if (!client.ok() || !panel.ok()) return state.SkipWithError("no client window");
+    Display* typist = session.connection();
+    auto type = [&](KeySym keysym) {
+        const unsigned code = XKeysymToKeycode(typist, keysym);
+        XTestFakeKeyEvent(typist, code, True, CurrentTime);
+        XTestFakeKeyEvent(typist, code, False, CurrentTime);
+        XFlush(typist);
+        return code;
+    };
+    constexpr int kRounds = 8, kSearchesPerRound = 12;
+    std::vector<double> samples[2];  // this build, the other; microseconds
+    double cpu[2] = {0, 0};          // microseconds, over the searches measured
+    for (auto _ : state) {
+        for (int round = 0; round < kRounds; ++round) {
+            for (int turn = 0; turn < 2; ++turn) {
+                const int build = (round + turn) % 2;
+                auto running = build == 0 ? std::make_unique<RunningProgram>(session)
+                                          : std::make_unique<RunningProgram>(
+                                                session, std::vector<std::string>{}, before);
+                if (!running->waitForKeyTap()) return state.SkipWithError("the key tap did not start");
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settles
+                double cpuBefore = 0;
+                for (int i = 0; i < kSearchesPerRound; ++i) {
+                    if (i == 1) cpuBefore = processCpuMicroseconds(running->pid());
+                    for (KeySym keysym : {XK_semicolon, XK_s, XK_m})
+                        client.waitFor(KeyRelease, type(keysym), 2);
+                    const auto start = Clock::now();
+                    type(XK_i);
+                    if (!panel.waitFor(MapNotify, 5)) return state.SkipWithError("the panel never showed");
+                    // The first search of a program builds the panel: not what a show costs.
+                    if (i > 0)
+                        samples[build].push_back(std::chrono::duration<double>(Clock::now() - start).count() *
+                                                 1e6);
+                    type(XK_Escape);
+                    if (!panel.waitFor(UnmapNotify, 5)) return state.SkipWithError("the panel never closed");
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the last search's work done
+                cpu[build] += processCpuMicroseconds(running->pid()) - cpuBefore;
+            }
+        }
+    }
+    std::printf(
+        "\nThe third letter to the panel shown, %d alternating rounds in one X server (microseconds):\n",
+        kRounds);
+    const char* names[] = {"this build", "the build before"};
+    for (int build = 0; build < 2; ++build) {
+        std::printf("  %-18s p50 %8.1f (%4.2fx)   p90 %8.1f (%4.2fx)   (%zu shows)\n", names[build],
+                    percentile(samples[build], 0.5),
+                    percentile(samples[build], 0.5) / percentile(samples[1], 0.5),
+                    percentile(samples[build], 0.9),
+                    percentile(samples[build], 0.9) / percentile(samples[1], 0.9), samples[build].size());
+    }
+    for (int build = 0; build < 2; ++build) {
+        const double perSearch = cpu[build] / static_cast<double>(samples[build].size());
+        std::printf("  %-18s CPU of the program per search %8.1f us (%4.2fx)\n", names[build], perSearch,
+                    perSearch / (cpu[1] / static_cast<double>(samples[1].size())));
+    }
+}
+
 // What every observer of the keyboard costs: a connection of its own that asks for XInput2 raw key
 // events on the root window and reads them on a thread of its own, doing nothing else (as the
 // program's key tap does, before any work of its own).
@@ -266,7 +357,7 @@ class BareKeyObserver {
 //     while it shows, then Escape, which closes it;
 // the time of each press to its arrival in the client. Prints p50 and p99 of ";", of the other keys
 // of the cycle and of the keys typed while the panel shows, and their ratios to the same keys
-// without either.
+// without either; and the program's CPU time per cycle and per search.
 void keysBesideOrdinaryKeys(benchmark::State& state) {
     if (!mosaiko::testing::hasProgram("Xvfb")) return state.SkipWithError("Xvfb is not installed");
     if (!std::filesystem::exists(RunningProgram::program()))
@@ -311,12 +402,17 @@ void keysBesideOrdinaryKeys(benchmark::State& state) {
         client.waitFor(KeyRelease, code, 2);
         return arrived;
     };
-    auto typeRound = [&](Setup setup) {
+    // The program's CPU time over the cycles and over the searches, microseconds.
+    double cyclesCpu[kSetups] = {}, searchesCpu[kSetups] = {};
+    auto typeRound = [&](Setup setup, pid_t pid) {
+        const double atStart = pid > 0 ? processCpuMicroseconds(pid) : 0;
         for (int i = 0; i < kCyclesPerRound; ++i) {
             for (std::size_t k = 0; k < cycle.size(); ++k) {
                 if (!strike(cycle[k], setup, k == 0 ? semicolon : other)) return false;
             }
         }
+        const double afterCycles = pid > 0 ? processCpuMicroseconds(pid) : 0;
+        cyclesCpu[setup] += afterCycles - atStart;
         const bool withPanel = setup == program || setup == programBefore;
         for (int i = 0; i < kSearchesPerRound; ++i) {
             for (unsigned code : search) {
@@ -332,6 +428,7 @@ void keysBesideOrdinaryKeys(benchmark::State& state) {
             if (withPanel ? !panel.waitFor(UnmapNotify, 5) : !client.waitFor(KeyRelease, escape, 2))
                 return false;
         }
+        if (pid > 0) searchesCpu[setup] += processCpuMicroseconds(pid) - afterCycles;
         return true;
     };
     const int setups = before ? 4 : 3;
@@ -353,7 +450,8 @@ void keysBesideOrdinaryKeys(benchmark::State& state) {
                     if (!observing->ok()) return state.SkipWithError("no raw key events");
                 }
                 if (setup != neither) std::this_thread::sleep_for(std::chrono::milliseconds(300));  // settles
-                if (!typeRound(setup)) return state.SkipWithError("a key press or the panel never arrived");
+                if (!typeRound(setup, running ? running->pid() : -1))
+                    return state.SkipWithError("a key press or the panel never arrived");
             }
         }
     }
@@ -370,6 +468,12 @@ void keysBesideOrdinaryKeys(benchmark::State& state) {
                         p50 / percentile(samples[neither][kind], 0.5), p99,
                         p99 / percentile(samples[neither][kind], 0.99), all.size());
         }
+    }
+    for (const Setup setup : {program, programBefore}) {
+        if (setup == programBefore && !before) continue;
+        std::printf("  CPU of %-25s per cycle (\";\", space, a, s, d) %7.1f us, per search %7.1f us\n",
+                    setupNames[setup], cyclesCpu[setup] / (kRounds * kCyclesPerRound),
+                    searchesCpu[setup] / (kRounds * kSearchesPerRound));
     }
     state.counters["semicolon_p50_us"] = percentile(samples[program][semicolon], 0.5);
     state.counters["panel_shown_p50_us"] = percentile(samples[program][panelShown], 0.5);
@@ -394,6 +498,7 @@ BENCHMARK_CAPTURE(keystrokeLatency, program_held_key, Setup::programHeldKey)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(panelLatency)->UseManualTime()->Iterations(60)->Unit(benchmark::kMillisecond);
 BENCHMARK(keysBesideOrdinaryKeys)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(panelLatencyBesideBefore)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

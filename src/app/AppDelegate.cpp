@@ -216,9 +216,11 @@ void AppDelegate::setUpStatusItem() {
             if (weak) weak->showSaveProblem(problem);
         });
     }
-    // A click opens the menu as the right button does, as a menu-bar item would.
+    // A click opens the menu as the right button does, as a menu-bar item would. A click soon after
+    // the one that chose from the menu counts as a double click, and is a click all the same.
     connect(statusItem_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) statusMenu_->popup(QCursor::pos());
+        const bool click = reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick;
+        if (click && !statusMenu_->isVisible()) statusMenu_->popup(QCursor::pos());
     });
     if (!dependencies_.systemTrayAvailable()) {
         std::cerr << "Mosaiko: this desktop offers no system tray, so there is no Mosaiko icon; the keyboard "

@@ -41,28 +41,38 @@ class SettingsWindowTest : public DesktopTest {
 
     // The item at `position` (from 1: Quick Find, Library…, Statistics…, Settings…) of the tray
     // icon's menu, chosen from the keyboard.
-    bool chooseFromTrayMenu(int position) {
+    ::testing::AssertionResult chooseFromTrayMenu(int position) {
         const auto tray =
             session().findWindow([](const WindowInfo& w) { return w.className == "trayer" && w.viewable; });
-        if (!tray) return false;
+        if (!tray) return ::testing::AssertionFailure() << "no tray";
         const auto icon = session().waitForWindow([&](const WindowInfo& w) {
             return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
                    w.width <= 64 && w.height <= 64 && session().isWithin(w.id, tray->id);
         });
-        if (!icon) return false;
+        if (!icon) return ::testing::AssertionFailure() << "no icon in the tray";
         // A window that was on top there may still be going.
         const int x = icon->x + icon->width / 2, y = icon->y + icon->height / 2;
-        if (!waitUntil([&] { return session().isWithin(session().windowAt(x, y), icon->id); })) return false;
+        if (!waitUntil([&] { return session().isWithin(session().windowAt(x, y), icon->id); }))
+            return ::testing::AssertionFailure() << "the icon stays covered at " << x << "," << y;
         click(x, y);
         const auto menu = session().waitForWindow([&](const WindowInfo& w) {
             return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
                    w.overrideRedirect && w.height > 100;
         });
-        if (!menu) return false;
+        if (!menu) {
+            auto failure = ::testing::AssertionFailure();
+            failure << "no menu after a click at " << x << "," << y << "; the program's windows:";
+            for (const auto& w : session().windows()) {
+                if (w.pid != program().pid()) continue;
+                failure << "\n  '" << w.name << "' " << w.width << "x" << w.height << "+" << w.x << "+" << w.y
+                        << (w.viewable ? " viewable" : "") << (w.overrideRedirect ? " popup" : "");
+            }
+            return failure << "\n" << program().output();
+        }
         std::vector<std::string> keys(position, "Down");
         keys.push_back("Return");
         press(keys);
-        return true;
+        return ::testing::AssertionSuccess();
     }
 
     std::optional<WindowInfo> openSettings() {

@@ -57,5 +57,32 @@ TEST_F(Tray, QuickFindFromTheTrayMenuOpensThePanelAndInsertsWhereTheUserTyped) {
     EXPECT_TRUE(holdsText(*client, expected));
 }
 
+// A click soon after the last one, as the second of a double click, opens the menu all the same.
+TEST_F(Tray, AClickRightAfterTheMenuClosedOpensItAgain) {
+    startProgram();
+    if (HasFailure()) return;
+    const auto icon = session().waitForWindow([&](const WindowInfo& w) {
+        return w.className == RunningProgram::kAppId && w.pid == program().pid() && w.viewable &&
+               w.width <= 64 && w.height <= 64;
+    });
+    ASSERT_TRUE(icon) << "no icon in the tray";
+    auto menuShows = [&](bool shows) {
+        return waitUntil([&] {
+            return session()
+                       .findWindow([&](const WindowInfo& w) {
+                           return w.pid == program().pid() && w.viewable && w.overrideRedirect &&
+                                  w.height > 100;
+                       })
+                       .has_value() == shows;
+        });
+    };
+    for (const char* which : {"first", "second"}) {
+        click(icon->x + icon->width / 2, icon->y + icon->height / 2);
+        ASSERT_TRUE(menuShows(true)) << "no menu after the " << which << " click";
+        press({"Escape"});
+        ASSERT_TRUE(menuShows(false)) << "Escape left the menu open";
+    }
+}
+
 }  // namespace
 }  // namespace mosaiko::testing

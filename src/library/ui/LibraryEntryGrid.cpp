@@ -420,6 +420,16 @@ void LibraryEntryGrid::warmUpFonts() {
     }
     std::reverse(warmUpTexts_.begin(), warmUpTexts_.end());  // taken from the back, in list order
     warmUpNextTexts();
+    // The emoji tiles no run has drawn yet (the first runs after installing), drawn ahead for
+    // later searches.
+    std::vector<EmojiGlyphCache::Request> emoji;
+    const LibraryTileTextContext shared;
+    for (const EmojiEntry& e : model_.db().emojis()) {
+        if (LibraryViewModel::isTextEntry(e)) continue;
+        withTile(e, false,
+                 [&](const auto& tile) { emoji.push_back(tile.textRequest(metrics_.columnWidth, &shared)); });
+    }
+    EmojiGlyphCache::drawAhead(std::move(emoji), viewport()->devicePixelRatioF());
 }
 
 void LibraryEntryGrid::warmUpNextTexts() {
@@ -441,6 +451,7 @@ void LibraryEntryGrid::hideEvent(QHideEvent* event) {
     fontsWarm_ = false;
     rowImage_ = QImage();
     warmUpTexts_.clear();
+    EmojiGlyphCache::stopDrawingAhead();
 }
 
 void LibraryEntryGrid::showEvent(QShowEvent* event) {

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QPoint>
+#include <QRegion>
+#include <QSize>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace mosaiko {
@@ -35,7 +38,12 @@ class PickerPanel : public QWidget {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
+    class MapExposures;
+
     std::optional<QPoint> dragOffset_;
+    std::unique_ptr<MapExposures> mapExposures_;  // on X only
+    QRegion shape_;                               // cut to where no compositor blends its corners
+    QSize shapeSize_;
 };
 
 }  // namespace mosaiko

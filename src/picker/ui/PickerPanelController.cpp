@@ -1,5 +1,6 @@
 #include "picker/ui/PickerPanelController.hpp"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -51,9 +52,13 @@ PickerPanelController::Widgets& PickerPanelController::built() const {
 }
 
 void PickerPanelController::show(PanelPlacement::Point point) {
-    lastFrame_ = PanelPlacement::frameNear(point, screens_);
     // Asked anew: the pointer may have moved since `point` was taken.
-    hoverUnlockOrigin_ = screens_.pointerLocation();
+    showAt(point, screens_.pointerLocation());
+}
+
+void PickerPanelController::showAt(PanelPlacement::Point point, PanelPlacement::Point pointerNow) {
+    lastFrame_ = PanelPlacement::frameNear(point, screens_);
+    hoverUnlockOrigin_ = pointerNow;
     model_.lockHoverSelection();
     const ScreenInfo::Rect desktop = ScreenInfo::toDesktop(lastFrame_, primaryDesktopFrame_());
     PickerPanel& panel = *built().panel;
@@ -63,10 +68,17 @@ void PickerPanelController::show(PanelPlacement::Point point) {
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) panel.raise();
     panel.update();
     model_.setPanelVisible(true);
+    // The views bring themselves up to date with the search and with the show now, before the panel
+    // is first drawn, rather than after it, which drew it all a second time on every search while
+    // the user typed. Their only posted calls are those redraws.
+    for (QWidget* view : panel.findChildren<QWidget*>())
+        QCoreApplication::sendPostedEvents(view, QEvent::MetaCall);
 }
 
 void PickerPanelController::showNearPointer() {
-    show(screens_.pointerLocation());
+    // One question to the display server: the panel shows at once, on every search.
+    const PanelPlacement::Point pointer = screens_.pointerLocation();
+    showAt(pointer, pointer);
 }
 
 void PickerPanelController::hide() {

@@ -60,6 +60,8 @@ class PickerPanelController : public PickerPanelPresenting {
     // The widgets are built at their first use: the program starts listening to the keyboard
     // without waiting for them.
     Widgets& built() const;
+    // Shows the panel near `point`; hover stays locked until the pointer leaves `pointerNow`.
+    void showAt(PanelPlacement::Point point, PanelPlacement::Point pointerNow);
     void unlockHoverIfMoved();
 
     PickerViewModel& model_;

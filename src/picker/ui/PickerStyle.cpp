@@ -154,11 +154,19 @@ void PickerStyle::paintTile(QPainter& painter, const QRectF& rect, double radius
 }
 
 void PickerStyle::shapeWindow(QWidget& window, const QPainterPath& outline) {
+    shapeWindow(window, [&outline] { return shapeOf(outline); });
+}
+
+void PickerStyle::shapeWindow(QWidget& window, const std::function<QRegion()>& shape) {
     if (DesktopAppearance::translucentWindowsBlend()) {
         window.clearMask();
     } else {
-        window.setMask(QRegion(outline.toFillPolygon().toPolygon(), Qt::WindingFill));
+        window.setMask(shape());
     }
+}
+
+QRegion PickerStyle::shapeOf(const QPainterPath& outline) {
+    return QRegion(outline.toFillPolygon().toPolygon(), Qt::WindingFill);
 }
 
 PickerStyle::FittedText PickerStyle::fit(const QString& text, const QFont& font, double maxWidth,

@@ -5,7 +5,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRectF>
+#include <QRegion>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -46,6 +48,9 @@ class PickerStyle {
     // compositor), so that what lies outside its drawn shape is not shown black; elsewhere the
     // window keeps its full rectangle.
     static void shapeWindow(QWidget& window, const QPainterPath& outline);
+    // The same with the shape made only when it is needed (a window shown often keeps its own).
+    static void shapeWindow(QWidget& window, const std::function<QRegion()>& shape);
+    static QRegion shapeOf(const QPainterPath& outline);
 
     // Draws a symbol image of `points` size centred in `rect`.
     static void paintSymbol(QPainter& painter, const QString& name, const QColor& color, double points,

@@ -1,6 +1,7 @@
 #include "platform/qt/ColourBitmapDecoder.hpp"
 
 #include <fontconfig/fontconfig.h>
+#include <hb.h>
 #include <libdeflate.h>
 #include <unistd.h>
 
@@ -134,7 +135,45 @@ struct Header {
     int width = 0, height = 0, depth = 0, colourType = 0;
 };
 
+// The file's tables for shaping, read when first asked for (and then kept by the face).
+struct TableSource {
+    int fd = -1;
+    quint64 size = 0;
+};
+
+hb_blob_t* tableBlob(hb_face_t*, hb_tag_t tag, void* source) {
+    const auto& file = *static_cast<const TableSource*>(source);
+    char name[4];
+    hb_tag_to_string(tag, name);
+    const char zeroEnded[5] = {name[0], name[1], name[2], name[3], 0};
+    const auto place = tag == 0 ? std::nullopt : tableOf(file.fd, file.size, zeroEnded);
+    if (!place) return hb_blob_get_empty();
+    auto* data = new QByteArray(readAt(file.fd, file.size, place->first, place->second));
+    return hb_blob_create(data->constData(), static_cast<unsigned>(data->size()), HB_MEMORY_MODE_READONLY,
+                          data, [](void* bytes) { delete static_cast<QByteArray*>(bytes); });
+}
+
 }  // namespace
+
+ColourBitmapDecoder::~ColourBitmapDecoder() {
+    if (shaper_) hb_font_destroy(shaper_);
+}
+
+quint32 ColourBitmapDecoder::glyphOf(const QRawFont& raw, QStringView text) const {
+    if (!shaper_ || text.isEmpty() || raw.familyName() != family_) return 0;
+    hb_buffer_t* buffer = hb_buffer_create();
+    hb_buffer_add_utf16(buffer, reinterpret_cast<const uint16_t*>(text.utf16()), int(text.size()), 0,
+                        int(text.size()));
+    hb_buffer_guess_segment_properties(buffer);
+    // Invisible characters left alone (a variation selector, a joiner) draw nothing either way.
+    hb_buffer_set_flags(buffer, HB_BUFFER_FLAG_REMOVE_DEFAULT_IGNORABLES);
+    hb_shape(shaper_, buffer, nullptr, 0);
+    unsigned count = 0;
+    const hb_glyph_info_t* glyphs = hb_buffer_get_glyph_infos(buffer, &count);
+    const quint32 glyph = count == 1 ? glyphs[0].codepoint : 0;
+    hb_buffer_destroy(buffer);
+    return glyph;
+}
 
 std::unique_ptr<ColourBitmapDecoder> ColourBitmapDecoder::open(const QRawFont& raw) {
     const QByteArray engineCblc = raw.fontTable("CBLC");
@@ -157,6 +196,12 @@ std::unique_ptr<ColourBitmapDecoder> ColourBitmapDecoder::open(const QRawFont& r
     if (ascent <= 0 || descent > 0) return nullptr;
     decoder->strikeHeight_ = ascent - descent;
     decoder->family_ = raw.familyName();
+    auto* source = new TableSource{fd, decoder->fileSize_};
+    hb_face_t* face = hb_face_create_for_tables(tableBlob, source,
+                                                [](void* data) { delete static_cast<TableSource*>(data); });
+    decoder->shaper_ = hb_font_create(face);
+    hb_face_destroy(face);
+    hb_font_make_immutable(decoder->shaper_);
     return decoder;
 }
 

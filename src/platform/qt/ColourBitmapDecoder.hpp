@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QImage>
 #include <QRawFont>
+#include <QStringView>
 #include <memory>
+
+struct hb_font_t;
 
 namespace mosaiko {
 
@@ -19,6 +22,14 @@ class ColourBitmapDecoder {
     // The decoder of the file `raw` draws from, or none when its colour bitmaps are not what this
     // reads (one strike of PNG images, found in the same file the font engine reads).
     static std::unique_ptr<ColourBitmapDecoder> open(const QRawFont& raw);
+
+    ~ColourBitmapDecoder();
+
+    // The one glyph the font draws `text` with (an emoji sequence: tones, joiners, flags, keycaps),
+    // as shaping it gives it, found from the font's tables alone: the font engine's shaping decodes
+    // every glyph's bitmap to learn its advance. 0 when the text is not one glyph of this font, or
+    // `raw` is not the font this was opened for.
+    quint32 glyphOf(const QRawFont& raw, QStringView text) const;
 
     // The glyph's image at `raw`'s pixel size, as QRawFont::alphaMapForGlyph gives it; null when
     // this does not read the glyph, or `raw` is not the font this was opened for.
@@ -47,7 +58,8 @@ class ColourBitmapDecoder {
     quint64 cbdtOffset_ = 0;
     quint64 cbdtLength_ = 0;
     QString family_;
-    int strikeHeight_ = 0;  // pixels, the line the bitmaps fill
+    int strikeHeight_ = 0;         // pixels, the line the bitmaps fill
+    hb_font_t* shaper_ = nullptr;  // over the file's tables, read as shaping needs them
 };
 
 }  // namespace mosaiko

@@ -1,6 +1,7 @@
 #include "platform/qt/DesktopAppearance.hpp"
 
 #include <QtGui/qguiapplication_platform.h>
+#include <QAbstractNativeEventFilter>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPalette>
@@ -8,9 +9,12 @@
 
 // After Qt's headers: Xlib's macros clash with them.
 #include <X11/Xlib.h>
+#include <X11/extensions/Xfixes.h>
+#include <X11/extensions/xfixesproto.h>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 
 namespace mosaiko {
@@ -55,8 +59,60 @@ class PaletteChangeFilter final : public QObject {
     std::function<void()> apply_;
 };
 
+// Whether a compositing manager runs on the display's default screen. Asked once; then the server
+// tells of every change of the owner of the selection a compositing manager holds, which reaches us
+// among Qt's own events, so a panel shown on every search asks the server nothing.
+class CompositorWatch final : public QAbstractNativeEventFilter {
+  public:
+    // None when the display lacks the extension that tells of a new owner.
+    static std::unique_ptr<CompositorWatch> create(Display* display) {
+        int eventBase = 0, errorBase = 0, major = 5, minor = 0;
+        if (!XFixesQueryExtension(display, &eventBase, &errorBase) ||
+            !XFixesQueryVersion(display, &major, &minor))
+            return nullptr;
+        const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+        const Atom selection = XInternAtom(display, name.c_str(), False);
+        // Selected before the owner is read, so that no change falls between the two.
+        XFixesSelectSelectionInput(display, DefaultRootWindow(display), selection,
+                                   XFixesSetSelectionOwnerNotifyMask |
+                                       XFixesSelectionWindowDestroyNotifyMask |
+                                       XFixesSelectionClientCloseNotifyMask);
+        auto watch = std::unique_ptr<CompositorWatch>(new CompositorWatch(display, selection, eventBase));
+        watch->running_ = XGetSelectionOwner(display, selection) != None;
+        qApp->installNativeEventFilter(watch.get());
+        return watch;
+    }
+
+    Display* display() const { return display_; }
+    bool running() const { return running_; }
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xXFixesSelectionNotifyEvent*>(message);
+        if ((event->type & 0x7f) == eventBase_ + XFixesSelectionNotify && event->selection == selection_)
+            running_ = event->subtype == XFixesSetSelectionOwnerNotify && event->owner != None;
+        return false;  // Qt watches the same selection for itself
+    }
+
+  private:
+    CompositorWatch(Display* display, Atom selection, int eventBase)
+        : display_(display), selection_(selection), eventBase_(eventBase) {}
+
+    Display* display_;
+    Atom selection_;
+    int eventBase_;
+    bool running_ = false;
+};
+
 bool paletteIsDark() {
     return QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+}
+
+// Asked of the server (a round trip), for a display without the extension that tells of changes.
+bool compositorRunningNow(Display* display) {
+    // A compositing manager owns the selection _NET_WM_CM_S<screen number>.
+    const std::string selection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
 }
 
 }  // namespace
@@ -84,9 +140,16 @@ bool DesktopAppearance::translucentWindowsBlend() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     Display* display = x11 ? x11->display() : nullptr;
     if (!display) return true;
-    // A compositing manager owns the selection _NET_WM_CM_S<screen number>.
-    const std::string selection = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
-    return XGetSelectionOwner(display, XInternAtom(display, selection.c_str(), False)) != None;
+    // Kept to the end of the process: a filter destroyed among the statics at exit would look for
+    // an event dispatcher that is gone.
+    static CompositorWatch* watch = nullptr;
+    static Display* watched = nullptr;
+    if (display != watched) {
+        watched = display;
+        delete watch;
+        watch = CompositorWatch::create(display).release();
+    }
+    return watch ? watch->running() : compositorRunningNow(display);
 }
 
 void DesktopAppearance::overrideTranslucentWindowsBlend(std::optional<bool> blend) {

@@ -22,7 +22,8 @@ class DesktopAppearance {
 
     // Whether a translucent window blends with what lies below it: where a compositing manager
     // runs on the X screen, and off X11. Without one its transparent parts show black, so rounded
-    // windows are shaped instead. Asked anew each time: a compositor may start or stop.
+    // windows are shaped instead. A compositor may start or stop: the answer follows it, without
+    // asking the display server each time.
     static bool translucentWindowsBlend();
     static void overrideTranslucentWindowsBlend(std::optional<bool> blend);
 

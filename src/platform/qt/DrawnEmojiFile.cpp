@@ -98,18 +98,13 @@ libdeflate_decompressor* inflater() {
     return own.get();
 }
 
-libdeflate_compressor* deflater() {
-    thread_local std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> own(
-        libdeflate_alloc_compressor(1), &libdeflate_free_compressor);
-    return own.get();
-}
-
 }  // namespace
 
 DrawnEmojiFile::DrawnEmojiFile(fs::path folder, fs::path fontFile)
     : folder_(std::move(folder)), fontFile_(std::move(fontFile)) {}
 
 DrawnEmojiFile::~DrawnEmojiFile() {
+    save();
     if (fd_ >= 0) ::close(fd_);
 }
 
@@ -193,6 +188,10 @@ std::optional<DrawnEmojiFile::Drawn> DrawnEmojiFile::find(std::string_view key) 
     {
         const std::lock_guard lock(mutex_);
         if (!open()) return std::nullopt;
+        if (const auto at = unsavedAt_.find(hashOf(key)); at != unsavedAt_.end()) {
+            const Unsaved& unsaved = unsaved_[at->second];
+            return unsaved.key == key ? std::optional(unsaved.drawn) : std::nullopt;
+        }
         const auto found = index_.find(hashOf(key));
         if (found == index_.end()) return std::nullopt;
         place = found->second;
@@ -225,45 +224,102 @@ std::optional<DrawnEmojiFile::Drawn> DrawnEmojiFile::find(std::string_view key) 
 }
 
 void DrawnEmojiFile::keep(std::string_view key, const Drawn& drawn) {
-    const QImage image = drawn.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    Drawn kept{drawn.image.convertToFormat(QImage::Format_ARGB32_Premultiplied), drawn.textWidth,
+               drawn.lineHeight};
+    const QImage& image = kept.image;
     if (image.isNull() || image.width() > kLargestSide || image.height() > kLargestSide) return;
     const std::size_t hash = hashOf(key);
+    const auto bytes = static_cast<std::uint64_t>(image.sizeInBytes());
+    const std::lock_guard lock(mutex_);
+    if (!open() || index_.contains(hash) || unsavedAt_.contains(hash) || end_ >= kMaxBytes ||
+        unsavedBytes_ + bytes > kMaxBytes)
+        return;
+    unsavedAt_.emplace(hash, unsaved_.size());
+    unsaved_.push_back(Unsaved{hash, std::string(key), std::move(kept)});
+    unsavedBytes_ += bytes;
+}
+
+bool DrawnEmojiFile::contains(std::string_view key) {
+    const std::size_t hash = hashOf(key);
+    const std::lock_guard lock(mutex_);
+    return open() && (index_.contains(hash) || unsavedAt_.contains(hash));
+}
+
+bool DrawnEmojiFile::hasUnsaved() {
+    const std::lock_guard lock(mutex_);
+    return !unsaved_.empty();
+}
+
+void DrawnEmojiFile::save() {
+    const std::lock_guard one(saving_);
+    // Taken as they are now; what is kept meanwhile waits for the next save. They stay found
+    // while they are deflated.
+    std::vector<Unsaved> taken;
     {
         const std::lock_guard lock(mutex_);
-        if (!open() || index_.contains(hash) || end_ >= kMaxBytes) return;
+        taken = unsaved_;
     }
-    RecordHead head;
-    head.keyLength = static_cast<std::uint32_t>(key.size());
-    head.width = static_cast<std::uint32_t>(image.width());
-    head.height = static_cast<std::uint32_t>(image.height());
-    head.scale = image.devicePixelRatio();
-    head.textWidth = drawn.textWidth;
-    head.lineHeight = drawn.lineHeight;
-    const auto pixels = static_cast<std::size_t>(image.sizeInBytes());
-    const std::size_t bound = libdeflate_deflate_compress_bound(deflater(), pixels);
-    std::string record(sizeof head + key.size() + bound, '\0');
-    std::memcpy(record.data() + sizeof head, key.data(), key.size());
-    head.dataLength = static_cast<std::uint32_t>(libdeflate_deflate_compress(
-        deflater(), image.constBits(), pixels, record.data() + sizeof head + key.size(), bound));
-    if (head.dataLength == 0) return;
-    record.resize(sizeof head + key.size() + head.dataLength);
-    head.checksum = checksumOf(head, std::string_view(record).substr(sizeof head));
-    std::memcpy(record.data(), &head, sizeof head);
+    if (taken.empty()) return;
+    // A save's own: the last one may run as the program ends, after its threads' objects went.
+    const std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> deflater(
+        libdeflate_alloc_compressor(1), &libdeflate_free_compressor);
+    if (!deflater) return;
+    std::string records;
+    std::vector<std::pair<std::size_t, Place>> places;  // offsets within `records`
+    for (const Unsaved& unsaved : taken) {
+        const QImage& image = unsaved.drawn.image;
+        RecordHead head;
+        head.keyLength = static_cast<std::uint32_t>(unsaved.key.size());
+        head.width = static_cast<std::uint32_t>(image.width());
+        head.height = static_cast<std::uint32_t>(image.height());
+        head.scale = image.devicePixelRatio();
+        head.textWidth = unsaved.drawn.textWidth;
+        head.lineHeight = unsaved.drawn.lineHeight;
+        const auto pixels = static_cast<std::size_t>(image.sizeInBytes());
+        const std::size_t bound = libdeflate_deflate_compress_bound(deflater.get(), pixels);
+        const std::size_t start = records.size();
+        records.resize(start + sizeof head + unsaved.key.size() + bound);
+        char* record = records.data() + start;
+        std::memcpy(record + sizeof head, unsaved.key.data(), unsaved.key.size());
+        head.dataLength = static_cast<std::uint32_t>(libdeflate_deflate_compress(
+            deflater.get(), image.constBits(), pixels, record + sizeof head + unsaved.key.size(), bound));
+        if (head.dataLength == 0) {
+            records.resize(start);
+            continue;
+        }
+        const std::size_t length = sizeof head + unsaved.key.size() + head.dataLength;
+        records.resize(start + length);
+        record = records.data() + start;
+        head.checksum = checksumOf(head, std::string_view(record + sizeof head, length - sizeof head));
+        std::memcpy(record, &head, sizeof head);
+        places.emplace_back(unsaved.hash, Place{start, static_cast<std::uint32_t>(length)});
+    }
 
     const std::lock_guard lock(mutex_);
-    if (!usable_ || index_.contains(hash)) return;
+    // Those kept meanwhile came after them.
+    for (const Unsaved& unsaved : taken)
+        unsavedBytes_ -= static_cast<std::uint64_t>(unsaved.drawn.image.sizeInBytes());
+    unsaved_.erase(unsaved_.begin(), unsaved_.begin() + static_cast<std::ptrdiff_t>(taken.size()));
+    unsavedAt_.clear();
+    for (std::size_t i = 0; i < unsaved_.size(); ++i) unsavedAt_.emplace(unsaved_[i].hash, i);
+    if (unsaved_.empty()) {
+        // Their room goes too.
+        unsaved_ = {};
+        unsavedAt_ = {};
+    }
+    if (!usable_ || records.empty()) return;
     const FileLock fileLock(fd_);
     // At the file's end, wherever another copy of the program left it.
     const std::uint64_t offset = sizeOf(fd_);
     end_ = offset;
     if (offset < header_.size() || offset >= kMaxBytes) return;
-    if (!writeAt(fd_, record, offset)) {
+    if (!writeAt(fd_, records, offset)) {
         // A part written would hide what comes after it.
         usable_ = ::ftruncate(fd_, static_cast<off_t>(offset)) == 0;
         return;
     }
-    index_.emplace(hash, Place{offset, static_cast<std::uint32_t>(record.size())});
-    end_ = offset + record.size();
+    for (const auto& [hash, place] : places) index_.emplace(hash, Place{offset + place.offset, place.length});
+    end_ = offset + records.size();
 }
 
 }  // namespace mosaiko

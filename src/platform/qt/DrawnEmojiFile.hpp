@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace mosaiko {
 
@@ -38,8 +39,15 @@ class DrawnEmojiFile {
     DrawnEmojiFile& operator=(const DrawnEmojiFile&) = delete;
 
     std::optional<Drawn> find(std::string_view key);
-    // Keeps the drawing under `key` unless one is kept already.
+    // Whether a drawing is kept under `key`, without reading it.
+    bool contains(std::string_view key);
+    // Keeps the drawing under `key` unless one is kept already. It is found at once, and written
+    // with the others kept since by save(), or when the object goes: deflating and writing a
+    // drawing takes about as long as drawing it, which a caller does while nothing waits.
     void keep(std::string_view key, const Drawn& drawn);
+    // Writes what was kept and not written yet.
+    void save();
+    bool hasUnsaved();
 
     // $XDG_CACHE_HOME/mosaiko, else ~/.cache/mosaiko.
     static std::filesystem::path standardFolder();
@@ -63,6 +71,15 @@ class DrawnEmojiFile {
     std::string header_;
     std::uint64_t end_ = 0;                         // where the records read end
     std::unordered_map<std::size_t, Place> index_;  // by the key's hash
+    struct Unsaved {
+        std::size_t hash;
+        std::string key;
+        Drawn drawn;
+    };
+    std::vector<Unsaved> unsaved_;                            // not in the file yet, in the order kept
+    std::unordered_map<std::size_t, std::size_t> unsavedAt_;  // where in it, by the key's hash
+    std::uint64_t unsavedBytes_ = 0;
+    std::mutex saving_;  // one save at a time
 };
 
 }  // namespace mosaiko

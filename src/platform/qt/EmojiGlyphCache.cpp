@@ -1,14 +1,18 @@
 #include "platform/qt/EmojiGlyphCache.hpp"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QImage>
 #include <QPaintDevice>
+#include <QPointer>
 #include <QRawFont>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
+#include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -80,6 +84,11 @@ BudgetedCache<WidthKey, double, WidthKeyHash>& widths() {
 }
 
 std::atomic<long>& drawnCount() {
+    static std::atomic<long> count = 0;
+    return count;
+}
+
+std::atomic<long>& emojiDrawnCount() {
     static std::atomic<long> count = 0;
     return count;
 }
@@ -239,21 +248,35 @@ Fitted fitText(const QString& original, const QFont& font, const QSizeF& box,
     return fitted;
 }
 
-// The glyph of a text that is one code point (and perhaps the emoji variation selector): the
-// font's character map names it, so it is drawn without shaping the text, which would decode the
-// glyph's bitmap once more. Sequences (tones, joiners, flags, keycaps) are shaped.
+// The colour emoji font's images, decoded faster than the font engine does; opened with the first
+// one drawn.
+const ColourBitmapDecoder* colourDecoder(const QRawFont& raw) {
+    static const std::unique_ptr<ColourBitmapDecoder> decoder = ColourBitmapDecoder::open(raw);
+    return decoder.get();
+}
+
+// The glyph of a text the font draws as one: a code point (and perhaps the emoji variation
+// selector), which the font's character map names, or a sequence (tones, joiners, flags, keycaps)
+// shaped from the font's tables. Either way it is drawn without the font engine shaping the text,
+// which decodes the glyph's bitmap once more.
 std::optional<QGlyphRun> singleGlyph(const QString& text, const QFont& font) {
     QList<uint> scalars = text.toUcs4();
     scalars.removeAll(0xFE0F);
-    if (scalars.size() != 1) return std::nullopt;
-    const char32_t scalar = scalars.front();
+    if (scalars.isEmpty()) return std::nullopt;
     const QRawFont raw = QRawFont::fromFont(font);
     if (!raw.isValid()) return std::nullopt;
-    const QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromUcs4(&scalar, 1));
-    if (glyphs.size() != 1 || glyphs.front() == 0) return std::nullopt;
+    quint32 glyph = 0;
+    if (scalars.size() == 1) {
+        const char32_t scalar = scalars.front();
+        const QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromUcs4(&scalar, 1));
+        if (glyphs.size() == 1) glyph = glyphs.front();
+    } else if (const ColourBitmapDecoder* decoder = colourDecoder(raw)) {
+        glyph = decoder->glyphOf(raw, text);
+    }
+    if (glyph == 0) return std::nullopt;
     QGlyphRun run;
     run.setRawFont(raw);
-    run.setGlyphIndexes(glyphs);
+    run.setGlyphIndexes({glyph});
     run.setPositions({QPointF(0, 0)});
     return run;
 }
@@ -266,9 +289,7 @@ std::optional<QGlyphRun> singleGlyph(const QString& text, const QFont& font) {
 bool drawColourBitmap(QPainter& painter, const QPointF& baseline, const QGlyphRun& glyph, double scale) {
     if (scale != 1.0) return false;
     const QRawFont raw = glyph.rawFont();
-    // The colour emoji font's images, decoded faster than the font engine does; opened with the
-    // first one drawn.
-    static const std::unique_ptr<ColourBitmapDecoder> decoder = ColourBitmapDecoder::open(raw);
+    const ColourBitmapDecoder* decoder = colourDecoder(raw);
     QImage bitmap = decoder ? decoder->image(raw, glyph.glyphIndexes().front()) : QImage();
     if (bitmap.isNull()) bitmap = raw.alphaMapForGlyph(glyph.glyphIndexes().front());
     if (bitmap.format() != QImage::Format_ARGB32_Premultiplied ||
@@ -282,6 +303,12 @@ bool drawColourBitmap(QPainter& painter, const QPointF& baseline, const QGlyphRu
     return true;
 }
 
+// The file below once made, for any thread to find.
+std::atomic<DrawnEmojiFile*>& openedDrawnEmoji() {
+    static std::atomic<DrawnEmojiFile*> file = nullptr;
+    return file;
+}
+
 // Colour emoji drawn in earlier runs, in the file kept for the colour font; none where that font's
 // file is not known.
 DrawnEmojiFile* drawnEmoji(const QFont& font) {
@@ -291,14 +318,43 @@ DrawnEmojiFile* drawnEmoji(const QFont& font) {
         const QString path = ColourBitmapDecoder::fontFile(QRawFont::fromFont(font));
         if (!path.isEmpty())
             file = std::make_unique<DrawnEmojiFile>(DrawnEmojiFile::standardFolder(), path.toStdString());
+        openedDrawnEmoji() = file.get();
     });
     return file.get();
+}
+
+// How long the drawings new to the file wait after the last screen that drew any: deflating and
+// writing them took a quarter of the time a search's new emoji took to show, and typing goes on
+// faster than this.
+constexpr int kSaveDelayMs = 1000;
+
+// Writes the drawings new to the file on a drawing thread once no screen has drawn any for a
+// moment. Called on the application's thread.
+void saveDrawnEmojiLater() {
+    DrawnEmojiFile* file = openedDrawnEmoji().load();
+    QCoreApplication* application = QCoreApplication::instance();
+    if (!file || !application || QThread::currentThread() != application->thread() || !file->hasUnsaved())
+        return;
+    static QPointer<QTimer> timer;
+    if (!timer) {
+        timer = new QTimer(application);
+        timer->setSingleShot(true);
+        timer->setInterval(kSaveDelayMs);
+        QObject::connect(timer, &QTimer::timeout, [file] {
+            if (QThreadPool* pool = drawingThreads())
+                pool->start([file] { file->save(); });
+            else
+                file->save();
+        });
+    }
+    timer->start();
 }
 
 // A colour-emoji text on one line at the font's size, cut to where its ink ends; none when it has
 // no ink, or more than its room.
 std::optional<Image> drawEmojiLine(const QString& text, const QFont& font, const QColor& color,
                                    int characters, double scale) {
+    ++emojiDrawnCount();
     const QFontMetricsF metrics(font);
     Image image;
     image.lineHeight = metrics.height();
@@ -340,13 +396,18 @@ std::optional<Image> drawEmojiLine(const QString& text, const QFont& font, const
     return image;
 }
 
+// What such a drawing is kept under in the file.
+QByteArray emojiLineKey(const QString& text, const QFont& font, const QColor& color, double scale) {
+    return (text + QLatin1Char('\n') + font.key() + QLatin1Char('\n') + QString::number(scale) +
+            QLatin1Char(' ') + QString::number(color.rgba()))
+        .toUtf8();
+}
+
 // The same, read back when an earlier run (or thread) drew it, else drawn and kept.
 std::optional<Image> emojiLine(const QString& text, const QFont& font, const QColor& color, int characters,
                                double scale) {
     DrawnEmojiFile* file = drawnEmoji(font);
-    const QByteArray key = (text + QLatin1Char('\n') + font.key() + QLatin1Char('\n') +
-                            QString::number(scale) + QLatin1Char(' ') + QString::number(color.rgba()))
-                               .toUtf8();
+    const QByteArray key = emojiLineKey(text, font, color, scale);
     if (file) {
         if (auto drawn = file->find(std::string_view(key.data(), size_t(key.size()))))
             return Image{std::move(drawn->image), drawn->textWidth, drawn->lineHeight};
@@ -507,6 +568,7 @@ void finish(Batch& batch) {
                           : render(batch.items[i].second, batch.scale);
         keep(batch.items[i].first, std::move(image));
     }
+    saveDrawnEmojiLater();
 }
 
 void finishPending() {
@@ -553,7 +615,69 @@ std::shared_ptr<Batch> start(const std::vector<EmojiGlyphCache::Request>& reques
     return batch;
 }
 
+// Colour emoji drawn ahead into the file (see drawAhead).
+struct Ahead {
+    std::vector<EmojiGlyphCache::Request> requests;
+    double scale = 1;
+    std::size_t next = 0;  // touched by one turn at a time
+    std::atomic<bool> stopped = false;
+};
+
+// The one going on; the application's thread only.
+std::shared_ptr<Ahead>& aheadJob() {
+    static std::shared_ptr<Ahead> job;
+    return job;
+}
+
+// How long a turn of drawing ahead holds its thread: a screen of new emoji waits at most this long
+// for that thread, and a shut-down for the turn.
+constexpr qint64 kAheadTurnMs = 3;
+
+void drawAheadTurn(const std::shared_ptr<Ahead>& job) {
+    QElapsedTimer turn;
+    turn.start();
+    DrawnEmojiFile* file = nullptr;
+    while (!job->stopped && job->next < job->requests.size() && turn.elapsed() < kAheadTurnMs) {
+        const EmojiGlyphCache::Request& request = job->requests[job->next++];
+        const QFont font = ownCopy(request.font);
+        const QString text = prepared(request.text, 1);
+        file = drawnEmoji(font);
+        if (!file) break;  // nowhere to keep them
+        const QByteArray key = emojiLineKey(text, sized(font, fullSize(font)), request.color, job->scale);
+        if (file->contains(std::string_view(key.data(), size_t(key.size())))) continue;
+        renderEmojiLine(text, font, request.color, request.box, request.fitting.minimumScale, job->scale);
+    }
+    if (file) file->save();
+    QThreadPool* pool = QCoreApplication::closingDown() ? nullptr : drawingThreads();
+    if (!file || job->stopped || job->next >= job->requests.size() || !pool) {
+        job->stopped = true;
+        return;
+    }
+    // Behind the screens' drawings waiting for a thread.
+    pool->start([job] { drawAheadTurn(job); }, -1);
+}
+
 }  // namespace
+
+void EmojiGlyphCache::drawAhead(std::vector<Request> requests, double deviceScale) {
+    stopDrawingAhead();
+    std::erase_if(requests, [](const Request& r) { return !drawable(r) || !drawnOnAnyThread(r); });
+    QThreadPool* pool = drawingThreads();
+    if (requests.empty() || !pool) return;
+    auto job = std::make_shared<Ahead>();
+    job->requests = std::move(requests);
+    job->scale = deviceScale;
+    aheadJob() = job;
+    pool->start([job] { drawAheadTurn(job); }, -1);
+}
+
+void EmojiGlyphCache::stopDrawingAhead() {
+    if (const auto job = std::exchange(aheadJob(), nullptr)) job->stopped = true;
+}
+
+bool EmojiGlyphCache::drawingAhead() {
+    return aheadJob() && !aheadJob()->stopped;
+}
 
 CacheBudget& EmojiGlyphCache::budget() {
     static CacheBudget shared(kBudgetBytes);
@@ -561,6 +685,7 @@ CacheBudget& EmojiGlyphCache::budget() {
 }
 
 void EmojiGlyphCache::release(std::size_t bytes) {
+    stopDrawingAhead();
     finishPending();
     budget().trim(bytes);
     if (QThreadPool* pool = drawingThreads()) pool->waitForDone();  // idle threads end
@@ -629,7 +754,10 @@ void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const QString& 
     const Request request{text, font, color, box.size(), fitting};
     const ImageKey key = keyOf(request, scale);
     const Image* image = images().find(key);
-    if (!image) image = keep(key, render(request, scale));
+    if (!image) {
+        image = keep(key, render(request, scale));
+        saveDrawnEmojiLater();
+    }
     if (image) draw(painter, box, *image, fitting);  // none: larger than the whole budget
 }
 
@@ -653,6 +781,10 @@ void EmojiGlyphCache::draw(QPainter& painter, const QRectF& box, const Image& im
 
 long EmojiGlyphCache::imagesDrawn() {
     return drawnCount();
+}
+
+long EmojiGlyphCache::emojiDrawn() {
+    return emojiDrawnCount();
 }
 
 }  // namespace mosaiko

@@ -75,6 +75,14 @@ class EmojiGlyphCache {
     // order (a null image for those being drawn), for complete() to fill in.
     static std::vector<Image> prefetch(const std::vector<Request>& requests, double deviceScale);
 
+    // Draws the colour emoji among `requests` that no run has drawn yet into the file kept for
+    // later runs, in the requests' order, a few at a time on one drawing thread, so that screens of
+    // them are read back instead of drawn: a search's screen of emoji never drawn took most of the
+    // time its letter took to show. A later call replaces what is left of an earlier one.
+    static void drawAhead(std::vector<Request> requests, double deviceScale);
+    static void stopDrawingAhead();
+    static bool drawingAhead();
+
     // How `text` is broken into lines and sized to fit a box of `box` size. Laid out once on a
     // thread, a text finds the fonts it needs loaded there at the sizes it is drawn at (see
     // complete).
@@ -82,6 +90,9 @@ class EmojiGlyphCache {
 
     // How many images have been drawn since the start; a drawing served from the cache adds none.
     static long imagesDrawn();
+    // How many colour emoji have been drawn from the font since the start; one read back from the
+    // file kept for later runs adds none.
+    static long emojiDrawn();
 
     // The bound shared by the views' drawing caches (images, widths, tile looks).
     static CacheBudget& budget();

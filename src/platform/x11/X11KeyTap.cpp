@@ -18,6 +18,7 @@
 #include <atomic>
 #include <bitset>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <condition_variable>
 #include <cstdint>
@@ -190,22 +191,34 @@ class TapConnection final : public KeyTapRules::Server {
 
     KeyTapRules& rules() { return rules_; }
 
-    // Reads and handles every event that has arrived.
-    void readEvents() {
+    // Reads and handles every event that has arrived. With a mark, reports it before the first
+    // event the server sent once it had handled request `mark->second` or later.
+    void readEvents(std::optional<std::pair<std::int64_t, unsigned long>> mark = std::nullopt) {
         while (display_.isConnected() && XPending(d_) > 0) {
             if (XEventsQueued(d_, QueuedAlready) > 1) readAnnouncedMappings();
             XEvent event;
             XNextEvent(d_, &event);
+            if (mark && event.xany.serial >= mark->second) {
+                sendMark(mark->first);
+                mark.reset();
+            }
             handle(event);
         }
+        if (mark) sendMark(mark->first);
         if (dropBefore_ && !frozen_ && rules_.waitingPress() == 0) endDroppingBefore();
     }
 
-    // Reports the mark once every key the server handled before the grabs now in place has been
-    // reported: those come before the answer to a round trip, and later ones meet the grabs.
-    void reportMark(std::int64_t token) {
+    unsigned long nextRequest() const { return NextRequest(d_); }
+
+    // Reports the mark once every key the server handled before the holds placed from request
+    // `holdsFrom` on has been reported: those come before the answer to a round trip. A key it
+    // handled after them comes after the mark, even when it is in before that answer.
+    void reportMark(std::int64_t token, std::optional<unsigned long> holdsFrom) {
         XSync(d_, False);
-        readEvents();
+        readEvents(std::make_pair(token, holdsFrom.value_or(ULONG_MAX)));
+    }
+
+    void sendMark(std::int64_t token) {
         KeyEvent notice;
         notice.type = KeyEvent::Type::mark;
         notice.userData = token;
@@ -995,14 +1008,18 @@ void X11KeyTap::run() {
             stopping = shared_->stopping;
         }
         if (enable) rules.setEnabled(*enable);
-        if (holds) rules.setHolds(*holds, now());
+        std::optional<unsigned long> holdsFrom;
+        if (holds) {
+            holdsFrom = connection.nextRequest();
+            rules.setHolds(*holds, now());
+        }
         for (const auto& [id, drop] : answers) rules.answer(id, drop, now());
         if (holds) {
             std::lock_guard lock(shared_->mutex);
             shared_->holdsApplied = version;
         }
         // After the holds asked for before them.
-        for (const std::int64_t token : marks) connection.reportMark(token);
+        for (const std::int64_t token : marks) connection.reportMark(token, holdsFrom);
         return !stopping;
     };
 
@@ -1013,9 +1030,13 @@ void X11KeyTap::run() {
     }
     shared_->changed.notify_all();
 
-    while (display_->isConnected() && takeInbox()) {
-        rules.tick(now());
+    while (display_->isConnected()) {
+        // What the server sent first: an answer or an overdue press lets the keyboard go on, and
+        // a window activated before that must be known by then, or the keys it was to get go to
+        // the window the user left.
         connection.readEvents();
+        if (!takeInbox()) break;
+        rules.tick(now());
         // After the keys typed before the grabs took effect, which reach the main thread first.
         announceHeld(shared_);
         if (XPending(display_->get()) > 0) continue;

@@ -1,13 +1,20 @@
 #include <QApplication>
+#include <QGuiApplication>
 #include <QBackingStore>
 #include <QImage>
+#include <QPaintEvent>
 #include <QTest>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "picker/ui/PickerPanel.hpp"
 #include "picker/ui/PickerUiFixture.hpp"
+
+// After Qt's headers: Xlib's macros clash with them.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace mosaiko::testing {
 namespace {
@@ -55,6 +62,85 @@ TEST_F(PanelTest, WithoutACompositorThePanelAndTheMatrixAreCutToTheirShapes) {
     panel->hide();
     panel->show(screens.pointer);
     EXPECT_TRUE(panel->panel().mask().isEmpty());
+}
+
+// A compositing manager may start or stop while the program runs (its client may also just go
+// away): the panel's next show follows it, though the display server is not asked on every show.
+TEST_F(PanelTest, OnXTheShapeFollowsACompositorStartingAndStopping) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs an X display";
+    open("smi");
+    Display* compositor = XOpenDisplay(nullptr);
+    ASSERT_TRUE(compositor);
+    const Window owner = XCreateSimpleWindow(compositor, DefaultRootWindow(compositor), 0, 0, 1, 1, 0, 0, 0);
+    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(compositor));
+    const Atom selection = XInternAtom(compositor, name.c_str(), False);
+    auto showsBlended = [&](bool blended) {
+        const bool followed =
+            QTest::qWaitFor([&] { return DesktopAppearance::translucentWindowsBlend() == blended; }, 5000);
+        panel->hide();
+        panel->show(screens.pointer);
+        return followed && panel->panel().mask().isEmpty() == blended;
+    };
+    EXPECT_TRUE(showsBlended(false)) << "the test's X server runs no compositor";
+    for (const bool running : {true, false, true}) {
+        XSetSelectionOwner(compositor, selection, running ? owner : None, CurrentTime);
+        XSync(compositor, False);
+        EXPECT_TRUE(showsBlended(running)) << "compositor running: " << running;
+    }
+    XCloseDisplay(compositor);
+    EXPECT_TRUE(showsBlended(false)) << "the compositor's client gone";
+}
+
+// Counts the paints of a widget that cover all of it.
+class WholePaints : public QObject {
+  public:
+    explicit WholePaints(QWidget& widget) : widget_(widget) { widget.installEventFilter(this); }
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            count += static_cast<QPaintEvent*>(event)->region().contains(widget_.rect());
+        return false;
+    }
+
+  private:
+    QWidget& widget_;
+};
+
+// What the X server shows of the panel after each show is what the panel drew, drawn whole once:
+// shown first, shown with another search, shown again unchanged. As in a search, the query changes
+// right before the show.
+TEST_F(PanelTest, OnXEachShowPutsThePanelOnTheScreenAsDrawn) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs an X display";
+    Display* display = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->display();
+    QWidget& window = panel->panel();
+    WholePaints paints(view());
+    for (const char* query : {"smi", "thumbs", "thumbs"}) {
+        panel->hide();
+        settle();
+        paints.count = 0;
+        model->updateQuery(query);
+        panel->show(screens.pointer);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window)) << query;
+        settle();
+        EXPECT_EQ(paints.count, 1) << query;
+        const auto* drawn = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+        ASSERT_TRUE(drawn && drawn->format() == QImage::Format_ARGB32_Premultiplied) << "an opaque window";
+        // Asked on the panel's own connection: after everything it sent.
+        XImage* screen = XGetImage(display, window.winId(), 0, 0, static_cast<unsigned>(drawn->width()),
+                                   static_cast<unsigned>(drawn->height()), AllPlanes, ZPixmap);
+        ASSERT_TRUE(screen);
+        const QRegion shape = window.mask().isEmpty() ? QRegion(window.rect()) : window.mask();
+        int differing = 0;
+        for (int y = 0; y < drawn->height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(drawn->constScanLine(y));
+            for (int x = 0; x < drawn->width(); ++x)
+                differing += shape.contains(QPoint(x, y)) && XGetPixel(screen, x, y) != row[x];
+        }
+        XDestroyImage(screen);
+        EXPECT_EQ(differing, 0) << query;
+    }
 }
 
 // The widgets are built at their first use, which may come after a session has begun.

@@ -64,6 +64,23 @@ TEST_F(DrawnEmojiFileTest, ALaterRunReadsBackWhatWasKeptForTheSameFontOnly) {
     EXPECT_FALSE(fs::exists(old));
 }
 
+// What is kept is found at once, and written for later runs by a save, in the order kept.
+TEST_F(DrawnEmojiFileTest, KeptDrawingsReachTheFileWhenSaved) {
+    DrawnEmojiFile file(cache(), font());
+    file.keep("a", drawing(qRgba(200, 10, 10, 255)));
+    file.keep("b", drawing(qRgba(0, 0, 80, 128)));
+    ASSERT_TRUE(file.find("a"));
+    EXPECT_EQ(file.find("a")->image, drawing(qRgba(200, 10, 10, 255)).image);
+    EXPECT_TRUE(DrawnEmojiFile(cache(), font()).find("a") == std::nullopt) << "not written before the save";
+    file.save();
+    EXPECT_FALSE(file.hasUnsaved());
+    file.keep("c", drawing(qRgba(1, 2, 3, 255)));
+    EXPECT_TRUE(file.hasUnsaved());
+    DrawnEmojiFile later(cache(), font());
+    EXPECT_TRUE(later.find("a") && later.find("b") && file.find("a") && file.find("c"));
+    EXPECT_FALSE(later.find("c"));
+}
+
 // A later run reads the index of a file far larger than one piece of it at a time: every record is
 // found, whatever piece its head or key falls in.
 TEST_F(DrawnEmojiFileTest, EveryRecordOfALargeFileIsFound) {

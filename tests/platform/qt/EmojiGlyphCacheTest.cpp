@@ -8,6 +8,7 @@
 
 #include "platform/qt/EmojiGlyphCache.hpp"
 #include "platform/qt/Typography.hpp"
+#include "support/XSession.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -284,6 +285,28 @@ TEST(EmojiGlyphCacheTest, ImagesHandedBackAheadDrawAsTheTextsDo) {
         other.end();
         EXPECT_EQ(byName, prepared) << i;
     }
+}
+
+// Colour emoji drawn ahead reach the file kept for later runs: the screen that shows them reads
+// them back, and drawing ahead again draws none. Other texts are left to the screen.
+TEST(EmojiGlyphCacheTest, EmojiDrawnAheadAreReadBackNotDrawnAgain) {
+    if (QFontInfo(Typography::emoji(23)).family() != Typography::emojiFamily)
+        GTEST_SKIP() << "no colour-emoji font installed";
+    std::vector<EmojiGlyphCache::Request> requests;
+    for (const char* emoji : {"🦩", "🇯🇵", "🧑🏾‍🚀", "🫖"})
+        requests.push_back(
+            {QString::fromUtf8(emoji), Typography::emoji(23), Qt::black, QSizeF(40, 30), {0.25}});
+    requests.push_back({QStringLiteral("ahead"), Typography::monospaced(15), Qt::black, QSizeF(60, 30), {}});
+    const long before = EmojiGlyphCache::emojiDrawn();
+    for (const long drawn : {4, 4}) {
+        EmojiGlyphCache::drawAhead(requests, 1);
+        ASSERT_TRUE(waitUntil([] { return !EmojiGlyphCache::drawingAhead(); }));
+        EXPECT_EQ(EmojiGlyphCache::emojiDrawn() - before, drawn);
+    }
+    std::vector<EmojiGlyphCache::Image> images;
+    EmojiGlyphCache::complete(requests, images, 1);
+    for (const auto& image : images) EXPECT_FALSE(image.image.isNull());
+    EXPECT_EQ(EmojiGlyphCache::emojiDrawn() - before, 4) << "drawn again for the screen";
 }
 
 }  // namespace
