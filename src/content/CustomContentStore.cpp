@@ -42,13 +42,23 @@ std::optional<std::vector<CustomSnippet>> decodeSnippets(const std::string& byte
 
 }  // namespace
 
+CustomContentStore::Stored CustomContentStore::read(const DefaultsDatabase& defaults,
+                                                    const std::string& snippetsKey) {
+    Stored stored;
+    stored.present = defaults.contains(snippetsKey);
+    if (!stored.present) return stored;
+    if (auto bytes = defaults.data(snippetsKey)) stored.snippets = decodeSnippets(*bytes);
+    return stored;
+}
+
 CustomContentStore::CustomContentStore(DefaultsDatabase& defaults, std::string snippetsKey)
+    : CustomContentStore(defaults, read(defaults, snippetsKey), snippetsKey) {}
+
+CustomContentStore::CustomContentStore(DefaultsDatabase& defaults, Stored stored, std::string snippetsKey)
     : defaults_(defaults), snippetsKey_(std::move(snippetsKey)) {
-    if (defaults_.contains(snippetsKey_)) {
-        std::optional<std::vector<CustomSnippet>> loaded;
-        if (auto bytes = defaults_.data(snippetsKey_)) loaded = decodeSnippets(*bytes);
-        if (loaded) {
-            snippets.set(std::move(*loaded));
+    if (stored.present) {
+        if (stored.snippets) {
+            snippets.set(std::move(*stored.snippets));
         } else {
             storedValueUnreadable_ = true;
         }

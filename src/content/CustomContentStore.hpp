@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,7 +22,18 @@ class CustomContentStore {
     static constexpr const char* entryIDPrefix = "snippet-";
     static constexpr const char* entryCategory = "Snippets";
 
+    // What a store finds in `defaults` as it is made, read on any thread, ahead of it: the program
+    // reads a user's 10,000 snippets beside its other stores.
+    struct Stored {
+        bool present = false;                                // something is stored under the key
+        std::optional<std::vector<CustomSnippet>> snippets;  // none when that cannot be read
+    };
+    static Stored read(const DefaultsDatabase& defaults, const std::string& snippetsKey = defaultSnippetsKey);
+
     explicit CustomContentStore(DefaultsDatabase& defaults, std::string snippetsKey = defaultSnippetsKey);
+    // Over what read() found under the same key, with nothing changed there since.
+    CustomContentStore(DefaultsDatabase& defaults, Stored stored,
+                       std::string snippetsKey = defaultSnippetsKey);
     CustomContentStore(const CustomContentStore&) = delete;
     CustomContentStore& operator=(const CustomContentStore&) = delete;
 

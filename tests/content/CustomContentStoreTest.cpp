@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <regex>
 
 #include "content/CustomContentStore.hpp"
@@ -107,6 +108,24 @@ TEST(CustomContentStore, AnUnreadableListStartsEmptyAndIsKeptAsideAtTheFirstChan
         store.addSnippet("Other", "Text", {"sc"}, {});
         EXPECT_EQ(defaults.data(std::string(kKey) + ".corrupt"), bytes);
         EXPECT_FALSE(defaults.contains(std::string(kKey) + ".corrupt.2"));
+    }
+}
+
+// A store over what another thread read ahead starts as one that reads for itself: with the list,
+// with nothing, or with an unreadable list that is kept aside at the first change.
+TEST(CustomContentStore, AStoreOverWhatWasReadAheadStartsAsOneThatReads) {
+    for (const char* stored : {"list", "nothing", "unreadable"}) {
+        RecordingDefaults defaults;
+        if (stored == std::string("list"))
+            CustomContentStore(defaults).snippets.set({{"1", "One", "1", {"one"}, {}}});
+        if (stored == std::string("unreadable")) defaults.set(kKey, DefaultsData{"nope"});
+        auto read = std::async(std::launch::async, [&] { return CustomContentStore::read(defaults); });
+        CustomContentStore ahead(defaults, read.get());
+        EXPECT_EQ(ahead.snippets(), CustomContentStore(defaults).snippets()) << stored;
+        EXPECT_EQ(ahead.snippets().size(), stored == std::string("list") ? 1u : 0u) << stored;
+        ahead.addSnippet("Name", "Text", {"sc"}, {});
+        EXPECT_EQ(defaults.contains(std::string(kKey) + ".corrupt"), stored == std::string("unreadable"))
+            << stored;
     }
 }
 

@@ -25,7 +25,10 @@ class SessionEnd : public DesktopTest {
         EXPECT_TRUE(program().waitForPanel(true)) << "no panel after \";;\"";
         type("smi");
         press({"Return"});
-        EXPECT_TRUE(waitUntil([&] { return !client->text().empty(); }, 10)) << program().output();
+        EXPECT_TRUE(waitUntil([&] { return !client->text().empty(); }, 10))
+            << "the panel " << (program().panel() ? "shows" : "is gone") << "; the client "
+            << (session().hasFocus(client->window()) ? "has" : "lacks") << " the focus\n"
+            << program().output();
         return client->text();
     }
 

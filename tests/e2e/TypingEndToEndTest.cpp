@@ -123,7 +123,8 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     finishLine();
     EXPECT_TRUE(holdsText(*client, expected));
 
-    // Instant open: the first ";" is erased, the second and the query never reach the field.
+    // Instant open: the first ";" is erased, the second and the query never reach the field. A
+    // second ";" the key tap saw too late to keep (a busy machine) reaches it and is erased too.
     const std::string before = expected;
     type(" go ;;");
     oracle.type(" go ;;");
@@ -142,7 +143,7 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     for (const auto& state : client->history()) {
         if (!state.starts_with(before + " go ")) continue;
         const std::string rest = state.substr(before.size() + 4);
-        EXPECT_TRUE(rest.empty() || rest == ";" || rest.starts_with(quick))
+        EXPECT_TRUE(rest.empty() || rest == ";" || rest == ";;" || rest.starts_with(quick))
             << "the field held " << described(state);
     }
 
