@@ -273,6 +273,24 @@ TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
     EXPECT_TRUE(holdsText(*client, expected));
 }
 
+// Keys typed while a long text is still being typed, on keys the text types too, come after the
+// whole text, as typed: a press of the program's on a key the user held down then was lost.
+TEST_P(KeysTypedDuringAnInsertion, InTheMiddleOfALongTextComeAfterIt) {
+    std::string snippet = "Lorem";
+    while (snippet.size() < 1500)
+        snippet += " ipsum dolor sit amet, quis nostrud: Ut enim (ad) minim veniam, ok? Lorem";
+    MemoryDefaults user = RunningProgram::returningUser();
+    CustomContentStore(user).addSnippet("Lorem", snippet, {"longsnip"}, {});
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
+    type(";longsnip");
+    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    const std::string keys = " ok";
+    ASSERT_EQ(0, session().xdotool({"key", "Return", "sleep", "0.2", "type", "--delay", "60", keys}));
+    const std::string expected = snippet + keys + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected, 30));
+}
+
 INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion, kSingleLineClients, clientName);
 
 // ---------------------------------------------------------------- a client that reads its keys late
