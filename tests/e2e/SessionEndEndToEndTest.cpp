@@ -38,7 +38,11 @@ class SessionEnd : public DesktopTest {
             const std::string text = client->text();
             return !text.empty() && text.find_first_of(";smi") == std::string::npos;
         };
-        EXPECT_TRUE(waitUntil(inserted, 10)) << client->text() << "\n" << program().output();
+        EXPECT_TRUE(waitUntil(inserted, 10))
+            << "the field holds \"" << client->text() << "\"; the panel "
+            << (program().panel() ? "shows" : "is gone") << "; the client "
+            << (session().hasFocus(client->window()) ? "has" : "lacks") << " the focus\n"
+            << program().output();
         return inserted() ? client->text() : std::string();
     }
 

@@ -123,7 +123,8 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     finishLine();
     EXPECT_TRUE(holdsText(*client, expected));
 
-    // Instant open: the first ";" is erased, the second and the query never reach the field.
+    // Instant open: the first ";" is erased, the second and the query never reach the field. A
+    // second ";" the key tap saw too late to keep (a busy machine) reaches it and is erased too.
     const std::string before = expected;
     type(" go ;;");
     oracle.type(" go ;;");
@@ -142,7 +143,7 @@ TEST_P(InsertingIntoClients, SearchInsertsEscapeKeepsTheTextQuickOpenKeepsTheQue
     for (const auto& state : client->history()) {
         if (!state.starts_with(before + " go ")) continue;
         const std::string rest = state.substr(before.size() + 4);
-        EXPECT_TRUE(rest.empty() || rest == ";" || rest.starts_with(quick))
+        EXPECT_TRUE(rest.empty() || rest == ";" || rest == ";;" || rest.starts_with(quick))
             << "the field held " << described(state);
     }
 
@@ -270,6 +271,24 @@ TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
     expected = GetParam() == Kind::xterm ? expected + " " + second + "\x01z" : "z";
     expected += client->finishLine();
     EXPECT_TRUE(holdsText(*client, expected));
+}
+
+// Keys typed while a long text is still being typed, on keys the text types too, come after the
+// whole text, as typed: a press of the program's on a key the user held down then was lost.
+TEST_P(KeysTypedDuringAnInsertion, InTheMiddleOfALongTextComeAfterIt) {
+    std::string snippet = "Lorem";
+    while (snippet.size() < 1500)
+        snippet += " ipsum dolor sit amet, quis nostrud: Ut enim (ad) minim veniam, ok? Lorem";
+    MemoryDefaults user = RunningProgram::returningUser();
+    CustomContentStore(user).addSnippet("Lorem", snippet, {"longsnip"}, {});
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
+    type(";longsnip");
+    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    const std::string keys = " ok";
+    ASSERT_EQ(0, session().xdotool({"key", "Return", "sleep", "0.2", "type", "--delay", "60", keys}));
+    const std::string expected = snippet + keys + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected, 30));
 }
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion, kSingleLineClients, clientName);

@@ -7,8 +7,13 @@ const std::shared_ptr<PostedKeyLedger>& PostedKeyLedger::shared() {
     return ledger;
 }
 
+void PostedKeyLedger::popFront() {
+    records_.pop_front();
+    if (typedAhead_ > 0) --typedAhead_;
+}
+
 void PostedKeyLedger::dropLapsed(double now) {
-    while (!records_.empty() && now - records_.front().time > lifetime_) records_.pop_front();
+    while (!records_.empty() && now - records_.front().time > lifetime_) popFront();
 }
 
 void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now) {
@@ -25,8 +30,16 @@ std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now)
     // (a tool typing the same letters as our text, between our keys).
     if (records_.empty() || records_.front().keycode != keycode) return std::nullopt;
     const std::int64_t userData = records_.front().userData;
-    records_.pop_front();
+    popFront();
     return userData;
+}
+
+bool PostedKeyLedger::claimTyped(unsigned keycode, double now) {
+    std::lock_guard lock(mutex_);
+    dropLapsed(now);
+    if (typedAhead_ >= records_.size() || records_[typedAhead_].keycode != keycode) return false;
+    ++typedAhead_;
+    return true;
 }
 
 std::size_t PostedKeyLedger::pendingCount() const {

@@ -45,6 +45,11 @@ class PostedKeyLedger {
     // tool typing the same letters between our keys, or the user typing again a key of ours that
     // is typed again after an announcement, see kRetypeAnnouncementMarker).
     std::optional<std::int64_t> claim(unsigned keycode, double now);
+    // The same for a press as a keyboard device typed it, which comes before the server handles it
+    // (long before while the keyboard waits for a held press): whether it is the next of ours to be
+    // typed, which it marks so; the record stays for claim(). Our presses are typed in the order
+    // posted too.
+    bool claimTyped(unsigned keycode, double now);
 
     std::size_t pendingCount() const;
 
@@ -53,8 +58,10 @@ class PostedKeyLedger {
     void markOwnKeycodes(const std::vector<unsigned>& keycodes);
     std::set<unsigned> ownKeycodes() const;
 
-    // The keys the user holds down, as the key tap last saw them in the server's order, without
-    // the program's own presses; the poster types on the keyboard's own keys only while none is.
+    // The keys the user holds down, as the key tap last saw them, without the program's own
+    // presses: those the server has handled and those typed that it has yet to handle, which go
+    // down before any press of ours posted after them. The poster types a character on its own key
+    // only while the user does not hold that key, nor a modifier.
     void setUserKeysDown(const std::bitset<256>& keys);
     std::bitset<256> userKeysDown() const;
 
@@ -85,11 +92,13 @@ class PostedKeyLedger {
         std::int64_t userData;
         double time;
     };
+    void popFront();
     void dropLapsed(double now);
 
     const double lifetime_;
     mutable std::mutex mutex_;
     std::deque<Record> records_;
+    std::size_t typedAhead_ = 0;  // the records at the front that claimTyped() has marked
     std::set<unsigned> ownKeycodes_;
     std::bitset<256> userKeysDown_;
     int posting_ = 0;

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <utility>
 
 #include <cstdlib>
 #include <iostream>
@@ -412,17 +413,20 @@ bool X11EventPoster::prepareBatch() {
     if (!display_->isConnected()) return false;
     Display* display = display_->get();
     readEvents();
+    if (!keyboardState_) rebuildKeyboard(0);  // the keyboard's description and modifier keys
     XkbStateRec state{};
     const double deadline = now() + 1.0;
     while (true) {
         if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return !stopNow_;
+        userKeys_ = userKeysDown();
+        // Control, Alt or Super would make shortcuts of the keys; any modifier the user holds (the
+        // Shift of a capital typed meanwhile) would change what they type, and the characters
+        // would go on spare keycodes, which a long text soon uses up.
         const bool shortcut = (state.base_mods & (ControlMask | Mod1Mask | Mod4Mask)) != 0;
-        if (!shortcut || now() >= deadline) break;
+        if ((!shortcut && !(userKeys_ & modifierKeys_).any()) || now() >= deadline) break;
         if (!pause(0.002)) return false;
     }
     if (stopNow_) return false;
-    if (!keyboardState_) rebuildKeyboard(0);  // the keyboard's description and modifier keys
-    userKeys_ = userKeysDown();
     userHoldsModifier_ = (userKeys_ & modifierKeys_).any();
     // Only locks and the layout group count: the characters go on spare keycodes while the user
     // holds a modifier, and a Shift the state shows otherwise is the program's own, on its way
@@ -618,8 +622,9 @@ void X11EventPoster::typeKey(const Job& job) {
 void X11EventPoster::typeText(const Job& job) {
     Display* display = display_->get();
     std::size_t start = 0;
+    bool prepared = true;  // the keyboard's state was just learnt for the first batch
     while (start < job.keysyms.size()) {
-        if (start > 0 && (!stillFocused(job) || !prepareBatch())) return;
+        if (!std::exchange(prepared, false) && (!stillFocused(job) || !prepareBatch())) return;
         // A modifier the user holds would change what the keyboard's own keys type: meanwhile
         // the characters go on spare keycodes, which type the same on every level.
         const bool onSpareKeys = job.onSpareKeys || userHoldsModifier_;
@@ -638,7 +643,14 @@ void X11EventPoster::typeText(const Job& job) {
             continue;
         }
         if (!mapOntoSlots({distinct.begin(), distinct.end()})) return;
+        const bool followed = options_.ledger->isFollowed();
         for (std::size_t i = start; i < end; ++i) {
+            // A key the user presses or lets go meanwhile decides which keys are free, and whether
+            // Shift is the user's: the rest goes in a batch of its own, chosen anew.
+            if (followed && options_.ledger->userKeysDown() != userKeys_) {
+                end = i;
+                break;
+            }
             const unsigned long keysym = job.keysyms[i];
             const auto key = keyFor(onSpareKeys, keysym);
             const unsigned keycode = key ? key->keycode : keycodeOnSlot(keysym);

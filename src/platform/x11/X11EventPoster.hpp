@@ -37,9 +37,11 @@ namespace mosaiko {
 // Nothing waits between a remapping and the keys: keys the user types after the one that asked for
 // the text must not overtake it. A key the user holds down (the Return that chose a snippet) would
 // not go down again: it is typed on a spare keycode too. The modifier flags of the events are not
-// applied: the keys the user holds still count, so the state is looked at before every batch, and
-// while the user holds Control, Alt or Super, which would turn the keys into shortcuts, typing
-// waits (up to a second) for them to be let go. While a key tap follows the ledger, typing keeps at
+// applied: the keys the user holds still count, so while a key tap follows the ledger they are
+// looked at before every key (the tap knows them as typed, before the server has handled them),
+// and a key the user presses or lets go starts a new batch. While the user holds a modifier, which
+// would change what the keys type or turn them into shortcuts, typing waits (up to a second) for it
+// to be let go, then goes on on spare keycodes. While a key tap follows the ledger, typing keeps at
 // most a few hundred keys ahead of it, so that a stop takes effect at once.
 //
 // Every remapping is recorded first (RemappedKeycodes), and a poster made after a run that was

@@ -160,9 +160,11 @@ class TapConnection final : public KeyTapRules::Server {
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(mask, XI_RawKeyPress);
         XISetMask(mask, XI_RawKeyRelease);  // which keys are down, for their repeats
-        // The keyboards' own presses too, which come as they are typed (see typedState).
+        // The keyboards' own presses and releases too, which come as they are typed (see
+        // typedState and noteTypedDown).
         unsigned char pressMask[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(pressMask, XI_RawKeyPress);
+        XISetMask(pressMask, XI_RawKeyRelease);
         XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask},
                                 {XIAllDevices, sizeof pressMask, pressMask}};
         XISelectEvents(d_, DefaultRootWindow(d_), events, 2);
@@ -182,6 +184,8 @@ class TapConnection final : public KeyTapRules::Server {
         } else {
             xkbEventBase_ = -1;
         }
+        // Nothing is known to be down yet: what an earlier tap saw may have gone up since.
+        ledger_->setUserKeysDown({});
         XSync(d_, False);
     }
 
@@ -370,6 +374,7 @@ class TapConnection final : public KeyTapRules::Server {
         XFreeEventData(d_, &event.xcookie);
         if (ofKeyboard) {
             if (isPress) noteTyped(keycode, time);
+            noteTypedDown(keycode, isPress);
             return;
         }
         std::deque<std::pair<Time, bool>>& history = rawHistory_[keycode];
@@ -392,7 +397,19 @@ class TapConnection final : public KeyTapRules::Server {
     void noteDown(unsigned keycode, std::optional<bool> own) {
         const bool userBefore = userDown_.test(keycode);
         userDown_.set(keycode, own && !*own);
-        if (userDown_.test(keycode) != userBefore) ledger_->setUserKeysDown(userDown_);
+        if (userDown_.test(keycode) != userBefore) ledger_->setUserKeysDown(userDown_ | typedDown_);
+    }
+
+    // Which keys the user holds as typed, before the server handles them: the server handles
+    // every key in the order typed, so a press of the program's typed after one of the user's on
+    // the same key, before its release, meets that key down and is lost; and the program's keys
+    // typed while the user holds Shift are shifted. While the keyboard waits for a held press, the
+    // server's order comes to the tap many keys late.
+    void noteTypedDown(unsigned keycode, bool isPress) {
+        if (isPress && ledger_->claimTyped(keycode, now())) return;  // the program's own
+        if (typedDown_.test(keycode) == isPress) return;
+        typedDown_.set(keycode, isPress);
+        ledger_->setUserKeysDown(userDown_ | typedDown_);
     }
 
     void handleXkb(const XkbEvent& xkb) {
@@ -833,6 +850,7 @@ class TapConnection final : public KeyTapRules::Server {
     std::optional<unsigned> keptUntilUp_;       // the key grabbed in every state until it goes up
     std::set<unsigned> down_;                   // keys down now, as observed
     std::bitset<256> userDown_;                 // those of them the user holds
+    std::bitset<256> typedDown_;                // keys the user holds as typed (noteTypedDown)
     bool claimed_ = false;                      // the press seen last is the program's own
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;

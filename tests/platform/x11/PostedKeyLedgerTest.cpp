@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace mosaiko {
@@ -49,6 +50,25 @@ TEST(PostedKeyLedgerTest, AnAnnouncedPressIsOursOnlyAfterItsAnnouncement) {
     EXPECT_EQ(ledger.claim(248, 10.1), announcement);
     EXPECT_EQ(ledger.claim(28, 10.1), retyped);
     EXPECT_EQ(ledger.pendingCount(), 0u);
+}
+
+// Presses as typed come ahead of the server's handling of them, in the order posted too: one is
+// ours only when it is the next of ours to be typed, and its record stays for the server's turn;
+// records the server took, or that lapsed, leave the next one in line.
+TEST(PostedKeyLedgerTest, ClaimsTypedPressesInOrderAheadOfTheServer) {
+    PostedKeyLedger ledger(2.0);
+    ledger.expect(22, 7, 10.0);
+    ledger.expect(50, 8, 10.0);
+    ledger.expect(32, 9, 10.0);
+    const std::pair<unsigned, bool> typed[] = {{32, false}, {22, true}, {22, false}, {50, true}};
+    for (const auto& [keycode, ours] : typed) EXPECT_EQ(ledger.claimTyped(keycode, 10.1), ours) << keycode;
+    EXPECT_EQ(ledger.claim(22, 10.2), 7);
+    EXPECT_EQ(ledger.claim(50, 10.2), 8);
+    EXPECT_EQ(ledger.claim(32, 10.2), 9);  // handled before its typed press was seen
+    ledger.expect(45, 10, 10.2);
+    EXPECT_TRUE(ledger.claimTyped(45, 10.2));
+    ledger.expect(23, 11, 12.5);  // 45 lapses
+    EXPECT_TRUE(ledger.claimTyped(23, 12.5));
 }
 
 TEST(PostedKeyLedgerTest, RecordsNobodyClaimedLapseAndCannotMarkALaterPress) {
