@@ -287,8 +287,10 @@ void X11EventPoster::run() {
         Display* display = display_->get();
         wmProtocols_ = XInternAtom(display, "WM_PROTOCOLS", False);
         netWmPing_ = XInternAtom(display, "_NET_WM_PING", False);
-        // Clients answer a ping on the root window, to those that follow its children.
-        XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+        // Clients answer a ping on the root window, some to those that follow its children (GTK),
+        // others to those that follow the root itself (Qt): unheard, their keycodes waited the
+        // longest before they were given another character.
+        XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask | StructureNotifyMask);
         const std::vector<unsigned> spare = spareKeycodes();
         // The highest announces the presses typed again (it is never mapped); the others carry text.
         if (spare.size() >= 2) announcementKeycode_ = spare.back();

@@ -160,6 +160,24 @@ TEST_F(X11EventPosterTest, ATextWithMoreDistinctScalarsThanSpareKeycodesGoesInRo
     EXPECT_EQ(keyboardMapping(session->display()), originalMapping);
 }
 
+// A spare keycode is given another character as soon as the client has answered a ping sent after
+// its last key, whichever way the client answers (GTK and Qt send their answers with different
+// event masks): else only after a minute here.
+TEST_F(X11EventPosterTest, ClientsOfEitherToolkitAnswerThePingThatFreesSpareKeycodes) {
+    poster = X11EventPoster::create({session->display(), ledger, 0.03, 60, {}});
+    ASSERT_NE(poster, nullptr);
+    const std::u16string greek =
+        u"\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9\u03BA\u03BB\u03BC"
+        u"\u03BD\u03BE\u03BF\u03C0\u03C1\u03C3\u03C4\u03C5\u03C6\u03C7\u03C8\u03C9";
+    for (const auto kind : {TextClient::Kind::gtkEntry, TextClient::Kind::qtLineEdit}) {
+        TextClient other(*session, kind);
+        ASSERT_TRUE(other.ok() && other.focus()) << TextClient::kindName(kind);
+        insert(*poster, greek, 0);
+        EXPECT_TRUE(other.waitForText("αβγδεζηθικλμνξοπρστυφχψω", 20))
+            << TextClient::kindName(kind) << ": " << other.text();
+    }
+}
+
 TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADroppedKey) {
     std::vector<KeyEvent> events;
     int semicolons = 0;
