@@ -39,7 +39,17 @@ void install(void (*handler)(int)) {
     ::sigaction(InstanceRegistry::kStopTypingSignal, &action, nullptr);
 }
 
+void ignoreSignal(int) {}
+
 }  // namespace
+
+void surviveBrokenPipes() {
+    struct sigaction action {};
+    action.sa_handler = ignoreSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGPIPE, &action, nullptr);
+}
 
 TerminationSignals::TerminationSignals(std::function<void(int)> onSignal, std::function<void()> onStopTyping)
     : onSignal_(std::move(onSignal)), onStopTyping_(std::move(onStopTyping)) {

@@ -31,4 +31,10 @@ class TerminationSignals final : public QObject {
     std::thread stopTypingListener_;
 };
 
+// A write to a connection whose other end has gone (the X server of a display that went away)
+// raises SIGPIPE, which ended the process on whichever thread wrote, before the stores were saved.
+// With a handler that does nothing the write fails instead, and the connection is seen broken. A
+// handler rather than SIG_IGN: the processes the program starts do not inherit it.
+void surviveBrokenPipes();
+
 }  // namespace mosaiko

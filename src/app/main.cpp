@@ -22,6 +22,7 @@
 
 int main(int argc, char** argv) {
     using namespace mosaiko;
+    surviveBrokenPipes();
 
     // Which emoji the font can draw is asked of fontconfig, whose first use reads its whole
     // configuration: begun first, on a thread of its own, that work is done by the time the panel
