@@ -59,7 +59,7 @@ struct X11KeyTap::Shared {
     std::vector<std::pair<std::uint64_t, bool>> answers;
     KeyHolds holds;
     std::uint64_t holdsVersion = 0, holdsApplied = 0;
-    std::vector<std::int64_t> marks;
+    std::vector<std::pair<std::int64_t, std::uint64_t>> marks;  // with the holds' version then
     // What waits for holds to be in place, by the version it waits for.
     std::vector<std::pair<std::uint64_t, std::function<void()>>> whenHeld;
     std::optional<bool> enable;
@@ -198,6 +198,7 @@ class TapConnection final : public KeyTapRules::Server {
             if (XEventsQueued(d_, QueuedAlready) > 1) readAnnouncedMappings();
             XEvent event;
             XNextEvent(d_, &event);
+            lastReadSerial_ = std::max(lastReadSerial_, event.xany.serial);
             if (mark && event.xany.serial >= mark->second) {
                 sendMark(mark->first);
                 mark.reset();
@@ -210,12 +211,20 @@ class TapConnection final : public KeyTapRules::Server {
 
     unsigned long nextRequest() const { return NextRequest(d_); }
 
-    // Reports the mark once every key the server handled before the holds placed from request
-    // `holdsFrom` on has been reported: those come before the answer to a round trip. A key it
-    // handled after them comes after the mark, even when it is in before that answer.
-    void reportMark(std::int64_t token, std::optional<unsigned long> holdsFrom) {
+    // Holds of `version` are placed from request `from` on.
+    void holdsPlaced(std::uint64_t version, unsigned long from) { latestHolds_ = {version, from}; }
+
+    // Reports a mark asked for after holds of `version`. Once every key the server handled before
+    // they took effect has been reported: those come before the answer to a round trip, and a key it
+    // handled after them comes after the mark, even when it is in before that answer. That holds
+    // while nothing the server sent after them has been read yet, however much later the mark was
+    // asked for; otherwise the mark comes after what has come in.
+    void reportMark(std::int64_t token, std::uint64_t version) {
+        unsigned long after = ULONG_MAX;
+        if (latestHolds_ && latestHolds_->first == version && lastReadSerial_ < latestHolds_->second)
+            after = latestHolds_->second;
         XSync(d_, False);
-        readEvents(std::make_pair(token, holdsFrom.value_or(ULONG_MAX)));
+        readEvents(std::make_pair(token, after));
     }
 
     void sendMark(std::int64_t token) {
@@ -849,6 +858,8 @@ class TapConnection final : public KeyTapRules::Server {
     std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
     std::optional<unsigned> keptUntilUp_;       // the key grabbed in every state until it goes up
     std::set<unsigned> down_;                   // keys down now, as observed
+    unsigned long lastReadSerial_ = 0;          // of the latest event read
+    std::optional<std::pair<std::uint64_t, unsigned long>> latestHolds_;  // version, first request
     std::bitset<256> userDown_;                 // those of them the user holds
     std::bitset<256> typedDown_;                // keys the user holds as typed (noteTypedDown)
     bool claimed_ = false;                      // the press seen last is the program's own
@@ -945,7 +956,7 @@ void X11KeyTap::hold(const KeyHolds& holds) {
 void X11KeyTap::mark(std::int64_t token) {
     {
         std::lock_guard lock(shared_->mutex);
-        shared_->marks.push_back(token);
+        shared_->marks.emplace_back(token, shared_->holdsVersion);
     }
     shared_->wake();
 }
@@ -995,7 +1006,7 @@ void X11KeyTap::run() {
         std::vector<std::pair<std::uint64_t, bool>> answers;
         std::optional<KeyHolds> holds;
         std::optional<bool> enable;
-        std::vector<std::int64_t> marks;
+        std::vector<std::pair<std::int64_t, std::uint64_t>> marks;
         std::uint64_t version = 0;
         bool stopping = false;
         {
@@ -1008,9 +1019,8 @@ void X11KeyTap::run() {
             stopping = shared_->stopping;
         }
         if (enable) rules.setEnabled(*enable);
-        std::optional<unsigned long> holdsFrom;
         if (holds) {
-            holdsFrom = connection.nextRequest();
+            connection.holdsPlaced(version, connection.nextRequest());
             rules.setHolds(*holds, now());
         }
         for (const auto& [id, drop] : answers) rules.answer(id, drop, now());
@@ -1019,7 +1029,7 @@ void X11KeyTap::run() {
             shared_->holdsApplied = version;
         }
         // After the holds asked for before them.
-        for (const std::int64_t token : marks) connection.reportMark(token, holdsFrom);
+        for (const auto& [token, holdsVersion] : marks) connection.reportMark(token, holdsVersion);
         return !stopping;
     };
 
@@ -1030,7 +1040,20 @@ void X11KeyTap::run() {
     }
     shared_->changed.notify_all();
 
+    // Marks asked for once their holds are in place, before anything more is read: a key the holds
+    // held may be in already.
+    auto takeMarksOfHoldsInPlace = [&]() {
+        std::vector<std::pair<std::int64_t, std::uint64_t>> marks;
+        {
+            std::lock_guard lock(shared_->mutex);
+            if (shared_->holdsApplied != shared_->holdsVersion) return;  // with the holds, later
+            marks.swap(shared_->marks);
+        }
+        for (const auto& [token, holdsVersion] : marks) connection.reportMark(token, holdsVersion);
+    };
+
     while (display_->isConnected()) {
+        takeMarksOfHoldsInPlace();
         // What the server sent first: an answer or an overdue press lets the keyboard go on, and
         // a window activated before that must be known by then, or the keys it was to get go to
         // the window the user left.
