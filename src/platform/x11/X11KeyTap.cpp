@@ -209,10 +209,8 @@ class TapConnection final : public KeyTapRules::Server {
         if (dropBefore_ && !frozen_ && rules_.waitingPress() == 0) endDroppingBefore();
     }
 
-    unsigned long nextRequest() const { return NextRequest(d_); }
-
-    // Holds of `version` are placed from request `from` on.
-    void holdsPlaced(std::uint64_t version, unsigned long from) { latestHolds_ = {version, from}; }
+    // Holds of `version` are placed from the next request on.
+    void placingHolds(std::uint64_t version) { latestHolds_ = {version, NextRequest(d_)}; }
 
     // Reports a mark asked for after holds of `version`. Once every key the server handled before
     // they took effect has been reported: those come before the answer to a round trip, and a key it
@@ -1020,7 +1018,7 @@ void X11KeyTap::run() {
         }
         if (enable) rules.setEnabled(*enable);
         if (holds) {
-            connection.holdsPlaced(version, connection.nextRequest());
+            connection.placingHolds(version);
             rules.setHolds(*holds, now());
         }
         for (const auto& [id, drop] : answers) rules.answer(id, drop, now());
