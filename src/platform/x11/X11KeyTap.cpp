@@ -279,11 +279,22 @@ class TapConnection final : public KeyTapRules::Server {
     }
     void hold(const KeyHolds& holds) override {
         holds_ = holds;
+        // Before the grabs that may keep presses waiting: what a tool typed on a key it remapped
+        // for the moment may come out of the wait under another mapping.
+        if (recorder_) recorder_->recordPresses(makesKeysWait(holds), lastRawTime_);
         placeGrabs();
         placeRepeatGrabs();
     }
 
   private:
+    // Whether the holds keep keys typed in the normal course waiting (every key, or one in every
+    // modifier state: the panel's keys while it shows), rather than rare combinations.
+    static bool makesKeysWait(const KeyHolds& holds) {
+        return holds.everyKey || std::any_of(holds.keys.begin(), holds.keys.end(), [](const KeyHold& hold) {
+                   return !hold.modifiers && hold.after.empty();
+               });
+    }
+
     KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
         return {[this, ledger](unsigned keycode, double at) {
                     auto own = ledger->claim(keycode, at);
@@ -379,6 +390,7 @@ class TapConnection final : public KeyTapRules::Server {
         const Time time = raw->time;
         const bool ofKeyboard = raw->deviceid == raw->sourceid;  // not the core keyboard's
         XFreeEventData(d_, &event.xcookie);
+        lastRawTime_ = time;
         if (ofKeyboard) {
             if (isPress) noteTyped(keycode, time);
             noteTypedDown(keycode, isPress);
@@ -857,6 +869,7 @@ class TapConnection final : public KeyTapRules::Server {
     std::optional<unsigned> keptUntilUp_;       // the key grabbed in every state until it goes up
     std::set<unsigned> down_;                   // keys down now, as observed
     unsigned long lastReadSerial_ = 0;          // of the latest event read
+    Time lastRawTime_ = 0;                      // server time of the latest raw key event
     std::optional<std::pair<std::uint64_t, unsigned long>> latestHolds_;  // version, first request
     std::bitset<256> userDown_;                 // those of them the user holds
     std::bitset<256> typedDown_;                // keys the user holds as typed (noteTypedDown)

@@ -5,6 +5,7 @@
 #include <X11/Xproto.h>
 #include <X11/extensions/record.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace mosaiko {
@@ -28,6 +29,17 @@ bool later(std::uint32_t a, std::uint32_t b) {
     return static_cast<std::int32_t>(a - b) > 0;
 }
 
+// Every client's mapping requests, and with `presses` every key press.
+void fillRange(XRecordRange& range, int xkbOpcode, bool presses) {
+    range.core_requests.first = range.core_requests.last = X_ChangeKeyboardMapping;
+    if (presses) range.device_events.first = range.device_events.last = KeyPress;
+    if (xkbOpcode > 0) {
+        range.ext_requests.ext_major.first = range.ext_requests.ext_major.last =
+            static_cast<unsigned char>(xkbOpcode);
+        range.ext_requests.ext_minor.first = range.ext_requests.ext_minor.last = kXkbSetMap;
+    }
+}
+
 }  // namespace
 
 std::unique_ptr<X11KeymapRecorder> X11KeymapRecorder::start(const std::string& displayName) {
@@ -47,13 +59,7 @@ X11KeymapRecorder::X11KeymapRecorder(std::unique_ptr<X11Display> control, std::u
     XQueryExtension(display, "XKEYBOARD", &xkbOpcode_, &event, &error);
     XRecordRange* range = XRecordAllocRange();
     if (!range) return;
-    range->core_requests.first = range->core_requests.last = X_ChangeKeyboardMapping;
-    range->device_events.first = range->device_events.last = KeyPress;
-    if (xkbOpcode_ > 0) {
-        range->ext_requests.ext_major.first = range->ext_requests.ext_major.last =
-            static_cast<unsigned char>(xkbOpcode_);
-        range->ext_requests.ext_minor.first = range->ext_requests.ext_minor.last = kXkbSetMap;
-    }
+    fillRange(*range, xkbOpcode_, false);
     XRecordClientSpec clients = XRecordAllClients;
     X11ErrorTrap trap;
     context_ = XRecordCreateContext(display, 0, &clients, 1, &range, 1);
@@ -137,11 +143,47 @@ void X11KeymapRecorder::takeMapping(bool swapped, const unsigned char* request, 
     }
 }
 
+void X11KeymapRecorder::recordPresses(bool on, unsigned long serverTime) {
+    const auto time = static_cast<std::uint32_t>(serverTime);
+    {
+        std::lock_guard lock(mutex_);
+        const bool recording = !spans_.empty() && !spans_.back().to;
+        if (on == recording || ended_) return;
+        if (on) {
+            spans_.push_back({time != 0 ? std::optional(time) : std::nullopt, std::nullopt});
+            if (spans_.size() > kSpans) spans_.pop_front();
+        } else {
+            spans_.back().to = time;
+        }
+    }
+    Display* display = control_->get();
+    XRecordRange* range = XRecordAllocRange();
+    if (!range) return;
+    fillRange(*range, xkbOpcode_, on);
+    // Registering the clients again replaces what the context records of them, at once: no mapping
+    // request goes unrecorded in between.
+    XRecordClientSpec clients = XRecordAllClients;
+    XRecordRegisterClients(display, context_, 0, &clients, 1, &range, 1);
+    XFree(range);
+    if (on) {
+        XSync(display, False);
+    } else {
+        XFlush(display);
+    }
+}
+
+bool X11KeymapRecorder::recordedAt(std::uint32_t time) const {
+    return std::any_of(spans_.begin(), spans_.end(), [&](const Span& span) {
+        return (!span.from || !later(*span.from, time)) && (!span.to || !later(time, *span.to));
+    });
+}
+
 std::optional<X11KeymapRecorder::Typed> X11KeymapRecorder::typed(unsigned keycode, unsigned long time,
                                                                  double waitSeconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(waitSeconds);
     const auto at = static_cast<std::uint32_t>(time);
     std::unique_lock lock(mutex_);
+    if (!recordedAt(at)) return std::nullopt;
     while (true) {
         // A tool may press the same key twice in one millisecond, under two mappings: each press
         // asked about takes the first one not taken yet.

@@ -23,6 +23,10 @@ namespace mosaiko {
 // mapping requests with their contents and every key press, in the order the server took them, on
 // a connection of the recorder's own: from that the recorder knows the mapping each press was typed
 // under. It answers only for keys a client's request has remapped since it started.
+// Presses are recorded only while asked for (recordPresses): the server then reports every key typed
+// on the desktop, which makes each reach its application several times later. What a press meant
+// matters once it may wait behind a held one, while the tap holds keys wholesale; otherwise the
+// server handles it as it comes, under the mapping the tap reads with it.
 class X11KeymapRecorder {
   public:
     struct Typed {
@@ -42,6 +46,12 @@ class X11KeymapRecorder {
     // lag).
     std::optional<Typed> typed(unsigned keycode, unsigned long time, double waitSeconds);
 
+    // Starts or stops recording presses from `serverTime` (the latest the caller has seen, 0 when
+    // none yet) on.
+    // Starting returns once the server records them; typed() answers at once, with none, for a
+    // press typed while presses went unrecorded.
+    void recordPresses(bool on, unsigned long serverTime);
+
   private:
     struct Press {
         unsigned keycode = 0;
@@ -56,6 +66,8 @@ class X11KeymapRecorder {
     // Takes in one recorded request or event, as the server sent it.
     void take(bool fromClient, bool swapped, const unsigned char* data, std::size_t length);
     void takeMapping(bool swapped, const unsigned char* request, std::size_t length);
+    // Whether a press at server time `time` was typed while presses were recorded.
+    bool recordedAt(std::uint32_t time) const;
 
     std::unique_ptr<X11Display> control_, data_;
     unsigned long context_ = 0;  // XRecordContext
@@ -68,6 +80,13 @@ class X11KeymapRecorder {
     std::bitset<256> remapped_;  // keys a recorded request has mapped (and that no layout change reset)
     static constexpr std::size_t kPresses = 256;
     std::deque<Press> presses_;  // the last presses, in order
+    // The last spans of server time in which presses were recorded (an open end while they are).
+    struct Span {
+        std::optional<std::uint32_t> from;  // none: before the first time the caller saw
+        std::optional<std::uint32_t> to;
+    };
+    static constexpr std::size_t kSpans = 16;
+    std::deque<Span> spans_;
     bool started_ = false, ended_ = false;
 };
 
