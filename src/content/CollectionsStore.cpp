@@ -43,7 +43,7 @@ std::optional<Stored> readWrittenState(std::string_view bytes) {
 
 // Every key is optional (null counts as missing); a present key of the wrong shape makes the whole
 // state undecodable.
-std::optional<Stored> decodeStored(const std::string& bytes) {
+std::optional<Stored> decodeStored(std::string_view bytes) {
     if (auto stored = readWrittenState(bytes)) return stored;
     auto json = json::parse(bytes);
     if (!json || !json->is_object()) return std::nullopt;
@@ -97,7 +97,7 @@ class SeenIDs {
 CollectionsStore::CollectionsStore(DefaultsDatabase& defaults, std::string storageKey)
     : defaults_(defaults), storageKey_(std::move(storageKey)) {
     std::optional<Stored> stored;
-    if (auto bytes = defaults_.data(storageKey_)) stored = decodeStored(*bytes);
+    defaults_.readData(storageKey_, [&](std::string_view bytes) { stored = decodeStored(bytes); });
     // State read whole and already normal is left as it is: writing it back would change nothing the
     // user has, yet wrote all of a user's 10,000 pins twice before the keyboard was listened to.
     bool normal = false;

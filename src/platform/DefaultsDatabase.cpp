@@ -78,6 +78,14 @@ std::optional<std::string> DefaultsDatabase::data(std::string_view key) const {
     return std::nullopt;
 }
 
+bool DefaultsDatabase::readData(std::string_view key,
+                                const std::function<void(std::string_view)>& read) const {
+    const auto bytes = data(key);
+    if (!bytes) return false;
+    read(*bytes);
+    return true;
+}
+
 std::optional<std::vector<std::string>> DefaultsDatabase::stringArray(std::string_view key) const {
     auto v = object(key);
     if (!v) return std::nullopt;

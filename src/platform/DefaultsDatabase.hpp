@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -63,6 +64,10 @@ class DefaultsDatabase {
 
     // Without copying the value, which may be megabytes of a user's snippets.
     virtual bool contains(std::string_view key) const { return object(key).has_value(); }
+    // The bytes of the data value under `key`, lent to `read` where they are instead of copied (a
+    // user's snippets are megabytes); false, without calling `read`, when there is no data value.
+    // `read` must not use the database.
+    virtual bool readData(std::string_view key, const std::function<void(std::string_view)>& read) const;
 
     // Typed readings with the usual coercions: absent gives false / 0 / 0.0; numbers convert
     // between each other; strings "true"/"yes"/"1" read as true and numeric strings as numbers.

@@ -8,6 +8,14 @@ std::optional<DefaultsValue> MemoryDefaults::object(std::string_view key) const 
     return it->second;
 }
 
+bool MemoryDefaults::readData(std::string_view key, const std::function<void(std::string_view)>& read) const {
+    const auto it = values_.find(key);
+    const auto* data = it == values_.end() ? nullptr : it->second.get<DefaultsData>();
+    if (!data) return false;
+    read(data->bytes);
+    return true;
+}
+
 void MemoryDefaults::set(std::string_view key, DefaultsValue value) {
     values_.insert_or_assign(std::string(key), std::move(value));
     ++writeCount_;

@@ -29,6 +29,15 @@ TEST(DefaultsDatabase, TypedReadingsCoerceLikeTheUserExpects) {
     EXPECT_EQ(d.string("int"), std::nullopt);
     EXPECT_EQ(d.data("yes"), std::nullopt);
     EXPECT_EQ(d.data("data"), std::string("\x01\x02"));
+
+    // Lent in place: only a data value, and only when there is one.
+    for (const auto& [key, lent] : std::vector<std::pair<const char*, std::optional<std::string>>>{
+             {"data", "\x01\x02"}, {"yes", std::nullopt}, {"int", std::nullopt}, {"missing", std::nullopt}}) {
+        std::optional<std::string> read;
+        EXPECT_EQ(d.readData(key, [&](std::string_view bytes) { read = std::string(bytes); }),
+                  lent.has_value());
+        EXPECT_EQ(read, lent) << key;
+    }
 }
 
 TEST(DefaultsDatabase, StringArrayRejectsMixedArrays) {

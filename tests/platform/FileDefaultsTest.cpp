@@ -97,6 +97,10 @@ TEST_F(FileDefaultsTest, EveryValueTypeSurvivesARestart) {
     EXPECT_EQ(reloaded.object("double"), DefaultsValue(1.0));
     EXPECT_EQ(reloaded.string("string"), "😄 \"quoted\"");
     EXPECT_EQ(reloaded.data("data"), "{\"json\":1}");
+    std::string lent;
+    EXPECT_TRUE(reloaded.readData("data", [&](std::string_view bytes) { lent = bytes; }));
+    EXPECT_EQ(lent, "{\"json\":1}");
+    EXPECT_FALSE(reloaded.readData("string", [&](std::string_view) { ADD_FAILURE(); }));
     EXPECT_EQ(reloaded.object("array"), DefaultsValue(DefaultsValue::Array{"a", false}));
     EXPECT_EQ(reloaded.object("dict"), DefaultsValue(nested));
     EXPECT_FALSE(reloaded.contains("gone"));

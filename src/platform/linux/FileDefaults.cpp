@@ -200,6 +200,11 @@ bool FileDefaults::contains(std::string_view key) const {
     return MemoryDefaults::contains(key);
 }
 
+bool FileDefaults::readData(std::string_view key, const std::function<void(std::string_view)>& read) const {
+    std::lock_guard lock(mutex_);
+    return MemoryDefaults::readData(key, read);
+}
+
 void FileDefaults::set(std::string_view key, DefaultsValue value) {
     {
         std::lock_guard lock(mutex_);

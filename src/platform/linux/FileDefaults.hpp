@@ -48,6 +48,8 @@ class FileDefaults final : public MemoryDefaults {
 
     std::optional<DefaultsValue> object(std::string_view key) const override;
     bool contains(std::string_view key) const override;
+    // The saving thread waits meanwhile.
+    bool readData(std::string_view key, const std::function<void(std::string_view)>& read) const override;
     void set(std::string_view key, DefaultsValue value) override;
     void remove(std::string_view key) override;
     std::vector<std::string> keys() const override;
