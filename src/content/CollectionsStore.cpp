@@ -69,13 +69,44 @@ std::optional<Stored> decodeStored(const std::string& bytes) {
     return stored;
 }
 
+// The ids of a list met so far, by their positions in an open-addressed table: a set that made a
+// node of each of a user's 10,000 pins cost more than the rest of reading them at start.
+class SeenIDs {
+  public:
+    explicit SeenIDs(const std::vector<std::string>& ids)
+        : ids_(ids), mask_(std::bit_ceil(ids.size() * 2 + 1) - 1), positions_(mask_ + 1, kNoPosition) {}
+
+    // Whether the id at `i` came earlier in the list; noted as met when not.
+    bool metBefore(std::size_t i) {
+        std::size_t slot = std::hash<std::string>{}(ids_[i]) & mask_;
+        while (positions_[slot] != kNoPosition && ids_[positions_[slot]] != ids_[i])
+            slot = (slot + 1) & mask_;
+        if (positions_[slot] != kNoPosition) return true;
+        positions_[slot] = i;
+        return false;
+    }
+
+  private:
+    const std::vector<std::string>& ids_;
+    std::size_t mask_;
+    std::vector<std::size_t> positions_;
+};
+
 }  // namespace
 
 CollectionsStore::CollectionsStore(DefaultsDatabase& defaults, std::string storageKey)
     : defaults_(defaults), storageKey_(std::move(storageKey)) {
     std::optional<Stored> stored;
     if (auto bytes = defaults_.data(storageKey_)) stored = decodeStored(*bytes);
+    // State read whole and already normal is left as it is: writing it back would change nothing the
+    // user has, yet wrote all of a user's 10,000 pins twice before the keyboard was listened to.
+    bool normal = false;
     if (stored) {
+        normal = normalizedAlready(stored->pinnedIDs, stored->pinAliasesByID) &&
+                 std::all_of(stored->collections.begin(), stored->collections.end(),
+                             [](const EmojiCollection& collection) {
+                                 return normalizedAlready(collection.itemIDs, collection.itemAliasesByID);
+                             });
         // Nobody is subscribed yet and the hooks are not installed: this only fills in the values.
         pinnedIDs.set(std::move(stored->pinnedIDs));
         pinAliasesByID.set(std::move(stored->pinAliasesByID));
@@ -87,7 +118,7 @@ CollectionsStore::CollectionsStore(DefaultsDatabase& defaults, std::string stora
     pinnedIDs.setDidSet([this](const auto&) { persist(); });
     pinAliasesByID.setDidSet([this](const auto&) { persist(); });
     collections.setDidSet([this](const auto&) { persist(); });
-    normalize();
+    if (!normal) normalize();
 }
 
 void CollectionsStore::persist() {
@@ -116,20 +147,22 @@ void CollectionsStore::persist() {
 }
 
 std::vector<std::string> CollectionsStore::unique(const std::vector<std::string>& ids) {
-    // The ids seen so far, by their positions in an open-addressed table: a set that made a node
-    // of each of a user's 10,000 pins cost more than the rest of reading them at start.
-    const std::size_t mask = std::bit_ceil(ids.size() * 2 + 1) - 1;
-    std::vector<std::size_t> positions(mask + 1, kNoPosition);
+    SeenIDs seen(ids);
     std::vector<std::string> result;
     result.reserve(ids.size());
     for (std::size_t i = 0; i < ids.size(); ++i) {
-        std::size_t slot = std::hash<std::string>{}(ids[i]) & mask;
-        while (positions[slot] != kNoPosition && ids[positions[slot]] != ids[i]) slot = (slot + 1) & mask;
-        if (positions[slot] != kNoPosition) continue;
-        positions[slot] = i;
-        result.push_back(ids[i]);
+        if (!seen.metBefore(i)) result.push_back(ids[i]);
     }
     return result;
+}
+
+bool CollectionsStore::normalizedAlready(const std::vector<std::string>& ids,
+                                         const std::map<std::string, std::string>& aliases) {
+    SeenIDs seen(ids);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (seen.metBefore(i)) return false;
+    }
+    return aliases.empty() || normalizedAliases(aliases, ids) == aliases;
 }
 
 std::map<std::string, std::string> CollectionsStore::normalizedAliases(

@@ -17,13 +17,14 @@ namespace mosaiko {
 // Every assignment of a published property, including one made directly by a caller, is announced,
 // stored and then written. Every operation ends with normalize(), which assigns each property once
 // more (2 + 2 * collections writes) whether or not anything changed. A direct assignment is
-// normalized only by the next operation.
+// normalized only by the next operation or start.
 class CollectionsStore {
   public:
     static constexpr const char* defaultStorageKey = "emojiCollectionsV1";
 
     // Loads the stored state (missing or undecodable state starts empty; undecodable bytes are kept
-    // aside first), then normalizes, which writes the state back.
+    // aside first), then normalizes, which writes the state back, unless the state read is already
+    // normal: then nothing is written.
     explicit CollectionsStore(DefaultsDatabase& defaults, std::string storageKey = defaultStorageKey);
     CollectionsStore(const CollectionsStore&) = delete;
     CollectionsStore& operator=(const CollectionsStore&) = delete;
@@ -47,6 +48,9 @@ class CollectionsStore {
     void persist();
     void normalize();
     static std::vector<std::string> unique(const std::vector<std::string>& ids);
+    // Whether normalizing would leave these ids and their aliases as they are.
+    static bool normalizedAlready(const std::vector<std::string>& ids,
+                                  const std::map<std::string, std::string>& aliases);
     static std::map<std::string, std::string> normalizedAliases(
         const std::map<std::string, std::string>& aliases, const std::vector<std::string>& allowedIDs);
 

@@ -68,6 +68,40 @@ TEST_F(CollectionsStoreTest, LoadingNormalizesAndWritesTheStateBack) {
     EXPECT_EQ(fresh.json(kKey), Json::parse(R"({"pinnedIDs":[],"pinAliasesByID":{},"collections":[]})"));
 }
 
+TEST_F(CollectionsStoreTest, AStartWritesOnlyStateThatNormalizingChanges) {
+    const struct {
+        const char* stored;
+        bool written;
+    } cases[] = {
+        {R"({"pinnedIDs":["a","b"],"pinAliasesByID":{"a":"x"},"collections":[
+             {"id":"c1","name":"One","itemIDs":["x","y"],"itemAliasesByID":{"y":"p"}}]})",
+         false},
+        {R"({"pinnedIDs":["a"]})", false},
+        {R"({"pinnedIDs":["a","b","a"]})", true},
+        {R"({"pinnedIDs":["a"],"pinAliasesByID":{"a":"x "}})", true},
+        {R"({"pinnedIDs":["a"],"pinAliasesByID":{"a":" "}})", true},
+        {R"({"pinnedIDs":["a"],"pinAliasesByID":{"b":"x"}})", true},
+        {R"({"collections":[{"id":"c","name":"C","itemIDs":["x","x"]}]})", true},
+        {R"({"collections":[{"id":"c","name":"C","itemIDs":["x"],"itemAliasesByID":{"z":"q"}}]})", true},
+        {R"({"collections":[{"id":"c","name":"C","itemIDs":["x"],"itemAliasesByID":{"x":"\tq"}}]})", true},
+    };
+    for (const auto& c : cases) {
+        RecordingDefaults db;
+        db.set(kKey, DefaultsData{c.stored});
+        db.log.clear();
+        CollectionsStore store(db);
+        EXPECT_EQ(!db.log.empty(), c.written) << c.stored;
+        if (!c.written) {
+            EXPECT_EQ(db.data(kKey), c.stored);
+        }
+        // Written or not, the next start reads the same state.
+        CollectionsStore next(db);
+        EXPECT_EQ(next.pinnedIDs(), store.pinnedIDs()) << c.stored;
+        EXPECT_EQ(next.pinAliasesByID(), store.pinAliasesByID()) << c.stored;
+        EXPECT_EQ(next.collections(), store.collections()) << c.stored;
+    }
+}
+
 TEST_F(CollectionsStoreTest, UnreadableStateStartsEmptyButIsKeptAsideBeforeBeingReplaced) {
     const std::vector<DefaultsValue> unreadable = {
         DefaultsData{"{not json"},
