@@ -90,6 +90,16 @@ TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
     ASSERT_EQ(sheet->list()->count(), 4);
     sheet->list()->item(2)->setSelected(true);
     save(sheet->grab().toImage(), QStringLiteral("running-apps"));
+    // The selected row's identifier reads on the selection's fill, as its name does.
+    const QColor fill = sheet->list()->palette().color(QPalette::Highlight);
+    for (QLabel* label : sheet->list()->itemWidget(sheet->list()->item(2))->findChildren<QLabel*>()) {
+        const QColor ink = label->palette().color(label->foregroundRole());
+        const auto over = [&](double a, double b) { return a * ink.alphaF() + b * (1 - ink.alphaF()); };
+        const QColor shown =
+            QColor::fromRgbF(over(ink.redF(), fill.redF()), over(ink.greenF(), fill.greenF()),
+                             over(ink.blueF(), fill.blueF()));
+        EXPECT_GE(DesktopAppearance::contrastRatio(shown, fill), 3.0) << label->text().toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, SettingsTabsRenderTest, ::testing::Bool(),
