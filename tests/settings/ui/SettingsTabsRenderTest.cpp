@@ -15,6 +15,7 @@
 #include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
 #include "support/RenderForReview.hpp"
+#include "support/SchemeSwitch.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -100,6 +101,24 @@ TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
                              over(ink.blueF(), fill.blueF()));
         EXPECT_GE(DesktopAppearance::contrastRatio(shown, fill), 3.0) << label->text().toStdString();
     }
+}
+
+// The desktop switches to this look while the window is open, every tab built in the other one.
+TEST_P(SettingsTabsRenderTest, EveryTabAfterALiveSwitch) {
+    DesktopAppearance::overrideDark(std::nullopt);
+    const QPalette light = QApplication::palette();
+    if (!GetParam()) QApplication::setPalette(darkDesktopPalette(light));
+    openWithStores();
+    const std::pair<Tab, const char*> tabs[] = {
+        {Tab::general, "general"},     {Tab::excludedApps, "excluded-apps"}, {Tab::pins, "pins"},
+        {Tab::emoticons, "emoticons"}, {Tab::shortcodes, "shortcodes"},      {Tab::info, "info"}};
+    for (const auto& [tab, name] : tabs) renderTab(tab);
+    QApplication::setPalette(GetParam() ? darkDesktopPalette(light) : light);
+    settle();
+    ASSERT_EQ(DesktopAppearance::isDark(), GetParam());
+    for (const auto& [tab, name] : tabs)
+        save(renderTab(tab), QString::fromLatin1(name) + QStringLiteral("-switched"));
+    QApplication::setPalette(light);
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, SettingsTabsRenderTest, ::testing::Bool(),
