@@ -9,7 +9,8 @@
 namespace mosaiko::testing {
 
 // The desktop switching between light and dark while windows are open: the application palette
-// with the dark values of the roles a desktop's dark scheme changes.
+// with the dark values of the roles a desktop's dark scheme changes; disabled texts dimmed, as a
+// scheme has them (a render would show disabled buttons as enabled otherwise).
 inline QPalette darkDesktopPalette(QPalette palette) {
     for (auto [role, color] : {std::pair{QPalette::Window, QColor(0x2b, 0x2b, 0x2d)},
                                {QPalette::WindowText, QColor(0xf2, 0xf2, 0xf2)},
@@ -18,6 +19,8 @@ inline QPalette darkDesktopPalette(QPalette palette) {
                                {QPalette::Button, QColor(0x3a, 0x3a, 0x3c)},
                                {QPalette::ButtonText, QColor(0xf2, 0xf2, 0xf2)}})
         palette.setColor(role, color);
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x84));
     return palette;
 }
 

@@ -41,6 +41,10 @@ class SearchRow : public QWidget {
         trigger_ = std::move(trigger);
         query_ = std::move(query);
         details_ = std::move(details);
+        // The details read left to right, as the panel does: the name first, then its category. A
+        // name in a right-to-left script would otherwise turn the whole line around and put the
+        // category first; the mark ahead of it keeps the line's direction (it takes no room).
+        detailsLine_ = QChar(0x200E) + details_;
         update();
     }
     QString text() const { return trigger_ + query_ + QStringLiteral("  ") + details_; }
@@ -63,7 +67,7 @@ class SearchRow : public QWidget {
         // deletion: each is measured once, and the trigger and details are drawn from images.
         const double triggerWidth = EmojiGlyphCache::width(trigger_, triggerFont_);
         const double queryWidth = EmojiGlyphCache::width(query_, queryFont_);
-        const double detailsWidth = EmojiGlyphCache::width(details_, detailsFont_);
+        const double detailsWidth = EmojiGlyphCache::width(detailsLine_, detailsFont_);
 
         // The query keeps what it needs first; the details take the rest and are cut at the end.
         double x = area.left();
@@ -81,7 +85,7 @@ class SearchRow : public QWidget {
 
         EmojiGlyphCache::draw(
             painter, QRectF(area.right() - detailsShown - 1, area.top(), detailsShown + 1, area.height()),
-            details_, detailsFont_, secondary, {1.0, true, Qt::AlignRight});
+            detailsLine_, detailsFont_, secondary, {1.0, true, Qt::AlignRight});
     }
 
   private:
@@ -115,6 +119,7 @@ class SearchRow : public QWidget {
     QString trigger_;
     QString query_;
     QString details_;
+    QString detailsLine_;
     QFont triggerFont_;
     QFont queryFont_;
     QFont detailsFont_;

@@ -29,9 +29,18 @@ QWidget* rowWidget(const RunningAppsRules::RunningAppOption& option) {
     layout->addWidget(
         SettingsStyle::label(QString::fromStdString(option.name), 13, QFont::Normal, false, row));
     layout->addStretch(1);
-    layout->addWidget(SettingsStyle::monospacedLabel(QString::fromStdString(option.bundleIdentifier), 10,
-                                                     QFont::Normal, true, row));
+    QLabel* identifier = SettingsStyle::monospacedLabel(QString::fromStdString(option.bundleIdentifier), 10,
+                                                        QFont::Normal, true, row);
+    identifier->setObjectName(QStringLiteral("identifier"));
+    layout->addWidget(identifier);
     return row;
+}
+
+// On a selected row the identifier takes the name's colour: its secondary grey all but vanishes on
+// the selection's fill.
+void showSelected(QWidget* row, bool selected) {
+    if (auto* identifier = row ? row->findChild<QLabel*>(QStringLiteral("identifier")) : nullptr)
+        SettingsStyle::setSecondary(identifier, !selected);
 }
 
 }  // namespace
@@ -118,6 +127,7 @@ void RunningAppsPickerView::showRows() {
         item->setSizeHint(row->sizeHint());
         list_->setItemWidget(item, row);
         item->setSelected(selection_.contains(option.bundleIdentifier));
+        showSelected(row, item->isSelected());
     }
     showingRows_ = false;
     addButton_->setEnabled(!selection_.empty());
@@ -127,8 +137,9 @@ void RunningAppsPickerView::takeSelectionFromList() {
     if (showingRows_) return;
     // Only the rows on show change; a selected row hidden by the search text stays selected.
     for (int i = 0; i < list_->count(); ++i) {
-        const QListWidgetItem* item = list_->item(i);
+        QListWidgetItem* item = list_->item(i);
         const std::string identifier = item->data(bundleIdentifierRole).toString().toStdString();
+        showSelected(list_->itemWidget(item), item->isSelected());
         if (item->isSelected()) {
             selection_.insert(identifier);
         } else {

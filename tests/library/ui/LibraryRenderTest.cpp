@@ -21,6 +21,7 @@
 #include "library/ui/TokenField.hpp"
 #include "picker/ui/MixedTonePopover.hpp"
 #include "support/RenderForReview.hpp"
+#include "support/SchemeSwitch.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -214,6 +215,37 @@ TEST_P(LibraryRenderTest, TheMixPopover) {
     QApplication::sendEvent(strip->mixButton(), &press);
     ASSERT_TRUE(strip->isShowingMixedTonePopover());
     save(render(strip->popover(), strip->mixButton()), QStringLiteral("mix-popover"));
+}
+
+// The desktop switches to this look while the window is open, on the shortcodes tab with a long and
+// a right-to-left snippet, and on the pins tab.
+TEST_P(LibraryRenderTest, AfterALiveSwitch) {
+    DesktopAppearance::overrideDark(std::nullopt);
+    const QPalette light = QApplication::palette();
+    if (!GetParam()) QApplication::setPalette(darkDesktopPalette(light));
+    collections.togglePinned("thumbsup");
+    addSnippet(
+        "Quarterly report boilerplate for the regional sales meeting, with every figure and "
+        "the minutes of the last two meetings attached",
+        "Dear team");
+    const std::string rightToLeft = addSnippet("שלום עולם, שלום עולם, שלום עולם, שלום עולם", "שלום");
+    view = std::make_unique<LibraryView>(*model, custom);
+    view->resize(1280, 780);
+    view->show();
+    model->setContentFilter(LibraryViewModel::ContentFilter::pins);
+    settle();
+    model->setContentFilter(LibraryViewModel::ContentFilter::shortcodes);
+    model->selectEntry(rightToLeft, LibraryViewModel::SelectionOrigin::mouse);
+    settle();
+    QApplication::setPalette(GetParam() ? darkDesktopPalette(light) : light);
+    settle();
+    ASSERT_EQ(DesktopAppearance::isDark(), GetParam());
+    const QImage shortcodes = render();
+    save(shortcodes, QStringLiteral("shortcodes-switched"));
+    EXPECT_EQ(shortcodes.pixelColor(2, 2).lightness() < 128, GetParam());
+    model->setContentFilter(LibraryViewModel::ContentFilter::pins);
+    save(render(), QStringLiteral("pins-switched"));
+    QApplication::setPalette(light);
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, LibraryRenderTest, ::testing::Bool(),

@@ -6,6 +6,7 @@
 
 #include "onboarding/ui/GuideUiFixture.hpp"
 #include "support/RenderForReview.hpp"
+#include "support/SchemeSwitch.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -55,6 +56,30 @@ TEST_P(GuideRenderTest, StatisticsWithData) {
     const QImage image = view->grab().toImage();
     save(image, QStringLiteral("statistics-7-days"));
     EXPECT_EQ(image.pixelColor(2, 2).lightness() < 128, GetParam());
+}
+
+// The desktop switches to this look while the guide and the statistics window are open; the list
+// holds a long text and a right-to-left one.
+TEST_P(GuideRenderTest, AfterALiveSwitch) {
+    DesktopAppearance::overrideDark(std::nullopt);
+    const QPalette light = QApplication::palette();
+    for (const char* text :
+         {"🦊", "a sentence typed over and over, far longer than the column has room for",
+          "שלום לכולם, תודה רבה ונתראה בפגישה מחר בבוקר עם כל הצוות", "שלום"})
+        usage.recordUsed(text);
+    if (!GetParam()) QApplication::setPalette(darkDesktopPalette(light));
+    auto page = guide(OnboardingPage::tipps);
+    auto list = stats();
+    QApplication::setPalette(GetParam() ? darkDesktopPalette(light) : light);
+    settle();
+    ASSERT_EQ(DesktopAppearance::isDark(), GetParam());
+    for (const auto& [window, name] : {std::pair<QWidget*, const char*>{page.get(), "guide-tipps-switched"},
+                                       {list.get(), "statistics-switched"}}) {
+        const QImage image = window->grab().toImage();
+        save(image, QString::fromLatin1(name));
+        EXPECT_EQ(image.pixelColor(2, 2).lightness() < 128, GetParam()) << name;
+    }
+    QApplication::setPalette(light);
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, GuideRenderTest, ::testing::Bool(),

@@ -2,6 +2,7 @@
 // is written there as a PNG (light and dark); without it the images are only checked.
 #include <QDir>
 #include <QImage>
+#include <QLayout>
 #include <QPainter>
 #include <QTextLayout>
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "picker/ui/PickerUiFixture.hpp"
 #include "platform/qt/Typography.hpp"
 #include "support/RenderForReview.hpp"
+#include "support/SchemeSwitch.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -110,6 +112,46 @@ TEST_P(PickerRenderTest, TextAndGlyphTiles) {
     view().mainRow()->viewport()->repaint();
     ASSERT_FALSE(view().mainRow()->paintedCells().empty());
     EXPECT_EQ(view().mainRow()->paintedCells().front().second.emoji, "ZWSP");
+}
+
+// The desktop switches to this look while the panel shows a right-to-left snippet, then a long query.
+TEST_P(PickerRenderTest, AfterALiveSwitchWithRightToLeftAndLongTexts) {
+    DesktopAppearance::overrideDark(std::nullopt);
+    const QPalette light = QApplication::palette();
+    if (!GetParam()) QApplication::setPalette(darkDesktopPalette(light));
+    open("שלום");
+    QApplication::setPalette(GetParam() ? darkDesktopPalette(light) : light);
+    settle();
+    ASSERT_EQ(DesktopAppearance::isDark(), GetParam());
+    ASSERT_EQ(model->activeEntry()->id, "snippet-hebrew-greeting");
+    const QImage switched = render();
+    save(switched, QStringLiteral("switched-right-to-left"));
+    // The panel's background has taken the new look, beside the results.
+    EXPECT_EQ(switched.pixelColor(24 + 4, 24 + panel->panel().height() / 2).lightness() < 128, GetParam());
+
+    // The details read from the left, as the panel does: the category ends the line whatever
+    // script the name is written in.
+    const auto detailsEnd = [this] {
+        QWidget* row = view().layout()->itemAt(view().layout()->count() - 1)->widget();
+        const QImage image = row->grab().toImage();
+        return image.copy(image.width() - 60, 0, 60, image.height());
+    };
+    const QImage rightToLeftEnd = detailsEnd();
+    model->updateQuery("smiling pair");
+    settle();
+    ASSERT_EQ(model->activeEntry()->id, "snippet-smiling-pair");
+    const QImage latinEnd = detailsEnd();
+    int differing = 0;
+    for (int y = 0; y < latinEnd.height(); ++y)
+        for (int x = 0; x < latinEnd.width(); ++x)
+            differing += std::abs(QColor(latinEnd.pixel(x, y)).lightness() -
+                                  QColor(rightToLeftEnd.pixel(x, y)).lightness()) > 30;
+    EXPECT_EQ(differing, 0);
+
+    model->updateQuery("a query typed on and on, far longer than the search row has room for");
+    settle();
+    save(render(), QStringLiteral("switched-long-query"));
+    QApplication::setPalette(light);
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, PickerRenderTest, ::testing::Bool(),

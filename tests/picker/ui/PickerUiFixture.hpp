@@ -58,6 +58,9 @@ inline EmojiDatabase& sharedTestDatabase() {
                   "Thanks a lot and have a smiling day — see you at the meeting tomorrow morning!",
                   "Smiling sign-off", "Snippets"),
             extra("snippet-smiling-pair", "😀😀", "Smiling pair", "Snippets"),
+            extra("snippet-hebrew-greeting",
+                  "שלום לכולם, תודה רבה ונתראה בפגישה מחר בבוקר עם כל הצוות והמנהלים",
+                  "ברכת שלום לכל הצוות", "Snippets"),
         });
         return database;
     }();

@@ -15,6 +15,7 @@
 #include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
 #include "support/RenderForReview.hpp"
+#include "support/SchemeSwitch.hpp"
 
 namespace mosaiko::testing {
 namespace {
@@ -90,6 +91,34 @@ TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
     ASSERT_EQ(sheet->list()->count(), 4);
     sheet->list()->item(2)->setSelected(true);
     save(sheet->grab().toImage(), QStringLiteral("running-apps"));
+    // The selected row's identifier reads on the selection's fill, as its name does.
+    const QColor fill = sheet->list()->palette().color(QPalette::Highlight);
+    for (QLabel* label : sheet->list()->itemWidget(sheet->list()->item(2))->findChildren<QLabel*>()) {
+        const QColor ink = label->palette().color(label->foregroundRole());
+        const auto over = [&](double a, double b) { return a * ink.alphaF() + b * (1 - ink.alphaF()); };
+        const QColor shown =
+            QColor::fromRgbF(over(ink.redF(), fill.redF()), over(ink.greenF(), fill.greenF()),
+                             over(ink.blueF(), fill.blueF()));
+        EXPECT_GE(DesktopAppearance::contrastRatio(shown, fill), 3.0) << label->text().toStdString();
+    }
+}
+
+// The desktop switches to this look while the window is open, every tab built in the other one.
+TEST_P(SettingsTabsRenderTest, EveryTabAfterALiveSwitch) {
+    DesktopAppearance::overrideDark(std::nullopt);
+    const QPalette light = QApplication::palette();
+    if (!GetParam()) QApplication::setPalette(darkDesktopPalette(light));
+    openWithStores();
+    const std::pair<Tab, const char*> tabs[] = {
+        {Tab::general, "general"},     {Tab::excludedApps, "excluded-apps"}, {Tab::pins, "pins"},
+        {Tab::emoticons, "emoticons"}, {Tab::shortcodes, "shortcodes"},      {Tab::info, "info"}};
+    for (const auto& [tab, name] : tabs) renderTab(tab);
+    QApplication::setPalette(GetParam() ? darkDesktopPalette(light) : light);
+    settle();
+    ASSERT_EQ(DesktopAppearance::isDark(), GetParam());
+    for (const auto& [tab, name] : tabs)
+        save(renderTab(tab), QString::fromLatin1(name) + QStringLiteral("-switched"));
+    QApplication::setPalette(light);
 }
 
 INSTANTIATE_TEST_SUITE_P(LightAndDark, SettingsTabsRenderTest, ::testing::Bool(),
