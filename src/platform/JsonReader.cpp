@@ -1,6 +1,8 @@
 #include "platform/JsonReader.hpp"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/Text.hpp"
 
@@ -19,6 +21,28 @@ constexpr std::array<ByteKind, 256> kByteKinds = [] {
     for (int c = 0x80; c < 0x100; ++c) kinds[static_cast<std::size_t>(c)] = kBeyondAscii;
     return kinds;
 }();
+
+// Passes eight bytes at a time over a string's plain text, up to the first word with a byte that
+// ends it (a quote, a backslash or a control character) or the last few bytes, which are left to
+// be looked at one by one: a user's snippets are megabytes of strings. Whether a byte passed was
+// beyond ASCII is added to `beyondAscii`.
+std::size_t skipPlainWords(std::string_view text, std::size_t at, bool& beyondAscii) {
+    constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
+    while (text.size() - at >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, 8);
+        const std::uint64_t quote = word ^ (ones * '"'), backslash = word ^ (ones * '\\');
+        // A byte below 0x20, or one equal to either stop once XORed (the usual zero-byte test;
+        // exact as to whether there is any such byte).
+        const std::uint64_t stops =
+            (((word - ones * 0x20) & ~word) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) &
+            highs;
+        if (stops) break;
+        beyondAscii |= (word & highs) != 0;
+        at += 8;
+    }
+    return at;
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -86,7 +110,7 @@ bool JsonReader::readStringInto(std::string& out, std::string_view* view) {
     bool beyondAscii = false;
     bool escaped = false;
     while (true) {
-        std::size_t end = pos_;
+        std::size_t end = skipPlainWords(text_, pos_, beyondAscii);
         ByteKind kind = kPlain;
         while (end < text_.size() && (kind = kByteKinds[static_cast<unsigned char>(text_[end])]) != kStop) {
             beyondAscii |= kind == kBeyondAscii;

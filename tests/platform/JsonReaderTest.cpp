@@ -94,5 +94,19 @@ TEST(JsonReaderTest, ReadsWhatItReadsAsTheGeneralReaderAndDeclinesTheRest) {
               "\"\\/\b\f\n\r\t\xC3\xA9\xE2\x82\xAC\0 end"s);
 }
 
+// Plain text is passed eight bytes at a time: whatever ends it or needs a look is found in any place.
+TEST(JsonReaderTest, ReadsEveryByteOfALongStringWhereverItStands) {
+    for (std::size_t length = 0; length <= 20; ++length) {
+        for (std::size_t at = 0; at <= length; ++at) {
+            for (const char* special : {"\\n", "\\\"", "\x01", "\x1f", "\x7f", "é", "\xC3"}) {
+                std::string text(length, 'x');
+                text.insert(at, special);
+                text = "{\"a\":[\"" + text + "\",\"" + text + "\"]}";
+                EXPECT_EQ(readFast(text), readGeneral(text)) << text;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace mosaiko
