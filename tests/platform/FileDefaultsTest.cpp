@@ -39,6 +39,7 @@ TEST(DefaultsFileFormatData, ReadsHoweverItIsSpelled) {
         {R"({"$data":""})", ""},
         {R"({"$data":"aGk"})", std::nullopt},
         {R"({"$data":"aGk=", "more": 1})", std::nullopt},
+        {R"({"$data":"aGk=","more":"aGk="})", std::nullopt},
     };
     for (const auto& [value, bytes] : cases) {
         const auto decoded =
