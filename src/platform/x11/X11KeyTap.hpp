@@ -20,8 +20,10 @@ namespace mosaiko {
 // afterwards, with `held` false. The server repeats a key held down without any raw event: when
 // told to, the tap grabs each key while it is down, so that its repeats are held presses too.
 // Modifier presses and releases are reported as flags-changed events; the layout group in force
-// gives the characters. A press on a key a tool remaps for a moment is reported as what it typed
-// under the mapping it was pressed with (X11KeymapRecorder), however late the tap reads it.
+// gives the characters. While keys may wait behind a held one (every key held, or the panel's keys),
+// a press on a key a tool remaps for a moment is reported as what it typed under the mapping it was
+// pressed with (X11KeymapRecorder), however late the tap reads it; otherwise nothing holds the press
+// up, and the tap reads it under the mapping of the moment, as the application does.
 //
 // A thread of the tap owns its connection; it reads the server's events and carries out
 // KeyTapRules: a held press the callback (on the main thread) has not answered within the timeout
