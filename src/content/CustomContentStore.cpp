@@ -15,8 +15,6 @@ namespace mosaiko {
 
 namespace {
 
-// The list as the program writes it, read straight from its text (10,000 snippets in a few
-// milliseconds rather than tens); the general reader decides on any other text.
 // How many snippets the text as the program writes it holds: each begins `{"id":`, which nothing
 // inside a string can spell (a quote there is escaped).
 std::size_t writtenSnippetCount(std::string_view bytes) {
@@ -27,6 +25,8 @@ std::size_t writtenSnippetCount(std::string_view bytes) {
     return count;
 }
 
+// The list as the program writes it, read straight from its text (10,000 snippets in a few
+// milliseconds rather than tens); the general reader decides on any other text.
 std::optional<std::vector<CustomSnippet>> readWrittenSnippets(std::string_view bytes) {
     JsonReader reader(bytes);
     std::vector<CustomSnippet> snippets;

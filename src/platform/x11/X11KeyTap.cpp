@@ -416,8 +416,10 @@ class TapConnection final : public KeyTapRules::Server {
     void noteDown(unsigned keycode, std::optional<bool> own) {
         const bool userBefore = userDown_.test(keycode);
         userDown_.set(keycode, own && !*own);
-        if (userDown_.test(keycode) != userBefore) ledger_->setUserKeysDown(userDown_ | typedDown_);
+        if (userDown_.test(keycode) != userBefore) publishUserKeysDown();
     }
+
+    void publishUserKeysDown() { ledger_->setUserKeysDown(userDown_ | typedDown_); }
 
     // Which keys the user holds as typed, before the server handles them: the server handles
     // every key in the order typed, so a press of the program's typed after one of the user's on
@@ -428,7 +430,7 @@ class TapConnection final : public KeyTapRules::Server {
         if (isPress && ledger_->claimTyped(keycode, now())) return;  // the program's own
         if (typedDown_.test(keycode) == isPress) return;
         typedDown_.set(keycode, isPress);
-        ledger_->setUserKeysDown(userDown_ | typedDown_);
+        publishUserKeysDown();
     }
 
     void handleXkb(const XkbEvent& xkb) {
