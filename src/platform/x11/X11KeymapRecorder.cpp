@@ -5,6 +5,10 @@
 #include <X11/Xproto.h>
 #include <X11/extensions/record.h>
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -14,6 +18,10 @@ namespace {
 
 // XKB's request that replaces keys' symbols (a layout change): the recorder does not read it.
 constexpr unsigned char kXkbSetMap = 9;
+
+// How long the reports of presses may wait unread when nobody asks about one: a second of typing
+// is little to hold for the server.
+constexpr int kUnreadMs = 1000;
 
 std::uint32_t card32(const unsigned char* p, bool swapped) {
     const std::uint32_t value = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -53,7 +61,7 @@ std::unique_ptr<X11KeymapRecorder> X11KeymapRecorder::start(const std::string& d
 }
 
 X11KeymapRecorder::X11KeymapRecorder(std::unique_ptr<X11Display> control, std::unique_ptr<X11Display> data)
-    : control_(std::move(control)), data_(std::move(data)) {
+    : control_(std::move(control)), data_(std::move(data)), wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     Display* display = control_->get();
     int event = 0, error = 0;
     XQueryExtension(display, "XKEYBOARD", &xkbOpcode_, &event, &error);
@@ -74,16 +82,28 @@ X11KeymapRecorder::X11KeymapRecorder(std::unique_ptr<X11Display> control, std::u
 }
 
 X11KeymapRecorder::~X11KeymapRecorder() {
-    if (!thread_.joinable()) return;
-    if (control_->isConnected()) {
-        XRecordDisableContext(control_->get(), context_);
-        XSync(control_->get(), False);
+    if (thread_.joinable()) {
+        if (control_->isConnected()) {
+            XRecordDisableContext(control_->get(), context_);
+            XSync(control_->get(), False);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;  // the end of the recording is read at once
+        }
+        wake();
+        thread_.join();
+        if (control_->isConnected()) {
+            XRecordFreeContext(control_->get(), context_);
+            XSync(control_->get(), False);
+        }
     }
-    thread_.join();
-    if (control_->isConnected()) {
-        XRecordFreeContext(control_->get(), context_);
-        XSync(control_->get(), False);
-    }
+    if (wakeFd_ >= 0) close(wakeFd_);
+}
+
+void X11KeymapRecorder::wake() const {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = write(wakeFd_, &one, sizeof one);
 }
 
 void X11KeymapRecorder::run() {
@@ -96,10 +116,36 @@ void X11KeymapRecorder::run() {
         } else if (recorded->category == XRecordFromClient || recorded->category == XRecordFromServer) {
             self->take(recorded->category == XRecordFromClient, recorded->client_swapped != 0, recorded->data,
                        static_cast<std::size_t>(recorded->data_len) * 4);
+        } else if (recorded->category == XRecordEndOfData) {
+            std::lock_guard lock(self->mutex_);
+            self->ended_ = true;
         }
         XRecordFreeData(recorded);
     };
-    XRecordEnableContext(data_->get(), context_, intercept, reinterpret_cast<XPointer>(this));
+    Display* display = data_->get();
+    if (wakeFd_ >= 0 &&
+        XRecordEnableContextAsync(display, context_, intercept, reinterpret_cast<XPointer>(this))) {
+        XFlush(display);
+        while (data_->isConnected()) {
+            XRecordProcessReplies(display);  // whatever has come in, without waiting
+            bool unattended = false;
+            {
+                std::lock_guard lock(mutex_);
+                seen_.notify_all();
+                if (ended_) break;
+                unattended = started_ && recordingPresses_ && asking_ == 0 && !stopping_;
+            }
+            // Unattended, the connection is not waited on: whatever comes stays unread for a while.
+            pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {data_->fileDescriptor(), POLLIN, 0}};
+            poll(fds, unattended ? 1 : 2, unattended ? kUnreadMs : -1);
+            if (fds[0].revents & POLLIN) {
+                std::uint64_t count = 0;
+                [[maybe_unused]] const auto got = read(wakeFd_, &count, sizeof count);
+            }
+        }
+    } else if (wakeFd_ < 0) {
+        XRecordEnableContext(display, context_, intercept, reinterpret_cast<XPointer>(this));
+    }
     std::lock_guard lock(mutex_);
     ended_ = true;
     seen_.notify_all();
@@ -149,6 +195,7 @@ void X11KeymapRecorder::recordPresses(bool on, unsigned long serverTime) {
         std::lock_guard lock(mutex_);
         const bool recording = !spans_.empty() && !spans_.back().to;
         if (on == recording || ended_) return;
+        recordingPresses_ = on;
         if (on) {
             spans_.push_back({time != 0 ? std::optional(time) : std::nullopt, std::nullopt});
             if (spans_.size() > kSpans) spans_.pop_front();
@@ -156,6 +203,7 @@ void X11KeymapRecorder::recordPresses(bool on, unsigned long serverTime) {
             spans_.back().to = time;
         }
     }
+    wake();  // stops or starts waiting on the connection before the first press comes
     Display* display = control_->get();
     XRecordRange* range = XRecordAllocRange();
     if (!range) return;
@@ -184,6 +232,12 @@ std::optional<X11KeymapRecorder::Typed> X11KeymapRecorder::typed(unsigned keycod
     const auto at = static_cast<std::uint32_t>(time);
     std::unique_lock lock(mutex_);
     if (!recordedAt(at)) return std::nullopt;
+    // The press's report may wait unread: the thread reads the connection while anybody asks.
+    if (asking_++ == 0) wake();
+    struct Asked {
+        int& asking;
+        ~Asked() { --asking; }
+    } asked{asking_};
     while (true) {
         // A tool may press the same key twice in one millisecond, under two mappings: each press
         // asked about takes the first one not taken yet.

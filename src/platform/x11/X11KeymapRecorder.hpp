@@ -26,7 +26,11 @@ namespace mosaiko {
 // Presses are recorded only while asked for (recordPresses): the server then reports every key typed
 // on the desktop, which makes each reach its application several times later. What a press meant
 // matters once it may wait behind a held one, while the tap holds keys wholesale; otherwise the
-// server handles it as it comes, under the mapping the tap reads with it.
+// server handles it as it comes, under the mapping the tap reads with it. While presses are
+// recorded, the recorder's thread does not wait on its connection: the server writes the report of
+// a press before it hands the press to the application, and a thread it wakes there delays that
+// (on a virtual machine, by tens of microseconds). The reports are read when a press is asked
+// about, and once a second.
 class X11KeymapRecorder {
   public:
     struct Typed {
@@ -63,6 +67,7 @@ class X11KeymapRecorder {
 
     X11KeymapRecorder(std::unique_ptr<X11Display> control, std::unique_ptr<X11Display> data);
     void run();
+    void wake() const;
     // Takes in one recorded request or event, as the server sent it.
     void take(bool fromClient, bool swapped, const unsigned char* data, std::size_t length);
     void takeMapping(bool swapped, const unsigned char* request, std::size_t length);
@@ -88,6 +93,9 @@ class X11KeymapRecorder {
     static constexpr std::size_t kSpans = 16;
     std::deque<Span> spans_;
     bool started_ = false, ended_ = false;
+    bool recordingPresses_ = false, stopping_ = false;
+    int asking_ = 0;   // typed() calls waiting for a press to be read
+    int wakeFd_ = -1;  // wakes the thread from waiting
 };
 
 }  // namespace mosaiko
