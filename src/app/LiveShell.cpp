@@ -210,6 +210,9 @@ AppDelegate::Stores LiveShell::loadStores() {
     picker_ = std::move(picker.controller);
     pickerPanel_ = picker.panel;
     pickerPanel_->setShellServices(pickerShell_);
+    // Qt's font database reads fontconfig's configuration too: once the thread begun with the key
+    // tap has, not at the same time.
+    pickerPanel_->beforeBuilding = [version = emojiSystemVersion_] { version.wait(); };
     // What a session allocated for its results and drawing is given back once the panel is gone
     // (the images the next session shows at once are kept).
     pickerHidden_ = picker_->model().isVisible.observe([this](bool visible) {
@@ -353,6 +356,8 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     // it then. Both wait for keys heard meanwhile, which the key tap may be holding.
     d.picker.start = [this, start = std::move(d.picker.start)] {
         start();
+        emojiSystemVersionRun_ =
+            std::async(std::launch::async, [version = emojiSystemVersion_] { version.wait(); });
         content_->startLoading();
         afterKeys([this] {
             if (pickerPanel_) pickerPanel_->prepare();

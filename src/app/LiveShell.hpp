@@ -29,7 +29,8 @@ class X11DisplaysAhead;
 class LiveShell {
   public:
     // The X connections come from `displays`, which outlives the shell; `emojiSystemVersion` is
-    // detectEmojiSystemVersion() under way.
+    // detectEmojiSystemVersion(), deferred (the shell runs it on a thread of its own once the key
+    // tap listens) or under way.
     LiveShell(std::vector<std::string> arguments, X11DisplaysAhead& displays,
               std::shared_future<OperatingSystemVersion> emojiSystemVersion);
     ~LiveShell();
@@ -77,6 +78,7 @@ class LiveShell {
     InstanceRegistry registry_;
     PosixProcessLauncher launcher_;
     std::shared_future<OperatingSystemVersion> emojiSystemVersion_;
+    std::future<void> emojiSystemVersionRun_;  // the thread that runs it, once the key tap listens
     std::unique_ptr<Workspace> workspace_;
     // The stores, the database and the content coordinator over this user's defaults file; made
     // by loadStores().

@@ -25,9 +25,11 @@ int main(int argc, char** argv) {
     surviveBrokenPipes();
 
     // Which emoji the font can draw is asked of fontconfig, whose first use reads its whole
-    // configuration: begun first, on a thread of its own, that work is done by the time the panel
-    // (through Qt's font database) and the emoji loader need it, instead of being done twice at once.
-    const auto emojiSystemVersion = std::async(std::launch::async, detectEmojiSystemVersion).share();
+    // configuration. Nothing needs it before the key tap listens, and done meanwhile on a thread of
+    // its own it slowed the main thread's start (the two fault in and map memory at once): the shell
+    // begins it once the tap listens, and the panel (through Qt's font database) and the emoji loader
+    // wait for it rather than read the configuration a second time at once.
+    const auto emojiSystemVersion = std::async(std::launch::deferred, detectEmojiSystemVersion).share();
 
     // The checking connection stays open until the toolkit has its own. Started as an X server's
     // only client (early in a session script), closing it would make the server reset and refuse

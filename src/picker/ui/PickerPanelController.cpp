@@ -38,6 +38,7 @@ PickerPanelController::~PickerPanelController() {
 
 PickerPanelController::Widgets& PickerPanelController::built() const {
     if (widgets_.panel) return widgets_;
+    if (beforeBuilding) beforeBuilding();
     auto* self = const_cast<PickerPanelController*>(this);
     widgets_.panel = std::make_unique<PickerPanel>();
     widgets_.view = new PickerView(model_, prefs_, collections_, [self] {

@@ -43,6 +43,10 @@ class PickerPanelController : public PickerPanelPresenting {
     // after start, so that the first show does not pay for it.
     void prepare() const { built(); }
 
+    // Runs just before the widgets are built: waits for what their fonts need, when that is under way
+    // elsewhere.
+    std::function<void()> beforeBuilding;
+
     // Where the settings buttons go; none (before the shell exists, and after it is gone): they do
     // nothing.
     void setShellServices(PickerShellServices* shell) { shell_ = shell; }

@@ -143,16 +143,23 @@ TEST_F(PanelTest, OnXEachShowPutsThePanelOnTheScreenAsDrawn) {
     }
 }
 
-// The widgets are built at their first use, which may come after a session has begun.
+// The widgets are built at their first use, which may come after a session has begun; what their
+// fonts need is waited for just before, and only then.
 TEST_F(PanelTest, WidgetsBuiltLateShowTheSessionAlreadyUnderWay) {
     panel = std::make_unique<PickerPanelController>(*model, prefs, collections, screens);
+    int waits = 0;
+    panel->beforeBuilding = [&] { ++waits; };
     panel->hide();
     EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(waits, 0);
     model->resetForNewSession("smi");
     panel->show(screens.pointer);
     EXPECT_TRUE(panel->isVisible());
     EXPECT_TRUE(view().searchLineText().contains(QStringLiteral("smi")))
         << view().searchLineText().toStdString();
+    panel->prepare();
+    panel->show(screens.pointer);
+    EXPECT_EQ(waits, 1);
 }
 
 TEST_F(PanelTest, ShowsAtThePlacementNearThePointerAndMarksTheModel) {
