@@ -23,6 +23,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <future>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -132,7 +133,6 @@ class TapConnection final : public KeyTapRules::Server {
           answerDelay_(options.answerDelaySeconds),
           translator_(d_),
           grabs_(d_, translator_),
-          recorder_(X11KeymapRecorder::start(DisplayString(d_))),
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) {
@@ -277,6 +277,12 @@ class TapConnection final : public KeyTapRules::Server {
         placeGrabs();
         drop();
     }
+    // Takes in the recorder, made meanwhile (none without RECORD), for the holds in place and after.
+    void takeRecorder(std::unique_ptr<X11KeymapRecorder> recorder) {
+        recorder_ = std::move(recorder);
+        if (recorder_) recorder_->recordPresses(makesKeysWait(holds_), lastRawTime_);
+    }
+
     void hold(const KeyHolds& holds) override {
         holds_ = holds;
         // Before the grabs that may keep presses waiting: what a tool typed on a key it remapped
@@ -823,7 +829,8 @@ class TapConnection final : public KeyTapRules::Server {
     double answerDelay_ = 0;
     X11KeyTranslator translator_;
     X11KeyTapGrabs grabs_;
-    // What presses on keys that tools remap for a moment were typed as; none without RECORD.
+    // What presses on keys that tools remap for a moment were typed as; none without RECORD, and
+    // none until takeRecorder().
     std::unique_ptr<X11KeymapRecorder> recorder_;
     // How long a press waits for the recorder's report of it, which comes on its own connection.
     static constexpr double kRecorderWaitSeconds = 0.25;
@@ -1011,6 +1018,11 @@ void announceHeld(const std::shared_ptr<X11KeyTap::Shared>& shared) {
 
 void X11KeyTap::run() {
     pthread_setname_np(pthread_self(), "key tap");  // for whoever looks at a stuck program
+    // The recorder opens two connections of its own and waits on several answers of the server: made
+    // on a thread of its own, it keeps neither the tap's setup nor its grabs waiting.
+    auto recorder = std::async(std::launch::async, [name = std::string(DisplayString(display_->get()))] {
+        return X11KeymapRecorder::start(name);
+    });
     TapConnection connection(*display_, shared_, options_);
     KeyTapRules& rules = connection.rules();
 
@@ -1047,6 +1059,10 @@ void X11KeyTap::run() {
     };
 
     takeInbox();
+    // The grabs hold keys from here on; what they hold is read once the recorder is in, as at any
+    // busy moment.
+    XFlush(display_->get());
+    connection.takeRecorder(recorder.get());
     {
         std::lock_guard lock(shared_->mutex);
         shared_->running = true;
