@@ -133,7 +133,7 @@ void X11KeymapRecorder::run() {
                 std::lock_guard lock(mutex_);
                 seen_.notify_all();
                 if (ended_) break;
-                unattended = started_ && recordingPresses_ && asking_ == 0 && !stopping_;
+                unattended = started_ && recordingPresses() && asking_ == 0 && !stopping_;
             }
             // Unattended, the connection is not waited on: whatever comes stays unread for a while.
             pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {data_->fileDescriptor(), POLLIN, 0}};
@@ -193,9 +193,7 @@ void X11KeymapRecorder::recordPresses(bool on, unsigned long serverTime) {
     const auto time = static_cast<std::uint32_t>(serverTime);
     {
         std::lock_guard lock(mutex_);
-        const bool recording = !spans_.empty() && !spans_.back().to;
-        if (on == recording || ended_) return;
-        recordingPresses_ = on;
+        if (on == recordingPresses() || ended_) return;
         if (on) {
             spans_.push_back({time != 0 ? std::optional(time) : std::nullopt, std::nullopt});
             if (spans_.size() > kSpans) spans_.pop_front();
@@ -218,6 +216,10 @@ void X11KeymapRecorder::recordPresses(bool on, unsigned long serverTime) {
     } else {
         XFlush(display);
     }
+}
+
+bool X11KeymapRecorder::recordingPresses() const {
+    return !spans_.empty() && !spans_.back().to;
 }
 
 bool X11KeymapRecorder::recordedAt(std::uint32_t time) const {

@@ -51,9 +51,8 @@ class X11KeymapRecorder {
     std::optional<Typed> typed(unsigned keycode, unsigned long time, double waitSeconds);
 
     // Starts or stops recording presses from `serverTime` (the latest the caller has seen, 0 when
-    // none yet) on.
-    // Starting returns once the server records them; typed() answers at once, with none, for a
-    // press typed while presses went unrecorded.
+    // none yet) on. Starting returns once the server records them; typed() answers at once, with
+    // none, for a press typed while presses went unrecorded.
     void recordPresses(bool on, unsigned long serverTime);
 
   private:
@@ -71,6 +70,8 @@ class X11KeymapRecorder {
     // Takes in one recorded request or event, as the server sent it.
     void take(bool fromClient, bool swapped, const unsigned char* data, std::size_t length);
     void takeMapping(bool swapped, const unsigned char* request, std::size_t length);
+    // Whether presses are recorded now: the last span is open. Called with the mutex held.
+    bool recordingPresses() const;
     // Whether a press at server time `time` was typed while presses were recorded.
     bool recordedAt(std::uint32_t time) const;
 
@@ -93,7 +94,7 @@ class X11KeymapRecorder {
     static constexpr std::size_t kSpans = 16;
     std::deque<Span> spans_;
     bool started_ = false, ended_ = false;
-    bool recordingPresses_ = false, stopping_ = false;
+    bool stopping_ = false;
     int asking_ = 0;   // typed() calls waiting for a press to be read
     int wakeFd_ = -1;  // wakes the thread from waiting
 };
