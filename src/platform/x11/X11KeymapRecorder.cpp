@@ -127,10 +127,15 @@ void X11KeymapRecorder::run() {
         XRecordEnableContextAsync(display, context_, intercept, reinterpret_cast<XPointer>(this))) {
         XFlush(display);
         while (data_->isConnected()) {
+            {
+                std::lock_guard lock(mutex_);
+                ++readsBegun_;
+            }
             XRecordProcessReplies(display);  // whatever has come in, without waiting
             bool unattended = false;
             {
                 std::lock_guard lock(mutex_);
+                ++readsDone_;
                 seen_.notify_all();
                 if (ended_) break;
                 unattended = started_ && recordingPresses() && asking_ == 0 && !stopping_;
@@ -172,7 +177,6 @@ void X11KeymapRecorder::take(bool fromClient, bool swapped, const unsigned char*
     if (press.remapped) press.keysyms = mapping_[press.keycode];
     presses_.push_back(std::move(press));
     if (presses_.size() > kPresses) presses_.pop_front();
-    seen_.notify_all();
 }
 
 void X11KeymapRecorder::takeMapping(bool swapped, const unsigned char* request, std::size_t length) {
@@ -235,12 +239,21 @@ std::optional<X11KeymapRecorder::Typed> X11KeymapRecorder::typed(unsigned keycod
     std::unique_lock lock(mutex_);
     if (!recordedAt(at)) return std::nullopt;
     // The press's report may wait unread: the thread reads the connection while anybody asks.
-    if (asking_++ == 0) wake();
+    ++asking_;
+    wake();
     struct Asked {
         int& asking;
         ~Asked() { --asking; }
     } asked{asking_};
+    // A mapping request the server took in after the press, before this question, tells that the
+    // press typed something else than the key types now; the answer waits for a whole read begun
+    // after the question, which has it.
+    const std::uint64_t read = readsBegun_ + 1;
     while (true) {
+        if (readsDone_ < read && !ended_) {
+            if (seen_.wait_until(lock, deadline) == std::cv_status::timeout) return std::nullopt;
+            continue;
+        }
         // A tool may press the same key twice in one millisecond, under two mappings: each press
         // asked about takes the first one not taken yet.
         for (auto it = presses_.begin(); it != presses_.end(); ++it) {

@@ -96,6 +96,9 @@ class X11KeymapRecorder {
     bool started_ = false, ended_ = false;
     bool stopping_ = false;
     int asking_ = 0;   // typed() calls waiting for a press to be read
+    // Reads of the connection begun and done: an answer waits for one begun after the question, so
+    // that it knows of every request the server recorded before it was asked.
+    std::uint64_t readsBegun_ = 0, readsDone_ = 0;
     int wakeFd_ = -1;  // wakes the thread from waiting
 };
 
