@@ -49,6 +49,9 @@ inline constexpr std::int64_t kRetypedEventMarker = 0x4D534B52;
 // ("MSKA"): the press of that key after it is the program's, whereas one before it is a press of the
 // user's of the same key, typed meanwhile. The key tap drops it.
 inline constexpr std::int64_t kRetypeAnnouncementMarker = 0x4D534B41;
+// Carried by a press of the program's text that the key tap withholds ("MSKW"): a press before it in
+// the same text was lost, and the text is typed again from there. The key tap drops it.
+inline constexpr std::int64_t kWithheldEventMarker = 0x4D534B57;
 
 // One keyboard event as the key tap hands it to its handler.
 struct KeyEvent {

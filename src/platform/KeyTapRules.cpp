@@ -30,8 +30,9 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned s
     const auto own = unobserved ? std::nullopt : ownKeys_.claim(keycode, now);
     // The keyboard waits for one press at a time: a new held press means the last one went on.
     if (event.held) waiting_.reset();
-    if (own && *own == kRetypeAnnouncementMarker) {
-        if (event.held) server_.drop();  // a key no keyboard has: nothing for the application
+    if (own && (*own == kRetypeAnnouncementMarker || *own == kWithheldEventMarker)) {
+        // Nothing for the application: a key no keyboard has, or a character typed again later.
+        if (event.held) server_.drop();
         refreshHolds(now);
         return;
     }

@@ -1,5 +1,7 @@
 #include "platform/x11/PostedKeyLedger.hpp"
 
+#include <utility>
+
 namespace mosaiko {
 
 const std::shared_ptr<PostedKeyLedger>& PostedKeyLedger::shared() {
@@ -16,22 +18,35 @@ void PostedKeyLedger::dropLapsed(double now) {
     while (!records_.empty() && now - records_.front().time > lifetime_) popFront();
 }
 
-void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now) {
+void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now, unsigned long keysym) {
     std::lock_guard lock(mutex_);
     dropLapsed(now);
-    records_.push_back({keycode, userData, now});
+    records_.push_back({keycode, userData, now, keysym});
 }
 
-std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now) {
+std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now, bool lost) {
     std::lock_guard lock(mutex_);
     dropLapsed(now);
     // Our presses come back in the order they were posted, and every one of them comes back: a
     // press that is not the next one due is somebody else's, though ours of the same key may follow
     // (a tool typing the same letters as our text, between our keys).
     if (records_.empty() || records_.front().keycode != keycode) return std::nullopt;
-    const std::int64_t userData = records_.front().userData;
+    const Record record = records_.front();
     popFront();
-    return userData;
+    if (record.keysym == 0 || (!lost && withheld_.empty())) return record.userData;
+    withheld_.push_back(record.keysym);
+    return withheldUserData;
+}
+
+std::vector<unsigned long> PostedKeyLedger::takeWithheld() {
+    std::lock_guard lock(mutex_);
+    if (!withheld_.empty()) awaiting_ = false;
+    return std::exchange(withheld_, {});
+}
+
+void PostedKeyLedger::awaitTheTap() {
+    std::lock_guard lock(mutex_);
+    awaiting_ = true;
 }
 
 bool PostedKeyLedger::claimTyped(unsigned keycode, double now) {
@@ -93,12 +108,13 @@ bool PostedKeyLedger::isFollowed() const {
 void PostedKeyLedger::endPosting() {
     std::lock_guard lock(mutex_);
     if (posting_ > 0) --posting_;
+    awaiting_ = false;
 }
 
 bool PostedKeyLedger::isTyping(double now) {
     std::lock_guard lock(mutex_);
     dropLapsed(now);
-    return posting_ > 0 || !records_.empty();
+    return posting_ > (awaiting_ ? 1 : 0) || !records_.empty() || !withheld_.empty();
 }
 
 void PostedKeyLedger::setRetyper(const void* owner, Retyper retyper) {

@@ -27,6 +27,7 @@ class PostedKeyLedger {
     // The user data of a press the key tap held back and the poster typed again.
     static constexpr std::int64_t retypedUserData = kRetypedEventMarker;
     static constexpr std::int64_t announcementUserData = kRetypeAnnouncementMarker;
+    static constexpr std::int64_t withheldUserData = kWithheldEventMarker;
     // Types a held-back press (an X keycode, with the X modifier state it was typed in, and the
     // characters it typed then) again, after whatever the poster has taken on so far. Called with
     // the ledger locked: it must not call the ledger.
@@ -37,14 +38,27 @@ class PostedKeyLedger {
     // The ledger shared by the live key tap and the live poster.
     static const std::shared_ptr<PostedKeyLedger>& shared();
 
-    // Records a press of X keycode `keycode` at `now` (monotonic seconds), carrying `userData`.
-    void expect(unsigned keycode, std::int64_t userData, double now);
+    // Records a press of X keycode `keycode` at `now` (monotonic seconds), carrying `userData`;
+    // `keysym` is the character it types in a text (none for other keys).
+    void expect(unsigned keycode, std::int64_t userData, double now, unsigned long keysym = 0);
     // The user data of the oldest live record when it is for a press of `keycode`, which it
     // removes; nullopt when the press is not ours. Every press we post comes back, in the order
     // posted: a press of a key whose record is not the next one due is somebody else's (another
     // tool typing the same letters between our keys, or the user typing again a key of ours that
     // is typed again after an announcement, see kRetypeAnnouncementMarker).
-    std::optional<std::int64_t> claim(unsigned keycode, double now);
+    //
+    // `lost`: the press came while the user held its key down, and the server dropped it (it drops
+    // a press of a key that is down, whoever pressed it). From a lost character of a text on, every
+    // character of ours is withheld: claimed as withheldUserData, for the key tap to drop, and kept
+    // for takeWithheld(), so that the text goes on in order from the lost one.
+    std::optional<std::int64_t> claim(unsigned keycode, double now, bool lost = false);
+    // The characters (keysyms) lost or withheld since the last call, in the order typed; it ends
+    // the withholding.
+    std::vector<unsigned long> takeWithheld();
+    // The poster has sent its keys and waits for the key tap to see them, to learn whether any was
+    // lost: unless one was, that is no typing. Until the end of the events taken on, or until it
+    // takes withheld characters to type again.
+    void awaitTheTap();
     // The same for a press as a keyboard device typed it, which comes before the server handles it
     // (long before while the keyboard waits for a held press): whether it is the next of ours to be
     // typed, which it marks so; the record stays for claim(). Our presses are typed in the order
@@ -91,6 +105,7 @@ class PostedKeyLedger {
         unsigned keycode;
         std::int64_t userData;
         double time;
+        unsigned long keysym;
     };
     void popFront();
     void dropLapsed(double now);
@@ -99,9 +114,11 @@ class PostedKeyLedger {
     mutable std::mutex mutex_;
     std::deque<Record> records_;
     std::size_t typedAhead_ = 0;  // the records at the front that claimTyped() has marked
+    std::vector<unsigned long> withheld_;  // characters lost, and those withheld after them
     std::set<unsigned> ownKeycodes_;
     std::bitset<256> userKeysDown_;
     int posting_ = 0;
+    bool awaiting_ = false;  // the poster waits for the tap (awaitTheTap())
     const void* retyperOwner_ = nullptr;
     Retyper retyper_;
     const void* listenerOwner_ = nullptr;

@@ -622,6 +622,21 @@ void X11EventPoster::typeKey(const Job& job) {
 }
 
 void X11EventPoster::typeText(const Job& job) {
+    typeBatches(job);
+    // A press of ours that met the user's press of the same key was lost: the key tap withheld the
+    // rest of the text from there, which goes on once the tap has seen all of it, with the key the
+    // user holds on a spare keycode.
+    Job rest = job;
+    while (options_.ledger->isFollowed()) {
+        options_.ledger->awaitTheTap();
+        keepPaceWithTheTap(0);
+        rest.keysyms = options_.ledger->takeWithheld();
+        if (rest.keysyms.empty() || stopNow_ || !stillFocused(rest) || !prepareBatch()) return;
+        typeBatches(rest);
+    }
+}
+
+void X11EventPoster::typeBatches(const Job& job) {
     Display* display = display_->get();
     std::size_t start = 0;
     bool prepared = true;  // the keyboard's state was just learnt for the first batch
@@ -660,7 +675,7 @@ void X11EventPoster::typeText(const Job& job) {
             if (i > 0 && TypingPace::breaksBetween(scalarOf(job.keysyms[i - 1]), scalarOf(keysym)))
                 typeKeyOfNoCharacter(job);
             setShift(key && key->shift);
-            options_.ledger->expect(keycode, job.userData, now());
+            options_.ledger->expect(keycode, job.userData, now(), keysym);
             XTestFakeKeyEvent(display, keycode, True, CurrentTime);
             XTestFakeKeyEvent(display, keycode, False, CurrentTime);
         }

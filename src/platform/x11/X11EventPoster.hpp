@@ -114,7 +114,9 @@ class X11EventPoster {
     X11EventPoster(std::unique_ptr<X11Display> display, Options options);
     void run();
     void perform(const Job& job);
+    // Types a text, then again whatever of it the key tap withheld after a lost key.
     void typeText(const Job& job);
+    void typeBatches(const Job& job);
     void typeKey(const Job& job);
     void retype(const Job& job);
     // Waits until Control, Alt and Super are up (a second at most), then learns the keyboard's

@@ -303,7 +303,7 @@ class TapConnection final : public KeyTapRules::Server {
 
     KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
         return {[this, ledger](unsigned keycode, double at) {
-                    auto own = ledger->claim(keycode, at);
+                    auto own = ledger->claim(keycode, at, std::exchange(pressLost_, false));
                     claimed_ = own.has_value();
                     return own;
                 },
@@ -503,6 +503,9 @@ class TapConnection final : public KeyTapRules::Server {
             rules_.modifiersChanged(event);
             return;
         }
+        // A press the grabs should have held that came while the user held its key: the server
+        // dropped it, and nothing of it reaches the application.
+        pressLost_ = !grabbed && grabs_.grabs(keycode) && userDown_.test(keycode);
         if (!event.held) {
             // Should a grab take it when the keyboard goes on, it goes on as reported. Typed in a
             // group a tool set for it, it would meet the group the tool has switched back to by
@@ -881,6 +884,7 @@ class TapConnection final : public KeyTapRules::Server {
     Time lastRawTime_ = 0;                      // server time of the latest raw key event
     std::optional<std::pair<std::uint64_t, unsigned long>> latestHolds_;  // version, first request
     std::bitset<256> userDown_;                 // those of them the user holds
+    bool pressLost_ = false;                    // the press being handled was dropped by the server
     std::bitset<256> typedDown_;                // keys the user holds as typed (noteTypedDown)
     bool claimed_ = false;                      // the press seen last is the program's own
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state

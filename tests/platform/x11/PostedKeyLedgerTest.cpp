@@ -71,6 +71,33 @@ TEST(PostedKeyLedgerTest, ClaimsTypedPressesInOrderAheadOfTheServer) {
     EXPECT_TRUE(ledger.claimTyped(23, 12.5));
 }
 
+// From a character of a text the server dropped on, the characters come back withheld, in order,
+// for the text to go on from there; keys that type no character (Shift) pass as ever. A poster
+// that only waits for the tap types nothing, unless characters were withheld.
+TEST(PostedKeyLedgerTest, FromALostCharacterOnTheTextIsWithheld) {
+    PostedKeyLedger ledger(2.0);
+    ledger.beginPosting();
+    const auto withheld = PostedKeyLedger::withheldUserData;
+    const struct {
+        unsigned keycode;
+        unsigned long keysym;  // 0: no character
+        bool lost;
+        std::int64_t claimed;
+    } presses[] = {{38, 'a', false, 7}, {32, 'o', true, withheld}, {50, 0, false, 7},
+                   {32, 'O', false, withheld}, {38, 'a', false, withheld}};
+    for (const auto& press : presses) ledger.expect(press.keycode, 7, 10.0, press.keysym);
+    for (const auto& press : presses)
+        EXPECT_EQ(ledger.claim(press.keycode, 10.1, press.lost), press.claimed) << press.keysym;
+    ledger.awaitTheTap();
+    EXPECT_TRUE(ledger.isTyping(10.1));
+    EXPECT_EQ(ledger.takeWithheld(), (std::vector<unsigned long>{'o', 'O', 'a'}));
+    ledger.expect(38, 7, 10.2, 'a');
+    EXPECT_EQ(ledger.claim(38, 10.2), 7);  // typed again: no longer withheld
+    ledger.awaitTheTap();
+    EXPECT_FALSE(ledger.isTyping(10.2));
+    EXPECT_TRUE(ledger.takeWithheld().empty());
+}
+
 TEST(PostedKeyLedgerTest, RecordsNobodyClaimedLapseAndCannotMarkALaterPress) {
     PostedKeyLedger ledger(2.0);
     ledger.expect(22, 7, 10.0);  // posted while no tap was listening

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "KeyEventPrinter.hpp"
+#include "platform/MainLoop.hpp"
 #include "platform/x11/X11EventPoster.hpp"
 #include "support/TextClient.hpp"
 
@@ -507,6 +508,30 @@ TEST_F(X11KeyTapTest, KeysAToolRemapsForAMomentKeepWhatTheyTyped) {
     for (const KeyEvent& e : recorder.ofType(KeyEvent::Type::keyDown)) typed.push_back(e.characters);
     EXPECT_EQ(typed, (std::vector<std::string>{"x", "é", "ü", ""}));
     EXPECT_TRUE(client->waitForText("xéü")) << client->text();
+}
+
+// The server drops a press of a key that is down: a press of the program's text that comes while
+// the user holds its key never reaches the application, and the tap keeps the text's order by
+// withholding the characters after it, which the poster types again.
+TEST_F(X11KeyTapTest, FromAPressTheServerDroppedTheProgramsTextIsWithheld) {
+    ASSERT_NO_FATAL_FAILURE(start(everyKey()));
+    Display* d = session->connection();
+    XTestFakeKeyEvent(d, keycode(XK_o), True, CurrentTime);  // the user's, held down
+    XSync(d, False);
+    ASSERT_TRUE(client->waitForText("o")) << client->text();
+    const auto ledger = PostedKeyLedger::shared();
+    for (const KeySym keysym : {XK_a, XK_o, XK_b}) {
+        ledger->expect(keycode(keysym), kEventMarker, SystemClock::shared().uptime(), keysym);
+        XTestFakeKeyEvent(d, keycode(keysym), True, CurrentTime);
+        XTestFakeKeyEvent(d, keycode(keysym), False, CurrentTime);
+    }
+    XSync(d, False);
+    ASSERT_TRUE(waitUntil([&] { return ledger->pendingCount() == 0; }));
+    EXPECT_EQ(ledger->takeWithheld(), (std::vector<unsigned long>{XK_o, XK_b}));
+    XTestFakeKeyEvent(d, keycode(XK_c), True, CurrentTime);
+    XTestFakeKeyEvent(d, keycode(XK_c), False, CurrentTime);
+    XSync(d, False);
+    EXPECT_TRUE(client->waitForText("oac")) << client->text();
 }
 
 TEST_F(X11KeyTapTest, ATapOutlivingItsServerStaysQuiet) {
