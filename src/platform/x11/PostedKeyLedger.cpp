@@ -1,5 +1,7 @@
 #include "platform/x11/PostedKeyLedger.hpp"
 
+#include <X11/X.h>
+
 #include <utility>
 
 namespace mosaiko {
@@ -18,13 +20,26 @@ void PostedKeyLedger::dropLapsed(double now) {
     while (!records_.empty() && now - records_.front().time > lifetime_) popFront();
 }
 
-void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now, unsigned long keysym) {
-    std::lock_guard lock(mutex_);
-    dropLapsed(now);
-    records_.push_back({keycode, userData, now, keysym});
+namespace {
+
+// Whether a press of ours came in modifiers that make it type something else than meant: a text is
+// typed with no modifier but the Shift of its own keys (whose locks are taken into account).
+bool mistyped(std::optional<bool> shifted, unsigned modifiers) {
+    if ((modifiers & (ControlMask | Mod1Mask | Mod4Mask | Mod5Mask)) != 0) return true;
+    return shifted && ((modifiers & ShiftMask) != 0) != *shifted;
 }
 
-std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now, bool lost) {
+}  // namespace
+
+void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now, unsigned long keysym,
+                             std::optional<bool> shifted) {
+    std::lock_guard lock(mutex_);
+    dropLapsed(now);
+    records_.push_back({keycode, userData, now, keysym, shifted});
+}
+
+std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now, bool lost,
+                                                   std::optional<unsigned> modifiers) {
     std::lock_guard lock(mutex_);
     dropLapsed(now);
     // Our presses come back in the order they were posted, and every one of them comes back: a
@@ -33,6 +48,7 @@ std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now,
     if (records_.empty() || records_.front().keycode != keycode) return std::nullopt;
     const Record record = records_.front();
     popFront();
+    if (modifiers && record.keysym != 0) lost = lost || mistyped(record.shifted, *modifiers);
     if (record.keysym == 0 || (!lost && withheld_.empty())) return record.userData;
     withheld_.push_back(record.keysym);
     return withheldUserData;

@@ -39,8 +39,10 @@ class PostedKeyLedger {
     static const std::shared_ptr<PostedKeyLedger>& shared();
 
     // Records a press of X keycode `keycode` at `now` (monotonic seconds), carrying `userData`;
-    // `keysym` is the character it types in a text (none for other keys).
-    void expect(unsigned keycode, std::int64_t userData, double now, unsigned long keysym = 0);
+    // `keysym` is the character it types in a text (none for other keys), with Shift (`shifted`) or
+    // without, or either way on a spare keycode (none).
+    void expect(unsigned keycode, std::int64_t userData, double now, unsigned long keysym = 0,
+                std::optional<bool> shifted = std::nullopt);
     // The user data of the oldest live record when it is for a press of `keycode`, which it
     // removes; nullopt when the press is not ours. Every press we post comes back, in the order
     // posted: a press of a key whose record is not the next one due is somebody else's (another
@@ -48,10 +50,13 @@ class PostedKeyLedger {
     // is typed again after an announcement, see kRetypeAnnouncementMarker).
     //
     // `lost`: the press came while the user held its key down, and the server dropped it (it drops
-    // a press of a key that is down, whoever pressed it). From a lost character of a text on, every
-    // character of ours is withheld: claimed as withheldUserData, for the key tap to drop, and kept
-    // for takeWithheld(), so that the text goes on in order from the lost one.
-    std::optional<std::int64_t> claim(unsigned keycode, double now, bool lost = false);
+    // a press of a key that is down, whoever pressed it). `modifiers`: the X modifier state it came
+    // in, when known; a modifier the user pressed meanwhile makes it type something else (a capital,
+    // a shortcut). From a character of a text lost or mistyped on, every character of ours is
+    // withheld: claimed as withheldUserData, for the key tap to drop, and kept for takeWithheld(), so
+    // that the text goes on in order from there.
+    std::optional<std::int64_t> claim(unsigned keycode, double now, bool lost = false,
+                                      std::optional<unsigned> modifiers = std::nullopt);
     // The characters (keysyms) lost or withheld since the last call, in the order typed; it ends
     // the withholding.
     std::vector<unsigned long> takeWithheld();
@@ -106,6 +111,7 @@ class PostedKeyLedger {
         std::int64_t userData;
         double time;
         unsigned long keysym;
+        std::optional<bool> shifted;
     };
     void popFront();
     void dropLapsed(double now);

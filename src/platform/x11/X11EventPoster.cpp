@@ -458,7 +458,10 @@ void X11EventPoster::rebuildKeyboard(unsigned state) {
         if (xkb) XkbFreeKeyboard(xkb, 0, True);
         xkb = XkbGetMap(display, XkbAllClientInfoMask, XkbUseCoreKbd);
         keyboardDescription_ = xkb;
-        shiftKeycode_ = plainKeycode(display, XK_Shift_L);
+        // The right Shift: whoever types capitals meanwhile mostly holds the left one, which our
+        // release would lift (the server keeps one state per key, whoever pressed it).
+        shiftKeycode_ = plainKeycode(display, XK_Shift_R);
+        if (shiftKeycode_ == 0) shiftKeycode_ = plainKeycode(display, XK_Shift_L);
         modifierKeys_.reset();
         if (XModifierKeymap* map = XGetModifierMapping(display)) {
             for (int i = 0; i < 8 * map->max_keypermod; ++i) modifierKeys_.set(map->modifiermap[i]);
@@ -675,7 +678,8 @@ void X11EventPoster::typeBatches(const Job& job) {
             if (i > 0 && TypingPace::breaksBetween(scalarOf(job.keysyms[i - 1]), scalarOf(keysym)))
                 typeKeyOfNoCharacter(job);
             setShift(key && key->shift);
-            options_.ledger->expect(keycode, job.userData, now(), keysym);
+            options_.ledger->expect(keycode, job.userData, now(), keysym,
+                                    key ? std::optional(key->shift) : std::nullopt);
             XTestFakeKeyEvent(display, keycode, True, CurrentTime);
             XTestFakeKeyEvent(display, keycode, False, CurrentTime);
         }

@@ -303,7 +303,8 @@ class TapConnection final : public KeyTapRules::Server {
 
     KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
         return {[this, ledger](unsigned keycode, double at) {
-                    auto own = ledger->claim(keycode, at, std::exchange(pressLost_, false));
+                    auto own = ledger->claim(keycode, at, std::exchange(pressLost_, false),
+                                             std::exchange(pressModifiers_, std::nullopt));
                     claimed_ = own.has_value();
                     return own;
                 },
@@ -409,7 +410,9 @@ class TapConnection final : public KeyTapRules::Server {
             claimed_ = false;
             press(keycode, time);
             noteDown(keycode, claimed_);
+            ownDown_.set(keycode, claimed_);
         } else {
+            ownDown_.reset(keycode);
             down_.erase(keycode);
             noteDown(keycode, std::nullopt);
             if (keptUntilUp_ == keycode && frozen_ != keycode) stopKeeping();
@@ -506,6 +509,10 @@ class TapConnection final : public KeyTapRules::Server {
         // A press the grabs should have held that came while the user held its key: the server
         // dropped it, and nothing of it reaches the application.
         pressLost_ = !grabbed && grabs_.grabs(keycode) && userDown_.test(keycode);
+        // The same the other way: a press of the user's that came between the program's press of
+        // its key and the release. It is typed again after the program's text, like a press held.
+        const bool lostToOurs = !grabbed && grabs_.grabs(keycode) && ownDown_.test(keycode);
+        if (grabbed) pressModifiers_ = grabbed->xkey.state & 0xFF;
         if (!event.held) {
             // Should a grab take it when the keyboard goes on, it goes on as reported. Typed in a
             // group a tool set for it, it would meet the group the tool has switched back to by
@@ -515,6 +522,7 @@ class TapConnection final : public KeyTapRules::Server {
             if (unheld.size() > kRawHistory) unheld.erase(unheld.begin());
         }
         rules_.press(keycode, event, now(), state, false, gone);
+        if (lostToOurs && !claimed_) retypeLater(keycode, state);
         down_.insert(keycode);
         placeRepeatGrabs();
     }
@@ -884,7 +892,9 @@ class TapConnection final : public KeyTapRules::Server {
     Time lastRawTime_ = 0;                      // server time of the latest raw key event
     std::optional<std::pair<std::uint64_t, unsigned long>> latestHolds_;  // version, first request
     std::bitset<256> userDown_;                 // those of them the user holds
+    std::bitset<256> ownDown_;                  // those the program pressed last, until released
     bool pressLost_ = false;                    // the press being handled was dropped by the server
+    std::optional<unsigned> pressModifiers_;    // and the modifiers it came in, when held
     std::bitset<256> typedDown_;                // keys the user holds as typed (noteTypedDown)
     bool claimed_ = false;                      // the press seen last is the program's own
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
