@@ -28,6 +28,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -79,6 +80,20 @@ using Shared = X11KeyTap::Shared;
 
 double now() {
     return SystemClock::shared().uptime();
+}
+
+// The virtual keyboards of the XTEST extension, which the poster (and any tool) types through: a
+// press of any other keyboard is the user's, whatever the program is about to type.
+std::set<int> xtestKeyboards(Display* display) {
+    std::set<int> ids;
+    int count = 0;
+    XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        const std::string_view name = devices[i].name;
+        if (devices[i].use == XISlaveKeyboard && name.ends_with("XTEST keyboard")) ids.insert(devices[i].deviceid);
+    }
+    if (devices) XIFreeDeviceInfo(devices);
+    return ids;
 }
 
 // A server time (milliseconds) in seconds.
@@ -168,6 +183,7 @@ class TapConnection final : public KeyTapRules::Server {
         XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask},
                                 {XIAllDevices, sizeof pressMask, pressMask}};
         XISelectEvents(d_, DefaultRootWindow(d_), events, 2);
+        posterKeyboards_ = xtestKeyboards(d_);
         // Which window is the active one, and since when (a window manager names it).
         activeWindowAtom_ = XInternAtom(d_, "_NET_ACTIVE_WINDOW", False);
         XSelectInput(d_, DefaultRootWindow(d_), PropertyChangeMask);
@@ -303,8 +319,9 @@ class TapConnection final : public KeyTapRules::Server {
 
     KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
         return {[this, ledger](unsigned keycode, double at) {
-                    auto own = ledger->claim(keycode, at, std::exchange(pressLost_, false),
-                                             std::exchange(pressModifiers_, std::nullopt));
+                    const bool lost = std::exchange(pressLost_, false);
+                    const auto modifiers = std::exchange(pressModifiers_, std::nullopt);
+                    auto own = posterMayHaveTyped_ ? ledger->claim(keycode, at, lost, modifiers) : std::nullopt;
                     claimed_ = own.has_value();
                     return own;
                 },
@@ -396,6 +413,7 @@ class TapConnection final : public KeyTapRules::Server {
         const bool isPress = event.xcookie.evtype == XI_RawKeyPress;
         const Time time = raw->time;
         const bool ofKeyboard = raw->deviceid == raw->sourceid;  // not the core keyboard's
+        posterMayHaveTyped_ = posterKeyboards_.empty() || posterKeyboards_.count(raw->sourceid) > 0;
         XFreeEventData(d_, &event.xcookie);
         lastRawTime_ = time;
         if (ofKeyboard) {
@@ -436,7 +454,7 @@ class TapConnection final : public KeyTapRules::Server {
     // typed while the user holds Shift are shifted. While the keyboard waits for a held press, the
     // server's order comes to the tap many keys late.
     void noteTypedDown(unsigned keycode, bool isPress) {
-        if (isPress && ledger_->claimTyped(keycode, now())) return;  // the program's own
+        if (isPress && posterMayHaveTyped_ && ledger_->claimTyped(keycode, now())) return;  // the program's own
         if (typedDown_.test(keycode) == isPress) return;
         typedDown_.set(keycode, isPress);
         publishUserKeysDown();
@@ -502,7 +520,7 @@ class TapConnection final : public KeyTapRules::Server {
                 if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
             }
             if (event.held) replay();  // never asked for, yet never left frozen
-            claimed_ = ledger_->claim(keycode, now()).has_value();  // the poster's own Shift
+            claimed_ = posterMayHaveTyped_ && ledger_->claim(keycode, now()).has_value();  // the poster's Shift
             rules_.modifiersChanged(event);
             return;
         }
@@ -897,6 +915,8 @@ class TapConnection final : public KeyTapRules::Server {
     std::optional<unsigned> pressModifiers_;    // and the modifiers it came in, when held
     std::bitset<256> typedDown_;                // keys the user holds as typed (noteTypedDown)
     bool claimed_ = false;                      // the press seen last is the program's own
+    std::set<int> posterKeyboards_;             // the devices the program's presses come from
+    bool posterMayHaveTyped_ = true;            // the raw event being handled came from one of them
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;
     // The flags of a modifier press the server's state does not show yet.

@@ -4,6 +4,8 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <string_view>
 #include <thread>
 
 #include "KeyEventPrinter.hpp"
@@ -537,6 +540,33 @@ TEST_F(X11KeyTapTest, FromAPressLostOrMistypedTheProgramsTextIsWithheld) {
     XTestFakeKeyEvent(d, keycode(XK_c), False, CurrentTime);
     XSync(d, False);
     EXPECT_TRUE(client->waitForText("oac")) << client->text();
+}
+
+// A keyboard's press is the user's even when the program is about to type the same key: only the
+// virtual keyboard the program types through can be its own.
+TEST_F(X11KeyTapTest, AKeyboardsPressIsNeverTakenForTheProgramsOwn) {
+    ASSERT_NO_FATAL_FAILURE(start(everyKey()));
+    Display* d = session->connection();
+    int count = 0, keyboard = -1;
+    XIDeviceInfo* devices = XIQueryDevice(d, XIAllDevices, &count);
+    for (int i = 0; i < count; ++i) {
+        if (std::string_view(devices[i].name) == "Xvfb keyboard") keyboard = devices[i].deviceid;
+    }
+    XIFreeDeviceInfo(devices);
+    if (keyboard < 0) GTEST_SKIP() << "the server has no keyboard of its own";
+    XDevice* device = XOpenDevice(d, static_cast<XID>(keyboard));
+    ASSERT_NE(device, nullptr);
+    PostedKeyLedger::shared()->expect(keycode(XK_a), kEventMarker, SystemClock::shared().uptime(), XK_a, false);
+    XTestFakeDeviceKeyEvent(d, device, keycode(XK_a), True, nullptr, 0, CurrentTime);
+    XTestFakeDeviceKeyEvent(d, device, keycode(XK_a), False, nullptr, 0, CurrentTime);
+    XTestFakeKeyEvent(d, keycode(XK_a), True, CurrentTime);  // the program's
+    XTestFakeKeyEvent(d, keycode(XK_a), False, CurrentTime);
+    XSync(d, False);
+    ASSERT_TRUE(waitUntil([&] { return recorder.ofType(KeyEvent::Type::keyDown).size() == 2; }));
+    const auto presses = recorder.ofType(KeyEvent::Type::keyDown);
+    EXPECT_EQ(presses[0].userData, 0);
+    EXPECT_EQ(presses[1].userData, kEventMarker);
+    XCloseDevice(d, device);
 }
 
 TEST_F(X11KeyTapTest, ATapOutlivingItsServerStaysQuiet) {
