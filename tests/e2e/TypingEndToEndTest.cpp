@@ -9,7 +9,6 @@
 #include <chrono>
 #include <regex>
 #include <set>
-#include <string_view>
 #include <thread>
 #include <tuple>
 
@@ -22,7 +21,6 @@
 
 #include <X11/XKBlib.h>
 #include <X11/extensions/XInput.h>
-#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -293,12 +291,7 @@ class KeysTypedDuringALongInsertion : public InClients {
     // its left Shift where the layout puts the character on the shifted level.
     void typeOnKeyboard(const std::string& text, int delayMs) {
         Display* d = session().connection();
-        int count = 0, keyboard = -1;
-        XIDeviceInfo* devices = XIQueryDevice(d, XIAllDevices, &count);
-        for (int i = 0; i < count; ++i) {
-            if (std::string_view(devices[i].name) == "Xvfb keyboard") keyboard = devices[i].deviceid;
-        }
-        XIFreeDeviceInfo(devices);
+        const int keyboard = session().keyboardDevice();
         ASSERT_GE(keyboard, 0) << "the server has no keyboard of its own";
         XDevice* device = XOpenDevice(d, static_cast<XID>(keyboard));
         ASSERT_NE(device, nullptr);

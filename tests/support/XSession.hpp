@@ -33,6 +33,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
 extern char** environ;
@@ -334,6 +335,17 @@ class XSession {
     const std::string& display() const { return display_; }
     // The session's own connection to it.
     Display* connection() const { return connection_; }
+    // The id of the server's own keyboard device, through which XTEST types as a keyboard does rather
+    // than as the virtual keyboard every tool types through; -1 when there is none.
+    int keyboardDevice() const {
+        int count = 0, id = -1;
+        XIDeviceInfo* devices = XIQueryDevice(connection_, XIAllDevices, &count);
+        for (int i = 0; i < count; ++i) {
+            if (std::string_view(devices[i].name) == "Xvfb keyboard") id = devices[i].deviceid;
+        }
+        if (devices) XIFreeDeviceInfo(devices);
+        return id;
+    }
     // The session's scratch folder; the fresh home, config, runtime, cache and data folders are in it.
     const fs::path& scratchDirectory() const { return scratch_; }
     fs::path configHome() const { return scratch_ / "config"; }

@@ -524,12 +524,13 @@ class TapConnection final : public KeyTapRules::Server {
             rules_.modifiersChanged(event);
             return;
         }
-        // A press the grabs should have held that came while the user held its key: the server
-        // dropped it, and nothing of it reaches the application.
-        pressLost_ = !grabbed && grabs_.grabs(keycode) && userDown_.test(keycode);
-        // The same the other way: a press of the user's that came between the program's press of
-        // its key and the release. It is typed again after the program's text, like a press held.
-        const bool lostToOurs = !grabbed && grabs_.grabs(keycode) && ownDown_.test(keycode);
+        // A press the grabs should have held that came while its key was down: the server dropped
+        // it, and nothing of it reaches the application. The program's, when the user held the
+        // key; the user's, when it came between the program's press of the key and the release,
+        // and it is then typed again after the program's text, like a press held.
+        const bool dropped = !grabbed && grabs_.grabs(keycode);
+        pressLost_ = dropped && userDown_.test(keycode);
+        const bool lostToOurs = dropped && ownDown_.test(keycode);
         if (grabbed) pressModifiers_ = grabbed->xkey.state & 0xFF;
         if (!event.held) {
             // Should a grab take it when the keyboard goes on, it goes on as reported. Typed in a

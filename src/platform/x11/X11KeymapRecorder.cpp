@@ -249,11 +249,8 @@ std::optional<X11KeymapRecorder::Typed> X11KeymapRecorder::typed(unsigned keycod
     // press typed something else than the key types now; the answer waits for a whole read begun
     // after the question, which has it.
     const std::uint64_t read = readsBegun_ + 1;
+    if (!seen_.wait_until(lock, deadline, [&] { return readsDone_ >= read || ended_; })) return std::nullopt;
     while (true) {
-        if (readsDone_ < read && !ended_) {
-            if (seen_.wait_until(lock, deadline) == std::cv_status::timeout) return std::nullopt;
-            continue;
-        }
         // A tool may press the same key twice in one millisecond, under two mappings: each press
         // asked about takes the first one not taken yet.
         for (auto it = presses_.begin(); it != presses_.end(); ++it) {
