@@ -629,12 +629,13 @@ void X11EventPoster::typeText(const Job& job) {
     // A press of ours that met the user's press of the same key was lost: the key tap withheld the
     // rest of the text from there, which goes on once the tap has seen all of it, with the key the
     // user holds on a spare keycode.
-    Job rest = job;
     while (options_.ledger->isFollowed()) {
         options_.ledger->awaitTheTap();
         keepPaceWithTheTap(0);
-        rest.keysyms = options_.ledger->takeWithheld();
-        if (rest.keysyms.empty() || stopNow_ || !stillFocused(rest) || !prepareBatch()) return;
+        std::vector<unsigned long> withheld = options_.ledger->takeWithheld();
+        if (withheld.empty() || stopNow_ || !stillFocused(job) || !prepareBatch()) return;
+        Job rest = job;
+        rest.keysyms = std::move(withheld);
         typeBatches(rest);
     }
 }

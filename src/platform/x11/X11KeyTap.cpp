@@ -90,7 +90,8 @@ std::set<int> xtestKeyboards(Display* display) {
     XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
     for (int i = 0; i < count; ++i) {
         const std::string_view name = devices[i].name;
-        if (devices[i].use == XISlaveKeyboard && name.ends_with("XTEST keyboard")) ids.insert(devices[i].deviceid);
+        if (devices[i].use == XISlaveKeyboard && name.ends_with("XTEST keyboard"))
+            ids.insert(devices[i].deviceid);
     }
     if (devices) XIFreeDeviceInfo(devices);
     return ids;
@@ -321,7 +322,8 @@ class TapConnection final : public KeyTapRules::Server {
         return {[this, ledger](unsigned keycode, double at) {
                     const bool lost = std::exchange(pressLost_, false);
                     const auto modifiers = std::exchange(pressModifiers_, std::nullopt);
-                    auto own = posterMayHaveTyped_ ? ledger->claim(keycode, at, lost, modifiers) : std::nullopt;
+                    auto own =
+                        posterMayHaveTyped_ ? ledger->claim(keycode, at, lost, modifiers) : std::nullopt;
                     claimed_ = own.has_value();
                     return own;
                 },
@@ -454,7 +456,8 @@ class TapConnection final : public KeyTapRules::Server {
     // typed while the user holds Shift are shifted. While the keyboard waits for a held press, the
     // server's order comes to the tap many keys late.
     void noteTypedDown(unsigned keycode, bool isPress) {
-        if (isPress && posterMayHaveTyped_ && ledger_->claimTyped(keycode, now())) return;  // the program's own
+        if (isPress && posterMayHaveTyped_ && ledger_->claimTyped(keycode, now()))
+            return;  // the program's own
         if (typedDown_.test(keycode) == isPress) return;
         typedDown_.set(keycode, isPress);
         publishUserKeysDown();
@@ -520,7 +523,8 @@ class TapConnection final : public KeyTapRules::Server {
                 if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
             }
             if (event.held) replay();  // never asked for, yet never left frozen
-            claimed_ = posterMayHaveTyped_ && ledger_->claim(keycode, now()).has_value();  // the poster's Shift
+            claimed_ =
+                posterMayHaveTyped_ && ledger_->claim(keycode, now()).has_value();  // the poster's Shift
             rules_.modifiersChanged(event);
             return;
         }
@@ -531,7 +535,7 @@ class TapConnection final : public KeyTapRules::Server {
         const bool dropped = !grabbed && grabs_.grabs(keycode);
         pressLost_ = dropped && userDown_.test(keycode);
         const bool lostToOurs = dropped && ownDown_.test(keycode);
-        if (grabbed) pressModifiers_ = grabbed->xkey.state & 0xFF;
+        pressModifiers_ = grabbed ? std::optional<unsigned>(grabbed->xkey.state & 0xFF) : std::nullopt;
         if (!event.held) {
             // Should a grab take it when the keyboard goes on, it goes on as reported. Typed in a
             // group a tool set for it, it would meet the group the tool has switched back to by

@@ -83,8 +83,11 @@ TEST(PostedKeyLedgerTest, FromALostCharacterOnTheTextIsWithheld) {
         unsigned long keysym;  // 0: no character
         bool lost;
         std::int64_t claimed;
-    } presses[] = {{38, 'a', false, 7}, {32, 'o', true, withheld}, {50, 0, false, 7},
-                   {32, 'O', false, withheld}, {38, 'a', false, withheld}};
+    } presses[] = {{38, 'a', false, 7},
+                   {32, 'o', true, withheld},
+                   {50, 0, false, 7},
+                   {32, 'O', false, withheld},
+                   {38, 'a', false, withheld}};
     for (const auto& press : presses) ledger.expect(press.keycode, 7, 10.0, press.keysym);
     for (const auto& press : presses)
         EXPECT_EQ(ledger.claim(press.keycode, 10.1, press.lost), press.claimed) << press.keysym;

@@ -551,7 +551,8 @@ TEST_F(X11KeyTapTest, AKeyboardsPressIsNeverTakenForTheProgramsOwn) {
     if (keyboard < 0) GTEST_SKIP() << "the server has no keyboard of its own";
     XDevice* device = XOpenDevice(d, static_cast<XID>(keyboard));
     ASSERT_NE(device, nullptr);
-    PostedKeyLedger::shared()->expect(keycode(XK_a), kEventMarker, SystemClock::shared().uptime(), XK_a, false);
+    PostedKeyLedger::shared()->expect(keycode(XK_a), kEventMarker, SystemClock::shared().uptime(), XK_a,
+                                      false);
     XTestFakeDeviceKeyEvent(d, device, keycode(XK_a), True, nullptr, 0, CurrentTime);
     XTestFakeDeviceKeyEvent(d, device, keycode(XK_a), False, nullptr, 0, CurrentTime);
     XTestFakeKeyEvent(d, keycode(XK_a), True, CurrentTime);  // the program's
