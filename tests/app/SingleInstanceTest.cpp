@@ -75,7 +75,7 @@ class FakeInstances {
     // a copy that is not listed is a newer one and never goes. `nextHolder` is a newer copy that
     // takes the lock the moment it is free.
     bool takeLock() {
-        if (*lockHolder != kSelf) {
+        if (*lockHolder != kSelf && !(holderLetsGoAt && clock_.uptime() >= *holderLetsGoAt)) {
             const auto running = alive();
             const bool listed =
                 std::any_of(instances_.begin(), instances_.end(),
@@ -108,6 +108,7 @@ class FakeInstances {
 
     std::optional<long> lockHolder;  // nothing: the copies go by the list alone
     std::optional<long> nextHolder;
+    std::optional<double> holderLetsGoAt;  // whatever the list says
     bool signalDuringAlert = false;
     bool endRequested = false;
     std::vector<long> requested;
@@ -208,6 +209,7 @@ TEST(SingleInstance, ACopyGoesOnOnlyWhenItHoldsTheLock) {
         std::size_t alerts;
         std::vector<long> requested;
         std::vector<long> forced;
+        std::optional<double> holderLetsGoAfter = std::nullopt;
     };
     const std::vector<Case> cases = {
         {"free lock", std::nullopt, kSelf, {}, false, Outcome::goOn, 0, {}, {}},
@@ -224,6 +226,26 @@ TEST(SingleInstance, ACopyGoesOnOnlyWhenItHoldsTheLock) {
          {100},
          {}},
         {"signalled while the alert is up", 0.12, 100, {}, true, Outcome::endRequested, 1, {}, {}},
+        {"an older holder left the list and lets go",
+         std::nullopt,
+         600,
+         {},
+         false,
+         Outcome::goOn,
+         0,
+         {},
+         {},
+         0.2},
+        {"a newer holder outlasts the wait",
+         std::nullopt,
+         600,
+         {},
+         false,
+         Outcome::newerCopyRuns,
+         0,
+         {},
+         {},
+         1.6},
     };
     for (const auto& c : cases) {
         ManualMainLoop clock;
@@ -232,6 +254,7 @@ TEST(SingleInstance, ACopyGoesOnOnlyWhenItHoldsTheLock) {
         fake.lockHolder = c.holder;
         fake.nextHolder = c.nextHolder;
         fake.signalDuringAlert = c.signalDuringAlert;
+        if (c.holderLetsGoAfter) fake.holderLetsGoAt = clock.uptime() + *c.holderLetsGoAfter;
         EXPECT_EQ(SingleInstance(fake.dependencies()).resolveOtherRunningInstancesIfNeeded(), c.outcome)
             << c.name;
         EXPECT_EQ(fake.alerts.size(), c.alerts) << c.name;

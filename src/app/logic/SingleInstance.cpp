@@ -19,9 +19,7 @@ SingleInstance::Outcome SingleInstance::resolveOtherRunningInstancesIfNeeded() {
     for (const auto& instance : dependencies_.runningInstances()) {
         if (instance.processIdentifier != currentPid) others.push_back(instance);
     }
-    // The lock is held, yet no older copy is listed: one that started after this one got there
-    // first, and the newest wins.
-    if (others.empty()) return usesLock() ? Outcome::newerCopyRuns : Outcome::goOn;
+    if (others.empty()) return usesLock() ? awaitUnlistedHolder() : Outcome::goOn;
 
     // The alert takes the keyboard focus: a long text an older copy is typing would go on into it,
     // and hold the user's answer up behind it.
@@ -37,6 +35,20 @@ bool SingleInstance::anyOther(long currentPid) const {
     const auto running = dependencies_.runningInstances();
     return std::any_of(running.begin(), running.end(),
                        [&](const RunningInstance& i) { return i.processIdentifier != currentPid; });
+}
+
+SingleInstance::Outcome SingleInstance::awaitUnlistedHolder() {
+    // The lock is held, yet no older copy is listed. Its holder may be an older copy on its way out
+    // (one leaves the list just before it lets go, and may have left between the two looks, as the
+    // copy that starts this one from the guide does): it lets go within moments. Otherwise a copy
+    // that started after this one got there first, and the newest wins.
+    const double deadline = dependencies_.uptime() + kWaitLimit;
+    while (dependencies_.uptime() < deadline) {
+        if (endRequested()) return Outcome::endRequested;
+        dependencies_.sleep(kPollInterval);
+        if (lockTaken()) return Outcome::goOn;
+    }
+    return Outcome::newerCopyRuns;
 }
 
 SingleInstance::Outcome SingleInstance::terminateOtherRunningInstances(

@@ -77,6 +77,7 @@ class SingleInstance {
     static std::string duplicateInstanceInformativeText(std::size_t count);
 
   private:
+    Outcome awaitUnlistedHolder();
     bool anyOther(long currentPid) const;
     bool usesLock() const { return static_cast<bool>(dependencies_.takeLock); }
     bool lockTaken() const { return !usesLock() || dependencies_.takeLock(); }
