@@ -523,19 +523,20 @@ class XSession {
         return value;
     }
 
-    // Whether some other client holds a passive grab of this key combination on the root window:
-    // a grab of our own fails exactly then. A grab that succeeds is given up at once.
-    bool keyIsGrabbedElsewhere(unsigned keycode, unsigned modifiers) const {
+    // Whether some other client holds a passive grab of this key combination on `window` (the root
+    // window when none): a grab of our own fails exactly then. A grab that succeeds is given up at once.
+    bool keyIsGrabbedElsewhere(unsigned keycode, unsigned modifiers, Window window = 0) const {
+        if (!window) window = DefaultRootWindow(connection_);
         const unsigned long serial = NextRequest(connection_);
         errors().clear();
-        XGrabKey(connection_, static_cast<int>(keycode), modifiers, DefaultRootWindow(connection_), False,
-                 GrabModeAsync, GrabModeAsync);
+        XGrabKey(connection_, static_cast<int>(keycode), modifiers, window, False, GrabModeAsync,
+                 GrabModeAsync);
         XSync(connection_, False);
         bool refused = false;
         for (const auto& [errorSerial, code] : errors())
             refused |= errorSerial == serial && code == BadAccess;
         if (!refused) {
-            XUngrabKey(connection_, static_cast<int>(keycode), modifiers, DefaultRootWindow(connection_));
+            XUngrabKey(connection_, static_cast<int>(keycode), modifiers, window);
             XSync(connection_, False);
         }
         errors().clear();
