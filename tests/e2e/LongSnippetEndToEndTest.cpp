@@ -90,7 +90,7 @@ TEST_F(LongSnippets, ArriveWholeInAClientStoppedInTheMiddle) {
     if (!client) return;
     ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30))
         << "typing did not start: " << described(client->text()) << program().output();
-    ::kill(client->pid(), SIGSTOP);
+    ASSERT_TRUE(suspendProcess(client->pid()));
     waitFor(5);
     ::kill(client->pid(), SIGCONT);
     EXPECT_TRUE(holdsText(*client, snippet, 60));

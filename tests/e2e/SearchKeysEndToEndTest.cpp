@@ -194,7 +194,7 @@ TEST_F(SwitchingWindows, AnInstantOpenSearchsKeysStayOutOfAWindowActivatedAfterT
     type(";;");
     ASSERT_TRUE(program().waitForPanel(true));
     type("t");
-    program().process().signal(SIGSTOP);
+    ASSERT_TRUE(suspendProcess(program().pid()));
     type("ree");
     clickInto(*other);
     ASSERT_TRUE(waitUntil([&] { return session().hasFocus(other->window()); }));

@@ -343,7 +343,7 @@ TEST_P(StoppedClients, ReadTheInsertionAndTheKeysAfterItWhenTheyGoOn) {
     TextClient* client = startProgramAndClient(GetParam(), user);
     if (!client) return;
     ASSERT_TRUE(typeSearch(oracle, "Hi ;smi"));
-    ::kill(client->pid(), SIGSTOP);
+    ASSERT_TRUE(suspendProcess(client->pid()));
     ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
     oracle.type("⏎ ok");
     EXPECT_TRUE(program().waitForPanel(false));
@@ -728,7 +728,7 @@ TEST_F(StalledProgram, OrdinaryTypingGoesOnWhileTheProgramIsStopped) {
     press({"Return"});
     ASSERT_TRUE(holdsText(*client, expected));
 
-    program().process().signal(SIGSTOP);
+    ASSERT_TRUE(suspendProcess(program().pid()));
     type("while Stopped", 10);
     press({"Return"});
     expected += "while Stopped\n";
@@ -750,7 +750,7 @@ TEST_F(StalledProgram, AnInstantOpenPairTypedMeanwhileOpensThePanel) {
     if (!client) return;
     type("ab");
     ASSERT_TRUE(holdsText(*client, "ab"));
-    program().process().signal(SIGSTOP);
+    ASSERT_TRUE(suspendProcess(program().pid()));
     type(";;", 200);
     type("tea", 0);
     EXPECT_TRUE(holdsText(*client, "ab;;tea"));
@@ -767,7 +767,7 @@ TEST_F(StalledProgram, AnInstantOpenPairTypedMeanwhileOpensThePanel) {
     // keys typed into the window, to type them after the text. Stopped that moment, it would hold
     // them until it goes on.
     ASSERT_TRUE(waitUntil([&] { return !holdsKeysIn(*client); })) << "the program went on holding the keys";
-    program().process().signal(SIGSTOP);
+    ASSERT_TRUE(suspendProcess(program().pid()));
     type(" x;; tea kettle,", 0);
     expected += " x;; tea kettle,";
     EXPECT_TRUE(holdsText(*client, expected));

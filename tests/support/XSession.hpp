@@ -84,6 +84,32 @@ inline std::string readFile(const fs::path& path) {
     return text.str();
 }
 
+// Stops a process (SIGSTOP) and returns once every thread of it has stopped: only the thread that
+// takes the signal stops the others, and a loaded machine may put that off while they go on (the key
+// tap's thread, for one, went on reading keys for 11 ms). False when they had not stopped within
+// `seconds`.
+inline bool suspendProcess(pid_t pid, double seconds = 10) {
+    if (pid <= 0 || ::kill(pid, SIGSTOP) != 0) return false;
+    const fs::path tasks = fs::path("/proc") / std::to_string(pid) / "task";
+    return waitUntil(
+        [&] {
+            std::error_code error;
+            for (const auto& task : fs::directory_iterator(tasks, error)) {
+                std::ifstream stat(task.path() / "stat");
+                std::string line;
+                std::getline(stat, line);
+                // The state follows the command's name, which is in parentheses and may hold any
+                // character; a thread that has ended meanwhile counts as stopped.
+                const auto close = line.rfind(')');
+                const char state =
+                    close != std::string::npos && close + 2 < line.size() ? line[close + 2] : 'X';
+                if (state != 'T' && state != 't' && state != 'Z' && state != 'X') return false;
+            }
+            return !error;
+        },
+        seconds);
+}
+
 // A child process in a process group of its own. It is told to end (SIGTERM, then SIGKILL after a
 // short grace) and reaped when the object goes.
 class ChildProcess {

@@ -123,7 +123,7 @@ TEST_F(X11EventPosterTest, TypesEmojiSequencesSymbolsAndSeveralLinesIntact) {
 TEST_F(X11EventPosterTest, AClientStoppedAcrossSeveralInsertionsReadsEachCharacterLater) {
     poster = X11EventPoster::create({session->display(), ledger, 0, 10, {}});
     ASSERT_NE(poster, nullptr);
-    ::kill(client->pid(), SIGSTOP);
+    ASSERT_TRUE(testing::suspendProcess(client->pid()));
     const std::u16string texts[] = {u"x\U0001F600", u"y\U0001F601\u03B1", u"z\U0001F600\u03B2"};
     for (const auto& text : texts) {
         insert(*poster, text, 0);
