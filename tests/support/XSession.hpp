@@ -492,17 +492,20 @@ class XSession {
         return focus;
     }
 
+    // The window `window` lies in; none for the root, or when it is gone.
+    Window parentOf(Window window) const {
+        Window rootReturn = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int n = 0;
+        if (!XQueryTree(connection_, window, &rootReturn, &parent, &children, &n)) return 0;
+        if (children) XFree(children);
+        return parent;
+    }
+
     // Whether `window` is `ancestor` or lies inside it.
     bool isWithin(Window window, Window ancestor) const {
-        while (window != 0 && window != PointerRoot) {
+        for (; window != 0 && window != PointerRoot; window = parentOf(window)) {
             if (window == ancestor) return true;
-            Window rootReturn, parent = 0;
-            Window* children = nullptr;
-            unsigned int n = 0;
-            if (!XQueryTree(connection_, window, &rootReturn, &parent, &children, &n)) return false;
-            if (children) XFree(children);
-            if (window == rootReturn) return false;
-            window = parent;
         }
         return false;
     }

@@ -19,7 +19,11 @@ SingleInstance::Outcome SingleInstance::resolveOtherRunningInstancesIfNeeded() {
     for (const auto& instance : dependencies_.runningInstances()) {
         if (instance.processIdentifier != currentPid) others.push_back(instance);
     }
-    if (others.empty()) return usesLock() ? awaitUnlistedHolder() : Outcome::goOn;
+    // The lock is held, yet no older copy is listed. Its holder may be an older copy on its way out
+    // (one leaves the list just before it lets go, and may have left between the two looks, as the
+    // copy that starts this one from the guide does): it lets go within moments. Otherwise a copy
+    // that started after this one got there first, and the newest wins.
+    if (others.empty()) return usesLock() ? awaitLock() : Outcome::goOn;
 
     // The alert takes the keyboard focus: a long text an older copy is typing would go on into it,
     // and hold the user's answer up behind it.
@@ -37,20 +41,6 @@ bool SingleInstance::anyOther(long currentPid) const {
                        [&](const RunningInstance& i) { return i.processIdentifier != currentPid; });
 }
 
-SingleInstance::Outcome SingleInstance::awaitUnlistedHolder() {
-    // The lock is held, yet no older copy is listed. Its holder may be an older copy on its way out
-    // (one leaves the list just before it lets go, and may have left between the two looks, as the
-    // copy that starts this one from the guide does): it lets go within moments. Otherwise a copy
-    // that started after this one got there first, and the newest wins.
-    const double deadline = dependencies_.uptime() + kWaitLimit;
-    while (dependencies_.uptime() < deadline) {
-        if (endRequested()) return Outcome::endRequested;
-        dependencies_.sleep(kPollInterval);
-        if (lockTaken()) return Outcome::goOn;
-    }
-    return Outcome::newerCopyRuns;
-}
-
 SingleInstance::Outcome SingleInstance::terminateOtherRunningInstances(
     const std::vector<RunningInstance>& others, long currentPid) {
     for (const auto& instance : others) dependencies_.requestTermination(instance);
@@ -66,10 +56,14 @@ SingleInstance::Outcome SingleInstance::terminateOtherRunningInstances(
         if (instance.processIdentifier != currentPid) dependencies_.forceTermination(instance);
     }
     // A forced copy lets go of the lock as it dies, which takes a moment; a newer copy never does.
-    const double lockDeadline = dependencies_.uptime() + kWaitLimit;
+    return awaitLock();
+}
+
+SingleInstance::Outcome SingleInstance::awaitLock() {
+    const double deadline = dependencies_.uptime() + kWaitLimit;
     while (!lockTaken()) {
         if (endRequested()) return Outcome::endRequested;
-        if (dependencies_.uptime() >= lockDeadline) return Outcome::newerCopyRuns;
+        if (dependencies_.uptime() >= deadline) return Outcome::newerCopyRuns;
         dependencies_.sleep(kPollInterval);
     }
     return Outcome::goOn;

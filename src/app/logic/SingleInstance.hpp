@@ -77,7 +77,8 @@ class SingleInstance {
     static std::string duplicateInstanceInformativeText(std::size_t count);
 
   private:
-    Outcome awaitUnlistedHolder();
+    // Polls for the lock until the wait limit: goOn once taken, newerCopyRuns when it never came.
+    Outcome awaitLock();
     bool anyOther(long currentPid) const;
     bool usesLock() const { return static_cast<bool>(dependencies_.takeLock); }
     bool lockTaken() const { return !usesLock() || dependencies_.takeLock(); }
