@@ -290,46 +290,101 @@ class KeysTypedDuringALongInsertion : public InClients {
     // Types `text` (printable ASCII, whose keysyms are its characters) on the keyboard device, with
     // its left Shift where the layout puts the character on the shifted level.
     void typeOnKeyboard(const std::string& text, int delayMs) {
+        std::vector<std::string> keys;
+        for (const char c : text) keys.push_back(c == ' ' ? "space" : std::string(1, c));
+        pressOnKeyboard(keys, delayMs);
+    }
+
+    // Presses keys by their X names ("Home", "ctrl+a", "A") on the keyboard device, with Control
+    // where asked and the left Shift where the layout puts the keysym on the shifted level.
+    void pressOnKeyboard(const std::vector<std::string>& keys, int delayMs) {
         Display* d = session().connection();
         const int keyboard = session().keyboardDevice();
         ASSERT_GE(keyboard, 0) << "the server has no keyboard of its own";
         XDevice* device = XOpenDevice(d, static_cast<XID>(keyboard));
         ASSERT_NE(device, nullptr);
-        const unsigned shift = XKeysymToKeycode(d, XK_Shift_L);
-        for (const char c : text) {
-            const auto keysym = static_cast<KeySym>(static_cast<unsigned char>(c));
+        auto key = [&](unsigned keycode, bool down) {
+            XTestFakeDeviceKeyEvent(d, device, keycode, down ? True : False, nullptr, 0, CurrentTime);
+        };
+        for (std::string name : keys) {
+            const bool control = name.starts_with("ctrl+");
+            if (control) name.erase(0, 5);
+            const KeySym keysym = name.size() == 1 ? static_cast<KeySym>(static_cast<unsigned char>(name[0]))
+                                                   : XStringToKeysym(name.c_str());
             const unsigned keycode = XKeysymToKeycode(d, keysym);
+            ASSERT_NE(keycode, 0u) << name;
             const bool shifted = XkbKeycodeToKeysym(d, static_cast<::KeyCode>(keycode), 0, 0) != keysym;
-            if (shifted) XTestFakeDeviceKeyEvent(d, device, shift, True, nullptr, 0, CurrentTime);
-            XTestFakeDeviceKeyEvent(d, device, keycode, True, nullptr, 0, CurrentTime);
-            XTestFakeDeviceKeyEvent(d, device, keycode, False, nullptr, 0, CurrentTime);
-            if (shifted) XTestFakeDeviceKeyEvent(d, device, shift, False, nullptr, 0, CurrentTime);
+            std::vector<unsigned> modifiers;
+            if (control) modifiers.push_back(XKeysymToKeycode(d, XK_Control_L));
+            if (shifted) modifiers.push_back(XKeysymToKeycode(d, XK_Shift_L));
+            for (unsigned modifier : modifiers) key(modifier, true);
+            key(keycode, true);
+            key(keycode, false);
+            for (unsigned modifier : modifiers) key(modifier, false);
             XSync(d, False);
             std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         }
         XCloseDevice(d, device);
     }
+
+    // Starts the program with a snippet of `characters` characters of Latin prose, and a client;
+    // nullptr when the client cannot run here.
+    TextClient* startWithLongSnippet(std::string& snippet, std::size_t characters) {
+        snippet = "Lorem";
+        while (snippet.size() < characters)
+            snippet += " ipsum dolor sit amet, quis nostrud: Ut enim (ad) minim veniam, ok? Lorem";
+        MemoryDefaults user = RunningProgram::returningUser();
+        CustomContentStore(user).addSnippet("Lorem", snippet, {"longsnip"}, {});
+        return startProgramAndClient(GetParam(), user);
+    }
+
+    // Chooses the snippet; the keys typed next come while it is typed.
+    void chooseLongSnippet() {
+        type(";longsnip");
+        ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+        ASSERT_EQ(0, session().xdotool({"key", "Return"}));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
 };
 
 TEST_P(KeysTypedDuringALongInsertion, InTheMiddleOfALongTextComeAfterIt) {
-    std::string snippet = "Lorem";
-    while (snippet.size() < 1500)
-        snippet += " ipsum dolor sit amet, quis nostrud: Ut enim (ad) minim veniam, ok? Lorem";
-    MemoryDefaults user = RunningProgram::returningUser();
-    CustomContentStore(user).addSnippet("Lorem", snippet, {"longsnip"}, {});
-    TextClient* client = startProgramAndClient(GetParam(), user);
+    std::string snippet;
+    TextClient* client = startWithLongSnippet(snippet, 1500);
     if (!client) return;
-    type(";longsnip");
-    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    ASSERT_NO_FATAL_FAILURE(chooseLongSnippet());
     const std::string keys = " Ok, ADD (No) ok";
-    ASSERT_EQ(0, session().xdotool({"key", "Return"}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_NO_FATAL_FAILURE(typeOnKeyboard(keys, 60));
     const std::string expected = snippet + keys + client->finishLine();
     EXPECT_TRUE(holdsText(*client, expected, 30));
 }
 
-INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringALongInsertion, kSingleLineClients, clientName);
+// Editing, caret and function keys and a Control shortcut typed during the text act after it as
+// they do without the program: in a terminal they arrive as the terminal's own sequences (read off
+// the same keys typed first), in a field they select, move and delete; never as characters.
+TEST_P(KeysTypedDuringALongInsertion, EditingKeysInTheMiddleOfALongTextActAfterIt) {
+    const std::vector<std::string> keys = {"ctrl+a", "Home", "x", "Right", "Delete",
+                                           "End",    "Left", "y", "F5"};
+    std::string snippet, alone;
+    TextClient* client = startWithLongSnippet(snippet, 3000);
+    if (!client) return;
+    if (GetParam() == Kind::xterm) {
+        ASSERT_NO_FATAL_FAILURE(pressOnKeyboard(keys, 20));
+        client->finishLine();
+        ASSERT_TRUE(waitUntil([&] { return !client->text().empty(); }));
+        alone = client->text();
+    }
+    ASSERT_NO_FATAL_FAILURE(chooseLongSnippet());
+    ASSERT_NO_FATAL_FAILURE(pressOnKeyboard(keys, 60));
+    const std::string expected = GetParam() == Kind::xterm
+                                     ? alone + snippet + alone
+                                     : "xL" + snippet.substr(2, snippet.size() - 3) + "y" + snippet.back();
+    if (GetParam() == Kind::xterm) client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected, 30));
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringALongInsertion,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::gtkTextView, Kind::qtLineEdit),
+                         clientName);
 
 // ---------------------------------------------------------------- a client that reads its keys late
 

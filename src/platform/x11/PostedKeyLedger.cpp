@@ -146,12 +146,13 @@ void PostedKeyLedger::removeRetyper(const void* owner) {
     retyper_ = nullptr;
 }
 
-bool PostedKeyLedger::retypeLater(unsigned keycode, unsigned state, const std::string& characters) {
+bool PostedKeyLedger::retypeLater(unsigned keycode, unsigned state, const std::string& characters,
+                                  unsigned long window) {
     // Called under the lock, so that the retyper cannot go away meanwhile.
     std::lock_guard lock(mutex_);
     if (!retyper_) return false;
     ++posting_;
-    retyper_(keycode, state, characters);
+    retyper_(keycode, state, characters, window);
     return true;
 }
 

@@ -28,10 +28,12 @@ class PostedKeyLedger {
     static constexpr std::int64_t retypedUserData = kRetypedEventMarker;
     static constexpr std::int64_t announcementUserData = kRetypeAnnouncementMarker;
     static constexpr std::int64_t withheldUserData = kWithheldEventMarker;
-    // Types a held-back press (an X keycode, with the X modifier state it was typed in, and the
-    // characters it typed then) again, after whatever the poster has taken on so far. Called with
-    // the ledger locked: it must not call the ledger.
-    using Retyper = std::function<void(unsigned keycode, unsigned state, const std::string& characters)>;
+    // Types a held-back press (an X keycode, with the X modifier state it was typed in, the
+    // characters it typed then, and the window it was typed into, None when unknown) again, after
+    // whatever the poster has taken on so far. Called with the ledger locked: it must not call the
+    // ledger.
+    using Retyper = std::function<void(unsigned keycode, unsigned state, const std::string& characters,
+                                       unsigned long window)>;
 
     explicit PostedKeyLedger(double lifetimeSeconds = 2.0) : lifetime_(lifetimeSeconds) {}
 
@@ -103,7 +105,8 @@ class PostedKeyLedger {
     void removeRetyper(const void* owner);
     // Hands a held-back press to the retyper, as events taken on (the retyper ends them once
     // typed); false when there is no retyper.
-    bool retypeLater(unsigned keycode, unsigned state, const std::string& characters = {});
+    bool retypeLater(unsigned keycode, unsigned state, const std::string& characters = {},
+                     unsigned long window = 0);
 
   private:
     struct Record {

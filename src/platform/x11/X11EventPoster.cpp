@@ -169,18 +169,19 @@ X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options opti
       record_(
           std::make_unique<RemappedKeycodes>(options_.recordDirectory, displayKeyOf(options_.displayName))) {
     thread_ = std::thread([this] { run(); });
-    options_.ledger->setRetyper(this,
-                                [this](unsigned keycode, unsigned state, const std::string& characters) {
-                                    Job job;
-                                    job.retypedKeycode = keycode;
-                                    job.retypedState = state;
-                                    job.retypedText = characters;
-                                    {
-                                        std::lock_guard lock(mutex_);
-                                        jobs_.push_back(std::move(job));
-                                    }
-                                    wake_.notify_all();
-                                });
+    options_.ledger->setRetyper(
+        this, [this](unsigned keycode, unsigned state, const std::string& characters, unsigned long window) {
+            Job job;
+            job.retypedKeycode = keycode;
+            job.retypedState = state;
+            job.retypedText = characters;
+            job.target = window;
+            {
+                std::lock_guard lock(mutex_);
+                jobs_.push_back(std::move(job));
+            }
+            wake_.notify_all();
+        });
 }
 
 X11EventPoster::~X11EventPoster() {
@@ -537,6 +538,28 @@ void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead) {
     }
 }
 
+bool X11EventPoster::focusIsWithin(unsigned long window) const {
+    if (window == None) return true;
+    Display* display = display_->get();
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == None || focus == PointerRoot) return true;  // wherever the pointer is: no telling
+    const Window root = DefaultRootWindow(display);
+    X11ErrorTrap trap;  // the window may go at any moment
+    for (int depth = 0; focus != None && depth < 32; ++depth) {
+        if (focus == window) return true;
+        if (focus == root) return false;
+        Window parentRoot = None, parent = None;
+        Window* children = nullptr;
+        unsigned childCount = 0;
+        if (!XQueryTree(display, focus, &parentRoot, &parent, &children, &childCount)) return false;
+        if (children) XFree(children);
+        focus = parent;
+    }
+    return false;
+}
+
 bool X11EventPoster::stillFocused(const Job& job) {
     if (job.target == None) return true;
     if (job.insertion == abandoned_) return false;
@@ -569,6 +592,12 @@ void X11EventPoster::retype(const Job& job) {
     const unsigned keycode = job.retypedKeycode;
     const double deadline = now() + 1.0;
     while (!stopNow_ && isDown(display, keycode) && now() < deadline) sleepFor(0.005);
+    // Typed into a window that has lost the focus since, it would land in another.
+    if (!focusIsWithin(job.target)) {
+        std::cerr << "Mosaiko: a key typed during the text was not typed again: its window no longer "
+                     "has the keyboard focus\n";
+        return;
+    }
     // A spare keycode that another program mapped for a moment, to type a character of its own on
     // it, may hold nothing by now: the character itself is typed. So is a character typed without
     // Control, Alt or Super, on a spare keycode: the user (or a tool) may press the same key again
@@ -576,8 +605,11 @@ void X11EventPoster::retype(const Job& job) {
     // is down may not even have been seen yet: it waits behind a held one, ahead of ours.
     const bool given = XkbKeycodeToKeysym(display, static_cast<::KeyCode>(keycode), 0, 0) != NoSymbol;
     const bool shortcut = (job.retypedState & (ControlMask | Mod1Mask | Mod4Mask)) != 0;
-    const bool printable = std::all_of(job.retypedText.begin(), job.retypedText.end(), [](char c) {
-        return static_cast<unsigned char>(c) >= 0x20 && c != 0x7f;
+    // Editing, movement and function keys (their characters are private-use codes of ours) act as
+    // keys, on their own keycode.
+    const std::u32string scalars = text::scalars(job.retypedText);
+    const bool printable = std::all_of(scalars.begin(), scalars.end(), [](char32_t c) {
+        return c >= 0x20 && c != 0x7f && !X11KeyMapping::isFunctionKeyCharacter(c);
     });
     const bool onSpareKeys = !shortcut && printable && (!slots_.empty() || discoverSlots());
     if (!job.retypedText.empty() &&

@@ -101,7 +101,8 @@ class X11EventPoster {
         std::string retypedText;      // and what it typed
         bool onSpareKeys = false;     // a text typed on spare keycodes only
         // The window that had the keyboard focus when its insertion was posted, which alone gets
-        // it (None: wherever the focus is), and which insertion it belongs to.
+        // it (None: wherever the focus is), and which insertion it belongs to; for a press typed
+        // again, the window it was typed into.
         unsigned long target = 0;
         std::uint64_t insertion = 0;
     };
@@ -127,6 +128,8 @@ class X11EventPoster {
     // Whether the job's insertion may go on: its window still has the keyboard focus. Once another
     // has it, nothing more of that insertion is typed.
     bool stillFocused(const Job& job);
+    // Whether the keyboard focus is on `window` or inside it; true for None (no window known).
+    bool focusIsWithin(unsigned long window) const;
     // Waits until the focused client has read every key typed so far (it answers a ping sent
     // after them) or until `deadline`; false when it did not answer by then or cannot be asked.
     bool awaitTheClient(double deadline);

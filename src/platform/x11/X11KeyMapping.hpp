@@ -39,6 +39,9 @@ class X11KeyMapping {
     // Caret, editing and function keys (arrows, Home, Delete, F1, Menu…) give a private-use character
     // of their own (U+F700 and up), with or without modifiers.
     static std::string characters(unsigned long keysym, bool control);
+    // Whether a scalar is one of those characters of a caret, editing or function key: a key that
+    // acts rather than types.
+    static bool isFunctionKeyCharacter(char32_t scalar) { return scalar >= 0xF700 && scalar <= 0xF8FF; }
     // The accent a dead key types on its own (a dead key pressed twice, or before a space); empty
     // for any other keysym.
     static std::string deadKeyAccent(unsigned long keysym);

@@ -331,10 +331,16 @@ class TapConnection final : public KeyTapRules::Server {
                 [this](unsigned keycode, unsigned state) { return retypeLater(keycode, state); }};
     }
 
-    // The press typed again after the program's text, with the modifiers it was typed with, and
-    // what it typed when it came (its key may mean something else by then).
+    // The press typed again after the program's text, with the modifiers it was typed with, what
+    // it typed when it came (its key may mean something else by then), and the window it went to.
     bool retypeLater(unsigned keycode, unsigned state) {
-        return ledger_->retypeLater(keycode, state, typed_[keycode & 0xFF]);
+        return ledger_->retypeLater(keycode, state, typed_[keycode & 0xFF], pressWindow_);
+    }
+
+    // The window a grabbed press goes to: the child of the grab's window that holds the focus (the
+    // focused window itself, or the top-level around it for a grab on the root).
+    static unsigned long typedInto(const XKeyEvent& key) {
+        return key.subwindow != None ? key.subwindow : key.window;
     }
 
     // A keyboard's press, as it was typed: the core keyboard's comes when the server handles it,
@@ -497,6 +503,7 @@ class TapConnection final : public KeyTapRules::Server {
             }
         }
         if (grabbed) holdKeyGrabbed(keycode);
+        pressWindow_ = grabbed ? typedInto(grabbed->xkey) : None;
         if (grabbed && droppedAsTypedBefore(grabbed->xkey.time)) {
             claimed_ = false;
             down_.insert(keycode);
@@ -564,6 +571,7 @@ class TapConnection final : public KeyTapRules::Server {
     // other (a repeat of a key held down) is asked about like any held press.
     void strayHeldPress(const XKeyEvent& key) {
         holdKeyGrabbed(key.keycode);
+        pressWindow_ = typedInto(key);
         if (droppedAsTypedBefore(key.time)) return;
         std::vector<std::pair<Time, bool>>& unheld = passedUnheld_[key.keycode & 0xFF];
         // The same press, by its time; a later one of a key still down is one of its repeats.
@@ -916,6 +924,7 @@ class TapConnection final : public KeyTapRules::Server {
     std::optional<std::pair<std::uint64_t, unsigned long>> latestHolds_;  // version, first request
     std::bitset<256> userDown_;                 // those of them the user holds
     std::bitset<256> ownDown_;                  // those the program pressed last, until released
+    unsigned long pressWindow_ = None;          // the window the press being handled went to, if held
     bool pressLost_ = false;                    // the press being handled was dropped by the server
     std::optional<unsigned> pressModifiers_;    // and the modifiers it came in, when held
     std::bitset<256> typedDown_;                // keys the user holds as typed (noteTypedDown)

@@ -118,8 +118,9 @@ TEST(PostedKeyLedgerTest, TypingLastsUntilEverythingTakenOnIsTypedAndHasComeBack
 
     std::vector<unsigned> retyped;
     int owner = 0;
-    ledger.setRetyper(&owner,
-                      [&](unsigned keycode, unsigned, const std::string&) { retyped.push_back(keycode); });
+    ledger.setRetyper(&owner, [&](unsigned keycode, unsigned, const std::string&, unsigned long) {
+        retyped.push_back(keycode);
+    });
     ledger.beginPosting();
     EXPECT_TRUE(ledger.isTyping(10.0));
     EXPECT_TRUE(ledger.retypeLater(38, 0));  // taken on as well

@@ -222,6 +222,22 @@ TEST_F(X11EventPosterTest, OwnEventsReachTheTapMarkedAndPassEvenRightAfterADropp
     EXPECT_EQ(ledger->pendingCount(), 0u);
 }
 
+// A press of the user's held back while the program typed is typed again only into the window it
+// was typed into: after a switch to another window it is not typed at all.
+TEST_F(X11EventPosterTest, APressTypedAgainGoesOnlyToItsOwnWindow) {
+    TextClient other(*session, TextClient::Kind::qtLineEdit);
+    ASSERT_TRUE(other.ok() && client->focus());
+    Display* display = session->connection();
+    const unsigned keycodeOfA = XKeysymToKeycode(display, 'a');
+    ::testing::internal::CaptureStderr();
+    ASSERT_TRUE(ledger->retypeLater(keycodeOfA, 0, "a", other.window()));
+    ASSERT_TRUE(ledger->retypeLater(keycodeOfA, 0, "a", client->window()));
+    ASSERT_TRUE(ledger->retypeLater(keycodeOfA, ShiftMask, "A", None));  // wherever the focus is
+    EXPECT_TRUE(client->waitForText("aA")) << client->text();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("was not typed again"), std::string::npos);
+    EXPECT_EQ(other.text(), "");
+}
+
 // A stop (the program quits) ends a long text at once: nothing is typed afterwards, not even what is
 // posted later; the remapped keycodes are given back and their record goes before it returns; and
 // what arrived is the start of the text, whole.
