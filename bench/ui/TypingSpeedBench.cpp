@@ -180,7 +180,13 @@ void quitWhileTyping(const fs::path& executable) {
     const int typed = stage.client->characterPresses() - before;
     const auto signalled = Clock::now();
     stage.program->process().signal(SIGTERM);
-    const auto status = stage.program->process().waitForExit(30);
+    // The client goes on reading its keys meanwhile, as an application does: the program gives
+    // the keycodes back once it has read them.
+    std::optional<int> status;
+    while (!status && secondsSince(signalled) < 30) {
+        stage.client->characterPresses();
+        status = stage.program->process().waitForExit(0.002);
+    }
     const double exitSeconds = secondsSince(signalled);
     const int atExit = stage.client->characterPresses();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));

@@ -249,27 +249,15 @@ void LiveShell::stopPoster() {
 }
 
 void LiveShell::stopTyping() {
-    bool stopped = false;
+    // Only a copy of this program asks, and it leaves its request in the folder both use first: a
+    // stray signal from elsewhere cuts no text short.
+    if (!registry_.isAskedToStopTyping()) return;
     {
         std::lock_guard lock(posterMutex_);
-        if (poster_ && !posterStopped_) {
-            poster_->stop();
-            posterStopped_ = stopped = true;
-        }
+        if (poster_) poster_->cancel();
     }
-    // Stopped, the poster has sent its last key, and the server has it.
+    // The poster has sent its last key of the text, and the server has it.
     registry_.confirmTypingStopped();
-    // A stopped poster types nothing more: a new one, made on the main loop, types what comes later.
-    if (stopped)
-        QMetaObject::invokeMethod(
-            qApp, [this] { replaceStoppedPoster(); }, Qt::QueuedConnection);
-}
-
-void LiveShell::replaceStoppedPoster() {
-    if (closed_) return;
-    auto fresh = createX11EventPoster(buildinfo::kAppIdentifier);
-    std::lock_guard lock(posterMutex_);
-    if (std::exchange(posterStopped_, false)) poster_ = std::move(fresh);
 }
 
 void LiveShell::runDuplicateInstanceAlert(const std::string& message, const std::string& informativeText) {

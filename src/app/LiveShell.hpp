@@ -48,7 +48,8 @@ class LiveShell {
     std::function<void()> afterSavingBeforeLettingGo;
 
     // Drops what is still to be typed, at once (a newer copy's alert is about to take the focus),
-    // and types what comes later as before. Called on any thread.
+    // and types what comes later as before; only when a copy of the program asked for it. Called on
+    // any thread.
     void stopTyping();
 
     // The "already running" alert: a modal message with one "Continue" button, above every window.
@@ -64,8 +65,6 @@ class LiveShell {
     void runNextAfterKeys();
     SingleInstance::Dependencies singleInstance();
     void stopPoster();
-    // On the main loop, after stopTyping().
-    void replaceStoppedPoster();
 
     std::vector<std::string> arguments_;
     X11DisplaysAhead& displays_;
@@ -84,11 +83,11 @@ class LiveShell {
     // by loadStores().
     struct Content;
     std::unique_ptr<Content> content_;
-    // One poster for the picker and the library: it owns the keycodes it remaps for typing. It is
-    // stopped also from the thread that hears a newer copy, so every use holds posterMutex_.
+    // One poster for the picker and the library: it owns the keycodes it remaps for typing. Its
+    // typing is cancelled also from the thread that hears a newer copy, so every use holds
+    // posterMutex_.
     std::mutex posterMutex_;
     std::shared_ptr<X11EventPoster> poster_;
-    bool posterStopped_ = false;  // by stopTyping(), until replaceStoppedPoster() replaces it
     std::shared_ptr<EmojiInserter> inserter_;
     std::unique_ptr<PickerController> picker_;
     PickerPanelController* pickerPanel_ = nullptr;  // owned by the controller's effects

@@ -275,7 +275,7 @@ TEST_P(KeysTypedDuringAnInsertion, LandAfterTheTextWithTheirModifiers) {
     ASSERT_FALSE(second.empty());
     expected = GetParam() == Kind::xterm ? expected + " " + second + "\x01z" : "z";
     expected += client->finishLine();
-    EXPECT_TRUE(holdsText(*client, expected));
+    EXPECT_TRUE(holdsText(*client, expected)) << program().output();
 }
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion, kSingleLineClients, clientName);

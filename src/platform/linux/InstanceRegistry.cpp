@@ -345,6 +345,10 @@ bool InstanceRegistry::askToStopTyping(const RunningInstance& instance) const {
     return stopped;
 }
 
+bool InstanceRegistry::isAskedToStopTyping() const {
+    return ::access(stopTypingPath(self_.processIdentifier).c_str(), F_OK) == 0;
+}
+
 void InstanceRegistry::confirmTypingStopped() const {
     ::unlink(stopTypingPath(self_.processIdentifier).c_str());
 }

@@ -82,6 +82,9 @@ class InstanceRegistry {
     bool askToStopTyping(const RunningInstance& instance) const;
     // Says that this copy has stopped typing: every key it typed has reached the X server.
     void confirmTypingStopped() const;
+    // Whether a copy has asked this one to stop typing (its request is there): the signal alone may
+    // come from any process.
+    bool isAskedToStopTyping() const;
 
     // What /proc says about a process now; nothing when there is no such process.
     static std::optional<RunningInstance> describeProcess(long processIdentifier);

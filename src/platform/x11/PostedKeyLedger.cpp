@@ -2,6 +2,8 @@
 
 #include <X11/X.h>
 
+#include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace mosaiko {
@@ -14,6 +16,7 @@ const std::shared_ptr<PostedKeyLedger>& PostedKeyLedger::shared() {
 void PostedKeyLedger::popFront() {
     records_.pop_front();
     if (typedAhead_ > 0) --typedAhead_;
+    claimed_.notify_all();
 }
 
 void PostedKeyLedger::dropLapsed(double now) {
@@ -39,7 +42,8 @@ void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now
 }
 
 std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now, bool lost,
-                                                   std::optional<unsigned> modifiers) {
+                                                   std::optional<unsigned> modifiers,
+                                                   std::optional<unsigned long> keysym) {
     std::lock_guard lock(mutex_);
     dropLapsed(now);
     // Our presses come back in the order they were posted, and every one of them comes back: a
@@ -49,6 +53,8 @@ std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now,
     const Record record = records_.front();
     popFront();
     if (modifiers && record.keysym != 0) lost = lost || mistyped(record.shifted, *modifiers);
+    // On a spare keycode (typed either way), the press types what the keycode holds.
+    if (keysym && record.keysym != 0 && !record.shifted) lost = lost || *keysym != record.keysym;
     if (record.keysym == 0 || (!lost && withheld_.empty())) return record.userData;
     withheld_.push_back(record.keysym);
     return withheldUserData;
@@ -76,6 +82,12 @@ bool PostedKeyLedger::claimTyped(unsigned keycode, double now) {
 std::size_t PostedKeyLedger::pendingCount() const {
     std::lock_guard lock(mutex_);
     return records_.size();
+}
+
+bool PostedKeyLedger::awaitPendingAtMost(std::size_t count, double seconds) const {
+    std::unique_lock lock(mutex_);
+    return claimed_.wait_for(lock, std::chrono::duration<double>(std::max(seconds, 0.0)),
+                             [&] { return records_.size() <= count; });
 }
 
 void PostedKeyLedger::markOwnKeycodes(const std::vector<unsigned>& keycodes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <bitset>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -54,11 +55,14 @@ class PostedKeyLedger {
     // `lost`: the press came while the user held its key down, and the server dropped it (it drops
     // a press of a key that is down, whoever pressed it). `modifiers`: the X modifier state it came
     // in, when known; a modifier the user pressed meanwhile makes it type something else (a capital,
-    // a shortcut). From a character of a text lost or mistyped on, every character of ours is
+    // a shortcut). `keysym`: what the keycode held when the press came, where that is known: a press
+    // of ours on a spare keycode whose character a new keymap took off types nothing, or something
+    // else. From a character of a text lost or mistyped on, every character of ours is
     // withheld: claimed as withheldUserData, for the key tap to drop, and kept for takeWithheld(), so
     // that the text goes on in order from there.
     std::optional<std::int64_t> claim(unsigned keycode, double now, bool lost = false,
-                                      std::optional<unsigned> modifiers = std::nullopt);
+                                      std::optional<unsigned> modifiers = std::nullopt,
+                                      std::optional<unsigned long> keysym = std::nullopt);
     // The characters (keysyms) lost or withheld since the last call, in the order typed; it ends
     // the withholding.
     std::vector<unsigned long> takeWithheld();
@@ -73,6 +77,9 @@ class PostedKeyLedger {
     bool claimTyped(unsigned keycode, double now);
 
     std::size_t pendingCount() const;
+    // Waits until at most `count` presses of ours are still to come past the key tap, for `seconds`
+    // at most; whether they are.
+    bool awaitPendingAtMost(std::size_t count, double seconds) const;
 
     // The spare keycodes the poster maps to type its text on: keys no keyboard has, which the key
     // tap leaves alone also while it holds every key. Once marked, a keycode stays ours.
@@ -121,6 +128,7 @@ class PostedKeyLedger {
 
     const double lifetime_;
     mutable std::mutex mutex_;
+    mutable std::condition_variable claimed_;  // a record went
     std::deque<Record> records_;
     std::size_t typedAhead_ = 0;  // the records at the front that claimTyped() has marked
     std::vector<unsigned long> withheld_;  // characters lost, and those withheld after them

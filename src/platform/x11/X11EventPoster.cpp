@@ -13,12 +13,11 @@
 #include <bitset>
 #include <chrono>
 #include <cmath>
-#include <cstring>
-#include <set>
-#include <utility>
-
 #include <cstdlib>
 #include <iostream>
+#include <limits>
+#include <set>
+#include <utility>
 
 #include "platform/MainLoop.hpp"
 #include "platform/Text.hpp"
@@ -85,39 +84,8 @@ bool isDown(Display* display, unsigned keycode) {
     return keycode < 256 && (keys[keycode / 8] & (1 << (keycode % 8))) != 0;
 }
 
-// Whether the keycode holds `keysym` and nothing else, as a poster maps it: another program's
-// mapping of the same keycode is never undone.
-bool holdsOnly(Display* display, unsigned keycode, unsigned long keysym) {
-    int perKeycode = 0;
-    KeySym* current = XGetKeyboardMapping(display, static_cast<::KeyCode>(keycode), 1, &perKeycode);
-    if (!current) return false;
-    bool only = perKeycode > 0 && current[0] == keysym;
-    for (int i = 1; only && i < perKeycode; ++i) only = current[i] == keysym || current[i] == NoSymbol;
-    XFree(current);
-    return only;
-}
-
 std::string displayKeyOf(const std::string& displayName) {
     return InstanceRegistry::displayKey(displayName.empty() ? std::getenv("DISPLAY") : displayName.c_str());
-}
-
-// Gives back the keycodes that killed runs of the program left remapped on this display.
-void restoreLeftovers(Display* display, const std::filesystem::path& directory,
-                      const std::string& displayKey) {
-    const auto leftovers = RemappedKeycodes::leftByEndedRuns(directory, displayKey);
-    if (leftovers.empty()) return;
-    {
-        X11ErrorTrap trap;
-        for (const auto& leftover : leftovers) {
-            for (const auto& entry : leftover.entries) {
-                if (!holdsOnly(display, entry.keycode, entry.keysym)) continue;
-                KeySym none = NoSymbol;
-                XChangeKeyboardMapping(display, static_cast<int>(entry.keycode), 1, &none, 1);
-            }
-        }
-        XSync(display, False);
-    }
-    for (const auto& leftover : leftovers) ::unlink(leftover.file.c_str());
 }
 
 // Whether typing the text needs a spare keycode: all but line breaks and tabs do.
@@ -126,30 +94,13 @@ bool needsSpareKeycode(const std::u16string& text) {
                        [](char16_t c) { return c != u'\r' && c != u'\n' && c != u'\t'; });
 }
 
-// Keys per batch: between two batches the poster looks at the keyboard's state and at the key tap.
+// Keys per batch: between two batches the poster looks at the keyboard's state.
 constexpr std::size_t kBatchKeys = 64;
-// How far typing may run ahead of the key tap that follows the ledger: what the user touches is
-// known from the tap, so a batch is chosen with the tap at most a batch behind.
-constexpr std::size_t kKeysAheadOfTheTap = kBatchKeys;
-// From the last key to giving back the remapped keycodes at quit: clients had all the text at 20 ms
-// in every probe.
-constexpr double kStopHoldSeconds = 0.15;
-// The lowest free keycode is left alone: auto-type tools map the lowest free one for a moment.
-constexpr std::size_t kLeftToOtherTools = 1;
-
-// Groups keycodes into runs of consecutive ones: one request changes each run.
-std::vector<std::pair<unsigned, unsigned>> consecutiveRuns(std::vector<unsigned> keycodes) {
-    std::sort(keycodes.begin(), keycodes.end());
-    std::vector<std::pair<unsigned, unsigned>> runs;  // first keycode, count
-    for (unsigned keycode : keycodes) {
-        if (!runs.empty() && runs.back().first + runs.back().second == keycode) {
-            ++runs.back().second;
-        } else {
-            runs.emplace_back(keycode, 1);
-        }
-    }
-    return runs;
-}
+// How many presses of a text may have gone out that the key tap has not seen yet: a key on its way
+// when the focus moves lands in the new window.
+constexpr std::size_t kPressesAhead = 2;
+// How often a client that can show that it read its keys only by waiting for input is looked at.
+constexpr double kLookInterval = 0.002;
 
 }  // namespace
 
@@ -159,7 +110,8 @@ std::unique_ptr<X11EventPoster> X11EventPoster::create(Options options, std::uni
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
     if (!XTestQueryExtension(display->get(), &eventBase, &errorBase, &major, &minor)) return nullptr;
     if (!options.ledger) options.ledger = PostedKeyLedger::shared();
-    restoreLeftovers(display->get(), options.recordDirectory, displayKeyOf(options.displayName));
+    X11SpareKeycodes::giveBackLeftovers(display->get(), options.recordDirectory,
+                                        displayKeyOf(options.displayName));
     return std::unique_ptr<X11EventPoster>(new X11EventPoster(std::move(display), std::move(options)));
 }
 
@@ -185,25 +137,38 @@ X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options opti
 }
 
 X11EventPoster::~X11EventPoster() {
-    options_.ledger->removeRetyper(this);
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
+    options_.ledger->removeRetyper(this);
     if (keyboardDescription_) XkbFreeKeyboard(static_cast<XkbDescPtr>(keyboardDescription_), 0, True);
 }
 
+void X11EventPoster::cancel() {
+    std::unique_lock lock(mutex_);
+    cancelledThrough_ = posted_.load();
+    wake_.notify_all();
+    // The typing thread looks at every key and in every wait whether its job was dropped.
+    performed_.wait_for(lock, std::chrono::milliseconds(250),
+                        [&] { return performing_ == 0 || performing_ > cancelledThrough_; });
+}
+
 void X11EventPoster::stop() {
-    options_.ledger->removeRetyper(this);
     {
         std::lock_guard lock(mutex_);
+        cancelledThrough_ = posted_.load();
         stopping_ = true;
         stopNow_ = true;
     }
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
+}
+
+bool X11EventPoster::cancelled(const Job& job) const {
+    return job.sequence != 0 && job.sequence <= cancelledThrough_;
 }
 
 bool X11EventPoster::pause(double seconds) {
@@ -240,6 +205,7 @@ void X11EventPoster::post(const SyntheticKeyEvent& event) {
     options_.ledger->beginPosting();
     {
         std::lock_guard lock(mutex_);
+        job.sequence = ++posted_;
         jobs_.push_back(std::move(job));
     }
     wake_.notify_all();
@@ -266,60 +232,76 @@ Display* X11EventPoster::queryDisplay() {
 std::size_t X11EventPoster::freeKeycodes() {
     Display* display = queryDisplay();
     if (!display) return 0;
-    int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
-    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-    KeySym* map = XGetKeyboardMapping(display, static_cast<::KeyCode>(minKeycode),
-                                      maxKeycode - minKeycode + 1, &perKeycode);
-    if (!map) return 0;
-    std::size_t count = 0;
-    for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
-        const KeySym* syms = map + (keycode - minKeycode) * perKeycode;
-        if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }) &&
-            static_cast<unsigned>(keycode) != announcementKeycode_)
-            ++count;
-    }
-    XFree(map);
-    return count;
+    const std::vector<unsigned> unused = X11SpareKeycodes::unused(display);
+    return static_cast<std::size_t>(
+        std::count_if(unused.begin(), unused.end(), [&](unsigned k) { return k != announcementKeycode_; }));
+}
+
+void X11EventPoster::listen(unsigned long window, long mask) {
+    long& selected = listening_[window];
+    if ((selected & mask) == mask) return;
+    selected |= mask;
+    X11ErrorTrap trap;  // the window may be gone
+    XSelectInput(display_->get(), window, selected);
 }
 
 void X11EventPoster::run() {
-    // The spare keycodes are known from the start, also to tell a held-back press on one of them.
+    Display* display = display_->get();
+    spare_ = std::make_unique<X11SpareKeycodes>(display, *options_.ledger, *record_);
+    signs_ = std::make_unique<X11ClientSigns>(
+        display, [this](unsigned long window, long mask) { listen(window, mask); });
+    // The spare keycodes are known from the start, also to tell a held-back press on one of them;
+    // they are taken once a text needs them (another program may have given some back by then).
     if (display_->isConnected()) {
-        Display* display = display_->get();
-        wmProtocols_ = XInternAtom(display, "WM_PROTOCOLS", False);
-        netWmPing_ = XInternAtom(display, "_NET_WM_PING", False);
-        // Clients answer a ping on the root window, some to those that follow its children (GTK),
-        // others to those that follow the root itself (Qt): unheard, their keycodes waited the
-        // longest before they were given another character.
-        XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask | StructureNotifyMask);
-        const std::vector<unsigned> spare = spareKeycodes();
-        // The highest announces the presses typed again (it is never mapped); the others carry text.
-        if (spare.size() >= 2) announcementKeycode_ = spare.back();
-        options_.ledger->markOwnKeycodes(ownSpareKeycodes(spare));
+        spare_->discover(false);
+        announcementKeycode_ = spare_->announcement();
     }
     std::unique_lock lock(mutex_);
     while (true) {
         if (jobs_.empty()) {
-            if (stopping_) break;
-            // The spare keycodes keep their characters until the end: a client reads a keycode's
-            // meaning only when it gets round to the key, which may be seconds later.
+            if (stopping_) {
+                // Presses held back from here on go on as they are; one handed over meanwhile is
+                // typed first.
+                lock.unlock();
+                options_.ledger->removeRetyper(this);
+                lock.lock();
+                if (jobs_.empty()) break;
+                continue;
+            }
+            // The spare keycodes keep their characters: a client reads a keycode's meaning only
+            // when it gets round to the key, which may be seconds later.
             wake_.wait(lock);
             continue;
         }
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
-        // Once stopped, only presses of the user's held back meanwhile are still typed.
-        const bool dropped = stopNow_ && job.retypedKeycode == 0;
+        performing_ = job.sequence;
         lock.unlock();
-        if (!dropped && display_->isConnected()) perform(job);
+        if (!cancelled(job) && display_->isConnected()) perform(job);
         options_.ledger->endPosting();
         lock.lock();
+        performing_ = 0;
+        performed_.notify_all();
     }
     lock.unlock();
-    if (hasMappedSlots()) {
-        if (display_->isConnected()) sleepFor(lastKeyTime_ + kStopHoldSeconds - now());
-        restoreSlots();
+    finish();
+}
+
+void X11EventPoster::finish() {
+    if (!spare_->anyMapped()) return;
+    const bool connected = display_->isConnected();
+    const std::vector<unsigned> mapped = spare_->mapped();
+    if (connected) awaitRead(mapped, nullptr, now() + kEndWaitSeconds);
+    // Keycodes whose clients cannot tell what they have read go back too: nothing would ever say.
+    std::vector<unsigned> read;
+    for (unsigned keycode : mapped) {
+        const auto awaited = readers_.awaited(keycode);
+        if (std::none_of(awaited.begin(), awaited.end(), [&](auto& r) { return signs_->canTell(r.first); }))
+            read.push_back(keycode);
     }
+    spare_->giveBack(connected ? read : mapped, connected);
+    // What a client has not read yet keeps its character, recorded for the next start.
+    if (spare_->anyMapped()) record_->keep();
 }
 
 void X11EventPoster::readEvents() {
@@ -327,76 +309,92 @@ void X11EventPoster::readEvents() {
     while (XPending(display) > 0) {
         XEvent event;
         XNextEvent(display, &event);
-        if (event.type == ClientMessage && event.xclient.message_type == wmProtocols_ &&
-            static_cast<Atom>(event.xclient.data.l[0]) == netWmPing_) {
-            lastPingAnswered_ =
-                std::max(lastPingAnswered_, static_cast<unsigned long>(event.xclient.data.l[1]));
+        if (signs_->handle(event, readers_)) continue;
+        if (event.type == FocusOut && event.xfocus.window == watchedTarget_ &&
+            event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab &&
+            event.xfocus.detail != NotifyInferior) {
+            focusMoved_ = true;
             continue;
         }
-        // A mapping changed by somebody else (not on our spare keycodes) is fetched anew.
         if (event.type != MappingNotify || event.xmapping.request != MappingKeyboard) continue;
         XRefreshKeyboardMapping(&event.xmapping);
+        // A mapping changed by somebody else (not on our spare keycodes alone) is fetched anew,
+        // and may have taken their characters off them (a new keymap).
         for (int i = 0; i < event.xmapping.count; ++i) {
-            if (!keycodeIsSlot(static_cast<unsigned>(event.xmapping.first_keycode + i)))
+            if (!spare_->isSlot(static_cast<unsigned>(event.xmapping.first_keycode + i))) {
                 keyboardState_.reset();
+                mappingChanged_ = true;
+            }
         }
     }
 }
 
-unsigned long X11EventPoster::focusedClient() const {
-    Display* display = display_->get();
-    Window focus = None;
-    int revert = 0;
-    XGetInputFocus(display, &focus, &revert);
-    const Window root = DefaultRootWindow(display);
-    X11ErrorTrap trap;  // the window may go at any moment
-    // The focus may rest on a child of the client's window: the one that answers pings is above it.
-    for (int depth = 0; focus != None && focus != PointerRoot && focus != root && depth < 16; ++depth) {
-        Atom* protocols = nullptr;
-        int count = 0;
-        if (XGetWMProtocols(display, focus, &protocols, &count)) {
-            const bool pings = std::find(protocols, protocols + count, netWmPing_) != protocols + count;
-            XFree(protocols);
-            if (pings) return focus;
+void X11EventPoster::verifySpareKeycodes() {
+    if (!std::exchange(mappingChanged_, false)) return;
+    // The key tap reads a keymap's announcement before the keys after it: once it has seen every
+    // key of ours, it has read it, and tells which of them typed nothing.
+    keepPaceWithTheTap(0);
+    for (unsigned keycode : spare_->verify()) readers_.forget(keycode);
+    usableSlots_ = spare_->table().size();
+    announcementKeycode_ = spare_->announcement();
+}
+
+bool X11EventPoster::awaitRead(const std::vector<unsigned>& keycodes, const Job* job, double deadline) {
+    // Every key typed so far must have reached its client before it is asked: the key tap passes
+    // them on first.
+    keepPaceWithTheTap(0, job);
+    bool stopSeen = false;
+    while (display_->isConnected()) {
+        // A quit waits no longer than the end does, also for a press of the user's typed again.
+        if (stopNow_ && !std::exchange(stopSeen, true))
+            deadline = std::min(deadline, now() + kEndWaitSeconds);
+        readEvents();
+        bool read = true;
+        double clock = std::numeric_limits<double>::infinity();  // when a last use is long past
+        for (unsigned keycode : keycodes) {
+            const auto& slots = spare_->table();
+            const auto slot =
+                std::find_if(slots.begin(), slots.end(), [&](auto& s) { return s.keycode == keycode; });
+            for (const auto& [reader, key] : readers_.awaited(keycode)) {
+                if (signs_->canTell(reader)) {
+                    signs_->ask(reader, keysTyped_);
+                } else if (slot == slots.end() || slot->lastUsed + options_.reuseAfterSeconds <= now()) {
+                    readers_.read(reader, key);
+                } else {
+                    clock = std::min(clock, slot->lastUsed + options_.reuseAfterSeconds);
+                }
+            }
         }
-        Window parentRoot = None, parent = None;
-        Window* children = nullptr;
-        unsigned childCount = 0;
-        if (!XQueryTree(display, focus, &parentRoot, &parent, &children, &childCount)) break;
-        if (children) XFree(children);
-        focus = parent;
+        if (signs_->isLooking()) signs_->look(readers_);
+        for (unsigned keycode : keycodes) read = read && readers_.isRead(keycode);
+        if (read) return true;
+        if (job && (cancelled(*job) || (std::exchange(focusMoved_, false) && !stillFocused(*job))))
+            return false;
+        const double wait =
+            std::min({deadline, clock, now() + (signs_->isLooking() ? kLookInterval : 0.05)}) - now();
+        if (now() >= deadline) return false;
+        pollfd fd{display_->fileDescriptor(), POLLIN, 0};
+        poll(&fd, 1, std::max(1, static_cast<int>(std::ceil(wait * 1000))));
     }
-    return None;
+    return false;
 }
 
 bool X11EventPoster::awaitTheClient(double deadline) {
-    // Every key typed so far must have reached the client before the ping does: the key tap
-    // passes them on first.
     keepPaceWithTheTap(0);
-    const Window client = focusedClient();
-    if (client == None || stopNow_) return false;
-    Display* display = display_->get();
-    const unsigned long token = ++lastPingSent_;
-    XEvent ping{};
-    ping.xclient.type = ClientMessage;
-    ping.xclient.window = client;
-    ping.xclient.message_type = wmProtocols_;
-    ping.xclient.format = 32;
-    ping.xclient.data.l[0] = static_cast<long>(netWmPing_);
-    ping.xclient.data.l[1] = static_cast<long>(token);
-    ping.xclient.data.l[2] = static_cast<long>(client);
-    {
-        X11ErrorTrap trap;
-        XSendEvent(display, client, False, NoEventMask, &ping);
-        XSync(display, False);
-    }
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_->get(), &focus, &revert);
+    const auto reader = signs_->readerOf(focus);
+    if (!signs_->canTell(reader) || stopNow_) return false;
+    signs_->ask(reader, keysTyped_);
     while (!stopNow_ && display_->isConnected()) {
         readEvents();
-        if (lastPingAnswered_ >= token) return true;
+        if (signs_->isLooking()) signs_->look(readers_);
+        if (readers_.readThrough(reader) >= keysTyped_) return true;
         const double left = deadline - now();
         if (left <= 0) return false;
         pollfd fd{display_->fileDescriptor(), POLLIN, 0};
-        poll(&fd, 1, std::min(50, static_cast<int>(std::ceil(left * 1000))));
+        poll(&fd, 1, std::min(signs_->isLooking() ? 2 : 50, static_cast<int>(std::ceil(left * 1000))));
     }
     return false;
 }
@@ -405,31 +403,36 @@ void X11EventPoster::letTheClientCatchUp() {
     const auto seconds = pace_.beforeText(now());
     if (!seconds) return;
     XSync(display_->get(), False);
-    // A client that has not answered the last ping does not read its keys now (it may be stopped):
-    // nothing is gained by asking again.
+    // A client that has not answered what it was last asked does not read its keys now (it may be
+    // stopped): nothing is gained by asking again.
     readEvents();
-    if (lastPingAnswered_ >= lastPingSent_) awaitTheClient(now() + TypingPace::kLongestSeconds);
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(display_->get(), &focus, &revert);
+    if (signs_->hasAnswered(signs_->readerOf(focus), readers_))
+        awaitTheClient(now() + TypingPace::kLongestSeconds);
     pause(*seconds);
 }
 
-bool X11EventPoster::prepareBatch() {
-    if (!display_->isConnected()) return false;
+bool X11EventPoster::prepareBatch(const Job& job) {
+    if (!display_->isConnected() || cancelled(job)) return false;
     Display* display = display_->get();
     readEvents();
+    verifySpareKeycodes();
     if (!keyboardState_) rebuildKeyboard(0);  // the keyboard's description and modifier keys
     XkbStateRec state{};
     const double deadline = now() + 1.0;
     while (true) {
-        if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return !stopNow_;
+        if (XkbGetState(display, XkbUseCoreKbd, &state) != Success) return !cancelled(job);
         userKeys_ = userKeysDown();
         // Control, Alt or Super would make shortcuts of the keys; any modifier the user holds (the
         // Shift of a capital typed meanwhile) would change what they type, and the characters
         // would go on spare keycodes, which a long text soon uses up.
         const bool shortcut = (state.base_mods & (ControlMask | Mod1Mask | Mod4Mask)) != 0;
         if ((!shortcut && !(userKeys_ & modifierKeys_).any()) || now() >= deadline) break;
-        if (!pause(0.002)) return false;
+        if (!pause(0.002) || cancelled(job)) return false;
     }
-    if (stopNow_) return false;
+    if (cancelled(job)) return false;
     userHoldsModifier_ = (userKeys_ & modifierKeys_).any();
     // Only locks and the layout group count: the characters go on spare keycodes while the user
     // holds a modifier, and a Shift the state shows otherwise is the program's own, on its way
@@ -486,7 +489,7 @@ void X11EventPoster::rebuildKeyboard(unsigned state) {
     for (const bool shift : {false, true}) {
         if (shift && ((state & ShiftMask) != 0 || shiftKeycode_ == 0)) break;
         for (unsigned keycode = xkb->min_key_code; keycode <= xkb->max_key_code; ++keycode) {
-            if (userKeys_.test(keycode) || keycodeIsSlot(keycode)) continue;
+            if (userKeys_.test(keycode) || spare_->isSlot(keycode)) continue;
             unsigned consumed = 0;
             KeySym keysym = NoSymbol;
             if (!XkbTranslateKeyCode(xkb, static_cast<::KeyCode>(keycode), state | (shift ? ShiftMask : 0),
@@ -513,15 +516,6 @@ std::optional<X11EventPoster::KeyboardKey> X11EventPoster::keyboardKey(unsigned 
     return found->second;
 }
 
-void X11EventPoster::typeKeyOfNoCharacter(const Job& job) {
-    const unsigned keycode = announcementKeycode_;
-    if (keycode == 0) return;
-    setShift(false);
-    options_.ledger->expect(keycode, job.userData, now());
-    XTestFakeKeyEvent(display_->get(), keycode, True, CurrentTime);
-    XTestFakeKeyEvent(display_->get(), keycode, False, CurrentTime);
-}
-
 void X11EventPoster::setShift(bool down) {
     if (down == shiftDown_) return;
     // Recorded like every press of ours, so that the key tap does not take it for the user's.
@@ -530,12 +524,27 @@ void X11EventPoster::setShift(bool down) {
     shiftDown_ = down;
 }
 
-void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead) {
+void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead, const Job* job) {
     if (!options_.ledger->isFollowed()) return;
+    XFlush(display_->get());
     // No deadline: keys of ours that the tap has not seen lapse from the ledger on their own.
-    while (options_.ledger->pendingCount() > keysAhead) {
-        if (!pause(0.001)) return;
+    while (!options_.ledger->awaitPendingAtMost(keysAhead, 0.02)) {
+        if (stopNow_ || (job && cancelled(*job))) return;
     }
+}
+
+bool X11EventPoster::roomAhead(const Job& job) {
+    if (cancelled(job)) return false;
+    if (options_.ledger->isFollowed()) {
+        keepPaceWithTheTap(kPressesAhead - 1, &job);
+        if (cancelled(job)) return false;
+    } else if (keysTyped_ % kPressesAhead == 0) {
+        // Without a key tap nothing holds our keys up: the server has them at the round trip.
+        XSync(display_->get(), False);
+    }
+    // What the server sent is read without waiting: a window that lost the focus meanwhile said so.
+    readEvents();
+    return !std::exchange(focusMoved_, false) || stillFocused(job);
 }
 
 bool X11EventPoster::focusIsWithin(unsigned long window) const {
@@ -562,6 +571,8 @@ bool X11EventPoster::focusIsWithin(unsigned long window) const {
 
 bool X11EventPoster::stillFocused(const Job& job) {
     if (job.target == None) return true;
+    // A press of the user's typed again goes into the window it was typed into, or inside it.
+    if (job.insertion == 0) return focusIsWithin(job.target);
     if (job.insertion == abandoned_) return false;
     Window focus = None;
     int revert = 0;
@@ -575,9 +586,15 @@ bool X11EventPoster::stillFocused(const Job& job) {
 
 void X11EventPoster::perform(const Job& job) {
     if (job.retypedKeycode != 0) return retype(job);
+    if (job.keyDown && job.target != watchedTarget_) {
+        // The window the keys go to tells when it loses the focus.
+        watchedTarget_ = job.target;
+        focusMoved_ = false;
+        if (job.target != None) listen(job.target, FocusChangeMask);
+    }
     // A key's release always goes out: its press may have.
     if (job.text && job.keyDown) letTheClientCatchUp();
-    if (job.keyDown && (!stillFocused(job) || !prepareBatch())) return;
+    if (job.keyDown && (!stillFocused(job) || !prepareBatch(job))) return;
     if (job.text) {
         typeText(job);
     } else {
@@ -591,7 +608,7 @@ void X11EventPoster::retype(const Job& job) {
     Display* display = display_->get();
     const unsigned keycode = job.retypedKeycode;
     const double deadline = now() + 1.0;
-    while (!stopNow_ && isDown(display, keycode) && now() < deadline) sleepFor(0.005);
+    while (isDown(display, keycode) && now() < deadline) sleepFor(0.005);
     // Typed into a window that has lost the focus since, it would land in another.
     if (!focusIsWithin(job.target)) {
         std::cerr << "Mosaiko: a key typed during the text was not typed again: its window no longer "
@@ -611,7 +628,7 @@ void X11EventPoster::retype(const Job& job) {
     const bool printable = std::all_of(scalars.begin(), scalars.end(), [](char32_t c) {
         return c >= 0x20 && c != 0x7f && !X11KeyMapping::isFunctionKeyCharacter(c);
     });
-    const bool onSpareKeys = !shortcut && printable && (!slots_.empty() || discoverSlots());
+    const bool onSpareKeys = !shortcut && printable && (!spare_->empty() || spare_->discover());
     if (!job.retypedText.empty() &&
         (onSpareKeys || !given || options_.ledger->ownKeycodes().count(keycode))) {
         Job text;
@@ -619,18 +636,20 @@ void X11EventPoster::retype(const Job& job) {
         text.keysyms = keysymsOfText(text::utf16(job.retypedText));
         text.userData = PostedKeyLedger::retypedUserData;
         text.onSpareKeys = onSpareKeys;
-        if (prepareBatch()) typeText(text);
+        text.target = job.target;
+        if (prepareBatch(text)) typeText(text);
         return;
     }
     // Announced, so that the key tap tells it from a press of the same key the user types meanwhile
     // (a burst of typing queued behind the held key comes before it).
-    if (const unsigned announcement = announcementKeycode_) {
+    if (const unsigned announcement = spare_->announcement()) {
         options_.ledger->expect(announcement, PostedKeyLedger::announcementUserData, now());
         XTestFakeKeyEvent(display, announcement, True, CurrentTime);
         XTestFakeKeyEvent(display, announcement, False, CurrentTime);
     }
     options_.ledger->expect(keycode, PostedKeyLedger::retypedUserData, now());
     typeKeyAgain(display, keycode, job.retypedState);
+    keysTyped_ += 2;
 }
 
 void X11EventPoster::typeKey(const Job& job) {
@@ -651,25 +670,68 @@ void X11EventPoster::typeKey(const Job& job) {
     if (job.keyDown) {
         pace_.edited(now());
         options_.ledger->expect(keycode, job.userData, now());
+        ++keysTyped_;
     }
     XTestFakeKeyEvent(display, keycode, job.keyDown ? True : False, CurrentTime);
     XSync(display, False);
 }
 
 void X11EventPoster::typeText(const Job& job) {
+    Window focus = job.target;
+    int revert = 0;
+    if (focus == None) XGetInputFocus(display_->get(), &focus, &revert);
+    reader_ = signs_->readerOf(focus);
     typeBatches(job);
-    // A press of ours that met the user's press of the same key was lost: the key tap withheld the
-    // rest of the text from there, which goes on once the tap has seen all of it, with the key the
-    // user holds on a spare keycode.
+    // A press of ours that met the user's press of the same key was lost, or met a keycode a new
+    // keymap had emptied: the key tap withheld the rest of the text from there, which goes on
+    // once the tap has seen all of it, with the key the user holds on a spare keycode.
     while (options_.ledger->isFollowed()) {
         options_.ledger->awaitTheTap();
-        keepPaceWithTheTap(0);
+        keepPaceWithTheTap(0, &job);
         std::vector<unsigned long> withheld = options_.ledger->takeWithheld();
-        if (withheld.empty() || stopNow_ || !stillFocused(job) || !prepareBatch()) return;
+        if (withheld.empty() || cancelled(job) || !stillFocused(job) || !prepareBatch(job)) return;
         Job rest = job;
         rest.keysyms = std::move(withheld);
         typeBatches(rest);
     }
+}
+
+bool X11EventPoster::mapOntoSpareKeycodes(const std::set<unsigned long>& keysyms, const Job& job) {
+    std::vector<unsigned long> missing;
+    for (unsigned long keysym : keysyms) {
+        if (spare_->keycodeOf(keysym) == 0) missing.push_back(keysym);
+    }
+    if (missing.empty()) return true;
+    const auto chosen =
+        spare_->choose(missing.size(), keysyms, [&](unsigned keycode) { return readers_.isRead(keycode); });
+    if (chosen.size() < missing.size()) return false;
+    // A keycode is given another character only once every client sent a key on it has read it.
+    std::vector<unsigned> unread;
+    for (std::size_t index : chosen) {
+        const unsigned keycode = spare_->table()[index].keycode;
+        if (!readers_.isRead(keycode)) unread.push_back(keycode);
+    }
+    if (!unread.empty() && !awaitRead(unread, &job, std::numeric_limits<double>::infinity())) return false;
+    std::vector<std::pair<std::size_t, unsigned long>> characters;
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        characters.emplace_back(chosen[i], missing[i]);
+        readers_.forget(spare_->table()[chosen[i]].keycode);
+    }
+    spare_->map(characters);
+    sleepFor(options_.settleSeconds);
+    return true;
+}
+
+bool X11EventPoster::typeTextKey(const Job& job, unsigned keycode, unsigned long keysym,
+                                 std::optional<bool> shift) {
+    if (!roomAhead(job)) return false;
+    setShift(shift.value_or(false));
+    options_.ledger->expect(keycode, job.userData, now(), keysym, shift);
+    XTestFakeKeyEvent(display_->get(), keycode, True, CurrentTime);
+    XTestFakeKeyEvent(display_->get(), keycode, False, CurrentTime);
+    ++keysTyped_;
+    if (spare_->isSlot(keycode)) readers_.typed(keycode, reader_, keysTyped_);
+    return true;
 }
 
 void X11EventPoster::typeBatches(const Job& job) {
@@ -677,7 +739,7 @@ void X11EventPoster::typeBatches(const Job& job) {
     std::size_t start = 0;
     bool prepared = true;  // the keyboard's state was just learnt for the first batch
     while (start < job.keysyms.size()) {
-        if (!std::exchange(prepared, false) && (!stillFocused(job) || !prepareBatch())) return;
+        if (!std::exchange(prepared, false) && (!stillFocused(job) || !prepareBatch(job))) return;
         // A modifier the user holds would change what the keyboard's own keys type: meanwhile
         // the characters go on spare keycodes, which type the same on every level.
         const bool onSpareKeys = job.onSpareKeys || userHoldsModifier_;
@@ -687,15 +749,16 @@ void X11EventPoster::typeBatches(const Job& job) {
         for (; end < job.keysyms.size() && end - start < kBatchKeys; ++end) {
             const unsigned long keysym = job.keysyms[end];
             if (keyFor(onSpareKeys, keysym)) continue;
-            if (slots_.empty() && !discoverSlots()) break;
-            if (!distinct.count(keysym) && distinct.size() == slots_.size()) break;
+            if (spare_->empty() && !spare_->discover()) break;
+            if (!distinct.count(keysym) && distinct.size() == spare_->table().size()) break;
             distinct.insert(keysym);
         }
+        usableSlots_ = spare_->table().size();
         if (end == start) {  // a scalar that nothing can type
             ++start;
             continue;
         }
-        if (!mapOntoSlots({distinct.begin(), distinct.end()})) return;
+        if (!mapOntoSpareKeycodes(distinct, job)) return;
         const bool followed = options_.ledger->isFollowed();
         for (std::size_t i = start; i < end; ++i) {
             // A key the user presses or lets go meanwhile decides which keys are free, and whether
@@ -706,184 +769,25 @@ void X11EventPoster::typeBatches(const Job& job) {
             }
             const unsigned long keysym = job.keysyms[i];
             const auto key = keyFor(onSpareKeys, keysym);
-            const unsigned keycode = key ? key->keycode : keycodeOnSlot(keysym);
+            const unsigned keycode = key ? key->keycode : spare_->keycodeOf(keysym);
             if (keycode == 0) continue;
-            if (i > 0 && TypingPace::breaksBetween(scalarOf(job.keysyms[i - 1]), scalarOf(keysym)))
-                typeKeyOfNoCharacter(job);
-            setShift(key && key->shift);
-            options_.ledger->expect(keycode, job.userData, now(), keysym,
-                                    key ? std::optional(key->shift) : std::nullopt);
-            XTestFakeKeyEvent(display, keycode, True, CurrentTime);
-            XTestFakeKeyEvent(display, keycode, False, CurrentTime);
+            // A key that types nothing, where a client needs the text broken (see TypingPace).
+            const unsigned announcement = spare_->announcement();
+            if (i > 0 && announcement != 0 &&
+                TypingPace::breaksBetween(scalarOf(job.keysyms[i - 1]), scalarOf(keysym)) &&
+                !typeTextKey(job, announcement, 0, std::nullopt))
+                return;
+            if (!typeTextKey(job, keycode, keysym, key ? std::optional(key->shift) : std::nullopt)) {
+                setShift(false);
+                XSync(display, False);
+                return;
+            }
         }
         setShift(false);
         XSync(display, False);
-        lastKeyTime_ = now();
-        for (Slot& slot : slots_) {
-            if (distinct.count(slot.keysym)) slot.lastUsed = lastKeyTime_;
-        }
+        spare_->used(distinct, now());
         start = end;
-        keepPaceWithTheTap(kKeysAheadOfTheTap);
     }
-}
-
-std::vector<unsigned> X11EventPoster::spareKeycodes() {
-    // Those without any symbol in the current mapping.
-    std::vector<unsigned> keycodes;
-    Display* display = display_->get();
-    int minKeycode = 0, maxKeycode = 0, perKeycode = 0;
-    XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-    KeySym* map = XGetKeyboardMapping(display, static_cast<::KeyCode>(minKeycode),
-                                      maxKeycode - minKeycode + 1, &perKeycode);
-    if (!map) return keycodes;
-    for (int keycode = minKeycode; keycode <= maxKeycode; ++keycode) {
-        const KeySym* syms = map + (keycode - minKeycode) * perKeycode;
-        if (std::all_of(syms, syms + perKeycode, [](KeySym s) { return s == NoSymbol; }))
-            keycodes.push_back(static_cast<unsigned>(keycode));
-    }
-    XFree(map);
-    return keycodes;
-}
-
-std::vector<unsigned> X11EventPoster::ownSpareKeycodes(const std::vector<unsigned>& spare) const {
-    // Ascending: the lowest stays free for other tools, as long as one is left to type on.
-    std::vector<unsigned> own;
-    for (unsigned keycode : spare) {
-        if (keycode != announcementKeycode_) own.push_back(keycode);
-    }
-    const std::size_t leave = std::min(kLeftToOtherTools, own.empty() ? 0 : own.size() - 1);
-    own.erase(own.begin(), own.begin() + static_cast<std::ptrdiff_t>(leave));
-    if (announcementKeycode_ != 0) own.push_back(announcementKeycode_);
-    return own;
-}
-
-bool X11EventPoster::discoverSlots() {
-    const std::vector<unsigned> keycodes = ownSpareKeycodes(spareKeycodes());
-    for (unsigned keycode : keycodes) {
-        if (keycode != announcementKeycode_) slots_.push_back({keycode, 0, -1e9});
-    }
-    options_.ledger->markOwnKeycodes(keycodes);  // before any of them is remapped
-    usableSlots_ = slots_.size();
-    return !slots_.empty();
-}
-
-bool X11EventPoster::mapOntoSlots(const std::vector<unsigned long>& keysyms) {
-    Display* display = display_->get();
-    std::vector<bool> kept(slots_.size(), false);
-    std::vector<unsigned long> missing;
-    for (unsigned long keysym : keysyms) {
-        auto it =
-            std::find_if(slots_.begin(), slots_.end(), [&](const Slot& s) { return s.keysym == keysym; });
-        if (it != slots_.end()) {
-            kept[static_cast<std::size_t>(it - slots_.begin())] = true;
-        } else {
-            missing.push_back(keysym);
-        }
-    }
-    if (missing.empty()) return true;
-    // Free slots first, the highest keycodes first, then those used longest ago; a slot is reused
-    // only once its last key is long past, since a client behind may not have read it yet.
-    std::vector<std::size_t> order;
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
-        if (!kept[i]) order.push_back(i);
-    }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        if ((slots_[a].keysym == 0) != (slots_[b].keysym == 0)) return slots_[a].keysym == 0;
-        if (slots_[a].keysym == 0) return slots_[a].keycode > slots_[b].keycode;
-        return slots_[a].lastUsed < slots_[b].lastUsed;
-    });
-    if (order.size() < missing.size()) return false;
-    double safeAt = 0;
-    for (std::size_t i = 0; i < missing.size(); ++i) {
-        const Slot& slot = slots_[order[i]];
-        if (slot.keysym != 0) safeAt = std::max(safeAt, slot.lastUsed + options_.reuseAfterSeconds);
-    }
-    // A client that has answered a ping sent after the keys has read them all; one that cannot be
-    // asked gets the time.
-    if (safeAt > now() && !awaitTheClient(safeAt) && !pause(safeAt - now())) return false;
-    // Recorded before the keyboard changes, with what a reused keycode still holds: a run killed
-    // before the change leaves that mapping, which is as much ours to give back as the new one.
-    std::vector<RemappedKeycodes::Entry> replaced;
-    for (std::size_t i = 0; i < missing.size(); ++i) {
-        Slot& slot = slots_[order[i]];
-        if (slot.keysym != 0) replaced.push_back({slot.keycode, slot.keysym});
-        slot.keysym = missing[i];
-    }
-    recordMappedSlots(replaced);
-    // One request for each run of consecutive keycodes: every request makes each client fetch the
-    // mapping anew.
-    std::map<unsigned, unsigned long> changed;
-    for (std::size_t i = 0; i < missing.size(); ++i)
-        changed[slots_[order[i]].keycode] = slots_[order[i]].keysym;
-    std::vector<unsigned> keycodes;
-    for (const auto& [keycode, keysym] : changed) keycodes.push_back(keycode);
-    X11ErrorTrap trap;
-    for (const auto& [first, count] : consecutiveRuns(keycodes)) {
-        std::vector<KeySym> syms;
-        for (unsigned keycode = first; keycode < first + count; ++keycode) {
-            syms.push_back(changed[keycode]);
-            syms.push_back(changed[keycode]);
-        }
-        XChangeKeyboardMapping(display, static_cast<int>(first), 2, syms.data(), static_cast<int>(count));
-    }
-    XSync(display, False);
-    sleepFor(options_.settleSeconds);
-    return true;
-}
-
-unsigned X11EventPoster::keycodeOnSlot(unsigned long keysym) const {
-    for (const Slot& slot : slots_) {
-        if (slot.keysym == keysym) return slot.keycode;
-    }
-    return 0;
-}
-
-void X11EventPoster::restoreKeycodes(const std::vector<unsigned>& keycodes) {
-    Display* display = display_->get();
-    X11ErrorTrap trap;
-    for (const auto& [first, count] : consecutiveRuns(keycodes)) {
-        const std::vector<KeySym> none(count, NoSymbol);
-        XChangeKeyboardMapping(display, static_cast<int>(first), 1, const_cast<KeySym*>(none.data()),
-                               static_cast<int>(count));
-    }
-    XSync(display, False);
-}
-
-bool X11EventPoster::keycodeIsSlot(unsigned keycode) const {
-    return std::any_of(slots_.begin(), slots_.end(), [&](const Slot& s) { return s.keycode == keycode; });
-}
-
-bool X11EventPoster::hasMappedSlots() const {
-    return std::any_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.keysym != 0; });
-}
-
-void X11EventPoster::restoreSlots() {
-    Display* display = display_->get();
-    if (display_->isConnected()) {
-        std::vector<unsigned> ours;
-        for (const Slot& slot : slots_) {
-            // Leave a keycode alone that somebody else has mapped since.
-            if (slot.keysym != 0 && holdsOnly(display, slot.keycode, slot.keysym))
-                ours.push_back(slot.keycode);
-        }
-        restoreKeycodes(ours);
-    }
-    slots_.clear();
-    usableSlots_ = 0;
-    // Asked after the sync, which finds a connection that broke meanwhile: what a display that went
-    // away did not take back stays recorded for the next start.
-    if (display_->isConnected())
-        record_->write({});
-    else
-        record_->keep();
-}
-
-void X11EventPoster::recordMappedSlots(std::vector<RemappedKeycodes::Entry> alsoHeld) {
-    std::vector<RemappedKeycodes::Entry> entries = std::move(alsoHeld);
-    for (const Slot& slot : slots_) {
-        if (slot.keysym != 0) entries.push_back({slot.keycode, slot.keysym});
-    }
-    record_->write(entries);
 }
 
 std::unique_ptr<X11EventPoster> createX11EventPoster(const std::string& identifier,

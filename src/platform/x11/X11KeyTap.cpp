@@ -323,7 +323,8 @@ class TapConnection final : public KeyTapRules::Server {
                     const bool lost = std::exchange(pressLost_, false);
                     const auto modifiers = std::exchange(pressModifiers_, std::nullopt);
                     auto own =
-                        posterMayHaveTyped_ ? ledger->claim(keycode, at, lost, modifiers) : std::nullopt;
+                        posterMayHaveTyped_ ? ledger->claim(keycode, at, lost, modifiers, heldNow(keycode))
+                                            : std::nullopt;
                     claimed_ = own.has_value();
                     return own;
                 },
@@ -331,10 +332,25 @@ class TapConnection final : public KeyTapRules::Server {
                 [this](unsigned keycode, unsigned state) { return retypeLater(keycode, state); }};
     }
 
+    // What the keycode held when the press came, in the server's order, where a change of its
+    // mapping has been seen since the start: a new keymap may have taken a spare keycode's character
+    // off it just before a press of the program's text.
+    std::optional<unsigned long> heldNow(unsigned keycode) const {
+        if (!announced_.test(keycode & 0xFF)) return std::nullopt;
+        return announcedKeysyms_[keycode & 0xFF];
+    }
+
     // The press typed again after the program's text, with the modifiers it was typed with, what
     // it typed when it came (its key may mean something else by then), and the window it went to.
+    // Of the modifiers that keys hold, only those the user holds count: a Shift in the state may be
+    // the program's own, pressed for a capital of its text, and the press then typed what it would
+    // not have typed for the user.
     bool retypeLater(unsigned keycode, unsigned state) {
-        return ledger_->retypeLater(keycode, state, typed_[keycode & 0xFF], pressWindow_);
+        constexpr unsigned kHeld = ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
+        const unsigned users = (state & ~kHeld) | (state & kHeld & translator_.modifiersOf(userDown_ | typedDown_));
+        const std::string characters =
+            users == state ? typed_[keycode & 0xFF] : translator_.press(keycode, users).characters;
+        return ledger_->retypeLater(keycode, users, characters, pressWindow_);
     }
 
     // The window a grabbed press goes to: the child of the grab's window that holds the focus (the
@@ -732,6 +748,7 @@ class TapConnection final : public KeyTapRules::Server {
             const std::size_t keycode = static_cast<std::size_t>(mapping.first_keycode) + i;
             if (keycode >= announcedKeysyms_.size()) continue;
             if (!wholeKeyboard) remappedByTools_.set(keycode);
+            announced_.set(keycode);
             const KeySym before = std::exchange(announcedKeysyms_[keycode], keysyms[i]);
             // Announced once for every keyboard device: the first announcement tells what went.
             if (keysyms[i] != NoSymbol) {
@@ -907,6 +924,7 @@ class TapConnection final : public KeyTapRules::Server {
     // what the last change taken in mapped it to.
     std::deque<std::vector<KeySym>> announcedMappings_;  // of the keyboard announcements queued
     std::array<KeySym, 256> announcedKeysyms_{};
+    std::bitset<256> announced_;  // the keycodes a change taken in named
     // For each keycode, what a mapping given back last took off it, and when; what a press that
     // waited behind a held one typed. Long enough for the longest wait of a held press.
     struct GivenBack {

@@ -73,6 +73,14 @@ bool X11KeyTranslator::types(unsigned keycode, const std::string& character) con
     return false;
 }
 
+unsigned X11KeyTranslator::modifiersOf(const std::bitset<256>& down) const {
+    unsigned mods = 0;
+    for (unsigned keycode = 0; keycode < 256; ++keycode) {
+        if (down.test(keycode)) mods |= modBitsOfKeycode_[keycode];
+    }
+    return mods;
+}
+
 unsigned X11KeyTranslator::usedModifiers() const {
     unsigned used = 0;
     for (unsigned char bits : modBitsOfKeycode_) used |= bits;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 
@@ -30,6 +31,8 @@ class X11KeyTranslator {
     X11KeyMapping::ModifierMasks masks() const { return masks_; }
     // The core modifier bits some key sets; no event carries any other.
     unsigned usedModifiers() const;
+    // The core modifier bits the keys `down` set while they are down.
+    unsigned modifiersOf(const std::bitset<256>& down) const;
 
     // The virtual key code the key's events carry.
     std::uint16_t virtualKeyCode(unsigned keycode) const;

@@ -1,0 +1,130 @@
+#include "platform/linux/ProcessInputWait.hpp"
+
+#include <linux/netlink.h>
+#include <linux/rtnetlink.h>
+#include <linux/sock_diag.h>
+#include <linux/unix_diag.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace mosaiko {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readSmallFile(const fs::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The inodes of the sockets the process holds open.
+std::set<std::uint64_t> socketInodes(long pid) {
+    std::set<std::uint64_t> inodes;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        const std::string target = fs::read_symlink(entry.path(), ec).string();
+        if (ec || !target.starts_with("socket:[")) continue;
+        inodes.insert(std::strtoull(target.c_str() + 8, nullptr, 10));
+    }
+    return inodes;
+}
+
+// Whether any of the Unix sockets `inodes` holds bytes nobody has read, as the kernel's socket
+// diagnostics tell (listening sockets count their backlog there, and are left out); nothing when
+// they cannot be asked.
+std::optional<bool> anyUnread(const std::set<std::uint64_t>& inodes) {
+    if (inodes.empty()) return false;
+    const int fd = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (fd < 0) return std::nullopt;
+    struct {
+        nlmsghdr header;
+        unix_diag_req request;
+    } message{};
+    message.header.nlmsg_len = sizeof message;
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    message.request.sdiag_family = AF_UNIX;
+    message.request.udiag_states = ~0u;
+    message.request.udiag_show = UDIAG_SHOW_RQLEN;
+    std::optional<bool> unread;
+    if (::send(fd, &message, sizeof message, 0) == static_cast<ssize_t>(sizeof message)) {
+        alignas(nlmsghdr) std::array<char, 32768> buffer{};
+        bool done = false;
+        while (!done) {
+            const ssize_t length = ::recv(fd, buffer.data(), buffer.size(), 0);
+            if (length <= 0) break;
+            auto left = static_cast<unsigned>(length);
+            for (auto* header = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(header, left);
+                 header = NLMSG_NEXT(header, left)) {
+                if (header->nlmsg_type == NLMSG_DONE || header->nlmsg_type == NLMSG_ERROR) {
+                    done = true;
+                    break;
+                }
+                const auto* socket = static_cast<const unix_diag_msg*>(NLMSG_DATA(header));
+                if (!inodes.count(socket->udiag_ino) || socket->udiag_state == 10 /* listening */) continue;
+                unread = unread.value_or(false);
+                auto attributesLength = static_cast<int>(header->nlmsg_len - NLMSG_LENGTH(sizeof *socket));
+                for (auto* attribute = reinterpret_cast<rtattr*>(const_cast<unix_diag_msg*>(socket) + 1);
+                     RTA_OK(attribute, attributesLength); attribute = RTA_NEXT(attribute, attributesLength)) {
+                    if (attribute->rta_type != UNIX_DIAG_RQLEN) continue;
+                    unix_diag_rqlen queue{};
+                    std::memcpy(&queue, RTA_DATA(attribute), sizeof queue);
+                    if (queue.udiag_rqueue > 0) unread = true;
+                }
+            }
+        }
+    }
+    ::close(fd);
+    return unread;
+}
+
+}  // namespace
+
+bool ProcessInputWait::waitsForInput(std::string_view waitChannel) {
+    constexpr std::array<std::string_view, 6> kWaits = {"poll_schedule_timeout", "do_sys_poll",   "do_select",
+                                                        "core_sys_select",       "do_epoll_wait", "ep_poll"};
+    for (std::string_view wait : kWaits) {
+        if (waitChannel.starts_with(wait)) return true;
+    }
+    return false;
+}
+
+std::optional<std::uint64_t> ProcessInputWait::switchesIn(std::string_view status) {
+    std::optional<std::uint64_t> switches;
+    std::istringstream lines{std::string(status)};
+    std::string line;
+    while (std::getline(lines, line)) {
+        for (std::string_view name : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
+            if (line.starts_with(name))
+                switches = switches.value_or(0) + std::strtoull(line.c_str() + name.size(), nullptr, 10);
+        }
+    }
+    return switches;
+}
+
+std::optional<ProcessInputWait> ProcessInputWait::of(long pid) {
+    if (pid <= 0) return std::nullopt;
+    const fs::path thread = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid);
+    const auto switches = switchesIn(readSmallFile(thread / "status"));
+    if (!switches) return std::nullopt;
+    ProcessInputWait wait;
+    wait.switches = *switches;
+    // Asleep in a wait for input; a thread that runs, or is about to, shows none.
+    if (!waitsForInput(readSmallFile(thread / "wchan"))) return wait;
+    const auto unread = anyUnread(socketInodes(pid));
+    if (!unread) return std::nullopt;
+    wait.waiting = !*unread;
+    return wait;
+}
+
+}  // namespace mosaiko
