@@ -7,7 +7,11 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <algorithm>
 #include <cstdlib>
+#include <map>
+
+#include "platform/qt/DesktopAppearance.hpp"
 
 namespace mosaiko::testing {
 
@@ -29,6 +33,26 @@ inline bool hasColourIn(const QImage& image, const QRect& rect) {
             if (QColor(image.pixel(x, y)).hsvSaturation() > 120 && qAlpha(image.pixel(x, y)) > 200)
                 return true;
     return false;
+}
+
+// The contrast of what is drawn inside `rect` with what it is drawn on, read from the opaque
+// pixels: the background is the most common colour there, the ink the pixel that stands out from it
+// the most.
+inline double renderedContrast(const QImage& image, const QRect& rect) {
+    std::map<QRgb, int> counts;
+    const QRect area = rect & image.rect();
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qAlpha(image.pixel(x, y)) == 255) ++counts[image.pixel(x, y)];
+    if (counts.empty()) return 1;
+    const QColor background =
+        std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+            return a.second < b.second;
+        })->first;
+    double most = 1;
+    for (const auto& [colour, count] : counts)
+        most = std::max(most, DesktopAppearance::contrastRatio(QColor(colour), background));
+    return most;
 }
 
 }  // namespace mosaiko::testing

@@ -188,6 +188,14 @@ QColor DesktopAppearance::withOpacity(QColor color, double opacity) {
     return color;
 }
 
+QColor DesktopAppearance::over(const QColor& top, const QColor& bottom) {
+    const double alpha = top.alphaF();
+    const auto mix = [alpha](double a, double b) { return a * alpha + b * (1 - alpha); };
+    return QColor::fromRgbF(static_cast<float>(mix(top.redF(), bottom.redF())),
+                            static_cast<float>(mix(top.greenF(), bottom.greenF())),
+                            static_cast<float>(mix(top.blueF(), bottom.blueF())));
+}
+
 namespace {
 
 double relativeLuminance(const QColor& color) {

@@ -35,6 +35,8 @@ class DesktopAppearance {
 
     // `color` with its alpha set to `opacity`.
     static QColor withOpacity(QColor color, double opacity);
+    // What shows where `top`, at its alpha, is drawn over the opaque `bottom`.
+    static QColor over(const QColor& top, const QColor& bottom);
 
     // How far apart two colours stand for the eye: the ratio of their relative luminances, each
     // plus 0.05 (1 for equal colours, 21 for black on white); alpha is not counted.

@@ -24,6 +24,14 @@ namespace {
 
 // A label's contrast with its button that reads as enabled.
 constexpr double kButtonTextContrast = 4.5;
+// The "HIDDEN" badge's text against its tinted capsule.
+constexpr double kBadgeTextContrast = 3.0;
+// How much a hidden row's texts fade.
+constexpr double kHiddenTextOpacity = 0.7;
+// The rows' fill over the card, and the badge's tint over the row, at their dark and light opacities.
+constexpr double kRowFillDark = 0.08;
+constexpr double kRowFillLight = 0.62;
+constexpr double kBadgeTint = 0.12;
 
 // A counter tile: a small label above its value.
 QWidget* statPill(const QString& label, QLabel*& value, QWidget* parent) {
@@ -62,24 +70,24 @@ EmoticonEditorView::EmoticonEditorView(PreferencesStore& prefs, QWidget* parent)
                                              tr("Rank your emoticons and hide the ones you never use."),
                                              QStringLiteral("face.smiling.fill")));
 
-    auto* lineup = new SettingsSectionCard(
+    lineup_ = new SettingsSectionCard(
         tr("Lineup"), tr("Top rows appear first in the picker's Emoticons view."),
         QStringLiteral("list.number"),
         {{SettingsStyle::yellow(), 0.30, 0.22}, {SettingsStyle::orange(), 0.22, 0.16}});
     auto* counters = new QHBoxLayout;
     counters->setSpacing(8);
-    counters->addWidget(statPill(tr("Visible"), visibleCount_, lineup));
-    counters->addWidget(statPill(tr("Hidden"), hiddenCount_, lineup));
+    counters->addWidget(statPill(tr("Visible"), visibleCount_, lineup_));
+    counters->addWidget(statPill(tr("Hidden"), hiddenCount_, lineup_));
     counters->addStretch(1);
-    reset_ = new QPushButton(tr("Reset Cool Default"), lineup);
+    reset_ = new QPushButton(tr("Reset Cool Default"), lineup_);
     reset_->setAutoDefault(false);
     connect(reset_, &QPushButton::clicked, this, [this] { prefs_.resetEmoticonPreferencesToDefaults(); });
     counters->addWidget(reset_, 0, Qt::AlignVCenter);
-    lineup->contentLayout()->addLayout(counters);
+    lineup_->contentLayout()->addLayout(counters);
     rowsLayout_ = new QVBoxLayout;
     rowsLayout_->setSpacing(7);
-    lineup->contentLayout()->addLayout(rowsLayout_);
-    column->addWidget(lineup);
+    lineup_->contentLayout()->addLayout(rowsLayout_);
+    column->addWidget(lineup_);
 
     auto* tips =
         new SettingsSectionCard(tr("Tips"), tr("Make it yours"), QStringLiteral("sparkles"),
@@ -121,7 +129,7 @@ void EmoticonEditorView::refresh() {
                                           {[this, id] { EmoticonEditorRules::moveEmoticon(prefs_, id, -1); },
                                            [this, id] { EmoticonEditorRules::moveEmoticon(prefs_, id, 1); },
                                            [this, id] { EmoticonEditorRules::toggleHidden(prefs_, id); }},
-                                          this);
+                                          lineup_->gradient(), this);
         }
         if (rowsLayout_->indexOf(view) != static_cast<int>(i)) {
             rowsLayout_->removeWidget(view);
@@ -150,26 +158,33 @@ std::vector<EmoticonEditorRowView*> EmoticonEditorView::rows() const {
 
 // ---------------------------------------------------------------- one row
 
-EmoticonEditorRowView::EmoticonEditorRowView(const Row& row, Actions actions, QWidget* parent)
-    : QWidget(parent), row_(row) {
+EmoticonEditorRowView::EmoticonEditorRowView(const Row& row, Actions actions,
+                                             SettingsStyle::Gradient backdrop, QWidget* parent)
+    : QWidget(parent), row_(row), backdrop_(std::move(backdrop)) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(10, 7, 10, 7);
     layout->setSpacing(10);
 
-    rank_ = SettingsStyle::monospacedLabel({}, 10, QFont::DemiBold, true, this);
+    // The texts that fade while the row is hidden; its badge and buttons stay as readable.
+    texts_ = new QWidget(this);
+    auto* textRow = new QHBoxLayout(texts_);
+    textRow->setContentsMargins(0, 0, 0, 0);
+    textRow->setSpacing(10);
+    rank_ = SettingsStyle::monospacedLabel({}, 10, QFont::DemiBold, true, texts_);
     rank_->setFixedWidth(34);
-    layout->addWidget(rank_);
-    emoticon_ = new MixedTextLabel(this);
+    textRow->addWidget(rank_);
+    emoticon_ = new MixedTextLabel(texts_);
     emoticon_->setFixedWidth(190);
-    layout->addWidget(emoticon_);
+    textRow->addWidget(emoticon_);
 
     auto* names = new QVBoxLayout;
     names->setSpacing(2);
-    name_ = SettingsStyle::label({}, 12, QFont::DemiBold, false, this);
-    shortcode_ = SettingsStyle::monospacedLabel({}, 10, QFont::Normal, true, this);
+    name_ = SettingsStyle::label({}, 12, QFont::DemiBold, false, texts_);
+    shortcode_ = SettingsStyle::monospacedLabel({}, 10, QFont::Normal, true, texts_);
     names->addWidget(name_);
     names->addWidget(shortcode_);
-    layout->addLayout(names);
+    textRow->addLayout(names);
+    layout->addWidget(texts_);
     layout->addStretch(1);
 
     badge_ = new QLabel(tr("HIDDEN"), this);
@@ -213,21 +228,32 @@ void EmoticonEditorRowView::setRow(const Row& row) {
 void EmoticonEditorRowView::updateLook() {
     badge_->setVisible(row_.isHidden);
     const QColor orange = SettingsStyle::orange();
-    badge_->setStyleSheet(QStringLiteral("color: %1; background: rgba(%2, %3, %4, 0.12); border-radius: 6px; "
+    const QColor tint = DesktopAppearance::withOpacity(orange, kBadgeTint);
+    // The orange text made as much darker or lighter as the capsule needs, wherever along the card's
+    // gradient the row lies: the named orange on its own tint is too faint in either scheme.
+    QColor ink = orange;
+    const QColor window = palette().color(QPalette::Window);
+    for (const QColor& card : SettingsStyle::resolved(backdrop_)) {
+        const QColor row = DesktopAppearance::over(SettingsStyle::white(kRowFillDark, kRowFillLight),
+                                                   DesktopAppearance::over(card, window));
+        ink = DesktopAppearance::readableOn(ink, DesktopAppearance::over(tint, row), kBadgeTextContrast);
+    }
+    badge_->setStyleSheet(QStringLiteral("color: %1; background: rgba(%2, %3, %4, %5); border-radius: 6px; "
                                          "padding: 3px 6px;")
-                              .arg(orange.name())
+                              .arg(ink.name())
                               .arg(orange.red())
                               .arg(orange.green())
-                              .arg(orange.blue()));
+                              .arg(orange.blue())
+                              .arg(kBadgeTint));
     toggle_->setText(row_.isHidden ? tr("Show") : tr("Hide"));
     // White on the tint as dark as an enabled button's label needs (the named grey and green are
     // too light under white: the button looked disabled).
-    const QColor tint = DesktopAppearance::readableOn(
+    const QColor fill = DesktopAppearance::readableOn(
         row_.isHidden ? SettingsStyle::green() : QColor(142, 142, 147), Qt::white, kButtonTextContrast);
     toggle_->setStyleSheet(QStringLiteral("QPushButton { color: white; background: %1; border: none; "
                                           "border-radius: 5px; padding: 3px 10px; font-weight: 600; }"
                                           "QPushButton:pressed { background: %2; }")
-                               .arg(tint.name(), tint.darker(120).name()));
+                               .arg(fill.name(), fill.darker(120).name()));
 
     const QColor arrows = palette().color(QPalette::ButtonText);
     const qreal ratio = devicePixelRatioF();
@@ -235,19 +261,19 @@ void EmoticonEditorRowView::updateLook() {
     moveDown_->setIcon(SymbolImage::icon(QStringLiteral("arrow.down"), arrows, 11, ratio, true));
 
     if (row_.isHidden) {
-        if (!graphicsEffect()) {
-            auto* dim = new QGraphicsOpacityEffect(this);
-            dim->setOpacity(0.7);
-            setGraphicsEffect(dim);
+        if (!texts_->graphicsEffect()) {
+            auto* dim = new QGraphicsOpacityEffect(texts_);
+            dim->setOpacity(kHiddenTextOpacity);
+            texts_->setGraphicsEffect(dim);
         }
-    } else if (graphicsEffect()) {
-        setGraphicsEffect(nullptr);
+    } else if (texts_->graphicsEffect()) {
+        texts_->setGraphicsEffect(nullptr);
     }
 }
 
 void EmoticonEditorRowView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    SettingsStyle::paintBox(painter, QRectF(rect()), 9, {SettingsStyle::white(0.08, 0.62)},
+    SettingsStyle::paintBox(painter, QRectF(rect()), 9, {SettingsStyle::white(kRowFillDark, kRowFillLight)},
                             SettingsStyle::border());
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "settings/EmoticonEditorRules.hpp"
+#include "settings/ui/SettingsStyle.hpp"
 
 class QLabel;
 class QPushButton;
@@ -16,6 +17,7 @@ namespace mosaiko {
 class DeferredRefresh;
 class EmoticonEditorRowView;
 class PreferencesStore;
+class SettingsSectionCard;
 
 // The Emoticon tab: every built-in emoticon in the user's order, each movable one place up or down
 // and hideable, the counts of visible and hidden ones, and a reset of both. Every action writes the
@@ -37,6 +39,7 @@ class EmoticonEditorView final : public QWidget {
 
   private:
     PreferencesStore& prefs_;
+    SettingsSectionCard* lineup_ = nullptr;
     QLabel* visibleCount_ = nullptr;
     QLabel* hiddenCount_ = nullptr;
     QPushButton* reset_ = nullptr;
@@ -46,7 +49,8 @@ class EmoticonEditorView final : public QWidget {
 };
 
 // One emoticon: rank, text, name and shortcode, the "HIDDEN" badge, the moves and Show or Hide.
-// Drawn dimmed while hidden.
+// While hidden its texts are drawn dimmed; the badge and the buttons keep their contrast. It lies on
+// a card filled with `backdrop`, which the badge's text is made readable against.
 class EmoticonEditorRowView final : public QWidget {
   public:
     using Row = EmoticonEditorRules::Row;
@@ -56,7 +60,8 @@ class EmoticonEditorRowView final : public QWidget {
         std::function<void()> onToggleHidden;
     };
 
-    EmoticonEditorRowView(const Row& row, Actions actions, QWidget* parent = nullptr);
+    EmoticonEditorRowView(const Row& row, Actions actions, SettingsStyle::Gradient backdrop,
+                          QWidget* parent = nullptr);
 
     void setRow(const Row& row);
     const Row& row() const { return row_; }
@@ -74,6 +79,8 @@ class EmoticonEditorRowView final : public QWidget {
     void updateLook();
 
     Row row_;
+    SettingsStyle::Gradient backdrop_;
+    QWidget* texts_ = nullptr;
     QLabel* rank_ = nullptr;
     QLabel* emoticon_ = nullptr;
     QLabel* name_ = nullptr;

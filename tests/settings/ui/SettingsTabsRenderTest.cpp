@@ -7,11 +7,13 @@
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <cstdlib>
 
+#include "settings/ui/EmoticonEditorView.hpp"
 #include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
 #include "support/RenderForReview.hpp"
@@ -64,12 +66,26 @@ class SettingsTabsRenderTest : public SettingsStoresFixture, public ::testing::W
         settle();
         return view->grab().toImage();
     }
+
+    // As drawn, the hidden emoticon's Show and its badge read on their fills.
+    void expectReadable(const QImage& emoticons) {
+        auto* tab = static_cast<EmoticonEditorView*>(view->tabContent(Tab::emoticons));
+        EmoticonEditorRowView* hidden = tab->rows()[1];
+        ASSERT_TRUE(hidden->row().isHidden);
+        const auto drawn = [&](QWidget* widget) {
+            return QRect(widget->mapTo(view.get(), QPoint(0, 0)), widget->size());
+        };
+        EXPECT_GE(renderedContrast(emoticons, drawn(hidden->toggleHiddenButton())), 4.5);
+        EXPECT_GE(renderedContrast(emoticons, drawn(hidden->hiddenBadge())), 3.0);
+    }
 };
 
 TEST_P(SettingsTabsRenderTest, ContentTabsAndTheRunningAppsPicker) {
     save(renderTab(Tab::excludedApps), QStringLiteral("excluded-apps"));
     save(renderTab(Tab::pins), QStringLiteral("pins"));
-    save(renderTab(Tab::emoticons), QStringLiteral("emoticons"));
+    const QImage emoticons = renderTab(Tab::emoticons);
+    save(emoticons, QStringLiteral("emoticons"));
+    expectReadable(emoticons);
     auto* area = qobject_cast<QScrollArea*>(view->tabContent(Tab::emoticons)->parentWidget()->parentWidget());
     ASSERT_NE(area, nullptr);
     area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
@@ -118,6 +134,7 @@ TEST_P(SettingsTabsRenderTest, EveryTabAfterALiveSwitch) {
     ASSERT_EQ(DesktopAppearance::isDark(), GetParam());
     for (const auto& [tab, name] : tabs)
         save(renderTab(tab), QString::fromLatin1(name) + QStringLiteral("-switched"));
+    expectReadable(renderTab(Tab::emoticons));
     QApplication::setPalette(light);
 }
 
