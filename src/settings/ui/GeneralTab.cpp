@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -31,6 +33,26 @@ QString skinToneSample(SkinTone tone) {
     std::u32string sample{U'\U0001F44D'};
     if (const char32_t modifier = modifiers[skin_tone::ordinal(tone)]) sample += modifier;
     return QString::fromStdU32String(sample);
+}
+
+// `ink` made readable on `button` as its style draws it in `palette`: styles fill a button lighter
+// or darker than the palette's button colour, and with a gradient, so the text is set against each
+// colour down the middle of the drawn button, inside its frame.
+QColor readableOnButton(const QColor& ink, const QPushButton& button, const QPalette& palette) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.palette = palette;
+    option.rect = QRect(QPoint(0, 0), button.sizeHint());
+    QImage image(option.rect.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(palette.color(QPalette::Window));
+    QPainter painter(&image);
+    button.style()->drawControl(QStyle::CE_PushButtonBevel, &option, &painter, &button);
+    painter.end();
+    QColor readable = ink;
+    const int frame = button.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &button) + 1;
+    for (int y = frame; y < image.height() - frame; ++y)
+        readable = DesktopAppearance::readableOn(readable, image.pixelColor(image.width() / 2, y));
+    return readable;
 }
 
 }  // namespace
@@ -244,9 +266,11 @@ QWidget* GeneralTab::makeResetCard() {
     row->addStretch(1);
     resetAll_ = new QPushButton(QStringLiteral("Reset All Settings to Default\u2026"));
     // A destructive action reads in red, also once the desktop's look changed under it (a new
-    // palette or style reaches the button without the colour it was given).
-    DesktopAppearance::keepColours(
-        *resetAll_, [](QPalette& palette) { palette.setColor(QPalette::ButtonText, SettingsStyle::red()); });
+    // palette or style reaches the button without the colour it was given): a red as dark or light
+    // as the button drawn in that palette needs, the named red being faint on light and mid greys.
+    DesktopAppearance::keepColours(*resetAll_, [button = resetAll_](QPalette& palette) {
+        palette.setColor(QPalette::ButtonText, readableOnButton(SettingsStyle::red(), *button, palette));
+    });
     resetAll_->setAutoDefault(false);
     connect(resetAll_, &QPushButton::clicked, this, [this] { state_.requestResetAllSettings(); });
     row->addWidget(resetAll_);

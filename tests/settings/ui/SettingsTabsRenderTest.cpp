@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "settings/ui/EmoticonEditorView.hpp"
+#include "settings/ui/GeneralTab.hpp"
 #include "settings/ui/RunningAppsPickerView.hpp"
 #include "settings/ui/SettingsUiFixture.hpp"
 #include "support/RenderForReview.hpp"
@@ -67,7 +68,8 @@ class SettingsTabsRenderTest : public SettingsStoresFixture, public ::testing::W
         return view->grab().toImage();
     }
 
-    // As drawn, the hidden emoticon's Show and its badge read on their fills.
+    // As drawn, the hidden emoticon's Show and its badge read on their fills, and so does the red
+    // Reset All Settings on its button.
     void expectReadable(const QImage& emoticons) {
         auto* tab = static_cast<EmoticonEditorView*>(view->tabContent(Tab::emoticons));
         EmoticonEditorRowView* hidden = tab->rows()[1];
@@ -77,6 +79,9 @@ class SettingsTabsRenderTest : public SettingsStoresFixture, public ::testing::W
         };
         EXPECT_GE(renderedContrast(emoticons, drawn(hidden->toggleHiddenButton())), 4.5);
         EXPECT_GE(renderedContrast(emoticons, drawn(hidden->hiddenBadge())), 3.0);
+        renderTab(Tab::general);
+        QPushButton* reset = static_cast<GeneralTab*>(view->tabContent(Tab::general))->resetAllButton();
+        EXPECT_GE(renderedContrast(reset->grab().toImage(), reset->rect().adjusted(3, 3, -3, -3)), 3.0);
     }
 };
 
