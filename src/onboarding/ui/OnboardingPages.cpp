@@ -224,6 +224,23 @@ QWidget* OnboardingView::permissionCard(const QString& title, const QString& sub
     top->addWidget(badge);
     layout->addLayout(top);
     layout->addWidget(GuideStyle::label(subtitle, Typography::system(11), true, true));
+    // Grant comes before the texts a check adds or removes: it stays where it was, and a second
+    // click where the first one was presses it again.
+    auto* grant = new QPushButton(QStringLiteral("Grant"));
+    grant->setObjectName(QStringLiteral("grantButton"));
+    connect(grant, &QPushButton::clicked, this, [this] { model_->grant(); });
+    layout->addWidget(row({grant}, 8, Qt::AlignVCenter, true));
+
+    // Grant checks at once: the card says when and what it found, so that a check that finds what
+    // the badge already says is seen to have happened.
+    if (model_->grantChecks() > 0) {
+        auto* finding = GuideStyle::label(
+            QStringLiteral("Checked at %1. ").arg(lastGrantCheck_.toString(QStringLiteral("HH:mm:ss"))) +
+                qs(OnboardingViewModel::checkFinding(status)),
+            Typography::system(11), true, true);
+        finding->setObjectName(QStringLiteral("checkFinding"));
+        layout->addWidget(finding);
+    }
 
     // This desktop has no settings pane to send the user to: say what stands in the way instead.
     if (status == PermissionStatus::notGranted && !model_->untrustedReason().empty()) {
@@ -237,21 +254,6 @@ QWidget* OnboardingView::permissionCard(const QString& title, const QString& sub
                               Typography::system(11), true, true));
     }
 
-    // Grant checks at once: the card says when and what it found, so that a check that finds what
-    // the badge already says is seen to have happened.
-    if (model_->grantChecks() > 0) {
-        auto* finding = GuideStyle::label(
-            QStringLiteral("Checked at %1. ").arg(lastGrantCheck_.toString(QStringLiteral("HH:mm:ss"))) +
-                qs(OnboardingViewModel::checkFinding(status)),
-            Typography::system(11), true, true);
-        finding->setObjectName(QStringLiteral("checkFinding"));
-        layout->addWidget(finding);
-    }
-
-    auto* grant = new QPushButton(QStringLiteral("Grant"));
-    grant->setObjectName(QStringLiteral("grantButton"));
-    connect(grant, &QPushButton::clicked, this, [this] { model_->grant(); });
-    layout->addWidget(row({grant}, 8, Qt::AlignVCenter, true));
     return card;
 }
 

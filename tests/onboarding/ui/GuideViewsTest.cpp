@@ -57,6 +57,24 @@ TEST_F(GuideViewTest, TabsAndFooterWalkThePagesAndFinishCloses) {
     EXPECT_EQ(dismissals, 1);
 }
 
+// Whatever a check finds, Grant stays where it was: a second click where the first one went
+// presses it again.
+TEST_F(GuideViewTest, GrantStaysWhereItWasAfterEachCheck) {
+    trusted = false;
+    auto view = guide(Page::permissions);
+    const auto grant = [&] { return find<QPushButton>(view->page(), "grantButton"); };
+    const QPoint where = grant()->mapTo(view.get(), grant()->rect().center());
+    int checks = 0;
+    for (const bool found : {false, true, true, false}) {
+        trusted = found;
+        QWidget* under = view->childAt(where);
+        ASSERT_EQ(under, grant()) << "after " << checks << " checks";
+        QTest::mouseClick(under, Qt::LeftButton);
+        settle();
+        EXPECT_EQ(view->model().grantChecks(), ++checks);
+    }
+}
+
 TEST_F(GuideViewTest, PagesFollowTheTriggerAndTheInstantOpenSequenceWhileOpen) {
     auto view = guide(Page::welcome);
     EXPECT_EQ(textOf(view->page(), "welcomeHeadline"), "Type ;. Search. Hit enter. Keep moving.");
