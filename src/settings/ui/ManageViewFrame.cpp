@@ -47,8 +47,9 @@ void place(QWidget& view, QWidget* content, QScrollArea* list, bool embedded, co
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
         scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        // Like every other tab: the scroll indicator is always shown.
-        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        // The list takes the height the window leaves it and scrolls itself: the view has a scroll
+        // bar of its own only where the list's least height makes it taller than the window.
+        scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         scroll->setWidget(content);
         layout->addWidget(scroll);
         list->setFixedHeight(static_cast<int>(sizes.embeddedListHeight(0)));
@@ -64,8 +65,8 @@ void fitList(const QWidget& view, const QWidget* content, QScrollArea* list, boo
              const Sizes& sizes) {
     if (!embedded || !content || !content->layout()) return;
     const QLayout* layout = content->layout();
-    // The width the content gets beside the always-shown scroll bar (the view may be resized before
-    // the scroll view has passed the new width on).
+    // The width the content gets beside a scroll bar, whether or not it shows (the view may be
+    // resized before the scroll view has passed the new width on).
     int width = view.width();
     if (const auto* scroll = qobject_cast<const QScrollArea*>(
             content->parentWidget() ? content->parentWidget()->parentWidget() : nullptr))
