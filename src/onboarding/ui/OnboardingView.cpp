@@ -134,7 +134,12 @@ OnboardingView::OnboardingView(OnboardingPage startPage, PreferencesStore& prefs
       prefs_(prefs),
       model_(std::make_unique<OnboardingViewModel>(startPage, std::move(dependencies))),
       refresh_(this, [this] { refresh(); }) {
-    setFixedSize(kWidth, kHeight);
+    // Its usual height where the screen has room for it; on a smaller screen only the page gives
+    // way, the header with the page tabs and the footer with the buttons staying in view.
+    setFixedWidth(kWidth);
+    resize(kWidth, kHeight);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     GuideStyle::applyAppearance(this);
     buildFrame();
     refresh_.watch(model_->currentPage);
@@ -174,7 +179,7 @@ void OnboardingView::buildFrame() {
     tabs_.clear();
     page_ = nullptr;
     frame_ = new QWidget(this);
-    frame_->setGeometry(rect());
+    QWidget::layout()->addWidget(frame_);
     auto* layout = new QVBoxLayout(frame_);
     layout->setContentsMargins(24, 24, 24, 24);
     layout->setSpacing(18);

@@ -62,7 +62,10 @@ QString rangeButtonStyle() {
 
 StatsView::StatsView(EmojiUsageStore& usage, QWidget* parent)
     : QWidget(parent), model_(usage), refresh_(this, [this] { refresh(); }) {
-    setFixedSize(kWidth, kHeight);
+    // Its usual height where the screen has room for it; on a smaller screen only the list gives
+    // way, the header and the range picker staying in view.
+    setFixedWidth(kWidth);
+    resize(kWidth, kHeight);
     GuideStyle::applyAppearance(this);
     setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(this);

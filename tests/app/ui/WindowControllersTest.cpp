@@ -4,7 +4,11 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include "content/CollectionsStore.hpp"
@@ -14,10 +18,13 @@
 #include "content/PreferencesStore.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryView.hpp"
+#include "onboarding/ui/OnboardingView.hpp"
+#include "onboarding/ui/StatsView.hpp"
 #include "platform/MemoryDefaults.hpp"
 #include "platform/fake/FakeProcessLauncher.hpp"
 #include "platform/fake/ManualMainLoop.hpp"
 #include "support/MemoryStores.hpp"
+#include "support/RenderForReview.hpp"
 
 namespace mosaiko {
 namespace {
@@ -73,6 +80,58 @@ TEST(WindowControllers, EachWindowHasItsTitleAndSize) {
     EXPECT_EQ(w.guide.startPage(), OnboardingPage::permissions);
     EXPECT_EQ(w.library.window()->windowTitle(), QStringLiteral("Emoji Library"));
     EXPECT_EQ(w.library.window()->size(), QSize(1280, 780));
+}
+
+// On a screen without room for their usual height, Statistics and the guide open smaller with only
+// their list or page scrolling: the header and the buttons whole in the window and outside anything
+// that scrolls, and no scroll bar but the list's or the page's. ctest runs this on X at 1.5 and 2
+// times on 1920 x 1080, where Statistics, and at 2 times the guide, must shrink.
+TEST(WindowControllers, OnXWindowsThatMustShrinkScrollOnlyTheirLists) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "needs an X display";
+    ProgramWindows w(OnboardingPage::welcome);
+    for (int i = 0; i < 40; ++i) w.services.usage.recordUsed("text " + std::to_string(i));
+    const auto settle = [] {
+        for (int i = 0; i < 4; ++i) QCoreApplication::processEvents();
+    };
+    // What scrolls in `window`, after checking that `controls` do not.
+    const auto scrolling = [](QWidget* window, std::initializer_list<QWidget*> controls) {
+        for (QWidget* control : controls) {
+            const QRect shown(control->mapTo(window, QPoint(0, 0)), control->size());
+            EXPECT_TRUE(window->rect().contains(shown)) << control->objectName().toStdString();
+            for (QWidget* up = control->parentWidget(); up != window; up = up->parentWidget())
+                EXPECT_EQ(qobject_cast<QScrollArea*>(up), nullptr) << control->objectName().toStdString();
+        }
+        std::vector<QWidget*> contents;
+        for (const QScrollArea* area : window->findChildren<QScrollArea*>())
+            if (area->verticalScrollBar()->isVisible()) contents.push_back(area->widget());
+        return contents;
+    };
+    const QString scale = QString::number(QGuiApplication::primaryScreen()->devicePixelRatio());
+
+    w.stats.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.stats.window()));
+    settle();
+    if (w.stats.window()->height() == 720) GTEST_SKIP() << "the screen has room for Statistics";
+    StatsView* stats = w.stats.view();
+    testing::saveForReview(w.stats.window()->grab().toImage(), QStringLiteral("statistics-at-") + scale,
+                           false);
+    EXPECT_EQ(scrolling(w.stats.window(), {stats->resetButton(), stats->rangeButton(StatsRange::days7)}),
+              std::vector<QWidget*>{stats->list()});
+
+    w.guide.showWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.guide.window()));
+    OnboardingView* guide = w.guide.view();
+    for (const OnboardingPage page : onboarding_page::allCases) {
+        guide->model().selectPage(page);
+        settle();
+        const QString name = QString::fromUtf8(onboarding_page::presentation(page).tabTitle).toLower();
+        testing::saveForReview(w.guide.window()->grab().toImage(),
+                               QStringLiteral("guide-%1-at-%2").arg(name, scale), false);
+        for (QWidget* content :
+             scrolling(w.guide.window(), {guide->tab(page), guide->headline(), guide->leadingButton(),
+                                          guide->stepCounter(), guide->trailingButton()}))
+            EXPECT_EQ(content, guide->page()) << onboarding_page::rawValue(page);
+    }
 }
 
 TEST(WindowControllers, WindowButtonsMatchWhatEachWindowAllows) {
