@@ -5,6 +5,7 @@
 #include <linux/sock_diag.h>
 #include <linux/unix_diag.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <array>
@@ -90,13 +91,33 @@ std::optional<bool> anyUnread(const std::set<std::uint64_t>& inodes) {
 
 }  // namespace
 
-bool ProcessInputWait::waitsForInput(std::string_view waitChannel) {
-    constexpr std::array<std::string_view, 6> kWaits = {"poll_schedule_timeout", "do_sys_poll",   "do_select",
-                                                        "core_sys_select",       "do_epoll_wait", "ep_poll"};
-    for (std::string_view wait : kWaits) {
-        if (waitChannel.starts_with(wait)) return true;
+bool ProcessInputWait::waitsInEventLoop(std::string_view systemCall) {
+    std::istringstream fields{std::string(systemCall)};
+    long number = -1;
+    std::string first, second;
+    if (!(fields >> number >> first >> second)) return false;  // "running", or nothing
+    const unsigned long descriptors = std::strtoul(second.c_str(), nullptr, 16);
+    switch (number) {
+#ifdef SYS_select
+        case SYS_select:
+#endif
+#ifdef SYS_epoll_wait
+        case SYS_epoll_wait:
+#endif
+#ifdef SYS_epoll_pwait2
+        case SYS_epoll_pwait2:
+#endif
+        case SYS_pselect6:
+        case SYS_epoll_pwait:
+            return true;
+#ifdef SYS_poll
+        case SYS_poll:
+#endif
+        case SYS_ppoll:
+            return descriptors > 1;
+        default:
+            return false;
     }
-    return false;
 }
 
 std::optional<std::uint64_t> ProcessInputWait::switchesIn(std::string_view status) {
@@ -116,11 +137,15 @@ std::optional<ProcessInputWait> ProcessInputWait::of(long pid) {
     if (pid <= 0) return std::nullopt;
     const fs::path thread = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid);
     const auto switches = switchesIn(readSmallFile(thread / "status"));
-    if (!switches) return std::nullopt;
+    const std::string systemCall = readSmallFile(thread / "syscall");
+    if (!switches || systemCall.empty()) return std::nullopt;
     ProcessInputWait wait;
     wait.switches = *switches;
-    // Asleep in a wait for input; a thread that runs, or is about to, shows none.
-    if (!waitsForInput(readSmallFile(thread / "wchan"))) return wait;
+    // Asleep (not stopped, nor about to run) in the wait of its event loop.
+    const std::string stat = readSmallFile(thread / "stat");
+    const auto state = stat.rfind(") ");
+    if (state == std::string::npos || stat.compare(state + 2, 1, "S") != 0 || !waitsInEventLoop(systemCall))
+        return wait;
     const auto unread = anyUnread(socketInodes(pid));
     if (!unread) return std::nullopt;
     wait.waiting = !*unread;

@@ -6,11 +6,14 @@
 
 namespace mosaiko {
 
-// What /proc tells of a process at a moment: whether it waits for input with nothing left to read
-// (its main thread asleep in a poll, select or epoll wait, and none of its Unix sockets holding
-// unread bytes), and how often its main thread has been switched out so far, which changes as soon
-// as it wakes. Seen twice, with nothing between, it shows that a single-threaded client has
-// handled everything its X server had sent it by the first look.
+// What /proc tells of a process at a moment: whether it waits for input in its event loop with
+// nothing left to read (its main thread asleep in a select or epoll wait, or a poll on more than one
+// descriptor, and none of its Unix sockets holding unread bytes), and how often its main thread has
+// been switched out so far, which changes as soon as it wakes. A poll on one descriptor alone is
+// how Xlib waits for the answer to a request, in the middle of its work: that is no sign. Seen
+// twice, with nothing between, it shows that a client has handled everything its X server had sent
+// it by the first look. Needs to read the process's system call (/proc/PID/syscall), which some
+// systems allow only for a program's own children.
 struct ProcessInputWait {
     bool waiting = false;
     std::uint64_t switches = 0;
@@ -18,8 +21,9 @@ struct ProcessInputWait {
     // Nothing when there is no such process, or it is not ours to look at.
     static std::optional<ProcessInputWait> of(long pid);
 
-    // Whether a kernel wait channel (/proc/PID/wchan) is a wait for input: poll, select or epoll.
-    static bool waitsForInput(std::string_view waitChannel);
+    // Whether a thread's system call as /proc tells it ("270 0x5 0x7ff…", "running") is the wait of
+    // an event loop.
+    static bool waitsInEventLoop(std::string_view systemCall);
     // The context switches, voluntary and not, that a /proc status text counts; nothing when it
     // names neither.
     static std::optional<std::uint64_t> switchesIn(std::string_view status);

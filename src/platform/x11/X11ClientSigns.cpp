@@ -87,7 +87,9 @@ X11ClientSigns::Reader X11ClientSigns::readerOf(unsigned long focus) {
             break;
         }
         if (named == None) {
-            if (const long local = localProcessOf(display_, window, netWmPid_, host_)) {
+            // Only one this program may look at tells anything.
+            if (const long local = localProcessOf(display_, window, netWmPid_, host_);
+                local && ProcessInputWait::of(local)) {
                 named = window;
                 pid = local;
             }
@@ -178,8 +180,10 @@ void X11ClientSigns::look(SpareKeyReaders& readers) {
         ++it;
     }
     if (waiting.empty()) return;
-    // The server goes round its loop for this: what it still held for a client, it has written to
-    // it by the answer, and the client has woken.
+    // The server goes round its loop twice for this: what it still held for a client it writes at the
+    // start of a round, all of it before it reads the next request, and the client then wakes. (The
+    // answer of one round trip may be written just before the client's share of the same pass.)
+    XSync(display_, False);
     XSync(display_, False);
     for (const auto& [reader, before] : waiting) {
         const auto after = ProcessInputWait::of(clients_[reader].pid);
