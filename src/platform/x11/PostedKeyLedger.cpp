@@ -52,6 +52,7 @@ std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now,
     if (records_.empty() || records_.front().keycode != keycode) return std::nullopt;
     const Record record = records_.front();
     popFront();
+    ++claimedNotLetGo_;
     if (modifiers && record.keysym != 0) lost = lost || mistyped(record.shifted, *modifiers);
     // On a spare keycode (typed either way), the press types what the keycode holds.
     if (keysym && record.keysym != 0 && !record.shifted) lost = lost || *keysym != record.keysym;
@@ -87,7 +88,12 @@ std::size_t PostedKeyLedger::pendingCount() const {
 bool PostedKeyLedger::awaitPendingAtMost(std::size_t count, double seconds) const {
     std::unique_lock lock(mutex_);
     return claimed_.wait_for(lock, std::chrono::duration<double>(std::max(seconds, 0.0)),
-                             [&] { return records_.size() <= count; });
+                             [&] { return records_.size() + claimedNotLetGo_ <= count; });
+}
+
+void PostedKeyLedger::letGo() {
+    std::lock_guard lock(mutex_);
+    if (std::exchange(claimedNotLetGo_, 0) > 0) claimed_.notify_all();
 }
 
 void PostedKeyLedger::markOwnKeycodes(const std::vector<unsigned>& keycodes) {

@@ -77,9 +77,12 @@ class PostedKeyLedger {
     bool claimTyped(unsigned keycode, double now);
 
     std::size_t pendingCount() const;
-    // Waits until at most `count` presses of ours are still to come past the key tap, for `seconds`
-    // at most; whether they are.
+    // Waits until at most `count` presses of ours are still to come past the key tap, or on their
+    // way through it (claimed, not yet let go: a press the tap holds reaches the application only
+    // once it lets it go), for `seconds` at most; whether they are.
     bool awaitPendingAtMost(std::size_t count, double seconds) const;
+    // The key tap has let go of every press it claimed so far (and sent that to the server).
+    void letGo();
 
     // The spare keycodes the poster maps to type its text on: keys no keyboard has, which the key
     // tap leaves alone also while it holds every key. Once marked, a keycode stays ours.
@@ -131,6 +134,7 @@ class PostedKeyLedger {
     mutable std::condition_variable claimed_;  // a record went
     std::deque<Record> records_;
     std::size_t typedAhead_ = 0;  // the records at the front that claimTyped() has marked
+    std::size_t claimedNotLetGo_ = 0;
     std::vector<unsigned long> withheld_;  // characters lost, and those withheld after them
     std::set<unsigned> ownKeycodes_;
     std::bitset<256> userKeysDown_;

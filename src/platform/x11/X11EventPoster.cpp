@@ -8,6 +8,8 @@
 #include <xkbcommon/xkbcommon.h>
 
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bitset>
@@ -120,6 +122,7 @@ X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options opti
       options_(std::move(options)),
       record_(
           std::make_unique<RemappedKeycodes>(options_.recordDirectory, displayKeyOf(options_.displayName))) {
+    wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     thread_ = std::thread([this] { run(); });
     options_.ledger->setRetyper(
         this, [this](unsigned keycode, unsigned state, const std::string& characters, unsigned long window) {
@@ -132,7 +135,7 @@ X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options opti
                 std::lock_guard lock(mutex_);
                 jobs_.push_back(std::move(job));
             }
-            wake_.notify_all();
+            wakeUp();
         });
 }
 
@@ -141,19 +144,22 @@ X11EventPoster::~X11EventPoster() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
-    wake_.notify_all();
+    wakeUp();
     if (thread_.joinable()) thread_.join();
     options_.ledger->removeRetyper(this);
     if (keyboardDescription_) XkbFreeKeyboard(static_cast<XkbDescPtr>(keyboardDescription_), 0, True);
+    if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 void X11EventPoster::cancel() {
     std::unique_lock lock(mutex_);
     cancelledThrough_ = posted_.load();
-    wake_.notify_all();
-    // The typing thread looks at every key and in every wait whether its job was dropped.
-    performed_.wait_for(lock, std::chrono::milliseconds(250),
-                        [&] { return performing_ == 0 || performing_ > cancelledThrough_; });
+    wakeUp();
+    // The typing thread looks at every key and in every wait whether its job was dropped; the
+    // presses of the user's held back meanwhile come right after, before anything takes the focus.
+    performed_.wait_for(lock, std::chrono::milliseconds(400), [&] {
+        return (performing_ == 0 || performing_ > cancelledThrough_) && retypesDue_ == 0;
+    });
 }
 
 void X11EventPoster::stop() {
@@ -163,8 +169,28 @@ void X11EventPoster::stop() {
         stopping_ = true;
         stopNow_ = true;
     }
-    wake_.notify_all();
+    wakeUp();
     if (thread_.joinable()) thread_.join();
+}
+
+void X11EventPoster::wakeUp() {
+    wake_.notify_all();
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
+}
+
+void X11EventPoster::waitForWork() {
+    // Meanwhile the server's news is taken in: answers to pings, and a new keymap, which must give
+    // the spare keycodes their characters back before a client that is behind looks them up.
+    if (display_->isConnected() && XPending(display_->get()) == 0) {
+        pollfd fds[2] = {{display_->fileDescriptor(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        poll(fds, 2, -1);
+    }
+    std::uint64_t count = 0;
+    [[maybe_unused]] const auto got = ::read(wakeFd_, &count, sizeof count);
+    if (!display_->isConnected()) return;
+    readEvents();
+    verifySpareKeycodes(nullptr);
 }
 
 bool X11EventPoster::cancelled(const Job& job) const {
@@ -208,7 +234,7 @@ void X11EventPoster::post(const SyntheticKeyEvent& event) {
         job.sequence = ++posted_;
         jobs_.push_back(std::move(job));
     }
-    wake_.notify_all();
+    wakeUp();
 }
 
 bool X11EventPoster::canType(const std::u16string& text) {
@@ -270,7 +296,9 @@ void X11EventPoster::run() {
             }
             // The spare keycodes keep their characters: a client reads a keycode's meaning only
             // when it gets round to the key, which may be seconds later.
-            wake_.wait(lock);
+            lock.unlock();
+            waitForWork();
+            lock.lock();
             continue;
         }
         Job job = std::move(jobs_.front());
@@ -281,6 +309,7 @@ void X11EventPoster::run() {
         options_.ledger->endPosting();
         lock.lock();
         performing_ = 0;
+        if (job.retypedKeycode != 0) --retypesDue_;
         performed_.notify_all();
     }
     lock.unlock();
@@ -329,26 +358,33 @@ void X11EventPoster::readEvents() {
     }
 }
 
-void X11EventPoster::verifySpareKeycodes() {
-    if (!std::exchange(mappingChanged_, false)) return;
-    // The key tap reads a keymap's announcement before the keys after it: once it has seen every
-    // key of ours, it has read it, and tells which of them typed nothing.
-    keepPaceWithTheTap(0);
+bool X11EventPoster::verifySpareKeycodes(const Job* job) {
+    if (verifying_ || !std::exchange(mappingChanged_, false)) return true;
+    verifying_ = true;
+    // The key tap reads a keymap's announcement before the keys after it: once it has seen the few
+    // keys of ours on their way, it has read it, and withholds those that met a keycode emptied,
+    // to be typed again. The keycodes get their characters back right after, before a client
+    // that is behind looks up a key typed on them before the keymap came.
+    keepPaceWithTheTap(0, job);
     for (unsigned keycode : spare_->verify()) readers_.forget(keycode);
     usableSlots_ = spare_->table().size();
     announcementKeycode_ = spare_->announcement();
+    verifying_ = false;
+    return !job || !cancelled(*job);
 }
 
 bool X11EventPoster::awaitRead(const std::vector<unsigned>& keycodes, const Job* job, double deadline) {
     // Every key typed so far must have reached its client before it is asked: the key tap passes
-    // them on first.
+    // them on first, and the server has done so at the round trip.
     keepPaceWithTheTap(0, job);
+    XSync(display_->get(), False);
     bool stopSeen = false;
     while (display_->isConnected()) {
         // A quit waits no longer than the end does, also for a press of the user's typed again.
         if (stopNow_ && !std::exchange(stopSeen, true))
             deadline = std::min(deadline, now() + kEndWaitSeconds);
         readEvents();
+        verifySpareKeycodes(job);
         bool read = true;
         double clock = std::numeric_limits<double>::infinity();  // when a last use is long past
         for (unsigned keycode : keycodes) {
@@ -373,14 +409,17 @@ bool X11EventPoster::awaitRead(const std::vector<unsigned>& keycodes, const Job*
         const double wait =
             std::min({deadline, clock, now() + (signs_->isLooking() ? kLookInterval : 0.05)}) - now();
         if (now() >= deadline) return false;
+        // Events a round trip read meanwhile wait in the queue, not on the connection.
+        if (XPending(display_->get()) > 0) continue;
         pollfd fd{display_->fileDescriptor(), POLLIN, 0};
         poll(&fd, 1, std::max(1, static_cast<int>(std::ceil(wait * 1000))));
     }
     return false;
 }
 
-bool X11EventPoster::awaitTheClient(double deadline) {
-    keepPaceWithTheTap(0);
+bool X11EventPoster::awaitTheClient(double deadline, const Job* job) {
+    keepPaceWithTheTap(0, job);
+    XSync(display_->get(), False);
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display_->get(), &focus, &revert);
@@ -389,12 +428,18 @@ bool X11EventPoster::awaitTheClient(double deadline) {
     signs_->ask(reader, keysTyped_);
     while (!stopNow_ && display_->isConnected()) {
         readEvents();
+        verifySpareKeycodes(job);
         if (signs_->isLooking()) signs_->look(readers_);
         if (readers_.readThrough(reader) >= keysTyped_) return true;
+        if (job && (cancelled(*job) || (std::exchange(focusMoved_, false) && !stillFocused(*job))))
+            return false;
         const double left = deadline - now();
         if (left <= 0) return false;
+        // Events a round trip read meanwhile wait in the queue, not on the connection.
+        if (XPending(display_->get()) > 0) continue;
         pollfd fd{display_->fileDescriptor(), POLLIN, 0};
-        poll(&fd, 1, std::min(signs_->isLooking() ? 2 : 50, static_cast<int>(std::ceil(left * 1000))));
+        const double cap = signs_->isLooking() ? kLookInterval : 0.05;
+        poll(&fd, 1, static_cast<int>(std::ceil(std::min(left, cap) * 1000)));
     }
     return false;
 }
@@ -418,7 +463,7 @@ bool X11EventPoster::prepareBatch(const Job& job) {
     if (!display_->isConnected() || cancelled(job)) return false;
     Display* display = display_->get();
     readEvents();
-    verifySpareKeycodes();
+    if (!verifySpareKeycodes(&job)) return false;
     if (!keyboardState_) rebuildKeyboard(0);  // the keyboard's description and modifier keys
     XkbStateRec state{};
     const double deadline = now() + 1.0;
@@ -526,10 +571,16 @@ void X11EventPoster::setShift(bool down) {
 
 void X11EventPoster::keepPaceWithTheTap(std::size_t keysAhead, const Job* job) {
     if (!options_.ledger->isFollowed()) return;
-    XFlush(display_->get());
-    // No deadline: keys of ours that the tap has not seen lapse from the ledger on their own.
-    while (!options_.ledger->awaitPendingAtMost(keysAhead, 0.02)) {
+    Display* display = display_->get();
+    XFlush(display);
+    // No deadline: keys of ours that the tap has not seen lapse from the ledger on their own. A new
+    // keymap that comes meanwhile is answered at once.
+    while (!options_.ledger->awaitPendingAtMost(keysAhead, 0.002)) {
         if (stopNow_ || (job && cancelled(*job))) return;
+        if (XEventsQueued(display, QueuedAfterReading) > 0) {
+            readEvents();
+            verifySpareKeycodes(job);
+        }
     }
 }
 
@@ -542,8 +593,10 @@ bool X11EventPoster::roomAhead(const Job& job) {
         // Without a key tap nothing holds our keys up: the server has them at the round trip.
         XSync(display_->get(), False);
     }
-    // What the server sent is read without waiting: a window that lost the focus meanwhile said so.
+    // What the server sent is read without waiting: a window that lost the focus meanwhile said so,
+    // and so did a new keymap.
     readEvents();
+    if (!verifySpareKeycodes(&job)) return false;
     return !std::exchange(focusMoved_, false) || stillFocused(job);
 }
 
@@ -697,6 +750,11 @@ void X11EventPoster::typeText(const Job& job) {
 }
 
 bool X11EventPoster::mapOntoSpareKeycodes(const std::set<unsigned long>& keysyms, const Job& job) {
+    // A new keymap loaded just now would meet the characters given here: clients still loading it
+    // read nothing for them. What the server has sent so far is read first.
+    XSync(display_->get(), False);
+    readEvents();
+    if (!verifySpareKeycodes(&job)) return false;
     std::vector<unsigned long> missing;
     for (unsigned long keysym : keysyms) {
         if (spare_->keycodeOf(keysym) == 0) missing.push_back(keysym);

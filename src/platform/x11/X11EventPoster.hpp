@@ -91,7 +91,8 @@ class X11EventPoster {
 
     // Drops what was posted so far and the rest of the text being typed; presses of the user's held
     // back meanwhile are still typed again, and what is posted later is typed. Returns once no key
-    // of the dropped texts goes out any more (within a quarter of a second) and the server has them.
+    // of the dropped texts goes out any more and those presses are typed (within 0.4 s), and the
+    // server has them.
     void cancel();
     // Ends the poster, for a quit: as cancel(), then nothing more is typed; the spare keycodes are
     // given back once their clients have read them (kEndWaitSeconds at most) and the thread ends.
@@ -144,8 +145,13 @@ class X11EventPoster {
     // Reads what the server sent: mapping changes, answers to pings, windows gone, focus moving.
     void readEvents();
     // After somebody else changed the keyboard's mapping: which spare keycodes still hold what
-    // they were given.
-    void verifySpareKeycodes();
+    // they were given; after a new keymap, the focused client has loaded it. False when the job is
+    // not to go on.
+    bool verifySpareKeycodes(const Job* job);
+    // Wakes the typing thread, also from its wait for work.
+    void wakeUp();
+    // Waits for a job, or for news from the server, which it takes in.
+    void waitForWork();
     // Whether the job's insertion may go on: its window still has the keyboard focus. Once another
     // has it, nothing more of that insertion is typed.
     bool stillFocused(const Job& job);
@@ -155,9 +161,9 @@ class X11EventPoster {
     // tell, until the keycode's last use is long past; false when `job` is not to go on meanwhile,
     // or at `deadline`.
     bool awaitRead(const std::vector<unsigned>& keycodes, const Job* job, double deadline);
-    // Waits until the focused client has read every key typed so far or until `deadline`; false
-    // when it did not by then or cannot tell.
-    bool awaitTheClient(double deadline);
+    // Waits until the focused client has read every key typed so far or until `deadline` (or until
+    // `job` is not to go on); false when it did not by then or cannot tell.
+    bool awaitTheClient(double deadline, const Job* job = nullptr);
     // Before a text, where the pace asks for it: lets the focused client take the keys typed so
     // far (it answers for them, or does not within TypingPace's longest wait), then waits as long
     // as the pace says.
@@ -198,6 +204,7 @@ class X11EventPoster {
     unsigned long watchedTarget_ = 0;          // the window whose losing the focus is looked for
     bool focusMoved_ = false;                  // it lost the focus, by what was read
     bool mappingChanged_ = false;              // by somebody else, since the spare keys were verified
+    bool verifying_ = false;                   // verifySpareKeycodes() runs
     std::atomic<std::size_t> usableSlots_{0};  // spare keycodes the typing thread holds now
     std::atomic<unsigned> announcementKeycode_{0};
     std::unique_ptr<X11Display> queryDisplay_;  // the main thread's own connection
@@ -224,10 +231,12 @@ class X11EventPoster {
 
     std::mutex mutex_;
     std::condition_variable wake_;
+    int wakeFd_ = -1;  // written to wake the thread from its wait for work
     std::deque<Job> jobs_;
     std::atomic<std::uint64_t> posted_{0};            // jobs posted so far
     std::atomic<std::uint64_t> cancelledThrough_{0};  // the last job cancelled
     std::uint64_t performing_ = 0;                    // the job being typed; 0 when none
+    std::size_t retypesDue_ = 0;                      // presses of the user's to type again
     std::condition_variable performed_;               // a job ended
     bool stopping_ = false;                           // the thread ends once the queue is empty
     std::atomic<bool> stopNow_{false};                // it ends at once, for a quit

@@ -322,9 +322,9 @@ class TapConnection final : public KeyTapRules::Server {
         return {[this, ledger](unsigned keycode, double at) {
                     const bool lost = std::exchange(pressLost_, false);
                     const auto modifiers = std::exchange(pressModifiers_, std::nullopt);
-                    auto own =
-                        posterMayHaveTyped_ ? ledger->claim(keycode, at, lost, modifiers, heldNow(keycode))
-                                            : std::nullopt;
+                    auto own = posterMayHaveTyped_
+                                   ? ledger->claim(keycode, at, lost, modifiers, heldNow(keycode))
+                                   : std::nullopt;
                     claimed_ = own.has_value();
                     return own;
                 },
@@ -347,7 +347,8 @@ class TapConnection final : public KeyTapRules::Server {
     // not have typed for the user.
     bool retypeLater(unsigned keycode, unsigned state) {
         constexpr unsigned kHeld = ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
-        const unsigned users = (state & ~kHeld) | (state & kHeld & translator_.modifiersOf(userDown_ | typedDown_));
+        const unsigned users =
+            (state & ~kHeld) | (state & kHeld & translator_.modifiersOf(userDown_ | typedDown_));
         const std::string characters =
             users == state ? typed_[keycode & 0xFF] : translator_.press(keycode, users).characters;
         return ledger_->retypeLater(keycode, users, characters, pressWindow_);
@@ -418,6 +419,7 @@ class TapConnection final : public KeyTapRules::Server {
         }
         if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_) {
             rawEvent(event, [this](unsigned keycode, Time time) { rawPress(keycode, time); });
+            ledger_->letGo();  // a press of ours held here has been let go by now
             return;
         }
         if (event.type == PropertyNotify && event.xproperty.atom == activeWindowAtom_) {
@@ -425,7 +427,10 @@ class TapConnection final : public KeyTapRules::Server {
             windowChangedAt_ = event.xproperty.time;
             return;
         }
-        if (event.type == KeyPress) strayHeldPress(event.xkey);
+        if (event.type == KeyPress) {
+            strayHeldPress(event.xkey);
+            ledger_->letGo();
+        }
     }
 
     // A raw key event: recorded, then a press goes to `press`; a release ends the key's repeats.
@@ -933,14 +938,14 @@ class TapConnection final : public KeyTapRules::Server {
     };
     static constexpr double kGivenBackLifetime = 2.0;
     std::array<GivenBack, 256> givenBack_{};
-    bool afterDeadKey_ = false;                 // the last press was a dead key waiting for the next
-    std::optional<unsigned> frozen_;            // the key whose grabbed press the keyboard waits for
-    std::optional<unsigned> keptUntilUp_;       // the key grabbed in every state until it goes up
-    std::set<unsigned> down_;                   // keys down now, as observed
-    unsigned long lastReadSerial_ = 0;          // of the latest event read
-    Time lastRawTime_ = 0;                      // server time of the latest raw key event
+    bool afterDeadKey_ = false;            // the last press was a dead key waiting for the next
+    std::optional<unsigned> frozen_;       // the key whose grabbed press the keyboard waits for
+    std::optional<unsigned> keptUntilUp_;  // the key grabbed in every state until it goes up
+    std::set<unsigned> down_;              // keys down now, as observed
+    unsigned long lastReadSerial_ = 0;     // of the latest event read
+    Time lastRawTime_ = 0;                 // server time of the latest raw key event
     std::optional<std::pair<std::uint64_t, unsigned long>> latestHolds_;  // version, first request
-    std::bitset<256> userDown_;                 // those of them the user holds
+    std::bitset<256> userDown_;                                           // those of them the user holds
     std::bitset<256> ownDown_;                  // those the program pressed last, until released
     unsigned long pressWindow_ = None;          // the window the press being handled went to, if held
     bool pressLost_ = false;                    // the press being handled was dropped by the server

@@ -183,16 +183,23 @@ std::vector<unsigned> X11SpareKeycodes::verify() {
     const KeyboardMapping mapping(display_);
     if (mapping.keysyms.empty()) return {};
     std::vector<unsigned> went;
+    std::vector<std::pair<std::size_t, unsigned long>> restored;
     std::vector<Slot> kept;
-    for (Slot slot : slots_) {
-        if (slot.keysym != 0 && !mapping.holdsOnly(slot.keycode, slot.keysym)) {
-            went.push_back(slot.keycode);
-            slot.keysym = 0;
+    for (const Slot& slot : slots_) {
+        if (slot.keysym == 0 || mapping.holdsOnly(slot.keycode, slot.keysym)) {
+            if (slot.keysym != 0 || mapping.isUnused(slot.keycode)) kept.push_back(slot);
+        } else if (mapping.isUnused(slot.keycode)) {
+            // Emptied by a new keymap: given its character back at once, before the clients that
+            // have yet to read a key typed on it look it up.
+            restored.emplace_back(kept.size(), slot.keysym);
+            kept.push_back({slot.keycode, 0, slot.lastUsed});
+        } else {
+            went.push_back(slot.keycode);  // another program's now
         }
-        if (mapping.isUnused(slot.keycode) || slot.keysym != 0) kept.push_back(slot);  // else another's now
     }
     slots_ = std::move(kept);
     if (announcement_ != 0 && !mapping.isUnused(announcement_)) announcement_ = 0;
+    map(restored);
     if (!went.empty()) record();
     discover(!slots_.empty());
     return went;

@@ -52,9 +52,9 @@ class X11SpareKeycodes {
     void used(const std::set<unsigned long>& keysyms, double at);
 
     // After somebody else changed the keyboard's mapping: a slot whose keycode no longer holds its
-    // character (a new keymap took it) is free again, one that holds another program's character
+    // character (a new keymap took it) is given it back, one that holds another program's character
     // is no longer ours, and keycodes the new mapping leaves free are taken in. Returns the keycodes
-    // whose characters went.
+    // that went to another program.
     std::vector<unsigned> verify();
 
     // Takes their characters off `keycodes` where they still hold them (another program's mapping

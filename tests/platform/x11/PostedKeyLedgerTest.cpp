@@ -101,6 +101,33 @@ TEST(PostedKeyLedgerTest, FromALostCharacterOnTheTextIsWithheld) {
     EXPECT_TRUE(ledger.takeWithheld().empty());
 }
 
+// A press of ours on a spare keycode that held something else when it came (a new keymap emptied
+// it) typed something else: the text is withheld from there. A key of the keyboard's own is not
+// judged by what its keycode holds; and a claimed press is on its way until the tap lets it go.
+TEST(PostedKeyLedgerTest, APressOnAnEmptiedSpareKeycodeIsWithheldFromThere) {
+    PostedKeyLedger ledger(2.0);
+    const auto withheld = PostedKeyLedger::withheldUserData;
+    const struct {
+        unsigned keycode;
+        unsigned long keysym;
+        std::optional<bool> shifted;  // none: on a spare keycode
+        unsigned long heldNow;
+        std::int64_t claimed;
+    } presses[] = {{230, 0x10003b1, std::nullopt, 0x10003b1, 7},
+                   {38, 'a', false, 'q', 7},
+                   {231, 0x10003b2, std::nullopt, 0, withheld},
+                   {38, 'a', false, 'a', withheld}};
+    for (const auto& press : presses) ledger.expect(press.keycode, 7, 10.0, press.keysym, press.shifted);
+    for (const auto& press : presses) {
+        EXPECT_EQ(ledger.claim(press.keycode, 10.1, false, std::nullopt, press.heldNow), press.claimed)
+            << press.keycode;
+    }
+    EXPECT_EQ(ledger.takeWithheld(), (std::vector<unsigned long>{0x10003b2, 'a'}));
+    EXPECT_FALSE(ledger.awaitPendingAtMost(0, 0));
+    ledger.letGo();
+    EXPECT_TRUE(ledger.awaitPendingAtMost(0, 0));
+}
+
 TEST(PostedKeyLedgerTest, RecordsNobodyClaimedLapseAndCannotMarkALaterPress) {
     PostedKeyLedger ledger(2.0);
     ledger.expect(22, 7, 10.0);  // posted while no tap was listening
