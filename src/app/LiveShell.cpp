@@ -352,9 +352,15 @@ AppDelegate::Dependencies LiveShell::dependencies() {
         });
         afterKeys(&Typography::warmUp);
     };
-    // Quitting ends whatever is still being typed at once (a long snippet takes a while) and gives
-    // the keycodes remapped for it back, once the key tap no longer holds the keys.
+    // Quitting ends whatever is still being typed at once (a long snippet takes a while): the keys
+    // the user typed meanwhile, held back until now, come right after what went out, in the order
+    // typed, before the key tap lets go of the keys behind them. The keycodes remapped for the text
+    // are given back once the tap no longer holds the keys.
     d.picker.stop = [this, stop = std::move(d.picker.stop)] {
+        {
+            std::lock_guard lock(posterMutex_);
+            if (poster_) poster_->cancel();
+        }
         stop();
         stopPoster();
     };

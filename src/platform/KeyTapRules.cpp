@@ -43,7 +43,10 @@ void KeyTapRules::press(unsigned keycode, KeyEvent event, double now, unsigned s
     }
     if (own) event.userData = *own;
     if (!enabled_ || own) {
-        if (event.held) server_.replay();
+        // Disabled, the tap asks nothing; a press of the user's still comes after the program's
+        // text and after the presses typed again before it.
+        if (event.held && (own || !ownKeys_.isTyping(now) || !retypeInstead(keycode, state, now)))
+            server_.replay();
         if (own) {
             event.held = false;
             if (enabled_) deliver_(0, event, false);

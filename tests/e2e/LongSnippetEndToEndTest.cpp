@@ -4,6 +4,8 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <memory>
+#include <tuple>
 
 #include "content/CustomContentStore.hpp"
 #include "e2e/DesktopTest.hpp"
@@ -13,11 +15,12 @@ namespace {
 
 using Kind = TextClient::Kind;
 
-// `lines` lines of prose, each a little different, each ending with `tail`.
-std::string prose(int lines, const std::string& tail = "") {
+// `lines` lines of prose, each a little different, each ending with `tail`; for a single-line field,
+// on one line.
+std::string prose(int lines, const std::string& tail = "", bool singleLine = false) {
     std::string text;
     for (int i = 0; i < lines; ++i) {
-        if (i > 0) text += "\n";
+        if (i > 0) text += singleLine ? " " : "\n";
         text +=
             "Line " + std::to_string(i) + ": Dear Ms. O'Neil, the Café über-meeting — at 12:30 (room #4B) — ";
         text += "is moved; bring 50% more \"notes\" & ☕ [ok?] {yes} <no> ~ `|\\/` ^_^ = +1 @all!" + tail;
@@ -36,6 +39,38 @@ std::string loremIpsum(std::size_t characters) {
     while (text.size() < characters) text += words;
     text.resize(characters);
     return text;
+}
+
+// Latin prose of `characters` Unicode scalars with words the keyboard lacks all through it (Greek,
+// kana and kanji, emoji, dashes: far more distinct ones than there are spare keycodes, so that
+// these are given other characters again and again), in lines of about 80 for a client that shows
+// lines, on one line for a single-line field.
+std::string mixedProse(std::size_t characters, Kind client) {
+    const bool lines = client == Kind::xterm || client == Kind::gtkTextView;
+    static const std::vector<std::string> words = {
+        "sunt", "excepteur", "Ωμέγα",     "sint",     "aute", "—", "nisi", "Καλημέρα", "tempor", "東京タワー",
+        "ex",   "non",       "ευχαριστώ", "pariatur", "😀",    "@", "½",    "aliquip;", "veniam", "日本語",
+        "elit", "sed",       "ψηφιακή",   "a",        "🎉",    "+", "do",   "ζωή",      "Ξένος",  "consequat"};
+    std::string text;
+    std::size_t count = 0, line = 0;
+    for (std::size_t i = 0; count < characters; ++i) {
+        std::string word = words[(i * 7) % words.size()] + (line >= 80 && lines ? "\n" : " ");
+        line = line >= 80 ? 0 : line + text::scalars(word).size();
+        const auto scalars = text::scalars(word);
+        const std::size_t take = std::min(scalars.size(), characters - count);
+        text += text::fromScalars(std::u32string_view(scalars).substr(0, take));
+        count += take;
+    }
+    while (text.ends_with(' ') || text.ends_with('\n')) text.pop_back();  // a snippet keeps none at its end
+    return text;
+}
+
+// Where `typed` and `text` part: their first `typed.size()` bytes agree up to there.
+std::string whereTheyPart(const std::string& typed, const std::string& text) {
+    const auto [differ, against] = std::mismatch(typed.begin(), typed.end(), text.begin(), text.end());
+    return "from " + std::to_string(differ - typed.begin()) + " of " + std::to_string(typed.size()) + ": " +
+           described(std::string(differ, std::min(differ + 40, typed.end()))) + " where the text has " +
+           described(std::string(against, std::min(against + 40, text.end())));
 }
 
 // Whether `client` comes to hold `text`, however long a busy machine takes to type it: the wait
@@ -96,15 +131,21 @@ TEST_F(LongSnippets, ArriveWholeInAClientStoppedInTheMiddle) {
     EXPECT_TRUE(holdsText(*client, snippet, 60));
 }
 
-// Another window taking the keyboard focus in the middle of a long text (an alert, a click) gets
-// none of the rest of it, beyond the keys already on their way: the text stops where it was.
-TEST_F(LongSnippets, StopWhenAnotherWindowTakesTheFocus) {
-    const std::string snippet = prose(700);  // long enough to go on while the focus moves, under load
+// Another window taking the keyboard focus in the middle of a long text (an alert, a click) gets at
+// most the two characters that were on their way: the text stops where it was.
+class FocusMovingAway : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+TEST_P(FocusMovingAway, StopsTheTextWithAtMostTwoCharactersInTheOtherWindow) {
+    // Long enough to go on while the focus moves, under load.
+    const std::string snippet = prose(700, "", GetParam() != Kind::xterm);
     MemoryDefaults user = RunningProgram::returningUser();
     CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
     startProgram(user);
-    TextClient* other = startClient(Kind::qtLineEdit);
-    TextClient* client = startClient(Kind::xterm);  // which shows the finished lines
+    TextClient* other = startClient(GetParam() == Kind::qtLineEdit ? Kind::gtkEntry : Kind::qtLineEdit);
+    TextClient* client = startClient(GetParam());
     if (!other || !client || HasFailure()) return;
     type(";longsnip");
     ASSERT_TRUE(program().waitForPanel(true)) << program().output();
@@ -120,10 +161,13 @@ TEST_F(LongSnippets, StopWhenAnotherWindowTakesTheFocus) {
             return client->text() == typed;
         },
         20));
-    EXPECT_TRUE(snippet.starts_with(typed)) << described(typed.substr(0, 80));
+    EXPECT_TRUE(snippet.starts_with(typed)) << whereTheyPart(typed, snippet);
     EXPECT_LT(typed.size() + 1000, snippet.size()) << "the text went on";
-    EXPECT_LT(other->text().size(), 200u) << described(other->text().substr(0, 80));
+    EXPECT_LE(text::characterCount(other->text()), 2u) << described(other->text().substr(0, 80));
 }
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, FocusMovingAway,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), clientName);
 
 // Plain Latin prose, 3,200 characters into a GTK entry and 10,000 into a GtkTextView, arrives
 // whole: GTK lost the letters the program had typed on spare keycodes, which it read late.
@@ -224,6 +268,192 @@ TEST_F(LongSnippets, ANewCopyStopsTheTypingBeforeItsAlertTakesTheFocus) {
     EXPECT_TRUE(waitUntil([&] { return client->text().ends_with("The end.\n"); }, 15))
         << client->text().size();
 }
+
+// 150 different characters the keyboard lacks, into a terminal, which answers no ping: it shows
+// that it has read its keys by waiting for more, so the spare keycodes go round at once (at about 2
+// characters a second before, each waiting 10 s).
+TEST_F(LongSnippets, ManyCharactersOffTheKeyboardReachATerminalWhole) {
+    std::u32string kanji;
+    for (char32_t c = 0x4E00; c < 0x4E00 + 150; ++c) kanji += c;
+    const std::string snippet = text::fromScalars(kanji);
+    TextClient* client = chooseSnippet(snippet, Kind::xterm);
+    if (!client) return;
+    const std::string expected = snippet + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected, 60));
+}
+
+// ---------------------------------------------------------------- a new keymap
+
+class KeymapReloads : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override {
+        startSession();
+        if (HasFatalFailure() || IsSkipped()) return;
+        if (session().run({"setxkbmap", "us"}) != 0) GTEST_SKIP() << "setxkbmap is needed";
+    }
+};
+
+// A new keymap (setxkbmap, as desktop layout settings and switchers load) takes every character off
+// the spare keycodes: between two insertions, and in the middle of a text while the client is
+// behind (stopped) with keys it has yet to read, it costs nothing.
+TEST_P(KeymapReloads, BetweenInsertionsAndInTheMiddleOfATextCostNothing) {
+    MemoryDefaults user = RunningProgram::returningUser();
+    const std::string snippet = mixedProse(1500, GetParam());
+    CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
+    PickerOracle oracle(user);
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
+    std::string expected;
+    for (const std::string typed : {"a;smi", " b;smi"}) {
+        type(typed);
+        oracle.type(typed);
+        oracle.wait(0.4);
+        ASSERT_TRUE(program().waitForPanel(true));
+        press({"Return"});
+        oracle.type("⏎");
+        expected += typed.substr(0, typed.find(';')) + oracle.takeInsertedText();
+        ASSERT_TRUE(program().waitForPanel(false));
+        ASSERT_EQ(session().run({"setxkbmap", "us"}), 0);
+    }
+    type(" ;longsnip");
+    ASSERT_TRUE(program().waitForPanel(true));
+    press({"Return"});
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > expected.size() + 200; }, 30))
+        << "typing did not start";
+    ASSERT_TRUE(suspendProcess(client->pid()));
+    ASSERT_EQ(session().run({"setxkbmap", "us"}), 0);
+    waitFor(1);
+    ::kill(client->pid(), SIGCONT);
+    expected += " " + snippet + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected, 60)) << whereTheyPart(client->text(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, KeymapReloads,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::qtLineEdit), clientName);
+
+// ---------------------------------------------------------------- a client far behind
+
+class LateClients : public DesktopTest, public ::testing::WithParamInterface<Kind> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+// A client stopped (SIGSTOP) for 15 s in the middle of a long mixed text, while the user chooses
+// another text in it, reads both whole once it goes on: the spare keycodes it was sent characters
+// on keep them until it has read them (before, one got another character 10 s after its last key,
+// and the client read that one instead).
+TEST_P(LateClients, ReadTheTextAndTheNextWholeAfterAStop) {
+    const std::string snippet = mixedProse(3000, GetParam());
+    const std::string next = "Ωμέγα 😀 東京 — ½ Καλημέρα ψηφιακή next";
+    MemoryDefaults user = RunningProgram::returningUser();
+    CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
+    CustomContentStore(user).addSnippet("Next", next, {"nextsnip"}, {});
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
+    type(";longsnip");
+    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    press({"Return"});
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30)) << "typing did not start";
+    ASSERT_TRUE(suspendProcess(client->pid()));
+    // On the keyboard, as a user types: a tool typing through the virtual keyboard the program types
+    // through could not be told from it key for key.
+    ASSERT_NO_FATAL_FAILURE(typeOnKeyboard(";nextsnip", 50));
+    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    ASSERT_NO_FATAL_FAILURE(pressOnKeyboard({"Return"}, 0));
+    waitFor(15);
+    ::kill(client->pid(), SIGCONT);
+    const std::string expected = snippet + next + client->finishLine();
+    EXPECT_TRUE(holdsText(*client, expected, 120)) << whereTheyPart(client->text(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, LateClients,
+                         ::testing::Values(Kind::xterm, Kind::gtkEntry, Kind::gtkTextView, Kind::qtLineEdit),
+                         clientName);
+
+// ---------------------------------------------------------------- a stop in the middle of a text
+
+enum class Stop { terminate, interrupt, hangUp, newerCopy, straySignal };
+
+using StopInClient = std::tuple<Stop, Kind>;
+
+std::string stopName(const ::testing::TestParamInfo<StopInClient>& info) {
+    static const char* const names[] = {"Terminate", "Interrupt", "HangUp", "NewerCopy", "StraySignal"};
+    return names[static_cast<int>(std::get<0>(info.param))] + TextClient::kindName(std::get<1>(info.param));
+}
+
+class StopsInTheMiddle : public DesktopTest, public ::testing::WithParamInterface<StopInClient> {
+  protected:
+    void SetUp() override { startSession(); }
+};
+
+// A quit (SIGTERM, SIGINT, SIGHUP) or a newer copy stops a long text with Greek letters in its
+// middle: what arrived is an exact beginning of the text, then the keys the user typed meanwhile;
+// a quit exits within moments, with the keyboard mapped as it was. A SIGUSR1 from anybody but a
+// newer copy stops nothing.
+TEST_P(StopsInTheMiddle, LeaveAnExactBeginningThenTheKeysTypedMeanwhile) {
+    const auto [stop, kind] = GetParam();
+    const std::vector<unsigned long> mapping = session().keyboardMapping();
+    const std::string snippet = mixedProse(6000, kind);
+    MemoryDefaults user = RunningProgram::returningUser();
+    CustomContentStore(user).addSnippet("Long", snippet, {"longsnip"}, {});
+    TextClient* client = startProgramAndClient(kind, user);
+    if (!client) return;
+    type(";longsnip");
+    ASSERT_TRUE(program().waitForPanel(true)) << program().output();
+    press({"Return"});
+    ASSERT_TRUE(waitUntil([&] { return client->text().size() > 300; }, 30)) << "typing did not start";
+    ASSERT_NO_FATAL_FAILURE(typeOnKeyboard("XYZ", 30));
+
+    std::unique_ptr<RunningProgram> newer;
+    const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+    switch (stop) {
+        case Stop::terminate:
+        case Stop::interrupt:
+        case Stop::hangUp:
+            program().process().signal(signals[static_cast<int>(stop)]);
+            EXPECT_EQ(program().process().waitForExit(10), 0) << program().output();
+            EXPECT_EQ(session().keyboardMapping(), mapping);
+            break;
+        case Stop::newerCopy: {
+            newer = std::make_unique<RunningProgram>(session());
+            const pid_t pid = newer->pid();
+            const auto alert = session().waitForWindow(
+                [&](const WindowInfo& w) { return w.pid == pid && w.name == "Mosaiko"; }, 30);
+            ASSERT_TRUE(alert) << "no alert\n" << newer->output();
+            ASSERT_TRUE(client->focus());
+            break;
+        }
+        case Stop::straySignal:
+            ::kill(program().pid(), SIGUSR1);
+            break;
+    }
+    // The terminal shows finished lines: once nothing more arrives, the last one is finished.
+    std::string typed;
+    auto settled = [&] {
+        typed = client->text();
+        waitFor(1);
+        return client->text() == typed;
+    };
+    std::string lineEnd;
+    if (kind == Kind::xterm) {
+        ASSERT_TRUE(waitUntil(settled, 60));
+        lineEnd = client->finishLine();
+    }
+    ASSERT_TRUE(waitUntil([&] { return settled() && typed.ends_with("XYZ" + lineEnd); }, 60))
+        << described(typed.substr(typed.size() - std::min<std::size_t>(typed.size(), 80)));
+    const std::string beginning = typed.substr(0, typed.size() - 3 - lineEnd.size());
+    EXPECT_TRUE(snippet.starts_with(beginning)) << whereTheyPart(beginning, snippet);
+    if (stop == Stop::straySignal) {
+        EXPECT_EQ(beginning, snippet) << whereTheyPart(beginning, snippet);
+    }
+    if (newer) newer->process().signal(SIGTERM);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stops, StopsInTheMiddle,
+                         ::testing::Combine(::testing::Values(Stop::terminate, Stop::interrupt, Stop::hangUp,
+                                                              Stop::newerCopy, Stop::straySignal),
+                                            ::testing::Values(Kind::xterm, Kind::gtkEntry)),
+                         stopName);
 
 }  // namespace
 }  // namespace mosaiko::testing

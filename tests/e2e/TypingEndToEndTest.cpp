@@ -287,46 +287,6 @@ INSTANTIATE_TEST_SUITE_P(SingleLine, KeysTypedDuringAnInsertion, kSingleLineClie
 // through too could not be told from it key for key.
 class KeysTypedDuringALongInsertion : public InClients {
   protected:
-    // Types `text` (printable ASCII, whose keysyms are its characters) on the keyboard device, with
-    // its left Shift where the layout puts the character on the shifted level.
-    void typeOnKeyboard(const std::string& text, int delayMs) {
-        std::vector<std::string> keys;
-        for (const char c : text) keys.push_back(c == ' ' ? "space" : std::string(1, c));
-        pressOnKeyboard(keys, delayMs);
-    }
-
-    // Presses keys by their X names ("Home", "ctrl+a", "A") on the keyboard device, with Control
-    // where asked and the left Shift where the layout puts the keysym on the shifted level.
-    void pressOnKeyboard(const std::vector<std::string>& keys, int delayMs) {
-        Display* d = session().connection();
-        const int keyboard = session().keyboardDevice();
-        ASSERT_GE(keyboard, 0) << "the server has no keyboard of its own";
-        XDevice* device = XOpenDevice(d, static_cast<XID>(keyboard));
-        ASSERT_NE(device, nullptr);
-        auto key = [&](unsigned keycode, bool down) {
-            XTestFakeDeviceKeyEvent(d, device, keycode, down ? True : False, nullptr, 0, CurrentTime);
-        };
-        for (std::string name : keys) {
-            const bool control = name.starts_with("ctrl+");
-            if (control) name.erase(0, 5);
-            const KeySym keysym = name.size() == 1 ? static_cast<KeySym>(static_cast<unsigned char>(name[0]))
-                                                   : XStringToKeysym(name.c_str());
-            const unsigned keycode = XKeysymToKeycode(d, keysym);
-            ASSERT_NE(keycode, 0u) << name;
-            const bool shifted = XkbKeycodeToKeysym(d, static_cast<::KeyCode>(keycode), 0, 0) != keysym;
-            std::vector<unsigned> modifiers;
-            if (control) modifiers.push_back(XKeysymToKeycode(d, XK_Control_L));
-            if (shifted) modifiers.push_back(XKeysymToKeycode(d, XK_Shift_L));
-            for (unsigned modifier : modifiers) key(modifier, true);
-            key(keycode, true);
-            key(keycode, false);
-            for (unsigned modifier : modifiers) key(modifier, false);
-            XSync(d, False);
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        }
-        XCloseDevice(d, device);
-    }
-
     // Starts the program with a snippet of `characters` characters of Latin prose, and a client;
     // nullptr when the client cannot run here.
     TextClient* startWithLongSnippet(std::string& snippet, std::size_t characters) {

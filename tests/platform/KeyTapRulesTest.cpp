@@ -135,6 +135,11 @@ TEST_F(KeyTapRulesTest, AnUnansweredPressPassesAfterTheBound) {
     press(13, false, 0.3);
     EXPECT_EQ(server.calls, (std::vector<std::string>{"replay", "replay"}));
     EXPECT_EQ(delivered.size(), 2u);
+    ledger.posting = true;  // disabled too, a key typed while the program types lands after its text
+    press(16, true, 0.35);
+    EXPECT_EQ(ledger.retyped, std::vector<unsigned>{16});
+    EXPECT_EQ(server.calls.back(), "drop");
+    ledger = {};
 
     rules.setEnabled(true);
     press(14, true, 0.4);
