@@ -354,12 +354,13 @@ AppDelegate::Dependencies LiveShell::dependencies() {
     };
     // Quitting ends whatever is still being typed at once (a long snippet takes a while): the keys
     // the user typed meanwhile, held back until now, come right after what went out, in the order
-    // typed, before the key tap lets go of the keys behind them. The keycodes remapped for the text
-    // are given back once the tap no longer holds the keys.
+    // typed; the key tap, stopping, holds the keys behind them until then (this thread answers no
+    // key tap while it waits, so it waits there, not here). The keycodes remapped for the text are
+    // given back once the tap no longer holds the keys.
     d.picker.stop = [this, stop = std::move(d.picker.stop)] {
         {
             std::lock_guard lock(posterMutex_);
-            if (poster_) poster_->cancel();
+            if (poster_) poster_->cancel(0);
         }
         stop();
         stopPoster();

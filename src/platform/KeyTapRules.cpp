@@ -153,6 +153,14 @@ std::optional<double> KeyTapRules::nextDeadline() const {
     return next;
 }
 
+void KeyTapRules::windDown(double now) {
+    enabled_ = false;
+    if (!waiting_) return;
+    const Waiting press = *waiting_;
+    waiting_.reset();
+    if (!press.overtakes || !retypeInstead(press.keycode, press.state, now)) server_.replay();
+}
+
 void KeyTapRules::stop() {
     if (waiting_) {
         waiting_.reset();

@@ -110,6 +110,10 @@ class KeyTapRules {
     std::optional<double> nextDeadline() const;
     // The id of the press that waits for an answer; 0 when none does.
     std::uint64_t waitingPress() const { return waiting_ ? waiting_->id : 0; }
+    // Told to stop: nothing is asked any more (nobody would answer), and the press waiting for an
+    // answer goes on as if let pass, after the program's text when it would overtake it. The holds
+    // stay while the program types, so that keys typed meanwhile follow the text in order.
+    void windDown(double now);
     // Lets a waiting press go on and holds nothing more.
     void stop();
 

@@ -314,5 +314,28 @@ TEST_F(KeyTapRulesTest, HoldsRunOutAndStopReleasesEverything) {
     EXPECT_EQ(server.calls, (std::vector<std::string>{"hold:2", "hold:1", "replay", "hold:none"}));
 }
 
+// Winding down in the middle of the program's text (a quit), nobody answers: the press waiting
+// for an answer and every later one are typed again after the text, in order, unasked, and the
+// keys stay held until the text is over; with no text a waiting press goes on at once.
+TEST_F(KeyTapRulesTest, WindingDownKeepsTheKeysTypedDuringATextInOrder) {
+    holdEveryKey(rules);
+    ledger.posting = true;
+    press(53, true, 0);
+    rules.windDown(0.01);
+    press(29, true, 0.02);
+    EXPECT_EQ(ledger.retyped, (std::vector<unsigned>{53, 29}));
+    EXPECT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(std::count(server.calls.begin(), server.calls.end(), "replay"), 0);
+
+    Ledger quiet;
+    KeyTapRules idle{server, quiet.ownKeys(), [](std::uint64_t, const KeyEvent&, bool) {}, 0.1};
+    holdEveryKey(idle);
+    KeyEvent e;
+    e.held = true;
+    idle.press(53, e, 0);
+    idle.windDown(0.01);
+    EXPECT_EQ(server.calls, std::vector<std::string>{"replay"});
+}
+
 }  // namespace
 }  // namespace mosaiko

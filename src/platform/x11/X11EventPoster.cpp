@@ -133,6 +133,7 @@ X11EventPoster::X11EventPoster(std::unique_ptr<X11Display> display, Options opti
             job.target = window;
             {
                 std::lock_guard lock(mutex_);
+                ++retypesDue_;
                 jobs_.push_back(std::move(job));
             }
             wakeUp();
@@ -151,13 +152,13 @@ X11EventPoster::~X11EventPoster() {
     if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
-void X11EventPoster::cancel() {
+void X11EventPoster::cancel(double waitSeconds) {
     std::unique_lock lock(mutex_);
     cancelledThrough_ = posted_.load();
     wakeUp();
     // The typing thread looks at every key and in every wait whether its job was dropped; the
     // presses of the user's held back meanwhile come right after, before anything takes the focus.
-    performed_.wait_for(lock, std::chrono::milliseconds(400), [&] {
+    performed_.wait_for(lock, std::chrono::duration<double>(waitSeconds), [&] {
         return (performing_ == 0 || performing_ > cancelledThrough_) && retypesDue_ == 0;
     });
 }

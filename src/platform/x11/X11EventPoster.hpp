@@ -91,9 +91,9 @@ class X11EventPoster {
 
     // Drops what was posted so far and the rest of the text being typed; presses of the user's held
     // back meanwhile are still typed again, and what is posted later is typed. Returns once no key
-    // of the dropped texts goes out any more and those presses are typed (within 0.4 s), and the
-    // server has them.
-    void cancel();
+    // of the dropped texts goes out any more and those presses are typed (within `waitSeconds`),
+    // and the server has them.
+    void cancel(double waitSeconds = 0.4);
     // Ends the poster, for a quit: as cancel(), then nothing more is typed; the spare keycodes are
     // given back once their clients have read them (kEndWaitSeconds at most) and the thread ends.
     void stop();

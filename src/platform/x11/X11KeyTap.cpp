@@ -1152,13 +1152,22 @@ void X11KeyTap::run() {
         for (const auto& [token, holdsVersion] : marks) connection.reportMark(token, holdsVersion);
     };
 
+    // Told to stop while the program types (a quit in the middle of a text), the tap asks nothing
+    // more and holds the keys until the program's typing is over, so that the keys typed meanwhile
+    // come after it in order, each typed again; a poster that does not finish is not waited for long.
+    constexpr double kWindDownSeconds = 1.0;
+    std::optional<double> windingDownUntil;
     while (display_->isConnected()) {
         takeMarksOfHoldsInPlace();
         // What the server sent first: an answer or an overdue press lets the keyboard go on, and
         // a window activated before that must be known by then, or the keys it was to get go to
         // the window the user left.
         connection.readEvents();
-        if (!takeInbox()) break;
+        if (!takeInbox() && !windingDownUntil) {
+            rules.windDown(now());
+            windingDownUntil = now() + kWindDownSeconds;
+        }
+        if (windingDownUntil && (now() >= *windingDownUntil || !options_.ledger->isTyping(now()))) break;
         rules.tick(now());
         // After the keys typed before the grabs took effect, which reach the main thread first.
         announceHeld(shared_);
