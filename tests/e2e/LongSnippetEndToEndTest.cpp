@@ -160,7 +160,7 @@ TEST_P(FocusMovingAway, StopsTheTextWithAtMostTwoCharactersInTheOtherWindow) {
             waitFor(1);
             return client->text() == typed;
         },
-        20));
+        60));
     EXPECT_TRUE(snippet.starts_with(typed)) << whereTheyPart(typed, snippet);
     EXPECT_LT(typed.size() + 1000, snippet.size()) << "the text went on";
     EXPECT_LE(text::characterCount(other->text()), 2u) << described(other->text().substr(0, 80));
@@ -439,7 +439,7 @@ TEST_P(StopsInTheMiddle, LeaveAnExactBeginningThenTheKeysTypedMeanwhile) {
         ASSERT_TRUE(waitUntil(settled, 60));
         lineEnd = client->finishLine();
     }
-    ASSERT_TRUE(waitUntil([&] { return settled() && typed.ends_with("XYZ" + lineEnd); }, 60))
+    ASSERT_TRUE(waitUntil([&] { return settled() && typed.ends_with("XYZ" + lineEnd); }, 120))
         << described(typed.substr(typed.size() - std::min<std::size_t>(typed.size(), 80)));
     const std::string beginning = typed.substr(0, typed.size() - 3 - lineEnd.size());
     EXPECT_TRUE(snippet.starts_with(beginning)) << whereTheyPart(beginning, snippet);
