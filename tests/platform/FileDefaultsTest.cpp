@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -354,6 +356,31 @@ TEST_F(FileDefaultsTest, AFileThatCannotBeReadAtAllIsLeftWhereItIsAndNothingIsSa
     EXPECT_EQ(read(file()), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator{}), 2)  // and its lock
         << "nothing was moved aside";
+}
+
+// On a read-only file system a save said "Permission denied", a cause of its own making.
+TEST_F(FileDefaultsTest, ASaveOnAReadOnlyFileSystemSaysSo) {
+    write(file(), DefaultsFileFormat::encode({{"k", 0}}));
+    const pid_t child = ::fork();
+    if (child == 0) {  // with the folder mounted read-only in a mount namespace of its own
+        const char* folder = directory_.c_str();
+        if ((::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(folder, folder, nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount(nullptr, folder, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            ::_exit(10);
+        ::close(STDERR_FILENO);
+        FileDefaults d(file(), 60);
+        d.set("k", 1);
+        const bool failed = !d.flush();
+        ::_exit(failed && d.saveProblem() == "Cannot write " + file().string() + ": Read-only file system"
+                    ? 0
+                    : 11);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (status == 10 << 8) GTEST_SKIP() << "no read-only mount can be made here";
+    EXPECT_EQ(status, 0);
 }
 
 TEST_F(FileDefaultsTest, AFailingSaveIsSaidOnceAndLandsWhenItWorksAgain) {
