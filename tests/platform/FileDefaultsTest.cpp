@@ -19,9 +19,11 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <utility>
 
+#include "content/PreferencesStore.hpp"
 #include "platform/Json.hpp"
 #include "platform/linux/DefaultsFileFormat.hpp"
 
@@ -381,6 +383,20 @@ TEST_F(FileDefaultsTest, ASaveOnAReadOnlyFileSystemSaysSo) {
     ::waitpid(child, &status, 0);
     if (status == 10 << 8) GTEST_SKIP() << "no read-only mount can be made here";
     EXPECT_EQ(status, 0);
+}
+
+// A value of the wrong type was kept aside inside the file without a word, unlike an unreadable file.
+TEST_F(FileDefaultsTest, AValueKeptAsideIsSaid) {
+    write(file(), R"({"mosaikoDefaults":1,"values":{"popupDelayMs":"soon"}})");
+    FileDefaults d(file(), 60);
+    testing::internal::CaptureStderr();
+    const PreferencesStore prefs(d);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(d.string("popupDelayMs.corrupt"), "soon");
+    std::ostringstream expected;
+    expected << "Mosaiko: the value of \"popupDelayMs\" in " << file()
+             << " could not be read; it was kept in the same file as \"popupDelayMs.corrupt\"\n";
+    EXPECT_EQ(said, expected.str());
 }
 
 TEST_F(FileDefaultsTest, AFailingSaveIsSaidOnceAndLandsWhenItWorksAgain) {
