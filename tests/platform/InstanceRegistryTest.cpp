@@ -9,8 +9,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 extern char** environ;
@@ -100,8 +102,18 @@ class InstanceRegistryTest : public testing::Test {
         dir_ = fs::temp_directory_path() / ("mosaiko-instances-" + std::to_string(::getpid()) + "-" +
                                             testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
+        fs::remove_all(fallback());
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override {
+        fs::remove_all(dir_);
+        fs::remove_all(fallback());
+    }
+    fs::path fallback() const { return dir_.string() + "-" + std::to_string(::getuid()); }
+    std::set<std::string> names() const {
+        std::set<std::string> names;
+        for (const auto& item : fs::directory_iterator(dir_)) names.insert(item.path().filename().string());
+        return names;
+    }
 
     // A registry acting for a copy of the program that started after `other`, from `executable`
     // (the same as `other`'s when empty).
@@ -259,19 +271,44 @@ TEST_F(InstanceRegistryTest, EntriesThatDoNotReadAreRemoved) {
     std::ofstream(dir_ / ":1.5.instance") << "garbage";               // another key's business
     InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
     ASSERT_TRUE(registry.registerCurrentProcess());
-    std::set<std::string> left;
-    for (const auto& item : fs::directory_iterator(dir_)) left.insert(item.path().filename().string());
-    EXPECT_EQ(left,
+    EXPECT_EQ(names(),
               (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance", ":1.5.instance"}));
 }
 
-TEST_F(InstanceRegistryTest, AFolderOpenToOthersIsNotUsed) {
-    fs::create_directories(dir_);
-    fs::permissions(dir_, fs::perms::all);
-    InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
-    EXPECT_FALSE(registry.registerCurrentProcess());
-    EXPECT_TRUE(registry.olderInstances().empty());
-    EXPECT_EQ(registry.tryLock(), InstanceRegistry::LockAttempt::unavailable);
+// With the folder opened to others (`chmod -R go+rX`), a file or another user's folder in its place,
+// the lock was "unavailable" and the list empty: two copies ran unnoticed. One of the user's own is
+// made private again; else the copies register in the fallback beside it, and say so.
+TEST_F(InstanceRegistryTest, TheFolderIsMadePrivateOrReplacedByAFallbackAndSaidSo) {
+    const bool root = ::getuid() == 0;  // only root can give a folder away
+    const std::vector<std::tuple<const char*, std::function<void()>, bool, bool>> cases = {
+        // what stands there, falls back, usable
+        {"opened", [&] { fs::create_directories(dir_), fs::permissions(dir_, fs::perms::all); }, false, true},
+        {"a file", [&] { std::ofstream(dir_) << "x"; }, true, true},
+        {"another's", [&] { fs::create_directories(dir_), (void)::chown(dir_.c_str(), 65534, 65534); }, root,
+         true},
+        {"both files", [&] { std::ofstream(dir_) << "x", std::ofstream(fallback()) << "x"; }, false, false},
+    };
+    for (const auto& [name, make, fallsBack, usable] : cases) {
+        fs::remove_all(dir_);
+        fs::remove_all(fallback());
+        make();
+        InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(registry.registerCurrentProcess(), usable) << name;
+        EXPECT_EQ(registry.tryLock(),
+                  usable ? InstanceRegistry::LockAttempt::held : InstanceRegistry::LockAttempt::unavailable)
+            << name;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(registry.directory(), fallsBack ? fallback() : dir_) << name;
+        EXPECT_EQ(fs::status(registry.directory()).permissions() == fs::perms::owner_all, usable) << name;
+        auto times = [&](const char* text) {
+            std::size_t n = 0;
+            for (auto at = said.find(text); at != std::string::npos; at = said.find(text, at + 1)) ++n;
+            return n;
+        };
+        EXPECT_EQ(times("is used instead"), fallsBack ? 1u : 0u) << said;
+        EXPECT_EQ(times("may run beside"), usable ? 0u : 1u) << said;
+    }
 }
 
 }  // namespace

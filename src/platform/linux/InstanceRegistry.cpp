@@ -11,9 +11,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <system_error>
+#include <utility>
 
 namespace mosaiko {
 
@@ -61,6 +64,32 @@ bool isOlder(const RunningInstance& a, const RunningInstance& b) {
     return a.processIdentifier < b.processIdentifier;
 }
 
+// Why `folder` cannot hold the registry, once made when missing and made private when it is this
+// user's own; nothing when it can.
+std::optional<std::string> whyUnusable(const fs::path& folder) {
+    ::mkdir(folder.c_str(), 0700);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat info {};
+        if (::lstat(folder.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+            return S_ISLNK(info.st_mode) ? "it is a symbolic link" : "it is not a folder";
+        return std::strerror(error);
+    }
+    std::optional<std::string> problem;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        problem = std::strerror(errno);
+    } else if (info.st_uid != ::getuid()) {
+        problem = "it belongs to another user";
+    } else if ((info.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0) {
+        problem =
+            std::string("it is open to other users and cannot be made private: ") + std::strerror(errno);
+    }
+    ::close(fd);
+    return problem;
+}
+
 int openPidfd(long pid) {
 #ifdef SYS_pidfd_open
     return static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
@@ -84,12 +113,12 @@ int sendViaPidfd(int pidfd, int signalNumber) {
 }  // namespace
 
 InstanceRegistry::InstanceRegistry(fs::path directory, std::string key)
-    : directory_(std::move(directory)), key_(std::move(key)) {
+    : requested_(std::move(directory)), key_(std::move(key)) {
     if (auto self = describeProcess(static_cast<long>(::getpid()))) self_ = *self;
 }
 
 InstanceRegistry::InstanceRegistry(fs::path directory, std::string key, RunningInstance self)
-    : directory_(std::move(directory)), key_(std::move(key)), self_(std::move(self)) {}
+    : requested_(std::move(directory)), key_(std::move(key)), self_(std::move(self)) {}
 
 InstanceRegistry::~InstanceRegistry() {
     release();
@@ -144,25 +173,47 @@ std::optional<RunningInstance> InstanceRegistry::describeProcess(long processIde
     return RunningInstance{processIdentifier, *start, withoutDeletedSuffix(exe.string())};
 }
 
+const fs::path& InstanceRegistry::directory() const {
+    if (directory_) return *directory_;
+    std::error_code ec;
+    fs::create_directories(requested_.parent_path(), ec);
+    const auto problem = whyUnusable(requested_);
+    if (!problem) return directory_.emplace(requested_);
+    // A copy that went on without a usable folder would run beside another unnoticed, and the two
+    // would write over each other's settings and counts.
+    const fs::path fallback = requested_.string() + "-" + std::to_string(::getuid());
+    const auto fallbackProblem = whyUnusable(fallback);
+    if (!fallbackProblem) {
+        std::cerr << "Mosaiko: " << requested_ << " cannot be used to keep to one running copy (" << *problem
+                  << "); " << fallback << " is used instead\n";
+        return directory_.emplace(fallback);
+    }
+    lockProblemSaid_ = true;
+    std::cerr
+        << "Mosaiko: neither " << requested_ << " (" << *problem << ") nor " << fallback << " ("
+        << *fallbackProblem
+        << ") can be used to keep to one running copy; another copy of Mosaiko may run beside this one\n";
+    return directory_.emplace(requested_);
+}
+
 fs::path InstanceRegistry::entryPath(long processIdentifier) const {
-    return directory_ / (sanitized(key_) + "." + std::to_string(processIdentifier) + ".instance");
+    return directory() / (sanitized(key_) + "." + std::to_string(processIdentifier) + ".instance");
 }
 
 fs::path InstanceRegistry::lockPath() const {
-    return directory_ / (sanitized(key_) + ".lock");
+    return directory() / (sanitized(key_) + ".lock");
 }
 
 bool InstanceRegistry::directoryIsPrivate() const {
     struct stat info {};
-    if (::lstat(directory_.c_str(), &info) != 0) return false;
+    if (::lstat(directory().c_str(), &info) != 0) return false;
     return S_ISDIR(info.st_mode) && info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
 }
 
 bool InstanceRegistry::makeDirectory() const {
     std::error_code ec;
-    fs::create_directories(directory_.parent_path(), ec);
-    ::mkdir(directory_.c_str(), 0700);
-    return directoryIsPrivate();
+    fs::create_directories(directory().parent_path(), ec);
+    return !whyUnusable(directory());
 }
 
 bool InstanceRegistry::registerCurrentProcess() {
@@ -210,7 +261,7 @@ std::vector<RunningInstance> InstanceRegistry::liveEntries() const {
     if (!directoryIsPrivate()) return result;
     const std::string prefix = sanitized(key_) + ".";
     std::error_code ec;
-    for (const auto& item : fs::directory_iterator(directory_, ec)) {
+    for (const auto& item : fs::directory_iterator(directory(), ec)) {
         const std::string name = item.path().filename().string();
         if (!name.starts_with(prefix) || !name.ends_with(".instance")) continue;
         auto removeEntry = [&] {
@@ -247,17 +298,24 @@ std::vector<RunningInstance> InstanceRegistry::liveEntries() const {
 
 InstanceRegistry::LockAttempt InstanceRegistry::tryLock() {
     if (lockFd_ >= 0) return LockAttempt::held;
-    if (!makeDirectory()) return LockAttempt::unavailable;
+    // A copy that cannot lock goes on: say so, once, rather than let two run unnoticed.
+    auto unavailable = [this](const std::string& why) {
+        if (!std::exchange(lockProblemSaid_, true))
+            std::cerr << "Mosaiko: cannot lock " << lockPath() << " (" << why
+                      << "); another copy of Mosaiko may run beside this one\n";
+        return LockAttempt::unavailable;
+    };
+    if (!makeDirectory()) return unavailable("its folder cannot be used");
     const fs::path path = lockPath();
     // The holder before us removes the file as it lets go; a lock taken on a file that is no longer
     // the one in the folder counts for nothing, so take the new one.
     for (int attempt = 0; attempt < 8; ++attempt) {
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) return LockAttempt::unavailable;
+        if (fd < 0) return unavailable(std::strerror(errno));
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
-            return error == EWOULDBLOCK ? LockAttempt::heldByAnother : LockAttempt::unavailable;
+            return error == EWOULDBLOCK ? LockAttempt::heldByAnother : unavailable(std::strerror(error));
         }
         struct stat locked {};
         struct stat named {};
@@ -327,7 +385,7 @@ bool InstanceRegistry::forceTermination(const RunningInstance& instance) const {
 }
 
 fs::path InstanceRegistry::stopTypingPath(long processIdentifier) const {
-    return directory_ / (sanitized(key_) + "." + std::to_string(processIdentifier) + ".stop-typing");
+    return directory() / (sanitized(key_) + "." + std::to_string(processIdentifier) + ".stop-typing");
 }
 
 bool InstanceRegistry::askToStopTyping(const RunningInstance& instance) const {

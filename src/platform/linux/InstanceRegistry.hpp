@@ -31,6 +31,11 @@ struct RunningInstance {
 // Which copy is the running one is decided by a lock in the same folder, which the running copy
 // holds for its whole life: of copies started together exactly one can hold it, and the kernel
 // lets go of it however the holder ends.
+//
+// The folder must be private to the user: one of the user's own that others were let into is made
+// private again. Where it cannot be used (a file in its place, another owner's folder), the copies
+// register in a fallback folder beside it instead ("<folder>-<uid>"), and a copy says so on stderr;
+// where neither can be used it says that another copy may run beside it.
 class InstanceRegistry {
   public:
     // `key` names what the copies share (configurationKey()).
@@ -52,8 +57,8 @@ class InstanceRegistry {
     // A key for the configuration folder `folder`: the same for every spelling of its path.
     static std::string configurationKey(const std::filesystem::path& folder);
 
-    // Adds this process and removes the entries of processes that are gone; false when the folder
-    // is unusable (missing, not ours, open to others).
+    // Adds this process and removes the entries of processes that are gone; false when no folder
+    // can be used.
     bool registerCurrentProcess();
     // Removes this process's entry (also done by the destructor).
     void unregisterCurrentProcess();
@@ -90,6 +95,8 @@ class InstanceRegistry {
     static std::optional<RunningInstance> describeProcess(long processIdentifier);
 
     const RunningInstance& currentProcess() const { return self_; }
+    // The folder the copies register in: the one given, or the fallback beside it (see above).
+    const std::filesystem::path& directory() const;
 
   private:
     // The entries of other processes that still run as recorded; the others are removed.
@@ -106,11 +113,14 @@ class InstanceRegistry {
     bool makeDirectory() const;
     void releaseLock();
 
-    std::filesystem::path directory_;
+    std::filesystem::path requested_;
     std::string key_;
     RunningInstance self_;
+    // Chosen at the first use, once for the copy's life: its entry and its lock stay together.
+    mutable std::optional<std::filesystem::path> directory_;
     int entryFd_ = -1;  // this copy's entry, open while registered
     int lockFd_ = -1;
+    mutable bool lockProblemSaid_ = false;  // that another copy may run beside this one
 };
 
 }  // namespace mosaiko
