@@ -306,6 +306,7 @@ SingleInstance::Dependencies LiveShell::singleInstance() {
     // copies go by the list alone.
     d.takeLock = [this] { return registry_.tryLock() != InstanceRegistry::LockAttempt::heldByAnother; };
     d.endRequested = [] { return TerminationSignals::received(); };
+    d.copiesOnOtherMachines = [this] { return registry_.copiesOnOtherMachines(); };
     return d;
 }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <thread>
 #include <tuple>
@@ -273,6 +274,23 @@ TEST_F(InstanceRegistryTest, EntriesThatDoNotReadAreRemoved) {
     ASSERT_TRUE(registry.registerCurrentProcess());
     EXPECT_EQ(names(),
               (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance", ":1.5.instance"}));
+}
+
+// On a folder shared by machines (an NFS home) a copy judged every entry by its own /proc and
+// removed the other machine's. One of an earlier boot of this machine is gone, whatever /proc says.
+TEST_F(InstanceRegistryTest, EntriesOfOtherMachinesAreLeftToThem) {
+    Copy copy(dir_, ":0");
+    const fs::path entry = dir_ / (":0." + std::to_string(copy.pid()) + ".instance");
+    std::string text((std::istreambuf_iterator<char>(std::ifstream(entry).rdbuf())), {});
+    const auto boot = text.find("\nboot ") + 6;
+    std::ofstream(entry) << text.replace(boot, text.find('\n', boot) - boot, "earlier");
+    const std::string remote = "\n1\n/usr/bin/mosaiko\nmachine other\nboot b\nhost far.example\n";
+    std::ofstream(dir_ / ":0.77.instance") << "77" << remote;
+    InstanceRegistry registry = newerThan(copy.instance());
+    ASSERT_TRUE(registry.registerCurrentProcess());
+    EXPECT_EQ(registry.copiesOnOtherMachines(), std::vector<std::string>{"far.example"});
+    EXPECT_EQ(names(),
+              (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance", ":0.77.instance"}));
 }
 
 // With the folder opened to others (`chmod -R go+rX`), a file or another user's folder in its place,

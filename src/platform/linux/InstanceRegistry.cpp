@@ -64,6 +64,79 @@ bool isOlder(const RunningInstance& a, const RunningInstance& b) {
     return a.processIdentifier < b.processIdentifier;
 }
 
+std::string firstLine(const char* path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// Where a process of this program runs: a pid and a start time name one process only on one
+// machine, and there only until it restarts.
+struct System {
+    std::string machine;  // the machine id, else the host name
+    std::string boot;
+    std::string host;  // for people
+};
+
+const System& thisSystem() {
+    static const System system = [] {
+        System s;
+        char host[256] = {};
+        if (::gethostname(host, sizeof host - 1) == 0) s.host = host;
+        s.machine = firstLine("/etc/machine-id");
+        if (s.machine.empty()) s.machine = firstLine("/var/lib/dbus/machine-id");
+        if (s.machine.empty()) s.machine = "host " + s.host;
+        s.boot = firstLine("/proc/sys/kernel/random/boot_id");
+        return s;
+    }();
+    return system;
+}
+
+// An entry as a copy wrote it: three lines (pid, start time, executable), then "name value" lines
+// of where it runs, which entries written before machines were told apart lack.
+struct Entry {
+    RunningInstance instance;
+    System system;
+
+    bool onOtherMachine() const {
+        return !system.machine.empty() && !thisSystem().machine.empty() &&
+               system.machine != thisSystem().machine;
+    }
+    bool ofEarlierBoot() const {
+        return !onOtherMachine() && !system.boot.empty() && !thisSystem().boot.empty() &&
+               system.boot != thisSystem().boot;
+    }
+};
+
+std::string entryText(const RunningInstance& self) {
+    const System& here = thisSystem();
+    return std::to_string(self.processIdentifier) + '\n' + std::to_string(self.startTime) + '\n' +
+           self.executable + "\nmachine " + here.machine + "\nboot " + here.boot + "\nhost " + here.host +
+           '\n';
+}
+
+std::optional<Entry> readEntry(const fs::path& path) {
+    std::ifstream in(path);
+    Entry entry;
+    std::string pidLine;
+    std::string startLine;
+    if (!std::getline(in, pidLine) || !std::getline(in, startLine) ||
+        !std::getline(in, entry.instance.executable))
+        return std::nullopt;
+    entry.instance.processIdentifier = std::strtol(pidLine.c_str(), nullptr, 10);
+    entry.instance.startTime = std::strtoull(startLine.c_str(), nullptr, 10);
+    for (std::string line; std::getline(in, line);) {
+        const auto space = line.find(' ');
+        const std::string name = line.substr(0, space);
+        const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
+        if (name == "machine") entry.system.machine = value;
+        if (name == "boot") entry.system.boot = value;
+        if (name == "host") entry.system.host = value;
+    }
+    return entry;
+}
+
 // Why `folder` cannot hold the registry, once made when missing and made private when it is this
 // user's own; nothing when it can.
 std::optional<std::string> whyUnusable(const fs::path& folder) {
@@ -226,8 +299,7 @@ bool InstanceRegistry::registerCurrentProcess() {
     // Kept open from before the rename, so the entry is never seen without its holder.
     const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return false;
-    const std::string text = std::to_string(self_.processIdentifier) + '\n' +
-                             std::to_string(self_.startTime) + '\n' + self_.executable + '\n';
+    const std::string text = entryText(self_);
     if (::write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
         ::rename(temporary.c_str(), target.c_str()) != 0) {
         ::close(fd);
@@ -249,15 +321,21 @@ void InstanceRegistry::unregisterCurrentProcess() {
 
 std::vector<RunningInstance> InstanceRegistry::olderInstances() const {
     std::vector<RunningInstance> result;
-    for (const auto& recorded : liveEntries()) {
+    for (const auto& recorded : liveEntries().here) {
         if (isCopyOfThisProgram(recorded) && isOlder(recorded, self_)) result.push_back(recorded);
     }
     std::sort(result.begin(), result.end(), isOlder);
     return result;
 }
 
-std::vector<RunningInstance> InstanceRegistry::liveEntries() const {
-    std::vector<RunningInstance> result;
+std::vector<std::string> InstanceRegistry::copiesOnOtherMachines() const {
+    std::vector<std::string> hosts;
+    for (const auto& remote : liveEntries().elsewhere) hosts.push_back(remote.host);
+    return hosts;
+}
+
+InstanceRegistry::Entries InstanceRegistry::liveEntries() const {
+    Entries result;
     if (!directoryIsPrivate()) return result;
     const std::string prefix = sanitized(key_) + ".";
     std::error_code ec;
@@ -269,21 +347,27 @@ std::vector<RunningInstance> InstanceRegistry::liveEntries() const {
             fs::remove(item.path(), removeError);
         };
 
-        std::ifstream in(item.path());
-        RunningInstance recorded;
-        std::string startLine;
-        std::string pidLine;
-        char* end = nullptr;
-        const bool complete =
-            std::getline(in, pidLine) && std::getline(in, startLine) && std::getline(in, recorded.executable);
-        recorded.processIdentifier = complete ? std::strtol(pidLine.c_str(), &end, 10) : 0;
-        recorded.startTime = complete ? std::strtoull(startLine.c_str(), nullptr, 10) : 0;
+        const auto entry = readEntry(item.path());
         // The file must be the one this pid wrote: its name and its content agree. One that does
         // not read so is no entry of a running copy (a copy renames its entry in whole).
-        if (!complete || item.path() != entryPath(recorded.processIdentifier)) {
+        if (!entry || item.path() != entryPath(entry->instance.processIdentifier)) {
             removeEntry();
             continue;
         }
+        // This machine's /proc says nothing about another machine's processes: that machine judges
+        // its own entries.
+        if (entry->onOtherMachine()) {
+            const auto& system = entry->system;
+            result.elsewhere.push_back(
+                {entry->instance.processIdentifier, system.host.empty() ? system.machine : system.host});
+            continue;
+        }
+        // Written before this machine last started: its process is gone.
+        if (entry->ofEarlierBoot()) {
+            removeEntry();
+            continue;
+        }
+        const RunningInstance& recorded = entry->instance;
         if (recorded.processIdentifier == self_.processIdentifier) continue;
 
         const auto now = describeProcess(recorded.processIdentifier);
@@ -291,7 +375,7 @@ std::vector<RunningInstance> InstanceRegistry::liveEntries() const {
             removeEntry();
             continue;
         }
-        result.push_back(recorded);
+        result.here.push_back(recorded);
     }
     return result;
 }

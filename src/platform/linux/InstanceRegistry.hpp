@@ -36,6 +36,10 @@ struct RunningInstance {
 // private again. Where it cannot be used (a file in its place, another owner's folder), the copies
 // register in a fallback folder beside it instead ("<folder>-<uid>"), and a copy says so on stderr;
 // where neither can be used it says that another copy may run beside it.
+//
+// A configuration folder may be shared by machines (a home folder on NFS). An entry records the
+// machine and the boot it was written on, and is judged by /proc only there: entries of other
+// machines are left to them, those of an earlier boot of this one are removed.
 class InstanceRegistry {
   public:
     // `key` names what the copies share (configurationKey()).
@@ -69,6 +73,9 @@ class InstanceRegistry {
     // The registered instances of this key that started before this process (the newest one
     // wins), in start order. Entries of processes that are gone are removed.
     std::vector<RunningInstance> olderInstances() const;
+    // The host names of the copies of this key registered on other machines, which this one can
+    // neither judge nor end.
+    std::vector<std::string> copiesOnOtherMachines() const;
 
     enum class LockAttempt { held, heldByAnother, unavailable };
     // Takes the running copy's lock without waiting and keeps it until this object ends (its file is
@@ -99,8 +106,16 @@ class InstanceRegistry {
     const std::filesystem::path& directory() const;
 
   private:
-    // The entries of other processes that still run as recorded; the others are removed.
-    std::vector<RunningInstance> liveEntries() const;
+    struct Elsewhere {
+        long processIdentifier = 0;
+        std::string host;
+    };
+    struct Entries {
+        std::vector<RunningInstance> here;  // other processes of this machine that run as recorded
+        std::vector<Elsewhere> elsewhere;   // entries of other machines, as they are
+    };
+    // Reads the entries of this key; those of processes that are gone are removed.
+    Entries liveEntries() const;
     bool signal(const RunningInstance& instance, int signalNumber) const;
     // Still running as recorded, run by this user, and holding its entry open.
     bool isCopyOfThisProgram(const RunningInstance& instance) const;
