@@ -276,6 +276,22 @@ TEST_F(InstanceRegistryTest, EntriesThatDoNotReadAreRemoved) {
               (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance", ":1.5.instance"}));
 }
 
+// A copy killed as it registered left its half-written entry, one killed as it asked another to stop
+// typing its request, for good (a later copy with that pid took the request for its own). A request
+// the running copy has still to answer stays.
+TEST_F(InstanceRegistryTest, WhatKilledCopiesLeftIsSweptButNotARequestAwaited) {
+    Copy running(dir_, ":0");
+    const std::string gone = std::to_string(Sleeper().pid());  // no process has it any more
+    const std::string live = std::to_string(running.pid());
+    for (const auto& name : {":0." + gone + ".instance.tmp", ":0." + gone + ".stop-typing",
+                             ":0." + live + ".stop-typing", ":1." + gone + ".stop-typing"})
+        std::ofstream(dir_ / name) << gone << "\n";
+    ASSERT_TRUE(newerThan(running.instance()).registerCurrentProcess());
+    EXPECT_EQ(names(), (std::set<std::string>{":0." + live + ".instance", ":0." + live + ".stop-typing",
+                                              ":1." + gone + ".stop-typing"}));
+    EXPECT_TRUE(InstanceRegistry(dir_, ":0", running.instance()).isAskedToStopTyping());
+}
+
 // On a folder shared by machines (an NFS home) a copy judged every entry by its own /proc and
 // removed the other machine's. One of an earlier boot of this machine is gone, whatever /proc says.
 TEST_F(InstanceRegistryTest, EntriesOfOtherMachinesAreLeftToThem) {
@@ -286,11 +302,13 @@ TEST_F(InstanceRegistryTest, EntriesOfOtherMachinesAreLeftToThem) {
     std::ofstream(entry) << text.replace(boot, text.find('\n', boot) - boot, "earlier");
     const std::string remote = "\n1\n/usr/bin/mosaiko\nmachine other\nboot b\nhost far.example\n";
     std::ofstream(dir_ / ":0.77.instance") << "77" << remote;
+    std::ofstream(dir_ / ":0.77.stop-typing");
+    std::ofstream(dir_ / ":0.78.instance.tmp") << "78" << remote;
     InstanceRegistry registry = newerThan(copy.instance());
     ASSERT_TRUE(registry.registerCurrentProcess());
     EXPECT_EQ(registry.copiesOnOtherMachines(), std::vector<std::string>{"far.example"});
-    EXPECT_EQ(names(),
-              (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance", ":0.77.instance"}));
+    EXPECT_EQ(names(), (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance",
+                                              ":0.77.instance", ":0.77.stop-typing", ":0.78.instance.tmp"}));
 }
 
 // With the folder opened to others (`chmod -R go+rX`), a file or another user's folder in its place,

@@ -137,6 +137,28 @@ std::optional<Entry> readEntry(const fs::path& path) {
     return entry;
 }
 
+// The pid in a name "<prefix><pid><suffix>"; nothing for any other name.
+std::optional<long> pidIn(const std::string& name, const std::string& prefix, std::string_view suffix) {
+    if (!name.starts_with(prefix) || !name.ends_with(suffix)) return std::nullopt;
+    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+    return std::strtol(digits.c_str(), nullptr, 10);
+}
+
+// Whether the process `pid` of this machine holds the file `path` open.
+bool holdsOpen(long pid, const fs::path& path) {
+    struct stat file {};
+    if (::lstat(path.c_str(), &file) != 0) return false;
+    std::error_code ec;
+    for (const auto& descriptor : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        struct stat open {};
+        if (::stat(descriptor.path().c_str(), &open) == 0 && open.st_ino == file.st_ino &&
+            open.st_dev == file.st_dev)
+            return true;
+    }
+    return false;
+}
+
 // Why `folder` cannot hold the registry, once made when missing and made private when it is this
 // user's own; nothing when it can.
 std::optional<std::string> whyUnusable(const fs::path& folder) {
@@ -307,7 +329,7 @@ bool InstanceRegistry::registerCurrentProcess() {
         return false;
     }
     entryFd_ = fd;
-    liveEntries();  // clears away the entries that killed copies left
+    removeLeftovers(liveEntries());  // clears away what killed copies left
     return true;
 }
 
@@ -380,6 +402,33 @@ InstanceRegistry::Entries InstanceRegistry::liveEntries() const {
     return result;
 }
 
+void InstanceRegistry::removeLeftovers(const Entries& live) const {
+    const std::string prefix = sanitized(key_) + ".";
+    auto listed = [&](long pid) {
+        return pid == self_.processIdentifier ||
+               std::any_of(live.here.begin(), live.here.end(),
+                           [&](const RunningInstance& i) { return i.processIdentifier == pid; }) ||
+               std::any_of(live.elsewhere.begin(), live.elsewhere.end(),
+                           [&](const Elsewhere& e) { return e.processIdentifier == pid; });
+    };
+    std::error_code ec;
+    for (const auto& item : fs::directory_iterator(directory(), ec)) {
+        const std::string name = item.path().filename().string();
+        bool leftOver = false;
+        if (const auto pid = pidIn(name, prefix, ".instance.tmp")) {
+            // An entry being written now is held open by its writer; one of another machine is that
+            // machine's to judge.
+            const auto entry = readEntry(item.path());
+            leftOver = !(entry && entry->onOtherMachine()) && !holdsOpen(*pid, item.path());
+        } else if (const auto asked = pidIn(name, prefix, ".stop-typing")) {
+            // A request is pending only while the copy it asks still runs (its asker waits for it).
+            leftOver = !listed(*asked);
+        }
+        std::error_code removeError;
+        if (leftOver) fs::remove(item.path(), removeError);
+    }
+}
+
 InstanceRegistry::LockAttempt InstanceRegistry::tryLock() {
     if (lockFd_ >= 0) return LockAttempt::held;
     // A copy that cannot lock goes on: say so, once, rather than let two run unnoticed.
@@ -428,16 +477,7 @@ bool InstanceRegistry::isCopyOfThisProgram(const RunningInstance& instance) cons
     if (::stat(proc.c_str(), &owner) != 0 || owner.st_uid != ::getuid()) return false;
     // Whatever its path, a copy of this program holds its entry open; another process named in an
     // entry does not.
-    struct stat entry {};
-    if (::lstat(entryPath(instance.processIdentifier).c_str(), &entry) != 0) return false;
-    std::error_code ec;
-    for (const auto& descriptor : fs::directory_iterator(proc + "/fd", ec)) {
-        struct stat open {};
-        if (::stat(descriptor.path().c_str(), &open) == 0 && open.st_ino == entry.st_ino &&
-            open.st_dev == entry.st_dev)
-            return true;
-    }
-    return false;
+    return holdsOpen(instance.processIdentifier, entryPath(instance.processIdentifier));
 }
 
 bool InstanceRegistry::signal(const RunningInstance& instance, int signalNumber) const {

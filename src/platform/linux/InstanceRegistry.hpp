@@ -61,8 +61,9 @@ class InstanceRegistry {
     // A key for the configuration folder `folder`: the same for every spelling of its path.
     static std::string configurationKey(const std::filesystem::path& folder);
 
-    // Adds this process and removes the entries of processes that are gone; false when no folder
-    // can be used.
+    // Adds this process and removes the entries of processes that are gone, with what copies that
+    // were killed left behind (a half-written entry, a request to stop typing that nobody waits
+    // for); false when no folder can be used.
     bool registerCurrentProcess();
     // Removes this process's entry (also done by the destructor).
     void unregisterCurrentProcess();
@@ -116,6 +117,8 @@ class InstanceRegistry {
     };
     // Reads the entries of this key; those of processes that are gone are removed.
     Entries liveEntries() const;
+    // Removes what killed copies left beside the entries `live` of running copies.
+    void removeLeftovers(const Entries& live) const;
     bool signal(const RunningInstance& instance, int signalNumber) const;
     // Still running as recorded, run by this user, and holding its entry open.
     bool isCopyOfThisProgram(const RunningInstance& instance) const;
