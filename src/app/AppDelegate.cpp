@@ -135,6 +135,15 @@ bool AppDelegate::resolveOtherInstances() {
             std::cerr << "Mosaiko: another copy, started at the same time, is the one that runs; this one "
                          "ends.\n";
             break;
+        case SingleInstance::Outcome::runsOnAnotherMachine: {
+            std::string hosts;
+            for (const auto& host : dependencies_.singleInstance.copiesOnOtherMachines())
+                hosts += (hosts.empty() ? "" : ", ") + host;
+            std::cerr << "Mosaiko: a copy on another machine (" << hosts
+                      << ") runs with this configuration folder and cannot be ended from here; quit it "
+                         "there to use Mosaiko here. This one ends.\n";
+            break;
+        }
         case SingleInstance::Outcome::endRequested:
             break;
     }

@@ -302,9 +302,11 @@ SingleInstance::Dependencies LiveShell::singleInstance() {
     d.showAlert = &LiveShell::runDuplicateInstanceAlert;
     d.uptime = [] { return SystemClock::shared().uptime(); };
     d.sleep = [](double seconds) { ::usleep(static_cast<useconds_t>(seconds * 1e6)); };
-    // Without a usable registry folder there is no lock to hold: the copies go by the list alone.
+    // Without a usable registry folder there is no lock to hold (the registry says so on stderr): the
+    // copies go by the list alone.
     d.takeLock = [this] { return registry_.tryLock() != InstanceRegistry::LockAttempt::heldByAnother; };
     d.endRequested = [] { return TerminationSignals::received(); };
+    d.copiesOnOtherMachines = [this] { return registry_.copiesOnOtherMachines(); };
     return d;
 }
 

@@ -111,6 +111,7 @@ std::optional<std::string> DefaultsDatabase::preserveUndecodable(std::string_vie
         if (existing && *existing == *v) return candidate;  // already kept
         if (!existing) {
             set(candidate, *v);
+            didKeepUndecodable(key, candidate);
             return candidate;
         }
     }

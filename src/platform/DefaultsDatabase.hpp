@@ -83,6 +83,10 @@ class DefaultsDatabase {
     // copied to "<key>.corrupt" (or "<key>.corrupt.2", ... when that is taken by other bytes).
     // Returns the key the value was kept under, or nothing when there was nothing to keep.
     std::optional<std::string> preserveUndecodable(std::string_view key);
+
+  protected:
+    // Told when preserveUndecodable() has kept a value under `keptAs` (not when it was kept before).
+    virtual void didKeepUndecodable(std::string_view /*key*/, std::string_view /*keptAs*/) {}
 };
 
 }  // namespace mosaiko

@@ -68,6 +68,7 @@ class FakeInstances {
             d.takeLock = [this] { return takeLock(); };
             d.endRequested = [this] { return endRequested; };
         }
+        d.copiesOnOtherMachines = [this] { return otherMachines; };
         return d;
     }
 
@@ -108,7 +109,8 @@ class FakeInstances {
 
     std::optional<long> lockHolder;  // nothing: the copies go by the list alone
     std::optional<long> nextHolder;
-    std::optional<double> holderLetsGoAt;  // whatever the list says
+    std::optional<double> holderLetsGoAt;    // whatever the list says
+    std::vector<std::string> otherMachines;  // listed, whether or not they run
     bool signalDuringAlert = false;
     bool endRequested = false;
     std::vector<long> requested;
@@ -210,6 +212,7 @@ TEST(SingleInstance, ACopyGoesOnOnlyWhenItHoldsTheLock) {
         std::vector<long> requested;
         std::vector<long> forced;
         std::optional<double> holderLetsGoAfter = std::nullopt;
+        std::vector<std::string> otherMachines = {};
     };
     const std::vector<Case> cases = {
         {"free lock", std::nullopt, kSelf, {}, false, Outcome::goOn, 0, {}, {}},
@@ -228,6 +231,9 @@ TEST(SingleInstance, ACopyGoesOnOnlyWhenItHoldsTheLock) {
         {"signalled while the alert is up", 0.12, 100, {}, true, Outcome::endRequested, 1, {}, {}},
         {"older holder unlisted, lets go", std::nullopt, 600, {}, false, Outcome::goOn, 0, {}, {}, 0.2},
         {"newer holder stays", std::nullopt, 600, {}, false, Outcome::newerCopyRuns, 0, {}, {}, 1.6},
+        // A configuration folder shared by machines: a copy there cannot be ended from here.
+        {"held elsewhere", {}, 600, {}, false, Outcome::runsOnAnotherMachine, 0, {}, {}, {}, {"far"}},
+        {"listed elsewhere, lock free", {}, kSelf, {}, false, Outcome::goOn, 0, {}, {}, {}, {"far"}},
     };
     for (const auto& c : cases) {
         ManualMainLoop clock;
@@ -236,6 +242,7 @@ TEST(SingleInstance, ACopyGoesOnOnlyWhenItHoldsTheLock) {
         fake.lockHolder = c.holder;
         fake.nextHolder = c.nextHolder;
         fake.signalDuringAlert = c.signalDuringAlert;
+        fake.otherMachines = c.otherMachines;
         if (c.holderLetsGoAfter) fake.holderLetsGoAt = clock.uptime() + *c.holderLetsGoAfter;
         EXPECT_EQ(SingleInstance(fake.dependencies()).resolveOtherRunningInstancesIfNeeded(), c.outcome)
             << c.name;

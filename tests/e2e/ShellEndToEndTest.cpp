@@ -2,9 +2,15 @@
 // ends on a signal, and how a new copy replaces a running one.
 #include <signal.h>
 
-#include <cstdio>
+#include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+
+#include "content/EmojiUsageStore.hpp"
 #include "e2e/DesktopTest.hpp"
+#include "platform/fake/ManualMainLoop.hpp"
+#include "platform/linux/FileAppendLog.hpp"
 #include "platform/linux/XdgAutostartService.hpp"
 
 namespace mosaiko::testing {
@@ -131,6 +137,69 @@ TEST_F(EndToEnd, ACopyOnAnotherDisplayOfTheSameUserReplacesTheRunningOne) {
         [&](const WindowInfo& w) { return w.pid == newer.pid() && w.name == "Mosaiko Guide"; }, 15));
     EXPECT_EQ(newer.waitForExit(0.2), std::nullopt);
 }
+
+// Two copies with one configuration folder ran side by side without a word, and one's counts were
+// lost, where their registry folder was opened to others (`chmod -R go+rX`), a file or another user's.
+class OneCopyAtATime : public EndToEnd, public ::testing::WithParamInterface<std::string> {
+  protected:
+    // Inserts the first result for "smi" into `client` through `copy`'s panel; returns it.
+    std::string insertSmile(RunningProgram& copy, TextClient& client) {
+        const std::string before = client.text();
+        type(";;");
+        EXPECT_TRUE(copy.waitForPanel(true));
+        type("smi");
+        press({"Return"});
+        const auto inserted = [&] {
+            return client.text().size() > before.size() &&
+                   client.text().find_first_of(";smi") == std::string::npos;
+        };
+        EXPECT_TRUE(waitUntil(inserted, 10)) << client.text();
+        return client.text().substr(before.size());
+    }
+};
+
+TEST_P(OneCopyAtATime, ANewCopyStillReplacesTheRunningOne) {
+    const fs::path registry = RunningProgram::registryFolder(session());
+    fs::create_directories(registry.parent_path());
+    if (GetParam() == "AFile") std::ofstream(registry) << "not a folder";
+    if (GetParam() == "AnotherUsersFolder") {
+        if (::getuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+        fs::create_directory(registry);
+        ASSERT_EQ(::chown(registry.c_str(), 65534, 65534), 0);
+    }
+    XAutoRepeatOff(session().connection());  // a tool without processor time has its keys repeated
+    XSync(session().connection(), False);
+    TextClient* client = startProgramAndClient(TextClient::Kind::qtLineEdit);
+    if (!client) return;
+    const std::string first = insertSmile(program(), *client);
+    if (GetParam() == "OpenedToOthers") {
+        ASSERT_EQ(session().run({"chmod", "-R", "go+rX", session().configHome().string()}), 0);
+    }
+    RunningProgram& newer = launch();
+    const auto alert = session().waitForWindow(
+        [&](const WindowInfo& w) { return w.pid == newer.pid() && w.name == "Mosaiko"; }, 15);
+    ASSERT_TRUE(alert) << "no alert\n" << newer.output();
+    EXPECT_TRUE(continueIn(session(), *alert));
+    EXPECT_EQ(program().process().waitForExit(15), 0);
+    ASSERT_TRUE(newer.waitForKeyTap() && client->focus()) << newer.keyTapDiagnosis();
+    const std::string second = insertSmile(newer, *client);
+    newer.process().signal(SIGTERM);
+    ASSERT_EQ(newer.process().waitForExit(15), 0) << newer.output();
+
+    FileDefaults stored(RunningProgram::defaultsFile(session()));
+    ManualMainLoop clock;
+    FileAppendLog historyLog(stored.path().parent_path() / "usage-history.jsonl");
+    const EmojiUsageStore usage(stored, clock, {}, &historyLog);
+    EmojiUsageStore::Counts recorded;
+    for (const auto& event : usage.history()) ++recorded[event.emoji];
+    ASSERT_EQ(usage.history().size(), 2u);
+    EXPECT_EQ(usage.history()[0].emoji + usage.history()[1].emoji, second + first);
+    EXPECT_EQ(usage.counts(), recorded);
+}
+
+INSTANTIATE_TEST_SUITE_P(RegistryPlaces, OneCopyAtATime,
+                         ::testing::Values("OpenedToOthers", "AFile", "AnotherUsersFolder"),
+                         [](const auto& info) { return info.param; });
 
 // What a shell command prints, its exit status last ("status 1").
 std::string outputOf(const std::string& command) {

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,9 +19,11 @@
 #include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <utility>
 
+#include "content/PreferencesStore.hpp"
 #include "platform/Json.hpp"
 #include "platform/linux/DefaultsFileFormat.hpp"
 
@@ -354,6 +358,45 @@ TEST_F(FileDefaultsTest, AFileThatCannotBeReadAtAllIsLeftWhereItIsAndNothingIsSa
     EXPECT_EQ(read(file()), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator{}), 2)  // and its lock
         << "nothing was moved aside";
+}
+
+// On a read-only file system a save said "Permission denied", a cause of its own making.
+TEST_F(FileDefaultsTest, ASaveOnAReadOnlyFileSystemSaysSo) {
+    write(file(), DefaultsFileFormat::encode({{"k", 0}}));
+    const pid_t child = ::fork();
+    if (child == 0) {  // with the folder mounted read-only in a mount namespace of its own
+        const char* folder = directory_.c_str();
+        if ((::unshare(CLONE_NEWNS) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount(folder, folder, nullptr, MS_BIND, nullptr) != 0 ||
+            ::mount(nullptr, folder, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+            ::_exit(10);
+        ::close(STDERR_FILENO);
+        FileDefaults d(file(), 60);
+        d.set("k", 1);
+        const bool failed = !d.flush();
+        ::_exit(failed && d.saveProblem() == "Cannot write " + file().string() + ": Read-only file system"
+                    ? 0
+                    : 11);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (status == 10 << 8) GTEST_SKIP() << "no read-only mount can be made here";
+    EXPECT_EQ(status, 0);
+}
+
+// A value of the wrong type was kept aside inside the file without a word, unlike an unreadable file.
+TEST_F(FileDefaultsTest, AValueKeptAsideIsSaid) {
+    write(file(), R"({"mosaikoDefaults":1,"values":{"popupDelayMs":"soon"}})");
+    FileDefaults d(file(), 60);
+    testing::internal::CaptureStderr();
+    const PreferencesStore prefs(d);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(d.string("popupDelayMs.corrupt"), "soon");
+    std::ostringstream expected;
+    expected << "Mosaiko: the value of \"popupDelayMs\" in " << file()
+             << " could not be read; it was kept in the same file as \"popupDelayMs.corrupt\"\n";
+    EXPECT_EQ(said, expected.str());
 }
 
 TEST_F(FileDefaultsTest, AFailingSaveIsSaidOnceAndLandsWhenItWorksAgain) {

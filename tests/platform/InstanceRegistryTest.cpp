@@ -9,8 +9,11 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 extern char** environ;
@@ -100,8 +103,18 @@ class InstanceRegistryTest : public testing::Test {
         dir_ = fs::temp_directory_path() / ("mosaiko-instances-" + std::to_string(::getpid()) + "-" +
                                             testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
+        fs::remove_all(fallback());
     }
-    void TearDown() override { fs::remove_all(dir_); }
+    void TearDown() override {
+        fs::remove_all(dir_);
+        fs::remove_all(fallback());
+    }
+    fs::path fallback() const { return dir_.string() + "-" + std::to_string(::getuid()); }
+    std::set<std::string> names() const {
+        std::set<std::string> names;
+        for (const auto& item : fs::directory_iterator(dir_)) names.insert(item.path().filename().string());
+        return names;
+    }
 
     // A registry acting for a copy of the program that started after `other`, from `executable`
     // (the same as `other`'s when empty).
@@ -259,19 +272,79 @@ TEST_F(InstanceRegistryTest, EntriesThatDoNotReadAreRemoved) {
     std::ofstream(dir_ / ":1.5.instance") << "garbage";               // another key's business
     InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
     ASSERT_TRUE(registry.registerCurrentProcess());
-    std::set<std::string> left;
-    for (const auto& item : fs::directory_iterator(dir_)) left.insert(item.path().filename().string());
-    EXPECT_EQ(left,
+    EXPECT_EQ(names(),
               (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance", ":1.5.instance"}));
 }
 
-TEST_F(InstanceRegistryTest, AFolderOpenToOthersIsNotUsed) {
-    fs::create_directories(dir_);
-    fs::permissions(dir_, fs::perms::all);
-    InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
-    EXPECT_FALSE(registry.registerCurrentProcess());
-    EXPECT_TRUE(registry.olderInstances().empty());
-    EXPECT_EQ(registry.tryLock(), InstanceRegistry::LockAttempt::unavailable);
+// A copy killed as it registered left its half-written entry, one killed as it asked another to stop
+// typing its request, for good (a later copy with that pid took the request for its own). A request
+// the running copy has still to answer stays.
+TEST_F(InstanceRegistryTest, WhatKilledCopiesLeftIsSweptButNotARequestAwaited) {
+    Copy running(dir_, ":0");
+    const std::string gone = std::to_string(Sleeper().pid());  // no process has it any more
+    const std::string live = std::to_string(running.pid());
+    for (const auto& name : {":0." + gone + ".instance.tmp", ":0." + gone + ".stop-typing",
+                             ":0." + live + ".stop-typing", ":1." + gone + ".stop-typing"})
+        std::ofstream(dir_ / name) << gone << "\n";
+    ASSERT_TRUE(newerThan(running.instance()).registerCurrentProcess());
+    EXPECT_EQ(names(), (std::set<std::string>{":0." + live + ".instance", ":0." + live + ".stop-typing",
+                                              ":1." + gone + ".stop-typing"}));
+    EXPECT_TRUE(InstanceRegistry(dir_, ":0", running.instance()).isAskedToStopTyping());
+}
+
+// On a folder shared by machines (an NFS home) a copy judged every entry by its own /proc and
+// removed the other machine's. One of an earlier boot of this machine is gone, whatever /proc says.
+TEST_F(InstanceRegistryTest, EntriesOfOtherMachinesAreLeftToThem) {
+    Copy copy(dir_, ":0");
+    const fs::path entry = dir_ / (":0." + std::to_string(copy.pid()) + ".instance");
+    std::string text((std::istreambuf_iterator<char>(std::ifstream(entry).rdbuf())), {});
+    const auto boot = text.find("\nboot ") + 6;
+    std::ofstream(entry) << text.replace(boot, text.find('\n', boot) - boot, "earlier");
+    const std::string remote = "\n1\n/usr/bin/mosaiko\nmachine other\nboot b\nhost far.example\n";
+    std::ofstream(dir_ / ":0.77.instance") << "77" << remote;
+    std::ofstream(dir_ / ":0.77.stop-typing");
+    std::ofstream(dir_ / ":0.78.instance.tmp") << "78" << remote;
+    InstanceRegistry registry = newerThan(copy.instance());
+    ASSERT_TRUE(registry.registerCurrentProcess());
+    EXPECT_EQ(registry.copiesOnOtherMachines(), std::vector<std::string>{"far.example"});
+    EXPECT_EQ(names(), (std::set<std::string>{":0." + std::to_string(::getpid()) + ".instance",
+                                              ":0.77.instance", ":0.77.stop-typing", ":0.78.instance.tmp"}));
+}
+
+// With the folder opened to others (`chmod -R go+rX`), a file or another user's folder in its place,
+// the lock was "unavailable" and the list empty: two copies ran unnoticed. One of the user's own is
+// made private again; else the copies register in the fallback beside it, and say so.
+TEST_F(InstanceRegistryTest, TheFolderIsMadePrivateOrReplacedByAFallbackAndSaidSo) {
+    const bool root = ::getuid() == 0;  // only root can give a folder away
+    const std::vector<std::tuple<const char*, std::function<void()>, bool, bool>> cases = {
+        // what stands there, falls back, usable
+        {"opened", [&] { fs::create_directories(dir_), fs::permissions(dir_, fs::perms::all); }, false, true},
+        {"a file", [&] { std::ofstream(dir_) << "x"; }, true, true},
+        {"another's", [&] { fs::create_directories(dir_), (void)::chown(dir_.c_str(), 65534, 65534); }, root,
+         true},
+        {"both files", [&] { std::ofstream(dir_) << "x", std::ofstream(fallback()) << "x"; }, false, false},
+    };
+    for (const auto& [name, make, fallsBack, usable] : cases) {
+        fs::remove_all(dir_);
+        fs::remove_all(fallback());
+        make();
+        InstanceRegistry registry(dir_, ":0", *InstanceRegistry::describeProcess(::getpid()));
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(registry.registerCurrentProcess(), usable) << name;
+        EXPECT_EQ(registry.tryLock(),
+                  usable ? InstanceRegistry::LockAttempt::held : InstanceRegistry::LockAttempt::unavailable)
+            << name;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(registry.directory(), fallsBack ? fallback() : dir_) << name;
+        EXPECT_EQ(fs::status(registry.directory()).permissions() == fs::perms::owner_all, usable) << name;
+        auto times = [&](const char* text) {
+            std::size_t n = 0;
+            for (auto at = said.find(text); at != std::string::npos; at = said.find(text, at + 1)) ++n;
+            return n;
+        };
+        EXPECT_EQ(times("is used instead"), fallsBack ? 1u : 0u) << said;
+        EXPECT_EQ(times("may run beside"), usable ? 0u : 1u) << said;
+    }
 }
 
 }  // namespace

@@ -22,8 +22,14 @@ SingleInstance::Outcome SingleInstance::resolveOtherRunningInstancesIfNeeded() {
     // The lock is held, yet no older copy is listed. Its holder may be an older copy on its way out
     // (one leaves the list just before it lets go, and may have left between the two looks, as the
     // copy that starts this one from the guide does): it lets go within moments. Otherwise a copy
-    // that started after this one got there first, and the newest wins.
-    if (others.empty()) return usesLock() ? awaitLock() : Outcome::goOn;
+    // on another machine that shares the folder holds it, or one that started after this one got
+    // there first, and the newest wins.
+    if (others.empty()) {
+        if (!usesLock()) return Outcome::goOn;
+        const Outcome outcome = awaitLock();
+        if (outcome == Outcome::newerCopyRuns && anyOnOtherMachines()) return Outcome::runsOnAnotherMachine;
+        return outcome;
+    }
 
     // The alert takes the keyboard focus: a long text an older copy is typing would go on into it,
     // and hold the user's answer up behind it.

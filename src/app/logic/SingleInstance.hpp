@@ -38,6 +38,9 @@ class SingleInstance {
         std::function<bool()> takeLock;
         // Whether this copy was asked to end (a signal, a logout) while it waited; unset: never.
         std::function<bool()> endRequested;
+        // The host names of copies listed on other machines (which share the configuration
+        // folder), which this copy can neither ask nor force to quit; unset: none.
+        std::function<std::vector<std::string>()> copiesOnOtherMachines;
 
         // The lock, the end request and the typing's stop are optional: without them the copies go
         // by the list alone.
@@ -55,9 +58,10 @@ class SingleInstance {
     };
 
     enum class Outcome {
-        goOn,           // this copy is the running one
-        newerCopyRuns,  // a copy that started after this one holds the lock: this one ends
-        endRequested,   // this copy was asked to end before it took over: it touched nobody
+        goOn,                  // this copy is the running one
+        newerCopyRuns,         // a copy that started after this one holds the lock: this one ends
+        endRequested,          // this copy was asked to end before it took over: it touched nobody
+        runsOnAnotherMachine,  // the lock stays held and only copies on other machines are listed
     };
 
     static constexpr double kPollInterval = 0.05;
@@ -80,6 +84,9 @@ class SingleInstance {
     // Polls for the lock until the wait limit: goOn once taken, newerCopyRuns when it never came.
     Outcome awaitLock();
     bool anyOther(long currentPid) const;
+    bool anyOnOtherMachines() const {
+        return dependencies_.copiesOnOtherMachines && !dependencies_.copiesOnOtherMachines().empty();
+    }
     bool usesLock() const { return static_cast<bool>(dependencies_.takeLock); }
     bool lockTaken() const { return !usesLock() || dependencies_.takeLock(); }
     bool endRequested() const { return dependencies_.endRequested && dependencies_.endRequested(); }

@@ -100,11 +100,14 @@ std::optional<std::string> write(const fs::path& path, std::string_view bytes, m
         // folders wherever it points.
         return errorText("Cannot write " + target->string() + ", where " + path.string() + " points", ENOENT);
     }
-    // A file made read-only is not replaced behind its owner's back (the rename would not ask).
+    // A file made read-only is not replaced behind its owner's back (the rename would not ask). Why
+    // it cannot be written is said as it is (a read-only file system is no missing permission).
     struct stat existing {};
-    if (::stat(target->c_str(), &existing) == 0 &&
-        ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target->c_str(), W_OK) != 0))
-        return errorText("Cannot write " + target->string(), EACCES);
+    if (::stat(target->c_str(), &existing) == 0) {
+        if ((existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return "Cannot write " + target->string() + ": the file is read-only";
+        if (::access(target->c_str(), W_OK) != 0) return errorText("Cannot write " + target->string(), errno);
+    }
 
     std::string temporary = (directory / (temporaryPrefix(*target) + "XXXXXX")).string();
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);

@@ -190,6 +190,11 @@ void FileDefaults::keepAside(const fs::path& target, std::size_t salvagedKeys) {
     dirty_ = true;  // what was read goes back under the usual name
 }
 
+void FileDefaults::didKeepUndecodable(std::string_view key, std::string_view keptAs) {
+    std::cerr << "Mosaiko: the value of \"" << key << "\" in " << file_
+              << " could not be read; it was kept in the same file as \"" << keptAs << "\"\n";
+}
+
 std::optional<DefaultsValue> FileDefaults::object(std::string_view key) const {
     std::lock_guard lock(mutex_);
     return MemoryDefaults::object(key);

@@ -21,8 +21,10 @@ namespace mosaiko {
 // saving at once.
 //
 // A file that cannot be read in full is moved aside under a name of its own, never overwritten;
-// every key whose value still reads is kept. A file that cannot be read at all (no permission) is
-// left where it is and nothing is saved this session. Something that is not a regular file in its place (a
+// every key whose value still reads is kept. A value a store cannot read as what its key holds is
+// kept in the file under a name of its own (preserveUndecodable()); either is said on stderr. A
+// file that cannot be read at all (no permission) is left where it is and nothing is saved this
+// session. Something that is not a regular file in its place (a
 // FIFO, a folder) is left alone: the program starts from defaults and saves nothing there. A save
 // that fails is said once on stderr and to the problem handler, then retried at growing intervals
 // until it works again.
@@ -73,6 +75,7 @@ class FileDefaults final : public MemoryDefaults {
     void setSaveProblemHandler(SaveProblemHandler handler);
 
   private:
+    void didKeepUndecodable(std::string_view key, std::string_view keptAs) override;
     void load();
     void keepAside(const std::filesystem::path& target, std::size_t salvagedKeys);
     void markDirty();

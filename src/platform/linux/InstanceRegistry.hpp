@@ -31,6 +31,15 @@ struct RunningInstance {
 // Which copy is the running one is decided by a lock in the same folder, which the running copy
 // holds for its whole life: of copies started together exactly one can hold it, and the kernel
 // lets go of it however the holder ends.
+//
+// The folder must be private to the user: one of the user's own that others were let into is made
+// private again. Where it cannot be used (a file in its place, another owner's folder), the copies
+// register in a fallback folder beside it instead ("<folder>-<uid>"), and a copy says so on stderr;
+// where neither can be used it says that another copy may run beside it.
+//
+// A configuration folder may be shared by machines (a home folder on NFS). An entry records the
+// machine and the boot it was written on, and is judged by /proc only there: entries of other
+// machines are left to them, those of an earlier boot of this one are removed.
 class InstanceRegistry {
   public:
     // `key` names what the copies share (configurationKey()).
@@ -52,8 +61,9 @@ class InstanceRegistry {
     // A key for the configuration folder `folder`: the same for every spelling of its path.
     static std::string configurationKey(const std::filesystem::path& folder);
 
-    // Adds this process and removes the entries of processes that are gone; false when the folder
-    // is unusable (missing, not ours, open to others).
+    // Adds this process and removes the entries of processes that are gone, with what copies that
+    // were killed left behind (a half-written entry, a request to stop typing that nobody waits
+    // for); false when no folder can be used.
     bool registerCurrentProcess();
     // Removes this process's entry (also done by the destructor).
     void unregisterCurrentProcess();
@@ -64,6 +74,9 @@ class InstanceRegistry {
     // The registered instances of this key that started before this process (the newest one
     // wins), in start order. Entries of processes that are gone are removed.
     std::vector<RunningInstance> olderInstances() const;
+    // The host names of the copies of this key registered on other machines, which this one can
+    // neither judge nor end.
+    std::vector<std::string> copiesOnOtherMachines() const;
 
     enum class LockAttempt { held, heldByAnother, unavailable };
     // Takes the running copy's lock without waiting and keeps it until this object ends (its file is
@@ -90,10 +103,22 @@ class InstanceRegistry {
     static std::optional<RunningInstance> describeProcess(long processIdentifier);
 
     const RunningInstance& currentProcess() const { return self_; }
+    // The folder the copies register in: the one given, or the fallback beside it (see above).
+    const std::filesystem::path& directory() const;
 
   private:
-    // The entries of other processes that still run as recorded; the others are removed.
-    std::vector<RunningInstance> liveEntries() const;
+    struct Elsewhere {
+        long processIdentifier = 0;
+        std::string host;
+    };
+    struct Entries {
+        std::vector<RunningInstance> here;  // other processes of this machine that run as recorded
+        std::vector<Elsewhere> elsewhere;   // entries of other machines, as they are
+    };
+    // Reads the entries of this key; those of processes that are gone are removed.
+    Entries liveEntries() const;
+    // Removes what killed copies left beside the entries `live` of running copies.
+    void removeLeftovers(const Entries& live) const;
     bool signal(const RunningInstance& instance, int signalNumber) const;
     // Still running as recorded, run by this user, and holding its entry open.
     bool isCopyOfThisProgram(const RunningInstance& instance) const;
@@ -106,11 +131,14 @@ class InstanceRegistry {
     bool makeDirectory() const;
     void releaseLock();
 
-    std::filesystem::path directory_;
+    std::filesystem::path requested_;
     std::string key_;
     RunningInstance self_;
+    // Chosen at the first use, once for the copy's life: its entry and its lock stay together.
+    mutable std::optional<std::filesystem::path> directory_;
     int entryFd_ = -1;  // this copy's entry, open while registered
     int lockFd_ = -1;
+    mutable bool lockProblemSaid_ = false;  // that another copy may run beside this one
 };
 
 }  // namespace mosaiko
