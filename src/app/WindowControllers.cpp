@@ -13,11 +13,11 @@
 #include <utility>
 
 #include "app/logic/LibraryKeyHandler.hpp"
-#include "app/logic/WindowPlacement.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryView.hpp"
 #include "onboarding/ui/OnboardingView.hpp"
 #include "onboarding/ui/StatsView.hpp"
+#include "platform/WindowPlacement.hpp"
 #include "platform/qt/ActiveScreen.hpp"
 #include "platform/qt/WindowMemory.hpp"
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/logic/WindowPlacement.hpp"
+#include "platform/WindowPlacement.hpp"
 #include "platform/x11/X11Display.hpp"
 
 // After Qt's headers: Xlib's macros clash with them.

@@ -1,4 +1,4 @@
-#include "app/logic/WindowPlacement.hpp"
+#include "platform/WindowPlacement.hpp"
 
 #include <algorithm>
 
