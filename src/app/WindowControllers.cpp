@@ -13,11 +13,11 @@
 #include <utility>
 
 #include "app/logic/LibraryKeyHandler.hpp"
-#include "app/logic/WindowPlacement.hpp"
 #include "library/LibraryViewModel.hpp"
 #include "library/ui/LibraryView.hpp"
 #include "onboarding/ui/OnboardingView.hpp"
 #include "onboarding/ui/StatsView.hpp"
+#include "platform/WindowPlacement.hpp"
 #include "platform/qt/ActiveScreen.hpp"
 #include "platform/qt/WindowMemory.hpp"
 
@@ -74,13 +74,16 @@ void WindowController::placeForShowing() {
     if (!screen) return;
     const QMargins frame = ActiveScreen::frameMargins();
     const QRect area = screen->availableGeometry();
-    const auto place = [&](QSize usual) {
-        return WindowPlacement::place({usual.width(), usual.height()},
-                                      {frame.left(), frame.top(), frame.right(), frame.bottom()},
-                                      {area.x(), area.y(), area.width(), area.height()});
+    // Whole pixels in, whole pixels out.
+    const auto place = [frame = QMarginsF(frame), area = QRectF(area)](QSize usual) {
+        const QSizeF size(usual);
+        const WindowPlacement::Rect r = WindowPlacement::place(
+            {size.width(), size.height()}, {frame.left(), frame.top(), frame.right(), frame.bottom()},
+            {area.x(), area.y(), area.width(), area.height()});
+        return QRectF(r.x, r.y, r.width, r.height).toRect();
     };
-    WindowPlacement::Rect placed = place(usual);
-    QSize size(placed.width, placed.height);
+    QRect placed = place(usual);
+    QSize size = placed.size();
     if (size != usual) {
         fitContent(size);
         // Content that cannot be made as small scrolls; a vertical scroll bar takes width, which
@@ -89,7 +92,7 @@ void WindowController::placeForShowing() {
         if (least.width() > size.width() || least.height() > size.height()) {
             if (least.height() > size.height()) {
                 placed = place(usual + QSize(window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent), 0));
-                size = QSize(placed.width, placed.height);
+                size = placed.size();
             }
             letContentScroll();
         }
@@ -100,7 +103,7 @@ void WindowController::placeForShowing() {
     } else {
         window_->resize(size);
     }
-    window_->move(placed.x - frame.left(), placed.y - frame.top());
+    window_->move(placed.x() - frame.left(), placed.y() - frame.top());
 }
 
 void WindowController::fitContent(QSize) {}

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/logic/WindowPlacement.hpp"
+#include "platform/WindowPlacement.hpp"
 #include "platform/x11/X11Display.hpp"
 
 // After Qt's headers: Xlib's macros clash with them.
@@ -20,6 +20,12 @@ namespace mosaiko {
 namespace {
 
 using Rect = WindowPlacement::Rect;
+using Point = WindowPlacement::Point;
+
+Rect rect(int x, int y, int width, int height) {
+    return {static_cast<double>(x), static_cast<double>(y), static_cast<double>(width),
+            static_cast<double>(height)};
+}
 
 Display* qtDisplay() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -31,8 +37,8 @@ Display* qtDisplay() {
 Rect nativeRect(const QScreen& screen) {
     const QRect r = screen.geometry();
     const double scale = screen.devicePixelRatio();
-    return {r.x(), r.y(), static_cast<int>(std::lround(r.width() * scale)),
-            static_cast<int>(std::lround(r.height() * scale))};
+    return rect(r.x(), r.y(), static_cast<int>(std::lround(r.width() * scale)),
+                static_cast<int>(std::lround(r.height() * scale)));
 }
 
 std::optional<Rect> activeWindow(Display* display) {
@@ -60,10 +66,10 @@ std::optional<Rect> activeWindow(Display* display) {
         attributes.map_state != IsViewable ||
         !XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child))
         return std::nullopt;
-    return Rect{x, y, attributes.width, attributes.height};
+    return rect(x, y, attributes.width, attributes.height);
 }
 
-std::optional<WindowPlacement::Point> pointer(Display* display) {
+std::optional<Point> pointer(Display* display) {
     Window root = None;
     Window child = None;
     int x = 0;
@@ -73,7 +79,7 @@ std::optional<WindowPlacement::Point> pointer(Display* display) {
     unsigned int mask = 0;
     if (!XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &windowX, &windowY, &mask))
         return std::nullopt;
-    return WindowPlacement::Point{x, y};
+    return Point{static_cast<double>(x), static_cast<double>(y)};
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/logic/WindowPlacement.hpp"
+#include "platform/WindowPlacement.hpp"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +41,8 @@ TEST(WindowPlacement, CentresTheWindowWithItsFrameAndShrinksItOnlyWhereItMust) {
              // Room enough: the usual size, centred frame and all.
              Case{{0, 0, 1440, 876}, {270, 61, 900, 780}},
              Case{{1440, 24, 1920, 1056}, {1950, 175, 900, 780}},
+             // A pixel left over goes to the right and below: whole pixels only.
+             Case{{0, 0, 1441, 877}, {270, 61, 900, 780}},
              // 1366 x 768 less a panel; 1.5 times 1920 x 1080 (1280 x 720 of the program's points).
              Case{{0, 0, 1366, 740}, {233, 30, 900, 706}},
              Case{{0, 24, 1280, 696}, {190, 54, 900, 662}},
