@@ -2,7 +2,6 @@
 
 // Qt's headers come before Xlib's, whose macros (Bool, Status, None) clash with them.
 #include <QCoreApplication>
-#include <QMetaObject>
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -37,46 +36,13 @@
 #include "platform/MainLoop.hpp"
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11KeyTapGrabs.hpp"
+#include "platform/x11/X11KeyTapMailbox.hpp"
 #include "platform/x11/X11KeyTranslator.hpp"
 #include "platform/x11/X11KeymapRecorder.hpp"
 
 namespace mosaiko {
 
-// State shared by the tap, its thread and the tasks it posts to the main thread; the tasks hold it
-// so that they stay harmless after the tap is gone.
-struct X11KeyTap::Shared {
-    Callback callback;
-    std::atomic<bool> alive{true};
-    // The held press the thread waits for an answer on, with kTakenUp once the main thread is
-    // deciding it; 0 when none.
-    std::atomic<std::uint64_t> waitingFor{0};
-    static constexpr std::uint64_t kTakenUp = std::uint64_t{1} << 63;
-    // How many events the main thread has handled: whether it is making progress.
-    std::atomic<std::uint64_t> handled{0};
-    int wakeFd = -1;
-
-    // What the main thread hands to the tap's thread.
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::vector<std::pair<std::uint64_t, bool>> answers;
-    KeyHolds holds;
-    std::uint64_t holdsVersion = 0, holdsApplied = 0;
-    std::vector<std::pair<std::int64_t, std::uint64_t>> marks;  // with the holds' version then
-    // What waits for holds to be in place, by the version it waits for.
-    std::vector<std::pair<std::uint64_t, std::function<void()>>> whenHeld;
-    std::optional<bool> enable;
-    bool stopping = false;
-    bool running = false;
-
-    void wake() const {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = write(wakeFd, &one, sizeof one);
-    }
-};
-
 namespace {
-
-using Shared = X11KeyTap::Shared;
 
 double now() {
     return SystemClock::shared().uptime();
@@ -102,46 +68,12 @@ double seconds(Time time) {
     return static_cast<double>(time) / 1000.0;
 }
 
-bool callGuarded(const Shared& shared, const KeyEvent& event) {
-    try {
-        return shared.callback ? shared.callback(event) : false;
-    } catch (...) {
-        return false;  // a failing callback lets the key through
-    }
-}
-
-void toMainThread(std::function<void()> task) {
-    if (QCoreApplication* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
-    }
-}
-
-// Hands an event to the callback on the main thread; for a held press, sends the answer back.
-void deliver(const std::shared_ptr<Shared>& shared, std::uint64_t id, KeyEvent event, bool asks) {
-    toMainThread([shared, id, event, asks]() mutable {
-        if (!shared->alive) return;
-        // A press that went on meanwhile (no answer in time) can no longer be dropped; one that is
-        // taken up here waits for this answer.
-        std::uint64_t expected = id;
-        if (asks && !shared->waitingFor.compare_exchange_strong(expected, id | Shared::kTakenUp)) {
-            event.held = false;
-        }
-        const bool drop = callGuarded(*shared, event);
-        ++shared->handled;
-        if (!asks || !event.held) return;
-        {
-            std::lock_guard lock(shared->mutex);
-            shared->answers.emplace_back(id, drop);
-        }
-        shared->wake();
-    });
-}
-
 // The tap's connection as its thread uses it: what it observes, the grabs it holds, and the
 // server's side of the rules.
 class TapConnection final : public KeyTapRules::Server {
   public:
-    TapConnection(X11Display& display, std::shared_ptr<Shared> shared, const X11KeyTap::Options& options)
+    TapConnection(X11Display& display, std::shared_ptr<X11KeyTapMailbox> shared,
+                  const X11KeyTap::Options& options)
         : display_(display),
           d_(display.get()),
           shared_(std::move(shared)),
@@ -151,26 +83,9 @@ class TapConnection final : public KeyTapRules::Server {
           grabs_(d_, translator_),
           rules_(
               *this, ownKeys(options.ledger),
-              [this](std::uint64_t id, const KeyEvent& event, bool asks) {
-                  if (asks) {
-                      shared_->waitingFor = id;
-                      handledBefore_ = shared_->handled.load();
-                  }
-                  deliver(shared_, id, event, asks);
-              },
+              [this](std::uint64_t id, const KeyEvent& event, bool asks) { shared_->ask(id, event, asks); },
               options.answerTimeoutSeconds,
-              [this](std::uint64_t id, bool mayWait) {
-                  // Still working through the events that came before this press: it may wait on.
-                  const std::uint64_t handled = shared_->handled.load();
-                  if (mayWait && handled != handledBefore_) {
-                      handledBefore_ = handled;
-                      return KeyTapRules::Progress::catchingUp;
-                  }
-                  std::uint64_t expected = id;
-                  return shared_->waitingFor.compare_exchange_strong(expected, 0)
-                             ? KeyTapRules::Progress::idle
-                             : KeyTapRules::Progress::deciding;
-              }) {
+              [this](std::uint64_t id, bool mayWait) { return shared_->progress(id, mayWait); }) {
         int event = 0, error = 0;
         XQueryExtension(d_, "XInputExtension", &xiOpcode_, &event, &error);
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
@@ -217,12 +132,12 @@ class TapConnection final : public KeyTapRules::Server {
             XNextEvent(d_, &event);
             lastReadSerial_ = std::max(lastReadSerial_, event.xany.serial);
             if (mark && event.xany.serial >= mark->second) {
-                sendMark(mark->first);
+                shared_->sendMark(mark->first);
                 mark.reset();
             }
             handle(event);
         }
-        if (mark) sendMark(mark->first);
+        if (mark) shared_->sendMark(mark->first);
         if (dropBefore_ && !frozen_ && rules_.waitingPress() == 0) endDroppingBefore();
     }
 
@@ -240,14 +155,6 @@ class TapConnection final : public KeyTapRules::Server {
             after = latestHolds_->second;
         XSync(d_, False);
         readEvents(std::make_pair(token, after));
-    }
-
-    void sendMark(std::int64_t token) {
-        KeyEvent notice;
-        notice.type = KeyEvent::Type::mark;
-        notice.userData = token;
-        notice.held = false;
-        deliver(shared_, 0, notice, false);
     }
 
     // Lets every press go on and gives up every grab.
@@ -888,7 +795,7 @@ class TapConnection final : public KeyTapRules::Server {
 
     X11Display& display_;
     Display* d_;
-    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<X11KeyTapMailbox> shared_;
     std::shared_ptr<PostedKeyLedger> ledger_;
     double answerDelay_ = 0;
     X11KeyTranslator translator_;
@@ -963,7 +870,6 @@ class TapConnection final : public KeyTapRules::Server {
     Atom activeWindowAtom_ = None;
     Time windowChangedAt_ = 0;
     std::optional<Time> dropBefore_;
-    std::uint64_t handledBefore_ = 0;  // the main thread's count when it was last looked at
 };
 
 bool hasRawKeyEvents(Display* display) {
@@ -982,13 +888,14 @@ std::unique_ptr<X11KeyTap> X11KeyTap::create(Callback callback, Options options,
     if (!display) display = X11Display::open(options.displayName);
     if (!display || !hasRawKeyEvents(display->get())) return nullptr;
     if (!options.ledger) options.ledger = PostedKeyLedger::shared();
-    auto shared = std::make_shared<Shared>();
+    auto shared = std::make_shared<X11KeyTapMailbox>();
     shared->callback = std::move(callback);
     return std::unique_ptr<X11KeyTap>(
         new X11KeyTap(std::move(display), std::move(shared), std::move(options)));
 }
 
-X11KeyTap::X11KeyTap(std::unique_ptr<X11Display> display, std::shared_ptr<Shared> shared, Options options)
+X11KeyTap::X11KeyTap(std::unique_ptr<X11Display> display, std::shared_ptr<X11KeyTapMailbox> shared,
+                     Options options)
     : display_(std::move(display)), shared_(std::move(shared)), options_(std::move(options)) {
     shared_->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 }
@@ -1063,29 +970,6 @@ void X11KeyTap::whenHeld(std::function<void()> then) {
     }
     then();
 }
-
-namespace {
-
-// Hands what waited for the holds in place (for anything, once the tap has stopped) to the main
-// thread.
-void announceHeld(const std::shared_ptr<X11KeyTap::Shared>& shared) {
-    std::vector<std::function<void()>> ready;
-    {
-        std::lock_guard lock(shared->mutex);
-        std::erase_if(shared->whenHeld, [&](auto& waiting) {
-            if (shared->running && waiting.first > shared->holdsApplied) return false;
-            ready.push_back(std::move(waiting.second));
-            return true;
-        });
-    }
-    for (auto& then : ready) {
-        toMainThread([shared, then = std::move(then)] {
-            if (shared->alive) then();
-        });
-    }
-}
-
-}  // namespace
 
 void X11KeyTap::run() {
     pthread_setname_np(pthread_self(), "key tap");  // for whoever looks at a stuck program
@@ -1170,7 +1054,7 @@ void X11KeyTap::run() {
         if (windingDownUntil && (now() >= *windingDownUntil || !options_.ledger->isTyping(now()))) break;
         rules.tick(now());
         // After the keys typed before the grabs took effect, which reach the main thread first.
-        announceHeld(shared_);
+        shared_->announceHeld();
         if (XPending(display_->get()) > 0) continue;
         int timeoutMs = -1;
         if (const auto deadline = rules.nextDeadline()) {
@@ -1188,7 +1072,7 @@ void X11KeyTap::run() {
         std::lock_guard lock(shared_->mutex);
         shared_->running = false;
     }
-    announceHeld(shared_);
+    shared_->announceHeld();
     shared_->changed.notify_all();
 }
 

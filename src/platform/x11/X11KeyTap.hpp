@@ -10,6 +10,8 @@
 
 namespace mosaiko {
 
+class X11KeyTapMailbox;
+
 // The system-wide key tap on X11. It holds only the keys it is told to (hold()): synchronous
 // passive grabs on the root window, so that each such press freezes the keyboard until the callback
 // has answered; it is replayed to the focused window unchanged (pass) or dropped (the keyboard grab
@@ -70,14 +72,12 @@ class X11KeyTap final : public KeyTapPort {
     void mark(std::int64_t token) override;
     void whenHeld(std::function<void()> then) override;
 
-    struct Shared;
-
   private:
-    X11KeyTap(std::unique_ptr<X11Display> display, std::shared_ptr<Shared> shared, Options options);
+    X11KeyTap(std::unique_ptr<X11Display> display, std::shared_ptr<X11KeyTapMailbox> shared, Options options);
     void run();
 
     std::unique_ptr<X11Display> display_;
-    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<X11KeyTapMailbox> shared_;
     Options options_;
     std::thread thread_;
 };
