@@ -37,6 +37,8 @@
 #include "platform/x11/X11Display.hpp"
 #include "platform/x11/X11KeyTapGrabs.hpp"
 #include "platform/x11/X11KeyTapMailbox.hpp"
+#include "platform/x11/X11KeyTapMappings.hpp"
+#include "platform/x11/X11KeyTapModifiers.hpp"
 #include "platform/x11/X11KeyTranslator.hpp"
 #include "platform/x11/X11KeymapRecorder.hpp"
 
@@ -81,6 +83,8 @@ class TapConnection final : public KeyTapRules::Server {
           answerDelay_(options.answerDelaySeconds),
           translator_(d_),
           grabs_(d_, translator_),
+          modifiers_(d_, translator_),
+          mappings_(d_, translator_, *ledger_),
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) { shared_->ask(id, event, asks); },
@@ -104,18 +108,7 @@ class TapConnection final : public KeyTapRules::Server {
         activeWindowAtom_ = XInternAtom(d_, "_NET_ACTIVE_WINDOW", False);
         XSelectInput(d_, DefaultRootWindow(d_), PropertyChangeMask);
 
-        int xkbOpcode = 0, xkbError = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
-        if (XkbQueryExtension(d_, &xkbOpcode, &xkbEventBase_, &xkbError, &major, &minor)) {
-            const unsigned details = XkbModifierStateMask | XkbGroupStateMask;
-            XkbSelectEventDetails(d_, XkbUseCoreKbd, XkbStateNotify, details, details);
-            XkbStateRec state{};
-            if (XkbGetState(d_, XkbUseCoreKbd, &state) == Success) {
-                mods_ = state.mods;
-                group_ = state.group;
-            }
-        } else {
-            xkbEventBase_ = -1;
-        }
+        modifiers_.observe();
         // Nothing is known to be down yet: what an earlier tap saw may have gone up since.
         ledger_->setUserKeysDown({});
         XSync(d_, False);
@@ -127,7 +120,7 @@ class TapConnection final : public KeyTapRules::Server {
     // event the server sent once it had handled request `mark->second` or later.
     void readEvents(std::optional<std::pair<std::int64_t, unsigned long>> mark = std::nullopt) {
         while (display_.isConnected() && XPending(d_) > 0) {
-            if (XEventsQueued(d_, QueuedAlready) > 1) readAnnouncedMappings();
+            if (XEventsQueued(d_, QueuedAlready) > 1) mappings_.readAnnounced();
             XEvent event;
             XNextEvent(d_, &event);
             lastReadSerial_ = std::max(lastReadSerial_, event.xany.serial);
@@ -167,7 +160,7 @@ class TapConnection final : public KeyTapRules::Server {
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask}, {XIAllDevices, sizeof mask, mask}};
         XISelectEvents(d_, DefaultRootWindow(d_), events, 2);
-        if (xkbEventBase_ >= 0) XkbSelectEvents(d_, XkbUseCoreKbd, XkbAllEventsMask, 0);
+        modifiers_.stopObserving();
         XSync(d_, False);
         while (XPending(d_) > 0) {
             XEvent event;
@@ -203,48 +196,31 @@ class TapConnection final : public KeyTapRules::Server {
     }
     // Takes in the recorder, made meanwhile (none without RECORD), for the holds in place and after.
     void takeRecorder(std::unique_ptr<X11KeymapRecorder> recorder) {
-        recorder_ = std::move(recorder);
-        if (recorder_) recorder_->recordPresses(makesKeysWait(holds_), lastRawTime_);
+        mappings_.takeRecorder(std::move(recorder), holds_, lastRawTime_);
     }
 
     void hold(const KeyHolds& holds) override {
         holds_ = holds;
         // Before the grabs that may keep presses waiting: what a tool typed on a key it remapped
         // for the moment may come out of the wait under another mapping.
-        if (recorder_) recorder_->recordPresses(makesKeysWait(holds), lastRawTime_);
+        mappings_.recordPresses(holds, lastRawTime_);
         placeGrabs();
         placeRepeatGrabs();
     }
 
   private:
-    // Whether the holds keep keys typed in the normal course waiting (every key, or one in every
-    // modifier state: the panel's keys while it shows), rather than rare combinations.
-    static bool makesKeysWait(const KeyHolds& holds) {
-        return holds.everyKey || std::any_of(holds.keys.begin(), holds.keys.end(), [](const KeyHold& hold) {
-                   return !hold.modifiers && hold.after.empty();
-               });
-    }
-
     KeyTapRules::OwnKeys ownKeys(std::shared_ptr<PostedKeyLedger> ledger) {
         return {[this, ledger](unsigned keycode, double at) {
                     const bool lost = std::exchange(pressLost_, false);
                     const auto modifiers = std::exchange(pressModifiers_, std::nullopt);
                     auto own = posterMayHaveTyped_
-                                   ? ledger->claim(keycode, at, lost, modifiers, heldNow(keycode))
+                                   ? ledger->claim(keycode, at, lost, modifiers, mappings_.heldNow(keycode))
                                    : std::nullopt;
                     claimed_ = own.has_value();
                     return own;
                 },
                 [ledger](double at) { return ledger->isTyping(at); },
                 [this](unsigned keycode, unsigned state) { return retypeLater(keycode, state); }};
-    }
-
-    // What the keycode held when the press came, in the server's order, where a change of its
-    // mapping has been seen since the start: a new keymap may have taken a spare keycode's character
-    // off it just before a press of the program's text.
-    std::optional<unsigned long> heldNow(unsigned keycode) const {
-        if (!announced_.test(keycode & 0xFF)) return std::nullopt;
-        return announcedKeysyms_[keycode & 0xFF];
     }
 
     // The press typed again after the program's text, with the modifiers it was typed with, what
@@ -267,43 +243,10 @@ class TapConnection final : public KeyTapRules::Server {
         return key.subwindow != None ? key.subwindow : key.window;
     }
 
-    // A keyboard's press, as it was typed: the core keyboard's comes when the server handles it,
-    // later while the keyboard waits for a held press.
-    void noteTyped(unsigned keycode, Time time) {
-        typedKeys_.push_back({keycode, time, group_, groupRequests_, groupByRequest_});
-        if (typedKeys_.size() > kTypedKeys) typedKeys_.pop_front();
-    }
-
-    // The modifiers of `mods` in the layout group a press of the core keyboard was typed in. That
-    // is the group the server announced on this connection before the press, unless a client set
-    // the group by a request since the press was typed: a tool that switches to the group that
-    // has a character, types it and switches back does so while the press waits behind a held
-    // one, and the server then handles it in the group switched back to.
-    struct Typing {
-        unsigned state = 0;
-        bool inRequestedGroup = false;  // a group a client set by a request
-    };
-    Typing typedState(unsigned keycode, Time time, unsigned mods) {
-        Typing typing{withGroup(mods), groupByRequest_};
-        while (!typedKeys_.empty()) {
-            const TypedKey typed = typedKeys_.front();
-            typedKeys_.pop_front();  // those before it were handled, or never will be
-            if (typed.keycode != keycode || typed.time != time) continue;
-            if (typed.groupRequests != groupRequests_)
-                typing.state = (mods & 0xFF) | (static_cast<unsigned>(typed.group) << 13);
-            typing.inRequestedGroup = typed.byRequest;
-            break;
-        }
-        return typing;
-    }
-
-    unsigned withGroup(unsigned state) const {
-        return (state & 0xFF) | (static_cast<unsigned>(group_) << 13);
-    }
-
     void handle(XEvent& event) {
         if (event.type == MappingNotify) {
-            takeAnnouncedMapping(event.xmapping);
+            mappings_.takeAnnounced(event.xmapping.request, event.xmapping.first_keycode,
+                                    event.xmapping.count);
             // The server announces a change once for every keyboard device: read once for all.
             XEvent next;
             while (XEventsQueued(d_, QueuedAlready) > 0 && XPeekEvent(d_, &next) &&
@@ -312,7 +255,8 @@ class TapConnection final : public KeyTapRules::Server {
                    next.xmapping.count == event.xmapping.count &&
                    next.xmapping.request == event.xmapping.request) {
                 XNextEvent(d_, &next);
-                takeAnnouncedMapping(next.xmapping);
+                mappings_.takeAnnounced(next.xmapping.request, next.xmapping.first_keycode,
+                                        next.xmapping.count);
             }
             XRefreshKeyboardMapping(&event.xmapping);
             translator_.refresh();
@@ -320,7 +264,7 @@ class TapConnection final : public KeyTapRules::Server {
             placeGrabs();  // the keys that type a held character may have moved
             return;
         }
-        if (event.type == xkbEventBase_) {
+        if (event.type == modifiers_.eventBase()) {
             handleXkb(*reinterpret_cast<const XkbEvent*>(&event));
             return;
         }
@@ -353,7 +297,7 @@ class TapConnection final : public KeyTapRules::Server {
         XFreeEventData(d_, &event.xcookie);
         lastRawTime_ = time;
         if (ofKeyboard) {
-            if (isPress) noteTyped(keycode, time);
+            if (isPress) modifiers_.noteTyped(keycode, time);
             noteTypedDown(keycode, isPress);
             return;
         }
@@ -399,14 +343,7 @@ class TapConnection final : public KeyTapRules::Server {
 
     void handleXkb(const XkbEvent& xkb) {
         if (xkb.any.xkb_type != XkbStateNotify) return;
-        pressedModifierFlags_ = 0;  // the server's state has come
-        // Set by a client's request rather than by a key.
-        if (xkb.state.group != group_) {
-            groupByRequest_ = xkb.state.req_major != 0;
-            if (groupByRequest_) ++groupRequests_;
-        }
-        mods_ = xkb.state.mods;
-        group_ = xkb.state.group;
+        modifiers_.take(xkb.state.mods, xkb.state.group, xkb.state.req_major != 0);
         if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
         placeRepeatGrabs();  // a repeat carries the modifiers in effect
         if (xkb.state.event_type == KeyRelease && translator_.isModifierKeycode(xkb.state.keycode)) {
@@ -438,15 +375,15 @@ class TapConnection final : public KeyTapRules::Server {
             return;
         }
         const auto [state, inRequestedGroup] =
-            typedState(keycode, time, grabbed ? grabbed->xkey.state : mods_);
+            modifiers_.typedState(keycode, time, grabbed ? grabbed->xkey.state : modifiers_.mods());
         KeyEvent event = translator_.press(keycode, state);
         event.serverTime = seconds(time);
         // Typed in a group switched back since, the press would type something else in the
         // application: it is typed again as what it was typed for, like a key given back.
-        const auto recorded = typedAsRecorded(keycode, time, state, event);
-        const bool gone = (recorded ? *recorded : fillInCharacters(keycode, event)) ||
-                          static_cast<int>(state >> 13) != group_;
-        composeDeadKeys(keycode, state, event);
+        const auto recorded = mappings_.typedAsRecorded(keycode, time, state, event);
+        const bool gone = (recorded ? *recorded : mappings_.fillInCharacters(keycode, event)) ||
+                          static_cast<int>(state >> 13) != modifiers_.group();
+        modifiers_.composeDeadKeys(keycode, state, event);
         typed_[keycode] = event.characters;
         event.held = grabbed.has_value();
         lastFlags_ = event.modifierFlags;
@@ -454,7 +391,7 @@ class TapConnection final : public KeyTapRules::Server {
             if (event.held && (event.modifierFlags & holds_.everyKeyWith) != 0) {
                 // Alt or Super going down while every key with it is to be held: those grabs are in
                 // place before the keyboard goes on to a key pressed with it, however soon.
-                pressedModifierFlags_ = event.modifierFlags;
+                modifiers_.notePressed(event.modifierFlags);
                 if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
             }
             if (event.held) replay();  // never asked for, yet never left frozen
@@ -516,8 +453,8 @@ class TapConnection final : public KeyTapRules::Server {
             const unsigned keycode = key.keycode & 0xFF;
             const bool gone = typedOtherwise ||
                               (!typed_[keycode].empty() && translator_.press(keycode, 0).characters.empty());
-            const bool retype =
-                (gone || ledger_->isTyping(now())) && retypeLater(key.keycode, withGroup(key.state));
+            const bool retype = (gone || ledger_->isTyping(now())) &&
+                                retypeLater(key.keycode, modifiers_.withGroup(key.state));
             if (retype) rules_.tick(now());  // every key held while it is typed
             letGo(!retype);
             return;
@@ -526,16 +463,16 @@ class TapConnection final : public KeyTapRules::Server {
             letUp(key.keycode);
             return;
         }
-        KeyEvent event = translator_.press(key.keycode, withGroup(key.state));
+        KeyEvent event = translator_.press(key.keycode, modifiers_.withGroup(key.state));
         event.serverTime = seconds(key.time);
-        fillInCharacters(key.keycode, event);
-        composeDeadKeys(key.keycode, withGroup(key.state), event);
+        mappings_.fillInCharacters(key.keycode, event);
+        modifiers_.composeDeadKeys(key.keycode, modifiers_.withGroup(key.state), event);
         typed_[key.keycode & 0xFF] = event.characters;
         if (event.type == KeyEvent::Type::flagsChanged) {
             letGo(true);
             return;
         }
-        rules_.press(key.keycode, event, now(), withGroup(key.state), true);
+        rules_.press(key.keycode, event, now(), modifiers_.withGroup(key.state), true);
     }
 
     // The keyboard waits for a grabbed press of this key. The server started repeating it when it
@@ -600,125 +537,6 @@ class TapConnection final : public KeyTapRules::Server {
         XFlush(d_);
     }
 
-    // The grabs for the holds; every key while a modifier they name is in effect.
-    // A tool that maps a spare key for a moment (auto-type tools do) gives it back soon after
-    // typing on it, maybe before the tap has come to the press; by then the server's mapping says
-    // nothing of what the press typed. So the keys a mapping change names are read as soon as its
-    // announcement is seen, and taken in when the announcement's turn comes, before the keys that
-    // came after it.
-    void readAnnouncedMappings() {
-        auto collect = [](Display*, XEvent* e, XPointer arg) -> int {
-            auto& queued = *reinterpret_cast<std::vector<XMappingEvent>*>(arg);
-            if (isKeyboardMapping(*e)) queued.push_back(e->xmapping);
-            return False;
-        };
-        std::vector<XMappingEvent> queued;  // every announcement queued now, in order
-        XEvent ignored;
-        XCheckIfEvent(d_, &ignored, collect, reinterpret_cast<XPointer>(&queued));
-        // The first of them are those read before.
-        for (std::size_t i = announcedMappings_.size(); i < queued.size(); ++i) {
-            const XMappingEvent& mapping = queued[i];
-            const bool sameAsBefore = i > 0 && queued[i - 1].first_keycode == mapping.first_keycode &&
-                                      queued[i - 1].count == mapping.count;
-            announcedMappings_.push_back(sameAsBefore ? announcedMappings_.back()
-                                                      : mappedKeysyms(mapping.first_keycode, mapping.count));
-        }
-    }
-
-    static bool isKeyboardMapping(const XEvent& event) {
-        return event.type == MappingNotify && event.xmapping.request == MappingKeyboard;
-    }
-
-    std::vector<KeySym> mappedKeysyms(int first, int count) {
-        std::vector<KeySym> keysyms(static_cast<std::size_t>(std::max(count, 0)), NoSymbol);
-        int perKeycode = 0;
-        if (count <= 0) return keysyms;
-        if (KeySym* map = XGetKeyboardMapping(d_, static_cast<::KeyCode>(first), count, &perKeycode)) {
-            for (int i = 0; i < count && perKeycode > 0; ++i)
-                keysyms[static_cast<std::size_t>(i)] = map[i * perKeycode];
-            XFree(map);
-        }
-        return keysyms;
-    }
-
-    // What the keys of a mapping change were mapped to when its announcement was first seen.
-    void takeAnnouncedMapping(const XMappingEvent& mapping) {
-        if (mapping.request != MappingKeyboard) return;
-        std::vector<KeySym> keysyms;
-        if (announcedMappings_.empty()) {
-            keysyms = mappedKeysyms(mapping.first_keycode, mapping.count);
-        } else {
-            keysyms = std::move(announcedMappings_.front());
-            announcedMappings_.pop_front();
-        }
-        // A tool remaps a key or a few; a new layout names the whole keyboard.
-        int minKeycode = 0, maxKeycode = 0;
-        XDisplayKeycodes(d_, &minKeycode, &maxKeycode);
-        const bool wholeKeyboard =
-            mapping.first_keycode <= minKeycode && mapping.first_keycode + mapping.count > maxKeycode;
-        for (std::size_t i = 0; i < keysyms.size(); ++i) {
-            const std::size_t keycode = static_cast<std::size_t>(mapping.first_keycode) + i;
-            if (keycode >= announcedKeysyms_.size()) continue;
-            if (!wholeKeyboard) remappedByTools_.set(keycode);
-            announced_.set(keycode);
-            const KeySym before = std::exchange(announcedKeysyms_[keycode], keysyms[i]);
-            // Announced once for every keyboard device: the first announcement tells what went.
-            if (keysyms[i] != NoSymbol) {
-                givenBack_[keycode] = {};
-            } else if (before != NoSymbol) {
-                givenBack_[keycode] = {before, now()};
-            }
-        }
-    }
-
-    // A dead key types nothing until the next key, with which the application composes; pressed
-    // right after another dead key, it types an accent on its own there.
-    void composeDeadKeys(unsigned keycode, unsigned state, KeyEvent& event) {
-        if (event.type != KeyEvent::Type::keyDown) return;
-        const std::string accent = X11KeyMapping::deadKeyAccent(translator_.keysymAt(keycode, state));
-        const bool afterDeadKey = std::exchange(afterDeadKey_, !accent.empty() && !afterDeadKey_);
-        if (accent.empty() || !afterDeadKey) return;
-        event.characters = accent;
-        event.charactersIgnoringModifiers = accent;
-    }
-
-    // A press on a key a client remapped: the characters of the mapping it was typed under go into
-    // `event` where the key means something else now. Returns whether it does (the press would
-    // type something else in the application, or nothing), or none where the recorder cannot tell.
-    std::optional<bool> typedAsRecorded(unsigned keycode, Time time, unsigned state, KeyEvent& event) {
-        if (!recorder_ || event.type != KeyEvent::Type::keyDown || !remappedByTools_.test(keycode & 0xFF))
-            return std::nullopt;
-        if (ledger_->ownKeycodes().count(keycode)) return std::nullopt;  // the poster's spare keys
-        const auto typed = recorder_->typed(keycode, time, kRecorderWaitSeconds);
-        if (!typed) return std::nullopt;
-        const KeySym pressedAs = typed->keysyms.empty() ? NoSymbol : typed->keysyms[0];
-        if (pressedAs == translator_.keysymAt(keycode, 0)) return typed->remappedSince;
-        const bool shifted =
-            (state & ShiftMask) != 0 && typed->keysyms.size() > 1 && typed->keysyms[1] != NoSymbol;
-        event.characters = X11KeyMapping::characters(shifted ? typed->keysyms[1] : pressedAs, false);
-        event.charactersIgnoringModifiers = X11KeyMapping::characters(pressedAs, false);
-        return true;
-    }
-
-    // A press whose key the server's mapping no longer names types what the key was mapped to.
-    // Returns whether the mapping was given back before the press came: the application too has
-    // been told of that first, and the press types nothing there.
-    bool fillInCharacters(unsigned keycode, KeyEvent& event) const {
-        if (event.type != KeyEvent::Type::keyDown || !event.characters.empty()) return false;
-        KeySym keysym = announcedKeysyms_[keycode & 0xFF];
-        // A key pressed while the keyboard waited for a held press comes when it goes on, after
-        // whatever changed the mapping meanwhile: a tool that typed on a key of its own and gave it
-        // back at once (it waited for nothing).
-        const GivenBack& givenBack = givenBack_[keycode & 0xFF];
-        const bool gone =
-            keysym == NoSymbol && givenBack.keysym != NoSymbol && now() - givenBack.at < kGivenBackLifetime;
-        if (gone) keysym = givenBack.keysym;
-        if (keysym == NoSymbol) return false;
-        event.characters = X11KeyMapping::characters(keysym, false);
-        event.charactersIgnoringModifiers = event.characters;
-        return gone;
-    }
-
     // Drops a grabbed press typed before the window change for which dropTypedForAnotherWindow()
     // dropped the one it waited behind; the first press typed after it ends that.
     bool droppedAsTypedBefore(Time time) {
@@ -742,21 +560,18 @@ class TapConnection final : public KeyTapRules::Server {
         placeGrabs();
     }
 
+    // The grabs for the holds; every key while a modifier they name is in effect.
     void placeGrabs() {
         KeyHolds holds = holds_;
         everyKeyByModifiersPlaced_ = everyKeyByModifiers();
         holds.everyKey |= everyKeyByModifiersPlaced_ || dropBefore_.has_value();
         grabs_.place(holds);
-        readAnnouncedMappings();  // placing them took a while
+        mappings_.readAnnounced();  // placing them took a while
         // Placing may have replaced a key's grabs, ours for its repeats among them.
         for (const auto& [keycode, state] : repeatGrabs_) grabRepeats(keycode, state);
     }
 
-    bool everyKeyByModifiers() const {
-        const std::uint64_t flags =
-            X11KeyMapping::modifierFlags(mods_, translator_.masks()) | pressedModifierFlags_;
-        return (flags & holds_.everyKeyWith) != 0;
-    }
+    bool everyKeyByModifiers() const { return (modifiers_.flags() & holds_.everyKeyWith) != 0; }
 
     // The server repeats a key held down without any raw event, so while the holds ask for repeats
     // each key that is down (and not held anyway) is grabbed with the modifiers in effect: its
@@ -765,7 +580,7 @@ class TapConnection final : public KeyTapRules::Server {
     void placeRepeatGrabs() {
         std::map<unsigned, unsigned> wanted;
         if (holds_.repeats) {
-            const unsigned state = mods_ & 0xFF;
+            const unsigned state = modifiers_.mods() & 0xFF;
             const std::set<unsigned> own = down_.empty() ? std::set<unsigned>{} : ledger_->ownKeycodes();
             for (unsigned keycode : down_) {
                 if (own.count(keycode) || translator_.isModifierKeycode(keycode)) continue;
@@ -800,17 +615,10 @@ class TapConnection final : public KeyTapRules::Server {
     double answerDelay_ = 0;
     X11KeyTranslator translator_;
     X11KeyTapGrabs grabs_;
-    // What presses on keys that tools remap for a moment were typed as; none without RECORD, and
-    // none until takeRecorder().
-    std::unique_ptr<X11KeymapRecorder> recorder_;
-    // How long a press waits for the recorder's report of it, which comes on its own connection.
-    static constexpr double kRecorderWaitSeconds = 0.25;
-    std::bitset<256> remappedByTools_;  // keys a change of part of the keyboard named since the start
+    X11KeyTapModifiers modifiers_;
+    X11KeyTapMappings mappings_;
     KeyTapRules rules_;
     int xiOpcode_ = -1;
-    int xkbEventBase_ = -1;
-    unsigned mods_ = 0;
-    int group_ = 0;
     std::uint64_t lastFlags_ = 0;
     KeyHolds holds_;
     static constexpr std::size_t kRawHistory = 8;
@@ -818,34 +626,7 @@ class TapConnection final : public KeyTapRules::Server {
     // otherwise in the application, and the last raw events.
     std::array<std::vector<std::pair<Time, bool>>, 256> passedUnheld_;
     std::array<std::deque<std::pair<Time, bool>>, 256> rawHistory_;
-    std::array<std::string, 256> typed_;  // what each key's last press typed
-    // The keyboards' presses the core keyboard has not reported yet, with the group in force and
-    // the count of groups set by request when each was typed.
-    struct TypedKey {
-        unsigned keycode = 0;
-        Time time = 0;
-        int group = 0;
-        std::uint64_t groupRequests = 0;
-        bool byRequest = false;
-    };
-    static constexpr std::size_t kTypedKeys = 256;
-    std::deque<TypedKey> typedKeys_;
-    std::uint64_t groupRequests_ = 0;
-    bool groupByRequest_ = false;  // the group in force was set by a client's request, not a key
-    // Keysyms read for announced mapping changes not taken in yet, in order, and for each keycode
-    // what the last change taken in mapped it to.
-    std::deque<std::vector<KeySym>> announcedMappings_;  // of the keyboard announcements queued
-    std::array<KeySym, 256> announcedKeysyms_{};
-    std::bitset<256> announced_;  // the keycodes a change taken in named
-    // For each keycode, what a mapping given back last took off it, and when; what a press that
-    // waited behind a held one typed. Long enough for the longest wait of a held press.
-    struct GivenBack {
-        KeySym keysym = NoSymbol;
-        double at = 0;
-    };
-    static constexpr double kGivenBackLifetime = 2.0;
-    std::array<GivenBack, 256> givenBack_{};
-    bool afterDeadKey_ = false;            // the last press was a dead key waiting for the next
+    std::array<std::string, 256> typed_;   // what each key's last press typed
     std::optional<unsigned> frozen_;       // the key whose grabbed press the keyboard waits for
     std::optional<unsigned> keptUntilUp_;  // the key grabbed in every state until it goes up
     std::set<unsigned> down_;              // keys down now, as observed
@@ -863,8 +644,6 @@ class TapConnection final : public KeyTapRules::Server {
     bool posterMayHaveTyped_ = true;            // the raw event being handled came from one of them
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;
-    // The flags of a modifier press the server's state does not show yet.
-    std::uint64_t pressedModifierFlags_ = 0;
     // When the active window last changed (server time), and while presses typed before a change
     // are dropped, that change's time.
     Atom activeWindowAtom_ = None;
