@@ -39,6 +39,7 @@
 #include "platform/x11/X11KeyTapMailbox.hpp"
 #include "platform/x11/X11KeyTapMappings.hpp"
 #include "platform/x11/X11KeyTapModifiers.hpp"
+#include "platform/x11/X11KeyTapPresses.hpp"
 #include "platform/x11/X11KeyTranslator.hpp"
 #include "platform/x11/X11KeymapRecorder.hpp"
 
@@ -48,21 +49,6 @@ namespace {
 
 double now() {
     return SystemClock::shared().uptime();
-}
-
-// The virtual keyboards of the XTEST extension, which the poster (and any tool) types through: a
-// press of any other keyboard is the user's, whatever the program is about to type.
-std::set<int> xtestKeyboards(Display* display) {
-    std::set<int> ids;
-    int count = 0;
-    XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
-    for (int i = 0; i < count; ++i) {
-        const std::string_view name = devices[i].name;
-        if (devices[i].use == XISlaveKeyboard && name.ends_with("XTEST keyboard"))
-            ids.insert(devices[i].deviceid);
-    }
-    if (devices) XIFreeDeviceInfo(devices);
-    return ids;
 }
 
 // A server time (milliseconds) in seconds.
@@ -85,6 +71,7 @@ class TapConnection final : public KeyTapRules::Server {
           grabs_(d_, translator_),
           modifiers_(d_, translator_),
           mappings_(d_, translator_, *ledger_),
+          presses_(*ledger_),
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) { shared_->ask(id, event, asks); },
@@ -103,7 +90,7 @@ class TapConnection final : public KeyTapRules::Server {
         XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask},
                                 {XIAllDevices, sizeof pressMask, pressMask}};
         XISelectEvents(d_, DefaultRootWindow(d_), events, 2);
-        posterKeyboards_ = xtestKeyboards(d_);
+        presses_.findPosterKeyboards(d_);
         // Which window is the active one, and since when (a window manager names it).
         activeWindowAtom_ = XInternAtom(d_, "_NET_ACTIVE_WINDOW", False);
         XSelectInput(d_, DefaultRootWindow(d_), PropertyChangeMask);
@@ -168,7 +155,7 @@ class TapConnection final : public KeyTapRules::Server {
             if (event.type == GenericEvent && event.xcookie.extension == xiOpcode_) {
                 rawEvent(event, [](unsigned, Time) {});
             } else if (event.type == KeyPress) {
-                if (isRepeatAfterRelease(event.xkey)) {
+                if (presses_.isRepeatAfterRelease(event.xkey.keycode, event.xkey.time)) {
                     letUp(event.xkey.keycode);
                 } else {
                     XAllowEvents(d_, ReplayKeyboard, CurrentTime);
@@ -213,7 +200,7 @@ class TapConnection final : public KeyTapRules::Server {
         return {[this, ledger](unsigned keycode, double at) {
                     const bool lost = std::exchange(pressLost_, false);
                     const auto modifiers = std::exchange(pressModifiers_, std::nullopt);
-                    auto own = posterMayHaveTyped_
+                    auto own = presses_.posterMayHaveTyped()
                                    ? ledger->claim(keycode, at, lost, modifiers, mappings_.heldNow(keycode))
                                    : std::nullopt;
                     claimed_ = own.has_value();
@@ -231,9 +218,9 @@ class TapConnection final : public KeyTapRules::Server {
     bool retypeLater(unsigned keycode, unsigned state) {
         constexpr unsigned kHeld = ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
         const unsigned users =
-            (state & ~kHeld) | (state & kHeld & translator_.modifiersOf(userDown_ | typedDown_));
+            (state & ~kHeld) | (state & kHeld & translator_.modifiersOf(presses_.userKeysDown()));
         const std::string characters =
-            users == state ? typed_[keycode & 0xFF] : translator_.press(keycode, users).characters;
+            users == state ? presses_.typed(keycode) : translator_.press(keycode, users).characters;
         return ledger_->retypeLater(keycode, users, characters, pressWindow_);
     }
 
@@ -293,52 +280,24 @@ class TapConnection final : public KeyTapRules::Server {
         const bool isPress = event.xcookie.evtype == XI_RawKeyPress;
         const Time time = raw->time;
         const bool ofKeyboard = raw->deviceid == raw->sourceid;  // not the core keyboard's
-        posterMayHaveTyped_ = posterKeyboards_.empty() || posterKeyboards_.count(raw->sourceid) > 0;
+        presses_.noteSource(raw->sourceid);
         XFreeEventData(d_, &event.xcookie);
         lastRawTime_ = time;
         if (ofKeyboard) {
             if (isPress) modifiers_.noteTyped(keycode, time);
-            noteTypedDown(keycode, isPress);
+            presses_.noteTypedDown(keycode, isPress);
             return;
         }
-        std::deque<std::pair<Time, bool>>& history = rawHistory_[keycode];
-        history.emplace_back(time, isPress);
-        if (history.size() > kRawHistory) history.pop_front();
+        presses_.noteRaw(keycode, time, isPress);
         if (isPress) {
             claimed_ = false;
             press(keycode, time);
-            noteDown(keycode, claimed_);
-            ownDown_.set(keycode, claimed_);
+            presses_.notePressed(keycode, claimed_);
         } else {
-            ownDown_.reset(keycode);
-            down_.erase(keycode);
-            noteDown(keycode, std::nullopt);
+            presses_.noteReleased(keycode);
             if (keptUntilUp_ == keycode && frozen_ != keycode) stopKeeping();
             placeRepeatGrabs();
         }
-    }
-
-    // Which keys the user holds, told from the program's own by the ledger in the server's order
-    // (`own`; none for a release), for the poster.
-    void noteDown(unsigned keycode, std::optional<bool> own) {
-        const bool userBefore = userDown_.test(keycode);
-        userDown_.set(keycode, own && !*own);
-        if (userDown_.test(keycode) != userBefore) publishUserKeysDown();
-    }
-
-    void publishUserKeysDown() { ledger_->setUserKeysDown(userDown_ | typedDown_); }
-
-    // Which keys the user holds as typed, before the server handles them: the server handles
-    // every key in the order typed, so a press of the program's typed after one of the user's on
-    // the same key, before its release, meets that key down and is lost; and the program's keys
-    // typed while the user holds Shift are shifted. While the keyboard waits for a held press, the
-    // server's order comes to the tap many keys late.
-    void noteTypedDown(unsigned keycode, bool isPress) {
-        if (isPress && posterMayHaveTyped_ && ledger_->claimTyped(keycode, now()))
-            return;  // the program's own
-        if (typedDown_.test(keycode) == isPress) return;
-        typedDown_.set(keycode, isPress);
-        publishUserKeysDown();
     }
 
     void handleXkb(const XkbEvent& xkb) {
@@ -371,7 +330,7 @@ class TapConnection final : public KeyTapRules::Server {
         pressWindow_ = grabbed ? typedInto(grabbed->xkey) : None;
         if (grabbed && droppedAsTypedBefore(grabbed->xkey.time)) {
             claimed_ = false;
-            down_.insert(keycode);
+            presses_.noteObservedDown(keycode);
             return;
         }
         const auto [state, inRequestedGroup] =
@@ -384,7 +343,7 @@ class TapConnection final : public KeyTapRules::Server {
         const bool gone = (recorded ? *recorded : mappings_.fillInCharacters(keycode, event)) ||
                           static_cast<int>(state >> 13) != modifiers_.group();
         modifiers_.composeDeadKeys(keycode, state, event);
-        typed_[keycode] = event.characters;
+        presses_.setTyped(keycode, event.characters);
         event.held = grabbed.has_value();
         lastFlags_ = event.modifierFlags;
         if (event.type == KeyEvent::Type::flagsChanged) {
@@ -395,8 +354,8 @@ class TapConnection final : public KeyTapRules::Server {
                 if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
             }
             if (event.held) replay();  // never asked for, yet never left frozen
-            claimed_ =
-                posterMayHaveTyped_ && ledger_->claim(keycode, now()).has_value();  // the poster's Shift
+            claimed_ = presses_.posterMayHaveTyped() &&
+                       ledger_->claim(keycode, now()).has_value();  // the poster's Shift
             rules_.modifiersChanged(event);
             return;
         }
@@ -405,20 +364,18 @@ class TapConnection final : public KeyTapRules::Server {
         // key; the user's, when it came between the program's press of the key and the release,
         // and it is then typed again after the program's text, like a press held.
         const bool dropped = !grabbed && grabs_.grabs(keycode);
-        pressLost_ = dropped && userDown_.test(keycode);
-        const bool lostToOurs = dropped && ownDown_.test(keycode);
+        pressLost_ = dropped && presses_.userDown(keycode);
+        const bool lostToOurs = dropped && presses_.ownDown(keycode);
         pressModifiers_ = grabbed ? std::optional<unsigned>(grabbed->xkey.state & 0xFF) : std::nullopt;
         if (!event.held) {
             // Should a grab take it when the keyboard goes on, it goes on as reported. Typed in a
             // group a tool set for it, it would meet the group the tool has switched back to by
             // then: it is typed again as what it typed.
-            std::vector<std::pair<Time, bool>>& unheld = passedUnheld_[keycode];
-            unheld.emplace_back(time, gone || inRequestedGroup);
-            if (unheld.size() > kRawHistory) unheld.erase(unheld.begin());
+            presses_.notePassedUnheld(keycode, time, gone || inRequestedGroup);
         }
         rules_.press(keycode, event, now(), state, false, gone);
         if (lostToOurs && !claimed_) retypeLater(keycode, state);
-        down_.insert(keycode);
+        presses_.noteObservedDown(keycode);
         placeRepeatGrabs();
     }
 
@@ -438,28 +395,22 @@ class TapConnection final : public KeyTapRules::Server {
         holdKeyGrabbed(key.keycode);
         pressWindow_ = typedInto(key);
         if (droppedAsTypedBefore(key.time)) return;
-        std::vector<std::pair<Time, bool>>& unheld = passedUnheld_[key.keycode & 0xFF];
-        // The same press, by its time; a later one of a key still down is one of its repeats.
-        const auto it =
-            std::find_if(unheld.begin(), unheld.end(), [&](auto& p) { return p.first == key.time; });
-        if (it != unheld.end()) {
-            const bool typedOtherwise = it->second;  // as reported (see rawPress)
-            unheld.erase(it);
+        if (const auto typedOtherwise = presses_.takePassedUnheld(key.keycode, key.time)) {
             // Typed while the keyboard waited for the press that made the program type: it comes
             // after the program's text, as the handler, which heard of it afterwards, expects. A
             // key another program mapped for a moment and has given back by now would type
             // nothing in the application, and one typed in a layout group switched back since
             // something else: its character is typed instead, before the keys after it.
             const unsigned keycode = key.keycode & 0xFF;
-            const bool gone = typedOtherwise ||
-                              (!typed_[keycode].empty() && translator_.press(keycode, 0).characters.empty());
+            const bool gone = *typedOtherwise || (!presses_.typed(keycode).empty() &&
+                                                  translator_.press(keycode, 0).characters.empty());
             const bool retype = (gone || ledger_->isTyping(now())) &&
                                 retypeLater(key.keycode, modifiers_.withGroup(key.state));
             if (retype) rules_.tick(now());  // every key held while it is typed
             letGo(!retype);
             return;
         }
-        if (isRepeatAfterRelease(key)) {
+        if (presses_.isRepeatAfterRelease(key.keycode, key.time)) {
             letUp(key.keycode);
             return;
         }
@@ -467,7 +418,7 @@ class TapConnection final : public KeyTapRules::Server {
         event.serverTime = seconds(key.time);
         mappings_.fillInCharacters(key.keycode, event);
         modifiers_.composeDeadKeys(key.keycode, modifiers_.withGroup(key.state), event);
-        typed_[key.keycode & 0xFF] = event.characters;
+        presses_.setTyped(key.keycode, event.characters);
         if (event.type == KeyEvent::Type::flagsChanged) {
             letGo(true);
             return;
@@ -511,22 +462,10 @@ class TapConnection final : public KeyTapRules::Server {
         // The server replays what waited behind the press before it reads the next request: a
         // repeat after the key's release has met the kept grab by then.
         if (const auto key = std::exchange(frozen_, std::nullopt)) {
-            if (keptUntilUp_ == *key && !down_.count(*key)) stopKeeping();
+            if (keptUntilUp_ == *key && !presses_.down().count(*key)) stopKeeping();
             placeRepeatGrabs();
         }
         XFlush(d_);
-    }
-
-    // Whether a grabbed press that no press of the user's observed is the server's repeat of a key
-    // already let up: its last raw event at the press's time was a release.
-    bool isRepeatAfterRelease(const XKeyEvent& key) const {
-        const auto& history = rawHistory_[key.keycode & 0xFF];
-        for (auto it = history.rbegin(); it != history.rend(); ++it) {
-            // Server times wrap around: compared by their difference.
-            if (static_cast<std::int32_t>(static_cast<std::uint32_t>(key.time - it->first)) >= 0)
-                return !it->second;
-        }
-        return false;
     }
 
     // Drops the repeat of a key let up, which the application must never get (a press without a
@@ -581,8 +520,9 @@ class TapConnection final : public KeyTapRules::Server {
         std::map<unsigned, unsigned> wanted;
         if (holds_.repeats) {
             const unsigned state = modifiers_.mods() & 0xFF;
-            const std::set<unsigned> own = down_.empty() ? std::set<unsigned>{} : ledger_->ownKeycodes();
-            for (unsigned keycode : down_) {
+            const std::set<unsigned> own =
+                presses_.down().empty() ? std::set<unsigned>{} : ledger_->ownKeycodes();
+            for (unsigned keycode : presses_.down()) {
                 if (own.count(keycode) || translator_.isModifierKeycode(keycode)) continue;
                 if (!grabs_.grabs(keycode, state)) wanted[keycode] = state;
             }
@@ -617,31 +557,20 @@ class TapConnection final : public KeyTapRules::Server {
     X11KeyTapGrabs grabs_;
     X11KeyTapModifiers modifiers_;
     X11KeyTapMappings mappings_;
+    X11KeyTapPresses presses_;
     KeyTapRules rules_;
     int xiOpcode_ = -1;
     std::uint64_t lastFlags_ = 0;
     KeyHolds holds_;
-    static constexpr std::size_t kRawHistory = 8;
-    // By keycode: the server times of presses reported as not held, with whether each would type
-    // otherwise in the application, and the last raw events.
-    std::array<std::vector<std::pair<Time, bool>>, 256> passedUnheld_;
-    std::array<std::deque<std::pair<Time, bool>>, 256> rawHistory_;
-    std::array<std::string, 256> typed_;   // what each key's last press typed
     std::optional<unsigned> frozen_;       // the key whose grabbed press the keyboard waits for
     std::optional<unsigned> keptUntilUp_;  // the key grabbed in every state until it goes up
-    std::set<unsigned> down_;              // keys down now, as observed
     unsigned long lastReadSerial_ = 0;     // of the latest event read
     Time lastRawTime_ = 0;                 // server time of the latest raw key event
     std::optional<std::pair<std::uint64_t, unsigned long>> latestHolds_;  // version, first request
-    std::bitset<256> userDown_;                                           // those of them the user holds
-    std::bitset<256> ownDown_;                  // those the program pressed last, until released
     unsigned long pressWindow_ = None;          // the window the press being handled went to, if held
     bool pressLost_ = false;                    // the press being handled was dropped by the server
     std::optional<unsigned> pressModifiers_;    // and the modifiers it came in, when held
-    std::bitset<256> typedDown_;                // keys the user holds as typed (noteTypedDown)
     bool claimed_ = false;                      // the press seen last is the program's own
-    std::set<int> posterKeyboards_;             // the devices the program's presses come from
-    bool posterMayHaveTyped_ = true;            // the raw event being handled came from one of them
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;
     // When the active window last changed (server time), and while presses typed before a change
