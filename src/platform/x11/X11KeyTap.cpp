@@ -6,28 +6,18 @@
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
-#include <X11/extensions/XTest.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <atomic>
-#include <bitset>
-#include <chrono>
 #include <climits>
 #include <cmath>
-#include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <future>
-#include <map>
 #include <mutex>
 #include <optional>
-#include <set>
-#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -35,7 +25,7 @@
 #include "platform/KeyTapRules.hpp"
 #include "platform/MainLoop.hpp"
 #include "platform/x11/X11Display.hpp"
-#include "platform/x11/X11KeyTapGrabs.hpp"
+#include "platform/x11/X11KeyTapHolds.hpp"
 #include "platform/x11/X11KeyTapMailbox.hpp"
 #include "platform/x11/X11KeyTapMappings.hpp"
 #include "platform/x11/X11KeyTapModifiers.hpp"
@@ -66,12 +56,11 @@ class TapConnection final : public KeyTapRules::Server {
           d_(display.get()),
           shared_(std::move(shared)),
           ledger_(options.ledger),
-          answerDelay_(options.answerDelaySeconds),
           translator_(d_),
-          grabs_(d_, translator_),
           modifiers_(d_, translator_),
           mappings_(d_, translator_, *ledger_),
           presses_(*ledger_),
+          holds_(d_, translator_, *ledger_, modifiers_, presses_, options.answerDelaySeconds),
           rules_(
               *this, ownKeys(options.ledger),
               [this](std::uint64_t id, const KeyEvent& event, bool asks) { shared_->ask(id, event, asks); },
@@ -118,7 +107,7 @@ class TapConnection final : public KeyTapRules::Server {
             handle(event);
         }
         if (mark) shared_->sendMark(mark->first);
-        if (dropBefore_ && !frozen_ && rules_.waitingPress() == 0) endDroppingBefore();
+        if (dropBefore_ && !holds_.frozen() && rules_.waitingPress() == 0) endDroppingBefore();
     }
 
     // Holds of `version` are placed from the next request on.
@@ -142,7 +131,7 @@ class TapConnection final : public KeyTapRules::Server {
         rules_.stop();
         if (!display_.isConnected()) return;
         X11ErrorTrap trap;
-        grabs_.releaseAll();
+        holds_.releaseAll();
         // Nothing typed while detached is reported once attached again.
         unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
         XIEventMask events[] = {{XIAllMasterDevices, sizeof mask, mask}, {XIAllDevices, sizeof mask, mask}};
@@ -156,7 +145,7 @@ class TapConnection final : public KeyTapRules::Server {
                 rawEvent(event, [](unsigned, Time) {});
             } else if (event.type == KeyPress) {
                 if (presses_.isRepeatAfterRelease(event.xkey.keycode, event.xkey.time)) {
-                    letUp(event.xkey.keycode);
+                    holds_.letUp(event.xkey.keycode);
                 } else {
                     XAllowEvents(d_, ReplayKeyboard, CurrentTime);
                 }
@@ -168,11 +157,11 @@ class TapConnection final : public KeyTapRules::Server {
     // KeyTapRules::Server
     void replay() override {
         shared_->waitingFor = 0;
-        letGo(true);
+        holds_.letGo(true);
     }
     void drop() override {
         shared_->waitingFor = 0;
-        letGo(false);
+        holds_.letGo(false);
     }
     void dropTypedForAnotherWindow() override {
         // The presses typed before the change wait behind this one: every key is grabbed before
@@ -183,16 +172,16 @@ class TapConnection final : public KeyTapRules::Server {
     }
     // Takes in the recorder, made meanwhile (none without RECORD), for the holds in place and after.
     void takeRecorder(std::unique_ptr<X11KeymapRecorder> recorder) {
-        mappings_.takeRecorder(std::move(recorder), holds_, lastRawTime_);
+        mappings_.takeRecorder(std::move(recorder), holds_.current(), lastRawTime_);
     }
 
     void hold(const KeyHolds& holds) override {
-        holds_ = holds;
+        holds_.set(holds);
         // Before the grabs that may keep presses waiting: what a tool typed on a key it remapped
         // for the moment may come out of the wait under another mapping.
         mappings_.recordPresses(holds, lastRawTime_);
         placeGrabs();
-        placeRepeatGrabs();
+        holds_.placeRepeatGrabs();
     }
 
   private:
@@ -247,7 +236,7 @@ class TapConnection final : public KeyTapRules::Server {
             }
             XRefreshKeyboardMapping(&event.xmapping);
             translator_.refresh();
-            grabs_.refreshMapping();
+            holds_.refreshMapping();
             placeGrabs();  // the keys that type a held character may have moved
             return;
         }
@@ -295,16 +284,15 @@ class TapConnection final : public KeyTapRules::Server {
             presses_.notePressed(keycode, claimed_);
         } else {
             presses_.noteReleased(keycode);
-            if (keptUntilUp_ == keycode && frozen_ != keycode) stopKeeping();
-            placeRepeatGrabs();
+            holds_.keyUp(keycode);
         }
     }
 
     void handleXkb(const XkbEvent& xkb) {
         if (xkb.any.xkb_type != XkbStateNotify) return;
         modifiers_.take(xkb.state.mods, xkb.state.group, xkb.state.req_major != 0);
-        if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
-        placeRepeatGrabs();  // a repeat carries the modifiers in effect
+        if (holds_.everyKeyByModifiersChanged()) placeGrabs();
+        holds_.placeRepeatGrabs();  // a repeat carries the modifiers in effect
         if (xkb.state.event_type == KeyRelease && translator_.isModifierKeycode(xkb.state.keycode)) {
             // A lock key changes the flags when pressed, though the server applies it on release.
             KeyEvent release = translator_.modifierRelease(xkb.state.keycode, xkb.state.mods);
@@ -319,14 +307,14 @@ class TapConnection final : public KeyTapRules::Server {
     // waits for our answer.
     void rawPress(unsigned keycode, Time time) {
         std::optional<XEvent> grabbed;
-        if (grabs_.grabs(keycode)) {
+        if (holds_.grabs(keycode)) {
             grabbed = takeGrabbedPress(keycode);
             if (!grabbed) {
                 XSync(d_, False);  // what the server sent while handling this key is here now
                 grabbed = takeGrabbedPress(keycode);
             }
         }
-        if (grabbed) holdKeyGrabbed(keycode);
+        if (grabbed) holds_.holdKeyGrabbed(keycode);
         pressWindow_ = grabbed ? typedInto(grabbed->xkey) : None;
         if (grabbed && droppedAsTypedBefore(grabbed->xkey.time)) {
             claimed_ = false;
@@ -347,11 +335,11 @@ class TapConnection final : public KeyTapRules::Server {
         event.held = grabbed.has_value();
         lastFlags_ = event.modifierFlags;
         if (event.type == KeyEvent::Type::flagsChanged) {
-            if (event.held && (event.modifierFlags & holds_.everyKeyWith) != 0) {
+            if (event.held && (event.modifierFlags & holds_.current().everyKeyWith) != 0) {
                 // Alt or Super going down while every key with it is to be held: those grabs are in
                 // place before the keyboard goes on to a key pressed with it, however soon.
                 modifiers_.notePressed(event.modifierFlags);
-                if (everyKeyByModifiers() != everyKeyByModifiersPlaced_) placeGrabs();
+                if (holds_.everyKeyByModifiersChanged()) placeGrabs();
             }
             if (event.held) replay();  // never asked for, yet never left frozen
             claimed_ = presses_.posterMayHaveTyped() &&
@@ -363,7 +351,7 @@ class TapConnection final : public KeyTapRules::Server {
         // it, and nothing of it reaches the application. The program's, when the user held the
         // key; the user's, when it came between the program's press of the key and the release,
         // and it is then typed again after the program's text, like a press held.
-        const bool dropped = !grabbed && grabs_.grabs(keycode);
+        const bool dropped = !grabbed && holds_.grabs(keycode);
         pressLost_ = dropped && presses_.userDown(keycode);
         const bool lostToOurs = dropped && presses_.ownDown(keycode);
         pressModifiers_ = grabbed ? std::optional<unsigned>(grabbed->xkey.state & 0xFF) : std::nullopt;
@@ -376,7 +364,7 @@ class TapConnection final : public KeyTapRules::Server {
         rules_.press(keycode, event, now(), state, false, gone);
         if (lostToOurs && !claimed_) retypeLater(keycode, state);
         presses_.noteObservedDown(keycode);
-        placeRepeatGrabs();
+        holds_.placeRepeatGrabs();
     }
 
     std::optional<XEvent> takeGrabbedPress(unsigned keycode) {
@@ -392,7 +380,7 @@ class TapConnection final : public KeyTapRules::Server {
     // goes on as it was reported. A repeat the server made after the key's release is dropped. Any
     // other (a repeat of a key held down) is asked about like any held press.
     void strayHeldPress(const XKeyEvent& key) {
-        holdKeyGrabbed(key.keycode);
+        holds_.holdKeyGrabbed(key.keycode);
         pressWindow_ = typedInto(key);
         if (droppedAsTypedBefore(key.time)) return;
         if (const auto typedOtherwise = presses_.takePassedUnheld(key.keycode, key.time)) {
@@ -407,11 +395,11 @@ class TapConnection final : public KeyTapRules::Server {
             const bool retype = (gone || ledger_->isTyping(now())) &&
                                 retypeLater(key.keycode, modifiers_.withGroup(key.state));
             if (retype) rules_.tick(now());  // every key held while it is typed
-            letGo(!retype);
+            holds_.letGo(!retype);
             return;
         }
         if (presses_.isRepeatAfterRelease(key.keycode, key.time)) {
-            letUp(key.keycode);
+            holds_.letUp(key.keycode);
             return;
         }
         KeyEvent event = translator_.press(key.keycode, modifiers_.withGroup(key.state));
@@ -420,60 +408,10 @@ class TapConnection final : public KeyTapRules::Server {
         modifiers_.composeDeadKeys(key.keycode, modifiers_.withGroup(key.state), event);
         presses_.setTyped(key.keycode, event.characters);
         if (event.type == KeyEvent::Type::flagsChanged) {
-            letGo(true);
+            holds_.letGo(true);
             return;
         }
         rules_.press(key.keycode, event, now(), modifiers_.withGroup(key.state), true);
-    }
-
-    // The keyboard waits for a grabbed press of this key. The server started repeating it when it
-    // took the press; its release may already wait behind it (typed while the keyboard waited for
-    // an earlier press). Should the press be let go only after the server's repeat delay, a repeat
-    // comes after that release: the key stays grabbed in every state until the press goes on, so
-    // that such a repeat comes here (and is dropped) whatever the holds become meanwhile. A key
-    // still down then stays so until it goes up: giving that grab back and grabbing the key again
-    // for its repeats takes a round trip, during which a repeat would reach the application unseen.
-    void holdKeyGrabbed(unsigned keycode) {
-        frozen_ = keycode;
-        if (translator_.isModifierKeycode(keycode)) return;  // modifiers never repeat
-        grabs_.keep(keycode);
-        keptUntilUp_ = keycode;
-    }
-
-    // The key kept grabbed in every state goes back to the grabs the holds want.
-    void stopKeeping() {
-        const auto key = std::exchange(keptUntilUp_, std::nullopt);
-        grabs_.keep(std::nullopt);
-        if (!key) return;
-        if (const auto it = repeatGrabs_.find(*key); it != repeatGrabs_.end()) grabRepeats(*key, it->second);
-    }
-
-    // Lets the press the keyboard waits for go on to the application (`replayIt`) or drops it.
-    void letGo(bool replayIt) {
-        if (answerDelay_ > 0 && frozen_)
-            std::this_thread::sleep_for(std::chrono::duration<double>(answerDelay_));
-        if (replayIt) {
-            XAllowEvents(d_, ReplayKeyboard, CurrentTime);
-        } else {
-            // Ending the grab now, rather than when the key goes up, lets the release and whatever
-            // we post next reach the application instead of us.
-            XUngrabKeyboard(d_, CurrentTime);
-        }
-        // The server replays what waited behind the press before it reads the next request: a
-        // repeat after the key's release has met the kept grab by then.
-        if (const auto key = std::exchange(frozen_, std::nullopt)) {
-            if (keptUntilUp_ == *key && !presses_.down().count(*key)) stopKeeping();
-            placeRepeatGrabs();
-        }
-        XFlush(d_);
-    }
-
-    // Drops the repeat of a key let up, which the application must never get (a press without a
-    // release, which the server would repeat without end), and lets the key up in the server.
-    void letUp(unsigned keycode) {
-        letGo(false);
-        XTestFakeKeyEvent(d_, keycode, False, CurrentTime);
-        XFlush(d_);
     }
 
     // Drops a grabbed press typed before the window change for which dropTypedForAnotherWindow()
@@ -481,7 +419,7 @@ class TapConnection final : public KeyTapRules::Server {
     bool droppedAsTypedBefore(Time time) {
         if (!dropBefore_) return false;
         if (static_cast<std::int32_t>(static_cast<std::uint32_t>(time - *dropBefore_)) < 0) {
-            letGo(false);
+            holds_.letGo(false);
             return true;
         }
         endDroppingBefore();
@@ -491,7 +429,7 @@ class TapConnection final : public KeyTapRules::Server {
     // Once every press that waited has come (the keyboard waits for nothing and the server has
     // sent what it had), or one typed after the change has, the holds are what they were.
     void endDroppingBefore() {
-        if (frozen_ == std::nullopt && rules_.waitingPress() == 0) {
+        if (holds_.frozen() == std::nullopt && rules_.waitingPress() == 0) {
             XSync(d_, False);
             if (XPending(d_) > 0) return;  // read first
         }
@@ -501,78 +439,31 @@ class TapConnection final : public KeyTapRules::Server {
 
     // The grabs for the holds; every key while a modifier they name is in effect.
     void placeGrabs() {
-        KeyHolds holds = holds_;
-        everyKeyByModifiersPlaced_ = everyKeyByModifiers();
-        holds.everyKey |= everyKeyByModifiersPlaced_ || dropBefore_.has_value();
-        grabs_.place(holds);
+        holds_.place(dropBefore_.has_value());
         mappings_.readAnnounced();  // placing them took a while
         // Placing may have replaced a key's grabs, ours for its repeats among them.
-        for (const auto& [keycode, state] : repeatGrabs_) grabRepeats(keycode, state);
-    }
-
-    bool everyKeyByModifiers() const { return (modifiers_.flags() & holds_.everyKeyWith) != 0; }
-
-    // The server repeats a key held down without any raw event, so while the holds ask for repeats
-    // each key that is down (and not held anyway) is grabbed with the modifiers in effect: its
-    // repeats then come here as held presses. No round trip: a combination another client holds
-    // stays with it, and its repeats go there, not to the application.
-    void placeRepeatGrabs() {
-        std::map<unsigned, unsigned> wanted;
-        if (holds_.repeats) {
-            const unsigned state = modifiers_.mods() & 0xFF;
-            const std::set<unsigned> own =
-                presses_.down().empty() ? std::set<unsigned>{} : ledger_->ownKeycodes();
-            for (unsigned keycode : presses_.down()) {
-                if (own.count(keycode) || translator_.isModifierKeycode(keycode)) continue;
-                if (!grabs_.grabs(keycode, state)) wanted[keycode] = state;
-            }
-        }
-        if (wanted == repeatGrabs_) return;
-        const Window root = DefaultRootWindow(d_);
-        for (const auto& [keycode, state] : repeatGrabs_) {
-            const auto will = wanted.find(keycode);
-            if (will != wanted.end() && will->second == state) continue;
-            if (!grabs_.grabs(keycode, state)) XUngrabKey(d_, static_cast<int>(keycode), state, root);
-        }
-        for (const auto& [keycode, state] : wanted) {
-            const auto was = repeatGrabs_.find(keycode);
-            if (was == repeatGrabs_.end() || was->second != state) grabRepeats(keycode, state);
-        }
-        repeatGrabs_ = std::move(wanted);
-        XFlush(d_);
-    }
-
-    void grabRepeats(unsigned keycode, unsigned state) {
-        if (grabs_.grabs(keycode, state)) return;
-        XGrabKey(d_, static_cast<int>(keycode), state, DefaultRootWindow(d_), False, GrabModeAsync,
-                 GrabModeSync);
+        holds_.regrabRepeats();
     }
 
     X11Display& display_;
     Display* d_;
     std::shared_ptr<X11KeyTapMailbox> shared_;
     std::shared_ptr<PostedKeyLedger> ledger_;
-    double answerDelay_ = 0;
     X11KeyTranslator translator_;
-    X11KeyTapGrabs grabs_;
     X11KeyTapModifiers modifiers_;
     X11KeyTapMappings mappings_;
     X11KeyTapPresses presses_;
+    X11KeyTapHolds holds_;
     KeyTapRules rules_;
     int xiOpcode_ = -1;
     std::uint64_t lastFlags_ = 0;
-    KeyHolds holds_;
-    std::optional<unsigned> frozen_;       // the key whose grabbed press the keyboard waits for
-    std::optional<unsigned> keptUntilUp_;  // the key grabbed in every state until it goes up
-    unsigned long lastReadSerial_ = 0;     // of the latest event read
-    Time lastRawTime_ = 0;                 // server time of the latest raw key event
+    unsigned long lastReadSerial_ = 0;  // of the latest event read
+    Time lastRawTime_ = 0;              // server time of the latest raw key event
     std::optional<std::pair<std::uint64_t, unsigned long>> latestHolds_;  // version, first request
-    unsigned long pressWindow_ = None;          // the window the press being handled went to, if held
-    bool pressLost_ = false;                    // the press being handled was dropped by the server
-    std::optional<unsigned> pressModifiers_;    // and the modifiers it came in, when held
-    bool claimed_ = false;                      // the press seen last is the program's own
-    std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
-    bool everyKeyByModifiersPlaced_ = false;
+    unsigned long pressWindow_ = None;        // the window the press being handled went to, if held
+    bool pressLost_ = false;                  // the press being handled was dropped by the server
+    std::optional<unsigned> pressModifiers_;  // and the modifiers it came in, when held
+    bool claimed_ = false;                    // the press seen last is the program's own
     // When the active window last changed (server time), and while presses typed before a change
     // are dropped, that change's time.
     Atom activeWindowAtom_ = None;
