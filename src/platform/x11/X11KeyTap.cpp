@@ -523,7 +523,7 @@ class TapConnection final : public KeyTapRules::Server {
                 grabbed = takeGrabbedPress(keycode);
             }
         }
-        if (grabbed) holdKeyGrabbed(keycode);
+        if (grabbed) holdKeyGrabbed(keycode, grabbed->xkey.time);
         pressWindow_ = grabbed ? typedInto(grabbed->xkey) : None;
         if (grabbed && droppedAsTypedBefore(grabbed->xkey.time)) {
             claimed_ = false;
@@ -591,7 +591,14 @@ class TapConnection final : public KeyTapRules::Server {
     // goes on as it was reported. A repeat the server made after the key's release is dropped. Any
     // other (a repeat of a key held down) is asked about like any held press.
     void strayHeldPress(const XKeyEvent& key) {
-        holdKeyGrabbed(key.keycode);
+        // The press let go last, taken again by a grab on a window inside the one that let it go
+        // (the holds moved to the focused window meanwhile): it goes on as it was decided.
+        const bool replayedAgain = replayed_ == std::pair<unsigned, Time>(key.keycode, key.time);
+        holdKeyGrabbed(key.keycode, key.time);
+        if (replayedAgain) {
+            letGo(true);
+            return;
+        }
         pressWindow_ = typedInto(key);
         if (droppedAsTypedBefore(key.time)) return;
         std::vector<std::pair<Time, bool>>& unheld = passedUnheld_[key.keycode & 0xFF];
@@ -638,8 +645,10 @@ class TapConnection final : public KeyTapRules::Server {
     // that such a repeat comes here (and is dropped) whatever the holds become meanwhile. A key
     // still down then stays so until it goes up: giving that grab back and grabbing the key again
     // for its repeats takes a round trip, during which a repeat would reach the application unseen.
-    void holdKeyGrabbed(unsigned keycode) {
+    void holdKeyGrabbed(unsigned keycode, Time time) {
         frozen_ = keycode;
+        frozenAt_ = time;
+        replayed_.reset();
         if (translator_.isModifierKeycode(keycode)) return;  // modifiers never repeat
         grabs_.keep(keycode);
         keptUntilUp_ = keycode;
@@ -659,6 +668,7 @@ class TapConnection final : public KeyTapRules::Server {
             std::this_thread::sleep_for(std::chrono::duration<double>(answerDelay_));
         if (replayIt) {
             XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+            if (frozen_) replayed_.emplace(*frozen_, frozenAt_);
         } else {
             // Ending the grab now, rather than when the key goes up, lets the release and whatever
             // we post next reach the application instead of us.
@@ -938,6 +948,10 @@ class TapConnection final : public KeyTapRules::Server {
     };
     static constexpr double kGivenBackLifetime = 2.0;
     std::array<GivenBack, 256> givenBack_{};
+    // The time of the grabbed press the keyboard waits for (frozen_ is its key), and the grabbed
+    // press let go to the application last, until another is grabbed.
+    Time frozenAt_ = 0;
+    std::optional<std::pair<unsigned, Time>> replayed_;
     bool afterDeadKey_ = false;            // the last press was a dead key waiting for the next
     std::optional<unsigned> frozen_;       // the key whose grabbed press the keyboard waits for
     std::optional<unsigned> keptUntilUp_;  // the key grabbed in every state until it goes up
