@@ -682,30 +682,47 @@ GlobalKeyTap::Decision PickerController::beginLatePair(int typed, std::optional<
     s.startedAtUptime = now;
     s.windowID = std::move(windowID);
     session_ = std::move(s);
-    latePair_ = LatePair{++lastMark_, typed};
+    latePair_ = LatePair{++lastMark_, typed, std::nullopt};
     syncHeldKeys();  // asked for before the mark, so that the mark comes once they are in place
     dependencies_.markKeys(latePair_->mark);
     return Decision::passThrough;
 }
 
 bool PickerController::catchUpWithLatePair(const KeyEvent& event) {
+    LatePair& late = *latePair_;
     const std::uint64_t modifiers = ModifierFlag::control | ModifierFlag::option | ModifierFlag::command;
-    const auto added = (event.modifierFlags & modifiers) == 0 && session_
+    const auto added = !late.typedAfterEnd && (event.modifierFlags & modifiers) == 0 && session_
                            ? queryCharacter(queryInput(event), session_->query)
                            : std::nullopt;
-    if (!added) {
-        cancelSession(false);
-        recentTypedCharacters_.clear();
-        return false;
+    if (added) {
+        session_->query += *added;
+        ++late.typed;
+        return true;
     }
-    session_->query += *added;
-    ++latePair_->typed;
-    return true;
+    // Any other character would have ended the search, which swallows it; those after it stay.
+    if (const auto character = typedCharacter(event)) {
+        if (late.typedAfterEnd) {
+            *late.typedAfterEnd += *character;
+        } else {
+            late.typedAfterEnd.emplace();
+        }
+        ++late.typed;
+        return true;
+    }
+    cancelSession(false);
+    recentTypedCharacters_.clear();
+    return false;
 }
 
 void PickerController::openLatePair() {
-    const int typed = std::exchange(latePair_, std::nullopt)->typed;
+    const LatePair late = *std::exchange(latePair_, std::nullopt);
     if (!session_) return;
+    if (late.typedAfterEnd) {
+        cancelSession(false);
+        dependencies_.insertEmoji(*late.typedAfterEnd, late.typed);
+        return;
+    }
+    const int typed = late.typed;
     dependencies_.insertEmoji("", typed);
     session_->isShown = true;
     model_->resetForNewSession(session_->query, scopeFor(prefs_.quickOpenTarget()));
@@ -924,6 +941,18 @@ std::optional<std::string> PickerController::queryCharacter(const std::string& i
         return std::nullopt;
     }
     return c;
+}
+
+std::optional<std::string> PickerController::typedCharacter(const KeyEvent& event) {
+    if ((event.modifierFlags & (ModifierFlag::control | ModifierFlag::option | ModifierFlag::command)) != 0)
+        return std::nullopt;
+    auto character = printableCharacter(event);
+    // Function and movement keys carry characters of their own, of none of these classes.
+    const char32_t first = character ? text::firstScalar(*character) : 0;
+    if (first != U' ' && !text::isLetter(first) && !text::isNumber(first) && !text::isPunctuation(first) &&
+        !text::isSymbol(first))
+        return std::nullopt;
+    return character;
 }
 
 std::optional<std::string> PickerController::printableCharacter(const KeyEvent& event) {

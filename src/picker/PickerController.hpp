@@ -186,6 +186,9 @@ class PickerController {
     // query (a query holds letters, numbers, "_", "+", "-" and spaces after its first character).
     static std::optional<std::string> queryCharacter(const std::string& input, const std::string& query);
     static std::optional<std::string> printableCharacter(const KeyEvent& event);
+    // The character a key typed in the application as one more character, without Control, Alt or
+    // Super: none for a function, movement or editing key.
+    static std::optional<std::string> typedCharacter(const KeyEvent& event);
     static bool isWhitespace(const std::string& character);
     static bool inlinePopupShouldBeVisible(const std::string& query, const std::string& typedSequence,
                                            const std::vector<std::string>& blocklist,
@@ -225,8 +228,11 @@ class PickerController {
     // before the tap could hold it (its thread saw the first too late, or the program was stopped):
     // every key is held from now on, and the keys that reached the application before that are
     // told apart by the tap's mark. Query characters among them join the search; the panel opens at
-    // the mark (or the first key held), erasing the pair and them. Anything else among them, which
-    // no query holds, leaves everything typed and opens nothing.
+    // the mark (or the first key held), erasing the pair and them. Another character among them
+    // ends the search as it would have there: at the mark the pair, the query and that character are
+    // erased, and the characters after it, erased with them, are typed again. Any other key among
+    // them (Return, a movement or editing key, a shortcut) did what cannot be counted: it leaves
+    // everything typed and opens nothing.
     Decision beginLatePair(int typed, std::optional<std::string> windowID);
     // A key that reached the application before the mark: true when it joined the search.
     bool catchUpWithLatePair(const KeyEvent& event);
@@ -264,6 +270,8 @@ class PickerController {
     struct LatePair {
         std::int64_t mark = 0;
         int typed = 0;  // characters that reached the application: the pair's, then the query's
+        // Once a character that no query holds has ended the search: the characters typed after it.
+        std::optional<std::string> typedAfterEnd;
     };
     std::optional<LatePair> latePair_;
     std::int64_t lastMark_ = 0;

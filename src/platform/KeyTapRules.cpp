@@ -88,9 +88,15 @@ void KeyTapRules::answer(std::uint64_t id, bool drop, double now) {
         server_.dropTypedForAnotherWindow();
     } else if (drop) {
         server_.drop();
-    } else if (!press.overtakes || !retypeInstead(press.keycode, press.state, now)) {
+    } else if (!overtakes(press, now) || !retypeInstead(press.keycode, press.state, now)) {
         server_.replay();
     }
+}
+
+bool KeyTapRules::overtakes(const Waiting& press, double now) const {
+    // Text asked for while the press waited (at a mark the handler heard of before it) is posted
+    // behind the press, yet the handler took the press for one that comes after that text.
+    return press.overtakes || ownKeys_.isTyping(now);
 }
 
 bool KeyTapRules::retypeInstead(unsigned keycode, unsigned state, double now) {
@@ -130,7 +136,7 @@ void KeyTapRules::settleOverdue(double now) {
     waiting_.reset();
     if (elsewhere) {
         server_.dropTypedForAnotherWindow();
-    } else if (!press.overtakes || !retypeInstead(press.keycode, press.state, now)) {
+    } else if (!overtakes(press, now) || !retypeInstead(press.keycode, press.state, now)) {
         server_.replay();  // as if let pass; one typed while the program types lands after its text
     }
     enabled_ = false;

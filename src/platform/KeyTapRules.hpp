@@ -125,7 +125,7 @@ class KeyTapRules {
         bool overtakes = false;  // typed again after the program's text, or as its characters
         double askedAt = 0;
         double deadline = 0;
-        bool decided = false;  // the handler took it up: only its answer settles it
+        bool decided = false;        // the handler took it up: only its answer settles it
         std::uint64_t windowAt = 0;  // windowChanges_ when it was typed
         bool everyKeyAsked = false;  // while the handler asked for every key
     };
@@ -135,6 +135,8 @@ class KeyTapRules {
         return press.everyKeyAsked && press.windowAt != windowChanges_;
     }
     void refreshHolds(double now);
+    // Whether the press, let go now, would come before text of the program's that it must follow.
+    bool overtakes(const Waiting& press, double now) const;
     // Drops the press the keyboard waits for, to be typed again after what the program types;
     // false when it cannot be.
     bool retypeInstead(unsigned keycode, unsigned state, double now);

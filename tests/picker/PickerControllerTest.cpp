@@ -507,24 +507,34 @@ TEST(PickerScenario, KeysThatWereNotHeldInTimePass) {
 }
 
 // The instant-open pair whose second key got past the tap (its thread saw the first too late, or
-// the program was stopped) counts by the display server's times. The panel opens once the tap's
-// mark, or a key held, tells that every key is held, and erases the pair and the query characters
-// that got past with it; anything else among those leaves everything typed.
+// the program was stopped) counts by the display server's times. Once the tap's mark, or a key held,
+// tells that every key is held, the pair and the query characters that got past with it are erased
+// and the panel opens. Another character among those ends the search as the panel would have: it
+// goes too, and the characters after it are typed again. Any other key leaves everything typed.
 TEST(PickerScenario, AnInstantOpenPairThatGotPastTheTap) {
     struct Case {
         double secondAt;
         std::string passed, then;  // then: "mark", "timeout" or a key that is held
-        int deletes;               // -1: no panel
-        std::string query;
+        int deletes;
+        std::optional<std::string> query;  // none: no panel
+        std::string retyped;
     };
     const Case cases[] = {
-        {10.2, "", "mark", 2, ""},    {10.2, "te", "mark", 4, "te"},  {10.2, "t", "e", 3, "te"},
-        {10.2, " t", "mark", -1, ""}, {10.2, "t", "timeout", -1, ""}, {10.8, "", "mark", -1, ""},
+        {10.2, "", "mark", 2, "", ""},
+        {10.2, "te", "mark", 4, "te", ""},
+        {10.2, "t", "e", 3, "te", ""},
+        {10.2, " tea,", "mark", 7, std::nullopt, "tea,"},
+        {10.2, "te. A", "k", 7, std::nullopt, " A"},
+        {10.2, "te.→", "mark", 0, std::nullopt, ""},
+        {10.2, "⏎", "mark", 0, std::nullopt, ""},
+        {10.2, "t", "timeout", 0, std::nullopt, ""},
+        {10.8, "", "mark", 0, std::nullopt, ""},
     };
     for (const auto& c : cases) {
         PickerHarness h;
         auto passed = [&](const std::string& keys, double at) {
             for (KeyEvent key : testing::keystrokes(keys)) {
+                if (key.keyCode == KeyCode::rightArrow) key.characters = "\uF703";
                 key.held = false, key.serverTime = at, at += 0.01;
                 EXPECT_EQ(h.controller->handle(key), GlobalKeyTap::Decision::passThrough);
             }
@@ -539,13 +549,14 @@ TEST(PickerScenario, AnInstantOpenPairThatGotPastTheTap) {
             h.tapSystem.livePorts().at(0)->callback(notice);
             h.tapSystem.reportMarks();
         } else {
-            EXPECT_EQ(h.type(c.then), "s");
+            EXPECT_EQ(h.type(c.then), c.query ? "s" : "p");
         }
         const std::string label = c.passed + " " + c.then;
-        EXPECT_EQ(h.panel->visible, c.deletes >= 0) << label;
-        EXPECT_EQ(h.poster.deletePresses(), std::max(c.deletes, 0)) << label;
-        if (c.deletes >= 0) {
-            EXPECT_EQ(h.model->query(), c.query) << label;
+        EXPECT_EQ(h.panel->visible, c.query.has_value()) << label;
+        EXPECT_EQ(h.poster.deletePresses(), c.deletes) << label;
+        EXPECT_EQ(text::join(h.poster.texts(), ""), c.retyped) << label;
+        if (c.query) {
+            EXPECT_EQ(h.model->query(), *c.query) << label;
         }
     }
 

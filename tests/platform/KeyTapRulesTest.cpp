@@ -236,8 +236,9 @@ TEST_F(KeyTapRulesTest, PressesThatWouldTypeNothingAreTypedAgainAndRepeatsAreNev
 }
 
 // The press that makes the program type (Return) lets the keyboard go only once every key is held:
-// keys typed meanwhile wait, the handler lets them pass, and they are typed again after the text.
-// Once the program's keys have come past, the handler's own holds are back.
+// keys typed meanwhile wait, the handler lets them pass, and they are typed again after the text, as
+// is a key the handler lets pass after asking for text while it waited. Once the program's keys have
+// come past, the handler's own holds are back.
 TEST_F(KeyTapRulesTest, KeysTypedWhileTheProgramTypesLandAfterItsText) {
     rules.setHolds(KeyHolds{false, {KeyHold::key(36)}}, 0);
     EXPECT_EQ(server.calls, std::vector<std::string>{"hold:1"});
@@ -263,6 +264,13 @@ TEST_F(KeyTapRulesTest, KeysTypedWhileTheProgramTypesLandAfterItsText) {
     EXPECT_EQ(server.calls.back(), "hold:typed-into");
     rules.setHolds(KeyHolds{true, {}}, 0.07);  // a session that holds every key, in every window
     EXPECT_EQ(server.calls.back(), "hold:all");
+
+    ledger.posting = false;
+    press(42, true, 0.08);  // held before the program types
+    ledger.posting = true;  // text the handler asked for before it came to the press (at a mark)
+    rules.answer(delivered.back().id, false, 0.09);
+    EXPECT_EQ(ledger.retyped, (std::vector<unsigned>{40, 42}));
+    EXPECT_EQ(server.calls.back(), "drop");
 }
 
 // The key completing the instant-open sequence is held only right after the sequence's first

@@ -304,17 +304,18 @@ class TapConnection final : public KeyTapRules::Server {
 
     // A press as the server saw it before anybody's grab. When one of our grabs took it, the grab's
     // own press follows at once (the server sends both while handling the key), and the keyboard
-    // waits for our answer.
+    // waits for our answer. A grab that took effect while the key was typed again at once may hold
+    // the next press of the key and not this one: the grab's press is this one only at its time.
     void rawPress(unsigned keycode, Time time) {
         std::optional<XEvent> grabbed;
         if (holds_.grabs(keycode)) {
-            grabbed = takeGrabbedPress(keycode);
+            grabbed = takeGrabbedPress(keycode, time);
             if (!grabbed) {
                 XSync(d_, False);  // what the server sent while handling this key is here now
-                grabbed = takeGrabbedPress(keycode);
+                grabbed = takeGrabbedPress(keycode, time);
             }
         }
-        if (grabbed) holds_.holdKeyGrabbed(keycode);
+        if (grabbed) holds_.holdKeyGrabbed(keycode, grabbed->xkey.time);
         pressWindow_ = grabbed ? typedInto(grabbed->xkey) : None;
         if (grabbed && droppedAsTypedBefore(grabbed->xkey.time)) {
             claimed_ = false;
@@ -367,12 +368,25 @@ class TapConnection final : public KeyTapRules::Server {
         holds_.placeRepeatGrabs();
     }
 
-    std::optional<XEvent> takeGrabbedPress(unsigned keycode) {
-        XEvent event;
+    // The grab's press of a key typed at `time`: it comes before the next key the server handles
+    // (whose raw event follows), and has that time. A press of the key that waited behind a held
+    // one may come later, and one typed again in the same millisecond after the grab took effect.
+    std::optional<XEvent> takeGrabbedPress(unsigned keycode, Time time) {
+        struct Wanted {
+            unsigned keycode;
+            Time time;
+            int xiOpcode;
+            bool passed = false;  // the next key's raw event
+        } wanted{keycode, time, xiOpcode_};
         auto matches = [](Display*, XEvent* e, XPointer arg) -> int {
-            return e->type == KeyPress && e->xkey.keycode == *reinterpret_cast<unsigned*>(arg);
+            auto& w = *reinterpret_cast<Wanted*>(arg);
+            if (e->type == GenericEvent && e->xcookie.extension == w.xiOpcode &&
+                (e->xcookie.evtype == XI_RawKeyPress || e->xcookie.evtype == XI_RawKeyRelease))
+                w.passed = true;
+            return !w.passed && e->type == KeyPress && e->xkey.keycode == w.keycode && e->xkey.time == w.time;
         };
-        if (XCheckIfEvent(d_, &event, matches, reinterpret_cast<XPointer>(&keycode))) return event;
+        XEvent event;
+        if (XCheckIfEvent(d_, &event, matches, reinterpret_cast<XPointer>(&wanted))) return event;
         return std::nullopt;
     }
 
@@ -380,7 +394,14 @@ class TapConnection final : public KeyTapRules::Server {
     // goes on as it was reported. A repeat the server made after the key's release is dropped. Any
     // other (a repeat of a key held down) is asked about like any held press.
     void strayHeldPress(const XKeyEvent& key) {
-        holds_.holdKeyGrabbed(key.keycode);
+        // The press let go last, taken again by a grab on a window inside the one that let it go
+        // (the holds moved to the focused window meanwhile): it goes on as it was decided.
+        const bool replayedAgain = holds_.replayedLast(key.keycode, key.time);
+        holds_.holdKeyGrabbed(key.keycode, key.time);
+        if (replayedAgain) {
+            holds_.letGo(true);
+            return;
+        }
         pressWindow_ = typedInto(key);
         if (droppedAsTypedBefore(key.time)) return;
         if (const auto typedOtherwise = presses_.takePassedUnheld(key.keycode, key.time)) {

@@ -71,8 +71,10 @@ void X11KeyTapHolds::grabRepeats(unsigned keycode, unsigned state) {
     XGrabKey(d_, static_cast<int>(keycode), state, DefaultRootWindow(d_), False, GrabModeAsync, GrabModeSync);
 }
 
-void X11KeyTapHolds::holdKeyGrabbed(unsigned keycode) {
+void X11KeyTapHolds::holdKeyGrabbed(unsigned keycode, Time time) {
     frozen_ = keycode;
+    frozenAt_ = time;
+    replayed_.reset();
     if (translator_.isModifierKeycode(keycode)) return;  // modifiers never repeat
     grabs_.keep(keycode);
     keptUntilUp_ = keycode;
@@ -89,6 +91,7 @@ void X11KeyTapHolds::letGo(bool replayIt) {
     if (answerDelay_ > 0 && frozen_) std::this_thread::sleep_for(std::chrono::duration<double>(answerDelay_));
     if (replayIt) {
         XAllowEvents(d_, ReplayKeyboard, CurrentTime);
+        if (frozen_) replayed_.emplace(*frozen_, frozenAt_);
     } else {
         // Ending the grab now, rather than when the key goes up, lets the release and whatever
         // we post next reach the application instead of us.

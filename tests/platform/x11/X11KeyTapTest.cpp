@@ -234,6 +234,25 @@ TEST_F(X11KeyTapTest, DroppedKeysNeverReachTheApplicationWhileOrdinaryTypingIsUn
     EXPECT_EQ(recorder.keyDownCount(11), 2u);  // both b presses were offered before being dropped
 }
 
+// A press the grabs on the root let go just as the holds moved to the focused window (the program
+// starts typing) is taken again by the grabs there: it goes on as decided, asked about once, or it
+// would be typed again after the program's text.
+TEST_F(X11KeyTapTest, APressLetGoAsTheHoldsMoveToTheFocusedWindowIsAskedAboutOnce) {
+    XSession::Options options;
+    options.windowManager = true;
+    ASSERT_NO_FATAL_FAILURE(start(everyKey(), options));
+    KeyHolds inFocusedWindow = everyKey();
+    inFocusedWindow.inFocusedWindow = true;
+    recorder.drop = [&](const KeyEvent&) {
+        tap->hold(inFocusedWindow);
+        return false;
+    };
+    ASSERT_EQ(session->xdotool({"type", "--delay", "20", "ab"}), 0);
+    EXPECT_TRUE(client->waitForText("ab")) << client->text();
+    EXPECT_EQ(recorder.keyDownCount(0), 1u);
+    EXPECT_EQ(recorder.keyDownCount(11), 1u);
+}
+
 // Keys held only in the focused window (as while the program types into it) wait there: GTK, which
 // focuses a window inside its top-level, is told of no focus change as each is taken. Held on the
 // root window, each took the focus from the top-level for a moment, and some applications lose or
