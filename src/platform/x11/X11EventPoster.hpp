@@ -155,7 +155,7 @@ class X11EventPoster {
     // Whether the job's insertion may go on: its window still has the keyboard focus. Once another
     // has it, nothing more of that insertion is typed.
     bool stillFocused(const Job& job);
-    // Whether the keyboard focus is on `window` or inside it; true for None (no window known).
+    // Whether the keyboard focus is within `window`'s top-level; true for None (no window known).
     bool focusIsWithin(unsigned long window) const;
     // Waits until every client sent a key on one of `keycodes` has read it, or, for one that cannot
     // tell, until the keycode's last use is long past; false when `job` is not to go on meanwhile,
