@@ -119,4 +119,19 @@ void X11Display::markBroken(Display*, void* self) {
     static_cast<X11Display*>(self)->broken_ = true;
 }
 
+unsigned long topLevelOf(Display* display, unsigned long window) {
+    X11ErrorTrap trap;  // the window may go at any moment
+    const Window root = DefaultRootWindow(display);
+    while (window != None && window != root) {
+        Window rootReturn = None, parent = None;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count)) return None;
+        if (children) XFree(children);
+        if (parent == root) return window;
+        window = parent;
+    }
+    return None;
+}
+
 }  // namespace mosaiko

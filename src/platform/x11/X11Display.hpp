@@ -69,4 +69,8 @@ class X11ErrorTrap {
     X11ErrorTrap* previous_;
 };
 
+// The top-level window that holds `window` (the child of the root on its way up: the window itself,
+// or the frame a window manager put around it); None (0) for the root, or when the window is gone.
+unsigned long topLevelOf(Display* display, unsigned long window);
+
 }  // namespace mosaiko

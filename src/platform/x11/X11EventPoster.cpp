@@ -86,23 +86,6 @@ bool isDown(Display* display, unsigned keycode) {
     return keycode < 256 && (keys[keycode / 8] & (1 << (keycode % 8))) != 0;
 }
 
-// The child of the root that holds `window` (its top-level, or the frame a window manager put
-// around it); the root for the root, None when the window is gone.
-Window topLevelOf(Display* display, Window window) {
-    const Window root = DefaultRootWindow(display);
-    X11ErrorTrap trap;  // the window may go at any moment
-    for (int depth = 0; window != None && window != root && depth < 32; ++depth) {
-        Window parentRoot = None, parent = None;
-        Window* children = nullptr;
-        unsigned childCount = 0;
-        if (!XQueryTree(display, window, &parentRoot, &parent, &children, &childCount)) return None;
-        if (children) XFree(children);
-        if (parent == root) return window;
-        window = parent;
-    }
-    return window;
-}
-
 std::string displayKeyOf(const std::string& displayName) {
     return InstanceRegistry::displayKey(displayName.empty() ? std::getenv("DISPLAY") : displayName.c_str());
 }
@@ -628,8 +611,9 @@ bool X11EventPoster::focusIsWithin(unsigned long window) const {
     // The focus may move within the window's top-level (Firefox moves it from a child of its
     // top-level to the top-level itself): the keys go to the same application there. Typed into
     // the root, a key went wherever the focus was.
+    if (window == DefaultRootWindow(display)) return true;
     const Window top = topLevelOf(display, window);
-    return top == DefaultRootWindow(display) || (top != None && top == topLevelOf(display, focus));
+    return top != None && top == topLevelOf(display, focus);
 }
 
 bool X11EventPoster::stillFocused(const Job& job) {

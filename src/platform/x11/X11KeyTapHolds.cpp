@@ -71,7 +71,7 @@ void X11KeyTapHolds::grabRepeats(unsigned keycode, unsigned state) {
     XGrabKey(d_, static_cast<int>(keycode), state, DefaultRootWindow(d_), False, GrabModeAsync, GrabModeSync);
 }
 
-void X11KeyTapHolds::holdKeyGrabbed(unsigned keycode, Time time) {
+void X11KeyTapHolds::holdKeyGrabbed(unsigned keycode, unsigned long time) {
     frozen_ = keycode;
     frozenAt_ = time;
     replayed_.reset();

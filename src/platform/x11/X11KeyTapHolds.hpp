@@ -1,7 +1,5 @@
 #pragma once
 
-#include <X11/X.h>
-
 #include <map>
 #include <optional>
 #include <utility>
@@ -66,11 +64,11 @@ class X11KeyTapHolds {
     // that such a repeat comes here (and is dropped) whatever the holds become meanwhile. A key
     // still down then stays so until it goes up: giving that grab back and grabbing the key again
     // for its repeats takes a round trip, during which a repeat would reach the application unseen.
-    void holdKeyGrabbed(unsigned keycode, Time time);
+    void holdKeyGrabbed(unsigned keycode, unsigned long time);
     // Whether this is the grabbed press let go to the application last (until another is grabbed):
     // a grab on a window inside the one that let it go takes it again.
-    bool replayedLast(unsigned keycode, Time time) const {
-        return replayed_ == std::pair<unsigned, Time>(keycode, time);
+    bool replayedLast(unsigned keycode, unsigned long time) const {
+        return replayed_ == std::pair<unsigned, unsigned long>(keycode, time);
     }
     // Lets the press the keyboard waits for go on to the application (`replayIt`) or drops it.
     void letGo(bool replayIt);
@@ -98,8 +96,8 @@ class X11KeyTapHolds {
     std::optional<unsigned> frozen_;  // the key whose grabbed press the keyboard waits for
     // The time of the grabbed press the keyboard waits for (frozen_ is its key), and the grabbed
     // press let go to the application last, until another is grabbed.
-    Time frozenAt_ = 0;
-    std::optional<std::pair<unsigned, Time>> replayed_;
+    unsigned long frozenAt_ = 0;  // an X server time
+    std::optional<std::pair<unsigned, unsigned long>> replayed_;
     std::optional<unsigned> keptUntilUp_;       // the key grabbed in every state until it goes up
     std::map<unsigned, unsigned> repeatGrabs_;  // keycode: modifier state
     bool everyKeyByModifiersPlaced_ = false;

@@ -67,22 +67,6 @@ bool windowExists(Display* display, Window window) {
     return status != 0 && trap.empty();
 }
 
-// The top-level window that contains `window` (the child of the root on its way up).
-Window topLevel(Display* display, Window window) {
-    X11ErrorTrap trap;
-    const Window root = DefaultRootWindow(display);
-    while (window != None && window != root) {
-        Window rootReturn = None, parent = None;
-        Window* children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count)) return None;
-        if (children) XFree(children);
-        if (parent == root) return window;
-        window = parent;
-    }
-    return None;
-}
-
 // Whether the event tells that the focus left `followed`, the top-level window that had it.
 bool leavesFollowedWindow(const XEvent& event, Window followed) {
     if (followed == None || event.xany.window != followed) return false;
@@ -241,7 +225,7 @@ unsigned long X11Workspace::activeWindow(bool* followsPointer) const {
         focus = child;
     }
     if (focus == None || focus == DefaultRootWindow(d)) return None;
-    return topLevel(d, focus);
+    return topLevelOf(d, focus);
 }
 
 std::vector<unsigned long> X11Workspace::clientWindows() const {
