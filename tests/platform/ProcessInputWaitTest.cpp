@@ -13,26 +13,30 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace mosaiko {
 namespace {
 
 TEST(ProcessInputWaitTest, ReadsTheWaitOfAnEventLoopAndTheContextSwitches) {
+    using Call = ProcessInputWait::Call;
     const struct {
         std::string systemCall;
-        bool eventLoop;
+        Call call;
     } calls[] = {
-        {"270 0x5 0x55e5096d8f80 0x0 0x0 0x0 0x0 0x7ffc 0x7f82", true},  // pselect6 over two
-        {std::to_string(SYS_ppoll) + " 0x7ffc 0x3 0x0 0x0 0x8 0x0 0x7ffc 0x7f82", true},
-        {std::to_string(SYS_ppoll) + " 0x7ffc 0x1 0x0 0x0 0x8 0x0 0x7ffc 0x7f82",
-         false},  // Xlib's reply wait
-        {std::to_string(SYS_epoll_pwait) + " 0x4 0x7ffc 0x10 0xffffffff 0x0 0x8 0x7ffc 0x7f82", true},
-        {"202 0x7f82 0x80 0x2 0x0 0x0 0x0 0x7ffc 0x7f82", false},  // futex
-        {"running", false},
-        {"", false},
+        {"270 0x5 0x55e5096d8f80 0x0 0x0 0x0 0x0 0x7ffc 0x7f82", {Call::eventLoop}},  // pselect6 over two
+        {std::to_string(SYS_ppoll) + " 0x7ffc 0x3 0x0 0x0 0x8 0x0 0x7ffc 0x7f82", {Call::eventLoop}},
+        {std::to_string(SYS_ppoll) + " 0x7ffc10 0x1 0x0 0x0 0x8 0x0 0x7ffc 0x7f82",
+         {Call::onePoll, 0x7ffc10}},
+        {std::to_string(SYS_ppoll) + " 0x7ffc10 0x0 0x0 0x0 0x8 0x0 0x7ffc 0x7f82", {}},  // a nap
+        {std::to_string(SYS_epoll_pwait) + " 0x4 0x7ffc 0x10 0xffffffff 0x0 0x8 0x7ffc 0x7f82",
+         {Call::eventLoop}},
+        {"202 0x7f82 0x80 0x2 0x0 0x0 0x0 0x7ffc 0x7f82", {}},  // futex
+        {"running", {}},
+        {"", {}},
     };
     for (const auto& call : calls)
-        EXPECT_EQ(ProcessInputWait::waitsInEventLoop(call.systemCall), call.eventLoop) << call.systemCall;
+        EXPECT_EQ(ProcessInputWait::waitIn(call.systemCall), call.call) << call.systemCall;
     EXPECT_EQ(ProcessInputWait::switchesIn(
                   "Name:\txterm\nvoluntary_ctxt_switches:\t30\nnonvoluntary_ctxt_switches:\t4\n"),
               34u);
@@ -70,24 +74,29 @@ class Child {
     pid_t pid_;
 };
 
-// Only an event loop's wait with nothing left to read counts: not a wait on one descriptor (how a
+// Only an event loop's wait with nothing left to read counts: not a wait on one socket (how a
 // client waits for the answer to a request), not a nap, not unread bytes on a socket it holds, and
-// not a stopped process.
+// not a stopped process; a wait on one descriptor that is no socket (Qt's or GLib's wake-up) does.
 TEST(ProcessInputWaitTest, OnlyAnEventLoopWithNothingUnreadWaitsForInput) {
     int pipes[2][2];
     ASSERT_EQ(::pipe(pipes[0]), 0);
     ASSERT_EQ(::pipe(pipes[1]), 0);
-    auto pollOn = [&](int count) {
-        return [&, count] {
-            pollfd fds[2] = {{pipes[0][0], POLLIN, 0}, {pipes[1][0], POLLIN, 0}};
-            ::poll(fds, static_cast<nfds_t>(count), -1);
+    int connection[2];  // nothing is ever written: a request whose answer has not come
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, connection), 0);
+    auto pollOn = [](std::vector<int> descriptors) {
+        return [descriptors] {
+            std::vector<pollfd> fds;
+            for (int fd : descriptors) fds.push_back({fd, POLLIN, 0});
+            ::poll(fds.data(), fds.size(), -1);
         };
     };
-    Child idle(pollOn(2)), replyWait(pollOn(1)), nap([] { ::sleep(10); }), stopped(pollOn(2));
+    const std::vector<int> two{pipes[0][0], pipes[1][0]};
+    Child idle(pollOn(two)), wakeUpWait(pollOn({pipes[0][0]})), replyWait(pollOn({connection[0]})),
+        nap([] { ::sleep(10); }), stopped(pollOn(two));
     int sockets[2];
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, sockets), 0);
     ASSERT_EQ(::write(sockets[0], "x", 1), 1);  // unread at sockets[1], which this child holds
-    Child unread(pollOn(2));
+    Child unread(pollOn(two));
     ASSERT_TRUE(stopped.asleep());
     ::kill(stopped.pid(), SIGSTOP);
     const struct {
@@ -95,7 +104,8 @@ TEST(ProcessInputWaitTest, OnlyAnEventLoopWithNothingUnreadWaitsForInput) {
         const Child& child;
         bool waiting;
     } children[] = {{"an event loop", idle, true},
-                    {"a wait on one descriptor", replyWait, false},
+                    {"an event loop on its wake-up descriptor alone", wakeUpWait, true},
+                    {"a wait on one socket", replyWait, false},
                     {"a nap", nap, false},
                     {"a stopped event loop", stopped, false},
                     {"an event loop with unread bytes", unread, false}};
@@ -104,8 +114,7 @@ TEST(ProcessInputWaitTest, OnlyAnEventLoopWithNothingUnreadWaitsForInput) {
         ASSERT_TRUE(wait) << child.what;
         EXPECT_EQ(wait->waiting, child.waiting) << child.what;
     }
-    ::close(sockets[0]);
-    ::close(sockets[1]);
+    for (int fd : {sockets[0], sockets[1], connection[0], connection[1]}) ::close(fd);
 }
 
 }  // namespace

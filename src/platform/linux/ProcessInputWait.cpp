@@ -1,9 +1,11 @@
 #include "platform/linux/ProcessInputWait.hpp"
 
+#include <fcntl.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <linux/sock_diag.h>
 #include <linux/unix_diag.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -89,13 +91,32 @@ std::optional<bool> anyUnread(const std::set<std::uint64_t>& inodes) {
     return unread;
 }
 
+// The descriptor a poll on one descriptor waits on, read from the pollfd at `address` in the
+// process's memory; nothing when that cannot be read.
+std::optional<int> polledDescriptor(long pid, std::uint64_t address) {
+    const int memory = ::open(("/proc/" + std::to_string(pid) + "/mem").c_str(), O_RDONLY | O_CLOEXEC);
+    if (memory < 0) return std::nullopt;
+    pollfd polled{};
+    const ssize_t length = ::pread(memory, &polled, sizeof polled, static_cast<off_t>(address));
+    ::close(memory);
+    if (length != static_cast<ssize_t>(sizeof polled)) return std::nullopt;
+    return polled.fd;
+}
+
+bool isSocket(long pid, int descriptor) {
+    std::error_code ec;
+    const auto target =
+        fs::read_symlink("/proc/" + std::to_string(pid) + "/fd/" + std::to_string(descriptor), ec).string();
+    return target.starts_with("socket:");
+}
+
 }  // namespace
 
-bool ProcessInputWait::waitsInEventLoop(std::string_view systemCall) {
+ProcessInputWait::Call ProcessInputWait::waitIn(std::string_view systemCall) {
     std::istringstream fields{std::string(systemCall)};
     long number = -1;
     std::string first, second;
-    if (!(fields >> number >> first >> second)) return false;  // "running", or nothing
+    if (!(fields >> number >> first >> second)) return {};  // "running", or nothing
     const unsigned long descriptors = std::strtoul(second.c_str(), nullptr, 16);
     switch (number) {
 #ifdef SYS_select
@@ -109,14 +130,16 @@ bool ProcessInputWait::waitsInEventLoop(std::string_view systemCall) {
 #endif
         case SYS_pselect6:
         case SYS_epoll_pwait:
-            return true;
+            return {Call::eventLoop};
 #ifdef SYS_poll
         case SYS_poll:
 #endif
         case SYS_ppoll:
-            return descriptors > 1;
+            if (descriptors > 1) return {Call::eventLoop};
+            if (descriptors == 1) return {Call::onePoll, std::strtoull(first.c_str(), nullptr, 16)};
+            return {};
         default:
-            return false;
+            return {};
     }
 }
 
@@ -144,8 +167,14 @@ std::optional<ProcessInputWait> ProcessInputWait::of(long pid) {
     // Asleep (not stopped, nor about to run) in the wait of its event loop.
     const std::string stat = readSmallFile(thread / "stat");
     const auto state = stat.rfind(") ");
-    if (state == std::string::npos || stat.compare(state + 2, 1, "S") != 0 || !waitsInEventLoop(systemCall))
-        return wait;
+    if (state == std::string::npos || stat.compare(state + 2, 1, "S") != 0) return wait;
+    const Call call = waitIn(systemCall);
+    if (call.kind == Call::other) return wait;
+    if (call.kind == Call::onePoll) {
+        const auto descriptor = polledDescriptor(pid, call.pollAddress);
+        if (!descriptor) return std::nullopt;
+        if (isSocket(pid, *descriptor)) return wait;
+    }
     const auto unread = anyUnread(socketInodes(pid));
     if (!unread) return std::nullopt;
     wait.waiting = !*unread;
