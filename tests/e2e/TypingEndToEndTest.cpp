@@ -372,6 +372,31 @@ TEST_P(StoppedClients, ReadTheInsertionAndTheKeysAfterItWhenTheyGoOn) {
 
 INSTANTIATE_TEST_SUITE_P(SingleLine, StoppedClients, kSingleLineClients, clientName);
 
+// ---------------------------------------------------------------- a client that erases late
+
+class ErasingLate : public InClients {};
+
+// A client that works through the BackSpaces erasing a search after keys that come behind them (as
+// Writer with its GTK 3 backend does; this one takes 40 ms a BackSpace) gets the text once it has
+// applied them, and the keys typed right after Return after the text.
+TEST_P(ErasingLate, GetsTheTextOnceItHasErasedTheSearch) {
+    const MemoryDefaults user = RunningProgram::returningUser();
+    PickerOracle oracle(user);
+    TextClient* client = startProgramAndClient(GetParam(), user);
+    if (!client) return;
+    for (const char* search : {"Hi ;smi", " ;party"}) {
+        ASSERT_TRUE(typeSearch(oracle, search));
+        ASSERT_EQ(0, session().xdotool({"key", "Return", "type", "--delay", "0", " ok"}));
+        oracle.type("⏎ ok");
+        EXPECT_TRUE(program().waitForPanel(false));
+    }
+    const auto insertions = oracle.takeInsertions();
+    ASSERT_EQ(insertions.size(), 2u);
+    EXPECT_TRUE(holdsText(*client, "Hi " + insertions[0].text + " ok " + insertions[1].text + " ok"));
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleLine, ErasingLate, ::testing::Values(Kind::qtErasingLate), clientName);
+
 // ---------------------------------------------------------------- keys on remapped keycodes
 
 class RemappedKeysInClients : public InClients {};

@@ -28,6 +28,7 @@ class TextClient {
         gtkTextView,
         qtLineEdit,
         qtTextEdit,
+        qtErasingLate,  // a line edit that applies BackSpaces late (see QtTextClient.cpp)
         chromium,
         firefox,
         writerGtk,
@@ -46,6 +47,8 @@ class TextClient {
                 return "QLineEdit";
             case Kind::qtTextEdit:
                 return "QPlainTextEdit";
+            case Kind::qtErasingLate:
+                return "QLineEditErasingLate";
             case Kind::chromium:
                 return "Chromium";
             case Kind::firefox:
@@ -74,6 +77,7 @@ class TextClient {
                            : "python3-gi with GTK 3 is not installed";
             case Kind::qtLineEdit:
             case Kind::qtTextEdit:
+            case Kind::qtErasingLate:
                 return fs::exists(qtClientProgram()) ? "" : "the Qt test client is not built";
             case Kind::chromium:
                 return hasProgram("chromium") ? "" : "chromium is not installed";
@@ -121,9 +125,11 @@ class TextClient {
                 break;
             }
             case Kind::qtLineEdit:
-            case Kind::qtTextEdit: {
+            case Kind::qtTextEdit:
+            case Kind::qtErasingLate: {
                 std::vector<std::string> argv{qtClientProgram().string(), title_, windowClass};
                 if (kind == Kind::qtTextEdit) argv.push_back("--multi-line");
+                if (kind == Kind::qtErasingLate) argv.push_back("--erasing-late");
                 process_ = session.start(argv, {}, output_);
                 break;
             }

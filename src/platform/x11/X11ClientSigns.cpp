@@ -80,10 +80,17 @@ X11ClientSigns::Reader X11ClientSigns::readerOf(unsigned long focus) {
     X11ErrorTrap trap;  // the window may go at any moment
     Window window = focus, topLevel = focus, named = None;
     long pid = 0;
+    bool pings = false;
     for (int depth = 0; window != None && window != root && depth < 32; ++depth) {
         if (answersPings(display_, window, netWmPing_)) {
             named = window;
+            pings = true;
             pid = 0;
+            // Its process too, where this program may look at it: whether it has done what it
+            // was sent (see isIdle()).
+            if (const long local = localProcessOf(display_, window, netWmPid_, host_);
+                local && ProcessInputWait::of(local))
+                pid = local;
             break;
         }
         if (named == None) {
@@ -99,7 +106,7 @@ X11ClientSigns::Reader X11ClientSigns::readerOf(unsigned long focus) {
     }
     const Reader reader = named != None ? named : topLevel;
     if (!clients_.count(reader)) {
-        clients_[reader] = {named != None && pid == 0, pid};
+        clients_[reader] = {pings, pid};
         listen_(reader, StructureNotifyMask);  // to hear of its end
     }
     byFocus_[focus] = reader;
@@ -115,11 +122,10 @@ void X11ClientSigns::ask(Reader reader, std::uint64_t typed) {
     const auto it = clients_.find(reader);
     if (it == clients_.end() || askedThrough_[reader] >= typed) return;
     askedThrough_[reader] = typed;
-    if (it->second.pid > 0) {
-        looks_[reader] = typed;
+    if (!it->second.pings) {
+        if (it->second.pid > 0) looks_[reader] = typed;
         return;
     }
-    if (!it->second.pings) return;
     const long token = static_cast<long>(++lastToken_);
     pings_[token] = {reader, typed};
     XEvent ping{};
@@ -191,6 +197,24 @@ void X11ClientSigns::look(SpareKeyReaders& readers) {
         readers.read(reader, looks_[reader]);
         looks_.erase(reader);
     }
+}
+
+bool X11ClientSigns::canSeeIdle(Reader reader) const {
+    const auto it = clients_.find(reader);
+    return it != clients_.end() && it->second.pid > 0;
+}
+
+bool X11ClientSigns::isIdle(Reader reader) {
+    const auto it = clients_.find(reader);
+    if (it == clients_.end() || it->second.pid <= 0) return false;
+    const long pid = it->second.pid;
+    const auto before = ProcessInputWait::of(pid);
+    if (!before || !before->waiting) return false;
+    // As look(): the server's round trips give it time to write what it held for the client.
+    XSync(display_, False);
+    XSync(display_, False);
+    const auto after = ProcessInputWait::of(pid);
+    return after && after->waiting && after->switches == before->switches;
 }
 
 }  // namespace mosaiko

@@ -44,6 +44,13 @@ class X11ClientSigns {
     // Whether `reader` has shown that it read all it was asked about: one that has not may not be
     // reading its keys at all now (it may be stopped), and nothing is gained by asking again.
     bool hasAnswered(Reader reader, const SpareKeyReaders& readers) const;
+    // Whether `reader` runs on this machine where this program may look at its process.
+    bool canSeeIdle(Reader reader) const;
+    // Whether `reader`'s process has nothing left to do with what it was sent: seen waiting for
+    // input with nothing unread twice, with two round trips of the server between. A client that
+    // answered a ping has read its keys, but may still have work queued for them (Writer's GTK 3
+    // backend applies BackSpaces after letters read behind them); that work keeps it from waiting.
+    bool isIdle(Reader reader);
     // Whether a client that answers no ping was asked and has not shown its sign yet: only looking
     // tells that, no event.
     bool isLooking() const { return !looks_.empty(); }
@@ -51,7 +58,7 @@ class X11ClientSigns {
   private:
     struct Client {
         bool pings = false;
-        long pid = 0;  // a process of this machine's, when it answers no ping
+        long pid = 0;  // a process of this machine's this program may look at
     };
 
     Display* display_;

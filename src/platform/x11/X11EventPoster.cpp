@@ -445,9 +445,8 @@ bool X11EventPoster::awaitTheClient(double deadline, const Job* job) {
     return false;
 }
 
-void X11EventPoster::letTheClientCatchUp() {
-    const auto seconds = pace_.beforeText(now());
-    if (!seconds) return;
+void X11EventPoster::letTheClientCatchUp(const Job& job) {
+    if (!pace_.beforeText()) return;
     XSync(display_->get(), False);
     // A client that has not answered what it was last asked does not read its keys now (it may be
     // stopped): nothing is gained by asking again.
@@ -455,9 +454,16 @@ void X11EventPoster::letTheClientCatchUp() {
     Window focus = None;
     int revert = 0;
     XGetInputFocus(display_->get(), &focus, &revert);
-    if (signs_->hasAnswered(signs_->readerOf(focus), readers_))
-        awaitTheClient(now() + TypingPace::kLongestSeconds);
-    pause(*seconds);
+    const auto reader = signs_->readerOf(focus);
+    if (!signs_->hasAnswered(reader, readers_)) return;
+    const double deadline = now() + TypingPace::kLongestSeconds;
+    // It has read the editing keys once it answers; it has applied them once it waits for input
+    // with nothing left to do.
+    awaitTheClient(deadline, &job);
+    if (!signs_->canSeeIdle(reader)) return;
+    while (!signs_->isIdle(reader)) {
+        if (now() >= deadline || cancelled(job) || !pause(kLookInterval)) return;
+    }
 }
 
 bool X11EventPoster::prepareBatch(const Job& job) {
@@ -640,7 +646,7 @@ void X11EventPoster::perform(const Job& job) {
         if (job.target != None) listen(job.target, FocusChangeMask);
     }
     // A key's release always goes out: its press may have.
-    if (job.text && job.keyDown) letTheClientCatchUp();
+    if (job.text && job.keyDown) letTheClientCatchUp(job);
     if (job.keyDown && (!stillFocused(job) || !prepareBatch(job))) return;
     if (job.text) {
         typeText(job);
@@ -715,7 +721,7 @@ void X11EventPoster::typeKey(const Job& job) {
         return;
     }
     if (job.keyDown) {
-        pace_.edited(now());
+        pace_.edited();
         options_.ledger->expect(keycode, job.userData, now());
         ++keysTyped_;
     }

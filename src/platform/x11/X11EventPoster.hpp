@@ -165,9 +165,9 @@ class X11EventPoster {
     // `job` is not to go on); false when it did not by then or cannot tell.
     bool awaitTheClient(double deadline, const Job* job = nullptr);
     // Before a text, where the pace asks for it: lets the focused client take the keys typed so
-    // far (it answers for them, or does not within TypingPace's longest wait), then waits as long
-    // as the pace says.
-    void letTheClientCatchUp();
+    // far and do what they ask (it answers for them, then waits for input with nothing left to
+    // do), within TypingPace's longest wait.
+    void letTheClientCatchUp(const Job& job);
     void rebuildKeyboard(unsigned state);
     // The keys the user holds down now (not the program's own on their way).
     std::bitset<256> userKeysDown();
