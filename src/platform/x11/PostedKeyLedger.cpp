@@ -25,6 +25,11 @@ void PostedKeyLedger::dropLapsed(double now) {
 
 namespace {
 
+// Whether server time `a` comes before `b` (milliseconds, which wrap around).
+bool typedBefore(unsigned long a, unsigned long b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a - b)) < 0;
+}
+
 // Whether a press of ours came in modifiers that make it type something else than meant: a text is
 // typed with no modifier but the Shift of its own keys (whose locks are taken into account).
 bool mistyped(std::optional<bool> shifted, unsigned modifiers) {
@@ -38,18 +43,26 @@ void PostedKeyLedger::expect(unsigned keycode, std::int64_t userData, double now
                              std::optional<bool> shifted) {
     std::lock_guard lock(mutex_);
     dropLapsed(now);
-    records_.push_back({keycode, userData, now, keysym, shifted});
+    records_.push_back({keycode, userData, now, keysym, shifted, lastTyped_});
+}
+
+void PostedKeyLedger::noteTyped(unsigned long serverTime) {
+    std::lock_guard lock(mutex_);
+    if (!lastTyped_ || typedBefore(*lastTyped_, serverTime)) lastTyped_ = serverTime;
 }
 
 std::optional<std::int64_t> PostedKeyLedger::claim(unsigned keycode, double now, bool lost,
                                                    std::optional<unsigned> modifiers,
-                                                   std::optional<unsigned long> keysym) {
+                                                   std::optional<unsigned long> keysym,
+                                                   std::optional<unsigned long> typedAt) {
     std::lock_guard lock(mutex_);
     dropLapsed(now);
     // Our presses come back in the order they were posted, and every one of them comes back: a
     // press that is not the next one due is somebody else's, though ours of the same key may follow
     // (a tool typing the same letters as our text, between our keys).
     if (records_.empty() || records_.front().keycode != keycode) return std::nullopt;
+    const auto& after = records_.front().typedAfter;
+    if (typedAt && after && typedBefore(*typedAt, *after)) return std::nullopt;
     const Record record = records_.front();
     popFront();
     ++claimedNotLetGo_;

@@ -60,9 +60,18 @@ class PostedKeyLedger {
     // else. From a character of a text lost or mistyped on, every character of ours is
     // withheld: claimed as withheldUserData, for the key tap to drop, and kept for takeWithheld(), so
     // that the text goes on in order from there.
+    //
+    // `typedAt`: the server time the press was typed at, where known. A press typed before a key
+    // the key tap had seen typed when the record was made went down before ours was posted: it is
+    // somebody else's, however it matches (a tool's press of the same key that waited behind a held
+    // one while the program posted its own).
     std::optional<std::int64_t> claim(unsigned keycode, double now, bool lost = false,
                                       std::optional<unsigned> modifiers = std::nullopt,
-                                      std::optional<unsigned long> keysym = std::nullopt);
+                                      std::optional<unsigned long> keysym = std::nullopt,
+                                      std::optional<unsigned long> typedAt = std::nullopt);
+    // A key was typed on a keyboard device at server time `serverTime` (milliseconds), as the key
+    // tap saw it come, before the server handled it: every press posted from now on comes later.
+    void noteTyped(unsigned long serverTime);
     // The characters (keysyms) lost or withheld since the last call, in the order typed; it ends
     // the withholding.
     std::vector<unsigned long> takeWithheld();
@@ -125,6 +134,7 @@ class PostedKeyLedger {
         double time;
         unsigned long keysym;
         std::optional<bool> shifted;
+        std::optional<unsigned long> typedAfter;  // the latest key seen typed when it was made
     };
     void popFront();
     void dropLapsed(double now);
@@ -133,7 +143,8 @@ class PostedKeyLedger {
     mutable std::mutex mutex_;
     mutable std::condition_variable claimed_;  // a record went
     std::deque<Record> records_;
-    std::size_t typedAhead_ = 0;  // the records at the front that claimTyped() has marked
+    std::optional<unsigned long> lastTyped_;  // server time of the latest key seen typed
+    std::size_t typedAhead_ = 0;              // the records at the front that claimTyped() has marked
     std::size_t claimedNotLetGo_ = 0;
     std::vector<unsigned long> withheld_;  // characters lost, and those withheld after them
     std::set<unsigned> ownKeycodes_;

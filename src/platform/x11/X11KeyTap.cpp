@@ -189,9 +189,11 @@ class TapConnection final : public KeyTapRules::Server {
         return {[this, ledger](unsigned keycode, double at) {
                     const bool lost = std::exchange(pressLost_, false);
                     const auto modifiers = std::exchange(pressModifiers_, std::nullopt);
-                    auto own = presses_.posterMayHaveTyped()
-                                   ? ledger->claim(keycode, at, lost, modifiers, mappings_.heldNow(keycode))
-                                   : std::nullopt;
+                    const auto typedAt = std::exchange(pressTime_, std::nullopt);
+                    auto own =
+                        presses_.posterMayHaveTyped()
+                            ? ledger->claim(keycode, at, lost, modifiers, mappings_.heldNow(keycode), typedAt)
+                            : std::nullopt;
                     claimed_ = own.has_value();
                     return own;
                 },
@@ -273,7 +275,10 @@ class TapConnection final : public KeyTapRules::Server {
         XFreeEventData(d_, &event.xcookie);
         lastRawTime_ = time;
         if (ofKeyboard) {
-            if (isPress) modifiers_.noteTyped(keycode, time);
+            if (isPress) {
+                modifiers_.noteTyped(keycode, time);
+                ledger_->noteTyped(time);
+            }
             presses_.noteTypedDown(keycode, isPress);
             return;
         }
@@ -356,6 +361,7 @@ class TapConnection final : public KeyTapRules::Server {
         pressLost_ = dropped && presses_.userDown(keycode);
         const bool lostToOurs = dropped && presses_.ownDown(keycode);
         pressModifiers_ = grabbed ? std::optional<unsigned>(grabbed->xkey.state & 0xFF) : std::nullopt;
+        pressTime_ = time;
         if (!event.held) {
             // Should a grab take it when the keyboard goes on, it goes on as reported. Typed in a
             // group a tool set for it, it would meet the group the tool has switched back to by
@@ -432,6 +438,7 @@ class TapConnection final : public KeyTapRules::Server {
             holds_.letGo(true);
             return;
         }
+        pressTime_ = key.time;
         rules_.press(key.keycode, event, now(), modifiers_.withGroup(key.state), true);
     }
 
@@ -484,6 +491,7 @@ class TapConnection final : public KeyTapRules::Server {
     unsigned long pressWindow_ = None;        // the window the press being handled went to, if held
     bool pressLost_ = false;                  // the press being handled was dropped by the server
     std::optional<unsigned> pressModifiers_;  // and the modifiers it came in, when held
+    std::optional<Time> pressTime_;           // and the server time it was typed at
     bool claimed_ = false;                    // the press seen last is the program's own
     // When the active window last changed (server time), and while presses typed before a change
     // are dropped, that change's time.

@@ -52,6 +52,27 @@ TEST(PostedKeyLedgerTest, AnAnnouncedPressIsOursOnlyAfterItsAnnouncement) {
     EXPECT_EQ(ledger.pendingCount(), 0u);
 }
 
+// A press typed before the latest key seen typed when ours was posted went down before ours: a
+// tool's press of the same key that waited behind a held one is not ours, also across the server
+// clock's wrap; one typed in that millisecond or later may be, and one of unknown time is claimed.
+TEST(PostedKeyLedgerTest, APressTypedBeforeOursWasPostedIsNotOurs) {
+    const struct {
+        unsigned long seen;
+        std::optional<unsigned long> typedAt;
+        bool ours;
+    } cases[] = {{218, 217, false},         {218, 218, true},       {218, 245, true},
+                 {218, std::nullopt, true}, {5, 0xFFFFFFF0, false}, {0xFFFFFFF0, 5, true}};
+    for (const auto& c : cases) {
+        PostedKeyLedger ledger(2.0);
+        ledger.noteTyped(c.seen - 1);
+        ledger.noteTyped(c.seen);
+        ledger.expect(28, 7, 10.0);
+        const auto claimed = ledger.claim(28, 10.1, false, std::nullopt, std::nullopt, c.typedAt);
+        EXPECT_EQ(claimed.has_value(), c.ours) << c.seen << " " << c.typedAt.value_or(0);
+        EXPECT_EQ(ledger.pendingCount(), c.ours ? 0u : 1u);
+    }
+}
+
 // Presses as typed come ahead of the server's handling of them, in the order posted too: one is
 // ours only when it is the next of ours to be typed, and its record stays for the server's turn;
 // records the server took, or that lapsed, leave the next one in line.
