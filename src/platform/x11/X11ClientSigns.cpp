@@ -32,7 +32,8 @@ bool answersPings(Display* display, Window window, Atom ping) {
     return pings;
 }
 
-// The process a window names as its own, where it runs on `host`; 0 otherwise.
+// The process a window names as its own, where it runs on `host` and this program may look at it;
+// 0 otherwise.
 long localProcessOf(Display* display, Window window, Atom pidAtom, const std::string& host) {
     XTextProperty machine{};
     if (!XGetWMClientMachine(display, window, &machine)) return 0;
@@ -49,7 +50,14 @@ long localProcessOf(Display* display, Window window, Atom pidAtom, const std::st
         data && format == 32 && count == 1)
         pid = *reinterpret_cast<const long*>(data);
     if (data) XFree(data);
-    return pid;
+    // Only one this program may look at tells anything.
+    return pid > 0 && ProcessInputWait::of(pid) ? pid : 0;
+}
+
+// Whether process `pid` still waits for input with nothing unread, not woken since `before`.
+bool stillWaiting(long pid, const ProcessInputWait& before) {
+    const auto after = ProcessInputWait::of(pid);
+    return after && after->waiting && after->switches == before.switches;
 }
 
 Window parentOf(Display* display, Window window) {
@@ -85,18 +93,12 @@ X11ClientSigns::Reader X11ClientSigns::readerOf(unsigned long focus) {
         if (answersPings(display_, window, netWmPing_)) {
             named = window;
             pings = true;
-            pid = 0;
-            // Its process too, where this program may look at it: whether it has done what it
-            // was sent (see isIdle()).
-            if (const long local = localProcessOf(display_, window, netWmPid_, host_);
-                local && ProcessInputWait::of(local))
-                pid = local;
+            // Its process too: whether it has done what it was sent (see isIdle()).
+            pid = localProcessOf(display_, window, netWmPid_, host_);
             break;
         }
         if (named == None) {
-            // Only one this program may look at tells anything.
-            if (const long local = localProcessOf(display_, window, netWmPid_, host_);
-                local && ProcessInputWait::of(local)) {
+            if (const long local = localProcessOf(display_, window, netWmPid_, host_)) {
                 named = window;
                 pid = local;
             }
@@ -192,8 +194,7 @@ void X11ClientSigns::look(SpareKeyReaders& readers) {
     XSync(display_, False);
     XSync(display_, False);
     for (const auto& [reader, before] : waiting) {
-        const auto after = ProcessInputWait::of(clients_[reader].pid);
-        if (!after || !after->waiting || after->switches != before.switches) continue;
+        if (!stillWaiting(clients_[reader].pid, before)) continue;
         readers.read(reader, looks_[reader]);
         looks_.erase(reader);
     }
@@ -207,14 +208,12 @@ bool X11ClientSigns::canSeeIdle(Reader reader) const {
 bool X11ClientSigns::isIdle(Reader reader) {
     const auto it = clients_.find(reader);
     if (it == clients_.end() || it->second.pid <= 0) return false;
-    const long pid = it->second.pid;
-    const auto before = ProcessInputWait::of(pid);
+    const auto before = ProcessInputWait::of(it->second.pid);
     if (!before || !before->waiting) return false;
     // As look(): the server's round trips give it time to write what it held for the client.
     XSync(display_, False);
     XSync(display_, False);
-    const auto after = ProcessInputWait::of(pid);
-    return after && after->waiting && after->switches == before->switches;
+    return stillWaiting(it->second.pid, *before);
 }
 
 }  // namespace mosaiko
